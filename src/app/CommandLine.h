@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QStringList>
+
+namespace rubbly {
+
+// Exit statuses of the command-line front end.
+enum ExitStatus {
+    ExitSuccess = 0,
+    ExitFailure = 1, // the command ran and something failed; the message names it
+    ExitUsage = 2,   // the command line itself was wrong
+};
+
+// Runs `rubbly <command> …` (arguments without the program name's own handling). Prints to stdout and
+// stderr and returns the exit status. Never prompts.
+int runCommandLine(const QStringList& arguments);
+
+} // namespace rubbly

@@ -1,0 +1,115 @@
+#include "Formatting.h"
+
+#include <QLocale>
+
+#include <array>
+#include <cmath>
+
+namespace rubbly {
+
+QString formatBytesCompact(qint64 bytes)
+{
+    constexpr double kKiB = 1024.0;
+    constexpr double kMiB = kKiB * 1024.0;
+    constexpr double kGiB = kMiB * 1024.0;
+    constexpr double kTiB = kGiB * 1024.0;
+    const double n = static_cast<double>(bytes);
+    if (bytes < 1)
+        return QStringLiteral("0B");
+    if (n >= kTiB)
+        return QString::asprintf("%.1fT", n / kTiB);
+    if (n >= kGiB)
+        return QString::asprintf("%.1fG", n / kGiB);
+    if (n >= kMiB)
+        return QString::asprintf("%.1fM", n / kMiB);
+    if (n >= kKiB)
+        return QString::asprintf("%.0fK", n / kKiB);
+    return QString::number(bytes) + QLatin1Char('B');
+}
+
+QString ByteCountFormatter::format(qint64 bytes) const
+{
+    struct Unit {
+        const char* name;
+        int decimals;
+    };
+    static constexpr std::array<Unit, 5> kUnits{{{"B", 0}, {"KB", 0}, {"MB", 1}, {"GB", 2}, {"TB", 2}}};
+
+    const bool negative = bytes < 0;
+    // Work on the magnitude in double: -2^63 has no positive counterpart in qint64.
+    double value = std::fabs(static_cast<double>(bytes));
+    std::size_t unit = 0;
+    while (unit + 1 < kUnits.size() && value >= 1024.0) {
+        value /= 1024.0;
+        ++unit;
+    }
+    // Rounding may reach the next unit (1023.7 KB shows as "1 MB", not "1024 KB").
+    const double scale = std::pow(10.0, kUnits[unit].decimals);
+    double rounded = std::round(value * scale) / scale;
+    if (rounded >= 1024.0 && unit + 1 < kUnits.size()) {
+        ++unit;
+        rounded = std::round(rounded / 1024.0 * std::pow(10.0, kUnits[unit].decimals)) /
+                  std::pow(10.0, kUnits[unit].decimals);
+    }
+    QString number = QString::number(rounded, 'f', kUnits[unit].decimals);
+    if (number.contains(QLatin1Char('.'))) {
+        while (number.endsWith(QLatin1Char('0')))
+            number.chop(1);
+        if (number.endsWith(QLatin1Char('.')))
+            number.chop(1);
+    }
+    if (negative && rounded != 0.0)
+        number.prepend(QLatin1Char('-'));
+    return number + QLatin1Char(' ') + QLatin1String(kUnits[unit].name);
+}
+
+const ByteCountFormatter& sharedByteCountFormatter()
+{
+    static const ByteCountFormatter formatter;
+    return formatter;
+}
+
+namespace {
+
+QDateTime inZone(Timestamp t, const QTimeZone& zone)
+{
+    return toDateTime(t).toTimeZone(zone);
+}
+
+} // namespace
+
+QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone)
+{
+    if (now - date < std::chrono::seconds(60))
+        return QStringLiteral("刚刚");
+    const QDateTime local = inZone(date, zone);
+    const QDate today = inZone(now, zone).date();
+    const QString clock = local.toString(QStringLiteral("HH:mm"));
+    if (local.date() == today)
+        return QStringLiteral("今天 ") + clock;
+    if (local.date() == today.addDays(-1))
+        return QStringLiteral("昨天 ") + clock;
+    return local.toString(QStringLiteral("MM月dd日")) + QLatin1Char(' ') + clock;
+}
+
+QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone)
+{
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - date).count();
+    if (seconds < 60)
+        return QStringLiteral("刚刚");
+    if (seconds < 3600)
+        return QString::number(std::max<qint64>(seconds / 60, 1)) + QStringLiteral("分钟前");
+    if (seconds < 86400)
+        return QString::number(std::max<qint64>(seconds / 3600, 1)) + QStringLiteral("小时前");
+    if (seconds < 2592000)
+        return QString::number(std::max<qint64>(seconds / 86400, 1)) + QStringLiteral("天前");
+    return inZone(date, zone).toString(QStringLiteral("yy/MM/dd"));
+}
+
+QString formatTodayStamp(Timestamp now, const QTimeZone& zone)
+{
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(inZone(now, zone), QStringLiteral("MMM d")).toUpper();
+}
+
+} // namespace rubbly

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Timestamp.h"
+
+#include <QString>
+#include <QTimeZone>
+
+namespace rubbly {
+
+// Short size for tight spaces: 0B, 512B, 12K, 3.4M, 1.5G, 2.0T (1024-based, no space).
+QString formatBytesCompact(qint64 bytes);
+
+// Size with unit for sentences and labels, 1024-based: "512 B", "12 KB", "3.4 MB", "1.25 GB".
+// Bytes and KB have no decimals, MB one, GB and TB two; trailing zeros are dropped ("1 MB").
+class ByteCountFormatter final {
+public:
+    QString format(qint64 bytes) const;
+};
+
+// The one formatter every part of the program shares; created on first use.
+const ByteCountFormatter& sharedByteCountFormatter();
+
+// "刚刚" within a minute, else "今天 HH:mm", "昨天 HH:mm" or "MM月dd日 HH:mm" in `zone`.
+QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone = QTimeZone::systemTimeZone());
+
+// "刚刚", "N分钟前", "N小时前", "N天前" (under 30 days), else "yy/MM/dd" in `zone`.
+QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone = QTimeZone::systemTimeZone());
+
+// Month abbreviation and day in upper case, in English whatever the locale: "DEC 4".
+QString formatTodayStamp(Timestamp now, const QTimeZone& zone = QTimeZone::systemTimeZone());
+
+} // namespace rubbly

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <chrono>
+#include <optional>
+
+namespace rubbly {
+
+// Wall-clock instant with microsecond resolution. QDateTime stops at milliseconds, which is not enough
+// to round-trip the floating-point seconds that stored records and snapshots carry.
+using Timestamp = std::chrono::sys_time<std::chrono::microseconds>;
+
+// Seconds between the Unix epoch and 2001-01-01 00:00:00 UTC, the epoch of every date we store.
+inline constexpr std::int64_t kReferenceEpochOffsetSeconds = 978307200;
+
+// Seconds since 2001-01-01 00:00:00 UTC.
+double toReferenceSeconds(Timestamp t);
+
+// Inverse of toReferenceSeconds(), rounded to the nearest microsecond. Empty for NaN, infinities and
+// values outside the years 1 to 9999, which no stored date of ours can hold.
+std::optional<Timestamp> fromReferenceSeconds(double seconds);
+
+QDateTime toDateTime(Timestamp t);
+Timestamp fromDateTime(const QDateTime& dateTime);
+
+// Seconds from `from` to `to` as a double (negative when `to` is earlier).
+double secondsBetween(Timestamp from, Timestamp to);
+
+} // namespace rubbly

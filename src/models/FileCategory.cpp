@@ -1,0 +1,75 @@
+#include "FileCategory.h"
+
+#include <initializer_list>
+
+namespace rubbly {
+
+QString fileCategoryTitle(FileCategory category)
+{
+    switch (category) {
+    case FileCategory::Video:
+        return QStringLiteral("视频");
+    case FileCategory::Image:
+        return QStringLiteral("图片");
+    case FileCategory::Audio:
+        return QStringLiteral("音频");
+    case FileCategory::Archive:
+        return QStringLiteral("压缩与安装包");
+    case FileCategory::Document:
+        return QStringLiteral("文档");
+    case FileCategory::Development:
+        return QStringLiteral("代码与工程");
+    case FileCategory::Other:
+        return QStringLiteral("其他");
+    }
+    return QStringLiteral("其他");
+}
+
+std::optional<FileCategory> fileCategoryFromTitle(QStringView title)
+{
+    for (FileCategory category : kAllFileCategories) {
+        if (fileCategoryTitle(category) == title)
+            return category;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+struct ExtensionList {
+    FileCategory category;
+    std::initializer_list<const char*> extensions;
+};
+
+// Order matters: the first list holding the extension wins.
+const ExtensionList kExtensionLists[] = {
+    {FileCategory::Video, {"mp4", "mov", "mkv", "avi", "wmv", "flv", "m4v", "webm"}},
+    {FileCategory::Image, {"png", "jpg", "jpeg", "heic", "gif", "webp", "svg", "bmp", "tiff", "psd", "ai"}},
+    {FileCategory::Audio, {"mp3", "wav", "flac", "aac", "m4a", "ogg", "wma"}},
+    {FileCategory::Archive, {"zip", "tar", "gz", "tgz", "bz2", "7z", "rar", "dmg", "pkg", "iso", "app"}},
+    {FileCategory::Document,
+     {"pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "txt", "md", "csv", "rtf", "pages", "numbers", "key"}},
+    {FileCategory::Development, {"swift", "c",    "cpp", "h",   "m",    "py",  "js",   "ts", "jsx", "tsx",
+                                 "html",  "css",  "json", "xml", "yaml", "yml", "sh",  "rs", "go",  "java"}},
+};
+
+} // namespace
+
+FileCategory categoryFor(QStringView fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return FileCategory::Other;
+    const QString extension = fileName.mid(dot + 1).toString().toLower();
+    if (extension.isEmpty())
+        return FileCategory::Other;
+    for (const ExtensionList& list : kExtensionLists) {
+        for (const char* candidate : list.extensions) {
+            if (extension == QLatin1String(candidate))
+                return list.category;
+        }
+    }
+    return FileCategory::Other;
+}
+
+} // namespace rubbly

@@ -1,0 +1,12 @@
+#include "TrashItemDetail.h"
+
+#include <QFile>
+
+namespace rubbly {
+
+QUrl TrashItemDetail::url() const
+{
+    return QUrl::fromLocalFile(QFile::decodeName(path));
+}
+
+} // namespace rubbly

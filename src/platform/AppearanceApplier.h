@@ -1,0 +1,22 @@
+#pragma once
+
+#include "AppAppearance.h"
+
+namespace rubbly {
+
+// Forces the program's colour scheme, or lets it follow the desktop.
+class AppearanceApplier {
+public:
+    virtual ~AppearanceApplier() = default;
+    virtual void applyAppearance(AppAppearance appearance) = 0;
+};
+
+// Whether our windows show in the taskbar and pager (the "Dock icon" of the settings).
+class ActivationPolicy {
+public:
+    virtual ~ActivationPolicy() = default;
+    // hideInDock true: windows skip the taskbar and pager; false: ordinary taskbar windows.
+    virtual void applyHideInDock(bool hideInDock) = 0;
+};
+
+} // namespace rubbly

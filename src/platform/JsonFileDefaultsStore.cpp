@@ -1,0 +1,175 @@
+#include "JsonFileDefaultsStore.h"
+
+#include "Json.h"
+#include "XdgPaths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace rubbly {
+
+Q_LOGGING_CATEGORY(lcDefaults, "com.tolvik.Rubbly.Defaults")
+
+namespace {
+
+QJsonObject encode(const DefaultsValue& value)
+{
+    QJsonObject entry;
+    std::visit(
+        [&entry](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>)
+                entry.insert(QLatin1String("bool"), v);
+            else if constexpr (std::is_same_v<T, qint64>)
+                entry.insert(QLatin1String("int"), v);
+            else if constexpr (std::is_same_v<T, double>)
+                entry.insert(QLatin1String("double"), v);
+            else if constexpr (std::is_same_v<T, QString>)
+                entry.insert(QLatin1String("string"), v);
+            else if constexpr (std::is_same_v<T, QByteArray>)
+                entry.insert(QLatin1String("data"), QString::fromLatin1(v.toBase64()));
+            else
+                entry.insert(QLatin1String("date"), toReferenceSeconds(v));
+        },
+        value);
+    return entry;
+}
+
+std::optional<DefaultsValue> decode(const QJsonValue& json)
+{
+    if (!json.isObject() || json.toObject().size() != 1)
+        return std::nullopt;
+    const QJsonObject entry = json.toObject();
+    const QString type = entry.begin().key();
+    const QJsonValue v = entry.begin().value();
+    if (type == QLatin1String("bool") && v.isBool())
+        return DefaultsValue{v.toBool()};
+    if (type == QLatin1String("int") && v.isDouble()) {
+        const double d = v.toDouble();
+        if (std::trunc(d) != d)
+            return std::nullopt;
+        return DefaultsValue{v.toInteger()};
+    }
+    if (type == QLatin1String("double") && v.isDouble())
+        return DefaultsValue{v.toDouble()};
+    if (type == QLatin1String("string") && v.isString())
+        return DefaultsValue{v.toString()};
+    if (type == QLatin1String("data") && v.isString()) {
+        const auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        return DefaultsValue{*decoded};
+    }
+    if (type == QLatin1String("date") && v.isDouble()) {
+        if (const auto t = fromReferenceSeconds(v.toDouble()))
+            return DefaultsValue{*t};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+JsonFileDefaultsStore::JsonFileDefaultsStore(const QString& filePath)
+    : m_filePath(filePath)
+{
+    load();
+}
+
+QString JsonFileDefaultsStore::defaultFilePath()
+{
+    return xdg::configHome() + QStringLiteral("/rubbly/defaults.json");
+}
+
+void JsonFileDefaultsStore::load()
+{
+    QFile file(m_filePath);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Unreadable but present: the user's data may be fine, so leave it alone and do not write.
+        qCWarning(lcDefaults) << "cannot read" << m_filePath << file.errorString() << "- settings will not be saved";
+        m_writable = false;
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    QHash<QString, DefaultsValue> values;
+    bool wellFormed = false;
+    if (const auto root = json::parseObject(bytes)) {
+        wellFormed = true;
+        for (auto it = root->begin(); it != root->end(); ++it) {
+            const auto value = decode(it.value());
+            if (!value) {
+                wellFormed = false;
+                break;
+            }
+            values.insert(it.key(), *value);
+        }
+    }
+    if (wellFormed) {
+        m_values = std::move(values);
+        return;
+    }
+
+    const QString aside =
+        m_filePath + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (QFile::rename(m_filePath, aside)) {
+        m_setAsidePath = aside;
+        qCWarning(lcDefaults) << m_filePath << "is not a valid defaults file; moved it to" << aside
+                              << "and started with default settings";
+    } else {
+        m_writable = false;
+        qCWarning(lcDefaults) << m_filePath << "is not a valid defaults file and could not be moved aside;"
+                              << "using default settings without saving them";
+    }
+}
+
+std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const
+{
+    const auto it = m_values.constFind(key);
+    if (it == m_values.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& value)
+{
+    if (const double* d = std::get_if<double>(&value); d && !std::isfinite(*d)) {
+        qCWarning(lcDefaults) << "refusing to store a non-finite number under" << key;
+        return;
+    }
+    m_values.insert(key, value);
+    save();
+}
+
+void JsonFileDefaultsStore::removeValue(const QString& key)
+{
+    if (m_values.remove(key))
+        save();
+}
+
+void JsonFileDefaultsStore::save()
+{
+    if (!m_writable)
+        return;
+    QJsonObject root;
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
+        root.insert(it.key(), encode(it.value()));
+
+    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    QSaveFile file(m_filePath);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(json::compact(root)) >= 0 && file.commit();
+    if (!ok && !m_reportedWriteFailure) {
+        m_reportedWriteFailure = true;
+        qCWarning(lcDefaults) << "cannot write" << m_filePath << file.errorString();
+    }
+}
+
+} // namespace rubbly

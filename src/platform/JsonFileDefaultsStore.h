@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DefaultsStore.h"
+
+#include <QHash>
+#include <QLoggingCategory>
+
+namespace rubbly {
+
+Q_DECLARE_LOGGING_CATEGORY(lcDefaults)
+
+// DefaultsStore kept in one JSON file, by default $XDG_CONFIG_HOME/rubbly/defaults.json:
+//   { "Rubbly.hideInDock": {"bool": true}, "Binwell.lastCleaningRecord": {"data": "<base64>"}, ... }
+// Every change rewrites the file atomically. A file that cannot be read as such is moved aside to
+// "defaults.json.corrupt-<time>" and reported in the log; the store then starts empty. When even that
+// move fails the store keeps working in memory and never writes over the file.
+class JsonFileDefaultsStore final : public DefaultsStore {
+public:
+    explicit JsonFileDefaultsStore(const QString& filePath);
+
+    static QString defaultFilePath();
+
+    std::optional<DefaultsValue> value(const QString& key) const override;
+    void setValue(const QString& key, const DefaultsValue& value) override;
+    void removeValue(const QString& key) override;
+
+    const QString& filePath() const { return m_filePath; }
+    // Where an unreadable file was moved at load, if that happened.
+    const QString& setAsidePath() const { return m_setAsidePath; }
+
+private:
+    void load();
+    void save();
+
+    QString m_filePath;
+    QString m_setAsidePath;
+    QHash<QString, DefaultsValue> m_values;
+    bool m_writable = true;
+    bool m_reportedWriteFailure = false;
+};
+
+} // namespace rubbly
