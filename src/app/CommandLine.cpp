@@ -8,14 +8,12 @@ namespace rubbly {
 
 namespace {
 
-QTextStream& out()
-{
+QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
 }
 
-QTextStream& err()
-{
+QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
 }
@@ -25,8 +23,7 @@ const char* const kCommandsHelp = "Commands:\n"
 
 } // namespace
 
-int runCommandLine(const QStringList& arguments)
-{
+int runCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Rubbly looks after your Trash and your caches.\n\n") +
                                      QLatin1String(kCommandsHelp));

@@ -51,14 +51,11 @@ template <typename R, typename F> class Actor::Awaiter {
 public:
     Awaiter(Actor* actor, F work)
         : m_actor(actor)
-        , m_work(std::move(work))
-    {
-    }
+        , m_work(std::move(work)) {}
 
     bool await_ready() const noexcept { return false; }
 
-    void await_suspend(std::coroutine_handle<> handle)
-    {
+    void await_suspend(std::coroutine_handle<> handle) {
         // Created here, so it belongs to the awaiting thread and the resumption is delivered there.
         auto* receiver = new QObject;
         m_actor->post([this, handle, receiver] {
@@ -74,8 +71,7 @@ public:
         });
     }
 
-    R await_resume()
-    {
+    R await_resume() {
         if (m_error)
             std::rethrow_exception(m_error);
         if constexpr (!std::is_void_v<R>)
@@ -90,8 +86,7 @@ private:
     std::exception_ptr m_error;
 };
 
-template <typename F> auto Actor::run(F work) -> QCoro::Task<std::invoke_result_t<F>>
-{
+template <typename F> auto Actor::run(F work) -> QCoro::Task<std::invoke_result_t<F>> {
     using R = std::invoke_result_t<F>;
     if constexpr (std::is_void_v<R>)
         co_await Awaiter<R, F>(this, std::move(work));

@@ -14,7 +14,8 @@ using Timestamp = std::chrono::sys_time<std::chrono::microseconds>;
 // Seconds between the Unix epoch and 2001-01-01 00:00:00 UTC, the epoch of every date we store.
 inline constexpr std::int64_t kReferenceEpochOffsetSeconds = 978307200;
 
-// Seconds since 2001-01-01 00:00:00 UTC.
+// Seconds since 2001-01-01 00:00:00 UTC. A double keeps every microsecond for dates within about
+// 136 years of 2001; beyond that the nearest representable value is used.
 double toReferenceSeconds(Timestamp t);
 
 // Inverse of toReferenceSeconds(), rounded to the nearest microsecond. Empty for NaN, infinities and

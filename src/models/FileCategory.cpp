@@ -4,8 +4,7 @@
 
 namespace rubbly {
 
-QString fileCategoryTitle(FileCategory category)
-{
+QString fileCategoryTitle(FileCategory category) {
     switch (category) {
     case FileCategory::Video:
         return QStringLiteral("视频");
@@ -25,8 +24,7 @@ QString fileCategoryTitle(FileCategory category)
     return QStringLiteral("其他");
 }
 
-std::optional<FileCategory> fileCategoryFromTitle(QStringView title)
-{
+std::optional<FileCategory> fileCategoryFromTitle(QStringView title) {
     for (FileCategory category : kAllFileCategories) {
         if (fileCategoryTitle(category) == title)
             return category;
@@ -49,14 +47,13 @@ const ExtensionList kExtensionLists[] = {
     {FileCategory::Archive, {"zip", "tar", "gz", "tgz", "bz2", "7z", "rar", "dmg", "pkg", "iso", "app"}},
     {FileCategory::Document,
      {"pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "txt", "md", "csv", "rtf", "pages", "numbers", "key"}},
-    {FileCategory::Development, {"swift", "c",    "cpp", "h",   "m",    "py",  "js",   "ts", "jsx", "tsx",
-                                 "html",  "css",  "json", "xml", "yaml", "yml", "sh",  "rs", "go",  "java"}},
+    {FileCategory::Development, {"swift", "c",   "cpp",  "h",   "m",    "py",  "js", "ts", "jsx", "tsx",
+                                 "html",  "css", "json", "xml", "yaml", "yml", "sh", "rs", "go",  "java"}},
 };
 
 } // namespace
 
-FileCategory categoryFor(QStringView fileName)
-{
+FileCategory categoryFor(QStringView fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return FileCategory::Other;

@@ -4,8 +4,7 @@
 
 namespace rubbly {
 
-QUrl TrashItemDetail::url() const
-{
+QUrl TrashItemDetail::url() const {
     return QUrl::fromLocalFile(QFile::decodeName(path));
 }
 

@@ -18,8 +18,7 @@ Q_LOGGING_CATEGORY(lcDefaults, "com.tolvik.Rubbly.Defaults")
 
 namespace {
 
-QJsonObject encode(const DefaultsValue& value)
-{
+QJsonObject encode(const DefaultsValue& value) {
     QJsonObject entry;
     std::visit(
         [&entry](const auto& v) {
@@ -41,8 +40,7 @@ QJsonObject encode(const DefaultsValue& value)
     return entry;
 }
 
-std::optional<DefaultsValue> decode(const QJsonValue& json)
-{
+std::optional<DefaultsValue> decode(const QJsonValue& json) {
     if (!json.isObject() || json.toObject().size() != 1)
         return std::nullopt;
     const QJsonObject entry = json.toObject();
@@ -61,7 +59,8 @@ std::optional<DefaultsValue> decode(const QJsonValue& json)
     if (type == QLatin1String("string") && v.isString())
         return DefaultsValue{v.toString()};
     if (type == QLatin1String("data") && v.isString()) {
-        const auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded =
+            QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
             return std::nullopt;
         return DefaultsValue{*decoded};
@@ -76,18 +75,15 @@ std::optional<DefaultsValue> decode(const QJsonValue& json)
 } // namespace
 
 JsonFileDefaultsStore::JsonFileDefaultsStore(const QString& filePath)
-    : m_filePath(filePath)
-{
+    : m_filePath(filePath) {
     load();
 }
 
-QString JsonFileDefaultsStore::defaultFilePath()
-{
+QString JsonFileDefaultsStore::defaultFilePath() {
     return xdg::configHome() + QStringLiteral("/rubbly/defaults.json");
 }
 
-void JsonFileDefaultsStore::load()
-{
+void JsonFileDefaultsStore::load() {
     QFile file(m_filePath);
     if (!file.exists())
         return;
@@ -118,8 +114,8 @@ void JsonFileDefaultsStore::load()
         return;
     }
 
-    const QString aside =
-        m_filePath + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = m_filePath + QStringLiteral(".corrupt-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (QFile::rename(m_filePath, aside)) {
         m_setAsidePath = aside;
         qCWarning(lcDefaults) << m_filePath << "is not a valid defaults file; moved it to" << aside
@@ -131,16 +127,14 @@ void JsonFileDefaultsStore::load()
     }
 }
 
-std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const
-{
+std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const {
     const auto it = m_values.constFind(key);
     if (it == m_values.cend())
         return std::nullopt;
     return *it;
 }
 
-void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& value)
-{
+void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& value) {
     if (const double* d = std::get_if<double>(&value); d && !std::isfinite(*d)) {
         qCWarning(lcDefaults) << "refusing to store a non-finite number under" << key;
         return;
@@ -149,14 +143,12 @@ void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& va
     save();
 }
 
-void JsonFileDefaultsStore::removeValue(const QString& key)
-{
+void JsonFileDefaultsStore::removeValue(const QString& key) {
     if (m_values.remove(key))
         save();
 }
 
-void JsonFileDefaultsStore::save()
-{
+void JsonFileDefaultsStore::save() {
     if (!m_writable)
         return;
     QJsonObject root;

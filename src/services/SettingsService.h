@@ -19,12 +19,14 @@ class LoginItem;
 // left untouched until the user changes that setting. Lives on the GUI thread.
 class SettingsService final : public QObject {
     Q_OBJECT
-    Q_PROPERTY(rubbly::AppAppearance appAppearance READ appAppearance WRITE setAppAppearance NOTIFY appAppearanceChanged)
+    Q_PROPERTY(
+        rubbly::AppAppearance appAppearance READ appAppearance WRITE setAppAppearance NOTIFY appAppearanceChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(bool hideInDock READ hideInDock WRITE setHideInDock NOTIFY hideInDockChanged)
     Q_PROPERTY(bool showSizeInMenuBar READ showSizeInMenuBar WRITE setShowSizeInMenuBar NOTIFY showSizeInMenuBarChanged)
     Q_PROPERTY(bool hideSizeWhenEmpty READ hideSizeWhenEmpty WRITE setHideSizeWhenEmpty NOTIFY hideSizeWhenEmptyChanged)
-    Q_PROPERTY(bool dynamicMenuBarIcon READ dynamicMenuBarIcon WRITE setDynamicMenuBarIcon NOTIFY dynamicMenuBarIconChanged)
+    Q_PROPERTY(
+        bool dynamicMenuBarIcon READ dynamicMenuBarIcon WRITE setDynamicMenuBarIcon NOTIFY dynamicMenuBarIconChanged)
     Q_PROPERTY(bool confirmBeforeEmptying READ confirmBeforeEmptying WRITE setConfirmBeforeEmptying NOTIFY
                    confirmBeforeEmptyingChanged)
     Q_PROPERTY(bool notifyAfterCleaning READ notifyAfterCleaning WRITE setNotifyAfterCleaning NOTIFY
@@ -47,8 +49,8 @@ class SettingsService final : public QObject {
                    hapticFeedbackEnabledChanged)
     Q_PROPERTY(bool globalShortcutEnabled READ globalShortcutEnabled WRITE setGlobalShortcutEnabled NOTIFY
                    globalShortcutEnabledChanged)
-    Q_PROPERTY(bool automaticallyCheckForUpdates READ automaticallyCheckForUpdates WRITE
-                   setAutomaticallyCheckForUpdates NOTIFY automaticallyCheckForUpdatesChanged)
+    Q_PROPERTY(bool automaticallyCheckForUpdates READ automaticallyCheckForUpdates WRITE setAutomaticallyCheckForUpdates
+                   NOTIFY automaticallyCheckForUpdatesChanged)
 
 public:
     // What a change acts on besides the stored value. Any of them may be null (nothing happens).

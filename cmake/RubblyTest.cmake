@@ -1,0 +1,21 @@
+# rubbly_add_test(<Name> [LIBS lib...] [BUS])
+# Builds tests/<Name>.cpp into one QtTest executable and registers it with CTest. Every test runs with
+# HOME and the XDG variables pointed at a scratch folder of the build tree (tests make their own
+# temporary homes on top; this only guards against one that forgets), the offscreen platform plugin,
+# and, with BUS, inside a private D-Bus session whose service folder is empty.
+function(rubbly_add_test name)
+    cmake_parse_arguments(ARG "BUS" "" "LIBS" ${ARGN})
+    add_executable(${name} ${name}.cpp)
+    target_link_libraries(${name} PRIVATE rubbly_testsupport Qt6::Test ${ARG_LIBS})
+    set(command $<TARGET_FILE:${name}>)
+    if(ARG_BUS)
+        set(command dbus-run-session --config-file=${PROJECT_SOURCE_DIR}/tests/support/session-bus.conf -- ${command})
+    endif()
+    add_test(NAME ${name} COMMAND ${command})
+    set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name})
+    file(MAKE_DIRECTORY ${scratch})
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT 60
+        ENVIRONMENT "HOME=${scratch};XDG_CONFIG_HOME=${scratch}/.config;XDG_DATA_HOME=${scratch}/.local/share;XDG_CACHE_HOME=${scratch}/.cache;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+        ENVIRONMENT_MODIFICATION "DBUS_SESSION_BUS_ADDRESS=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+endfunction()

@@ -1,0 +1,135 @@
+#include "Scheduler.h"
+#include "VirtualScheduler.h"
+
+#include <QCoroTask>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+using namespace std::chrono_literals;
+
+namespace {
+QCoro::Task<void> sleepAndRecord(Scheduler* scheduler, std::chrono::milliseconds d, Cancellation* c,
+                                 std::optional<bool>* result) {
+    *result = co_await scheduler->sleep(d, c);
+}
+} // namespace
+
+class SchedulerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sleepCompletesOnlyWhenTheClockReachesItsEnd() {
+        VirtualScheduler clock;
+        std::optional<bool> result;
+        auto task = sleepAndRecord(&clock, 1500ms, nullptr, &result);
+        clock.advance(1499ms);
+        QVERIFY(!result);
+        clock.advance(1ms);
+        QCOMPARE(result, std::optional<bool>(true));
+    }
+
+    void cancellingReportsFalseAtOnce() {
+        VirtualScheduler clock;
+        Cancellation cancel;
+        std::optional<bool> result;
+        auto task = sleepAndRecord(&clock, 2s, &cancel, &result);
+        clock.advance(500ms);
+        cancel.cancel();
+        QCOMPARE(result, std::optional<bool>(false));
+        // The abandoned timer must not resume the finished coroutine a second time.
+        clock.advance(5s);
+        QCOMPARE(result, std::optional<bool>(false));
+    }
+
+    void destroyingTheCancellationCancels() {
+        VirtualScheduler clock;
+        std::optional<bool> result;
+        auto* cancel = new Cancellation;
+        auto task = sleepAndRecord(&clock, 2s, cancel, &result);
+        delete cancel;
+        QCOMPARE(result, std::optional<bool>(false));
+    }
+
+    void alreadyCancelledDoesNotSleep() {
+        VirtualScheduler clock;
+        Cancellation cancel;
+        cancel.cancel();
+        std::optional<bool> result;
+        auto task = sleepAndRecord(&clock, 2s, &cancel, &result);
+        QCOMPARE(result, std::optional<bool>(false));
+        QCOMPARE(clock.activeTimerCount(), 0);
+    }
+
+    void timersFireInDueOrderWithNowAtTheirDueTime() {
+        VirtualScheduler clock;
+        const Timestamp start = clock.now();
+        QList<std::pair<QString, Timestamp>> fired;
+        clock.singleShot(3s, this, [&] { fired.append({QStringLiteral("3s"), clock.now()}); });
+        clock.singleShot(1s, this, [&] { fired.append({QStringLiteral("1s"), clock.now()}); });
+        clock.singleShot(1s, this, [&] { fired.append({QStringLiteral("1s again"), clock.now()}); });
+        clock.advance(10s);
+        QCOMPARE(fired.size(), 3);
+        QCOMPARE(fired[0].first, QStringLiteral("1s"));
+        QCOMPARE(fired[1].first, QStringLiteral("1s again"));
+        QCOMPARE(fired[2].first, QStringLiteral("3s"));
+        QVERIFY(fired[0].second == start + 1s);
+        QVERIFY(fired[2].second == start + 3s);
+        QVERIFY(clock.now() == start + 10s);
+    }
+
+    void repeatingTimerFiresOncePerPeriodAndStops() {
+        VirtualScheduler clock;
+        Timer* timer = clock.createTimer(this);
+        int ticks = 0;
+        connect(timer, &Timer::timeout, this, [&] { ++ticks; });
+        timer->start(60s);
+        clock.advance(59s);
+        QCOMPARE(ticks, 0);
+        clock.advance(61s);
+        QCOMPARE(ticks, 2);
+        timer->stop();
+        clock.advance(10min);
+        QCOMPARE(ticks, 2);
+    }
+
+    void restartingPushesTheDeadline() {
+        // The trailing debounces rely on this: every new event restarts the same single-shot timer.
+        VirtualScheduler clock;
+        Timer* timer = clock.createTimer(this);
+        timer->setSingleShot(true);
+        int fired = 0;
+        connect(timer, &Timer::timeout, this, [&] { ++fired; });
+        for (int i = 0; i < 10; ++i) {
+            timer->start(1s);
+            clock.advance(500ms);
+        }
+        QCOMPARE(fired, 0);
+        clock.advance(500ms);
+        QCOMPARE(fired, 1);
+        QVERIFY(!timer->isActive());
+    }
+
+    void singleShotIsDroppedWithItsContext() {
+        VirtualScheduler clock;
+        bool fired = false;
+        auto* context = new QObject;
+        clock.singleShot(1s, context, [&] { fired = true; });
+        delete context;
+        clock.advance(2s);
+        QVERIFY(!fired);
+    }
+
+    void systemSchedulerSleepsOnTheRealClock() {
+        // A few milliseconds of real time, to prove the production timer is wired at all.
+        std::optional<bool> result;
+        auto task = sleepAndRecord(Scheduler::system(), 5ms, nullptr, &result);
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
+        QVERIFY(*result);
+        const auto now = Scheduler::system()->now();
+        QVERIFY(std::chrono::abs(now - std::chrono::time_point_cast<std::chrono::microseconds>(
+                                           std::chrono::system_clock::now())) < 1s);
+    }
+};
+
+QTEST_GUILESS_MAIN(SchedulerTest)
+#include "SchedulerTest.moc"

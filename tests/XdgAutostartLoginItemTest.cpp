@@ -1,0 +1,128 @@
+#include "XdgAutostartLoginItem.h"
+#include "TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+class XdgAutostartLoginItemTest : public QObject {
+    Q_OBJECT
+
+    static QString read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    static void write(const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+private Q_SLOTS:
+    void registerWritesAnEntryThatStartsTheProgram() {
+        TempHome home;
+        XdgAutostartLoginItem item(QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly"), home.environment());
+        QVERIFY(!item.isEnabled());
+        QVERIFY(item.registerItem());
+        QVERIFY(item.isEnabled());
+        QCOMPARE(item.userEntryPath(), home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop"));
+        const QString text = read(item.userEntryPath());
+        QVERIFY(text.contains(QStringLiteral("\nExec=\"/opt/Rubbly.app/usr/bin/rubbly\"\n")));
+        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(item.unregisterItem());
+        QVERIFY(!item.isEnabled());
+        QVERIFY(!QFile::exists(item.userEntryPath()));
+    }
+
+    void execQuotingSurvivesHostilePaths_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("spaces") << "/home/a b/Rubbly.app/rubbly";
+        QTest::newRow("shell characters") << "/tmp/$(touch pwned)`id`;\"q\"/rubbly";
+        QTest::newRow("backslash and percent") << "/tmp/back\\slash %f 100%/rubbly";
+    }
+    void execQuotingSurvivesHostilePaths() {
+        // Undo the two escaping layers the way a desktop-entry reader does, then split like a shell
+        // would inside double quotes: the result must be the path, whole.
+        QFETCH(QString, program);
+        const QString exec = XdgAutostartLoginItem::execValue(program);
+        QString unescaped;
+        for (qsizetype i = 0; i < exec.size(); ++i) {
+            if (exec[i] == QLatin1Char('\\') && i + 1 < exec.size()) {
+                const QChar next = exec[++i];
+                unescaped += next == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : next;
+            } else {
+                unescaped += exec[i];
+            }
+        }
+        QVERIFY(unescaped.startsWith(QLatin1Char('"')) && unescaped.endsWith(QLatin1Char('"')));
+        QString argument;
+        for (qsizetype i = 1; i + 1 < unescaped.size(); ++i) {
+            if (unescaped[i] == QLatin1Char('\\'))
+                ++i;
+            else if (unescaped[i] == QLatin1Char('%'))
+                ++i; // "%%" is a literal percent
+            argument += unescaped[i];
+        }
+        QCOMPARE(argument, program);
+    }
+
+    void packagedEntryIsShadowedNeverDeleted() {
+        TempHome home;
+        const QString system = home.systemConfigDir() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop");
+        const QByteArray packaged = "[Desktop Entry]\nType=Application\nName=Rubbly\nExec=rubbly\n";
+        write(system, packaged);
+        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
+        QVERIFY(item.isEnabled());
+        QVERIFY(item.unregisterItem());
+        QVERIFY(!item.isEnabled());
+        QCOMPARE(read(system).toUtf8(), packaged);
+        QVERIFY(read(item.userEntryPath()).contains(QStringLiteral("Hidden=true")));
+        // Turning it back on replaces our own override.
+        QVERIFY(item.registerItem());
+        QVERIFY(item.isEnabled());
+    }
+
+    void usersOwnEntryIsLeftAlone() {
+        TempHome home;
+        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
+        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
+        write(item.userEntryPath(), mine);
+        QVERIFY(item.isEnabled());
+        QVERIFY(!item.unregisterItem());
+        QVERIFY(!item.registerItem());
+        QCOMPARE(read(item.userEntryPath()).toUtf8(), mine);
+    }
+
+    void disabledEntriesReportOff_data() {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::newRow("Hidden") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n");
+        QTest::newRow("GNOME switch") << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n");
+    }
+    void disabledEntriesReportOff() {
+        QFETCH(QByteArray, entry);
+        TempHome home;
+        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
+        write(item.userEntryPath(), entry);
+        QVERIFY(!item.isEnabled());
+    }
+
+    void unwritableAutostartFolderFailsQuietly() {
+        if (geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        TempHome home;
+        QDir().mkpath(home.configHome() + QStringLiteral("/autostart"));
+        QFile::setPermissions(home.configHome() + QStringLiteral("/autostart"),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
+        QVERIFY(!item.registerItem());
+        QVERIFY(!item.isEnabled());
+    }
+};
+
+QTEST_GUILESS_MAIN(XdgAutostartLoginItemTest)
+#include "XdgAutostartLoginItemTest.moc"

@@ -1,0 +1,160 @@
+#include "TreeBuilder.h"
+
+#include <QtGlobal>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace rubbly::test {
+
+namespace {
+[[noreturn]] void fail(const char* what, const QByteArray& path) {
+    qFatal("TreeBuilder: %s %s: %s", what, path.constData(), std::strerror(errno));
+}
+} // namespace
+
+TreeBuilder::TreeBuilder(QByteArray root)
+    : m_root(std::move(root)) {
+    while (m_root.size() > 1 && m_root.endsWith('/'))
+        m_root.chop(1);
+}
+
+QByteArray TreeBuilder::path(const QByteArray& relative) const {
+    return relative.isEmpty() ? m_root : m_root + '/' + relative;
+}
+
+void TreeBuilder::ensureParent(const QByteArray& relative) {
+    const qsizetype slash = relative.lastIndexOf('/');
+    if (slash > 0)
+        dir(relative.left(slash));
+}
+
+TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode) {
+    QByteArray partial;
+    for (const QByteArray& part : relative.split('/')) {
+        if (part.isEmpty())
+            continue;
+        partial += (partial.isEmpty() ? "" : "/") + part;
+        const QByteArray full = path(partial);
+        if (::mkdir(full.constData(), mode) != 0 && errno != EEXIST)
+            fail("mkdir", full);
+    }
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fill) {
+    ensureParent(relative);
+    const QByteArray full = path(relative);
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        fail("create", full);
+    const QByteArray chunk(64 * 1024, fill);
+    for (qint64 left = size; left > 0;) {
+        const auto n = ::write(fd, chunk.constData(), static_cast<size_t>(std::min<qint64>(left, chunk.size())));
+        if (n <= 0)
+            fail("write", full);
+        left -= n;
+    }
+    ::close(fd);
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize) {
+    ensureParent(relative);
+    const QByteArray full = path(relative);
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
+    if (fd < 0 || ::ftruncate(fd, logicalSize) != 0)
+        fail("truncate", full);
+    ::close(fd);
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::symlink(const QByteArray& relative, const QByteArray& target) {
+    ensureParent(relative);
+    if (::symlink(target.constData(), path(relative).constData()) != 0)
+        fail("symlink", path(relative));
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::hardLink(const QByteArray& relative, const QByteArray& existingRelative) {
+    ensureParent(relative);
+    if (::link(path(existingRelative).constData(), path(relative).constData()) != 0)
+        fail("link", path(relative));
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode) {
+    if (::chmod(path(relative).constData(), mode) != 0)
+        fail("chmod", path(relative));
+    return *this;
+}
+
+TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds) {
+    const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
+    if (::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        fail("utimensat", path(relative));
+    return *this;
+}
+
+QList<QByteArray> TreeBuilder::awkwardNames() {
+    return {
+        QByteArrayLiteral("with space.txt"),
+        QByteArrayLiteral("100% done+more.pdf"),
+        QByteArrayLiteral("line\nbreak.png"),
+        QByteArrayLiteral("latin1-\xe9t\xe9.mp3"),
+        QByteArrayLiteral("-leading-dash"),
+        QByteArrayLiteral("%2F not a slash"),
+        QByteArray(246, 'n') + QByteArrayLiteral(".zip"),
+    };
+}
+
+qint64 TreeBuilder::allocatedSize(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return 0;
+    return static_cast<qint64>(st.st_blocks) * 512;
+}
+
+qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return 0;
+    if (!S_ISDIR(st.st_mode))
+        return static_cast<qint64>(st.st_blocks) * 512;
+    qint64 total = 0;
+    if (DIR* d = ::opendir(path.constData())) {
+        while (dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+                continue;
+            total += treeAllocatedSize(path + '/' + e->d_name);
+        }
+        ::closedir(d);
+    }
+    return total;
+}
+
+bool TreeBuilder::exists(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+void TreeBuilder::makeWritable(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return;
+    ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+    if (DIR* d = ::opendir(path.constData())) {
+        while (dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                makeWritable(path + '/' + e->d_name);
+        }
+        ::closedir(d);
+    }
+}
+
+} // namespace rubbly::test

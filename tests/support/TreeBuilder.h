@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <sys/types.h>
+
+namespace rubbly::test {
+
+// Builds awkward file trees below a root, with paths as raw bytes so names that are not UTF-8 can be
+// made. Every call fails the process loudly (qFatal) when the file system refuses, so a test never
+// runs against a tree it did not get.
+class TreeBuilder final {
+public:
+    explicit TreeBuilder(QByteArray root);
+
+    const QByteArray& root() const { return m_root; }
+    QByteArray path(const QByteArray& relative) const;
+
+    TreeBuilder& dir(const QByteArray& relative, mode_t mode = 0755);
+    // A file of `size` bytes of real (allocated) data; parents are created.
+    TreeBuilder& file(const QByteArray& relative, qint64 size = 0, char fill = 'x');
+    // A file of `logicalSize` bytes with no data blocks.
+    TreeBuilder& sparseFile(const QByteArray& relative, qint64 logicalSize);
+    TreeBuilder& symlink(const QByteArray& relative, const QByteArray& target);
+    TreeBuilder& hardLink(const QByteArray& relative, const QByteArray& existingRelative);
+    TreeBuilder& chmod(const QByteArray& relative, mode_t mode);
+    // Sets the modification time, in seconds since the Unix epoch.
+    TreeBuilder& touch(const QByteArray& relative, qint64 unixSeconds);
+
+    // Names that have broken file tools before: spaces, %, +, a newline, bytes that are not UTF-8,
+    // a leading dash and a 250-byte name.
+    static QList<QByteArray> awkwardNames();
+
+    // Allocated bytes of one path (st_blocks × 512), without following a symlink.
+    static qint64 allocatedSize(const QByteArray& path);
+    // Sum of allocatedSize() over every non-directory below `path` (like du -s --apparent-size=no).
+    static qint64 treeAllocatedSize(const QByteArray& path);
+    static bool exists(const QByteArray& path);
+    // Gives the owner rwx on every folder below `path`, so the tree can be removed.
+    static void makeWritable(const QByteArray& path);
+
+private:
+    void ensureParent(const QByteArray& relative);
+    QByteArray m_root;
+};
+
+} // namespace rubbly::test
