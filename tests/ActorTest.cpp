@@ -13,7 +13,8 @@ using namespace rubbly;
 namespace {
 
 QCoro::Task<int> addOnActor(Actor& actor, std::atomic<int>& inside, std::atomic<bool>& overlapped, QList<int>& order,
-                            int value, QThread** resumedOn) {
+                            int value, QThread** resumedOn)
+{
     const int result = co_await actor.run([&inside, &overlapped, &order, value] {
         if (inside.fetch_add(1) != 0)
             overlapped = true;
@@ -29,7 +30,8 @@ QCoro::Task<int> addOnActor(Actor& actor, std::atomic<int>& inside, std::atomic<
 }
 
 // Caught inside a coroutine: QCoro::waitFor() itself does not pass exceptions on.
-QCoro::Task<bool> catchesBoom(Actor& actor) {
+QCoro::Task<bool> catchesBoom(Actor& actor)
+{
     try {
         co_await actor.run([]() -> int { throw std::runtime_error("boom"); });
     } catch (const std::runtime_error& e) {
@@ -43,7 +45,8 @@ QCoro::Task<bool> catchesBoom(Actor& actor) {
 class ActorTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void runsWorkOffTheCallerThreadAndResumesOnIt() {
+    void runsWorkOffTheCallerThreadAndResumesOnIt()
+    {
         Actor actor(QStringLiteral("test.actor"));
         QThread* workThread = nullptr;
         bool wasCurrent = false;
@@ -58,7 +61,8 @@ private Q_SLOTS:
         QVERIFY(!actor.isCurrent());
     }
 
-    void neverOverlapsAndKeepsSubmissionOrder() {
+    void neverOverlapsAndKeepsSubmissionOrder()
+    {
         Actor actor(QStringLiteral("test.serial"));
         std::atomic<int> inside{0};
         std::atomic<bool> overlapped{false};
@@ -80,7 +84,8 @@ private Q_SLOTS:
             QCOMPARE(thread, QThread::currentThread());
     }
 
-    void voidWorkAndExceptionsReachTheCaller() {
+    void voidWorkAndExceptionsReachTheCaller()
+    {
         Actor actor(QStringLiteral("test.errors"));
         bool ran = false;
         QCoro::waitFor(actor.run([&] { ran = true; }));
@@ -91,7 +96,8 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(actor.run([] { return 7; })), 7);
     }
 
-    void destructionWaitsForRunningWorkAndDiscardsQueuedWork() {
+    void destructionWaitsForRunningWorkAndDiscardsQueuedWork()
+    {
         auto* actor = new Actor(QStringLiteral("test.teardown"));
         QSemaphore started;
         QSemaphore release;

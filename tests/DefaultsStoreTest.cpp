@@ -11,11 +11,13 @@ using namespace rubbly::test;
 class DefaultsStoreTest : public QObject {
     Q_OBJECT
 
-    static QByteArray readAll(const QString& path) {
+    static QByteArray readAll(const QString& path)
+    {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static void writeAll(const QString& path, const QByteArray& bytes) {
+    static void writeAll(const QString& path, const QByteArray& bytes)
+    {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -23,12 +25,14 @@ class DefaultsStoreTest : public QObject {
     }
 
 private Q_SLOTS:
-    void defaultPathFollowsXdgConfigHome() {
+    void defaultPathFollowsXdgConfigHome()
+    {
         TempHome home;
         QCOMPARE(JsonFileDefaultsStore::defaultFilePath(), home.configHome() + QStringLiteral("/rubbly/defaults.json"));
     }
 
-    void everyTypeSurvivesARestart() {
+    void everyTypeSurvivesARestart()
+    {
         TempHome home;
         const QString path = home.configHome() + QStringLiteral("/rubbly/defaults.json");
         const Timestamp date = *fromReferenceSeconds(786543210.654321);
@@ -55,7 +59,8 @@ private Q_SLOTS:
         QVERIFY(!store.value(QStringLiteral("never")));
     }
 
-    void typedReadsReportWrongTypes() {
+    void typedReadsReportWrongTypes()
+    {
         TempHome home;
         JsonFileDefaultsStore store(home.configHome() + QStringLiteral("/d.json"));
         store.setValue(QStringLiteral("text"), QStringLiteral("30"));
@@ -70,7 +75,8 @@ private Q_SLOTS:
         QVERIFY(store.contains(QStringLiteral("text")));
     }
 
-    void corruptFileIsSetAsideAndNeverOverwritten_data() {
+    void corruptFileIsSetAsideAndNeverOverwritten_data()
+    {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("truncated JSON") << QByteArray(R"({"Rubbly.hideInDock": {"bool": tr)");
         QTest::newRow("an array") << QByteArray("[1, 2]");
@@ -79,7 +85,8 @@ private Q_SLOTS:
         QTest::newRow("data that is not base64") << QByteArray(R"({"a": {"data": "***"}})");
         QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
     }
-    void corruptFileIsSetAsideAndNeverOverwritten() {
+    void corruptFileIsSetAsideAndNeverOverwritten()
+    {
         QFETCH(QByteArray, content);
         TempHome home;
         const QString path = home.configHome() + QStringLiteral("/rubbly/defaults.json");
@@ -95,7 +102,8 @@ private Q_SLOTS:
         QCOMPARE(readAll(store.setAsidePath()), content);
     }
 
-    void writesLeaveNoTemporaryFilesBehind() {
+    void writesLeaveNoTemporaryFilesBehind()
+    {
         TempHome home;
         const QString dir = home.configHome() + QStringLiteral("/rubbly");
         JsonFileDefaultsStore store(dir + QStringLiteral("/defaults.json"));
@@ -104,7 +112,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("defaults.json")});
     }
 
-    void nonFiniteNumbersAreRefused() {
+    void nonFiniteNumbersAreRefused()
+    {
         TempHome home;
         const QString path = home.configHome() + QStringLiteral("/d.json");
         JsonFileDefaultsStore store(path);

@@ -8,7 +8,8 @@ using namespace std::chrono_literals;
 namespace {
 const QTimeZone kBerlin("Europe/Berlin");
 
-Timestamp at(int y, int mo, int d, int h, int mi, int s = 0, const QTimeZone& zone = kBerlin) {
+Timestamp at(int y, int mo, int d, int h, int mi, int s = 0, const QTimeZone& zone = kBerlin)
+{
     return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), zone));
 }
 } // namespace
@@ -16,7 +17,8 @@ Timestamp at(int y, int mo, int d, int h, int mi, int s = 0, const QTimeZone& zo
 class FormattingTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void compactBytes_data() {
+    void compactBytes_data()
+    {
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("zero") << qint64(0) << "0B";
@@ -32,13 +34,15 @@ private Q_SLOTS:
         QTest::newRow("one TiB") << (qint64(1) << 40) << "1.0T";
         QTest::newRow("largest value") << std::numeric_limits<qint64>::max() << "8388608.0T";
     }
-    void compactBytes() {
+    void compactBytes()
+    {
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
         QCOMPARE(formatBytesCompact(bytes), text);
     }
 
-    void sharedFormatter_data() {
+    void sharedFormatter_data()
+    {
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("zero") << qint64(0) << "0 B";
@@ -53,14 +57,16 @@ private Q_SLOTS:
         QTest::newRow("beyond TB stays in TB") << qint64(5000) * 1099511627776 << "5000 TB";
         QTest::newRow("negative keeps its sign") << qint64(-2048) << "-2 KB";
     }
-    void sharedFormatter() {
+    void sharedFormatter()
+    {
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
         QCOMPARE(sharedByteCountFormatter().format(bytes), text);
         QCOMPARE(&sharedByteCountFormatter(), &sharedByteCountFormatter());
     }
 
-    void timeAgo_data() {
+    void timeAgo_data()
+    {
         QTest::addColumn<qint64>("secondsAgo");
         QTest::addColumn<QString>("text");
         QTest::newRow("59 seconds") << qint64(59) << "刚刚";
@@ -73,14 +79,16 @@ private Q_SLOTS:
         QTest::newRow("29 days 23 hours") << qint64(29 * 86400 + 23 * 3600) << "29天前";
         QTest::newRow("exactly 30 days") << qint64(30 * 86400) << "26/01/31";
     }
-    void timeAgo() {
+    void timeAgo()
+    {
         QFETCH(qint64, secondsAgo);
         QFETCH(QString, text);
         const Timestamp now = at(2026, 3, 2, 10, 0);
         QCOMPARE(formatTimeAgo(now - std::chrono::seconds(secondsAgo), now, kBerlin), text);
     }
 
-    void relativeTime_data() {
+    void relativeTime_data()
+    {
         QTest::addColumn<Timestamp>("date");
         QTest::addColumn<QString>("text");
         QTest::newRow("30 seconds ago") << at(2026, 3, 2, 0, 9, 30) << "刚刚";
@@ -90,13 +98,15 @@ private Q_SLOTS:
         QTest::newRow("two days ago") << at(2026, 2, 28, 8, 5) << "02月28日 08:05";
         QTest::newRow("last year") << at(2025, 12, 31, 18, 0) << "12月31日 18:00";
     }
-    void relativeTime() {
+    void relativeTime()
+    {
         QFETCH(Timestamp, date);
         QFETCH(QString, text);
         QCOMPARE(formatRelativeTime(date, at(2026, 3, 2, 0, 10), kBerlin), text);
     }
 
-    void relativeTimeUsesTheGivenZoneForDayBoundaries() {
+    void relativeTimeUsesTheGivenZoneForDayBoundaries()
+    {
         // 22:30 UTC on 1 March is already 2 March in Tokyo and still 1 March in Berlin.
         const Timestamp date = at(2026, 3, 1, 22, 30, 0, QTimeZone::utc());
         const Timestamp now = at(2026, 3, 2, 1, 0, 0, QTimeZone::utc());
@@ -104,7 +114,8 @@ private Q_SLOTS:
         QCOMPARE(formatRelativeTime(date, now, kBerlin), QStringLiteral("昨天 23:30"));
     }
 
-    void todayStampIsEnglishUpperCase() {
+    void todayStampIsEnglishUpperCase()
+    {
         QCOMPARE(formatTodayStamp(at(2026, 12, 4, 12, 0), kBerlin), QStringLiteral("DEC 4"));
         QCOMPARE(formatTodayStamp(at(2026, 5, 31, 23, 30), kBerlin), QStringLiteral("MAY 31"));
     }

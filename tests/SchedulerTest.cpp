@@ -10,7 +10,8 @@ using namespace std::chrono_literals;
 
 namespace {
 QCoro::Task<void> sleepAndRecord(Scheduler* scheduler, std::chrono::milliseconds d, Cancellation* c,
-                                 std::optional<bool>* result) {
+                                 std::optional<bool>* result)
+{
     *result = co_await scheduler->sleep(d, c);
 }
 } // namespace
@@ -18,7 +19,8 @@ QCoro::Task<void> sleepAndRecord(Scheduler* scheduler, std::chrono::milliseconds
 class SchedulerTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sleepCompletesOnlyWhenTheClockReachesItsEnd() {
+    void sleepCompletesOnlyWhenTheClockReachesItsEnd()
+    {
         VirtualScheduler clock;
         std::optional<bool> result;
         auto task = sleepAndRecord(&clock, 1500ms, nullptr, &result);
@@ -28,7 +30,8 @@ private Q_SLOTS:
         QCOMPARE(result, std::optional<bool>(true));
     }
 
-    void cancellingReportsFalseAtOnce() {
+    void cancellingReportsFalseAtOnce()
+    {
         VirtualScheduler clock;
         Cancellation cancel;
         std::optional<bool> result;
@@ -41,7 +44,8 @@ private Q_SLOTS:
         QCOMPARE(result, std::optional<bool>(false));
     }
 
-    void destroyingTheCancellationCancels() {
+    void destroyingTheCancellationCancels()
+    {
         VirtualScheduler clock;
         std::optional<bool> result;
         auto* cancel = new Cancellation;
@@ -50,7 +54,8 @@ private Q_SLOTS:
         QCOMPARE(result, std::optional<bool>(false));
     }
 
-    void alreadyCancelledDoesNotSleep() {
+    void alreadyCancelledDoesNotSleep()
+    {
         VirtualScheduler clock;
         Cancellation cancel;
         cancel.cancel();
@@ -60,7 +65,8 @@ private Q_SLOTS:
         QCOMPARE(clock.activeTimerCount(), 0);
     }
 
-    void timersFireInDueOrderWithNowAtTheirDueTime() {
+    void timersFireInDueOrderWithNowAtTheirDueTime()
+    {
         VirtualScheduler clock;
         const Timestamp start = clock.now();
         QList<std::pair<QString, Timestamp>> fired;
@@ -77,7 +83,8 @@ private Q_SLOTS:
         QVERIFY(clock.now() == start + 10s);
     }
 
-    void repeatingTimerFiresOncePerPeriodAndStops() {
+    void repeatingTimerFiresOncePerPeriodAndStops()
+    {
         VirtualScheduler clock;
         Timer* timer = clock.createTimer(this);
         int ticks = 0;
@@ -92,7 +99,8 @@ private Q_SLOTS:
         QCOMPARE(ticks, 2);
     }
 
-    void restartingPushesTheDeadline() {
+    void restartingPushesTheDeadline()
+    {
         // The trailing debounces rely on this: every new event restarts the same single-shot timer.
         VirtualScheduler clock;
         Timer* timer = clock.createTimer(this);
@@ -109,7 +117,8 @@ private Q_SLOTS:
         QVERIFY(!timer->isActive());
     }
 
-    void singleShotIsDroppedWithItsContext() {
+    void singleShotIsDroppedWithItsContext()
+    {
         VirtualScheduler clock;
         bool fired = false;
         auto* context = new QObject;
@@ -119,7 +128,8 @@ private Q_SLOTS:
         QVERIFY(!fired);
     }
 
-    void systemSchedulerSleepsOnTheRealClock() {
+    void systemSchedulerSleepsOnTheRealClock()
+    {
         // A few milliseconds of real time, to prove the production timer is wired at all.
         std::optional<bool> result;
         auto task = sleepAndRecord(Scheduler::system(), 5ms, nullptr, &result);

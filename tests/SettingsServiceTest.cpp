@@ -15,15 +15,18 @@ namespace {
 // In-memory store that counts writes, so "nothing is written at load" can be checked.
 class MemoryDefaults final : public DefaultsStore {
 public:
-    std::optional<DefaultsValue> value(const QString& key) const override {
+    std::optional<DefaultsValue> value(const QString& key) const override
+    {
         const auto it = values.constFind(key);
         return it == values.cend() ? std::nullopt : std::optional(*it);
     }
-    void setValue(const QString& key, const DefaultsValue& v) override {
+    void setValue(const QString& key, const DefaultsValue& v) override
+    {
         ++writes;
         values.insert(key, v);
     }
-    void removeValue(const QString& key) override {
+    void removeValue(const QString& key) override
+    {
         ++writes;
         values.remove(key);
     }
@@ -36,7 +39,8 @@ public:
 class SettingsServiceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void freshStoreYieldsTheDefaultsAndWritesNothing() {
+    void freshStoreYieldsTheDefaultsAndWritesNothing()
+    {
         MemoryDefaults defaults;
         SettingsService settings(defaults, {});
         QCOMPARE(settings.appAppearance(), AppAppearance::System);
@@ -62,7 +66,8 @@ private Q_SLOTS:
         QCOMPARE(defaults.writes, 0);
     }
 
-    void illTypedValuesFallBackAndStayStored_data() {
+    void illTypedValuesFallBackAndStayStored_data()
+    {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
         QTest::newRow("appearance with a capital letter") << "Rubbly.appAppearance" << QVariant(QStringLiteral("Dark"));
@@ -73,7 +78,8 @@ private Q_SLOTS:
         QTest::newRow("threshold as text") << "Rubbly.autoCleanSizeThresholdGB" << QVariant(QStringLiteral("5"));
         QTest::newRow("bool stored as int") << "Rubbly.hideInDock" << QVariant(qint64(0));
     }
-    void illTypedValuesFallBackAndStayStored() {
+    void illTypedValuesFallBackAndStayStored()
+    {
         QFETCH(QString, key);
         QFETCH(QVariant, stored);
         MemoryDefaults defaults;
@@ -98,7 +104,8 @@ private Q_SLOTS:
         QCOMPARE(defaults.values.value(key), value);
     }
 
-    void storedValuesLoadAndNumbersConvertWithoutLoss() {
+    void storedValuesLoadAndNumbersConvertWithoutLoss()
+    {
         MemoryDefaults defaults;
         defaults.values.insert(QStringLiteral("Rubbly.appAppearance"), QStringLiteral("dark"));
         defaults.values.insert(QStringLiteral("Rubbly.autoCleanDays"), 7.0);
@@ -111,7 +118,8 @@ private Q_SLOTS:
         QCOMPARE(settings.confirmBeforeEmptying(), false);
     }
 
-    void everyChangeIsWrittenWithItsTypeAndSignalled() {
+    void everyChangeIsWrittenWithItsTypeAndSignalled()
+    {
         MemoryDefaults defaults;
         SettingsService settings(defaults, {});
         QSignalSpy days(&settings, &SettingsService::autoCleanDaysChanged);
@@ -134,7 +142,8 @@ private Q_SLOTS:
         QCOMPARE(again.appAppearance(), AppAppearance::Light);
     }
 
-    void everyPropertyHasItsKeyAndNotifySignal() {
+    void everyPropertyHasItsKeyAndNotifySignal()
+    {
         MemoryDefaults defaults;
         SettingsService settings(defaults, {});
         const QMetaObject* meta = settings.metaObject();
@@ -147,7 +156,8 @@ private Q_SLOTS:
         }
     }
 
-    void appearanceAndTaskbarPolicyApplyAfterTheCurrentTurn() {
+    void appearanceAndTaskbarPolicyApplyAfterTheCurrentTurn()
+    {
         MemoryDefaults defaults;
         defaults.values.insert(QStringLiteral("Rubbly.appAppearance"), QStringLiteral("dark"));
         RecordingAppearance effects;
@@ -166,7 +176,8 @@ private Q_SLOTS:
         QCOMPARE(effects.appearances, (QList<AppAppearance>{AppAppearance::Dark, AppAppearance::System}));
     }
 
-    void nothingIsAppliedOnceTheStoreIsGone() {
+    void nothingIsAppliedOnceTheStoreIsGone()
+    {
         MemoryDefaults defaults;
         RecordingAppearance effects;
         {
@@ -178,7 +189,8 @@ private Q_SLOTS:
         QVERIFY(effects.hideInDockCalls.isEmpty());
     }
 
-    void loginItemIsOnlyCalledWhenItsStateDiffers() {
+    void loginItemIsOnlyCalledWhenItsStateDiffers()
+    {
         MemoryDefaults defaults;
         FakeLoginItem login;
         SettingsService settings(defaults, {nullptr, nullptr, &login});
@@ -198,7 +210,8 @@ private Q_SLOTS:
         QCOMPARE(login.unregisterCalls, 1);
     }
 
-    void failedRegistrationKeepsTheUsersChoice() {
+    void failedRegistrationKeepsTheUsersChoice()
+    {
         MemoryDefaults defaults;
         FakeLoginItem login;
         login.failing = true;

@@ -8,13 +8,15 @@ using namespace std::chrono;
 class TimestampTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void referenceEpochIsZero() {
+    void referenceEpochIsZero()
+    {
         const Timestamp epoch = fromDateTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
         QCOMPARE(toReferenceSeconds(epoch), 0.0);
         QCOMPARE(*fromReferenceSeconds(0.0), epoch);
     }
 
-    void roundTripsEveryMicrosecond_data() {
+    void roundTripsEveryMicrosecond_data()
+    {
         QTest::addColumn<qint64>("micros");
         QTest::newRow("a recent date with microseconds") << qint64(1'780'000'000'123'457);
         QTest::newRow("one microsecond after the reference epoch") << qint64(978'307'200'000'001);
@@ -22,7 +24,8 @@ private Q_SLOTS:
         QTest::newRow("before the Unix epoch") << qint64(-1'000'000'000'000'001);
         QTest::newRow("in the year 2100") << qint64(4'102'444'800'000'001);
     }
-    void roundTripsEveryMicrosecond() {
+    void roundTripsEveryMicrosecond()
+    {
         QFETCH(qint64, micros);
         const Timestamp t{microseconds{micros}};
         const auto back = fromReferenceSeconds(toReferenceSeconds(t));
@@ -30,14 +33,16 @@ private Q_SLOTS:
         QCOMPARE(back->time_since_epoch().count(), micros);
     }
 
-    void knownValueMatchesOtherImplementations() {
+    void knownValueMatchesOtherImplementations()
+    {
         // 2024-03-01T12:00:00.5Z, as any encoder of reference-date seconds writes it.
         const auto t = fromReferenceSeconds(730987200.5);
         QVERIFY(t);
         QCOMPARE(toDateTime(*t), QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0, 500), Qt::UTC));
     }
 
-    void rejectsValuesNoDateCanHold() {
+    void rejectsValuesNoDateCanHold()
+    {
         QVERIFY(!fromReferenceSeconds(std::numeric_limits<double>::quiet_NaN()));
         QVERIFY(!fromReferenceSeconds(std::numeric_limits<double>::infinity()));
         QVERIFY(!fromReferenceSeconds(1e300));

@@ -9,7 +9,8 @@ using namespace rubbly;
 class TrashModelTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void categoryByExtension_data() {
+    void categoryByExtension_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
         QTest::newRow("upper-case video") << "Holiday.MOV"
@@ -41,20 +42,23 @@ private Q_SLOTS:
         QTest::newRow("non-ASCII stem") << "照片.JPG"
                                         << "图片";
     }
-    void categoryByExtension() {
+    void categoryByExtension()
+    {
         QFETCH(QString, name);
         QFETCH(QString, title);
         QCOMPARE(fileCategoryTitle(categoryFor(name)), title);
     }
 
-    void titlesRoundTripExactly() {
+    void titlesRoundTripExactly()
+    {
         for (FileCategory category : kAllFileCategories)
             QCOMPARE(fileCategoryFromTitle(fileCategoryTitle(category)), std::optional(category));
         QVERIFY(!fileCategoryFromTitle(u"视频 "));
         QVERIFY(!fileCategoryFromTitle(u"video"));
     }
 
-    void previewItemsHoldTheFiveLargestFromSixEntries_data() {
+    void previewItemsHoldTheFiveLargestFromSixEntries_data()
+    {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("preview");
         QTest::newRow("none") << 0 << 0;
@@ -62,7 +66,8 @@ private Q_SLOTS:
         QTest::newRow("six") << 6 << 5;
         QTest::newRow("seven") << 7 << 5;
     }
-    void previewItemsHoldTheFiveLargestFromSixEntries() {
+    void previewItemsHoldTheFiveLargestFromSixEntries()
+    {
         QFETCH(int, count);
         QFETCH(int, preview);
         TrashStatus status;
@@ -78,14 +83,16 @@ private Q_SLOTS:
             QCOMPARE(items[i], status.topItems[i]);
     }
 
-    void recordRoundTripsToTheMicrosecond() {
+    void recordRoundTripsToTheMicrosecond()
+    {
         const CleaningRecord record{*fromReferenceSeconds(786543210.123456), 123456789012, 42};
         const auto back = CleaningRecord::fromJson(record.toJson());
         QVERIFY(back);
         QCOMPARE(*back, record);
     }
 
-    void recordReadsTheFormOtherWritersProduce() {
+    void recordReadsTheFormOtherWritersProduce()
+    {
         // Key order and integral dates vary between encoders; both must load.
         const auto a = CleaningRecord::fromJson(R"({"removedItemCount":3,"freedBytes":1048576,"cleanedAt":786000000})");
         QVERIFY(a);
@@ -98,12 +105,14 @@ private Q_SLOTS:
         QCOMPARE(toReferenceSeconds(b->cleanedAt), 786000000.25);
     }
 
-    void recordWrittenHasExactlyTheThreeKeys() {
+    void recordWrittenHasExactlyTheThreeKeys()
+    {
         const QByteArray json = CleaningRecord{*fromReferenceSeconds(1.5), 10, 1}.toJson();
         QCOMPARE(json, QByteArray(R"({"cleanedAt":1.5,"freedBytes":10,"removedItemCount":1})"));
     }
 
-    void malformedRecordsLoadAsNothing_data() {
+    void malformedRecordsLoadAsNothing_data()
+    {
         QTest::addColumn<QByteArray>("json");
         QTest::newRow("not JSON") << QByteArray("{cleanedAt: 1");
         QTest::newRow("an array") << QByteArray("[1,2,3]");
@@ -116,7 +125,8 @@ private Q_SLOTS:
         QTest::newRow("boolean count") << QByteArray(R"({"cleanedAt":1,"freedBytes":2,"removedItemCount":true})");
         QTest::newRow("empty") << QByteArray();
     }
-    void malformedRecordsLoadAsNothing() {
+    void malformedRecordsLoadAsNothing()
+    {
         QFETCH(QByteArray, json);
         QVERIFY(!CleaningRecord::fromJson(json));
     }

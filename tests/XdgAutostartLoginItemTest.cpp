@@ -12,11 +12,13 @@ using namespace rubbly::test;
 class XdgAutostartLoginItemTest : public QObject {
     Q_OBJECT
 
-    static QString read(const QString& path) {
+    static QString read(const QString& path)
+    {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    static void write(const QString& path, const QByteArray& text) {
+    static void write(const QString& path, const QByteArray& text)
+    {
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -24,7 +26,8 @@ class XdgAutostartLoginItemTest : public QObject {
     }
 
 private Q_SLOTS:
-    void registerWritesAnEntryThatStartsTheProgram() {
+    void registerWritesAnEntryThatStartsTheProgram()
+    {
         TempHome home;
         XdgAutostartLoginItem item(QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly"), home.environment());
         QVERIFY(!item.isEnabled());
@@ -39,13 +42,15 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(item.userEntryPath()));
     }
 
-    void execQuotingSurvivesHostilePaths_data() {
+    void execQuotingSurvivesHostilePaths_data()
+    {
         QTest::addColumn<QString>("program");
         QTest::newRow("spaces") << "/home/a b/Rubbly.app/rubbly";
         QTest::newRow("shell characters") << "/tmp/$(touch pwned)`id`;\"q\"/rubbly";
         QTest::newRow("backslash and percent") << "/tmp/back\\slash %f 100%/rubbly";
     }
-    void execQuotingSurvivesHostilePaths() {
+    void execQuotingSurvivesHostilePaths()
+    {
         // Undo the two escaping layers the way a desktop-entry reader does, then split like a shell
         // would inside double quotes: the result must be the path, whole.
         QFETCH(QString, program);
@@ -71,7 +76,8 @@ private Q_SLOTS:
         QCOMPARE(argument, program);
     }
 
-    void packagedEntryIsShadowedNeverDeleted() {
+    void packagedEntryIsShadowedNeverDeleted()
+    {
         TempHome home;
         const QString system = home.systemConfigDir() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop");
         const QByteArray packaged = "[Desktop Entry]\nType=Application\nName=Rubbly\nExec=rubbly\n";
@@ -87,7 +93,8 @@ private Q_SLOTS:
         QVERIFY(item.isEnabled());
     }
 
-    void usersOwnEntryIsLeftAlone() {
+    void usersOwnEntryIsLeftAlone()
+    {
         TempHome home;
         XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
         const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
@@ -98,12 +105,14 @@ private Q_SLOTS:
         QCOMPARE(read(item.userEntryPath()).toUtf8(), mine);
     }
 
-    void disabledEntriesReportOff_data() {
+    void disabledEntriesReportOff_data()
+    {
         QTest::addColumn<QByteArray>("entry");
         QTest::newRow("Hidden") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n");
         QTest::newRow("GNOME switch") << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n");
     }
-    void disabledEntriesReportOff() {
+    void disabledEntriesReportOff()
+    {
         QFETCH(QByteArray, entry);
         TempHome home;
         XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
@@ -111,7 +120,8 @@ private Q_SLOTS:
         QVERIFY(!item.isEnabled());
     }
 
-    void unwritableAutostartFolderFailsQuietly() {
+    void unwritableAutostartFolderFailsQuietly()
+    {
         if (geteuid() == 0)
             QSKIP("running as root: permission checks do not apply");
         TempHome home;

@@ -1,29 +1,97 @@
 #include "CommandLine.h"
 
+#include "Scheduler.h"
+#include "TrashCommands.h"
+#include "TrashService.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QTextStream>
 
 namespace rubbly {
 
 namespace {
 
-QTextStream& out() {
+QTextStream& out()
+{
     static QTextStream stream(stdout);
     return stream;
 }
 
-QTextStream& err() {
+QTextStream& err()
+{
     static QTextStream stream(stderr);
     return stream;
 }
 
-const char* const kCommandsHelp = "Commands:\n"
-                                  "  (none)                       start the tray application\n";
+const char* const kCommandsHelp =
+    "Commands:\n"
+    "  (none)                          start the tray application\n"
+    "  trash status [--json]           size and contents of every trash folder\n"
+    "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
+    "  trash put PATH...               move files or folders to the Trash of their volume\n";
+
+// The mount table; RUBBLY_MOUNTINFO replaces it so tests can keep real volumes out of reach.
+TrashLocations trashLocations()
+{
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    return TrashLocations(
+        env, QFile::encodeName(env.value(QStringLiteral("RUBBLY_MOUNTINFO"), QStringLiteral("/proc/self/mountinfo"))));
+}
+
+int usage(const QString& message)
+{
+    err() << "rubbly: " << message << "; see rubbly --help\n" << Qt::flush;
+    return ExitUsage;
+}
+
+int runTrash(const QStringList& words, bool json, const QString& olderThan)
+{
+    const QString sub = words.value(1);
+    const QStringList rest = words.mid(2);
+    TrashLocations locations = trashLocations();
+    QByteArrayList folders;
+    for (const TrashDirectory& folder : locations.trashDirectories())
+        folders.append(folder.path);
+    TrashService service(Scheduler::system(), std::move(locations));
+    int status = ExitUsage;
+    if (sub == QLatin1String("status")) {
+        if (!rest.isEmpty() || !olderThan.isEmpty())
+            return usage(QStringLiteral("trash status takes no arguments but --json"));
+        status = trashStatusCommand(service, json, folders, out(), err());
+    } else if (sub == QLatin1String("empty")) {
+        if (!rest.isEmpty() || json)
+            return usage(QStringLiteral("trash empty takes only --older-than DAYS"));
+        std::optional<int> days;
+        if (!olderThan.isEmpty()) {
+            bool ok = false;
+            days = olderThan.toInt(&ok);
+            if (!ok || *days < 0)
+                return usage(QStringLiteral("--older-than needs a whole number of days"));
+        }
+        status = trashEmptyCommand(service, days, out(), err());
+    } else if (sub == QLatin1String("put")) {
+        if (rest.isEmpty() || json || !olderThan.isEmpty())
+            return usage(QStringLiteral("trash put needs at least one path"));
+        QByteArrayList paths;
+        for (const QString& path : rest)
+            paths.append(QFile::encodeName(path));
+        status = trashPutCommand(service, paths, err());
+    } else {
+        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty or put")
+                                   : QStringLiteral("unknown trash command '%1'").arg(sub));
+    }
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
 
 } // namespace
 
-int runCommandLine(const QStringList& arguments) {
+int runCommandLine(const QStringList& arguments)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Rubbly looks after your Trash and your caches.\n\n") +
                                      QLatin1String(kCommandsHelp));
@@ -32,6 +100,12 @@ int runCommandLine(const QStringList& arguments) {
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
                                  QStringLiteral("[command]"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON instead of text."));
+    const QCommandLineOption olderThan(QStringLiteral("older-than"),
+                                       QStringLiteral("Only entries trashed more than DAYS days ago."),
+                                       QStringLiteral("DAYS"));
+    parser.addOption(json);
+    parser.addOption(olderThan);
 
     if (!parser.parse(arguments)) {
         err() << parser.errorText() << "\n" << Qt::flush;
@@ -48,6 +122,8 @@ int runCommandLine(const QStringList& arguments) {
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (positional.value(0) == QLatin1String("trash"))
+        return runTrash(positional, parser.isSet(json), parser.value(olderThan));
     if (!positional.isEmpty()) {
         err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
         return ExitUsage;

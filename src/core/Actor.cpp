@@ -10,23 +10,27 @@ thread_local const Actor* t_currentActor = nullptr;
 }
 
 Actor::Actor(const QString& name)
-    : m_name(name) {
+    : m_name(name)
+{
     m_pool.setMaxThreadCount(1);
     // Keep the one thread for the actor's lifetime instead of re-creating it after idle periods.
     m_pool.setExpiryTimeout(-1);
     m_pool.setObjectName(name);
 }
 
-Actor::~Actor() {
+Actor::~Actor()
+{
     m_pool.clear();
     m_pool.waitForDone();
 }
 
-bool Actor::isCurrent() const {
+bool Actor::isCurrent() const
+{
     return t_currentActor == this;
 }
 
-void Actor::post(std::function<void()> job) {
+void Actor::post(std::function<void()> job)
+{
     m_pool.start([this, job = std::move(job)] {
         if (QThread::currentThread()->objectName().isEmpty())
             QThread::currentThread()->setObjectName(m_name);
@@ -36,7 +40,8 @@ void Actor::post(std::function<void()> job) {
     });
 }
 
-void Actor::resumeOn(QObject* receiver, std::coroutine_handle<> handle) {
+void Actor::resumeOn(QObject* receiver, std::coroutine_handle<> handle)
+{
     QMetaObject::invokeMethod(
         receiver,
         [receiver, handle] {

@@ -51,11 +51,14 @@ template <typename R, typename F> class Actor::Awaiter {
 public:
     Awaiter(Actor* actor, F work)
         : m_actor(actor)
-        , m_work(std::move(work)) {}
+        , m_work(std::move(work))
+    {
+    }
 
     bool await_ready() const noexcept { return false; }
 
-    void await_suspend(std::coroutine_handle<> handle) {
+    void await_suspend(std::coroutine_handle<> handle)
+    {
         // Created here, so it belongs to the awaiting thread and the resumption is delivered there.
         auto* receiver = new QObject;
         m_actor->post([this, handle, receiver] {
@@ -71,7 +74,8 @@ public:
         });
     }
 
-    R await_resume() {
+    R await_resume()
+    {
         if (m_error)
             std::rethrow_exception(m_error);
         if constexpr (!std::is_void_v<R>)
@@ -86,12 +90,16 @@ private:
     std::exception_ptr m_error;
 };
 
-template <typename F> auto Actor::run(F work) -> QCoro::Task<std::invoke_result_t<F>> {
+template <typename F> auto Actor::run(F work) -> QCoro::Task<std::invoke_result_t<F>>
+{
     using R = std::invoke_result_t<F>;
+    // A named awaiter, not a temporary: g++ 12 destroys non-trivial temporaries of a co_await
+    // expression twice.
+    Awaiter<R, F> awaiter(this, std::move(work));
     if constexpr (std::is_void_v<R>)
-        co_await Awaiter<R, F>(this, std::move(work));
+        co_await awaiter;
     else
-        co_return co_await Awaiter<R, F>(this, std::move(work));
+        co_return co_await awaiter;
 }
 
 } // namespace rubbly

@@ -7,7 +7,8 @@
 
 namespace rubbly {
 
-QString formatBytesCompact(qint64 bytes) {
+QString formatBytesCompact(qint64 bytes)
+{
     constexpr double kKiB = 1024.0;
     constexpr double kMiB = kKiB * 1024.0;
     constexpr double kGiB = kMiB * 1024.0;
@@ -26,7 +27,8 @@ QString formatBytesCompact(qint64 bytes) {
     return QString::number(bytes) + QLatin1Char('B');
 }
 
-QString ByteCountFormatter::format(qint64 bytes) const {
+QString ByteCountFormatter::format(qint64 bytes) const
+{
     struct Unit {
         const char* name;
         int decimals;
@@ -61,20 +63,23 @@ QString ByteCountFormatter::format(qint64 bytes) const {
     return number + QLatin1Char(' ') + QLatin1String(kUnits[unit].name);
 }
 
-const ByteCountFormatter& sharedByteCountFormatter() {
+const ByteCountFormatter& sharedByteCountFormatter()
+{
     static const ByteCountFormatter formatter;
     return formatter;
 }
 
 namespace {
 
-QDateTime inZone(Timestamp t, const QTimeZone& zone) {
+QDateTime inZone(Timestamp t, const QTimeZone& zone)
+{
     return toDateTime(t).toTimeZone(zone);
 }
 
 } // namespace
 
-QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone) {
+QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone)
+{
     if (now - date < std::chrono::seconds(60))
         return QStringLiteral("刚刚");
     const QDateTime local = inZone(date, zone);
@@ -87,7 +92,8 @@ QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone)
     return local.toString(QStringLiteral("MM月dd日")) + QLatin1Char(' ') + clock;
 }
 
-QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone) {
+QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone)
+{
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - date).count();
     if (seconds < 60)
         return QStringLiteral("刚刚");
@@ -100,7 +106,8 @@ QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone) {
     return inZone(date, zone).toString(QStringLiteral("yy/MM/dd"));
 }
 
-QString formatTodayStamp(Timestamp now, const QTimeZone& zone) {
+QString formatTodayStamp(Timestamp now, const QTimeZone& zone)
+{
     static const QLocale english(QLocale::English, QLocale::UnitedStates);
     return english.toString(inZone(now, zone), QStringLiteral("MMM d")).toUpper();
 }

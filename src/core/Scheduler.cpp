@@ -6,11 +6,13 @@
 
 namespace rubbly {
 
-Cancellation::~Cancellation() {
+Cancellation::~Cancellation()
+{
     cancel();
 }
 
-void Cancellation::cancel() {
+void Cancellation::cancel()
+{
     if (m_cancelled)
         return;
     m_cancelled = true;
@@ -24,11 +26,14 @@ class SleepAwaiter {
 public:
     SleepAwaiter(Timer* timer, Cancellation* cancellation)
         : m_timer(timer)
-        , m_cancellation(cancellation) {}
+        , m_cancellation(cancellation)
+    {
+    }
 
     bool await_ready() const noexcept { return false; }
 
-    void await_suspend(std::coroutine_handle<> handle) {
+    void await_suspend(std::coroutine_handle<> handle)
+    {
         m_handle = handle;
         m_timerConnection = QObject::connect(m_timer, &Timer::timeout, m_timer, [this] { finish(false); });
         if (m_cancellation)
@@ -39,7 +44,8 @@ public:
     bool await_resume() const noexcept { return !m_cancelled; }
 
 private:
-    void finish(bool cancelled) {
+    void finish(bool cancelled)
+    {
         QObject::disconnect(m_timerConnection);
         QObject::disconnect(m_cancelConnection);
         m_cancelled = cancelled;
@@ -55,7 +61,8 @@ private:
 };
 
 struct DeleteLater {
-    void operator()(QObject* object) const {
+    void operator()(QObject* object) const
+    {
         // The timer may be the sender of the signal that resumed us: never delete it in place.
         object->deleteLater();
     }
@@ -64,7 +71,8 @@ struct DeleteLater {
 class SystemTimer final : public Timer {
 public:
     explicit SystemTimer(QObject* parent)
-        : Timer(parent) {
+        : Timer(parent)
+    {
         m_timer.setTimerType(Qt::PreciseTimer);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             if (isSingleShot())
@@ -83,7 +91,8 @@ private:
 
 } // namespace
 
-QCoro::Task<bool> Scheduler::sleep(std::chrono::milliseconds duration, Cancellation* cancellation) {
+QCoro::Task<bool> Scheduler::sleep(std::chrono::milliseconds duration, Cancellation* cancellation)
+{
     if (cancellation && cancellation->isCancelled())
         co_return false;
     std::unique_ptr<Timer, DeleteLater> timer(createTimer(nullptr));
@@ -94,7 +103,8 @@ QCoro::Task<bool> Scheduler::sleep(std::chrono::milliseconds duration, Cancellat
     co_return completed;
 }
 
-void Scheduler::singleShot(std::chrono::milliseconds duration, QObject* context, std::function<void()> callback) {
+void Scheduler::singleShot(std::chrono::milliseconds duration, QObject* context, std::function<void()> callback)
+{
     Timer* timer = createTimer(context);
     timer->setSingleShot(true);
     connect(timer, &Timer::timeout, context, [timer, callback = std::move(callback)] {
@@ -104,16 +114,19 @@ void Scheduler::singleShot(std::chrono::milliseconds duration, QObject* context,
     timer->start(duration);
 }
 
-Scheduler* Scheduler::system() {
+Scheduler* Scheduler::system()
+{
     static SystemScheduler* instance = new SystemScheduler;
     return instance;
 }
 
-Timestamp SystemScheduler::now() const {
+Timestamp SystemScheduler::now() const
+{
     return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
 }
 
-Timer* SystemScheduler::createTimer(QObject* parent) {
+Timer* SystemScheduler::createTimer(QObject* parent)
+{
     return new SystemTimer(parent);
 }
 

@@ -10,7 +10,8 @@ constexpr double kMinReferenceSeconds = -63113904000.0;
 constexpr double kMaxReferenceSeconds = 252423993599.0;
 } // namespace
 
-double toReferenceSeconds(Timestamp t) {
+double toReferenceSeconds(Timestamp t)
+{
     const auto us = t.time_since_epoch().count() - kReferenceEpochOffsetSeconds * 1'000'000;
     // Split into whole seconds and the fraction so the fraction keeps every microsecond.
     const auto whole = us / 1'000'000;
@@ -18,7 +19,8 @@ double toReferenceSeconds(Timestamp t) {
     return static_cast<double>(whole) + static_cast<double>(frac) / 1e6;
 }
 
-std::optional<Timestamp> fromReferenceSeconds(double seconds) {
+std::optional<Timestamp> fromReferenceSeconds(double seconds)
+{
     if (!std::isfinite(seconds) || seconds < kMinReferenceSeconds || seconds > kMaxReferenceSeconds)
         return std::nullopt;
     const double whole = std::floor(seconds);
@@ -27,16 +29,19 @@ std::optional<Timestamp> fromReferenceSeconds(double seconds) {
     return Timestamp{std::chrono::microseconds{us}};
 }
 
-QDateTime toDateTime(Timestamp t) {
+QDateTime toDateTime(Timestamp t)
+{
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
 
-Timestamp fromDateTime(const QDateTime& dateTime) {
+Timestamp fromDateTime(const QDateTime& dateTime)
+{
     return Timestamp{std::chrono::milliseconds{dateTime.toMSecsSinceEpoch()}};
 }
 
-double secondsBetween(Timestamp from, Timestamp to) {
+double secondsBetween(Timestamp from, Timestamp to)
+{
     return static_cast<double>((to - from).count()) / 1e6;
 }
 

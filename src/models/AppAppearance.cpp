@@ -2,7 +2,8 @@
 
 namespace rubbly {
 
-QString appAppearanceRawValue(AppAppearance appearance) {
+QString appAppearanceRawValue(AppAppearance appearance)
+{
     switch (appearance) {
     case AppAppearance::System:
         return QStringLiteral("system");
@@ -14,7 +15,8 @@ QString appAppearanceRawValue(AppAppearance appearance) {
     return QStringLiteral("system");
 }
 
-AppAppearance appAppearanceFromRawValue(const QString& raw) {
+AppAppearance appAppearanceFromRawValue(const QString& raw)
+{
     for (AppAppearance appearance : kAllAppAppearances) {
         if (appAppearanceRawValue(appearance) == raw)
             return appearance;
@@ -22,7 +24,8 @@ AppAppearance appAppearanceFromRawValue(const QString& raw) {
     return AppAppearance::System;
 }
 
-QString appAppearanceTitle(AppAppearance appearance) {
+QString appAppearanceTitle(AppAppearance appearance)
+{
     switch (appearance) {
     case AppAppearance::System:
         return QStringLiteral("跟随系统");
@@ -34,7 +37,8 @@ QString appAppearanceTitle(AppAppearance appearance) {
     return {};
 }
 
-QString appAppearanceSymbol(AppAppearance appearance) {
+QString appAppearanceSymbol(AppAppearance appearance)
+{
     switch (appearance) {
     case AppAppearance::System:
         return QStringLiteral("circle.righthalf.filled");

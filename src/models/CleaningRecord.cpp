@@ -8,7 +8,8 @@
 
 namespace rubbly {
 
-QByteArray CleaningRecord::toJson() const {
+QByteArray CleaningRecord::toJson() const
+{
     QJsonObject object;
     object.insert(QLatin1String("cleanedAt"), toReferenceSeconds(cleanedAt));
     object.insert(QLatin1String("freedBytes"), freedBytes);
@@ -16,7 +17,8 @@ QByteArray CleaningRecord::toJson() const {
     return json::compact(object);
 }
 
-std::optional<CleaningRecord> CleaningRecord::fromJson(const QByteArray& bytes) {
+std::optional<CleaningRecord> CleaningRecord::fromJson(const QByteArray& bytes)
+{
     const auto object = json::parseObject(bytes);
     if (!object)
         return std::nullopt;

@@ -4,7 +4,8 @@
 
 namespace rubbly {
 
-QString fileCategoryTitle(FileCategory category) {
+QString fileCategoryTitle(FileCategory category)
+{
     switch (category) {
     case FileCategory::Video:
         return QStringLiteral("视频");
@@ -24,7 +25,8 @@ QString fileCategoryTitle(FileCategory category) {
     return QStringLiteral("其他");
 }
 
-std::optional<FileCategory> fileCategoryFromTitle(QStringView title) {
+std::optional<FileCategory> fileCategoryFromTitle(QStringView title)
+{
     for (FileCategory category : kAllFileCategories) {
         if (fileCategoryTitle(category) == title)
             return category;
@@ -53,7 +55,8 @@ const ExtensionList kExtensionLists[] = {
 
 } // namespace
 
-FileCategory categoryFor(QStringView fileName) {
+FileCategory categoryFor(QStringView fileName)
+{
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return FileCategory::Other;

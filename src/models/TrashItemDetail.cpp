@@ -4,7 +4,8 @@
 
 namespace rubbly {
 
-QUrl TrashItemDetail::url() const {
+QUrl TrashItemDetail::url() const
+{
     return QUrl::fromLocalFile(QFile::decodeName(path));
 }
 

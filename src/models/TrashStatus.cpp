@@ -2,7 +2,8 @@
 
 namespace rubbly {
 
-QList<TrashItemDetail> TrashStatus::previewItems() const {
+QList<TrashItemDetail> TrashStatus::previewItems() const
+{
     if (topItems.size() >= 6)
         return topItems.first(5);
     return topItems;

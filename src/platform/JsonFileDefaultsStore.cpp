@@ -18,7 +18,8 @@ Q_LOGGING_CATEGORY(lcDefaults, "com.tolvik.Rubbly.Defaults")
 
 namespace {
 
-QJsonObject encode(const DefaultsValue& value) {
+QJsonObject encode(const DefaultsValue& value)
+{
     QJsonObject entry;
     std::visit(
         [&entry](const auto& v) {
@@ -40,7 +41,8 @@ QJsonObject encode(const DefaultsValue& value) {
     return entry;
 }
 
-std::optional<DefaultsValue> decode(const QJsonValue& json) {
+std::optional<DefaultsValue> decode(const QJsonValue& json)
+{
     if (!json.isObject() || json.toObject().size() != 1)
         return std::nullopt;
     const QJsonObject entry = json.toObject();
@@ -75,15 +77,18 @@ std::optional<DefaultsValue> decode(const QJsonValue& json) {
 } // namespace
 
 JsonFileDefaultsStore::JsonFileDefaultsStore(const QString& filePath)
-    : m_filePath(filePath) {
+    : m_filePath(filePath)
+{
     load();
 }
 
-QString JsonFileDefaultsStore::defaultFilePath() {
+QString JsonFileDefaultsStore::defaultFilePath()
+{
     return xdg::configHome() + QStringLiteral("/rubbly/defaults.json");
 }
 
-void JsonFileDefaultsStore::load() {
+void JsonFileDefaultsStore::load()
+{
     QFile file(m_filePath);
     if (!file.exists())
         return;
@@ -127,14 +132,16 @@ void JsonFileDefaultsStore::load() {
     }
 }
 
-std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const {
+std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const
+{
     const auto it = m_values.constFind(key);
     if (it == m_values.cend())
         return std::nullopt;
     return *it;
 }
 
-void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& value) {
+void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& value)
+{
     if (const double* d = std::get_if<double>(&value); d && !std::isfinite(*d)) {
         qCWarning(lcDefaults) << "refusing to store a non-finite number under" << key;
         return;
@@ -143,12 +150,14 @@ void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& va
     save();
 }
 
-void JsonFileDefaultsStore::removeValue(const QString& key) {
+void JsonFileDefaultsStore::removeValue(const QString& key)
+{
     if (m_values.remove(key))
         save();
 }
 
-void JsonFileDefaultsStore::save() {
+void JsonFileDefaultsStore::save()
+{
     if (!m_writable)
         return;
     QJsonObject root;

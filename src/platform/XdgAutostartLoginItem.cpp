@@ -17,7 +17,8 @@ const QLatin1String kEntryName("com.tolvik.Rubbly.desktop");
 const QLatin1String kManagedKey("X-Rubbly-Managed");
 
 // The keys of the [Desktop Entry] group; empty when the file cannot be read.
-std::optional<QHash<QString, QString>> readEntry(const QString& path) {
+std::optional<QHash<QString, QString>> readEntry(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return std::nullopt;
@@ -39,16 +40,19 @@ std::optional<QHash<QString, QString>> readEntry(const QString& path) {
     return keys;
 }
 
-bool isActive(const QHash<QString, QString>& keys) {
+bool isActive(const QHash<QString, QString>& keys)
+{
     return keys.value(QStringLiteral("Hidden")) != QLatin1String("true") &&
            keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
-bool isOurs(const QHash<QString, QString>& keys) {
+bool isOurs(const QHash<QString, QString>& keys)
+{
     return keys.value(kManagedKey) == QLatin1String("true");
 }
 
-bool writeFile(const QString& path, const QString& text) {
+bool writeFile(const QString& path, const QString& text)
+{
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -62,13 +66,17 @@ bool writeFile(const QString& path, const QString& text) {
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString executablePath, const QProcessEnvironment& env)
     : m_executablePath(std::move(executablePath))
     , m_configHome(xdg::configHome(env))
-    , m_configDirs(xdg::configDirs(env)) {}
+    , m_configDirs(xdg::configDirs(env))
+{
+}
 
-QString XdgAutostartLoginItem::userEntryPath() const {
+QString XdgAutostartLoginItem::userEntryPath() const
+{
     return m_configHome + QStringLiteral("/autostart/") + kEntryName;
 }
 
-QString XdgAutostartLoginItem::execValue(const QString& program) {
+QString XdgAutostartLoginItem::execValue(const QString& program)
+{
     // First the Exec quoting rules (inside double quotes, escape " ` $ \ and double every % so it
     // is not taken for a field code), then the string escapes every desktop-file value gets.
     QString quoted = QStringLiteral("\"");
@@ -97,7 +105,8 @@ QString XdgAutostartLoginItem::execValue(const QString& program) {
     return escaped;
 }
 
-bool XdgAutostartLoginItem::isEnabled() const {
+bool XdgAutostartLoginItem::isEnabled() const
+{
     // The user's file, when present, shadows every system-wide one of the same name.
     if (const auto user = readEntry(userEntryPath()))
         return isActive(*user);
@@ -108,7 +117,8 @@ bool XdgAutostartLoginItem::isEnabled() const {
     return false;
 }
 
-bool XdgAutostartLoginItem::registerItem() {
+bool XdgAutostartLoginItem::registerItem()
+{
     const auto existing = readEntry(userEntryPath());
     if (existing && !isOurs(*existing))
         return false;
@@ -125,7 +135,8 @@ bool XdgAutostartLoginItem::registerItem() {
     return writeFile(userEntryPath(), text);
 }
 
-bool XdgAutostartLoginItem::unregisterItem() {
+bool XdgAutostartLoginItem::unregisterItem()
+{
     if (const auto existing = readEntry(userEntryPath())) {
         if (!isOurs(*existing))
             return false;

@@ -9,18 +9,21 @@ namespace rubbly::xdg {
 
 namespace {
 
-QString absoluteOrEmpty(const QString& value) {
+QString absoluteOrEmpty(const QString& value)
+{
     return QDir::isAbsolutePath(value) ? QDir::cleanPath(value) : QString();
 }
 
-QString baseDir(const QProcessEnvironment& env, const char* variable, const char* fallbackBelowHome) {
+QString baseDir(const QProcessEnvironment& env, const char* variable, const char* fallbackBelowHome)
+{
     const QString value = absoluteOrEmpty(env.value(QLatin1String(variable)));
     if (!value.isEmpty())
         return value;
     return home(env) + QLatin1Char('/') + QLatin1String(fallbackBelowHome);
 }
 
-QStringList dirList(const QProcessEnvironment& env, const char* variable, const QStringList& fallback) {
+QStringList dirList(const QProcessEnvironment& env, const char* variable, const QStringList& fallback)
+{
     QStringList result;
     for (const QString& part : env.value(QLatin1String(variable)).split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         const QString dir = absoluteOrEmpty(part);
@@ -32,7 +35,8 @@ QStringList dirList(const QProcessEnvironment& env, const char* variable, const 
 
 } // namespace
 
-QString home(const QProcessEnvironment& env) {
+QString home(const QProcessEnvironment& env)
+{
     const QString value = absoluteOrEmpty(env.value(QStringLiteral("HOME")));
     if (!value.isEmpty())
         return value;
@@ -41,23 +45,28 @@ QString home(const QProcessEnvironment& env) {
     return QDir::rootPath();
 }
 
-QString configHome(const QProcessEnvironment& env) {
+QString configHome(const QProcessEnvironment& env)
+{
     return baseDir(env, "XDG_CONFIG_HOME", ".config");
 }
 
-QString dataHome(const QProcessEnvironment& env) {
+QString dataHome(const QProcessEnvironment& env)
+{
     return baseDir(env, "XDG_DATA_HOME", ".local/share");
 }
 
-QString cacheHome(const QProcessEnvironment& env) {
+QString cacheHome(const QProcessEnvironment& env)
+{
     return baseDir(env, "XDG_CACHE_HOME", ".cache");
 }
 
-QStringList configDirs(const QProcessEnvironment& env) {
+QStringList configDirs(const QProcessEnvironment& env)
+{
     return dirList(env, "XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
 }
 
-QStringList dataDirs(const QProcessEnvironment& env) {
+QStringList dataDirs(const QProcessEnvironment& env)
+{
     return dirList(env, "XDG_DATA_DIRS", {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
 }
 

@@ -23,7 +23,8 @@ struct Row {
 
 // The settings table: property (and so the key), stored type and default, in declaration order.
 // The effects live in assign().
-const std::array<Row, SettingsService::kKeyCount>& table() {
+const std::array<Row, SettingsService::kKeyCount>& table()
+{
     static const std::array<Row, SettingsService::kKeyCount> rows{{
         {"appAppearance", Kind::Appearance, QVariant::fromValue(AppAppearance::System)},
         {"launchAtLogin", Kind::Bool, false},
@@ -48,7 +49,8 @@ const std::array<Row, SettingsService::kKeyCount>& table() {
     return rows;
 }
 
-const Row& row(SettingsService::Key key) {
+const Row& row(SettingsService::Key key)
+{
     return table()[static_cast<std::size_t>(key)];
 }
 
@@ -57,22 +59,26 @@ const Row& row(SettingsService::Key key) {
 SettingsService::SettingsService(DefaultsStore& defaults, Effects effects, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_effects(effects) {
+    , m_effects(effects)
+{
     for (int i = 0; i < kKeyCount; ++i)
         m_values[i] = load(static_cast<Key>(i));
     scheduleAppearance();
     scheduleActivationPolicy();
 }
 
-QString SettingsService::defaultsKey(Key key) {
+QString SettingsService::defaultsKey(Key key)
+{
     return QStringLiteral("Rubbly.") + QLatin1String(row(key).property);
 }
 
-QVariant SettingsService::defaultValue(Key key) {
+QVariant SettingsService::defaultValue(Key key)
+{
     return row(key).defaultValue;
 }
 
-QVariant SettingsService::load(Key key) const {
+QVariant SettingsService::load(Key key) const
+{
     const Row& r = row(key);
     const QString name = defaultsKey(key);
     switch (r.kind) {
@@ -97,7 +103,8 @@ QVariant SettingsService::load(Key key) const {
     return r.defaultValue;
 }
 
-void SettingsService::assign(Key key, const QVariant& value) {
+void SettingsService::assign(Key key, const QVariant& value)
+{
     const bool changed = m_values[index(key)] != value;
     m_values[index(key)] = value;
     write(key);
@@ -122,7 +129,8 @@ void SettingsService::assign(Key key, const QVariant& value) {
     }
 }
 
-void SettingsService::write(Key key) {
+void SettingsService::write(Key key)
+{
     const QString name = defaultsKey(key);
     const QVariant& value = m_values[index(key)];
     switch (row(key).kind) {
@@ -141,7 +149,8 @@ void SettingsService::write(Key key) {
     }
 }
 
-void SettingsService::applyLaunchAtLogin() {
+void SettingsService::applyLaunchAtLogin()
+{
     LoginItem* item = m_effects.loginItem;
     if (!item)
         return;
@@ -154,7 +163,8 @@ void SettingsService::applyLaunchAtLogin() {
     }
 }
 
-void SettingsService::scheduleAppearance() {
+void SettingsService::scheduleAppearance()
+{
     // Applied after the current event-loop turn, and not at all once the store is gone.
     QMetaObject::invokeMethod(
         this,
@@ -165,7 +175,8 @@ void SettingsService::scheduleAppearance() {
         Qt::QueuedConnection);
 }
 
-void SettingsService::scheduleActivationPolicy() {
+void SettingsService::scheduleActivationPolicy()
+{
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -4,7 +4,8 @@
 
 namespace rubbly::test {
 
-EnvGuard::~EnvGuard() {
+EnvGuard::~EnvGuard()
+{
     // Restore in reverse so a variable set twice ends as it was before the first set.
     for (auto it = m_saved.crbegin(); it != m_saved.crend(); ++it) {
         if (it->value)
@@ -14,20 +15,23 @@ EnvGuard::~EnvGuard() {
     }
 }
 
-void EnvGuard::remember(const char* name) {
+void EnvGuard::remember(const char* name)
+{
     Saved saved{name, std::nullopt};
     if (qEnvironmentVariableIsSet(name))
         saved.value = qgetenv(name);
     m_saved.append(saved);
 }
 
-EnvGuard& EnvGuard::set(const char* name, const QByteArray& value) {
+EnvGuard& EnvGuard::set(const char* name, const QByteArray& value)
+{
     remember(name);
     qputenv(name, value);
     return *this;
 }
 
-EnvGuard& EnvGuard::unset(const char* name) {
+EnvGuard& EnvGuard::unset(const char* name)
+{
     remember(name);
     qunsetenv(name);
     return *this;

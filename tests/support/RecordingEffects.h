@@ -21,14 +21,16 @@ public:
 class FakeLoginItem final : public LoginItem {
 public:
     bool isEnabled() const override { return enabled; }
-    bool registerItem() override {
+    bool registerItem() override
+    {
         ++registerCalls;
         if (failing)
             return false;
         enabled = true;
         return true;
     }
-    bool unregisterItem() override {
+    bool unregisterItem() override
+    {
         ++unregisterCalls;
         if (failing)
             return false;

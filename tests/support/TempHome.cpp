@@ -7,7 +7,8 @@
 
 namespace rubbly::test {
 
-TempHome::TempHome() {
+TempHome::TempHome()
+{
     if (!m_dir.isValid())
         qFatal("TempHome: cannot create a temporary folder");
     for (const QString& dir : {home(), configHome(), dataHome(), cacheHome(), home() + QStringLiteral("/.local/state"),
@@ -25,7 +26,8 @@ TempHome::TempHome() {
         .set("XDG_DATA_DIRS", QFile::encodeName(systemDataDir()));
 }
 
-TempHome::~TempHome() {
+TempHome::~TempHome()
+{
     // Read-only folders left by a test would stop QTemporaryDir from removing the tree.
     TreeBuilder::makeWritable(QFile::encodeName(root()));
 }

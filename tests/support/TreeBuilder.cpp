@@ -13,28 +13,41 @@
 namespace rubbly::test {
 
 namespace {
-[[noreturn]] void fail(const char* what, const QByteArray& path) {
+[[noreturn]] void fail(const char* what, const QByteArray& path)
+{
     qFatal("TreeBuilder: %s %s: %s", what, path.constData(), std::strerror(errno));
 }
 } // namespace
 
 TreeBuilder::TreeBuilder(QByteArray root)
-    : m_root(std::move(root)) {
+    : m_root(std::move(root))
+{
     while (m_root.size() > 1 && m_root.endsWith('/'))
         m_root.chop(1);
 }
 
-QByteArray TreeBuilder::path(const QByteArray& relative) const {
+QByteArray TreeBuilder::path(const QByteArray& relative) const
+{
     return relative.isEmpty() ? m_root : m_root + '/' + relative;
 }
 
-void TreeBuilder::ensureParent(const QByteArray& relative) {
+void TreeBuilder::ensureParent(const QByteArray& relative)
+{
     const qsizetype slash = relative.lastIndexOf('/');
-    if (slash > 0)
-        dir(relative.left(slash));
+    dir(slash > 0 ? relative.left(slash) : QByteArray());
 }
 
-TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode) {
+TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode)
+{
+    // The root and its ancestors first, so a builder can start below a folder that does not exist.
+    QByteArray ancestor;
+    for (const QByteArray& part : m_root.split('/')) {
+        if (part.isEmpty())
+            continue;
+        ancestor += '/' + part;
+        if (::mkdir(ancestor.constData(), 0755) != 0 && errno != EEXIST)
+            fail("mkdir", ancestor);
+    }
     QByteArray partial;
     for (const QByteArray& part : relative.split('/')) {
         if (part.isEmpty())
@@ -47,7 +60,8 @@ TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode) {
     return *this;
 }
 
-TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fill) {
+TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fill)
+{
     ensureParent(relative);
     const QByteArray full = path(relative);
     const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
@@ -64,7 +78,8 @@ TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fil
     return *this;
 }
 
-TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize) {
+TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize)
+{
     ensureParent(relative);
     const QByteArray full = path(relative);
     const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
@@ -74,34 +89,39 @@ TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalS
     return *this;
 }
 
-TreeBuilder& TreeBuilder::symlink(const QByteArray& relative, const QByteArray& target) {
+TreeBuilder& TreeBuilder::symlink(const QByteArray& relative, const QByteArray& target)
+{
     ensureParent(relative);
     if (::symlink(target.constData(), path(relative).constData()) != 0)
         fail("symlink", path(relative));
     return *this;
 }
 
-TreeBuilder& TreeBuilder::hardLink(const QByteArray& relative, const QByteArray& existingRelative) {
+TreeBuilder& TreeBuilder::hardLink(const QByteArray& relative, const QByteArray& existingRelative)
+{
     ensureParent(relative);
     if (::link(path(existingRelative).constData(), path(relative).constData()) != 0)
         fail("link", path(relative));
     return *this;
 }
 
-TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode) {
+TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode)
+{
     if (::chmod(path(relative).constData(), mode) != 0)
         fail("chmod", path(relative));
     return *this;
 }
 
-TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds) {
+TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds)
+{
     const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
     if (::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         fail("utimensat", path(relative));
     return *this;
 }
 
-QList<QByteArray> TreeBuilder::awkwardNames() {
+QList<QByteArray> TreeBuilder::awkwardNames()
+{
     return {
         QByteArrayLiteral("with space.txt"),
         QByteArrayLiteral("100% done+more.pdf"),
@@ -113,14 +133,16 @@ QList<QByteArray> TreeBuilder::awkwardNames() {
     };
 }
 
-qint64 TreeBuilder::allocatedSize(const QByteArray& path) {
+qint64 TreeBuilder::allocatedSize(const QByteArray& path)
+{
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0)
         return 0;
     return static_cast<qint64>(st.st_blocks) * 512;
 }
 
-qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path) {
+qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path)
+{
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0)
         return 0;
@@ -138,12 +160,14 @@ qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path) {
     return total;
 }
 
-bool TreeBuilder::exists(const QByteArray& path) {
+bool TreeBuilder::exists(const QByteArray& path)
+{
     struct stat st {};
     return ::lstat(path.constData(), &st) == 0;
 }
 
-void TreeBuilder::makeWritable(const QByteArray& path) {
+void TreeBuilder::makeWritable(const QByteArray& path)
+{
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;

@@ -8,9 +8,12 @@ class VirtualTimer final : public Timer {
 public:
     VirtualTimer(VirtualScheduler* scheduler, QObject* parent)
         : Timer(parent)
-        , m_scheduler(scheduler) {}
+        , m_scheduler(scheduler)
+    {
+    }
 
-    void start(std::chrono::milliseconds interval) override {
+    void start(std::chrono::milliseconds interval) override
+    {
         m_interval = std::max(interval, std::chrono::milliseconds(0));
         m_due = m_scheduler->now() + m_interval;
         m_sequence = ++m_scheduler->m_sequence;
@@ -19,7 +22,8 @@ public:
     void stop() override { m_active = false; }
     bool isActive() const override { return m_active; }
 
-    void fire() {
+    void fire()
+    {
         if (isSingleShot()) {
             m_active = false;
         } else {
@@ -39,23 +43,29 @@ public:
 
 VirtualScheduler::VirtualScheduler(Timestamp start, QObject* parent)
     : Scheduler(parent)
-    , m_now(start) {}
+    , m_now(start)
+{
+}
 
-Timestamp VirtualScheduler::defaultStart() {
+Timestamp VirtualScheduler::defaultStart()
+{
     return fromDateTime(QDateTime(QDate(2026, 3, 2), QTime(9, 30), Qt::UTC));
 }
 
-Timer* VirtualScheduler::createTimer(QObject* parent) {
+Timer* VirtualScheduler::createTimer(QObject* parent)
+{
     auto* timer = new VirtualTimer(this, parent);
     m_timers.append(timer);
     return timer;
 }
 
-void VirtualScheduler::advance(std::chrono::milliseconds step) {
+void VirtualScheduler::advance(std::chrono::milliseconds step)
+{
     advanceTo(m_now + step);
 }
 
-void VirtualScheduler::advanceTo(Timestamp target) {
+void VirtualScheduler::advanceTo(Timestamp target)
+{
     QCoreApplication::processEvents();
     for (;;) {
         m_timers.removeIf([](const QPointer<VirtualTimer>& t) { return t.isNull(); });
@@ -78,7 +88,8 @@ void VirtualScheduler::advanceTo(Timestamp target) {
     QCoreApplication::processEvents();
 }
 
-int VirtualScheduler::activeTimerCount() const {
+int VirtualScheduler::activeTimerCount() const
+{
     int count = 0;
     for (const auto& timer : m_timers) {
         if (timer && timer->m_active)

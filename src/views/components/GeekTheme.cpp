@@ -4,18 +4,21 @@ namespace rubbly {
 
 namespace {
 
-QColor rgb(double r, double g, double b) {
+QColor rgb(double r, double g, double b)
+{
     return QColor::fromRgbF(static_cast<float>(r), static_cast<float>(g), static_cast<float>(b));
 }
 
-QColor white(double level, double alpha = 1.0) {
+QColor white(double level, double alpha = 1.0)
+{
     return QColor::fromRgbF(static_cast<float>(level), static_cast<float>(level), static_cast<float>(level),
                             static_cast<float>(alpha));
 }
 
 } // namespace
 
-const GeekTheme& GeekTheme::shared() {
+const GeekTheme& GeekTheme::shared()
+{
     static const GeekTheme theme{
         {rgb(0.08, 0.085, 0.095), rgb(0.96, 0.965, 0.975)},
         {rgb(0.12, 0.125, 0.14), rgb(0.91, 0.92, 0.94)},
@@ -28,7 +31,8 @@ const GeekTheme& GeekTheme::shared() {
     return theme;
 }
 
-const std::array<QColor, 11>& spectrum() {
+const std::array<QColor, 11>& spectrum()
+{
     static const std::array<QColor, 11> colors{
         rgb(0.75, 0.3, 0.95), rgb(0.55, 0.42, 0.96), rgb(0.23, 0.45, 0.92), rgb(0.17, 0.62, 0.96),
         rgb(0.0, 0.88, 0.82), rgb(0.0, 0.8, 0.6),    rgb(0.21, 0.75, 0.42), rgb(0.52, 0.75, 0.1),

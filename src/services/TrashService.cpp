@@ -1,0 +1,67 @@
+#include "TrashService.h"
+
+#include "Scheduler.h"
+
+namespace rubbly {
+
+TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
+    : m_scheduler(scheduler)
+    , m_zone(zone)
+    , m_store(std::move(locations), walkOptions, std::move(zone))
+    , m_actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
+{
+}
+
+Timestamp TrashService::cutoff(Timestamp now, int days, const QTimeZone& zone)
+{
+    const QDateTime local = toDateTime(now).toTimeZone(zone);
+    const QDateTime earlier = local.addDays(-days);
+    if (!earlier.isValid())
+        return now;
+    // Keep the sub-millisecond part QDateTime cannot carry.
+    return fromDateTime(earlier) + (now - fromDateTime(local));
+}
+
+// The coroutines below touch nothing of `this` after their co_await: the service may be gone by then.
+QCoro::Task<TrashStatusResult> TrashService::fetchStatus()
+{
+    QPointer<Scheduler> scheduler = m_scheduler;
+    TrashStore* store = &m_store;
+    TrashStatusResult result = co_await m_actor.run([store] { return store->scan(); });
+    if (result && scheduler)
+        result.value().lastUpdatedAt = scheduler->now();
+    co_return result;
+}
+
+QCoro::Task<TrashCleanupOutcome> TrashService::emptyTrash()
+{
+    TrashStore* store = &m_store;
+    co_return co_await m_actor.run([store] { return store->emptyAll(); });
+}
+
+QCoro::Task<TrashCleanupOutcome> TrashService::removeItems(int olderThanDays)
+{
+    TrashStore* store = &m_store;
+    if (olderThanDays < 1)
+        co_return co_await m_actor.run([store] { return store->emptyAll(); });
+    const Timestamp before = cutoff(m_scheduler->now(), olderThanDays, m_zone);
+    co_return co_await m_actor.run([store, before] { return store->removeDeletedBefore(before); });
+}
+
+QCoro::Task<TrashPutResult> TrashService::moveToTrash(QList<QByteArray> paths)
+{
+    TrashStore* store = &m_store;
+    const Timestamp now = m_scheduler->now();
+    // Built as a named object and moved in: see Actor::run() on temporaries in co_await.
+    auto job = [store, paths = std::move(paths), now]() -> TrashPutResult {
+        for (const QByteArray& path : paths) {
+            TrashPutResult result = store->put(path, now);
+            if (!result)
+                return result;
+        }
+        return Done{};
+    };
+    co_return co_await m_actor.run(std::move(job));
+}
+
+} // namespace rubbly

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Actor.h"
+#include "TrashStore.h"
+#include "TrashTypes.h"
+
+#include <QPointer>
+
+#include <QCoroTask>
+
+namespace rubbly {
+
+class Scheduler;
+
+// What the view model and the auto-clean rules need of the Trash.
+class TrashServicing {
+public:
+    virtual ~TrashServicing() = default;
+
+    // Every entry of every trash folder, sized and classified.
+    virtual QCoro::Task<TrashStatusResult> fetchStatus() = 0;
+    // Deletes every entry; fails only when there is no trash folder at all.
+    virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
+    // Deletes the entries trashed more than `days` calendar days ago; below 1, empties everything.
+    virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
+    // Moves the paths into the Trash in order, stopping at the first that fails.
+    virtual QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) = 0;
+};
+
+// The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
+// at a time in call order; results come back on the caller's thread.
+class TrashService final : public TrashServicing {
+public:
+    TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions = {},
+                 QTimeZone zone = QTimeZone::systemTimeZone());
+
+    QCoro::Task<TrashStatusResult> fetchStatus() override;
+    QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
+    QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
+    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override;
+
+    // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`.
+    static Timestamp cutoff(Timestamp now, int days, const QTimeZone& zone);
+
+private:
+    QPointer<Scheduler> m_scheduler;
+    QTimeZone m_zone;
+    TrashStore m_store;
+    // Last: destroyed first, so no work runs against the store once teardown begins.
+    Actor m_actor;
+};
+
+} // namespace rubbly

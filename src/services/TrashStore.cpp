@@ -1,0 +1,462 @@
+#include "TrashStore.h"
+
+#include "PosixFd.h"
+#include "TreeRemover.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace rubbly {
+
+namespace {
+
+constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr qsizetype kMaxInfoFileSize = 64 * 1024;
+constexpr qsizetype kNameMax = 255;
+const QByteArray kInfoSuffix = QByteArrayLiteral(".trashinfo");
+
+QString describe(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool isPermissionError(int error)
+{
+    return error == EACCES || error == EPERM;
+}
+
+Timestamp toTimestamp(const timespec& ts)
+{
+    return Timestamp{std::chrono::seconds(ts.tv_sec) +
+                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
+}
+
+// Top-level names of a folder, read completely before anything in it changes.
+QList<QByteArray> listNames(int dirFd, int* error)
+{
+    QList<QByteArray> names;
+    const int fd = ::dup(dirFd);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        *error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    ::rewinddir(dir);
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* n = entry->d_name;
+        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
+            names.append(QByteArray(n));
+        errno = 0;
+    }
+    *error = errno;
+    ::closedir(dir);
+    return names;
+}
+
+QByteArray canonicalPath(const QByteArray& path)
+{
+    char buffer[PATH_MAX];
+    if (::realpath(path.constData(), buffer))
+        return QByteArray(buffer);
+    return {};
+}
+
+bool isUnder(const QByteArray& path, const QByteArray& dir)
+{
+    if (dir == "/")
+        return true;
+    return path == dir || (path.startsWith(dir) && path.size() > dir.size() && path[dir.size()] == '/');
+}
+
+// Drops bytes from the end of `text` until it is at most `max` bytes, without cutting a UTF-8
+// sequence in half (names that are not UTF-8 are cut anywhere, they cannot get worse).
+QByteArray truncateName(const QByteArray& text, qsizetype max)
+{
+    if (text.size() <= max)
+        return text;
+    qsizetype cut = max;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.left(cut);
+}
+
+// The n-th candidate name for `name` in a trash: "name", then "stem.2.ext", "stem.3.ext", … each
+// short enough that its info file name still fits in NAME_MAX.
+QByteArray candidateName(const QByteArray& name, int n)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    const bool hasExtension = dot > 0 && name.size() - dot <= 32;
+    const QByteArray stem = hasExtension ? name.left(dot) : name;
+    const QByteArray extension = hasExtension ? name.mid(dot) : QByteArray();
+    const QByteArray suffix = n == 1 ? QByteArray() : '.' + QByteArray::number(n);
+    const qsizetype room = kNameMax - kInfoSuffix.size() - suffix.size() - extension.size();
+    return truncateName(stem, std::max<qsizetype>(room, 1)) + suffix + extension;
+}
+
+QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& topDir)
+{
+    if (infoPath.startsWith('/'))
+        return infoPath;
+    if (topDir.isEmpty() || topDir == "/")
+        return '/' + infoPath;
+    return topDir + '/' + infoPath;
+}
+
+} // namespace
+
+TrashStore::TrashStore(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
+    : m_locations(std::move(locations))
+    , m_walker(walkOptions)
+    , m_zone(std::move(zone))
+{
+}
+
+std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
+                                              struct stat* infoStat)
+{
+    const QByteArray infoName = name + kInfoSuffix;
+    if (infoFd < 0 || ::fstatat(infoFd, infoName.constData(), infoStat, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(infoStat->st_mode))
+        return std::nullopt;
+    const QByteArray key = trashPath + '/' + infoName;
+    if (const auto it = m_infoCache.constFind(key); it != m_infoCache.cend()) {
+        if (it->mtime.tv_sec == infoStat->st_mtim.tv_sec && it->mtime.tv_nsec == infoStat->st_mtim.tv_nsec &&
+            it->size == infoStat->st_size && it->inode == infoStat->st_ino)
+            return it->info;
+    }
+    PosixFd fd(::openat(infoFd, infoName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.isValid())
+        return std::nullopt;
+    QByteArray content(std::min<qsizetype>(infoStat->st_size, kMaxInfoFileSize), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < content.size()) {
+        const auto n = ::read(fd.get(), content.data() + got, static_cast<size_t>(content.size() - got));
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    content.truncate(got);
+    ++m_infoReads;
+    TrashInfo info = TrashInfo::parse(content, m_zone);
+    m_infoCache.insert(key, CachedInfo{infoStat->st_mtim, infoStat->st_size, infoStat->st_ino, info});
+    return info;
+}
+
+TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
+{
+    SizeCache cache;
+    QFile file(QFile::decodeName(trashPath + "/directorysizes"));
+    if (!file.open(QIODevice::ReadOnly))
+        return cache;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        // "<size> <mtime> <percent-encoded name>"
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 3)
+            continue;
+        bool sizeOk = false, mtimeOk = false;
+        const qint64 size = fields[0].toLongLong(&sizeOk);
+        qint64 mtime = fields[1].toLongLong(&mtimeOk);
+        const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
+        if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
+            continue;
+        // Some writers store milliseconds; no trash file is from the year 5138.
+        if (mtime > 100'000'000'000LL)
+            mtime /= 1000;
+        cache.insert(name, CachedSize{size, mtime});
+    }
+    return cache;
+}
+
+void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& cache)
+{
+    QByteArray text;
+    for (auto it = cache.cbegin(); it != cache.cend(); ++it)
+        text += QByteArray::number(it->size) + ' ' + QByteArray::number(it->mtime) + ' ' +
+                it.key().toPercentEncoding() + '\n';
+    // Written to a temporary file in the same folder and renamed over, so a reader never sees half.
+    QByteArray tempPath = trashPath + "/directorysizes.XXXXXX";
+    PosixFd fd(::mkstemp(tempPath.data()));
+    if (!fd.isValid())
+        return;
+    const bool written = ::write(fd.get(), text.constData(), static_cast<size_t>(text.size())) == text.size();
+    fd.reset();
+    if (!written || ::rename(tempPath.constData(), (trashPath + "/directorysizes").constData()) != 0)
+        ::unlink(tempPath.constData());
+}
+
+TrashStatusResult TrashStore::scan()
+{
+    m_locations.ensureHomeTrash();
+    const QList<TrashDirectory> folders = m_locations.trashDirectories();
+    if (folders.isEmpty())
+        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+
+    TrashStatus status;
+    bool listed = false;
+    bool permissionFailure = false;
+    TrashError lastError;
+    QSet<QByteArray> liveInfoKeys;
+
+    for (const TrashDirectory& folder : folders) {
+        PosixFd filesFd(::open(folder.filesPath().constData(), kOpenDirFlags));
+        int listError = filesFd.isValid() ? 0 : errno;
+        QList<QByteArray> names;
+        if (filesFd.isValid())
+            names = listNames(filesFd.get(), &listError);
+        if (listError != 0) {
+            permissionFailure = permissionFailure || isPermissionError(listError);
+            lastError = TrashError{
+                TrashServiceError::FileSystem, listError,
+                QStringLiteral("cannot read %1: %2").arg(QFile::decodeName(folder.filesPath()), describe(listError))};
+            continue;
+        }
+        listed = true;
+        PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
+        const SizeCache oldSizes = readSizeCache(folder.path);
+        SizeCache sizes;
+
+        for (const QByteArray& name : names) {
+            TrashItemDetail item;
+            item.name = QFile::decodeName(name);
+            item.path = folder.filesPath() + '/' + name;
+            item.trashFolder = folder.path;
+            item.category = categoryFor(item.name);
+
+            struct stat st {};
+            const bool statOk = ::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (statOk) {
+                item.isDirectory = S_ISDIR(st.st_mode);
+                item.modificationDate = toTimestamp(st.st_mtim);
+            }
+            struct stat infoSt {};
+            const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
+            if (info) {
+                liveInfoKeys.insert(folder.path + '/' + name + kInfoSuffix);
+                if (info->path)
+                    item.originalPath = absoluteOriginalPath(*info->path, folder.topDir);
+                item.deletionDate = info->deletionDate;
+            }
+
+            if (statOk && item.isDirectory) {
+                const auto cached = oldSizes.constFind(name);
+                if (info && cached != oldSizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec) {
+                    item.size = cached->size;
+                } else {
+                    item.size = m_walker.measure(filesFd.get(), name.constData()).bytes;
+                    ++m_walks;
+                }
+                if (info)
+                    sizes.insert(name, CachedSize{item.size, infoSt.st_mtim.tv_sec});
+            } else if (statOk) {
+                item.size = static_cast<qint64>(st.st_blocks) * 512;
+            }
+
+            status.totalSize += item.size;
+            status.categoryDistribution[item.category] += item.size;
+            status.topItems.append(std::move(item));
+        }
+        if (sizes.size() != oldSizes.size() || sizes != oldSizes)
+            writeSizeCache(folder.path, sizes);
+    }
+
+    if (!listed) {
+        if (permissionFailure)
+            return TrashError{TrashServiceError::PermissionDenied, EACCES, lastError.message};
+        return lastError;
+    }
+    // Forget parsed info files that are gone, so the cache cannot grow without bound.
+    m_infoCache.removeIf([&liveInfoKeys](const auto& it) { return !liveInfoKeys.contains(it.key()); });
+
+    std::stable_sort(status.topItems.begin(), status.topItems.end(),
+                     [](const TrashItemDetail& a, const TrashItemDetail& b) { return a.size > b.size; });
+    status.itemCount = static_cast<int>(status.topItems.size());
+    return status;
+}
+
+TrashCleanupOutcome TrashStore::emptyAll()
+{
+    return remove([](const std::optional<TrashInfo>&) { return true; }, true);
+}
+
+TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
+{
+    return remove(
+        [cutoff](const std::optional<TrashInfo>& info) {
+            return info && info->deletionDate && *info->deletionDate < cutoff;
+        },
+        false);
+}
+
+TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optional<TrashInfo>&)>& select,
+                                       bool removeOrphans)
+{
+    m_locations.ensureHomeTrash();
+    const QList<TrashDirectory> folders = m_locations.trashDirectories();
+    if (folders.isEmpty())
+        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+
+    TrashCleanupResult result;
+    for (const TrashDirectory& folder : folders) {
+        PosixFd filesFd(::open(folder.filesPath().constData(), kOpenDirFlags));
+        if (!filesFd.isValid())
+            continue; // a folder that cannot be listed contributes nothing
+        int listError = 0;
+        const QList<QByteArray> names = listNames(filesFd.get(), &listError);
+        PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
+        SizeCache sizes = readSizeCache(folder.path);
+        const qsizetype cachedBefore = sizes.size();
+
+        for (const QByteArray& name : names) {
+            struct stat infoSt {};
+            const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
+            if (!select(info))
+                continue;
+            std::optional<qint64> knownSize;
+            if (const auto cached = sizes.constFind(name);
+                info && cached != sizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec)
+                knownSize = cached->size;
+
+            TreeRemover remover(!knownSize.has_value());
+            const RemovalResult removal = remover.remove(filesFd.get(), name.constData());
+            if (!removal.complete) {
+                // The info file stays so the entry stays listed and can be retried or restored.
+                ++result.failedCount;
+                continue;
+            }
+            if (infoFd.isValid())
+                ::unlinkat(infoFd.get(), (name + kInfoSuffix).constData(), 0);
+            sizes.remove(name);
+            ++result.removedCount;
+            result.freedBytes += knownSize.value_or(removal.removedBytes);
+        }
+
+        if (removeOrphans && infoFd.isValid()) {
+            int infoError = 0;
+            for (const QByteArray& infoName : listNames(infoFd.get(), &infoError)) {
+                if (!infoName.endsWith(kInfoSuffix))
+                    continue;
+                const QByteArray name = infoName.left(infoName.size() - kInfoSuffix.size());
+                struct stat st {};
+                if (::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+                    ::unlinkat(infoFd.get(), infoName.constData(), 0);
+            }
+        }
+        if (sizes.size() != cachedBefore)
+            writeSizeCache(folder.path, sizes);
+    }
+    return result;
+}
+
+TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
+{
+    const auto fail = [&rawPath](int error, const QString& why) {
+        return TrashError{TrashServiceError::FileSystem, error,
+                          QStringLiteral("cannot move %1 to the Trash: %2").arg(QFile::decodeName(rawPath), why)};
+    };
+    if (rawPath.isEmpty())
+        return fail(ENOENT, describe(ENOENT));
+
+    QByteArray path = rawPath;
+    if (!path.startsWith('/')) {
+        char cwd[PATH_MAX];
+        if (!::getcwd(cwd, sizeof cwd))
+            return fail(errno, describe(errno));
+        path = QByteArray(cwd) + '/' + path;
+    }
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray parent = slash == 0 ? QByteArray("/") : path.left(slash);
+    const QByteArray name = path.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..")
+        return fail(EINVAL, QStringLiteral("not a file or folder name"));
+
+    PosixFd parentFd(::open(parent.constData(), kOpenDirFlags));
+    if (!parentFd.isValid())
+        return fail(errno, describe(errno));
+    struct stat st {};
+    if (::fstatat(parentFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return fail(errno, describe(errno));
+    const QByteArray canonicalParent = canonicalPath(parent);
+    if (canonicalParent.isEmpty())
+        return fail(errno, describe(errno));
+    const QByteArray canonical = (canonicalParent == "/" ? QByteArray() : canonicalParent) + '/' + name;
+
+    // Never move a trash into itself, nor re-trash what is already there.
+    m_locations.ensureHomeTrash();
+    for (const TrashDirectory& folder : m_locations.trashDirectories()) {
+        const QByteArray trash = canonicalPath(folder.path);
+        if (trash.isEmpty())
+            continue;
+        if (isUnder(canonical, trash))
+            return fail(EINVAL, QStringLiteral("it is already in the Trash"));
+        if (isUnder(trash, canonical))
+            return fail(EINVAL, QStringLiteral("it contains the Trash"));
+    }
+
+    const auto trash = m_locations.trashFor(canonical, st.st_dev);
+    if (!trash)
+        return fail(EXDEV, QStringLiteral("its volume has no trash (temporary, read-only or system file system)"));
+    PosixFd filesFd(::open(trash->filesPath().constData(), kOpenDirFlags));
+    PosixFd infoFd(::open(trash->infoPath().constData(), kOpenDirFlags));
+    if (!filesFd.isValid() || !infoFd.isValid())
+        return fail(errno, describe(errno));
+
+    QByteArray infoPathValue = canonical;
+    if (!trash->isHome && isUnder(canonical, trash->topDir))
+        infoPathValue = trash->topDir == "/" ? canonical.mid(1) : canonical.mid(trash->topDir.size() + 1);
+    const QByteArray content = TrashInfo::serialize(infoPathValue, now, m_zone);
+
+    for (int n = 1; n < 100000; ++n) {
+        const QByteArray candidate = candidateName(name, n);
+        const QByteArray infoName = candidate + kInfoSuffix;
+        // The info file is claimed first, exclusively: it reserves the name against other trashers.
+        PosixFd infoFile(
+            ::openat(infoFd.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!infoFile.isValid()) {
+            if (errno == EEXIST)
+                continue;
+            return fail(errno, describe(errno));
+        }
+        const auto dropInfo = [&] { ::unlinkat(infoFd.get(), infoName.constData(), 0); };
+        struct stat existing {};
+        if (::fstatat(filesFd.get(), candidate.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            // Data without an info file holds this name: leave it alone and try the next one.
+            infoFile.reset();
+            dropInfo();
+            continue;
+        }
+        const bool written =
+            ::write(infoFile.get(), content.constData(), static_cast<size_t>(content.size())) == content.size();
+        const int writeError = errno;
+        if (!written || ::close(infoFile.release()) != 0) {
+            dropInfo();
+            return fail(written ? errno : writeError, describe(written ? errno : writeError));
+        }
+        if (::renameat2(parentFd.get(), name.constData(), filesFd.get(), candidate.constData(), RENAME_NOREPLACE) == 0)
+            return Done{};
+        const int renameError = errno;
+        dropInfo();
+        if (renameError == EEXIST)
+            continue;
+        if (renameError == EXDEV)
+            return fail(EXDEV, QStringLiteral("it is not on the same file system as its trash"));
+        return fail(renameError, describe(renameError));
+    }
+    return fail(EEXIST, QStringLiteral("no free name in the Trash"));
+}
+
+} // namespace rubbly

@@ -1,0 +1,148 @@
+#include "DirectoryWalker.h"
+#include "TempHome.h"
+#include "TreeBuilder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+class DirectoryWalkerTest : public QObject {
+    Q_OBJECT
+
+    static qint64 duBytes(const QByteArray& path)
+    {
+        // du -s in 1024-byte blocks, not following links, staying on one file system.
+        QProcess du;
+        du.start(QStringLiteral("du"),
+                 {QStringLiteral("-s"), QStringLiteral("-x"), QStringLiteral("-B1"), QFile::decodeName(path)});
+        du.waitForFinished();
+        return du.readAllStandardOutput().split('\t').first().toLongLong();
+    }
+
+private Q_SLOTS:
+    void countsAllocatedBytesOfFilesOnly_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::newRow("one thread") << 1;
+        QTest::newRow("two threads") << 2;
+    }
+    void countsAllocatedBytesOfFilesOnly()
+    {
+        QFETCH(int, threads);
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file("a/one", 4096).file("a/b/two", 10000).file("a/.hidden", 8192).sparseFile("a/sparse", 1 << 30);
+        tree.file("a/empty").dir("a/c/d/e");
+        for (int i = 0; i < 40; ++i)
+            tree.file("wide/" + QByteArray::number(i) + "/f", 100);
+        DirectoryWalker walker({false, threads});
+        const WalkResult result = walker.measure(tree.root());
+        const qint64 expected = TreeBuilder::treeAllocatedSize(tree.root());
+        QCOMPARE(result.bytes, expected);
+        QCOMPARE(result.files, 45);
+        QCOMPARE(result.directories, 46); // a, a/b, a/c, a/c/d, a/c/d/e, wide and its 40
+        QCOMPARE(result.errors, 0);
+        // Directories themselves add nothing, unlike du, so du is an upper bound.
+        QVERIFY(result.bytes <= duBytes(tree.root()));
+    }
+
+    void neverFollowsSymlinks()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()));
+        tree.file("outside/huge", 1 << 20);
+        tree.file("t/real", 4096);
+        tree.symlink("t/toDir", tree.path("outside"));
+        tree.symlink("t/toFile", tree.path("outside/huge"));
+        tree.symlink("t/broken", "/nonexistent/target");
+        tree.symlink("t/loop", "loop");
+        tree.dir("t/sub").symlink("t/sub/up", "..");
+        DirectoryWalker walker;
+        const WalkResult result = walker.measure(tree.path("t"));
+        // Only the file and the links themselves (fast symlinks take no blocks).
+        qint64 links = 0;
+        for (const char* link : {"t/toDir", "t/toFile", "t/broken", "t/loop", "t/sub/up"})
+            links += TreeBuilder::allocatedSize(tree.path(link));
+        QCOMPARE(result.bytes, TreeBuilder::allocatedSize(tree.path("t/real")) + links);
+        QCOMPARE(result.files, 6);
+        QCOMPARE(result.errors, 0);
+        // A link given as the root is measured as a link.
+        QCOMPARE(walker.measure(tree.path("t/toDir")).bytes, TreeBuilder::allocatedSize(tree.path("t/toDir")));
+    }
+
+    void hiddenEntriesCanBeSkipped()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file("visible", 4096).file(".hidden", 4096).file(".git/objects/pack", 8192);
+        DirectoryWalker all({false, 2});
+        DirectoryWalker visible({true, 2});
+        QCOMPARE(visible.measure(tree.root()).bytes, TreeBuilder::allocatedSize(tree.path("visible")));
+        QCOMPARE(all.measure(tree.root()).bytes, TreeBuilder::treeAllocatedSize(tree.root()));
+        // The root is measured even when its own name is hidden.
+        QCOMPARE(visible.measure(tree.path(".git")).bytes, TreeBuilder::allocatedSize(tree.path(".git/objects/pack")));
+    }
+
+    void hardLinksCountOnce()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file("a", 40960).hardLink("b", "a").hardLink("sub/c", "a");
+        DirectoryWalker walker;
+        const WalkResult result = walker.measure(tree.root());
+        QCOMPARE(result.bytes, TreeBuilder::allocatedSize(tree.path("a")));
+        QCOMPARE(result.files, 3);
+    }
+
+    void unreadableFoldersAreCountedAsErrors()
+    {
+        if (geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file("ok", 4096).file("locked/inside", 4096).chmod("locked", 0);
+        DirectoryWalker walker;
+        const WalkResult result = walker.measure(tree.root());
+        QCOMPARE(result.bytes, TreeBuilder::allocatedSize(tree.path("ok")));
+        QCOMPARE(result.errors, 1);
+        tree.chmod("locked", 0755);
+    }
+
+    void deepTreesDoNotExhaustTheStack()
+    {
+        TempHome home;
+        QByteArray deep;
+        for (int i = 0; i < 300; ++i)
+            deep += "d/";
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file(deep + "leaf", 4096);
+        DirectoryWalker walker({false, 2});
+        const WalkResult result = walker.measure(tree.root());
+        QCOMPARE(result.directories, 300);
+        QCOMPARE(result.files, 1);
+    }
+
+    void missingRootIsAnError()
+    {
+        DirectoryWalker walker;
+        const WalkResult result = walker.measure(QByteArray("/nonexistent/rubbly/path"));
+        QCOMPARE(result.bytes, 0);
+        QCOMPARE(result.errors, 1);
+    }
+
+    void oneWalkerMeasuresManyTreesIndependently()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()));
+        tree.file("x/a", 4096).hardLink("y/a", "x/a");
+        DirectoryWalker walker({false, 2});
+        // The same inode in a second tree is that tree's bytes too.
+        QCOMPARE(walker.measure(tree.path("x")).bytes, walker.measure(tree.path("y")).bytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(DirectoryWalkerTest)
+#include "DirectoryWalkerTest.moc"

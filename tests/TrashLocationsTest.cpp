@@ -1,0 +1,131 @@
+#include "TrashLocations.h"
+#include "TempHome.h"
+#include "TreeBuilder.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+QByteArray line(int id, const QByteArray& mountPoint, const QByteArray& type, const QByteArray& options = "rw")
+{
+    return QByteArray::number(id) + " 1 8:1 / " + mountPoint + ' ' + options + " shared:1 - " + type +
+           " /dev/sda1 rw\n";
+}
+
+void writeFile(const QByteArray& path, const QByteArray& content)
+{
+    QFile f(QFile::decodeName(path));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+} // namespace
+
+class TrashLocationsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void parsesMountInfoFields()
+    {
+        const QByteArray table = "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+                                 "30 1 8:2 / /media/u/My\\040Disk rw,nosuid master:3 shared:7 - ext4 /dev/sdb1 rw\n"
+                                 "31 1 8:3 / /mnt/ro ro,relatime - vfat /dev/sdc1 rw\n"
+                                 "32 1 8:4 / /mnt/superro rw - xfs /dev/sdd1 ro,noatime\n"
+                                 "garbage line\n";
+        const QList<MountEntry> mounts = TrashLocations::parseMountInfo(table);
+        QCOMPARE(mounts.size(), 4);
+        QCOMPARE(mounts[0].fileSystemType, QByteArray("proc"));
+        QVERIFY(mounts[0].isHidden());
+        QCOMPARE(mounts[1].mountPoint, QByteArray("/media/u/My Disk"));
+        QCOMPARE(mounts[1].fileSystemType, QByteArray("ext4"));
+        QVERIFY(!mounts[1].isHidden());
+        QVERIFY(mounts[2].readOnly && mounts[2].isHidden());
+        QVERIFY(mounts[3].readOnly);
+    }
+
+    void decodesEveryOctalEscape()
+    {
+        QCOMPARE(decodeMountInfoPath("/a\\040b\\011c\\012d\\134e"), QByteArray("/a b\tc\nd\\e"));
+        QCOMPARE(decodeMountInfoPath("/trailing\\04"), QByteArray("/trailing\\04"));
+        QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
+    }
+
+    void listsHomeFirstThenValidVolumeTrashesOnce()
+    {
+        TempHome home;
+        const QByteArray root = QFile::encodeName(home.root());
+        const QByteArray uid = QByteArray::number(::getuid());
+        TreeBuilder tree(root);
+        // A volume with a shared sticky .Trash holding our folder, and a .Trash-uid as well.
+        tree.dir("vol1/.Trash/" + uid, 0700).chmod("vol1/.Trash", 01777).dir("vol1/.Trash-" + uid, 0700);
+        // A shared .Trash without the sticky bit is not to be trusted.
+        tree.dir("vol2/.Trash/" + uid, 0700).chmod("vol2/.Trash", 0777);
+        // A .Trash that is a link, even to a good folder, is not followed.
+        tree.dir("elsewhere/" + uid, 0700)
+            .chmod("elsewhere", 01777)
+            .dir("vol3")
+            .symlink("vol3/.Trash", root + "/elsewhere");
+        // A tmpfs volume with a trash is hidden.
+        tree.dir("vol4/.Trash-" + uid, 0700);
+        // A .Trash-uid that is a link is not used.
+        tree.dir("vol5").symlink("vol5/.Trash-" + uid, root + "/vol1/.Trash-" + uid);
+        writeFile(root + "/mountinfo", line(1, root + "/vol1", "ext4") + line(2, root + "/vol2", "ext4") +
+                                           line(3, root + "/vol3", "btrfs") + line(4, root + "/vol4", "tmpfs") +
+                                           line(5, root + "/vol5", "ext4") + line(6, root + "/vol1", "ext4"));
+
+        const TrashLocations locations(home.environment(), root + "/mountinfo");
+        QVERIFY(locations.ensureHomeTrash());
+        const QList<TrashDirectory> dirs = locations.trashDirectories();
+        QCOMPARE(dirs.size(), 3);
+        QCOMPARE(dirs[0].path, QFile::encodeName(home.dataHome()) + "/Trash");
+        QVERIFY(dirs[0].isHome);
+        QCOMPARE(dirs[1].path, root + "/vol1/.Trash/" + uid);
+        QCOMPARE(dirs[1].topDir, root + "/vol1");
+        QCOMPARE(dirs[2].path, root + "/vol1/.Trash-" + uid);
+    }
+
+    void homeTrashFollowsXdgDataHomeAndIsCreatedPrivate()
+    {
+        TempHome home;
+        EnvGuard env;
+        env.set("XDG_DATA_HOME", QFile::encodeName(home.root()) + "/fresh/data");
+        const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
+        QCOMPARE(locations.homeTrashPath(), QFile::encodeName(home.root()) + "/fresh/data/Trash");
+        QVERIFY(locations.ensureHomeTrash());
+        QFile::Permissions perms = QFile::permissions(QFile::decodeName(locations.homeTrashPath() + "/files"));
+        QCOMPARE(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+    }
+
+    void relativeXdgDataHomeIsIgnored()
+    {
+        TempHome home;
+        EnvGuard env;
+        env.set("XDG_DATA_HOME", "relative/data");
+        const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
+        QCOMPARE(locations.homeTrashPath(), QFile::encodeName(home.home()) + "/.local/share/Trash");
+    }
+
+    void aFileOnTheHomeVolumeBelongsInTheHomeTrash()
+    {
+        TempHome home;
+        const TrashLocations locations(home.environment(), "/dev/null");
+        TreeBuilder tree(QFile::encodeName(home.home()));
+        tree.file("doc.txt", 10);
+        struct stat st {};
+        QCOMPARE(::lstat(tree.path("doc.txt").constData(), &st), 0);
+        const auto trash = locations.trashFor(tree.path("doc.txt"), st.st_dev);
+        QVERIFY(trash);
+        QVERIFY(trash->isHome);
+        // An unknown device with no mount table is refused rather than guessed.
+        QVERIFY(!locations.trashFor("/somewhere/else", st.st_dev + 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TrashLocationsTest)
+#include "TrashLocationsTest.moc"

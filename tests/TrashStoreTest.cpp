@@ -1,0 +1,440 @@
+#include "TrashStore.h"
+#include "TrashFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+const QTimeZone kZone("Europe/Berlin");
+
+Timestamp local(int y, int mo, int d, int h, int mi, int s)
+{
+    return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), kZone));
+}
+
+QList<QByteArray> readdirOrder(const QByteArray& path)
+{
+    QList<QByteArray> names;
+    DIR* dir = ::opendir(path.constData());
+    while (const dirent* e = ::readdir(dir)) {
+        if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+            names.append(e->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+QByteArray readAll(const QByteArray& path)
+{
+    QFile f(QFile::decodeName(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QList<QByteArray> names(const TrashStatus& status)
+{
+    QList<QByteArray> result;
+    for (const TrashItemDetail& item : status.topItems)
+        result.append(item.path.mid(item.path.lastIndexOf('/') + 1));
+    return result;
+}
+
+bool setImmutable(const QByteArray& path, bool on)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+class TrashStoreTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void emptyTrashScansToNothing()
+    {
+        TrashFixture fx;
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->totalSize, 0);
+        QCOMPARE(status->itemCount, 0);
+        QVERIFY(status->topItems.isEmpty());
+        QVERIFY(status->categoryDistribution.empty());
+    }
+
+    void entriesAreSortedBySizeKeepingListingOrderForTies()
+    {
+        TrashFixture fx;
+        fx.addFile("ten-a.mp4", 10 << 20);
+        fx.addFile("twenty.zip", 20 << 20);
+        fx.addFile("ten-b.txt", 10 << 20);
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QList<QByteArray> tens;
+        for (const QByteArray& name : readdirOrder(fx.filesPath())) {
+            if (name.startsWith("ten"))
+                tens.append(name);
+        }
+        QCOMPARE(names(*status), (QList<QByteArray>{"twenty.zip", tens[0], tens[1]}));
+        QCOMPARE(status->itemCount, 3);
+        const qint64 ten = TreeBuilder::allocatedSize(fx.filesPath() + "/ten-a.mp4");
+        QCOMPARE(status->categoryDistribution.at(FileCategory::Video), ten);
+        QCOMPARE(status->categoryDistribution.at(FileCategory::Document), ten);
+        QCOMPARE(status->categoryDistribution.at(FileCategory::Archive), 2 * ten);
+        QVERIFY(!status->categoryDistribution.count(FileCategory::Image));
+        QCOMPARE(status->totalSize, 4 * ten);
+    }
+
+    void hiddenContentCountsAndDotEntriesAreListed()
+    {
+        TrashFixture fx;
+        fx.files().file("project/src/main.c", 4096).file("project/.git/objects/big", 1 << 20);
+        fx.writeInfo("project", "/home/u/project", "2026-03-01T10:00:00");
+        fx.addFile(".bashrc", 4096);
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 2);
+        const TrashItemDetail& project = status->topItems[0];
+        QCOMPARE(project.name, QStringLiteral("project"));
+        QVERIFY(project.isDirectory);
+        // Emptying frees the .git folder too, so the size includes it.
+        QCOMPARE(project.size, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/project"));
+        QCOMPARE(status->topItems[1].name, QStringLiteral(".bashrc"));
+    }
+
+    void infoFilesGiveOriginalPathAndDeletionDate()
+    {
+        TrashFixture fx;
+        fx.files().file("a b.txt", 10);
+        fx.writeInfo("a b.txt", "/home/u/docs/a%20b.txt", "2026-03-01T10:00:00");
+        fx.files().file("orphan.bin", 10);
+        TrashStore store(fx.locations(), {}, kZone);
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 2);
+        for (const TrashItemDetail& item : status->topItems) {
+            QCOMPARE(item.trashFolder, fx.trashPath());
+            if (item.name == QLatin1String("a b.txt")) {
+                QCOMPARE(item.originalPath, std::optional(QByteArray("/home/u/docs/a b.txt")));
+                QVERIFY(item.deletionDate == std::optional(local(2026, 3, 1, 10, 0, 0)));
+                QVERIFY(item.modificationDate);
+            } else {
+                QVERIFY(!item.originalPath);
+                QVERIFY(!item.deletionDate);
+            }
+        }
+    }
+
+    void awkwardNamesSurvivePutListAndEmpty()
+    {
+        TrashFixture fx;
+        TrashStore store(fx.locations(), {}, kZone);
+        QList<QByteArray> originals;
+        for (const QByteArray& name : TreeBuilder::awkwardNames()) {
+            fx.outside().file(name, 100);
+            originals.append(fx.outside().path(name));
+            QVERIFY2(store.put(originals.last(), local(2026, 3, 2, 9, 0, 0)), name.constData());
+            QVERIFY(!TreeBuilder::exists(originals.last()));
+        }
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, originals.size());
+        QSet<QByteArray> listed;
+        for (const TrashItemDetail& item : status->topItems) {
+            QVERIFY(item.originalPath);
+            listed.insert(*item.originalPath);
+            QVERIFY(TreeBuilder::exists(item.path));
+        }
+        QCOMPARE(listed, QSet<QByteArray>(originals.cbegin(), originals.cend()));
+
+        const TrashCleanupOutcome emptied = store.emptyAll();
+        QVERIFY(emptied);
+        QCOMPARE(emptied->removedCount, originals.size());
+        QCOMPARE(emptied->failedCount, 0);
+        QVERIFY(readdirOrder(fx.filesPath()).isEmpty());
+        QVERIFY(readdirOrder(fx.infoPath()).isEmpty());
+    }
+
+    void rescanOfAnUnchangedTrashReadsNothingAgain()
+    {
+        TrashFixture fx;
+        for (int i = 0; i < 5; ++i) {
+            fx.files().file("dir" + QByteArray::number(i) + "/f", 4096 * (i + 1));
+            fx.writeInfo("dir" + QByteArray::number(i), "/home/u/dir", "2026-03-01T10:00:00");
+        }
+        TrashStore first(fx.locations());
+        const TrashStatusResult a = first.scan();
+        QCOMPARE(first.walks(), 5);
+        const QByteArray cache = readAll(fx.trashPath() + "/directorysizes");
+        QCOMPARE(cache.count('\n'), 5);
+
+        const int readsBefore = first.infoReads();
+        const TrashStatusResult b = first.scan();
+        QCOMPARE(first.walks(), 5);
+        QCOMPARE(first.infoReads(), readsBefore);
+        QCOMPARE(b->topItems, a->topItems);
+
+        // A new process trusts the cache file written by the first.
+        TrashStore second(fx.locations());
+        const TrashStatusResult c = second.scan();
+        QCOMPARE(second.walks(), 0);
+        QCOMPARE(c->totalSize, a->totalSize);
+    }
+
+    void sizeCacheIsCheckedAgainstTheInfoFileAndAcceptsMilliseconds()
+    {
+        TrashFixture fx;
+        fx.files().file("dir/f", 8192);
+        fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
+        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600);
+        QFile cache(QFile::decodeName(fx.trashPath() + "/directorysizes"));
+        QVERIFY(cache.open(QIODevice::WriteOnly));
+        cache.write("777 1772355600000 dir\n"); // milliseconds, as some writers do
+        cache.close();
+        TrashStore store(fx.locations());
+        QCOMPARE(store.scan()->totalSize, 777);
+        QCOMPARE(store.walks(), 0);
+
+        // The info file changed: the entry was trashed anew, so the cached size is stale.
+        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355601);
+        TrashStore again(fx.locations());
+        QCOMPARE(again.scan()->totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
+        QCOMPARE(again.walks(), 1);
+        QVERIFY(readAll(fx.trashPath() + "/directorysizes").endsWith(" 1772355601 dir\n"));
+    }
+
+    void emptyingNeverReachesOutsideTheTrash()
+    {
+        TrashFixture fx;
+        fx.outside().file("precious/data", 4096).file("precious/sub/more", 4096);
+        fx.files().symlink("link-to-dir", fx.outside().path("precious"));
+        fx.files().dir("folder").symlink("folder/escape", fx.outside().path("precious"));
+        fx.files().symlink("folder/loop", "loop");
+        fx.files().file("other/victim", 4096);
+        fx.files().symlink("points-into-other", fx.filesPath() + "/other");
+        fx.writeInfo("link-to-dir", "/home/u/link", "2026-03-01T10:00:00");
+        fx.writeInfo("folder", "/home/u/folder", "2026-03-01T10:00:00");
+        TrashStore store(fx.locations());
+        const TrashCleanupOutcome result = store.emptyAll();
+        QVERIFY(result);
+        QCOMPARE(result->removedCount, 4);
+        QCOMPARE(result->failedCount, 0);
+        QVERIFY(TreeBuilder::exists(fx.outside().path("precious/data")));
+        QVERIFY(TreeBuilder::exists(fx.outside().path("precious/sub/more")));
+        QVERIFY(readdirOrder(fx.filesPath()).isEmpty());
+    }
+
+    void readOnlyTrashedTreesAreEmptied()
+    {
+        TrashFixture fx;
+        fx.files().file("ro/a/b", 4096).chmod("ro/a", 0500).chmod("ro", 0500);
+        fx.writeInfo("ro", "/home/u/ro", "2026-03-01T10:00:00");
+        TrashStore store(fx.locations());
+        const TrashCleanupOutcome result = store.emptyAll();
+        QCOMPARE(result->removedCount, 1);
+        QCOMPARE(result->freedBytes, 4096);
+        QVERIFY(!TreeBuilder::exists(fx.filesPath() + "/ro"));
+        QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/ro.trashinfo"));
+    }
+
+    void aTreeThatCannotGoStaysListedWithItsInfo()
+    {
+        TrashFixture fx;
+        fx.files().file("stuck/a", 4096).file("stuck/b", 4096);
+        fx.writeInfo("stuck", "/home/u/stuck", "2026-03-01T10:00:00");
+        fx.addFile("free.txt", 4096);
+        if (!setImmutable(fx.filesPath() + "/stuck/a", true))
+            QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
+        TrashStore store(fx.locations());
+        const TrashCleanupOutcome result = store.emptyAll();
+        setImmutable(fx.filesPath() + "/stuck/a", false);
+        QCOMPARE(result->removedCount, 1);
+        QCOMPARE(result->failedCount, 1);
+        QCOMPARE(result->freedBytes, TreeBuilder::allocatedSize(fx.filesPath() + "/stuck/a")); // free.txt only
+        QVERIFY(TreeBuilder::exists(fx.infoPath() + "/stuck.trashinfo"));
+        const TrashStatusResult status = store.scan();
+        QCOMPARE(names(*status), QList<QByteArray>{"stuck"});
+    }
+
+    void emptyingRemovesInfoFilesWithoutData()
+    {
+        TrashFixture fx;
+        fx.writeInfo("ghost", "/home/u/ghost", "2026-03-01T10:00:00");
+        TreeBuilder(fx.infoPath()).file("not-an-info-file", 10);
+        TrashStore store(fx.locations());
+        QCOMPARE(store.scan()->itemCount, 0);
+        const TrashCleanupOutcome result = store.emptyAll();
+        QCOMPARE(result->removedCount, 0);
+        QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/ghost.trashinfo"));
+        QVERIFY(TreeBuilder::exists(fx.infoPath() + "/not-an-info-file"));
+    }
+
+    void ageRuleUsesTheDeletionDate()
+    {
+        TrashFixture fx;
+        const Timestamp cutoff = local(2026, 2, 1, 12, 0, 0);
+        fx.addFile("at-cutoff", 10, "2026-02-01T12:00:00");
+        fx.addFile("second-before", 10, "2026-02-01T11:59:59");
+        fx.addFile("recent", 10, "2026-03-01T10:00:00");
+        fx.addFile("unreadable-date", 10, "sometime");
+        fx.files().file("no-info", 10);
+        // Modified long ago but trashed recently: stays, the date that counts is the trashing.
+        fx.addFile("old-file-trashed-now", 10, "2026-03-02T09:00:00");
+        fx.files().touch("old-file-trashed-now", 946684800);
+        TrashStore store(fx.locations(), {}, kZone);
+        const TrashCleanupOutcome result = store.removeDeletedBefore(cutoff);
+        QCOMPARE(result->removedCount, 1);
+        QCOMPARE(result->failedCount, 0);
+        QList<QByteArray> left = readdirOrder(fx.filesPath());
+        std::sort(left.begin(), left.end());
+        QCOMPARE(left,
+                 (QList<QByteArray>{"at-cutoff", "no-info", "old-file-trashed-now", "recent", "unreadable-date"}));
+    }
+
+    void putWritesInfoFirstAndResolvesClashes()
+    {
+        TrashFixture fx;
+        TrashStore store(fx.locations(), {}, kZone);
+        const Timestamp now = local(2026, 3, 2, 9, 30, 0);
+        for (int i = 0; i < 3; ++i) {
+            fx.outside().file("report.pdf", 100);
+            QVERIFY(store.put(fx.outside().path("report.pdf"), now));
+        }
+        fx.outside().file("archive.tar.gz", 100).file("noext", 100).file("again/noext", 100);
+        QVERIFY(store.put(fx.outside().path("archive.tar.gz"), now));
+        QVERIFY(store.put(fx.outside().path("noext"), now));
+        QVERIFY(store.put(fx.outside().path("again/noext"), now));
+        // Data without an info file also holds its name.
+        fx.files().file("taken.txt", 1);
+        fx.outside().file("taken.txt", 100);
+        QVERIFY(store.put(fx.outside().path("taken.txt"), now));
+
+        QList<QByteArray> files = readdirOrder(fx.filesPath());
+        std::sort(files.begin(), files.end());
+        QCOMPARE(files, (QList<QByteArray>{"archive.tar.gz", "noext", "noext.2", "report.2.pdf", "report.3.pdf",
+                                           "report.pdf", "taken.2.txt", "taken.txt"}));
+        const QByteArray info = readAll(fx.infoPath() + "/report.2.pdf.trashinfo");
+        QCOMPARE(info, "[Trash Info]\nPath=" + fx.outside().path("report.pdf").toPercentEncoding("/") +
+                           "\nDeletionDate=2026-03-02T09:30:00\n");
+        QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/taken.txt.trashinfo"));
+    }
+
+    void putShortensLongNamesKeepingTheExtension()
+    {
+        TrashFixture fx;
+        TrashStore store(fx.locations());
+        const QByteArray name = QByteArray(240, 'x') + ".jpeg";
+        fx.outside().file(name, 10);
+        QVERIFY(store.put(fx.outside().path(name), {}));
+        fx.outside().file(name, 10);
+        QVERIFY(store.put(fx.outside().path(name), {}));
+        for (const QByteArray& info : readdirOrder(fx.infoPath())) {
+            QVERIFY(info.size() <= 255);
+            QVERIFY(info.endsWith(".jpeg.trashinfo"));
+        }
+        const TrashStatusResult status = store.scan();
+        QCOMPARE(status->itemCount, 2);
+        for (const TrashItemDetail& item : status->topItems)
+            QCOMPARE(item.originalPath, std::optional(fx.outside().path(name)));
+    }
+
+    void putRefusesWhatWouldHurtAndLeavesNoInfoBehind_data()
+    {
+        QTest::addColumn<QByteArray>("what");
+        QTest::newRow("a missing file") << QByteArray("missing");
+        QTest::newRow("the trash itself") << QByteArray("trash");
+        QTest::newRow("an entry already trashed") << QByteArray("inside");
+        QTest::newRow("the folder holding the trash") << QByteArray("datahome");
+        QTest::newRow("the home folder") << QByteArray("home");
+        QTest::newRow("a volume without a trash") << QByteArray("proc");
+        QTest::newRow("a dot path") << QByteArray("dot");
+    }
+    void putRefusesWhatWouldHurtAndLeavesNoInfoBehind()
+    {
+        QFETCH(QByteArray, what);
+        TrashFixture fx;
+        fx.addFile("already", 10);
+        TrashStore store(fx.locations());
+        QByteArray path;
+        if (what == "missing")
+            path = fx.outside().path("nope");
+        else if (what == "trash")
+            path = fx.trashPath();
+        else if (what == "inside")
+            path = fx.filesPath() + "/already";
+        else if (what == "datahome")
+            path = QFile::encodeName(fx.home().dataHome());
+        else if (what == "home")
+            path = QFile::encodeName(fx.home().home()) + "/";
+        else if (what == "proc")
+            path = "/proc/self/status";
+        else
+            path = fx.outside().path(".");
+        const TrashPutResult result = store.put(path, {});
+        QVERIFY(!result);
+        QVERIFY(result.error().message.contains(QFile::decodeName(path)));
+        QCOMPARE(readdirOrder(fx.infoPath()), QList<QByteArray>{"already.trashinfo"});
+        QCOMPARE(readdirOrder(fx.filesPath()), QList<QByteArray>{"already"});
+        QVERIFY(TreeBuilder::exists(fx.trashPath()));
+    }
+
+    void putMovesLinksNotTheirTargets()
+    {
+        TrashFixture fx;
+        fx.outside().file("target/file", 100).symlink("link", fx.outside().path("target"));
+        TrashStore store(fx.locations());
+        QVERIFY(store.put(fx.outside().path("link"), {}));
+        QVERIFY(TreeBuilder::exists(fx.outside().path("target/file")));
+        QVERIFY(!TreeBuilder::exists(fx.outside().path("link")));
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/link"));
+    }
+
+    void unreadableHomeTrashIsPermissionDenied()
+    {
+        if (geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        TrashFixture fx;
+        fx.addFile("a", 10);
+        TreeBuilder(fx.trashPath()).chmod("files", 0);
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        TreeBuilder(fx.trashPath()).chmod("files", 0700);
+        QVERIFY(!status);
+        QCOMPARE(status.error().kind, TrashServiceError::PermissionDenied);
+    }
+
+    void unreadableEntryInsideStillCounts()
+    {
+        if (geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        TrashFixture fx;
+        fx.files().file("locked/a", 4096).file("open", 4096).chmod("locked", 0);
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 2);
+        // And emptying gets in by giving the owner access back.
+        QCOMPARE(store.emptyAll()->removedCount, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TrashStoreTest)
+#include "TrashStoreTest.moc"

@@ -1,0 +1,39 @@
+#include "TrashFixture.h"
+
+#include <QFile>
+
+namespace rubbly::test {
+
+TrashFixture::TrashFixture()
+    : m_trash(QFile::encodeName(m_home.dataHome()) + "/Trash")
+    , m_mountInfo(QFile::encodeName(m_home.root()) + "/mountinfo")
+    , m_files(m_trash + "/files")
+    , m_outside(QFile::encodeName(m_home.home()) + "/outside")
+{
+    TreeBuilder(m_trash).dir("files", 0700).dir("info", 0700);
+    m_outside.dir({});
+    QFile mountInfo(QFile::decodeName(m_mountInfo));
+    if (!mountInfo.open(QIODevice::WriteOnly))
+        qFatal("TrashFixture: cannot write the mount table");
+}
+
+void TrashFixture::writeInfo(const QByteArray& name, const QByteArray& path, const QByteArray& deletionDate)
+{
+    QFile info(QFile::decodeName(infoPath() + '/' + name + ".trashinfo"));
+    if (!info.open(QIODevice::WriteOnly))
+        qFatal("TrashFixture: cannot write an info file");
+    info.write("[Trash Info]\nPath=" + path + "\nDeletionDate=" + deletionDate + "\n");
+}
+
+void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray& deletionDate)
+{
+    m_files.file(name, size);
+    writeInfo(name, "/home/user/" + name.toPercentEncoding("/"), deletionDate);
+}
+
+TrashLocations TrashFixture::locations() const
+{
+    return TrashLocations(m_home.environment(), m_mountInfo);
+}
+
+} // namespace rubbly::test

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "TempHome.h"
+#include "TrashLocations.h"
+#include "TreeBuilder.h"
+
+#include <QByteArray>
+
+namespace rubbly::test {
+
+// A temporary home whose trash the test fills by hand, the way another trasher would have. The mount
+// table is empty, so no real volume's trash is ever in reach.
+class TrashFixture final {
+public:
+    TrashFixture();
+
+    TempHome& home() { return m_home; }
+    QByteArray trashPath() const { return m_trash; }
+    QByteArray filesPath() const { return m_trash + "/files"; }
+    QByteArray infoPath() const { return m_trash + "/info"; }
+    // Builds entries inside files/.
+    TreeBuilder& files() { return m_files; }
+    // A folder outside the trash, for originals and link targets.
+    TreeBuilder& outside() { return m_outside; }
+
+    // Writes info/<name>.trashinfo with the given raw Path= and DeletionDate= values.
+    void writeInfo(const QByteArray& name, const QByteArray& path, const QByteArray& deletionDate);
+    // A file entry of `size` bytes with an info file dated `deletionDate`.
+    void addFile(const QByteArray& name, qint64 size, const QByteArray& deletionDate = "2026-03-01T10:00:00");
+
+    TrashLocations locations() const;
+    QByteArray mountInfoPath() const { return m_mountInfo; }
+
+private:
+    TempHome m_home;
+    QByteArray m_trash;
+    QByteArray m_mountInfo;
+    TreeBuilder m_files;
+    TreeBuilder m_outside;
+};
+
+} // namespace rubbly::test
