@@ -1,10 +1,12 @@
-# rubbly_add_test(<Name> [LIBS lib...] [BUS])
+# rubbly_add_test(<Name> [LIBS lib...] [BUS] [UNPRIVILEGED])
 # Builds tests/<Name>.cpp into one QtTest executable and registers it with CTest. Every test runs with
 # HOME and the XDG variables pointed at a scratch folder of the build tree (tests make their own
 # temporary homes on top; this only guards against one that forgets), the offscreen platform plugin,
-# and, with BUS, inside a private D-Bus session whose service folder is empty.
+# and, with BUS, inside a private D-Bus session whose service folder is empty. UNPRIVILEGED labels a
+# test whose permission cases only mean something for an ordinary user: scripts/test runs those again
+# as one when it runs as root.
 function(rubbly_add_test name)
-    cmake_parse_arguments(ARG "BUS" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "BUS;UNPRIVILEGED" "" "LIBS" ${ARGN})
     add_executable(${name} ${name}.cpp)
     target_link_libraries(${name} PRIVATE rubbly_testsupport Qt6::Test ${ARG_LIBS})
     set(command $<TARGET_FILE:${name}>)
@@ -18,4 +20,7 @@ function(rubbly_add_test name)
         TIMEOUT 60
         ENVIRONMENT "HOME=${scratch};XDG_CONFIG_HOME=${scratch}/.config;XDG_DATA_HOME=${scratch}/.local/share;XDG_CACHE_HOME=${scratch}/.cache;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
         ENVIRONMENT_MODIFICATION "DBUS_SESSION_BUS_ADDRESS=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+    if(ARG_UNPRIVILEGED)
+        set_tests_properties(${name} PROPERTIES LABELS unprivileged)
+    endif()
 endfunction()
