@@ -149,8 +149,9 @@ bool DirectoryWalker::offload(int dirFd)
         return false;
     {
         std::lock_guard lock(m_mutex);
-        // Only hand work over while someone is idle; otherwise the reader keeps it, depth first.
-        if (static_cast<int>(m_pending.size()) + m_busy >= m_options.threads || m_pending.size() >= kMaxPending)
+        // Keep one folder ready for each helper, so a helper that finishes never waits for the
+        // reader to come across the next folder; beyond that the reader keeps it, depth first.
+        if (m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
             return false;
         m_pending.push_back(dirFd);
     }

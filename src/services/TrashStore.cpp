@@ -127,17 +127,23 @@ TrashStore::TrashStore(TrashLocations locations, WalkOptions walkOptions, QTimeZ
 std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
                                               struct stat* infoStat)
 {
-    const QByteArray infoName = name + kInfoSuffix;
-    if (infoFd < 0 || ::fstatat(infoFd, infoName.constData(), infoStat, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(infoStat->st_mode))
+    if (infoFd < 0 || name.size() > kNameMax)
         return std::nullopt;
-    const QByteArray key = trashPath + '/' + infoName;
-    if (const auto it = m_infoCache.constFind(key); it != m_infoCache.cend()) {
+    // The info file's name on the stack: this runs for every entry of every scan.
+    char infoName[kNameMax + 16];
+    std::memcpy(infoName, name.constData(), static_cast<size_t>(name.size()));
+    std::memcpy(infoName + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
+    if (::fstatat(infoFd, infoName, infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat->st_mode))
+        return std::nullopt;
+    QHash<QByteArray, CachedInfo>& folderCache = m_infoCache[trashPath];
+    if (const auto it = folderCache.find(name); it != folderCache.end()) {
         if (it->mtime.tv_sec == infoStat->st_mtim.tv_sec && it->mtime.tv_nsec == infoStat->st_mtim.tv_nsec &&
-            it->size == infoStat->st_size && it->inode == infoStat->st_ino)
+            it->size == infoStat->st_size && it->inode == infoStat->st_ino) {
+            it->seen = m_scanCount;
             return it->info;
+        }
     }
-    PosixFd fd(::openat(infoFd, infoName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    PosixFd fd(::openat(infoFd, infoName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.isValid())
         return std::nullopt;
     QByteArray content(std::min<qsizetype>(infoStat->st_size, kMaxInfoFileSize), Qt::Uninitialized);
@@ -151,14 +157,31 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& tras
     content.truncate(got);
     ++m_infoReads;
     TrashInfo info = TrashInfo::parse(content, m_zone);
-    m_infoCache.insert(key, CachedInfo{infoStat->st_mtim, infoStat->st_size, infoStat->st_ino, info});
+    folderCache.insert(name, CachedInfo{infoStat->st_mtim, infoStat->st_size, infoStat->st_ino, info, m_scanCount});
     return info;
 }
+
+namespace {
+bool sameFile(const struct stat& st, const timespec& mtime, off_t size, ino_t inode)
+{
+    return st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec && st.st_size == size &&
+           st.st_ino == inode;
+}
+} // namespace
 
 TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
 {
     SizeCache cache;
-    QFile file(QFile::decodeName(trashPath + "/directorysizes"));
+    const QByteArray path = trashPath + "/directorysizes";
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) {
+        m_sizeFiles.remove(trashPath);
+        return cache;
+    }
+    if (const auto it = m_sizeFiles.constFind(trashPath);
+        it != m_sizeFiles.cend() && sameFile(st, it->mtime, it->size, it->inode))
+        return it->entries;
+    QFile file(QFile::decodeName(path));
     if (!file.open(QIODevice::ReadOnly))
         return cache;
     for (const QByteArray& line : file.readAll().split('\n')) {
@@ -177,6 +200,7 @@ TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
             mtime /= 1000;
         cache.insert(name, CachedSize{size, mtime});
     }
+    m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, cache});
     return cache;
 }
 
@@ -193,8 +217,14 @@ void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& ca
         return;
     const bool written = ::write(fd.get(), text.constData(), static_cast<size_t>(text.size())) == text.size();
     fd.reset();
-    if (!written || ::rename(tempPath.constData(), (trashPath + "/directorysizes").constData()) != 0)
+    const QByteArray path = trashPath + "/directorysizes";
+    struct stat st {};
+    if (!written || ::rename(tempPath.constData(), path.constData()) != 0) {
         ::unlink(tempPath.constData());
+        m_sizeFiles.remove(trashPath);
+    } else if (::stat(path.constData(), &st) == 0) {
+        m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, cache});
+    }
 }
 
 TrashStatusResult TrashStore::scan()
@@ -208,19 +238,20 @@ TrashStatusResult TrashStore::scan()
     bool listed = false;
     bool permissionFailure = false;
     TrashError lastError;
-    QSet<QByteArray> liveInfoKeys;
+    ++m_scanCount;
 
     for (const TrashDirectory& folder : folders) {
-        PosixFd filesFd(::open(folder.filesPath().constData(), kOpenDirFlags));
+        const QByteArray filesPath = folder.filesPath();
+        PosixFd filesFd(::open(filesPath.constData(), kOpenDirFlags));
         int listError = filesFd.isValid() ? 0 : errno;
         QList<QByteArray> names;
         if (filesFd.isValid())
             names = listNames(filesFd.get(), &listError);
         if (listError != 0) {
             permissionFailure = permissionFailure || isPermissionError(listError);
-            lastError = TrashError{
-                TrashServiceError::FileSystem, listError,
-                QStringLiteral("cannot read %1: %2").arg(QFile::decodeName(folder.filesPath()), describe(listError))};
+            lastError =
+                TrashError{TrashServiceError::FileSystem, listError,
+                           QStringLiteral("cannot read %1: %2").arg(QFile::decodeName(filesPath), describe(listError))};
             continue;
         }
         listed = true;
@@ -231,7 +262,7 @@ TrashStatusResult TrashStore::scan()
         for (const QByteArray& name : names) {
             TrashItemDetail item;
             item.name = QFile::decodeName(name);
-            item.path = folder.filesPath() + '/' + name;
+            item.path = filesPath + '/' + name;
             item.trashFolder = folder.path;
             item.category = categoryFor(item.name);
 
@@ -244,7 +275,6 @@ TrashStatusResult TrashStore::scan()
             struct stat infoSt {};
             const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
             if (info) {
-                liveInfoKeys.insert(folder.path + '/' + name + kInfoSuffix);
                 if (info->path)
                     item.originalPath = absoluteOriginalPath(*info->path, folder.topDir);
                 item.deletionDate = info->deletionDate;
@@ -278,10 +308,20 @@ TrashStatusResult TrashStore::scan()
         return lastError;
     }
     // Forget parsed info files that are gone, so the cache cannot grow without bound.
-    m_infoCache.removeIf([&liveInfoKeys](const auto& it) { return !liveInfoKeys.contains(it.key()); });
+    for (auto& folderCache : m_infoCache)
+        folderCache.removeIf([this](const auto& it) { return it.value().seen != m_scanCount; });
 
-    std::stable_sort(status.topItems.begin(), status.topItems.end(),
-                     [](const TrashItemDetail& a, const TrashItemDetail& b) { return a.size > b.size; });
+    // Sort positions, not the entries: moving a TrashItemDetail touches seven members.
+    std::vector<std::pair<qint64, qsizetype>> order;
+    order.reserve(static_cast<std::size_t>(status.topItems.size()));
+    for (qsizetype i = 0; i < status.topItems.size(); ++i)
+        order.emplace_back(status.topItems[i].size, i);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QList<TrashItemDetail> sorted;
+    sorted.reserve(status.topItems.size());
+    for (const auto& [size, index] : order)
+        sorted.append(std::move(status.topItems[index]));
+    status.topItems = std::move(sorted);
     status.itemCount = static_cast<int>(status.topItems.size());
     return status;
 }

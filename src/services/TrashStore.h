@@ -46,6 +46,8 @@ private:
         off_t size = 0;
         ino_t inode = 0;
         TrashInfo info;
+        // The scan that last saw it; entries older than the current scan are gone and dropped.
+        quint64 seen = 0;
     };
     struct CachedSize {
         qint64 size = 0;
@@ -56,14 +58,24 @@ private:
 
     std::optional<TrashInfo> readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
                                       struct stat* infoStat);
-    static SizeCache readSizeCache(const QByteArray& trashPath);
-    static void writeSizeCache(const QByteArray& trashPath, const SizeCache& cache);
+    // The directorysizes file of a trash, re-read only when the file itself changed.
+    SizeCache readSizeCache(const QByteArray& trashPath);
+    void writeSizeCache(const QByteArray& trashPath, const SizeCache& cache);
     TrashCleanupOutcome remove(const std::function<bool(const std::optional<TrashInfo>&)>& select, bool removeOrphans);
 
     TrashLocations m_locations;
     DirectoryWalker m_walker;
     QTimeZone m_zone;
-    QHash<QByteArray, CachedInfo> m_infoCache;
+    // Parsed info files per trash folder, by entry name.
+    QHash<QByteArray, QHash<QByteArray, CachedInfo>> m_infoCache;
+    quint64 m_scanCount = 0;
+    struct ParsedSizeFile {
+        timespec mtime{};
+        off_t size = 0;
+        ino_t inode = 0;
+        SizeCache entries;
+    };
+    QHash<QByteArray, ParsedSizeFile> m_sizeFiles;
     int m_infoReads = 0;
     int m_walks = 0;
 };
