@@ -60,12 +60,13 @@ FileCategory categoryFor(QStringView fileName)
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return FileCategory::Other;
-    const QString extension = fileName.mid(dot + 1).toString().toLower();
-    if (extension.isEmpty())
+    // Compared without lower-casing into a new string: this runs for every trash entry on every scan.
+    const QStringView extension = fileName.mid(dot + 1);
+    if (extension.isEmpty() || extension.size() > 8)
         return FileCategory::Other;
     for (const ExtensionList& list : kExtensionLists) {
         for (const char* candidate : list.extensions) {
-            if (extension == QLatin1String(candidate))
+            if (extension.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
                 return list.category;
         }
     }
