@@ -1,8 +1,13 @@
 #include "CommandLine.h"
 
+#include "DiskSlimService.h"
+#include "InstalledAppDetector.h"
+#include "JsonFileDefaultsStore.h"
 #include "Scheduler.h"
+#include "SlimCommands.h"
 #include "TrashCommands.h"
 #include "TrashService.h"
+#include "XdgPaths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -31,7 +36,9 @@ const char* const kCommandsHelp =
     "  (none)                          start the tray application\n"
     "  trash status [--json]           size and contents of every trash folder\n"
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
-    "  trash put PATH...               move files or folders to the Trash of their volume\n";
+    "  trash put PATH...               move files or folders to the Trash of their volume\n"
+    "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
+    "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n";
 
 // The mount table; RUBBLY_MOUNTINFO replaces it so tests can keep real volumes out of reach.
 TrashLocations trashLocations()
@@ -88,6 +95,33 @@ int runTrash(const QStringList& words, bool json, const QString& olderThan)
     return status;
 }
 
+int runSlim(const QStringList& words, bool json, const QString& olderThan)
+{
+    const QString sub = words.value(1);
+    const QStringList rest = words.mid(2);
+    if (!olderThan.isEmpty())
+        return usage(QStringLiteral("--older-than is for trash empty"));
+    DiskSlimService slim(xdg::home());
+    InstalledAppDetector apps;
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    int status = ExitUsage;
+    if (sub == QLatin1String("scan")) {
+        if (!rest.isEmpty())
+            return usage(QStringLiteral("slim scan takes no arguments but --json"));
+        status = slimScanCommand(slim, apps, defaults, json, out());
+    } else if (sub == QLatin1String("purge")) {
+        if (json)
+            return usage(QStringLiteral("slim purge takes no --json"));
+        status = slimPurgeCommand(slim, apps, defaults, rest, out(), err());
+    } else {
+        return usage(sub.isEmpty() ? QStringLiteral("slim needs a command: scan or purge")
+                                   : QStringLiteral("unknown slim command '%1'").arg(sub));
+    }
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
+
 } // namespace
 
 int runCommandLine(const QStringList& arguments)
@@ -124,6 +158,8 @@ int runCommandLine(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.value(0) == QLatin1String("trash"))
         return runTrash(positional, parser.isSet(json), parser.value(olderThan));
+    if (positional.value(0) == QLatin1String("slim"))
+        return runSlim(positional, parser.isSet(json), parser.value(olderThan));
     if (!positional.isEmpty()) {
         err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
         return ExitUsage;

@@ -16,6 +16,19 @@ constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Folders waiting for a helper; more would only hold descriptors open.
 constexpr std::size_t kMaxPending = 64;
 
+Timestamp toTimestamp(const timespec& ts)
+{
+    return Timestamp{std::chrono::seconds(ts.tv_sec) +
+                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
+}
+
+void noteModification(WalkResult& result, const struct stat& st)
+{
+    const Timestamp t = toTimestamp(st.st_mtim);
+    if (!result.newestModification || t > *result.newestModification)
+        result.newestModification = t;
+}
+
 bool isDotOrDotDot(const char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -29,6 +42,8 @@ WalkResult& WalkResult::operator+=(const WalkResult& other)
     files += other.files;
     directories += other.directories;
     errors += other.errors;
+    if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
+        newestModification = other.newestModification;
     return *this;
 }
 
@@ -72,6 +87,7 @@ WalkResult DirectoryWalker::measure(int parentFd, const char* name)
     if (!S_ISDIR(st.st_mode)) {
         result.bytes = static_cast<qint64>(st.st_blocks) * 512;
         result.files = 1;
+        noteModification(result, st);
         return result;
     }
     const int fd = ::openat(parentFd, name, kOpenDirFlags);
@@ -202,6 +218,7 @@ void DirectoryWalker::walkTree(int rootFd, WalkResult& result)
         }
         if (type != DT_DIR) {
             ++result.files;
+            noteModification(result, st);
             if (st.st_nlink > 1 && !countInode(st.st_dev, st.st_ino))
                 continue;
             result.bytes += static_cast<qint64>(st.st_blocks) * 512;

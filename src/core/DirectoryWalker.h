@@ -1,11 +1,14 @@
 #pragma once
 
+#include "Timestamp.h"
+
 #include <QByteArray>
 
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -28,6 +31,8 @@ struct WalkResult {
     qint64 directories = 0;
     // Entries that could not be read or entered; their bytes are missing from `bytes`.
     qint64 errors = 0;
+    // Latest modification time among the files counted.
+    std::optional<Timestamp> newestModification;
 
     WalkResult& operator+=(const WalkResult& other);
     bool operator==(const WalkResult&) const = default;

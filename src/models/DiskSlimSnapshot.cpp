@@ -1,0 +1,133 @@
+#include "DiskSlimSnapshot.h"
+
+#include "Json.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QUrl>
+
+namespace rubbly {
+
+QString fileUrlString(const QByteArray& path)
+{
+    return QStringLiteral("file://") + QString::fromLatin1(path.toPercentEncoding("/"));
+}
+
+std::optional<QByteArray> pathFromFileUrl(const QString& url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.scheme() != QLatin1String("file") || !parsed.host().isEmpty() ||
+        !url.startsWith(QLatin1String("file:///")))
+        return std::nullopt;
+    QByteArray path = QByteArray::fromPercentEncoding(url.mid(7).toUtf8());
+    // Directory URLs written by other encoders end in a slash.
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    if (path.contains('\0'))
+        return std::nullopt;
+    return path;
+}
+
+QByteArray DiskSlimSnapshot::toJson() const
+{
+    QJsonArray itemsJson;
+    for (const DiskSlimItem& item : items) {
+        QJsonArray subJson;
+        for (const DiskSlimSubItem& sub : item.subItems) {
+            QJsonObject s{
+                {QStringLiteral("name"), sub.name},
+                {QStringLiteral("url"), fileUrlString(sub.path)},
+                {QStringLiteral("size"), sub.size},
+                {QStringLiteral("isDirectory"), sub.isDirectory},
+                {QStringLiteral("isSelected"), sub.isSelected},
+            };
+            if (sub.modificationDate)
+                s.insert(QStringLiteral("modificationDate"), toReferenceSeconds(*sub.modificationDate));
+            subJson.append(s);
+        }
+        itemsJson.append(QJsonObject{
+            {QStringLiteral("category"), diskSlimTitle(item.category)},
+            {QStringLiteral("size"), item.size},
+            {QStringLiteral("fileCount"), item.fileCount},
+            {QStringLiteral("isSelected"), item.isSelected},
+            {QStringLiteral("subItems"), subJson},
+        });
+    }
+    return json::compact(QJsonObject{{QStringLiteral("scannedAt"), toReferenceSeconds(scannedAt)},
+                                     {QStringLiteral("items"), itemsJson}});
+}
+
+namespace {
+
+std::optional<DiskSlimSubItem> decodeSubItem(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const auto name = json::string(o, QLatin1String("name"));
+    const auto url = json::string(o, QLatin1String("url"));
+    const auto size = json::integer(o, QLatin1String("size"));
+    const auto isDirectory = json::boolean(o, QLatin1String("isDirectory"));
+    const auto isSelected = json::boolean(o, QLatin1String("isSelected"));
+    if (!name || !url || !size || !isDirectory || !isSelected)
+        return std::nullopt;
+    const auto path = pathFromFileUrl(*url);
+    if (!path)
+        return std::nullopt;
+    DiskSlimSubItem sub{*name, *path, *size, std::nullopt, *isDirectory, *isSelected};
+    if (o.contains(QLatin1String("modificationDate"))) {
+        const auto seconds = json::number(o, QLatin1String("modificationDate"));
+        const auto date = seconds ? fromReferenceSeconds(*seconds) : std::nullopt;
+        if (!date)
+            return std::nullopt;
+        sub.modificationDate = date;
+    }
+    return sub;
+}
+
+std::optional<DiskSlimItem> decodeItem(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const auto title = json::string(o, QLatin1String("category"));
+    const auto category = title ? diskSlimCategoryFromTitle(*title) : std::nullopt;
+    const auto size = json::integer(o, QLatin1String("size"));
+    const auto fileCount = json::integer(o, QLatin1String("fileCount"));
+    const auto isSelected = json::boolean(o, QLatin1String("isSelected"));
+    const QJsonValue subs = o.value(QLatin1String("subItems"));
+    if (!category || !size || !fileCount || !isSelected || !subs.isArray())
+        return std::nullopt;
+    DiskSlimItem item{*category, *size, *fileCount, *isSelected, {}};
+    for (const QJsonValue& sub : subs.toArray()) {
+        auto decoded = decodeSubItem(sub);
+        if (!decoded)
+            return std::nullopt;
+        item.subItems.append(std::move(*decoded));
+    }
+    return item;
+}
+
+} // namespace
+
+std::optional<DiskSlimSnapshot> DiskSlimSnapshot::fromJson(const QByteArray& bytes)
+{
+    const auto root = json::parseObject(bytes);
+    if (!root)
+        return std::nullopt;
+    const auto seconds = json::number(*root, QLatin1String("scannedAt"));
+    const auto scannedAt = seconds ? fromReferenceSeconds(*seconds) : std::nullopt;
+    const QJsonValue items = root->value(QLatin1String("items"));
+    if (!scannedAt || !items.isArray())
+        return std::nullopt;
+    DiskSlimSnapshot snapshot{*scannedAt, {}};
+    for (const QJsonValue& value : items.toArray()) {
+        auto item = decodeItem(value);
+        if (!item)
+            return std::nullopt;
+        snapshot.items.append(std::move(*item));
+    }
+    return snapshot;
+}
+
+} // namespace rubbly

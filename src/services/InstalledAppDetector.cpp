@@ -1,0 +1,58 @@
+#include "InstalledAppDetector.h"
+
+#include "XdgPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+
+namespace rubbly {
+
+InstalledAppDetector::InstalledAppDetector(const QProcessEnvironment& env)
+    : m_actor(QStringLiteral("com.tolvik.Rubbly.InstalledAppDetector"))
+{
+    QStringList bases{xdg::dataHome(env)};
+    bases += xdg::dataDirs(env);
+    // Flatpak exports are usually in XDG_DATA_DIRS already; a session started without them still
+    // has the applications installed.
+    bases << xdg::dataHome(env) + QStringLiteral("/flatpak/exports/share")
+          << QStringLiteral("/var/lib/flatpak/exports/share");
+    for (const QString& base : std::as_const(bases)) {
+        const QString folder = QDir::cleanPath(base + QStringLiteral("/applications"));
+        if (!m_folders.contains(folder))
+            m_folders.append(folder);
+    }
+}
+
+QSet<QString> InstalledAppDetector::scanFolders(const QStringList& folders)
+{
+    QSet<QString> ids;
+    for (const QString& folder : folders) {
+        const QDir root(folder);
+        QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files | QDir::NoDotAndDotDot | QDir::CaseSensitive,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString relative = root.relativeFilePath(it.next());
+            if (relative.count(QLatin1Char('/')) > 3)
+                continue;                     // deeper than any real applications folder nests
+            QString id = relative.chopped(8); // ".desktop"
+            id.replace(QLatin1Char('/'), QLatin1Char('-'));
+            if (!id.isEmpty())
+                ids.insert(id);
+        }
+    }
+    return ids;
+}
+
+QCoro::Task<QSet<QString>> InstalledAppDetector::installedBundleIDs(bool forceRefresh)
+{
+    if (!forceRefresh && m_cached)
+        co_return *m_cached;
+    std::weak_ptr<bool> alive = m_alive;
+    auto job = [folders = m_folders] { return scanFolders(folders); };
+    QSet<QString> ids = co_await m_actor.run(std::move(job));
+    if (!alive.expired())
+        m_cached = ids;
+    co_return ids;
+}
+
+} // namespace rubbly

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Actor.h"
+
+#include <QProcessEnvironment>
+#include <QSet>
+#include <QStringList>
+
+#include <QCoroTask>
+
+#include <memory>
+#include <optional>
+
+namespace rubbly {
+
+// Which applications are installed, as desktop-file ids ("firefox", "org.mozilla.firefox"): the
+// .desktop files in $XDG_DATA_HOME/applications, each $XDG_DATA_DIRS/applications and the Flatpak
+// export folders. The answer is kept until a caller asks for a refresh. Use from one thread.
+class InstalledAppDetector final {
+public:
+    explicit InstalledAppDetector(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+
+    // The cached set, or a fresh one when there is none yet or `forceRefresh` is set.
+    QCoro::Task<QSet<QString>> installedBundleIDs(bool forceRefresh);
+
+    const QStringList& applicationFolders() const { return m_folders; }
+    // Reads the folders now; unreadable ones are skipped silently. Sub-folders give ids joined with
+    // '-' ("kde4/okular.desktop" is "kde4-okular"), as the desktop-entry specification says.
+    static QSet<QString> scanFolders(const QStringList& folders);
+
+private:
+    QStringList m_folders;
+    std::optional<QSet<QString>> m_cached;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    Actor m_actor;
+};
+
+} // namespace rubbly

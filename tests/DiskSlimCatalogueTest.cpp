@@ -1,0 +1,80 @@
+#include "DiskSlimCatalogue.h"
+
+#include <QSet>
+#include <QTest>
+
+using namespace rubbly;
+
+class DiskSlimCatalogueTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fortyNineCategoriesInSevenContiguousGroups()
+    {
+        const auto& catalogue = diskSlimCatalogue();
+        QCOMPARE(int(catalogue.size()), 49);
+        QList<int> perGroup(kDiskSlimGroupCount, 0);
+        int lastGroup = 0;
+        for (int i = 0; i < kDiskSlimCategoryCount; ++i) {
+            QCOMPARE(catalogue[i].category, static_cast<DiskSlimCategory>(i));
+            const int group = static_cast<int>(catalogue[i].group);
+            QVERIFY2(group >= lastGroup, catalogue[i].rowID); // contiguous, in group order
+            lastGroup = group;
+            ++perGroup[group];
+        }
+        QCOMPARE(perGroup, (QList<int>{13, 6, 5, 5, 15, 3, 2}));
+    }
+
+    void titlesAndRowLabelsAreUniqueAndExact()
+    {
+        QSet<QString> titles;
+        QSet<QString> rows;
+        for (const DiskSlimCategoryInfo& info : diskSlimCatalogue()) {
+            titles.insert(QString::fromUtf16(info.title));
+            rows.insert(QString::fromLatin1(info.rowID));
+            QCOMPARE(diskSlimCategoryFromTitle(QString::fromUtf16(info.title)), std::optional(info.category));
+            QCOMPARE(diskSlimCategoryFromRowID(QString::fromLatin1(info.rowID)), std::optional(info.category));
+        }
+        QCOMPARE(titles.size(), 49);
+        QCOMPARE(rows.size(), 49);
+        QCOMPARE(diskSlimCategoryFromTitle(u"Xcode 派生数据"), std::optional(DiskSlimCategory::XcodeDerivedData));
+        QVERIFY(!diskSlimCategoryFromTitle(u"Xcode 派生数据 "));
+        QVERIFY(!diskSlimCategoryFromTitle(u"xcodeDerivedData"));
+        QVERIFY(!diskSlimCategoryFromTitle(u"xcode-derived-data"));
+        QCOMPARE(diskSlimTitle(DiskSlimCategory::HomebrewCache), QStringLiteral("Homebrew 缓存"));
+        QCOMPARE(diskSlimGroupFromTitle(u"系统与诊断日志"), std::optional(DiskSlimGroup::System));
+    }
+
+    void catalogueFoldersComeFirstThenLinuxOnes()
+    {
+        const QStringList chrome = diskSlimInfo(DiskSlimCategory::ChromeCache).relativePaths;
+        QCOMPARE(chrome.first(), QStringLiteral("Library/Caches/Google/Chrome"));
+        QVERIFY(chrome.indexOf(QStringLiteral(".cache/google-chrome")) > 2);
+        QVERIFY(diskSlimInfo(DiskSlimCategory::ChromeCache)
+                    .associatedBundleIDs->contains(QStringLiteral("com.google.Chrome")));
+        QVERIFY(diskSlimInfo(DiskSlimCategory::FirefoxCache).associatedBundleIDs->contains(QStringLiteral("firefox")));
+        // Unowned categories stay unowned: they are always scanned.
+        QVERIFY(!diskSlimInfo(DiskSlimCategory::GoCache).associatedBundleIDs);
+        const QStringList editor =
+            diskSlimCandidatePaths(DiskSlimCategory::VideoEditorCache, QStringLiteral("/home/u"));
+        QVERIFY(editor.contains(QStringLiteral("/home/u/Movies/剪映/User Data/Cache")));
+    }
+
+    void noCandidateReachesTheTrashOrLeavesHome()
+    {
+        for (const DiskSlimCategoryInfo& info : diskSlimCatalogue()) {
+            for (const QString& path : info.relativePaths) {
+                QVERIFY2(!path.startsWith(QLatin1Char('/')) &&
+                             !path.split(QLatin1Char('/')).contains(QStringLiteral("..")),
+                         qPrintable(path));
+                QVERIFY2(!path.startsWith(QStringLiteral(".local/share/Trash")) &&
+                             !QStringLiteral(".local/share/Trash").startsWith(path + QLatin1Char('/')) &&
+                             path != QStringLiteral(".local/share") && path != QStringLiteral(".local"),
+                         qPrintable(path));
+                QVERIFY2(!path.contains(QStringLiteral("Trash")), qPrintable(path));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(DiskSlimCatalogueTest)
+#include "DiskSlimCatalogueTest.moc"

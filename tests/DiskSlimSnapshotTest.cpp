@@ -1,0 +1,116 @@
+#include "DiskSlimSnapshot.h"
+#include "DefaultsStore.h"
+#include "StoredRecords.h"
+
+#include <QHash>
+#include <QTest>
+
+using namespace rubbly;
+
+namespace {
+
+class MemoryDefaults final : public DefaultsStore {
+public:
+    std::optional<DefaultsValue> value(const QString& key) const override
+    {
+        const auto it = values.constFind(key);
+        return it == values.cend() ? std::nullopt : std::optional(*it);
+    }
+    void setValue(const QString& key, const DefaultsValue& v) override { values.insert(key, v); }
+    void removeValue(const QString& key) override { values.remove(key); }
+    QHash<QString, DefaultsValue> values;
+};
+
+DiskSlimSnapshot sample()
+{
+    DiskSlimSubItem dated{
+        QStringLiteral("http"), "/home/u/.cache/pip/http", 53248, fromReferenceSeconds(818288712.256818), true, true};
+    DiskSlimSubItem undated{QStringLiteral("100% \xe9.iso"),
+                            QByteArray("/home/u/Downloads/100% \xe9.iso"),
+                            4096,
+                            std::nullopt,
+                            false,
+                            false};
+    return DiskSlimSnapshot{*fromReferenceSeconds(818288800.5),
+                            {DiskSlimItem{DiskSlimCategory::PythonPipUvCache, 53248, 7, true, {dated}},
+                             DiskSlimItem{DiskSlimCategory::DmgInstallers, 4096, 1, false, {undated}}}};
+}
+
+} // namespace
+
+class DiskSlimSnapshotTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void roundTripsExactlyIncludingOddPaths()
+    {
+        const DiskSlimSnapshot snapshot = sample();
+        const auto back = DiskSlimSnapshot::fromJson(snapshot.toJson());
+        QVERIFY(back);
+        QCOMPARE(*back, snapshot);
+        QVERIFY(back->items[1].subItems[0].path.contains('\xe9'));
+    }
+
+    void missingDateLeavesTheKeyOut()
+    {
+        const QByteArray json = sample().toJson();
+        QCOMPARE(json.count("modificationDate"), 1);
+        QVERIFY(json.contains("\"category\":\"下载目录残留安装包 (.dmg / .pkg)\""));
+        QVERIFY(json.contains("\"url\":\"file:///home/u/Downloads/100%25%20%E9.iso\""));
+    }
+
+    void emptyResultIsValid()
+    {
+        const DiskSlimSnapshot empty{*fromReferenceSeconds(1.25), {}};
+        QCOMPARE(empty.toJson(), QByteArray("{\"items\":[],\"scannedAt\":1.25}"));
+        QCOMPARE(DiskSlimSnapshot::fromJson(empty.toJson()), std::optional(empty));
+    }
+
+    void readsWhatOtherEncodersWrite()
+    {
+        const QByteArray json =
+            R"({"scannedAt":818288800,"items":[{"subItems":[{"url":"file:///Users/u/Library/Caches/Homebrew/downloads/","name":"downloads","size":1,"isDirectory":true,"isSelected":true}],"category":"Homebrew 缓存","size":1,"fileCount":1,"isSelected":true}]})";
+        const auto snapshot = DiskSlimSnapshot::fromJson(json);
+        QVERIFY(snapshot);
+        QCOMPARE(snapshot->items[0].category, DiskSlimCategory::HomebrewCache);
+        QCOMPARE(snapshot->items[0].subItems[0].path, QByteArray("/Users/u/Library/Caches/Homebrew/downloads"));
+        QVERIFY(!snapshot->items[0].subItems[0].modificationDate);
+    }
+
+    void anyBadPartRejectsTheWholeSnapshot_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::newRow("unknown title") << QByteArray("Python (pip / uv / Poetry) 缓存") << QByteArray("Python cache");
+        QTest::newRow("not a file URL") << QByteArray("file:///home/u/.cache/pip/http") << QByteArray("https://x/y");
+        QTest::newRow("relative URL") << QByteArray("file:///home/u/.cache/pip/http") << QByteArray("home/u/x");
+        QTest::newRow("string size") << QByteArray("\"size\":53248,\"subItems\"")
+                                     << QByteArray("\"size\":\"53248\",\"subItems\"");
+        QTest::newRow("missing key") << QByteArray("\"fileCount\":7,") << QByteArray();
+        QTest::newRow("date of wrong type")
+            << QByteArray("\"modificationDate\":818288712.256818") << QByteArray("\"modificationDate\":\"yesterday\"");
+        QTest::newRow("truncated") << QByteArray("818288800.5}") << QByteArray("818288800.5");
+    }
+    void anyBadPartRejectsTheWholeSnapshot()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QByteArray json = sample().toJson();
+        QVERIFY2(json.contains(from), json.constData());
+        json.replace(from, to);
+        QVERIFY(!DiskSlimSnapshot::fromJson(json));
+    }
+
+    void undecodableStoredValueIsLeftInPlace()
+    {
+        MemoryDefaults defaults;
+        defaults.setValue(kDiskSlimSnapshotKey, QByteArray("{not json"));
+        QVERIFY(!loadSlimSnapshot(defaults));
+        QCOMPARE(defaults.dataValue(kDiskSlimSnapshotKey), std::optional(QByteArray("{not json")));
+        saveSlimSnapshot(defaults, sample());
+        QCOMPARE(loadSlimSnapshot(defaults), std::optional(sample()));
+        QCOMPARE(kDiskSlimSnapshotKey, QStringLiteral("Binwell.DiskSlimSnapshot.v9"));
+    }
+};
+
+QTEST_GUILESS_MAIN(DiskSlimSnapshotTest)
+#include "DiskSlimSnapshotTest.moc"
