@@ -1,0 +1,74 @@
+#include "DiskSlimSnapshot.h"
+#include "JsonFileDefaultsStore.h"
+#include "ProcessRunner.h"
+#include "TempHome.h"
+#include "TreeBuilder.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+class SlimCommandLineTest : public QObject {
+    Q_OBJECT
+
+    static ProcessResult rubbly(const QStringList& arguments)
+    {
+        return runProcess(QStringLiteral(RUBBLY_BINARY), arguments);
+    }
+
+private Q_SLOTS:
+    void scanPrintsAndSavesTheSnapshot()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.home()));
+        tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
+        const ProcessResult text = rubbly({QStringLiteral("slim"), QStringLiteral("scan")});
+        QCOMPARE(text.exitCode, 0);
+        QVERIFY2(text.out.contains("开发环境与包管理"), text.out.constData());
+        QVERIFY(text.out.contains("golang-mod-cache"));
+        QVERIFY(text.out.contains("rust-cargo-cache"));
+
+        const ProcessResult json = rubbly({QStringLiteral("slim"), QStringLiteral("scan"), QStringLiteral("--json")});
+        QCOMPARE(json.exitCode, 0);
+        const auto printed = DiskSlimSnapshot::fromJson(json.out.trimmed());
+        QVERIFY(printed);
+        QCOMPARE(printed->items.size(), 2);
+        const JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultFilePath());
+        QCOMPARE(store.dataValue(kDiskSlimSnapshotKey), std::optional(json.out.trimmed()));
+    }
+
+    void purgeTakesTitlesOrRowLabels()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.home()));
+        tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
+        const ProcessResult purge =
+            rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("golang-mod-cache")});
+        QCOMPARE(purge.exitCode, 0);
+        QVERIFY2(purge.out.contains("Removed 1 item, freed 8 KB"), purge.out.constData());
+        QVERIFY(!TreeBuilder::exists(tree.path(".cache/go-build/aa")));
+        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build")));
+        QVERIFY(TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
+        QCOMPARE(
+            rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("Rust (Cargo) 依赖与构建缓存")})
+                .exitCode,
+            0);
+        QVERIFY(!TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
+    }
+
+    void unknownCategoryIsAUsageErrorAndDeletesNothing()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.home()));
+        tree.file(".cache/go-build/aa/x", 8192);
+        const ProcessResult purge = rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("go")});
+        QCOMPARE(purge.exitCode, 2);
+        QVERIFY(purge.err.contains("unknown category 'go'"));
+        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build/aa/x")));
+    }
+};
+
+QTEST_GUILESS_MAIN(SlimCommandLineTest)
+#include "SlimCommandLineTest.moc"
