@@ -1,10 +1,13 @@
 #include "DirectoryWalker.h"
+#include "PosixFd.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+
+#include <fcntl.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -123,6 +126,38 @@ private Q_SLOTS:
         const WalkResult result = walker.measure(tree.root());
         QCOMPARE(result.directories, 300);
         QCOMPARE(result.files, 1);
+    }
+
+    void batchesMeasureEachRootOnItsOwn_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::newRow("one thread") << 1;
+        QTest::newRow("two threads") << 2;
+    }
+    void batchesMeasureEachRootOnItsOwn()
+    {
+        QFETCH(int, threads);
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        std::vector<QByteArray> names;
+        for (int i = 0; i < 60; ++i) {
+            const QByteArray name = "d" + QByteArray::number(i);
+            for (int j = 0; j <= i % 5; ++j)
+                tree.file(name + "/sub" + QByteArray::number(j) + "/f", 4096 * (j + 1));
+            names.push_back(name);
+        }
+        tree.file("plain", 8192).hardLink("d1/link", "d0/sub0/f");
+        names.push_back("plain");
+        names.push_back("missing");
+        PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
+        DirectoryWalker walker({false, threads});
+        const std::vector<WalkResult> results = walker.measureEach(fd.get(), names);
+        QCOMPARE(results.size(), names.size());
+        for (std::size_t i = 0; i + 1 < names.size(); ++i)
+            QCOMPARE(results[i].bytes, TreeBuilder::treeAllocatedSize(tree.path(names[i])));
+        QCOMPARE(results.back().errors, 1);
+        // The walker stays usable for single measurements afterwards.
+        QCOMPARE(walker.measure(tree.path("d4")).bytes, TreeBuilder::treeAllocatedSize(tree.path("d4")));
     }
 
     void missingRootIsAnError()

@@ -65,10 +65,10 @@ DirectoryWalker::~DirectoryWalker()
         helper.join();
 }
 
-bool DirectoryWalker::countInode(dev_t dev, ino_t ino)
+bool DirectoryWalker::countInode(std::size_t root, dev_t dev, ino_t ino)
 {
     std::lock_guard lock(m_inodeMutex);
-    return m_linkedInodes.emplace(dev, ino).second;
+    return m_linkedInodes.insert(InodeKey{root, dev, ino}).second;
 }
 
 WalkResult DirectoryWalker::measure(const QByteArray& path)
@@ -78,88 +78,101 @@ WalkResult DirectoryWalker::measure(const QByteArray& path)
 
 WalkResult DirectoryWalker::measure(int parentFd, const char* name)
 {
-    WalkResult result;
+    return measureEach(parentFd, {QByteArray(name)}).front();
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
+{
+    if (m_options.threads > 1 && m_helpers.empty()) {
+        for (int i = 1; i < m_options.threads; ++i)
+            m_helpers.emplace_back([this] { runWorker(false); });
+    }
+    m_linkedInodes.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_parentFd = parentFd;
+        m_names = &names;
+        m_nextRoot = 0;
+        m_results.assign(names.size(), WalkResult{});
+        m_devices.assign(names.size(), 0);
+        m_active = true;
+    }
+    m_workAvailable.notify_all();
+    runWorker(true);
+    std::lock_guard lock(m_mutex);
+    m_active = false;
+    m_names = nullptr;
+    return std::move(m_results);
+}
+
+void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
+{
+    const char* name = (*m_names)[root].constData();
     struct stat st {};
-    if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(m_parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         result.errors = 1;
-        return result;
+        return;
     }
     if (!S_ISDIR(st.st_mode)) {
         result.bytes = static_cast<qint64>(st.st_blocks) * 512;
         result.files = 1;
         noteModification(result, st);
-        return result;
+        return;
     }
-    const int fd = ::openat(parentFd, name, kOpenDirFlags);
+    const int fd = ::openat(m_parentFd, name, kOpenDirFlags);
     if (fd < 0) {
         result.errors = 1;
-        return result;
+        return;
     }
-    m_rootDevice = st.st_dev;
-    m_linkedInodes.clear();
-    m_shared = {};
-    if (m_options.threads > 1 && m_helpers.empty()) {
-        for (int i = 1; i < m_options.threads; ++i)
-            m_helpers.emplace_back([this] { helperLoop(); });
-    }
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending.push_back(fd);
-    }
-    drain(result);
-    std::lock_guard lock(m_mutex);
-    result += m_shared;
-    return result;
+    m_devices[root] = st.st_dev;
+    walkTree(Work{fd, root}, result);
 }
 
-void DirectoryWalker::drain(WalkResult& result)
+void DirectoryWalker::runWorker(bool isCaller)
 {
     for (;;) {
-        int fd = -1;
+        std::optional<Work> work;
+        std::optional<std::size_t> root;
         {
             std::unique_lock lock(m_mutex);
-            // Done when nothing is queued and no helper is still reading (it might queue more).
-            m_idle.wait(lock, [this] { return !m_pending.empty() || m_busy == 0; });
-            if (m_pending.empty())
-                return;
-            fd = m_pending.front();
-            m_pending.pop_front();
-            ++m_busy;
-        }
-        walkTree(fd, result);
-        {
-            std::lock_guard lock(m_mutex);
-            --m_busy;
-        }
-        m_idle.notify_all();
-    }
-}
-
-void DirectoryWalker::helperLoop()
-{
-    for (;;) {
-        int fd = -1;
-        {
-            std::unique_lock lock(m_mutex);
-            m_workAvailable.wait(lock, [this] { return m_stopping || !m_pending.empty(); });
-            if (m_stopping)
-                return;
-            fd = m_pending.front();
-            m_pending.pop_front();
+            const auto hasWork = [this] {
+                return !m_pending.empty() || (m_active && m_names && m_nextRoot < m_names->size());
+            };
+            if (isCaller) {
+                // Done when every root is taken, nothing is queued, and no helper is still reading
+                // (it might hand more over).
+                m_idle.wait(lock, [&] { return hasWork() || m_busy == 0; });
+                if (!hasWork())
+                    return;
+            } else {
+                m_workAvailable.wait(lock, [&] { return m_stopping || hasWork(); });
+                if (m_stopping)
+                    return;
+            }
+            if (!m_pending.empty()) {
+                work = m_pending.front();
+                m_pending.pop_front();
+            } else {
+                root = m_nextRoot++;
+            }
             ++m_busy;
         }
         WalkResult local;
-        walkTree(fd, local);
+        const std::size_t index = work ? work->root : *root;
+        if (work)
+            walkTree(*work, local);
+        else
+            measureRoot(*root, local);
         {
             std::lock_guard lock(m_mutex);
-            m_shared += local;
+            m_results[index] += local;
             --m_busy;
         }
         m_idle.notify_all();
     }
 }
 
-bool DirectoryWalker::offload(int dirFd)
+bool DirectoryWalker::offload(Work work)
 {
     if (m_helpers.empty())
         return false;
@@ -167,18 +180,22 @@ bool DirectoryWalker::offload(int dirFd)
         std::lock_guard lock(m_mutex);
         // Keep one folder ready for each helper, so a helper that finishes never waits for the
         // reader to come across the next folder; beyond that the reader keeps it, depth first.
-        if (m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
+        // While roots are left untaken, helpers take those instead.
+        if (m_nextRoot < m_names->size() ||
+            m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
             return false;
-        m_pending.push_back(dirFd);
+        m_pending.push_back(work);
     }
     m_workAvailable.notify_one();
     m_idle.notify_all();
     return true;
 }
 
-void DirectoryWalker::walkTree(int rootFd, WalkResult& result)
+void DirectoryWalker::walkTree(Work work, WalkResult& result)
 {
     // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
+    const int rootFd = work.fd;
+    const dev_t device = m_devices[work.root];
     std::vector<DIR*> stack;
     if (DIR* dir = ::fdopendir(rootFd)) {
         stack.push_back(dir);
@@ -219,7 +236,7 @@ void DirectoryWalker::walkTree(int rootFd, WalkResult& result)
         if (type != DT_DIR) {
             ++result.files;
             noteModification(result, st);
-            if (st.st_nlink > 1 && !countInode(st.st_dev, st.st_ino))
+            if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
                 continue;
             result.bytes += static_cast<qint64>(st.st_blocks) * 512;
             continue;
@@ -235,13 +252,13 @@ void DirectoryWalker::walkTree(int rootFd, WalkResult& result)
             ++result.errors;
             continue;
         }
-        if (st.st_dev != m_rootDevice) {
+        if (st.st_dev != device) {
             // A mount point: its contents belong to another file system and are not ours to count.
             ::close(childFd);
             continue;
         }
         ++result.directories;
-        if (offload(childFd))
+        if (offload(Work{childFd, work.root}))
             continue;
         if (DIR* child = ::fdopendir(childFd)) {
             stack.push_back(child);

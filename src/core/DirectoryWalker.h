@@ -38,10 +38,10 @@ struct WalkResult {
     bool operator==(const WalkResult&) const = default;
 };
 
-// Measures file trees without ever following a symbolic link or leaving the root's file system.
+// Measures file trees without ever following a symbolic link or leaving each root's file system.
 // Everything is fd-relative (openat with O_NOFOLLOW, fstatat with AT_SYMLINK_NOFOLLOW), so a link
-// swapped in while we walk cannot lead us elsewhere. Folders are handed to a second thread when one
-// is idle. One walker measures one tree at a time; use it from one thread.
+// swapped in while we walk cannot lead us elsewhere. Idle threads take the next root, or a folder a
+// busy thread hands over. One walker measures one batch at a time; use it from one thread.
 class DirectoryWalker final {
 public:
     explicit DirectoryWalker(WalkOptions options = {});
@@ -54,32 +54,50 @@ public:
     WalkResult measure(int parentFd, const char* name);
     // Same, for a path (relative paths are taken from the working directory).
     WalkResult measure(const QByteArray& path);
+    // Each of `names` inside `parentFd`, measured as by measure(), the roots shared among the threads.
+    std::vector<WalkResult> measureEach(int parentFd, const std::vector<QByteArray>& names);
 
 private:
-    struct Shared;
-    void walkTree(int dirFd, WalkResult& result);
-    bool offload(int dirFd);
-    void helperLoop();
-    void drain(WalkResult& result);
-    bool countInode(dev_t dev, ino_t ino);
+    struct Work {
+        int fd;
+        std::size_t root;
+    };
+    void runWorker(bool isCaller);
+    void measureRoot(std::size_t root, WalkResult& result);
+    void walkTree(Work work, WalkResult& result);
+    bool offload(Work work);
+    bool countInode(std::size_t root, dev_t dev, ino_t ino);
 
     WalkOptions m_options;
-    dev_t m_rootDevice = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_workAvailable;
     std::condition_variable m_idle;
-    std::deque<int> m_pending;
+    std::deque<Work> m_pending;
     int m_busy = 0;
     bool m_stopping = false;
-    WalkResult m_shared;
     std::vector<std::thread> m_helpers;
 
+    // The batch being measured; guarded by m_mutex except where noted.
+    bool m_active = false;
+    int m_parentFd = -1;
+    const std::vector<QByteArray>* m_names = nullptr;
+    std::size_t m_nextRoot = 0;
+    std::vector<WalkResult> m_results;
+    // Written by the thread that opens a root, before any of its folders is handed over.
+    std::vector<dev_t> m_devices;
+
     std::mutex m_inodeMutex;
-    struct InodeHash {
-        std::size_t operator()(const std::pair<dev_t, ino_t>& p) const noexcept { return p.first * 31 + p.second; }
+    struct InodeKey {
+        std::size_t root;
+        dev_t dev;
+        ino_t ino;
+        bool operator==(const InodeKey&) const = default;
     };
-    std::unordered_set<std::pair<dev_t, ino_t>, InodeHash> m_linkedInodes;
+    struct InodeHash {
+        std::size_t operator()(const InodeKey& k) const noexcept { return (k.root * 131 + k.dev) * 31 + k.ino; }
+    };
+    std::unordered_set<InodeKey, InodeHash> m_linkedInodes;
 };
 
 } // namespace rubbly

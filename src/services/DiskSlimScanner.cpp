@@ -113,16 +113,27 @@ QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory categor
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         Child child{name, 0, 1, toTimestamp(st.st_mtim), S_ISDIR(st.st_mode)};
-        if (child.isDirectory) {
-            const WalkResult walk = m_walker.measure(dirFd, name.constData());
-            child.bytes = walk.bytes;
-            child.files = walk.files;
-            if (walk.newestModification && *walk.newestModification > *child.date)
-                child.date = walk.newestModification;
-        } else {
+        if (!child.isDirectory)
             child.bytes = static_cast<qint64>(st.st_blocks) * 512;
-        }
         result.append(child);
+    }
+    // The folders are measured as one batch, so both threads share the work even when every
+    // folder is small.
+    std::vector<QByteArray> folders;
+    for (const Child& child : std::as_const(result)) {
+        if (child.isDirectory)
+            folders.push_back(child.name);
+    }
+    const std::vector<WalkResult> walks = m_walker.measureEach(dirFd, folders);
+    std::size_t next = 0;
+    for (Child& child : result) {
+        if (!child.isDirectory)
+            continue;
+        const WalkResult& walk = walks[next++];
+        child.bytes = walk.bytes;
+        child.files = walk.files;
+        if (walk.newestModification && *walk.newestModification > *child.date)
+            child.date = walk.newestModification;
     }
     return result;
 }
