@@ -1,25 +1,14 @@
 #include "DiskSlimSnapshot.h"
-#include "DefaultsStore.h"
+#include "MemoryDefaults.h"
 #include "StoredRecords.h"
 
 #include <QHash>
 #include <QTest>
 
 using namespace rubbly;
+using namespace rubbly::test;
 
 namespace {
-
-class MemoryDefaults final : public DefaultsStore {
-public:
-    std::optional<DefaultsValue> value(const QString& key) const override
-    {
-        const auto it = values.constFind(key);
-        return it == values.cend() ? std::nullopt : std::optional(*it);
-    }
-    void setValue(const QString& key, const DefaultsValue& v) override { values.insert(key, v); }
-    void removeValue(const QString& key) override { values.remove(key); }
-    QHash<QString, DefaultsValue> values;
-};
 
 DiskSlimSnapshot sample()
 {

@@ -1,5 +1,5 @@
 #include "SettingsService.h"
-#include "DefaultsStore.h"
+#include "MemoryDefaults.h"
 #include "RecordingEffects.h"
 
 #include <QHash>
@@ -9,32 +9,6 @@
 using namespace rubbly;
 using namespace rubbly::test;
 using Key = SettingsService::Key;
-
-namespace {
-
-// In-memory store that counts writes, so "nothing is written at load" can be checked.
-class MemoryDefaults final : public DefaultsStore {
-public:
-    std::optional<DefaultsValue> value(const QString& key) const override
-    {
-        const auto it = values.constFind(key);
-        return it == values.cend() ? std::nullopt : std::optional(*it);
-    }
-    void setValue(const QString& key, const DefaultsValue& v) override
-    {
-        ++writes;
-        values.insert(key, v);
-    }
-    void removeValue(const QString& key) override
-    {
-        ++writes;
-        values.remove(key);
-    }
-    QHash<QString, DefaultsValue> values;
-    int writes = 0;
-};
-
-} // namespace
 
 class SettingsServiceTest : public QObject {
     Q_OBJECT

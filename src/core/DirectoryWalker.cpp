@@ -16,15 +16,9 @@ constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Folders waiting for a helper; more would only hold descriptors open.
 constexpr std::size_t kMaxPending = 64;
 
-Timestamp toTimestamp(const timespec& ts)
-{
-    return Timestamp{std::chrono::seconds(ts.tv_sec) +
-                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
-}
-
 void noteModification(WalkResult& result, const struct stat& st)
 {
-    const Timestamp t = toTimestamp(st.st_mtim);
+    const Timestamp t = fromTimespec(st.st_mtim);
     if (!result.newestModification || t > *result.newestModification)
         result.newestModification = t;
 }

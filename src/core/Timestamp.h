@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <chrono>
+#include <ctime>
 #include <optional>
 
 namespace rubbly {
@@ -24,6 +25,13 @@ std::optional<Timestamp> fromReferenceSeconds(double seconds);
 
 QDateTime toDateTime(Timestamp t);
 Timestamp fromDateTime(const QDateTime& dateTime);
+
+// A file time (st_mtim and friends), truncated to the microsecond.
+inline Timestamp fromTimespec(const timespec& ts)
+{
+    return Timestamp{std::chrono::seconds(ts.tv_sec) +
+                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
+}
 
 // Seconds from `from` to `to` as a double (negative when `to` is earlier).
 double secondsBetween(Timestamp from, Timestamp to);

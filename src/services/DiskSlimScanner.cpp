@@ -1,5 +1,6 @@
 #include "DiskSlimScanner.h"
 
+#include "DirectoryListing.h"
 #include "TreeRemover.h"
 
 #include <QFile>
@@ -17,12 +18,6 @@ namespace {
 
 constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-Timestamp toTimestamp(const timespec& ts)
-{
-    return Timestamp{std::chrono::seconds(ts.tv_sec) +
-                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
-}
-
 // Installers left in Downloads: the only files that category looks at (exact, lower case).
 bool passesInstallerFilter(const QByteArray& name)
 {
@@ -31,24 +26,6 @@ bool passesInstallerFilter(const QByteArray& name)
         return false;
     const QByteArray extension = name.mid(dot + 1);
     return extension == "dmg" || extension == "pkg" || extension == "iso";
-}
-
-QList<QByteArray> visibleNames(int dirFd)
-{
-    QList<QByteArray> names;
-    const int fd = ::dup(dirFd);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.')
-            names.append(QByteArray(entry->d_name));
-    }
-    ::closedir(dir);
-    return names;
 }
 
 } // namespace
@@ -94,7 +71,7 @@ QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory categor
     const DiskSlimCategoryInfo& info = diskSlimInfo(category);
     const bool installersOnly = category == DiskSlimCategory::DmgInstallers;
     QList<Child> result;
-    for (const QByteArray& name : visibleNames(dirFd)) {
+    for (const QByteArray& name : readDirectoryNames(dirFd, true)) {
         if (installersOnly && !passesInstallerFilter(name))
             continue;
         // A child that is another candidate of this category, or holds one that exists, is measured
@@ -112,7 +89,7 @@ QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory categor
         struct stat st {};
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        Child child{name, 0, 1, toTimestamp(st.st_mtim), S_ISDIR(st.st_mode)};
+        Child child{name, 0, 1, fromTimespec(st.st_mtim), S_ISDIR(st.st_mode)};
         if (!child.isDirectory)
             child.bytes = static_cast<qint64>(st.st_blocks) * 512;
         result.append(child);

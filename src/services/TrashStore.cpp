@@ -1,5 +1,6 @@
 #include "TrashStore.h"
 
+#include "DirectoryListing.h"
 #include "PosixFd.h"
 #include "TreeRemover.h"
 
@@ -33,37 +34,6 @@ QString describe(int error)
 bool isPermissionError(int error)
 {
     return error == EACCES || error == EPERM;
-}
-
-Timestamp toTimestamp(const timespec& ts)
-{
-    return Timestamp{std::chrono::seconds(ts.tv_sec) +
-                     std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(ts.tv_nsec))};
-}
-
-// Top-level names of a folder, read completely before anything in it changes.
-QList<QByteArray> listNames(int dirFd, int* error)
-{
-    QList<QByteArray> names;
-    const int fd = ::dup(dirFd);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        *error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return names;
-    }
-    ::rewinddir(dir);
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const char* n = entry->d_name;
-        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
-            names.append(QByteArray(n));
-        errno = 0;
-    }
-    *error = errno;
-    ::closedir(dir);
-    return names;
 }
 
 QByteArray canonicalPath(const QByteArray& path)
@@ -246,7 +216,7 @@ TrashStatusResult TrashStore::scan()
         int listError = filesFd.isValid() ? 0 : errno;
         QList<QByteArray> names;
         if (filesFd.isValid())
-            names = listNames(filesFd.get(), &listError);
+            names = readDirectoryNames(filesFd.get(), false, &listError);
         if (listError != 0) {
             permissionFailure = permissionFailure || isPermissionError(listError);
             lastError =
@@ -270,7 +240,7 @@ TrashStatusResult TrashStore::scan()
             const bool statOk = ::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
             if (statOk) {
                 item.isDirectory = S_ISDIR(st.st_mode);
-                item.modificationDate = toTimestamp(st.st_mtim);
+                item.modificationDate = fromTimespec(st.st_mtim);
             }
             struct stat infoSt {};
             const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
@@ -354,7 +324,7 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
         if (!filesFd.isValid())
             continue; // a folder that cannot be listed contributes nothing
         int listError = 0;
-        const QList<QByteArray> names = listNames(filesFd.get(), &listError);
+        const QList<QByteArray> names = readDirectoryNames(filesFd.get(), false, &listError);
         PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
         SizeCache sizes = readSizeCache(folder.path);
         const qsizetype cachedBefore = sizes.size();
@@ -385,7 +355,7 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
 
         if (removeOrphans && infoFd.isValid()) {
             int infoError = 0;
-            for (const QByteArray& infoName : listNames(infoFd.get(), &infoError)) {
+            for (const QByteArray& infoName : readDirectoryNames(infoFd.get(), false, &infoError)) {
                 if (!infoName.endsWith(kInfoSuffix))
                     continue;
                 const QByteArray name = infoName.left(infoName.size() - kInfoSuffix.size());
