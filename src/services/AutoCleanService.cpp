@@ -1,0 +1,101 @@
+#include "AutoCleanService.h"
+
+#include "Formatting.h"
+#include "NotificationService.h"
+#include "Scheduler.h"
+#include "SettingsService.h"
+#include "StoredRecords.h"
+#include "TrashService.h"
+
+#include <cmath>
+
+namespace rubbly {
+
+AutoCleanService::AutoCleanService(TrashServicing& trash, NotificationService& notifications, DefaultsStore& defaults,
+                                   Scheduler* scheduler, QObject* parent)
+    : QObject(parent)
+    , m_trash(trash)
+    , m_notifications(notifications)
+    , m_defaults(defaults)
+    , m_scheduler(scheduler)
+{
+}
+
+std::optional<qint64> AutoCleanService::thresholdBytes(double gigabytes)
+{
+    const double bytes = std::trunc(gigabytes * 1024.0 * 1024.0 * 1024.0);
+    if (!std::isfinite(bytes) || bytes < 0 || bytes >= 9.2e18)
+        return std::nullopt;
+    return static_cast<qint64>(bytes);
+}
+
+void AutoCleanService::record(qint64 freedBytes, int removedCount, const QPointer<QObject>& receiver,
+                              const std::function<void(const CleaningRecord&)>& onRecord)
+{
+    const CleaningRecord cleaning{m_scheduler->now(), freedBytes, removedCount};
+    saveRecord(m_defaults, cleaning, kLastCleaningRecordKey);
+    if (receiver && onRecord)
+        onRecord(cleaning);
+}
+
+QCoro::Task<void> AutoCleanService::evaluate(TrashStatus status, const SettingsService& settings,
+                                             QPointer<QObject> receiver,
+                                             std::function<void(const CleaningRecord&)> onRecord)
+{
+    QPointer<AutoCleanService> self = this;
+    const auto turn = co_await m_turn.lock();
+    if (!self)
+        co_return;
+
+    // The settings as they are now, once, in one place.
+    const bool enabled = settings.autoCleanEnabled();
+    const bool byAge = settings.autoCleanByAgeEnabled();
+    const int days = settings.autoCleanDays();
+    const bool bySize = settings.autoCleanBySizeEnabled();
+    const double thresholdGB = settings.autoCleanSizeThresholdGB();
+    const bool silent = settings.autoCleanActionIsSilent();
+    const bool notify = settings.notifyAfterCleaning();
+
+    if (!enabled || status.itemCount == 0)
+        co_return;
+
+    const std::optional<qint64> threshold = thresholdBytes(thresholdGB);
+    if (bySize && threshold && status.totalSize >= *threshold) {
+        if (silent) {
+            const TrashCleanupOutcome emptied = co_await m_trash.emptyTrash();
+            if (!self)
+                co_return;
+            if (emptied) {
+                if (emptied->removedCount >= 1) {
+                    if (notify)
+                        m_notifications.notifyCleaningFinished(emptied->freedBytes, emptied->removedCount);
+                    record(emptied->freedBytes, emptied->removedCount, receiver, onRecord);
+                }
+                co_return; // a successful silent emptying ends the evaluation
+            }
+            // A failed emptying is dropped; the age rule still runs.
+        } else {
+            const Timestamp now = m_scheduler->now();
+            if (!m_lastThresholdNotifyDate || now - *m_lastThresholdNotifyDate > kWarningInterval) {
+                m_lastThresholdNotifyDate = now;
+                m_notifications.notify(
+                    QStringLiteral("废纸篓占用已超过 ") +
+                        QString::number(static_cast<qint64>(std::trunc(thresholdGB))) + QStringLiteral(" GB"),
+                    QStringLiteral("当前已占用 ") + sharedByteCountFormatter().format(status.totalSize) +
+                        QStringLiteral("（") + QString::number(status.itemCount) +
+                        QStringLiteral(" 个项目），建议及时清空释放磁盘空间。"));
+            }
+        }
+    }
+
+    if (byAge && days >= 1) {
+        const TrashCleanupOutcome removed = co_await m_trash.removeItems(days);
+        if (!self || !removed || removed->removedCount < 1)
+            co_return;
+        if (notify)
+            m_notifications.notifyCleaningFinished(removed->freedBytes, removed->removedCount);
+        record(removed->freedBytes, removed->removedCount, receiver, onRecord);
+    }
+}
+
+} // namespace rubbly

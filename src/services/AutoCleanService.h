@@ -1,0 +1,58 @@
+#pragma once
+
+#include "AsyncMutex.h"
+#include "CleaningRecord.h"
+#include "Timestamp.h"
+#include "TrashStatus.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <QCoroTask>
+
+#include <functional>
+#include <optional>
+
+namespace rubbly {
+
+class DefaultsStore;
+class NotificationService;
+class Scheduler;
+class SettingsService;
+class TrashServicing;
+
+// The automatic cleaning rules: a size threshold (empty silently, or warn at most every 12 hours)
+// and an age limit. Evaluations run one after another; the disk work runs on the trash service's
+// actor. Lives on the GUI thread.
+class AutoCleanService final : public QObject {
+    Q_OBJECT
+public:
+    AutoCleanService(TrashServicing& trash, NotificationService& notifications, DefaultsStore& defaults,
+                     Scheduler* scheduler, QObject* parent = nullptr);
+
+    // Applies the rules to `status` with the current settings. A cleaning is saved as the last
+    // cleaning record and handed to `onRecord`, unless `receiver` is gone by then. Errors of the
+    // trash service are dropped silently.
+    QCoro::Task<void> evaluate(TrashStatus status, const SettingsService& settings, QPointer<QObject> receiver,
+                               std::function<void(const CleaningRecord&)> onRecord);
+
+    std::optional<Timestamp> lastThresholdNotifyDate() const { return m_lastThresholdNotifyDate; }
+
+    // The threshold in bytes (binary gigabytes, truncated); empty for values that fit no byte count
+    // (negative, not finite, or beyond 2^63), which disables the size rule.
+    static std::optional<qint64> thresholdBytes(double gigabytes);
+    static constexpr std::chrono::seconds kWarningInterval{43200};
+
+private:
+    void record(qint64 freedBytes, int removedCount, const QPointer<QObject>& receiver,
+                const std::function<void(const CleaningRecord&)>& onRecord);
+
+    TrashServicing& m_trash;
+    NotificationService& m_notifications;
+    DefaultsStore& m_defaults;
+    Scheduler* m_scheduler;
+    std::optional<Timestamp> m_lastThresholdNotifyDate;
+    AsyncMutex m_turn;
+};
+
+} // namespace rubbly

@@ -1,0 +1,139 @@
+#include "NotificationService.h"
+#include "FakeServices.h"
+#include "FreedesktopNotificationCenter.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+// A notification server on its own bus connection, so calls really cross the bus and arrive with
+// the types the client marshalled.
+class FakeNotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Call {
+        QString appName;
+        uint replacesId;
+        QString icon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        int timeout;
+    };
+    QList<Call> calls;
+    uint nextId = 1;
+
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    uint Notify(const QString& appName, uint replacesId, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
+    {
+        calls.append({appName, replacesId, icon, summary, body, actions, hints, timeout});
+        return nextId++;
+    }
+};
+
+} // namespace
+
+class NotificationServiceTest : public QObject {
+    Q_OBJECT
+
+    static QDBusConnection serverBus()
+    {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-server"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+    }
+
+    void postsOverTheBusWithTheRightTypes()
+    {
+        FakeNotificationServer server;
+        QDBusConnection bus = serverBus();
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+        FreedesktopNotificationCenter center;
+        NotificationService service(center);
+        service.notifyCleaningFinished(1610612736, 12);
+        service.notifyCleaningIncomplete(0, 3, 3);
+        QTRY_COMPARE(server.calls.size(), 2);
+        const auto& first = server.calls[0];
+        QCOMPARE(first.appName, QStringLiteral("Rubbly"));
+        QCOMPARE(first.replacesId, 0u); // never replaces an earlier notification
+        QCOMPARE(first.icon, QStringLiteral("com.tolvik.Rubbly"));
+        QCOMPARE(first.summary, QStringLiteral("废纸篓已清空"));
+        QCOMPARE(first.body, QStringLiteral("已释放 1.5 GB · 共移除 12 个项目"));
+        QVERIFY(first.actions.isEmpty());
+        QCOMPARE(first.hints.value(QStringLiteral("urgency")).typeId(), int(QMetaType::UChar));
+        QCOMPARE(first.hints.value(QStringLiteral("urgency")).value<uchar>(), uchar(1));
+        QCOMPARE(first.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("com.tolvik.Rubbly"));
+        QCOMPARE(server.calls[1].summary, QStringLiteral("废纸篓未能完全清空"));
+        QCOMPARE(server.calls[1].body, QStringLiteral("已清理 0/3 个项目，3 个项目因权限或占用无法删除。"));
+
+        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    }
+
+    void noServerMeansNothingIsShownAndNothingBreaks()
+    {
+        FreedesktopNotificationCenter center;
+        bool answered = false;
+        bool authorized = true;
+        auto check = [](FreedesktopNotificationCenter* c, bool* a, bool* done) -> QCoro::Task<void> {
+            *a = co_await c->isAuthorized();
+            *done = true;
+        };
+        auto task = check(&center, &authorized, &answered);
+        QTRY_VERIFY(answered);
+        QVERIFY(!authorized);
+        NotificationService service(center);
+        service.notify(QStringLiteral("t"), QStringLiteral("b")); // must simply vanish
+        QTest::qWait(50);
+    }
+
+    void dropsWhatIsNotAllowedAndChecksEachTime()
+    {
+        FakeNotificationCenter center;
+        center.authorized = false;
+        NotificationService service(center);
+        service.notify(QStringLiteral("a"), QStringLiteral("b"));
+        QCOMPARE(center.authorizationChecks, 1);
+        QVERIFY(center.posted.isEmpty());
+        center.authorized = true;
+        service.notify(QStringLiteral("a"), QStringLiteral("b"));
+        service.notify(QStringLiteral("a"), QStringLiteral("b"));
+        QCOMPARE(center.posted.size(), 2);
+    }
+
+    void bodies_data()
+    {
+        QTest::addColumn<qint64>("freed");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("bytes") << qint64(512) << "已释放 512 B · 共移除 1 个项目";
+        QTest::newRow("one kilobyte") << qint64(1024) << "已释放 1 KB · 共移除 1 个项目";
+    }
+    void bodies()
+    {
+        QFETCH(qint64, freed);
+        QFETCH(QString, body);
+        QCOMPARE(NotificationService::cleaningFinishedBody(freed, 1), body);
+        QCOMPARE(NotificationService::cleaningIncompleteBody(8, 10, 2),
+                 QStringLiteral("已清理 8/10 个项目，2 个项目因权限或占用无法删除。"));
+    }
+};
+
+QTEST_GUILESS_MAIN(NotificationServiceTest)
+#include "NotificationServiceTest.moc"

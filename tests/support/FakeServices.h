@@ -1,0 +1,93 @@
+#pragma once
+
+#include "NotificationCenter.h"
+#include "SoundPlayer.h"
+#include "TrashService.h"
+
+#include <QCoroTimer>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+
+namespace rubbly::test {
+
+// A trash service whose answers the test sets; it records every call.
+class FakeTrashService final : public TrashServicing {
+public:
+    QCoro::Task<TrashStatusResult> fetchStatus() override
+    {
+        calls.append(QStringLiteral("fetchStatus"));
+        co_await answerLater();
+        co_return status;
+    }
+    QCoro::Task<TrashCleanupOutcome> emptyTrash() override
+    {
+        calls.append(QStringLiteral("emptyTrash"));
+        co_await answerLater();
+        co_return emptyResult;
+    }
+    QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override
+    {
+        calls.append(QStringLiteral("removeItems(%1)").arg(olderThanDays));
+        co_await answerLater();
+        co_return removeResult;
+    }
+    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override
+    {
+        calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
+        co_await answerLater();
+        co_return putResult;
+    }
+
+    // With `deferred`, answers come in a later event-loop turn, as the real actor's do.
+    QCoro::Task<void> answerLater()
+    {
+        if (deferred)
+            co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    }
+
+    bool deferred = false;
+    TrashStatusResult status = TrashStatus{};
+    TrashCleanupOutcome emptyResult = TrashCleanupResult{};
+    TrashCleanupOutcome removeResult = TrashCleanupResult{};
+    TrashPutResult putResult = Done{};
+    QStringList calls;
+};
+
+// A notification center that records what it was asked to show.
+class FakeNotificationCenter final : public NotificationCenter {
+public:
+    QCoro::Task<bool> isAuthorized() override
+    {
+        ++authorizationChecks;
+        co_return authorized;
+    }
+    void post(const QString& title, const QString& body) override { posted.append({title, body}); }
+
+    bool authorized = true;
+    int authorizationChecks = 0;
+    QList<QPair<QString, QString>> posted;
+};
+
+// A sound player that plays the events the test lets it play.
+class FakeSoundPlayer final : public SoundPlayer {
+public:
+    bool play(std::uint32_t slot, const QString& eventId) override
+    {
+        log.append(QStringLiteral("play %1 %2").arg(slot).arg(eventId));
+        return available.contains(eventId);
+    }
+    void cancel(std::uint32_t slot) override { log.append(QStringLiteral("cancel %1").arg(slot)); }
+    void beep() override { log.append(QStringLiteral("beep")); }
+
+    QStringList available{QStringLiteral("trash-empty"), QStringLiteral("bell"), QStringLiteral("audio-volume-change")};
+    QStringList log;
+};
+
+class FakeHaptics final : public HapticPerformer {
+public:
+    void performGeneric() override { ++taps; }
+    int taps = 0;
+};
+
+} // namespace rubbly::test
