@@ -1,17 +1,21 @@
-# rubbly_add_test(<Name> [LIBS lib...] [BUS] [UNPRIVILEGED])
+# rubbly_add_test(<Name> [LIBS lib...] [BUS] [X11] [UNPRIVILEGED])
 # Builds tests/<Name>.cpp into one QtTest executable and registers it with CTest. Every test runs with
 # HOME and the XDG variables pointed at a scratch folder of the build tree (tests make their own
 # temporary homes on top; this only guards against one that forgets), the offscreen platform plugin,
-# and, with BUS, inside a private D-Bus session whose service folder is empty. UNPRIVILEGED labels a
+# with BUS inside a private D-Bus session whose service folder is empty, and with X11 on a private
+# Xvfb server of its own (DISPLAY is set; Qt itself stays on the offscreen platform). UNPRIVILEGED labels a
 # test whose permission cases only mean something for an ordinary user: scripts/test runs those again
 # as one when it runs as root.
 function(rubbly_add_test name)
-    cmake_parse_arguments(ARG "BUS;UNPRIVILEGED" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "BUS;X11;UNPRIVILEGED" "" "LIBS" ${ARGN})
     add_executable(${name} ${name}.cpp)
     target_link_libraries(${name} PRIVATE rubbly_testsupport Qt6::Test ${ARG_LIBS})
     set(command $<TARGET_FILE:${name}>)
     if(ARG_BUS)
         set(command dbus-run-session --config-file=${PROJECT_SOURCE_DIR}/tests/support/session-bus.conf -- ${command})
+    endif()
+    if(ARG_X11)
+        set(command xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp -noreset" ${command})
     endif()
     add_test(NAME ${name} COMMAND ${command})
     set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name})

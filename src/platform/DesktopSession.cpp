@@ -1,0 +1,26 @@
+#include "DesktopSession.h"
+
+#include "PortalKeyGrabber.h"
+#include "X11KeyGrabber.h"
+
+namespace rubbly {
+
+DesktopSession DesktopSession::detect(const QProcessEnvironment& env)
+{
+    DesktopSession session;
+    session.wayland = !env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+                      env.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
+    session.x11 = !env.value(QStringLiteral("DISPLAY")).isEmpty();
+    return session;
+}
+
+std::unique_ptr<KeyGrabber> createKeyGrabber(const DesktopSession& session)
+{
+    if (session.wayland)
+        return std::make_unique<PortalKeyGrabber>();
+    if (session.x11)
+        return std::make_unique<X11KeyGrabber>();
+    return nullptr;
+}
+
+} // namespace rubbly

@@ -1,0 +1,172 @@
+#include "PortalKeyGrabber.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace rubbly;
+
+struct TestShortcut {
+    QString id;
+    QVariantMap properties;
+};
+Q_DECLARE_METATYPE(TestShortcut)
+
+QDBusArgument& operator<<(QDBusArgument& argument, const TestShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, TestShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+namespace {
+
+// The GlobalShortcuts part of a desktop portal, on its own bus connection. It answers each request
+// through the Request object's Response signal, right after the method returns, the way real
+// portals do.
+class FakePortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+public:
+    explicit FakePortal(QDBusConnection bus)
+        : m_bus(std::move(bus))
+    {
+    }
+    QString session;
+    QString boundTrigger;
+    QString boundId;
+    bool refuseBinding = false;
+
+    void activate(const QString& id)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                         QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+                                                         QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(session)) << id << qulonglong(1) << QVariantMap();
+        m_bus.send(signal);
+    }
+
+public Q_SLOTS:
+    QDBusObjectPath CreateSession(const QVariantMap& options)
+    {
+        session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
+                      .arg(senderPart(), options.value(QStringLiteral("session_handle_token")).toString());
+        return respond(options, 0, {{QStringLiteral("session_handle"), session}});
+    }
+
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath& sessionHandle, const QList<TestShortcut>& shortcuts,
+                                  const QString& parentWindow, const QVariantMap& options)
+    {
+        Q_UNUSED(parentWindow);
+        for (const TestShortcut& shortcut : shortcuts) {
+            boundId = shortcut.id;
+            boundTrigger = shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
+        }
+        const bool ok = sessionHandle.path() == session && !refuseBinding;
+        return respond(options, ok ? 0 : 2, {});
+    }
+
+private:
+    QString senderPart() const
+    {
+        QString sender = message().service().mid(1);
+        return sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    }
+
+    QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results)
+    {
+        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                 .arg(senderPart(), options.value(QStringLiteral("handle_token")).toString());
+        QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
+                                                         QStringLiteral("Response"));
+        signal << code << results;
+        // Sent before the method's reply, the hardest order for a client that subscribes late.
+        m_bus.send(signal);
+        return QDBusObjectPath(path);
+    }
+
+    QDBusConnection m_bus;
+};
+
+} // namespace
+
+class PortalKeyGrabberTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakePortal> m_portal;
+    QDBusConnection m_portalBus{QString()};
+
+private Q_SLOTS:
+    void init()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+        qDBusRegisterMetaType<TestShortcut>();
+        qDBusRegisterMetaType<QList<TestShortcut>>();
+        m_portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
+        m_portal = std::make_unique<FakePortal>(m_portalBus);
+        QVERIFY(m_portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
+                                           QDBusConnection::ExportAllSlots));
+        QVERIFY(m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    }
+
+    void cleanup()
+    {
+        if (!m_portal)
+            return;
+        m_portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+        m_portal.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
+    }
+
+    void bindsThePreferredTriggerAndFiresOnActivation()
+    {
+        PortalKeyGrabber grabber;
+        QSignalSpy activated(&grabber, &KeyGrabber::activated);
+        grabber.start();
+        QTRY_COMPARE(grabber.status(), KeyGrabber::Status::Active);
+        QCOMPARE(m_portal->boundTrigger, QStringLiteral("ALT+SHIFT+BackSpace"));
+        QCOMPARE(m_portal->boundId, QStringLiteral("empty-trash"));
+        m_portal->activate(QStringLiteral("empty-trash"));
+        QTRY_COMPARE(activated.count(), 1);
+        m_portal->activate(QStringLiteral("something-else"));
+        QTest::qWait(50);
+        QCOMPARE(activated.count(), 1);
+        grabber.stop();
+        m_portal->activate(QStringLiteral("empty-trash"));
+        QTest::qWait(50);
+        QCOMPARE(activated.count(), 1);
+    }
+
+    void aRefusedBindingIsReported()
+    {
+        m_portal->refuseBinding = true;
+        PortalKeyGrabber grabber;
+        grabber.start();
+        QTRY_COMPARE(grabber.status(), KeyGrabber::Status::Conflict);
+    }
+
+    void noPortalIsUnavailable()
+    {
+        cleanup();
+        PortalKeyGrabber grabber;
+        grabber.start();
+        QCOMPARE(grabber.status(), KeyGrabber::Status::Unavailable);
+    }
+};
+
+QTEST_GUILESS_MAIN(PortalKeyGrabberTest)
+#include "PortalKeyGrabberTest.moc"
