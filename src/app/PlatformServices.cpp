@@ -1,0 +1,33 @@
+#include "PlatformServices.h"
+
+#include "AppearanceSource.h"
+#include "CanberraSoundPlayer.h"
+#include "DesktopSession.h"
+#include "FreedesktopNotificationCenter.h"
+#include "JsonFileDefaultsStore.h"
+#include "KeyGrabber.h"
+#include "QtAppearance.h"
+#include "SettingsService.h"
+#include "SoundPlayer.h"
+#include "XdgAutostartLoginItem.h"
+
+namespace rubbly {
+
+PlatformServices::PlatformServices()
+    : defaults(std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath()))
+    , loginItem(std::make_unique<XdgAutostartLoginItem>(QCoreApplication::applicationFilePath()))
+    , appearanceSource(std::make_unique<PortalAppearanceSource>())
+    , appearance(std::make_unique<QtAppearanceApplier>(appearanceSource.get()))
+    , taskbar(std::make_unique<TaskbarPolicy>())
+    , notificationCenter(std::make_unique<FreedesktopNotificationCenter>())
+    , soundPlayer(std::make_unique<CanberraSoundPlayer>())
+    , haptics(std::make_unique<NullHapticPerformer>())
+    , keyGrabber(createKeyGrabber(DesktopSession::detect()))
+    , settings(std::make_unique<SettingsService>(
+          *defaults, SettingsService::Effects{appearance.get(), taskbar.get(), loginItem.get()}))
+{
+}
+
+PlatformServices::~PlatformServices() = default;
+
+} // namespace rubbly

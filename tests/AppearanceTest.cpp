@@ -1,0 +1,141 @@
+#include "QtAppearance.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+using namespace rubbly;
+
+namespace {
+
+// The Settings part of a desktop portal, answering Read() with the value wrapped twice, as the
+// real portal does.
+class FakeSettingsPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    uint scheme = 1;
+public Q_SLOTS:
+    QDBusVariant Read(const QString& group, const QString& key)
+    {
+        if (group != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
+            return QDBusVariant(QVariant());
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant(scheme))));
+    }
+};
+
+class FakeSource final : public AppearanceSource {
+public:
+    ColorScheme colorScheme() const override { return scheme; }
+    void set(ColorScheme s)
+    {
+        scheme = s;
+        Q_EMIT colorSchemeChanged();
+    }
+    ColorScheme scheme = ColorScheme::NoPreference;
+};
+
+bool paletteIsDark()
+{
+    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+} // namespace
+
+class AppearanceTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void portalValueIsUnwrapped_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("scheme");
+        QTest::newRow("plain dark") << QVariant(uint(1)) << int(AppearanceSource::ColorScheme::Dark);
+        QTest::newRow("wrapped light") << QVariant::fromValue(QDBusVariant(QVariant(uint(2))))
+                                       << int(AppearanceSource::ColorScheme::Light);
+        QTest::newRow("twice wrapped dark")
+            << QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant(uint(1))))))
+            << int(AppearanceSource::ColorScheme::Dark);
+        QTest::newRow("no preference") << QVariant(uint(0)) << int(AppearanceSource::ColorScheme::NoPreference);
+        QTest::newRow("garbage") << QVariant(QStringLiteral("dark"))
+                                 << int(AppearanceSource::ColorScheme::NoPreference);
+    }
+    void portalValueIsUnwrapped()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, scheme);
+        QCOMPARE(int(PortalAppearanceSource::fromPortalValue(value)), scheme);
+    }
+
+    void readsAndFollowsThePortal()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+        QDBusConnection portalBus =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
+        FakeSettingsPortal portal;
+        QVERIFY(portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                         QDBusConnection::ExportAllSlots));
+        QVERIFY(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+        PortalAppearanceSource source;
+        QTRY_COMPARE(source.colorScheme(), AppearanceSource::ColorScheme::Dark);
+
+        QDBusMessage changed = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                          QStringLiteral("org.freedesktop.portal.Settings"),
+                                                          QStringLiteral("SettingChanged"));
+        changed << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+                << QVariant::fromValue(QDBusVariant(QVariant(uint(2))));
+        QVERIFY(portalBus.send(changed));
+        QTRY_COMPARE(source.colorScheme(), AppearanceSource::ColorScheme::Light);
+        portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+
+    void noPortalMeansNoPreference()
+    {
+        PortalAppearanceSource source(QDBusConnection(QStringLiteral("not-connected")));
+        QCOMPARE(source.colorScheme(), AppearanceSource::ColorScheme::NoPreference);
+    }
+
+    void forcedAndFollowedAppearances()
+    {
+        FakeSource source;
+        const bool platformDark = paletteIsDark();
+        QtAppearanceApplier applier(&source);
+        QSignalSpy darkChanged(&applier, &QtAppearanceApplier::darkChanged);
+
+        applier.applyAppearance(AppAppearance::Dark);
+        QVERIFY(applier.isDark() && paletteIsDark());
+        applier.applyAppearance(AppAppearance::Light);
+        QVERIFY(!applier.isDark() && !paletteIsDark());
+
+        // System follows the desktop's preference, and its changes, at once.
+        applier.applyAppearance(AppAppearance::System);
+        QCOMPARE(applier.isDark(), platformDark);
+        source.set(AppearanceSource::ColorScheme::Dark);
+        QVERIFY(applier.isDark() && paletteIsDark());
+        source.set(AppearanceSource::ColorScheme::NoPreference);
+        QCOMPARE(applier.isDark(), platformDark);
+        QVERIFY(darkChanged.count() >= 3);
+    }
+
+    void taskbarPolicyFollowsTheSetting()
+    {
+        TaskbarPolicy policy;
+        QWindow settings;
+        policy.registerWindow(&settings);
+        QVERIFY(settings.flags().testFlag(Qt::Tool)); // hidden by default, like the setting
+        policy.applyHideInDock(false);
+        QVERIFY(!settings.flags().testFlag(Qt::Tool));
+        QWindow later;
+        policy.registerWindow(&later);
+        QVERIFY(!later.flags().testFlag(Qt::Tool));
+        policy.applyHideInDock(true);
+        QVERIFY(settings.flags().testFlag(Qt::Tool) && later.flags().testFlag(Qt::Tool));
+    }
+};
+
+QTEST_MAIN(AppearanceTest)
+#include "AppearanceTest.moc"
