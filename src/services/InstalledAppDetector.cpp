@@ -46,7 +46,7 @@ QSet<QString> InstalledAppDetector::scanFolders(const QStringList& folders)
 QCoro::Task<QSet<QString>> InstalledAppDetector::installedBundleIDs(bool forceRefresh)
 {
     if (!forceRefresh && m_cached)
-        co_return *m_cached;
+        co_return QSet<QString>(*m_cached); // a copy: QCoro moves from an lvalue given to co_return
     std::weak_ptr<bool> alive = m_alive;
     auto job = [folders = m_folders] { return scanFolders(folders); };
     QSet<QString> ids = co_await m_actor.run(std::move(job));

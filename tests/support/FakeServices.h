@@ -1,12 +1,15 @@
 #pragma once
 
+#include "KeyGrabber.h"
 #include "NotificationCenter.h"
+#include "Scheduler.h"
 #include "SoundPlayer.h"
 #include "TrashService.h"
 
 #include <QCoroTimer>
 #include <QList>
 #include <QPair>
+#include <QPointer>
 #include <QStringList>
 
 namespace rubbly::test {
@@ -17,26 +20,35 @@ public:
     QCoro::Task<TrashStatusResult> fetchStatus() override
     {
         calls.append(QStringLiteral("fetchStatus"));
+        QPointer<Cancellation> gate = scanGate;
+        if (gate)
+            co_await Scheduler::system()->sleep(std::chrono::hours(1), gate.data());
         co_await answerLater();
-        co_return status;
+        if (!statusQueue.isEmpty())
+            co_return statusQueue.takeFirst();
+        // Copies: QCoro's co_return moves from an lvalue, which would empty these members.
+        co_return TrashStatusResult(status);
     }
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override
     {
         calls.append(QStringLiteral("emptyTrash"));
+        QPointer<Cancellation> gate = emptyGate;
+        if (gate)
+            co_await Scheduler::system()->sleep(std::chrono::hours(1), gate.data());
         co_await answerLater();
-        co_return emptyResult;
+        co_return TrashCleanupOutcome(emptyResult);
     }
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override
     {
         calls.append(QStringLiteral("removeItems(%1)").arg(olderThanDays));
         co_await answerLater();
-        co_return removeResult;
+        co_return TrashCleanupOutcome(removeResult);
     }
     QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override
     {
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
         co_await answerLater();
-        co_return putResult;
+        co_return TrashPutResult(putResult);
     }
 
     // With `deferred`, answers come in a later event-loop turn, as the real actor's do.
@@ -47,6 +59,11 @@ public:
     }
 
     bool deferred = false;
+    // While set, scans wait until it is cancelled (a scan "in flight").
+    QPointer<Cancellation> scanGate;
+    QPointer<Cancellation> emptyGate;
+    // Answers of the next scans, in order; `status` once they are used up.
+    QList<TrashStatusResult> statusQueue;
     TrashStatusResult status = TrashStatus{};
     TrashCleanupOutcome emptyResult = TrashCleanupResult{};
     TrashCleanupOutcome removeResult = TrashCleanupResult{};
@@ -60,7 +77,7 @@ public:
     QCoro::Task<bool> isAuthorized() override
     {
         ++authorizationChecks;
-        co_return authorized;
+        co_return bool(authorized);
     }
     void post(const QString& title, const QString& body) override { posted.append({title, body}); }
 
@@ -82,6 +99,20 @@ public:
 
     QStringList available{QStringLiteral("trash-empty"), QStringLiteral("bell"), QStringLiteral("audio-volume-change")};
     QStringList log;
+};
+
+// A key grabber that is always available; the test emits activated() itself.
+class FakeGrabber final : public KeyGrabber {
+public:
+    void start() override
+    {
+        ++starts;
+        active = true;
+    }
+    void stop() override { active = false; }
+    Status status() const override { return active ? Status::Active : Status::Inactive; }
+    int starts = 0;
+    bool active = false;
 };
 
 class FakeHaptics final : public HapticPerformer {

@@ -1,0 +1,394 @@
+#include "BinwellViewModel.h"
+
+#include "AutoCleanService.h"
+#include "DiskSlimService.h"
+#include "Formatting.h"
+#include "GlobalShortcutService.h"
+#include "InstalledAppDetector.h"
+#include "NotificationService.h"
+#include "Scheduler.h"
+#include "SettingsService.h"
+#include "SoundHapticService.h"
+#include "StoredRecords.h"
+#include "TrashMonitor.h"
+#include "TrashService.h"
+#include "UpdateChecking.h"
+
+#include <cerrno>
+
+namespace rubbly {
+
+BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
+    : QObject(parent)
+    , m_services(services)
+{
+    m_lastCleaningRecord = loadRecord(m_services.defaults, kLastCleaningRecordKey);
+    m_lastSlimCleaningRecord = loadRecord(m_services.defaults, kLastSlimCleaningRecordKey);
+    if (const auto snapshot = loadSlimSnapshot(m_services.defaults)) {
+        m_diskSlimItems = snapshot->items;
+        m_lastSlimScanDate = snapshot->scannedAt;
+    }
+    connect(&m_services.settings, &SettingsService::globalShortcutEnabledChanged, this,
+            &BinwellViewModel::updateGlobalShortcut);
+    updateGlobalShortcut();
+}
+
+BinwellViewModel::~BinwellViewModel()
+{
+    if (m_services.monitor)
+        m_services.monitor->onChange = {};
+    m_services.shortcut.stop();
+}
+
+void BinwellViewModel::start()
+{
+    if (m_didStart)
+        return;
+    m_didStart = true;
+    if (TrashMonitor* monitor = m_services.monitor) {
+        QPointer<BinwellViewModel> self = this;
+        monitor->onChange = [self] {
+            if (self)
+                self->handleTrashChange();
+        };
+        monitor->start();
+    }
+    m_pollTimer = m_services.scheduler.createTimer(this);
+    connect(m_pollTimer, &Timer::timeout, this, [this] { refresh(); });
+    m_pollTimer->start(kPollInterval);
+    updateGlobalShortcut();
+    refresh();
+    if (m_services.updates && m_services.settings.automaticallyCheckForUpdates())
+        m_services.updates->checkForUpdates(false);
+}
+
+void BinwellViewModel::updateGlobalShortcut()
+{
+    if (!m_services.settings.globalShortcutEnabled()) {
+        m_services.shortcut.stop();
+        return;
+    }
+    // No confirmation on this path: the shortcut is the user's deliberate request.
+    QPointer<BinwellViewModel> self = this;
+    m_services.shortcut.start([self] {
+        if (self)
+            self->emptyTrash();
+    });
+}
+
+QCoro::Task<void> BinwellViewModel::refresh()
+{
+    if (m_state.kind() == BinwellState::Kind::Cleaning)
+        co_return;
+    co_await scan();
+}
+
+QCoro::Task<void> BinwellViewModel::scan()
+{
+    QPointer<BinwellViewModel> self = this;
+    m_lastTrashRefreshTime = m_services.scheduler.now();
+    TrashStatusResult result = co_await m_services.trash.fetchStatus();
+    if (!self)
+        co_return;
+    cancelSuccessDismissal();
+    if (result) {
+        const TrashStatus status = result.value();
+        setState(BinwellState::normal(status));
+        if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
+            // Not awaited: the rules never change the state, and their deletions reach the display
+            // through the monitor and the next scan.
+            m_services.autoClean->evaluate(status, m_services.settings, this, [self](const CleaningRecord& record) {
+                if (self)
+                    self->setLastCleaningRecord(record);
+            });
+        }
+        co_return;
+    }
+    const TrashError& error = result.error();
+    const bool permission =
+        error.kind == TrashServiceError::PermissionDenied || error.errorCode == EACCES || error.errorCode == EPERM;
+    setState(permission ? BinwellState::permissionDenied() : BinwellState::error(QStringLiteral("废纸篓不可用")));
+}
+
+void BinwellViewModel::refreshIfNeeded()
+{
+    if (m_lastTrashRefreshTime && m_services.scheduler.now() - *m_lastTrashRefreshTime < kAppearanceThrottle)
+        return;
+    refresh();
+}
+
+Cancellation* BinwellViewModel::renew(QPointer<Cancellation>& slot)
+{
+    if (slot) {
+        slot->cancel();
+        slot->deleteLater();
+    }
+    slot = new Cancellation(this);
+    return slot;
+}
+
+void BinwellViewModel::cancelSuccessDismissal()
+{
+    if (m_successDismissal) {
+        m_successDismissal->cancel();
+        m_successDismissal->deleteLater();
+        m_successDismissal = nullptr;
+    }
+}
+
+void BinwellViewModel::handleTrashChange()
+{
+    rescanAfterChange(renew(m_monitorDebounce));
+}
+
+QCoro::Task<void> BinwellViewModel::rescanAfterChange(QPointer<Cancellation> cancellation)
+{
+    QPointer<BinwellViewModel> self = this;
+    Scheduler* scheduler = &m_services.scheduler;
+    const bool slept = co_await scheduler->sleep(kMonitorDebounce, cancellation.data());
+    if (!self || !slept)
+        co_return;
+    if (m_lastTrashRefreshTime && scheduler->now() - *m_lastTrashRefreshTime < kMonitorThrottle)
+        co_return;
+    co_await refresh();
+}
+
+QCoro::Task<void> BinwellViewModel::dismissSuccessLater(QPointer<Cancellation> cancellation)
+{
+    QPointer<BinwellViewModel> self = this;
+    Scheduler* scheduler = &m_services.scheduler;
+    const bool slept = co_await scheduler->sleep(kSuccessDisplay, cancellation.data());
+    if (!self || !slept)
+        co_return;
+    co_await refresh();
+}
+
+void BinwellViewModel::recordCleaning(qint64 freedBytes, int removedCount)
+{
+    const CleaningRecord record{m_services.scheduler.now(), freedBytes, removedCount};
+    saveRecord(m_services.defaults, record, kLastCleaningRecordKey);
+    setLastCleaningRecord(record);
+}
+
+QCoro::Task<void> BinwellViewModel::emptyTrash()
+{
+    if (m_state.kind() != BinwellState::Kind::Normal || m_state.status()->itemCount == 0)
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    const TrashStatus before = *m_state.status();
+    cancelSuccessDismissal();
+    setState(BinwellState::cleaning(before));
+
+    const TrashCleanupOutcome outcome = co_await m_services.trash.emptyTrash();
+    if (!self)
+        co_return;
+    if (!outcome) {
+        setState(BinwellState::error(QStringLiteral("无法清空废纸篓")));
+        co_return;
+    }
+    const TrashCleanupResult counts = outcome.value();
+    SettingsService& settings = m_services.settings;
+    if (counts.failedCount == 0) {
+        recordCleaning(counts.freedBytes, counts.removedCount);
+        setLastFailureDetail(std::nullopt);
+        m_services.feedback.emptyTrashFeedback(settings.soundFeedbackEnabled(), settings.hapticFeedbackEnabled());
+        if (settings.notifyAfterCleaning())
+            m_services.notifications.notifyCleaningFinished(counts.freedBytes, counts.removedCount);
+        setState(BinwellState::success(counts.freedBytes));
+        dismissSuccessLater(renew(m_successDismissal));
+        co_return;
+    }
+
+    if (counts.removedCount >= 1)
+        recordCleaning(counts.freedBytes, counts.removedCount);
+    const int total = counts.removedCount + counts.failedCount;
+    setLastFailureDetail(
+        QStringLiteral("已移除 %1/%2 项，%3 项无法删除。").arg(counts.removedCount).arg(total).arg(counts.failedCount));
+    if (settings.notifyAfterCleaning())
+        m_services.notifications.notifyCleaningIncomplete(counts.removedCount, total, counts.failedCount);
+    // Straight to the scan: the cleaning state must not block this one.
+    co_await scan();
+}
+
+QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
+{
+    QPointer<BinwellViewModel> self = this;
+    const TrashPutResult result = co_await m_services.trash.moveToTrash(std::move(paths));
+    if (!self)
+        co_return;
+    if (!result) {
+        setState(BinwellState::error(QStringLiteral("移入废纸篓失败")));
+        co_return;
+    }
+    m_services.feedback.moveToTrashFeedback();
+    co_await refresh();
+}
+
+void BinwellViewModel::onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found)
+{
+    setSlimScanProgressValue(static_cast<double>(progress.position) / static_cast<double>(progress.count));
+    const QString title = diskSlimTitle(progress.category);
+    if (!progress.item) {
+        setSlimScanProgressText(
+            QStringLiteral("正在扫描 %1... (%2/%3)").arg(title).arg(progress.position).arg(progress.count));
+        return;
+    }
+    const bool known = std::any_of(found.cbegin(), found.cend(), [&progress](const DiskSlimItem& item) {
+        return item.category == progress.category;
+    });
+    if (!known)
+        found.append(*progress.item);
+    setDiskSlimItems(found);
+    setSlimScanProgressText(QStringLiteral("已完成 ") + title + QStringLiteral(" · 发现 ") +
+                            sharedByteCountFormatter().format(progress.item->size));
+}
+
+QCoro::Task<void> BinwellViewModel::scanSlim(bool force)
+{
+    const Timestamp now = m_services.scheduler.now();
+    if (!force && m_lastSlimScanDate && now - *m_lastSlimScanDate < kSlimFreshness && !m_diskSlimItems.isEmpty())
+        co_return;
+    if (m_lastSlimScanStartTime && now - *m_lastSlimScanStartTime < kSlimThrottle)
+        co_return;
+    if (m_isScanningSlim)
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    setIsScanningSlim(true);
+    m_lastSlimScanStartTime = now;
+    setSlimScanProgressValue(0);
+    setSlimScanProgressText(QStringLiteral("正在检测已安装 App…"));
+
+    const QSet<QString> installed = co_await m_services.apps.installedBundleIDs(force);
+    if (!self)
+        co_return;
+    auto found = std::make_shared<QList<DiskSlimItem>>();
+    auto progress = [self, found](const SlimScanProgress& p) {
+        if (self)
+            self->onSlimScanProgress(p, *found);
+    };
+    QList<DiskSlimItem> items = co_await m_services.slim.scan(installed, std::move(progress));
+    if (!self)
+        co_return;
+    const Timestamp finished = m_services.scheduler.now();
+    setDiskSlimItems(items);
+    setLastSlimScanDate(finished);
+    saveSlimSnapshot(m_services.defaults, DiskSlimSnapshot{finished, items});
+    setSlimScanProgressText(std::nullopt);
+    setIsScanningSlim(false);
+}
+
+QCoro::Task<void> BinwellViewModel::purgeSelectedSlimItems()
+{
+    if (m_isCleaningSlim)
+        co_return;
+    const bool anySelected = std::any_of(m_diskSlimItems.cbegin(), m_diskSlimItems.cend(),
+                                         [](const DiskSlimItem& item) { return item.isSelected; });
+    if (!anySelected)
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    setIsCleaningSlim(true);
+    setSlimCleanProgressText(QStringLiteral("正在开始瘦身…"));
+    auto progress = [self](const SlimPurgeProgress& p) {
+        if (self)
+            self->setSlimCleanProgressText(
+                QStringLiteral("正在清理 %1... (%2/%3)").arg(diskSlimTitle(p.category)).arg(p.position).arg(p.count));
+    };
+    const SlimPurgeResult result = co_await m_services.slim.purge(m_diskSlimItems, std::move(progress));
+    if (!self)
+        co_return;
+    setSlimCleanProgressText(std::nullopt);
+    setIsCleaningSlim(false);
+    if (result.freedBytes >= 1) {
+        const CleaningRecord record{m_services.scheduler.now(), result.freedBytes, result.removedCount};
+        saveRecord(m_services.defaults, record, kLastSlimCleaningRecordKey);
+        setLastSlimCleaningRecord(record);
+        SettingsService& settings = m_services.settings;
+        m_services.feedback.emptyTrashFeedback(settings.soundFeedbackEnabled(), settings.hapticFeedbackEnabled());
+        if (settings.notifyAfterCleaning())
+            m_services.notifications.notifyCleaningFinished(result.freedBytes, result.removedCount);
+    }
+    co_await scanSlim(true);
+}
+
+void BinwellViewModel::toggleSlimCategory(DiskSlimCategory category)
+{
+    QList<DiskSlimItem> items = m_diskSlimItems;
+    for (DiskSlimItem& item : items) {
+        if (item.category != category)
+            continue;
+        item.isSelected = !item.isSelected;
+        for (DiskSlimSubItem& sub : item.subItems)
+            sub.isSelected = item.isSelected;
+    }
+    setDiskSlimItems(std::move(items));
+}
+
+void BinwellViewModel::toggleSlimSubItem(DiskSlimCategory category, const QByteArray& path)
+{
+    QList<DiskSlimItem> items = m_diskSlimItems;
+    for (DiskSlimItem& item : items) {
+        if (item.category != category)
+            continue;
+        for (DiskSlimSubItem& sub : item.subItems) {
+            if (sub.path == path)
+                sub.isSelected = !sub.isSelected;
+        }
+        item.isSelected = std::any_of(item.subItems.cbegin(), item.subItems.cend(),
+                                      [](const DiskSlimSubItem& sub) { return sub.isSelected; });
+    }
+    setDiskSlimItems(std::move(items));
+}
+
+qint64 BinwellViewModel::selectedSize(const QList<DiskSlimItem>& items)
+{
+    qint64 total = 0;
+    for (const DiskSlimItem& item : items) {
+        if (item.subItems.isEmpty()) {
+            if (item.isSelected)
+                total += item.size;
+            continue;
+        }
+        for (const DiskSlimSubItem& sub : item.subItems) {
+            if (sub.isSelected)
+                total += sub.size;
+        }
+    }
+    return total;
+}
+
+qint64 BinwellViewModel::selectedSlimSize() const
+{
+    return selectedSize(m_diskSlimItems);
+}
+
+void BinwellViewModel::clearLastFailureDetail()
+{
+    setLastFailureDetail(std::nullopt);
+}
+
+// One setter per published property: it stores, and signals only a real change.
+#define RUBBLY_SETTER(Name, member, Type, signal)                                                                      \
+    void BinwellViewModel::Name(Type value)                                                                            \
+    {                                                                                                                  \
+        if (member == value)                                                                                           \
+            return;                                                                                                    \
+        member = std::move(value);                                                                                     \
+        Q_EMIT signal();                                                                                               \
+    }
+
+RUBBLY_SETTER(setState, m_state, BinwellState, stateChanged)
+RUBBLY_SETTER(setLastCleaningRecord, m_lastCleaningRecord, std::optional<CleaningRecord>, lastCleaningRecordChanged)
+RUBBLY_SETTER(setLastSlimCleaningRecord, m_lastSlimCleaningRecord, std::optional<CleaningRecord>,
+              lastSlimCleaningRecordChanged)
+RUBBLY_SETTER(setLastFailureDetail, m_lastFailureDetail, std::optional<QString>, lastFailureDetailChanged)
+RUBBLY_SETTER(setDiskSlimItems, m_diskSlimItems, QList<DiskSlimItem>, diskSlimItemsChanged)
+RUBBLY_SETTER(setIsScanningSlim, m_isScanningSlim, bool, isScanningSlimChanged)
+RUBBLY_SETTER(setIsCleaningSlim, m_isCleaningSlim, bool, isCleaningSlimChanged)
+RUBBLY_SETTER(setSlimScanProgressText, m_slimScanProgressText, std::optional<QString>, slimScanProgressTextChanged)
+RUBBLY_SETTER(setSlimScanProgressValue, m_slimScanProgressValue, double, slimScanProgressValueChanged)
+RUBBLY_SETTER(setSlimCleanProgressText, m_slimCleanProgressText, std::optional<QString>, slimCleanProgressTextChanged)
+RUBBLY_SETTER(setLastSlimScanDate, m_lastSlimScanDate, std::optional<Timestamp>, lastSlimScanDateChanged)
+
+#undef RUBBLY_SETTER
+
+} // namespace rubbly

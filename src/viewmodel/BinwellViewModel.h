@@ -1,0 +1,168 @@
+#pragma once
+
+#include "BinwellState.h"
+#include "CleaningRecord.h"
+#include "DiskSlimSnapshot.h"
+#include "Timestamp.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <QCoroTask>
+
+#include <optional>
+
+namespace rubbly {
+
+class AutoCleanService;
+class Cancellation;
+class DefaultsStore;
+class DiskSlimService;
+class GlobalShortcutService;
+class InstalledAppDetector;
+class NotificationService;
+class Scheduler;
+class SettingsService;
+class SoundHapticService;
+class Timer;
+class TrashMonitor;
+class TrashServicing;
+class UpdateChecking;
+struct SlimScanProgress;
+
+// The one object behind every view of the panel: it holds the Trash state machine and the slim
+// tab's state, decides when the Trash is scanned, and runs every user-visible flow. Views only read
+// it and call its operations. Lives on the GUI thread; every timer and "now" comes from the
+// Scheduler, and every flow checks after each suspension that the view model still exists.
+class BinwellViewModel final : public QObject {
+    Q_OBJECT
+public:
+    // What the view model works with. None is owned; all must outlive it except where noted.
+    struct Services {
+        TrashServicing& trash;
+        SettingsService& settings;
+        DefaultsStore& defaults;
+        Scheduler& scheduler;
+        NotificationService& notifications;
+        SoundHapticService& feedback;
+        GlobalShortcutService& shortcut;
+        DiskSlimService& slim;
+        InstalledAppDetector& apps;
+        TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
+        AutoCleanService* autoClean = nullptr; // none: no automatic cleaning
+        UpdateChecking* updates = nullptr;     // none: no update check at start
+    };
+
+    static constexpr std::chrono::seconds kPollInterval{60};
+    static constexpr std::chrono::milliseconds kMonitorDebounce{1500};
+    static constexpr std::chrono::milliseconds kMonitorThrottle{2000};
+    static constexpr std::chrono::milliseconds kAppearanceThrottle{1000};
+    static constexpr std::chrono::milliseconds kSuccessDisplay{2000};
+    static constexpr std::chrono::seconds kSlimFreshness{1800};
+    static constexpr std::chrono::milliseconds kSlimThrottle{8000};
+
+    // Loads the two cleaning records and the stored slim snapshot, and applies the global-shortcut
+    // setting now and whenever it changes.
+    explicit BinwellViewModel(Services services, QObject* parent = nullptr);
+    ~BinwellViewModel() override;
+
+    const BinwellState& state() const { return m_state; }
+    const std::optional<CleaningRecord>& lastCleaningRecord() const { return m_lastCleaningRecord; }
+    const std::optional<CleaningRecord>& lastSlimCleaningRecord() const { return m_lastSlimCleaningRecord; }
+    const std::optional<QString>& lastFailureDetail() const { return m_lastFailureDetail; }
+    const QList<DiskSlimItem>& diskSlimItems() const { return m_diskSlimItems; }
+    bool isScanningSlim() const { return m_isScanningSlim; }
+    bool isCleaningSlim() const { return m_isCleaningSlim; }
+    const std::optional<QString>& slimScanProgressText() const { return m_slimScanProgressText; }
+    double slimScanProgressValue() const { return m_slimScanProgressValue; }
+    const std::optional<QString>& slimCleanProgressText() const { return m_slimCleanProgressText; }
+    const std::optional<Timestamp>& lastSlimScanDate() const { return m_lastSlimScanDate; }
+    SettingsService& settings() const { return m_services.settings; }
+
+    // Once: the monitor, the 60-second poll, the shortcut, the first scan and the update check.
+    void start();
+    // Scans the Trash and sets the state (skipped while emptying).
+    QCoro::Task<void> refresh();
+    // A scan, unless one started less than a second ago (the panel opening).
+    void refreshIfNeeded();
+    // Empties the Trash, only from Normal with entries.
+    QCoro::Task<void> emptyTrash();
+    // Moves dropped files or folders to the Trash, then rescans.
+    QCoro::Task<void> moveToTrash(QList<QByteArray> paths);
+    // Starts or stops the global shortcut as its setting says.
+    void updateGlobalShortcut();
+    // The monitor's callback: a rescan 1.5 s later unless a scan started within 2 s by then.
+    void handleTrashChange();
+
+    // Scans the slim catalogue unless the shown result is fresh (not with `force`) or a scan
+    // started less than 8 s ago.
+    QCoro::Task<void> scanSlim(bool force);
+    QCoro::Task<void> purgeSelectedSlimItems();
+
+    // Selection of the slim tab. A category toggles itself and all its paths; a path toggles itself
+    // and then selects its category exactly when any of its paths is selected.
+    void toggleSlimCategory(DiskSlimCategory category);
+    void toggleSlimSubItem(DiskSlimCategory category, const QByteArray& path);
+    // What a purge of the current selection frees, by the recorded sizes.
+    qint64 selectedSlimSize() const;
+    static qint64 selectedSize(const QList<DiskSlimItem>& items);
+    // Clears the failure line (the panel's dismiss action).
+    void clearLastFailureDetail();
+
+Q_SIGNALS:
+    void stateChanged();
+    void lastCleaningRecordChanged();
+    void lastSlimCleaningRecordChanged();
+    void lastFailureDetailChanged();
+    void diskSlimItemsChanged();
+    void isScanningSlimChanged();
+    void isCleaningSlimChanged();
+    void slimScanProgressTextChanged();
+    void slimScanProgressValueChanged();
+    void slimCleanProgressTextChanged();
+    void lastSlimScanDateChanged();
+
+private:
+    QCoro::Task<void> scan();
+    QCoro::Task<void> dismissSuccessLater(QPointer<Cancellation> cancellation);
+    QCoro::Task<void> rescanAfterChange(QPointer<Cancellation> cancellation);
+    // A fresh cancellation in `slot`, cancelling what was there.
+    Cancellation* renew(QPointer<Cancellation>& slot);
+    void cancelSuccessDismissal();
+    void recordCleaning(qint64 freedBytes, int removedCount);
+    void onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found);
+
+    void setState(BinwellState state);
+    void setLastCleaningRecord(std::optional<CleaningRecord> record);
+    void setLastSlimCleaningRecord(std::optional<CleaningRecord> record);
+    void setLastFailureDetail(std::optional<QString> text);
+    void setDiskSlimItems(QList<DiskSlimItem> items);
+    void setIsScanningSlim(bool value);
+    void setIsCleaningSlim(bool value);
+    void setSlimScanProgressText(std::optional<QString> text);
+    void setSlimScanProgressValue(double value);
+    void setSlimCleanProgressText(std::optional<QString> text);
+    void setLastSlimScanDate(std::optional<Timestamp> date);
+
+    Services m_services;
+    BinwellState m_state = BinwellState::scanning();
+    std::optional<CleaningRecord> m_lastCleaningRecord;
+    std::optional<CleaningRecord> m_lastSlimCleaningRecord;
+    std::optional<QString> m_lastFailureDetail;
+    QList<DiskSlimItem> m_diskSlimItems;
+    bool m_isScanningSlim = false;
+    bool m_isCleaningSlim = false;
+    std::optional<QString> m_slimScanProgressText;
+    double m_slimScanProgressValue = 0;
+    std::optional<QString> m_slimCleanProgressText;
+    std::optional<Timestamp> m_lastSlimScanDate;
+
+    bool m_didStart = false;
+    Timer* m_pollTimer = nullptr;
+    QPointer<Cancellation> m_successDismissal;
+    QPointer<Cancellation> m_monitorDebounce;
+    std::optional<Timestamp> m_lastTrashRefreshTime;
+    std::optional<Timestamp> m_lastSlimScanStartTime;
+};
+
+} // namespace rubbly
