@@ -40,14 +40,6 @@ const char* const kCommandsHelp =
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n";
 
-// The mount table; RUBBLY_MOUNTINFO replaces it so tests can keep real volumes out of reach.
-TrashLocations trashLocations()
-{
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    return TrashLocations(
-        env, QFile::encodeName(env.value(QStringLiteral("RUBBLY_MOUNTINFO"), QStringLiteral("/proc/self/mountinfo"))));
-}
-
 int usage(const QString& message)
 {
     err() << "rubbly: " << message << "; see rubbly --help\n" << Qt::flush;
@@ -58,7 +50,7 @@ int runTrash(const QStringList& words, bool json, const QString& olderThan)
 {
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
-    TrashLocations locations = trashLocations();
+    TrashLocations locations = TrashLocations::fromEnvironment();
     QByteArrayList folders;
     for (const TrashDirectory& folder : locations.trashDirectories())
         folders.append(folder.path);

@@ -110,6 +110,12 @@ TrashLocations::TrashLocations(const QProcessEnvironment& env, QByteArray mountI
 {
 }
 
+TrashLocations TrashLocations::fromEnvironment(const QProcessEnvironment& env)
+{
+    const QString table = env.value(QStringLiteral("RUBBLY_MOUNTINFO"));
+    return TrashLocations(env, table.isEmpty() ? QByteArray("/proc/self/mountinfo") : QFile::encodeName(table));
+}
+
 bool TrashLocations::ensureHomeTrash() const
 {
     const QByteArray dataHome = m_homeTrash.left(m_homeTrash.lastIndexOf('/'));

@@ -43,6 +43,10 @@ public:
     TrashLocations(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
                    QByteArray mountInfoPath = "/proc/self/mountinfo", uid_t uid = ::getuid());
 
+    // The locations of this session: RUBBLY_MOUNTINFO, when set, names the mount table to read
+    // instead of /proc/self/mountinfo, so tests can keep every real volume's trash out of reach.
+    static TrashLocations fromEnvironment(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+
     static QList<MountEntry> parseMountInfo(const QByteArray& content);
 
     QByteArray homeTrashPath() const { return m_homeTrash; }
