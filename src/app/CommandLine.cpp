@@ -7,11 +7,14 @@
 #include "SlimCommands.h"
 #include "TrashCommands.h"
 #include "TrashService.h"
+#include "UpdateCommands.h"
+#include "UpdateService.h"
 #include "XdgPaths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QProcessEnvironment>
 #include <QTextStream>
 
@@ -38,7 +41,9 @@ const char* const kCommandsHelp =
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
     "  trash put PATH...               move files or folders to the Trash of their volume\n"
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
-    "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n";
+    "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
+    "  update check                    is a newer version available?\n"
+    "  update download                 download and unpack a newer version; prints its folder\n";
 
 int usage(const QString& message)
 {
@@ -114,6 +119,31 @@ int runSlim(const QStringList& words, bool json, const QString& olderThan)
     return status;
 }
 
+int runUpdate(const QStringList& words, bool json, const QString& olderThan)
+{
+    const QString sub = words.value(1);
+    if (words.size() > 2 || json || !olderThan.isEmpty())
+        return usage(QStringLiteral("update %1 takes no arguments").arg(sub));
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    QNetworkAccessManager network;
+    UpdateService::Config config = UpdateService::Config::defaults();
+    // Another host (a staging site, a test server) may stand in for the product's.
+    if (const QString base = qEnvironmentVariable("RUBBLY_UPDATE_BASE_URL"); !base.isEmpty())
+        config.baseURL = QUrl(base);
+    UpdateService updates(defaults, *Scheduler::system(), network, config);
+    int status = ExitUsage;
+    if (sub == QLatin1String("check"))
+        status = updateCheckCommand(updates, out(), err());
+    else if (sub == QLatin1String("download"))
+        status = updateDownloadCommand(updates, out(), err());
+    else
+        return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check or download")
+                                   : QStringLiteral("unknown update command '%1'").arg(sub));
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
+
 } // namespace
 
 int runCommandLine(const QStringList& arguments)
@@ -150,6 +180,8 @@ int runCommandLine(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.value(0) == QLatin1String("trash"))
         return runTrash(positional, parser.isSet(json), parser.value(olderThan));
+    if (positional.value(0) == QLatin1String("update"))
+        return runUpdate(positional, parser.isSet(json), parser.value(olderThan));
     if (positional.value(0) == QLatin1String("slim"))
         return runSlim(positional, parser.isSet(json), parser.value(olderThan));
     if (!positional.isEmpty()) {

@@ -14,6 +14,13 @@ template <typename T> QCoro::Task<void> completeInto(QCoro::Task<T> task, std::o
     result.emplace(co_await std::move(task));
     loop.quit();
 }
+
+inline QCoro::Task<void> completeVoid(QCoro::Task<void> task, bool& done, QEventLoop& loop)
+{
+    co_await std::move(task);
+    done = true;
+    loop.quit();
+}
 } // namespace detail
 
 // Runs a nested event loop until `task` completes and returns its value. For the command line and
@@ -26,6 +33,15 @@ template <typename T> T blockingWait(QCoro::Task<T> task)
     if (!result)
         loop.exec();
     return std::move(*result);
+}
+
+inline void blockingWait(QCoro::Task<void> task)
+{
+    bool done = false;
+    QEventLoop loop;
+    auto waiter = detail::completeVoid(std::move(task), done, loop);
+    if (!done)
+        loop.exec();
 }
 
 } // namespace rubbly

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 
 namespace rubbly::test {
 
@@ -13,7 +15,7 @@ struct ProcessResult {
 };
 
 // Runs a program to completion with the current environment (a TempHome's, in tests) and `input` on
-// its standard input.
+// its standard input. The event loop keeps running meanwhile, so servers of the test can answer it.
 inline ProcessResult runProcess(const QString& program, const QStringList& arguments, const QByteArray& input = {},
                                 const QString& workingDirectory = {})
 {
@@ -23,8 +25,17 @@ inline ProcessResult runProcess(const QString& program, const QStringList& argum
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
+    if (process.state() != QProcess::NotRunning) {
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
+        process.waitForFinished();
+    }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
 }

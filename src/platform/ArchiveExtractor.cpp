@@ -1,0 +1,128 @@
+#include "ArchiveExtractor.h"
+
+#include <QList>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+
+namespace rubbly {
+
+namespace {
+
+struct ReadCloser {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+struct WriteCloser {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+
+// Lexical depth of a path below its root; -1 as soon as it would climb above it.
+int depthAfter(int depth, const QByteArray& path)
+{
+    for (const QByteArray& part : path.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        depth += part == ".." ? -1 : 1;
+        if (depth < 0)
+            return -1;
+    }
+    return depth;
+}
+
+void fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+bool ArchiveExtractor::isContainedPath(const QByteArray& path)
+{
+    if (path.isEmpty() || path.startsWith('/'))
+        return false;
+    for (const QByteArray& part : path.split('/')) {
+        if (part == "..")
+            return false;
+    }
+    return true;
+}
+
+bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteArray& target)
+{
+    if (target.isEmpty() || target.startsWith('/') || !isContainedPath(linkPath))
+        return false;
+    const qsizetype slash = linkPath.lastIndexOf('/');
+    const QByteArray parent = slash < 0 ? QByteArray() : linkPath.left(slash);
+    return depthAfter(depthAfter(0, parent), target) >= 0;
+}
+
+bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination, QString* error)
+{
+    std::unique_ptr<archive, ReadCloser> reader(archive_read_new());
+    archive_read_support_format_zip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    archive_read_support_format_gnutar(reader.get());
+    archive_read_support_filter_all(reader.get());
+    if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK) {
+        fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+        return false;
+    }
+    std::unique_ptr<archive, WriteCloser> writer(archive_write_disk_new());
+    // Belt and braces: libarchive's own guards as well as ours below. (Entries are given absolute
+    // paths below the destination, so its absolute-path guard cannot be used; ours covers that.)
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
+                                                     ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
+    const QByteArray root = destination.endsWith('/') ? destination : destination + '/';
+    archive_entry* entry = nullptr;
+    for (;;) {
+        const int next = archive_read_next_header(reader.get(), &entry);
+        if (next == ARCHIVE_EOF)
+            return true;
+        if (next != ARCHIVE_OK && next != ARCHIVE_WARN) {
+            fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+            return false;
+        }
+        const QByteArray path(archive_entry_pathname(entry));
+        if (!isContainedPath(path)) {
+            fail(error, QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path)));
+            return false;
+        }
+        if (const char* symlink = archive_entry_symlink(entry); symlink && !isContainedLink(path, symlink)) {
+            fail(error, QStringLiteral("link leaving the archive: %1").arg(QString::fromUtf8(path)));
+            return false;
+        }
+        if (const char* hardlink = archive_entry_hardlink(entry)) {
+            if (!isContainedPath(hardlink)) {
+                fail(error, QStringLiteral("hard link leaving the archive: %1").arg(QString::fromUtf8(path)));
+                return false;
+            }
+            archive_entry_set_hardlink(entry, (root + hardlink).constData());
+        }
+        archive_entry_set_pathname(entry, (root + path).constData());
+        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
+            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            return false;
+        }
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        for (;;) {
+            const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
+            if (r == ARCHIVE_EOF)
+                break;
+            if (r != ARCHIVE_OK || archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
+                fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+                return false;
+            }
+        }
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
+            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            return false;
+        }
+    }
+}
+
+} // namespace rubbly

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace rubbly {
+
+// Unpacks a zip or tar archive (plain, gz, xz, zstd, bzip2) into a folder with libarchive, keeping
+// permission bits. An entry with an absolute path or a ".." component, a symbolic link whose target
+// is absolute or climbs out of the folder, or a hard link to such a path rejects the whole archive:
+// extraction stops there and nothing is ever written outside the folder.
+class ArchiveExtractor final {
+public:
+    // True when every entry was unpacked; otherwise `error` says why.
+    static bool extract(const QByteArray& archivePath, const QByteArray& destination, QString* error = nullptr);
+
+    // Whether a path inside an archive stays inside the folder it is unpacked into.
+    static bool isContainedPath(const QByteArray& path);
+    // Whether a link at `linkPath` (inside the archive) pointing at `target` stays inside.
+    static bool isContainedLink(const QByteArray& linkPath, const QByteArray& target);
+};
+
+} // namespace rubbly

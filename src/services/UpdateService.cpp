@@ -1,0 +1,423 @@
+#include "UpdateService.h"
+
+#include "ArchiveExtractor.h"
+#include "DefaultsStore.h"
+#include "Scheduler.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSaveFile>
+
+#include <QCoroNetworkReply>
+#include <QCoroSignal>
+
+#include <unistd.h>
+
+namespace rubbly {
+
+Q_LOGGING_CATEGORY(lcUpdate, "com.tolvik.Rubbly.UpdateService")
+
+namespace {
+
+constexpr qint64 kMaxManifestBytes = 1 << 20;
+const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
+
+QString stripVersion(QString version)
+{
+    const auto strip = [](QChar c) { return c == QLatin1Char('v') || c == QLatin1Char('V') || c.isSpace(); };
+    while (!version.isEmpty() && strip(version.front()))
+        version.remove(0, 1);
+    while (!version.isEmpty() && strip(version.back()))
+        version.chop(1);
+    return version;
+}
+
+QList<qint64> versionNumbers(const QString& version)
+{
+    QList<qint64> numbers;
+    for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 n = piece.toLongLong(&ok, 10);
+        // toLongLong accepts surrounding blanks; a piece must be a sign and digits only.
+        if (ok && !piece.front().isSpace() && !piece.back().isSpace())
+            numbers.append(n);
+    }
+    return numbers;
+}
+
+// Network-level failures; anything above these is an HTTP answer handled by its status code.
+bool isTransportError(QNetworkReply::NetworkError error)
+{
+    return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+bool isExecutableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+void makeTreeWritable(const QString& path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                    QFileDevice::ReadOwner);
+    for (const QFileInfo& child :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks))
+        makeTreeWritable(child.absoluteFilePath());
+}
+
+} // namespace
+
+UpdateService::Config UpdateService::Config::defaults()
+{
+    Config config;
+    config.baseURL = QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL));
+    config.currentVersion = QStringLiteral(RUBBLY_VERSION);
+    config.temporaryDirectory = QDir::tempPath();
+    return config;
+}
+
+UpdateService::UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network,
+                             Config config, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_scheduler(scheduler)
+    , m_network(network)
+    , m_config(std::move(config))
+    , m_lastCheckDate(defaults.dateValue(kLastCheckDateKey))
+{
+}
+
+QUrl UpdateService::versionManifestURL() const
+{
+    return m_config.baseURL.resolved(QUrl(QStringLiteral("version.json")));
+}
+
+QUrl UpdateService::fallbackDownloadURL() const
+{
+    return m_config.baseURL.resolved(QUrl(QStringLiteral("downloads/Rubbly.zip")));
+}
+
+QString UpdateService::workFolder() const
+{
+    return m_config.temporaryDirectory + QStringLiteral("/Rubbly-Update");
+}
+
+void UpdateService::setStatus(UpdateStatus status)
+{
+    if (m_status == status)
+        return;
+    m_status = std::move(status);
+    Q_EMIT statusChanged();
+}
+
+bool UpdateService::isVersion(const QString& a, const QString& newerThan)
+{
+    const QList<qint64> left = versionNumbers(a);
+    const QList<qint64> right = versionNumbers(newerThan);
+    for (qsizetype i = 0; i < std::max(left.size(), right.size()); ++i) {
+        const qint64 l = i < left.size() ? left[i] : 0;
+        const qint64 r = i < right.size() ? right[i] : 0;
+        if (l != r)
+            return l > r;
+    }
+    return false;
+}
+
+QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
+{
+    qCInfo(lcUpdate).noquote() << QStringLiteral("触发更新检查 [模式: %1, 当前版本: v%2]")
+                                      .arg(manual ? QStringLiteral("手动检查") : QStringLiteral("静默后台检查"),
+                                           m_config.currentVersion);
+    if (m_status.kind() == UpdateStatus::Kind::Checking) {
+        qCDebug(lcUpdate).noquote() << QStringLiteral("已有更新检查任务正在执行中，跳过本次调用");
+        co_return;
+    }
+    const Timestamp now = m_scheduler.now();
+    if (!manual && m_lastCheckDate && now - *m_lastCheckDate < std::chrono::hours(24)) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("距上次更新检查不足 24 小时 (上次检查时间: %1)，跳过自动检查")
+                                          .arg(toDateTime(*m_lastCheckDate).toString(Qt::ISODate));
+        co_return;
+    }
+    setStatus(UpdateStatus::checking());
+    m_lastCheckDate = now;
+    m_defaults.setValue(kLastCheckDateKey, now);
+    Q_EMIT lastCheckDateChanged();
+
+    const QUrl url = versionManifestURL();
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
+        setStatus(UpdateStatus::error(QStringLiteral("无效的更新请求地址")));
+        co_return;
+    }
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(static_cast<int>(m_config.checkTimeout.count()));
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    qCDebug(lcUpdate).noquote() << QStringLiteral("正在向 Cloudflare Pages 发送版本清单请求: %1").arg(url.toString());
+
+    QPointer<UpdateService> self = this;
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(m_network.get(request),
+                                                                   [](QNetworkReply* r) { r->deleteLater(); });
+    if (!reply->isFinished()) {
+        auto finished = qCoro(reply.get(), &QNetworkReply::finished);
+        co_await finished;
+    }
+    if (!self)
+        co_return;
+
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
+        qCCritical(lcUpdate).noquote()
+            << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
+        setStatus(manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试")) : UpdateStatus::idle());
+        co_return;
+    }
+    if (!code.isValid()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
+        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常")));
+        co_return;
+    }
+    const int status = code.toInt();
+    qCDebug(lcUpdate).noquote() << QStringLiteral("更新检查收到响应，HTTP 状态码: %1").arg(status);
+    if (status == 404) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("远端暂未配置版本清单，当前本地版本视为最新");
+        setStatus(UpdateStatus::upToDate());
+        co_return;
+    }
+    if (status != 200) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
+        setStatus(UpdateStatus::error(QStringLiteral("暂时无法连接到更新服务器")));
+        co_return;
+    }
+    // A manifest is a few hundred bytes; a huge body is not one.
+    const QByteArray body = reply->read(kMaxManifestBytes + 1);
+    const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
+    if (!manifest) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败")));
+        co_return;
+    }
+    const QString remote = stripVersion(manifest->version);
+    const QString notes = manifest->releaseNotes.value_or(kDefaultNotes);
+    QUrl download = manifest->downloadURL ? QUrl(*manifest->downloadURL, QUrl::StrictMode) : QUrl();
+    if (!download.isValid() || download.isRelative() || download.host().isEmpty())
+        download = fallbackDownloadURL();
+    qCInfo(lcUpdate).noquote()
+        << QStringLiteral("成功获取远端版本清单: v%1，当前本地版本: v%2").arg(remote, m_config.currentVersion);
+    if (!isVersion(remote, m_config.currentVersion)) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("本地已是最新版本 (v%1)，无需更新").arg(m_config.currentVersion);
+        setStatus(UpdateStatus::upToDate());
+        co_return;
+    }
+    UpdateInfo info{remote, notes, download, m_scheduler.now()};
+    qCInfo(lcUpdate).noquote()
+        << QStringLiteral("检测到可用的新版本: v%1，下载链接: %2").arg(remote, download.toString(QUrl::FullyEncoded));
+    setStatus(UpdateStatus::updateAvailable(std::move(info)));
+}
+
+QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
+{
+    qCInfo(lcUpdate).noquote() << QStringLiteral("开始下载新版本安装包: v%1, URL: %2")
+                                      .arg(info.version, info.downloadURL.toString(QUrl::FullyEncoded));
+    setStatus(UpdateStatus::downloading(0.05, info));
+    QPointer<UpdateService> self = this;
+    const auto downloadFailed = [this](const QString& why) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
+        setStatus(UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载")));
+    };
+
+    QNetworkRequest request(info.downloadURL);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(m_network.get(request),
+                                                                   [](QNetworkReply* r) { r->deleteLater(); });
+    QByteArray buffer;
+    double published = 0.05;
+    qint64 expected = -1;
+    const qint64 limit = m_config.maxDownloadBytes;
+    for (;;) {
+        if (reply->bytesAvailable() == 0) {
+            if (reply->isFinished())
+                break;
+            // Whichever comes first: more bytes, or the end.
+            auto more = qCoro(reply.get()).waitForReadyRead(-1);
+            co_await more;
+            if (!self)
+                co_return;
+            continue;
+        }
+        if (expected < 0) {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            expected = length.isValid() ? length.toLongLong() : 0;
+            if (expected > limit) {
+                reply->abort();
+                downloadFailed(QStringLiteral("the archive is larger than %1 bytes").arg(limit));
+                co_return;
+            }
+            if (expected >= 1)
+                buffer.reserve(expected);
+        }
+        buffer.append(reply->read(64 * 1024));
+        if (buffer.size() > limit) {
+            reply->abort();
+            downloadFailed(QStringLiteral("the archive is larger than %1 bytes").arg(limit));
+            co_return;
+        }
+        if (expected >= 1) {
+            const double fraction = static_cast<double>(buffer.size()) / static_cast<double>(expected);
+            if (fraction >= 1.0 || fraction > published + 0.02) {
+                published = fraction;
+                setStatus(UpdateStatus::downloading(std::min(fraction, 0.99), info));
+            }
+        }
+    }
+    if (isTransportError(reply->error())) {
+        downloadFailed(reply->errorString());
+        co_return;
+    }
+
+    // Unpack into a fresh work folder. Whatever body arrived is taken as the archive: a page served
+    // in its place fails to unpack and is reported as such.
+    const QString work = workFolder();
+    makeTreeWritable(work);
+    QDir(work).removeRecursively();
+    if (!QDir().mkpath(work)) {
+        downloadFailed(QStringLiteral("cannot create %1").arg(work));
+        co_return;
+    }
+    const QString lastComponent = info.downloadURL.fileName();
+    const bool zip = QFileInfo(lastComponent).suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
+                     lastComponent.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+    const QString archive = work + (zip ? QStringLiteral("/update.zip") : QStringLiteral("/update.tar"));
+    QFile file(archive);
+    if (!file.open(QIODevice::WriteOnly) || file.write(buffer) != buffer.size() || !file.flush()) {
+        downloadFailed(file.errorString());
+        co_return;
+    }
+    file.close();
+    buffer = QByteArray();
+
+    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    QString why;
+    bool unpacked = false;
+    if (zip) {
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(work), &why);
+    } else {
+        // A tar archive stands where a disk image would: unpacked into a staging folder, the bundle
+        // taken from it, the staging folder removed.
+        const QString staging = work + QStringLiteral("/mount");
+        QDir().mkpath(staging);
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
+                   (!QFileInfo::exists(staging + QStringLiteral("/Rubbly.app")) ||
+                    QDir().rename(staging + QStringLiteral("/Rubbly.app"), bundle));
+        makeTreeWritable(staging);
+        QDir(staging).removeRecursively();
+    }
+    // A rejected or half-unpacked archive is never offered for installation, even if it held the
+    // bundle before the entry that stopped it.
+    if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun"))) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
+        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
+        co_return;
+    }
+    if (!why.isEmpty())
+        qCWarning(lcUpdate).noquote() << why;
+    qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
+    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载")));
+}
+
+QString UpdateService::replaceableBundle(const QString& programPath)
+{
+    QDir dir = QFileInfo(programPath).absoluteDir();
+    for (int depth = 0; depth < 8; ++depth) {
+        if (dir.dirName() == QLatin1String("Rubbly.app") && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
+            const QFileInfo info(dir.absolutePath());
+            const QString parent = info.absolutePath();
+            // Ours to replace: owned by us, inside a folder we may write (not a distribution package).
+            if (info.ownerId() == ::geteuid() && ::access(QFile::encodeName(parent).constData(), W_OK) == 0)
+                return dir.absolutePath();
+            return {};
+        }
+        if (!dir.cdUp())
+            break;
+    }
+    return {};
+}
+
+QString UpdateService::relaunchScript()
+{
+    // Paths arrive as arguments: no quote, dollar, backquote or newline in them can change a word
+    // of what runs.
+    return QStringLiteral("#!/bin/bash\n"
+                          "PID=\"$1\"\n"
+                          "SRC=\"$2\"\n"
+                          "DEST=\"$3\"\n"
+                          "WORK=\"$4\"\n"
+                          "\n"
+                          "# 等待旧进程优雅退出\n"
+                          "for i in {1..100}; do\n"
+                          "    if ! kill -0 \"$PID\" 2>/dev/null; then\n"
+                          "        break\n"
+                          "    fi\n"
+                          "    sleep 0.1\n"
+                          "done\n"
+                          "\n"
+                          "# 覆盖替换并清除隔离属性\n"
+                          "[ -n \"$DEST\" ] && [ -d \"$SRC\" ] || exit 1\n"
+                          "rm -rf -- \"$DEST\"\n"
+                          "cp -a -- \"$SRC\" \"$DEST\"\n"
+                          "sync\n"
+                          "\n"
+                          "# 启动新版本\n"
+                          "setsid -- \"$DEST/AppRun\" </dev/null >/dev/null 2>&1 &\n"
+                          "rm -rf -- \"$WORK\"");
+}
+
+bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
+{
+    const QString source = QFile::decodeName(newAppPath);
+    const QString destination = m_config.runningBundle.isEmpty()
+                                    ? replaceableBundle(QCoreApplication::applicationFilePath())
+                                    : m_config.runningBundle;
+    const qint64 pid = m_config.processId ? m_config.processId : QCoreApplication::applicationPid();
+    const QString work = workFolder();
+    const QString scriptPath = work + QStringLiteral("/relaunch.sh");
+    QString why;
+    if (destination.isEmpty()) {
+        why = QStringLiteral("the program does not run from a Rubbly.app folder it may replace");
+    } else {
+        QSaveFile script(scriptPath);
+        if (!script.open(QIODevice::WriteOnly) || script.write(relaunchScript().toUtf8()) < 0 || !script.commit() ||
+            !QFile::setPermissions(scriptPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                   QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                   QFileDevice::ExeOther)) {
+            why = script.errorString();
+        } else if (!QProcess::startDetached(QStringLiteral("/bin/bash"),
+                                            {scriptPath, QString::number(pid), source, destination, work})) {
+            why = QStringLiteral("cannot start /bin/bash");
+        }
+    }
+    if (!why.isEmpty()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("生成或执行重启更新脚本失败: %1").arg(why);
+        // Nothing is replaced; the new version starts from the work folder and this one keeps running.
+        QProcess::startDetached(source + QStringLiteral("/AppRun"), {});
+        return false;
+    }
+    qCInfo(lcUpdate).noquote() << QStringLiteral("已触发自动重启更新脚本，正在退出当前旧版应用...");
+    return true;
+}
+
+} // namespace rubbly

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "UpdateChecking.h"
+#include "UpdateTypes.h"
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <QCoroTask>
+
+#include <chrono>
+
+class QNetworkAccessManager;
+
+namespace rubbly {
+
+class DefaultsStore;
+class Scheduler;
+
+Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
+
+// Keeps the program current: checks the version manifest, downloads and unpacks a newer version
+// into a work folder, and replaces the running application folder with it through a relaunch
+// script. Lives on the GUI thread; the About pane and the view model share one instance.
+class UpdateService final : public QObject, public UpdateChecking {
+    Q_OBJECT
+public:
+    struct Config {
+        // The product's web host: the manifest is its version.json, the fallback archive its
+        // downloads/Rubbly.zip.
+        QUrl baseURL;
+        QString currentVersion;
+        // Where the work folder "Rubbly-Update" lives.
+        QString temporaryDirectory;
+        std::chrono::milliseconds checkTimeout{10000};
+        std::chrono::milliseconds downloadTimeout{90000};
+        // Bodies above this are refused (the whole archive is held in memory).
+        qint64 maxDownloadBytes = 1LL << 30;
+        // The Rubbly.app folder to replace; empty: found from the running program's location.
+        QString runningBundle;
+        // The process the relaunch script waits for; 0: this one.
+        qint64 processId = 0;
+
+        // The build's settings and the system's temporary folder.
+        static Config defaults();
+    };
+
+    UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network, Config config,
+                  QObject* parent = nullptr);
+
+    const UpdateStatus& status() const { return m_status; }
+    const std::optional<Timestamp>& lastCheckDate() const { return m_lastCheckDate; }
+    const QString& currentVersion() const { return m_config.currentVersion; }
+    QUrl versionManifestURL() const;
+    QUrl fallbackDownloadURL() const;
+    QString workFolder() const;
+
+    QCoro::Task<void> checkForUpdates(bool manual) override;
+    // Starts the download; the status follows it. Returns the task for callers that wait.
+    QCoro::Task<void> downloadUpdate(UpdateInfo info);
+    // Writes and starts the relaunch script; true when it runs and the caller should quit now.
+    // When the program does not run from a Rubbly.app folder the user owns, nothing is replaced:
+    // the new version is started from the work folder and false is returned.
+    bool installAndRelaunch(const QByteArray& newAppPath);
+
+    // Numeric comparison of dotted versions; pieces that are not integers are dropped.
+    static bool isVersion(const QString& a, const QString& newerThan);
+    // The Rubbly.app folder holding `programPath`, when it is one the user owns and may replace.
+    static QString replaceableBundle(const QString& programPath);
+    // The relaunch script; the paths reach it as arguments, never as part of its text.
+    static QString relaunchScript();
+
+    static inline const QString kLastCheckDateKey = QStringLiteral("Rubbly.LastUpdateCheckDate");
+
+Q_SIGNALS:
+    void statusChanged();
+    void lastCheckDateChanged();
+
+private:
+    void setStatus(UpdateStatus status);
+
+    DefaultsStore& m_defaults;
+    Scheduler& m_scheduler;
+    QNetworkAccessManager& m_network;
+    Config m_config;
+    UpdateStatus m_status = UpdateStatus::idle();
+    std::optional<Timestamp> m_lastCheckDate;
+};
+
+} // namespace rubbly

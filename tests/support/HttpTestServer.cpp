@@ -1,0 +1,57 @@
+#include "HttpTestServer.h"
+
+#include <QTcpSocket>
+
+namespace rubbly::test {
+
+HttpTestServer::HttpTestServer()
+{
+    if (!listen(QHostAddress::LocalHost, 0))
+        qFatal("HttpTestServer: cannot listen on 127.0.0.1");
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = nextPendingConnection())
+            serve(socket);
+    });
+}
+
+QUrl HttpTestServer::url(const QString& path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+}
+
+void HttpTestServer::serve(QTcpSocket* socket)
+{
+    auto* request = new QByteArray;
+    connect(socket, &QTcpSocket::disconnected, socket, [socket, request] {
+        delete request;
+        socket->deleteLater();
+    });
+    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+        request->append(socket->readAll());
+        const qsizetype end = request->indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> lines = request->left(end).split('\n');
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        const QString path = QString::fromLatin1(first.value(1));
+        ++m_counts[path];
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            m_headers[path].append(lines[i].trimmed());
+        request->clear();
+        const auto it = m_routes.constFind(path);
+        const Response response = it == m_routes.cend() ? Response{404, "not found", "text/plain"} : *it;
+        if (response.hang)
+            return;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\nConnection: close\r\n";
+        head += "Content-Type: " + response.contentType + "\r\n";
+        if (response.sendLength)
+            head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        for (const auto& [name, value] : response.headers)
+            head += name + ": " + value + "\r\n";
+        socket->write(head + "\r\n");
+        socket->write(response.body);
+        socket->disconnectFromHost();
+    });
+}
+
+} // namespace rubbly::test

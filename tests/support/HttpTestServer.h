@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QTcpServer>
+#include <QUrl>
+
+namespace rubbly::test {
+
+// A tiny HTTP/1.1 server on 127.0.0.1 for update tests: one canned answer per path, then the
+// connection closes. Unknown paths get 404.
+class HttpTestServer final : public QTcpServer {
+    Q_OBJECT
+public:
+    struct Response {
+        Response(int status = 200, QByteArray body = {}, QByteArray contentType = "application/octet-stream",
+                 bool sendLength = true, bool hang = false)
+            : status(status)
+            , body(std::move(body))
+            , contentType(std::move(contentType))
+            , sendLength(sendLength)
+            , hang(hang)
+        {
+        }
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/octet-stream";
+        // false: no Content-Length; the body ends when the connection closes.
+        bool sendLength = true;
+        // true: accept the request and never answer.
+        bool hang = false;
+        QList<QPair<QByteArray, QByteArray>> headers;
+    };
+
+    HttpTestServer();
+    QUrl url(const QString& path = QStringLiteral("/")) const;
+    void route(const QString& path, Response response) { m_routes.insert(path, std::move(response)); }
+    int requestCount(const QString& path) const { return m_counts.value(path); }
+    QList<QByteArray> requestHeaders(const QString& path) const { return m_headers.value(path); }
+
+private:
+    void serve(QTcpSocket* socket);
+    QHash<QString, Response> m_routes;
+    QHash<QString, int> m_counts;
+    QHash<QString, QList<QByteArray>> m_headers;
+};
+
+} // namespace rubbly::test
