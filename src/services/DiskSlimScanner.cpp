@@ -115,25 +115,32 @@ QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory categor
     return result;
 }
 
-std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
+void DiskSlimScanner::forEachCandidate(DiskSlimCategory category,
+                                       const std::function<void(const QString&, int)>& visit) const
 {
-    DiskSlimItem item{category, 0, 0, true, {}};
     QSet<QString> handled;
     for (const QString& relative : diskSlimInfo(category).relativePaths) {
         if (handled.contains(relative))
             continue;
         handled.insert(relative);
         const PosixFd fd = openBelowHome(relative);
-        if (!fd.isValid())
-            continue;
+        if (fd.isValid())
+            visit(relative, fd.get());
+    }
+}
+
+std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
+{
+    DiskSlimItem item{category, 0, 0, true, {}};
+    forEachCandidate(category, [&](const QString& relative, int fd) {
         const QByteArray base = QFile::encodeName(m_home + QLatin1Char('/') + relative) + '/';
-        for (const Child& child : children(category, relative, fd.get())) {
+        for (const Child& child : children(category, relative, fd)) {
             item.subItems.append(DiskSlimSubItem{QFile::decodeName(child.name), base + child.name, child.bytes,
                                                  child.date, child.isDirectory, true});
             item.size += child.bytes;
             item.fileCount += child.files;
         }
-    }
+    });
     if (item.size <= 0)
         return std::nullopt;
     std::stable_sort(item.subItems.begin(), item.subItems.end(),
@@ -176,23 +183,16 @@ SlimPurgeResult DiskSlimScanner::purge(const DiskSlimItem& item)
     }
     if (!item.isSelected)
         return result;
-    QSet<QString> handled;
-    for (const QString& relative : info.relativePaths) {
-        if (handled.contains(relative))
-            continue;
-        handled.insert(relative);
-        const PosixFd fd = openBelowHome(relative);
-        if (!fd.isValid())
-            continue;
-        for (const Child& child : children(item.category, relative, fd.get())) {
-            if (TreeRemover().remove(fd.get(), child.name.constData()).complete) {
+    forEachCandidate(item.category, [&](const QString& relative, int fd) {
+        for (const Child& child : children(item.category, relative, fd)) {
+            if (TreeRemover().remove(fd, child.name.constData()).complete) {
                 ++result.removedCount;
                 result.freedBytes += child.bytes;
             } else {
                 ++result.failedCount;
             }
         }
-    }
+    });
     return result;
 }
 

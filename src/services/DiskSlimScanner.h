@@ -6,6 +6,8 @@
 
 #include <QSet>
 
+#include <functional>
+
 namespace rubbly {
 
 struct SlimPurgeResult {
@@ -45,6 +47,9 @@ private:
         bool isDirectory = false;
     };
     PosixFd openBelowHome(const QString& relative) const;
+    // Calls `visit` with each existing candidate folder of `category` once, in catalogue order, and
+    // a descriptor reached without following any link.
+    void forEachCandidate(DiskSlimCategory category, const std::function<void(const QString&, int)>& visit) const;
     // The children of one candidate that become sub-items, measured.
     QList<Child> children(DiskSlimCategory category, const QString& relative, int dirFd);
 
