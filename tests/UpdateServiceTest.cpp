@@ -309,6 +309,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("zip");
         QTest::newRow("a 404 page served as the archive") << QByteArray("<html>not found</html>") << true;
+        QTest::newRow("an empty body") << QByteArray() << true;
         QTest::newRow("the bundle under another name") << makeArchive({{"Other.app/AppRun", "x", 0755}}, true) << true;
         QTest::newRow("AppRun not executable") << makeArchive({{"Rubbly.app/AppRun", "x", 0644}}, true) << true;
         QTest::newRow("zip slip after the bundle")
