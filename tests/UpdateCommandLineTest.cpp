@@ -42,7 +42,6 @@ private Q_SLOTS:
         HttpTestServer server;
         EnvGuard env;
         env.set("RUBBLY_UPDATE_BASE_URL", server.url(QStringLiteral("/")).toString().toUtf8());
-        env.set("TMPDIR", home.root().toUtf8());
 
         server.route(QStringLiteral("/version.json"), {404, "none"});
         ProcessResult check =
@@ -63,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(download.exitCode, 0);
         QVERIFY(download.out.contains("99.0 is available"));
         const QString bundle = QString::fromUtf8(download.out.trimmed().split('\n').last());
-        QCOMPARE(bundle, home.root() + QStringLiteral("/Rubbly-Update/Rubbly.app"));
+        QCOMPARE(bundle, home.cacheHome() + QStringLiteral("/rubbly/Rubbly-Update/Rubbly.app"));
         QVERIFY(QFileInfo(bundle + QStringLiteral("/AppRun")).isExecutable());
     }
 };

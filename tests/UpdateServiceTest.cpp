@@ -335,6 +335,20 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(QStringLiteral("/tmp/rubbly-absolute-test")));
     }
 
+    void aWorkFolderThatIsALinkIsNeverClearedThrough()
+    {
+        Rig rig;
+        TreeBuilder victim(QFile::encodeName(rig.home.root()) + "/victim");
+        victim.file("precious.txt", 10);
+        TreeBuilder(QFile::encodeName(rig.home.root()) + "/tmp").symlink("Rubbly-Update", victim.root());
+        rig.server.route(QStringLiteral("/dl/Rubbly.zip"), {200, makeArchive(goodBundle(), true)});
+        blockingWait(rig.service->downloadUpdate(
+            {QStringLiteral("2"), {}, rig.server.url(QStringLiteral("/dl/Rubbly.zip")), {}}));
+        QVERIFY(TreeBuilder::exists(victim.path("precious.txt")));
+        QVERIFY(!QFileInfo(rig.service->workFolder()).isSymLink());
+        QCOMPARE(rig.service->status().kind(), Kind::ReadyToInstall);
+    }
+
     void aRefusedConnectionIsADownloadError()
     {
         Rig rig;

@@ -3,6 +3,7 @@
 #include "ArchiveExtractor.h"
 #include "DefaultsStore.h"
 #include "Scheduler.h"
+#include "XdgPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,7 +82,9 @@ UpdateService::Config UpdateService::Config::defaults()
     Config config;
     config.baseURL = QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL));
     config.currentVersion = QStringLiteral(RUBBLY_VERSION);
-    config.temporaryDirectory = QDir::tempPath();
+    // Private to the user, unlike /tmp: there another account could plant "Rubbly-Update" as a link
+    // and have the next download clear whatever it points at.
+    config.temporaryDirectory = xdg::cacheHome() + QStringLiteral("/rubbly");
     return config;
 }
 
@@ -291,8 +294,13 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     // Unpack into a fresh work folder. Whatever body arrived is taken as the archive: a page served
     // in its place fails to unpack and is reported as such.
     const QString work = workFolder();
-    makeTreeWritable(work);
-    QDir(work).removeRecursively();
+    if (QFileInfo(work).isSymLink()) {
+        // Never clear a folder through a link: remove the link itself.
+        QFile::remove(work);
+    } else {
+        makeTreeWritable(work);
+        QDir(work).removeRecursively();
+    }
     if (!QDir().mkpath(work)) {
         downloadFailed(QStringLiteral("cannot create %1").arg(work));
         co_return;

@@ -32,7 +32,7 @@ public:
         // downloads/Rubbly.zip.
         QUrl baseURL;
         QString currentVersion;
-        // Where the work folder "Rubbly-Update" lives.
+        // Where the work folder "Rubbly-Update" lives (by default $XDG_CACHE_HOME/rubbly).
         QString temporaryDirectory;
         std::chrono::milliseconds checkTimeout{10000};
         std::chrono::milliseconds downloadTimeout{90000};
