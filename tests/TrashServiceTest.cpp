@@ -1,5 +1,6 @@
 #include "TrashService.h"
 #include "BlockingWait.h"
+#include "TestTime.h"
 #include "TrashFixture.h"
 #include "VirtualScheduler.h"
 
@@ -7,15 +8,6 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
-
-namespace {
-const QTimeZone kZone("Europe/Berlin");
-
-Timestamp local(int y, int mo, int d, int h, int mi, int s)
-{
-    return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), kZone));
-}
-} // namespace
 
 class TrashServiceTest : public QObject {
     Q_OBJECT
@@ -39,9 +31,9 @@ private Q_SLOTS:
         // summer time: a fixed 30 × 86400 s would land an hour off.
         fx.addFile("just-inside", 10, "2026-03-02T10:00:00");
         fx.addFile("just-outside", 10, "2026-03-02T09:59:59");
-        VirtualScheduler clock(local(2026, 4, 1, 10, 0, 0));
-        TrashService service(&clock, fx.locations(), {}, kZone);
-        QVERIFY(TrashService::cutoff(clock.now(), 30, kZone) == local(2026, 3, 2, 10, 0, 0));
+        VirtualScheduler clock(localTime(2026, 4, 1, 10, 0, 0));
+        TrashService service(&clock, fx.locations(), {}, kTestZone);
+        QVERIFY(TrashService::cutoff(clock.now(), 30, kTestZone) == localTime(2026, 3, 2, 10, 0, 0));
         const TrashCleanupOutcome result = blockingWait(service.removeItems(30));
         QCOMPARE(result->removedCount, 1);
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/just-inside"));

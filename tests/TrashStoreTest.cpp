@@ -1,4 +1,5 @@
 #include "TrashStore.h"
+#include "TestTime.h"
 #include "TrashFixture.h"
 
 #include <QDir>
@@ -15,13 +16,6 @@ using namespace rubbly;
 using namespace rubbly::test;
 
 namespace {
-
-const QTimeZone kZone("Europe/Berlin");
-
-Timestamp local(int y, int mo, int d, int h, int mi, int s)
-{
-    return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), kZone));
-}
 
 QList<QByteArray> readdirOrder(const QByteArray& path)
 {
@@ -126,7 +120,7 @@ private Q_SLOTS:
         fx.files().file("a b.txt", 10);
         fx.writeInfo("a b.txt", "/home/u/docs/a%20b.txt", "2026-03-01T10:00:00");
         fx.files().file("orphan.bin", 10);
-        TrashStore store(fx.locations(), {}, kZone);
+        TrashStore store(fx.locations(), {}, kTestZone);
         const TrashStatusResult status = store.scan();
         QVERIFY(status);
         QCOMPARE(status->itemCount, 2);
@@ -134,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(item.trashFolder, fx.trashPath());
             if (item.name == QLatin1String("a b.txt")) {
                 QCOMPARE(item.originalPath, std::optional(QByteArray("/home/u/docs/a b.txt")));
-                QVERIFY(item.deletionDate == std::optional(local(2026, 3, 1, 10, 0, 0)));
+                QVERIFY(item.deletionDate == std::optional(localTime(2026, 3, 1, 10, 0, 0)));
                 QVERIFY(item.modificationDate);
             } else {
                 QVERIFY(!item.originalPath);
@@ -146,12 +140,12 @@ private Q_SLOTS:
     void awkwardNamesSurvivePutListAndEmpty()
     {
         TrashFixture fx;
-        TrashStore store(fx.locations(), {}, kZone);
+        TrashStore store(fx.locations(), {}, kTestZone);
         QList<QByteArray> originals;
         for (const QByteArray& name : TreeBuilder::awkwardNames()) {
             fx.outside().file(name, 100);
             originals.append(fx.outside().path(name));
-            QVERIFY2(store.put(originals.last(), local(2026, 3, 2, 9, 0, 0)), name.constData());
+            QVERIFY2(store.put(originals.last(), localTime(2026, 3, 2, 9, 0, 0)), name.constData());
             QVERIFY(!TreeBuilder::exists(originals.last()));
         }
         const TrashStatusResult status = store.scan();
@@ -290,7 +284,7 @@ private Q_SLOTS:
     void ageRuleUsesTheDeletionDate()
     {
         TrashFixture fx;
-        const Timestamp cutoff = local(2026, 2, 1, 12, 0, 0);
+        const Timestamp cutoff = localTime(2026, 2, 1, 12, 0, 0);
         fx.addFile("at-cutoff", 10, "2026-02-01T12:00:00");
         fx.addFile("second-before", 10, "2026-02-01T11:59:59");
         fx.addFile("recent", 10, "2026-03-01T10:00:00");
@@ -299,7 +293,7 @@ private Q_SLOTS:
         // Modified long ago but trashed recently: stays, the date that counts is the trashing.
         fx.addFile("old-file-trashed-now", 10, "2026-03-02T09:00:00");
         fx.files().touch("old-file-trashed-now", 946684800);
-        TrashStore store(fx.locations(), {}, kZone);
+        TrashStore store(fx.locations(), {}, kTestZone);
         const TrashCleanupOutcome result = store.removeDeletedBefore(cutoff);
         QCOMPARE(result->removedCount, 1);
         QCOMPARE(result->failedCount, 0);
@@ -312,8 +306,8 @@ private Q_SLOTS:
     void putWritesInfoFirstAndResolvesClashes()
     {
         TrashFixture fx;
-        TrashStore store(fx.locations(), {}, kZone);
-        const Timestamp now = local(2026, 3, 2, 9, 30, 0);
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const Timestamp now = localTime(2026, 3, 2, 9, 30, 0);
         for (int i = 0; i < 3; ++i) {
             fx.outside().file("report.pdf", 100);
             QVERIFY(store.put(fx.outside().path("report.pdf"), now));

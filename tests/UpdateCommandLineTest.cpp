@@ -1,3 +1,4 @@
+#include "ArchiveBuilder.h"
 #include "HttpTestServer.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
@@ -5,33 +6,7 @@
 #include <QFileInfo>
 #include <QTest>
 
-#include <archive.h>
-#include <archive_entry.h>
-
 using namespace rubbly::test;
-
-namespace {
-QByteArray zipWithBundle()
-{
-    archive* a = archive_write_new();
-    archive_write_set_format_zip(a);
-    QByteArray out(1 << 20, '\0');
-    size_t used = 0;
-    archive_write_open_memory(a, out.data(), static_cast<size_t>(out.size()), &used);
-    archive_entry* entry = archive_entry_new();
-    archive_entry_set_pathname(entry, "Rubbly.app/AppRun");
-    archive_entry_set_filetype(entry, AE_IFREG);
-    archive_entry_set_perm(entry, 0755);
-    archive_entry_set_size(entry, 3);
-    archive_write_header(a, entry);
-    archive_write_data(a, "#!\n", 3);
-    archive_entry_free(entry);
-    archive_write_close(a);
-    archive_write_free(a);
-    out.truncate(static_cast<qsizetype>(used));
-    return out;
-}
-} // namespace
 
 class UpdateCommandLineTest : public QObject {
     Q_OBJECT
@@ -56,7 +31,8 @@ private Q_SLOTS:
 
         server.route(QStringLiteral("/version.json"),
                      {200, R"({"version":"99.0","releaseNotes":"新功能"})", "application/json"});
-        server.route(QStringLiteral("/downloads/Rubbly.zip"), {200, zipWithBundle()});
+        server.route(QStringLiteral("/downloads/Rubbly.zip"),
+                     {200, makeArchive({{"Rubbly.app/AppRun", "#!\n", 0755}}, true)});
         const ProcessResult download =
             runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("update"), QStringLiteral("download")});
         QCOMPARE(download.exitCode, 0);

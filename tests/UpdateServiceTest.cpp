@@ -1,4 +1,5 @@
 #include "UpdateService.h"
+#include "ArchiveBuilder.h"
 #include "BlockingWait.h"
 #include "HttpTestServer.h"
 #include "MemoryDefaults.h"
@@ -13,9 +14,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <archive.h>
-#include <archive_entry.h>
-
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
@@ -23,62 +21,7 @@ using Kind = UpdateStatus::Kind;
 
 namespace {
 
-// Builds a zip or tar.gz in memory: entries are (path, content, mode) or, with a link target, a
-// symbolic link.
-struct Entry {
-    Entry(QByteArray path, QByteArray content = {}, int mode = 0644, QByteArray linkTarget = {})
-        : path(std::move(path))
-        , content(std::move(content))
-        , mode(mode)
-        , linkTarget(std::move(linkTarget))
-    {
-    }
-    QByteArray path;
-    QByteArray content;
-    int mode = 0644;
-    QByteArray linkTarget;
-    bool directory = false;
-};
-
-QByteArray makeArchive(const QList<Entry>& entries, bool zip)
-{
-    archive* a = archive_write_new();
-    if (zip) {
-        archive_write_set_format_zip(a);
-    } else {
-        archive_write_set_format_pax_restricted(a);
-        archive_write_add_filter_gzip(a);
-    }
-    QByteArray out(8 << 20, '\0');
-    size_t used = 0;
-    archive_write_open_memory(a, out.data(), static_cast<size_t>(out.size()), &used);
-    for (const Entry& e : entries) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, e.path.constData());
-        if (!e.linkTarget.isEmpty()) {
-            archive_entry_set_filetype(entry, AE_IFLNK);
-            archive_entry_set_symlink(entry, e.linkTarget.constData());
-            archive_entry_set_perm(entry, 0777);
-        } else if (e.directory) {
-            archive_entry_set_filetype(entry, AE_IFDIR);
-            archive_entry_set_perm(entry, 0755);
-        } else {
-            archive_entry_set_filetype(entry, AE_IFREG);
-            archive_entry_set_perm(entry, e.mode);
-            archive_entry_set_size(entry, e.content.size());
-        }
-        archive_write_header(a, entry);
-        if (e.linkTarget.isEmpty() && !e.directory)
-            archive_write_data(a, e.content.constData(), static_cast<size_t>(e.content.size()));
-        archive_entry_free(entry);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
-    out.truncate(static_cast<qsizetype>(used));
-    return out;
-}
-
-QList<Entry> goodBundle()
+QList<ArchiveEntry> goodBundle()
 {
     return {{"Rubbly.app/AppRun", "#!/bin/sh\necho new\n", 0755},
             {"Rubbly.app/usr/bin/rubbly", QByteArray(200000, 'x'), 0755}};
@@ -313,13 +256,13 @@ private Q_SLOTS:
         QTest::newRow("the bundle under another name") << makeArchive({{"Other.app/AppRun", "x", 0755}}, true) << true;
         QTest::newRow("AppRun not executable") << makeArchive({{"Rubbly.app/AppRun", "x", 0644}}, true) << true;
         QTest::newRow("zip slip after the bundle")
-            << makeArchive(goodBundle() + QList<Entry>{{"../../escaped.txt", "pwned"}}, true) << true;
+            << makeArchive(goodBundle() + QList<ArchiveEntry>{{"../../escaped.txt", "pwned"}}, true) << true;
         QTest::newRow("absolute path") << makeArchive({{"/tmp/rubbly-absolute-test", "pwned"}}, false) << false;
         QTest::newRow("symlink pointing out")
-            << makeArchive(goodBundle() + QList<Entry>{{"Rubbly.app/etc", {}, 0777, "../../../../etc"}}, false)
+            << makeArchive(goodBundle() + QList<ArchiveEntry>{{"Rubbly.app/etc", {}, 0777, "../../../../etc"}}, false)
             << false;
         QTest::newRow("absolute symlink")
-            << makeArchive(goodBundle() + QList<Entry>{{"Rubbly.app/etc", {}, 0777, "/etc"}}, false) << false;
+            << makeArchive(goodBundle() + QList<ArchiveEntry>{{"Rubbly.app/etc", {}, 0777, "/etc"}}, false) << false;
     }
     void unusableArchivesAreExtractionErrors()
     {
