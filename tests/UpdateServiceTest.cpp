@@ -27,6 +27,17 @@ QList<ArchiveEntry> goodBundle()
             {"Rubbly.app/usr/bin/rubbly", QByteArray(200000, 'x'), 0755}};
 }
 
+// A service configuration for tests: version 1, its work folder below `temporaryDirectory`.
+UpdateService::Config testConfig(const QString& temporaryDirectory,
+                                 QUrl baseURL = QUrl(QStringLiteral("https://example.invalid/")))
+{
+    UpdateService::Config config;
+    config.baseURL = std::move(baseURL);
+    config.currentVersion = QStringLiteral("1");
+    config.temporaryDirectory = temporaryDirectory;
+    return config;
+}
+
 struct Rig {
     TempHome home;
     HttpTestServer server;
@@ -309,10 +320,7 @@ private Q_SLOTS:
         VirtualScheduler clock;
         MemoryDefaults defaults;
         QNetworkAccessManager network;
-        UpdateService::Config config;
-        config.baseURL = server.url(QStringLiteral("/"));
-        config.currentVersion = QStringLiteral("1");
-        config.temporaryDirectory = home.root();
+        UpdateService::Config config = testConfig(home.root(), server.url(QStringLiteral("/")));
         config.maxDownloadBytes = 100000;
         UpdateService service(defaults, clock, network, config);
         blockingWait(service.downloadUpdate({QStringLiteral("2"), {}, server.url(QStringLiteral("/big.zip")), {}}));
@@ -363,10 +371,7 @@ private Q_SLOTS:
         VirtualScheduler clock;
         MemoryDefaults defaults;
         QNetworkAccessManager network;
-        UpdateService::Config config;
-        config.baseURL = QUrl(QStringLiteral("https://example.invalid/"));
-        config.currentVersion = QStringLiteral("1");
-        config.temporaryDirectory = QFile::decodeName(tree.path("tmp " + odd));
+        UpdateService::Config config = testConfig(QFile::decodeName(tree.path("tmp " + odd)));
         config.runningBundle = QFile::decodeName(tree.path("installed " + odd + "/Rubbly.app"));
         config.processId = old.processId();
         UpdateService service(defaults, clock, network, config);
@@ -389,11 +394,8 @@ private Q_SLOTS:
         VirtualScheduler clock;
         MemoryDefaults defaults;
         QNetworkAccessManager network;
-        UpdateService::Config config;
-        config.baseURL = QUrl(QStringLiteral("https://example.invalid/"));
-        config.currentVersion = QStringLiteral("1");
-        config.temporaryDirectory = home.root();
-        UpdateService service(defaults, clock, network, config); // a test binary runs from no Rubbly.app
+        UpdateService service(defaults, clock, network,
+                              testConfig(home.root())); // a test binary runs from no Rubbly.app
         const QByteArray marker = QFile::encodeName(home.root()) + "/started";
         TreeBuilder tree(QFile::encodeName(home.root()) + "/Rubbly-Update/Rubbly.app");
         {
