@@ -90,7 +90,7 @@ UpdateService::Config UpdateService::Config::defaults()
 
 UpdateService::UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network,
                              Config config, QObject* parent)
-    : QObject(parent)
+    : UpdateServicing(parent)
     , m_defaults(defaults)
     , m_scheduler(scheduler)
     , m_network(network)

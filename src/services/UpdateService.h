@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpdateChecking.h"
+#include "UpdateServicing.h"
 #include "UpdateTypes.h"
 
 #include <QLoggingCategory>
@@ -24,7 +24,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
 // Keeps the program current: checks the version manifest, downloads and unpacks a newer version
 // into a work folder, and replaces the running application folder with it through a relaunch
 // script. Lives on the GUI thread; the About pane and the view model share one instance.
-class UpdateService final : public QObject, public UpdateChecking {
+class UpdateService final : public UpdateServicing {
     Q_OBJECT
 public:
     struct Config {
@@ -50,8 +50,8 @@ public:
     UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network, Config config,
                   QObject* parent = nullptr);
 
-    const UpdateStatus& status() const { return m_status; }
-    const std::optional<Timestamp>& lastCheckDate() const { return m_lastCheckDate; }
+    const UpdateStatus& status() const override { return m_status; }
+    std::optional<Timestamp> lastCheckDate() const override { return m_lastCheckDate; }
     const QString& currentVersion() const { return m_config.currentVersion; }
     QUrl versionManifestURL() const;
     QUrl fallbackDownloadURL() const;
@@ -59,11 +59,11 @@ public:
 
     QCoro::Task<void> checkForUpdates(bool manual) override;
     // Starts the download; the status follows it. Returns the task for callers that wait.
-    QCoro::Task<void> downloadUpdate(UpdateInfo info);
+    QCoro::Task<void> downloadUpdate(UpdateInfo info) override;
     // Writes and starts the relaunch script; true when it runs and the caller should quit now.
     // When the program does not run from a Rubbly.app folder the user owns, nothing is replaced:
     // the new version is started from the work folder and false is returned.
-    bool installAndRelaunch(const QByteArray& newAppPath);
+    bool installAndRelaunch(const QByteArray& newAppPath) override;
 
     // Numeric comparison of dotted versions; pieces that are not integers are dropped.
     static bool isVersion(const QString& a, const QString& newerThan);
@@ -73,10 +73,6 @@ public:
     static QString relaunchScript();
 
     static inline const QString kLastCheckDateKey = QStringLiteral("Rubbly.LastUpdateCheckDate");
-
-Q_SIGNALS:
-    void statusChanged();
-    void lastCheckDateChanged();
 
 private:
     void setStatus(UpdateStatus status);

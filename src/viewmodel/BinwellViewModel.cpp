@@ -12,7 +12,7 @@
 #include "StoredRecords.h"
 #include "TrashMonitor.h"
 #include "TrashService.h"
-#include "UpdateChecking.h"
+#include "UpdateServicing.h"
 
 #include <cerrno>
 

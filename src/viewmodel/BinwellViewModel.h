@@ -27,7 +27,7 @@ class SoundHapticService;
 class Timer;
 class TrashMonitor;
 class TrashServicing;
-class UpdateChecking;
+class UpdateServicing;
 struct SlimScanProgress;
 
 // The one object behind every view of the panel: it holds the Trash state machine and the slim
@@ -50,7 +50,7 @@ public:
         InstalledAppDetector& apps;
         TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
         AutoCleanService* autoClean = nullptr; // none: no automatic cleaning
-        UpdateChecking* updates = nullptr;     // none: no update check at start
+        UpdateServicing* updates = nullptr;     // none: no update check at start
     };
 
     static constexpr std::chrono::seconds kPollInterval{60};
