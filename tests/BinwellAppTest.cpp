@@ -2,6 +2,7 @@
 #include "BinwellViewModel.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
+#include "UpdateService.h"
 
 #include <QFile>
 #include <QTest>
@@ -22,9 +23,14 @@ private Q_SLOTS:
         table.close();
         env.set("RUBBLY_MOUNTINFO", QFile::encodeName(table.fileName()));
         TreeBuilder(QFile::encodeName(home.dataHome()) + "/Trash").file("files/old.txt", 4096);
+        // Nothing listens there: the start-up check fails at once, silently.
+        env.set("RUBBLY_UPDATE_BASE_URL", "http://127.0.0.1:9/");
         BinwellApp app;
         QTRY_COMPARE(app.viewModel().state().kind(), BinwellState::Kind::Normal);
         QCOMPARE(app.viewModel().state().status()->itemCount, 1);
+        // The silent update check ran at start: it stamps its attempt before asking the network.
+        QVERIFY(app.updates().lastCheckDate().has_value());
+        QTRY_COMPARE(app.updates().status().kind(), UpdateStatus::Kind::Idle);
     }
 };
 

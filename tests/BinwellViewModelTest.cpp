@@ -1,17 +1,7 @@
 #include "BinwellViewModel.h"
-#include "AutoCleanService.h"
-#include "DiskSlimService.h"
-#include "FakeServices.h"
-#include "GlobalShortcutService.h"
-#include "InstalledAppDetector.h"
-#include "MemoryDefaults.h"
-#include "NotificationService.h"
-#include "SettingsService.h"
-#include "SoundHapticService.h"
 #include "StoredRecords.h"
-#include "TempHome.h"
 #include "TreeBuilder.h"
-#include "VirtualScheduler.h"
+#include "ViewModelRig.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -22,61 +12,9 @@ using namespace rubbly::test;
 using namespace std::chrono_literals;
 using Kind = BinwellState::Kind;
 
-namespace {
+using Rig = ViewModelRig;
 
-TrashStatus statusWith(int items, qint64 size = 4096)
-{
-    TrashStatus status;
-    status.itemCount = items;
-    status.totalSize = size;
-    for (int i = 0; i < items; ++i) {
-        TrashItemDetail item;
-        item.name = QString::number(i);
-        item.size = size / std::max(items, 1);
-        status.topItems.append(item);
-    }
-    return status;
-}
-
-// The view model with every service real except the trash and the desktop, which are fakes.
-struct Rig {
-    TempHome home;
-    VirtualScheduler clock;
-    MemoryDefaults defaults;
-    SettingsService settings{defaults, {}};
-    FakeTrashService trash;
-    FakeNotificationCenter center;
-    NotificationService notifications{center};
-    FakeSoundPlayer player;
-    FakeHaptics haptics;
-    SoundHapticService feedback{player, haptics};
-    FakeGrabber grabber;
-    GlobalShortcutService shortcut{&grabber};
-    DiskSlimService slim{home.home()};
-    InstalledAppDetector apps{home.environment()};
-    AutoCleanService autoClean{trash, notifications, defaults, &clock};
-    std::unique_ptr<BinwellViewModel> vm;
-
-    Rig() { trash.status = statusWith(2); }
-
-    BinwellViewModel& make()
-    {
-        vm = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{trash, settings, defaults, clock,
-                                                                           notifications, feedback, shortcut, slim,
-                                                                           apps, nullptr, &autoClean, nullptr});
-        return *vm;
-    }
-    int scans() const { return static_cast<int>(trash.calls.count(QStringLiteral("fetchStatus"))); }
-    // Lets queued resumptions run; the virtual clock does not move.
-    static void settle() { QTest::qWait(5); }
-    template <typename T> static void finish(QCoro::Task<T>& task)
-    {
-        if (!QTest::qWaitFor([&task] { return task.isReady(); }, 5000))
-            qFatal("a view-model task did not finish");
-    }
-};
-
-} // namespace
+Q_DECLARE_METATYPE(rubbly::BinwellState)
 
 class BinwellViewModelTest : public QObject {
     Q_OBJECT
@@ -88,7 +26,7 @@ private Q_SLOTS:
         QCOMPARE(vm.state().kind(), Kind::Scanning);
         vm.start();
         vm.start(); // once only
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
     }
@@ -99,10 +37,10 @@ private Q_SLOTS:
         rig.trash.statusQueue = {TrashError{TrashServiceError::PermissionDenied, EACCES, {}}};
         BinwellViewModel& vm = rig.make();
         vm.start();
-        Rig::settle();
+        settle();
         QCOMPARE(vm.state().kind(), Kind::PermissionDenied);
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         QCOMPARE(vm.state().kind(), Kind::Normal);
     }
 
@@ -125,7 +63,7 @@ private Q_SLOTS:
         rig.trash.status = TrashError{TrashServiceError(kind), code, {}};
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         QCOMPARE(int(vm.state().kind()), expected);
         if (expected == int(Kind::Error))
             QCOMPARE(vm.state().errorText(), QStringLiteral("废纸篓不可用"));
@@ -137,10 +75,10 @@ private Q_SLOTS:
         rig.trash.status = statusWith(0, 0);
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         QSignalSpy changes(&vm, &BinwellViewModel::stateChanged);
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(changes.count(), 0);
         QVERIFY(!rig.trash.calls.contains(QStringLiteral("emptyTrash")));
         QVERIFY(rig.player.log.isEmpty());
@@ -153,12 +91,12 @@ private Q_SLOTS:
         rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         rig.trash.status = statusWith(0, 0);
         QList<Kind> seen;
         connect(&vm, &BinwellViewModel::stateChanged, &vm, [&] { seen.append(vm.state().kind()); });
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(seen, (QList<Kind>{Kind::Cleaning, Kind::Success}));
         QCOMPARE(vm.state().freedBytes(), 4096);
         QCOMPARE(vm.lastCleaningRecord()->removedItemCount, 2);
@@ -168,10 +106,10 @@ private Q_SLOTS:
         QCOMPARE(rig.center.posted.size(), 1);
         const int scansBefore = rig.scans();
         rig.clock.advance(1999ms);
-        Rig::settle();
+        settle();
         QCOMPARE(vm.state().kind(), Kind::Success);
         rig.clock.advance(1ms);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), scansBefore + 1);
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(0, 0)));
     }
@@ -182,16 +120,16 @@ private Q_SLOTS:
         rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         rig.clock.advance(500ms);
         auto early = vm.refresh();
-        Rig::finish(early);
+        finish(early);
         QCOMPARE(vm.state().kind(), Kind::Normal);
         const int scans = rig.scans();
         rig.clock.advance(5s);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), scans); // the dismissal's rescan was cancelled
     }
 
@@ -202,12 +140,12 @@ private Q_SLOTS:
         rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1};
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         rig.trash.status = statusWith(1);
         QList<Kind> seen;
         connect(&vm, &BinwellViewModel::stateChanged, &vm, [&] { seen.append(vm.state().kind()); });
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(seen, (QList<Kind>{Kind::Cleaning, Kind::Normal}));
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(1)));
         QCOMPARE(vm.lastCleaningRecord()->removedItemCount, 3);
@@ -219,7 +157,7 @@ private Q_SLOTS:
         // The next complete success clears the failure line.
         rig.trash.emptyResult = TrashCleanupResult{1, 10, 0};
         auto again = vm.emptyTrash();
-        Rig::finish(again);
+        finish(again);
         QVERIFY(!vm.lastFailureDetail());
     }
 
@@ -231,9 +169,9 @@ private Q_SLOTS:
         BinwellViewModel& vm = rig.make();
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 99);
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 99);
         QCOMPARE(vm.lastFailureDetail(), std::optional(QStringLiteral("已移除 0/2 项，2 项无法删除。")));
     }
@@ -244,9 +182,9 @@ private Q_SLOTS:
         rig.trash.emptyResult = TrashError{TrashServiceError::TrashURLUnavailable, 0, {}};
         BinwellViewModel& vm = rig.make();
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         auto empty = vm.emptyTrash();
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(vm.state(), BinwellState::error(QStringLiteral("无法清空废纸篓")));
     }
 
@@ -255,7 +193,7 @@ private Q_SLOTS:
         Rig rig;
         BinwellViewModel& vm = rig.make();
         auto first = vm.refresh();
-        Rig::finish(first);
+        finish(first);
         // A scan is under way (held at its gate) when the emptying starts.
         auto* scanGate = new Cancellation;
         rig.trash.scanGate = scanGate;
@@ -268,13 +206,13 @@ private Q_SLOTS:
         auto empty = vm.emptyTrash();
         QCOMPARE(vm.state().kind(), Kind::Cleaning);
         auto skipped = vm.refresh(); // refused: cleaning
-        Rig::finish(skipped);
+        finish(skipped);
         const int scans = rig.scans();
         delete scanGate; // the held scan lands while the emptying goes on
-        Rig::finish(inFlight);
+        finish(inFlight);
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(5)));
         delete emptyGate;
-        Rig::finish(empty);
+        finish(empty);
         QCOMPARE(rig.scans(), scans);
         QCOMPARE(vm.state().kind(), Kind::Success); // the emptying's outcome wins
     }
@@ -287,14 +225,14 @@ private Q_SLOTS:
         BinwellViewModel& vm = rig.make();
         QVERIFY(rig.grabber.active);
         Q_EMIT rig.grabber.activated(); // while scanning
-        Rig::settle();
+        settle();
         QVERIFY(!rig.trash.calls.contains(QStringLiteral("emptyTrash")));
         auto refresh = vm.refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         Q_EMIT rig.grabber.activated();
         QTRY_COMPARE(vm.state().kind(), Kind::Success);
         Q_EMIT rig.grabber.activated(); // while showing success
-        Rig::settle();
+        settle();
         QCOMPARE(rig.trash.calls.count(QStringLiteral("emptyTrash")), 1);
 
         rig.settings.setGlobalShortcutEnabled(false);
@@ -313,10 +251,10 @@ private Q_SLOTS:
         }
         QCOMPARE(rig.scans(), 0);
         rig.clock.advance(1500ms);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
         rig.clock.advance(10s);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
     }
 
@@ -327,9 +265,9 @@ private Q_SLOTS:
         vm.handleTrashChange();
         rig.clock.advance(1000ms);
         auto scan = vm.refresh(); // starts 0.5 s before the debounce ends
-        Rig::finish(scan);
+        finish(scan);
         rig.clock.advance(500ms);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
     }
 
@@ -340,11 +278,11 @@ private Q_SLOTS:
         vm.refreshIfNeeded();
         rig.clock.advance(999ms);
         vm.refreshIfNeeded();
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
         rig.clock.advance(1ms);
         vm.refreshIfNeeded();
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 2);
     }
 
@@ -353,15 +291,15 @@ private Q_SLOTS:
         Rig rig;
         BinwellViewModel& vm = rig.make();
         vm.start();
-        Rig::settle();
+        settle();
         rig.clock.advance(59s);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 1);
         rig.clock.advance(1s);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 2);
         rig.clock.advance(120s);
-        Rig::settle();
+        settle();
         QCOMPARE(rig.scans(), 4);
     }
 
@@ -371,12 +309,12 @@ private Q_SLOTS:
         BinwellViewModel& vm = rig.make();
         rig.settings.setSoundFeedbackEnabled(false);
         auto ok = vm.moveToTrash({"/tmp/a"});
-        Rig::finish(ok);
+        finish(ok);
         QCOMPARE(rig.player.log, QStringList{QStringLiteral("play 2 audio-volume-change")}); // whatever the setting
         QCOMPARE(rig.scans(), 1);
         rig.trash.putResult = TrashError{TrashServiceError::FileSystem, ENOENT, {}};
         auto failed = vm.moveToTrash({"/tmp/b"});
-        Rig::finish(failed);
+        finish(failed);
         QCOMPARE(vm.state(), BinwellState::error(QStringLiteral("移入废纸篓失败")));
         QCOMPARE(rig.player.log.size(), 1);
     }
@@ -388,18 +326,18 @@ private Q_SLOTS:
         rig.trash.removeResult = TrashCleanupResult{1, 500, 0};
         BinwellViewModel& vm = rig.make();
         auto off = vm.refresh();
-        Rig::finish(off);
-        Rig::settle();
+        finish(off);
+        settle();
         QVERIFY(!rig.trash.calls.contains(QStringLiteral("removeItems(30)")));
 
         rig.settings.setAutoCleanEnabled(true);
         auto on = vm.refresh();
-        Rig::finish(on);
+        finish(on);
         QTRY_VERIFY(vm.lastCleaningRecord().has_value());
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 500);
         QVERIFY(rig.trash.calls.contains(QStringLiteral("removeItems(30)")));
         QSignalSpy states(&vm, &BinwellViewModel::stateChanged);
-        Rig::settle();
+        settle();
         QCOMPARE(states.count(), 0); // the rules never set the state
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
     }
@@ -409,19 +347,79 @@ private Q_SLOTS:
         Rig rig;
         rig.trash.deferred = true;
         rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.settings.setGlobalShortcutEnabled(true);
         rig.make();
+        rig.vm->start();
         auto refresh = rig.vm->refresh();
-        Rig::finish(refresh);
+        finish(refresh);
         auto empty = rig.vm->emptyTrash();
         auto scan = rig.vm->refresh();
         auto slim = rig.vm->scanSlim(true);
         rig.vm->handleTrashChange();
         rig.vm.reset();
-        Rig::finish(empty);
-        Rig::finish(scan);
-        Rig::finish(slim);
-        rig.clock.advance(10s);
-        Rig::settle();
+        finish(empty);
+        finish(scan);
+        finish(slim);
+        const QStringList calls = rig.trash.calls;
+        // The emptying that was under way ends without feedback, record or notification, and no
+        // timer of the dead view model scans again.
+        rig.clock.advance(10min);
+        settle();
+        QCOMPARE(rig.trash.calls, calls);
+        QVERIFY(rig.player.log.isEmpty());
+        QVERIFY(rig.center.posted.isEmpty());
+        QVERIFY(!loadRecord(rig.defaults, kLastCleaningRecordKey));
+        QVERIFY(!rig.grabber.active);
+        QCOMPARE(rig.clock.activeTimerCount(), 0);
+    }
+
+    void theLabelFollowsTheStateAndTheDisplaySettings_data()
+    {
+        QTest::addColumn<BinwellState>("state");
+        QTest::addColumn<bool>("showSize");
+        QTest::addColumn<bool>("hideWhenEmpty");
+        QTest::addColumn<QString>("text");
+        const BinwellState full = BinwellState::normal(statusWith(2, 3 << 20));
+        const BinwellState empty = BinwellState::normal(statusWith(0, 0));
+        const BinwellState zeroBytes = BinwellState::normal(statusWith(1, 0));
+        QTest::newRow("size shown") << full << true << false << QStringLiteral("3 MB");
+        QTest::newRow("size off: icon alone") << full << false << false << QString();
+        QTest::newRow("empty shows zero") << empty << true << false << QStringLiteral("0 B");
+        QTest::newRow("empty hidden") << empty << true << true << QString();
+        QTest::newRow("a zero-byte entry is not empty") << zeroBytes << true << true << QStringLiteral("0 B");
+        QTest::newRow("cleaning ignores the settings")
+            << BinwellState::cleaning(statusWith(2)) << false << false << QStringLiteral("正在清理…");
+        QTest::newRow("success") << BinwellState::success(1536) << false << true << QStringLiteral("已释放 2 KB");
+        QTest::newRow("error") << BinwellState::error(QStringLiteral("x")) << true << false << QStringLiteral("废纸篓");
+        QTest::newRow("scanning") << BinwellState::scanning() << true << false << QStringLiteral("…");
+        QTest::newRow("permission denied") << BinwellState::permissionDenied() << true << false << QString();
+    }
+    void theLabelFollowsTheStateAndTheDisplaySettings()
+    {
+        QFETCH(BinwellState, state);
+        QFETCH(bool, showSize);
+        QFETCH(bool, hideWhenEmpty);
+        QFETCH(QString, text);
+        QCOMPARE(BinwellViewModel::menuBarLabelText(state, showSize, hideWhenEmpty), text);
+    }
+
+    void theLabelSignalsOncePerRealChange()
+    {
+        Rig rig;
+        BinwellViewModel& vm = rig.make();
+        QCOMPARE(vm.menuBarLabelText(), QStringLiteral("…"));
+        QSignalSpy changes(&vm, &BinwellViewModel::menuBarLabelTextChanged);
+        auto scan = vm.refresh();
+        finish(scan);
+        QCOMPARE(vm.menuBarLabelText(), QStringLiteral("4 KB"));
+        rig.settings.setHideSizeWhenEmpty(true); // the Trash is not empty: same text
+        auto again = vm.refresh();
+        finish(again);
+        QCOMPARE(changes.count(), 1);
+        rig.settings.setShowSizeInMenuBar(false);
+        QCOMPARE(vm.menuBarLabelText(), QString());
+        QCOMPARE(changes.count(), 2);
+        QVERIFY(vm.canEmptyTrash());
     }
 
     void slimFreshnessAndThrottle()
@@ -431,7 +429,7 @@ private Q_SLOTS:
         BinwellViewModel& vm = rig.make();
         QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         auto first = vm.scanSlim(false); // nothing shown yet: scans
-        Rig::finish(first);
+        finish(first);
         QCOMPARE(dates.count(), 1);
         QCOMPARE(vm.diskSlimItems().size(), 1);
         QVERIFY(!vm.isScanningSlim() && !vm.slimScanProgressText());
@@ -440,21 +438,21 @@ private Q_SLOTS:
 
         rig.clock.advance(10min);
         auto fresh = vm.scanSlim(false);
-        Rig::finish(fresh);
+        finish(fresh);
         QCOMPARE(dates.count(), 1);
         rig.clock.advance(21min);
         auto stale = vm.scanSlim(false);
-        Rig::finish(stale);
+        finish(stale);
         QCOMPARE(dates.count(), 2);
 
         // Forced rescans: 5 s apart run once, 9 s apart twice.
         rig.clock.advance(5s);
         auto soon = vm.scanSlim(true);
-        Rig::finish(soon);
+        finish(soon);
         QCOMPARE(dates.count(), 2);
         rig.clock.advance(4s);
         auto later = vm.scanSlim(true);
-        Rig::finish(later);
+        finish(later);
         QCOMPARE(dates.count(), 3);
     }
 
@@ -467,7 +465,7 @@ private Q_SLOTS:
         rig.clock.advance(1min); // fresh by its date, but it shows nothing
         QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         auto scan = vm.scanSlim(false);
-        Rig::finish(scan);
+        finish(scan);
         QCOMPARE(dates.count(), 1);
     }
 
@@ -487,7 +485,7 @@ private Q_SLOTS:
                 texts.append(*vm.slimScanProgressText());
         });
         auto scan = vm.scanSlim(true);
-        Rig::finish(scan);
+        finish(scan);
         QCOMPARE(sizes, (QList<int>{1, 2}));
         QCOMPARE(texts.first(), QStringLiteral("正在检测已安装 App…"));
         QVERIFY(texts.contains(QStringLiteral("已完成 Rust (Cargo) 依赖与构建缓存 · 发现 8 KB")));
@@ -504,7 +502,7 @@ private Q_SLOTS:
             .file(".cache/go-build/b/y", 8192);
         BinwellViewModel& vm = rig.make();
         auto scan = vm.scanSlim(true);
-        Rig::finish(scan);
+        finish(scan);
         QCOMPARE(vm.selectedSlimSize(), 12288);
         vm.toggleSlimCategory(DiskSlimCategory::GoCache);
         QCOMPARE(vm.selectedSlimSize(), 0);
@@ -526,7 +524,7 @@ private Q_SLOTS:
         tree.file(".cache/go-build/a/x", 4096);
         BinwellViewModel& vm = rig.make();
         auto scan = vm.scanSlim(true);
-        Rig::finish(scan);
+        finish(scan);
         rig.clock.advance(10s);
         QStringList texts;
         connect(&vm, &BinwellViewModel::slimCleanProgressTextChanged, &vm, [&] {
@@ -534,7 +532,7 @@ private Q_SLOTS:
                 texts.append(*vm.slimCleanProgressText());
         });
         auto purge = vm.purgeSelectedSlimItems();
-        Rig::finish(purge);
+        finish(purge);
         QTRY_VERIFY(!vm.isScanningSlim());
         QCOMPARE(texts.first(), QStringLiteral("正在开始瘦身…"));
         QCOMPARE(texts.last(), QStringLiteral("正在清理 Go 编译与模块缓存... (1/1)"));
@@ -546,18 +544,34 @@ private Q_SLOTS:
         QVERIFY(!vm.isCleaningSlim() && !vm.slimCleanProgressText());
     }
 
+    void aPurgeRightAfterAScanStillRescans()
+    {
+        Rig rig;
+        TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/x", 4096);
+        BinwellViewModel& vm = rig.make();
+        auto scan = vm.scanSlim(true);
+        finish(scan);
+        // Well inside the rescan throttle: the purged folder must still leave the list.
+        rig.clock.advance(1s);
+        auto purge = vm.purgeSelectedSlimItems();
+        finish(purge);
+        QTRY_VERIFY(!vm.isScanningSlim());
+        QVERIFY(vm.diskSlimItems().isEmpty());
+        QCOMPARE(vm.selectedSlimSize(), 0);
+    }
+
     void purgeWithNothingSelectedDoesNothing()
     {
         Rig rig;
         TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/x", 4096);
         BinwellViewModel& vm = rig.make();
         auto scan = vm.scanSlim(true);
-        Rig::finish(scan);
+        finish(scan);
         vm.toggleSlimCategory(DiskSlimCategory::GoCache);
         QSignalSpy cleaning(&vm, &BinwellViewModel::isCleaningSlimChanged);
         QSignalSpy text(&vm, &BinwellViewModel::slimCleanProgressTextChanged);
         auto purge = vm.purgeSelectedSlimItems();
-        Rig::finish(purge);
+        finish(purge);
         QCOMPARE(cleaning.count(), 0);
         QCOMPARE(text.count(), 0);
         QVERIFY(TreeBuilder::exists(QFile::encodeName(rig.home.home()) + "/.cache/go-build/a/x"));
@@ -571,19 +585,19 @@ private Q_SLOTS:
         tree.file(".cache/go-build/a/x", 4096);
         BinwellViewModel& vm = rig.make();
         auto scan = vm.scanSlim(true);
-        Rig::finish(scan);
+        finish(scan);
         // Gone behind our back: the purge finds nothing to delete.
         TreeBuilder::makeWritable(tree.path(".cache/go-build/a"));
         QVERIFY(QDir(QFile::decodeName(tree.path(".cache/go-build/a"))).removeRecursively());
         rig.clock.advance(10s);
         QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         auto purge = vm.purgeSelectedSlimItems();
-        Rig::finish(purge);
+        finish(purge);
         QTRY_COMPARE(dates.count(), 1);
         QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, 7);
         QVERIFY(rig.player.log.isEmpty());
     }
 };
 
-QTEST_MAIN(BinwellViewModelTest)
+QTEST_GUILESS_MAIN(BinwellViewModelTest)
 #include "BinwellViewModelTest.moc"

@@ -3,7 +3,6 @@
 #include "FakeServices.h"
 #include "TempHome.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QTest>
 
@@ -92,5 +91,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(SoundHapticServiceTest)
+QTEST_GUILESS_MAIN(SoundHapticServiceTest)
 #include "SoundHapticServiceTest.moc"

@@ -26,7 +26,7 @@ class TrashMonitorTest : public QObject {
         {
             files.dir({});
             monitor = std::make_unique<TrashMonitor>(&clock, QFile::decodeName(files.root()));
-            monitor->onChange = [this] { ++calls; };
+            QObject::connect(monitor.get(), &TrashMonitor::changed, monitor.get(), [this] { ++calls; });
             QObject::connect(monitor.get(), &TrashMonitor::eventReceived, monitor.get(), [this] { ++events; });
         }
         // Lets inotify's event cross from the monitor thread (real time, milliseconds); true when a

@@ -11,12 +11,15 @@
 #include "PlatformServices.h"
 #include "Scheduler.h"
 #include "SettingsService.h"
+#include "ShortcutKeyFilter.h"
 #include "SoundHapticService.h"
 #include "TrashMonitor.h"
 #include "TrashService.h"
+#include "UpdateService.h"
 #include "XdgPaths.h"
 
 #include <QFile>
+#include <QNetworkAccessManager>
 
 namespace rubbly {
 
@@ -35,10 +38,14 @@ BinwellApp::BinwellApp(QObject* parent)
     m_autoClean = std::make_unique<AutoCleanService>(*m_trash, *m_notifications, *m_platform->defaults, scheduler);
     m_feedback = std::make_unique<SoundHapticService>(*m_platform->soundPlayer, *m_platform->haptics);
     m_shortcut = std::make_unique<GlobalShortcutService>(m_platform->keyGrabber.get());
+    m_shortcutKeys = std::make_unique<ShortcutKeyFilter>(*m_shortcut);
     m_apps = std::make_unique<InstalledAppDetector>();
+    m_network = std::make_unique<QNetworkAccessManager>();
+    m_updates = std::make_unique<UpdateService>(*m_platform->defaults, *scheduler, *m_network,
+                                                UpdateService::Config::defaults());
     m_viewModel = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{
         *m_trash, *m_platform->settings, *m_platform->defaults, *scheduler, *m_notifications, *m_feedback, *m_shortcut,
-        *m_slim, *m_apps, m_monitor.get(), m_autoClean.get(), nullptr});
+        *m_slim, *m_apps, m_monitor.get(), m_autoClean.get(), m_updates.get()});
     m_viewModel->start();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QNetworkAccessManager;
+
 #include <memory>
 
 namespace rubbly {
@@ -12,9 +14,11 @@ class DiskSlimService;
 class GlobalShortcutService;
 class InstalledAppDetector;
 class NotificationService;
+class ShortcutKeyFilter;
 class SoundHapticService;
 class TrashMonitor;
 class TrashService;
+class UpdateService;
 struct PlatformServices;
 
 // The application object: builds the long-lived objects in their fixed order (the trash service,
@@ -29,6 +33,8 @@ public:
 
     BinwellViewModel& viewModel() const { return *m_viewModel; }
     PlatformServices& platform() const { return *m_platform; }
+    UpdateService& updates() const { return *m_updates; }
+    GlobalShortcutService& shortcut() const { return *m_shortcut; }
 
 private:
     std::unique_ptr<TrashService> m_trash;
@@ -39,7 +45,10 @@ private:
     std::unique_ptr<AutoCleanService> m_autoClean;
     std::unique_ptr<SoundHapticService> m_feedback;
     std::unique_ptr<GlobalShortcutService> m_shortcut;
+    std::unique_ptr<ShortcutKeyFilter> m_shortcutKeys;
     std::unique_ptr<InstalledAppDetector> m_apps;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<BinwellViewModel> m_viewModel;
 };
 

@@ -126,11 +126,7 @@ int runUpdate(const QStringList& words, bool json, const QString& olderThan)
         return usage(QStringLiteral("update %1 takes no arguments").arg(sub));
     JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
     QNetworkAccessManager network;
-    UpdateService::Config config = UpdateService::Config::defaults();
-    // Another host (a staging site, a test server) may stand in for the product's.
-    if (const QString base = qEnvironmentVariable("RUBBLY_UPDATE_BASE_URL"); !base.isEmpty())
-        config.baseURL = QUrl(base);
-    UpdateService updates(defaults, *Scheduler::system(), network, config);
+    UpdateService updates(defaults, *Scheduler::system(), network, UpdateService::Config::defaults());
     int status = ExitUsage;
     if (sub == QLatin1String("check"))
         status = updateCheckCommand(updates, out(), err());

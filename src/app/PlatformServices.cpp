@@ -11,6 +11,8 @@
 #include "SoundPlayer.h"
 #include "XdgAutostartLoginItem.h"
 
+#include <QApplication>
+
 namespace rubbly {
 
 PlatformServices::PlatformServices()
@@ -20,7 +22,7 @@ PlatformServices::PlatformServices()
     , appearance(std::make_unique<QtAppearanceApplier>(appearanceSource.get()))
     , taskbar(std::make_unique<TaskbarPolicy>())
     , notificationCenter(std::make_unique<FreedesktopNotificationCenter>())
-    , soundPlayer(std::make_unique<CanberraSoundPlayer>())
+    , soundPlayer(std::make_unique<CanberraSoundPlayer>([] { QApplication::beep(); }))
     , haptics(std::make_unique<NullHapticPerformer>())
     , keyGrabber(createKeyGrabber(DesktopSession::detect()))
     , settings(std::make_unique<SettingsService>(

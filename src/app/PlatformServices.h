@@ -19,7 +19,8 @@ class TaskbarPolicy;
 
 // The production backends of every platform interface, and the settings store wired to them, in the
 // order the application needs them. Owned by the application object for the life of the process.
-// Needs a QGuiApplication (the appearance and taskbar backends act on it).
+// Needs a QApplication (the appearance and taskbar backends act on it, and the last-resort beep is
+// the display's bell).
 struct PlatformServices {
     PlatformServices();
     ~PlatformServices();

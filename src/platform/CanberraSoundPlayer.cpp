@@ -1,6 +1,5 @@
 #include "CanberraSoundPlayer.h"
 
-#include <QApplication>
 #include <QLoggingCategory>
 
 #include <canberra.h>
@@ -12,8 +11,6 @@ Q_LOGGING_CATEGORY(lcSound, "com.tolvik.Rubbly.Sound")
 CanberraSoundPlayer::CanberraSoundPlayer(std::function<void()> beep)
     : m_beep(std::move(beep))
 {
-    if (!m_beep)
-        m_beep = [] { QApplication::beep(); };
     if (ca_context_create(&m_context) != CA_SUCCESS) {
         m_context = nullptr;
         return;
@@ -50,7 +47,8 @@ void CanberraSoundPlayer::cancel(std::uint32_t slot)
 
 void CanberraSoundPlayer::beep()
 {
-    m_beep();
+    if (m_beep)
+        m_beep();
 }
 
 } // namespace rubbly

@@ -12,7 +12,7 @@ namespace rubbly {
 // server, a container): the first failure is logged once, and nothing ever fails louder than that.
 class CanberraSoundPlayer final : public SoundPlayer {
 public:
-    // `beep` is the last resort; by default QApplication::beep().
+    // `beep` is the last resort; the application supplies the display's bell (none: silence).
     explicit CanberraSoundPlayer(std::function<void()> beep = {});
     ~CanberraSoundPlayer() override;
     CanberraSoundPlayer(const CanberraSoundPlayer&) = delete;

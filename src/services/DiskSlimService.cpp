@@ -1,24 +1,26 @@
 #include "DiskSlimService.h"
 
+#include <QPointer>
+
 namespace rubbly {
 
-DiskSlimService::DiskSlimService(QString home)
-    : m_scanner(std::move(home))
+DiskSlimService::DiskSlimService(QString home, QObject* parent)
+    : QObject(parent)
+    , m_scanner(std::move(home))
     , m_actor(QStringLiteral("com.tolvik.Rubbly.DiskSlimService"))
 {
 }
 
-// After every co_await the service may be gone: `alive` says so, and nothing of it is touched then.
 QCoro::Task<QList<DiskSlimItem>> DiskSlimService::scan(QSet<QString> installed,
                                                        std::function<void(const SlimScanProgress&)> progress)
 {
-    std::weak_ptr<bool> alive = m_alive;
+    QPointer<DiskSlimService> self = this;
     DiskSlimScanner* scanner = &m_scanner;
     auto choose = [scanner, installed = std::move(installed)] { return scanner->chooseCategories(installed); };
     const QList<DiskSlimCategory> categories = co_await m_actor.run(std::move(choose));
     QList<DiskSlimItem> items;
     for (int k = 0; k < categories.size(); ++k) {
-        if (alive.expired())
+        if (!self)
             co_return items;
         const DiskSlimCategory category = categories[k];
         const int position = k + 1;
@@ -27,7 +29,7 @@ QCoro::Task<QList<DiskSlimItem>> DiskSlimService::scan(QSet<QString> installed,
             progress(SlimScanProgress{category, position, count, std::nullopt});
         auto job = [scanner, category] { return scanner->measure(category); };
         std::optional<DiskSlimItem> item = co_await m_actor.run(std::move(job));
-        if (alive.expired())
+        if (!self)
             co_return items;
         if (progress)
             progress(SlimScanProgress{category, position, count, item});
@@ -40,11 +42,11 @@ QCoro::Task<QList<DiskSlimItem>> DiskSlimService::scan(QSet<QString> installed,
 QCoro::Task<SlimPurgeResult> DiskSlimService::purge(QList<DiskSlimItem> items,
                                                     std::function<void(const SlimPurgeProgress&)> progress)
 {
-    std::weak_ptr<bool> alive = m_alive;
+    QPointer<DiskSlimService> self = this;
     DiskSlimScanner* scanner = &m_scanner;
     SlimPurgeResult total;
     for (int k = 0; k < items.size(); ++k) {
-        if (alive.expired())
+        if (!self)
             co_return total;
         if (progress)
             progress(SlimPurgeProgress{items[k].category, k + 1, static_cast<int>(items.size())});

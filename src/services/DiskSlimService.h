@@ -3,10 +3,11 @@
 #include "Actor.h"
 #include "DiskSlimScanner.h"
 
+#include <QObject>
+
 #include <QCoroTask>
 
 #include <functional>
-#include <memory>
 
 namespace rubbly {
 
@@ -27,9 +28,10 @@ struct SlimPurgeProgress {
 // The worker behind the slim tab: scans the catalogue and purges what the user selected. Disk work
 // runs on its actor; progress is reported on the caller's thread, twice per scanned category (before,
 // and after with the item) and once per purged item.
-class DiskSlimService final {
+class DiskSlimService final : public QObject {
+    Q_OBJECT
 public:
-    explicit DiskSlimService(QString home);
+    explicit DiskSlimService(QString home, QObject* parent = nullptr);
 
     // Items of the categories that hold data, in catalogue order, each with its sub-items largest
     // first.
@@ -40,7 +42,6 @@ public:
 
 private:
     DiskSlimScanner m_scanner;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     Actor m_actor;
 };
 

@@ -1,17 +1,6 @@
 #include "GlobalShortcutService.h"
 
-#include <QCoreApplication>
-#include <QKeyEvent>
-
 namespace rubbly {
-
-namespace {
-bool isTheCombination(const QKeyEvent* key)
-{
-    const Qt::KeyboardModifiers required = Qt::AltModifier | Qt::ShiftModifier;
-    return key->key() == Qt::Key_Backspace && (key->modifiers() & required) == required;
-}
-} // namespace
 
 GlobalShortcutService::GlobalShortcutService(KeyGrabber* grabber, QObject* parent)
     : QObject(parent)
@@ -31,13 +20,11 @@ GlobalShortcutService::~GlobalShortcutService()
     stop();
 }
 
-void GlobalShortcutService::start(std::function<void()> onTrigger)
+void GlobalShortcutService::start()
 {
-    stop();
-    m_onTrigger = std::move(onTrigger);
+    if (m_started)
+        return;
     m_started = true;
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->installEventFilter(this);
     if (m_grabber)
         m_grabber->start();
 }
@@ -47,8 +34,6 @@ void GlobalShortcutService::stop()
     if (!m_started)
         return;
     m_started = false;
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->removeEventFilter(this);
     if (m_grabber)
         m_grabber->stop();
 }
@@ -58,33 +43,17 @@ KeyGrabber::Status GlobalShortcutService::status() const
     return m_grabber ? m_grabber->status() : KeyGrabber::Status::Unavailable;
 }
 
-bool GlobalShortcutService::eventFilter(QObject* watched, QEvent* event)
+void GlobalShortcutService::handleLocalPress()
 {
-    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (isTheCombination(key)) {
-            // Claim it before any widget's shortcut does, then swallow the press itself.
-            if (event->type() == QEvent::ShortcutOverride) {
-                event->accept();
-                return true;
-            }
-            if (!key->isAutoRepeat())
-                fire();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    if (m_started)
+        fire();
 }
 
 void GlobalShortcutService::fire()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_onTrigger)
-                m_onTrigger();
-        },
-        Qt::QueuedConnection);
+    // Queued: the trigger may open windows or start long work, which must not happen inside the
+    // key handler that reported the press.
+    QMetaObject::invokeMethod(this, &GlobalShortcutService::triggered, Qt::QueuedConnection);
 }
 
 } // namespace rubbly

@@ -5,14 +5,11 @@
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
-
 namespace rubbly {
 
-// Empties the Trash on Alt+Shift+BackSpace from anywhere: a system-wide grab through a KeyGrabber,
-// and inside our own windows an application event filter that swallows the combination so it never
-// reaches the focused widget. The trigger always runs later on the GUI thread, after the key event
-// has been handled. Lives on the GUI thread.
+// Alt+Shift+BackSpace from anywhere: a system-wide grab through a KeyGrabber, plus the presses the
+// application's own key filter sees inside our windows. `triggered` is always emitted in a later
+// event-loop turn, after the key event has been handled. Lives on the GUI thread.
 class GlobalShortcutService final : public QObject {
     Q_OBJECT
 public:
@@ -20,23 +17,25 @@ public:
     explicit GlobalShortcutService(KeyGrabber* grabber, QObject* parent = nullptr);
     ~GlobalShortcutService() override;
 
-    // Stops any earlier watch, then watches with `onTrigger`.
-    void start(std::function<void()> onTrigger);
+    // Starts watching. A service that is already started keeps its grab as it is: asking a portal
+    // or the X server again would only race with the grab that is already there.
+    void start();
     void stop();
     bool isStarted() const { return m_started; }
     // What the settings pane can show: the grab's state, or Unavailable without a grabber.
     KeyGrabber::Status status() const;
 
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The combination was pressed inside one of our windows; counts only while started.
+    void handleLocalPress();
 
 Q_SIGNALS:
+    void triggered();
     void statusChanged();
 
 private:
     void fire();
 
     QPointer<KeyGrabber> m_grabber;
-    std::function<void()> m_onTrigger;
     bool m_started = false;
 };
 

@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QPointer>
 
 namespace rubbly {
 
-InstalledAppDetector::InstalledAppDetector(const QProcessEnvironment& env)
-    : m_actor(QStringLiteral("com.tolvik.Rubbly.InstalledAppDetector"))
+InstalledAppDetector::InstalledAppDetector(const QProcessEnvironment& env, QObject* parent)
+    : QObject(parent)
+    , m_actor(QStringLiteral("com.tolvik.Rubbly.InstalledAppDetector"))
 {
     QStringList bases{xdg::dataHome(env)};
     bases += xdg::dataDirs(env);
@@ -47,10 +49,10 @@ QCoro::Task<QSet<QString>> InstalledAppDetector::installedBundleIDs(bool forceRe
 {
     if (!forceRefresh && m_cached)
         co_return QSet<QString>(*m_cached); // a copy: QCoro moves from an lvalue given to co_return
-    std::weak_ptr<bool> alive = m_alive;
+    QPointer<InstalledAppDetector> self = this;
     auto job = [folders = m_folders] { return scanFolders(folders); };
     QSet<QString> ids = co_await m_actor.run(std::move(job));
-    if (!alive.expired())
+    if (self)
         m_cached = ids;
     co_return ids;
 }

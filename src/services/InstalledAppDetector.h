@@ -2,13 +2,13 @@
 
 #include "Actor.h"
 
+#include <QObject>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QStringList>
 
 #include <QCoroTask>
 
-#include <memory>
 #include <optional>
 
 namespace rubbly {
@@ -16,9 +16,11 @@ namespace rubbly {
 // Which applications are installed, as desktop-file ids ("firefox", "org.mozilla.firefox"): the
 // .desktop files in $XDG_DATA_HOME/applications, each $XDG_DATA_DIRS/applications and the Flatpak
 // export folders. The answer is kept until a caller asks for a refresh. Use from one thread.
-class InstalledAppDetector final {
+class InstalledAppDetector final : public QObject {
+    Q_OBJECT
 public:
-    explicit InstalledAppDetector(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+    explicit InstalledAppDetector(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                                  QObject* parent = nullptr);
 
     // The cached set, or a fresh one when there is none yet or `forceRefresh` is set.
     QCoro::Task<QSet<QString>> installedBundleIDs(bool forceRefresh);
@@ -31,7 +33,6 @@ public:
 private:
     QStringList m_folders;
     std::optional<QSet<QString>> m_cached;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     Actor m_actor;
 };
 

@@ -21,8 +21,8 @@ TrashMonitor::TrashMonitor(Scheduler* scheduler, QString watchedPath, QObject* p
     m_debounce = m_scheduler->createTimer(this);
     m_debounce->setSingleShot(true);
     connect(m_debounce, &Timer::timeout, this, [this] {
-        if (m_watching && onChange)
-            onChange();
+        if (m_watching)
+            Q_EMIT changed();
     });
 }
 

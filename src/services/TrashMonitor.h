@@ -4,8 +4,6 @@
 #include <QString>
 #include <QThread>
 
-#include <functional>
-
 namespace rubbly {
 
 class Scheduler;
@@ -13,16 +11,13 @@ class Timer;
 
 // Tells its owner that the home trash changed. An inotify watch (QFileSystemWatcher) on the trash's
 // files/ folder runs on the thread "com.tolvik.binwell.monitor"; each burst of changes becomes one
-// onChange call on the owner's thread, one second after the burst's last event.
+// `changed` signal on the owner's thread, one second after the burst's last event.
 class TrashMonitor final : public QObject {
     Q_OBJECT
 public:
     // `watchedPath` is the home trash's files/ folder.
     TrashMonitor(Scheduler* scheduler, QString watchedPath, QObject* parent = nullptr);
     ~TrashMonitor() override;
-
-    // Called on the owner's thread after a debounced burst; set before start().
-    std::function<void()> onChange;
 
     // Starts watching, after stopping any previous watch. A folder that cannot be watched leaves the
     // monitor idle, silently.
@@ -35,6 +30,8 @@ public:
     static constexpr std::chrono::milliseconds kDebounceInterval{1000};
 
 Q_SIGNALS:
+    // A debounced burst of changes ended, on the owner's thread.
+    void changed();
     // Each raw change the watch reports, before debouncing (for diagnostics and tests).
     void eventReceived();
 

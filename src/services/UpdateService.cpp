@@ -81,6 +81,9 @@ UpdateService::Config UpdateService::Config::defaults()
 {
     Config config;
     config.baseURL = QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL));
+    // Another host (a staging site, a test server) may stand in for the product's.
+    if (const QString base = qEnvironmentVariable("RUBBLY_UPDATE_BASE_URL"); !base.isEmpty())
+        config.baseURL = QUrl(base);
     config.currentVersion = QStringLiteral(RUBBLY_VERSION);
     // Private to the user, unlike /tmp: there another account could plant "Rubbly-Update" as a link
     // and have the next download clear whatever it points at.

@@ -30,14 +30,65 @@ BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
     }
     connect(&m_services.settings, &SettingsService::globalShortcutEnabledChanged, this,
             &BinwellViewModel::updateGlobalShortcut);
+    // No confirmation on this path: the shortcut is the user's deliberate request.
+    connect(&m_services.shortcut, &GlobalShortcutService::triggered, this, [this] { emptyTrash(); });
     updateGlobalShortcut();
+
+    connect(this, &BinwellViewModel::stateChanged, this, &BinwellViewModel::updateMenuBarLabelText);
+    connect(&m_services.settings, &SettingsService::showSizeInMenuBarChanged, this,
+            &BinwellViewModel::updateMenuBarLabelText);
+    connect(&m_services.settings, &SettingsService::hideSizeWhenEmptyChanged, this,
+            &BinwellViewModel::updateMenuBarLabelText);
+    updateMenuBarLabelText();
 }
 
 BinwellViewModel::~BinwellViewModel()
 {
-    if (m_services.monitor)
-        m_services.monitor->onChange = {};
     m_services.shortcut.stop();
+}
+
+Timestamp BinwellViewModel::now() const
+{
+    return m_services.scheduler.now();
+}
+
+QString BinwellViewModel::menuBarLabelText(const BinwellState& state, bool showSizeInMenuBar, bool hideSizeWhenEmpty)
+{
+    switch (state.kind()) {
+    case BinwellState::Kind::Normal: {
+        const TrashStatus& status = *state.status();
+        // Emptiness is the entry count: a Trash of zero-byte files is not empty.
+        if (!showSizeInMenuBar || (status.itemCount == 0 && hideSizeWhenEmpty))
+            return {};
+        return sharedByteCountFormatter().format(status.totalSize);
+    }
+    case BinwellState::Kind::Cleaning:
+        return QStringLiteral("正在清理…");
+    case BinwellState::Kind::Success:
+        return QStringLiteral("已释放 ") + sharedByteCountFormatter().format(state.freedBytes());
+    case BinwellState::Kind::Error:
+        return QStringLiteral("废纸篓");
+    case BinwellState::Kind::Scanning:
+        return QStringLiteral("…");
+    case BinwellState::Kind::PermissionDenied:
+        return {};
+    }
+    return {};
+}
+
+void BinwellViewModel::updateMenuBarLabelText()
+{
+    const SettingsService& settings = m_services.settings;
+    QString text = menuBarLabelText(m_state, settings.showSizeInMenuBar(), settings.hideSizeWhenEmpty());
+    if (text == m_menuBarLabelText)
+        return;
+    m_menuBarLabelText = std::move(text);
+    Q_EMIT menuBarLabelTextChanged();
+}
+
+bool BinwellViewModel::canEmptyTrash() const
+{
+    return m_state.kind() == BinwellState::Kind::Normal && m_state.status()->itemCount > 0;
 }
 
 void BinwellViewModel::start()
@@ -46,11 +97,7 @@ void BinwellViewModel::start()
         return;
     m_didStart = true;
     if (TrashMonitor* monitor = m_services.monitor) {
-        QPointer<BinwellViewModel> self = this;
-        monitor->onChange = [self] {
-            if (self)
-                self->handleTrashChange();
-        };
+        connect(monitor, &TrashMonitor::changed, this, &BinwellViewModel::handleTrashChange);
         monitor->start();
     }
     m_pollTimer = m_services.scheduler.createTimer(this);
@@ -64,16 +111,10 @@ void BinwellViewModel::start()
 
 void BinwellViewModel::updateGlobalShortcut()
 {
-    if (!m_services.settings.globalShortcutEnabled()) {
+    if (m_services.settings.globalShortcutEnabled())
+        m_services.shortcut.start();
+    else
         m_services.shortcut.stop();
-        return;
-    }
-    // No confirmation on this path: the shortcut is the user's deliberate request.
-    QPointer<BinwellViewModel> self = this;
-    m_services.shortcut.start([self] {
-        if (self)
-            self->emptyTrash();
-    });
 }
 
 QCoro::Task<void> BinwellViewModel::refresh()
@@ -172,7 +213,7 @@ void BinwellViewModel::recordCleaning(qint64 freedBytes, int removedCount)
 
 QCoro::Task<void> BinwellViewModel::emptyTrash()
 {
-    if (m_state.kind() != BinwellState::Kind::Normal || m_state.status()->itemCount == 0)
+    if (!canEmptyTrash())
         co_return;
     QPointer<BinwellViewModel> self = this;
     const TrashStatus before = *m_state.status();
@@ -245,10 +286,15 @@ void BinwellViewModel::onSlimScanProgress(const SlimScanProgress& progress, QLis
 
 QCoro::Task<void> BinwellViewModel::scanSlim(bool force)
 {
+    return runSlimScan(force, true);
+}
+
+QCoro::Task<void> BinwellViewModel::runSlimScan(bool force, bool throttled)
+{
     const Timestamp now = m_services.scheduler.now();
     if (!force && m_lastSlimScanDate && now - *m_lastSlimScanDate < kSlimFreshness && !m_diskSlimItems.isEmpty())
         co_return;
-    if (m_lastSlimScanStartTime && now - *m_lastSlimScanStartTime < kSlimThrottle)
+    if (throttled && m_lastSlimScanStartTime && now - *m_lastSlimScanStartTime < kSlimThrottle)
         co_return;
     if (m_isScanningSlim)
         co_return;
@@ -275,6 +321,8 @@ QCoro::Task<void> BinwellViewModel::scanSlim(bool force)
     saveSlimSnapshot(m_services.defaults, DiskSlimSnapshot{finished, items});
     setSlimScanProgressText(std::nullopt);
     setIsScanningSlim(false);
+    if (std::exchange(m_slimRescanPending, false))
+        co_await runSlimScan(true, false);
 }
 
 QCoro::Task<void> BinwellViewModel::purgeSelectedSlimItems()
@@ -307,7 +355,13 @@ QCoro::Task<void> BinwellViewModel::purgeSelectedSlimItems()
         if (settings.notifyAfterCleaning())
             m_services.notifications.notifyCleaningFinished(result.freedBytes, result.removedCount);
     }
-    co_await scanSlim(true);
+    // Not throttled: a purge that ends soon after a scan started would otherwise leave the deleted
+    // folders listed with their old sizes, ready to be "freed" a second time. A scan that is running
+    // now may have measured them before they went, so it is followed by one more.
+    if (m_isScanningSlim)
+        m_slimRescanPending = true;
+    else
+        co_await runSlimScan(true, false);
 }
 
 void BinwellViewModel::toggleSlimCategory(DiskSlimCategory category)

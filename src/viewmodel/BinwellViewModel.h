@@ -50,7 +50,7 @@ public:
         InstalledAppDetector& apps;
         TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
         AutoCleanService* autoClean = nullptr; // none: no automatic cleaning
-        UpdateServicing* updates = nullptr;     // none: no update check at start
+        UpdateServicing* updates = nullptr;    // none: no update check at start
     };
 
     static constexpr std::chrono::seconds kPollInterval{60};
@@ -78,6 +78,15 @@ public:
     const std::optional<QString>& slimCleanProgressText() const { return m_slimCleanProgressText; }
     const std::optional<Timestamp>& lastSlimScanDate() const { return m_lastSlimScanDate; }
     SettingsService& settings() const { return m_services.settings; }
+    // The scheduler's "now": views format relative times with it and never read the system clock.
+    Timestamp now() const;
+
+    // What the status item shows beside its icon; empty for the icon alone. Follows the state and the
+    // two display settings, with `menuBarLabelTextChanged` on every real change.
+    const QString& menuBarLabelText() const { return m_menuBarLabelText; }
+    static QString menuBarLabelText(const BinwellState& state, bool showSizeInMenuBar, bool hideSizeWhenEmpty);
+    // True when emptyTrash() would act: Normal with at least one entry. Changes only with the state.
+    bool canEmptyTrash() const;
 
     // Once: the monitor, the 60-second poll, the shortcut, the first scan and the update check.
     void start();
@@ -121,9 +130,13 @@ Q_SIGNALS:
     void slimScanProgressValueChanged();
     void slimCleanProgressTextChanged();
     void lastSlimScanDateChanged();
+    void menuBarLabelTextChanged();
 
 private:
     QCoro::Task<void> scan();
+    // The slim scan behind scanSlim(); `throttled` false skips the 8-second throttle.
+    QCoro::Task<void> runSlimScan(bool force, bool throttled);
+    void updateMenuBarLabelText();
     QCoro::Task<void> dismissSuccessLater(QPointer<Cancellation> cancellation);
     QCoro::Task<void> rescanAfterChange(QPointer<Cancellation> cancellation);
     // A fresh cancellation in `slot`, cancelling what was there.
@@ -156,6 +169,7 @@ private:
     double m_slimScanProgressValue = 0;
     std::optional<QString> m_slimCleanProgressText;
     std::optional<Timestamp> m_lastSlimScanDate;
+    QString m_menuBarLabelText;
 
     bool m_didStart = false;
     Timer* m_pollTimer = nullptr;
@@ -163,6 +177,9 @@ private:
     QPointer<Cancellation> m_monitorDebounce;
     std::optional<Timestamp> m_lastTrashRefreshTime;
     std::optional<Timestamp> m_lastSlimScanStartTime;
+    // A purge ended while a scan was running: scan once more when it ends, or the list would keep
+    // what the purge deleted.
+    bool m_slimRescanPending = false;
 };
 
 } // namespace rubbly

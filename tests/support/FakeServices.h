@@ -6,6 +6,7 @@
 #include "SoundPlayer.h"
 #include "TrashService.h"
 
+#include <QCoreApplication>
 #include <QCoroTimer>
 #include <QList>
 #include <QPair>
@@ -20,9 +21,7 @@ public:
     QCoro::Task<TrashStatusResult> fetchStatus() override
     {
         calls.append(QStringLiteral("fetchStatus"));
-        QPointer<Cancellation> gate = scanGate;
-        if (gate)
-            co_await Scheduler::system()->sleep(std::chrono::hours(1), gate.data());
+        co_await passGate(scanGate);
         co_await answerLater();
         if (!statusQueue.isEmpty())
             co_return statusQueue.takeFirst();
@@ -32,9 +31,7 @@ public:
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override
     {
         calls.append(QStringLiteral("emptyTrash"));
-        QPointer<Cancellation> gate = emptyGate;
-        if (gate)
-            co_await Scheduler::system()->sleep(std::chrono::hours(1), gate.data());
+        co_await passGate(emptyGate);
         co_await answerLater();
         co_return TrashCleanupOutcome(emptyResult);
     }
@@ -49,6 +46,28 @@ public:
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
         co_await answerLater();
         co_return TrashPutResult(putResult);
+    }
+
+    // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
+    // queued on the application, not on the gate, which may be mid-destruction when it opens.
+    struct Gate {
+        QPointer<Cancellation> gate;
+        QMetaObject::Connection connection;
+        bool await_ready() const { return !gate || gate->isCancelled(); }
+        void await_suspend(std::coroutine_handle<> handle)
+        {
+            connection = QObject::connect(gate.data(), &Cancellation::cancelled, [this, handle] {
+                QObject::disconnect(connection);
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+            });
+        }
+        void await_resume() {}
+    };
+    static QCoro::Task<void> passGate(QPointer<Cancellation> gate)
+    {
+        Gate awaiter{gate, {}};
+        co_await awaiter;
     }
 
     // With `deferred`, answers come in a later event-loop turn, as the real actor's do.

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "AutoCleanService.h"
+#include "BinwellViewModel.h"
+#include "DiskSlimService.h"
+#include "FakeServices.h"
+#include "GlobalShortcutService.h"
+#include "InstalledAppDetector.h"
+#include "MemoryDefaults.h"
+#include "NotificationService.h"
+#include "SettingsService.h"
+#include "SoundHapticService.h"
+#include "TempHome.h"
+#include "VirtualScheduler.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <memory>
+
+namespace rubbly::test {
+
+// A status of `items` entries sharing `size` bytes, named "0", "1", ...
+TrashStatus statusWith(int items, qint64 size = 4096);
+
+// Lets queued events and zero-delay timers run; the virtual clock does not move.
+void settle();
+
+// Runs the event loop until `task` is done (work on real actor threads takes real, if short, time).
+template <typename T> void finish(QCoro::Task<T>& task)
+{
+    if (!QTest::qWaitFor([&task] { return task.isReady(); }, 5000))
+        qFatal("a task did not finish");
+}
+
+// The view model with every service real except the trash and the desktop, which are fakes, on a
+// virtual clock in a temporary home.
+struct ViewModelRig {
+    TempHome home;
+    VirtualScheduler clock;
+    MemoryDefaults defaults;
+    SettingsService settings{defaults, {}};
+    FakeTrashService trash;
+    FakeNotificationCenter center;
+    NotificationService notifications{center};
+    FakeSoundPlayer player;
+    FakeHaptics haptics;
+    SoundHapticService feedback{player, haptics};
+    FakeGrabber grabber;
+    GlobalShortcutService shortcut{&grabber};
+    DiskSlimService slim{home.home()};
+    InstalledAppDetector apps{home.environment()};
+    AutoCleanService autoClean{trash, notifications, defaults, &clock};
+    std::unique_ptr<BinwellViewModel> vm;
+
+    ViewModelRig() { trash.status = statusWith(2); }
+
+    BinwellViewModel& make(UpdateServicing* updates = nullptr)
+    {
+        vm = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{trash, settings, defaults, clock,
+                                                                           notifications, feedback, shortcut, slim,
+                                                                           apps, nullptr, &autoClean, updates});
+        return *vm;
+    }
+    // The view model after its first scan, showing `status`.
+    BinwellViewModel& makeShowing(const TrashStatus& status)
+    {
+        trash.status = status;
+        BinwellViewModel& model = make();
+        auto scan = model.refresh();
+        finish(scan);
+        return model;
+    }
+    int scans() const { return static_cast<int>(trash.calls.count(QStringLiteral("fetchStatus"))); }
+};
+
+} // namespace rubbly::test
