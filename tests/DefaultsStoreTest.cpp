@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace rubbly;
 using namespace rubbly::test;
 
@@ -102,11 +104,23 @@ private Q_SLOTS:
         QCOMPARE(readAll(store.setAsidePath()), content);
     }
 
-    void writesLeaveNoTemporaryFilesBehind()
+    void onlyARealChangeRewritesTheFile()
     {
         TempHome home;
         const QString dir = home.configHome() + QStringLiteral("/rubbly");
-        JsonFileDefaultsStore store(dir + QStringLiteral("/defaults.json"));
+        const QString path = dir + QStringLiteral("/defaults.json");
+        JsonFileDefaultsStore store(path);
+        // Every rewrite is a new file renamed into place, so the inode tells whether one happened.
+        const auto inode = [&path] {
+            struct stat info = {};
+            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+        };
+        store.setValue(QStringLiteral("k"), qint64(1));
+        const auto first = inode();
+        store.setValue(QStringLiteral("k"), qint64(1));
+        QCOMPARE(inode(), first);
+        store.setValue(QStringLiteral("k"), 1.0); // another type is another value
+        QVERIFY(inode() != first);
         for (int i = 0; i < 20; ++i)
             store.setValue(QStringLiteral("k"), qint64(i));
         QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("defaults.json")});

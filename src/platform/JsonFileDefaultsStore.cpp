@@ -146,6 +146,10 @@ void JsonFileDefaultsStore::setValue(const QString& key, const DefaultsValue& va
         qCWarning(lcDefaults) << "refusing to store a non-finite number under" << key;
         return;
     }
+    // The file also holds the slim snapshot: rewriting all of it for a value that did not change
+    // would cost a write of every byte for nothing.
+    if (const auto it = m_values.constFind(key); it != m_values.cend() && *it == value)
+        return;
     m_values.insert(key, value);
     save();
 }

@@ -11,9 +11,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcDefaults)
 
 // DefaultsStore kept in one JSON file, by default $XDG_CONFIG_HOME/rubbly/defaults.json:
 //   { "Rubbly.hideInDock": {"bool": true}, "Binwell.lastCleaningRecord": {"data": "<base64>"}, ... }
-// Every change rewrites the file atomically. A file that cannot be read as such is moved aside to
-// "defaults.json.corrupt-<time>" and reported in the log; the store then starts empty. When even that
-// move fails the store keeps working in memory and never writes over the file.
+// Every change rewrites the file atomically; storing the value a key already holds writes nothing. A
+// file that cannot be read as such is moved aside to "defaults.json.corrupt-<time>" and reported in
+// the log; the store then starts empty. When even that move fails the store keeps working in memory
+// and never writes over the file.
 class JsonFileDefaultsStore final : public DefaultsStore {
 public:
     explicit JsonFileDefaultsStore(const QString& filePath);
