@@ -1,5 +1,8 @@
 #include "GeekTheme.h"
 
+#include <QPalette>
+#include <QWidget>
+
 namespace rubbly {
 
 namespace {
@@ -39,6 +42,68 @@ const std::array<QColor, 11>& spectrum()
         rgb(0.88, 0.6, 0.12), rgb(0.88, 0.4, 0.12),  rgb(0.92, 0.25, 0.25),
     };
     return colors;
+}
+
+Tint Tint::fixed(QColor color)
+{
+    Tint tint(Role::Fixed);
+    tint.m_fixed = color;
+    return tint;
+}
+
+Tint Tint::opacity(double opacity) const
+{
+    Tint tint = *this;
+    tint.m_opacity *= opacity;
+    return tint;
+}
+
+QColor Tint::resolve(bool dark) const
+{
+    const GeekTheme& theme = GeekTheme::shared();
+    QColor color;
+    switch (m_role) {
+    case Role::Background:
+        color = theme.background.resolve(dark);
+        break;
+    case Role::Surface:
+        color = theme.surface.resolve(dark);
+        break;
+    case Role::Border:
+        color = theme.border.resolve(dark);
+        break;
+    case Role::HoverFill:
+        color = theme.hoverFill.resolve(dark);
+        break;
+    case Role::TextPrimary:
+        color = theme.textPrimary.resolve(dark);
+        break;
+    case Role::TextSecondary:
+        color = theme.textSecondary.resolve(dark);
+        break;
+    case Role::TextTertiary:
+        color = theme.textTertiary.resolve(dark);
+        break;
+    case Role::Spectrum:
+        color = spectrum()[static_cast<std::size_t>(m_index) % spectrum().size()];
+        break;
+    case Role::Fixed:
+        color = m_fixed;
+        break;
+    }
+    color.setAlphaF(static_cast<float>(color.alphaF() * m_opacity));
+    return color;
+}
+
+QColor Tint::resolve(const QWidget* widget) const
+{
+    return resolve(isDarkScheme(widget));
+}
+
+bool isDarkScheme(const QWidget* widget)
+{
+    const QPalette palette = widget ? widget->palette() : QPalette();
+    return palette.color(QPalette::Window).lightness() < 128;
 }
 
 } // namespace rubbly

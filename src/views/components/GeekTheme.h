@@ -4,6 +4,8 @@
 
 #include <array>
 
+class QWidget;
+
 namespace rubbly {
 
 // The colour set of the panel's terminal look. Each colour has a dark and a light variant; views pick
@@ -31,5 +33,54 @@ struct GeekTheme {
 // The 11 accent colours views pick by index: 4 accent, 6 success, 8 warning, 10 danger; the file
 // categories use 0 (video), 1 (audio), 4 (development), 5 (image), 6 (document), 8 (archive), 9 (other).
 const std::array<QColor, 11>& spectrum();
+
+// A colour of the theme named by its role, resolved at paint time for the widget's scheme, so a
+// change of appearance needs nothing but a repaint.
+class Tint final {
+public:
+    enum class Role {
+        Background,
+        Surface,
+        Border,
+        HoverFill,
+        TextPrimary,
+        TextSecondary,
+        TextTertiary,
+        Spectrum,
+        Fixed
+    };
+
+    static Tint background() { return Tint(Role::Background); }
+    static Tint surface() { return Tint(Role::Surface); }
+    static Tint border() { return Tint(Role::Border); }
+    static Tint hoverFill() { return Tint(Role::HoverFill); }
+    static Tint primary() { return Tint(Role::TextPrimary); }
+    static Tint secondary() { return Tint(Role::TextSecondary); }
+    static Tint tertiary() { return Tint(Role::TextTertiary); }
+    static Tint accent(int index) { return Tint(Role::Spectrum, index); }
+    static Tint fixed(QColor color);
+    // The same colour with its alpha multiplied by `opacity`.
+    Tint opacity(double opacity) const;
+
+    QColor resolve(bool dark) const;
+    QColor resolve(const QWidget* widget) const;
+
+    bool operator==(const Tint&) const = default;
+
+private:
+    explicit Tint(Role role, int index = 0)
+        : m_role(role)
+        , m_index(index)
+    {
+    }
+    Role m_role;
+    int m_index = 0;
+    double m_opacity = 1.0;
+    QColor m_fixed;
+};
+
+// Whether `widget` draws in the dark variant: the application palette that the appearance applier
+// installs is dark exactly when the effective scheme is.
+bool isDarkScheme(const QWidget* widget);
 
 } // namespace rubbly

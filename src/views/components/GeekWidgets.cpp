@@ -1,0 +1,402 @@
+#include "GeekWidgets.h"
+
+#include "Painting.h"
+#include "Symbols.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+#include <QVariantAnimation>
+
+#include <cmath>
+
+namespace rubbly {
+
+void paintSquareDot(QPainter& painter, const QPointF& topLeft, qreal size, const QColor& color)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawPath(roundedRect(QRectF(topLeft, QSizeF(size, size)), 1.5));
+    painter.restore();
+}
+
+GeekSquareDot::GeekSquareDot(Tint color, qreal size, QWidget* parent)
+    : QWidget(parent)
+    , m_color(color)
+    , m_size(size)
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void GeekSquareDot::setColor(Tint color)
+{
+    if (m_color == color)
+        return;
+    m_color = color;
+    update();
+}
+
+QSize GeekSquareDot::sizeHint() const
+{
+    const int side = static_cast<int>(std::ceil(m_size));
+    return {side, side};
+}
+
+void GeekSquareDot::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPointF topLeft((width() - m_size) / 2, (height() - m_size) / 2);
+    paintSquareDot(painter, topLeft, m_size, m_color.resolve(this));
+}
+
+PlainButton::PlainButton(QWidget* parent)
+    : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+    setCursor(Qt::ArrowCursor);
+}
+
+void PlainButton::enterEvent(QEnterEvent* event)
+{
+    QAbstractButton::enterEvent(event);
+    if (!m_hovered) {
+        m_hovered = true;
+        update();
+        Q_EMIT hoveredChanged(true);
+    }
+}
+
+void PlainButton::leaveEvent(QEvent* event)
+{
+    QAbstractButton::leaveEvent(event);
+    if (m_hovered) {
+        m_hovered = false;
+        update();
+        Q_EMIT hoveredChanged(false);
+    }
+}
+
+void PlainButton::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled()) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void PlainButton::paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius) const
+{
+    if (!hasFocus())
+        return;
+    paintCard(painter, rect, radius, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1.0);
+}
+
+GeekIconButton::GeekIconButton(const QString& symbol, const QString& help, QWidget* parent)
+    : PlainButton(parent)
+    , m_symbol(symbol)
+{
+    setToolTip(help);
+    setAccessibleName(help);
+    setFixedSize(20, 20);
+}
+
+void GeekIconButton::setSymbol(const QString& symbol)
+{
+    if (m_symbol == symbol)
+        return;
+    m_symbol = symbol;
+    update();
+}
+
+void GeekIconButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF box(0, 0, 20, 20);
+    if (isHovered() && isEnabled())
+        paintCard(painter, box, 3, QColor::fromRgbF(1, 1, 1, 0.08f));
+    QColor color = (isHovered() && isEnabled() ? Tint::primary() : Tint::tertiary()).resolve(this);
+    if (!isEnabled())
+        color.setAlphaF(color.alphaF() * 0.6f);
+    paintSymbol(painter, box, m_symbol, 10, color);
+    paintFocusRing(painter, box, 3);
+}
+
+GeekText::GeekText(const QString& text, const QFont& font, Tint tint, QWidget* parent)
+    : QWidget(parent)
+    , m_text(text)
+    , m_tint(tint)
+    , m_fade(this, 1.0)
+{
+    setFont(font);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void GeekText::setText(const QString& text)
+{
+    if (m_text == text)
+        return;
+    if (m_transition && !m_text.isEmpty()) {
+        m_previous = m_text;
+        m_fade.jumpTo(0);
+        m_text = text;
+        m_fade.animateTo(1, *m_transition);
+    } else {
+        m_text = text;
+    }
+    updateGeometry();
+    update();
+}
+
+void GeekText::setTint(Tint tint)
+{
+    if (m_tint == tint)
+        return;
+    m_tint = tint;
+    update();
+}
+
+void GeekText::setElideMode(Qt::TextElideMode mode)
+{
+    m_elide = mode;
+    setSizePolicy(mode == Qt::ElideNone ? QSizePolicy::Preferred : QSizePolicy::Ignored, QSizePolicy::Fixed);
+    updateGeometry();
+}
+
+void GeekText::setWordWrap(bool wrap)
+{
+    m_wrap = wrap;
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(wrap);
+    setSizePolicy(wrap ? policy : QSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed));
+    updateGeometry();
+}
+
+void GeekText::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void GeekText::setLineSpacing(qreal spacing)
+{
+    m_lineSpacing = spacing;
+    updateGeometry();
+}
+
+void GeekText::setTransition(std::optional<Curve> curve)
+{
+    m_transition = curve;
+}
+
+QSize GeekText::sizeHint() const
+{
+    const QFontMetricsF metrics(font());
+    const int height = static_cast<int>(std::ceil(metrics.height()));
+    if (m_wrap)
+        return {200, heightForWidth(200)};
+    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(m_text))), height};
+}
+
+QSize GeekText::minimumSizeHint() const
+{
+    if (m_elide != Qt::ElideNone || m_wrap)
+        return {0, static_cast<int>(std::ceil(QFontMetricsF(font()).height()))};
+    return sizeHint();
+}
+
+qreal GeekText::layoutHeight(int width) const
+{
+    QTextLayout layout(m_text, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        y += line.height() + (lines++ > 0 ? m_lineSpacing : 0);
+    }
+    layout.endLayout();
+    return y;
+}
+
+int GeekText::heightForWidth(int width) const
+{
+    return static_cast<int>(std::ceil(layoutHeight(width)));
+}
+
+void GeekText::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        updateGeometry();
+    QWidget::changeEvent(event);
+}
+
+void GeekText::paintText(QPainter& painter, const QString& text, qreal opacity) const
+{
+    QColor color = m_tint.resolve(this);
+    color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
+    painter.setPen(color);
+    if (!m_wrap) {
+        const QString shown = m_elide == Qt::ElideNone ? text : fontMetrics().elidedText(text, m_elide, width());
+        painter.drawText(rect(), static_cast<int>(m_alignment) | Qt::TextSingleLine, shown);
+        return;
+    }
+    QTextLayout layout(text, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setAlignment(m_alignment & Qt::AlignHorizontal_Mask);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width());
+        line.setPosition(QPointF(0, y));
+        y += line.height() + m_lineSpacing;
+    }
+    layout.endLayout();
+    layout.draw(&painter, QPointF(0, 0));
+}
+
+void GeekText::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const qreal fade = m_fade.value();
+    if (fade < 1.0 && !m_previous.isEmpty())
+        paintText(painter, m_previous, 1.0 - fade);
+    paintText(painter, m_text, fade);
+}
+
+ActivityIndicator::ActivityIndicator(Tint tint, qreal size, QWidget* parent)
+    : QWidget(parent)
+    , m_tint(tint)
+    , m_size(size)
+    , m_spin(new QVariantAnimation(this))
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_spin->setStartValue(0.0);
+    m_spin->setEndValue(360.0);
+    m_spin->setDuration(900);
+    m_spin->setLoopCount(-1);
+    connect(m_spin, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        m_angle = value.toDouble();
+        update();
+    });
+}
+
+QSize ActivityIndicator::sizeHint() const
+{
+    const int side = static_cast<int>(std::ceil(m_size));
+    return {side, side};
+}
+
+void ActivityIndicator::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (motion::enabled())
+        m_spin->start();
+}
+
+void ActivityIndicator::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_spin->stop();
+}
+
+void ActivityIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal pen = std::max<qreal>(1.5, m_size / 7);
+    const QRectF box = QRectF((width() - m_size) / 2, (height() - m_size) / 2, m_size, m_size)
+                           .adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2);
+    QColor track = m_tint.resolve(this);
+    track.setAlphaF(track.alphaF() * 0.2f);
+    painter.setPen(QPen(track, pen));
+    painter.drawEllipse(box);
+    QPen arc(m_tint.resolve(this), pen);
+    arc.setCapStyle(Qt::RoundCap);
+    painter.setPen(arc);
+    // Qt counts angles anticlockwise in sixteenths of a degree; the arc turns clockwise.
+    painter.drawArc(box, static_cast<int>((90 - m_angle) * 16), -100 * 16);
+}
+
+} // namespace rubbly
+
+namespace rubbly {
+
+GeekCard::GeekCard(qreal radius, Tint fill, std::optional<Tint> outline, qreal outlineWidth, QWidget* parent)
+    : QWidget(parent)
+    , m_radius(radius)
+    , m_fill(fill)
+    , m_outline(outline)
+    , m_outlineWidth(outlineWidth)
+{
+}
+
+void GeekCard::setFill(Tint fill)
+{
+    m_fill = fill;
+    update();
+}
+
+void GeekCard::setOutline(std::optional<Tint> outline, qreal width)
+{
+    m_outline = outline;
+    m_outlineWidth = width;
+    update();
+}
+
+void GeekCard::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    paintCard(painter, QRectF(rect()), m_radius, m_fill.resolve(this), m_outline ? m_outline->resolve(this) : QColor(),
+              m_outlineWidth);
+}
+
+SymbolButton::SymbolButton(const QString& symbol, qreal symbolSize, QSize frame, Tint tint, Tint hoverTint,
+                           const QString& help, QWidget* parent)
+    : PlainButton(parent)
+    , m_symbol(symbol)
+    , m_symbolSize(symbolSize)
+    , m_frame(frame)
+    , m_tint(tint)
+    , m_hoverTint(hoverTint)
+{
+    setFixedSize(frame);
+    if (!help.isEmpty()) {
+        setToolTip(help);
+        setAccessibleName(help);
+    }
+}
+
+void SymbolButton::setSymbol(const QString& symbol)
+{
+    m_symbol = symbol;
+    update();
+}
+
+void SymbolButton::setTints(Tint tint, Tint hoverTint)
+{
+    m_tint = tint;
+    m_hoverTint = hoverTint;
+    update();
+}
+
+void SymbolButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF box(rect());
+    paintSymbol(painter, box, m_symbol, m_symbolSize, (isHovered() ? m_hoverTint : m_tint).resolve(this));
+    paintFocusRing(painter, box, 3);
+}
+
+} // namespace rubbly

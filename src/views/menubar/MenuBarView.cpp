@@ -1,0 +1,622 @@
+#include "MenuBarView.h"
+
+#include "BinwellViewModel.h"
+#include "DiskSlimView.h"
+#include "Formatting.h"
+#include "GeekFonts.h"
+#include "GeekWidgets.h"
+#include "Motion.h"
+#include "Painting.h"
+#include "SettingsService.h"
+#include "TrashTabViews.h"
+#include "Workspace.h"
+
+#include <QDragEnterEvent>
+#include <QGraphicsBlurEffect>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace rubbly {
+
+namespace {
+
+const Curve kCardSpring = Curve::spring(0.22, 0.85);
+
+QByteArrayList droppedPaths(const QMimeData* mime)
+{
+    if (!mime || !mime->hasFormat(QStringLiteral("text/uri-list")))
+        return {};
+    return localPathsFromUriList(mime->data(QStringLiteral("text/uri-list")));
+}
+
+// "BETA" on a faint accent plate.
+class BetaBadge final : public QWidget {
+public:
+    explicit BetaBadge(QWidget* parent = nullptr)
+        : QWidget(parent)
+    {
+        const QFontMetricsF metrics(monoFont(8.5, Weight::Black));
+        setFixedSize(static_cast<int>(std::ceil(metrics.horizontalAdvance(QStringLiteral("BETA")) + 8)),
+                     static_cast<int>(std::ceil(metrics.height() + 2)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintCard(painter, QRectF(rect()), 3, Tint::accent(4).opacity(0.15).resolve(this));
+        painter.setFont(monoFont(8.5, Weight::Black));
+        painter.setPen(spectrum()[4]);
+        painter.drawText(QRectF(rect()), Qt::AlignCenter, QStringLiteral("BETA"));
+    }
+};
+
+} // namespace
+
+// The two tabs on one plate; the selected one's plate and colour cross-fade over 0.15 s.
+class MenuBarView::TabBar final : public QWidget {
+public:
+    explicit TabBar(MenuBarView* view)
+        : QWidget(view)
+        , m_selection(this)
+    {
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(2, 2, 2, 2);
+        layout->setSpacing(4);
+        for (MenuBarTab tab : kAllMenuBarTabs) {
+            auto* button = new Button(this, tab);
+            layout->addWidget(button);
+            connect(button, &QAbstractButton::clicked, view, [view, tab] { view->selectTab(tab); });
+        }
+    }
+    void select(MenuBarTab tab, bool animated)
+    {
+        const double target = tab == MenuBarTab::Slim ? 1 : 0;
+        if (animated)
+            m_selection.animateTo(target, Curve::easeInOut(0.15));
+        else
+            m_selection.jumpTo(target);
+        for (QWidget* child : findChildren<QWidget*>())
+            child->update();
+    }
+    // How selected `tab` looks now, 0 to 1.
+    double amount(MenuBarTab tab) const
+    {
+        return tab == MenuBarTab::Slim ? m_selection.value() : 1 - m_selection.value();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintCard(painter, QRectF(rect()), 5, Tint::surface().resolve(this));
+    }
+
+private:
+    class Button final : public PlainButton {
+    public:
+        Button(TabBar* bar, MenuBarTab tab)
+            : PlainButton(bar)
+            , m_bar(bar)
+            , m_tab(tab)
+        {
+            setText(menuBarTabTitle(tab));
+            setAccessibleName(text());
+            setFixedHeight(22);
+            setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        }
+        QSize sizeHint() const override { return {100, 22}; }
+
+    protected:
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            const double a = m_bar->amount(m_tab);
+            const QRectF box(rect());
+            if (a > 0)
+                paintCard(painter, box, 4, Tint::accent(4).opacity(0.12 * a).resolve(this),
+                          Tint::accent(4).opacity(0.4 * a).resolve(this), 0.5);
+            const QColor on = spectrum()[4];
+            const QColor off = Tint::tertiary().resolve(this);
+            painter.setPen(QColor::fromRgbF(
+                off.redF() + (on.redF() - off.redF()) * a, off.greenF() + (on.greenF() - off.greenF()) * a,
+                off.blueF() + (on.blueF() - off.blueF()) * a, off.alphaF() + (on.alphaF() - off.alphaF()) * a));
+            painter.setFont(monoFont(10, a >= 0.5 ? Weight::Bold : Weight::Medium));
+            painter.drawText(box, Qt::AlignCenter, text());
+            paintFocusRing(painter, box, 4);
+        }
+
+    private:
+        TabBar* m_bar;
+        MenuBarTab m_tab;
+    };
+
+    AnimatedValue m_selection;
+};
+
+// The card that asks before emptying, over a dimmed and blurred panel.
+class MenuBarView::ConfirmationOverlay final : public QWidget {
+public:
+    explicit ConfirmationOverlay(MenuBarView* view)
+        : QWidget(view)
+        , m_view(view)
+        , m_card(new GeekCard(8, Tint::surface(), Tint::accent(10).opacity(0.5), 1, this))
+        , m_sentence(new GeekText(QString(), monoFont(10), Tint::secondary()))
+        , m_confirm(new CardButton(QStringLiteral("$ CONFIRM"), true, m_card))
+        , m_cancel(new CardButton(QStringLiteral("CANCEL"), false, m_card))
+    {
+        m_card->setFixedWidth(260);
+        auto* column = new QVBoxLayout(m_card);
+        column->setContentsMargins(12, 12, 12, 12);
+        column->setSpacing(10);
+        auto* title = new QHBoxLayout;
+        title->setSpacing(6);
+        title->addWidget(new GeekSquareDot(Tint::accent(10), 7));
+        title->addWidget(new GeekText(QStringLiteral("> CONFIRM PURGE"), monoFont(11, Weight::Bold), Tint::accent(10)));
+        title->addStretch();
+        column->addLayout(title);
+        m_sentence->setWordWrap(true);
+        m_sentence->setLineSpacing(2);
+        column->addWidget(m_sentence);
+        auto* buttons = new QHBoxLayout;
+        buttons->setSpacing(8);
+        buttons->addWidget(m_confirm);
+        buttons->addWidget(m_cancel);
+        column->addLayout(buttons);
+        connect(m_confirm, &QAbstractButton::clicked, view, &MenuBarView::confirmEmpty);
+        connect(m_cancel, &QAbstractButton::clicked, view, &MenuBarView::cancelEmpty);
+    }
+
+    void setStatus(const TrashStatus& status) { m_sentence->setText(confirmationSentence(status)); }
+    void place()
+    {
+        setGeometry(m_view->rect());
+        m_card->adjustSize();
+        m_card->move((width() - m_card->width()) / 2, (height() - m_card->height()) / 2);
+    }
+    QWidget* card() const { return m_card; }
+    QAbstractButton* confirmButton() const { return m_confirm; }
+    QAbstractButton* cancelButton() const { return m_cancel; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.6f));
+        paintShadow(painter, QRectF(m_card->geometry()), 8, QColor::fromRgbF(0, 0, 0, 0.5f), 16, 0, 6);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (!m_card->geometry().contains(event->position().toPoint()))
+            m_view->setConfirming(false);
+    }
+
+private:
+    class CardButton final : public PlainButton {
+    public:
+        CardButton(const QString& text, bool danger, QWidget* parent)
+            : PlainButton(parent)
+            , m_danger(danger)
+        {
+            setText(text);
+            setAccessibleName(text);
+            setFixedHeight(26);
+            setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        }
+        QSize sizeHint() const override { return {80, 26}; }
+
+    protected:
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            const QRectF box(rect());
+            if (m_danger)
+                paintCard(painter, box, 4, Tint::accent(10).opacity(0.15).resolve(this),
+                          Tint::accent(10).opacity(0.6).resolve(this), 0.5);
+            else
+                paintCard(painter, box, 4, Tint::surface().resolve(this), Tint::border().resolve(this), 0.5);
+            painter.setFont(monoFont(10, m_danger ? Weight::Bold : Weight::Medium));
+            painter.setPen((m_danger ? Tint::accent(10) : Tint::secondary()).resolve(this));
+            painter.drawText(box, Qt::AlignCenter, text());
+            paintFocusRing(painter, box, 4);
+        }
+
+    private:
+        bool m_danger;
+    };
+
+    MenuBarView* m_view;
+    GeekCard* m_card;
+    GeekText* m_sentence;
+    CardButton* m_confirm;
+    CardButton* m_cancel;
+};
+
+// "> RELEASE TO TRASH" in a dashed frame while files are dragged over the panel.
+class MenuBarView::DropOverlay final : public QWidget {
+public:
+    explicit DropOverlay(QWidget* parent)
+        : QWidget(parent)
+        , m_shown(this)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_shown.onStep([this] { setVisible(m_shown.value() > 0); });
+        hide();
+    }
+    void setShown(bool shown) { m_shown.animateTo(shown ? 1 : 0, Curve::easeInOut(0.15)); }
+    // The fade needs the overlay visible to run.
+    void prepare(bool shown)
+    {
+        if (shown)
+            show();
+        setShown(shown);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setOpacity(m_shown.value());
+        const QRectF box = QRectF(rect()).adjusted(4, 4, -4, -4);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Tint::background().opacity(0.9).resolve(this));
+        painter.drawPath(roundedRect(box, 6));
+        QPen dash(spectrum()[4], 1.5);
+        dash.setDashPattern({4 / 1.5, 4 / 1.5}); // in pen widths
+        painter.setPen(dash);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(roundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 6));
+        painter.setFont(monoFont(11, Weight::Bold));
+        painter.setPen(spectrum()[4]);
+        painter.drawText(box, Qt::AlignCenter, QStringLiteral("> RELEASE TO TRASH"));
+    }
+
+private:
+    AnimatedValue m_shown;
+};
+
+MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings, Workspace& workspace, QWidget* parent)
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_settings(settings)
+    , m_workspace(workspace)
+    , m_column(new QWidget(this))
+    , m_dateStamp(new GeekText(QString(), monoFont(14, Weight::Heavy), Tint::primary()))
+    , m_summary(new GeekText(QString(), monoFont(11), Tint::secondary()))
+    , m_refresh(new GeekIconButton(QStringLiteral("arrow.clockwise"), QStringLiteral("刷新")))
+    , m_tabBar(new TabBar(this))
+    , m_content(new QWidget)
+    , m_trashTab(new TrashTabView(viewModel, workspace, [this] { requestEmpty(); }))
+    , m_failureLine(new GeekText(QString(), monoFont(9), Tint::accent(8)))
+    , m_recordLine(new GeekText(QString(), monoFont(9), Tint::tertiary()))
+    , m_confirmation(new ConfirmationOverlay(this))
+    , m_dropOverlay(new DropOverlay(this))
+    , m_blur(new QGraphicsBlurEffect(this))
+    , m_contentFade(new AnimatedValue(this, 1))
+{
+    setFixedWidth(320);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Rubbly"));
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    outer->addWidget(m_column);
+    auto* column = new QVBoxLayout(m_column);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(8);
+    m_column->setFixedWidth(320);
+
+    auto* header = new QWidget;
+    buildHeader(header);
+    column->addWidget(header);
+    column->addWidget(m_tabBar);
+    auto* content = new QVBoxLayout(m_content);
+    content->setContentsMargins(0, 0, 0, 0);
+    content->addWidget(m_trashTab);
+    column->addWidget(m_content);
+    m_failureLine->setWordWrap(true);
+    column->addWidget(m_failureLine);
+    auto* record = new QHBoxLayout;
+    record->setContentsMargins(2, 0, 2, 0);
+    record->addWidget(m_recordLine);
+    column->addLayout(record);
+
+    m_blur->setBlurRadius(0);
+    m_blur->setEnabled(false);
+    m_column->setGraphicsEffect(m_blur);
+    m_confirmation->hide();
+    m_contentFade->onStep([this] {
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_content->graphicsEffect());
+        if (m_contentFade->value() >= 1) {
+            if (effect)
+                m_content->setGraphicsEffect(nullptr);
+            return;
+        }
+        if (!effect) {
+            effect = new QGraphicsOpacityEffect;
+            m_content->setGraphicsEffect(effect);
+        }
+        effect->setOpacity(m_contentFade->value());
+    });
+
+    connect(&m_viewModel, &BinwellViewModel::stateChanged, this, [this] {
+        updateHeader();
+        // The card belongs to a Trash with entries; in any other state it is not drawn (the flag
+        // stays until cancelled, confirmed, refreshed or the panel re-appears).
+        setConfirming(m_confirming);
+    });
+    connect(&m_viewModel, &BinwellViewModel::diskSlimItemsChanged, this, &MenuBarView::updateHeader);
+    connect(&m_viewModel, &BinwellViewModel::isScanningSlimChanged, this, &MenuBarView::updateHeader);
+    connect(&m_viewModel, &BinwellViewModel::lastFailureDetailChanged, this, &MenuBarView::updateLines);
+    connect(&m_viewModel, &BinwellViewModel::lastCleaningRecordChanged, this, &MenuBarView::updateLines);
+    connect(&m_viewModel, &BinwellViewModel::lastSlimCleaningRecordChanged, this, &MenuBarView::updateLines);
+    connect(&m_viewModel, &BinwellViewModel::lastSlimScanDateChanged, this, &MenuBarView::updateLines);
+
+    m_tabBar->select(m_tab, false);
+    updateHeader();
+    updateLines();
+}
+
+MenuBarView::~MenuBarView() = default;
+
+void MenuBarView::buildHeader(QWidget* header)
+{
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 2);
+    row->setSpacing(0);
+    auto* left = new QVBoxLayout;
+    left->setSpacing(2);
+    auto* first = new QHBoxLayout;
+    first->setSpacing(5);
+    first->addWidget(m_dateStamp);
+    first->addWidget(new BetaBadge, 0, Qt::AlignVCenter);
+    first->addStretch();
+    left->addLayout(first);
+    m_summary->setTransition(Curve::spring(0.28, 0.8));
+    left->addWidget(m_summary);
+    row->addLayout(left, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    auto* openTrash = new GeekIconButton(QStringLiteral("arrow.up.right.square"), QStringLiteral("在访达中打开废纸篓"));
+    auto* settings = new GeekIconButton(QStringLiteral("gearshape"), QStringLiteral("偏好设置"));
+    auto* quit = new GeekIconButton(QStringLiteral("xmark"), QStringLiteral("退出 Rubbly"));
+    for (QWidget* button : {static_cast<QWidget*>(m_refresh), static_cast<QWidget*>(openTrash),
+                            static_cast<QWidget*>(settings), static_cast<QWidget*>(quit)})
+        buttons->addWidget(button, 0, Qt::AlignTop);
+    row->addLayout(buttons);
+    row->setAlignment(buttons, Qt::AlignTop);
+
+    connect(m_refresh, &QAbstractButton::clicked, this, &MenuBarView::refresh);
+    connect(openTrash, &QAbstractButton::clicked, this, [this] { m_workspace.openTrash(); });
+    connect(settings, &QAbstractButton::clicked, this, &MenuBarView::settingsRequested);
+    connect(quit, &QAbstractButton::clicked, this, &MenuBarView::quitRequested);
+}
+
+void MenuBarView::selectTab(MenuBarTab tab)
+{
+    if (tab == m_tab)
+        return;
+    m_tab = tab;
+    m_tabBar->select(tab, true);
+    showTabContent(true);
+    updateHeader();
+    updateLines();
+}
+
+void MenuBarView::showTabContent(bool animated)
+{
+    // The slim view lives only while its tab shows, so its expanded rows and hover start afresh each
+    // time, and its hundreds of rows cost nothing while the trash tab is up.
+    if (m_tab == MenuBarTab::Slim && !m_slimView) {
+        m_slimView = new DiskSlimView(m_viewModel, m_workspace, m_content);
+        m_content->layout()->addWidget(m_slimView);
+    } else if (m_tab == MenuBarTab::Trash && m_slimView) {
+        delete m_slimView;
+    }
+    m_trashTab->setVisible(m_tab == MenuBarTab::Trash);
+    if (m_slimView) {
+        m_slimView->show();
+        m_slimView->appeared();
+    }
+    if (animated) {
+        m_contentFade->jumpTo(0);
+        m_contentFade->animateTo(1, Curve::easeInOut(0.15));
+    }
+}
+
+void MenuBarView::panelAppeared()
+{
+    setConfirming(false);
+    m_viewModel.refreshIfNeeded();
+    if (m_slimView)
+        m_slimView->appeared();
+    updateHeader();
+    updateLines();
+}
+
+void MenuBarView::panelDisappeared()
+{
+    setDropTargeted(false);
+    motion::finishAll(this);
+}
+
+void MenuBarView::refresh()
+{
+    setConfirming(false);
+    if (m_tab == MenuBarTab::Trash)
+        m_viewModel.refresh();
+    else
+        m_viewModel.scanSlim(true);
+}
+
+void MenuBarView::requestEmpty()
+{
+    if (m_settings.confirmBeforeEmptying()) {
+        setConfirming(true);
+        return;
+    }
+    m_viewModel.emptyTrash();
+}
+
+void MenuBarView::confirmEmpty()
+{
+    setConfirming(false);
+    m_viewModel.emptyTrash();
+}
+
+void MenuBarView::cancelEmpty()
+{
+    setConfirming(false);
+}
+
+void MenuBarView::setConfirming(bool confirming)
+{
+    m_confirming = confirming;
+    const BinwellState& state = m_viewModel.state();
+    const bool shown = confirming && state.kind() == BinwellState::Kind::Normal;
+    if (shown)
+        m_confirmation->setStatus(*state.status());
+    if (shown == m_confirmation->isVisible())
+        return;
+    m_blur->setEnabled(shown);
+    m_blur->setBlurRadius(shown ? 1.5 : 0);
+    m_confirmation->setVisible(shown);
+    if (shown) {
+        m_confirmation->place();
+        m_confirmation->raise();
+        m_dropOverlay->raise();
+        m_confirmation->card()->setFocus(Qt::OtherFocusReason);
+        // Fade the card in along the spring; the blur comes with it.
+        auto* fade = new QGraphicsOpacityEffect(m_confirmation);
+        m_confirmation->setGraphicsEffect(fade);
+        auto* progress = new AnimatedValue(m_confirmation, 0);
+        progress->onStep([this, progress, fade] {
+            const double v = std::clamp(progress->value(), 0.0, 1.0);
+            fade->setOpacity(v);
+            m_blur->setBlurRadius(1.5 * v);
+            if (!progress->isRunning() && v >= 1.0)
+                m_confirmation->setGraphicsEffect(nullptr);
+        });
+        progress->animateTo(1, kCardSpring);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void MenuBarView::setDropTargeted(bool targeted)
+{
+    if (m_dropTargeted == targeted)
+        return;
+    m_dropTargeted = targeted;
+    m_dropOverlay->setGeometry(rect());
+    m_dropOverlay->raise();
+    m_dropOverlay->prepare(targeted);
+}
+
+QString MenuBarView::summaryText() const
+{
+    return m_summary->text();
+}
+
+QString MenuBarView::failureLineText() const
+{
+    return m_failureLine->isVisibleTo(this) ? m_failureLine->text() : QString();
+}
+
+QString MenuBarView::recordLineText() const
+{
+    return m_recordLine->isVisibleTo(this) ? m_recordLine->text() : QString();
+}
+
+void MenuBarView::updateHeader()
+{
+    m_dateStamp->setText(formatTodayStamp(m_viewModel.now()));
+    m_summary->setText(selectedSizeText(m_tab, m_viewModel.state(), m_viewModel.diskSlimItems()) +
+                       QStringLiteral(" total"));
+    const bool busy = isBusy(m_tab, m_viewModel.state(), m_viewModel.isScanningSlim());
+    m_refresh->setSymbol(busy ? QStringLiteral("arrow.triangle.2.circlepath") : QStringLiteral("arrow.clockwise"));
+    m_refresh->setEnabled(!busy);
+}
+
+void MenuBarView::updateLines()
+{
+    const auto& failure = m_viewModel.lastFailureDetail();
+    m_failureLine->setText(failure ? QStringLiteral("> ") + *failure : QString());
+    m_failureLine->setVisible(failure.has_value());
+    const auto record = recordLine(m_tab, m_viewModel.lastCleaningRecord(), m_viewModel.lastSlimCleaningRecord(),
+                                   m_viewModel.lastSlimScanDate(), m_viewModel.now());
+    m_recordLine->setText(record.value_or(QString()));
+    m_recordLine->setVisible(record.has_value());
+}
+
+void MenuBarView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    updateOverlayGeometry();
+}
+
+void MenuBarView::updateOverlayGeometry()
+{
+    if (m_confirmation->isVisible())
+        m_confirmation->place();
+    m_dropOverlay->setGeometry(rect());
+}
+
+void MenuBarView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (m_confirmation->isVisible())
+            cancelEmpty();
+        else
+            Q_EMIT closeRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MenuBarView::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Only drags that carry at least one file of this machine; anything else is not ours to take.
+    if (droppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    setDropTargeted(true);
+}
+
+void MenuBarView::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void MenuBarView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    QWidget::dragLeaveEvent(event);
+    setDropTargeted(false);
+}
+
+void MenuBarView::dropEvent(QDropEvent* event)
+{
+    setDropTargeted(false);
+    const QByteArrayList paths = droppedPaths(event->mimeData());
+    event->acceptProposedAction();
+    if (!paths.isEmpty())
+        m_viewModel.moveToTrash(paths);
+}
+
+void MenuBarView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Tint::background().resolve(this));
+}
+
+} // namespace rubbly

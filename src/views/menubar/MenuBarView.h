@@ -1,0 +1,110 @@
+#pragma once
+
+#include "DiskSlimView.h"
+#include "PanelLogic.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QGraphicsBlurEffect;
+
+namespace rubbly {
+
+class AnimatedValue;
+class BinwellViewModel;
+class GeekIconButton;
+class GeekText;
+class SettingsService;
+class TrashTabView;
+class Workspace;
+
+// The panel under the tray item: a header with the date, the size summary and four buttons; the tab
+// bar; the selected tab's content; the failure and record lines; and two overlays, the confirmation
+// card before emptying and the drop target for files dragged onto the panel. Everything shown comes
+// from the view model and the settings; every action is a view-model call, a settings read or a
+// Workspace call. 320 wide; its height follows its content.
+class MenuBarView final : public QWidget {
+    Q_OBJECT
+public:
+    MenuBarView(BinwellViewModel& viewModel, SettingsService& settings, Workspace& workspace,
+                QWidget* parent = nullptr);
+    ~MenuBarView() override;
+
+    MenuBarTab selectedTab() const { return m_tab; }
+    void selectTab(MenuBarTab tab);
+    bool isConfirmingEmpty() const { return m_confirming; }
+    bool isDropTargeted() const { return m_dropTargeted; }
+
+    // The host calls these as it shows and hides the panel.
+    void panelAppeared();
+    void panelDisappeared();
+
+    // The empty action, from the button, the tray menu or a desktop action: with confirmation on it
+    // shows the card; otherwise it empties at once.
+    void requestEmpty();
+    void confirmEmpty();
+    void cancelEmpty();
+    void refresh();
+
+    // For tests and the gallery: the parts as they are.
+    GeekIconButton* refreshButton() const { return m_refresh; }
+    QString summaryText() const;
+    QString failureLineText() const;
+    QString recordLineText() const;
+    TrashTabView* trashTab() const { return m_trashTab; }
+    DiskSlimView* slimView() const { return m_slimView; }
+    // The column under the overlays (blurred while the card shows).
+    QWidget* column() const { return m_column; }
+
+Q_SIGNALS:
+    void settingsRequested();
+    void quitRequested();
+    // Escape with no card open: the host hides the panel.
+    void closeRequested();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    class TabBar;
+    class ConfirmationOverlay;
+    class DropOverlay;
+
+    void buildHeader(QWidget* header);
+    void setConfirming(bool confirming);
+    void setDropTargeted(bool targeted);
+    void updateHeader();
+    void updateLines();
+    void updateOverlayGeometry();
+    void showTabContent(bool animated);
+
+    BinwellViewModel& m_viewModel;
+    SettingsService& m_settings;
+    Workspace& m_workspace;
+    MenuBarTab m_tab = MenuBarTab::Trash;
+    bool m_confirming = false;
+    bool m_dropTargeted = false;
+
+    QWidget* m_column;
+    GeekText* m_dateStamp;
+    GeekText* m_summary;
+    GeekIconButton* m_refresh;
+    TabBar* m_tabBar;
+    QWidget* m_content;
+    TrashTabView* m_trashTab;
+    QPointer<DiskSlimView> m_slimView;
+    GeekText* m_failureLine;
+    GeekText* m_recordLine;
+    ConfirmationOverlay* m_confirmation;
+    DropOverlay* m_dropOverlay;
+    QGraphicsBlurEffect* m_blur;
+    AnimatedValue* m_contentFade;
+};
+
+} // namespace rubbly

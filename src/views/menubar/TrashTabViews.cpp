@@ -1,0 +1,526 @@
+#include "TrashTabViews.h"
+
+#include "BinwellViewModel.h"
+#include "Formatting.h"
+#include "GeekFonts.h"
+#include "Painting.h"
+#include "PanelLogic.h"
+#include "PermissionGuideView.h"
+#include "Workspace.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace rubbly {
+
+namespace {
+
+QHBoxLayout* row(int spacing, QMargins margins = {})
+{
+    auto* layout = new QHBoxLayout;
+    layout->setSpacing(spacing);
+    layout->setContentsMargins(margins);
+    return layout;
+}
+
+QColor mix(const QColor& a, const QColor& b, qreal t)
+{
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                            a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+}
+
+// A row that reports the pointer to the view that keeps the one hovered identity, and fades its hover
+// fill in and out over a tenth of a second.
+class HoverRow : public QWidget {
+    Q_OBJECT
+public:
+    HoverRow(TrashVisualizationView* view, QString id, QWidget* parent)
+        : QWidget(parent)
+        , m_view(view)
+        , m_id(std::move(id))
+        , m_hover(this)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    const QString& id() const { return m_id; }
+    bool isHovered() const { return m_hover.target() > 0.5; }
+    void setHovered(bool hovered)
+    {
+        if (hovered != isHovered())
+            onHoverChanged(hovered);
+        m_hover.animateTo(hovered ? 1 : 0, Curve::easeInOut(0.1));
+    }
+
+protected:
+    virtual void onHoverChanged(bool) {}
+    void enterEvent(QEnterEvent*) override { m_view->setHoveredRowID(m_id); }
+    void leaveEvent(QEvent*) override
+    {
+        if (m_view->hoveredRowID() == m_id)
+            m_view->setHoveredRowID({});
+    }
+    void paintHover(QPainter& painter)
+    {
+        if (m_hover.value() > 0)
+            paintCard(painter, QRectF(rect()), 4, Tint::hoverFill().opacity(m_hover.value()).resolve(this));
+    }
+
+private:
+    TrashVisualizationView* m_view;
+    QString m_id;
+    AnimatedValue m_hover;
+};
+
+} // namespace
+
+class TrashVisualizationView::DistributionRow final : public HoverRow {
+public:
+    DistributionRow(TrashVisualizationView* view, FileCategory category, qint64 size, QWidget* parent)
+        : HoverRow(view, distributionRowID(category), parent)
+        , m_category(category)
+        , m_size(size)
+    {
+        setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(11)).height() + 7)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintHover(painter);
+        const bool hovered = isHovered();
+        const QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 7) / 2.0), 7,
+                       spectrum()[fileCategoryColorIndex(m_category)]);
+        const QColor strong = Tint::primary().resolve(this);
+        const QColor weak = Tint::secondary().resolve(this);
+        painter.setFont(monoFont(11, hovered ? Weight::Semibold : Weight::Regular));
+        painter.setPen(hovered ? strong : weak);
+        painter.drawText(inner.adjusted(15, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, fileCategoryLabel(m_category));
+        painter.setFont(monoFont(11, hovered ? Weight::Bold : Weight::Medium));
+        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, formatBytesCompact(m_size));
+    }
+
+private:
+    FileCategory m_category;
+    qint64 m_size;
+};
+
+class TrashVisualizationView::DistributionBar final : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setSegments(QList<std::pair<FileCategory, qint64>> segments, qint64 total)
+    {
+        m_segments = std::move(segments);
+        m_total = total;
+        update();
+    }
+
+protected:
+    QSize sizeHint() const override { return {100, 8}; }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF strip(0, 2, width(), 4);
+        painter.setClipPath(roundedRect(strip, 2));
+        QList<qint64> sizes;
+        for (const auto& segment : m_segments)
+            sizes.append(segment.second);
+        const QList<qreal> widths = segmentWidths(strip.width(), sizes, m_total);
+        qreal x = strip.left();
+        for (qsizetype i = 0; i < m_segments.size(); ++i) {
+            painter.fillRect(QRectF(x, strip.top(), widths[i], strip.height()),
+                             spectrum()[fileCategoryColorIndex(m_segments[i].first)]);
+            x += widths[i] + 2;
+        }
+    }
+
+private:
+    QList<std::pair<FileCategory, qint64>> m_segments;
+    qint64 m_total = 0;
+};
+
+class TrashVisualizationView::TopItemRow final : public HoverRow {
+public:
+    TopItemRow(TrashVisualizationView* view, const TrashItemDetail& item, Workspace& workspace, QWidget* parent)
+        : HoverRow(view, topItemRowID(item), parent)
+        , m_item(item)
+        , m_reveal(new SymbolButton(QStringLiteral("arrow.up.right.square"), 10, QSize(14, 14), Tint::accent(4),
+                                    Tint::accent(4), QStringLiteral("在访达中定位"), this))
+    {
+        setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(10)).height() + 6)));
+        m_reveal->hide();
+        const QByteArray path = item.path;
+        connect(m_reveal, &QAbstractButton::clicked, this, [&workspace, path] { workspace.reveal(path); });
+    }
+    SymbolButton* revealButton() const { return m_reveal; }
+
+protected:
+    void onHoverChanged(bool hovered) override
+    {
+        m_reveal->setVisible(hovered);
+        placeButton();
+    }
+    void resizeEvent(QResizeEvent*) override { placeButton(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintHover(painter);
+        const bool hovered = isHovered();
+        QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0), 6,
+                       spectrum()[fileCategoryColorIndex(m_item.category)]);
+        if (hovered)
+            inner.setRight(m_reveal->x() - 6);
+        const QString size = formatBytesCompact(m_item.size);
+        painter.setFont(monoFont(10));
+        painter.setPen((hovered ? Tint::primary() : Tint::tertiary()).resolve(this));
+        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, size);
+        const qreal sizeWidth = QFontMetricsF(monoFont(10)).horizontalAdvance(size);
+        const QFont nameFont = monoFont(10, hovered ? Weight::Medium : Weight::Regular);
+        const QRectF nameBox = inner.adjusted(12, 0, -(sizeWidth + 6), 0);
+        painter.setFont(nameFont);
+        painter.setPen((hovered ? Tint::primary() : Tint::secondary()).resolve(this));
+        const QString name =
+            QFontMetricsF(nameFont).elidedText(m_item.name, Qt::ElideMiddle, std::max<qreal>(nameBox.width(), 0));
+        painter.drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter, name);
+    }
+
+private:
+    void placeButton() { m_reveal->move(width() - 6 - m_reveal->width(), (height() - m_reveal->height()) / 2); }
+
+    TrashItemDetail m_item;
+    SymbolButton* m_reveal;
+};
+
+TrashVisualizationView::TrashVisualizationView(Workspace& workspace, QWidget* parent)
+    : GeekCard(8, Tint::surface(), Tint::border(), 0.5, parent)
+    , m_workspace(workspace)
+    , m_distribution(new QWidget(this))
+    , m_bar(new DistributionBar(this))
+    , m_topHeader(new QWidget(this))
+    , m_chevron(new SymbolButton(QStringLiteral("chevron.up"), 9, QSize(14, 14), Tint::tertiary(), Tint::primary(),
+                                 QString(), m_topHeader))
+    , m_topRows(new QWidget(this))
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 10, 10, 10);
+    column->setSpacing(10);
+    auto* distribution = new QVBoxLayout(m_distribution);
+    distribution->setContentsMargins(0, 0, 0, 0);
+    distribution->setSpacing(2);
+    column->addWidget(m_distribution);
+    m_bar->setFixedHeight(8);
+    column->addWidget(m_bar);
+
+    auto* header = row(0, QMargins(4, 2, 4, 0));
+    m_topHeader->setLayout(header);
+    header->addWidget(new GeekText(QStringLiteral("> TOP ITEMS"), monoFont(10, Weight::Bold), Tint::tertiary()));
+    header->addStretch();
+    header->addWidget(m_chevron);
+    m_chevron->setAccessibleName(QStringLiteral("TOP ITEMS"));
+    connect(m_chevron, &QAbstractButton::clicked, this, [this] { setTopExpanded(!m_topExpanded); });
+    auto* top = new QVBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(2);
+    top->addWidget(m_topHeader);
+    top->addWidget(m_topRows);
+    auto* rows = new QVBoxLayout(m_topRows);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    column->addLayout(top);
+}
+
+void TrashVisualizationView::setStatus(const TrashStatus& status)
+{
+    if (status == m_status && !m_distribution->children().isEmpty())
+        return;
+    m_status = status;
+    rebuild();
+}
+
+void TrashVisualizationView::rebuild()
+{
+    for (QWidget* holder : {m_distribution, m_topRows}) {
+        for (QWidget* child : holder->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            delete child;
+    }
+    const auto order = distributionOrder(m_status);
+    for (const auto& [category, size] : order)
+        m_distribution->layout()->addWidget(new DistributionRow(this, category, size, m_distribution));
+    m_distribution->setVisible(!order.isEmpty());
+    m_bar->setVisible(!order.isEmpty());
+    m_bar->setSegments(order, m_status.totalSize);
+
+    const QList<TrashItemDetail> top = m_status.topItems.mid(0, 5);
+    for (const TrashItemDetail& item : top)
+        m_topRows->layout()->addWidget(new TopItemRow(this, item, m_workspace, m_topRows));
+    m_topHeader->setVisible(!top.isEmpty());
+    m_topRows->setVisible(!top.isEmpty() && m_topExpanded);
+    // The pointer may rest on a row that was just replaced: keep its look.
+    setHoveredRowID(m_hoveredRowID);
+}
+
+void TrashVisualizationView::setTopExpanded(bool expanded)
+{
+    m_topExpanded = expanded;
+    m_chevron->setSymbol(expanded ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
+    m_topRows->setVisible(expanded && !m_status.topItems.isEmpty());
+}
+
+void TrashVisualizationView::setHoveredRowID(const QString& id)
+{
+    m_hoveredRowID = id;
+    for (HoverRow* row : findChildren<HoverRow*>())
+        row->setHovered(!id.isEmpty() && row->id() == id);
+}
+
+QStringList TrashVisualizationView::rowIDs() const
+{
+    QStringList ids;
+    for (QWidget* holder : {m_distribution, m_topRows}) {
+        if (!holder->isVisibleTo(this))
+            continue;
+        for (auto* row : holder->findChildren<HoverRow*>(QString(), Qt::FindDirectChildrenOnly))
+            ids.append(row->id());
+    }
+    return ids;
+}
+
+TrashStatusView::TrashStatusView(Workspace& workspace, QWidget* parent)
+    : QWidget(parent)
+    , m_emptyCard(new GeekCard(6, Tint::surface(), Tint::border(), 0.5, this))
+    , m_visualization(new TrashVisualizationView(workspace, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_emptyCard);
+    layout->addWidget(m_visualization);
+
+    auto* card = new QVBoxLayout(m_emptyCard);
+    card->setContentsMargins(8, 8, 8, 8);
+    card->setSpacing(8);
+    auto* first = row(8, QMargins(6, 4, 6, 4));
+    first->addStretch();
+    first->addWidget(new GeekSquareDot(Tint::accent(6), 7));
+    first->addWidget(new GeekText(QStringLiteral("[all_clean]"), monoFont(11, Weight::Medium), Tint::secondary()));
+    first->addWidget(new GeekText(QStringLiteral("0B"), monoFont(11, Weight::Semibold), Tint::accent(6)));
+    first->addStretch();
+    card->addLayout(first);
+    auto* second = row(0, QMargins(6, 0, 6, 0));
+    auto* line =
+        new GeekText(QStringLiteral("> system trash is empty. 0 bytes occupied."), monoFont(10), Tint::tertiary());
+    line->setAlignment(Qt::AlignCenter);
+    second->addWidget(line);
+    card->addLayout(second);
+}
+
+void TrashStatusView::setStatus(const TrashStatus& status)
+{
+    const bool empty = status.itemCount == 0;
+    m_emptyCard->setVisible(empty);
+    m_visualization->setVisible(!empty);
+    if (!empty)
+        m_visualization->setStatus(status);
+}
+
+CleaningView::CleaningView(QWidget* parent)
+    : GeekCard(6, Tint::surface(), Tint::accent(4).opacity(0.4), 0.5, parent)
+    , m_detail(new GeekText(QString(), monoFont(10), Tint::tertiary()))
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 10, 10, 10);
+    column->setSpacing(10);
+    auto* title = row(6);
+    title->addStretch();
+    title->addWidget(new ActivityIndicator(Tint::accent(4)));
+    title->addWidget(new GeekText(QStringLiteral("> PURGING TRASH..."), monoFont(12, Weight::Bold), Tint::accent(4)));
+    title->addStretch();
+    column->addLayout(title);
+    m_detail->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_detail);
+}
+
+void CleaningView::setStatus(const TrashStatus& status)
+{
+    m_detail->setText(
+        QStringLiteral("> processing %1 items · %2").arg(status.itemCount).arg(formatBytesCompact(status.totalSize)));
+}
+
+EmptyTrashButton::EmptyTrashButton(QWidget* parent)
+    : PlainButton(parent)
+    , m_hover(this)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFixedHeight(30);
+    setAccessibleName(QStringLiteral("EMPTY TRASH"));
+    connect(this, &PlainButton::hoveredChanged, this,
+            [this](bool hovered) { m_hover.animateTo(hovered && isEnabled() ? 1 : 0, Curve::easeInOut(0.15)); });
+    // The glow reaches past the button's edges, which only an effect (drawn by the parent) can.
+    m_hover.onStep([this] {
+        const qreal h = m_hover.value();
+        if (h <= 0) {
+            delete graphicsEffect();
+            return;
+        }
+        auto* glow = qobject_cast<QGraphicsDropShadowEffect*>(graphicsEffect());
+        if (!glow) {
+            glow = new QGraphicsDropShadowEffect;
+            glow->setOffset(0, 0);
+            glow->setBlurRadius(12);
+            setGraphicsEffect(glow);
+        }
+        QColor color = spectrum()[10];
+        color.setAlphaF(static_cast<float>(0.25 * h));
+        glow->setColor(color);
+    });
+}
+
+QSize EmptyTrashButton::sizeHint() const
+{
+    return {200, 30};
+}
+
+void EmptyTrashButton::setStatus(const TrashStatus& status)
+{
+    m_status = status;
+    setEnabled(status.itemCount != 0);
+    if (!isEnabled())
+        m_hover.jumpTo(0);
+    update();
+}
+
+void EmptyTrashButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool empty = m_status.itemCount == 0;
+    const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QColor danger = spectrum()[10];
+    const qreal h = empty ? 0 : m_hover.value();
+    if (empty) {
+        paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
+    } else {
+        QColor hoverFill = danger;
+        hoverFill.setAlphaF(0.18f);
+        QColor idleOutline = danger;
+        idleOutline.setAlphaF(0.4f);
+        QColor hoverOutline = danger;
+        hoverOutline.setAlphaF(0.8f);
+        paintCard(painter, box, 6, mix(Tint::surface().resolve(this), hoverFill, h), mix(idleOutline, hoverOutline, h),
+                  1);
+    }
+
+    struct Piece {
+        QString text;
+        QFont font;
+        QColor color;
+    };
+    QList<Piece> pieces{
+        {QStringLiteral("$"), monoFont(12, Weight::Bold), empty ? Tint::tertiary().resolve(this) : danger},
+        {QStringLiteral("EMPTY TRASH"), monoFont(11, Weight::Bold),
+         (empty ? Tint::tertiary() : Tint::primary()).resolve(this)},
+    };
+    if (!empty)
+        pieces.append({QStringLiteral("(") + formatBytesCompact(m_status.totalSize) + QStringLiteral(")"), monoFont(10),
+                       Tint::secondary().resolve(this)});
+    qreal total = 6.0 * (pieces.size() - 1);
+    for (const Piece& piece : pieces)
+        total += QFontMetricsF(piece.font).horizontalAdvance(piece.text);
+    qreal x = (width() - total) / 2;
+    for (const Piece& piece : pieces) {
+        const qreal w = QFontMetricsF(piece.font).horizontalAdvance(piece.text);
+        painter.setFont(piece.font);
+        painter.setPen(piece.color);
+        painter.drawText(QRectF(x, 0, w + 1, height()), Qt::AlignLeft | Qt::AlignVCenter, piece.text);
+        x += w + 6;
+    }
+    paintFocusRing(painter, box, 6);
+}
+
+TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, std::function<void()> emptyAction,
+                           QWidget* parent)
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_statusView(new TrashStatusView(workspace, this))
+    , m_emptyButton(new EmptyTrashButton(this))
+    , m_cleaning(new CleaningView(this))
+    , m_success(new GeekCard(6, Tint::surface(), std::nullopt, 0, this))
+    , m_successText(new GeekText(QString(), monoFont(11, Weight::Bold), Tint::accent(6)))
+    , m_error(new GeekCard(6, Tint::surface(), std::nullopt, 0, this))
+    , m_errorText(new GeekText(QString(), monoFont(10), Tint::secondary()))
+    , m_scanning(new QWidget(this))
+    , m_permission(new PermissionGuideView(
+          workspace, [&viewModel] { viewModel.refresh(); }, this))
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(m_statusView);
+    column->addWidget(m_emptyButton);
+    column->addWidget(m_cleaning);
+    column->addWidget(m_success, 0, Qt::AlignHCenter);
+    column->addWidget(m_error, 0, Qt::AlignHCenter);
+    column->addWidget(m_scanning, 0, Qt::AlignHCenter);
+    column->addWidget(m_permission);
+
+    auto* success = row(8, QMargins(8, 8, 8, 8));
+    success->addWidget(new GeekSquareDot(Tint::accent(6), 7));
+    success->addWidget(m_successText);
+    m_success->setLayout(success);
+    auto* error = row(6, QMargins(8, 8, 8, 8));
+    error->addWidget(new GeekText(QStringLiteral("> ERROR:"), monoFont(10, Weight::Bold), Tint::accent(10)));
+    error->addWidget(m_errorText);
+    m_error->setLayout(error);
+    auto* scanning = row(6, QMargins(6, 12, 6, 12));
+    scanning->addWidget(new ActivityIndicator(Tint::accent(4)));
+    scanning->addWidget(new GeekText(QStringLiteral("> scanning trash..."), monoFont(10), Tint::secondary()));
+    m_scanning->setLayout(scanning);
+
+    connect(m_emptyButton, &QAbstractButton::clicked, this, [emptyAction = std::move(emptyAction)] { emptyAction(); });
+    connect(&m_viewModel, &BinwellViewModel::stateChanged, this, &TrashTabView::updateFromState);
+    updateFromState();
+}
+
+QWidget* TrashTabView::shownPart() const
+{
+    for (QWidget* part : {static_cast<QWidget*>(m_statusView), static_cast<QWidget*>(m_cleaning), m_success, m_error,
+                          m_scanning, static_cast<QWidget*>(m_permission)}) {
+        if (part->isVisibleTo(this))
+            return part;
+    }
+    return nullptr;
+}
+
+void TrashTabView::updateFromState()
+{
+    const BinwellState& state = m_viewModel.state();
+    using Kind = BinwellState::Kind;
+    const Kind kind = state.kind();
+    if (kind == Kind::Normal) {
+        m_statusView->setStatus(*state.status());
+        m_emptyButton->setStatus(*state.status());
+    }
+    if (kind == Kind::Cleaning)
+        m_cleaning->setStatus(*state.status());
+    if (kind == Kind::Success)
+        m_successText->setText(QStringLiteral("> cleaned: ") + formatBytesCompact(state.freedBytes()) +
+                               QStringLiteral(" freed"));
+    if (kind == Kind::Error)
+        m_errorText->setText(state.errorText());
+    m_statusView->setVisible(kind == Kind::Normal);
+    m_emptyButton->setVisible(kind == Kind::Normal && state.status()->itemCount != 0);
+    m_cleaning->setVisible(kind == Kind::Cleaning);
+    m_success->setVisible(kind == Kind::Success);
+    m_error->setVisible(kind == Kind::Error);
+    m_scanning->setVisible(kind == Kind::Scanning);
+    m_permission->setVisible(kind == Kind::PermissionDenied);
+}
+
+} // namespace rubbly
+
+#include "TrashTabViews.moc"

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "GeekWidgets.h"
+#include "TrashStatus.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace rubbly {
+
+class BinwellViewModel;
+class PermissionGuideView;
+class Workspace;
+
+// The kinds of the Trash with their share: one row per kind that holds bytes, largest first, and
+// under them a strip of coloured segments; then the largest entries (five at most), which can be
+// collapsed, each revealed in the file manager by a button that shows while the row is hovered.
+class TrashVisualizationView final : public GeekCard {
+    Q_OBJECT
+public:
+    TrashVisualizationView(Workspace& workspace, QWidget* parent = nullptr);
+
+    void setStatus(const TrashStatus& status);
+    bool isTopExpanded() const { return m_topExpanded; }
+    void setTopExpanded(bool expanded);
+    // The row under the pointer ("cat-<title>" or "file-<path>"); empty for none.
+    const QString& hoveredRowID() const { return m_hoveredRowID; }
+    void setHoveredRowID(const QString& id);
+
+    // For tests: the shown rows' identities, in order.
+    QStringList rowIDs() const;
+
+private:
+    class DistributionRow;
+    class DistributionBar;
+    class TopItemRow;
+    void rebuild();
+
+    Workspace& m_workspace;
+    TrashStatus m_status;
+    bool m_topExpanded = true;
+    QString m_hoveredRowID;
+    QWidget* m_distribution;
+    DistributionBar* m_bar;
+    QWidget* m_topHeader;
+    SymbolButton* m_chevron;
+    QWidget* m_topRows;
+};
+
+// What the trash tab shows in Normal: the all-clean card for an empty Trash, else the visualization.
+class TrashStatusView final : public QWidget {
+    Q_OBJECT
+public:
+    TrashStatusView(Workspace& workspace, QWidget* parent = nullptr);
+    void setStatus(const TrashStatus& status);
+    TrashVisualizationView* visualization() const { return m_visualization; }
+
+private:
+    QWidget* m_emptyCard;
+    TrashVisualizationView* m_visualization;
+};
+
+// The card shown while emptying: what is being removed.
+class CleaningView final : public GeekCard {
+    Q_OBJECT
+public:
+    explicit CleaningView(QWidget* parent = nullptr);
+    void setStatus(const TrashStatus& status);
+
+private:
+    GeekText* m_detail;
+};
+
+// "$ EMPTY TRASH (size)": dimmed and inert for an empty Trash, glowing in the danger colour while
+// hovered.
+class EmptyTrashButton final : public PlainButton {
+    Q_OBJECT
+public:
+    explicit EmptyTrashButton(QWidget* parent = nullptr);
+    void setStatus(const TrashStatus& status);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    TrashStatus m_status;
+    AnimatedValue m_hover;
+};
+
+// The trash tab: what the view model's state calls for. Normal shows the status and, for a Trash
+// with entries, the empty button; the other states their card or line, and the permission guide.
+class TrashTabView final : public QWidget {
+    Q_OBJECT
+public:
+    TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, std::function<void()> emptyAction,
+                 QWidget* parent = nullptr);
+
+    TrashStatusView* statusView() const { return m_statusView; }
+    EmptyTrashButton* emptyButton() const { return m_emptyButton; }
+    // The one part shown for the current state.
+    QWidget* shownPart() const;
+
+private:
+    void updateFromState();
+
+    BinwellViewModel& m_viewModel;
+    TrashStatusView* m_statusView;
+    EmptyTrashButton* m_emptyButton;
+    CleaningView* m_cleaning;
+    QWidget* m_success;
+    GeekText* m_successText;
+    QWidget* m_error;
+    GeekText* m_errorText;
+    QWidget* m_scanning;
+    PermissionGuideView* m_permission;
+};
+
+} // namespace rubbly
