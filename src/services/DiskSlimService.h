@@ -25,20 +25,31 @@ struct SlimPurgeProgress {
     int count = 0;
 };
 
+// What the view model needs of the slim engine; tests fake it.
+class DiskSlimServicing {
+public:
+    virtual ~DiskSlimServicing() = default;
+
+    // Items of the categories that hold data, in catalogue order, each with its sub-items largest
+    // first. Progress comes twice per scanned category: before, and after with its item.
+    virtual QCoro::Task<QList<DiskSlimItem>> scan(QSet<QString> installed,
+                                                  std::function<void(const SlimScanProgress&)> progress = {}) = 0;
+    // Deletes what `items` select; progress comes once per item, before it is purged.
+    virtual QCoro::Task<SlimPurgeResult> purge(QList<DiskSlimItem> items,
+                                               std::function<void(const SlimPurgeProgress&)> progress = {}) = 0;
+};
+
 // The worker behind the slim tab: scans the catalogue and purges what the user selected. Disk work
-// runs on its actor; progress is reported on the caller's thread, twice per scanned category (before,
-// and after with the item) and once per purged item.
-class DiskSlimService final : public QObject {
+// runs on its actor; progress is reported on the caller's thread.
+class DiskSlimService final : public QObject, public DiskSlimServicing {
     Q_OBJECT
 public:
     explicit DiskSlimService(QString home, QObject* parent = nullptr);
 
-    // Items of the categories that hold data, in catalogue order, each with its sub-items largest
-    // first.
     QCoro::Task<QList<DiskSlimItem>> scan(QSet<QString> installed,
-                                          std::function<void(const SlimScanProgress&)> progress = {});
+                                          std::function<void(const SlimScanProgress&)> progress = {}) override;
     QCoro::Task<SlimPurgeResult> purge(QList<DiskSlimItem> items,
-                                       std::function<void(const SlimPurgeProgress&)> progress = {});
+                                       std::function<void(const SlimPurgeProgress&)> progress = {}) override;
 
 private:
     DiskSlimScanner m_scanner;

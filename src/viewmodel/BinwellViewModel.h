@@ -17,7 +17,7 @@ namespace rubbly {
 class AutoCleanService;
 class Cancellation;
 class DefaultsStore;
-class DiskSlimService;
+class DiskSlimServicing;
 class GlobalShortcutService;
 class InstalledAppDetector;
 class NotificationService;
@@ -46,7 +46,7 @@ public:
         NotificationService& notifications;
         SoundHapticService& feedback;
         GlobalShortcutService& shortcut;
-        DiskSlimService& slim;
+        DiskSlimServicing& slim;
         InstalledAppDetector& apps;
         TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
         AutoCleanService* autoClean = nullptr; // none: no automatic cleaning

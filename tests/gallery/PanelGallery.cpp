@@ -1,6 +1,7 @@
 // Renders every state of the panel offscreen, light and dark, at a device-pixel ratio of 2, into PNG
 // files: panel-gallery [OUTPUT_FOLDER]. The pictures are for people: look at them after changing a view.
 
+#include "DiskSlimView.h"
 #include "MenuBarView.h"
 #include "Motion.h"
 #include "PanelStates.h"
@@ -15,6 +16,7 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QTest>
 
 #include <functional>
 
@@ -53,6 +55,31 @@ QImage render(QWidget& widget)
     QPainter painter(&image);
     widget.render(&painter);
     return image;
+}
+
+// A scene on the fake slim engine that finds the sample items; `more` adjusts it.
+std::function<void(ViewModelRig&)> slim(std::function<void(ViewModelRig&)> more)
+{
+    return [more](ViewModelRig& rig) {
+        rig.slimService = &rig.fakeSlim;
+        rig.fakeSlim.result = slimItems(rig.clock.now());
+        if (more)
+            more(rig);
+    };
+}
+
+// Opens the slim tab, which starts the scan; `wait` lets it get as far as the engine allows.
+std::function<void(ViewModelRig&, MenuBarView&)> slimTab(bool wait)
+{
+    return [wait](ViewModelRig& rig, MenuBarView& view) {
+        view.selectTab(MenuBarTab::Slim);
+        // The installed-application lookup runs on a thread of its own.
+        (void)QTest::qWaitFor(
+            [&rig] { return rig.vm->slimScanProgressText() != QStringLiteral("正在检测已安装 App…"); },
+            wait ? 3000 : 0);
+        (void)QTest::qWaitFor([&rig] { return !rig.vm->isScanningSlim(); }, wait && !rig.fakeSlim.scanGate ? 3000 : 0);
+        settle();
+    };
 }
 
 QList<Scene> scenes()
@@ -113,6 +140,41 @@ QList<Scene> scenes()
          [scanned](ViewModelRig& rig, MenuBarView& view) {
              scanned(rig, view);
              view.requestEmpty();
+         }},
+        // The slim tab, fed by a fake engine so each moment of a scan can be held.
+        {"slim-scanning-no-items", slim([](ViewModelRig& rig) {
+             rig.fakeSlim.scanGate = holdGate();
+             rig.fakeSlim.reportBeforeGate = 0;
+         }),
+         slimTab(false)},
+        {"slim-scanning-37-percent", slim([](ViewModelRig& rig) {
+             rig.fakeSlim.scanGate = holdGate();
+             rig.fakeSlim.reportBeforeGate = 10;
+             rig.fakeSlim.categoryCount = 27;
+         }),
+         slimTab(true)},
+        {"slim-all-clean", slim([](ViewModelRig& rig) { rig.fakeSlim.result.clear(); }), slimTab(true)},
+        {"slim-list", slim({}),
+         [](ViewModelRig& rig, MenuBarView& view) {
+             slimTab(true)(rig, view);
+             DiskSlimView* tab = view.slimView();
+             tab->setExpanded(DiskSlimCategory::ChromeCache, true);
+             tab->setExpanded(DiskSlimCategory::RustCargoCache, true);
+             const DiskSlimItem& chrome = rig.vm->diskSlimItems()[3];
+             rig.vm->toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
+             tab->setHoveredRowID(tab->rowIDs().at(tab->rowIDs().indexOf(diskSlimTitle(chrome.category)) + 1));
+         }},
+        {"slim-nothing-selected", slim({}),
+         [](ViewModelRig& rig, MenuBarView& view) {
+             slimTab(true)(rig, view);
+             for (const DiskSlimItem& item : rig.vm->diskSlimItems())
+                 rig.vm->toggleSlimCategory(item.category);
+         }},
+        {"slim-purging", slim([](ViewModelRig& rig) { rig.fakeSlim.purgeGate = holdGate(); }),
+         [](ViewModelRig& rig, MenuBarView& view) {
+             slimTab(true)(rig, view);
+             rig.vm->purgeSelectedSlimItems();
+             settle();
          }},
         {"drop-target", showing(fullTrash()),
          [scanned](ViewModelRig& rig, MenuBarView& view) {

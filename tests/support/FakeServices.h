@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DiskSlimService.h"
 #include "KeyGrabber.h"
 #include "NotificationCenter.h"
 #include "Scheduler.h"
@@ -44,6 +45,7 @@ public:
     QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override
     {
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
+        moved.append(paths);
         co_await answerLater();
         co_return TrashPutResult(putResult);
     }
@@ -88,6 +90,7 @@ public:
     TrashCleanupOutcome removeResult = TrashCleanupResult{};
     TrashPutResult putResult = Done{};
     QStringList calls;
+    QList<QList<QByteArray>> moved;
 };
 
 // A notification center that records what it was asked to show.
@@ -138,6 +141,49 @@ class FakeHaptics final : public HapticPerformer {
 public:
     void performGeneric() override { ++taps; }
     int taps = 0;
+};
+
+// A slim engine that reports `result` as found, category by category, and purges by decree. With
+// `scanGate` set the scan stops after reporting `reportBeforeGate` categories until the gate opens.
+class FakeSlimService final : public DiskSlimServicing {
+public:
+    QCoro::Task<QList<DiskSlimItem>> scan(QSet<QString>, std::function<void(const SlimScanProgress&)> progress) override
+    {
+        ++scans;
+        const QList<DiskSlimItem> items = result;
+        const int count = std::max(categoryCount, static_cast<int>(items.size()));
+        for (int k = 0; k < items.size(); ++k) {
+            if (scanGate && k == reportBeforeGate)
+                co_await FakeTrashService::passGate(scanGate);
+            if (progress) {
+                progress(SlimScanProgress{items[k].category, k + 1, count, std::nullopt});
+                progress(SlimScanProgress{items[k].category, k + 1, count, items[k]});
+            }
+        }
+        if (scanGate && reportBeforeGate >= items.size())
+            co_await FakeTrashService::passGate(scanGate);
+        co_return items;
+    }
+    QCoro::Task<SlimPurgeResult> purge(QList<DiskSlimItem> items,
+                                       std::function<void(const SlimPurgeProgress&)> progress) override
+    {
+        purged.append(items);
+        for (int k = 0; k < items.size(); ++k) {
+            if (progress && items[k].isSelected)
+                progress(SlimPurgeProgress{items[k].category, k + 1, static_cast<int>(items.size())});
+        }
+        co_await FakeTrashService::passGate(purgeGate);
+        co_return SlimPurgeResult(purgeResult);
+    }
+
+    QList<DiskSlimItem> result;
+    int categoryCount = 0;
+    int reportBeforeGate = 0;
+    QPointer<Cancellation> scanGate;
+    QPointer<Cancellation> purgeGate;
+    SlimPurgeResult purgeResult;
+    int scans = 0;
+    QList<QList<DiskSlimItem>> purged;
 };
 
 } // namespace rubbly::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DiskSlimSnapshot.h"
 #include "TrashStatus.h"
 
 namespace rubbly::test {
@@ -8,5 +9,7 @@ namespace rubbly::test {
 TrashStatus fullTrash();
 // Entries that all occupy nothing (empty files, empty folders).
 TrashStatus zeroByteTrash();
+// A slim scan result over several groups, every category with paths, times counted back from `now`.
+QList<DiskSlimItem> slimItems(Timestamp now);
 
 } // namespace rubbly::test

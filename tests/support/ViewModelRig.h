@@ -49,6 +49,10 @@ struct ViewModelRig {
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
     DiskSlimService slim{home.home()};
+    FakeSlimService fakeSlim;
+    // The slim engine the view model gets: the real one on the temporary home unless a test points
+    // this at `fakeSlim` before make().
+    DiskSlimServicing* slimService = &slim;
     InstalledAppDetector apps{home.environment()};
     AutoCleanService autoClean{trash, notifications, defaults, &clock};
     std::unique_ptr<BinwellViewModel> vm;
@@ -57,9 +61,9 @@ struct ViewModelRig {
 
     BinwellViewModel& make(UpdateServicing* updates = nullptr)
     {
-        vm = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{trash, settings, defaults, clock,
-                                                                           notifications, feedback, shortcut, slim,
-                                                                           apps, nullptr, &autoClean, updates});
+        vm = std::make_unique<BinwellViewModel>(
+            BinwellViewModel::Services{trash, settings, defaults, clock, notifications, feedback, shortcut,
+                                       *slimService, apps, nullptr, &autoClean, updates});
         return *vm;
     }
     // The view model after its first scan, showing `status`.

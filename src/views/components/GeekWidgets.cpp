@@ -162,8 +162,8 @@ void GeekText::setTint(Tint tint)
 
 void GeekText::setElideMode(Qt::TextElideMode mode)
 {
+    // Preferred either way: the full text when there is room; eliding only lets it shrink below that.
     m_elide = mode;
-    setSizePolicy(mode == Qt::ElideNone ? QSizePolicy::Preferred : QSizePolicy::Ignored, QSizePolicy::Fixed);
     updateGeometry();
 }
 

@@ -1,20 +1,726 @@
 #include "DiskSlimView.h"
 
 #include "BinwellViewModel.h"
+#include "Formatting.h"
+#include "GeekFonts.h"
+#include "GeekScrollView.h"
+#include "Painting.h"
+#include "PanelLogic.h"
+#include "Symbols.h"
+#include "Workspace.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 namespace rubbly {
 
+namespace {
+
+const QString kRevealHelp = QStringLiteral("在访达中定位");
+
+QString pathRowID(const QByteArray& path)
+{
+    return fileUrlString(path).mid(7); // the URL's path: unique for any bytes
+}
+
+qreal lineHeight(qreal size)
+{
+    return QFontMetricsF(monoFont(size)).height();
+}
+
+} // namespace
+
+// The grouped list, painted row by row. Only the rows in view are drawn; hover, clicks, tooltips and
+// the keyboard are worked out from the row table.
+class DiskSlimView::Canvas final : public QWidget {
+public:
+    enum class Kind { Group, Category, Path };
+    struct Row {
+        Kind kind = Kind::Group;
+        int item = -1;
+        int sub = -1;
+        DiskSlimGroup group = DiskSlimGroup::Ai;
+        qint64 groupSize = 0;
+        qreal top = 0;
+        qreal height = 0;
+        QString id;
+    };
+
+    Canvas(DiskSlimView* view)
+        : QWidget(view)
+        , m_view(view)
+        , m_hoverIn(this, 1)
+        , m_hoverOut(this, 0)
+    {
+        setMouseTracking(true);
+        setFocusPolicy(Qt::TabFocus);
+        setAccessibleName(QStringLiteral("SLIM"));
+    }
+
+    const QList<Row>& rows() const { return m_rows; }
+
+    void relayout()
+    {
+        const QList<DiskSlimItem>& items = m_view->m_viewModel.diskSlimItems();
+        m_rows.clear();
+        const qreal rowHeight = 26;
+        const qreal headerHeight = 2 + lineHeight(9);
+        qreal y = 0;
+        bool firstGroup = true;
+        for (DiskSlimGroup group : kSlimGroupOrder) {
+            QList<int> members;
+            qint64 sum = 0;
+            for (int i = 0; i < items.size(); ++i) {
+                if (diskSlimInfo(items[i].category).group == group) {
+                    members.append(i);
+                    sum += items[i].size;
+                }
+            }
+            if (members.isEmpty())
+                continue; // a group without results has no header either
+            if (!firstGroup)
+                y += 8;
+            firstGroup = false;
+            m_rows.append(
+                Row{Kind::Group, -1, -1, group, sum, y, headerHeight, QStringLiteral("// ") + diskSlimGroupTag(group)});
+            y += headerHeight + 3;
+            bool firstRow = true;
+            for (int index : members) {
+                if (!firstRow)
+                    y += 2;
+                firstRow = false;
+                const DiskSlimItem& item = items[index];
+                m_rows.append(Row{Kind::Category, index, -1, group, 0, y, rowHeight, diskSlimTitle(item.category)});
+                y += rowHeight;
+                if (!m_view->m_expanded.contains(item.category))
+                    continue;
+                for (int s = 0; s < item.subItems.size(); ++s) {
+                    y += 2;
+                    m_rows.append(Row{Kind::Path, index, s, group, 0, y, rowHeight, pathRowID(item.subItems[s].path)});
+                    y += rowHeight;
+                }
+            }
+        }
+        setFixedHeight(static_cast<int>(std::ceil(y)));
+        if (m_focus >= m_rows.size())
+            m_focus = -1;
+        update();
+    }
+
+    const Row* rowAt(const QPointF& point) const
+    {
+        for (const Row& row : m_rows) {
+            if (row.kind != Kind::Group && point.y() >= row.top && point.y() < row.top + row.height &&
+                point.x() < contentWidth())
+                return &row;
+        }
+        return nullptr;
+    }
+    const Row* rowByID(const QString& id) const
+    {
+        for (const Row& row : m_rows) {
+            if (row.id == id)
+                return &row;
+        }
+        return nullptr;
+    }
+
+    // The parts of a row: the tick, the clickable content, and (paths) the reveal button.
+    struct Parts {
+        QRectF check;
+        QRectF content;
+        QRectF reveal;
+    };
+    Parts parts(const Row& row) const
+    {
+        const qreal indent = row.kind == Kind::Path ? 16 : 0;
+        const QRectF inner(4 + indent, row.top + 4, contentWidth() - 8 - indent, row.height - 8);
+        const qreal checkWidth = QFontMetricsF(monoFont(10, Weight::Bold)).horizontalAdvance(QStringLiteral("[x]")) + 4;
+        Parts p;
+        p.check = QRectF(inner.left(), inner.top(), checkWidth, inner.height());
+        p.content = QRectF(p.check.right() + 6, inner.top(), inner.right() - p.check.right() - 6, inner.height());
+        if (row.kind == Kind::Path)
+            p.reveal = QRectF(inner.right() - 18, inner.top() + (inner.height() - 18) / 2, 18, 18);
+        return p;
+    }
+
+    void setHovered(const QString& id)
+    {
+        if (id == m_hovered)
+            return;
+        m_previous = m_hovered;
+        m_hovered = id;
+        m_hoverOut.jumpTo(1);
+        m_hoverOut.animateTo(0, Curve::easeInOut(0.1));
+        m_hoverIn.jumpTo(0);
+        m_hoverIn.animateTo(1, Curve::easeInOut(0.1));
+        update();
+    }
+
+protected:
+    qreal contentWidth() const { return width() - 6; } // room on the right for the scroll thumb
+
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF visible(event->rect());
+        for (int i = 0; i < m_rows.size(); ++i) {
+            const Row& row = m_rows[i];
+            if (row.top > visible.bottom() || row.top + row.height < visible.top())
+                continue;
+            if (row.kind == Kind::Group)
+                paintGroup(painter, row);
+            else
+                paintRow(painter, row, i == m_focus && hasFocus());
+        }
+    }
+
+    void paintGroup(QPainter& painter, const Row& row) const
+    {
+        const QRectF box(4, row.top + 2, contentWidth() - 8, row.height - 2);
+        painter.setPen(Tint::tertiary().resolve(this));
+        painter.setFont(monoFont(9, Weight::Bold));
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, row.id);
+        const qreal tagWidth = QFontMetricsF(monoFont(9, Weight::Bold)).horizontalAdvance(row.id);
+        painter.setFont(monoFont(9));
+        painter.drawText(box.adjusted(tagWidth + 4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         formatBytesCompact(row.groupSize));
+    }
+
+    void paintRow(QPainter& painter, const Row& row, bool focused) const
+    {
+        const QList<DiskSlimItem>& items = m_view->m_viewModel.diskSlimItems();
+        if (row.item < 0 || row.item >= items.size())
+            return;
+        const DiskSlimItem& item = items[row.item];
+        const bool isPath = row.kind == Kind::Path;
+        const DiskSlimSubItem* sub = isPath ? &item.subItems[row.sub] : nullptr;
+        const bool ticked = isPath ? sub->isSelected : item.isSelected;
+        const bool hovered = row.id == m_hovered;
+        const qreal fill = hovered ? m_hoverIn.value() : row.id == m_previous ? m_hoverOut.value() : 0;
+        const qreal indent = isPath ? 16 : 0;
+        const QRectF box(indent, row.top, contentWidth() - indent, row.height);
+        if (fill > 0)
+            paintCard(painter, box, 4, Tint::hoverFill().opacity(fill).resolve(this));
+        if (focused)
+            paintCard(painter, box, 4, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1);
+
+        const Parts p = parts(row);
+        painter.setFont(monoFont(10, Weight::Bold));
+        painter.setPen((ticked ? Tint::accent(4) : Tint::tertiary()).resolve(this));
+        painter.drawText(p.check, Qt::AlignCenter, ticked ? QStringLiteral("[x]") : QStringLiteral("[ ]"));
+
+        QRectF content = p.content;
+        QColor dot = spectrum()[static_cast<std::size_t>(row.item % 11)];
+        if (isPath)
+            dot.setAlphaF(0.55f);
+        paintSquareDot(painter, QPointF(content.left(), content.center().y() - 3.5), 7, dot);
+        content.setLeft(content.left() + 7 + 6);
+
+        // From the right: the chevron or the reveal button, the size, the time ago.
+        qreal right = content.right();
+        if (isPath) {
+            paintSymbol(painter, p.reveal, QStringLiteral("arrow.up.right.square"), 10,
+                        (hovered ? Tint::primary() : Tint::tertiary()).resolve(this));
+        } else {
+            const QRectF chevron(right - 18, content.center().y() - 9, 18, 18);
+            paintSymbol(painter, chevron,
+                        m_view->isExpanded(item.category) ? QStringLiteral("chevron.up")
+                                                          : QStringLiteral("chevron.down"),
+                        9, (hovered ? Tint::primary() : Tint::tertiary()).resolve(this));
+        }
+        right -= 18 + 6;
+        const QString size = formatBytesCompact(isPath ? sub->size : item.size);
+        const QFont sizeFont = monoFont(11, hovered ? Weight::Bold : Weight::Regular);
+        painter.setFont(sizeFont);
+        painter.setPen((ticked ? Tint::primary() : Tint::tertiary()).resolve(this));
+        const qreal sizeWidth = QFontMetricsF(sizeFont).horizontalAdvance(size);
+        painter.drawText(QRectF(right - sizeWidth, content.top(), sizeWidth + 1, content.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, size);
+        right -= sizeWidth + 6;
+        const std::optional<Timestamp> modified = isPath ? sub->modificationDate : latestModification(item);
+        if (modified) {
+            const QString ago = formatTimeAgo(*modified, m_view->m_viewModel.now());
+            painter.setFont(monoFont(9));
+            painter.setPen((hovered ? Tint::secondary() : Tint::tertiary()).resolve(this));
+            const qreal agoWidth = QFontMetricsF(monoFont(9)).horizontalAdvance(ago);
+            painter.drawText(QRectF(right - agoWidth, content.top(), agoWidth + 1, content.height()),
+                             Qt::AlignRight | Qt::AlignVCenter, ago);
+            right -= agoWidth + 6;
+        }
+        const QString label = isPath ? sub->name : QString::fromLatin1(diskSlimInfo(item.category).rowID);
+        const QFont labelFont = monoFont(11, ticked || hovered ? Weight::Medium : Weight::Regular);
+        painter.setFont(labelFont);
+        painter.setPen((ticked ? Tint::primary() : Tint::secondary()).resolve(this));
+        const qreal available = std::max<qreal>(right - content.left(), 0);
+        painter.drawText(QRectF(content.left(), content.top(), available, content.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(labelFont).elidedText(label, Qt::ElideMiddle, available));
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        const Row* row = rowAt(event->position());
+        m_view->setHoveredRowID(row ? row->id : QString());
+    }
+    void leaveEvent(QEvent*) override { m_view->setHoveredRowID({}); }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        const Row* row = rowAt(event->position());
+        if (!row)
+            return;
+        const Parts p = parts(*row);
+        const QPointF at = event->position();
+        if (row->kind == Kind::Path && p.reveal.contains(at))
+            reveal(*row);
+        else if (p.check.contains(at) || row->kind == Kind::Path)
+            toggle(*row);
+        else if (p.content.contains(at))
+            expand(*row);
+    }
+
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip) {
+            auto* help = static_cast<QHelpEvent*>(event);
+            const Row* row = rowAt(help->pos());
+            if (row && row->kind == Kind::Path && parts(*row).reveal.contains(help->pos()))
+                QToolTip::showText(help->globalPos(), kRevealHelp, this);
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QWidget::event(event);
+    }
+
+    // Up and Down move between rows, Space ticks, Left and Right fold a category, Return reveals a
+    // path or folds a category.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QList<int> rows;
+        for (int i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].kind != Kind::Group)
+                rows.append(i);
+        }
+        if (rows.isEmpty())
+            return QWidget::keyPressEvent(event);
+        const qsizetype at = rows.indexOf(m_focus);
+        switch (event->key()) {
+        case Qt::Key_Down:
+            m_focus = rows[std::min<qsizetype>(at + 1, rows.size() - 1)];
+            break;
+        case Qt::Key_Up:
+            m_focus = rows[std::max<qsizetype>(at - 1, 0)];
+            break;
+        case Qt::Key_Space:
+            if (at >= 0)
+                toggle(m_rows[m_focus]);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            if (at >= 0 && m_rows[m_focus].kind == Kind::Category &&
+                m_view->isExpanded(categoryOf(m_rows[m_focus])) != (event->key() == Qt::Key_Right))
+                expand(m_rows[m_focus]);
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (at >= 0)
+                m_rows[m_focus].kind == Kind::Path ? reveal(m_rows[m_focus]) : expand(m_rows[m_focus]);
+            break;
+        default:
+            return QWidget::keyPressEvent(event);
+        }
+        if (m_focus >= 0 && m_focus < m_rows.size())
+            m_view->m_scroll->ensureVisible(0, static_cast<int>(m_rows[m_focus].top + m_rows[m_focus].height / 2), 0,
+                                            static_cast<int>(m_rows[m_focus].height));
+        update();
+    }
+    void focusInEvent(QFocusEvent*) override
+    {
+        if (m_focus < 0) {
+            for (int i = 0; i < m_rows.size() && m_focus < 0; ++i) {
+                if (m_rows[i].kind != Kind::Group)
+                    m_focus = i;
+            }
+        }
+        update();
+    }
+    void focusOutEvent(QFocusEvent*) override { update(); }
+
+private:
+    DiskSlimCategory categoryOf(const Row& row) const { return m_view->m_viewModel.diskSlimItems()[row.item].category; }
+    void toggle(const Row& row)
+    {
+        const DiskSlimItem& item = m_view->m_viewModel.diskSlimItems()[row.item];
+        if (row.kind == Kind::Category)
+            m_view->m_viewModel.toggleSlimCategory(item.category);
+        else
+            m_view->m_viewModel.toggleSlimSubItem(item.category, item.subItems[row.sub].path);
+    }
+    void expand(const Row& row)
+    {
+        const DiskSlimCategory category = categoryOf(row);
+        m_view->setExpanded(category, !m_view->isExpanded(category));
+    }
+    void reveal(const Row& row)
+    {
+        const DiskSlimItem& item = m_view->m_viewModel.diskSlimItems()[row.item];
+        m_view->m_workspace.reveal(item.subItems[row.sub].path);
+    }
+
+    DiskSlimView* m_view;
+    QList<Row> m_rows;
+    QString m_hovered;
+    QString m_previous;
+    AnimatedValue m_hoverIn;
+    AnimatedValue m_hoverOut;
+    int m_focus = -1;
+};
+
+// The running scan's line over the list: what it does and how far it is.
+class DiskSlimView::ProgressStrip final : public QWidget {
+public:
+    explicit ProgressStrip(QWidget* parent)
+        : QWidget(parent)
+        , m_text(new GeekText(QString(), monoFont(9), Tint::tertiary()))
+        , m_percent(new GeekText(QString(), monoFont(9, Weight::Bold), Tint::accent(4)))
+    {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(6, 3, 6, 3);
+        row->setSpacing(6);
+        row->addWidget(new ActivityIndicator(Tint::accent(4), 10));
+        m_text->setElideMode(Qt::ElideRight);
+        row->addWidget(m_text, 1);
+        row->addWidget(m_percent);
+    }
+    void set(const QString& text, int percent)
+    {
+        m_text->setText(text);
+        m_percent->setText(QString::number(percent) + QLatin1Char('%'));
+    }
+    QString text() const { return m_text->text() + QLatin1Char(' ') + m_percent->text(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paintCard(painter, QRectF(rect()), 4, Tint::accent(4).opacity(0.08).resolve(this));
+    }
+
+private:
+    GeekText* m_text;
+    GeekText* m_percent;
+};
+
+// "$ PURGE SELECTED (size)", or the purge's progress while it runs.
+class DiskSlimView::PurgeButton final : public PlainButton {
+public:
+    explicit PurgeButton(QWidget* parent)
+        : PlainButton(parent)
+        , m_indicator(new ActivityIndicator(Tint::accent(4), 12, this))
+    {
+        setFixedHeight(30);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setAccessibleName(QStringLiteral("PURGE SELECTED"));
+        m_indicator->hide();
+    }
+    QSize sizeHint() const override { return {200, 30}; }
+    void set(qint64 selected, bool purging, const QString& progress)
+    {
+        m_selected = selected;
+        m_purging = purging;
+        m_progress = progress;
+        setEnabled(selected > 0 && !purging);
+        m_indicator->setVisible(purging);
+        update();
+    }
+    QString label() const
+    {
+        return m_purging ? m_progress : QStringLiteral("$ PURGE SELECTED (%1)").arg(formatBytesCompact(m_selected));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const bool live = m_selected >= 1 && !m_purging;
+        if (live)
+            paintCard(painter, box, 6, Tint::accent(4).opacity(0.15).resolve(this),
+                      Tint::accent(4).opacity(0.7).resolve(this), 1);
+        else
+            paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
+
+        struct Piece {
+            QString text;
+            QFont font;
+            QColor color;
+        };
+        QList<Piece> pieces;
+        const QColor accent = spectrum()[4];
+        const QColor dim = Tint::tertiary().resolve(this);
+        if (m_purging) {
+            pieces.append({m_progress, monoFont(11, Weight::Bold), Tint::primary().resolve(this)});
+        } else {
+            const bool any = m_selected >= 1;
+            pieces = {{QStringLiteral("$"), monoFont(12, Weight::Bold), any ? accent : dim},
+                      {QStringLiteral("PURGE SELECTED ("), monoFont(11, Weight::Bold),
+                       any ? Tint::primary().resolve(this) : dim},
+                      {formatBytesCompact(m_selected), monoFont(11, Weight::Bold), any ? accent : dim},
+                      {QStringLiteral(")"), monoFont(11, Weight::Bold), any ? Tint::primary().resolve(this) : dim}};
+        }
+        // "PURGE SELECTED (", the size and ")" read as one phrase: no gap inside the brackets.
+        const auto gapAfter = [&](qsizetype i) { return m_purging || i == 0 ? 5.0 : 0.0; };
+        qreal total = m_purging ? m_indicator->width() + 5 : 0;
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) +
+                     (i + 1 < pieces.size() ? gapAfter(i) : 0);
+        total = std::min<qreal>(total, width() - 12);
+        qreal x = (width() - total) / 2;
+        if (m_purging) {
+            m_indicator->move(static_cast<int>(x), (height() - m_indicator->height()) / 2);
+            x += m_indicator->width() + 5;
+        }
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const QFontMetricsF metrics(pieces[i].font);
+            const QString text = metrics.elidedText(pieces[i].text, Qt::ElideRight, width() - 6 - x);
+            painter.setFont(pieces[i].font);
+            painter.setPen(pieces[i].color);
+            painter.drawText(QRectF(x, 0, metrics.horizontalAdvance(text) + 1, height()),
+                             Qt::AlignLeft | Qt::AlignVCenter, text);
+            x += metrics.horizontalAdvance(text) + gapAfter(i);
+        }
+        paintFocusRing(painter, box, 6);
+    }
+
+private:
+    ActivityIndicator* m_indicator;
+    qint64 m_selected = 0;
+    bool m_purging = false;
+    QString m_progress;
+};
+
 DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QWidget* parent)
-    : QWidget(parent)
+    : GeekCard(8, Tint::surface(), Tint::border(), 0.5, parent)
     , m_viewModel(viewModel)
     , m_workspace(workspace)
+    , m_timeAgo(new GeekText(QString(), monoFont(9), Tint::tertiary()))
+    , m_selectedSize(new GeekText(QString(), monoFont(10, Weight::Medium), Tint::tertiary()))
+    , m_selectedWord(new GeekText(QStringLiteral("selected"), monoFont(10), Tint::tertiary()))
+    , m_scanningBody(new QWidget)
+    , m_scanningText(new GeekText(QString(), monoFont(10), Tint::secondary()))
+    , m_cleanBody(new QWidget)
+    , m_cleanDetail(new GeekText(QString(), monoFont(10), Tint::tertiary()))
+    , m_listBody(new QWidget)
+    , m_strip(new ProgressStrip(m_listBody))
+    , m_scroll(new GeekScrollView(m_listBody))
+    , m_canvas(new Canvas(this))
+    , m_purge(new PurgeButton(m_listBody))
 {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 10, 10, 10);
+    column->setSpacing(8);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    header->addWidget(
+        new GeekText(QStringLiteral("> SLIM // CACHE PURGE"), monoFont(11, Weight::Bold), Tint::accent(4)));
+    header->addWidget(m_timeAgo);
+    header->addStretch();
+    m_selectedSize->setTransition(Curve::spring(0.28, 0.8));
+    header->addWidget(m_selectedSize);
+    header->addWidget(m_selectedWord);
+    header->setSpacing(4);
+    column->addLayout(header);
+
+    auto* scanning = new QHBoxLayout(m_scanningBody);
+    scanning->setContentsMargins(16, 16, 16, 16);
+    scanning->setSpacing(6);
+    scanning->addStretch();
+    scanning->addWidget(new ActivityIndicator(Tint::accent(4)));
+    m_scanningText->setElideMode(Qt::ElideRight);
+    scanning->addWidget(m_scanningText);
+    scanning->addStretch();
+    column->addWidget(m_scanningBody);
+
+    auto* clean = new QVBoxLayout(m_cleanBody);
+    clean->setContentsMargins(0, 0, 0, 0);
+    clean->setSpacing(6);
+    auto* cleanTitle = new QHBoxLayout;
+    cleanTitle->setSpacing(8);
+    cleanTitle->addStretch();
+    cleanTitle->addWidget(new GeekSquareDot(Tint::accent(6), 7));
+    cleanTitle->addWidget(
+        new GeekText(QStringLiteral("[all_clean] system cache is minimal"), monoFont(11), Tint::accent(6)));
+    cleanTitle->addStretch();
+    clean->addLayout(cleanTitle);
+    m_cleanDetail->setWordWrap(true);
+    m_cleanDetail->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    clean->addWidget(m_cleanDetail);
+    column->addWidget(m_cleanBody);
+
+    auto* list = new QVBoxLayout(m_listBody);
+    list->setContentsMargins(0, 0, 0, 0);
+    list->setSpacing(8);
+    list->addWidget(m_strip);
+    m_scroll->setWidget(m_canvas);
+    m_canvas->setAutoFillBackground(false); // the card shows through, as everywhere else
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    m_scroll->setFixedHeight(static_cast<int>(
+        slimListHeight(screen ? std::optional<qreal>(screen->availableGeometry().height()) : std::nullopt)));
+    list->addWidget(m_scroll);
+    list->addWidget(m_purge);
+    column->addWidget(m_listBody);
+
+    connect(m_purge, &QAbstractButton::clicked, this, [this] { m_viewModel.purgeSelectedSlimItems(); });
+    for (auto signal : {&BinwellViewModel::diskSlimItemsChanged, &BinwellViewModel::isScanningSlimChanged,
+                        &BinwellViewModel::isCleaningSlimChanged, &BinwellViewModel::slimCleanProgressTextChanged,
+                        &BinwellViewModel::lastSlimScanDateChanged})
+        connect(&m_viewModel, signal, this, &DiskSlimView::updateFromModel);
+    connect(&m_viewModel, &BinwellViewModel::slimScanProgressTextChanged, this, &DiskSlimView::updateProgress);
+    connect(&m_viewModel, &BinwellViewModel::slimScanProgressValueChanged, this, &DiskSlimView::updateProgress);
+    updateFromModel();
 }
+
+DiskSlimView::~DiskSlimView() = default;
 
 void DiskSlimView::appeared()
 {
     if (m_viewModel.diskSlimItems().isEmpty() && !m_viewModel.isScanningSlim())
         m_viewModel.scanSlim(false);
+}
+
+void DiskSlimView::setExpanded(DiskSlimCategory category, bool expanded)
+{
+    if (expanded == m_expanded.contains(category))
+        return;
+    if (expanded)
+        m_expanded.insert(category);
+    else
+        m_expanded.remove(category);
+    m_canvas->relayout();
+}
+
+void DiskSlimView::setHoveredRowID(const QString& id)
+{
+    m_hoveredRowID = id;
+    m_canvas->setHovered(id);
+}
+
+void DiskSlimView::updateFromModel()
+{
+    const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
+    const bool scanning = m_viewModel.isScanningSlim();
+    const qint64 selected = m_viewModel.selectedSlimSize();
+    const auto& scanned = m_viewModel.lastSlimScanDate();
+
+    m_timeAgo->setText(scanned ? QStringLiteral("[") + formatTimeAgo(*scanned, m_viewModel.now()) + QStringLiteral("]")
+                               : QString());
+    m_timeAgo->setVisible(scanned.has_value());
+    m_selectedSize->setText(formatBytesCompact(selected));
+    m_selectedSize->setTint(selected >= 1 ? Tint::accent(4) : Tint::tertiary());
+
+    m_scanningBody->setVisible(scanning && items.isEmpty());
+    m_cleanBody->setVisible(!scanning && items.isEmpty());
+    m_listBody->setVisible(!items.isEmpty());
+    m_strip->setVisible(scanning && !items.isEmpty());
+    m_cleanDetail->setText(scanned ? QStringLiteral("> scanned ") + formatRelativeTime(*scanned, m_viewModel.now()) +
+                                         QStringLiteral(" · no reclaimable caches found.")
+                                   : QStringLiteral("> no reclaimable developer or app caches found."));
+    const auto& cleanText = m_viewModel.slimCleanProgressText();
+    m_purge->set(selected, m_viewModel.isCleaningSlim(), cleanText.value_or(QStringLiteral("> PURGING...")));
+    m_canvas->relayout();
+    updateProgress();
+}
+
+void DiskSlimView::updateProgress()
+{
+    const auto& text = m_viewModel.slimScanProgressText();
+    m_scanningText->setText(text.value_or(QStringLiteral("> scanning system caches...")));
+    m_strip->set(text.value_or(QStringLiteral("> scanning...")), progressPercent(m_viewModel.slimScanProgressValue()));
+}
+
+DiskSlimView::Body DiskSlimView::body() const
+{
+    if (m_listBody->isVisibleTo(this))
+        return Body::List;
+    return m_scanningBody->isVisibleTo(this) ? Body::Scanning : Body::AllClean;
+}
+
+bool DiskSlimView::isProgressStripShown() const
+{
+    return m_strip->isVisibleTo(this);
+}
+
+QString DiskSlimView::headerSizeText() const
+{
+    return m_selectedSize->text() + QLatin1Char(' ') + m_selectedWord->text();
+}
+
+QString DiskSlimView::progressStripText() const
+{
+    return m_strip->text();
+}
+
+QString DiskSlimView::emptyResultText() const
+{
+    return m_cleanDetail->text();
+}
+
+QAbstractButton* DiskSlimView::purgeButton() const
+{
+    return m_purge;
+}
+
+QWidget* DiskSlimView::listCanvas() const
+{
+    return m_canvas;
+}
+
+QRect DiskSlimView::checkRect(const QString& rowID) const
+{
+    const Canvas::Row* row = m_canvas->rowByID(rowID);
+    return row ? m_canvas->parts(*row).check.toRect() : QRect();
+}
+
+QRect DiskSlimView::contentRect(const QString& rowID) const
+{
+    const Canvas::Row* row = m_canvas->rowByID(rowID);
+    return row ? m_canvas->parts(*row).content.toRect() : QRect();
+}
+
+QRect DiskSlimView::revealRect(const QString& rowID) const
+{
+    const Canvas::Row* row = m_canvas->rowByID(rowID);
+    return row ? m_canvas->parts(*row).reveal.toRect() : QRect();
+}
+
+QStringList DiskSlimView::rowIDs() const
+{
+    QStringList ids;
+    for (const Canvas::Row& row : m_canvas->rows())
+        ids.append(row.id);
+    return ids;
+}
+
+int DiskSlimView::colorIndex(DiskSlimCategory category) const
+{
+    const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].category == category)
+            return i % 11;
+    }
+    return -1;
 }
 
 } // namespace rubbly

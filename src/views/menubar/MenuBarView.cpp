@@ -521,6 +521,21 @@ void MenuBarView::setDropTargeted(bool targeted)
     m_dropOverlay->prepare(targeted);
 }
 
+QWidget* MenuBarView::confirmationCard() const
+{
+    return m_confirmation->card();
+}
+
+QAbstractButton* MenuBarView::confirmButton() const
+{
+    return m_confirmation->confirmButton();
+}
+
+QAbstractButton* MenuBarView::cancelButton() const
+{
+    return m_confirmation->cancelButton();
+}
+
 QString MenuBarView::summaryText() const
 {
     return m_summary->text();

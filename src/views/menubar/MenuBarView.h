@@ -3,6 +3,7 @@
 #include "DiskSlimView.h"
 #include "PanelLogic.h"
 
+#include <QAbstractButton>
 #include <QPointer>
 #include <QWidget>
 
@@ -55,6 +56,10 @@ public:
     DiskSlimView* slimView() const { return m_slimView; }
     // The column under the overlays (blurred while the card shows).
     QWidget* column() const { return m_column; }
+    // The confirmation card (its parent is the dimming layer) and its two buttons.
+    QWidget* confirmationCard() const;
+    QAbstractButton* confirmButton() const;
+    QAbstractButton* cancelButton() const;
 
 Q_SIGNALS:
     void settingsRequested();

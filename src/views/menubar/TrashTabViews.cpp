@@ -291,6 +291,20 @@ QStringList TrashVisualizationView::rowIDs() const
     return ids;
 }
 
+QAbstractButton* TrashVisualizationView::revealButton(const QString& rowID) const
+{
+    for (auto* row : m_topRows->findChildren<HoverRow*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (row->id() == rowID)
+            return static_cast<TopItemRow*>(row)->revealButton();
+    }
+    return nullptr;
+}
+
+QWidget* TrashVisualizationView::distributionBar() const
+{
+    return m_bar;
+}
+
 TrashStatusView::TrashStatusView(Workspace& workspace, QWidget* parent)
     : QWidget(parent)
     , m_emptyCard(new GeekCard(6, Tint::surface(), Tint::border(), 0.5, this))

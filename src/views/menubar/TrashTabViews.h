@@ -28,8 +28,10 @@ public:
     const QString& hoveredRowID() const { return m_hoveredRowID; }
     void setHoveredRowID(const QString& id);
 
-    // For tests: the shown rows' identities, in order.
+    // For tests: the shown rows' identities, in order; a top item's reveal button; the strip.
     QStringList rowIDs() const;
+    QAbstractButton* revealButton(const QString& rowID) const;
+    QWidget* distributionBar() const;
 
 private:
     class DistributionRow;

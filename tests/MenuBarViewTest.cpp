@@ -1,0 +1,329 @@
+#include "MenuBarView.h"
+#include "GeekTheme.h"
+#include "GeekWidgets.h"
+#include "Motion.h"
+#include "PanelStates.h"
+#include "PushButton.h"
+#include "QtAppearance.h"
+#include "RecordingWorkspace.h"
+#include "TrashTabViews.h"
+#include "ViewModelRig.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+// The panel on a view model whose first scan found `status`.
+struct Panel {
+    ViewModelRig rig;
+    RecordingWorkspace workspace;
+    std::unique_ptr<MenuBarView> view;
+
+    explicit Panel(const TrashStatus& status = fullTrash())
+    {
+        rig.makeShowing(status);
+        view = std::make_unique<MenuBarView>(*rig.vm, rig.settings, workspace);
+        view->show();
+        view->adjustSize();
+    }
+    int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
+    TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const GeekText* text : view->findChildren<GeekText*>())
+            all.append(text->text());
+        return all;
+    }
+    QImage image() const
+    {
+        view->adjustSize();
+        QImage picture(view->size(), QImage::Format_ARGB32);
+        view->render(&picture);
+        return picture;
+    }
+    void drop(const QByteArray& uriList, const QString& format = QStringLiteral("text/uri-list"))
+    {
+        QMimeData mime;
+        mime.setData(format, uriList);
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.get(), &enter);
+        if (!enter.isAccepted())
+            return;
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.get(), &drop);
+        settle();
+    }
+};
+
+// How much neighbouring pixels differ inside `area`: a blur lowers it.
+double edgeEnergy(const QImage& image, const QRect& area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x < area.right(); ++x)
+            sum += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y)));
+    }
+    return sum;
+}
+
+} // namespace
+
+class MenuBarViewTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { motion::setEnabled(false); }
+
+    void anEmptyTrashHasNoEmptyButton()
+    {
+        Panel panel(statusWith(0, 0));
+        QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
+        QVERIFY(panel.texts().contains(QStringLiteral("> system trash is empty. 0 bytes occupied.")));
+        QVERIFY(panel.texts().contains(QStringLiteral("[all_clean]")));
+        // A Trash of zero-byte entries is not empty: its button shows.
+        Panel zero(zeroByteTrash());
+        QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
+        QVERIFY(zero.visualization()->distributionBar()->isHidden());
+        QCOMPARE(zero.visualization()->rowIDs().size(), 2); // the top items, no kinds
+    }
+
+    void theCardClosesWithoutEmptying_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("empties");
+        for (const char* how : {"cancel", "escape", "dimming click", "refresh", "panel re-opened"})
+            QTest::newRow(how) << QString::fromLatin1(how) << 0;
+        QTest::newRow("confirm") << QStringLiteral("confirm") << 1;
+    }
+    void theCardClosesWithoutEmptying()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, empties);
+        Panel panel;
+        panel.view->trashTab()->emptyButton()->click();
+        QVERIFY(panel.view->isConfirmingEmpty());
+        QVERIFY(panel.view->confirmationCard()->isVisible());
+        QCOMPARE(panel.empties(), 0);
+        QVERIFY(panel.texts().contains(QStringLiteral("Permanently delete 7 items (8.8G)? Action cannot be undone.")));
+        if (how == QLatin1String("cancel"))
+            panel.view->cancelButton()->click();
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(panel.view.get(), Qt::Key_Escape);
+        else if (how == QLatin1String("dimming click"))
+            QTest::mouseClick(panel.view->confirmationCard()->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
+        else if (how == QLatin1String("refresh"))
+            panel.view->refreshButton()->click();
+        else if (how == QLatin1String("panel re-opened"))
+            panel.view->panelAppeared();
+        else
+            panel.view->confirmButton()->click();
+        settle();
+        QVERIFY(!panel.view->isConfirmingEmpty());
+        QVERIFY(!panel.view->confirmationCard()->isVisible());
+        QCOMPARE(panel.empties(), empties);
+    }
+
+    void theCardBelongsToANormalTrash()
+    {
+        Panel panel;
+        QSignalSpy closes(panel.view.get(), &MenuBarView::closeRequested);
+        panel.view->requestEmpty();
+        panel.rig.trash.status = TrashError{TrashServiceError::FileSystem, EIO, {}};
+        auto scan = panel.rig.vm->refresh();
+        finish(scan);
+        QVERIFY(panel.view->isConfirmingEmpty()); // the flag stays
+        QVERIFY(!panel.view->confirmationCard()->isVisible());
+        QTest::keyClick(panel.view.get(), Qt::Key_Escape); // no card open: Escape closes the panel
+        QCOMPARE(closes.count(), 1);
+        QCOMPARE(panel.empties(), 0);
+    }
+
+    void withoutConfirmationTheButtonEmptiesAtOnce()
+    {
+        Panel panel;
+        panel.rig.settings.setConfirmBeforeEmptying(false);
+        panel.view->trashTab()->emptyButton()->click();
+        settle();
+        QVERIFY(!panel.view->isConfirmingEmpty());
+        QCOMPARE(panel.empties(), 1);
+    }
+
+    void theRefreshButtonSpinsAndRestsWhileItsTabScans()
+    {
+        ViewModelRig rig;
+        rig.trash.scanGate = new Cancellation(&rig.clock);
+        rig.slimService = &rig.fakeSlim;
+        rig.fakeSlim.scanGate = new Cancellation(&rig.clock);
+        rig.make();
+        RecordingWorkspace workspace;
+        MenuBarView view(*rig.vm, rig.settings, workspace);
+        view.show();
+        QCOMPARE(view.refreshButton()->symbol(), QStringLiteral("arrow.triangle.2.circlepath"));
+        QVERIFY(!view.refreshButton()->isEnabled());
+        QCOMPARE(view.summaryText(), QStringLiteral("0B total"));
+        delete rig.trash.scanGate.data();
+        view.panelAppeared();
+        QTRY_VERIFY(view.refreshButton()->isEnabled());
+        QCOMPARE(view.refreshButton()->symbol(), QStringLiteral("arrow.clockwise"));
+
+        view.selectTab(MenuBarTab::Slim); // opening the tab starts the slim scan, held at its gate
+        QTRY_VERIFY(rig.vm->isScanningSlim());
+        QVERIFY(!view.refreshButton()->isEnabled());
+        QCOMPARE(view.summaryText(), QStringLiteral("0B total"));
+        view.selectTab(MenuBarTab::Trash);
+        QVERIFY(view.refreshButton()->isEnabled());
+    }
+
+    void topItemsShowFiveAndCollapseUnderTheirHeader()
+    {
+        Panel panel;
+        TrashVisualizationView* visualization = panel.visualization();
+        const QStringList ids = visualization->rowIDs();
+        QCOMPARE(ids.size(), 7 + 5);
+        QCOMPARE(ids.first(), QStringLiteral("cat-压缩与安装包"));
+        QCOMPARE(ids[7], topItemRowID(fullTrash().topItems[0]));
+        visualization->setTopExpanded(false);
+        QCOMPARE(visualization->rowIDs().size(), 7);
+        QVERIFY(panel.texts().contains(QStringLiteral("> TOP ITEMS")));
+    }
+
+    void theRevealButtonShowsOnlyOnTheHoveredRowAndRevealsIt()
+    {
+        Panel panel;
+        TrashVisualizationView* visualization = panel.visualization();
+        const TrashItemDetail second = fullTrash().topItems[1];
+        const QString id = topItemRowID(second);
+        QAbstractButton* reveal = visualization->revealButton(id);
+        QVERIFY(reveal && !reveal->isVisible());
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QCoreApplication::sendEvent(reveal->parentWidget(), &enter);
+        QCOMPARE(visualization->hoveredRowID(), id);
+        QVERIFY(reveal->isVisible());
+        QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
+        QCOMPARE(reveal->toolTip(), QStringLiteral("在访达中定位"));
+        reveal->click();
+        QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(reveal->parentWidget(), &leave);
+        QVERIFY(visualization->hoveredRowID().isEmpty());
+        QVERIFY(!reveal->isVisible());
+    }
+
+    void dropsMoveOnlyLocalFiles()
+    {
+        Panel panel;
+        panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
+        QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
+        QVERIFY(!panel.view->isDropTargeted());
+        panel.drop("https://example.com/only-a-link\r\n");
+        panel.drop("just some text", QStringLiteral("text/plain"));
+        QCOMPARE(panel.rig.trash.moved.size(), 1);
+        QVERIFY(!panel.view->isDropTargeted());
+    }
+
+    void theHeaderButtonsActThroughTheirSeams()
+    {
+        Panel panel;
+        QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
+        QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
+        QStringList helps;
+        for (GeekIconButton* button : panel.view->findChildren<GeekIconButton*>()) {
+            helps.append(button->toolTip());
+            QCOMPARE(button->accessibleName(), button->toolTip());
+            if (button != panel.view->refreshButton())
+                button->click();
+        }
+        QCOMPARE(helps, (QStringList{QStringLiteral("刷新"), QStringLiteral("在访达中打开废纸篓"),
+                                     QStringLiteral("偏好设置"), QStringLiteral("退出 Rubbly")}));
+        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
+        QCOMPARE(settings.count(), 1);
+        QCOMPARE(quit.count(), 1);
+    }
+
+    void thePermissionGuideRechecksAndOpensWithoutChangingState()
+    {
+        Panel panel;
+        panel.rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
+        auto scan = panel.rig.vm->refresh();
+        finish(scan);
+        QCOMPARE(panel.rig.vm->state().kind(), BinwellState::Kind::PermissionDenied);
+        QList<PushButton*> buttons = panel.view->findChildren<PushButton*>();
+        const auto find = [&buttons](const QString& text) {
+            return *std::find_if(buttons.begin(), buttons.end(), [&text](PushButton* b) { return b->text() == text; });
+        };
+        const int scans = panel.rig.scans();
+        find(QStringLiteral("打开系统设置"))->click();
+        settle();
+        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openFullDiskAccessSettings")});
+        QCOMPARE(panel.rig.scans(), scans);
+        find(QStringLiteral("重新检查"))->click();
+        find(QStringLiteral("重新检查"))->click();
+        settle();
+        QCOMPARE(panel.rig.scans(), scans + 2);
+        QVERIFY(panel.texts().contains(QStringLiteral("需要完全磁盘访问权限")));
+    }
+
+    void failureAndRecordLines()
+    {
+        Panel panel;
+        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1};
+        panel.rig.settings.setConfirmBeforeEmptying(false);
+        panel.view->requestEmpty();
+        QTRY_VERIFY(!panel.view->failureLineText().isEmpty());
+        QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。"));
+        QCOMPARE(panel.view->recordLineText(), QStringLiteral("// last cleaned: 刚刚 · 1.0M"));
+        panel.view->selectTab(MenuBarTab::Slim);
+        QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。")); // either tab
+    }
+
+    // Pixels: what a regression would actually show.
+    void theBackgroundIsTheThemesInBothSchemes()
+    {
+        QtAppearanceApplier appearance(nullptr);
+        for (const bool dark : {true, false}) {
+            appearance.applyAppearance(dark ? AppAppearance::Dark : AppAppearance::Light);
+            Panel panel;
+            QCOMPARE(panel.image().pixel(1, 1), GeekTheme::shared().background.resolve(dark).rgb());
+        }
+    }
+
+    void theStripShowsTheKindsColoursInOrder()
+    {
+        Panel panel;
+        QWidget* bar = panel.visualization()->distributionBar();
+        const QImage strip = bar->grab().toImage();
+        QList<int> seen;
+        for (int x = 0; x < strip.width(); ++x) {
+            const QRgb c = strip.pixel(x, strip.height() / 2);
+            for (int i = 0; i < 11; ++i) {
+                if (c == spectrum()[i].rgb() && (seen.isEmpty() || seen.last() != i))
+                    seen.append(i);
+            }
+        }
+        // Archive, video, development, then what fits before the strip clips the 2 % floors.
+        const QList<int> order{8, 0, 4, 5, 6, 1, 9};
+        QVERIFY2(seen.size() >= 3 && order.mid(0, seen.size()) == seen, qPrintable(QString::number(seen.size())));
+    }
+
+    void theCardBlursThePanelBehindIt()
+    {
+        Panel panel;
+        const QImage plain = panel.image();
+        panel.view->requestEmpty();
+        const QImage confirming = panel.image();
+        // The header text, away from the card: dimmed to 40 % and blurred, its edges lose more than
+        // the dimming alone would take.
+        const QRect header(12, 12, 120, 30);
+        const double ratio = edgeEnergy(confirming, header) / (0.4 * edgeEnergy(plain, header));
+        QVERIFY2(ratio < 0.8, qPrintable(QString::number(ratio)));
+    }
+};
+
+QTEST_MAIN(MenuBarViewTest)
+#include "MenuBarViewTest.moc"

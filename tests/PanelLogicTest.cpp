@@ -1,0 +1,136 @@
+#include "PanelLogic.h"
+#include "TestTime.h"
+
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+DiskSlimItem item(DiskSlimCategory category, qint64 size, bool selected, QList<std::pair<qint64, bool>> subs = {})
+{
+    DiskSlimItem result{category, size, 1, selected, {}};
+    int n = 0;
+    for (const auto& [subSize, subSelected] : subs) {
+        DiskSlimSubItem sub;
+        sub.path = "/p/" + QByteArray::number(n++);
+        sub.size = subSize;
+        sub.isSelected = subSelected;
+        result.subItems.append(sub);
+    }
+    return result;
+}
+} // namespace
+
+class PanelLogicTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void segmentsHaveFloorsAndMayOverflow_data()
+    {
+        QTest::addColumn<qreal>("strip");
+        QTest::addColumn<QList<qint64>>("sizes");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QList<qreal>>("widths");
+        QTest::newRow("shares of the strip")
+            << 200.0 << QList<qint64>{750, 250} << qint64(1000) << QList<qreal>{150, 50};
+        QTest::newRow("a tiny kind gets 2 % next to a huge one")
+            << 276.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{275.724, 5.52};
+        QTest::newRow("and never under 3 points")
+            << 100.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{99.9, 3};
+        QTest::newRow("no total: shares of one byte") << 100.0 << QList<qint64>{0} << qint64(0) << QList<qreal>{3};
+    }
+    void segmentsHaveFloorsAndMayOverflow()
+    {
+        QFETCH(qreal, strip);
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(qint64, total);
+        QFETCH(QList<qreal>, widths);
+        const QList<qreal> actual = segmentWidths(strip, sizes, total);
+        QCOMPARE(actual.size(), widths.size());
+        for (qsizetype i = 0; i < widths.size(); ++i)
+            QVERIFY2(qAbs(actual[i] - widths[i]) < 1e-6, qPrintable(QString::number(actual[i])));
+    }
+
+    void distributionSkipsEmptyKindsLargestFirst()
+    {
+        TrashStatus status;
+        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
+        const auto order = distributionOrder(status);
+        QCOMPARE(order.size(), 2);
+        QCOMPARE(order[0].first, FileCategory::Other);
+        QCOMPARE(order[1].first, FileCategory::Video);
+    }
+
+    void summaryAndBusyFollowTheTab()
+    {
+        TrashStatus status;
+        status.itemCount = 1;
+        status.totalSize = 1536;
+        const BinwellState normal = BinwellState::normal(status);
+        const QList<DiskSlimItem> items{
+            item(DiskSlimCategory::NpmCache, 500, true),                                 // no paths: its own flag
+            item(DiskSlimCategory::GoCache, 9000, false, {{1024, true}, {2048, false}}), // paths: only ticked ones
+            item(DiskSlimCategory::YarnCache, 9000, true, {{4096, false}}),              // flag ignored
+        };
+        QCOMPARE(selectedSizeText(MenuBarTab::Trash, normal, items), QStringLiteral("2K"));
+        QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::cleaning(status), items), QStringLiteral("0B"));
+        QCOMPARE(selectedSizeText(MenuBarTab::Slim, normal, items), QStringLiteral("1K"));
+        QCOMPARE(selectedSizeText(MenuBarTab::Slim, normal, {}), QStringLiteral("0B"));
+        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false));
+        QVERIFY(!isBusy(MenuBarTab::Trash, normal, true));
+        QVERIFY(isBusy(MenuBarTab::Slim, normal, true));
+        QVERIFY(!isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
+    }
+
+    void recordLinesByTab()
+    {
+        const Timestamp now = localTime(2026, 3, 2, 10, 0, 0, QTimeZone::systemTimeZone());
+        const CleaningRecord cleaned{now - std::chrono::seconds(10), 2 << 20, 3};
+        const CleaningRecord purged{now - std::chrono::seconds(5), 3 << 20, 1};
+        QCOMPARE(recordLine(MenuBarTab::Trash, cleaned, purged, now, now),
+                 std::optional(QStringLiteral("// last cleaned: 刚刚 · 2.0M")));
+        QCOMPARE(recordLine(MenuBarTab::Trash, std::nullopt, purged, now, now), std::nullopt);
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, purged, now, now),
+                 std::optional(QStringLiteral("// last purged: 刚刚 · 3.0M")));
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
+                 std::optional(QStringLiteral("// last scanned: 今天 09:55")));
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, std::nullopt, now), std::nullopt);
+    }
+
+    void smallComputations()
+    {
+        TrashStatus status;
+        status.itemCount = 3;
+        status.totalSize = 1'610'612'736;
+        QCOMPARE(confirmationSentence(status),
+                 QStringLiteral("Permanently delete 3 items (1.5G)? Action cannot be undone."));
+        QCOMPARE(progressPercent(0.999), 99);
+        QCOMPARE(progressPercent(1.0), 100);
+        QCOMPARE(progressPercent(0.37037), 37);
+        QCOMPARE(progressPercent(std::nan("")), 0);
+        QCOMPARE(slimListHeight(std::nullopt), 320.0);
+        QCOMPARE(slimListHeight(1000.0), 350.0);
+        QCOMPARE(slimListHeight(600.0), 320.0);
+    }
+
+    void droppedUriListsGiveLocalPathsAsBytes()
+    {
+        const QByteArray list = "# a comment\r\n"
+                                "file:///home/u/a%20b.txt\r\n"
+                                "https://example.com/x\r\n"
+                                "file://localhost/home/u/caf%C3%A9\r\n"
+                                "file://other-machine/home/u/remote\r\n"
+                                "file:///home/u/latin%E9\r\n"
+                                "file:///home/u/line%0Abreak\r\n"
+                                "file:///home/u/nul%00\r\n"
+                                "mailto:someone@example.com\r\n"
+                                "\r\n";
+        const QByteArrayList expected{"/home/u/a b.txt", "/home/u/caf\xc3\xa9", "/home/u/latin\xe9",
+                                      "/home/u/line\nbreak"};
+        QCOMPARE(localPathsFromUriList(list), expected);
+        QVERIFY(localPathsFromUriList("https://example.com/a\nhttp://b/c").isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(PanelLogicTest)
+#include "PanelLogicTest.moc"
