@@ -7,6 +7,7 @@
 #include "PanelStates.h"
 #include "QtAppearance.h"
 #include "RecordingWorkspace.h"
+#include "SettingsView.h"
 #include "StoredRecords.h"
 #include "TrashTabViews.h"
 #include "ViewModelRig.h"
@@ -189,6 +190,58 @@ QList<Scene> scenes()
 
 } // namespace
 
+// The settings window on every pane, and the About pane in every update state.
+int renderSettings(const QString& folder, bool dark)
+{
+    ViewModelRig rig;
+    FakeUpdateService updates;
+    RecordingWorkspace workspace;
+    rig.settings.setGlobalShortcutEnabled(true);
+    rig.settings.setAutoCleanEnabled(true);
+    rig.shortcut.start();
+    SettingsView view(rig.settings, updates, rig.shortcut, workspace,
+                      SettingsView::Options{QStringLiteral("1.1.0 (1)"),
+                                            false,
+                                            {QUrl(QStringLiteral("https://rubbly.pages.dev/")),
+                                             QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
+                                             QStringLiteral("tolvik/rubbly")}});
+    view.resize(780, 520);
+    view.show();
+    const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    int written = 0;
+    const auto shoot = [&](const QString& name) {
+        settle();
+        const bool ok = render(view).save(QStringLiteral("%1/settings-%2-%3.png").arg(folder, name, scheme));
+        written += ok ? 1 : 0;
+        return ok;
+    };
+    for (SidebarItem item : kAllSidebarItems) {
+        view.setSelection(item);
+        if (!shoot(sidebarItemRawValue(item)))
+            return -1;
+    }
+    UpdateInfo info{QStringLiteral("1.2.0"),
+                    QStringLiteral("1. 瘦身页支持按路径勾选\n\n2. 修复多个卷的废纸篓统计\n  \n3. 更快的首次扫描\n"
+                                   "4. 新增深色模式细节优化，并改进了在小屏幕上的排版与滚动体验\n5. 第五条不显示"),
+                    QUrl(QStringLiteral("https://rubbly.pages.dev/downloads/Rubbly.zip")), std::nullopt};
+    const QList<std::pair<QString, UpdateStatus>> states{
+        {QStringLiteral("idle"), UpdateStatus::idle()},
+        {QStringLiteral("checking"), UpdateStatus::checking()},
+        {QStringLiteral("up-to-date"), UpdateStatus::upToDate()},
+        {QStringLiteral("update-available"), UpdateStatus::updateAvailable(info)},
+        {QStringLiteral("downloading"), UpdateStatus::downloading(0.42, info)},
+        {QStringLiteral("ready-to-install"), UpdateStatus::readyToInstall("/tmp/Rubbly-Update/Rubbly.app", info)},
+        {QStringLiteral("error"), UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载"))},
+    };
+    view.setSelection(SidebarItem::About);
+    for (const auto& [name, status] : states) {
+        updates.setStatus(status);
+        if (!shoot(QStringLiteral("about-") + name))
+            return -1;
+    }
+    return written;
+}
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -222,6 +275,12 @@ int main(int argc, char* argv[])
             }
             ++written;
         }
+        const int settings = renderSettings(folder, dark);
+        if (settings < 0) {
+            qCritical("cannot write the settings pictures to %s", qPrintable(folder));
+            return 1;
+        }
+        written += settings;
     }
     qInfo("panel-gallery: wrote %d pictures to %s", written, qPrintable(folder));
     return 0;

@@ -6,6 +6,7 @@
 #include "Scheduler.h"
 #include "SoundPlayer.h"
 #include "TrashService.h"
+#include "UpdateServicing.h"
 
 #include <QCoreApplication>
 #include <QCoroTimer>
@@ -184,6 +185,38 @@ public:
     SlimPurgeResult purgeResult;
     int scans = 0;
     QList<QList<DiskSlimItem>> purged;
+};
+
+// An updater whose status the test sets; it records every call.
+class FakeUpdateService final : public UpdateServicing {
+public:
+    const UpdateStatus& status() const override { return m_status; }
+    std::optional<Timestamp> lastCheckDate() const override { return std::nullopt; }
+    QCoro::Task<void> checkForUpdates(bool manual) override
+    {
+        calls.append(manual ? QStringLiteral("check manual") : QStringLiteral("check silent"));
+        co_return;
+    }
+    QCoro::Task<void> downloadUpdate(UpdateInfo info) override
+    {
+        calls.append(QStringLiteral("download ") + info.version);
+        co_return;
+    }
+    bool installAndRelaunch(const QByteArray& newAppPath) override
+    {
+        calls.append(QStringLiteral("install ") + QString::fromUtf8(newAppPath));
+        return true;
+    }
+    void setStatus(UpdateStatus status)
+    {
+        m_status = std::move(status);
+        Q_EMIT statusChanged();
+    }
+
+    QStringList calls;
+
+private:
+    UpdateStatus m_status = UpdateStatus::idle();
 };
 
 } // namespace rubbly::test

@@ -188,6 +188,12 @@ void GeekText::setLineSpacing(qreal spacing)
     updateGeometry();
 }
 
+void GeekText::setMaximumLines(int lines)
+{
+    m_maxLines = lines;
+    updateGeometry();
+}
+
 void GeekText::setTransition(std::optional<Curve> curve)
 {
     m_transition = curve;
@@ -195,17 +201,20 @@ void GeekText::setTransition(std::optional<Curve> curve)
 
 QSize GeekText::sizeHint() const
 {
+    const QMargins margins = contentsMargins();
     const QFontMetricsF metrics(font());
-    const int height = static_cast<int>(std::ceil(metrics.height()));
+    const int height = static_cast<int>(std::ceil(metrics.height())) + margins.top() + margins.bottom();
     if (m_wrap)
         return {200, heightForWidth(200)};
-    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(m_text))), height};
+    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(m_text))) + margins.left() + margins.right(), height};
 }
 
 QSize GeekText::minimumSizeHint() const
 {
+    const QMargins margins = contentsMargins();
     if (m_elide != Qt::ElideNone || m_wrap)
-        return {0, static_cast<int>(std::ceil(QFontMetricsF(font()).height()))};
+        return {margins.left() + margins.right(),
+                static_cast<int>(std::ceil(QFontMetricsF(font()).height())) + margins.top() + margins.bottom()};
     return sizeHint();
 }
 
@@ -219,6 +228,8 @@ qreal GeekText::layoutHeight(int width) const
     qreal y = 0;
     int lines = 0;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        if (m_maxLines > 0 && lines == m_maxLines)
+            break;
         line.setLineWidth(width);
         y += line.height() + (lines++ > 0 ? m_lineSpacing : 0);
     }
@@ -228,7 +239,9 @@ qreal GeekText::layoutHeight(int width) const
 
 int GeekText::heightForWidth(int width) const
 {
-    return static_cast<int>(std::ceil(layoutHeight(width)));
+    const QMargins margins = contentsMargins();
+    return static_cast<int>(std::ceil(layoutHeight(width - margins.left() - margins.right()))) + margins.top() +
+           margins.bottom();
 }
 
 void GeekText::changeEvent(QEvent* event)
@@ -243,9 +256,10 @@ void GeekText::paintText(QPainter& painter, const QString& text, qreal opacity) 
     QColor color = m_tint.resolve(this);
     color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
     painter.setPen(color);
+    const QRect area = contentsRect();
     if (!m_wrap) {
-        const QString shown = m_elide == Qt::ElideNone ? text : fontMetrics().elidedText(text, m_elide, width());
-        painter.drawText(rect(), static_cast<int>(m_alignment) | Qt::TextSingleLine, shown);
+        const QString shown = m_elide == Qt::ElideNone ? text : fontMetrics().elidedText(text, m_elide, area.width());
+        painter.drawText(area, static_cast<int>(m_alignment) | Qt::TextSingleLine, shown);
         return;
     }
     QTextLayout layout(text, font());
@@ -255,13 +269,17 @@ void GeekText::paintText(QPainter& painter, const QString& text, qreal opacity) 
     layout.setTextOption(option);
     layout.beginLayout();
     qreal y = 0;
+    int lines = 0;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width());
+        line.setLineWidth(area.width());
         line.setPosition(QPointF(0, y));
         y += line.height() + m_lineSpacing;
+        ++lines;
     }
     layout.endLayout();
-    layout.draw(&painter, QPointF(0, 0));
+    const int shown = m_maxLines > 0 ? std::min(lines, m_maxLines) : lines;
+    for (int i = 0; i < shown; ++i)
+        layout.lineAt(i).draw(&painter, QPointF(area.topLeft()));
 }
 
 void GeekText::paintEvent(QPaintEvent*)

@@ -86,6 +86,8 @@ public:
     void setAlignment(Qt::Alignment alignment);
     // Extra space between wrapped lines.
     void setLineSpacing(qreal spacing);
+    // Wrapped text shows at most this many lines (0: all).
+    void setMaximumLines(int lines);
     // Changes of the text cross-fade along `curve` (the numeric-text transition).
     void setTransition(std::optional<Curve> curve);
 
@@ -110,6 +112,7 @@ private:
     bool m_wrap = false;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     qreal m_lineSpacing = 0;
+    int m_maxLines = 0;
     std::optional<Curve> m_transition;
     AnimatedValue m_fade;
 };

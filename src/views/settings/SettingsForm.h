@@ -1,0 +1,123 @@
+#pragma once
+
+#include "GeekWidgets.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+class QHBoxLayout;
+class QVBoxLayout;
+
+namespace rubbly {
+
+// The settings window's controls and grouped form, drawn the same on every desktop and following the
+// application palette: a section is a header above a rounded group of rows and a footer below.
+
+// An on/off switch. Tab reaches it, Space flips it; its accessible name is its row's text.
+class ToggleSwitch final : public PlainButton {
+    Q_OBJECT
+public:
+    explicit ToggleSwitch(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {34, 20}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void checkStateSet() override;
+    void nextCheckState() override;
+
+private:
+    AnimatedValue m_knob;
+};
+
+// A row of segments, one selected; each shows a symbol and a title. Left and Right move the choice.
+class SegmentedPicker final : public QWidget {
+    Q_OBJECT
+public:
+    struct Option {
+        QString title;
+        QString symbol;
+    };
+    explicit SegmentedPicker(QList<Option> options, QWidget* parent = nullptr);
+    int currentIndex() const { return m_current; }
+    void setCurrentIndex(int index);
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    // Only for the user's choices, not for setCurrentIndex().
+    void activated(int index);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QRectF segment(int index) const;
+
+    QList<Option> m_options;
+    int m_current = -1;
+};
+
+// A pop-up picker of a few fixed values. A stored value that is not one of them shows no choice and
+// is left alone until the user picks one.
+class ChoicePicker final : public QComboBox {
+    Q_OBJECT
+public:
+    ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget* parent = nullptr);
+    void setValue(const QVariant& value);
+
+Q_SIGNALS:
+    void picked(const QVariant& value);
+};
+
+// One titled row of a section: the text on the left, the control on the right.
+class FormRow final : public QWidget {
+    Q_OBJECT
+public:
+    FormRow(const QString& text, QWidget* control, QWidget* parent = nullptr);
+    // Moves the row's text right, for a setting that depends on the one above.
+    void setIndent(int indent);
+    const QString& text() const { return m_text; }
+    QWidget* control() const { return m_control; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    QString m_text;
+    GeekText* m_label;
+    QWidget* m_control;
+    QHBoxLayout* m_layout;
+};
+
+// A header (may be empty), a group of rows, a footer (may be empty).
+class FormSection final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FormSection(const QString& header = {}, const QString& footer = {}, QWidget* parent = nullptr);
+    FormRow* addRow(const QString& text, QWidget* control);
+    // Any widget as a row of its own (the permissions block).
+    void addWidget(QWidget* widget);
+    const QString& header() const { return m_header; }
+
+private:
+    class Group;
+    QString m_header;
+    Group* m_group;
+};
+
+// A pane: sections stacked with the form's spacing, in a scroll area when the window is short.
+class FormPane : public QWidget {
+    Q_OBJECT
+public:
+    explicit FormPane(QWidget* parent = nullptr);
+    FormSection* addSection(const QString& header = {}, const QString& footer = {});
+
+protected:
+    QVBoxLayout* m_sections;
+};
+
+// Text in the settings window's fonts: the caption (header/footer) size and the secondary colour.
+GeekText* captionText(const QString& text);
+
+} // namespace rubbly

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "KeyGrabber.h"
+#include "SettingsForm.h"
+
+namespace rubbly {
+
+class GlobalShortcutService;
+class SettingsService;
+class Workspace;
+
+// The six form panes of the settings window. Every control reads and writes the settings store at
+// once; there is nothing to apply or cancel.
+
+class GeneralSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    explicit GeneralSettingsView(SettingsService& settings, QWidget* parent = nullptr);
+};
+
+class MenuBarSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    explicit MenuBarSettingsView(SettingsService& settings, QWidget* parent = nullptr);
+};
+
+// Turning the confirmation off for the first time ever asks the window to warn once.
+class CleaningSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    explicit CleaningSettingsView(SettingsService& settings, QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    void confirmOffWarningRequested();
+};
+
+// The rule sections, and each rule's detail rows, exist only while their switches are on.
+class AutomationSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    explicit AutomationSettingsView(SettingsService& settings, QWidget* parent = nullptr);
+};
+
+class InteractionSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    // `wayland`: the session is Wayland, where only the desktop can bind a global key for us.
+    InteractionSettingsView(SettingsService& settings, GlobalShortcutService& shortcut, bool wayland,
+                            QWidget* parent = nullptr);
+};
+
+class PermissionsSettingsView final : public FormPane {
+    Q_OBJECT
+public:
+    explicit PermissionsSettingsView(Workspace& workspace, QWidget* parent = nullptr);
+};
+
+// What the shortcut can do on this desktop, for the line under its switch; empty while it is off.
+QString shortcutStatusText(bool enabled, KeyGrabber::Status status, bool wayland);
+
+} // namespace rubbly
