@@ -51,8 +51,9 @@ struct Rig {
         UpdateService::Config config;
         config.baseURL = server.url(QStringLiteral("/site/"));
         config.currentVersion = std::move(version);
+        // Reached through a link, as with a linked ~/.cache or /home -> /var/home.
+        TreeBuilder(QFile::encodeName(home.root())).dir("var/tmp").symlink("tmp", "var/tmp");
         config.temporaryDirectory = home.root() + QStringLiteral("/tmp");
-        QDir().mkpath(config.temporaryDirectory);
         config.checkTimeout = 300ms;
         config.downloadTimeout = 2000ms;
         service = std::make_unique<UpdateService>(defaults, clock, network, config);
