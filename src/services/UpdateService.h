@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Actor.h"
 #include "UpdateServicing.h"
 #include "UpdateTypes.h"
 
@@ -36,7 +37,7 @@ public:
         QString temporaryDirectory;
         std::chrono::milliseconds checkTimeout{10000};
         std::chrono::milliseconds downloadTimeout{90000};
-        // Bodies above this are refused (the whole archive is held in memory).
+        // Bodies above this are refused.
         qint64 maxDownloadBytes = 1LL << 30;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
         QString runningBundle;
@@ -83,6 +84,8 @@ private:
     Config m_config;
     UpdateStatus m_status = UpdateStatus::idle();
     std::optional<Timestamp> m_lastCheckDate;
+    // Clears the work folder and unpacks, off the GUI thread. Last, so it stops before the rest goes.
+    Actor m_actor;
 };
 
 } // namespace rubbly
