@@ -50,6 +50,7 @@ struct Rig {
     std::unique_ptr<UpdateService> service;
     // Every progress value published while downloading, in order.
     QList<double> progress;
+    int quits = 0;
 
     explicit Rig(const std::function<void(UpdateService::Config&)>& adjust = {})
     {
@@ -61,6 +62,7 @@ struct Rig {
         config.currentVersion = QStringLiteral("1.2.9");
         config.checkTimeout = 300ms;
         config.downloadTimeout = 2000ms;
+        config.quit = [this] { ++quits; };
         if (adjust)
             adjust(config);
         service = std::make_unique<UpdateService>(defaults, clock, network, config);
@@ -384,6 +386,7 @@ private Q_SLOTS:
             config.processId = old.processId();
         });
         QVERIFY(rig.service->installAndRelaunch(source));
+        QCOMPARE(rig.quits, 1); // the script waits for this process to end
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(marker)), 15000);
         QVERIFY(old.state() == QProcess::NotRunning || old.waitForFinished());
@@ -414,6 +417,7 @@ private Q_SLOTS:
         QVERIFY(!rig.service->installAndRelaunch(source));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(marker)), 5000);
         QVERIFY(TreeBuilder::exists(source + "/AppRun"));
+        QCOMPARE(rig.quits, 0); // this one keeps running
     }
 };
 

@@ -115,6 +115,12 @@ std::pair<bool, QString> unpack(const QString& work, const QString& archive, boo
 
 } // namespace
 
+void UpdateService::Config::queueApplicationQuit()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
 UpdateService::Config UpdateService::Config::defaults()
 {
     Config config;
@@ -454,6 +460,9 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
         return false;
     }
     qCInfo(lcUpdate).noquote() << QStringLiteral("已触发自动重启更新脚本，正在退出当前旧版应用...");
+    // The script waits for this process to end before it replaces anything.
+    if (m_config.quit)
+        m_config.quit();
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <functional>
 
 class QNetworkAccessManager;
 
@@ -43,9 +44,13 @@ public:
         QString runningBundle;
         // The process the relaunch script waits for; 0: this one.
         qint64 processId = 0;
+        // Asks this process to end once the relaunch script runs (the script waits for that). By
+        // default a queued QCoreApplication::quit(), so the caller's turn of the event loop finishes.
+        std::function<void()> quit = queueApplicationQuit;
 
         // The build's settings and the system's temporary folder.
         static Config defaults();
+        static void queueApplicationQuit();
     };
 
     UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network, Config config,
@@ -61,9 +66,9 @@ public:
     QCoro::Task<void> checkForUpdates(bool manual) override;
     // Starts the download; the status follows it. Returns the task for callers that wait.
     QCoro::Task<void> downloadUpdate(UpdateInfo info) override;
-    // Writes and starts the relaunch script; true when it runs and the caller should quit now.
-    // When the program does not run from a Rubbly.app folder the user owns, nothing is replaced:
-    // the new version is started from the work folder and false is returned.
+    // Writes and starts the relaunch script and asks the application to quit; true when that happened.
+    // When the program does not run from a Rubbly.app folder the user owns, or the script cannot run,
+    // nothing is replaced: the new version is started from the work folder and false is returned.
     bool installAndRelaunch(const QByteArray& newAppPath) override;
 
     // Numeric comparison of dotted versions; pieces that are not integers are dropped.
