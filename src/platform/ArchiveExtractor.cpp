@@ -1,5 +1,7 @@
 #include "ArchiveExtractor.h"
 
+#include <QDir>
+#include <QFile>
 #include <QList>
 
 #include <archive.h>
@@ -76,7 +78,9 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     // Entries are given absolute paths below the destination, and libarchive refuses to write through
     // any link on such a path, the destination's own ancestors included: a linked ~/.cache, or /home
     // as a link to /var/home, would refuse every entry. So the destination is resolved first; links
-    // that entries would pass through stay refused.
+    // that entries would pass through stay refused. A missing destination is created, as libarchive
+    // would create it.
+    QDir().mkpath(QFile::decodeName(destination));
     const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(destination.constData(), nullptr), &::free);
     if (!resolved) {
         fail(error, QStringLiteral("cannot resolve %1: %2")
