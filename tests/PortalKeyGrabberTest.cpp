@@ -4,6 +4,8 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusVirtualObject>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -33,6 +35,22 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, TestShortcut& sho
 
 namespace {
 
+// The portal's session objects. Closing one frees its path; until then the path is taken.
+class SessionTree : public QDBusVirtualObject {
+public:
+    QSet<QString> open;
+    QStringList closed;
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.member() != QLatin1String("Close") || !open.remove(message.path()))
+            return false;
+        closed.append(message.path());
+        return connection.send(message.createReply());
+    }
+};
+
 // The GlobalShortcuts part of a desktop portal, on its own bus connection. It answers each request
 // through the Request object's Response signal, right after the method returns, the way real
 // portals do.
@@ -45,6 +63,7 @@ public:
     {
     }
     QString session;
+    SessionTree sessions;
     QString boundTrigger;
     QString boundId;
     bool refuseBinding = false;
@@ -61,8 +80,15 @@ public:
 public Q_SLOTS:
     QDBusObjectPath CreateSession(const QVariantMap& options)
     {
-        session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
-                      .arg(senderPart(), options.value(QStringLiteral("session_handle_token")).toString());
+        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
+                                 .arg(senderPart(), options.value(QStringLiteral("session_handle_token")).toString());
+        // The real portal cannot export a second session object on a path that is taken.
+        if (sessions.open.contains(path)) {
+            sendErrorReply(QDBusError::Failed, QStringLiteral("session path taken: %1").arg(path));
+            return {};
+        }
+        sessions.open.insert(path);
+        session = path;
         return respond(options, 0, {{QStringLiteral("session_handle"), session}});
     }
 
@@ -74,7 +100,7 @@ public Q_SLOTS:
             boundId = shortcut.id;
             boundTrigger = shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
         }
-        const bool ok = sessionHandle.path() == session && !refuseBinding;
+        const bool ok = sessions.open.contains(sessionHandle.path()) && !refuseBinding;
         return respond(options, ok ? 0 : 2, {});
     }
 
@@ -119,6 +145,8 @@ private Q_SLOTS:
         m_portal = std::make_unique<FakePortal>(m_portalBus);
         QVERIFY(m_portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
                                            QDBusConnection::ExportAllSlots));
+        QVERIFY(m_portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop/session"),
+                                                  &m_portal->sessions, QDBusConnection::SubPath));
         QVERIFY(m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
     }
 
@@ -128,6 +156,8 @@ private Q_SLOTS:
             return;
         m_portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
         m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+        m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop/session"),
+                                     QDBusConnection::UnregisterTree);
         m_portal.reset();
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
     }
@@ -157,6 +187,26 @@ private Q_SLOTS:
         PortalKeyGrabber grabber;
         grabber.start();
         QTRY_COMPARE(grabber.status(), KeyGrabber::Status::Conflict);
+    }
+
+    // The setting applied twice in one turn at start stops the first attempt mid-CreateSession. Its
+    // session, left open, would hold its path (and a fixed token would make that the next one's).
+    void aSessionForAnAbandonedAttemptIsClosed()
+    {
+        PortalKeyGrabber grabber;
+        grabber.start();
+        grabber.stop(); // while CreateSession is pending
+        grabber.start();
+        QTRY_COMPARE(grabber.status(), KeyGrabber::Status::Active);
+        QTRY_COMPARE(m_portal->sessions.closed.size(), 1);
+        const QSet<QString> live{m_portal->session};
+        QCOMPARE(m_portal->sessions.open, live);
+
+        auto doomed = std::make_unique<PortalKeyGrabber>();
+        doomed->start();
+        doomed.reset(); // gone before its session arrives
+        QTRY_COMPARE(m_portal->sessions.closed.size(), 2);
+        QCOMPARE(m_portal->sessions.open, live);
     }
 
     void noPortalIsUnavailable()

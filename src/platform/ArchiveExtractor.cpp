@@ -1,10 +1,15 @@
 #include "ArchiveExtractor.h"
 
+#include <QDir>
+#include <QFile>
 #include <QList>
 
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace rubbly {
@@ -70,12 +75,24 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
         fail(error, QString::fromUtf8(archive_error_string(reader.get())));
         return false;
     }
+    // Entries are given absolute paths below the destination, and libarchive refuses to write through
+    // any link on such a path, the destination's own ancestors included: a linked ~/.cache, or /home
+    // as a link to /var/home, would refuse every entry. So the destination is resolved first; links
+    // that entries would pass through stay refused. A missing destination is created, as libarchive
+    // would create it.
+    QDir().mkpath(QFile::decodeName(destination));
+    const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(destination.constData(), nullptr), &::free);
+    if (!resolved) {
+        fail(error, QStringLiteral("cannot resolve %1: %2")
+                        .arg(QString::fromLocal8Bit(destination), QString::fromLocal8Bit(::strerror(errno))));
+        return false;
+    }
     std::unique_ptr<archive, WriteCloser> writer(archive_write_disk_new());
-    // Belt and braces: libarchive's own guards as well as ours below. (Entries are given absolute
-    // paths below the destination, so its absolute-path guard cannot be used; ours covers that.)
+    // Belt and braces: libarchive's own guards as well as ours below. (Its absolute-path guard cannot
+    // be used for the reason above; ours covers that.)
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
                                                      ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
-    const QByteArray root = destination.endsWith('/') ? destination : destination + '/';
+    const QByteArray root = QByteArray(resolved.get()) + '/';
     archive_entry* entry = nullptr;
     for (;;) {
         const int next = archive_read_next_header(reader.get(), &entry);

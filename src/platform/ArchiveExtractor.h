@@ -8,7 +8,8 @@ namespace rubbly {
 // Unpacks a zip or tar archive (plain, gz, xz, zstd, bzip2) into a folder with libarchive, keeping
 // permission bits. An entry with an absolute path or a ".." component, a symbolic link whose target
 // is absolute or climbs out of the folder, or a hard link to such a path rejects the whole archive:
-// extraction stops there and nothing is ever written outside the folder.
+// extraction stops there and nothing is ever written outside the folder. The folder itself may lie
+// behind links (it is resolved first); nothing is written through a link inside it.
 class ArchiveExtractor final {
 public:
     // True when every entry was unpacked; otherwise `error` says why.

@@ -10,6 +10,8 @@
 #include <QCoroDBusPendingCall>
 #include <QCoroSignal>
 
+#include <atomic>
+
 namespace rubbly {
 
 namespace {
@@ -40,6 +42,22 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
     argument >> shortcut.id >> shortcut.properties;
     argument.endStructure();
     return argument;
+}
+
+// Request and session tokens, unique in the process: the portal derives object paths from them, and
+// a path stays taken until its object is closed, whichever grabber asked for it.
+QString nextToken(const char* prefix)
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(++counter);
+}
+
+void closePortalSession(const QDBusConnection& bus, const QString& session)
+{
+    if (session.isEmpty())
+        return;
+    QDBusConnection(bus).asyncCall(QDBusMessage::createMethodCall(
+        kPortalService, session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
 }
 
 // Receives one Response signal of one request object.
@@ -108,16 +126,13 @@ void PortalKeyGrabber::stop()
 
 void PortalKeyGrabber::closeSession()
 {
-    if (m_session.isEmpty())
-        return;
-    m_bus.asyncCall(QDBusMessage::createMethodCall(
-        kPortalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
+    closePortalSession(m_bus, m_session);
     m_session.clear();
 }
 
 QCoro::Task<std::optional<QVariantMap>> PortalKeyGrabber::request(const QString& method, QVariantList arguments)
 {
-    const QString token = QStringLiteral("rubbly%1").arg(++m_tokens);
+    const QString token = nextToken("rubbly");
     QString sender = m_bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
@@ -155,8 +170,16 @@ namespace {
 QVariantList createSessionArguments()
 {
     QVariantMap options;
-    options.insert(QStringLiteral("session_handle_token"), QStringLiteral("rubbly_session"));
+    options.insert(QStringLiteral("session_handle_token"), nextToken("rubbly_session"));
     return {options};
+}
+
+// Portals have sent the handle both as a string and as an object path.
+QString sessionHandle(const std::optional<QVariantMap>& results)
+{
+    const QVariant handle = results ? results->value(QStringLiteral("session_handle")) : QVariant();
+    return handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                                       : handle.toString();
 }
 
 QVariantList bindShortcutsArguments(const QString& session)
@@ -174,13 +197,18 @@ QVariantList bindShortcutsArguments(const QString& session)
 QCoro::Task<void> PortalKeyGrabber::open(quint64 generation)
 {
     QPointer<PortalKeyGrabber> self = this;
+    const QDBusConnection bus = m_bus;
     // Named arguments, not temporaries: see Actor::run() on g++ 12 and co_await.
     const QString createMethod = QStringLiteral("CreateSession");
     QVariantList createArguments = createSessionArguments();
     const auto created = co_await request(createMethod, std::move(createArguments));
-    if (!self || generation != m_generation)
+    const QString session = sessionHandle(created);
+    if (!self || generation != m_generation) {
+        // Stopped, restarted or destroyed meanwhile: nobody will close this session later, and left
+        // open it would keep its shortcut bound to a dead attempt.
+        closePortalSession(bus, session);
         co_return;
-    const QString session = created ? created->value(QStringLiteral("session_handle")).toString() : QString();
+    }
     if (session.isEmpty()) {
         setStatus(Status::Unavailable);
         co_return;

@@ -42,7 +42,6 @@ private:
     QString m_session;
     Status m_status = Status::Inactive;
     quint64 m_generation = 0;
-    quint64 m_tokens = 0;
 };
 
 } // namespace rubbly

@@ -75,7 +75,51 @@ void makeTreeWritable(const QString& path)
         makeTreeWritable(child.absoluteFilePath());
 }
 
+// Leaves `work` an empty folder. Whatever is not a real folder there (a link, a file) is removed
+// itself: clearing through a link would empty whatever it points at.
+bool prepareWorkFolder(const QString& work)
+{
+    const QFileInfo info(work);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        QFile::remove(work);
+    } else {
+        makeTreeWritable(work);
+        QDir(work).removeRecursively();
+    }
+    return QDir().mkpath(work);
+}
+
+// Unpacks `archive` and reports whether a usable bundle came out, and if not, why (when known). A zip
+// unpacks into the work folder; a tar archive, standing where a disk image would, into a staging
+// folder "mount" from which the bundle is moved out before the staging folder goes.
+std::pair<bool, QString> unpack(const QString& work, const QString& archive, bool zip)
+{
+    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    QString why;
+    bool unpacked = false;
+    if (zip) {
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(work), &why);
+    } else {
+        const QString staging = work + QStringLiteral("/mount");
+        QDir().mkpath(staging);
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
+                   (!QFileInfo::exists(staging + QStringLiteral("/Rubbly.app")) ||
+                    QDir().rename(staging + QStringLiteral("/Rubbly.app"), bundle));
+        makeTreeWritable(staging);
+        QDir(staging).removeRecursively();
+    }
+    // A rejected or half-unpacked archive is never offered for installation, even if it held the
+    // bundle before the entry that stopped it.
+    return {unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")), why};
+}
+
 } // namespace
+
+void UpdateService::Config::queueApplicationQuit()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
 
 UpdateService::Config UpdateService::Config::defaults()
 {
@@ -99,6 +143,7 @@ UpdateService::UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNet
     , m_network(network)
     , m_config(std::move(config))
     , m_lastCheckDate(defaults.dateValue(kLastCheckDateKey))
+    , m_actor(QStringLiteral("com.tolvik.Rubbly.UpdateService"))
 {
 }
 
@@ -143,7 +188,8 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     qCInfo(lcUpdate).noquote() << QStringLiteral("触发更新检查 [模式: %1, 当前版本: v%2]")
                                       .arg(manual ? QStringLiteral("手动检查") : QStringLiteral("静默后台检查"),
                                            m_config.currentVersion);
-    if (m_status.kind() == UpdateStatus::Kind::Checking) {
+    // A check would replace the status a running download reports, and with it the About pane's bar.
+    if (m_status.kind() == UpdateStatus::Kind::Checking || m_status.kind() == UpdateStatus::Kind::Downloading) {
         qCDebug(lcUpdate).noquote() << QStringLiteral("已有更新检查任务正在执行中，跳过本次调用");
         co_return;
     }
@@ -243,16 +289,34 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
         setStatus(UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载")));
     };
 
+    // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
+    // unpacked bundle) is the worker's job.
+    const QString work = workFolder();
+    const QString lastComponent = info.downloadURL.fileName();
+    const bool zip = QFileInfo(lastComponent).suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
+                     lastComponent.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+    const QString archive = work + (zip ? QStringLiteral("/update.zip") : QStringLiteral("/update.tar"));
+    auto prepare = [work] { return prepareWorkFolder(work); };
+    const bool prepared = co_await m_actor.run(std::move(prepare));
+    if (!self)
+        co_return;
+    QFile file(archive);
+    if (!prepared || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        downloadFailed(prepared ? file.errorString() : QStringLiteral("cannot create %1").arg(work));
+        co_return;
+    }
+
     QNetworkRequest request(info.downloadURL);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", "Rubbly-App");
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(m_network.get(request),
                                                                    [](QNetworkReply* r) { r->deleteLater(); });
-    QByteArray buffer;
     double published = 0.05;
     qint64 expected = -1;
+    qint64 received = 0;
     const qint64 limit = m_config.maxDownloadBytes;
+    const QString tooLarge = QStringLiteral("the archive is larger than %1 bytes").arg(limit);
     for (;;) {
         if (reply->bytesAvailable() == 0) {
             if (reply->isFinished())
@@ -269,20 +333,24 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
             expected = length.isValid() ? length.toLongLong() : 0;
             if (expected > limit) {
                 reply->abort();
-                downloadFailed(QStringLiteral("the archive is larger than %1 bytes").arg(limit));
+                downloadFailed(tooLarge);
                 co_return;
             }
-            if (expected >= 1)
-                buffer.reserve(expected);
         }
-        buffer.append(reply->read(64 * 1024));
-        if (buffer.size() > limit) {
+        const QByteArray chunk = reply->read(64 * 1024);
+        received += chunk.size();
+        if (received > limit) {
             reply->abort();
-            downloadFailed(QStringLiteral("the archive is larger than %1 bytes").arg(limit));
+            downloadFailed(tooLarge);
+            co_return;
+        }
+        if (file.write(chunk) != chunk.size()) {
+            reply->abort();
+            downloadFailed(file.errorString());
             co_return;
         }
         if (expected >= 1) {
-            const double fraction = static_cast<double>(buffer.size()) / static_cast<double>(expected);
+            const double fraction = static_cast<double>(received) / static_cast<double>(expected);
             if (fraction >= 1.0 || fraction > published + 0.02) {
                 published = fraction;
                 setStatus(UpdateStatus::downloading(std::min(fraction, 0.99), info));
@@ -293,52 +361,16 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
         downloadFailed(reply->errorString());
         co_return;
     }
-
-    // Unpack into a fresh work folder. Whatever body arrived is taken as the archive: a page served
-    // in its place fails to unpack and is reported as such.
-    const QString work = workFolder();
-    if (QFileInfo(work).isSymLink()) {
-        // Never clear a folder through a link: remove the link itself.
-        QFile::remove(work);
-    } else {
-        makeTreeWritable(work);
-        QDir(work).removeRecursively();
-    }
-    if (!QDir().mkpath(work)) {
-        downloadFailed(QStringLiteral("cannot create %1").arg(work));
-        co_return;
-    }
-    const QString lastComponent = info.downloadURL.fileName();
-    const bool zip = QFileInfo(lastComponent).suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
-                     lastComponent.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
-    const QString archive = work + (zip ? QStringLiteral("/update.zip") : QStringLiteral("/update.tar"));
-    QFile file(archive);
-    if (!file.open(QIODevice::WriteOnly) || file.write(buffer) != buffer.size() || !file.flush()) {
-        downloadFailed(file.errorString());
-        co_return;
-    }
     file.close();
-    buffer = QByteArray();
 
+    // Whatever body arrived is taken as the archive: a page served in its place fails to unpack and
+    // is reported as such.
+    auto unpackJob = [work, archive, zip] { return unpack(work, archive, zip); };
+    const auto [usable, why] = co_await m_actor.run(std::move(unpackJob));
+    if (!self)
+        co_return;
     const QString bundle = work + QStringLiteral("/Rubbly.app");
-    QString why;
-    bool unpacked = false;
-    if (zip) {
-        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(work), &why);
-    } else {
-        // A tar archive stands where a disk image would: unpacked into a staging folder, the bundle
-        // taken from it, the staging folder removed.
-        const QString staging = work + QStringLiteral("/mount");
-        QDir().mkpath(staging);
-        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
-                   (!QFileInfo::exists(staging + QStringLiteral("/Rubbly.app")) ||
-                    QDir().rename(staging + QStringLiteral("/Rubbly.app"), bundle));
-        makeTreeWritable(staging);
-        QDir(staging).removeRecursively();
-    }
-    // A rejected or half-unpacked archive is never offered for installation, even if it held the
-    // bundle before the entry that stopped it.
-    if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun"))) {
+    if (usable) {
         qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
         setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
         co_return;
@@ -428,6 +460,9 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
         return false;
     }
     qCInfo(lcUpdate).noquote() << QStringLiteral("已触发自动重启更新脚本，正在退出当前旧版应用...");
+    // The script waits for this process to end before it replaces anything.
+    if (m_config.quit)
+        m_config.quit();
     return true;
 }
 

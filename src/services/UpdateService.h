@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Actor.h"
 #include "UpdateServicing.h"
 #include "UpdateTypes.h"
 
@@ -11,6 +12,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <functional>
 
 class QNetworkAccessManager;
 
@@ -36,15 +38,19 @@ public:
         QString temporaryDirectory;
         std::chrono::milliseconds checkTimeout{10000};
         std::chrono::milliseconds downloadTimeout{90000};
-        // Bodies above this are refused (the whole archive is held in memory).
+        // Bodies above this are refused.
         qint64 maxDownloadBytes = 1LL << 30;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
         QString runningBundle;
         // The process the relaunch script waits for; 0: this one.
         qint64 processId = 0;
+        // Asks this process to end once the relaunch script runs (the script waits for that). By
+        // default a queued QCoreApplication::quit(), so the caller's turn of the event loop finishes.
+        std::function<void()> quit = queueApplicationQuit;
 
         // The build's settings and the system's temporary folder.
         static Config defaults();
+        static void queueApplicationQuit();
     };
 
     UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network, Config config,
@@ -60,9 +66,9 @@ public:
     QCoro::Task<void> checkForUpdates(bool manual) override;
     // Starts the download; the status follows it. Returns the task for callers that wait.
     QCoro::Task<void> downloadUpdate(UpdateInfo info) override;
-    // Writes and starts the relaunch script; true when it runs and the caller should quit now.
-    // When the program does not run from a Rubbly.app folder the user owns, nothing is replaced:
-    // the new version is started from the work folder and false is returned.
+    // Writes and starts the relaunch script and asks the application to quit; true when that happened.
+    // When the program does not run from a Rubbly.app folder the user owns, or the script cannot run,
+    // nothing is replaced: the new version is started from the work folder and false is returned.
     bool installAndRelaunch(const QByteArray& newAppPath) override;
 
     // Numeric comparison of dotted versions; pieces that are not integers are dropped.
@@ -83,6 +89,8 @@ private:
     Config m_config;
     UpdateStatus m_status = UpdateStatus::idle();
     std::optional<Timestamp> m_lastCheckDate;
+    // Clears the work folder and unpacks, off the GUI thread. Last, so it stops before the rest goes.
+    Actor m_actor;
 };
 
 } // namespace rubbly

@@ -49,9 +49,24 @@ void HttpTestServer::serve(QTcpSocket* socket)
         for (const auto& [name, value] : response.headers)
             head += name + ": " + value + "\r\n";
         socket->write(head + "\r\n");
+        if (response.holdAfter >= 0) {
+            socket->write(response.body.left(response.holdAfter));
+            m_held.append({socket, response.body.mid(response.holdAfter)});
+            return;
+        }
         socket->write(response.body);
         socket->disconnectFromHost();
     });
+}
+
+void HttpTestServer::release()
+{
+    for (const auto& [socket, rest] : std::exchange(m_held, {})) {
+        if (socket) {
+            socket->write(rest);
+            socket->disconnectFromHost();
+        }
+    }
 }
 
 } // namespace rubbly::test

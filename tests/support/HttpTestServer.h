@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 namespace rubbly::test {
@@ -30,6 +32,8 @@ public:
         bool sendLength = true;
         // true: accept the request and never answer.
         bool hang = false;
+        // At least 0: send the head and this many bytes of the body, the rest only on release().
+        qsizetype holdAfter = -1;
         QList<QPair<QByteArray, QByteArray>> headers;
     };
 
@@ -38,12 +42,15 @@ public:
     void route(const QString& path, Response response) { m_routes.insert(path, std::move(response)); }
     int requestCount(const QString& path) const { return m_counts.value(path); }
     QList<QByteArray> requestHeaders(const QString& path) const { return m_headers.value(path); }
+    // Sends what the held answers kept back and closes their connections.
+    void release();
 
 private:
     void serve(QTcpSocket* socket);
     QHash<QString, Response> m_routes;
     QHash<QString, int> m_counts;
     QHash<QString, QList<QByteArray>> m_headers;
+    QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
 
 } // namespace rubbly::test
