@@ -1,0 +1,281 @@
+#include "SettingsView.h"
+#include "AboutSettingsView.h"
+#include "FakeServices.h"
+#include "GlobalShortcutService.h"
+#include "JsonFileDefaultsStore.h"
+#include "Motion.h"
+#include "RecordingWorkspace.h"
+#include "SettingsForm.h"
+#include "SettingsPanes.h"
+#include "SettingsService.h"
+#include "TempHome.h"
+#include "XdgAutostartLoginItem.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+// The settings window on a defaults file in a temporary home, with the real autostart entry.
+struct Window {
+    TempHome home;
+    std::unique_ptr<JsonFileDefaultsStore> defaults;
+    XdgAutostartLoginItem loginItem{QStringLiteral("/usr/bin/rubbly")};
+    std::unique_ptr<SettingsService> settings;
+    FakeGrabber grabber;
+    GlobalShortcutService shortcut{&grabber};
+    FakeUpdateService updates;
+    RecordingWorkspace workspace;
+    std::unique_ptr<SettingsView> view;
+
+    Window() { open(); }
+    // Opens the window anew on what the defaults file holds, as after a restart.
+    void open()
+    {
+        view.reset();
+        settings.reset();
+        defaults = std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath());
+        settings = std::make_unique<SettingsService>(*defaults, SettingsService::Effects{nullptr, nullptr, &loginItem});
+        view = std::make_unique<SettingsView>(*settings, updates, shortcut, workspace,
+                                              SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}});
+        view->show();
+    }
+    FormRow* row(const QString& text) const
+    {
+        for (FormRow* row : view->findChildren<FormRow*>()) {
+            if (row->text() == text)
+                return row;
+        }
+        qFatal("no row %s", qPrintable(text));
+    }
+    ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
+    // Visible as the user sees it: inside the pane that shows.
+    bool shown(QWidget* widget) const { return widget->isVisibleTo(view->pane(*view->selection())); }
+};
+
+} // namespace
+
+class SettingsViewTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { motion::setEnabled(false); }
+
+    void theConfirmationWarningComesOnceForGood()
+    {
+        Window window;
+        window.view->setSelection(SidebarItem::Cleaning);
+        ToggleSwitch* confirm = window.toggle(QStringLiteral("清空前进行确认"));
+        confirm->click(); // off, the first time
+        QVERIFY(!window.settings->confirmBeforeEmptying());
+        QVERIFY(window.view->confirmOffWarning());
+        QCOMPARE(window.view->confirmOffWarning()->windowTitle(), QStringLiteral("已关闭清空确认"));
+        QCOMPARE(window.view->confirmOffWarning()->text(),
+                 QStringLiteral("清空废纸篓时将不再弹出二次确认，直接永久删除所有文件。"));
+        QCOMPARE(window.view->confirmOffWarning()->buttons().size(), 1);
+        QCOMPARE(window.view->confirmOffWarning()->buttons().first()->text(), QStringLiteral("好"));
+        window.view->confirmOffWarning()->buttons().first()->click();
+        QTRY_VERIFY(!window.view->confirmOffWarning());
+
+        confirm->click(); // on: nothing to say
+        confirm->click(); // off again: said before
+        QVERIFY(!window.view->confirmOffWarning());
+        window.open(); // after a restart too
+        window.toggle(QStringLiteral("清空前进行确认"))->click();
+        window.toggle(QStringLiteral("清空前进行确认"))->click();
+        QVERIFY(window.settings->hasShownConfirmOffWarning());
+        QVERIFY(!window.view->confirmOffWarning());
+    }
+
+    void theHideWhenEmptySwitchWaitsForTheSizeToShow()
+    {
+        Window window;
+        window.view->setSelection(SidebarItem::MenuBar);
+        window.toggle(QStringLiteral("废纸篓为空时隐藏大小"))->click();
+        QVERIFY(window.settings->hideSizeWhenEmpty());
+        window.toggle(QStringLiteral("在菜单栏显示大小"))->click();
+        FormRow* dependent = window.row(QStringLiteral("废纸篓为空时隐藏大小"));
+        QVERIFY(!dependent->isEnabled());
+        QVERIFY(window.settings->hideSizeWhenEmpty()); // kept
+        window.toggle(QStringLiteral("在菜单栏显示大小"))->click();
+        QVERIFY(dependent->isEnabled());
+        QVERIFY(static_cast<ToggleSwitch*>(dependent->control())->isChecked());
+    }
+
+    void automationRulesLeaveTheFormWhileOff()
+    {
+        Window window;
+        window.view->setSelection(SidebarItem::Automation);
+        const auto sections = [&window] {
+            QStringList shown;
+            for (FormSection* section : window.view->pane(SidebarItem::Automation)->findChildren<FormSection*>()) {
+                if (window.shown(section))
+                    shown.append(section->header());
+            }
+            return shown;
+        };
+        QCOMPARE(sections(), QStringList{QStringLiteral("自动化清理总开关")});
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
+        QCOMPARE(sections().size(), 3);
+        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
+        QCOMPARE(days->count(), 4);
+        days->setCurrentIndex(0);
+        Q_EMIT days->activated(0);
+        QCOMPARE(window.settings->autoCleanDays(), 7);
+        window.toggle(QStringLiteral("容量达到阈值时触发"))->click();
+        QVERIFY(!window.shown(window.row(QStringLiteral("容量阈值"))));
+        QVERIFY(!window.shown(window.row(QStringLiteral("静默自动清空（关闭则仅通知提醒）"))));
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
+        QCOMPARE(sections().size(), 1);
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
+        QCOMPARE(days->currentText(), QStringLiteral("超过 7 天")); // the old values come back
+        QVERIFY(!window.settings->autoCleanBySizeEnabled());
+    }
+
+    void aValueNotOnTheListPicksNothing()
+    {
+        Window window;
+        window.settings->setAutoCleanDays(45);
+        window.settings->setAutoCleanEnabled(true);
+        window.open();
+        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
+        QCOMPARE(days->currentIndex(), -1);
+        QCOMPARE(window.settings->autoCleanDays(), 45);
+    }
+
+    void anEmptySelectionShowsGeneral()
+    {
+        Window window;
+        window.view->setSelection(SidebarItem::About);
+        QCOMPARE(window.view->detailTitle(), QStringLiteral("关于"));
+        window.view->setSelection(std::nullopt);
+        QCOMPARE(window.view->detailTitle(), QStringLiteral("通用"));
+        QCOMPARE(window.view->currentPane(), window.view->pane(SidebarItem::General));
+        QCOMPARE(window.view->windowTitle(), QStringLiteral("Rubbly Settings"));
+        QVERIFY(window.view->minimumSize() == QSize(720, 480));
+    }
+
+    void launchAtLoginWritesTheAutostartEntry()
+    {
+        Window window;
+        ToggleSwitch* toggle = window.toggle(QStringLiteral("开机自启动"));
+        QCOMPARE(toggle->accessibleName(), QStringLiteral("开机自启动"));
+        toggle->click();
+        QVERIFY(QFile::exists(window.loginItem.userEntryPath()));
+        QVERIFY(JsonFileDefaultsStore(JsonFileDefaultsStore::defaultFilePath())
+                    .boolValue(QStringLiteral("Rubbly.launchAtLogin"))
+                    .value_or(false));
+        toggle->click();
+        QVERIFY(!QFile::exists(window.loginItem.userEntryPath()));
+    }
+
+    void theShortcutRowSaysWhatTheKeyCanDoHere_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("wayland");
+        QTest::addColumn<QString>("contains");
+        QTest::newRow("off") << false << int(KeyGrabber::Status::Active) << false << QString();
+        QTest::newRow("active") << true << int(KeyGrabber::Status::Active) << false << QStringLiteral("已生效");
+        QTest::newRow("taken") << true << int(KeyGrabber::Status::Conflict) << false << QStringLiteral("占用");
+        QTest::newRow("wayland") << true << int(KeyGrabber::Status::Unavailable) << true
+                                 << QStringLiteral("rubbly --toggle-panel");
+    }
+    void theShortcutRowSaysWhatTheKeyCanDoHere()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(int, status);
+        QFETCH(bool, wayland);
+        QFETCH(QString, contains);
+        const QString text = shortcutStatusText(enabled, KeyGrabber::Status(status), wayland);
+        QCOMPARE(text.isEmpty(), contains.isEmpty());
+        QVERIFY(text.contains(contains));
+    }
+
+    void releaseNotesBecomeAtMostFourRows_data()
+    {
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("numbers, blanks, a fifth note")
+            << QStringLiteral("1. 第一条\n\n2. 第二条\n  \n3. 第三条\n4.\t第四条\n5. 第五条")
+            << QStringList{QStringLiteral("第一条"), QStringLiteral("第二条"), QStringLiteral("第三条"),
+                           QStringLiteral("第四条")};
+        QTest::newRow("blanks only") << QStringLiteral(" \n\t\n  ") << QStringList{};
+        QTest::newRow("a year is taken for a number")
+            << QStringLiteral("2024.1 版本说明") << QStringList{QStringLiteral("1 版本说明")};
+        QTest::newRow("kept lines are not trimmed")
+            << QStringLiteral("  缩进的行 ") << QStringList{QStringLiteral("  缩进的行 ")};
+        QTest::newRow("only the leading number goes, once")
+            << QStringLiteral("12. 3. 更多") << QStringList{QStringLiteral("3. 更多")};
+    }
+    void releaseNotesBecomeAtMostFourRows()
+    {
+        QFETCH(QString, notes);
+        QFETCH(QStringList, rows);
+        QCOMPARE(releaseNoteRows(notes), rows);
+        QCOMPARE(downloadPercent(0.999), 99);
+    }
+
+    void eachUpdateStateOffersItsOwnButtons_data()
+    {
+        const UpdateInfo info{QStringLiteral("1.2.0"), QStringLiteral("1. 新功能"),
+                              QUrl(QStringLiteral("https://example.com/Rubbly.zip")), std::nullopt};
+        QTest::addColumn<UpdateStatus>("status");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("idle") << UpdateStatus::idle() << QStringList{QStringLiteral("检查更新…")}
+                              << QStringLiteral("check manual");
+        QTest::newRow("checking") << UpdateStatus::checking() << QStringList{} << QString();
+        QTest::newRow("up to date") << UpdateStatus::upToDate() << QStringList{QStringLiteral("重新检查更新")}
+                                    << QStringLiteral("check manual");
+        QTest::newRow("available") << UpdateStatus::updateAvailable(info) << QStringList{QStringLiteral("立即下载更新")}
+                                   << QStringLiteral("download 1.2.0");
+        QTest::newRow("downloading") << UpdateStatus::downloading(0.999, info) << QStringList{} << QString();
+        QTest::newRow("ready") << UpdateStatus::readyToInstall("/w/Rubbly.app", info)
+                               << QStringList{QStringLiteral("立即重启以完成更新")}
+                               << QStringLiteral("install /w/Rubbly.app");
+        QTest::newRow("error") << UpdateStatus::error(QStringLiteral("更新信息解析失败"))
+                               << QStringList{QStringLiteral("重试")} << QStringLiteral("check manual");
+    }
+    void eachUpdateStateOffersItsOwnButtons()
+    {
+        QFETCH(UpdateStatus, status);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, call);
+        FakeUpdateService updates;
+        RecordingWorkspace workspace;
+        AboutSettingsView about(updates, workspace, QStringLiteral("1.1.0 (1)"), {});
+        updates.setStatus(status);
+        QCOMPARE(about.buttonTexts(), buttons);
+        if (status.kind() == UpdateStatus::Kind::Downloading)
+            QVERIFY(about.texts().contains(QStringLiteral("99%")));
+        if (status.kind() == UpdateStatus::Kind::Error)
+            QVERIFY(about.texts().contains(QStringLiteral("更新信息解析失败")));
+        QVERIFY(about.texts().contains(QStringLiteral("版本 1.1.0 (1)")));
+        for (const QString& button : buttons)
+            about.clickButton(button);
+        QCOMPARE(updates.calls, call.isEmpty() ? QStringList{} : QStringList{call});
+    }
+
+    void theWindowOpensOnce()
+    {
+        Window window;
+        int made = 0;
+        SettingsWindow host([&] {
+            ++made;
+            return new SettingsView(*window.settings, window.updates, window.shortcut, window.workspace, {});
+        });
+        SettingsView* first = host.open();
+        SettingsView* second = host.open();
+        QCOMPARE(first, second);
+        QCOMPARE(made, 1);
+        QVERIFY(first->isVisible());
+    }
+};
+
+Q_DECLARE_METATYPE(rubbly::UpdateStatus)
+
+QTEST_MAIN(SettingsViewTest)
+#include "SettingsViewTest.moc"
