@@ -292,6 +292,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_tabBar(new TabBar(this))
     , m_content(new QWidget)
     , m_trashTab(new TrashTabView(viewModel, workspace, [this] { requestEmpty(); }))
+    , m_notice(new GeekText(QString(), monoFont(9), Tint::accent(8)))
     , m_failureLine(new GeekText(QString(), monoFont(9), Tint::accent(8)))
     , m_recordLine(new GeekText(QString(), monoFont(9), Tint::tertiary()))
     , m_confirmation(new ConfirmationOverlay(this))
@@ -313,6 +314,9 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     column->setSpacing(8);
     m_column->setFixedWidth(320);
 
+    m_notice->setWordWrap(true);
+    m_notice->hide();
+    column->addWidget(m_notice);
     auto* header = new QWidget;
     buildHeader(header);
     column->addWidget(header);
@@ -628,10 +632,24 @@ void MenuBarView::dropEvent(QDropEvent* event)
         m_viewModel.moveToTrash(paths);
 }
 
+void MenuBarView::setNotice(const QString& notice)
+{
+    m_notice->setText(notice);
+    m_notice->setVisible(!notice.isEmpty());
+}
+
+void MenuBarView::setFramed(bool framed)
+{
+    m_framed = framed;
+    update();
+}
+
 void MenuBarView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Tint::background().resolve(this));
+    if (m_framed)
+        paintCard(painter, QRectF(rect()), 0, QColor(), Tint::border().opacity(2).resolve(this), 1);
 }
 
 } // namespace rubbly

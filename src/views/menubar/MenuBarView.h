@@ -36,6 +36,11 @@ public:
     bool isConfirmingEmpty() const { return m_confirming; }
     bool isDropTargeted() const { return m_dropTargeted; }
 
+    // A line above everything, for what the desktop lacks (no tray: the panel is an ordinary window).
+    void setNotice(const QString& notice);
+    // A hairline around the panel, for when it floats without a window frame.
+    void setFramed(bool framed);
+
     // The host calls these as it shows and hides the panel.
     void panelAppeared();
     void panelDisappeared();
@@ -104,6 +109,8 @@ private:
     QWidget* m_content;
     TrashTabView* m_trashTab;
     QPointer<DiskSlimView> m_slimView;
+    GeekText* m_notice;
+    bool m_framed = false;
     GeekText* m_failureLine;
     GeekText* m_recordLine;
     ConfirmationOverlay* m_confirmation;
