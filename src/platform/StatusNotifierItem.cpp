@@ -1,0 +1,323 @@
+#include "StatusNotifierItem.h"
+
+#include "DBusMenu.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
+#include <QLoggingCategory>
+
+#include <atomic>
+
+namespace rubbly {
+
+Q_LOGGING_CATEGORY(lcStatusItem, "com.tolvik.Rubbly.StatusItem")
+
+namespace {
+
+const QString kId = QStringLiteral("com.tolvik.Rubbly");
+const QString kTitle = QStringLiteral("Rubbly");
+// The widest label the panel should make room for, so the item does not jump as the size changes.
+const QString kLabelGuide = QStringLiteral("888.8 GB");
+// A watcher that does not answer within this time is taken for absent rather than keeping the
+// decision (tray or window) open for QtDBus's default 25 seconds.
+constexpr int kCallTimeoutMs = 5000;
+
+std::atomic<int> g_itemCounter{0};
+
+// org.kde.StatusNotifierItem with the Ayatana label extension.
+class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath)
+    Q_PROPERTY(QList<rubbly::StatusIconPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString OverlayIconName READ emptyName)
+    Q_PROPERTY(QList<rubbly::StatusIconPixmap> OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ emptyName)
+    Q_PROPERTY(QList<rubbly::StatusIconPixmap> AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ emptyName)
+    Q_PROPERTY(rubbly::StatusToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    Q_PROPERTY(QString XAyatanaLabel READ label)
+    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
+    Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
+public:
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem* item)
+        : QDBusAbstractAdaptor(item)
+        , m_item(item)
+    {
+        setAutoRelaySignals(false);
+        connect(item, &StatusNotifierItem::newLabel, this, &StatusNotifierItemAdaptor::XAyatanaNewLabel);
+        connect(item, &StatusNotifierItem::newToolTip, this, &StatusNotifierItemAdaptor::NewToolTip);
+        connect(item, &StatusNotifierItem::newIcon, this, &StatusNotifierItemAdaptor::NewIcon);
+        connect(item, &StatusNotifierItem::newStatus, this, &StatusNotifierItemAdaptor::NewStatus);
+    }
+
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return kId; }
+    QString title() const { return kTitle; }
+    QString status() const { return StatusNotifierItem::statusText(m_item->itemStatus()); }
+    int windowId() const { return 0; }
+    QString iconName() const { return m_item->icon().name; }
+    QString iconThemePath() const { return m_item->icon().themePath; }
+    StatusIconPixmapList iconPixmap() const { return m_item->icon().pixmaps; }
+    QString emptyName() const { return {}; }
+    StatusIconPixmapList noPixmaps() const { return {}; }
+    StatusToolTip toolTip() const { return m_item->toolTip(); }
+    // False: a click is Activate (the panel), the menu is for the secondary button.
+    bool itemIsMenu() const { return false; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(StatusNotifierItem::kMenuPath); }
+    QString label() const { return m_item->label(); }
+    QString labelGuide() const { return kLabelGuide; }
+    // No preference among the host's items.
+    uint orderingIndex() const { return 0; }
+
+public Q_SLOTS:
+    void Activate(int x, int y) { m_item->handleActivate(x, y); }
+    void SecondaryActivate(int x, int y)
+    {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+    }
+    void ContextMenu(int x, int y) { m_item->handleContextMenu(x, y); }
+    void Scroll(int delta, const QString& orientation)
+    {
+        Q_UNUSED(delta);
+        Q_UNUSED(orientation);
+    }
+    void ProvideXdgActivationToken(const QString& token) { m_item->handleActivationToken(token); }
+
+Q_SIGNALS:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+    void XAyatanaNewLabel(const QString& label, const QString& guide);
+
+private:
+    StatusNotifierItem* m_item;
+};
+
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject* parent)
+    : StatusItem(parent)
+    , m_bus(std::move(bus))
+    , m_menu(std::make_unique<DBusMenu>())
+{
+    registerStatusNotifierTypes();
+    new StatusNotifierItemAdaptor(this);
+    connect(m_menu.get(), &DBusMenu::actionTriggered, this, &StatusItem::menuActionTriggered);
+}
+
+StatusNotifierItem::~StatusNotifierItem()
+{
+    // Dropping the name is what tells the watcher the item is gone.
+    if (!m_serviceName.isEmpty())
+        m_bus.unregisterService(m_serviceName);
+    if (m_objectExported)
+        m_bus.unregisterObject(kItemPath);
+}
+
+QString StatusNotifierItem::statusText(ItemStatus status)
+{
+    switch (status) {
+    case ItemStatus::Passive:
+        return QStringLiteral("Passive");
+    case ItemStatus::Active:
+        return QStringLiteral("Active");
+    case ItemStatus::NeedsAttention:
+        return QStringLiteral("NeedsAttention");
+    }
+    return QStringLiteral("Active");
+}
+
+bool StatusNotifierItem::start()
+{
+    if (m_started)
+        return m_objectExported;
+    m_started = true;
+    if (!m_bus.isConnected()) {
+        qCInfo(lcStatusItem) << "no session bus: the status item cannot be shown";
+        return false;
+    }
+    if (!m_bus.registerObject(kItemPath, this, QDBusConnection::ExportAdaptors)) {
+        qCWarning(lcStatusItem) << "cannot export" << kItemPath << "on the session bus";
+        return false;
+    }
+    m_objectExported = true;
+    if (!m_menu->exportOn(m_bus, kMenuPath)) {
+        qCWarning(lcStatusItem) << "cannot export the status item's menu at" << kMenuPath;
+        return false;
+    }
+    const QString name = QStringLiteral("org.kde.StatusNotifierItem-%1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(g_itemCounter.fetch_add(1) + 1);
+    if (!m_bus.registerService(name)) {
+        qCWarning(lcStatusItem) << "cannot own" << name << "on the session bus";
+        return false;
+    }
+    m_serviceName = name;
+
+    // Watch before asking, so a watcher that starts in between is not missed.
+    m_watcherWatch =
+        std::make_unique<QDBusServiceWatcher>(kWatcherService, m_bus, QDBusServiceWatcher::WatchForOwnerChange);
+    connect(m_watcherWatch.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) { onWatcherOwnerChanged(newOwner); });
+    m_bus.connect(kWatcherService, kWatcherPath, kWatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
+                  SLOT(onHostRegistered()));
+    m_bus.connect(kWatcherService, kWatcherPath, kWatcherService, QStringLiteral("StatusNotifierHostUnregistered"),
+                  this, SLOT(onHostUnregistered()));
+
+    const QDBusReply<bool> present = m_bus.interface()->isServiceRegistered(kWatcherService);
+    if (present.isValid() && present.value()) {
+        m_hasWatcher = true;
+        Q_EMIT watcherChanged();
+        registerWithWatcher();
+    }
+    return true;
+}
+
+void StatusNotifierItem::onWatcherOwnerChanged(const QString& newOwner)
+{
+    // A new owner is a new watcher (a restarted panel): it knows nothing of us, so register again.
+    // The registration is under way before watcherChanged() goes out, so nobody sees a moment with
+    // a watcher, no item and nothing pending.
+    ++m_generation;
+    const bool hadWatcher = m_hasWatcher;
+    m_hasWatcher = !newOwner.isEmpty();
+    if (m_hasWatcher)
+        registerWithWatcher();
+    else
+        setRegistration(false, false, false);
+    if (m_hasWatcher != hadWatcher)
+        Q_EMIT watcherChanged();
+}
+
+void StatusNotifierItem::registerWithWatcher()
+{
+    const quint64 generation = ++m_generation;
+    setRegistration(false, false, true);
+    QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
+                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    call << m_serviceName;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != m_generation)
+            return;
+        if (watcher->isError()) {
+            qCInfo(lcStatusItem) << "the status notifier watcher refused the item:" << watcher->error().message();
+            setRegistration(false, false, false);
+            return;
+        }
+        qCDebug(lcStatusItem) << "registered" << m_serviceName << "with the status notifier watcher";
+        m_registered = true;
+        queryHost();
+    });
+}
+
+void StatusNotifierItem::queryHost()
+{
+    const quint64 generation = m_generation;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != m_generation)
+            return;
+        const QDBusPendingReply<QDBusVariant> reply = *watcher;
+        // A watcher without the property is taken at its word: it exists to serve hosts.
+        const bool host = reply.isError() || reply.value().variant().toBool();
+        setRegistration(m_registered, m_registered && host, false);
+    });
+}
+
+void StatusNotifierItem::onHostRegistered()
+{
+    if (m_registered)
+        setRegistration(true, true, m_pending);
+}
+
+void StatusNotifierItem::onHostUnregistered()
+{
+    // Other hosts may remain; only the watcher knows.
+    if (m_registered)
+        queryHost();
+}
+
+void StatusNotifierItem::setRegistration(bool registered, bool hostRegistered, bool pending)
+{
+    const bool wasShown = isShown();
+    const bool wasSettled = isSettled();
+    m_registered = registered;
+    m_hostRegistered = hostRegistered;
+    m_pending = pending;
+    if (isShown() != wasShown || isSettled() != wasSettled)
+        Q_EMIT shownChanged();
+}
+
+void StatusNotifierItem::setLabel(const QString& text)
+{
+    if (text == m_label)
+        return;
+    m_label = text;
+    Q_EMIT newLabel(m_label, kLabelGuide);
+    Q_EMIT newToolTip();
+}
+
+void StatusNotifierItem::setIcon(const Icon& icon)
+{
+    if (icon == m_icon)
+        return;
+    const bool nameChanged = icon.name != m_icon.name;
+    m_icon = icon;
+    Q_EMIT newIcon();
+    if (nameChanged)
+        Q_EMIT newToolTip(); // the tooltip carries the icon's name too
+}
+
+void StatusNotifierItem::setItemStatus(ItemStatus status)
+{
+    if (status == m_status)
+        return;
+    m_status = status;
+    Q_EMIT newStatus(statusText(status));
+}
+
+StatusToolTip StatusNotifierItem::toolTip() const
+{
+    // Hosts without the label extension (KDE, XFCE) show the label here: title "Rubbly", the size below.
+    return {m_icon.name, {}, kTitle, m_label};
+}
+
+void StatusNotifierItem::handleActivate(int x, int y)
+{
+    Q_EMIT activated(QPoint(x, y), true);
+}
+
+void StatusNotifierItem::handleContextMenu(int x, int y)
+{
+    Q_EMIT contextMenuRequested(QPoint(x, y));
+}
+
+} // namespace rubbly
+
+#include "StatusNotifierItem.moc"

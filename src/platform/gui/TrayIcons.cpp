@@ -1,0 +1,68 @@
+#include "TrayIcons.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace rubbly::trayicons {
+
+QString iconName()
+{
+    return QStringLiteral("com.tolvik.Rubbly-symbolic");
+}
+
+QString resourcePath()
+{
+    return QStringLiteral(":/icons/com.tolvik.Rubbly-symbolic.svg");
+}
+
+QString themePath()
+{
+    const QString icons = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons");
+    if (!QFileInfo::exists(icons + QStringLiteral("/hicolor/symbolic/apps/") + iconName() + QStringLiteral(".svg")))
+        return {};
+    return QDir(icons).canonicalPath();
+}
+
+StatusIconPixmapList renderPixmaps(const QString& svgPath, const QList<int>& sizes)
+{
+    QSvgRenderer renderer(svgPath);
+    if (!renderer.isValid())
+        return {};
+    StatusIconPixmapList pixmaps;
+    for (const int size : sizes) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            renderer.render(&painter, QRectF(0, 0, size, size));
+        }
+        // The protocol wants straight (not premultiplied) alpha, each pixel as the bytes A, R, G, B.
+        image.convertTo(QImage::Format_ARGB32);
+        QByteArray data;
+        data.reserve(size * size * 4);
+        for (int y = 0; y < size; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < size; ++x) {
+                const QRgb pixel = line[x];
+                data.append(char(qAlpha(pixel)));
+                data.append(char(qRed(pixel)));
+                data.append(char(qGreen(pixel)));
+                data.append(char(qBlue(pixel)));
+            }
+        }
+        pixmaps.append({size, size, data});
+    }
+    return pixmaps;
+}
+
+QIcon icon()
+{
+    return QIcon::fromTheme(iconName(), QIcon(resourcePath()));
+}
+
+} // namespace rubbly::trayicons

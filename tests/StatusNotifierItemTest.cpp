@@ -1,0 +1,418 @@
+#include "StatusNotifierItem.h"
+#include "FakeStatusNotifierWatcher.h"
+#include "TrayIcons.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+
+// A D-Bus type signature of a value as QtDBus hands it over: complex values stay QDBusArguments.
+QString signatureOf(const QVariant& value)
+{
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>())
+        return value.value<QDBusArgument>().currentSignature();
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType()));
+}
+
+} // namespace
+
+// Our item as a status-area host sees it: a watcher and a client on connections of their own.
+class StatusNotifierItemTest : public QObject {
+    Q_OBJECT
+
+    QDBusConnection m_client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host"));
+    std::unique_ptr<FakeStatusNotifierWatcher> m_watcher;
+    std::unique_ptr<StatusNotifierItem> m_item;
+
+    // Calls the item (or its menu) from the host's connection; events keep running so it can answer.
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(m_item->serviceName(), path, interface, method);
+        message.setArguments(arguments);
+        return m_client.call(message, QDBus::BlockWithGui);
+    }
+
+    QVariantMap allProperties(const QString& path, const QString& interface)
+    {
+        const QDBusMessage reply =
+            call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {interface});
+        return qdbus_cast<QVariantMap>(reply.arguments().value(0));
+    }
+
+    DBusSignalRecorder* record(const QString& name)
+    {
+        auto* recorder = new DBusSignalRecorder(m_client, m_item->serviceName(), StatusNotifierItem::kItemPath,
+                                                kItemInterface, name);
+        recorder->setParent(m_item.get());
+        return recorder;
+    }
+
+    StatusNotifierItem& startItem()
+    {
+        m_item->start();
+        [&] { QTRY_VERIFY(m_item->isSettled()); }();
+        return *m_item;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+        registerStatusNotifierTypes();
+    }
+
+    void init()
+    {
+        m_watcher = std::make_unique<FakeStatusNotifierWatcher>();
+        m_item = std::make_unique<StatusNotifierItem>();
+    }
+
+    void cleanup()
+    {
+        m_item.reset();
+        m_watcher.reset();
+    }
+
+    void registersWithTheWatcherUnderItsOwnName()
+    {
+        QVERIFY(m_watcher->start());
+        QVERIFY(startItem().isShown());
+        QCOMPARE(m_watcher->registrations.size(), 1);
+        const QString service = m_watcher->registrations.first().service;
+        QCOMPARE(service, m_item->serviceName());
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^org\\.kde\\.StatusNotifierItem-%1-\\d+$").arg(QCoreApplication::applicationPid()))
+                    .match(service)
+                    .hasMatch());
+        // The watcher reaches the item under that name.
+        QCOMPARE(m_client.interface()->serviceOwner(service).value(), QDBusConnection::sessionBus().baseService());
+    }
+
+    void isShownOnlyWhileAHostIsRegistered()
+    {
+        m_watcher = std::make_unique<FakeStatusNotifierWatcher>(false);
+        QVERIFY(m_watcher->start());
+        QVERIFY(!startItem().isShown());
+        QSignalSpy shown(m_item.get(), &StatusItem::shownChanged);
+        m_watcher->setHostRegistered(true);
+        QTRY_VERIFY(m_item->isShown());
+        m_watcher->setHostRegistered(false);
+        QTRY_VERIFY(!m_item->isShown());
+        QCOMPARE(shown.size(), 2);
+    }
+
+    void registersAgainWheneverAWatcherAppears()
+    {
+        // No watcher at start: settled at once, not shown.
+        QVERIFY(!startItem().isShown());
+        QVERIFY(!m_item->hasWatcher());
+
+        QVERIFY(m_watcher->start());
+        QTRY_VERIFY(m_item->isShown());
+        QCOMPARE(m_watcher->registrations.size(), 1);
+
+        // The panel restarts: its new watcher knows nothing of us.
+        m_watcher->stop();
+        QTRY_VERIFY(!m_item->hasWatcher());
+        QVERIFY(!m_item->isShown());
+        QVERIFY(m_watcher->start());
+        QTRY_VERIFY(m_item->isShown());
+        QCOMPARE(m_watcher->registrations.size(), 2);
+        QCOMPARE(m_watcher->registrations.last().service, m_item->serviceName());
+    }
+
+    void propertiesHaveTheirDBusTypes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("interface");
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QString>("signature");
+        QTest::addColumn<QVariant>("value"); // invalid: not compared
+        const QString item = StatusNotifierItem::kItemPath;
+        const QString menu = StatusNotifierItem::kMenuPath;
+        auto row = [](const QString& path, const QString& interface, const char* property, const char* signature,
+                      const QVariant& value = {}) {
+            QTest::addRow("%s", property)
+                << path << interface << QString::fromLatin1(property) << QString::fromLatin1(signature) << value;
+        };
+        row(item, kItemInterface, "Id", "s", QStringLiteral("com.tolvik.Rubbly"));
+        row(item, kItemInterface, "Category", "s", QStringLiteral("ApplicationStatus"));
+        row(item, kItemInterface, "Title", "s", QStringLiteral("Rubbly"));
+        row(item, kItemInterface, "Status", "s", QStringLiteral("Active"));
+        row(item, kItemInterface, "WindowId", "i");
+        row(item, kItemInterface, "IconName", "s", QStringLiteral("com.tolvik.Rubbly-symbolic"));
+        row(item, kItemInterface, "IconThemePath", "s", QStringLiteral("/icons"));
+        row(item, kItemInterface, "IconPixmap", "a(iiay)");
+        row(item, kItemInterface, "OverlayIconPixmap", "a(iiay)");
+        row(item, kItemInterface, "AttentionIconPixmap", "a(iiay)");
+        row(item, kItemInterface, "ToolTip", "(sa(iiay)ss)");
+        row(item, kItemInterface, "ItemIsMenu", "b", false);
+        row(item, kItemInterface, "Menu", "o", QVariant::fromValue(QDBusObjectPath(menu)));
+        row(item, kItemInterface, "XAyatanaLabel", "s", QStringLiteral("1.5 GB"));
+        row(item, kItemInterface, "XAyatanaLabelGuide", "s", QStringLiteral("888.8 GB"));
+        row(item, kItemInterface, "XAyatanaOrderingIndex", "u");
+        row(menu, kMenuInterface, "Version", "u", 3u);
+        row(menu, kMenuInterface, "TextDirection", "s", QStringLiteral("ltr"));
+        row(menu, kMenuInterface, "Status", "s", QStringLiteral("normal"));
+    }
+
+    void propertiesHaveTheirDBusTypes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, interface);
+        QFETCH(QString, property);
+        QFETCH(QString, signature);
+        QFETCH(QVariant, value);
+        m_item->setIcon({QStringLiteral("com.tolvik.Rubbly-symbolic"), QStringLiteral("/icons"), {}});
+        m_item->setLabel(QStringLiteral("1.5 GB"));
+        startItem();
+
+        const QVariantMap properties = allProperties(path, interface);
+        QVERIFY2(properties.contains(property), qPrintable(properties.keys().join(u' ')));
+        QCOMPARE(signatureOf(properties.value(property)), signature);
+        if (value.isValid())
+            QCOMPARE(properties.value(property), value);
+    }
+
+    // QtDBus leaves out, without a word, a member whose types it cannot marshal.
+    void exportsEveryMemberOfTheProtocols_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("interface");
+        QTest::addColumn<QStringList>("members");
+        QTest::newRow("item") << StatusNotifierItem::kItemPath << kItemInterface
+                              << QStringList{QStringLiteral("method Activate(ii->)"),
+                                             QStringLiteral("method SecondaryActivate(ii->)"),
+                                             QStringLiteral("method ContextMenu(ii->)"),
+                                             QStringLiteral("method Scroll(is->)"),
+                                             QStringLiteral("method ProvideXdgActivationToken(s->)"),
+                                             QStringLiteral("signal NewTitle()"),
+                                             QStringLiteral("signal NewIcon()"),
+                                             QStringLiteral("signal NewAttentionIcon()"),
+                                             QStringLiteral("signal NewOverlayIcon()"),
+                                             QStringLiteral("signal NewToolTip()"),
+                                             QStringLiteral("signal NewStatus(s)"),
+                                             QStringLiteral("signal XAyatanaNewLabel(ss)")};
+        QTest::newRow("menu") << StatusNotifierItem::kMenuPath << kMenuInterface
+                              << QStringList{QStringLiteral("method GetLayout(iias->u(ia{sv}av))"),
+                                             QStringLiteral("method GetGroupProperties(aias->a(ia{sv}))"),
+                                             QStringLiteral("method GetProperty(is->v)"),
+                                             QStringLiteral("method Event(isvu->)"),
+                                             QStringLiteral("method EventGroup(a(isvu)->ai)"),
+                                             QStringLiteral("method AboutToShow(i->b)"),
+                                             QStringLiteral("method AboutToShowGroup(ai->aiai)"),
+                                             QStringLiteral("signal LayoutUpdated(ui)"),
+                                             QStringLiteral("signal ItemActivationRequested(iu)")};
+    }
+
+    void exportsEveryMemberOfTheProtocols()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, interface);
+        QFETCH(QStringList, members);
+        startItem();
+        const QString xml =
+            call(path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+                .arguments()
+                .value(0)
+                .toString();
+        // Each member as "method Name(in->out)" or "signal Name(arguments)", types in order.
+        QStringList found;
+        QXmlStreamReader reader(xml);
+        QString current;
+        QString kind;
+        QString name;
+        QString in;
+        QString out;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            const QString element = reader.name().toString();
+            if (reader.isStartElement() && element == QLatin1String("interface"))
+                current = reader.attributes().value(QLatin1String("name")).toString();
+            else if (reader.isStartElement() && current == interface &&
+                     (element == QLatin1String("method") || element == QLatin1String("signal"))) {
+                kind = element;
+                name = reader.attributes().value(QLatin1String("name")).toString();
+                in.clear();
+                out.clear();
+            } else if (reader.isStartElement() && element == QLatin1String("arg") && !kind.isEmpty()) {
+                const bool output = reader.attributes().value(QLatin1String("direction")) == QLatin1String("out");
+                (output ? out : in) += reader.attributes().value(QLatin1String("type")).toString();
+            } else if (reader.isEndElement() && element == kind && !kind.isEmpty()) {
+                const QString arguments = kind == QLatin1String("signal") ? out + in : in + QStringLiteral("->") + out;
+                found.append(QStringLiteral("%1 %2(%3)").arg(kind, name, arguments));
+                kind.clear();
+            }
+        }
+        for (const QString& member : members)
+            QVERIFY2(found.contains(member), qPrintable(member + QStringLiteral(" not in: ") + found.join(u',')));
+    }
+
+    void iconPixmapsReachTheHostAsArgbInNetworkOrder()
+    {
+        m_item->setIcon({trayicons::iconName(), {}, trayicons::renderPixmaps(trayicons::resourcePath())});
+        startItem();
+        const auto pixmaps = qdbus_cast<StatusIconPixmapList>(
+            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("IconPixmap")));
+        QList<int> sizes;
+        for (const StatusIconPixmap& pixmap : pixmaps) {
+            sizes.append(pixmap.width);
+            QCOMPARE(pixmap.height, pixmap.width);
+            QCOMPARE(pixmap.argb.size(), pixmap.width * pixmap.height * 4);
+            // The corner is clear; the middle of the lid is the icon's opaque #bebebe, alpha first.
+            QCOMPARE(quint8(pixmap.argb.at(0)), quint8(0));
+            const int x = pixmap.width / 2;
+            const int y = pixmap.width * 4 / 16;
+            const QByteArray pixel = pixmap.argb.mid((y * pixmap.width + x) * 4, 4);
+            QCOMPARE(pixel, QByteArray::fromHex("ffbebebe"));
+        }
+        QCOMPARE(sizes, trayicons::kPixmapSizes);
+    }
+
+    void changesAreSignalledOnceEach()
+    {
+        startItem();
+        DBusSignalRecorder* labels = record(QStringLiteral("XAyatanaNewLabel"));
+        DBusSignalRecorder* toolTips = record(QStringLiteral("NewToolTip"));
+        DBusSignalRecorder* icons = record(QStringLiteral("NewIcon"));
+        DBusSignalRecorder* statuses = record(QStringLiteral("NewStatus"));
+        const StatusNotifierItem::Icon icon{QStringLiteral("a"), {}, {{1, 1, QByteArray(4, '\xff')}}};
+
+        m_item->setLabel(QStringLiteral("1 GB"));
+        m_item->setLabel(QStringLiteral("1 GB"));
+        m_item->setLabel(QStringLiteral("正在清理…"));
+        m_item->setLabel(QString());
+        m_item->setIcon(icon);
+        m_item->setIcon(icon);
+        m_item->setItemStatus(StatusNotifierItem::ItemStatus::Active);
+        m_item->setItemStatus(StatusNotifierItem::ItemStatus::NeedsAttention);
+        // A round trip, so every signal sent before it has arrived.
+        allProperties(StatusNotifierItem::kItemPath, kItemInterface);
+
+        const QList<QList<QVariant>> expectedLabels{
+            {QStringLiteral("1 GB"), QStringLiteral("888.8 GB")},
+            {QStringLiteral("正在清理…"), QStringLiteral("888.8 GB")},
+            {QString(), QStringLiteral("888.8 GB")},
+        };
+        QCOMPARE(labels->received, expectedLabels);
+        QCOMPARE(toolTips->received.size(), 4); // three labels and the icon's new name
+        QCOMPARE(icons->received.size(), 1);
+        QCOMPARE(statuses->received, QList<QList<QVariant>>{{QStringLiteral("NeedsAttention")}});
+
+        const auto toolTip = qdbus_cast<StatusToolTip>(
+            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("ToolTip")));
+        m_item->setLabel(QStringLiteral("2 MB"));
+        const auto labelled = qdbus_cast<StatusToolTip>(
+            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("ToolTip")));
+        QCOMPARE(toolTip.title, QStringLiteral("Rubbly"));
+        QCOMPARE(toolTip.description, QString());
+        QCOMPARE(labelled.description, QStringLiteral("2 MB"));
+    }
+
+    void hostCallsReachTheApplication()
+    {
+        startItem();
+        QSignalSpy activated(m_item.get(), &StatusItem::activated);
+        QSignalSpy contextMenu(m_item.get(), &StatusNotifierItem::contextMenuRequested);
+        const QString item = StatusNotifierItem::kItemPath;
+
+        QCOMPARE(
+            call(item, kItemInterface, QStringLiteral("ProvideXdgActivationToken"), {QStringLiteral("tok-1")}).type(),
+            QDBusMessage::ReplyMessage);
+        QCOMPARE(call(item, kItemInterface, QStringLiteral("Activate"), {10, 20}).type(), QDBusMessage::ReplyMessage);
+        call(item, kItemInterface, QStringLiteral("ContextMenu"), {30, 40});
+        call(item, kItemInterface, QStringLiteral("SecondaryActivate"), {1, 2});
+        call(item, kItemInterface, QStringLiteral("Scroll"), {120, QStringLiteral("vertical")});
+
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().value(0).toPoint(), QPoint(10, 20));
+        QCOMPARE(activated.first().value(1).toBool(), true);
+        QCOMPARE(contextMenu.size(), 1);
+        QCOMPARE(contextMenu.first().value(0).toPoint(), QPoint(30, 40));
+        QCOMPARE(m_item->xdgActivationToken(), QStringLiteral("tok-1"));
+    }
+
+    void menuLayoutListsTheEntries()
+    {
+        startItem();
+        const QDBusMessage reply =
+            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+        QCOMPARE(reply.signature(), QStringLiteral("u(ia{sv}av)"));
+        const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
+        QCOMPARE(root.id, 0);
+        QCOMPARE(root.properties.value(QStringLiteral("children-display")).toString(), QStringLiteral("submenu"));
+        QStringList entries;
+        for (const DBusMenuLayoutItem& child : root.children) {
+            QVERIFY(child.children.isEmpty());
+            entries.append(child.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
+                               ? QStringLiteral("-")
+                               : child.properties.value(QStringLiteral("label")).toString());
+        }
+        QCOMPARE(entries,
+                 (QStringList{QStringLiteral("打开面板"), QStringLiteral("清空废纸篓…"), QStringLiteral("偏好设置…"),
+                              QStringLiteral("-"), QStringLiteral("退出 Rubbly")}));
+
+        // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
+        const auto shallow = qdbus_cast<DBusMenuLayoutItem>(
+            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, 0, QStringList()})
+                .arguments()
+                .value(1));
+        QVERIFY(shallow.children.isEmpty());
+        QCOMPARE(
+            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {42, -1, QStringList()})
+                .type(),
+            QDBusMessage::ErrorMessage);
+    }
+
+    void menuClickTriggersItsAction_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<StatusItem::MenuAction>("action");
+        QTest::newRow("打开面板") << 1 << StatusItem::MenuAction::OpenPanel;
+        QTest::newRow("清空废纸篓…") << 2 << StatusItem::MenuAction::EmptyTrash;
+        QTest::newRow("偏好设置…") << 3 << StatusItem::MenuAction::Settings;
+        QTest::newRow("退出 Rubbly") << 5 << StatusItem::MenuAction::Quit;
+    }
+
+    void menuClickTriggersItsAction()
+    {
+        QFETCH(int, id);
+        QFETCH(StatusItem::MenuAction, action);
+        startItem();
+        QSignalSpy triggered(m_item.get(), &StatusItem::menuActionTriggered);
+        const QString menu = StatusNotifierItem::kMenuPath;
+
+        // Hovering and opening do nothing; the separator is not clickable.
+        call(menu, kMenuInterface, QStringLiteral("AboutToShow"), {0});
+        call(menu, kMenuInterface, QStringLiteral("Event"),
+             {id, QStringLiteral("hovered"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        call(menu, kMenuInterface, QStringLiteral("Event"),
+             {4, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        QCOMPARE(triggered.size(), 0);
+
+        const QDBusMessage reply = call(menu, kMenuInterface, QStringLiteral("Event"),
+                                        {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(triggered.size(), 1);
+        QCOMPARE(triggered.first().value(0).value<StatusItem::MenuAction>(), action);
+    }
+};
+
+QTEST_MAIN(StatusNotifierItemTest)
+#include "StatusNotifierItemTest.moc"
