@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcessEnvironment>
+#include <QStringList>
 
 #include <memory>
 
@@ -10,8 +11,14 @@ class KeyGrabber;
 
 // What kind of graphical session this is. The one place that reads the session's environment.
 struct DesktopSession {
-    bool wayland = false; // WAYLAND_DISPLAY, or XDG_SESSION_TYPE=wayland
-    bool x11 = false;     // DISPLAY (also set for XWayland under Wayland)
+    bool wayland = false;        // WAYLAND_DISPLAY, or XDG_SESSION_TYPE=wayland
+    bool x11 = false;            // DISPLAY (also set for XWayland under Wayland)
+    bool waylandDisplay = false; // WAYLAND_DISPLAY: a compositor a client can connect to
+    QStringList desktops;        // XDG_CURRENT_DESKTOP, e.g. {"ubuntu", "GNOME"}
+    QString qpaPlatform;         // QT_QPA_PLATFORM: the user's (or a test's) choice of Qt platform
+
+    // True on GNOME Shell, which shows status items only through the AppIndicator extension.
+    bool isGnome() const;
 
     static DesktopSession detect(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 };

@@ -1,0 +1,121 @@
+#include "TrayHost.h"
+#include "FakeStatusNotifierWatcher.h"
+#include "FakeXEmbedTray.h"
+#include "StatusNotifierItem.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+// The chooser on a real X server (Xvfb, which has no tray of its own) and a private bus: which
+// backend shows the item as watchers and XEmbed trays come and go.
+class TrayHostTest : public QObject {
+    Q_OBJECT
+
+    static DesktopSession gnomeOnX11()
+    {
+        DesktopSession session;
+        session.x11 = true;
+        session.desktops = {QStringLiteral("GNOME")};
+        return session;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X display: run under xvfb-run (ctest does)");
+    }
+
+    void notShownWithoutWatcherOrTray()
+    {
+        TrayHost host(gnomeOnX11());
+        QSignalSpy shown(&host, &StatusItem::shownChanged);
+        host.start();
+        QVERIFY(host.isSettled());
+        QVERIFY(!host.isShown());
+        QCOMPARE(host.backend(), TrayHost::Backend::None);
+        QVERIFY(host.missingSupport().contains(QLatin1String("gnome-shell-extension-appindicator")));
+        QVERIFY(!TrayHost(DesktopSession{}, QDBusConnection(QStringLiteral("none")))
+                     .missingSupport()
+                     .contains(QLatin1String("AppIndicator")));
+    }
+
+    void followsTheWatcherAndFallsBackToXEmbed()
+    {
+        // A watcher first: the order matters, as Qt decides at the first tray icon whether its icons
+        // go over D-Bus, and this test must see the XEmbed one.
+        FakeStatusNotifierWatcher watcher;
+        FakeXEmbedTray xembed;
+        TrayHost host(gnomeOnX11());
+        host.setLabel(QStringLiteral("3 GB"));
+        host.start();
+        QVERIFY(!host.isShown());
+
+        QVERIFY(watcher.start());
+        QTRY_COMPARE(host.backend(), TrayHost::Backend::StatusNotifier);
+        QVERIFY(host.isShown());
+        QCOMPARE(host.statusNotifierItem().label(), QStringLiteral("3 GB"));
+
+        // An XEmbed tray alone is not used while a watcher runs.
+        QVERIFY(xembed.start());
+        QTest::qWait(50);
+        QCOMPARE(host.backend(), TrayHost::Backend::StatusNotifier);
+
+        // The watcher goes: the XEmbed tray takes the item; it comes back: the item returns to it.
+        watcher.stop();
+        QTRY_COMPARE(host.backend(), TrayHost::Backend::XEmbed);
+        QVERIFY(host.isShown());
+        QList<TrayHost::Backend> switches;
+        connect(&host, &TrayHost::backendChanged, this, [&] { switches.append(host.backend()); });
+        QVERIFY(watcher.start());
+        QTRY_COMPARE(host.backend(), TrayHost::Backend::StatusNotifier);
+        QCOMPARE(watcher.registrations.size(), 2);
+        // Straight over, without a moment of no item while the new watcher answers.
+        QCOMPARE(switches, QList<TrayHost::Backend>{TrayHost::Backend::StatusNotifier});
+
+        // Neither: not shown, and the application is told.
+        QSignalSpy shown(&host, &StatusItem::shownChanged);
+        xembed.stop();
+        watcher.stop();
+        QTRY_COMPARE(host.backend(), TrayHost::Backend::None);
+        QVERIFY(!host.isShown());
+        QVERIFY(host.isSettled());
+        QVERIFY(shown.size() >= 1);
+    }
+
+    void relaysTheBackendsSignals()
+    {
+        FakeStatusNotifierWatcher watcher;
+        QVERIFY(watcher.start());
+        TrayHost host(gnomeOnX11());
+        host.start();
+        QTRY_VERIFY(host.isShown());
+        QSignalSpy activated(&host, &StatusItem::activated);
+        QSignalSpy menu(&host, &StatusItem::menuActionTriggered);
+        host.statusNotifierItem().handleActivate(5, 6);
+        Q_EMIT host.statusNotifierItem().menuActionTriggered(StatusItem::MenuAction::Settings);
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().value(0).toPoint(), QPoint(5, 6));
+        QCOMPARE(menu.size(), 1);
+        QCOMPARE(menu.first().value(0).value<StatusItem::MenuAction>(), StatusItem::MenuAction::Settings);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // The XEmbed fallback needs Qt on X11; ctest's default platform is offscreen. Without an X
+    // display the test skips rather than aborting in QApplication.
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    TrayHostTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TrayHostTest.moc"
