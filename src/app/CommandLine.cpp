@@ -36,14 +36,54 @@ QTextStream& err()
 
 const char* const kCommandsHelp =
     "Commands:\n"
-    "  (none)                          start the tray application\n"
+    "  (none)                          start the tray application (or toggle the panel of the running one)\n"
     "  trash status [--json]           size and contents of every trash folder\n"
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
     "  trash put PATH...               move files or folders to the Trash of their volume\n"
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
     "  update check                    is a newer version available?\n"
-    "  update download                 download and unpack a newer version; prints its folder\n";
+    "  update download                 download and unpack a newer version; prints its folder\n"
+    "\n"
+    "Without a command, these options act on the running tray application (starting it if none runs):\n"
+    "  --toggle-panel                  open or close the panel (bind this to a key where no global\n"
+    "                                  shortcut can be grabbed)\n"
+    "  --settings                      open the settings window\n"
+    "  --empty-trash                   empty the Trash as the tray menu does, asking first when the\n"
+    "                                  confirmation setting is on\n";
+
+// The parser and its options, shared by the command front end and the tray-request check.
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print JSON instead of text.")};
+    QCommandLineOption olderThan{QStringLiteral("older-than"),
+                                 QStringLiteral("Only entries trashed more than DAYS days ago."),
+                                 QStringLiteral("DAYS")};
+    QCommandLineOption togglePanel{QStringLiteral("toggle-panel"),
+                                   QStringLiteral("Open or close the panel of the tray application.")};
+    QCommandLineOption settings{QStringLiteral("settings"),
+                                QStringLiteral("Open the settings window of the tray application.")};
+    QCommandLineOption emptyTrash{QStringLiteral("empty-trash"),
+                                  QStringLiteral("Empty the Trash through the tray application, as its menu does.")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(QStringLiteral("Rubbly looks after your Trash and your caches.\n\n") +
+                                         QLatin1String(kCommandsHelp));
+        parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
+                                     QStringLiteral("[command]"));
+        parser.addOptions({json, olderThan, togglePanel, settings, emptyTrash});
+    }
+
+    // How many of the tray options are set.
+    int trayOptionCount() const
+    {
+        return int(parser.isSet(togglePanel)) + int(parser.isSet(settings)) + int(parser.isSet(emptyTrash));
+    }
+};
 
 int usage(const QString& message)
 {
@@ -144,48 +184,63 @@ int runUpdate(const QStringList& words, bool json, const QString& olderThan)
 
 int runCommandLine(const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Rubbly looks after your Trash and your caches.\n\n") +
-                                     QLatin1String(kCommandsHelp));
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
-                                 QStringLiteral("[command]"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON instead of text."));
-    const QCommandLineOption olderThan(QStringLiteral("older-than"),
-                                       QStringLiteral("Only entries trashed more than DAYS days ago."),
-                                       QStringLiteral("DAYS"));
-    parser.addOption(json);
-    parser.addOption(olderThan);
-
+    Parser p;
+    QCommandLineParser& parser = p.parser;
     if (!parser.parse(arguments)) {
         err() << parser.errorText() << "\n" << Qt::flush;
         return ExitUsage;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(p.help)) {
         out() << parser.helpText() << Qt::flush;
         return ExitSuccess;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(p.version)) {
         out() << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << "\n"
               << Qt::flush;
         return ExitSuccess;
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (p.trayOptionCount() > 0) {
+        if (!positional.isEmpty())
+            return usage(QStringLiteral("--toggle-panel, --settings and --empty-trash take no command"));
+        if (p.trayOptionCount() > 1)
+            return usage(QStringLiteral("give only one of --toggle-panel, --settings and --empty-trash"));
+    }
+    const bool json = parser.isSet(p.json);
+    const QString olderThan = parser.value(p.olderThan);
     if (positional.value(0) == QLatin1String("trash"))
-        return runTrash(positional, parser.isSet(json), parser.value(olderThan));
+        return runTrash(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("update"))
-        return runUpdate(positional, parser.isSet(json), parser.value(olderThan));
+        return runUpdate(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("slim"))
-        return runSlim(positional, parser.isSet(json), parser.value(olderThan));
+        return runSlim(positional, json, olderThan);
     if (!positional.isEmpty()) {
         err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
         return ExitUsage;
     }
-    err() << "rubbly: the tray interface is not part of this build yet; see rubbly --help\n" << Qt::flush;
-    return ExitFailure;
+    if (json || !olderThan.isEmpty())
+        return usage(QStringLiteral("--json and --older-than belong to a command"));
+    err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
+          << Qt::flush;
+    return ExitUsage;
+}
+
+std::optional<ApplicationAction> trayActionFromArguments(const QStringList& arguments)
+{
+    Parser p;
+    const QCommandLineParser& parser = p.parser;
+    if (!p.parser.parse(arguments) || parser.isSet(p.help) || parser.isSet(p.version) ||
+        !parser.positionalArguments().isEmpty() || parser.isSet(p.json) || parser.isSet(p.olderThan) ||
+        p.trayOptionCount() > 1)
+        return std::nullopt;
+    if (parser.isSet(p.togglePanel))
+        return ApplicationAction::TogglePanel;
+    if (parser.isSet(p.settings))
+        return ApplicationAction::Settings;
+    if (parser.isSet(p.emptyTrash))
+        return ApplicationAction::EmptyTrash;
+    return ApplicationAction::Activate;
 }
 
 } // namespace rubbly

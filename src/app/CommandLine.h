@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ApplicationBus.h"
+
 #include <QStringList>
+
+#include <optional>
 
 namespace rubbly {
 
@@ -14,5 +18,10 @@ enum ExitStatus {
 // Runs `rubbly <command> …` (arguments without the program name's own handling). Prints to stdout and
 // stderr and returns the exit status. Never prompts.
 int runCommandLine(const QStringList& arguments);
+
+// The tray-application request `arguments` (with the program name first) make: plain `rubbly`,
+// `--toggle-panel`, `--settings` or `--empty-trash`, alone. Nullopt for a command, --help, --version
+// or anything runCommandLine() should explain.
+std::optional<ApplicationAction> trayActionFromArguments(const QStringList& arguments);
 
 } // namespace rubbly

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+
+namespace rubbly {
+
+// What an invocation of `rubbly` asks the tray application for.
+enum class ApplicationAction {
+    Activate,    // plain `rubbly`: start, or toggle the panel of the one that runs
+    TogglePanel, // --toggle-panel
+    Settings,    // --settings
+    EmptyTrash,  // --empty-trash: the menu's "清空废纸篓…", with its confirmation
+};
+
+// The single-instance name com.tolvik.Rubbly and the org.freedesktop.Application interface at
+// /com/tolvik/Rubbly, which desktops (and a second `rubbly`) use to reach the running program:
+// Activate toggles the panel; ActivateAction takes "toggle-panel", "settings" and "empty-trash".
+class ApplicationBus final : public QObject, protected QDBusContext {
+    Q_OBJECT
+public:
+    static inline const QString kServiceName = QStringLiteral("com.tolvik.Rubbly");
+    static inline const QString kObjectPath = QStringLiteral("/com/tolvik/Rubbly");
+    static inline const QString kInterface = QStringLiteral("org.freedesktop.Application");
+
+    enum class Claim {
+        Primary,        // we own the name: this process is the application
+        AlreadyRunning, // another process owns it
+        NoBus,          // no session bus: run alone, unreachable
+    };
+    enum class Delivery {
+        Delivered,  // the running instance took the request
+        NoInstance, // nobody owns the name
+        Failed,     // the owner did not answer or refused; `error` says why
+    };
+
+    explicit ApplicationBus(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    ~ApplicationBus() override;
+
+    // Exports the interface, then asks for the name without queueing, so of two programs started
+    // together exactly one becomes the application. The object is withdrawn again unless Primary.
+    Claim claim();
+
+    // Hands `action` to the instance that owns the name on `bus` and waits (events still run) for
+    // its answer.
+    static Delivery send(QDBusConnection bus, ApplicationAction action, QString* error = nullptr);
+
+    // Called by the exported interface; an action name we do not know fails the call.
+    void activateAction(const QString& name);
+
+Q_SIGNALS:
+    void togglePanelRequested();
+    void settingsRequested();
+    void emptyTrashRequested();
+
+private:
+    QDBusConnection m_bus;
+    bool m_exported = false;
+    bool m_owner = false;
+};
+
+} // namespace rubbly

@@ -1,0 +1,109 @@
+#include "TrayApplication.h"
+
+#include "CommandLine.h"
+#include "DesktopSession.h"
+#include "XEmbedTrayWatch.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+#include <vector>
+
+namespace rubbly {
+
+namespace {
+
+const char* const kNoDisplayMessage =
+    "rubbly: there is no display to show the tray application on (neither DISPLAY nor WAYLAND_DISPLAY is\n"
+    "set, or the display does not answer). Without a display these commands work:\n"
+    "  rubbly trash status [--json] | trash empty [--older-than DAYS] | trash put PATH...\n"
+    "  rubbly slim scan [--json] | slim purge [CATEGORY...]\n"
+    "  rubbly update check | update download\n"
+    "See rubbly --help.\n";
+
+enum class Platform {
+    None,    // nothing to show windows on
+    Default, // whatever Qt picks (the user's QT_QPA_PLATFORM, or X11, or Wayland)
+    Xcb,     // X11 forced: a Wayland session that also runs XWayland
+};
+
+Platform choosePlatform(const DesktopSession& session)
+{
+    if (!session.qpaPlatform.isEmpty()) {
+        // The user's choice stands; only a window system that is plainly absent is reported here
+        // rather than by Qt's abort.
+        if (session.qpaPlatform.startsWith(QLatin1String("xcb")))
+            return session.x11 && x11DisplayReachable() ? Platform::Default : Platform::None;
+        if (session.qpaPlatform.startsWith(QLatin1String("wayland")))
+            return session.waylandDisplay ? Platform::Default : Platform::None;
+        return Platform::Default;
+    }
+    // A popup cannot place itself on native Wayland, and Qt 6.4 picks native Wayland whenever
+    // WAYLAND_DISPLAY is set; on XWayland the panel can open next to the click.
+    if (session.x11 && x11DisplayReachable())
+        return session.waylandDisplay ? Platform::Xcb : Platform::Default;
+    return session.waylandDisplay ? Platform::Default : Platform::None;
+}
+
+int forwardOnly(int argc, char** argv, ApplicationAction action)
+{
+    QCoreApplication app(argc, argv);
+    if (ApplicationBus::send(QDBusConnection::sessionBus(), action) == ApplicationBus::Delivery::Delivered)
+        return ExitSuccess;
+    QTextStream(stderr) << kNoDisplayMessage;
+    return ExitFailure;
+}
+
+} // namespace
+
+int runTrayApplication(int argc, char** argv, ApplicationAction action,
+                       const std::function<int(ApplicationBus& bus, ApplicationAction action)>& body)
+{
+    const DesktopSession session = DesktopSession::detect();
+    const Platform platform = choosePlatform(session);
+    if (platform == Platform::None)
+        return forwardOnly(argc, argv, action);
+
+    // "-platform xcb" on the command line rather than QT_QPA_PLATFORM in the environment, which
+    // every program we start (a file manager, the updated version) would inherit.
+    std::vector<char*> arguments(argv, argv + argc);
+    char platformOption[] = "-platform";
+    char xcb[] = "xcb";
+    if (platform == Platform::Xcb) {
+        arguments.push_back(platformOption);
+        arguments.push_back(xcb);
+    }
+    int count = int(arguments.size());
+    arguments.push_back(nullptr);
+    QApplication app(count, arguments.data());
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tolvik.Rubbly"));
+    // The application lives in the tray: closing the panel or the settings window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ApplicationBus bus;
+    switch (bus.claim()) {
+    case ApplicationBus::Claim::Primary:
+        return body(bus, action);
+    case ApplicationBus::Claim::NoBus:
+        qWarning("rubbly: no session bus; running without the single-instance check");
+        return body(bus, action);
+    case ApplicationBus::Claim::AlreadyRunning:
+        break;
+    }
+    QString error;
+    switch (ApplicationBus::send(QDBusConnection::sessionBus(), action, &error)) {
+    case ApplicationBus::Delivery::Delivered:
+        return ExitSuccess;
+    case ApplicationBus::Delivery::NoInstance:
+        // The other instance quit in between: this one takes over.
+        if (bus.claim() == ApplicationBus::Claim::Primary)
+            return body(bus, action);
+        break;
+    case ApplicationBus::Delivery::Failed:
+        break;
+    }
+    QTextStream(stderr) << "rubbly: the running instance did not answer: " << error << "\n";
+    return ExitFailure;
+}
+
+} // namespace rubbly

@@ -1,0 +1,172 @@
+#include "ApplicationBus.h"
+#include "CommandLine.h"
+#include "EnvGuard.h"
+#include "ProcessRunner.h"
+
+#include <QDBusMessage>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+Q_DECLARE_METATYPE(rubbly::ApplicationAction)
+Q_DECLARE_METATYPE(std::optional<rubbly::ApplicationAction>)
+
+// The single-instance name and the requests a second `rubbly` (or the desktop) sends to the first.
+class ApplicationBusTest : public QObject {
+    Q_OBJECT
+
+    QDBusConnection m_other =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second-instance"));
+
+    // Which of the three request signals fired, by name.
+    struct Spies {
+        explicit Spies(ApplicationBus& bus)
+            : toggle(&bus, &ApplicationBus::togglePanelRequested)
+            , settings(&bus, &ApplicationBus::settingsRequested)
+            , emptyTrash(&bus, &ApplicationBus::emptyTrashRequested)
+        {
+        }
+        QString fired() const
+        {
+            QStringList names;
+            for (int i = 0; i < toggle.size(); ++i)
+                names.append(QStringLiteral("toggle"));
+            for (int i = 0; i < settings.size(); ++i)
+                names.append(QStringLiteral("settings"));
+            for (int i = 0; i < emptyTrash.size(); ++i)
+                names.append(QStringLiteral("empty-trash"));
+            return names.join(u',');
+        }
+        QSignalSpy toggle;
+        QSignalSpy settings;
+        QSignalSpy emptyTrash;
+    };
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session (ctest does)");
+    }
+
+    void argumentsSayWhatTheTrayApplicationShouldDo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<std::optional<ApplicationAction>>("action");
+        const auto row = [](const char* name, const QStringList& arguments, std::optional<ApplicationAction> action) {
+            QTest::newRow(name) << (QStringList{QStringLiteral("rubbly")} + arguments) << action;
+        };
+        row("nothing", {}, ApplicationAction::Activate);
+        row("--toggle-panel", {QStringLiteral("--toggle-panel")}, ApplicationAction::TogglePanel);
+        row("--settings", {QStringLiteral("--settings")}, ApplicationAction::Settings);
+        row("--empty-trash", {QStringLiteral("--empty-trash")}, ApplicationAction::EmptyTrash);
+        row("a command", {QStringLiteral("trash"), QStringLiteral("status")}, std::nullopt);
+        row("an option with a command", {QStringLiteral("--settings"), QStringLiteral("trash")}, std::nullopt);
+        row("two options", {QStringLiteral("--settings"), QStringLiteral("--toggle-panel")}, std::nullopt);
+        row("--json alone", {QStringLiteral("--json")}, std::nullopt);
+        row("--help", {QStringLiteral("--help")}, std::nullopt);
+        row("an unknown option", {QStringLiteral("--bogus")}, std::nullopt);
+    }
+
+    void argumentsSayWhatTheTrayApplicationShouldDo()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(std::optional<ApplicationAction>, action);
+        QCOMPARE(trayActionFromArguments(arguments), action);
+        // A mix the tray does not take is the command front end's to refuse, never run half.
+        if (!action && arguments.contains(QLatin1String("--settings")))
+            QCOMPARE(runCommandLine(arguments), int(ExitUsage));
+    }
+
+    void secondInstanceReachesTheFirst_data()
+    {
+        QTest::addColumn<ApplicationAction>("action");
+        QTest::addColumn<QString>("fired");
+        QTest::newRow("activate") << ApplicationAction::Activate << QStringLiteral("toggle");
+        QTest::newRow("toggle-panel") << ApplicationAction::TogglePanel << QStringLiteral("toggle");
+        QTest::newRow("settings") << ApplicationAction::Settings << QStringLiteral("settings");
+        QTest::newRow("empty-trash") << ApplicationAction::EmptyTrash << QStringLiteral("empty-trash");
+    }
+
+    void secondInstanceReachesTheFirst()
+    {
+        QFETCH(ApplicationAction, action);
+        QFETCH(QString, fired);
+        ApplicationBus first;
+        QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
+        ApplicationBus second(m_other);
+        QCOMPARE(second.claim(), ApplicationBus::Claim::AlreadyRunning);
+
+        Spies spies(first);
+        QCOMPARE(ApplicationBus::send(m_other, action), ApplicationBus::Delivery::Delivered);
+        QCOMPARE(spies.fired(), fired);
+    }
+
+    void unknownActionsAndMissingInstancesAreReported()
+    {
+        QString error;
+        QCOMPARE(ApplicationBus::send(m_other, ApplicationAction::Settings, &error),
+                 ApplicationBus::Delivery::NoInstance);
+
+        ApplicationBus first;
+        QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
+        Spies spies(first);
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(ApplicationBus::kServiceName, ApplicationBus::kObjectPath,
+                                           ApplicationBus::kInterface, QStringLiteral("ActivateAction"));
+        call << QStringLiteral("format-disk") << QVariantList() << QVariantMap();
+        const QDBusMessage reply = m_other.call(call, QDBus::BlockWithGui);
+        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QCOMPARE(spies.fired(), QString());
+    }
+
+    void programHandsItsRequestToTheRunningInstance_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<QString>("fired");
+        QTest::newRow("rubbly") << QStringList() << true << QStringLiteral("toggle");
+        QTest::newRow("rubbly --toggle-panel")
+            << QStringList{QStringLiteral("--toggle-panel")} << true << QStringLiteral("toggle");
+        QTest::newRow("rubbly --settings")
+            << QStringList{QStringLiteral("--settings")} << true << QStringLiteral("settings");
+        QTest::newRow("rubbly --empty-trash")
+            << QStringList{QStringLiteral("--empty-trash")} << true << QStringLiteral("empty-trash");
+        QTest::newRow("rubbly --settings without a display")
+            << QStringList{QStringLiteral("--settings")} << false << QStringLiteral("settings");
+    }
+
+    void programHandsItsRequestToTheRunningInstance()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(QString, fired);
+        ApplicationBus first;
+        QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
+        Spies spies(first);
+        EnvGuard env;
+        env.unset("DISPLAY").unset("WAYLAND_DISPLAY");
+        if (!display)
+            env.unset("QT_QPA_PLATFORM");
+
+        const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), arguments);
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        QCOMPARE(spies.fired(), fired);
+    }
+
+    void withoutDisplayOrInstanceTheProgramExplains()
+    {
+        EnvGuard env;
+        env.unset("DISPLAY").unset("WAYLAND_DISPLAY").unset("QT_QPA_PLATFORM");
+        const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("--toggle-panel")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("no display") && result.err.contains("rubbly trash status"),
+                 result.err.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(ApplicationBusTest)
+#include "ApplicationBusTest.moc"
