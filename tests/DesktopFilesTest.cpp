@@ -1,0 +1,128 @@
+#include "CommandLine.h"
+#include "ProcessRunner.h"
+#include "TempHome.h"
+#include "XdgAutostartLoginItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+const QString kResources = QStringLiteral(RUBBLY_SOURCE_DIR "/resources");
+
+// The keys of one group of a desktop file (values not unescaped: these tests need no escapes).
+QHash<QString, QString> desktopEntry(const QString& path, const QString& group = QStringLiteral("Desktop Entry"))
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QHash<QString, QString> keys;
+    bool main = false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'['))
+            main = line == u'[' + group + u']';
+        else if (main && line.contains(u'='))
+            keys.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+    }
+    return keys;
+}
+
+QByteArray runValidator(const QString& tool, const QStringList& arguments, int* exitCode)
+{
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        return "missing";
+    const ProcessResult result = runProcess(tool, arguments);
+    *exitCode = result.exitCode;
+    return result.out + result.err;
+}
+
+} // namespace
+
+// The files that make Rubbly a desktop application: they validate, agree with each other, and
+// install where desktops look for them.
+class DesktopFilesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void desktopEntryAndMetainfoValidate()
+    {
+        int status = -1;
+        QByteArray output = runValidator(QStringLiteral("desktop-file-validate"),
+                                         {kResources + QStringLiteral("/com.tolvik.Rubbly.desktop")}, &status);
+        if (output == "missing")
+            QSKIP("desktop-file-validate is not installed (scripts/setup installs desktop-file-utils)");
+        // It reports hints and warnings too, still with status 0: none are acceptable.
+        QVERIFY2(status == 0 && output.trimmed().isEmpty(), output.constData());
+
+        output = runValidator(QStringLiteral("appstreamcli"),
+                              {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                               kResources + QStringLiteral("/com.tolvik.Rubbly.metainfo.xml")},
+                              &status);
+        if (output == "missing")
+            QSKIP("appstreamcli is not installed (scripts/setup installs appstream)");
+        QVERIFY2(status == 0, output.constData());
+    }
+
+    void desktopActionsUseTheProgramsOptions()
+    {
+        // Each action runs an option the program really has, alone, so it reaches the running instance.
+        const QString path = kResources + QStringLiteral("/com.tolvik.Rubbly.desktop");
+        const QStringList actions = desktopEntry(path).value(QStringLiteral("Actions")).split(u';', Qt::SkipEmptyParts);
+        QCOMPARE(actions, (QStringList{QStringLiteral("toggle-panel"), QStringLiteral("settings"),
+                                       QStringLiteral("empty-trash")}));
+        for (const QString& action : actions) {
+            const QStringList exec = desktopEntry(path, QStringLiteral("Desktop Action ") + action)
+                                         .value(QStringLiteral("Exec"))
+                                         .split(u' ');
+            QCOMPARE(exec, (QStringList{QStringLiteral("rubbly"), QStringLiteral("--") + action}));
+            QVERIFY(trayActionFromArguments(exec).has_value());
+        }
+    }
+
+    void autostartEntryAgreesWithTheDesktopEntry()
+    {
+        TempHome home;
+        const QString program = QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly");
+        XdgAutostartLoginItem item(program, home.environment());
+        QVERIFY(item.registerItem());
+
+        const auto autostart = desktopEntry(item.userEntryPath());
+        const auto launcher = desktopEntry(kResources + QStringLiteral("/com.tolvik.Rubbly.desktop"));
+        QCOMPARE(autostart.value(QStringLiteral("Icon")), launcher.value(QStringLiteral("Icon")));
+        QCOMPARE(autostart.value(QStringLiteral("Name")), launcher.value(QStringLiteral("Name")));
+        // Both start the tray application: the program with no arguments.
+        QCOMPARE(launcher.value(QStringLiteral("Exec")), QStringLiteral("rubbly"));
+        QCOMPARE(autostart.value(QStringLiteral("Exec")), QStringLiteral("\"%1\"").arg(program));
+
+        int status = -1;
+        const QByteArray output =
+            runValidator(QStringLiteral("desktop-file-validate"), {item.userEntryPath()}, &status);
+        if (output != "missing")
+            QVERIFY2(status == 0, output.constData());
+    }
+
+    void installPutsEachFileWhereDesktopsLook()
+    {
+        QTemporaryDir prefix;
+        const ProcessResult result =
+            runProcess(QStringLiteral("cmake"),
+                       {QStringLiteral("--install"), QStringLiteral(RUBBLY_BINARY_DIR), QStringLiteral("--component"),
+                        QStringLiteral("desktop"), QStringLiteral("--prefix"), prefix.path()});
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        for (const char* file :
+             {"share/applications/com.tolvik.Rubbly.desktop", "share/metainfo/com.tolvik.Rubbly.metainfo.xml",
+              "share/icons/hicolor/scalable/apps/com.tolvik.Rubbly.svg",
+              "share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"})
+            QVERIFY2(QFile::exists(prefix.filePath(QString::fromLatin1(file))), file);
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopFilesTest)
+#include "DesktopFilesTest.moc"
