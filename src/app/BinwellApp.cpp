@@ -2,22 +2,31 @@
 
 #include "AutoCleanService.h"
 #include "BinwellViewModel.h"
+#include "BuildInfo.h"
 #include "DefaultsStore.h"
+#include "DesktopSession.h"
+#include "DesktopWorkspace.h"
 #include "DiskSlimService.h"
 #include "GlobalShortcutService.h"
 #include "InstalledAppDetector.h"
 #include "KeyGrabber.h"
+#include "MenuBarView.h"
 #include "NotificationService.h"
+#include "PanelWindow.h"
 #include "PlatformServices.h"
+#include "QtAppearance.h"
 #include "Scheduler.h"
 #include "SettingsService.h"
+#include "SettingsView.h"
 #include "ShortcutKeyFilter.h"
 #include "SoundHapticService.h"
 #include "TrashMonitor.h"
 #include "TrashService.h"
+#include "TrayHost.h"
 #include "UpdateService.h"
 #include "XdgPaths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
 
@@ -51,8 +60,139 @@ BinwellApp::BinwellApp(QObject* parent)
 
 BinwellApp::~BinwellApp()
 {
-    // The view model first: it uses everything else.
+    // The scenes first, then the view model: each uses what was made before it.
+    m_tray.reset();
+    m_settingsWindow.reset();
+    m_panel.reset();
     m_viewModel.reset();
+}
+
+void BinwellApp::buildScenes(ApplicationBus* bus)
+{
+    const DesktopSession session = DesktopSession::detect();
+    TrashLocations locations = TrashLocations::fromEnvironment();
+    m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{
+        locations.homeTrashPath(), session.sandboxed, session.desktops.join(QLatin1Char(':'))});
+
+    m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
+    // On a Wayland desktop we run on XWayland, where the pointer is stale over the shell's bar.
+    m_panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(),
+                                            session.wayland ? PanelWindow::Anchor::HostCoordinates
+                                                            : PanelWindow::Anchor::Pointer);
+    m_panelView->setFramed(true);
+    connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
+        m_panel->close();
+        openSettings();
+    });
+    // Quitting is immediate: nothing needs tearing down first.
+    connect(m_panelView, &MenuBarView::quitRequested, this, [] { QCoreApplication::exit(0); });
+
+    AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL,
+                                   QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
+                                   QStringLiteral("tolvik/rubbly")};
+    SettingsView::Options options{versionDisplayString(), session.wayland, links};
+    m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
+        return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);
+    });
+    connect(m_settingsWindow.get(), &SettingsWindow::created, this, [this](SettingsView* view) {
+        view->winId(); // the window handle the taskbar policy acts on
+        m_platform->taskbar->registerWindow(view->windowHandle());
+    });
+
+    m_tray = std::make_unique<TrayHost>(session);
+    m_tray->setLabel(m_viewModel->menuBarLabelText());
+    connect(m_viewModel.get(), &BinwellViewModel::menuBarLabelTextChanged, m_tray.get(),
+            [this] { m_tray->setLabel(m_viewModel->menuBarLabelText()); });
+    connect(m_tray.get(), &StatusItem::activated, this, [this](QPoint position, bool hasPosition) {
+        m_panel->activate(hasPosition ? std::optional(position) : std::nullopt);
+    });
+    connect(m_tray.get(), &StatusItem::menuActionTriggered, this, [this](StatusItem::MenuAction action) {
+        switch (action) {
+        case StatusItem::MenuAction::OpenPanel:
+            m_panel->open();
+            break;
+        case StatusItem::MenuAction::EmptyTrash:
+            requestEmptyTrash();
+            break;
+        case StatusItem::MenuAction::Settings:
+            openSettings();
+            break;
+        case StatusItem::MenuAction::Quit:
+            QCoreApplication::exit(0);
+            break;
+        }
+    });
+    // No tray on this desktop: the panel becomes an ordinary window that says why; it turns back
+    // into the popup as soon as a tray appears.
+    connect(m_tray.get(), &StatusItem::shownChanged, this, &BinwellApp::updateTrayPresence);
+    if (bus) {
+        connect(bus, &ApplicationBus::togglePanelRequested, this, &BinwellApp::togglePanel);
+        connect(bus, &ApplicationBus::settingsRequested, this, &BinwellApp::openSettings);
+        connect(bus, &ApplicationBus::emptyTrashRequested, this, &BinwellApp::requestEmptyTrash);
+    }
+    m_tray->start();
+    updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
+}
+
+void BinwellApp::updateTrayPresence()
+{
+    if (!m_tray->isSettled())
+        return; // a watcher is still answering: no window for a tray about to appear
+    const PanelWindow::Mode mode = m_tray->isShown() ? PanelWindow::Mode::Popup : PanelWindow::Mode::Window;
+    if (mode == m_panel->mode() && (mode == PanelWindow::Mode::Popup || m_panel->isOpen()))
+        return;
+    const bool open = m_panel->isOpen();
+    m_panel->close();
+    m_panel->setMode(mode);
+    m_panelView->setFramed(mode == PanelWindow::Mode::Popup);
+    if (mode == PanelWindow::Mode::Popup) {
+        m_panelView->setNotice({});
+        if (open)
+            m_panel->open();
+        return;
+    }
+    m_panelView->setNotice(QStringLiteral("> no tray here: this desktop lacks ") + m_tray->missingSupport() +
+                           QLatin1Char('.'));
+    m_panel->open();
+}
+
+void BinwellApp::perform(ApplicationAction action)
+{
+    switch (action) {
+    case ApplicationAction::Activate:
+        // A first start shows the tray item only; without a tray the panel opens by itself.
+        break;
+    case ApplicationAction::TogglePanel:
+        togglePanel();
+        break;
+    case ApplicationAction::Settings:
+        openSettings();
+        break;
+    case ApplicationAction::EmptyTrash:
+        requestEmptyTrash();
+        break;
+    }
+}
+
+void BinwellApp::togglePanel()
+{
+    // Without a tray the panel is the program's window: a second start brings it up.
+    if (m_panel->mode() == PanelWindow::Mode::Window) {
+        m_panel->open();
+        return;
+    }
+    m_panel->activate(std::nullopt);
+}
+
+void BinwellApp::openSettings()
+{
+    m_settingsWindow->open();
+}
+
+void BinwellApp::requestEmptyTrash()
+{
+    m_panel->open();
+    m_panelView->requestEmpty();
 }
 
 } // namespace rubbly

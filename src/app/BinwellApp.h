@@ -1,14 +1,21 @@
 #pragma once
 
+#include "ApplicationBus.h"
+
 #include <QObject>
 
-class QNetworkAccessManager;
-
 #include <memory>
+
+class QNetworkAccessManager;
 
 namespace rubbly {
 
 class AutoCleanService;
+class DesktopWorkspace;
+class MenuBarView;
+class PanelWindow;
+class SettingsWindow;
+class TrayHost;
 class BinwellViewModel;
 class DiskSlimService;
 class GlobalShortcutService;
@@ -24,12 +31,28 @@ struct PlatformServices;
 // The application object: builds the long-lived objects in their fixed order (the trash service,
 // the settings with their platform effects, then the view model with the monitor, notifications,
 // slim and auto-clean services), starts the view model once, and owns it all for the life of the
-// process. Needs a QApplication.
+// process. Then buildScenes() adds what the user sees: the tray item, the panel and, on demand, the
+// settings window. Needs a QApplication.
 class BinwellApp final : public QObject {
     Q_OBJECT
 public:
     explicit BinwellApp(QObject* parent = nullptr);
     ~BinwellApp() override;
+
+    // The tray item, the panel and the settings window, wired to each other, to the view model and to
+    // `bus` (null: no single-instance requests), then the tray registered.
+    void buildScenes(ApplicationBus* bus);
+    // What a start of `rubbly` asks for, here or handed over from a second start.
+    void perform(ApplicationAction action);
+    void togglePanel();
+    void openSettings();
+    // The menu's "清空废纸篓…": the panel with its empty action, so the confirmation setting holds.
+    void requestEmptyTrash();
+
+    PanelWindow* panel() const { return m_panel.get(); }
+    MenuBarView* panelView() const { return m_panelView; }
+    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    TrayHost* tray() const { return m_tray.get(); }
 
     BinwellViewModel& viewModel() const { return *m_viewModel; }
     PlatformServices& platform() const { return *m_platform; }
@@ -37,6 +60,9 @@ public:
     GlobalShortcutService& shortcut() const { return *m_shortcut; }
 
 private:
+    // Popup next to the tray item, or an ordinary window when no tray shows the item.
+    void updateTrayPresence();
+
     std::unique_ptr<TrashService> m_trash;
     std::unique_ptr<PlatformServices> m_platform;
     std::unique_ptr<TrashMonitor> m_monitor;
@@ -50,6 +76,13 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<BinwellViewModel> m_viewModel;
+
+    // The scenes, built after the view model started.
+    std::unique_ptr<DesktopWorkspace> m_workspace;
+    MenuBarView* m_panelView = nullptr; // owned by the panel window
+    std::unique_ptr<PanelWindow> m_panel;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<TrayHost> m_tray;
 };
 
 } // namespace rubbly

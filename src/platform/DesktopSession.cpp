@@ -14,6 +14,7 @@ DesktopSession DesktopSession::detect(const QProcessEnvironment& env)
     session.waylandDisplay = !env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
     session.desktops = env.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
     session.qpaPlatform = env.value(QStringLiteral("QT_QPA_PLATFORM"));
+    session.sandboxed = !env.value(QStringLiteral("FLATPAK_ID")).isEmpty();
     return session;
 }
 

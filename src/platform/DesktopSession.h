@@ -16,6 +16,7 @@ struct DesktopSession {
     bool waylandDisplay = false; // WAYLAND_DISPLAY: a compositor a client can connect to
     QStringList desktops;        // XDG_CURRENT_DESKTOP, e.g. {"ubuntu", "GNOME"}
     QString qpaPlatform;         // QT_QPA_PLATFORM: the user's (or a test's) choice of Qt platform
+    bool sandboxed = false;      // FLATPAK_ID: running inside a Flatpak sandbox
 
     // True on GNOME Shell, which shows status items only through the AppIndicator extension.
     bool isGnome() const;
