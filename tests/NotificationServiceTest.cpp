@@ -87,7 +87,7 @@ private Q_SLOTS:
         bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
     }
 
-    void noServerMeansNothingIsShownAndNothingBreaks()
+    void noServerMeansNotAuthorized()
     {
         FreedesktopNotificationCenter center;
         bool answered = false;
@@ -99,9 +99,6 @@ private Q_SLOTS:
         auto task = check(&center, &authorized, &answered);
         QTRY_VERIFY(answered);
         QVERIFY(!authorized);
-        NotificationService service(center);
-        service.notify(QStringLiteral("t"), QStringLiteral("b")); // must simply vanish
-        QTest::qWait(50);
     }
 
     void dropsWhatIsNotAllowedAndChecksEachTime()
@@ -116,22 +113,6 @@ private Q_SLOTS:
         service.notify(QStringLiteral("a"), QStringLiteral("b"));
         service.notify(QStringLiteral("a"), QStringLiteral("b"));
         QCOMPARE(center.posted.size(), 2);
-    }
-
-    void bodies_data()
-    {
-        QTest::addColumn<qint64>("freed");
-        QTest::addColumn<QString>("body");
-        QTest::newRow("bytes") << qint64(512) << "已释放 512 B · 共移除 1 个项目";
-        QTest::newRow("one kilobyte") << qint64(1024) << "已释放 1 KB · 共移除 1 个项目";
-    }
-    void bodies()
-    {
-        QFETCH(qint64, freed);
-        QFETCH(QString, body);
-        QCOMPARE(NotificationService::cleaningFinishedBody(freed, 1), body);
-        QCOMPARE(NotificationService::cleaningIncompleteBody(8, 10, 2),
-                 QStringLiteral("已清理 8/10 个项目，2 个项目因权限或占用无法删除。"));
     }
 };
 
