@@ -1,12 +1,15 @@
 #include "Actor.h"
 
 #include <QCoroTask>
+#include <QFile>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
 #include <thread>
+
+#include <unistd.h>
 
 using namespace rubbly;
 
@@ -38,6 +41,16 @@ QCoro::Task<bool> catchesBoom(Actor& actor)
         co_return QByteArray(e.what()) == "boom";
     }
     co_return false;
+}
+
+// True when thread `tid` of this process is blocked (state S in /proc).
+bool isSleeping(pid_t tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "S";
 }
 
 } // namespace
@@ -110,10 +123,15 @@ private Q_SLOTS:
         });
         auto second = actor->run([&] { secondRan = true; });
         started.acquire();
-        std::thread releaser([&] {
-            QThread::msleep(100);
+        // The running piece is let go only once this thread sleeps inside the destructor's wait, by
+        // which time the queued piece has been discarded.
+        std::atomic<bool> deleting{false};
+        std::thread releaser([&, self = ::gettid()] {
+            while (!deleting || !isSleeping(self))
+                std::this_thread::yield();
             release.release();
         });
+        deleting = true;
         delete actor;
         releaser.join();
         QVERIFY(firstFinished);
