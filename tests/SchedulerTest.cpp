@@ -83,40 +83,6 @@ private Q_SLOTS:
         QVERIFY(clock.now() == start + 10s);
     }
 
-    void repeatingTimerFiresOncePerPeriodAndStops()
-    {
-        VirtualScheduler clock;
-        Timer* timer = clock.createTimer(this);
-        int ticks = 0;
-        connect(timer, &Timer::timeout, this, [&] { ++ticks; });
-        timer->start(60s);
-        clock.advance(59s);
-        QCOMPARE(ticks, 0);
-        clock.advance(61s);
-        QCOMPARE(ticks, 2);
-        timer->stop();
-        clock.advance(10min);
-        QCOMPARE(ticks, 2);
-    }
-
-    void restartingPushesTheDeadline()
-    {
-        // The trailing debounces rely on this: every new event restarts the same single-shot timer.
-        VirtualScheduler clock;
-        Timer* timer = clock.createTimer(this);
-        timer->setSingleShot(true);
-        int fired = 0;
-        connect(timer, &Timer::timeout, this, [&] { ++fired; });
-        for (int i = 0; i < 10; ++i) {
-            timer->start(1s);
-            clock.advance(500ms);
-        }
-        QCOMPARE(fired, 0);
-        clock.advance(500ms);
-        QCOMPARE(fired, 1);
-        QVERIFY(!timer->isActive());
-    }
-
     void singleShotIsDroppedWithItsContext()
     {
         VirtualScheduler clock;
