@@ -2,6 +2,7 @@
 #include "CanberraSoundPlayer.h"
 #include "FakeServices.h"
 #include "TempHome.h"
+#include "TreeBuilder.h"
 
 #include <QFile>
 #include <QTest>
@@ -51,10 +52,8 @@ private Q_SLOTS:
     {
         // A home whose ALSA configuration discards all sound: the theme's sound is found and played.
         TempHome home;
-        QFile asoundrc(home.home() + QStringLiteral("/.asoundrc"));
-        QVERIFY(asoundrc.open(QIODevice::WriteOnly));
-        asoundrc.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
-        asoundrc.close();
+        TreeBuilder(QFile::encodeName(home.home()))
+            .write(".asoundrc", "pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
         EnvGuard env;
         env.set("XDG_DATA_DIRS", "/usr/share").set("CANBERRA_DRIVER", "alsa").unset("PULSE_SERVER");
         if (!QFile::exists(QStringLiteral("/usr/share/sounds/freedesktop/stereo/trash-empty.oga")))

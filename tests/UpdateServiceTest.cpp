@@ -34,11 +34,7 @@ QList<ArchiveEntry> goodBundle()
 // A Rubbly.app whose AppRun leaves `marker` behind when it starts.
 void makeBundle(const QByteArray& bundle, const QByteArray& marker)
 {
-    QDir().mkpath(QFile::decodeName(bundle));
-    QFile appRun(QFile::decodeName(bundle + "/AppRun"));
-    if (!appRun.open(QIODevice::WriteOnly) || appRun.write("#!/bin/sh\necho started > '" + marker + "'\n") < 0 ||
-        !appRun.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
-        qFatal("cannot write %s", appRun.fileName().toLocal8Bit().constData());
+    TreeBuilder(bundle).write("AppRun", "#!/bin/sh\necho started > '" + marker + "'\n").chmod("AppRun", 0700);
 }
 
 struct Rig {
