@@ -40,11 +40,16 @@ private Q_SLOTS:
         QCOMPARE(store.dataValue(kDiskSlimSnapshotKey), std::optional(json.out.trimmed()));
     }
 
-    void purgeTakesTitlesOrRowLabels()
+    void purgeTakesTitlesOrRowLabelsAndNothingElse()
     {
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.home()));
         tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
+        // An unknown category is a usage error that deletes nothing.
+        const ProcessResult unknown = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s, u"go"_s});
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY(unknown.err.contains("unknown category 'go'"));
+        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build/aa/x")));
         const ProcessResult purge = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s});
         QCOMPARE(purge.exitCode, 0);
         QVERIFY2(purge.out.contains("Removed 1 item, freed 8 KB"), purge.out.constData());
@@ -53,17 +58,6 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
         QCOMPARE(rubbly({u"slim"_s, u"purge"_s, u"Rust (Cargo) 依赖与构建缓存"_s}).exitCode, 0);
         QVERIFY(!TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
-    }
-
-    void unknownCategoryIsAUsageErrorAndDeletesNothing()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.home()));
-        tree.file(".cache/go-build/aa/x", 8192);
-        const ProcessResult purge = rubbly({u"slim"_s, u"purge"_s, u"go"_s});
-        QCOMPARE(purge.exitCode, 2);
-        QVERIFY(purge.err.contains("unknown category 'go'"));
-        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build/aa/x")));
     }
 };
 
