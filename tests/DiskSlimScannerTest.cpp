@@ -50,15 +50,7 @@ private Q_SLOTS:
         QVERIFY(std::adjacent_find(chosen.cbegin(), chosen.cend(), std::greater_equal<>()) == chosen.cend());
     }
 
-    void emptyFoldersProduceNoItem()
-    {
-        Home h;
-        h.tree.dir(".cache/pip/http").dir(".cache/yarn");
-        QVERIFY(!h.scanner.measure(C::PythonPipUvCache));
-        QVERIFY(!h.scanner.measure(C::YarnCache));
-    }
-
-    void subItemsAreSizedCountedAndSortedLargestFirst()
+    void subItemsAreSizedCountedAndSortedLargestFirstAndEmptyOnesDropped()
     {
         Home h;
         h.tree.file(".cache/go-build/aa/one", 4096).file(".cache/go-build/aa/two", 4096);
@@ -77,6 +69,10 @@ private Q_SLOTS:
         QCOMPARE(item->fileCount, 5);
         QCOMPARE(item->size, 40960 + 12288 + 4096);
         QVERIFY(item->isSelected);
+        // Folders holding nothing but empty folders give no item.
+        h.tree.dir(".cache/pip/http").dir(".cache/yarn");
+        QVERIFY(!h.scanner.measure(C::PythonPipUvCache));
+        QVERIFY(!h.scanner.measure(C::YarnCache));
     }
 
     void downloadsOnlyOffersInstallers()
