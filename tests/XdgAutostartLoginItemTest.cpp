@@ -21,7 +21,7 @@ class XdgAutostartLoginItemTest : public QObject {
     }
 
 private Q_SLOTS:
-    void registerWritesAnEntryThatStartsTheProgram()
+    void registerWritesAnEntryThatStartsTheProgramButNeverTheUsersOwn()
     {
         TempHome home;
         XdgAutostartLoginItem item(QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly"), home.environment());
@@ -35,6 +35,13 @@ private Q_SLOTS:
         QVERIFY(item.unregisterItem());
         QVERIFY(!item.isEnabled());
         QVERIFY(!QFile::exists(item.userEntryPath()));
+        // An entry of the user's own, without our mark, is left alone.
+        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
+        write(item.userEntryPath(), mine);
+        QVERIFY(item.isEnabled());
+        QVERIFY(!item.unregisterItem());
+        QVERIFY(!item.registerItem());
+        QCOMPARE(read(item.userEntryPath()), mine);
     }
 
     void execQuotingSurvivesHostilePaths_data()
@@ -86,18 +93,6 @@ private Q_SLOTS:
         // Turning it back on replaces our own override.
         QVERIFY(item.registerItem());
         QVERIFY(item.isEnabled());
-    }
-
-    void usersOwnEntryIsLeftAlone()
-    {
-        TempHome home;
-        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
-        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
-        write(item.userEntryPath(), mine);
-        QVERIFY(item.isEnabled());
-        QVERIFY(!item.unregisterItem());
-        QVERIFY(!item.registerItem());
-        QCOMPARE(read(item.userEntryPath()), mine);
     }
 
     void disabledEntriesReportOff_data()
