@@ -1,49 +1,29 @@
 #include "AutoCleanService.h"
-#include "FakeServices.h"
-#include "MemoryDefaults.h"
-#include "NotificationService.h"
-#include "SettingsService.h"
 #include "StoredRecords.h"
-#include "VirtualScheduler.h"
+#include "ViewModelRig.h"
 
 #include <QTest>
 
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr qint64 kGiB = 1024LL * 1024 * 1024;
 
-TrashStatus statusOf(qint64 size, int items)
-{
-    TrashStatus status;
-    status.totalSize = size;
-    status.itemCount = items;
-    return status;
-}
-
-// Everything one evaluation needs, with auto-clean on and the rest at its defaults.
-struct Rig {
-    VirtualScheduler clock;
-    MemoryDefaults defaults;
-    SettingsService settings{defaults, {}};
-    FakeTrashService trash;
-    FakeNotificationCenter center;
-    NotificationService notifications{center};
-    AutoCleanService service{trash, notifications, defaults, &clock};
+// The shared rig's auto-clean service, switched on, and the records it hands back.
+struct Rig : ViewModelRig {
     QObject receiver;
     QList<CleaningRecord> records;
 
     Rig() { settings.setAutoCleanEnabled(true); }
 
-    void evaluate(const TrashStatus& status)
+    void evaluate(qint64 size, int items)
     {
-        auto task = service.evaluate(status, settings, &receiver,
-                                     [this](const CleaningRecord& record) { records.append(record); });
-        if (!QTest::qWaitFor([&task] { return task.isReady(); }, 2000))
-            qFatal("evaluation did not finish");
+        finish(autoClean.evaluate(statusWith(items, size), settings, &receiver,
+                                  [this](const CleaningRecord& record) { records.append(record); }));
         QCoreApplication::processEvents();
     }
 };
@@ -53,96 +33,93 @@ struct Rig {
 class AutoCleanServiceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void switchedOffDoesNothing()
+    // The size rule empties silently here, so each case shows in the trash calls alone.
+    void whichRuleRuns_data()
     {
-        Rig rig;
-        rig.settings.setAutoCleanEnabled(false);
-        rig.settings.setAutoCleanActionIsSilent(true);
-        rig.evaluate(statusOf(100 * kGiB, 5));
-        QVERIFY(rig.trash.calls.isEmpty());
-        QVERIFY(rig.center.posted.isEmpty());
-    }
-
-    void anEmptyTrashIsLeftAloneWhateverItsSize()
-    {
-        Rig rig;
-        rig.settings.setAutoCleanActionIsSilent(true);
-        rig.evaluate(statusOf(100 * kGiB, 0));
-        QVERIFY(rig.trash.calls.isEmpty());
-    }
-
-    void thresholdBoundary_data()
-    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("bySize");
+        QTest::addColumn<int>("days");
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("fires");
-        QTest::newRow("exactly the threshold") << 10 * kGiB << true;
-        QTest::newRow("one byte less") << 10 * kGiB - 1 << false;
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QStringList>("calls");
+        const auto row = [](const char* name, bool enabled, bool bySize, int days, qint64 size, int items,
+                            const QStringList& calls) {
+            QTest::newRow(name) << enabled << bySize << days << size << items << calls;
+        };
+        const QStringList none;
+        row("switched off", false, true, 30, 100 * kGiB, 5, none);
+        row("an empty Trash whatever its size", true, true, 30, 100 * kGiB, 0, none);
+        row("exactly the threshold: emptying ends it", true, true, 30, 10 * kGiB, 3, {u"emptyTrash"_s});
+        row("one byte under the threshold", true, true, 30, 10 * kGiB - 1, 3, {u"removeItems(30)"_s});
+        row("age alone, one day", true, false, 1, 1, 1, {u"removeItems(1)"_s});
+        row("zero days switch the age rule off", true, false, 0, 1, 1, none);
+        row("so do negative days", true, false, -5, 1, 1, none);
     }
-    void thresholdBoundary()
+    void whichRuleRuns()
     {
+        QFETCH(bool, enabled);
+        QFETCH(bool, bySize);
+        QFETCH(int, days);
         QFETCH(qint64, size);
-        QFETCH(bool, fires);
+        QFETCH(int, items);
+        QFETCH(QStringList, calls);
         Rig rig;
+        rig.settings.setAutoCleanEnabled(enabled);
+        rig.settings.setAutoCleanBySizeEnabled(bySize);
         rig.settings.setAutoCleanActionIsSilent(true);
-        rig.settings.setAutoCleanByAgeEnabled(false);
-        rig.evaluate(statusOf(size, 3));
-        QCOMPARE(rig.trash.calls.contains(QStringLiteral("emptyTrash")), fires);
+        rig.settings.setAutoCleanDays(days);
+        rig.evaluate(size, items);
+        QCOMPARE(rig.trash.calls, calls);
+        if (calls.isEmpty())
+            QVERIFY(rig.center.posted.isEmpty());
+        // The fake removes nothing, and removing nothing is not a cleaning to record.
+        QVERIFY(rig.records.isEmpty());
+        QVERIFY(!rig.defaults.contains(kLastCleaningRecordKey));
     }
 
     void warningTextsAndTheTwelveHourGap()
     {
         Rig rig;
         rig.settings.setAutoCleanByAgeEnabled(false);
-        rig.evaluate(statusOf(12 * kGiB, 7));
+        rig.evaluate(12 * kGiB, 7);
         QCOMPARE(rig.center.posted.size(), 1);
-        QCOMPARE(rig.center.posted[0].first, QStringLiteral("废纸篓占用已超过 10 GB"));
-        QCOMPARE(rig.center.posted[0].second,
-                 QStringLiteral("当前已占用 12 GB（7 个项目），建议及时清空释放磁盘空间。"));
+        QCOMPARE(rig.center.posted[0].first, u"废纸篓占用已超过 10 GB"_s);
+        QCOMPARE(rig.center.posted[0].second, u"当前已占用 12 GB（7 个项目），建议及时清空释放磁盘空间。"_s);
         QVERIFY(rig.trash.calls.isEmpty());
 
         rig.clock.advance(11h);
-        rig.evaluate(statusOf(12 * kGiB, 7));
+        rig.evaluate(12 * kGiB, 7);
         QCOMPARE(rig.center.posted.size(), 1);
         rig.clock.advance(1h); // exactly 12 h: not yet, it must be strictly more
-        rig.evaluate(statusOf(12 * kGiB, 7));
+        rig.evaluate(12 * kGiB, 7);
         QCOMPARE(rig.center.posted.size(), 1);
         rig.clock.advance(1s);
-        rig.evaluate(statusOf(12 * kGiB, 7));
+        rig.evaluate(12 * kGiB, 7);
         QCOMPARE(rig.center.posted.size(), 2);
-    }
 
-    void aNewServiceAlwaysWarnsFirst()
-    {
-        Rig first;
-        first.evaluate(statusOf(12 * kGiB, 1));
-        Rig second;
-        second.evaluate(statusOf(12 * kGiB, 1));
+        Rig second; // a new service warns at once
+        second.evaluate(12 * kGiB, 1);
         QCOMPARE(second.center.posted.size(), 1);
     }
 
-    void silentEmptyingRecordsAndEndsTheEvaluation()
+    void silentEmptyingRecordsAndNotifiesOnlyWhenAsked()
     {
         Rig rig;
         rig.settings.setAutoCleanActionIsSilent(true);
         rig.settings.setNotifyAfterCleaning(false);
         rig.trash.emptyResult = TrashCleanupResult{4, 11 * kGiB, 0};
-        rig.evaluate(statusOf(11 * kGiB, 4));
-        QCOMPARE(rig.trash.calls, QStringList{QStringLiteral("emptyTrash")}); // no age rule afterwards
+        rig.evaluate(11 * kGiB, 4);
         QVERIFY(rig.center.posted.isEmpty());
         QCOMPARE(rig.records.size(), 1);
         QCOMPARE(rig.records[0].removedItemCount, 4);
         QVERIFY(rig.records[0].cleanedAt == rig.clock.now());
         QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), std::optional(rig.records[0]));
-    }
 
-    void silentEmptyingNotifiesWhenAsked()
-    {
-        Rig rig;
-        rig.settings.setAutoCleanActionIsSilent(true);
+        rig.settings.setNotifyAfterCleaning(true);
         rig.trash.emptyResult = TrashCleanupResult{2, 1024, 1};
-        rig.evaluate(statusOf(11 * kGiB, 3));
+        rig.evaluate(11 * kGiB, 3);
         QCOMPARE(rig.center.posted.size(), 1);
-        QCOMPARE(rig.center.posted[0].second, QStringLiteral("已释放 1 KB · 共移除 2 个项目"));
+        QCOMPARE(rig.center.posted[0].second, u"已释放 1 KB · 共移除 2 个项目"_s);
     }
 
     void aFailedSilentEmptyingFallsThroughToTheAgeRule()
@@ -151,39 +128,10 @@ private Q_SLOTS:
         rig.settings.setAutoCleanActionIsSilent(true);
         rig.trash.emptyResult = TrashError{TrashServiceError::TrashURLUnavailable, 0, {}};
         rig.trash.removeResult = TrashCleanupResult{1, 100, 0};
-        rig.evaluate(statusOf(11 * kGiB, 3));
-        QCOMPARE(rig.trash.calls, (QStringList{QStringLiteral("emptyTrash"), QStringLiteral("removeItems(30)")}));
+        rig.evaluate(11 * kGiB, 3);
+        QCOMPARE(rig.trash.calls, (QStringList{u"emptyTrash"_s, u"removeItems(30)"_s}));
         QCOMPARE(rig.records.size(), 1);
         QCOMPARE(rig.records[0].freedBytes, 100);
-    }
-
-    void ageRule_data()
-    {
-        QTest::addColumn<int>("days");
-        QTest::addColumn<bool>("runs");
-        QTest::newRow("30 days") << 30 << true;
-        QTest::newRow("one day") << 1 << true;
-        QTest::newRow("zero disables") << 0 << false;
-        QTest::newRow("negative disables") << -5 << false;
-    }
-    void ageRule()
-    {
-        QFETCH(int, days);
-        QFETCH(bool, runs);
-        Rig rig;
-        rig.settings.setAutoCleanBySizeEnabled(false);
-        rig.settings.setAutoCleanDays(days);
-        rig.evaluate(statusOf(1, 1));
-        QCOMPARE(rig.trash.calls.size(), runs ? 1 : 0);
-    }
-
-    void ageRemovalOfNothingRecordsNothing()
-    {
-        Rig rig;
-        rig.settings.setAutoCleanBySizeEnabled(false);
-        rig.evaluate(statusOf(1, 1));
-        QVERIFY(rig.records.isEmpty());
-        QVERIFY(!rig.defaults.contains(kLastCleaningRecordKey));
     }
 
     void aGoneReceiverGetsNoRecordButTheRecordIsSaved()
@@ -194,10 +142,10 @@ private Q_SLOTS:
         rig.trash.deferred = true;
         auto* receiver = new QObject;
         bool called = false;
-        auto task =
-            rig.service.evaluate(statusOf(1, 1), rig.settings, receiver, [&](const CleaningRecord&) { called = true; });
+        auto task = rig.autoClean.evaluate(statusWith(1, 1), rig.settings, receiver,
+                                           [&](const CleaningRecord&) { called = true; });
         delete receiver;
-        QVERIFY(QTest::qWaitFor([&task] { return task.isReady(); }, 2000));
+        finish(task);
         QVERIFY(!called);
         QVERIFY(loadRecord(rig.defaults, kLastCleaningRecordKey));
     }
@@ -207,9 +155,10 @@ private Q_SLOTS:
         // The second evaluation starts only when the first has finished: one warning, not two.
         Rig rig;
         rig.settings.setAutoCleanByAgeEnabled(false);
-        auto a = rig.service.evaluate(statusOf(12 * kGiB, 1), rig.settings, nullptr, {});
-        auto b = rig.service.evaluate(statusOf(12 * kGiB, 1), rig.settings, nullptr, {});
-        QVERIFY(QTest::qWaitFor([&] { return a.isReady() && b.isReady(); }, 2000));
+        auto a = rig.autoClean.evaluate(statusWith(1, 12 * kGiB), rig.settings, nullptr, {});
+        auto b = rig.autoClean.evaluate(statusWith(1, 12 * kGiB), rig.settings, nullptr, {});
+        finish(a);
+        finish(b);
         QCoreApplication::processEvents();
         QCOMPARE(rig.center.posted.size(), 1);
     }

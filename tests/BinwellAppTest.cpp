@@ -1,10 +1,15 @@
 #include "BinwellApp.h"
 #include "BinwellViewModel.h"
+#include "DefaultsStore.h"
+#include "PlatformServices.h"
+#include "QtAppearance.h"
+#include "SettingsService.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 #include "UpdateService.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QTest>
 
 using namespace rubbly;
@@ -18,11 +23,9 @@ private Q_SLOTS:
         TempHome home;
         EnvGuard env;
         // Only the temporary home's trash: the machine's volumes are kept out by an empty table.
-        QFile table(home.root() + QStringLiteral("/mountinfo"));
-        QVERIFY(table.open(QIODevice::WriteOnly));
-        table.close();
-        env.set("RUBBLY_MOUNTINFO", QFile::encodeName(table.fileName()));
-        TreeBuilder(QFile::encodeName(home.dataHome()) + "/Trash").file("files/old.txt", 4096);
+        TreeBuilder tree(QFile::encodeName(home.root()));
+        tree.write("mountinfo", {}).file("home/.local/share/Trash/files/old.txt", 4096);
+        env.set("RUBBLY_MOUNTINFO", tree.path("mountinfo"));
         // Nothing listens there: the start-up check fails at once, silently.
         env.set("RUBBLY_UPDATE_BASE_URL", "http://127.0.0.1:9/");
         BinwellApp app;
@@ -31,6 +34,24 @@ private Q_SLOTS:
         // The silent update check ran at start: it stamps its attempt before asking the network.
         QVERIFY(app.updates().lastCheckDate().has_value());
         QTRY_COMPARE(app.updates().status().kind(), UpdateStatus::Kind::Idle);
+    }
+
+    void settingsActOnTheRealBackends()
+    {
+        TempHome home;
+        PlatformServices platform;
+        QVERIFY(!platform.keyGrabber); // offscreen, no DISPLAY: no way to grab keys
+        platform.settings->setAppAppearance(AppAppearance::Dark);
+        QCoreApplication::processEvents();
+        QVERIFY(platform.appearance->isDark());
+        QVERIFY(QGuiApplication::palette().color(QPalette::Window).lightness() < 128);
+
+        const QString autostart = home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop");
+        platform.settings->setLaunchAtLogin(true);
+        QVERIFY(QFile::exists(autostart));
+        platform.settings->setLaunchAtLogin(false);
+        QVERIFY(!QFile::exists(autostart));
+        QVERIFY(QFile::exists(home.configHome() + QStringLiteral("/rubbly/defaults.json")));
     }
 };
 

@@ -44,21 +44,6 @@ private Q_SLOTS:
         QCOMPARE(diskSlimGroupFromTitle(u"系统与诊断日志"), std::optional(DiskSlimGroup::System));
     }
 
-    void catalogueFoldersComeFirstThenLinuxOnes()
-    {
-        const QStringList chrome = diskSlimInfo(DiskSlimCategory::ChromeCache).relativePaths;
-        QCOMPARE(chrome.first(), QStringLiteral("Library/Caches/Google/Chrome"));
-        QVERIFY(chrome.indexOf(QStringLiteral(".cache/google-chrome")) > 2);
-        QVERIFY(diskSlimInfo(DiskSlimCategory::ChromeCache)
-                    .associatedBundleIDs->contains(QStringLiteral("com.google.Chrome")));
-        QVERIFY(diskSlimInfo(DiskSlimCategory::FirefoxCache).associatedBundleIDs->contains(QStringLiteral("firefox")));
-        // Unowned categories stay unowned: they are always scanned.
-        QVERIFY(!diskSlimInfo(DiskSlimCategory::GoCache).associatedBundleIDs);
-        const QStringList editor =
-            diskSlimCandidatePaths(DiskSlimCategory::VideoEditorCache, QStringLiteral("/home/u"));
-        QVERIFY(editor.contains(QStringLiteral("/home/u/Movies/剪映/User Data/Cache")));
-    }
-
     void noCandidateReachesTheTrashOrLeavesHome()
     {
         for (const DiskSlimCategoryInfo& info : diskSlimCatalogue()) {

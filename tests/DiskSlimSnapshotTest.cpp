@@ -30,25 +30,13 @@ DiskSlimSnapshot sample()
 class DiskSlimSnapshotTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void roundTripsExactlyIncludingOddPaths()
-    {
-        const DiskSlimSnapshot snapshot = sample();
-        const auto back = DiskSlimSnapshot::fromJson(snapshot.toJson());
-        QVERIFY(back);
-        QCOMPARE(*back, snapshot);
-        QVERIFY(back->items[1].subItems[0].path.contains('\xe9'));
-    }
-
-    void missingDateLeavesTheKeyOut()
+    void roundTripsExactlyIncludingOddPathsAndNoItems()
     {
         const QByteArray json = sample().toJson();
-        QCOMPARE(json.count("modificationDate"), 1);
+        QCOMPARE(DiskSlimSnapshot::fromJson(json), std::optional(sample()));
+        QCOMPARE(json.count("modificationDate"), 1); // a missing date leaves the key out
         QVERIFY(json.contains("\"category\":\"下载目录残留安装包 (.dmg / .pkg)\""));
         QVERIFY(json.contains("\"url\":\"file:///home/u/Downloads/100%25%20%E9.iso\""));
-    }
-
-    void emptyResultIsValid()
-    {
         const DiskSlimSnapshot empty{*fromReferenceSeconds(1.25), {}};
         QCOMPARE(empty.toJson(), QByteArray("{\"items\":[],\"scannedAt\":1.25}"));
         QCOMPARE(DiskSlimSnapshot::fromJson(empty.toJson()), std::optional(empty));
@@ -97,7 +85,6 @@ private Q_SLOTS:
         QCOMPARE(defaults.dataValue(kDiskSlimSnapshotKey), std::optional(QByteArray("{not json")));
         saveSlimSnapshot(defaults, sample());
         QCOMPARE(loadSlimSnapshot(defaults), std::optional(sample()));
-        QCOMPARE(kDiskSlimSnapshotKey, QStringLiteral("Binwell.DiskSlimSnapshot.v9"));
     }
 };
 

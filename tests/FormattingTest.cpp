@@ -1,18 +1,11 @@
 #include "Formatting.h"
+#include "TestTime.h"
 
 #include <QTest>
 
 using namespace rubbly;
+using namespace rubbly::test;
 using namespace std::chrono_literals;
-
-namespace {
-const QTimeZone kBerlin("Europe/Berlin");
-
-Timestamp at(int y, int mo, int d, int h, int mi, int s = 0, const QTimeZone& zone = kBerlin)
-{
-    return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), zone));
-}
-} // namespace
 
 class FormattingTest : public QObject {
     Q_OBJECT
@@ -62,7 +55,6 @@ private Q_SLOTS:
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
         QCOMPARE(sharedByteCountFormatter().format(bytes), text);
-        QCOMPARE(&sharedByteCountFormatter(), &sharedByteCountFormatter());
     }
 
     void timeAgo_data()
@@ -83,41 +75,41 @@ private Q_SLOTS:
     {
         QFETCH(qint64, secondsAgo);
         QFETCH(QString, text);
-        const Timestamp now = at(2026, 3, 2, 10, 0);
-        QCOMPARE(formatTimeAgo(now - std::chrono::seconds(secondsAgo), now, kBerlin), text);
+        const Timestamp now = localTime(2026, 3, 2, 10, 0);
+        QCOMPARE(formatTimeAgo(now - std::chrono::seconds(secondsAgo), now, kTestZone), text);
     }
 
     void relativeTime_data()
     {
         QTest::addColumn<Timestamp>("date");
         QTest::addColumn<QString>("text");
-        QTest::newRow("30 seconds ago") << at(2026, 3, 2, 0, 9, 30) << "刚刚";
-        QTest::newRow("earlier today") << at(2026, 3, 2, 0, 1) << "今天 00:01";
-        QTest::newRow("23:59 yesterday") << at(2026, 3, 1, 23, 59) << "昨天 23:59";
-        QTest::newRow("midnight yesterday") << at(2026, 3, 1, 0, 0) << "昨天 00:00";
-        QTest::newRow("two days ago") << at(2026, 2, 28, 8, 5) << "02月28日 08:05";
-        QTest::newRow("last year") << at(2025, 12, 31, 18, 0) << "12月31日 18:00";
+        QTest::newRow("30 seconds ago") << localTime(2026, 3, 2, 0, 9, 30) << "刚刚";
+        QTest::newRow("earlier today") << localTime(2026, 3, 2, 0, 1) << "今天 00:01";
+        QTest::newRow("23:59 yesterday") << localTime(2026, 3, 1, 23, 59) << "昨天 23:59";
+        QTest::newRow("midnight yesterday") << localTime(2026, 3, 1, 0, 0) << "昨天 00:00";
+        QTest::newRow("two days ago") << localTime(2026, 2, 28, 8, 5) << "02月28日 08:05";
+        QTest::newRow("last year") << localTime(2025, 12, 31, 18, 0) << "12月31日 18:00";
     }
     void relativeTime()
     {
         QFETCH(Timestamp, date);
         QFETCH(QString, text);
-        QCOMPARE(formatRelativeTime(date, at(2026, 3, 2, 0, 10), kBerlin), text);
+        QCOMPARE(formatRelativeTime(date, localTime(2026, 3, 2, 0, 10), kTestZone), text);
     }
 
     void relativeTimeUsesTheGivenZoneForDayBoundaries()
     {
         // 22:30 UTC on 1 March is already 2 March in Tokyo and still 1 March in Berlin.
-        const Timestamp date = at(2026, 3, 1, 22, 30, 0, QTimeZone::utc());
-        const Timestamp now = at(2026, 3, 2, 1, 0, 0, QTimeZone::utc());
+        const Timestamp date = localTime(2026, 3, 1, 22, 30, 0, QTimeZone::utc());
+        const Timestamp now = localTime(2026, 3, 2, 1, 0, 0, QTimeZone::utc());
         QCOMPARE(formatRelativeTime(date, now, QTimeZone("Asia/Tokyo")), QStringLiteral("今天 07:30"));
-        QCOMPARE(formatRelativeTime(date, now, kBerlin), QStringLiteral("昨天 23:30"));
+        QCOMPARE(formatRelativeTime(date, now, kTestZone), QStringLiteral("昨天 23:30"));
     }
 
     void todayStampIsEnglishUpperCase()
     {
-        QCOMPARE(formatTodayStamp(at(2026, 12, 4, 12, 0), kBerlin), QStringLiteral("DEC 4"));
-        QCOMPARE(formatTodayStamp(at(2026, 5, 31, 23, 30), kBerlin), QStringLiteral("MAY 31"));
+        QCOMPARE(formatTodayStamp(localTime(2026, 12, 4, 12, 0), kTestZone), QStringLiteral("DEC 4"));
+        QCOMPARE(formatTodayStamp(localTime(2026, 5, 31, 23, 30), kTestZone), QStringLiteral("MAY 31"));
     }
 };
 

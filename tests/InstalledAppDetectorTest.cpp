@@ -28,6 +28,7 @@ private Q_SLOTS:
         const QSet<QString> ids = blockingWait(detector.installedBundleIDs(false));
         QCOMPARE(ids, (QSet<QString>{QStringLiteral("firefox"), QStringLiteral("kde4-okular"),
                                      QStringLiteral("org.mozilla.firefox"), QStringLiteral("com.slack.Slack")}));
+        QVERIFY(InstalledAppDetector::scanFolders({home.root() + QStringLiteral("/nope")}).isEmpty());
     }
 
     void cachedUntilAskedToRefresh()
@@ -43,15 +44,6 @@ private Q_SLOTS:
         // Served from the cache again and again, without losing it.
         QCOMPARE(blockingWait(detector.installedBundleIDs(false)).size(), 2);
         QCOMPARE(blockingWait(detector.installedBundleIDs(false)).size(), 2);
-    }
-
-    void missingFoldersGiveAnEmptySet()
-    {
-        TempHome home;
-        InstalledAppDetector detector(home.environment());
-        QVERIFY(blockingWait(detector.installedBundleIDs(true)).isEmpty() ||
-                !detector.applicationFolders().isEmpty()); // /var/lib/flatpak may exist on the machine
-        QVERIFY(InstalledAppDetector::scanFolders({home.root() + QStringLiteral("/nope")}).isEmpty());
     }
 };
 

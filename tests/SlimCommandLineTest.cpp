@@ -9,6 +9,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class SlimCommandLineTest : public QObject {
     Q_OBJECT
@@ -24,13 +25,13 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.home()));
         tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
-        const ProcessResult text = rubbly({QStringLiteral("slim"), QStringLiteral("scan")});
+        const ProcessResult text = rubbly({u"slim"_s, u"scan"_s});
         QCOMPARE(text.exitCode, 0);
         QVERIFY2(text.out.contains("开发环境与包管理"), text.out.constData());
         QVERIFY(text.out.contains("golang-mod-cache"));
         QVERIFY(text.out.contains("rust-cargo-cache"));
 
-        const ProcessResult json = rubbly({QStringLiteral("slim"), QStringLiteral("scan"), QStringLiteral("--json")});
+        const ProcessResult json = rubbly({u"slim"_s, u"scan"_s, u"--json"_s});
         QCOMPARE(json.exitCode, 0);
         const auto printed = DiskSlimSnapshot::fromJson(json.out.trimmed());
         QVERIFY(printed);
@@ -39,34 +40,24 @@ private Q_SLOTS:
         QCOMPARE(store.dataValue(kDiskSlimSnapshotKey), std::optional(json.out.trimmed()));
     }
 
-    void purgeTakesTitlesOrRowLabels()
+    void purgeTakesTitlesOrRowLabelsAndNothingElse()
     {
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.home()));
         tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
-        const ProcessResult purge =
-            rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("golang-mod-cache")});
+        // An unknown category is a usage error that deletes nothing.
+        const ProcessResult unknown = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s, u"go"_s});
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY(unknown.err.contains("unknown category 'go'"));
+        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build/aa/x")));
+        const ProcessResult purge = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s});
         QCOMPARE(purge.exitCode, 0);
         QVERIFY2(purge.out.contains("Removed 1 item, freed 8 KB"), purge.out.constData());
         QVERIFY(!TreeBuilder::exists(tree.path(".cache/go-build/aa")));
         QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build")));
         QVERIFY(TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
-        QCOMPARE(
-            rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("Rust (Cargo) 依赖与构建缓存")})
-                .exitCode,
-            0);
+        QCOMPARE(rubbly({u"slim"_s, u"purge"_s, u"Rust (Cargo) 依赖与构建缓存"_s}).exitCode, 0);
         QVERIFY(!TreeBuilder::exists(tree.path(".cargo/registry/cache/y")));
-    }
-
-    void unknownCategoryIsAUsageErrorAndDeletesNothing()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.home()));
-        tree.file(".cache/go-build/aa/x", 8192);
-        const ProcessResult purge = rubbly({QStringLiteral("slim"), QStringLiteral("purge"), QStringLiteral("go")});
-        QCOMPARE(purge.exitCode, 2);
-        QVERIFY(purge.err.contains("unknown category 'go'"));
-        QVERIFY(TreeBuilder::exists(tree.path(".cache/go-build/aa/x")));
     }
 };
 

@@ -8,13 +8,6 @@ using namespace std::chrono;
 class TimestampTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void referenceEpochIsZero()
-    {
-        const Timestamp epoch = fromDateTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
-        QCOMPARE(toReferenceSeconds(epoch), 0.0);
-        QCOMPARE(*fromReferenceSeconds(0.0), epoch);
-    }
-
     void roundTripsEveryMicrosecond_data()
     {
         QTest::addColumn<qint64>("micros");
@@ -33,12 +26,12 @@ private Q_SLOTS:
         QCOMPARE(back->time_since_epoch().count(), micros);
     }
 
-    void knownValueMatchesOtherImplementations()
+    void knownValuesMatchOtherImplementations()
     {
-        // 2024-03-01T12:00:00.5Z, as any encoder of reference-date seconds writes it.
-        const auto t = fromReferenceSeconds(730987200.5);
-        QVERIFY(t);
-        QCOMPARE(toDateTime(*t), QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0, 500), Qt::UTC));
+        // As any encoder of reference-date seconds writes them.
+        QCOMPARE(*fromReferenceSeconds(0.0), fromDateTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC)));
+        QCOMPARE(toDateTime(*fromReferenceSeconds(730987200.5)),
+                 QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0, 500), Qt::UTC));
     }
 
     void rejectsValuesNoDateCanHold()

@@ -7,6 +7,7 @@
 #include <QTest>
 
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class TrashCommandLineTest : public QObject {
     Q_OBJECT
@@ -26,71 +27,61 @@ private Q_SLOTS:
         fx.addFile("small.txt", 4096, "2026-03-01T10:00:00");
         fx.files().file("big/inner.bin", 1 << 20);
         fx.writeInfo("big", "/home/user/big%20folder", "2026-02-01T08:30:00");
-        const ProcessResult result =
-            rubbly(fx, {QStringLiteral("trash"), QStringLiteral("status"), QStringLiteral("--json")});
+        const ProcessResult result = rubbly(fx, {u"trash"_s, u"status"_s, u"--json"_s});
         QCOMPARE(result.exitCode, 0);
         const QJsonObject root = QJsonDocument::fromJson(result.out).object();
-        QCOMPARE(root.value(QStringLiteral("itemCount")).toInt(), 2);
-        QVERIFY(root.value(QStringLiteral("totalSize")).toInteger() > (1 << 20));
-        QVERIFY(root.contains(QStringLiteral("lastUpdatedAt")));
-        QCOMPARE(root.value(QStringLiteral("trashFolders")).toArray().first().toString(),
-                 QFile::decodeName(fx.trashPath()));
-        QVERIFY(root.value(QStringLiteral("categoryDistribution")).toObject().contains(QStringLiteral("文档")));
-        const QJsonArray items = root.value(QStringLiteral("items")).toArray();
+        QCOMPARE(root.value(u"itemCount"_s).toInt(), 2);
+        QVERIFY(root.value(u"totalSize"_s).toInteger() > (1 << 20));
+        QVERIFY(root.contains(u"lastUpdatedAt"_s));
+        QCOMPARE(root.value(u"trashFolders"_s).toArray().first().toString(), QFile::decodeName(fx.trashPath()));
+        QVERIFY(root.value(u"categoryDistribution"_s).toObject().contains(u"文档"_s));
+        const QJsonArray items = root.value(u"items"_s).toArray();
         const QJsonObject big = items.at(0).toObject();
-        QCOMPARE(big.value(QStringLiteral("name")).toString(), QStringLiteral("big"));
-        QCOMPARE(big.value(QStringLiteral("isDirectory")).toBool(), true);
-        QCOMPARE(big.value(QStringLiteral("originalPath")).toString(), QStringLiteral("/home/user/big folder"));
-        QVERIFY(big.value(QStringLiteral("deletionDate")).toString().startsWith(QStringLiteral("2026-02-01")));
+        QCOMPARE(big.value(u"name"_s).toString(), u"big"_s);
+        QCOMPARE(big.value(u"isDirectory"_s).toBool(), true);
+        QCOMPARE(big.value(u"originalPath"_s).toString(), u"/home/user/big folder"_s);
+        QVERIFY(big.value(u"deletionDate"_s).toString().startsWith(u"2026-02-01"_s));
         for (const char* key : {"path", "size", "category", "modificationDate"})
             QVERIFY2(big.contains(QLatin1String(key)), key);
-        QCOMPARE(items.at(1).toObject().value(QStringLiteral("category")).toString(), QStringLiteral("文档"));
+        QCOMPARE(items.at(1).toObject().value(u"category"_s).toString(), u"文档"_s);
     }
 
     void humanStatusUsesTheSharedFormatter()
     {
         TrashFixture fx;
         fx.addFile("a.mp4", 3 << 20);
-        const ProcessResult result = rubbly(fx, {QStringLiteral("trash"), QStringLiteral("status")});
+        const ProcessResult result = rubbly(fx, {u"trash"_s, u"status"_s});
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.out.contains("Trash: 3 MB in 1 item"), result.out.constData());
     }
 
-    void putAndEmptyReportWhatHappened()
+    void putAndEmptyReportWhatHappenedOrWhatFailed()
     {
         TrashFixture fx;
         fx.outside().file("one.txt", 4096).file("two.txt", 4096);
-        ProcessResult put =
-            rubbly(fx, {QStringLiteral("trash"), QStringLiteral("put"), QFile::decodeName(fx.outside().path("one.txt")),
-                        QFile::decodeName(fx.outside().path("two.txt"))});
+        ProcessResult put = rubbly(fx, {u"trash"_s, u"put"_s, QFile::decodeName(fx.outside().path("one.txt")),
+                                        QFile::decodeName(fx.outside().path("two.txt"))});
         QCOMPARE(put.exitCode, 0);
-        const ProcessResult empty = rubbly(fx, {QStringLiteral("trash"), QStringLiteral("empty")});
+        const ProcessResult empty = rubbly(fx, {u"trash"_s, u"empty"_s});
         QCOMPARE(empty.exitCode, 0);
         QVERIFY2(empty.out.contains("Removed 2 items, freed 8 KB; 0 failed"), empty.out.constData());
-    }
-
-    void failuresNameThePathAndExitOne()
-    {
-        TrashFixture fx;
+        // A failure names the path and exits 1.
         const QString missing = QFile::decodeName(fx.outside().path("no such file"));
-        const ProcessResult result = rubbly(fx, {QStringLiteral("trash"), QStringLiteral("put"), missing});
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(missing.toUtf8()), result.err.constData());
+        const ProcessResult failed = rubbly(fx, {u"trash"_s, u"put"_s, missing});
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.contains(missing.toUtf8()), failed.err.constData());
     }
 
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("put without paths") << QStringList{QStringLiteral("trash"), QStringLiteral("put")};
-        QTest::newRow("days not a number") << QStringList{QStringLiteral("trash"), QStringLiteral("empty"),
-                                                          QStringLiteral("--older-than"), QStringLiteral("soon")};
-        QTest::newRow("negative days") << QStringList{QStringLiteral("trash"), QStringLiteral("empty"),
-                                                      QStringLiteral("--older-than"), QStringLiteral("-3")};
-        QTest::newRow("json on empty") << QStringList{QStringLiteral("trash"), QStringLiteral("empty"),
-                                                      QStringLiteral("--json")};
-        QTest::newRow("unknown trash command") << QStringList{QStringLiteral("trash"), QStringLiteral("shred")};
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")};
+        QTest::newRow("put without paths") << QStringList{u"trash"_s, u"put"_s};
+        QTest::newRow("days not a number") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"soon"_s};
+        QTest::newRow("negative days") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"-3"_s};
+        QTest::newRow("json on empty") << QStringList{u"trash"_s, u"empty"_s, u"--json"_s};
+        QTest::newRow("unknown trash command") << QStringList{u"trash"_s, u"shred"_s};
+        QTest::newRow("unknown command") << QStringList{u"frobnicate"_s};
+        QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s};
     }
     void usageErrorsExitTwo()
     {
@@ -106,8 +97,8 @@ private Q_SLOTS:
     void versionAndHelp()
     {
         TrashFixture fx;
-        QVERIFY(rubbly(fx, {QStringLiteral("--version")}).out.startsWith("rubbly "));
-        const ProcessResult help = rubbly(fx, {QStringLiteral("--help")});
+        QVERIFY(rubbly(fx, {u"--version"_s}).out.startsWith("rubbly "));
+        const ProcessResult help = rubbly(fx, {u"--help"_s});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains("trash status"));
     }

@@ -19,19 +19,12 @@ QByteArray line(int id, const QByteArray& mountPoint, const QByteArray& type, co
            " /dev/sda1 rw\n";
 }
 
-void writeFile(const QByteArray& path, const QByteArray& content)
-{
-    QFile f(QFile::decodeName(path));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
 } // namespace
 
 class TrashLocationsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void parsesMountInfoFields()
+    void parsesMountInfoFieldsAndEveryOctalEscape()
     {
         const QByteArray table = "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
                                  "30 1 8:2 / /media/u/My\\040Disk rw,nosuid master:3 shared:7 - ext4 /dev/sdb1 rw\n"
@@ -47,10 +40,6 @@ private Q_SLOTS:
         QVERIFY(!mounts[1].isHidden());
         QVERIFY(mounts[2].readOnly && mounts[2].isHidden());
         QVERIFY(mounts[3].readOnly);
-    }
-
-    void decodesEveryOctalEscape()
-    {
         QCOMPARE(decodeMountInfoPath("/a\\040b\\011c\\012d\\134e"), QByteArray("/a b\tc\nd\\e"));
         QCOMPARE(decodeMountInfoPath("/trailing\\04"), QByteArray("/trailing\\04"));
         QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
@@ -75,9 +64,9 @@ private Q_SLOTS:
         tree.dir("vol4/.Trash-" + uid, 0700);
         // A .Trash-uid that is a link is not used.
         tree.dir("vol5").symlink("vol5/.Trash-" + uid, root + "/vol1/.Trash-" + uid);
-        writeFile(root + "/mountinfo", line(1, root + "/vol1", "ext4") + line(2, root + "/vol2", "ext4") +
-                                           line(3, root + "/vol3", "btrfs") + line(4, root + "/vol4", "tmpfs") +
-                                           line(5, root + "/vol5", "ext4") + line(6, root + "/vol1", "ext4"));
+        tree.write("mountinfo", line(1, root + "/vol1", "ext4") + line(2, root + "/vol2", "ext4") +
+                                    line(3, root + "/vol3", "btrfs") + line(4, root + "/vol4", "tmpfs") +
+                                    line(5, root + "/vol5", "ext4") + line(6, root + "/vol1", "ext4"));
 
         const TrashLocations locations(home.environment(), root + "/mountinfo");
         QVERIFY(locations.ensureHomeTrash());
@@ -90,25 +79,26 @@ private Q_SLOTS:
         QCOMPARE(dirs[2].path, root + "/vol1/.Trash-" + uid);
     }
 
-    void homeTrashFollowsXdgDataHomeAndIsCreatedPrivate()
+    void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate_data()
     {
+        QTest::addColumn<QByteArray>("dataHome");
+        QTest::addColumn<QByteArray>("trash");
+        QTest::newRow("absolute") << QByteArray("/fresh/data") << QByteArray("/fresh/data/Trash");
+        QTest::newRow("relative: ignored") << QByteArray("relative/data") << QByteArray("/home/.local/share/Trash");
+    }
+    void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate()
+    {
+        QFETCH(QByteArray, dataHome);
+        QFETCH(QByteArray, trash);
         TempHome home;
         EnvGuard env;
-        env.set("XDG_DATA_HOME", QFile::encodeName(home.root()) + "/fresh/data");
+        const QByteArray root = QFile::encodeName(home.root());
+        env.set("XDG_DATA_HOME", dataHome.startsWith('/') ? root + dataHome : dataHome);
         const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
-        QCOMPARE(locations.homeTrashPath(), QFile::encodeName(home.root()) + "/fresh/data/Trash");
+        QCOMPARE(locations.homeTrashPath(), root + trash);
         QVERIFY(locations.ensureHomeTrash());
         QFile::Permissions perms = QFile::permissions(QFile::decodeName(locations.homeTrashPath() + "/files"));
         QCOMPARE(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
-    }
-
-    void relativeXdgDataHomeIsIgnored()
-    {
-        TempHome home;
-        EnvGuard env;
-        env.set("XDG_DATA_HOME", "relative/data");
-        const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
-        QCOMPARE(locations.homeTrashPath(), QFile::encodeName(home.home()) + "/.local/share/Trash");
     }
 
     void aFileOnTheHomeVolumeBelongsInTheHomeTrash()

@@ -7,6 +7,7 @@
 #include <QTest>
 
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class UpdateCommandLineTest : public QObject {
     Q_OBJECT
@@ -16,30 +17,26 @@ private Q_SLOTS:
         TempHome home;
         HttpTestServer server;
         EnvGuard env;
-        env.set("RUBBLY_UPDATE_BASE_URL", server.url(QStringLiteral("/")).toString().toUtf8());
+        env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
 
-        server.route(QStringLiteral("/version.json"), {404, "none"});
-        ProcessResult check =
-            runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("update"), QStringLiteral("check")});
+        server.route(u"/version.json"_s, {404, "none"});
+        ProcessResult check = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"check"_s});
         QCOMPARE(check.exitCode, 0);
         QVERIFY2(check.out.contains("is up to date"), check.out.constData());
 
-        server.route(QStringLiteral("/version.json"), {500, "oops"});
-        check = runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("update"), QStringLiteral("check")});
+        server.route(u"/version.json"_s, {500, "oops"});
+        check = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"check"_s});
         QCOMPARE(check.exitCode, 1);
         QVERIFY(check.err.contains("暂时无法连接到更新服务器"));
 
-        server.route(QStringLiteral("/version.json"),
-                     {200, R"({"version":"99.0","releaseNotes":"新功能"})", "application/json"});
-        server.route(QStringLiteral("/downloads/Rubbly.zip"),
-                     {200, makeArchive({{"Rubbly.app/AppRun", "#!\n", 0755}}, true)});
-        const ProcessResult download =
-            runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("update"), QStringLiteral("download")});
+        server.route(u"/version.json"_s, {200, R"({"version":"99.0","releaseNotes":"新功能"})", "application/json"});
+        server.route(u"/downloads/Rubbly.zip"_s, {200, makeArchive({{"Rubbly.app/AppRun", "#!\n", 0755}}, true)});
+        const ProcessResult download = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"download"_s});
         QCOMPARE(download.exitCode, 0);
         QVERIFY(download.out.contains("99.0 is available"));
         const QString bundle = QString::fromUtf8(download.out.trimmed().split('\n').last());
-        QCOMPARE(bundle, home.cacheHome() + QStringLiteral("/rubbly/Rubbly-Update/Rubbly.app"));
-        QVERIFY(QFileInfo(bundle + QStringLiteral("/AppRun")).isExecutable());
+        QCOMPARE(bundle, home.cacheHome() + u"/rubbly/Rubbly-Update/Rubbly.app"_s);
+        QVERIFY(QFileInfo(bundle + u"/AppRun"_s).isExecutable());
     }
 };
 

@@ -34,11 +34,7 @@ QList<ArchiveEntry> goodBundle()
 // A Rubbly.app whose AppRun leaves `marker` behind when it starts.
 void makeBundle(const QByteArray& bundle, const QByteArray& marker)
 {
-    QDir().mkpath(QFile::decodeName(bundle));
-    QFile appRun(QFile::decodeName(bundle + "/AppRun"));
-    if (!appRun.open(QIODevice::WriteOnly) || appRun.write("#!/bin/sh\necho started > '" + marker + "'\n") < 0 ||
-        !appRun.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
-        qFatal("cannot write %s", appRun.fileName().toLocal8Bit().constData());
+    TreeBuilder(bundle).write("AppRun", "#!/bin/sh\necho started > '" + marker + "'\n").chmod("AppRun", 0700);
 }
 
 struct Rig {
@@ -377,8 +373,8 @@ private Q_SLOTS:
         makeBundle(source, marker);
         tree.file("tmp " + odd + "/Rubbly-Update/Rubbly.app/new-only", 1).file("bystander", 1);
 
-        QProcess old; // the "old" program the script waits for
-        old.start(QStringLiteral("sleep"), {QStringLiteral("0.3")});
+        QProcess old; // the "old" program the script waits for; it ends when its input does
+        old.start(QStringLiteral("cat"), QStringList());
         QVERIFY(old.waitForStarted());
         Rig rig([&](UpdateService::Config& config) {
             config.temporaryDirectory = QFile::decodeName(tree.path("tmp " + odd));
@@ -387,7 +383,7 @@ private Q_SLOTS:
         });
         QVERIFY(rig.service->installAndRelaunch(source));
         QCOMPARE(rig.quits, 1); // the script waits for this process to end
-
+        old.closeWriteChannel();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QFile::decodeName(marker)), 15000);
         QVERIFY(old.state() == QProcess::NotRunning || old.waitForFinished());
         QTRY_VERIFY_WITH_TIMEOUT(!TreeBuilder::exists(tree.path("tmp " + odd + "/Rubbly-Update")), 5000);

@@ -82,6 +82,9 @@ private Q_SLOTS:
         QFile info(QFile::decodeName(trash + "/info/photos.trashinfo"));
         QVERIFY(info.open(QIODevice::ReadOnly));
         QVERIFY(info.readAll().contains("\nPath=photos\n"));
+        // trash-cli reads the same entry back with its full path.
+        if (runProcess(QStringLiteral("trash-list"), {QStringLiteral("--version")}).exitCode == 0)
+            QVERIFY(runProcess(QStringLiteral("trash-list"), {}).out.contains(volume.path("photos")));
 
         const TrashStatusResult status = store.scan();
         QVERIFY(status);
@@ -103,18 +106,6 @@ private Q_SLOTS:
         QVERIFY(store.put(volume.path("doc.txt"), {}));
         QVERIFY(TreeBuilder::exists(m_mountPoint + "/.Trash/" + QByteArray::number(::getuid()) + "/files/doc.txt"));
         QCOMPARE(store.scan()->itemCount, 1);
-    }
-
-    void trashCliSeesOurVolumeTrash()
-    {
-        if (runProcess(QStringLiteral("trash-list"), {QStringLiteral("--version")}).exitCode != 0)
-            QSKIP("trash-cli is not installed");
-        TreeBuilder volume(m_mountPoint);
-        volume.file("report.odt", 100);
-        TrashStore store(locations());
-        QVERIFY(store.put(volume.path("report.odt"), {}));
-        const ProcessResult list = runProcess(QStringLiteral("trash-list"), {});
-        QVERIFY2(list.out.contains(volume.path("report.odt")), list.out.constData());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "XdgAutostartLoginItem.h"
 #include "TempHome.h"
+#include "TreeBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,21 +13,15 @@ using namespace rubbly::test;
 class XdgAutostartLoginItemTest : public QObject {
     Q_OBJECT
 
-    static QString read(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    static QByteArray read(const QString& path) { return TreeBuilder::read(QFile::encodeName(path)); }
     static void write(const QString& path, const QByteArray& text)
     {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        TreeBuilder(QFile::encodeName(QFileInfo(path).absolutePath()))
+            .write(QFile::encodeName(QFileInfo(path).fileName()), text);
     }
 
 private Q_SLOTS:
-    void registerWritesAnEntryThatStartsTheProgram()
+    void registerWritesAnEntryThatStartsTheProgramButNeverTheUsersOwn()
     {
         TempHome home;
         XdgAutostartLoginItem item(QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly"), home.environment());
@@ -34,12 +29,19 @@ private Q_SLOTS:
         QVERIFY(item.registerItem());
         QVERIFY(item.isEnabled());
         QCOMPARE(item.userEntryPath(), home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop"));
-        const QString text = read(item.userEntryPath());
-        QVERIFY(text.contains(QStringLiteral("\nExec=\"/opt/Rubbly.app/usr/bin/rubbly\"\n")));
-        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        const QByteArray text = read(item.userEntryPath());
+        QVERIFY(text.contains("\nExec=\"/opt/Rubbly.app/usr/bin/rubbly\"\n"));
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(item.unregisterItem());
         QVERIFY(!item.isEnabled());
         QVERIFY(!QFile::exists(item.userEntryPath()));
+        // An entry of the user's own, without our mark, is left alone.
+        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
+        write(item.userEntryPath(), mine);
+        QVERIFY(item.isEnabled());
+        QVERIFY(!item.unregisterItem());
+        QVERIFY(!item.registerItem());
+        QCOMPARE(read(item.userEntryPath()), mine);
     }
 
     void execQuotingSurvivesHostilePaths_data()
@@ -86,23 +88,11 @@ private Q_SLOTS:
         QVERIFY(item.isEnabled());
         QVERIFY(item.unregisterItem());
         QVERIFY(!item.isEnabled());
-        QCOMPARE(read(system).toUtf8(), packaged);
-        QVERIFY(read(item.userEntryPath()).contains(QStringLiteral("Hidden=true")));
+        QCOMPARE(read(system), packaged);
+        QVERIFY(read(item.userEntryPath()).contains("Hidden=true"));
         // Turning it back on replaces our own override.
         QVERIFY(item.registerItem());
         QVERIFY(item.isEnabled());
-    }
-
-    void usersOwnEntryIsLeftAlone()
-    {
-        TempHome home;
-        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
-        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=rubbly --my-flags\n";
-        write(item.userEntryPath(), mine);
-        QVERIFY(item.isEnabled());
-        QVERIFY(!item.unregisterItem());
-        QVERIFY(!item.registerItem());
-        QCOMPARE(read(item.userEntryPath()).toUtf8(), mine);
     }
 
     void disabledEntriesReportOff_data()

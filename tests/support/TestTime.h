@@ -10,7 +10,7 @@ namespace rubbly::test {
 inline const QTimeZone kTestZone("Europe/Berlin");
 
 // A wall-clock time in `zone`.
-inline Timestamp localTime(int y, int mo, int d, int h, int mi, int s, const QTimeZone& zone = kTestZone)
+inline Timestamp localTime(int y, int mo, int d, int h, int mi, int s = 0, const QTimeZone& zone = kTestZone)
 {
     return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), zone));
 }

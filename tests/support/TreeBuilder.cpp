@@ -1,5 +1,6 @@
 #include "TreeBuilder.h"
 
+#include <QFile>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -76,6 +77,21 @@ TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fil
     }
     ::close(fd);
     return *this;
+}
+
+TreeBuilder& TreeBuilder::write(const QByteArray& relative, const QByteArray& content)
+{
+    ensureParent(relative);
+    QFile file(QFile::decodeName(path(relative)));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        fail("write", path(relative));
+    return *this;
+}
+
+QByteArray TreeBuilder::read(const QByteArray& path)
+{
+    QFile file(QFile::decodeName(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize)

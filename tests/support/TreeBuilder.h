@@ -20,6 +20,8 @@ public:
     TreeBuilder& dir(const QByteArray& relative, mode_t mode = 0755);
     // A file of `size` bytes of real (allocated) data; parents are created.
     TreeBuilder& file(const QByteArray& relative, qint64 size = 0, char fill = 'x');
+    // A file holding `content`; parents are created.
+    TreeBuilder& write(const QByteArray& relative, const QByteArray& content);
     // A file of `logicalSize` bytes with no data blocks.
     TreeBuilder& sparseFile(const QByteArray& relative, qint64 logicalSize);
     TreeBuilder& symlink(const QByteArray& relative, const QByteArray& target);
@@ -37,6 +39,8 @@ public:
     // Sum of allocatedSize() over every non-directory below `path` (like du -s --apparent-size=no).
     static qint64 treeAllocatedSize(const QByteArray& path);
     static bool exists(const QByteArray& path);
+    // The whole content of a file; empty when it cannot be read.
+    static QByteArray read(const QByteArray& path);
     // Gives the owner rwx on every folder below `path`, so the tree can be removed.
     static void makeWritable(const QByteArray& path);
 

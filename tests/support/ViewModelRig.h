@@ -32,6 +32,10 @@ template <typename T> void finish(QCoro::Task<T>& task)
     if (!QTest::qWaitFor([&task] { return task.isReady(); }, 5000))
         qFatal("a task did not finish");
 }
+template <typename T> void finish(QCoro::Task<T>&& task)
+{
+    finish(task);
+}
 
 // The view model with every service real except the trash and the desktop, which are fakes, on a
 // virtual clock in a temporary home.
