@@ -14,8 +14,11 @@ public:
         const auto it = values.constFind(key);
         return it == values.cend() ? std::nullopt : std::optional(*it);
     }
+    // As the file store: storing what a key already holds writes nothing.
     void setValue(const QString& key, const DefaultsValue& v) override
     {
+        if (const auto it = values.constFind(key); it != values.cend() && *it == v)
+            return;
         ++writes;
         values.insert(key, v);
     }
