@@ -71,6 +71,14 @@ void X11KeyGrabber::start()
     }
     ungrab();
     grab();
+    drainLater();
+}
+
+void X11KeyGrabber::drainLater()
+{
+    // Waiting for the server's replies reads whatever else arrived into xcb's own queue, where the
+    // socket notifier never sees it: a press made during a (re)grab would wait for the next event.
+    QMetaObject::invokeMethod(this, &X11KeyGrabber::readEvents, Qt::QueuedConnection);
 }
 
 void X11KeyGrabber::stop()
@@ -132,6 +140,8 @@ void X11KeyGrabber::ungrab()
 
 void X11KeyGrabber::readEvents()
 {
+    if (!m_connection)
+        return; // stopped since the drain was queued
     bool remap = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         const std::uint8_t type = event->response_type & 0x7f;
@@ -155,6 +165,7 @@ void X11KeyGrabber::readEvents()
     if (remap && m_wanted && m_status == Status::Active) {
         ungrab();
         grab();
+        drainLater();
     }
 }
 

@@ -34,6 +34,7 @@ private:
     void grab();
     void ungrab();
     void readEvents();
+    void drainLater();
     void setStatus(Status status);
 
     QByteArray m_display;
