@@ -74,18 +74,7 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{
         locations.homeTrashPath(), session.sandboxed, session.desktops.join(QLatin1Char(':'))});
 
-    m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
-    // On a Wayland desktop we run on XWayland, where the pointer is stale over the shell's bar.
-    m_panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(),
-                                            session.wayland ? PanelWindow::Anchor::HostCoordinates
-                                                            : PanelWindow::Anchor::Pointer);
-    m_panelView->setFramed(true);
-    connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
-        m_panel->close();
-        openSettings();
-    });
-    // Quitting is immediate: nothing needs tearing down first.
-    connect(m_panelView, &MenuBarView::quitRequested, this, [] { QCoreApplication::exit(0); });
+    m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
 
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL,
                                    QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
@@ -104,12 +93,12 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     connect(m_viewModel.get(), &BinwellViewModel::menuBarLabelTextChanged, m_tray.get(),
             [this] { m_tray->setLabel(m_viewModel->menuBarLabelText()); });
     connect(m_tray.get(), &StatusItem::activated, this, [this](QPoint position, bool hasPosition) {
-        m_panel->activate(hasPosition ? std::optional(position) : std::nullopt);
+        panelWindow().activate(hasPosition ? std::optional(position) : std::nullopt);
     });
     connect(m_tray.get(), &StatusItem::menuActionTriggered, this, [this](StatusItem::MenuAction action) {
         switch (action) {
         case StatusItem::MenuAction::OpenPanel:
-            m_panel->open();
+            panelWindow().open();
             break;
         case StatusItem::MenuAction::EmptyTrash:
             requestEmptyTrash();
@@ -134,11 +123,31 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
 }
 
+PanelWindow& BinwellApp::panelWindow()
+{
+    if (m_panel)
+        return *m_panel;
+    // Made on first use: a tray program that is never clicked keeps no panel, and none of its fonts.
+    m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
+    m_panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), m_panelAnchor);
+    m_panelView->setFramed(true);
+    connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
+        m_panel->close();
+        openSettings();
+    });
+    // Quitting is immediate: nothing needs tearing down first.
+    connect(m_panelView, &MenuBarView::quitRequested, this, [] { QCoreApplication::exit(0); });
+    return *m_panel;
+}
+
 void BinwellApp::updateTrayPresence()
 {
     if (!m_tray->isSettled())
         return; // a watcher is still answering: no window for a tray about to appear
     const PanelWindow::Mode mode = m_tray->isShown() ? PanelWindow::Mode::Popup : PanelWindow::Mode::Window;
+    if (!m_panel && mode == PanelWindow::Mode::Popup)
+        return; // made as a popup when first needed
+    panelWindow();
     if (mode == m_panel->mode() && (mode == PanelWindow::Mode::Popup || m_panel->isOpen()))
         return;
     const bool open = m_panel->isOpen();
@@ -177,11 +186,12 @@ void BinwellApp::perform(ApplicationAction action)
 void BinwellApp::togglePanel()
 {
     // Without a tray the panel is the program's window: a second start brings it up.
-    if (m_panel->mode() == PanelWindow::Mode::Window) {
-        m_panel->open();
+    PanelWindow& panel = panelWindow();
+    if (panel.mode() == PanelWindow::Mode::Window) {
+        panel.open();
         return;
     }
-    m_panel->activate(std::nullopt);
+    panel.activate(std::nullopt);
 }
 
 void BinwellApp::openSettings()
@@ -191,7 +201,7 @@ void BinwellApp::openSettings()
 
 void BinwellApp::requestEmptyTrash()
 {
-    m_panel->open();
+    panelWindow().open();
     m_panelView->requestEmpty();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApplicationBus.h"
+#include "PanelWindow.h"
 
 #include <QObject>
 
@@ -13,7 +14,6 @@ namespace rubbly {
 class AutoCleanService;
 class DesktopWorkspace;
 class MenuBarView;
-class PanelWindow;
 class SettingsWindow;
 class TrayHost;
 class BinwellViewModel;
@@ -49,6 +49,7 @@ public:
     // The menu's "清空废纸篓…": the panel with its empty action, so the confirmation setting holds.
     void requestEmptyTrash();
 
+    // Null until the panel is first needed.
     PanelWindow* panel() const { return m_panel.get(); }
     MenuBarView* panelView() const { return m_panelView; }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
@@ -62,6 +63,7 @@ public:
 private:
     // Popup next to the tray item, or an ordinary window when no tray shows the item.
     void updateTrayPresence();
+    PanelWindow& panelWindow();
 
     std::unique_ptr<TrashService> m_trash;
     std::unique_ptr<PlatformServices> m_platform;
@@ -81,6 +83,7 @@ private:
     std::unique_ptr<DesktopWorkspace> m_workspace;
     MenuBarView* m_panelView = nullptr; // owned by the panel window
     std::unique_ptr<PanelWindow> m_panel;
+    PanelWindow::Anchor m_panelAnchor = PanelWindow::Anchor::Pointer;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;
 };

@@ -1,0 +1,240 @@
+// Interface timings and the helpers of bench/app-bench.
+//   AppBench panel     in-process under X: the panel's open-to-paint time, cold and warm, the slim tab's
+//                      open and expand-all times, and resident memory before and after the first open
+//   AppBench watcher   a minimal StatusNotifierWatcher with a host, printing when an item registers
+//   AppBench seed N    stores a slim result of all 49 categories with N paths in all, as a scan would
+// Run through bench/app-bench, which prepares a private HOME, X server and session bus.
+
+#include "BinwellApp.h"
+#include "BinwellViewModel.h"
+#include "DesktopWorkspace.h"
+#include "DiskSlimView.h"
+#include "JsonFileDefaultsStore.h"
+#include "MenuBarView.h"
+#include "Motion.h"
+#include "PanelWindow.h"
+#include "Scheduler.h"
+#include "StoredRecords.h"
+#include "TrashTabViews.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace rubbly;
+
+namespace {
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Milliseconds from `action` until the widget that `target` names after it (the last one a change
+// repaints, e.g. the slim list made by opening its tab) has received its paint event. A paint pass
+// goes from parents to children, so the last widget's paint ends the frame but for its own drawing.
+class PaintClock final : public QObject {
+public:
+    double measure(const std::function<void()>& action, const std::function<QWidget*()>& target)
+    {
+        m_painted = false;
+        m_timer.start();
+        action();
+        m_target = target();
+        m_target->installEventFilter(this);
+        while (!m_painted)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        m_target->removeEventFilter(this);
+        return m_elapsed;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_target && event->type() == QEvent::Paint && !m_painted) {
+            m_elapsed = static_cast<double>(m_timer.nsecsElapsed()) / 1e6;
+            m_painted = true;
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_target = nullptr;
+    QElapsedTimer m_timer;
+    bool m_painted = false;
+    double m_elapsed = 0;
+};
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+void settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+int panel()
+{
+    motion::setEnabled(true);
+    BinwellApp app;
+    // Let the first scan finish: the panel never waits for one, but a scan landing mid-measurement
+    // would be counted as the panel's work.
+    settle(1500);
+    DesktopWorkspace workspace({QByteArray(), false, {}});
+    auto* view = new MenuBarView(app.viewModel(), app.viewModel().settings(), workspace);
+    PanelWindow window(view, *Scheduler::system(), PanelWindow::Anchor::HostCoordinates);
+    PaintClock clock;
+    // The empty button is the last widget of the trash tab to paint.
+    const auto lastOfPanel = [view] { return view->trashTab()->emptyButton(); };
+    const long before = residentKiB();
+    const double cold = clock.measure([&] { window.open(QPoint(900, 10)); }, lastOfPanel);
+    settle(300);
+    window.close();
+    settle(300);
+    const long after = residentKiB();
+    QList<double> warm;
+    for (int i = 0; i < 10; ++i) {
+        warm.append(clock.measure([&] { window.open(QPoint(900, 10)); }, lastOfPanel));
+        settle(200);
+        window.close();
+        settle(200);
+    }
+    std::printf("panel: open to first paint cold %.1f ms, warm median %.1f ms (min %.1f, max %.1f) over 10\n", cold,
+                median(warm), *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
+    std::printf("memory: resident %ld KiB before the first open, %ld KiB after it was opened and closed\n", before,
+                after);
+
+    // The slim tab on the stored snapshot the script prepared.
+    const int items = static_cast<int>(app.viewModel().diskSlimItems().size());
+    qsizetype paths = 0;
+    for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
+        paths += item.subItems.size();
+    window.open(QPoint(900, 10));
+    settle(300);
+    QList<double> opens;
+    QList<double> expands;
+    for (int i = 0; i < 10; ++i) {
+        view->selectTab(MenuBarTab::Trash);
+        settle(200);
+        const auto list = [view] { return view->slimView()->listCanvas(); };
+        opens.append(clock.measure([&] { view->selectTab(MenuBarTab::Slim); }, list));
+        settle(200);
+        expands.append(clock.measure(
+            [&] {
+                for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
+                    view->slimView()->setExpanded(item.category, true);
+            },
+            list));
+        settle(200);
+    }
+    std::printf("slim: %d categories, %lld paths; opening the tab %.1f ms, expanding every category %.1f ms "
+                "(medians of 10)\n",
+                items, static_cast<long long>(paths), median(opens), median(expands));
+    return 0;
+}
+
+// Just enough of a watcher for a host-less benchmark: takes registrations and says a host exists.
+class Watcher final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ host)
+    Q_PROPERTY(int ProtocolVersion READ version)
+public:
+    QStringList items() const { return m_items; }
+    bool host() const { return true; }
+    int version() const { return 0; }
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service)
+    {
+        m_items.append(service);
+        QTextStream(stdout) << "registered " << QDateTime::currentMSecsSinceEpoch() << ' ' << service << Qt::endl;
+    }
+Q_SIGNALS:
+    void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierHostRegistered();
+
+private:
+    QStringList m_items;
+};
+
+int watcher()
+{
+    Watcher watcher;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher, QDBusConnection::ExportAllContents) ||
+        !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
+        std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher\n");
+        return 1;
+    }
+    QTextStream(stdout) << "ready" << Qt::endl;
+    return QCoreApplication::exec();
+}
+
+int seed(int paths)
+{
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    const Timestamp now = Scheduler::system()->now();
+    DiskSlimSnapshot snapshot{now, {}};
+    const int perCategory = std::max(1, paths / kDiskSlimCategoryCount);
+    int made = 0;
+    for (const DiskSlimCategoryInfo& info : diskSlimCatalogue()) {
+        DiskSlimItem item{info.category, 0, 0, true, {}};
+        const int count = info.category == diskSlimCatalogue().back().category ? paths - made : perCategory;
+        for (int i = 0; i < count; ++i, ++made) {
+            DiskSlimSubItem sub;
+            sub.name = QStringLiteral("cache-folder-%1-with-a-longer-name").arg(i);
+            sub.path = QByteArray("/home/bench/.cache/") + info.rowID + "/" + sub.name.toUtf8();
+            sub.size = 1024 * (i + 1) * 37;
+            sub.modificationDate = now - std::chrono::hours(i);
+            item.size += sub.size;
+            item.subItems.append(sub);
+        }
+        snapshot.items.append(item);
+    }
+    saveSlimSnapshot(defaults, snapshot);
+    std::printf("stored %lld categories, %d paths\n", static_cast<long long>(snapshot.items.size()), made);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (mode == "watcher") {
+        QCoreApplication app(argc, argv);
+        return watcher();
+    }
+    if (mode == "seed") {
+        QCoreApplication app(argc, argv);
+        return seed(argc > 2 ? std::atoi(argv[2]) : 2000);
+    }
+    if (mode == "panel") {
+        QApplication app(argc, argv);
+        return panel();
+    }
+    std::fprintf(stderr, "usage: AppBench panel | watcher | seed [PATHS]\n");
+    return 2;
+}
+
+#include "AppBench.moc"
