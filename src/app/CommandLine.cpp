@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QProcessEnvironment>
@@ -44,6 +45,8 @@ const char* const kCommandsHelp =
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
     "  update check                    is a newer version available?\n"
     "  update download                 download and unpack a newer version; prints its folder\n"
+    "  update install                  download a newer version, replace this Rubbly.app with it and\n"
+    "                                  start it (application folders only, never a package install)\n"
     "\n"
     "Without a command, these options act on the running tray application (starting it if none runs):\n"
     "  --toggle-panel                  open or close the panel (bind this to a key where no global\n"
@@ -159,6 +162,13 @@ int runSlim(const QStringList& words, bool json, const QString& olderThan)
     return status;
 }
 
+// True when a tray application (of any install) owns the single-instance name on the session bus.
+bool trayApplicationRunning()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(ApplicationBus::kServiceName).value();
+}
+
 int runUpdate(const QStringList& words, bool json, const QString& olderThan)
 {
     const QString sub = words.value(1);
@@ -172,8 +182,12 @@ int runUpdate(const QStringList& words, bool json, const QString& olderThan)
         status = updateCheckCommand(updates, out(), err());
     else if (sub == QLatin1String("download"))
         status = updateDownloadCommand(updates, out(), err());
+    else if (sub == QLatin1String("install"))
+        status =
+            updateInstallCommand(updates, UpdateService::replaceableBundle(QCoreApplication::applicationFilePath()),
+                                 trayApplicationRunning(), out(), err());
     else
-        return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check or download")
+        return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check, download or install")
                                    : QStringLiteral("unknown update command '%1'").arg(sub));
     out() << Qt::flush;
     err() << Qt::flush;

@@ -18,7 +18,7 @@ const char* const kNoDisplayMessage =
     "set, or the display does not answer). Without a display these commands work:\n"
     "  rubbly trash status [--json] | trash empty [--older-than DAYS] | trash put PATH...\n"
     "  rubbly slim scan [--json] | slim purge [CATEGORY...]\n"
-    "  rubbly update check | update download\n"
+    "  rubbly update check | update download | update install\n"
     "See rubbly --help.\n";
 
 enum class Platform {

@@ -45,4 +45,30 @@ int updateDownloadCommand(UpdateService& updates, QTextStream& out, QTextStream&
     return ExitSuccess;
 }
 
+int updateInstallCommand(UpdateService& updates, const QString& bundle, bool trayRunning, QTextStream& out,
+                         QTextStream& err)
+{
+    if (bundle.isEmpty()) {
+        err << "rubbly: this copy does not run from a Rubbly.app folder you own; update it the way it was "
+               "installed (a package through its package manager)\n";
+        return ExitFailure;
+    }
+    if (trayRunning) {
+        err << "rubbly: the Rubbly tray application is running; quit it first, or update from its About pane\n";
+        return ExitFailure;
+    }
+    const int downloaded = updateDownloadCommand(updates, out, err);
+    if (downloaded != ExitSuccess || updates.status().kind() != UpdateStatus::Kind::ReadyToInstall)
+        return downloaded;
+    const QByteArray newApp = updates.status().newAppPath();
+    if (!updates.installAndRelaunch(newApp)) {
+        err << "rubbly: could not replace " << bundle << "; the new version was started from "
+            << QFile::decodeName(newApp) << "\n";
+        return ExitFailure;
+    }
+    out << "Installing Rubbly " << updates.status().info().version << " into " << bundle
+        << "; it starts once this command has ended\n";
+    return ExitSuccess;
+}
+
 } // namespace rubbly

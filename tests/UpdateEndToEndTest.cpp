@@ -1,0 +1,269 @@
+// The self-updater on real application folders. Bundle A, this build as scripts/package packs it (the
+// PackageBuild fixture), lies in a user's ~/Applications; bundle B is the same program told apart by a
+// marker file, announced by a manifest of a higher version on the local test server. A's
+// `AppRun update install` runs the real check, download, install and relaunch: the relaunch script
+// waits for A to end, puts B in A's place and starts it, and B's tray application comes up on the
+// private bus.
+
+#include "ApplicationBus.h"
+#include "ArchiveBuilder.h"
+#include "ArchiveExtractor.h"
+#include "FakeStatusNotifierWatcher.h"
+#include "HttpTestServer.h"
+#include "ProcessRunner.h"
+#include "StatusNotifierItem.h"
+#include "TempHome.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kDist = QStringLiteral(RUBBLY_PACKAGE_DIST);
+const QString kMarker = u"test-marker"_s;
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray describeFile(QFileDevice::Permissions permissions, const QByteArray& content)
+{
+    return "file " + QByteArray::number(int(permissions), 16) + ' ' +
+           QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+}
+
+// Every entry below `root` but the `skipped` subtrees, keyed by relative path: its kind, permission
+// bits and content (files) or target (links).
+QMap<QString, QByteArray> describeTree(const QString& root, const QStringList& skipped = {})
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = path.mid(root.size() + 1);
+        if (std::any_of(skipped.begin(), skipped.end(),
+                        [&relative](const QString& s) { return relative == s || relative.startsWith(s + u'/'); }))
+            continue;
+        const QFileInfo info(path);
+        const QByteArray mode = QByteArray::number(int(info.permissions()), 16);
+        if (info.isSymLink())
+            entries.insert(relative, "link " + QFile::encodeName(info.symLinkTarget()));
+        else if (info.isDir())
+            entries.insert(relative, "dir " + mode);
+        else
+            entries.insert(relative, describeFile(info.permissions(), readFile(path)));
+    }
+    return entries;
+}
+
+// The paths whose descriptions differ between two trees.
+QStringList changedPaths(const QMap<QString, QByteArray>& before, const QMap<QString, QByteArray>& after)
+{
+    QStringList changed;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (after.value(it.key()) != it.value())
+            changed.append(it.key());
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (!before.contains(it.key()))
+            changed.append(it.key());
+    return changed;
+}
+
+// Every living process below this one. The test makes itself a child subreaper, so the relaunch
+// script and what it starts stay below it when their parents end.
+QList<pid_t> descendants()
+{
+    QHash<pid_t, pid_t> parentOf;
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        const pid_t pid = entry.toInt();
+        const QByteArray stat = readFile(u"/proc/"_s + entry + u"/stat"_s);
+        // "pid (name) state ppid …", where the name may hold blanks and parentheses.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (pid > 0 && fields.size() > 1 && fields[0] != "Z")
+            parentOf.insert(pid, fields[1].toInt());
+    }
+    QList<pid_t> found;
+    for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
+        pid_t parent = it.value();
+        for (int depth = 0; parent > 1 && parent != ::getpid() && depth < 64; ++depth)
+            parent = parentOf.value(parent, 0);
+        if (parent == ::getpid())
+            found.append(it.key());
+    }
+    return found;
+}
+
+// Collects every ended child, so those that were orphaned onto this process do not stay zombies.
+void reapEnded()
+{
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+}
+
+QString higherVersion()
+{
+    QStringList pieces = QStringLiteral(RUBBLY_VERSION).split(u'.');
+    pieces.last() = QString::number(pieces.last().toInt() + 1);
+    return pieces.join(u'.');
+}
+
+} // namespace
+
+class UpdateEndToEndTest : public QObject {
+    Q_OBJECT
+
+    // A home with bundle A in ~/Applications beside another folder, and B on the test server.
+    struct Scene {
+        TempHome home;
+        EnvGuard env;
+        HttpTestServer server;
+        QString apps = home.home() + u"/Applications"_s;
+        QString bundle = apps + u"/Rubbly.app"_s;
+        QString work = home.cacheHome() + u"/rubbly/Rubbly-Update"_s;
+        QMap<QString, QByteArray> treeA;
+        QMap<QString, QByteArray> treeB;
+    };
+
+    static void prepare(Scene& scene)
+    {
+        scene.env.set("RUBBLY_UPDATE_BASE_URL", scene.server.url(u"/"_s).toString().toUtf8());
+        scene.env.set("RUBBLY_MOUNTINFO", "/dev/null"); // B's trash engine sees no real volume
+        scene.env.set("QT_QPA_PLATFORM", "offscreen");
+        QVERIFY(QDir().mkpath(scene.apps + u"/Other.app"_s));
+        QVERIFY(writeFile(scene.apps + u"/Other.app/AppRun"_s, "#!/bin/sh\n"));
+        QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/files"_s));
+        QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/info"_s));
+        QString why;
+        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                           QFile::encodeName(scene.apps), &why),
+                 qPrintable(why));
+
+        // B: every file of the released folder, and the marker.
+        QList<ArchiveEntry> entries;
+        QDirIterator it(scene.bundle, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const int mode = QFileInfo(path).isExecutable() ? 0755 : 0644;
+            entries.append(
+                {QFile::encodeName(u"Rubbly.app/"_s + path.mid(scene.bundle.size() + 1)), readFile(path), mode});
+        }
+        entries.append({QFile::encodeName(u"Rubbly.app/"_s + kMarker), "B\n"});
+        scene.server.route(u"/downloads/Rubbly.zip"_s, {200, makeArchive(entries, true)});
+        QVERIFY(writeFile(scene.bundle + u"/"_s + kMarker, "A\n"));
+        scene.treeA = describeTree(scene.bundle);
+        scene.treeB = scene.treeA;
+        scene.treeB[kMarker] = describeFile(QFileInfo(scene.bundle + u"/"_s + kMarker).permissions(), "B\n");
+
+        // The release's own manifest, announcing a higher version whose archive is B.
+        QJsonObject manifest = QJsonDocument::fromJson(readFile(kDist + u"/version.json"_s)).object();
+        QVERIFY(!manifest.isEmpty());
+        manifest[u"version"_s] = higherVersion();
+        manifest[u"downloadURL"_s] = scene.server.url(u"/downloads/Rubbly.zip"_s).toString();
+        scene.server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson(), "application/json"});
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo::exists(kDist + u"/downloads/Rubbly.zip"_s), "the PackageBuild fixture did not run");
+        QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
+    }
+
+    void cleanup()
+    {
+        // Whatever a failed case left running ends here, so no test leaves a process behind.
+        for (const pid_t pid : descendants())
+            ::kill(pid, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT((reapEnded(), descendants().isEmpty()), 5000);
+    }
+
+    void installIsRefusedWhileTheTrayApplicationRuns()
+    {
+        Scene scene;
+        prepare(scene);
+        if (QTest::currentTestFailed())
+            return;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.registerService(ApplicationBus::kServiceName));
+        const ProcessResult refused = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        bus.unregisterService(ApplicationBus::kServiceName);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
+        QCOMPARE(scene.server.requestCount(u"/version.json"_s), 0);
+        QCOMPARE(describeTree(scene.bundle), scene.treeA);
+    }
+
+    void updateReplacesTheBundleAndStartsTheNewVersion()
+    {
+        Scene scene;
+        prepare(scene);
+        if (QTest::currentTestFailed())
+            return;
+        FakeStatusNotifierWatcher watcher;
+        QVERIFY(watcher.start());
+        const QString root = scene.home.root();
+        const QStringList own = {QDir(root).relativeFilePath(scene.bundle), QDir(root).relativeFilePath(scene.work)};
+        const QMap<QString, QByteArray> before = describeTree(root, own);
+
+        const ProcessResult install = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        QVERIFY2(install.exitCode == 0, install.err.constData());
+        QVERIFY2(install.out.contains("Installing Rubbly " + higherVersion().toUtf8()), install.out.constData());
+
+        // B's tray application registers its status item: B was started, from the replaced folder.
+        QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
+        QVERIFY(pid > 0);
+        QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
+                 QFileInfo(scene.bundle + u"/bin/rubbly"_s).canonicalFilePath());
+        QCOMPARE(describeTree(scene.bundle), scene.treeB);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(scene.work), 10000);
+
+        // Its own menu quits it; then nothing the update started is left.
+        const QString item = watcher.registrations.first().service;
+        QDBusMessage quit = QDBusMessage::createMethodCall(item, StatusNotifierItem::kMenuPath,
+                                                           u"com.canonical.dbusmenu"_s, u"Event"_s);
+        quit.setArguments({5, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}); // 退出 Rubbly
+        bus.call(quit, QDBus::Block, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT((reapEnded(), descendants().isEmpty()), 10000);
+        QCOMPARE(scene.server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
+
+        // Outside the two folders only the program's own state changed: its settings file, which
+        // records the check, and the folder that held the work folder, left empty.
+        const QStringList changed = changedPaths(before, describeTree(root, own));
+        const QStringList expected = {u"home/.cache/rubbly"_s, u"home/.config/rubbly"_s,
+                                      u"home/.config/rubbly/defaults.json"_s};
+        QVERIFY2(changed == expected, qPrintable(changed.join(u", "_s)));
+        QVERIFY(QDir(scene.home.cacheHome() + u"/rubbly"_s)
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        QVERIFY(readFile(scene.home.configHome() + u"/rubbly/defaults.json"_s).contains("Rubbly.LastUpdateCheckDate"));
+    }
+};
+
+QTEST_GUILESS_MAIN(UpdateEndToEndTest)
+#include "UpdateEndToEndTest.moc"
