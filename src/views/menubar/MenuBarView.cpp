@@ -298,7 +298,8 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_confirmation(new ConfirmationOverlay(this))
     , m_dropOverlay(new DropOverlay(this))
     , m_blur(new QGraphicsBlurEffect(this))
-    , m_contentFade(new AnimatedValue(this, 1))
+    , m_contentFade(std::make_unique<AnimatedValue>(this, 1))
+    , m_cardFade(std::make_unique<AnimatedValue>(m_confirmation, 1))
 {
     setFixedWidth(320);
     setAcceptDrops(true);
@@ -336,6 +337,20 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     m_blur->setEnabled(false);
     m_column->setGraphicsEffect(m_blur);
     m_confirmation->hide();
+    m_cardFade->onStep([this] {
+        const double v = std::clamp(m_cardFade->value(), 0.0, 1.0);
+        m_blur->setBlurRadius(1.5 * v);
+        auto* fade = qobject_cast<QGraphicsOpacityEffect*>(m_confirmation->graphicsEffect());
+        if (v >= 1.0 && !m_cardFade->isRunning()) {
+            m_confirmation->setGraphicsEffect(nullptr); // no effect to pay for once it is in place
+            return;
+        }
+        if (!fade) {
+            fade = new QGraphicsOpacityEffect;
+            m_confirmation->setGraphicsEffect(fade);
+        }
+        fade->setOpacity(v);
+    });
     m_contentFade->onStep([this] {
         auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_content->graphicsEffect());
         if (m_contentFade->value() >= 1) {
@@ -490,6 +505,8 @@ void MenuBarView::setConfirming(bool confirming)
         m_confirmation->setStatus(*state.status());
     if (shown == m_confirmation->isVisible())
         return;
+    if (!shown)
+        m_cardFade->jumpTo(1); // end a fade that is still running before the blur goes
     m_blur->setEnabled(shown);
     m_blur->setBlurRadius(shown ? 1.5 : 0);
     m_confirmation->setVisible(shown);
@@ -499,17 +516,8 @@ void MenuBarView::setConfirming(bool confirming)
         m_dropOverlay->raise();
         m_confirmation->card()->setFocus(Qt::OtherFocusReason);
         // Fade the card in along the spring; the blur comes with it.
-        auto* fade = new QGraphicsOpacityEffect(m_confirmation);
-        m_confirmation->setGraphicsEffect(fade);
-        auto* progress = new AnimatedValue(m_confirmation, 0);
-        progress->onStep([this, progress, fade] {
-            const double v = std::clamp(progress->value(), 0.0, 1.0);
-            fade->setOpacity(v);
-            m_blur->setBlurRadius(1.5 * v);
-            if (!progress->isRunning() && v >= 1.0)
-                m_confirmation->setGraphicsEffect(nullptr);
-        });
-        progress->animateTo(1, kCardSpring);
+        m_cardFade->jumpTo(0);
+        m_cardFade->animateTo(1, kCardSpring);
     } else {
         setFocus(Qt::OtherFocusReason);
     }

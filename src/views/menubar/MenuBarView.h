@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QPointer>
+
 #include <QWidget>
+#include <memory>
 
 class QGraphicsBlurEffect;
 
@@ -116,7 +118,8 @@ private:
     ConfirmationOverlay* m_confirmation;
     DropOverlay* m_dropOverlay;
     QGraphicsBlurEffect* m_blur;
-    AnimatedValue* m_contentFade;
+    std::unique_ptr<AnimatedValue> m_contentFade;
+    std::unique_ptr<AnimatedValue> m_cardFade;
 };
 
 } // namespace rubbly
