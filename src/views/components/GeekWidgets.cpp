@@ -3,6 +3,7 @@
 #include "Painting.h"
 #include "Symbols.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -88,9 +89,21 @@ void PlainButton::keyPressEvent(QKeyEvent* event)
     QAbstractButton::keyPressEvent(event);
 }
 
+void PlainButton::focusInEvent(QFocusEvent* event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void PlainButton::focusOutEvent(QFocusEvent* event)
+{
+    m_keyboardFocus = false;
+    QAbstractButton::focusOutEvent(event);
+}
+
 void PlainButton::paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius) const
 {
-    if (!hasFocus())
+    if (!hasFocus() || !m_keyboardFocus)
         return;
     paintCard(painter, rect, radius, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1.0);
 }

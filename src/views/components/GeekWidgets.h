@@ -45,11 +45,15 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    // A thin accent ring inside `rect` while the button has the keyboard focus.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // A thin accent ring inside `rect` while the button has the focus from the keyboard (Tab), not
+    // when a window hands it the focus on opening, where it would look like a selection.
     void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius) const;
 
 private:
     bool m_hovered = false;
+    bool m_keyboardFocus = false;
 };
 
 // A 20 × 20 icon button: the symbol at 10 in the tertiary colour, primary and on a faint square while

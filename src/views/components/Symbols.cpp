@@ -78,7 +78,9 @@ QPixmap symbolPixmap(const QString& name, qreal size, const QColor& color, qreal
 
 void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, qreal size, const QColor& color)
 {
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // The device's own ratio, or the painter's scale where a widget is rendered into a larger image.
+    const qreal device = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal dpr = std::max(device, painter.deviceTransform().m11());
     const QPixmap pixmap = symbolPixmap(name, size, color, dpr);
     const QPointF topLeft(rect.center().x() - size / 2, rect.center().y() - size / 2);
     painter.drawPixmap(QRectF(topLeft, QSizeF(size, size)), pixmap, QRectF(pixmap.rect()));

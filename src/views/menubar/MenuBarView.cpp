@@ -267,6 +267,7 @@ protected:
         painter.setBrush(Tint::background().opacity(0.9).resolve(this));
         painter.drawPath(roundedRect(box, 6));
         QPen dash(spectrum()[4], 1.5);
+        dash.setCapStyle(Qt::FlatCap);           // a square cap would lengthen each dash by the pen's width
         dash.setDashPattern({4 / 1.5, 4 / 1.5}); // in pen widths
         painter.setPen(dash);
         painter.setBrush(Qt::NoBrush);
@@ -459,6 +460,8 @@ void MenuBarView::panelAppeared()
         m_slimView->appeared();
     updateHeader();
     updateLines();
+    // The panel takes the keys (Escape), so no button is handed the focus and looks chosen.
+    setFocus(Qt::OtherFocusReason);
 }
 
 void MenuBarView::panelDisappeared()

@@ -413,7 +413,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool empty = m_status.itemCount == 0;
-    const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     const QColor danger = spectrum()[10];
     const qreal h = empty ? 0 : m_hover.value();
     if (empty) {

@@ -4,11 +4,11 @@
 #include "GeekWidgets.h"
 #include "Painting.h"
 #include "PushButton.h"
+#include "SettingsForm.h"
 #include "Symbols.h"
 #include "UpdateServicing.h"
 #include "Workspace.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QRegularExpression>
@@ -210,19 +210,6 @@ protected:
 
 private:
     double m_value;
-};
-
-// A hairline in the palette's text colour, faint.
-class Divider final : public QWidget {
-public:
-    Divider() { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), withAlpha(palette().color(QPalette::WindowText), 0.15));
-    }
 };
 
 // A link as a pill: a symbol and a label in the accent colour on a faint capsule of it.

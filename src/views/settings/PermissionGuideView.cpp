@@ -18,27 +18,27 @@ namespace {
 // A symbol drawn in a fixed colour next to text, as a label with an icon.
 class SymbolLabel final : public QWidget {
 public:
-    SymbolLabel(const QString& symbol, qreal size, QColor color, QWidget* parent = nullptr)
+    // `height` is the line it stands beside, so the symbol centres on the text's first line.
+    SymbolLabel(const QString& symbol, qreal size, Tint color, qreal height = 0, QWidget* parent = nullptr)
         : QWidget(parent)
         , m_symbol(symbol)
         , m_size(size)
         , m_color(color)
     {
-        setFixedSize(static_cast<int>(std::ceil(size)), static_cast<int>(std::ceil(size)));
+        setFixedSize(static_cast<int>(std::ceil(size)), static_cast<int>(std::ceil(std::max(size, height))));
     }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        paintSymbol(painter, QRectF(rect()), m_symbol, m_size,
-                    m_color.isValid() ? m_color : palette().color(QPalette::PlaceholderText));
+        paintSymbol(painter, QRectF(rect()), m_symbol, m_size, m_color.resolve(this));
     }
 
 private:
     QString m_symbol;
     qreal m_size;
-    QColor m_color;
+    Tint m_color;
 };
 
 GeekText* secondaryText(const QString& text, qreal size)
@@ -64,7 +64,7 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
 
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
-    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, systemOrange()));
+    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(systemOrange())));
     title->addWidget(
         new GeekText(QStringLiteral("需要完全磁盘访问权限"), uiFont(13, Weight::Semibold), Tint::primary()));
     title->addStretch();
@@ -83,7 +83,9 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     for (const auto& [symbol, text] : items) {
         auto* step = new QHBoxLayout;
         step->setSpacing(6);
-        step->addWidget(new SymbolLabel(QString::fromLatin1(symbol), 12, QColor()));
+        step->addWidget(
+            new SymbolLabel(QString::fromLatin1(symbol), 13, Tint::secondary(), QFontMetricsF(uiFont(11)).height()), 0,
+            Qt::AlignTop);
         step->addWidget(secondaryText(text, 11), 1);
         steps->addLayout(step);
     }

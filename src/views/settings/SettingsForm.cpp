@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace rubbly {
@@ -25,6 +24,19 @@ QColor groupFill(const QWidget* widget)
 }
 
 } // namespace
+
+Divider::Divider(QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void Divider::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Tint::border().resolve(this));
+}
 
 GeekText* captionText(const QString& text)
 {
@@ -159,7 +171,8 @@ ChoicePicker::ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget*
     for (const auto& [text, value] : choices)
         addItem(text, value);
     setFont(uiFont(12));
-    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // One width for every picker, so their left edges line up down a form.
+    setFixedWidth(120);
     connect(this, &QComboBox::activated, this, [this](int index) { Q_EMIT picked(itemData(index)); });
 }
 

@@ -117,6 +117,16 @@ protected:
     QVBoxLayout* m_sections;
 };
 
+// A horizontal hairline in the text colour, faint, as between a form's rows.
+class Divider final : public QWidget {
+    Q_OBJECT
+public:
+    explicit Divider(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
 // Text in the settings window's fonts: the caption (header/footer) size and the secondary colour.
 GeekText* captionText(const QString& text);
 

@@ -8,7 +8,6 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -296,10 +295,7 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     texts->addWidget(subtitle);
     title->addLayout(texts, 1);
     column->addLayout(title);
-    auto* divider = new QFrame;
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFixedHeight(1);
-    column->addWidget(divider);
+    column->addWidget(new Divider);
     column->addWidget(
         captionText(QStringLiteral("若废纸篓文件显示为 0 或无法执行删除，请前往「系统设置 ➔ 隐私与安全性 ➔ "
                                    "完全磁盘访问权限」开启 Rubbly 的权限开关。")));

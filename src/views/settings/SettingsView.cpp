@@ -1,7 +1,9 @@
 #include "SettingsView.h"
 
 #include "GeekFonts.h"
+#include "GeekScrollView.h"
 #include "GeekWidgets.h"
+#include "Painting.h"
 #include "SettingsPanes.h"
 #include "Symbols.h"
 
@@ -9,9 +11,10 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QScrollArea>
+#include <QPainter>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace rubbly {
@@ -40,15 +43,42 @@ const SidebarRow& row(SidebarItem item)
     return kSidebar[static_cast<std::size_t>(item)];
 }
 
+// A pane that is taller than the window scrolls with a thin thumb of its own, not a stock scroll bar.
 QWidget* scrolled(QWidget* pane)
 {
-    auto* scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* scroll = new GeekScrollView;
     scroll->setWidget(pane);
+    pane->setAutoFillBackground(false);
     return scroll;
 }
+
+// Sidebar rows as desktop sidebars draw them: a rounded selection across the whole row, inset from
+// the edges, with no focus rectangle of the style's.
+class SidebarDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QWidget* view = option.widget;
+        const QRectF row = QRectF(option.rect).adjusted(8, 1, -8, -1);
+        QColor fill;
+        if (option.state & QStyle::State_Selected) {
+            fill = view->palette().color(QPalette::Highlight);
+            fill.setAlphaF(0.22f);
+        } else if (option.state & QStyle::State_MouseOver) {
+            fill = Tint::hoverFill().resolve(view);
+        }
+        paintCard(*painter, row, 6, fill);
+        const QColor text = view->palette().color(QPalette::WindowText);
+        const QString symbol = index.data(Qt::UserRole + 1).toString();
+        paintSymbol(*painter, QRectF(row.left() + 8, row.top(), 16, row.height()), symbol, 16, text);
+        painter->setFont(uiFont(13));
+        painter->setPen(text);
+        painter->drawText(row.adjusted(32, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          index.data(Qt::DisplayRole).toString());
+    }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {180, 32}; }
+};
 
 } // namespace
 
@@ -84,14 +114,14 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     m_sidebar->setMinimumWidth(190);
     m_sidebar->setMaximumWidth(240);
     m_sidebar->setFrameShape(QFrame::NoFrame);
-    m_sidebar->setIconSize(QSize(16, 16));
-    m_sidebar->setFont(uiFont(13));
-    m_sidebar->setSpacing(1);
+    m_sidebar->setItemDelegate(new SidebarDelegate(m_sidebar));
+    m_sidebar->setMouseTracking(true);
+    m_sidebar->setContentsMargins(0, 8, 0, 8);
     m_sidebar->setAccessibleName(QStringLiteral("Rubbly Settings"));
     for (SidebarItem item : kAllSidebarItems) {
         auto* entry = new QListWidgetItem(sidebarItemTitle(item), m_sidebar);
         entry->setData(Qt::UserRole, sidebarItemRawValue(item));
-        entry->setSizeHint(QSize(0, 30));
+        entry->setData(Qt::UserRole + 1, sidebarItemSymbol(item));
     }
     split->addWidget(m_sidebar);
 
@@ -151,12 +181,12 @@ void SettingsView::showSelection()
 
 QWidget* SettingsView::pane(SidebarItem item) const
 {
-    return static_cast<QScrollArea*>(m_panes->widget(static_cast<int>(item)))->widget();
+    return static_cast<GeekScrollView*>(m_panes->widget(static_cast<int>(item)))->widget();
 }
 
 QWidget* SettingsView::currentPane() const
 {
-    return static_cast<QScrollArea*>(m_panes->currentWidget())->widget();
+    return static_cast<GeekScrollView*>(m_panes->currentWidget())->widget();
 }
 
 QString SettingsView::detailTitle() const
@@ -166,22 +196,10 @@ QString SettingsView::detailTitle() const
 
 void SettingsView::refreshIcons()
 {
-    const QColor color = palette().color(QPalette::WindowText);
-    // A quiet selection: the accent's tint under ordinary text, as desktop sidebars have it.
+    // The sidebar a shade apart from the detail column, in either scheme.
     QPalette sidebar = palette();
-    QColor selected = palette().color(QPalette::Highlight);
-    selected.setAlphaF(0.22f);
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        sidebar.setColor(group, QPalette::Highlight, selected);
-        sidebar.setColor(group, QPalette::HighlightedText, color);
-    }
     sidebar.setColor(QPalette::Base, Tint::surface().resolve(isDarkScheme(this)));
     m_sidebar->setPalette(sidebar);
-    const qreal dpr = devicePixelRatioF();
-    for (int i = 0; i < m_sidebar->count(); ++i) {
-        m_sidebar->item(i)->setIcon(
-            QIcon(symbolPixmap(sidebarItemSymbol(kAllSidebarItems[static_cast<std::size_t>(i)]), 16, color, dpr)));
-    }
 }
 
 void SettingsView::changeEvent(QEvent* event)
