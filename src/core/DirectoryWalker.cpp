@@ -72,10 +72,19 @@ WalkResult DirectoryWalker::measure(const QByteArray& path)
 
 WalkResult DirectoryWalker::measure(int parentFd, const char* name)
 {
-    return measureEach(parentFd, {QByteArray(name)}).front();
+    return measureEach({WalkRoot{parentFd, QByteArray(name)}}).front();
 }
 
 std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
+{
+    std::vector<WalkRoot> roots;
+    roots.reserve(names.size());
+    for (const QByteArray& name : names)
+        roots.push_back(WalkRoot{parentFd, name});
+    return measureEach(roots);
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots)
 {
     if (m_options.threads > 1 && m_helpers.empty()) {
         for (int i = 1; i < m_options.threads; ++i)
@@ -84,26 +93,26 @@ std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::ve
     m_linkedInodes.clear();
     {
         std::lock_guard lock(m_mutex);
-        m_parentFd = parentFd;
-        m_names = &names;
+        m_roots = &roots;
         m_nextRoot = 0;
-        m_results.assign(names.size(), WalkResult{});
-        m_devices.assign(names.size(), 0);
+        m_results.assign(roots.size(), WalkResult{});
+        m_devices.assign(roots.size(), 0);
         m_active = true;
     }
     m_workAvailable.notify_all();
     runWorker(true);
     std::lock_guard lock(m_mutex);
     m_active = false;
-    m_names = nullptr;
+    m_roots = nullptr;
     return std::move(m_results);
 }
 
 void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
 {
-    const char* name = (*m_names)[root].constData();
+    const WalkRoot& walkRoot = (*m_roots)[root];
+    const char* name = walkRoot.name.constData();
     struct stat st {};
-    if (::fstatat(m_parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(walkRoot.parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         result.errors = 1;
         return;
     }
@@ -113,7 +122,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
         noteModification(result, st);
         return;
     }
-    const int fd = ::openat(m_parentFd, name, kOpenDirFlags);
+    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
     if (fd < 0) {
         result.errors = 1;
         return;
@@ -130,7 +139,7 @@ void DirectoryWalker::runWorker(bool isCaller)
         {
             std::unique_lock lock(m_mutex);
             const auto hasWork = [this] {
-                return !m_pending.empty() || (m_active && m_names && m_nextRoot < m_names->size());
+                return !m_pending.empty() || (m_active && m_roots && m_nextRoot < m_roots->size());
             };
             if (isCaller) {
                 // Done when every root is taken, nothing is queued, and no helper is still reading
@@ -175,7 +184,7 @@ bool DirectoryWalker::offload(Work work)
         // Keep one folder ready for each helper, so a helper that finishes never waits for the
         // reader to come across the next folder; beyond that the reader keeps it, depth first.
         // While roots are left untaken, helpers take those instead.
-        if (m_nextRoot < m_names->size() ||
+        if (m_nextRoot < m_roots->size() ||
             m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
             return false;
         m_pending.push_back(work);

@@ -38,6 +38,12 @@ struct WalkResult {
     bool operator==(const WalkResult&) const = default;
 };
 
+// One tree of a batch: `name` inside the folder `parentFd` (AT_FDCWD for the working directory).
+struct WalkRoot {
+    int parentFd = -1;
+    QByteArray name;
+};
+
 // Measures file trees without ever following a symbolic link or leaving each root's file system.
 // Everything is fd-relative (openat with O_NOFOLLOW, fstatat with AT_SYMLINK_NOFOLLOW), so a link
 // swapped in while we walk cannot lead us elsewhere. Idle threads take the next root, or a folder a
@@ -56,6 +62,10 @@ public:
     WalkResult measure(const QByteArray& path);
     // Each of `names` inside `parentFd`, measured as by measure(), the roots shared among the threads.
     std::vector<WalkResult> measureEach(int parentFd, const std::vector<QByteArray>& names);
+    // Each root, in order, measured as by measure(): idle threads take the next root, so a batch of
+    // small trees keeps every thread busy. The roots may lie in different folders; an inode with
+    // several links counts once per root, wherever its other links are.
+    std::vector<WalkResult> measureEach(const std::vector<WalkRoot>& roots);
 
 private:
     struct Work {
@@ -80,8 +90,7 @@ private:
 
     // The batch being measured; guarded by m_mutex except where noted.
     bool m_active = false;
-    int m_parentFd = -1;
-    const std::vector<QByteArray>* m_names = nullptr;
+    const std::vector<WalkRoot>* m_roots = nullptr;
     std::size_t m_nextRoot = 0;
     std::vector<WalkResult> m_results;
     // Written by the thread that opens a root, before any of its folders is handed over.

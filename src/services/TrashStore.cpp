@@ -210,6 +210,24 @@ TrashStatusResult TrashStore::scan()
     TrashError lastError;
     ++m_scanCount;
 
+    // A listed trash folder, kept open until its entries are measured.
+    struct ListedFolder {
+        QByteArray path;
+        PosixFd filesFd;
+        SizeCache oldSizes;
+        SizeCache sizes;
+    };
+    std::vector<ListedFolder> listedFolders;
+    // The entries that directorysizes cannot answer for, and whose they are.
+    std::vector<WalkRoot> roots;
+    struct RootOwner {
+        qsizetype item;
+        std::size_t folder;
+        // The info file's mtime, when there is an info file to key a directorysizes line to.
+        std::optional<qint64> infoMtime;
+    };
+    std::vector<RootOwner> owners;
+
     for (const TrashDirectory& folder : folders) {
         const QByteArray filesPath = folder.filesPath();
         PosixFd filesFd(::open(filesPath.constData(), kOpenDirFlags));
@@ -226,8 +244,10 @@ TrashStatusResult TrashStore::scan()
         }
         listed = true;
         PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
-        const SizeCache oldSizes = readSizeCache(folder.path);
-        SizeCache sizes;
+        const std::size_t folderIndex = listedFolders.size();
+        listedFolders.push_back(ListedFolder{folder.path, std::move(filesFd), readSizeCache(folder.path), {}});
+        ListedFolder& listedFolder = listedFolders.back();
+        const int dirFd = listedFolder.filesFd.get();
 
         for (const QByteArray& name : names) {
             TrashItemDetail item;
@@ -237,7 +257,7 @@ TrashStatusResult TrashStore::scan()
             item.category = categoryFor(item.name);
 
             struct stat st {};
-            const bool statOk = ::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            const bool statOk = ::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
             if (statOk) {
                 item.isDirectory = S_ISDIR(st.st_mode);
                 item.modificationDate = fromTimespec(st.st_mtim);
@@ -251,25 +271,38 @@ TrashStatusResult TrashStore::scan()
             }
 
             if (statOk && item.isDirectory) {
-                const auto cached = oldSizes.constFind(name);
-                if (info && cached != oldSizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec) {
+                const auto cached = listedFolder.oldSizes.constFind(name);
+                if (info && cached != listedFolder.oldSizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec) {
                     item.size = cached->size;
+                    listedFolder.sizes.insert(name, *cached);
                 } else {
-                    item.size = m_walker.measure(filesFd.get(), name.constData()).bytes;
-                    ++m_walks;
+                    roots.push_back(WalkRoot{dirFd, name});
+                    owners.push_back(RootOwner{status.topItems.size(), folderIndex,
+                                               info ? std::optional<qint64>(infoSt.st_mtim.tv_sec) : std::nullopt});
                 }
-                if (info)
-                    sizes.insert(name, CachedSize{item.size, infoSt.st_mtim.tv_sec});
             } else if (statOk) {
                 item.size = static_cast<qint64>(st.st_blocks) * 512;
             }
-
-            status.totalSize += item.size;
-            status.categoryDistribution[item.category] += item.size;
             status.topItems.append(std::move(item));
         }
-        if (sizes.size() != oldSizes.size() || sizes != oldSizes)
-            writeSizeCache(folder.path, sizes);
+    }
+
+    // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
+    // even when each entry is small; measured one after the other, one thread would do nearly all.
+    const std::vector<WalkResult> walks = m_walker.measureEach(roots);
+    m_walks += static_cast<int>(roots.size());
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        const RootOwner& owner = owners[i];
+        status.topItems[owner.item].size = walks[i].bytes;
+        // Only a complete measurement is kept: the file is trusted for as long as the info file is
+        // unchanged, so a partial size (a folder we could not read, an entry that vanished while
+        // we walked) would outlive the reason it was partial.
+        if (owner.infoMtime && walks[i].errors == 0)
+            listedFolders[owner.folder].sizes.insert(roots[i].name, CachedSize{walks[i].bytes, *owner.infoMtime});
+    }
+    for (const ListedFolder& folder : listedFolders) {
+        if (folder.sizes != folder.oldSizes)
+            writeSizeCache(folder.path, folder.sizes);
     }
 
     if (!listed) {
@@ -281,6 +314,10 @@ TrashStatusResult TrashStore::scan()
     for (auto& folderCache : m_infoCache)
         folderCache.removeIf([this](const auto& it) { return it.value().seen != m_scanCount; });
 
+    for (const TrashItemDetail& item : std::as_const(status.topItems)) {
+        status.totalSize += item.size;
+        status.categoryDistribution[item.category] += item.size;
+    }
     // Sort positions, not the entries: moving a TrashItemDetail touches seven members.
     std::vector<std::pair<qint64, qsizetype>> order;
     order.reserve(static_cast<std::size_t>(status.topItems.size()));
