@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 
 namespace rubbly {
@@ -84,7 +85,8 @@ std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::ve
     return measureEach(roots);
 }
 
-std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots)
+std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
+                                                     const std::function<void()>& alongside)
 {
     if (m_options.threads > 1 && m_helpers.empty()) {
         for (int i = 1; i < m_options.threads; ++i)
@@ -100,11 +102,26 @@ std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>
         m_active = true;
     }
     m_workAvailable.notify_all();
+    if (alongside) {
+        try {
+            alongside();
+        } catch (...) {
+            // The helpers are reading `roots`: they must be done before the caller's frame is.
+            runWorker(true);
+            endBatch();
+            throw;
+        }
+    }
     runWorker(true);
+    endBatch();
+    return std::move(m_results);
+}
+
+void DirectoryWalker::endBatch()
+{
     std::lock_guard lock(m_mutex);
     m_active = false;
     m_roots = nullptr;
-    return std::move(m_results);
 }
 
 void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
@@ -194,35 +211,80 @@ bool DirectoryWalker::offload(Work work)
     return true;
 }
 
+namespace {
+
+// One open folder of a walk, read with getdents64 into its own buffer. A DIR* would cost an fstat
+// and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
+class FolderStream final {
+public:
+    void open(int fd)
+    {
+        m_fd = fd;
+        m_pos = m_end = 0;
+        m_failed = false;
+        if (!m_buffer)
+            m_buffer = std::make_unique<char[]>(kBufferSize);
+    }
+    void close()
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    int fd() const { return m_fd; }
+    // True when reading stopped on an error rather than at the end.
+    bool failed() const { return m_failed; }
+
+    // The next entry, or null at the end of the folder or on an error.
+    const dirent64* next()
+    {
+        if (m_pos >= m_end) {
+            const ssize_t got = ::getdents64(m_fd, m_buffer.get(), kBufferSize);
+            if (got <= 0) {
+                m_failed = got < 0;
+                return nullptr;
+            }
+            m_pos = 0;
+            m_end = got;
+        }
+        const auto* entry = reinterpret_cast<const dirent64*>(m_buffer.get() + m_pos);
+        m_pos += entry->d_reclen;
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 32 * 1024;
+    std::unique_ptr<char[]> m_buffer;
+    int m_fd = -1;
+    ssize_t m_pos = 0;
+    ssize_t m_end = 0;
+    bool m_failed = false;
+};
+
+} // namespace
+
 void DirectoryWalker::walkTree(Work work, WalkResult& result)
 {
     // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
-    const int rootFd = work.fd;
+    // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
     const dev_t device = m_devices[work.root];
-    std::vector<DIR*> stack;
-    if (DIR* dir = ::fdopendir(rootFd)) {
-        stack.push_back(dir);
-    } else {
-        ::close(rootFd);
-        ++result.errors;
-        return;
-    }
+    std::vector<FolderStream> stack(1);
+    stack[0].open(work.fd);
+    std::size_t depth = 1;
 
-    while (!stack.empty()) {
-        DIR* dir = stack.back();
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
+    while (depth > 0) {
+        FolderStream& folder = stack[depth - 1];
+        const dirent64* entry = folder.next();
         if (!entry) {
-            if (errno != 0)
+            if (folder.failed())
                 ++result.errors;
-            ::closedir(dir);
-            stack.pop_back();
+            folder.close();
+            --depth;
             continue;
         }
         const char* name = entry->d_name;
         if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
             continue;
-        const int dirFd = ::dirfd(dir);
+        const int dirFd = folder.fd();
 
         unsigned char type = entry->d_type;
         struct stat st {};
@@ -263,12 +325,9 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         ++result.directories;
         if (offload(Work{childFd, work.root}))
             continue;
-        if (DIR* child = ::fdopendir(childFd)) {
-            stack.push_back(child);
-        } else {
-            ::close(childFd);
-            ++result.errors;
-        }
+        if (depth == stack.size())
+            stack.emplace_back();
+        stack[depth++].open(childFd);
     }
 }
 

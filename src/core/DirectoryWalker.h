@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -64,8 +65,11 @@ public:
     std::vector<WalkResult> measureEach(int parentFd, const std::vector<QByteArray>& names);
     // Each root, in order, measured as by measure(): idle threads take the next root, so a batch of
     // small trees keeps every thread busy. The roots may lie in different folders; an inode with
-    // several links counts once per root, wherever its other links are.
-    std::vector<WalkResult> measureEach(const std::vector<WalkRoot>& roots);
+    // several links counts once per root, wherever its other links are. `alongside`, when given, runs
+    // on the calling thread while the helpers start on the roots; the calling thread joins them once
+    // it returns. It must not use this walker.
+    std::vector<WalkResult> measureEach(const std::vector<WalkRoot>& roots,
+                                        const std::function<void()>& alongside = {});
 
 private:
     struct Work {
@@ -73,6 +77,7 @@ private:
         std::size_t root;
     };
     void runWorker(bool isCaller);
+    void endBatch();
     void measureRoot(std::size_t root, WalkResult& result);
     void walkTree(Work work, WalkResult& result);
     bool offload(Work work);
