@@ -278,6 +278,9 @@ TrashStatusResult TrashStore::scan()
             item.trashFolder = folder.path;
             item.category = categoryFor(item.name);
 
+            // The info file is looked at before its entry is walked: a directorysizes line is keyed
+            // to the mtime seen first, so an entry trashed anew while we walk is measured again next
+            // time rather than trusted with the old size.
             EntryInfo entry{folderIndex, name, std::nullopt};
             struct stat infoSt {};
             if (statInfo(listedFolder.infoFd.get(), name, &infoSt))
