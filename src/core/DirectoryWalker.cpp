@@ -223,7 +223,7 @@ public:
         m_pos = m_end = 0;
         m_failed = false;
         if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(kBufferSize);
+            m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
     void close()
     {
