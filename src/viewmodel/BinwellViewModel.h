@@ -50,7 +50,7 @@ public:
         InstalledAppDetector& apps;
         TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
         AutoCleanService* autoClean = nullptr; // none: no automatic cleaning
-        UpdateServicing* updates = nullptr;     // none: no update check at start
+        UpdateServicing* updates = nullptr;    // none: no update check at start
     };
 
     static constexpr std::chrono::seconds kPollInterval{60};
