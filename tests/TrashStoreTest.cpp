@@ -143,7 +143,7 @@ private Q_SLOTS:
         TrashStore store(fx.locations(), {}, kTestZone);
         QList<QByteArray> originals;
         for (const QByteArray& name : TreeBuilder::awkwardNames()) {
-            fx.outside().file(name, 100);
+            fx.outside().file(name + "/inner", 100);
             originals.append(fx.outside().path(name));
             QVERIFY2(store.put(originals.last(), localTime(2026, 3, 2, 9, 0, 0)), name.constData());
             QVERIFY(!TreeBuilder::exists(originals.last()));
@@ -158,6 +158,13 @@ private Q_SLOTS:
             QVERIFY(TreeBuilder::exists(item.path));
         }
         QCOMPARE(listed, QSet<QByteArray>(originals.cbegin(), originals.cend()));
+        // Their directorysizes lines are percent-encoded and read back by a new process.
+        const QByteArray sizes = readAll(fx.trashPath() + "/directorysizes");
+        for (const QByteArray& name : readdirOrder(fx.filesPath()))
+            QVERIFY2(sizes.contains(' ' + name.toPercentEncoding() + '\n'), name.constData());
+        TrashStore again(fx.locations(), {}, kTestZone);
+        QCOMPARE(again.scan()->topItems, status->topItems);
+        QCOMPARE(again.walks(), 0);
 
         const TrashCleanupOutcome emptied = store.emptyAll();
         QVERIFY(emptied);
