@@ -5,9 +5,11 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -138,26 +140,53 @@ private Q_SLOTS:
     {
         QFETCH(int, threads);
         TempHome home;
+        // Roots in two parent folders, as a scan of two trash folders passes them.
         TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
-        std::vector<QByteArray> names;
+        std::vector<QByteArray> paths;
         for (int i = 0; i < 60; ++i) {
-            const QByteArray name = "d" + QByteArray::number(i);
+            const QByteArray path = (i % 2 ? "p/d" : "q/d") + QByteArray::number(i);
             for (int j = 0; j <= i % 5; ++j)
-                tree.file(name + "/sub" + QByteArray::number(j) + "/f", 4096 * (j + 1));
-            names.push_back(name);
+                tree.file(path + "/sub" + QByteArray::number(j) + "/f", 4096 * (j + 1));
+            paths.push_back(path);
         }
-        tree.file("plain", 8192).hardLink("d1/link", "d0/sub0/f");
-        names.push_back("plain");
-        names.push_back("missing");
-        PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
+        // A link shared by two roots counts in each; two links inside one root count once there.
+        tree.file("p/plain", 8192).hardLink("p/d1/link", "q/d0/sub0/f").hardLink("p/d1/again", "q/d0/sub0/f");
+        paths.push_back("p/plain");
+        paths.push_back("q/missing");
+        PosixFd p(::open(tree.path("p").constData(), O_RDONLY | O_DIRECTORY));
+        PosixFd q(::open(tree.path("q").constData(), O_RDONLY | O_DIRECTORY));
+        std::vector<WalkRoot> roots;
+        for (const QByteArray& path : paths)
+            roots.push_back(WalkRoot{path.startsWith('p') ? p.get() : q.get(), path.mid(2)});
         DirectoryWalker walker({false, threads});
-        const std::vector<WalkResult> results = walker.measureEach(fd.get(), names);
-        QCOMPARE(results.size(), names.size());
-        for (std::size_t i = 0; i + 1 < names.size(); ++i)
-            QCOMPARE(results[i].bytes, TreeBuilder::treeAllocatedSize(tree.path(names[i])));
+        int alongside = 0;
+        const std::vector<WalkResult> results = walker.measureEach(roots, [&alongside] { ++alongside; });
+        QCOMPARE(alongside, 1);
+        QCOMPARE(results.size(), paths.size());
+        for (std::size_t i = 0; i + 1 < paths.size(); ++i)
+            QCOMPARE(results[i].bytes, TreeBuilder::treeAllocatedSize(tree.path(paths[i])) -
+                                           (i == 1 ? TreeBuilder::allocatedSize(tree.path("p/d1/again")) : 0));
+        QCOMPARE(results[0].bytes, TreeBuilder::treeAllocatedSize(tree.path("q/d0")));
         QCOMPARE(results.back().errors, 1);
         // The walker stays usable for single measurements afterwards.
-        QCOMPARE(walker.measure(tree.path("d4")).bytes, TreeBuilder::treeAllocatedSize(tree.path("d4")));
+        QCOMPARE(walker.measure(tree.path("q/d4")).bytes, TreeBuilder::treeAllocatedSize(tree.path("q/d4")));
+    }
+
+    void mountPointsInsideARootAreNotCrossed()
+    {
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
+        tree.file("a/f", 4096).dir("a/mnt").file("b/f", 4096);
+        if (::mount("rubbly-test", tree.path("a/mnt").constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        const auto unmount = qScopeGuard([&] { ::umount2(tree.path("a/mnt").constData(), MNT_DETACH); });
+        TreeBuilder(tree.path("a/mnt")).file("hidden-by-the-mount", 65536);
+        PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
+        DirectoryWalker walker({false, 2});
+        const std::vector<WalkResult> results = walker.measureEach({{fd.get(), "a"}, {fd.get(), "b"}});
+        QCOMPARE(results[0].bytes, TreeBuilder::allocatedSize(tree.path("a/f")));
+        QCOMPARE(results[0].directories, 0);
+        QCOMPARE(results[1].bytes, TreeBuilder::allocatedSize(tree.path("b/f")));
     }
 
     void missingRootIsAnError()

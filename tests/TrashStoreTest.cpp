@@ -143,7 +143,7 @@ private Q_SLOTS:
         TrashStore store(fx.locations(), {}, kTestZone);
         QList<QByteArray> originals;
         for (const QByteArray& name : TreeBuilder::awkwardNames()) {
-            fx.outside().file(name, 100);
+            fx.outside().file(name + "/inner", 100);
             originals.append(fx.outside().path(name));
             QVERIFY2(store.put(originals.last(), localTime(2026, 3, 2, 9, 0, 0)), name.constData());
             QVERIFY(!TreeBuilder::exists(originals.last()));
@@ -158,6 +158,13 @@ private Q_SLOTS:
             QVERIFY(TreeBuilder::exists(item.path));
         }
         QCOMPARE(listed, QSet<QByteArray>(originals.cbegin(), originals.cend()));
+        // Their directorysizes lines are percent-encoded and read back by a new process.
+        const QByteArray sizes = readAll(fx.trashPath() + "/directorysizes");
+        for (const QByteArray& name : readdirOrder(fx.filesPath()))
+            QVERIFY2(sizes.contains(' ' + name.toPercentEncoding() + '\n'), name.constData());
+        TrashStore again(fx.locations(), {}, kTestZone);
+        QCOMPARE(again.scan()->topItems, status->topItems);
+        QCOMPARE(again.walks(), 0);
 
         const TrashCleanupOutcome emptied = store.emptyAll();
         QVERIFY(emptied);
@@ -191,6 +198,49 @@ private Q_SLOTS:
         const TrashStatusResult c = second.scan();
         QCOMPARE(second.walks(), 0);
         QCOMPARE(c->totalSize, a->totalSize);
+    }
+
+    void entriesOfEveryTrashFolderAreSizedOnTheirOwn()
+    {
+        // A second trash folder on a "volume" that the fixture's mount table names. Its entries share
+        // an inode with the home trash's: each entry counts it once, whichever thread walks it.
+        TrashFixture fx;
+        const QByteArray root = QFile::encodeName(fx.home().root());
+        const QByteArray volumeTrash = "vol/.Trash-" + QByteArray::number(::getuid());
+        TreeBuilder tree(root);
+        tree.dir(volumeTrash + "/files", 0700).dir(volumeTrash + "/info", 0700);
+        QFile mounts(QFile::decodeName(fx.mountInfoPath()));
+        QVERIFY(mounts.open(QIODevice::WriteOnly));
+        mounts.write("30 1 8:2 / " + root + "/vol rw shared:1 - ext4 /dev/sdb1 rw\n");
+        mounts.close();
+        const QByteArray homeFiles = fx.filesPath().mid(root.size() + 1) + '/';
+        const QByteArray volumeFiles = volumeTrash + "/files/";
+        for (int i = 0; i < 30; ++i) {
+            const QByteArray name = 'd' + QByteArray::number(i);
+            tree.file((i % 2 ? homeFiles : volumeFiles) + name + "/f", 4096 * (i + 1));
+            if (i % 2)
+                fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
+        }
+        tree.file(homeFiles + "d1/big", 65536)
+            .hardLink(homeFiles + "d1/again", homeFiles + "d1/big")
+            .hardLink(volumeFiles + "d2/shared", homeFiles + "d1/big");
+
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 30);
+        QCOMPARE(store.walks(), 30);
+        for (const TrashItemDetail& item : status->topItems) {
+            const qint64 twice = item.name == QStringLiteral("d1") ? TreeBuilder::allocatedSize(item.path + "/big") : 0;
+            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path) - twice);
+            QCOMPARE(item.originalPath.has_value(), item.trashFolder == fx.trashPath());
+        }
+        // The home trash's directorysizes holds its entries; the volume's have no info files to key
+        // a line to, so they are walked again.
+        QCOMPARE(readAll(fx.trashPath() + "/directorysizes").count('\n'), 15);
+        TrashStore again(fx.locations());
+        QCOMPARE(again.scan()->topItems, status->topItems);
+        QCOMPARE(again.walks(), 15);
     }
 
     void sizeCacheIsCheckedAgainstTheInfoFileAndAcceptsMilliseconds()
@@ -421,10 +471,13 @@ private Q_SLOTS:
             QSKIP("running as root: permission checks do not apply");
         TrashFixture fx;
         fx.files().file("locked/a", 4096).file("open", 4096).chmod("locked", 0);
+        fx.writeInfo("locked", "/home/u/locked", "2026-03-01T10:00:00");
         TrashStore store(fx.locations());
         const TrashStatusResult status = store.scan();
         QVERIFY(status);
         QCOMPARE(status->itemCount, 2);
+        // A size measured with errors is not kept: it would be trusted while the info file stays.
+        QVERIFY(!readAll(fx.trashPath() + "/directorysizes").contains("locked"));
         // And emptying gets in by giving the owner access back.
         QCOMPARE(store.emptyAll()->removedCount, 2);
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 
 namespace rubbly {
@@ -72,10 +73,20 @@ WalkResult DirectoryWalker::measure(const QByteArray& path)
 
 WalkResult DirectoryWalker::measure(int parentFd, const char* name)
 {
-    return measureEach(parentFd, {QByteArray(name)}).front();
+    return measureEach({WalkRoot{parentFd, QByteArray(name)}}).front();
 }
 
 std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
+{
+    std::vector<WalkRoot> roots;
+    roots.reserve(names.size());
+    for (const QByteArray& name : names)
+        roots.push_back(WalkRoot{parentFd, name});
+    return measureEach(roots);
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
+                                                     const std::function<void()>& alongside)
 {
     if (m_options.threads > 1 && m_helpers.empty()) {
         for (int i = 1; i < m_options.threads; ++i)
@@ -84,26 +95,41 @@ std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::ve
     m_linkedInodes.clear();
     {
         std::lock_guard lock(m_mutex);
-        m_parentFd = parentFd;
-        m_names = &names;
+        m_roots = &roots;
         m_nextRoot = 0;
-        m_results.assign(names.size(), WalkResult{});
-        m_devices.assign(names.size(), 0);
+        m_results.assign(roots.size(), WalkResult{});
+        m_devices.assign(roots.size(), 0);
         m_active = true;
     }
     m_workAvailable.notify_all();
+    if (alongside) {
+        try {
+            alongside();
+        } catch (...) {
+            // The helpers are reading `roots`: they must be done before the caller's frame is.
+            runWorker(true);
+            endBatch();
+            throw;
+        }
+    }
     runWorker(true);
+    endBatch();
+    return std::move(m_results);
+}
+
+void DirectoryWalker::endBatch()
+{
     std::lock_guard lock(m_mutex);
     m_active = false;
-    m_names = nullptr;
-    return std::move(m_results);
+    m_roots = nullptr;
 }
 
 void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
 {
-    const char* name = (*m_names)[root].constData();
+    const WalkRoot& walkRoot = (*m_roots)[root];
+    const char* name = walkRoot.name.constData();
     struct stat st {};
-    if (::fstatat(m_parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(walkRoot.parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         result.errors = 1;
         return;
     }
@@ -113,7 +139,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
         noteModification(result, st);
         return;
     }
-    const int fd = ::openat(m_parentFd, name, kOpenDirFlags);
+    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
     if (fd < 0) {
         result.errors = 1;
         return;
@@ -130,7 +156,7 @@ void DirectoryWalker::runWorker(bool isCaller)
         {
             std::unique_lock lock(m_mutex);
             const auto hasWork = [this] {
-                return !m_pending.empty() || (m_active && m_names && m_nextRoot < m_names->size());
+                return !m_pending.empty() || (m_active && m_roots && m_nextRoot < m_roots->size());
             };
             if (isCaller) {
                 // Done when every root is taken, nothing is queued, and no helper is still reading
@@ -175,7 +201,7 @@ bool DirectoryWalker::offload(Work work)
         // Keep one folder ready for each helper, so a helper that finishes never waits for the
         // reader to come across the next folder; beyond that the reader keeps it, depth first.
         // While roots are left untaken, helpers take those instead.
-        if (m_nextRoot < m_names->size() ||
+        if (m_nextRoot < m_roots->size() ||
             m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
             return false;
         m_pending.push_back(work);
@@ -185,35 +211,80 @@ bool DirectoryWalker::offload(Work work)
     return true;
 }
 
+namespace {
+
+// One open folder of a walk, read with getdents64 into its own buffer. A DIR* would cost an fstat
+// and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
+class FolderStream final {
+public:
+    void open(int fd)
+    {
+        m_fd = fd;
+        m_pos = m_end = 0;
+        m_failed = false;
+        if (!m_buffer)
+            m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    }
+    void close()
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    int fd() const { return m_fd; }
+    // True when reading stopped on an error rather than at the end.
+    bool failed() const { return m_failed; }
+
+    // The next entry, or null at the end of the folder or on an error.
+    const dirent64* next()
+    {
+        if (m_pos >= m_end) {
+            const ssize_t got = ::getdents64(m_fd, m_buffer.get(), kBufferSize);
+            if (got <= 0) {
+                m_failed = got < 0;
+                return nullptr;
+            }
+            m_pos = 0;
+            m_end = got;
+        }
+        const auto* entry = reinterpret_cast<const dirent64*>(m_buffer.get() + m_pos);
+        m_pos += entry->d_reclen;
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 32 * 1024;
+    std::unique_ptr<char[]> m_buffer;
+    int m_fd = -1;
+    ssize_t m_pos = 0;
+    ssize_t m_end = 0;
+    bool m_failed = false;
+};
+
+} // namespace
+
 void DirectoryWalker::walkTree(Work work, WalkResult& result)
 {
     // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
-    const int rootFd = work.fd;
+    // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
     const dev_t device = m_devices[work.root];
-    std::vector<DIR*> stack;
-    if (DIR* dir = ::fdopendir(rootFd)) {
-        stack.push_back(dir);
-    } else {
-        ::close(rootFd);
-        ++result.errors;
-        return;
-    }
+    std::vector<FolderStream> stack(1);
+    stack[0].open(work.fd);
+    std::size_t depth = 1;
 
-    while (!stack.empty()) {
-        DIR* dir = stack.back();
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
+    while (depth > 0) {
+        FolderStream& folder = stack[depth - 1];
+        const dirent64* entry = folder.next();
         if (!entry) {
-            if (errno != 0)
+            if (folder.failed())
                 ++result.errors;
-            ::closedir(dir);
-            stack.pop_back();
+            folder.close();
+            --depth;
             continue;
         }
         const char* name = entry->d_name;
         if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
             continue;
-        const int dirFd = ::dirfd(dir);
+        const int dirFd = folder.fd();
 
         unsigned char type = entry->d_type;
         struct stat st {};
@@ -254,12 +325,9 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         ++result.directories;
         if (offload(Work{childFd, work.root}))
             continue;
-        if (DIR* child = ::fdopendir(childFd)) {
-            stack.push_back(child);
-        } else {
-            ::close(childFd);
-            ++result.errors;
-        }
+        if (depth == stack.size())
+            stack.emplace_back();
+        stack[depth++].open(childFd);
     }
 }
 

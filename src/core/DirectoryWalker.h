@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,6 +39,12 @@ struct WalkResult {
     bool operator==(const WalkResult&) const = default;
 };
 
+// One tree of a batch: `name` inside the folder `parentFd` (AT_FDCWD for the working directory).
+struct WalkRoot {
+    int parentFd = -1;
+    QByteArray name;
+};
+
 // Measures file trees without ever following a symbolic link or leaving each root's file system.
 // Everything is fd-relative (openat with O_NOFOLLOW, fstatat with AT_SYMLINK_NOFOLLOW), so a link
 // swapped in while we walk cannot lead us elsewhere. Idle threads take the next root, or a folder a
@@ -56,6 +63,13 @@ public:
     WalkResult measure(const QByteArray& path);
     // Each of `names` inside `parentFd`, measured as by measure(), the roots shared among the threads.
     std::vector<WalkResult> measureEach(int parentFd, const std::vector<QByteArray>& names);
+    // Each root, in order, measured as by measure(): idle threads take the next root, so a batch of
+    // small trees keeps every thread busy. The roots may lie in different folders; an inode with
+    // several links counts once per root, wherever its other links are. `alongside`, when given, runs
+    // on the calling thread while the helpers start on the roots; the calling thread joins them once
+    // it returns. It must not use this walker.
+    std::vector<WalkResult> measureEach(const std::vector<WalkRoot>& roots,
+                                        const std::function<void()>& alongside = {});
 
 private:
     struct Work {
@@ -63,6 +77,7 @@ private:
         std::size_t root;
     };
     void runWorker(bool isCaller);
+    void endBatch();
     void measureRoot(std::size_t root, WalkResult& result);
     void walkTree(Work work, WalkResult& result);
     bool offload(Work work);
@@ -80,8 +95,7 @@ private:
 
     // The batch being measured; guarded by m_mutex except where noted.
     bool m_active = false;
-    int m_parentFd = -1;
-    const std::vector<QByteArray>* m_names = nullptr;
+    const std::vector<WalkRoot>* m_roots = nullptr;
     std::size_t m_nextRoot = 0;
     std::vector<WalkResult> m_results;
     // Written by the thread that opens a root, before any of its folders is handed over.

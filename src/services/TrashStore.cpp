@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -94,21 +95,38 @@ TrashStore::TrashStore(TrashLocations locations, WalkOptions walkOptions, QTimeZ
 {
 }
 
-std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
-                                              struct stat* infoStat)
+namespace {
+
+// "<name>.trashinfo" in `buffer`, on the stack: this runs for every entry of every scan. False when
+// the name is too long to have an info file.
+bool infoFileName(const QByteArray& name, char (&buffer)[kNameMax + 16])
 {
-    if (infoFd < 0 || name.size() > kNameMax)
-        return std::nullopt;
-    // The info file's name on the stack: this runs for every entry of every scan.
+    if (name.size() > kNameMax)
+        return false;
+    std::memcpy(buffer, name.constData(), static_cast<size_t>(name.size()));
+    std::memcpy(buffer + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
+    return true;
+}
+
+} // namespace
+
+bool TrashStore::statInfo(int infoFd, const QByteArray& name, struct stat* infoStat)
+{
     char infoName[kNameMax + 16];
-    std::memcpy(infoName, name.constData(), static_cast<size_t>(name.size()));
-    std::memcpy(infoName + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
-    if (::fstatat(infoFd, infoName, infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat->st_mode))
+    return infoFd >= 0 && infoFileName(name, infoName) &&
+           ::fstatat(infoFd, infoName, infoStat, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(infoStat->st_mode);
+}
+
+std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
+                                              const struct stat& infoStat)
+{
+    char infoName[kNameMax + 16];
+    if (!infoFileName(name, infoName))
         return std::nullopt;
     QHash<QByteArray, CachedInfo>& folderCache = m_infoCache[trashPath];
     if (const auto it = folderCache.find(name); it != folderCache.end()) {
-        if (it->mtime.tv_sec == infoStat->st_mtim.tv_sec && it->mtime.tv_nsec == infoStat->st_mtim.tv_nsec &&
-            it->size == infoStat->st_size && it->inode == infoStat->st_ino) {
+        if (it->mtime.tv_sec == infoStat.st_mtim.tv_sec && it->mtime.tv_nsec == infoStat.st_mtim.tv_nsec &&
+            it->size == infoStat.st_size && it->inode == infoStat.st_ino) {
             it->seen = m_scanCount;
             return it->info;
         }
@@ -116,7 +134,7 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& tras
     PosixFd fd(::openat(infoFd, infoName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.isValid())
         return std::nullopt;
-    QByteArray content(std::min<qsizetype>(infoStat->st_size, kMaxInfoFileSize), Qt::Uninitialized);
+    QByteArray content(std::min<qsizetype>(infoStat.st_size, kMaxInfoFileSize), Qt::Uninitialized);
     qsizetype got = 0;
     while (got < content.size()) {
         const auto n = ::read(fd.get(), content.data() + got, static_cast<size_t>(content.size() - got));
@@ -127,11 +145,34 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& tras
     content.truncate(got);
     ++m_infoReads;
     TrashInfo info = TrashInfo::parse(content, m_zone);
-    folderCache.insert(name, CachedInfo{infoStat->st_mtim, infoStat->st_size, infoStat->st_ino, info, m_scanCount});
+    folderCache.insert(name, CachedInfo{infoStat.st_mtim, infoStat.st_size, infoStat.st_ino, info, m_scanCount});
     return info;
 }
 
 namespace {
+void appendNumber(QByteArray& text, qint64 n)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    text.append(digits, end - digits);
+}
+
+// As QByteArray::toPercentEncoding(): every byte but A-Z a-z 0-9 - . _ ~ as %XX.
+void appendPercentEncoded(QByteArray& text, const QByteArray& name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '.' ||
+            u == '_' || u == '~') {
+            text += c;
+        } else {
+            const char escaped[3] = {'%', kHex[u >> 4], kHex[u & 0xF]};
+            text.append(escaped, 3);
+        }
+    }
+}
+
 bool sameFile(const struct stat& st, const timespec& mtime, off_t size, ino_t inode)
 {
     return st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec && st.st_size == size &&
@@ -176,10 +217,18 @@ TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
 
 void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& cache)
 {
+    // Built in place: a first scan writes a line per entry after the walk, while the user waits, and
+    // temporaries per field cost more than the writing itself.
     QByteArray text;
-    for (auto it = cache.cbegin(); it != cache.cend(); ++it)
-        text += QByteArray::number(it->size) + ' ' + QByteArray::number(it->mtime) + ' ' +
-                it.key().toPercentEncoding() + '\n';
+    text.reserve(cache.size() * 48);
+    for (auto it = cache.cbegin(); it != cache.cend(); ++it) {
+        appendNumber(text, it->size);
+        text += ' ';
+        appendNumber(text, it->mtime);
+        text += ' ';
+        appendPercentEncoded(text, it.key());
+        text += '\n';
+    }
     // Written to a temporary file in the same folder and renamed over, so a reader never sees half.
     QByteArray tempPath = trashPath + "/directorysizes.XXXXXX";
     PosixFd fd(::mkstemp(tempPath.data()));
@@ -210,6 +259,26 @@ TrashStatusResult TrashStore::scan()
     TrashError lastError;
     ++m_scanCount;
 
+    // A listed trash folder, kept open until its entries are measured and its info files read.
+    struct ListedFolder {
+        TrashDirectory directory;
+        PosixFd filesFd;
+        PosixFd infoFd;
+        SizeCache oldSizes;
+        SizeCache sizes;
+    };
+    std::vector<ListedFolder> listedFolders;
+    // Per listed entry: the folder it is in and its info file, when it has one.
+    struct EntryInfo {
+        std::size_t folder;
+        QByteArray name;
+        std::optional<struct stat> infoStat;
+    };
+    std::vector<EntryInfo> entries;
+    // The folder entries that directorysizes cannot answer for.
+    std::vector<WalkRoot> roots;
+    std::vector<qsizetype> rootItems;
+
     for (const TrashDirectory& folder : folders) {
         const QByteArray filesPath = folder.filesPath();
         PosixFd filesFd(::open(filesPath.constData(), kOpenDirFlags));
@@ -225,9 +294,14 @@ TrashStatusResult TrashStore::scan()
             continue;
         }
         listed = true;
-        PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
-        const SizeCache oldSizes = readSizeCache(folder.path);
-        SizeCache sizes;
+        const std::size_t folderIndex = listedFolders.size();
+        listedFolders.push_back(ListedFolder{folder,
+                                             std::move(filesFd),
+                                             PosixFd(::open(folder.infoPath().constData(), kOpenDirFlags)),
+                                             readSizeCache(folder.path),
+                                             {}});
+        ListedFolder& listedFolder = listedFolders.back();
+        const int dirFd = listedFolder.filesFd.get();
 
         for (const QByteArray& name : names) {
             TrashItemDetail item;
@@ -236,40 +310,74 @@ TrashStatusResult TrashStore::scan()
             item.trashFolder = folder.path;
             item.category = categoryFor(item.name);
 
-            struct stat st {};
-            const bool statOk = ::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (statOk) {
-                item.isDirectory = S_ISDIR(st.st_mode);
-                item.modificationDate = fromTimespec(st.st_mtim);
-            }
+            // The info file is looked at before its entry is walked: a directorysizes line is keyed
+            // to the mtime seen first, so an entry trashed anew while we walk is measured again next
+            // time rather than trusted with the old size.
+            EntryInfo entry{folderIndex, name, std::nullopt};
             struct stat infoSt {};
-            const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
-            if (info) {
-                if (info->path)
-                    item.originalPath = absoluteOriginalPath(*info->path, folder.topDir);
-                item.deletionDate = info->deletionDate;
-            }
+            if (statInfo(listedFolder.infoFd.get(), name, &infoSt))
+                entry.infoStat = infoSt;
 
-            if (statOk && item.isDirectory) {
-                const auto cached = oldSizes.constFind(name);
-                if (info && cached != oldSizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec) {
-                    item.size = cached->size;
-                } else {
-                    item.size = m_walker.measure(filesFd.get(), name.constData()).bytes;
-                    ++m_walks;
-                }
-                if (info)
-                    sizes.insert(name, CachedSize{item.size, infoSt.st_mtim.tv_sec});
-            } else if (statOk) {
+            struct stat st {};
+            if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                // Vanished since the listing, or unreadable: listed without size or date.
+            } else if (!S_ISDIR(st.st_mode)) {
+                item.modificationDate = fromTimespec(st.st_mtim);
                 item.size = static_cast<qint64>(st.st_blocks) * 512;
+            } else {
+                item.isDirectory = true;
+                item.modificationDate = fromTimespec(st.st_mtim);
+                const auto cached = listedFolder.oldSizes.constFind(name);
+                if (entry.infoStat && cached != listedFolder.oldSizes.cend() &&
+                    cached->mtime == entry.infoStat->st_mtim.tv_sec) {
+                    item.size = cached->size;
+                    listedFolder.sizes.insert(name, *cached);
+                } else {
+                    roots.push_back(WalkRoot{dirFd, name});
+                    rootItems.push_back(status.topItems.size());
+                }
             }
-
-            status.totalSize += item.size;
-            status.categoryDistribution[item.category] += item.size;
+            entries.push_back(std::move(entry));
             status.topItems.append(std::move(item));
         }
-        if (sizes.size() != oldSizes.size() || sizes != oldSizes)
-            writeSizeCache(folder.path, sizes);
+    }
+
+    // The info files are read and parsed on this thread while the walker's helper starts on the
+    // folders: on a first scan of many small entries that is a fifth of the work, and it needs no
+    // walking at all.
+    const auto readInfoFiles = [&] {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const EntryInfo& entry = entries[i];
+            if (!entry.infoStat)
+                continue;
+            const ListedFolder& folder = listedFolders[entry.folder];
+            const auto info = readInfo(folder.infoFd.get(), folder.directory.path, entry.name, *entry.infoStat);
+            if (!info)
+                continue;
+            TrashItemDetail& item = status.topItems[static_cast<qsizetype>(i)];
+            if (info->path)
+                item.originalPath = absoluteOriginalPath(*info->path, folder.directory.topDir);
+            item.deletionDate = info->deletionDate;
+        }
+    };
+    // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
+    // even when each entry is small; measured one after the other, one thread would do nearly all.
+    const std::vector<WalkResult> walks = m_walker.measureEach(roots, readInfoFiles);
+    m_walks += static_cast<int>(roots.size());
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        const qsizetype index = rootItems[i];
+        status.topItems[index].size = walks[i].bytes;
+        // Only a complete measurement is kept: the file is trusted for as long as the info file is
+        // unchanged, so a partial size (a folder we could not read, an entry that vanished while
+        // we walked) would outlive the reason it was partial.
+        const EntryInfo& entry = entries[static_cast<std::size_t>(index)];
+        if (entry.infoStat && walks[i].errors == 0)
+            listedFolders[entry.folder].sizes.insert(entry.name,
+                                                     CachedSize{walks[i].bytes, entry.infoStat->st_mtim.tv_sec});
+    }
+    for (const ListedFolder& folder : listedFolders) {
+        if (folder.sizes != folder.oldSizes)
+            writeSizeCache(folder.directory.path, folder.sizes);
     }
 
     if (!listed) {
@@ -281,6 +389,10 @@ TrashStatusResult TrashStore::scan()
     for (auto& folderCache : m_infoCache)
         folderCache.removeIf([this](const auto& it) { return it.value().seen != m_scanCount; });
 
+    for (const TrashItemDetail& item : std::as_const(status.topItems)) {
+        status.totalSize += item.size;
+        status.categoryDistribution[item.category] += item.size;
+    }
     // Sort positions, not the entries: moving a TrashItemDetail touches seven members.
     std::vector<std::pair<qint64, qsizetype>> order;
     order.reserve(static_cast<std::size_t>(status.topItems.size()));
@@ -331,12 +443,13 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
 
         for (const QByteArray& name : names) {
             struct stat infoSt {};
-            const auto info = readInfo(infoFd.get(), folder.path, name, &infoSt);
+            const bool hasInfo = statInfo(infoFd.get(), name, &infoSt);
+            const auto info = hasInfo ? readInfo(infoFd.get(), folder.path, name, infoSt) : std::nullopt;
             if (!select(info))
                 continue;
             std::optional<qint64> knownSize;
             if (const auto cached = sizes.constFind(name);
-                info && cached != sizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec)
+                hasInfo && cached != sizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec)
                 knownSize = cached->size;
 
             TreeRemover remover(!knownSize.has_value());

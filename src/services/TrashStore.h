@@ -56,8 +56,11 @@ private:
     };
     using SizeCache = QHash<QByteArray, CachedSize>;
 
+    // Stats info/<name>.trashinfo; true when it is a regular file.
+    static bool statInfo(int infoFd, const QByteArray& name, struct stat* infoStat);
+    // The info file that `infoStat` describes, parsed, or from the cache while it is unchanged.
     std::optional<TrashInfo> readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
-                                      struct stat* infoStat);
+                                      const struct stat& infoStat);
     // The directorysizes file of a trash, re-read only when the file itself changed.
     SizeCache readSizeCache(const QByteArray& trashPath);
     void writeSizeCache(const QByteArray& trashPath, const SizeCache& cache);
