@@ -154,32 +154,14 @@ TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
     QFile file(QFile::decodeName(path));
     if (!file.open(QIODevice::ReadOnly))
         return cache;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        // "<size> <mtime> <percent-encoded name>"
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() != 3)
-            continue;
-        bool sizeOk = false, mtimeOk = false;
-        const qint64 size = fields[0].toLongLong(&sizeOk);
-        qint64 mtime = fields[1].toLongLong(&mtimeOk);
-        const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
-            continue;
-        // Some writers store milliseconds; no trash file is from the year 5138.
-        if (mtime > 100'000'000'000LL)
-            mtime /= 1000;
-        cache.insert(name, CachedSize{size, mtime});
-    }
+    cache = parseDirectorySizes(file.readAll());
     m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, cache});
     return cache;
 }
 
 void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& cache)
 {
-    QByteArray text;
-    for (auto it = cache.cbegin(); it != cache.cend(); ++it)
-        text += QByteArray::number(it->size) + ' ' + QByteArray::number(it->mtime) + ' ' +
-                it.key().toPercentEncoding() + '\n';
+    const QByteArray text = serializeDirectorySizes(cache);
     // Written to a temporary file in the same folder and renamed over, so a reader never sees half.
     QByteArray tempPath = trashPath + "/directorysizes.XXXXXX";
     PosixFd fd(::mkstemp(tempPath.data()));
