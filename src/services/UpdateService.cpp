@@ -28,16 +28,6 @@ namespace {
 constexpr qint64 kMaxManifestBytes = 1 << 20;
 const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
 
-QString stripVersion(QString version)
-{
-    const auto strip = [](QChar c) { return c == QLatin1Char('v') || c == QLatin1Char('V') || c.isSpace(); };
-    while (!version.isEmpty() && strip(version.front()))
-        version.remove(0, 1);
-    while (!version.isEmpty() && strip(version.back()))
-        version.chop(1);
-    return version;
-}
-
 QList<qint64> versionNumbers(const QString& version)
 {
     QList<qint64> numbers;
