@@ -4,6 +4,10 @@
 
 namespace rubbly {
 
+namespace {
+constexpr qint64 kLatestSeconds = 100'000'000'000LL; // in the year 5138
+}
+
 DirectorySizes parseDirectorySizes(const QByteArray& content)
 {
     DirectorySizes sizes;
@@ -17,9 +21,13 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
         if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
             continue;
-        // No trash file is from the year 5138: a larger number is milliseconds.
-        if (mtime > 100'000'000'000LL)
+        // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
+        // large for either is no time at all (read as seconds, it would be read anew at every load).
+        if (mtime > kLatestSeconds) {
             mtime /= 1000;
+            if (mtime > kLatestSeconds)
+                continue;
+        }
         sizes.insert(name, DirectorySize{size, mtime});
     }
     return sizes;

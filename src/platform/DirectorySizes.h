@@ -17,8 +17,9 @@ struct DirectorySize {
 using DirectorySizes = QHash<QByteArray, DirectorySize>;
 
 // Reads "<size> <mtime> <percent-encoded name>" lines. Any program may write this file, so a line that
-// is not exactly that (a negative size, a name that is empty or holds '/') is skipped; an mtime in
-// milliseconds, as some writers store, is read as seconds. A name given twice keeps its last line.
+// is not exactly that (a negative size, a name that is empty or holds '/', an mtime too large even
+// for milliseconds) is skipped; an mtime in milliseconds, as some writers store, is read as seconds.
+// A name given twice keeps its last line.
 DirectorySizes parseDirectorySizes(const QByteArray& content);
 
 // The file's text for `sizes`, one line per entry, the name percent-encoded as in .trashinfo files.
