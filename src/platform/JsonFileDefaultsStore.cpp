@@ -51,10 +51,12 @@ std::optional<DefaultsValue> decode(const QJsonValue& json)
     if (type == QLatin1String("bool") && v.isBool())
         return DefaultsValue{v.toBool()};
     if (type == QLatin1String("int") && v.isDouble()) {
+        // toInteger() answers 0 for a whole number beyond the 64-bit range (1e300): refuse it instead.
         const double d = v.toDouble();
-        if (std::trunc(d) != d)
+        const qint64 i = v.toInteger();
+        if (std::trunc(d) != d || static_cast<double>(i) != d)
             return std::nullopt;
-        return DefaultsValue{v.toInteger()};
+        return DefaultsValue{i};
     }
     if (type == QLatin1String("double") && v.isDouble())
         return DefaultsValue{v.toDouble()};
