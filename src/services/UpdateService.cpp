@@ -17,6 +17,7 @@
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace rubbly {
@@ -32,10 +33,13 @@ QList<qint64> versionNumbers(const QString& version)
 {
     QList<qint64> numbers;
     for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qint64 n = piece.toLongLong(&ok, 10);
-        // toLongLong accepts surrounding blanks; a piece must be a sign and digits only.
-        if (ok && !piece.front().isSpace() && !piece.back().isSpace())
+        // A piece must be a sign and digits only: toLongLong() also takes blanks around the digits,
+        // and stops at a NUL as if the piece ended there ("1\0x" would read as 1).
+        const qsizetype digits = piece.front() == QLatin1Char('+') || piece.front() == QLatin1Char('-') ? 1 : 0;
+        const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+        bool ok = digits < piece.size() && std::all_of(piece.begin() + digits, piece.end(), isDigit);
+        const qint64 n = ok ? piece.toLongLong(&ok, 10) : 0;
+        if (ok)
             numbers.append(n);
     }
     return numbers;
