@@ -42,6 +42,14 @@ void fail(QString* error, const QString& text)
         *error = text;
 }
 
+// What went wrong in `a`; libarchive leaves some failures without a text, and a failure must never
+// read as an empty message.
+QString reason(archive* a)
+{
+    const char* text = archive_error_string(a);
+    return text && *text ? QString::fromUtf8(text) : QStringLiteral("damaged archive");
+}
+
 } // namespace
 
 bool ArchiveExtractor::isContainedPath(const QByteArray& path)
@@ -72,7 +80,7 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     archive_read_support_format_gnutar(reader.get());
     archive_read_support_filter_all(reader.get());
     if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK) {
-        fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+        fail(error, reason(reader.get()));
         return false;
     }
     // Entries are given absolute paths below the destination, and libarchive refuses to write through
@@ -99,7 +107,7 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
         if (next == ARCHIVE_EOF)
             return true;
         if (next != ARCHIVE_OK && next != ARCHIVE_WARN) {
-            fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+            fail(error, reason(reader.get()));
             return false;
         }
         const QByteArray path(archive_entry_pathname(entry));
@@ -120,7 +128,7 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
         }
         archive_entry_set_pathname(entry, (root + path).constData());
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
-            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            fail(error, reason(writer.get()));
             return false;
         }
         const void* block = nullptr;
@@ -130,13 +138,17 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
             const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF)
                 break;
-            if (r != ARCHIVE_OK || archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
-                fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+            if (r != ARCHIVE_OK) {
+                fail(error, reason(reader.get()));
+                return false;
+            }
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
+                fail(error, reason(writer.get()));
                 return false;
             }
         }
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
-            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            fail(error, reason(writer.get()));
             return false;
         }
     }
