@@ -7,6 +7,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -67,9 +68,10 @@ bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteAr
 {
     if (target.isEmpty() || target.startsWith('/') || !isContainedPath(linkPath))
         return false;
-    const qsizetype slash = linkPath.lastIndexOf('/');
-    const QByteArray parent = slash < 0 ? QByteArray() : linkPath.left(slash);
-    return depthAfter(depthAfter(0, parent), target) >= 0;
+    // The link's folder is its path without the last name, whatever slashes and dots surround it:
+    // "a/l/" is the link l in a, as the disk writer creates it, not a link inside a/l.
+    const int parentDepth = std::max(depthAfter(0, linkPath) - 1, 0);
+    return depthAfter(parentDepth, target) >= 0;
 }
 
 bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination, QString* error)
