@@ -34,7 +34,7 @@ using namespace rubbly;
 namespace {
 
 // Folders between the scratch folder and the destination; each must hold only the next one.
-const QList<QByteArray> kChain{"a", "b", "c", "d", "e", "f", "g", "h"};
+const QList<QByteArray> kChain{"a", "b", "c", "d"};
 
 QList<QByteArray> namesIn(const QByteArray& folder)
 {
@@ -65,9 +65,13 @@ QByteArray describedArchive(const QByteArray& input)
         archive_write_set_format_zip(writer.get());
     else
         archive_write_set_format_pax_restricted(writer.get());
-    QByteArray out(1 << 20, '\0');
-    size_t used = 0;
-    archive_write_open_memory(writer.get(), out.data(), static_cast<size_t>(out.size()), &used);
+    QByteArray out;
+    const auto append = [](archive*, void* to, const void* buffer, size_t length) -> la_ssize_t {
+        static_cast<QByteArray*>(to)->append(static_cast<const char*>(buffer), static_cast<qsizetype>(length));
+        return static_cast<la_ssize_t>(length);
+    };
+    archive_write_set_bytes_in_last_block(writer.get(), 1);
+    archive_write_open2(writer.get(), &out, nullptr, append, nullptr, nullptr);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray& line = lines[i];
         if (line.size() < 3 || line[1] != ' ')
@@ -111,7 +115,6 @@ QByteArray describedArchive(const QByteArray& input)
             archive_write_data(writer.get(), argument.constData(), static_cast<size_t>(argument.size()));
     }
     archive_write_close(writer.get());
-    out.truncate(static_cast<qsizetype>(used));
     return out;
 }
 
