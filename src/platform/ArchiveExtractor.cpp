@@ -70,8 +70,21 @@ bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteAr
         return false;
     // The link's folder is its path without the last name, whatever slashes and dots surround it:
     // "a/l/" is the link l in a, as the disk writer creates it, not a link inside a/l.
-    const int parentDepth = std::max(depthAfter(0, linkPath) - 1, 0);
-    return depthAfter(parentDepth, target) >= 0;
+    int depth = std::max(depthAfter(0, linkPath) - 1, 0);
+    // A target may climb only before its first name ("../../lib/x"), never after one ("q/../.."):
+    // that name may itself be a link of the archive to a shallower folder ("q" -> "."), and the
+    // kernel climbs from where it leads, further than the text says. The folders the link sits in
+    // are real ones (nothing is unpacked through a link), so a leading climb stays inside.
+    bool named = false;
+    for (const QByteArray& part : target.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part != "..")
+            named = true;
+        else if (named || --depth < 0)
+            return false;
+    }
+    return true;
 }
 
 bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination, QString* error)
