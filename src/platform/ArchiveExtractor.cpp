@@ -93,7 +93,12 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     archive_read_support_format_zip(reader.get());
     archive_read_support_format_tar(reader.get());
     archive_read_support_format_gnutar(reader.get());
-    archive_read_support_filter_all(reader.get());
+    // The compressions an update may use, each decoded in-process. Not "all": for lrzip, lzop, grzip
+    // and others libarchive starts an outside program, and downloaded bytes must not start anything.
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_filter_bzip2(reader.get());
+    archive_read_support_filter_xz(reader.get());
+    archive_read_support_filter_zstd(reader.get());
     if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK) {
         fail(error, reason(reader.get()));
         return false;
