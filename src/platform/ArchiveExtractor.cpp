@@ -7,6 +7,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,14 @@ void fail(QString* error, const QString& text)
         *error = text;
 }
 
+// What went wrong in `a`; libarchive leaves some failures without a text, and a failure must never
+// read as an empty message.
+QString reason(archive* a)
+{
+    const char* text = archive_error_string(a);
+    return text && *text ? QString::fromUtf8(text) : QStringLiteral("damaged archive");
+}
+
 } // namespace
 
 bool ArchiveExtractor::isContainedPath(const QByteArray& path)
@@ -59,9 +68,23 @@ bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteAr
 {
     if (target.isEmpty() || target.startsWith('/') || !isContainedPath(linkPath))
         return false;
-    const qsizetype slash = linkPath.lastIndexOf('/');
-    const QByteArray parent = slash < 0 ? QByteArray() : linkPath.left(slash);
-    return depthAfter(depthAfter(0, parent), target) >= 0;
+    // The link's folder is its path without the last name, whatever slashes and dots surround it:
+    // "a/l/" is the link l in a, as the disk writer creates it, not a link inside a/l.
+    int depth = std::max(depthAfter(0, linkPath) - 1, 0);
+    // A target may climb only before its first name ("../../lib/x"), never after one ("q/../.."):
+    // that name may itself be a link of the archive to a shallower folder ("q" -> "."), and the
+    // kernel climbs from where it leads, further than the text says. The folders the link sits in
+    // are real ones (nothing is unpacked through a link), so a leading climb stays inside.
+    bool named = false;
+    for (const QByteArray& part : target.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part != "..")
+            named = true;
+        else if (named || --depth < 0)
+            return false;
+    }
+    return true;
 }
 
 bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination, QString* error)
@@ -70,9 +93,14 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     archive_read_support_format_zip(reader.get());
     archive_read_support_format_tar(reader.get());
     archive_read_support_format_gnutar(reader.get());
-    archive_read_support_filter_all(reader.get());
+    // The compressions an update may use, each decoded in-process. Not "all": for lrzip, lzop, grzip
+    // and others libarchive starts an outside program, and downloaded bytes must not start anything.
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_filter_bzip2(reader.get());
+    archive_read_support_filter_xz(reader.get());
+    archive_read_support_filter_zstd(reader.get());
     if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK) {
-        fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+        fail(error, reason(reader.get()));
         return false;
     }
     // Entries are given absolute paths below the destination, and libarchive refuses to write through
@@ -99,7 +127,7 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
         if (next == ARCHIVE_EOF)
             return true;
         if (next != ARCHIVE_OK && next != ARCHIVE_WARN) {
-            fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+            fail(error, reason(reader.get()));
             return false;
         }
         const QByteArray path(archive_entry_pathname(entry));
@@ -120,7 +148,7 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
         }
         archive_entry_set_pathname(entry, (root + path).constData());
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
-            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            fail(error, reason(writer.get()));
             return false;
         }
         const void* block = nullptr;
@@ -130,13 +158,17 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
             const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF)
                 break;
-            if (r != ARCHIVE_OK || archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
-                fail(error, QString::fromUtf8(archive_error_string(reader.get())));
+            if (r != ARCHIVE_OK) {
+                fail(error, reason(reader.get()));
+                return false;
+            }
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
+                fail(error, reason(writer.get()));
                 return false;
             }
         }
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
-            fail(error, QString::fromUtf8(archive_error_string(writer.get())));
+            fail(error, reason(writer.get()));
             return false;
         }
     }

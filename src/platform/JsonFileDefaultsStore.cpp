@@ -51,10 +51,12 @@ std::optional<DefaultsValue> decode(const QJsonValue& json)
     if (type == QLatin1String("bool") && v.isBool())
         return DefaultsValue{v.toBool()};
     if (type == QLatin1String("int") && v.isDouble()) {
+        // toInteger() answers 0 for a whole number beyond the 64-bit range (1e300): refuse it instead.
         const double d = v.toDouble();
-        if (std::trunc(d) != d)
+        const qint64 i = v.toInteger();
+        if (std::trunc(d) != d || static_cast<double>(i) != d)
             return std::nullopt;
-        return DefaultsValue{v.toInteger()};
+        return DefaultsValue{i};
     }
     if (type == QLatin1String("double") && v.isDouble())
         return DefaultsValue{v.toDouble()};
@@ -101,21 +103,8 @@ void JsonFileDefaultsStore::load()
     const QByteArray bytes = file.readAll();
     file.close();
 
-    QHash<QString, DefaultsValue> values;
-    bool wellFormed = false;
-    if (const auto root = json::parseObject(bytes)) {
-        wellFormed = true;
-        for (auto it = root->begin(); it != root->end(); ++it) {
-            const auto value = decode(it.value());
-            if (!value) {
-                wellFormed = false;
-                break;
-            }
-            values.insert(it.key(), *value);
-        }
-    }
-    if (wellFormed) {
-        m_values = std::move(values);
+    if (auto values = decodeFile(bytes)) {
+        m_values = std::move(*values);
         return;
     }
 
@@ -130,6 +119,29 @@ void JsonFileDefaultsStore::load()
         qCWarning(lcDefaults) << m_filePath << "is not a valid defaults file and could not be moved aside;"
                               << "using default settings without saving them";
     }
+}
+
+std::optional<JsonFileDefaultsStore::Values> JsonFileDefaultsStore::decodeFile(const QByteArray& bytes)
+{
+    const auto root = json::parseObject(bytes);
+    if (!root)
+        return std::nullopt;
+    Values values;
+    for (auto it = root->begin(); it != root->end(); ++it) {
+        const auto value = decode(it.value());
+        if (!value)
+            return std::nullopt;
+        values.insert(it.key(), *value);
+    }
+    return values;
+}
+
+QByteArray JsonFileDefaultsStore::encodeFile(const Values& values)
+{
+    QJsonObject root;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        root.insert(it.key(), encode(it.value()));
+    return json::compact(root);
 }
 
 std::optional<DefaultsValue> JsonFileDefaultsStore::value(const QString& key) const
@@ -164,13 +176,9 @@ void JsonFileDefaultsStore::save()
 {
     if (!m_writable)
         return;
-    QJsonObject root;
-    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
-        root.insert(it.key(), encode(it.value()));
-
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     QSaveFile file(m_filePath);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(json::compact(root)) >= 0 && file.commit();
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(encodeFile(m_values)) >= 0 && file.commit();
     if (!ok && !m_reportedWriteFailure) {
         m_reportedWriteFailure = true;
         qCWarning(lcDefaults) << "cannot write" << m_filePath << file.errorString();

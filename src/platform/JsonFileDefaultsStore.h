@@ -25,6 +25,13 @@ public:
     void setValue(const QString& key, const DefaultsValue& value) override;
     void removeValue(const QString& key) override;
 
+    using Values = QHash<QString, DefaultsValue>;
+    // The values a file's bytes hold; empty when they are not one JSON object whose every entry is a
+    // known type tag with a value of that type.
+    static std::optional<Values> decodeFile(const QByteArray& bytes);
+    // The bytes of a file that decodes to `values`.
+    static QByteArray encodeFile(const Values& values);
+
     const QString& filePath() const { return m_filePath; }
     // Where an unreadable file was moved at load, if that happened.
     const QString& setAsidePath() const { return m_setAsidePath; }
@@ -35,7 +42,7 @@ private:
 
     QString m_filePath;
     QString m_setAsidePath;
-    QHash<QString, DefaultsValue> m_values;
+    Values m_values;
     bool m_writable = true;
     bool m_reportedWriteFailure = false;
 };

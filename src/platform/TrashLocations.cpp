@@ -88,8 +88,10 @@ QList<MountEntry> TrashLocations::parseMountInfo(const QByteArray& content)
     QList<MountEntry> mounts;
     for (const QByteArray& line : content.split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() < 6 || separator < 6 || separator + 1 >= fields.size())
+        // The separator follows the six fixed fields: a mount point or root that reads "-" (written
+        // \055) is not one.
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (separator < 0 || separator + 1 >= fields.size())
             continue;
         MountEntry entry;
         entry.mountPoint = decodeMountInfoPath(fields[4]);

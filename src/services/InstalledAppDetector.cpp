@@ -33,16 +33,22 @@ QSet<QString> InstalledAppDetector::scanFolders(const QStringList& folders)
         QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files | QDir::NoDotAndDotDot | QDir::CaseSensitive,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
-            const QString relative = root.relativeFilePath(it.next());
-            if (relative.count(QLatin1Char('/')) > 3)
-                continue;                     // deeper than any real applications folder nests
-            QString id = relative.chopped(8); // ".desktop"
-            id.replace(QLatin1Char('/'), QLatin1Char('-'));
+            const QString id = desktopFileId(root.relativeFilePath(it.next()));
             if (!id.isEmpty())
                 ids.insert(id);
         }
     }
     return ids;
+}
+
+QString InstalledAppDetector::desktopFileId(const QString& relativePath)
+{
+    const QLatin1String suffix(".desktop");
+    if (!relativePath.endsWith(suffix) || relativePath.count(QLatin1Char('/')) > 3)
+        return {}; // deeper than any real applications folder nests
+    QString id = relativePath.chopped(suffix.size());
+    id.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return id;
 }
 
 QCoro::Task<QSet<QString>> InstalledAppDetector::installedBundleIDs(bool forceRefresh)

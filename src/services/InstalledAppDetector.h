@@ -29,6 +29,10 @@ public:
     // Reads the folders now; unreadable ones are skipped silently. Sub-folders give ids joined with
     // '-' ("kde4/okular.desktop" is "kde4-okular"), as the desktop-entry specification says.
     static QSet<QString> scanFolders(const QStringList& folders);
+    // The desktop-file id of a file found at `relativePath` below an applications folder, or empty
+    // when it names no application: not a "*.desktop" name, nested deeper than three folders, or
+    // nothing left of the name.
+    static QString desktopFileId(const QString& relativePath);
 
 private:
     QStringList m_folders;

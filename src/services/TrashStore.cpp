@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -150,29 +149,6 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& tras
 }
 
 namespace {
-void appendNumber(QByteArray& text, qint64 n)
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    text.append(digits, end - digits);
-}
-
-// As QByteArray::toPercentEncoding(): every byte but A-Z a-z 0-9 - . _ ~ as %XX.
-void appendPercentEncoded(QByteArray& text, const QByteArray& name)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '.' ||
-            u == '_' || u == '~') {
-            text += c;
-        } else {
-            const char escaped[3] = {'%', kHex[u >> 4], kHex[u & 0xF]};
-            text.append(escaped, 3);
-        }
-    }
-}
-
 bool sameFile(const struct stat& st, const timespec& mtime, off_t size, ino_t inode)
 {
     return st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec && st.st_size == size &&
@@ -195,40 +171,14 @@ TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
     QFile file(QFile::decodeName(path));
     if (!file.open(QIODevice::ReadOnly))
         return cache;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        // "<size> <mtime> <percent-encoded name>"
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() != 3)
-            continue;
-        bool sizeOk = false, mtimeOk = false;
-        const qint64 size = fields[0].toLongLong(&sizeOk);
-        qint64 mtime = fields[1].toLongLong(&mtimeOk);
-        const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
-            continue;
-        // Some writers store milliseconds; no trash file is from the year 5138.
-        if (mtime > 100'000'000'000LL)
-            mtime /= 1000;
-        cache.insert(name, CachedSize{size, mtime});
-    }
+    cache = parseDirectorySizes(file.readAll());
     m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, cache});
     return cache;
 }
 
 void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& cache)
 {
-    // Built in place: a first scan writes a line per entry after the walk, while the user waits, and
-    // temporaries per field cost more than the writing itself.
-    QByteArray text;
-    text.reserve(cache.size() * 48);
-    for (auto it = cache.cbegin(); it != cache.cend(); ++it) {
-        appendNumber(text, it->size);
-        text += ' ';
-        appendNumber(text, it->mtime);
-        text += ' ';
-        appendPercentEncoded(text, it.key());
-        text += '\n';
-    }
+    const QByteArray text = serializeDirectorySizes(cache);
     // Written to a temporary file in the same folder and renamed over, so a reader never sees half.
     QByteArray tempPath = trashPath + "/directorysizes.XXXXXX";
     PosixFd fd(::mkstemp(tempPath.data()));

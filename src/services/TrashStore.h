@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DirectorySizes.h"
 #include "DirectoryWalker.h"
 #include "TrashInfo.h"
 #include "TrashLocations.h"
@@ -49,11 +50,7 @@ private:
         // The scan that last saw it; entries older than the current scan are gone and dropped.
         quint64 seen = 0;
     };
-    struct CachedSize {
-        qint64 size = 0;
-        qint64 mtime = 0; // seconds
-        bool operator==(const CachedSize&) const = default;
-    };
+    using CachedSize = DirectorySize;
     using SizeCache = QHash<QByteArray, CachedSize>;
 
     // Stats info/<name>.trashinfo; true when it is a regular file.

@@ -17,6 +17,7 @@
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace rubbly {
@@ -28,24 +29,17 @@ namespace {
 constexpr qint64 kMaxManifestBytes = 1 << 20;
 const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
 
-QString stripVersion(QString version)
-{
-    const auto strip = [](QChar c) { return c == QLatin1Char('v') || c == QLatin1Char('V') || c.isSpace(); };
-    while (!version.isEmpty() && strip(version.front()))
-        version.remove(0, 1);
-    while (!version.isEmpty() && strip(version.back()))
-        version.chop(1);
-    return version;
-}
-
 QList<qint64> versionNumbers(const QString& version)
 {
     QList<qint64> numbers;
     for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qint64 n = piece.toLongLong(&ok, 10);
-        // toLongLong accepts surrounding blanks; a piece must be a sign and digits only.
-        if (ok && !piece.front().isSpace() && !piece.back().isSpace())
+        // A piece must be a sign and digits only: toLongLong() also takes blanks around the digits,
+        // and stops at a NUL as if the piece ended there ("1\0x" would read as 1).
+        const qsizetype digits = piece.front() == QLatin1Char('+') || piece.front() == QLatin1Char('-') ? 1 : 0;
+        const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+        bool ok = digits < piece.size() && std::all_of(piece.begin() + digits, piece.end(), isDigit);
+        const qint64 n = ok ? piece.toLongLong(&ok, 10) : 0;
+        if (ok)
             numbers.append(n);
     }
     return numbers;

@@ -53,6 +53,16 @@ bool optionalString(const QJsonObject& o, const char* key, std::optional<QString
 
 } // namespace
 
+QString stripVersion(QString version)
+{
+    const auto strip = [](QChar c) { return c == QLatin1Char('v') || c == QLatin1Char('V') || c.isSpace(); };
+    while (!version.isEmpty() && strip(version.front()))
+        version.remove(0, 1);
+    while (!version.isEmpty() && strip(version.back()))
+        version.chop(1);
+    return version;
+}
+
 std::optional<RemoteVersionManifest> RemoteVersionManifest::decode(const QByteArray& json)
 {
     // Qt's parser is iterative with a nesting limit and rejects invalid UTF-8 and oversized input,

@@ -77,4 +77,7 @@ struct RemoteVersionManifest {
     static std::optional<RemoteVersionManifest> decode(const QByteArray& json);
 };
 
+// A manifest's version as it is compared and shown: without leading or trailing "v", "V" and blanks.
+QString stripVersion(QString version);
+
 } // namespace rubbly
