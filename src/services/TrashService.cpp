@@ -4,8 +4,10 @@
 
 namespace rubbly {
 
-TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
-    : m_scheduler(scheduler)
+TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone,
+                           QObject* parent)
+    : QObject(parent)
+    , m_scheduler(scheduler)
     , m_zone(zone)
     , m_store(std::move(locations), walkOptions, std::move(zone))
     , m_actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
@@ -22,14 +24,15 @@ Timestamp TrashService::cutoff(Timestamp now, int days, const QTimeZone& zone)
     return fromDateTime(earlier) + (now - fromDateTime(local));
 }
 
-// The coroutines below touch nothing of `this` after their co_await: the service may be gone by then.
 QCoro::Task<TrashStatusResult> TrashService::fetchStatus()
 {
-    QPointer<Scheduler> scheduler = m_scheduler;
+    QPointer<TrashService> self = this;
     TrashStore* store = &m_store;
     TrashStatusResult result = co_await m_actor.run([store] { return store->scan(); });
-    if (result && scheduler)
-        result.value().lastUpdatedAt = scheduler->now();
+    if (!self)
+        co_return result;
+    if (result && m_scheduler)
+        result.value().lastUpdatedAt = m_scheduler->now();
     co_return result;
 }
 

@@ -4,6 +4,7 @@
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
+#include <QObject>
 #include <QPointer>
 
 #include <QCoroTask>
@@ -29,10 +30,11 @@ public:
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
 // at a time in call order; results come back on the caller's thread.
-class TrashService final : public TrashServicing {
+class TrashService final : public QObject, public TrashServicing {
+    Q_OBJECT
 public:
     TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions = {},
-                 QTimeZone zone = QTimeZone::systemTimeZone());
+                 QTimeZone zone = QTimeZone::systemTimeZone(), QObject* parent = nullptr);
 
     QCoro::Task<TrashStatusResult> fetchStatus() override;
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
