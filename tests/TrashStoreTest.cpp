@@ -198,6 +198,25 @@ private Q_SLOTS:
         const TrashStatusResult c = second.scan();
         QCOMPARE(second.walks(), 0);
         QCOMPARE(c->totalSize, a->totalSize);
+
+        // Folders changed just now are listed at every scan; once settled, the last scan answers
+        // until an entry comes or goes.
+        QCOMPARE(second.scan()->topItems, a->topItems);
+        QCOMPARE(second.listings(), 2);
+        const qint64 anHourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
+        TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+        QCOMPARE(second.scan()->topItems, a->topItems);
+        QCOMPARE(second.scan()->topItems, a->topItems);
+        QCOMPARE(second.listings(), 3);
+        fx.files().file("late", 4096);
+        fx.writeInfo("late", "/home/u/late", "2026-03-02T10:00:00");
+        QCOMPARE(second.scan()->itemCount, 6);
+        QCOMPARE(second.listings(), 4);
+        TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+        QCOMPARE(second.scan()->itemCount, 6);
+        QVERIFY(second.emptyAll());
+        QCOMPARE(second.scan()->itemCount, 0);
+        QCOMPARE(second.listings(), 6);
     }
 
     void entriesOfEveryTrashFolderAreSizedOnTheirOwn()

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace rubbly {
@@ -196,12 +197,56 @@ void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& ca
     }
 }
 
+bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
+{
+    const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    return path == other.path && device == other.device && filesInode == other.filesInode &&
+           infoInode == other.infoInode && same(filesMtime, other.filesMtime) && same(filesCtime, other.filesCtime) &&
+           same(infoMtime, other.infoMtime) && same(infoCtime, other.infoCtime);
+}
+
+std::optional<TrashStore::FolderStamp> TrashStore::stamp(const TrashDirectory& folder)
+{
+    struct stat files {};
+    struct stat info {};
+    if (::stat(folder.filesPath().constData(), &files) != 0 || ::stat(folder.infoPath().constData(), &info) != 0)
+        return std::nullopt;
+    return FolderStamp{folder.path,  files.st_dev,  files.st_ino, info.st_ino,
+                       files.st_mtim, files.st_ctim, info.st_mtim, info.st_ctim};
+}
+
 TrashStatusResult TrashStore::scan()
 {
     m_locations.ensureHomeTrash();
     const QList<TrashDirectory> folders = m_locations.trashDirectories();
     if (folders.isEmpty())
         return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+
+    // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a
+    // minute for nothing. The last scan is trusted while every folder's stamp is the same and its
+    // mtimes were already old when that scan began: a folder changed within the file system's
+    // timestamp granularity of it (two seconds covers FAT) could change again with the same mtime.
+    // The ctimes catch a program that sets a folder's mtime back after changing it (rsync, tar).
+    timespec startedAt{};
+    ::clock_gettime(CLOCK_REALTIME, &startedAt);
+    QList<FolderStamp> stamps;
+    bool stamped = true;
+    for (const TrashDirectory& folder : folders) {
+        const auto folderStamp = stamp(folder);
+        stamped = stamped && folderStamp.has_value();
+        if (folderStamp)
+            stamps.append(*folderStamp);
+    }
+    if (m_lastScan && stamped && stamps == m_lastScan->stamps) {
+        const auto settled = [&](const timespec& t) { return t.tv_sec + 2 < m_lastScan->startedAt.tv_sec; };
+        if (std::all_of(stamps.cbegin(), stamps.cend(), [&](const FolderStamp& s) {
+                return settled(s.filesMtime) && settled(s.infoMtime);
+            }))
+            return m_lastScan->status;
+    }
+    m_lastScan.reset();
+    ++m_listings;
+    bool complete = stamped;
 
     TrashStatus status;
     bool listed = false;
@@ -237,6 +282,7 @@ TrashStatusResult TrashStore::scan()
         if (filesFd.isValid())
             names = readDirectoryNames(filesFd.get(), false, &listError);
         if (listError != 0) {
+            complete = false;
             permissionFailure = permissionFailure || isPermissionError(listError);
             lastError =
                 TrashError{TrashServiceError::FileSystem, listError,
@@ -324,6 +370,7 @@ TrashStatusResult TrashStore::scan()
         if (entry.infoStat && walks[i].errors == 0)
             listedFolders[entry.folder].sizes.insert(entry.name,
                                                      CachedSize{walks[i].bytes, entry.infoStat->st_mtim.tv_sec});
+        complete = complete && walks[i].errors == 0;
     }
     for (const ListedFolder& folder : listedFolders) {
         if (folder.sizes != folder.oldSizes)
@@ -355,6 +402,8 @@ TrashStatusResult TrashStore::scan()
         sorted.append(std::move(status.topItems[index]));
     status.topItems = std::move(sorted);
     status.itemCount = static_cast<int>(status.topItems.size());
+    if (complete)
+        m_lastScan = LastScan{std::move(stamps), startedAt, status};
     return status;
 }
 
@@ -375,6 +424,8 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
 TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optional<TrashInfo>&)>& select,
                                        bool removeOrphans)
 {
+    // Our own changes would show in the stamps too; dropping the last scan says so plainly.
+    m_lastScan.reset();
     m_locations.ensureHomeTrash();
     const QList<TrashDirectory> folders = m_locations.trashDirectories();
     if (folders.isEmpty())
@@ -469,6 +520,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
     const QByteArray canonical = (canonicalParent == "/" ? QByteArray() : canonicalParent) + '/' + name;
 
     // Never move a trash into itself, nor re-trash what is already there.
+    m_lastScan.reset();
     m_locations.ensureHomeTrash();
     for (const TrashDirectory& folder : m_locations.trashDirectories()) {
         const QByteArray trash = canonicalPath(folder.path);

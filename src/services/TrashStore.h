@@ -15,9 +15,11 @@
 namespace rubbly {
 
 // The synchronous trash engine: reads, sizes, empties and fills the freedesktop trash directories.
-// Not thread-safe; TrashService runs it on its actor. It keeps two caches between calls: parsed
-// .trashinfo files (by name, mtime and size) and the per-trash directorysizes file, so a rescan of
-// an unchanged Trash costs a couple of stats per entry.
+// Not thread-safe; TrashService runs it on its actor. It keeps three caches between calls: parsed
+// .trashinfo files (by name, mtime and size), the per-trash directorysizes file, and the last
+// complete scan, returned again while no trash folder's files/ or info/ has changed since. A rescan
+// of an unchanged Trash therefore costs two stats per trash folder, one whose listing changed a
+// couple of stats per entry.
 class TrashStore final {
 public:
     explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {},
@@ -40,6 +42,8 @@ public:
     int infoReads() const { return m_infoReads; }
     // How many entries were sized by walking them (not served from directorysizes).
     int walks() const { return m_walks; }
+    // How many scans listed the trash folders (not answered by the last scan).
+    int listings() const { return m_listings; }
 
 private:
     struct CachedInfo {
@@ -63,6 +67,24 @@ private:
     void writeSizeCache(const QByteArray& trashPath, const SizeCache& cache);
     TrashCleanupOutcome remove(const std::function<bool(const std::optional<TrashInfo>&)>& select, bool removeOrphans);
 
+    // What a trash folder's files/ and info/ looked like: any entry added, removed or renamed in
+    // either changes its mtime and ctime.
+    struct FolderStamp {
+        QByteArray path;
+        dev_t device = 0;
+        ino_t filesInode = 0, infoInode = 0;
+        timespec filesMtime{}, filesCtime{}, infoMtime{}, infoCtime{};
+        bool operator==(const FolderStamp& other) const;
+    };
+    static std::optional<FolderStamp> stamp(const TrashDirectory& folder);
+    // The last complete scan and the stamps taken before it listed anything.
+    struct LastScan {
+        QList<FolderStamp> stamps;
+        timespec startedAt{};
+        TrashStatus status;
+    };
+    std::optional<LastScan> m_lastScan;
+
     TrashLocations m_locations;
     DirectoryWalker m_walker;
     QTimeZone m_zone;
@@ -78,6 +100,7 @@ private:
     QHash<QByteArray, ParsedSizeFile> m_sizeFiles;
     int m_infoReads = 0;
     int m_walks = 0;
+    int m_listings = 0;
 };
 
 } // namespace rubbly
