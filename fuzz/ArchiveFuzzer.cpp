@@ -14,6 +14,7 @@
 #include "ScratchFolder.h"
 
 #include "ArchiveExtractor.h"
+#include "PosixFd.h"
 
 #include <QList>
 
@@ -144,11 +145,33 @@ const QByteArray& markerPath()
 
 enum class Walk { Inside, Outside, Loop };
 
+// The folder `parts` below `rootFd`, opened one component at a time without following links. The
+// extractor creates entries relative to descriptors, so a tree may be deeper than PATH_MAX allows a
+// path to name: the checks below never build a whole path.
+PosixFd openBelow(int rootFd, const QList<QByteArray>& parts, int flags = O_PATH)
+{
+    PosixFd fd(::openat(rootFd, ".", flags | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray& part : parts) {
+        if (!fd.isValid())
+            break;
+        fd = PosixFd(::openat(fd.get(), part.constData(), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    return fd;
+}
+
+QByteArray linkTarget(int folderFd, const QByteArray& name)
+{
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlinkat(folderFd, name.constData(), buffer, sizeof buffer);
+    FUZZ_CHECK(n >= 0);
+    return QByteArray(buffer, n);
+}
+
 // Resolves a link's target the way the kernel would, one component at a time from the link's own
-// folder `at` (components below `root`), following links met on the way; on Inside, `at` is where
-// it leads. A component that does not exist is taken literally, so a target that would escape once
-// more is unpacked counts as escaping.
-Walk resolve(const QByteArray& root, QList<QByteArray>& at, const QByteArray& target, int depth = 0)
+// folder `at` (components below the destination `rootFd`), following links met on the way; on
+// Inside, `at` is where it leads. A component that does not exist is taken literally, so a target
+// that would escape once more is unpacked counts as escaping.
+Walk resolve(int rootFd, QList<QByteArray>& at, const QByteArray& target, int depth = 0)
 {
     if (target.startsWith('/'))
         return Walk::Outside;
@@ -163,13 +186,11 @@ Walk resolve(const QByteArray& root, QList<QByteArray>& at, const QByteArray& ta
             at.removeLast();
             continue;
         }
-        const QByteArray here = root + '/' + (at.isEmpty() ? QByteArray() : at.join('/') + '/') + part;
+        const PosixFd folder = openBelow(rootFd, at);
         struct stat st {};
-        if (::lstat(here.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            char buffer[PATH_MAX];
-            const ssize_t n = ::readlink(here.constData(), buffer, sizeof buffer);
-            FUZZ_CHECK(n >= 0);
-            if (const Walk walk = resolve(root, at, QByteArray(buffer, n), depth + 1); walk != Walk::Inside)
+        if (folder.isValid() && ::fstatat(folder.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode)) {
+            if (const Walk walk = resolve(rootFd, at, linkTarget(folder.get(), part), depth + 1); walk != Walk::Inside)
                 return walk;
             continue;
         }
@@ -178,22 +199,29 @@ Walk resolve(const QByteArray& root, QList<QByteArray>& at, const QByteArray& ta
     return Walk::Inside;
 }
 
-// Every entry below `root` + `relative`: a folder, a file or a link that stays inside.
-void checkTree(const QByteArray& root, const QList<QByteArray>& relative)
+// Every entry below the destination `rootFd` + `relative`: a folder, a file or a link that stays
+// inside.
+void checkTree(int rootFd, const QList<QByteArray>& relative)
 {
-    const QByteArray folder = root + (relative.isEmpty() ? QByteArray() : '/' + relative.join('/'));
-    for (const QByteArray& name : namesIn(folder)) {
-        const QByteArray path = folder + '/' + name;
+    const PosixFd folder = openBelow(rootFd, relative, O_RDONLY);
+    FUZZ_CHECK(folder.isValid());
+    DIR* dir = ::fdopendir(::dup(folder.get()));
+    FUZZ_CHECK(dir != nullptr);
+    QList<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(dir);
+    for (const QByteArray& name : names) {
         struct stat st {};
-        FUZZ_CHECK(::lstat(path.constData(), &st) == 0);
+        FUZZ_CHECK(::fstatat(folder.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0);
         if (S_ISLNK(st.st_mode)) {
-            char buffer[PATH_MAX];
-            const ssize_t n = ::readlink(path.constData(), buffer, sizeof buffer);
-            FUZZ_CHECK(n >= 0);
             QList<QByteArray> at = relative;
-            FUZZ_CHECK(resolve(root, at, QByteArray(buffer, n)) != Walk::Outside);
+            FUZZ_CHECK(resolve(rootFd, at, linkTarget(folder.get(), name)) != Walk::Outside);
         } else if (S_ISDIR(st.st_mode)) {
-            checkTree(root, relative + QList<QByteArray>{name});
+            checkTree(rootFd, relative + QList<QByteArray>{name});
         }
     }
 }
@@ -236,6 +264,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(names.size() == 1);
     }
     FUZZ_CHECK(namesIn(fuzz::ScratchFolder::root()).size() == 2); // bin and this scratch folder
-    checkTree(destination, {});
+    const PosixFd destinationFd(::open(destination.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    FUZZ_CHECK(destinationFd.isValid());
+    checkTree(destinationFd.get(), {});
     return 0;
 }
