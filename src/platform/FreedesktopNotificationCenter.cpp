@@ -37,7 +37,7 @@ void FreedesktopNotificationCenter::post(const QString& title, const QString& bo
 {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     const QVariantMap hints{
-        // The specification wants urgency as a byte; an int is ignored or refused by some servers.
+        // The desktop notifications protocol wants urgency as a byte; an int is ignored or refused by some servers.
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)},
         {QStringLiteral("desktop-entry"), QStringLiteral("com.tolvik.Rubbly")},
     };
