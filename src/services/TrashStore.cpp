@@ -199,7 +199,9 @@ void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& ca
 
 bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
 {
-    const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
     return path == other.path && device == other.device && filesInode == other.filesInode &&
            infoInode == other.infoInode && same(filesMtime, other.filesMtime) && same(filesCtime, other.filesCtime) &&
            same(infoMtime, other.infoMtime) && same(infoCtime, other.infoCtime);
@@ -211,7 +213,7 @@ std::optional<TrashStore::FolderStamp> TrashStore::stamp(const TrashDirectory& f
     struct stat info {};
     if (::stat(folder.filesPath().constData(), &files) != 0 || ::stat(folder.infoPath().constData(), &info) != 0)
         return std::nullopt;
-    return FolderStamp{folder.path,  files.st_dev,  files.st_ino, info.st_ino,
+    return FolderStamp{folder.path,   files.st_dev,  files.st_ino, info.st_ino,
                        files.st_mtim, files.st_ctim, info.st_mtim, info.st_ctim};
 }
 
@@ -239,9 +241,8 @@ TrashStatusResult TrashStore::scan()
     }
     if (m_lastScan && stamped && stamps == m_lastScan->stamps) {
         const auto settled = [&](const timespec& t) { return t.tv_sec + 2 < m_lastScan->startedAt.tv_sec; };
-        if (std::all_of(stamps.cbegin(), stamps.cend(), [&](const FolderStamp& s) {
-                return settled(s.filesMtime) && settled(s.infoMtime);
-            }))
+        if (std::all_of(stamps.cbegin(), stamps.cend(),
+                        [&](const FolderStamp& s) { return settled(s.filesMtime) && settled(s.infoMtime); }))
             return m_lastScan->status;
     }
     m_lastScan.reset();
