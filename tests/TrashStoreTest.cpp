@@ -2,14 +2,10 @@
 #include "TestTime.h"
 #include "TrashFixture.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -35,18 +31,6 @@ QList<QByteArray> names(const TrashStatus& status)
     for (const TrashItemDetail& item : status.topItems)
         result.append(item.path.mid(item.path.lastIndexOf('/') + 1));
     return result;
-}
-
-bool setImmutable(const QByteArray& path, bool on)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -301,11 +285,11 @@ private Q_SLOTS:
         fx.files().file("stuck/a", 4096).file("stuck/b", 4096);
         fx.writeInfo("stuck", "/home/u/stuck", "2026-03-01T10:00:00");
         fx.addFile("free.txt", 4096);
-        if (!setImmutable(fx.filesPath() + "/stuck/a", true))
+        if (!TreeBuilder::setImmutable(fx.filesPath() + "/stuck/a", true))
             QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
         TrashStore store(fx.locations());
         const TrashCleanupOutcome result = store.emptyAll();
-        setImmutable(fx.filesPath() + "/stuck/a", false);
+        TreeBuilder::setImmutable(fx.filesPath() + "/stuck/a", false);
         QCOMPARE(result->removedCount, 1);
         QCOMPARE(result->failedCount, 1);
         QCOMPARE(result->freedBytes, TreeBuilder::allocatedSize(fx.filesPath() + "/stuck/a")); // free.txt only
