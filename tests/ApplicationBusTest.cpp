@@ -4,7 +4,6 @@
 #include "ProcessRunner.h"
 
 #include <QDBusMessage>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
@@ -20,28 +19,17 @@ class ApplicationBusTest : public QObject {
 
     QDBusConnection m_other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"second-instance"_s);
 
-    // Which of the three request signals fired, by name.
+    // The request signals the first instance received, by name, in the order they came.
     struct Spies {
+        QStringList names;
+        QObject context; // gone first, taking the connections with it
         explicit Spies(ApplicationBus& bus)
-            : toggle(&bus, &ApplicationBus::togglePanelRequested)
-            , settings(&bus, &ApplicationBus::settingsRequested)
-            , emptyTrash(&bus, &ApplicationBus::emptyTrashRequested)
         {
+            connect(&bus, &ApplicationBus::togglePanelRequested, &context, [this] { names.append(u"toggle"_s); });
+            connect(&bus, &ApplicationBus::settingsRequested, &context, [this] { names.append(u"settings"_s); });
+            connect(&bus, &ApplicationBus::emptyTrashRequested, &context, [this] { names.append(u"empty-trash"_s); });
         }
-        QString fired() const
-        {
-            QStringList names;
-            for (int i = 0; i < toggle.size(); ++i)
-                names.append(u"toggle"_s);
-            for (int i = 0; i < settings.size(); ++i)
-                names.append(u"settings"_s);
-            for (int i = 0; i < emptyTrash.size(); ++i)
-                names.append(u"empty-trash"_s);
-            return names.join(u',');
-        }
-        QSignalSpy toggle;
-        QSignalSpy settings;
-        QSignalSpy emptyTrash;
+        QString fired() const { return names.join(u','); }
     };
 
 private Q_SLOTS:
