@@ -4,11 +4,11 @@
 #include "ProcessRunner.h"
 
 #include <QDBusMessage>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(rubbly::ApplicationAction)
 Q_DECLARE_METATYPE(std::optional<rubbly::ApplicationAction>)
@@ -17,31 +17,19 @@ Q_DECLARE_METATYPE(std::optional<rubbly::ApplicationAction>)
 class ApplicationBusTest : public QObject {
     Q_OBJECT
 
-    QDBusConnection m_other =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second-instance"));
+    QDBusConnection m_other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"second-instance"_s);
 
-    // Which of the three request signals fired, by name.
+    // The request signals the first instance received, by name, in the order they came.
     struct Spies {
+        QStringList names;
+        QObject context; // gone first, taking the connections with it
         explicit Spies(ApplicationBus& bus)
-            : toggle(&bus, &ApplicationBus::togglePanelRequested)
-            , settings(&bus, &ApplicationBus::settingsRequested)
-            , emptyTrash(&bus, &ApplicationBus::emptyTrashRequested)
         {
+            connect(&bus, &ApplicationBus::togglePanelRequested, &context, [this] { names.append(u"toggle"_s); });
+            connect(&bus, &ApplicationBus::settingsRequested, &context, [this] { names.append(u"settings"_s); });
+            connect(&bus, &ApplicationBus::emptyTrashRequested, &context, [this] { names.append(u"empty-trash"_s); });
         }
-        QString fired() const
-        {
-            QStringList names;
-            for (int i = 0; i < toggle.size(); ++i)
-                names.append(QStringLiteral("toggle"));
-            for (int i = 0; i < settings.size(); ++i)
-                names.append(QStringLiteral("settings"));
-            for (int i = 0; i < emptyTrash.size(); ++i)
-                names.append(QStringLiteral("empty-trash"));
-            return names.join(u',');
-        }
-        QSignalSpy toggle;
-        QSignalSpy settings;
-        QSignalSpy emptyTrash;
+        QString fired() const { return names.join(u','); }
     };
 
 private Q_SLOTS:
@@ -56,18 +44,18 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<std::optional<ApplicationAction>>("action");
         const auto row = [](const char* name, const QStringList& arguments, std::optional<ApplicationAction> action) {
-            QTest::newRow(name) << (QStringList{QStringLiteral("rubbly")} + arguments) << action;
+            QTest::newRow(name) << (QStringList{u"rubbly"_s} + arguments) << action;
         };
         row("nothing", {}, ApplicationAction::Activate);
-        row("--toggle-panel", {QStringLiteral("--toggle-panel")}, ApplicationAction::TogglePanel);
-        row("--settings", {QStringLiteral("--settings")}, ApplicationAction::Settings);
-        row("--empty-trash", {QStringLiteral("--empty-trash")}, ApplicationAction::EmptyTrash);
-        row("a command", {QStringLiteral("trash"), QStringLiteral("status")}, std::nullopt);
-        row("an option with a command", {QStringLiteral("--settings"), QStringLiteral("trash")}, std::nullopt);
-        row("two options", {QStringLiteral("--settings"), QStringLiteral("--toggle-panel")}, std::nullopt);
-        row("--json alone", {QStringLiteral("--json")}, std::nullopt);
-        row("--help", {QStringLiteral("--help")}, std::nullopt);
-        row("an unknown option", {QStringLiteral("--bogus")}, std::nullopt);
+        row("--toggle-panel", {u"--toggle-panel"_s}, ApplicationAction::TogglePanel);
+        row("--settings", {u"--settings"_s}, ApplicationAction::Settings);
+        row("--empty-trash", {u"--empty-trash"_s}, ApplicationAction::EmptyTrash);
+        row("a command", {u"trash"_s, u"status"_s}, std::nullopt);
+        row("an option with a command", {u"--settings"_s, u"trash"_s}, std::nullopt);
+        row("two options", {u"--settings"_s, u"--toggle-panel"_s}, std::nullopt);
+        row("--json alone", {u"--json"_s}, std::nullopt);
+        row("--help", {u"--help"_s}, std::nullopt);
+        row("an unknown option", {u"--bogus"_s}, std::nullopt);
     }
 
     void argumentsSayWhatTheTrayApplicationShouldDo()
@@ -84,10 +72,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<ApplicationAction>("action");
         QTest::addColumn<QString>("fired");
-        QTest::newRow("activate") << ApplicationAction::Activate << QStringLiteral("toggle");
-        QTest::newRow("toggle-panel") << ApplicationAction::TogglePanel << QStringLiteral("toggle");
-        QTest::newRow("settings") << ApplicationAction::Settings << QStringLiteral("settings");
-        QTest::newRow("empty-trash") << ApplicationAction::EmptyTrash << QStringLiteral("empty-trash");
+        QTest::newRow("activate") << ApplicationAction::Activate << u"toggle"_s;
+        QTest::newRow("toggle-panel") << ApplicationAction::TogglePanel << u"toggle"_s;
+        QTest::newRow("settings") << ApplicationAction::Settings << u"settings"_s;
+        QTest::newRow("empty-trash") << ApplicationAction::EmptyTrash << u"empty-trash"_s;
     }
 
     void secondInstanceReachesTheFirst()
@@ -113,13 +101,12 @@ private Q_SLOTS:
         ApplicationBus first;
         QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
         Spies spies(first);
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(ApplicationBus::kServiceName, ApplicationBus::kObjectPath,
-                                           ApplicationBus::kInterface, QStringLiteral("ActivateAction"));
-        call << QStringLiteral("format-disk") << QVariantList() << QVariantMap();
+        QDBusMessage call = QDBusMessage::createMethodCall(ApplicationBus::kServiceName, ApplicationBus::kObjectPath,
+                                                           ApplicationBus::kInterface, u"ActivateAction"_s);
+        call << u"format-disk"_s << QVariantList() << QVariantMap();
         const QDBusMessage reply = m_other.call(call, QDBus::BlockWithGui);
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
-        QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        QCOMPARE(reply.errorName(), u"org.freedesktop.DBus.Error.InvalidArgs"_s);
         QCOMPARE(spies.fired(), QString());
     }
 
@@ -128,15 +115,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("display");
         QTest::addColumn<QString>("fired");
-        QTest::newRow("rubbly") << QStringList() << true << QStringLiteral("toggle");
-        QTest::newRow("rubbly --toggle-panel")
-            << QStringList{QStringLiteral("--toggle-panel")} << true << QStringLiteral("toggle");
-        QTest::newRow("rubbly --settings")
-            << QStringList{QStringLiteral("--settings")} << true << QStringLiteral("settings");
-        QTest::newRow("rubbly --empty-trash")
-            << QStringList{QStringLiteral("--empty-trash")} << true << QStringLiteral("empty-trash");
-        QTest::newRow("rubbly --settings without a display")
-            << QStringList{QStringLiteral("--settings")} << false << QStringLiteral("settings");
+        QTest::newRow("rubbly") << QStringList() << true << u"toggle"_s;
+        QTest::newRow("rubbly --toggle-panel") << QStringList{u"--toggle-panel"_s} << true << u"toggle"_s;
+        QTest::newRow("rubbly --settings") << QStringList{u"--settings"_s} << true << u"settings"_s;
+        QTest::newRow("rubbly --empty-trash") << QStringList{u"--empty-trash"_s} << true << u"empty-trash"_s;
+        QTest::newRow("rubbly --settings without a display") << QStringList{u"--settings"_s} << false << u"settings"_s;
     }
 
     void programHandsItsRequestToTheRunningInstance()
@@ -161,7 +144,7 @@ private Q_SLOTS:
     {
         EnvGuard env;
         env.unset("DISPLAY").unset("WAYLAND_DISPLAY").unset("QT_QPA_PLATFORM");
-        const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), {QStringLiteral("--toggle-panel")});
+        const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), {u"--toggle-panel"_s});
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains("no display") && result.err.contains("rubbly trash status"),
                  result.err.constData());

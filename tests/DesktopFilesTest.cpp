@@ -11,13 +11,14 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString kResources = QStringLiteral(RUBBLY_SOURCE_DIR "/resources");
 
 // The keys of one group of a desktop file (values not unescaped: these tests need no escapes).
-QHash<QString, QString> desktopEntry(const QString& path, const QString& group = QStringLiteral("Desktop Entry"))
+QHash<QString, QString> desktopEntry(const QString& path, const QString& group = u"Desktop Entry"_s)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -54,17 +55,16 @@ private Q_SLOTS:
     void desktopEntryAndMetainfoValidate()
     {
         int status = -1;
-        QByteArray output = runValidator(QStringLiteral("desktop-file-validate"),
-                                         {kResources + QStringLiteral("/com.tolvik.Rubbly.desktop")}, &status);
+        QByteArray output =
+            runValidator(u"desktop-file-validate"_s, {kResources + u"/com.tolvik.Rubbly.desktop"_s}, &status);
         if (output == "missing")
             QSKIP("desktop-file-validate is not installed (scripts/setup installs desktop-file-utils)");
         // It reports hints and warnings too, still with status 0: none are acceptable.
         QVERIFY2(status == 0 && output.trimmed().isEmpty(), output.constData());
 
-        output = runValidator(QStringLiteral("appstreamcli"),
-                              {QStringLiteral("validate"), QStringLiteral("--no-net"),
-                               kResources + QStringLiteral("/com.tolvik.Rubbly.metainfo.xml")},
-                              &status);
+        output =
+            runValidator(u"appstreamcli"_s,
+                         {u"validate"_s, u"--no-net"_s, kResources + u"/com.tolvik.Rubbly.metainfo.xml"_s}, &status);
         if (output == "missing")
             QSKIP("appstreamcli is not installed (scripts/setup installs appstream)");
         QVERIFY2(status == 0, output.constData());
@@ -73,15 +73,12 @@ private Q_SLOTS:
     void desktopActionsUseTheProgramsOptions()
     {
         // Each action runs an option the program really has, alone, so it reaches the running instance.
-        const QString path = kResources + QStringLiteral("/com.tolvik.Rubbly.desktop");
-        const QStringList actions = desktopEntry(path).value(QStringLiteral("Actions")).split(u';', Qt::SkipEmptyParts);
-        QCOMPARE(actions, (QStringList{QStringLiteral("toggle-panel"), QStringLiteral("settings"),
-                                       QStringLiteral("empty-trash")}));
+        const QString path = kResources + u"/com.tolvik.Rubbly.desktop"_s;
+        const QStringList actions = desktopEntry(path).value(u"Actions"_s).split(u';', Qt::SkipEmptyParts);
+        QCOMPARE(actions, (QStringList{u"toggle-panel"_s, u"settings"_s, u"empty-trash"_s}));
         for (const QString& action : actions) {
-            const QStringList exec = desktopEntry(path, QStringLiteral("Desktop Action ") + action)
-                                         .value(QStringLiteral("Exec"))
-                                         .split(u' ');
-            QCOMPARE(exec, (QStringList{QStringLiteral("rubbly"), QStringLiteral("--") + action}));
+            const QStringList exec = desktopEntry(path, u"Desktop Action "_s + action).value(u"Exec"_s).split(u' ');
+            QCOMPARE(exec, (QStringList{u"rubbly"_s, u"--"_s + action}));
             QVERIFY(trayActionFromArguments(exec).has_value());
         }
     }
@@ -89,21 +86,20 @@ private Q_SLOTS:
     void autostartEntryAgreesWithTheDesktopEntry()
     {
         TempHome home;
-        const QString program = QStringLiteral("/opt/Rubbly.app/usr/bin/rubbly");
+        const QString program = u"/opt/Rubbly.app/usr/bin/rubbly"_s;
         XdgAutostartLoginItem item(program, home.environment());
         QVERIFY(item.registerItem());
 
         const auto autostart = desktopEntry(item.userEntryPath());
-        const auto launcher = desktopEntry(kResources + QStringLiteral("/com.tolvik.Rubbly.desktop"));
-        QCOMPARE(autostart.value(QStringLiteral("Icon")), launcher.value(QStringLiteral("Icon")));
-        QCOMPARE(autostart.value(QStringLiteral("Name")), launcher.value(QStringLiteral("Name")));
+        const auto launcher = desktopEntry(kResources + u"/com.tolvik.Rubbly.desktop"_s);
+        QCOMPARE(autostart.value(u"Icon"_s), launcher.value(u"Icon"_s));
+        QCOMPARE(autostart.value(u"Name"_s), launcher.value(u"Name"_s));
         // Both start the tray application: the program with no arguments.
-        QCOMPARE(launcher.value(QStringLiteral("Exec")), QStringLiteral("rubbly"));
-        QCOMPARE(autostart.value(QStringLiteral("Exec")), QStringLiteral("\"%1\"").arg(program));
+        QCOMPARE(launcher.value(u"Exec"_s), u"rubbly"_s);
+        QCOMPARE(autostart.value(u"Exec"_s), u"\"%1\""_s.arg(program));
 
         int status = -1;
-        const QByteArray output =
-            runValidator(QStringLiteral("desktop-file-validate"), {item.userEntryPath()}, &status);
+        const QByteArray output = runValidator(u"desktop-file-validate"_s, {item.userEntryPath()}, &status);
         if (output != "missing")
             QVERIFY2(status == 0, output.constData());
     }
@@ -112,9 +108,8 @@ private Q_SLOTS:
     {
         QTemporaryDir prefix;
         const ProcessResult result =
-            runProcess(QStringLiteral("cmake"),
-                       {QStringLiteral("--install"), QStringLiteral(RUBBLY_BINARY_DIR), QStringLiteral("--component"),
-                        QStringLiteral("desktop"), QStringLiteral("--prefix"), prefix.path()});
+            runProcess(u"cmake"_s, {u"--install"_s, QStringLiteral(RUBBLY_BINARY_DIR), u"--component"_s, u"desktop"_s,
+                                    u"--prefix"_s, prefix.path()});
         QVERIFY2(result.exitCode == 0, result.err.constData());
         for (const char* file :
              {"share/applications/com.tolvik.Rubbly.desktop", "share/metainfo/com.tolvik.Rubbly.metainfo.xml",

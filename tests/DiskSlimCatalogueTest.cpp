@@ -40,7 +40,6 @@ private Q_SLOTS:
         QVERIFY(!diskSlimCategoryFromTitle(u"Xcode 派生数据 "));
         QVERIFY(!diskSlimCategoryFromTitle(u"xcodeDerivedData"));
         QVERIFY(!diskSlimCategoryFromTitle(u"xcode-derived-data"));
-        QCOMPARE(diskSlimTitle(DiskSlimCategory::HomebrewCache), QStringLiteral("Homebrew 缓存"));
         QCOMPARE(diskSlimGroupFromTitle(u"系统与诊断日志"), std::optional(DiskSlimGroup::System));
     }
 

@@ -7,19 +7,16 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 DiskSlimSnapshot sample()
 {
-    DiskSlimSubItem dated{
-        QStringLiteral("http"), "/home/u/.cache/pip/http", 53248, fromReferenceSeconds(818288712.256818), true, true};
-    DiskSlimSubItem undated{QStringLiteral("100% \xe9.iso"),
-                            QByteArray("/home/u/Downloads/100% \xe9.iso"),
-                            4096,
-                            std::nullopt,
-                            false,
-                            false};
+    DiskSlimSubItem dated{u"http"_s, "/home/u/.cache/pip/http", 53248, fromReferenceSeconds(818288712.256818), true,
+                          true};
+    DiskSlimSubItem undated{
+        u"100% \xe9.iso"_s, QByteArray("/home/u/Downloads/100% \xe9.iso"), 4096, std::nullopt, false, false};
     return DiskSlimSnapshot{*fromReferenceSeconds(818288800.5),
                             {DiskSlimItem{DiskSlimCategory::PythonPipUvCache, 53248, 7, true, {dated}},
                              DiskSlimItem{DiskSlimCategory::DmgInstallers, 4096, 1, false, {undated}}}};

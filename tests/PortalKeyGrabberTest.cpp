@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace rubbly;
+using namespace Qt::StringLiterals;
 
 struct TestShortcut {
     QString id;
@@ -70,9 +71,8 @@ public:
 
     void activate(const QString& id)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                         QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
-                                                         QStringLiteral("Activated"));
+        QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/portal/desktop"_s,
+                                                         u"org.freedesktop.portal.GlobalShortcuts"_s, u"Activated"_s);
         signal << QVariant::fromValue(QDBusObjectPath(session)) << id << qulonglong(1) << QVariantMap();
         m_bus.send(signal);
     }
@@ -80,16 +80,16 @@ public:
 public Q_SLOTS:
     QDBusObjectPath CreateSession(const QVariantMap& options)
     {
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
-                                 .arg(senderPart(), options.value(QStringLiteral("session_handle_token")).toString());
+        const QString path = u"/org/freedesktop/portal/desktop/session/%1/%2"_s.arg(
+            senderPart(), options.value(u"session_handle_token"_s).toString());
         // The real portal cannot export a second session object on a path that is taken.
         if (sessions.open.contains(path)) {
-            sendErrorReply(QDBusError::Failed, QStringLiteral("session path taken: %1").arg(path));
+            sendErrorReply(QDBusError::Failed, u"session path taken: %1"_s.arg(path));
             return {};
         }
         sessions.open.insert(path);
         session = path;
-        return respond(options, 0, {{QStringLiteral("session_handle"), session}});
+        return respond(options, 0, {{u"session_handle"_s, session}});
     }
 
     QDBusObjectPath BindShortcuts(const QDBusObjectPath& sessionHandle, const QList<TestShortcut>& shortcuts,
@@ -98,7 +98,7 @@ public Q_SLOTS:
         Q_UNUSED(parentWindow);
         for (const TestShortcut& shortcut : shortcuts) {
             boundId = shortcut.id;
-            boundTrigger = shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
+            boundTrigger = shortcut.properties.value(u"preferred_trigger"_s).toString();
         }
         const bool ok = sessions.open.contains(sessionHandle.path()) && !refuseBinding;
         return respond(options, ok ? 0 : 2, {});
@@ -113,10 +113,9 @@ private:
 
     QDBusObjectPath respond(const QVariantMap& options, uint code, const QVariantMap& results)
     {
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                 .arg(senderPart(), options.value(QStringLiteral("handle_token")).toString());
-        QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
-                                                         QStringLiteral("Response"));
+        const QString path = u"/org/freedesktop/portal/desktop/request/%1/%2"_s.arg(
+            senderPart(), options.value(u"handle_token"_s).toString());
+        QDBusMessage signal = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Request"_s, u"Response"_s);
         signal << code << results;
         // Sent before the method's reply, the hardest order for a client that subscribes late.
         m_bus.send(signal);
@@ -138,9 +137,8 @@ class PortalKeyGrabberTest : public QObject {
     // before, and those signals' deliveries are queued here by the time the call returns.
     void flushPortalSignals()
     {
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(m_portalBus.baseService(), QStringLiteral("/"),
-                                           QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            m_portalBus.baseService(), u"/"_s, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s));
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QCoreApplication::processEvents();
     }
@@ -152,25 +150,24 @@ private Q_SLOTS:
             QSKIP("no session bus: run under dbus-run-session (ctest does)");
         qDBusRegisterMetaType<TestShortcut>();
         qDBusRegisterMetaType<QList<TestShortcut>>();
-        m_portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal"));
+        m_portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-portal"_s);
         m_portal = std::make_unique<FakePortal>(m_portalBus);
-        QVERIFY(m_portalBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal.get(),
+        QVERIFY(m_portalBus.registerObject(u"/org/freedesktop/portal/desktop"_s, m_portal.get(),
                                            QDBusConnection::ExportAllSlots));
-        QVERIFY(m_portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop/session"),
-                                                  &m_portal->sessions, QDBusConnection::SubPath));
-        QVERIFY(m_portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        QVERIFY(m_portalBus.registerVirtualObject(u"/org/freedesktop/portal/desktop/session"_s, &m_portal->sessions,
+                                                  QDBusConnection::SubPath));
+        QVERIFY(m_portalBus.registerService(u"org.freedesktop.portal.Desktop"_s));
     }
 
     void cleanup()
     {
         if (!m_portal)
             return;
-        m_portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
-        m_portalBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop/session"),
-                                     QDBusConnection::UnregisterTree);
+        m_portalBus.unregisterService(u"org.freedesktop.portal.Desktop"_s);
+        m_portalBus.unregisterObject(u"/org/freedesktop/portal/desktop"_s);
+        m_portalBus.unregisterObject(u"/org/freedesktop/portal/desktop/session"_s, QDBusConnection::UnregisterTree);
         m_portal.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
+        QDBusConnection::disconnectFromBus(u"fake-portal"_s);
     }
 
     void bindsThePreferredTriggerAndFiresOnActivation()
@@ -179,15 +176,15 @@ private Q_SLOTS:
         QSignalSpy activated(&grabber, &KeyGrabber::activated);
         grabber.start();
         QTRY_COMPARE(grabber.status(), KeyGrabber::Status::Active);
-        QCOMPARE(m_portal->boundTrigger, QStringLiteral("ALT+SHIFT+BackSpace"));
-        QCOMPARE(m_portal->boundId, QStringLiteral("empty-trash"));
-        m_portal->activate(QStringLiteral("empty-trash"));
+        QCOMPARE(m_portal->boundTrigger, u"ALT+SHIFT+BackSpace"_s);
+        QCOMPARE(m_portal->boundId, u"empty-trash"_s);
+        m_portal->activate(u"empty-trash"_s);
         QTRY_COMPARE(activated.count(), 1);
-        m_portal->activate(QStringLiteral("something-else"));
+        m_portal->activate(u"something-else"_s);
         flushPortalSignals();
         QCOMPARE(activated.count(), 1);
         grabber.stop();
-        m_portal->activate(QStringLiteral("empty-trash"));
+        m_portal->activate(u"empty-trash"_s);
         flushPortalSignals();
         QCOMPARE(activated.count(), 1);
     }

@@ -13,11 +13,12 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+const QString kItemInterface = u"org.kde.StatusNotifierItem"_s;
+const QString kMenuInterface = u"com.canonical.dbusmenu"_s;
 
 // A D-Bus type signature of a value as QtDBus hands it over: complex values stay QDBusArguments.
 QString signatureOf(const QVariant& value)
@@ -33,7 +34,7 @@ QString signatureOf(const QVariant& value)
 class StatusNotifierItemTest : public QObject {
     Q_OBJECT
 
-    QDBusConnection m_client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host"));
+    QDBusConnection m_client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
     std::unique_ptr<FakeStatusNotifierWatcher> m_watcher;
     std::unique_ptr<StatusNotifierItem> m_item;
 
@@ -48,8 +49,7 @@ class StatusNotifierItemTest : public QObject {
 
     QVariantMap allProperties(const QString& path, const QString& interface)
     {
-        const QDBusMessage reply =
-            call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {interface});
+        const QDBusMessage reply = call(path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {interface});
         return qdbus_cast<QVariantMap>(reply.arguments().value(0));
     }
 
@@ -95,10 +95,10 @@ private Q_SLOTS:
         QCOMPARE(m_watcher->registrations.size(), 1);
         const QString service = m_watcher->registrations.first().service;
         QCOMPARE(service, m_item->serviceName());
-        QVERIFY(QRegularExpression(
-                    QStringLiteral("^org\\.kde\\.StatusNotifierItem-%1-\\d+$").arg(QCoreApplication::applicationPid()))
-                    .match(service)
-                    .hasMatch());
+        QVERIFY(
+            QRegularExpression(u"^org\\.kde\\.StatusNotifierItem-%1-\\d+$"_s.arg(QCoreApplication::applicationPid()))
+                .match(service)
+                .hasMatch());
         // The watcher reaches the item under that name.
         QCOMPARE(m_client.interface()->serviceOwner(service).value(), QDBusConnection::sessionBus().baseService());
     }
@@ -150,25 +150,25 @@ private Q_SLOTS:
             QTest::addRow("%s", property)
                 << path << interface << QString::fromLatin1(property) << QString::fromLatin1(signature) << value;
         };
-        row(item, kItemInterface, "Id", "s", QStringLiteral("com.tolvik.Rubbly"));
-        row(item, kItemInterface, "Category", "s", QStringLiteral("ApplicationStatus"));
-        row(item, kItemInterface, "Title", "s", QStringLiteral("Rubbly"));
-        row(item, kItemInterface, "Status", "s", QStringLiteral("Active"));
+        row(item, kItemInterface, "Id", "s", u"com.tolvik.Rubbly"_s);
+        row(item, kItemInterface, "Category", "s", u"ApplicationStatus"_s);
+        row(item, kItemInterface, "Title", "s", u"Rubbly"_s);
+        row(item, kItemInterface, "Status", "s", u"Active"_s);
         row(item, kItemInterface, "WindowId", "i");
-        row(item, kItemInterface, "IconName", "s", QStringLiteral("com.tolvik.Rubbly-symbolic"));
-        row(item, kItemInterface, "IconThemePath", "s", QStringLiteral("/icons"));
+        row(item, kItemInterface, "IconName", "s", u"com.tolvik.Rubbly-symbolic"_s);
+        row(item, kItemInterface, "IconThemePath", "s", u"/icons"_s);
         row(item, kItemInterface, "IconPixmap", "a(iiay)");
         row(item, kItemInterface, "OverlayIconPixmap", "a(iiay)");
         row(item, kItemInterface, "AttentionIconPixmap", "a(iiay)");
         row(item, kItemInterface, "ToolTip", "(sa(iiay)ss)");
         row(item, kItemInterface, "ItemIsMenu", "b", false);
         row(item, kItemInterface, "Menu", "o", QVariant::fromValue(QDBusObjectPath(menu)));
-        row(item, kItemInterface, "XAyatanaLabel", "s", QStringLiteral("1.5 GB"));
-        row(item, kItemInterface, "XAyatanaLabelGuide", "s", QStringLiteral("888.8 GB"));
+        row(item, kItemInterface, "XAyatanaLabel", "s", u"1.5 GB"_s);
+        row(item, kItemInterface, "XAyatanaLabelGuide", "s", u"888.8 GB"_s);
         row(item, kItemInterface, "XAyatanaOrderingIndex", "u");
         row(menu, kMenuInterface, "Version", "u", 3u);
-        row(menu, kMenuInterface, "TextDirection", "s", QStringLiteral("ltr"));
-        row(menu, kMenuInterface, "Status", "s", QStringLiteral("normal"));
+        row(menu, kMenuInterface, "TextDirection", "s", u"ltr"_s);
+        row(menu, kMenuInterface, "Status", "s", u"normal"_s);
     }
 
     void propertiesHaveTheirDBusTypes()
@@ -178,8 +178,8 @@ private Q_SLOTS:
         QFETCH(QString, property);
         QFETCH(QString, signature);
         QFETCH(QVariant, value);
-        m_item->setIcon({QStringLiteral("com.tolvik.Rubbly-symbolic"), QStringLiteral("/icons"), {}});
-        m_item->setLabel(QStringLiteral("1.5 GB"));
+        m_item->setIcon({u"com.tolvik.Rubbly-symbolic"_s, u"/icons"_s, {}});
+        m_item->setLabel(u"1.5 GB"_s);
         startItem();
 
         const QVariantMap properties = allProperties(path, interface);
@@ -196,28 +196,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("interface");
         QTest::addColumn<QStringList>("members");
         QTest::newRow("item") << StatusNotifierItem::kItemPath << kItemInterface
-                              << QStringList{QStringLiteral("method Activate(ii->)"),
-                                             QStringLiteral("method SecondaryActivate(ii->)"),
-                                             QStringLiteral("method ContextMenu(ii->)"),
-                                             QStringLiteral("method Scroll(is->)"),
-                                             QStringLiteral("method ProvideXdgActivationToken(s->)"),
-                                             QStringLiteral("signal NewTitle()"),
-                                             QStringLiteral("signal NewIcon()"),
-                                             QStringLiteral("signal NewAttentionIcon()"),
-                                             QStringLiteral("signal NewOverlayIcon()"),
-                                             QStringLiteral("signal NewToolTip()"),
-                                             QStringLiteral("signal NewStatus(s)"),
-                                             QStringLiteral("signal XAyatanaNewLabel(ss)")};
-        QTest::newRow("menu") << StatusNotifierItem::kMenuPath << kMenuInterface
-                              << QStringList{QStringLiteral("method GetLayout(iias->u(ia{sv}av))"),
-                                             QStringLiteral("method GetGroupProperties(aias->a(ia{sv}))"),
-                                             QStringLiteral("method GetProperty(is->v)"),
-                                             QStringLiteral("method Event(isvu->)"),
-                                             QStringLiteral("method EventGroup(a(isvu)->ai)"),
-                                             QStringLiteral("method AboutToShow(i->b)"),
-                                             QStringLiteral("method AboutToShowGroup(ai->aiai)"),
-                                             QStringLiteral("signal LayoutUpdated(ui)"),
-                                             QStringLiteral("signal ItemActivationRequested(iu)")};
+                              << QStringList{u"method Activate(ii->)"_s,
+                                             u"method SecondaryActivate(ii->)"_s,
+                                             u"method ContextMenu(ii->)"_s,
+                                             u"method Scroll(is->)"_s,
+                                             u"method ProvideXdgActivationToken(s->)"_s,
+                                             u"signal NewTitle()"_s,
+                                             u"signal NewIcon()"_s,
+                                             u"signal NewAttentionIcon()"_s,
+                                             u"signal NewOverlayIcon()"_s,
+                                             u"signal NewToolTip()"_s,
+                                             u"signal NewStatus(s)"_s,
+                                             u"signal XAyatanaNewLabel(ss)"_s};
+        QTest::newRow("menu")
+            << StatusNotifierItem::kMenuPath << kMenuInterface
+            << QStringList{u"method GetLayout(iias->u(ia{sv}av))"_s, u"method GetGroupProperties(aias->a(ia{sv}))"_s,
+                           u"method GetProperty(is->v)"_s,           u"method Event(isvu->)"_s,
+                           u"method EventGroup(a(isvu)->ai)"_s,      u"method AboutToShow(i->b)"_s,
+                           u"method AboutToShowGroup(ai->aiai)"_s,   u"signal LayoutUpdated(ui)"_s,
+                           u"signal ItemActivationRequested(iu)"_s};
     }
 
     void exportsEveryMemberOfTheProtocols()
@@ -227,10 +224,7 @@ private Q_SLOTS:
         QFETCH(QStringList, members);
         startItem();
         const QString xml =
-            call(path, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
-                .arguments()
-                .value(0)
-                .toString();
+            call(path, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s).arguments().value(0).toString();
         // Each member as "method Name(in->out)" or "signal Name(arguments)", types in order.
         QStringList found;
         QXmlStreamReader reader(xml);
@@ -254,13 +248,13 @@ private Q_SLOTS:
                 const bool output = reader.attributes().value(QLatin1String("direction")) == QLatin1String("out");
                 (output ? out : in) += reader.attributes().value(QLatin1String("type")).toString();
             } else if (reader.isEndElement() && element == kind && !kind.isEmpty()) {
-                const QString arguments = kind == QLatin1String("signal") ? out + in : in + QStringLiteral("->") + out;
-                found.append(QStringLiteral("%1 %2(%3)").arg(kind, name, arguments));
+                const QString arguments = kind == QLatin1String("signal") ? out + in : in + u"->"_s + out;
+                found.append(u"%1 %2(%3)"_s.arg(kind, name, arguments));
                 kind.clear();
             }
         }
         for (const QString& member : members)
-            QVERIFY2(found.contains(member), qPrintable(member + QStringLiteral(" not in: ") + found.join(u',')));
+            QVERIFY2(found.contains(member), qPrintable(member + u" not in: "_s + found.join(u',')));
     }
 
     void iconPixmapsReachTheHostAsArgbInNetworkOrder()
@@ -268,7 +262,7 @@ private Q_SLOTS:
         m_item->setIcon({trayicons::iconName(), {}, trayicons::renderPixmaps(trayicons::resourcePath())});
         startItem();
         const auto pixmaps = qdbus_cast<StatusIconPixmapList>(
-            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("IconPixmap")));
+            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"IconPixmap"_s));
         QList<int> sizes;
         for (const StatusIconPixmap& pixmap : pixmaps) {
             sizes.append(pixmap.width);
@@ -287,15 +281,15 @@ private Q_SLOTS:
     void changesAreSignalledOnceEach()
     {
         startItem();
-        DBusSignalRecorder* labels = record(QStringLiteral("XAyatanaNewLabel"));
-        DBusSignalRecorder* toolTips = record(QStringLiteral("NewToolTip"));
-        DBusSignalRecorder* icons = record(QStringLiteral("NewIcon"));
-        DBusSignalRecorder* statuses = record(QStringLiteral("NewStatus"));
-        const StatusNotifierItem::Icon icon{QStringLiteral("a"), {}, {{1, 1, QByteArray(4, '\xff')}}};
+        DBusSignalRecorder* labels = record(u"XAyatanaNewLabel"_s);
+        DBusSignalRecorder* toolTips = record(u"NewToolTip"_s);
+        DBusSignalRecorder* icons = record(u"NewIcon"_s);
+        DBusSignalRecorder* statuses = record(u"NewStatus"_s);
+        const StatusNotifierItem::Icon icon{u"a"_s, {}, {{1, 1, QByteArray(4, '\xff')}}};
 
-        m_item->setLabel(QStringLiteral("1 GB"));
-        m_item->setLabel(QStringLiteral("1 GB"));
-        m_item->setLabel(QStringLiteral("正在清理…"));
+        m_item->setLabel(u"1 GB"_s);
+        m_item->setLabel(u"1 GB"_s);
+        m_item->setLabel(u"正在清理…"_s);
         m_item->setLabel(QString());
         m_item->setIcon(icon);
         m_item->setIcon(icon);
@@ -305,23 +299,23 @@ private Q_SLOTS:
         allProperties(StatusNotifierItem::kItemPath, kItemInterface);
 
         const QList<QList<QVariant>> expectedLabels{
-            {QStringLiteral("1 GB"), QStringLiteral("888.8 GB")},
-            {QStringLiteral("正在清理…"), QStringLiteral("888.8 GB")},
-            {QString(), QStringLiteral("888.8 GB")},
+            {u"1 GB"_s, u"888.8 GB"_s},
+            {u"正在清理…"_s, u"888.8 GB"_s},
+            {QString(), u"888.8 GB"_s},
         };
         QCOMPARE(labels->received, expectedLabels);
         QCOMPARE(toolTips->received.size(), 4); // three labels and the icon's new name
         QCOMPARE(icons->received.size(), 1);
-        QCOMPARE(statuses->received, QList<QList<QVariant>>{{QStringLiteral("NeedsAttention")}});
+        QCOMPARE(statuses->received, QList<QList<QVariant>>{{u"NeedsAttention"_s}});
 
-        const auto toolTip = qdbus_cast<StatusToolTip>(
-            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("ToolTip")));
-        m_item->setLabel(QStringLiteral("2 MB"));
-        const auto labelled = qdbus_cast<StatusToolTip>(
-            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(QStringLiteral("ToolTip")));
-        QCOMPARE(toolTip.title, QStringLiteral("Rubbly"));
+        const auto toolTip =
+            qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s));
+        m_item->setLabel(u"2 MB"_s);
+        const auto labelled =
+            qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s));
+        QCOMPARE(toolTip.title, u"Rubbly"_s);
         QCOMPARE(toolTip.description, QString());
-        QCOMPARE(labelled.description, QStringLiteral("2 MB"));
+        QCOMPARE(labelled.description, u"2 MB"_s);
     }
 
     void hostCallsReachTheApplication()
@@ -331,53 +325,48 @@ private Q_SLOTS:
         QSignalSpy contextMenu(m_item.get(), &StatusNotifierItem::contextMenuRequested);
         const QString item = StatusNotifierItem::kItemPath;
 
-        QCOMPARE(
-            call(item, kItemInterface, QStringLiteral("ProvideXdgActivationToken"), {QStringLiteral("tok-1")}).type(),
-            QDBusMessage::ReplyMessage);
-        QCOMPARE(call(item, kItemInterface, QStringLiteral("Activate"), {10, 20}).type(), QDBusMessage::ReplyMessage);
-        call(item, kItemInterface, QStringLiteral("ContextMenu"), {30, 40});
-        call(item, kItemInterface, QStringLiteral("SecondaryActivate"), {1, 2});
-        call(item, kItemInterface, QStringLiteral("Scroll"), {120, QStringLiteral("vertical")});
+        QCOMPARE(call(item, kItemInterface, u"ProvideXdgActivationToken"_s, {u"tok-1"_s}).type(),
+                 QDBusMessage::ReplyMessage);
+        QCOMPARE(call(item, kItemInterface, u"Activate"_s, {10, 20}).type(), QDBusMessage::ReplyMessage);
+        call(item, kItemInterface, u"ContextMenu"_s, {30, 40});
+        call(item, kItemInterface, u"SecondaryActivate"_s, {1, 2});
+        call(item, kItemInterface, u"Scroll"_s, {120, u"vertical"_s});
 
         QCOMPARE(activated.size(), 1);
         QCOMPARE(activated.first().value(0).toPoint(), QPoint(10, 20));
         QCOMPARE(activated.first().value(1).toBool(), true);
         QCOMPARE(contextMenu.size(), 1);
         QCOMPARE(contextMenu.first().value(0).toPoint(), QPoint(30, 40));
-        QCOMPARE(m_item->xdgActivationToken(), QStringLiteral("tok-1"));
+        QCOMPARE(m_item->xdgActivationToken(), u"tok-1"_s);
     }
 
     void menuLayoutListsTheEntries()
     {
         startItem();
         const QDBusMessage reply =
-            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+            call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {0, -1, QStringList()});
         QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-        QCOMPARE(reply.signature(), QStringLiteral("u(ia{sv}av)"));
+        QCOMPARE(reply.signature(), u"u(ia{sv}av)"_s);
         const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
         QCOMPARE(root.id, 0);
-        QCOMPARE(root.properties.value(QStringLiteral("children-display")).toString(), QStringLiteral("submenu"));
+        QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
         QStringList entries;
         for (const DBusMenuLayoutItem& child : root.children) {
             QVERIFY(child.children.isEmpty());
-            entries.append(child.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
-                               ? QStringLiteral("-")
-                               : child.properties.value(QStringLiteral("label")).toString());
+            entries.append(child.properties.value(u"type"_s).toString() == QLatin1String("separator")
+                               ? u"-"_s
+                               : child.properties.value(u"label"_s).toString());
         }
-        QCOMPARE(entries,
-                 (QStringList{QStringLiteral("打开面板"), QStringLiteral("清空废纸篓…"), QStringLiteral("偏好设置…"),
-                              QStringLiteral("-"), QStringLiteral("退出 Rubbly")}));
+        QCOMPARE(entries, (QStringList{u"打开面板"_s, u"清空废纸篓…"_s, u"偏好设置…"_s, u"-"_s, u"退出 Rubbly"_s}));
 
         // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
         const auto shallow = qdbus_cast<DBusMenuLayoutItem>(
-            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, 0, QStringList()})
+            call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {0, 0, QStringList()})
                 .arguments()
                 .value(1));
         QVERIFY(shallow.children.isEmpty());
-        QCOMPARE(
-            call(StatusNotifierItem::kMenuPath, kMenuInterface, QStringLiteral("GetLayout"), {42, -1, QStringList()})
-                .type(),
-            QDBusMessage::ErrorMessage);
+        QCOMPARE(call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {42, -1, QStringList()}).type(),
+                 QDBusMessage::ErrorMessage);
     }
 
     void menuClickTriggersItsAction_data()
@@ -399,15 +388,13 @@ private Q_SLOTS:
         const QString menu = StatusNotifierItem::kMenuPath;
 
         // Hovering and opening do nothing; the separator is not clickable.
-        call(menu, kMenuInterface, QStringLiteral("AboutToShow"), {0});
-        call(menu, kMenuInterface, QStringLiteral("Event"),
-             {id, QStringLiteral("hovered"), QVariant::fromValue(QDBusVariant(0)), 0u});
-        call(menu, kMenuInterface, QStringLiteral("Event"),
-             {4, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        call(menu, kMenuInterface, u"AboutToShow"_s, {0});
+        call(menu, kMenuInterface, u"Event"_s, {id, u"hovered"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+        call(menu, kMenuInterface, u"Event"_s, {4, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QCOMPARE(triggered.size(), 0);
 
-        const QDBusMessage reply = call(menu, kMenuInterface, QStringLiteral("Event"),
-                                        {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        const QDBusMessage reply =
+            call(menu, kMenuInterface, u"Event"_s, {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QCOMPARE(triggered.size(), 1);
         QCOMPARE(triggered.first().value(0).value<StatusItem::MenuAction>(), action);

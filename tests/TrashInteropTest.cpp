@@ -10,6 +10,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 // What the desktop's own trash tools write we read, and what we write they read and restore.
 class TrashInteropTest : public QObject {
@@ -18,8 +19,7 @@ class TrashInteropTest : public QObject {
     static void requireTool(const char* tool)
     {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            QSKIP(
-                qPrintable(QStringLiteral("%1 is not installed (scripts/setup installs it)").arg(QLatin1String(tool))));
+            QSKIP(qPrintable(u"%1 is not installed (scripts/setup installs it)"_s.arg(QLatin1String(tool))));
     }
 
     static TrashStatus scan(const TrashFixture& fx)
@@ -49,7 +49,7 @@ private Q_SLOTS:
         fx.outside().file("folder/inside", 8192);
         const qint64 fileSize = TreeBuilder::allocatedSize(fx.outside().path(name));
         const qint64 folderSize = TreeBuilder::treeAllocatedSize(fx.outside().path("folder"));
-        QStringList args = tool == QLatin1String("gio") ? QStringList{QStringLiteral("trash")} : QStringList{};
+        QStringList args = tool == QLatin1String("gio") ? QStringList{u"trash"_s} : QStringList{};
         args << QFile::decodeName(fx.outside().path(name)) << QFile::decodeName(fx.outside().path("folder"));
         const auto before = std::chrono::system_clock::now() - std::chrono::seconds(2);
         const ProcessResult put = runProcess(tool, args);
@@ -81,11 +81,10 @@ private Q_SLOTS:
         TrashService service(&clock, fx.locations());
         QVERIFY(blockingWait(service.moveToTrash({fx.outside().path(name)})));
 
-        const ProcessResult list = runProcess(QStringLiteral("trash-list"), {});
+        const ProcessResult list = runProcess(u"trash-list"_s, {});
         QVERIFY2(list.out.contains(fx.outside().path(name)), list.out.constData());
-        const ProcessResult restore =
-            runProcess(QStringLiteral("trash-restore"), {QFile::decodeName(fx.outside().path(name))}, "0\n",
-                       QFile::decodeName(fx.outside().root()));
+        const ProcessResult restore = runProcess(u"trash-restore"_s, {QFile::decodeName(fx.outside().path(name))},
+                                                 "0\n", QFile::decodeName(fx.outside().root()));
         QVERIFY2(restore.exitCode == 0, restore.err.constData());
         QVERIFY(TreeBuilder::exists(fx.outside().path(name)));
         QCOMPARE(scan(fx).itemCount, 0);
@@ -103,10 +102,8 @@ private Q_SLOTS:
 
         // gio reaches the trash through gvfsd, which needs a session bus of its own; this one is
         // private to the test and ends with it.
-        const QString script = QStringLiteral("gio trash --list && gio trash --restore 'trash:///photo%20one.jpg'");
-        const ProcessResult gio =
-            runProcess(QStringLiteral("dbus-run-session"),
-                       {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script});
+        const QString script = u"gio trash --list && gio trash --restore 'trash:///photo%20one.jpg'"_s;
+        const ProcessResult gio = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, script});
         if (gio.err.contains("Operation not supported"))
             QSKIP("gvfs is not installed (scripts/setup installs it)");
         QVERIFY2(gio.exitCode == 0, gio.err.constData());

@@ -2,14 +2,10 @@
 #include "TestTime.h"
 #include "TrashFixture.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -29,12 +25,6 @@ QList<QByteArray> readdirOrder(const QByteArray& path)
     return names;
 }
 
-QByteArray readAll(const QByteArray& path)
-{
-    QFile f(QFile::decodeName(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QList<QByteArray> names(const TrashStatus& status)
 {
     QList<QByteArray> result;
@@ -43,35 +33,11 @@ QList<QByteArray> names(const TrashStatus& status)
     return result;
 }
 
-bool setImmutable(const QByteArray& path, bool on)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
-}
-
 } // namespace
 
 class TrashStoreTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void emptyTrashScansToNothing()
-    {
-        TrashFixture fx;
-        TrashStore store(fx.locations());
-        const TrashStatusResult status = store.scan();
-        QVERIFY(status);
-        QCOMPARE(status->totalSize, 0);
-        QCOMPARE(status->itemCount, 0);
-        QVERIFY(status->topItems.isEmpty());
-        QVERIFY(status->categoryDistribution.empty());
-    }
-
     void entriesAreSortedBySizeKeepingListingOrderForTies()
     {
         TrashFixture fx;
@@ -159,7 +125,7 @@ private Q_SLOTS:
         }
         QCOMPARE(listed, QSet<QByteArray>(originals.cbegin(), originals.cend()));
         // Their directorysizes lines are percent-encoded and read back by a new process.
-        const QByteArray sizes = readAll(fx.trashPath() + "/directorysizes");
+        const QByteArray sizes = TreeBuilder::read(fx.trashPath() + "/directorysizes");
         for (const QByteArray& name : readdirOrder(fx.filesPath()))
             QVERIFY2(sizes.contains(' ' + name.toPercentEncoding() + '\n'), name.constData());
         TrashStore again(fx.locations(), {}, kTestZone);
@@ -184,7 +150,7 @@ private Q_SLOTS:
         TrashStore first(fx.locations());
         const TrashStatusResult a = first.scan();
         QCOMPARE(first.walks(), 5);
-        const QByteArray cache = readAll(fx.trashPath() + "/directorysizes");
+        const QByteArray cache = TreeBuilder::read(fx.trashPath() + "/directorysizes");
         QCOMPARE(cache.count('\n'), 5);
 
         const int readsBefore = first.infoReads();
@@ -228,10 +194,8 @@ private Q_SLOTS:
         const QByteArray volumeTrash = "vol/.Trash-" + QByteArray::number(::getuid());
         TreeBuilder tree(root);
         tree.dir(volumeTrash + "/files", 0700).dir(volumeTrash + "/info", 0700);
-        QFile mounts(QFile::decodeName(fx.mountInfoPath()));
-        QVERIFY(mounts.open(QIODevice::WriteOnly));
-        mounts.write("30 1 8:2 / " + root + "/vol rw shared:1 - ext4 /dev/sdb1 rw\n");
-        mounts.close();
+        tree.write(fx.mountInfoPath().mid(root.size() + 1),
+                   "30 1 8:2 / " + root + "/vol rw shared:1 - ext4 /dev/sdb1 rw\n");
         const QByteArray homeFiles = fx.filesPath().mid(root.size() + 1) + '/';
         const QByteArray volumeFiles = volumeTrash + "/files/";
         for (int i = 0; i < 30; ++i) {
@@ -256,7 +220,7 @@ private Q_SLOTS:
         }
         // The home trash's directorysizes holds its entries; the volume's have no info files to key
         // a line to, so they are walked again.
-        QCOMPARE(readAll(fx.trashPath() + "/directorysizes").count('\n'), 15);
+        QCOMPARE(TreeBuilder::read(fx.trashPath() + "/directorysizes").count('\n'), 15);
         TrashStore again(fx.locations());
         QCOMPARE(again.scan()->topItems, status->topItems);
         QCOMPARE(again.walks(), 15);
@@ -268,10 +232,7 @@ private Q_SLOTS:
         fx.files().file("dir/f", 8192);
         fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
         TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600);
-        QFile cache(QFile::decodeName(fx.trashPath() + "/directorysizes"));
-        QVERIFY(cache.open(QIODevice::WriteOnly));
-        cache.write("777 1772355600000 dir\n"); // milliseconds, as some writers do
-        cache.close();
+        TreeBuilder(fx.trashPath()).write("directorysizes", "777 1772355600000 dir\n"); // milliseconds, as some do
         TrashStore store(fx.locations());
         QCOMPARE(store.scan()->totalSize, 777);
         QCOMPARE(store.walks(), 0);
@@ -281,7 +242,7 @@ private Q_SLOTS:
         TrashStore again(fx.locations());
         QCOMPARE(again.scan()->totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
         QCOMPARE(again.walks(), 1);
-        QVERIFY(readAll(fx.trashPath() + "/directorysizes").endsWith(" 1772355601 dir\n"));
+        QVERIFY(TreeBuilder::read(fx.trashPath() + "/directorysizes").endsWith(" 1772355601 dir\n"));
     }
 
     void emptyingNeverReachesOutsideTheTrash()
@@ -324,11 +285,11 @@ private Q_SLOTS:
         fx.files().file("stuck/a", 4096).file("stuck/b", 4096);
         fx.writeInfo("stuck", "/home/u/stuck", "2026-03-01T10:00:00");
         fx.addFile("free.txt", 4096);
-        if (!setImmutable(fx.filesPath() + "/stuck/a", true))
+        if (!TreeBuilder::setImmutable(fx.filesPath() + "/stuck/a", true))
             QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
         TrashStore store(fx.locations());
         const TrashCleanupOutcome result = store.emptyAll();
-        setImmutable(fx.filesPath() + "/stuck/a", false);
+        TreeBuilder::setImmutable(fx.filesPath() + "/stuck/a", false);
         QCOMPARE(result->removedCount, 1);
         QCOMPARE(result->failedCount, 1);
         QCOMPARE(result->freedBytes, TreeBuilder::allocatedSize(fx.filesPath() + "/stuck/a")); // free.txt only
@@ -337,13 +298,18 @@ private Q_SLOTS:
         QCOMPARE(names(*status), QList<QByteArray>{"stuck"});
     }
 
-    void emptyingRemovesInfoFilesWithoutData()
+    void aTrashOfInfoFilesAloneIsEmptyAndEmptyingRemovesThem()
     {
         TrashFixture fx;
         fx.writeInfo("ghost", "/home/u/ghost", "2026-03-01T10:00:00");
         TreeBuilder(fx.infoPath()).file("not-an-info-file", 10);
         TrashStore store(fx.locations());
-        QCOMPARE(store.scan()->itemCount, 0);
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->totalSize, 0);
+        QCOMPARE(status->itemCount, 0);
+        QVERIFY(status->topItems.isEmpty());
+        QVERIFY(status->categoryDistribution.empty());
         const TrashCleanupOutcome result = store.emptyAll();
         QCOMPARE(result->removedCount, 0);
         QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/ghost.trashinfo"));
@@ -394,7 +360,7 @@ private Q_SLOTS:
         std::sort(files.begin(), files.end());
         QCOMPARE(files, (QList<QByteArray>{"archive.tar.gz", "noext", "noext.2", "report.2.pdf", "report.3.pdf",
                                            "report.pdf", "taken.2.txt", "taken.txt"}));
-        const QByteArray info = readAll(fx.infoPath() + "/report.2.pdf.trashinfo");
+        const QByteArray info = TreeBuilder::read(fx.infoPath() + "/report.2.pdf.trashinfo");
         QCOMPARE(info, "[Trash Info]\nPath=" + fx.outside().path("report.pdf").toPercentEncoding("/") +
                            "\nDeletionDate=2026-03-02T09:30:00\n");
         QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/taken.txt.trashinfo"));
@@ -421,36 +387,26 @@ private Q_SLOTS:
 
     void putRefusesWhatWouldHurtAndLeavesNoInfoBehind_data()
     {
-        QTest::addColumn<QByteArray>("what");
-        QTest::newRow("a missing file") << QByteArray("missing");
-        QTest::newRow("the trash itself") << QByteArray("trash");
-        QTest::newRow("an entry already trashed") << QByteArray("inside");
-        QTest::newRow("the folder holding the trash") << QByteArray("datahome");
-        QTest::newRow("the home folder") << QByteArray("home");
-        QTest::newRow("a volume without a trash") << QByteArray("proc");
-        QTest::newRow("a dot path") << QByteArray("dot");
+        // $outside, $trash, $data and $home stand for the fixture's folders.
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("a missing file") << QByteArray("$outside/nope");
+        QTest::newRow("the trash itself") << QByteArray("$trash");
+        QTest::newRow("an entry already trashed") << QByteArray("$trash/files/already");
+        QTest::newRow("the folder holding the trash") << QByteArray("$data");
+        QTest::newRow("the home folder") << QByteArray("$home/");
+        QTest::newRow("a volume without a trash") << QByteArray("/proc/self/status");
+        QTest::newRow("a dot path") << QByteArray("$outside/.");
     }
     void putRefusesWhatWouldHurtAndLeavesNoInfoBehind()
     {
-        QFETCH(QByteArray, what);
+        QFETCH(QByteArray, path);
         TrashFixture fx;
         fx.addFile("already", 10);
         TrashStore store(fx.locations());
-        QByteArray path;
-        if (what == "missing")
-            path = fx.outside().path("nope");
-        else if (what == "trash")
-            path = fx.trashPath();
-        else if (what == "inside")
-            path = fx.filesPath() + "/already";
-        else if (what == "datahome")
-            path = QFile::encodeName(fx.home().dataHome());
-        else if (what == "home")
-            path = QFile::encodeName(fx.home().home()) + "/";
-        else if (what == "proc")
-            path = "/proc/self/status";
-        else
-            path = fx.outside().path(".");
+        path.replace("$outside", fx.outside().root())
+            .replace("$trash", fx.trashPath())
+            .replace("$data", QFile::encodeName(fx.home().dataHome()))
+            .replace("$home", QFile::encodeName(fx.home().home()));
         const TrashPutResult result = store.put(path, {});
         QVERIFY(!result);
         QVERIFY(result.error().message.contains(QFile::decodeName(path)));
@@ -496,7 +452,7 @@ private Q_SLOTS:
         QVERIFY(status);
         QCOMPARE(status->itemCount, 2);
         // A size measured with errors is not kept: it would be trusted while the info file stays.
-        QVERIFY(!readAll(fx.trashPath() + "/directorysizes").contains("locked"));
+        QVERIFY(!TreeBuilder::read(fx.trashPath() + "/directorysizes").contains("locked"));
         // And emptying gets in by giving the owner access back.
         QCOMPARE(store.emptyAll()->removedCount, 2);
     }

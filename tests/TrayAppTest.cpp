@@ -14,27 +14,18 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 QProcessEnvironment programEnvironment(const TempHome& home)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the real thing: xcb on the test's X server
-    env.insert(QStringLiteral("HOME"), home.home());
-    env.insert(QStringLiteral("RUBBLY_MOUNTINFO"), QStringLiteral("/dev/null"));
-    env.insert(QStringLiteral("RUBBLY_UPDATE_BASE_URL"), QStringLiteral("http://127.0.0.1:9/"));
+    env.remove(u"QT_QPA_PLATFORM"_s); // the real thing: xcb on the test's X server
+    env.insert(u"HOME"_s, home.home());
+    env.insert(u"RUBBLY_MOUNTINFO"_s, u"/dev/null"_s);
+    env.insert(u"RUBBLY_UPDATE_BASE_URL"_s, u"http://127.0.0.1:9/"_s);
     return env;
-}
-
-// True when a mapped window's title is exactly `title`.
-bool windowShown(const QString& title)
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                             QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')});
-    search.waitForFinished(5000);
-    return search.exitCode() == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
 }
 
 struct Program {
@@ -58,22 +49,28 @@ struct Program {
 QByteArray xdotool(const QStringList& arguments)
 {
     QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
+    tool.start(u"xdotool"_s, arguments);
     tool.waitForFinished(5000);
     return tool.readAllStandardOutput().trimmed();
+}
+
+// The id of the first mapped window titled exactly `title`; empty when there is none.
+QString windowId(const QString& title)
+{
+    const QByteArray ids = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$'});
+    return QString::fromLatin1(ids.split('\n').first());
+}
+
+bool windowShown(const QString& title)
+{
+    return !windowId(title).isEmpty();
 }
 
 // The centre of the mapped window titled exactly `title`, in screen coordinates.
 QPoint windowCentre(const QString& title)
 {
-    const QByteArray id = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                   QLatin1Char('^') + title + QLatin1Char('$')})
-                              .split('\n')
-                              .first();
-    const QByteArray shell =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(id)});
     QHash<QByteArray, int> values;
-    for (const QByteArray& line : shell.split('\n')) {
+    for (const QByteArray& line : xdotool({u"getwindowgeometry"_s, u"--shell"_s, windowId(title)}).split('\n')) {
         const QList<QByteArray> pair = line.split('=');
         if (pair.size() == 2)
             values.insert(pair[0], pair[1].toInt());
@@ -81,12 +78,22 @@ QPoint windowCentre(const QString& title)
     return {values.value("X") + values.value("WIDTH") / 2, values.value("Y") + values.value("HEIGHT") / 2};
 }
 
-QDBusMessage callItem(const QString& service, const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments)
+// What a status-area host sends when the user clicks the item at (x, y).
+void activateItem(const QString& service, int x, int y)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-    message.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+    QDBusMessage message = QDBusMessage::createMethodCall(service, StatusNotifierItem::kItemPath,
+                                                          u"org.kde.StatusNotifierItem"_s, u"Activate"_s);
+    message.setArguments({x, y});
+    QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+}
+
+// What a host sends when the user picks entry `id` of the item's menu.
+void clickMenuEntry(const QString& service, int id)
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(service, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s);
+    message.setArguments({id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
 }
 
 } // namespace
@@ -102,22 +109,16 @@ private Q_SLOTS:
         Program rubbly(home);
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 10000);
         const QString item = watcher.registrations.first().service;
-        QVERIFY(!windowShown(QStringLiteral("Rubbly"))); // a tray shows the item: no window at start
+        QVERIFY(!windowShown(u"Rubbly"_s)); // a tray shows the item: no window at start
 
-        const QString sni = QStringLiteral("org.kde.StatusNotifierItem");
-        callItem(item, StatusNotifierItem::kItemPath, sni, QStringLiteral("Activate"), {100, 10});
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral("Rubbly")), 5000);
-        callItem(item, StatusNotifierItem::kItemPath, sni, QStringLiteral("Activate"), {100, 10});
-        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(QStringLiteral("Rubbly")), 5000);
+        activateItem(item, 100, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
+        activateItem(item, 100, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
 
-        const auto click = [&item](int id) {
-            return callItem(item, StatusNotifierItem::kMenuPath, QStringLiteral("com.canonical.dbusmenu"),
-                            QStringLiteral("Event"),
-                            {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
-        };
-        click(3); // 偏好设置…
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral("Rubbly Settings")), 5000);
-        click(5); // 退出 Rubbly
+        clickMenuEntry(item, 3); // 偏好设置…
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly Settings"_s), 5000);
+        clickMenuEntry(item, 5); // 退出 Rubbly
         QVERIFY(rubbly.process.waitForFinished(5000));
         QCOMPARE(rubbly.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(rubbly.process.exitCode(), 0);
@@ -129,7 +130,7 @@ private Q_SLOTS:
     void aFileDraggedFromAnotherProgramLandsInTheTrash()
     {
         TempHome home;
-        const QString file = home.home() + QStringLiteral("/Downloads/report draft.txt");
+        const QString file = home.home() + u"/Downloads/report draft.txt"_s;
         QDir().mkpath(QFileInfo(file).path());
         QFile(file).open(QIODevice::WriteOnly);
         FakeStatusNotifierWatcher watcher;
@@ -139,28 +140,27 @@ private Q_SLOTS:
         QProcess source;
         source.setProcessEnvironment(programEnvironment(home));
         source.start(QStringLiteral(DRAG_SOURCE), {file});
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral("drag-source")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"drag-source"_s), 10000);
 
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("5")});
-        callItem(watcher.registrations.first().service, StatusNotifierItem::kItemPath,
-                 QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"), {300, 5});
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral("Rubbly")), 5000);
-        const QPoint panel = windowCentre(QStringLiteral("Rubbly"));
-        const QPoint from = windowCentre(QStringLiteral("drag-source"));
+        xdotool({u"mousemove"_s, u"300"_s, u"5"_s});
+        activateItem(watcher.registrations.first().service, 300, 5);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
+        const QPoint panel = windowCentre(u"Rubbly"_s);
+        const QPoint from = windowCentre(u"drag-source"_s);
 
-        xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y())});
-        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
+        xdotool({u"mousedown"_s, u"1"_s});
         for (int step = 1; step <= 10; ++step) {
             const QPoint at = from + (panel - from) * step / 10;
-            xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+            xdotool({u"mousemove"_s, QString::number(at.x()), QString::number(at.y())});
             QTest::qWait(30); // the pointer's path, as a hand moves it
         }
-        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
-        const QString trashed = home.dataHome() + QStringLiteral("/Trash/files/report draft.txt");
+        xdotool({u"mouseup"_s, u"1"_s});
+        const QString trashed = home.dataHome() + u"/Trash/files/report draft.txt"_s;
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(trashed), 5000);
         QVERIFY(!QFile::exists(file));
-        QVERIFY(windowShown(QStringLiteral("Rubbly")));
-        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(QStringLiteral("Rubbly")), 5000);
+        QVERIFY(windowShown(u"Rubbly"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
         source.kill();
         source.waitForFinished(5000);
     }
@@ -169,11 +169,11 @@ private Q_SLOTS:
     {
         TempHome home;
         Program rubbly(home);
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral("Rubbly")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 10000);
         Program second(home);
         QVERIFY(second.process.waitForFinished(10000));
         QCOMPARE(second.process.exitCode(), 0);
-        QVERIFY(windowShown(QStringLiteral("Rubbly")));
+        QVERIFY(windowShown(u"Rubbly"_s));
         QCOMPARE(rubbly.process.state(), QProcess::Running);
     }
 };

@@ -6,32 +6,10 @@
 #include <QScopeGuard>
 #include <QTest>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <unistd.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
-
-namespace {
-
-// Sets or clears the immutable attribute, which even root cannot unlink through; false where the file
-// system or our privileges do not allow it.
-bool setImmutable(const QByteArray& path, bool on)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
-}
-
-} // namespace
 
 class TreeRemoverTest : public QObject {
     Q_OBJECT
@@ -87,9 +65,9 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()));
         tree.file("t/gone", 100).file("t/sub/stuck", 100).file("t/sub/also-gone", 100);
-        if (!setImmutable(tree.path("t/sub/stuck"), true))
+        if (!TreeBuilder::setImmutable(tree.path("t/sub/stuck"), true))
             QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
-        const auto unset = qScopeGuard([&] { setImmutable(tree.path("t/sub/stuck"), false); });
+        const auto unset = qScopeGuard([&] { TreeBuilder::setImmutable(tree.path("t/sub/stuck"), false); });
         const RemovalResult result = TreeRemover().remove(tree.path("t"));
         QVERIFY(!result.complete);
         QCOMPARE(result.failures, 1);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -195,6 +197,18 @@ void TreeBuilder::makeWritable(const QByteArray& path)
         }
         ::closedir(d);
     }
+}
+
+bool TreeBuilder::setImmutable(const QByteArray& path, bool on)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
 
 } // namespace rubbly::test
