@@ -9,19 +9,21 @@
 #include "SettingsPanes.h"
 #include "SettingsService.h"
 #include "TempHome.h"
+#include "XdgAutostartLoginItem.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace rubbly;
 using namespace rubbly::test;
-using namespace Qt::StringLiterals;
 
 namespace {
 
-// The settings window on a defaults file in a temporary home.
+// The settings window on a defaults file in a temporary home, with the real autostart entry.
 struct Window {
     TempHome home;
     std::unique_ptr<JsonFileDefaultsStore> defaults;
+    XdgAutostartLoginItem loginItem{QStringLiteral("/usr/bin/rubbly")};
     std::unique_ptr<SettingsService> settings;
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
@@ -36,9 +38,9 @@ struct Window {
         view.reset();
         settings.reset();
         defaults = std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath());
-        settings = std::make_unique<SettingsService>(*defaults, SettingsService::Effects{});
+        settings = std::make_unique<SettingsService>(*defaults, SettingsService::Effects{nullptr, nullptr, &loginItem});
         view = std::make_unique<SettingsView>(*settings, updates, shortcut, workspace,
-                                              SettingsView::Options{u"1.1.0 (1)"_s, true, {}});
+                                              SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}});
         view->show();
     }
     FormRow* row(const QString& text) const
@@ -65,10 +67,15 @@ private Q_SLOTS:
     {
         Window window;
         window.view->setSelection(SidebarItem::Cleaning);
-        ToggleSwitch* confirm = window.toggle(u"清空前进行确认"_s);
+        ToggleSwitch* confirm = window.toggle(QStringLiteral("清空前进行确认"));
         confirm->click(); // off, the first time
         QVERIFY(!window.settings->confirmBeforeEmptying());
         QVERIFY(window.view->confirmOffWarning());
+        QCOMPARE(window.view->confirmOffWarning()->windowTitle(), QStringLiteral("已关闭清空确认"));
+        QCOMPARE(window.view->confirmOffWarning()->text(),
+                 QStringLiteral("清空废纸篓时将不再弹出二次确认，直接永久删除所有文件。"));
+        QCOMPARE(window.view->confirmOffWarning()->buttons().size(), 1);
+        QCOMPARE(window.view->confirmOffWarning()->buttons().first()->text(), QStringLiteral("好"));
         window.view->confirmOffWarning()->buttons().first()->click();
         QTRY_VERIFY(!window.view->confirmOffWarning());
 
@@ -76,8 +83,8 @@ private Q_SLOTS:
         confirm->click(); // off again: said before
         QVERIFY(!window.view->confirmOffWarning());
         window.open(); // after a restart too
-        window.toggle(u"清空前进行确认"_s)->click();
-        window.toggle(u"清空前进行确认"_s)->click();
+        window.toggle(QStringLiteral("清空前进行确认"))->click();
+        window.toggle(QStringLiteral("清空前进行确认"))->click();
         QVERIFY(window.settings->hasShownConfirmOffWarning());
         QVERIFY(!window.view->confirmOffWarning());
     }
@@ -86,13 +93,13 @@ private Q_SLOTS:
     {
         Window window;
         window.view->setSelection(SidebarItem::MenuBar);
-        window.toggle(u"废纸篓为空时隐藏大小"_s)->click();
+        window.toggle(QStringLiteral("废纸篓为空时隐藏大小"))->click();
         QVERIFY(window.settings->hideSizeWhenEmpty());
-        window.toggle(u"在菜单栏显示大小"_s)->click();
-        FormRow* dependent = window.row(u"废纸篓为空时隐藏大小"_s);
+        window.toggle(QStringLiteral("在菜单栏显示大小"))->click();
+        FormRow* dependent = window.row(QStringLiteral("废纸篓为空时隐藏大小"));
         QVERIFY(!dependent->isEnabled());
         QVERIFY(window.settings->hideSizeWhenEmpty()); // kept
-        window.toggle(u"在菜单栏显示大小"_s)->click();
+        window.toggle(QStringLiteral("在菜单栏显示大小"))->click();
         QVERIFY(dependent->isEnabled());
         QVERIFY(static_cast<ToggleSwitch*>(dependent->control())->isChecked());
     }
@@ -109,21 +116,21 @@ private Q_SLOTS:
             }
             return shown;
         };
-        QCOMPARE(sections(), QStringList{u"自动化清理总开关"_s});
-        window.toggle(u"启用后台自动规则巡检"_s)->click();
+        QCOMPARE(sections(), QStringList{QStringLiteral("自动化清理总开关")});
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
         QCOMPARE(sections().size(), 3);
-        auto* days = static_cast<ChoicePicker*>(window.row(u"保留期限"_s)->control());
+        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
         QCOMPARE(days->count(), 4);
         days->setCurrentIndex(0);
         Q_EMIT days->activated(0);
         QCOMPARE(window.settings->autoCleanDays(), 7);
-        window.toggle(u"容量达到阈值时触发"_s)->click();
-        QVERIFY(!window.shown(window.row(u"容量阈值"_s)));
-        QVERIFY(!window.shown(window.row(u"静默自动清空（关闭则仅通知提醒）"_s)));
-        window.toggle(u"启用后台自动规则巡检"_s)->click();
+        window.toggle(QStringLiteral("容量达到阈值时触发"))->click();
+        QVERIFY(!window.shown(window.row(QStringLiteral("容量阈值"))));
+        QVERIFY(!window.shown(window.row(QStringLiteral("静默自动清空（关闭则仅通知提醒）"))));
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
         QCOMPARE(sections().size(), 1);
-        window.toggle(u"启用后台自动规则巡检"_s)->click();
-        QCOMPARE(days->currentText(), u"超过 7 天"_s); // the old values come back
+        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
+        QCOMPARE(days->currentText(), QStringLiteral("超过 7 天")); // the old values come back
         QVERIFY(!window.settings->autoCleanBySizeEnabled());
     }
 
@@ -133,7 +140,7 @@ private Q_SLOTS:
         window.settings->setAutoCleanDays(45);
         window.settings->setAutoCleanEnabled(true);
         window.open();
-        auto* days = static_cast<ChoicePicker*>(window.row(u"保留期限"_s)->control());
+        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
         QCOMPARE(days->currentIndex(), -1);
         QCOMPARE(window.settings->autoCleanDays(), 45);
     }
@@ -142,22 +149,26 @@ private Q_SLOTS:
     {
         Window window;
         window.view->setSelection(SidebarItem::About);
-        QCOMPARE(window.view->detailTitle(), u"关于"_s);
+        QCOMPARE(window.view->detailTitle(), QStringLiteral("关于"));
         window.view->setSelection(std::nullopt);
-        QCOMPARE(window.view->detailTitle(), u"通用"_s);
+        QCOMPARE(window.view->detailTitle(), QStringLiteral("通用"));
         QCOMPARE(window.view->currentPane(), window.view->pane(SidebarItem::General));
+        QCOMPARE(window.view->windowTitle(), QStringLiteral("Rubbly Settings"));
+        QVERIFY(window.view->minimumSize() == QSize(720, 480));
     }
 
-    // The autostart entry it leads to is BinwellAppTest's and XdgAutostartLoginItemTest's to check.
-    void theLoginSwitchTurnsLaunchAtLoginOnAndOff()
+    void launchAtLoginWritesTheAutostartEntry()
     {
         Window window;
-        ToggleSwitch* toggle = window.toggle(u"开机自启动"_s);
-        QCOMPARE(toggle->accessibleName(), u"开机自启动"_s);
+        ToggleSwitch* toggle = window.toggle(QStringLiteral("开机自启动"));
+        QCOMPARE(toggle->accessibleName(), QStringLiteral("开机自启动"));
         toggle->click();
-        QVERIFY(window.settings->launchAtLogin());
+        QVERIFY(QFile::exists(window.loginItem.userEntryPath()));
+        QVERIFY(JsonFileDefaultsStore(JsonFileDefaultsStore::defaultFilePath())
+                    .boolValue(QStringLiteral("Rubbly.launchAtLogin"))
+                    .value_or(false));
         toggle->click();
-        QVERIFY(!window.settings->launchAtLogin());
+        QVERIFY(!QFile::exists(window.loginItem.userEntryPath()));
     }
 
     void theShortcutRowSaysWhatTheKeyCanDoHere_data()
@@ -167,9 +178,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("wayland");
         QTest::addColumn<QString>("contains");
         QTest::newRow("off") << false << int(KeyGrabber::Status::Active) << false << QString();
-        QTest::newRow("active") << true << int(KeyGrabber::Status::Active) << false << u"已生效"_s;
-        QTest::newRow("taken") << true << int(KeyGrabber::Status::Conflict) << false << u"占用"_s;
-        QTest::newRow("wayland") << true << int(KeyGrabber::Status::Unavailable) << true << u"rubbly --toggle-panel"_s;
+        QTest::newRow("active") << true << int(KeyGrabber::Status::Active) << false << QStringLiteral("已生效");
+        QTest::newRow("taken") << true << int(KeyGrabber::Status::Conflict) << false << QStringLiteral("占用");
+        QTest::newRow("wayland") << true << int(KeyGrabber::Status::Unavailable) << true
+                                 << QStringLiteral("rubbly --toggle-panel");
     }
     void theShortcutRowSaysWhatTheKeyCanDoHere()
     {
@@ -187,36 +199,45 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notes");
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("numbers, blanks, a fifth note")
-            << u"1. 第一条\n\n2. 第二条\n  \n3. 第三条\n4.\t第四条\n5. 第五条"_s
-            << QStringList{u"第一条"_s, u"第二条"_s, u"第三条"_s, u"第四条"_s};
-        QTest::newRow("blanks only") << u" \n\t\n  "_s << QStringList{};
-        QTest::newRow("a year is taken for a number") << u"2024.1 版本说明"_s << QStringList{u"1 版本说明"_s};
-        QTest::newRow("kept lines are not trimmed") << u"  缩进的行 "_s << QStringList{u"  缩进的行 "_s};
-        QTest::newRow("only the leading number goes, once") << u"12. 3. 更多"_s << QStringList{u"3. 更多"_s};
+            << QStringLiteral("1. 第一条\n\n2. 第二条\n  \n3. 第三条\n4.\t第四条\n5. 第五条")
+            << QStringList{QStringLiteral("第一条"), QStringLiteral("第二条"), QStringLiteral("第三条"),
+                           QStringLiteral("第四条")};
+        QTest::newRow("blanks only") << QStringLiteral(" \n\t\n  ") << QStringList{};
+        QTest::newRow("a year is taken for a number")
+            << QStringLiteral("2024.1 版本说明") << QStringList{QStringLiteral("1 版本说明")};
+        QTest::newRow("kept lines are not trimmed")
+            << QStringLiteral("  缩进的行 ") << QStringList{QStringLiteral("  缩进的行 ")};
+        QTest::newRow("only the leading number goes, once")
+            << QStringLiteral("12. 3. 更多") << QStringList{QStringLiteral("3. 更多")};
     }
     void releaseNotesBecomeAtMostFourRows()
     {
         QFETCH(QString, notes);
         QFETCH(QStringList, rows);
         QCOMPARE(releaseNoteRows(notes), rows);
+        QCOMPARE(downloadPercent(0.999), 99);
     }
 
     void eachUpdateStateOffersItsOwnButtons_data()
     {
-        const UpdateInfo info{u"1.2.0"_s, u"1. 新功能"_s, QUrl(u"https://example.com/Rubbly.zip"_s), std::nullopt};
+        const UpdateInfo info{QStringLiteral("1.2.0"), QStringLiteral("1. 新功能"),
+                              QUrl(QStringLiteral("https://example.com/Rubbly.zip")), std::nullopt};
         QTest::addColumn<UpdateStatus>("status");
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<QString>("call");
-        QTest::newRow("idle") << UpdateStatus::idle() << QStringList{u"检查更新…"_s} << u"check manual"_s;
+        QTest::newRow("idle") << UpdateStatus::idle() << QStringList{QStringLiteral("检查更新…")}
+                              << QStringLiteral("check manual");
         QTest::newRow("checking") << UpdateStatus::checking() << QStringList{} << QString();
-        QTest::newRow("up to date") << UpdateStatus::upToDate() << QStringList{u"重新检查更新"_s} << u"check manual"_s;
-        QTest::newRow("available") << UpdateStatus::updateAvailable(info) << QStringList{u"立即下载更新"_s}
-                                   << u"download 1.2.0"_s;
+        QTest::newRow("up to date") << UpdateStatus::upToDate() << QStringList{QStringLiteral("重新检查更新")}
+                                    << QStringLiteral("check manual");
+        QTest::newRow("available") << UpdateStatus::updateAvailable(info) << QStringList{QStringLiteral("立即下载更新")}
+                                   << QStringLiteral("download 1.2.0");
         QTest::newRow("downloading") << UpdateStatus::downloading(0.999, info) << QStringList{} << QString();
         QTest::newRow("ready") << UpdateStatus::readyToInstall("/w/Rubbly.app", info)
-                               << QStringList{u"立即重启以完成更新"_s} << u"install /w/Rubbly.app"_s;
-        QTest::newRow("error") << UpdateStatus::error(u"更新信息解析失败"_s) << QStringList{u"重试"_s}
-                               << u"check manual"_s;
+                               << QStringList{QStringLiteral("立即重启以完成更新")}
+                               << QStringLiteral("install /w/Rubbly.app");
+        QTest::newRow("error") << UpdateStatus::error(QStringLiteral("更新信息解析失败"))
+                               << QStringList{QStringLiteral("重试")} << QStringLiteral("check manual");
     }
     void eachUpdateStateOffersItsOwnButtons()
     {
@@ -225,14 +246,14 @@ private Q_SLOTS:
         QFETCH(QString, call);
         FakeUpdateService updates;
         RecordingWorkspace workspace;
-        AboutSettingsView about(updates, workspace, u"1.1.0 (1)"_s, {});
+        AboutSettingsView about(updates, workspace, QStringLiteral("1.1.0 (1)"), {});
         updates.setStatus(status);
         QCOMPARE(about.buttonTexts(), buttons);
         if (status.kind() == UpdateStatus::Kind::Downloading)
-            QVERIFY(about.texts().contains(u"99%"_s));
+            QVERIFY(about.texts().contains(QStringLiteral("99%")));
         if (status.kind() == UpdateStatus::Kind::Error)
-            QVERIFY(about.texts().contains(u"更新信息解析失败"_s));
-        QVERIFY(about.texts().contains(u"版本 1.1.0 (1)"_s));
+            QVERIFY(about.texts().contains(QStringLiteral("更新信息解析失败")));
+        QVERIFY(about.texts().contains(QStringLiteral("版本 1.1.0 (1)")));
         for (const QString& button : buttons)
             about.clickButton(button);
         QCOMPARE(updates.calls, call.isEmpty() ? QStringList{} : QStringList{call});
