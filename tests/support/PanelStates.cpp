@@ -47,12 +47,12 @@ TrashStatus zeroByteTrash()
 
 QList<DiskSlimItem> slimItems(Timestamp now)
 {
-    struct Spec {
+    struct Row {
         DiskSlimCategory category;
         QList<std::pair<const char*, qint64>> paths;
         int daysOld;
     };
-    const QList<Spec> specs{
+    const QList<Row> rows{
         {DiskSlimCategory::HuggingFaceCache,
          {{"models--meta-llama--Llama-3.1-8B", 16'106'127'360}, {"datasets", 734'003'200}},
          3},
@@ -76,17 +76,17 @@ QList<DiskSlimItem> slimItems(Timestamp now)
         {DiskSlimCategory::SystemLogs, {{"journal-user-1000", 167'772'160}}, 0},
     };
     QList<DiskSlimItem> items;
-    for (const Spec& spec : specs) {
+    for (const Row& row : rows) {
         DiskSlimItem item;
-        item.category = spec.category;
+        item.category = row.category;
         int n = 0;
-        for (const auto& [name, size] : spec.paths) {
+        for (const auto& [name, size] : row.paths) {
             DiskSlimSubItem sub;
             sub.name = QString::fromUtf8(name);
-            sub.path = QByteArray("/home/user/.cache/") + diskSlimInfo(spec.category).rowID + '/' + name;
+            sub.path = QByteArray("/home/user/.cache/") + diskSlimInfo(row.category).rowID + '/' + name;
             sub.size = size;
             sub.isDirectory = true;
-            sub.modificationDate = now - std::chrono::hours(24 * spec.daysOld + 3 * n++);
+            sub.modificationDate = now - std::chrono::hours(24 * row.daysOld + 3 * n++);
             item.size += size;
             item.subItems.append(sub);
         }
