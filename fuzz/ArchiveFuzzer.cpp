@@ -148,13 +148,13 @@ enum class Walk { Inside, Outside, Loop };
 // The folder `parts` below `rootFd`, opened one component at a time without following links. The
 // extractor creates entries relative to descriptors, so a tree may be deeper than PATH_MAX allows a
 // path to name: the checks below never build a whole path.
-PosixFd openBelow(int rootFd, const QList<QByteArray>& parts, int flags = O_PATH)
+PosixFd openBelow(int rootFd, const QList<QByteArray>& parts)
 {
-    PosixFd fd(::openat(rootFd, ".", flags | O_DIRECTORY | O_CLOEXEC));
+    PosixFd fd(::openat(rootFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     for (const QByteArray& part : parts) {
         if (!fd.isValid())
             break;
-        fd = PosixFd(::openat(fd.get(), part.constData(), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        fd = PosixFd(::openat(fd.get(), part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     return fd;
 }
@@ -199,13 +199,12 @@ Walk resolve(int rootFd, QList<QByteArray>& at, const QByteArray& target, int de
     return Walk::Inside;
 }
 
-// Every entry below the destination `rootFd` + `relative`: a folder, a file or a link that stays
-// inside.
-void checkTree(int rootFd, const QList<QByteArray>& relative)
+// Every entry of `folder`, which is `relative` below the destination `rootFd`: a folder, a file or a
+// link that stays inside. Each level opens the next from its own descriptor, so a deep tree costs one
+// open per folder.
+void checkTree(int rootFd, int folderFd, const QList<QByteArray>& relative)
 {
-    const PosixFd folder = openBelow(rootFd, relative, O_RDONLY);
-    FUZZ_CHECK(folder.isValid());
-    DIR* dir = ::fdopendir(::dup(folder.get()));
+    DIR* dir = ::fdopendir(::dup(folderFd));
     FUZZ_CHECK(dir != nullptr);
     QList<QByteArray> names;
     while (const dirent* entry = ::readdir(dir)) {
@@ -216,12 +215,14 @@ void checkTree(int rootFd, const QList<QByteArray>& relative)
     ::closedir(dir);
     for (const QByteArray& name : names) {
         struct stat st {};
-        FUZZ_CHECK(::fstatat(folder.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0);
+        FUZZ_CHECK(::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0);
         if (S_ISLNK(st.st_mode)) {
             QList<QByteArray> at = relative;
-            FUZZ_CHECK(resolve(rootFd, at, linkTarget(folder.get(), name)) != Walk::Outside);
+            FUZZ_CHECK(resolve(rootFd, at, linkTarget(folderFd, name)) != Walk::Outside);
         } else if (S_ISDIR(st.st_mode)) {
-            checkTree(rootFd, relative + QList<QByteArray>{name});
+            const PosixFd sub(::openat(folderFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            FUZZ_CHECK(sub.isValid());
+            checkTree(rootFd, sub.get(), relative + QList<QByteArray>{name});
         }
     }
 }
@@ -264,8 +265,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(names.size() == 1);
     }
     FUZZ_CHECK(namesIn(fuzz::ScratchFolder::root()).size() == 2); // bin and this scratch folder
-    const PosixFd destinationFd(::open(destination.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const PosixFd destinationFd(::open(destination.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     FUZZ_CHECK(destinationFd.isValid());
-    checkTree(destinationFd.get(), {});
+    checkTree(destinationFd.get(), destinationFd.get(), {});
     return 0;
 }
