@@ -256,7 +256,9 @@ private Q_SLOTS:
         TreeBuilder(linkedWorkFolder ? victim : QFile::encodeName(rig.service->workFolder())).file("stale/old", 10);
         if (linkedWorkFolder)
             TreeBuilder(QFile::encodeName(rig.home.cacheHome())).symlink("rubbly/Rubbly-Update", victim);
-        const QByteArray body = makeArchive(goodBundle(), zip);
+        // A tar made inside the folder starts with "./", the folder itself: unpacked as nothing.
+        const QByteArray body =
+            makeArchive((zip ? QList<ArchiveEntry>{} : QList<ArchiveEntry>{{"./", {}, 0700}}) + goodBundle(), zip);
         HttpTestServer::Response response{200, body, "application/octet-stream", sendLength};
         response.holdAfter = body.size() / 2;
         rig.server.route(path, response);
@@ -298,6 +300,8 @@ private Q_SLOTS:
         QTest::newRow("symlink pointing out")
             << makeArchive(goodBundle() + QList<ArchiveEntry>{{"Rubbly.app/etc", {}, 0777, "../../../../etc"}}, false)
             << false;
+        QTest::newRow("a link in place of the folder itself")
+            << makeArchive(QList<ArchiveEntry>{{".", {}, 0777, "elsewhere"}} + goodBundle(), false) << false;
         QTest::newRow("absolute symlink")
             << makeArchive(goodBundle() + QList<ArchiveEntry>{{"Rubbly.app/etc", {}, 0777, "/etc"}}, false) << false;
         // Each link stays inside on its own; together they lead out, which only writing through them shows.
@@ -320,6 +324,7 @@ private Q_SLOTS:
                                        rig.home.cacheHome() + QStringLiteral("/rubbly"), rig.service->workFolder()})
             QVERIFY(!QFile::exists(outside + QStringLiteral("/escaped.txt")));
         QVERIFY(!QFile::exists(QStringLiteral("/tmp/rubbly-absolute-test")));
+        QVERIFY(!QFileInfo(rig.workFile(QStringLiteral("mount"))).isSymLink());
     }
 
     void downloadFailures_data()

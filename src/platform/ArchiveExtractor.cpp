@@ -135,12 +135,21 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
             fail(error, QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path)));
             return false;
         }
+        // A path of dots and slashes names the destination itself. As a folder it is the "./" that
+        // `tar -C dir .` writes first, and the destination is already there; as anything else it
+        // would replace the destination, with a link to wherever it points.
+        if (depthAfter(0, path) == 0) {
+            if (archive_entry_filetype(entry) == AE_IFDIR)
+                continue;
+            fail(error, QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path)));
+            return false;
+        }
         if (const char* symlink = archive_entry_symlink(entry); symlink && !isContainedLink(path, symlink)) {
             fail(error, QStringLiteral("link leaving the archive: %1").arg(QString::fromUtf8(path)));
             return false;
         }
         if (const char* hardlink = archive_entry_hardlink(entry)) {
-            if (!isContainedPath(hardlink)) {
+            if (!isContainedPath(hardlink) || depthAfter(0, hardlink) == 0) {
                 fail(error, QStringLiteral("hard link leaving the archive: %1").arg(QString::fromUtf8(path)));
                 return false;
             }

@@ -24,13 +24,16 @@ QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
             archive_entry_set_filetype(entry, AE_IFLNK);
             archive_entry_set_symlink(entry, e.linkTarget.constData());
             archive_entry_set_perm(entry, 0777);
+        } else if (e.path.endsWith('/')) {
+            archive_entry_set_filetype(entry, AE_IFDIR);
+            archive_entry_set_perm(entry, e.mode);
         } else {
             archive_entry_set_filetype(entry, AE_IFREG);
             archive_entry_set_perm(entry, e.mode);
             archive_entry_set_size(entry, e.content.size());
         }
         archive_write_header(a, entry);
-        if (e.linkTarget.isEmpty())
+        if (e.linkTarget.isEmpty() && !e.path.endsWith('/'))
             archive_write_data(a, e.content.constData(), static_cast<size_t>(e.content.size()));
         archive_entry_free(entry);
     }

@@ -5,7 +5,8 @@
 
 namespace rubbly::test {
 
-// One member of a test archive: a regular file, or with `linkTarget` a symbolic link.
+// One member of a test archive: a regular file, with `linkTarget` a symbolic link, or with a path
+// ending in '/' a folder.
 struct ArchiveEntry {
     ArchiveEntry(QByteArray path, QByteArray content = {}, int mode = 0644, QByteArray linkTarget = {})
         : path(std::move(path))
