@@ -10,9 +10,12 @@
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
+#include <QGraphicsEffect>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVariantAnimation>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -93,6 +96,25 @@ private Q_SLOTS:
         QCOMPARE(zero.visualization()->rowIDs().size(), 2); // the top items, no kinds
     }
 
+    void aSpringCrossFadeNeverPaintsBeyondOpaque()
+    {
+        // The summary's spring overshoots 1; painted as opacity that made Qt warn on every frame.
+        motion::setEnabled(true);
+        const auto restore = qScopeGuard([] { motion::setEnabled(false); });
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("setAlphaF")));
+        GeekText text(QStringLiteral("0B total"), QFont(), Tint::primary());
+        text.setTransition(Curve::spring(0.28, 0.8));
+        text.resize(120, 20);
+        text.show();
+        text.setText(QStringLiteral("1.7M total"));
+        auto* fade = text.findChild<QVariantAnimation*>();
+        QVERIFY(fade);
+        for (int ms = 0; ms <= fade->totalDuration(); ms += 10) {
+            fade->setCurrentTime(ms);
+            text.grab();
+        }
+    }
+
     void theCardClosesWithoutEmptying_data()
     {
         QTest::addColumn<QString>("how");
@@ -127,6 +149,25 @@ private Q_SLOTS:
         QVERIFY(!panel.view->isConfirmingEmpty());
         QVERIFY(!panel.view->confirmationCard()->isVisible());
         QCOMPARE(panel.empties(), empties);
+    }
+
+    void theButtonsGlowNeverSitsInsideTheBlur()
+    {
+        // Qt cannot draw one graphics effect inside another: the hovered button's glow must go
+        // before the panel blurs, and must not come back while it is blurred.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter|Painter not active")));
+        Panel panel;
+        EmptyTrashButton* button = panel.view->trashTab()->emptyButton();
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QCoreApplication::sendEvent(button, &enter);
+        QVERIFY(button->graphicsEffect());
+        button->click();
+        QVERIFY(!button->graphicsEffect());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(button, &leave);
+        QCoreApplication::sendEvent(button, &enter);
+        QVERIFY(!button->graphicsEffect());
+        panel.image();
     }
 
     void theCardBelongsToANormalTrash()

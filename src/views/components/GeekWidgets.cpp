@@ -10,6 +10,7 @@
 #include <QTextLayout>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
 
 namespace rubbly {
@@ -299,7 +300,8 @@ void GeekText::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const qreal fade = m_fade.value();
+    // A spring transition overshoots; as an opacity its value must stay within [0, 1].
+    const qreal fade = std::clamp(m_fade.value(), 0.0, 1.0);
     if (fade < 1.0 && !m_previous.isEmpty())
         paintText(painter, m_previous, 1.0 - fade);
     paintText(painter, m_text, fade);

@@ -447,6 +447,7 @@ void MenuBarView::showTabContent(bool animated)
         m_slimView->appeared();
     }
     if (animated) {
+        m_trashTab->emptyButton()->dropGlow();
         m_contentFade->jumpTo(0);
         m_contentFade->animateTo(1, Curve::easeInOut(0.15));
     }
@@ -510,6 +511,8 @@ void MenuBarView::setConfirming(bool confirming)
         return;
     if (!shown)
         m_cardFade->jumpTo(1); // end a fade that is still running before the blur goes
+    else
+        m_trashTab->emptyButton()->dropGlow();
     m_blur->setEnabled(shown);
     m_blur->setBlurRadius(shown ? 1.5 : 0);
     m_confirmation->setVisible(shown);

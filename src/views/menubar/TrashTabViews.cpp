@@ -18,6 +18,16 @@ namespace rubbly {
 
 namespace {
 
+// Whether an ancestor draws this widget through a graphics effect of its own.
+bool insideEffect(const QWidget* widget)
+{
+    for (const QWidget* w = widget->parentWidget(); w; w = w->parentWidget()) {
+        if (w->graphicsEffect() && w->graphicsEffect()->isEnabled())
+            return true;
+    }
+    return false;
+}
+
 QHBoxLayout* row(int spacing, QMargins margins = {})
 {
     auto* layout = new QHBoxLayout;
@@ -377,7 +387,7 @@ EmptyTrashButton::EmptyTrashButton(QWidget* parent)
     // The glow reaches past the button's edges, which only an effect (drawn by the parent) can.
     m_hover.onStep([this] {
         const qreal h = m_hover.value();
-        if (h <= 0) {
+        if (h <= 0 || insideEffect(this)) {
             delete graphicsEffect();
             return;
         }
@@ -392,6 +402,11 @@ EmptyTrashButton::EmptyTrashButton(QWidget* parent)
         color.setAlphaF(static_cast<float>(0.25 * h));
         glow->setColor(color);
     });
+}
+
+void EmptyTrashButton::dropGlow()
+{
+    m_hover.jumpTo(0);
 }
 
 QSize EmptyTrashButton::sizeHint() const

@@ -82,6 +82,9 @@ public:
     explicit EmptyTrashButton(QWidget* parent = nullptr);
     void setStatus(const TrashStatus& status);
     QSize sizeHint() const override;
+    // Removes the hover glow at once. Call before an ancestor turns on a graphics effect: Qt cannot
+    // draw an effect inside another one.
+    void dropGlow();
 
 protected:
     void paintEvent(QPaintEvent*) override;
