@@ -1,0 +1,89 @@
+#include "UntrustedFile.h"
+
+#include "PosixFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rubbly {
+
+namespace {
+UntrustedReadError errorFromErrno(int error)
+{
+    using Kind = UntrustedReadError::Kind;
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return {Kind::Missing, error};
+    case ELOOP:
+        return {Kind::Link, error};
+    case EINVAL:
+        return {Kind::NotRegular, error};
+    default:
+        return {Kind::Failed, error};
+    }
+}
+} // namespace
+
+int openUntrustedRegularFile(int dirFd, const char* name)
+{
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
+    PosixFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isValid())
+        return -1;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    // Regular files never block, but keep the descriptor in the usual mode for the caller's reads.
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return fd.release();
+}
+
+Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit)
+{
+    PosixFd fd(openUntrustedRegularFile(dirFd, name));
+    if (!fd.isValid())
+        return errorFromErrno(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return errorFromErrno(errno);
+    if (st.st_size > limit)
+        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+
+    // The size may change while we read (a writer appending); read at most limit + 1 bytes so that
+    // growth past the limit is seen without reading it.
+    QByteArray content;
+    content.resize(static_cast<qsizetype>(st.st_size) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == content.size()) {
+            if (filled > limit)
+                return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+            content.resize(std::min<qsizetype>(qMax<qsizetype>(filled * 2, 4096), limit + 1));
+        }
+        const ssize_t n = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errorFromErrno(errno);
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    if (filled > limit)
+        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+    content.truncate(filled);
+    return content;
+}
+
+} // namespace rubbly
