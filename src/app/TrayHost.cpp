@@ -19,8 +19,7 @@ TrayHost::TrayHost(const DesktopSession& session, QDBusConnection bus, QObject* 
     , m_hasBus(bus.isConnected())
     , m_sni(std::make_unique<StatusNotifierItem>(bus))
 {
-    m_sni->setIcon(
-        {trayicons::iconName(), trayicons::themePath(), trayicons::renderPixmaps(trayicons::resourcePath())});
+    updateIcon();
     connect(m_sni.get(), &StatusItem::shownChanged, this, &TrayHost::evaluate);
     connect(m_sni.get(), &StatusNotifierItem::watcherChanged, this, &TrayHost::evaluate);
     connect(m_sni.get(), &StatusItem::activated, this, &StatusItem::activated);
@@ -31,6 +30,7 @@ TrayHost::TrayHost(const DesktopSession& session, QDBusConnection bus, QObject* 
     if (m_session.x11 && QGuiApplication::platformName() == QLatin1String("xcb")) {
         m_xembedWatch = std::make_unique<XEmbedTrayWatch>();
         connect(m_xembedWatch.get(), &XEmbedTrayWatch::availableChanged, this, &TrayHost::evaluate);
+        connect(m_xembedWatch.get(), &XEmbedTrayWatch::foregroundChanged, this, &TrayHost::updateIcon);
     }
 }
 
@@ -38,10 +38,26 @@ TrayHost::~TrayHost() = default;
 
 void TrayHost::start()
 {
-    m_sni->start();
+    // The XEmbed tray first: its colours decide the icon, which is complete before any host sees it.
     if (m_xembedWatch && !m_xembedWatch->start())
         m_xembedWatch.reset();
+    updateIcon();
+    m_sni->start();
     evaluate();
+}
+
+void TrayHost::updateIcon()
+{
+    const std::optional<std::uint32_t> panelText = m_xembedWatch ? m_xembedWatch->foreground() : std::nullopt;
+    const QColor color = trayicons::pixmapColor(panelText ? QColor(QRgb(*panelText)) : QColor(), m_session.isGnome());
+    if (color == m_iconColor)
+        return;
+    m_iconColor = color;
+    if (m_themePath.isNull())
+        m_themePath = trayicons::themePath();
+    m_sni->setIcon({trayicons::iconName(), m_themePath, trayicons::renderPixmaps(trayicons::resourcePath(), color)});
+    if (m_xembed)
+        m_xembed->setIcon(trayicons::icon(color));
 }
 
 bool TrayHost::isSettled() const
@@ -72,7 +88,7 @@ void TrayHost::evaluate()
         next = Backend::XEmbed;
 
     if (next == Backend::XEmbed && !m_xembed) {
-        m_xembed = std::make_unique<XEmbedStatusItem>(trayicons::icon());
+        m_xembed = std::make_unique<XEmbedStatusItem>(trayicons::icon(m_iconColor));
         m_xembed->setLabel(m_label);
         connect(m_xembed.get(), &StatusItem::activated, this, &StatusItem::activated);
         connect(m_xembed.get(), &StatusItem::menuActionTriggered, this, &StatusItem::menuActionTriggered);
