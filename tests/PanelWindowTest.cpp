@@ -1,27 +1,31 @@
 #include "PanelWindow.h"
 #include "MenuBarView.h"
 #include "Motion.h"
+#include "PanelKeeper.h"
 #include "RecordingWorkspace.h"
 #include "ViewModelRig.h"
 
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 struct Host {
     ViewModelRig rig;
     RecordingWorkspace workspace;
+    bool buttonHeld = false; // a mouse button held down in another program
     MenuBarView* view;
     PanelWindow window;
 
     Host()
         : view(new MenuBarView(rig.make(), rig.settings, workspace))
-        , window(view, rig.clock, PanelWindow::Anchor::HostCoordinates)
+        , window(view, rig.clock, PanelWindow::Anchor::HostCoordinates, [this] { return buttonHeld; })
     {
     }
     void send(QEvent::Type type) // what the window manager would tell the window
@@ -29,6 +33,13 @@ struct Host {
         settle(); // the platform's own activation of a window just shown comes first
         QEvent event(type);
         QCoreApplication::sendEvent(&window, &event);
+    }
+    // The panel open and then left: the user pressed somewhere else.
+    void openAndLeave()
+    {
+        window.open();
+        send(QEvent::WindowActivate);
+        send(QEvent::WindowDeactivate);
     }
     void drag(QEvent::Type type)
     {
@@ -82,12 +93,23 @@ private Q_SLOTS:
         QVERIFY(!host.window.isOpen());
         host.rig.clock.advance(PanelWindow::kReopenGuard);
 
-        // Clicking the item while the panel is open: the focus leaves first and closes it, then the
-        // click's own activation arrives.
+        // Clicking the item while the panel is open: the press takes the focus, the release (the
+        // host's Activate) comes before the panel gave up waiting, and closes it.
         host.window.activate(QPoint(600, 10));
         host.send(QEvent::WindowActivate);
+        host.buttonHeld = true;
         host.send(QEvent::WindowDeactivate);
-        host.rig.clock.advance(PanelWindow::kFocusGrace);
+        host.rig.clock.advance(PanelWindow::kCloseGrace);
+        QVERIFY(host.window.isOpen());
+        host.buttonHeld = false;
+        host.window.activate(QPoint(600, 10));
+        QVERIFY(!host.window.isOpen());
+
+        // A host whose Activate comes late: the panel closed on its own a moment before, and that
+        // click does not open it again.
+        host.rig.clock.advance(PanelWindow::kReopenGuard);
+        host.openAndLeave();
+        host.rig.clock.advance(PanelWindow::kCloseGrace);
         QVERIFY(!host.window.isOpen());
         host.rig.clock.advance(100ms);
         host.window.activate(QPoint(600, 10));
@@ -97,27 +119,101 @@ private Q_SLOTS:
         QVERIFY(host.window.isOpen());
     }
 
-    void aDragKeepsThePanelOpenAfterTheFocusLeaves()
+    // Pressing on a file in a file manager takes the focus; carrying it to the panel takes a second
+    // or three. The panel waits while that button is held and while the drag is over it.
+    void theFocusLeavingClosesOnlyOnceNoDragIsOnItsWay_data()
     {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("closedAfter"); // milliseconds from the press, if it closes
+        QTest::newRow("a plain click elsewhere") << u"press 80 release"_s << true << 250;
+        QTest::newRow("the focus taken without a button") << QString() << true << 250;
+        QTest::newRow("held three seconds, released elsewhere") << u"press 3000 release"_s << true << 3300;
+        QTest::newRow("dragged over the panel and dropped") << u"press 1600 enter 300 drop release"_s << true << 3400;
+        QTest::newRow("dragged over, out again, released elsewhere")
+            << u"press 1600 enter 300 leave 400 release"_s << true << 2600;
+        QTest::newRow("held over the panel for a long time") << u"press 1000 enter 20000"_s << false << 0;
+        QTest::newRow("the user comes back to the panel") << u"press 200 release activate"_s << false << 0;
+    }
+    void theFocusLeavingClosesOnlyOnceNoDragIsOnItsWay()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(bool, closes);
+        QFETCH(int, closedAfter);
         Host host;
         host.window.open();
         host.send(QEvent::WindowActivate);
-        host.send(QEvent::WindowDeactivate); // the user pressed on a file elsewhere
-        host.rig.clock.advance(PanelWindow::kFocusGrace - 100ms);
-        host.drag(QEvent::DragEnter);
-        host.rig.clock.advance(10s);
-        QVERIFY(host.window.isOpen()); // never while a drag is over it
-        host.drag(QEvent::DragLeave);
-        host.rig.clock.advance(PanelWindow::kFocusGrace);
-        QVERIFY(!host.window.isOpen());
+        const Timestamp start = host.rig.clock.now();
+        std::optional<Timestamp> closedAt;
+        connect(&host.window, &PanelWindow::closed, this, [&] { closedAt = host.rig.clock.now(); });
 
-        host.window.open();
-        host.drag(QEvent::DragEnter);
-        host.drag(QEvent::Drop);
-        host.rig.clock.advance(PanelWindow::kFocusGrace);
-        QVERIFY(host.window.isOpen()); // long enough to see the file arrive
-        host.rig.clock.advance(PanelWindow::kAfterDrop);
-        QVERIFY(!host.window.isOpen());
+        bool pressed = false;
+        for (const QString& step : gesture.split(u' ', Qt::SkipEmptyParts)) {
+            bool isNumber = false;
+            const int ms = step.toInt(&isNumber);
+            if (isNumber)
+                host.rig.clock.advance(std::chrono::milliseconds(ms));
+            else if (step == u"press"_s)
+                pressed = host.buttonHeld = true;
+            else if (step == u"release"_s)
+                host.buttonHeld = false;
+            else if (step == u"enter"_s)
+                host.drag(QEvent::DragEnter);
+            else if (step == u"leave"_s)
+                host.drag(QEvent::DragLeave);
+            else if (step == u"drop"_s)
+                host.drag(QEvent::Drop);
+            else if (step == u"activate"_s)
+                host.send(QEvent::WindowActivate);
+            // The press is what takes the focus away.
+            if (step == u"press"_s)
+                host.send(QEvent::WindowDeactivate);
+        }
+        if (!pressed)
+            host.send(QEvent::WindowDeactivate);
+        host.rig.clock.advance(5s);
+        QCOMPARE(closedAt.has_value(), closes);
+        if (closes) {
+            const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(*closedAt - start);
+            QCOMPARE(after.count(), closedAfter);
+        }
+    }
+
+    void aClosedPanelIsLetGoAfterAWhile()
+    {
+        ViewModelRig rig;
+        RecordingWorkspace workspace;
+        BinwellViewModel& model = rig.make();
+        int made = 0;
+        PanelKeeper keeper(rig.clock, [&] {
+            ++made;
+            return std::make_unique<PanelWindow>(new MenuBarView(model, rig.settings, workspace), rig.clock,
+                                                 PanelWindow::Anchor::HostCoordinates);
+        });
+        QSignalSpy released(&keeper, &PanelKeeper::released);
+        QVERIFY(!keeper.get());
+
+        keeper.window().open();
+        rig.clock.advance(PanelKeeper::kReleaseAfter * 2); // never while open
+        QVERIFY(keeper.get());
+        keeper.get()->close();
+        rig.clock.advance(PanelKeeper::kReleaseAfter - 1s);
+        keeper.window().open(); // opened again in time: the count starts over at the next close
+        keeper.get()->close();
+        rig.clock.advance(PanelKeeper::kReleaseAfter - 1s);
+        QVERIFY(keeper.get());
+        QCOMPARE(released.size(), 0);
+        rig.clock.advance(1s);
+        QVERIFY(!keeper.get());
+        QCOMPARE(released.size(), 1);
+
+        // Needed again: a new one. An ordinary window (no tray) is the program's window and stays.
+        keeper.window().setMode(PanelWindow::Mode::Window);
+        QCOMPARE(made, 2);
+        keeper.get()->open();
+        keeper.get()->close();
+        rig.clock.advance(PanelKeeper::kReleaseAfter * 2);
+        QVERIFY(keeper.get());
     }
 
     void escapeClosesAndTheWindowModeOnlyHides()

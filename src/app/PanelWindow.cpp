@@ -15,12 +15,17 @@ namespace {
 constexpr int kGap = 6;
 }
 
-PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, QWidget* parent)
+PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld,
+                         QWidget* parent)
     : QWidget(parent)
     , m_view(view)
     , m_scheduler(scheduler)
     , m_anchorSource(anchor)
+    , m_buttonHeld(std::move(buttonHeld))
+    , m_closeTimer(scheduler.createTimer(this))
 {
+    m_closeTimer->setSingleShot(true);
+    connect(m_closeTimer, &Timer::timeout, this, &PanelWindow::checkClose);
     setWindowTitle(QStringLiteral("Rubbly"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -116,25 +121,35 @@ void PanelWindow::close()
     Q_EMIT closed();
 }
 
-void PanelWindow::closeLater(std::chrono::milliseconds delay)
+void PanelWindow::checkLater(std::chrono::milliseconds delay)
 {
-    cancelPendingClose();
-    m_pendingClose = new Cancellation(this);
-    QPointer<PanelWindow> self = this;
-    QPointer<Cancellation> token = m_pendingClose;
-    m_scheduler.singleShot(delay, m_pendingClose, [self, token] {
-        if (self && token && !token->isCancelled() && !self->m_dragInside && !self->m_active)
-            self->close();
-    });
+    m_closeTimer->start(delay);
 }
 
 void PanelWindow::cancelPendingClose()
 {
-    if (m_pendingClose) {
-        m_pendingClose->cancel();
-        m_pendingClose->deleteLater();
-        m_pendingClose = nullptr;
+    m_closeTimer->stop();
+    m_sawHeldButton = false;
+    m_dropped = false;
+}
+
+void PanelWindow::checkClose()
+{
+    if (!isVisible() || m_active || m_dragInside)
+        return; // the focus came back, or a drag is over the panel: its leave or drop looks again
+    if (!m_dropped && m_buttonHeld && m_buttonHeld()) {
+        // Pressed elsewhere and still held: perhaps a file on its way here.
+        m_sawHeldButton = true;
+        checkLater(kButtonPoll);
+        return;
     }
+    if (m_sawHeldButton) {
+        // Just released, outside the panel: a drop that is on its way gets its moment.
+        m_sawHeldButton = false;
+        checkLater(kCloseGrace);
+        return;
+    }
+    close();
 }
 
 bool PanelWindow::event(QEvent* event)
@@ -143,7 +158,7 @@ bool PanelWindow::event(QEvent* event)
         if (event->type() == QEvent::WindowDeactivate) {
             m_active = false;
             if (isVisible() && !m_dragInside)
-                closeLater(kFocusGrace);
+                checkLater(kCloseGrace);
         } else if (event->type() == QEvent::WindowActivate) {
             m_active = true;
             cancelPendingClose();
@@ -161,15 +176,17 @@ bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
             cancelPendingClose();
             break;
         case QEvent::DragLeave:
+            // Carried away again: the panel waits for the button as before.
             m_dragInside = false;
             if (!m_active)
-                closeLater(kFocusGrace);
+                checkLater(kCloseGrace);
             break;
         case QEvent::Drop:
             m_dragInside = false;
-            // Long enough to see the file arrive in the list; the focus is still elsewhere.
-            if (!m_active)
-                closeLater(kAfterDrop);
+            if (!m_active) {
+                m_dropped = true;
+                checkLater(kAfterDrop);
+            }
             break;
         default:
             break;
