@@ -84,6 +84,37 @@ private Q_SLOTS:
         QCOMPARE(placed.size(), QSize(320, 500));
     }
 
+    // Openbox reported the panel at its frame's origin as it mapped it under mate-panel, and Qt sent
+    // that back with the next resize: the panel sat over the bar. What the window system reports
+    // is put back to the placement for the reported size.
+    void thePanelIsPutBackWhereTheWindowManagerMovedIt_data()
+    {
+        QTest::addColumn<QRect>("reported");
+        QTest::addColumn<QPoint>("anchor");
+        QTest::addColumn<QRect>("corrected"); // empty: left where it is
+        const QRect bar(0, 32, 1280, 768);
+        QTest::newRow("mapped over the bar") << QRect(0, 0, 320, 348) << QPoint(11, 16) << QRect(0, 32, 320, 348);
+        QTest::newRow("where it was placed") << QRect(0, 32, 320, 348) << QPoint(11, 16) << QRect();
+        QTest::newRow("grown above a click in the lower half")
+            << QRect(440, 194, 320, 540) << QPoint(600, 700) << QRect(440, 154, 320, 540);
+    }
+    void thePanelIsPutBackWhereTheWindowManagerMovedIt()
+    {
+        QFETCH(QRect, reported);
+        QFETCH(QPoint, anchor);
+        QFETCH(QRect, corrected);
+        const std::optional<QRect> moved = PanelWindow::correction(reported, anchor, QRect(0, 32, 1280, 768));
+        QCOMPARE(moved.value_or(QRect()), corrected);
+
+        // The window itself: moved away while open, it goes back.
+        Host host;
+        host.window.open(QPoint(600, 100));
+        settle();
+        const QRect placed = host.window.geometry();
+        host.window.move(placed.topLeft() - QPoint(100, 100));
+        QCOMPARE(host.window.geometry(), placed);
+    }
+
     void aSecondClickClosesAndTheSameClickDoesNotReopen()
     {
         Host host;

@@ -6,14 +6,19 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace rubbly {
 
+Q_LOGGING_CATEGORY(lcPanel, "com.tolvik.Rubbly.Panel")
+
 namespace {
 constexpr int kGap = 6;
-}
+// A window manager that insists on a place of its own wins after this many moves back per opening.
+constexpr int kMaxCorrections = 3;
+} // namespace
 
 PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld,
                          QWidget* parent)
@@ -61,6 +66,31 @@ QRect PanelWindow::placement(QSize size, QPoint anchor, const QRect& available)
     return rect;
 }
 
+std::optional<QRect> PanelWindow::correction(const QRect& reported, QPoint anchor, const QRect& available)
+{
+    const QRect wanted = placement(reported.size(), anchor, available);
+    if (reported == wanted)
+        return std::nullopt;
+    return wanted;
+}
+
+void PanelWindow::keepPlaced(bool moved)
+{
+    // Openbox sometimes reports the panel at its frame's origin (0, 0) as it maps it, and Qt sends
+    // that position back with the next resize (the panel grows as the Trash's content arrives): the
+    // panel ends up over the bar. So the open panel goes back to its placement whenever it is
+    // reported elsewhere, which also keeps it next to the click as its height changes.
+    if (m_mode != Mode::Popup || !m_placedFrom || !isVisible() || (moved && m_corrections >= kMaxCorrections))
+        return;
+    if (const auto wanted = correction(geometry(), m_placedFrom->first, m_placedFrom->second)) {
+        if (moved) {
+            ++m_corrections;
+            qCDebug(lcPanel) << "the panel was moved to" << geometry() << "and goes back to" << *wanted;
+        }
+        setGeometry(*wanted);
+    }
+}
+
 QPoint PanelWindow::anchorFor(std::optional<QPoint> position)
 {
     if (m_anchorSource == Anchor::Pointer && position)
@@ -97,8 +127,11 @@ void PanelWindow::open(std::optional<QPoint> position)
         const QScreen* screen = QGuiApplication::screenAt(anchor);
         if (!screen)
             screen = QGuiApplication::primaryScreen();
-        if (screen)
+        if (screen) {
+            m_placedFrom = {anchor, screen->availableGeometry()};
+            m_corrections = 0;
             move(placement(sizeHint(), anchor, screen->availableGeometry()).topLeft());
+        }
     }
     const bool wasOpen = isVisible();
     show();
@@ -116,6 +149,7 @@ void PanelWindow::close()
     if (!isVisible())
         return;
     hide();
+    m_placedFrom.reset();
     m_view->panelDisappeared();
     m_closedAt = m_scheduler.now();
     Q_EMIT closed();
@@ -154,6 +188,11 @@ void PanelWindow::checkClose()
 
 bool PanelWindow::event(QEvent* event)
 {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+        const bool result = QWidget::event(event);
+        keepPlaced(event->type() == QEvent::Move);
+        return result;
+    }
     if (m_mode == Mode::Popup) {
         if (event->type() == QEvent::WindowDeactivate) {
             m_active = false;

@@ -52,6 +52,10 @@ public:
     // Where a panel of `size` goes for a click at `anchor`: centred under it in the upper half of the
     // screen, above it in the lower half, always inside `available`.
     static QRect placement(QSize size, QPoint anchor, const QRect& available);
+    // Where the open panel must be moved when the window system reports it at `reported` (after
+    // the window manager placed it, or as Qt resizes it for content that grew): to the placement
+    // for that size when it is anywhere else, nowhere when it is there already.
+    static std::optional<QRect> correction(const QRect& reported, QPoint anchor, const QRect& available);
 
     // After the focus left, or the held button came up, without a drag over the panel: time for a
     // drop already on its way to arrive, and for the window manager to give the focus back.
@@ -73,6 +77,8 @@ protected:
 
 private:
     QPoint anchorFor(std::optional<QPoint> position);
+    // Puts the open panel back where it belongs after it was reported `moved` or resized.
+    void keepPlaced(bool moved);
     // Looks again after `delay` whether the panel, left without the focus, should close.
     void checkLater(std::chrono::milliseconds delay);
     void cancelPendingClose();
@@ -85,6 +91,9 @@ private:
     Timer* m_closeTimer;
     Mode m_mode = Mode::Popup;
     std::optional<QPoint> m_lastAnchor;
+    // While open as a popup: where it was placed from, and how often it was moved back since.
+    std::optional<std::pair<QPoint, QRect>> m_placedFrom;
+    int m_corrections = 0;
     std::optional<Timestamp> m_closedAt;
     bool m_dragInside = false;
     // A button held elsewhere was seen since the focus left: its release ends the wait.

@@ -43,6 +43,7 @@ void TrayHost::start()
         m_xembedWatch.reset();
     updateIcon();
     m_sni->start();
+    m_started = true;
     evaluate();
 }
 
@@ -75,6 +76,10 @@ void TrayHost::setLabel(const QString& text)
 
 void TrayHost::evaluate()
 {
+    // Nothing is decided before the item has looked for a watcher: an XEmbed icon made while one runs
+    // would be a second item beside ours.
+    if (!m_started)
+        return;
     const bool wasShown = isShown();
     const bool wasSettled = isSettled();
     const Backend before = m_backend;

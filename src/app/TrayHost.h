@@ -74,6 +74,7 @@ private:
     QColor m_iconColor;
     Backend m_backend = Backend::None;
     bool m_settled = false;
+    bool m_started = false;
 };
 
 } // namespace rubbly
