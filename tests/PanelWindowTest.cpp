@@ -224,7 +224,8 @@ private Q_SLOTS:
         QSignalSpy released(&keeper, &PanelKeeper::released);
         QVERIFY(!keeper.get());
 
-        keeper.window().open();
+        keeper.window().open(QPoint(600, 100));
+        const QPoint placed = keeper.get()->pos();
         rig.clock.advance(PanelKeeper::kReleaseAfter * 2); // never while open
         QVERIFY(keeper.get());
         keeper.get()->close();
@@ -238,7 +239,11 @@ private Q_SLOTS:
         QVERIFY(!keeper.get());
         QCOMPARE(released.size(), 1);
 
-        // Needed again: a new one. An ordinary window (no tray) is the program's window and stays.
+        // Needed again: a new one, opened from the menu where the last click was. An ordinary window
+        // (no tray) is the program's window and stays.
+        keeper.window().open();
+        QCOMPARE(keeper.get()->pos(), placed);
+        keeper.get()->close();
         keeper.window().setMode(PanelWindow::Mode::Window);
         QCOMPARE(made, 2);
         keeper.get()->open();

@@ -25,6 +25,7 @@ PanelWindow& PanelKeeper::window()
     if (m_window)
         return *m_window;
     m_window = m_factory();
+    m_window->setLastAnchor(m_lastAnchor);
     connect(m_window.get(), &PanelWindow::opened, m_releaseTimer, &Timer::stop);
     connect(m_window.get(), &PanelWindow::closed, this, [this] { m_releaseTimer->start(kReleaseAfter); });
     Q_EMIT made(m_window.get());
@@ -36,6 +37,7 @@ void PanelKeeper::release()
     m_releaseTimer->stop();
     if (!m_window || m_window->isOpen() || m_window->mode() != PanelWindow::Mode::Popup)
         return;
+    m_lastAnchor = m_window->lastAnchor();
     m_window.reset();
     // What the panel's pictures left in Qt's shared cache, and the heap pages its widgets used: the
     // tray program keeps one malloc arena, so trimming it gives them back to the system.

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace rubbly {
 
@@ -43,6 +45,8 @@ private:
     Factory m_factory;
     Timer* m_releaseTimer;
     std::unique_ptr<PanelWindow> m_window;
+    // Carried over to the next panel: where the last click was.
+    std::optional<QPoint> m_lastAnchor;
 };
 
 } // namespace rubbly

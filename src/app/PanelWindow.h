@@ -48,6 +48,9 @@ public:
     void open(std::optional<QPoint> position = std::nullopt);
     void close();
     bool isOpen() const { return isVisible(); }
+    // Where the last activation came from (the menu and a second start open the panel there again).
+    std::optional<QPoint> lastAnchor() const { return m_lastAnchor; }
+    void setLastAnchor(std::optional<QPoint> anchor) { m_lastAnchor = anchor; }
 
     // Where a panel of `size` goes for a click at `anchor`: centred under it in the upper half of the
     // screen, above it in the lower half, always inside `available`.
