@@ -51,6 +51,31 @@ long residentKiB()
     return statusKiB();
 }
 
+// The mapped files holding the most resident memory, "name KiB, ...": where the file-backed part is.
+QByteArray topFiles(int count = 6)
+{
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QHash<QByteArray, long> perFile;
+    QByteArray current;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 5 && fields[1].size() == 4 && fields[0].contains('-'))
+            current = fields.value(5).startsWith('/') ? fields[5].mid(fields[5].lastIndexOf('/') + 1) : QByteArray();
+        else if (!current.isEmpty() && line.startsWith("Rss:"))
+            perFile[current] += fields.value(1).toLong();
+    }
+    QList<std::pair<long, QByteArray>> sorted;
+    for (auto it = perFile.cbegin(); it != perFile.cend(); ++it)
+        sorted.append({it.value(), it.key()});
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QByteArray result;
+    for (qsizetype i = 0; i < std::min<qsizetype>(count, sorted.size()); ++i)
+        result += (i ? ", " : "") + sorted[i].second + ' ' + QByteArray::number(qlonglong(sorted[i].first));
+    return result;
+}
+
 // "N KiB (heap A, files F)"
 QByteArray resident()
 {
@@ -121,9 +146,19 @@ int panel()
     const auto open = [&app] { app.panelWindow().open(QPoint(900, 10)); };
     const long before = residentKiB();
     const QByteArray beforeText = resident();
+    // APPBENCH_FILES=1: which mapped files hold the file-backed part, before and with either tab.
+    const bool files = qEnvironmentVariableIsSet("APPBENCH_FILES");
+    QByteArrayList fileStages{files ? "before: " + topFiles() : QByteArray()};
     const double cold = clock.measure(open, lastOfPanel);
     settle(300);
     const QByteArray openTrash = resident();
+    if (files)
+        fileStages.append("trash tab: " + topFiles());
+    // Left open: once it stops repainting, the font pages its glyphs needed go.
+    settle(2500);
+    const QByteArray openTrashIdle = resident();
+    if (files)
+        fileStages.append("trash tab, idle: " + topFiles());
     app.panel()->close();
     settle(300);
     const QByteArray after = resident();
@@ -148,14 +183,20 @@ int panel()
     QList<double> opens;
     QList<double> expands;
     QByteArray openSlim;
+    QByteArray openSlimIdle;
     for (int i = 0; i < 10; ++i) {
         view->selectTab(MenuBarTab::Trash);
         settle(200);
         const auto list = [view] { return view->slimView()->listCanvas(); };
         opens.append(clock.measure([&] { view->selectTab(MenuBarTab::Slim); }, list));
         settle(200);
-        if (i == 0)
+        if (i == 0) {
             openSlim = resident(); // as a user first sees it, folded
+            if (files)
+                fileStages.append("slim tab: " + topFiles());
+            settle(2500);
+            openSlimIdle = resident();
+        }
         expands.append(clock.measure(
             [&] {
                 for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
@@ -181,6 +222,8 @@ int panel()
     settle(500);
     const long afterRelease = residentKiB();
     const QByteArray afterReleaseText = resident();
+    if (files)
+        fileStages.append("let go: " + topFiles());
     QList<double> reopen;
     for (int i = 0; i < 10; ++i) {
         reopen.append(clock.measure(open, lastOfPanel));
@@ -191,14 +234,21 @@ int panel()
         settle(200);
     }
     std::printf("memory: resident before the first open %s\n", beforeText.constData());
-    std::printf("memory: open on the trash tab %s, after closing it %s\n", openTrash.constData(), after.constData());
-    std::printf("memory: open on the slim tab %s, every category unfolded %s, after closing it %s\n",
-                openSlim.constData(), openSlimExpanded.constData(), closed.constData());
+
+    std::printf("memory: open on the trash tab %s just painted, %s idle; after closing it %s\n", openTrash.constData(),
+                openTrashIdle.constData(), after.constData());
+    std::printf("memory: open on the slim tab %s just painted, %s idle; every category unfolded %s, after closing it "
+                "%s\n",
+                openSlim.constData(), openSlimIdle.constData(), openSlimExpanded.constData(), closed.constData());
     std::printf("release: %s %lld s after closing; resident %s, %+ld KiB against before the first open; "
                 "reopening from there: first paint median %.1f ms (max %.1f) over 10\n",
                 released() ? "let go" : "NOT let go", static_cast<long long>(PanelKeeper::kReleaseAfter.count()),
                 afterReleaseText.constData(), afterRelease - before, median(reopen),
                 *std::max_element(reopen.begin(), reopen.end()));
+    for (const QByteArray& stage : fileStages) {
+        if (!stage.isEmpty())
+            std::printf("memory: files, KiB, %s\n", stage.constData());
+    }
     return 0;
 }
 

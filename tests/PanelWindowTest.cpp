@@ -210,6 +210,28 @@ private Q_SLOTS:
         }
     }
 
+    // The pages of the font files a paint needed can go once the open panel has stopped repainting.
+    void theOpenPanelTurnsIdleWhenItStopsRepainting()
+    {
+        Host host;
+        QSignalSpy idle(&host.window, &PanelWindow::idle);
+        host.window.open();
+        settle();
+        host.rig.clock.advance(PanelWindow::kIdleAfter - 100ms);
+        QCOMPARE(idle.size(), 0);
+        host.rig.clock.advance(100ms);
+        QCOMPARE(idle.size(), 1);
+        host.view->update();
+        settle();
+        host.rig.clock.advance(PanelWindow::kIdleAfter);
+        QCOMPARE(idle.size(), 2);
+        host.view->update();
+        settle();
+        host.window.close();
+        host.rig.clock.advance(PanelWindow::kIdleAfter);
+        QCOMPARE(idle.size(), 2);
+    }
+
     void aClosedPanelIsLetGoAfterAWhile()
     {
         ViewModelRig rig;

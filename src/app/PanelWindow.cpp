@@ -28,9 +28,15 @@ PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor,
     , m_anchorSource(anchor)
     , m_buttonHeld(std::move(buttonHeld))
     , m_closeTimer(scheduler.createTimer(this))
+    , m_idleTimer(scheduler.createTimer(this))
 {
     m_closeTimer->setSingleShot(true);
     connect(m_closeTimer, &Timer::timeout, this, &PanelWindow::checkClose);
+    m_idleTimer->setSingleShot(true);
+    connect(m_idleTimer, &Timer::timeout, this, [this] {
+        if (isVisible())
+            Q_EMIT idle();
+    });
     setWindowTitle(QStringLiteral("Rubbly"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -149,6 +155,7 @@ void PanelWindow::close()
     if (!isVisible())
         return;
     hide();
+    m_idleTimer->stop();
     m_placedFrom.reset();
     m_view->panelDisappeared();
     m_closedAt = m_scheduler.now();
@@ -188,6 +195,9 @@ void PanelWindow::checkClose()
 
 bool PanelWindow::event(QEvent* event)
 {
+    // Every repaint of the window's widgets goes through its update request.
+    if (event->type() == QEvent::UpdateRequest && isVisible())
+        m_idleTimer->start(kIdleAfter);
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
         const bool result = QWidget::event(event);
         keepPlaced(event->type() == QEvent::Move);

@@ -68,10 +68,15 @@ public:
     // After a drop: long enough to see the file arrive in the list.
     static constexpr std::chrono::milliseconds kAfterDrop{1500};
     static constexpr std::chrono::milliseconds kReopenGuard{300};
+    // The open panel counts as idle once it has not repainted for this long.
+    static constexpr std::chrono::milliseconds kIdleAfter{2000};
 
 Q_SIGNALS:
     void opened();
     void closed();
+    // The open panel has not repainted for kIdleAfter: whatever its drawing needed only while
+    // drawing (the pages of the font files its glyphs came from) can go.
+    void idle();
 
 protected:
     bool event(QEvent* event) override;
@@ -92,6 +97,7 @@ private:
     Anchor m_anchorSource;
     ButtonProbe m_buttonHeld;
     Timer* m_closeTimer;
+    Timer* m_idleTimer;
     Mode m_mode = Mode::Popup;
     std::optional<QPoint> m_lastAnchor;
     // While open as a popup: where it was placed from, and how often it was moved back since.
