@@ -51,18 +51,21 @@ QCoro::Task<TrashCleanupOutcome> TrashService::removeItems(int olderThanDays)
     co_return co_await m_actor.run([store, before] { return store->removeDeletedBefore(before); });
 }
 
-QCoro::Task<TrashPutResult> TrashService::moveToTrash(QList<QByteArray> paths)
+QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
 {
     TrashStore* store = &m_store;
     const Timestamp now = m_scheduler->now();
     // Built as a named object and moved in: see Actor::run() on temporaries in co_await.
-    auto job = [store, paths = std::move(paths), now]() -> TrashPutResult {
+    auto job = [store, paths = std::move(paths), now]() -> TrashPutReport {
+        TrashPutReport report;
         for (const QByteArray& path : paths) {
             TrashPutResult result = store->put(path, now);
-            if (!result)
-                return result;
+            if (result)
+                ++report.movedCount;
+            else
+                report.failures.append(result.error());
         }
-        return Done{};
+        return report;
     };
     co_return co_await m_actor.run(std::move(job));
 }

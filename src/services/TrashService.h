@@ -24,8 +24,8 @@ public:
     virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
     // Deletes the entries trashed more than `days` calendar days ago; below 1, empties everything.
     virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
-    // Moves the paths into the Trash in order, stopping at the first that fails.
-    virtual QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) = 0;
+    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
 };
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
@@ -39,7 +39,7 @@ public:
     QCoro::Task<TrashStatusResult> fetchStatus() override;
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
-    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override;
+    QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
 
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`.
     static Timestamp cutoff(Timestamp now, int days, const QTimeZone& zone);

@@ -584,7 +584,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
             return fail(written ? errno : writeError, describe(written ? errno : writeError));
         }
         if (::renameat2(parentFd.get(), name.constData(), filesFd.get(), candidate.constData(), RENAME_NOREPLACE) == 0)
-            return Done{};
+            return path;
         const int renameError = errno;
         dropInfo();
         if (renameError == EEXIST)
