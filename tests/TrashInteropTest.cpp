@@ -5,6 +5,7 @@
 #include "VirtualScheduler.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -109,6 +110,66 @@ private Q_SLOTS:
         QVERIFY2(gio.exitCode == 0, gio.err.constData());
         QVERIFY2(gio.out.contains(fx.outside().path("photo one.jpg")), gio.out.constData());
         QVERIFY(TreeBuilder::exists(fx.outside().path("photo one.jpg")));
+    }
+
+    // KDE Plasma's trash (KIO's trash:/ worker), driven by its own command-line tools on a private
+    // bus: its directorysizes lines, its clash names and its status file.
+    void kdeAndWeAgreeOnSizesAndKdeKeepsItsCache()
+    {
+        requireTool("kioclient5");
+        requireTool("dbus-run-session");
+        TrashFixture fx;
+        fx.outside().file("my dir%/sub/f", 3000).file("odd/ok", 5000).file("odd/caf\xe9", 20000);
+        fx.outside().file("a/dup.txt", 10).file("b/dup.txt", 10).file("late/f", 100);
+        const auto kde = [&fx](const QList<QByteArray>& paths) {
+            QString script = u"set -e"_s;
+            for (const QByteArray& path : paths)
+                script += u"; kioclient5 move '"_s + QFile::decodeName(fx.outside().path(path)) + u"' trash:/"_s;
+            return runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, script});
+        };
+        const ProcessResult put = kde({"my dir%", "odd", "a/dup.txt", "b/dup.txt"});
+        QVERIFY2(put.exitCode == 0, put.err.constData());
+        const QByteArray sizesPath = fx.trashPath() + "/directorysizes";
+        const QByteArray kdeSizes = TreeBuilder::read(sizesPath);
+        QVERIFY2(kdeSizes.contains(" my%20dir%25\n"), kdeSizes.constData());
+
+        const TrashStatus status = scan(fx);
+        QCOMPARE(status.itemCount, 4);
+        QCOMPARE(status.totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath()));
+        for (const TrashItemDetail& item : status.topItems) {
+            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path));
+            if (item.name.startsWith(u"dup.txt"))
+                QCOMPARE(item.category, FileCategory::Document);
+        }
+        // KDE's lines keep their names and milliseconds (KDE matches nothing else), with our sizes.
+        const QByteArray ours = TreeBuilder::read(sizesPath);
+        QCOMPARE(ours.count('\n'), 2);
+        for (const QByteArray& line : kdeSizes.trimmed().split('\n')) {
+            const QByteArray timeAndName = line.mid(line.indexOf(' '));
+            QVERIFY2(QRegularExpression(u"^ \\d{13} "_s).match(QString::fromLatin1(timeAndName)).hasMatch(),
+                     line.constData());
+            QVERIFY2(ours.contains(timeAndName + '\n'), ours.constData());
+        }
+        // KDE trashing again keeps our lines as they are and adds only its new folder's.
+        QCOMPARE(kde({"late"}).exitCode, 0);
+        const QByteArray afterKde = TreeBuilder::read(sizesPath);
+        QVERIFY2(afterKde.startsWith(ours), afterKde.constData());
+        QCOMPARE(afterKde.count('\n'), 3);
+
+        // What we trash KDE lists; what we empty it sees as gone, and its status file says so.
+        fx.outside().file("ours/f", 100);
+        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
+        TrashService service(&clock, fx.locations());
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("ours")})).movedCount, 1);
+        const QString list = u"kioclient5 ls trash:/"_s;
+        const ProcessResult listed = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});
+        QVERIFY2(listed.out.contains("0-ours\n") && listed.out.contains("0-dup.txt (1)\n"), listed.out.constData());
+        const QByteArray trashrc = QFile::encodeName(fx.home().configHome()) + "/trashrc";
+        QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=false"), TreeBuilder::read(trashrc).constData());
+        QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 6);
+        QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=true"), TreeBuilder::read(trashrc).constData());
+        const ProcessResult none = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});
+        QCOMPARE(none.out.trimmed(), QByteArray("."));
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Actor.h"
+#include "KdeTrashPeer.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
@@ -29,7 +30,8 @@ public:
 };
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
-// at a time in call order; results come back on the caller's thread.
+// at a time in call order; results come back on the caller's thread. After every change KDE's view
+// of the Trash is brought up to date (KdeTrashPeer).
 class TrashService final : public QObject, public TrashServicing {
     Q_OBJECT
 public:
@@ -48,6 +50,7 @@ private:
     QPointer<Scheduler> m_scheduler;
     QTimeZone m_zone;
     TrashStore m_store;
+    KdeTrashPeer m_kde;
     // Last: destroyed first, so no work runs against the store once teardown begins.
     Actor m_actor;
 };

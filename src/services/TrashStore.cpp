@@ -496,6 +496,30 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
     return result;
 }
 
+bool TrashStore::isEmpty() const
+{
+    const auto holdsAnything = [](const QByteArray& path) {
+        PosixFd fd(::open(path.constData(), kOpenDirFlags | O_NOFOLLOW));
+        DIR* dir = fd.isValid() ? ::fdopendir(fd.get()) : nullptr;
+        if (!dir)
+            return false;
+        fd.release();
+        bool any = false;
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+                any = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+        return any;
+    };
+    const QList<TrashDirectory> folders = m_locations.trashDirectories();
+    return std::none_of(folders.cbegin(), folders.cend(), [&](const TrashDirectory& folder) {
+        return holdsAnything(folder.filesPath()) || holdsAnything(folder.infoPath());
+    });
+}
+
 TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
 {
     const auto fail = [&rawPath](int error, const QString& why) {
