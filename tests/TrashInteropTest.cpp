@@ -5,7 +5,6 @@
 #include "VirtualScheduler.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -136,20 +135,14 @@ private Q_SLOTS:
         const TrashStatus status = scan(fx);
         QCOMPARE(status.itemCount, 4);
         QCOMPARE(status.totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath()));
-        for (const TrashItemDetail& item : status.topItems) {
-            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path));
-            if (item.name.startsWith(u"dup.txt"))
-                QCOMPARE(item.category, FileCategory::Document);
-        }
+        // "dup.txt (1)" is a document like "dup.txt".
+        QCOMPARE(status.categoryDistribution.at(FileCategory::Document),
+                 2 * TreeBuilder::allocatedSize(fx.filesPath() + "/dup.txt"));
         // KDE's lines keep their names and milliseconds (KDE matches nothing else), with our sizes.
         const QByteArray ours = TreeBuilder::read(sizesPath);
         QCOMPARE(ours.count('\n'), 2);
-        for (const QByteArray& line : kdeSizes.trimmed().split('\n')) {
-            const QByteArray timeAndName = line.mid(line.indexOf(' '));
-            QVERIFY2(QRegularExpression(u"^ \\d{13} "_s).match(QString::fromLatin1(timeAndName)).hasMatch(),
-                     line.constData());
-            QVERIFY2(ours.contains(timeAndName + '\n'), ours.constData());
-        }
+        for (const QByteArray& line : kdeSizes.trimmed().split('\n'))
+            QVERIFY2(ours.contains(line.mid(line.indexOf(' ')) + '\n'), ours.constData());
         // KDE trashing again keeps our lines as they are and adds only its new folder's.
         QCOMPARE(kde({"late"}).exitCode, 0);
         const QByteArray afterKde = TreeBuilder::read(sizesPath);
