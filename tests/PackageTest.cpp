@@ -1,13 +1,15 @@
 // What scripts/package writes (run on this build by the PackageBuild fixture), checked as a user's
 // machine meets it: the .deb unpacked into a scratch root and run there, lintian's verdict on it, the
 // application folder unpacked by the updater's own unpacker and started through its AppRun, and the
-// manifest naming the version both of them print.
+// manifest naming the version both of them print, and the archive's signature.
 
 #include "ArchiveExtractor.h"
 #include "HttpTestServer.h"
+#include "Minisign.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
 #include "UpdateService.h"
+#include "UpdateSigning.h"
 #include "UpdateTypes.h"
 
 #include <QDir>
@@ -66,6 +68,42 @@ private Q_SLOTS:
                  QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL)).resolved(QUrl(u"downloads/Rubbly.zip"_s)));
         QVERIFY(QFileInfo(kDist + u"/downloads/Rubbly.zip"_s).isFile());
         QVERIFY2(QFileInfo(packagePath()).isFile(), qPrintable(packagePath()));
+
+        // Beside the archive, its signature: by the key this build trusts, naming this version.
+        const auto signature = MinisignSignature::parse(readFile(kDist + u"/downloads/Rubbly.zip.minisig"_s));
+        QVERIFY(signature);
+        QCOMPARE(verifyMinisignFile(*signature, UpdateService::Config::defaults().trustedKeys,
+                                    kDist + u"/downloads/Rubbly.zip"_s),
+                 SignatureCheck::Valid);
+        QCOMPARE(trustedCommentField(signature->trustedComment, "version"), std::optional<QByteArray>(RUBBLY_VERSION));
+    }
+
+    // A release must be signed, by a key the build trusts: otherwise nothing reaches dist/.
+    void aReleaseNeedsATrustedSigningKey_data()
+    {
+        QTest::addColumn<bool>("withKey");
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("no key") << false << QByteArray("a release must be signed: set RUBBLY_SIGNING_KEY");
+        QTest::newRow("a key the build does not trust") << true << QByteArray("is not a key");
+    }
+    void aReleaseNeedsATrustedSigningKey()
+    {
+        QFETCH(bool, withKey);
+        QFETCH(QByteArray, refusal);
+        TempHome home;
+        EnvGuard env;
+        if (withKey)
+            env.set("RUBBLY_SIGNING_KEY", QFile::encodeName(SigningKey::make(home.root()).secretKeyFile));
+        else
+            env.unset("RUBBLY_SIGNING_KEY");
+        const QString dist = home.root() + u"/dist"_s;
+        const ProcessResult package =
+            runProcess(QStringLiteral(RUBBLY_SOURCE_DIR "/scripts/package"),
+                       {u"--build-dir"_s, QStringLiteral(RUBBLY_BINARY_DIR), u"--dist"_s, dist});
+        QCOMPARE(package.exitCode, 1);
+        QVERIFY2(package.err.contains(refusal), package.err.constData());
+        QVERIFY(!QFileInfo::exists(dist + u"/version.json"_s));
+        QVERIFY(!QFileInfo::exists(dist + u"/downloads/Rubbly.zip"_s));
     }
 
     void debianPackageRunsFromAScratchRoot()
@@ -82,7 +120,7 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo::exists(root.filePath(file)), qPrintable(file));
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;
-        for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0",
+        for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0", "libsodium23",
                                     "sound-theme-freedesktop", "fonts-noto-cjk"})
             QVERIFY2(depends.contains(package), depends.constData());
 
