@@ -1,7 +1,8 @@
 // What scripts/package writes (run on this build by the PackageBuild fixture), checked as a user's
 // machine meets it: the .deb unpacked into a scratch root and run there, lintian's verdict on it, the
 // application folder unpacked by the updater's own unpacker and started through its AppRun, and the
-// manifest naming the version both of them print, and the archive's signature.
+// manifest naming the version both of them print, the archive's signature, and the application folder's
+// own check of the libraries it needs.
 
 #include "ArchiveExtractor.h"
 #include "HttpTestServer.h"
@@ -34,6 +35,12 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 QString debianArchitecture()
@@ -184,6 +191,60 @@ private Q_SLOTS:
         // The status item's theme path and the self-updater both find what they look for.
         QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
         QCOMPARE(UpdateService::replaceableBundle(bundle + u"/bin/rubbly"_s), bundle);
+    }
+
+    // A system without one of the libraries: the program of a copy of the folder links QCoro's network
+    // library under a name no library folder holds, exactly as if its package were not installed (the
+    // loader looks the name up like any other), without touching the system. AppRun then names it and
+    // its packages instead of starting; on a library path that has it, the program starts.
+    void appRunNamesWhatIsMissing()
+    {
+        if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
+            QSKIP("patchelf is not installed (scripts/setup installs it)");
+        TempHome home;
+        QString why;
+        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                           QFile::encodeName(home.root()), &why),
+                 qPrintable(why));
+        const QString bundle = home.root() + u"/Rubbly.app"_s;
+        const QString list = bundle + u"/share/rubbly/libraries"_s;
+        QByteArray libraries = readFile(list);
+        for (const char* line : {"\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n",
+                                 "\nlibsodium.so.23 libsodium23 libsodium libsodium\n",
+                                 "\nlibQt6Widgets.so.6 libqt6widgets6 qt6-qtbase-gui qt6-base\n"})
+            QVERIFY2(libraries.contains(line), libraries.constData());
+
+        const QByteArray hidden = "libQCoro6Netwxrk.so.0";
+        const ProcessResult patched =
+            runProcess(u"patchelf"_s, {u"--replace-needed"_s, u"libQCoro6Network.so.0"_s, QString::fromLatin1(hidden),
+                                       bundle + u"/bin/rubbly"_s});
+        QVERIFY2(patched.exitCode == 0, patched.err.constData());
+        // And a library the program does not link, found nowhere: only the loader's word counts.
+        libraries.replace("libQCoro6Network.so.0 ", hidden + ' ');
+        libraries += "libNotLinked.so.9 no-such-package - -\n";
+        QVERIFY(writeFile(list, libraries));
+
+        const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"--version"_s});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY(refused.out.isEmpty());
+        const QByteArray expected = "Rubbly cannot start: these libraries are missing on this system:\n"
+                                    "  " +
+                                    hidden +
+                                    "\n"
+                                    "On Debian 12, Ubuntu and other Debian derivatives, install them with:\n"
+                                    "  sudo apt install libqcoro6network0\n"
+                                    "On Fedora:      sudo dnf install qcoro-qt6\n";
+        QVERIFY2(refused.err.startsWith(expected), refused.err.constData());
+        QVERIFY2(!refused.err.contains("libNotLinked") && !refused.err.contains("Arch"), refused.err.constData());
+
+        const QByteArray multiarch = libraries.mid(libraries.indexOf("#multiarch ") + 11).split('\n').first();
+        QVERIFY(QDir().mkpath(home.root() + u"/lib"_s));
+        QVERIFY(QFile::link(u"/usr/lib/%1/libQCoro6Network.so.0"_s.arg(QString::fromLatin1(multiarch)),
+                            home.root() + u"/lib/"_s + QString::fromLatin1(hidden)));
+        EnvGuard env;
+        env.set("LD_LIBRARY_PATH",
+                QFile::encodeName(home.root()) + "/nowhere:" + QFile::encodeName(home.root()) + "/lib");
+        QCOMPARE(runProcess(bundle + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
     }
 };
 
