@@ -36,7 +36,13 @@ QString hexId(const std::array<std::uint8_t, 8>& id)
 // Strict base64 of exactly `size` bytes: padding as the standard has it, no blanks, no bits left over.
 template <std::size_t N> bool decodeExactly(QByteArrayView text, std::array<std::uint8_t, N>& out)
 {
-    if (!sodiumReady() || text.isEmpty())
+    // libsodium 1.0.18 reads the characters as signed: a byte above 0x7f can pass for a digit, so
+    // two different texts would decode to the same signature. Only the alphabet itself is taken.
+    const auto inAlphabet = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
+               c == '=';
+    };
+    if (!sodiumReady() || text.isEmpty() || !std::all_of(text.begin(), text.end(), inAlphabet))
         return false;
     std::size_t length = 0;
     return sodium_base642bin(out.data(), out.size(), text.data(), static_cast<std::size_t>(text.size()), nullptr,
