@@ -5,19 +5,36 @@
 
 #include "DirectorySizes.h"
 
+#include <QList>
+#include <QSet>
+
 using namespace rubbly;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const DirectorySizes sizes = parseDirectorySizes(fuzz::bytes(data, size));
+    const QByteArray input = fuzz::bytes(data, size);
+    const DirectorySizes sizes = parseDirectorySizes(input);
     for (auto it = sizes.cbegin(); it != sizes.cend(); ++it) {
         // A name the files/ folder could hold; a size that can be added up.
         FUZZ_CHECK(!it.key().isEmpty() && !it.key().contains('/'));
         FUZZ_CHECK(it->size >= 0);
+        // Only milliseconds lines can be hints (KDE's apparent sizes).
+        FUZZ_CHECK(it->measured || it->milliseconds);
     }
     // What we write back (the scan rewrites the file whenever an entry changes) reads as the same.
     const QByteArray written = serializeDirectorySizes(sizes);
     FUZZ_CHECK(written.count('\n') == sizes.size());
     FUZZ_CHECK(parseDirectorySizes(written) == sizes);
+    // And the lines nobody changed go back as they were, unit and spelling included, in their order:
+    // KDE matches a line by its exact name and time.
+    const QList<QByteArray> inputLines = input.split('\n');
+    qsizetype from = 0;
+    for (const QByteArray& line : written.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const qsizetype at = inputLines.indexOf(line, from);
+        FUZZ_CHECK(at >= 0);
+        from = at + 1;
+    }
     return 0;
 }

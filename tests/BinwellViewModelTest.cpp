@@ -275,10 +275,22 @@ private Q_SLOTS:
         finish(vm.moveToTrash({"/tmp/a"}));
         QCOMPARE(rig.player.log, QStringList{u"play 2 audio-volume-change"_s}); // whatever the setting
         QCOMPARE(rig.scans(), 1);
-        rig.trash.putResult = TrashError{TrashServiceError::FileSystem, ENOENT, {}};
-        finish(vm.moveToTrash({"/tmp/b"}));
+        QVERIFY(!vm.lastFailureDetail());
+
+        // Some went in: they are shown, and the failure line counts the others.
+        const TrashError failure{TrashServiceError::FileSystem, ENOENT, {}};
+        rig.trash.putReport = TrashPutReport{2, {failure}};
+        finish(vm.moveToTrash({"/tmp/b", "/tmp/c", "/tmp/d"}));
+        QCOMPARE(vm.state().kind(), BinwellState::Kind::Normal);
+        QCOMPARE(rig.scans(), 2);
+        QCOMPARE(rig.player.log.size(), 2);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 2/3 项，1 项无法移入废纸篓。"_s));
+
+        rig.trash.putReport = TrashPutReport{0, {failure, failure}};
+        finish(vm.moveToTrash({"/tmp/e", "/tmp/f"}));
         QCOMPARE(vm.state(), BinwellState::error(u"移入废纸篓失败"_s));
-        QCOMPARE(rig.player.log.size(), 1);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 0/2 项，2 项无法移入废纸篓。"_s));
+        QCOMPARE(rig.player.log.size(), 2);
     }
 
     void autoCleanRunsAfterScansOnlyWhenEnabledAndNeverTouchesTheState()

@@ -254,13 +254,21 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
 QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
 {
     QPointer<BinwellViewModel> self = this;
-    const TrashPutResult result = co_await m_services.trash.moveToTrash(std::move(paths));
+    const TrashPutReport report = co_await m_services.trash.moveToTrash(std::move(paths));
     if (!self)
         co_return;
-    if (!result) {
+    const auto failed = report.failures.size();
+    if (failed > 0) {
+        setLastFailureDetail(QStringLiteral("已移入 %1/%2 项，%3 项无法移入废纸篓。")
+                                 .arg(report.movedCount)
+                                 .arg(report.movedCount + failed)
+                                 .arg(failed));
+    }
+    if (failed > 0 && report.movedCount == 0) {
         setState(BinwellState::error(QStringLiteral("移入废纸篓失败")));
         co_return;
     }
+    // Some went in: the list shows them, and the failure line says what stayed out.
     m_services.feedback.moveToTrashFeedback();
     co_await refresh();
 }

@@ -130,9 +130,10 @@ TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode)
     return *this;
 }
 
-TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds)
+TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds, long nanoseconds)
 {
-    const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
+    const timespec time{static_cast<time_t>(unixSeconds), nanoseconds};
+    const timespec times[2] = {time, time};
     if (::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         fail("utimensat", path(relative));
     return *this;

@@ -27,8 +27,8 @@ public:
     TreeBuilder& symlink(const QByteArray& relative, const QByteArray& target);
     TreeBuilder& hardLink(const QByteArray& relative, const QByteArray& existingRelative);
     TreeBuilder& chmod(const QByteArray& relative, mode_t mode);
-    // Sets the modification time, in seconds since the Unix epoch.
-    TreeBuilder& touch(const QByteArray& relative, qint64 unixSeconds);
+    // Sets the modification time, in seconds (and nanoseconds) since the Unix epoch.
+    TreeBuilder& touch(const QByteArray& relative, qint64 unixSeconds, long nanoseconds = 0);
 
     // Names that have broken file tools before: spaces, %, +, a newline, bytes that are not UTF-8,
     // a leading dash and a 250-byte name.

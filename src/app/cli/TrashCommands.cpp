@@ -130,12 +130,10 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
 
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err)
 {
-    const TrashPutResult result = blockingWait(trash.moveToTrash(paths));
-    if (!result) {
-        err << "rubbly: " << result.error().message << "\n";
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    const TrashPutReport report = blockingWait(trash.moveToTrash(paths));
+    for (const TrashError& failure : report.failures)
+        err << "rubbly: " << failure.message << "\n";
+    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
 } // namespace rubbly

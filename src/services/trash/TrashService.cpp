@@ -10,6 +10,7 @@ TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkO
     , m_scheduler(scheduler)
     , m_zone(zone)
     , m_store(std::move(locations), walkOptions, std::move(zone))
+    , m_kde(KdeTrashPeer::fromEnvironment())
     , m_actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
 {
 }
@@ -36,33 +37,57 @@ QCoro::Task<TrashStatusResult> TrashService::fetchStatus()
     co_return result;
 }
 
+namespace {
+
+// KDE is told only when something left the Trash: the age rule runs after every scan, and a
+// signal each time would make every open view of the Trash list it again for nothing.
+TrashCleanupOutcome tellKde(TrashCleanupOutcome outcome, const TrashStore& store, KdeTrashPeer& kde)
+{
+    if (outcome && outcome->removedCount > 0)
+        kde.afterRemoval(store.isEmpty());
+    return outcome;
+}
+
+} // namespace
+
 QCoro::Task<TrashCleanupOutcome> TrashService::emptyTrash()
 {
     TrashStore* store = &m_store;
-    co_return co_await m_actor.run([store] { return store->emptyAll(); });
+    KdeTrashPeer* kde = &m_kde;
+    co_return co_await m_actor.run([store, kde] { return tellKde(store->emptyAll(), *store, *kde); });
 }
 
 QCoro::Task<TrashCleanupOutcome> TrashService::removeItems(int olderThanDays)
 {
     TrashStore* store = &m_store;
+    KdeTrashPeer* kde = &m_kde;
     if (olderThanDays < 1)
-        co_return co_await m_actor.run([store] { return store->emptyAll(); });
+        co_return co_await m_actor.run([store, kde] { return tellKde(store->emptyAll(), *store, *kde); });
     const Timestamp before = cutoff(m_scheduler->now(), olderThanDays, m_zone);
-    co_return co_await m_actor.run([store, before] { return store->removeDeletedBefore(before); });
+    co_return co_await m_actor.run(
+        [store, kde, before] { return tellKde(store->removeDeletedBefore(before), *store, *kde); });
 }
 
-QCoro::Task<TrashPutResult> TrashService::moveToTrash(QList<QByteArray> paths)
+QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
 {
     TrashStore* store = &m_store;
+    KdeTrashPeer* kde = &m_kde;
     const Timestamp now = m_scheduler->now();
     // Built as a named object and moved in: see Actor::run() on temporaries in co_await.
-    auto job = [store, paths = std::move(paths), now]() -> TrashPutResult {
+    auto job = [store, kde, paths = std::move(paths), now]() -> TrashPutReport {
+        TrashPutReport report;
+        QByteArrayList moved;
         for (const QByteArray& path : paths) {
             TrashPutResult result = store->put(path, now);
-            if (!result)
-                return result;
+            if (result)
+                moved.append(std::move(result).value());
+            else
+                report.failures.append(result.error());
         }
-        return Done{};
+        report.movedCount = static_cast<int>(moved.size());
+        if (!moved.isEmpty())
+            kde->afterPut(moved);
+        return report;
     };
     co_return co_await m_actor.run(std::move(job));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Actor.h"
+#include "KdeTrashPeer.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
@@ -24,12 +25,13 @@ public:
     virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
     // Deletes the entries trashed more than `days` calendar days ago; below 1, empties everything.
     virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
-    // Moves the paths into the Trash in order, stopping at the first that fails.
-    virtual QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) = 0;
+    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
 };
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
-// at a time in call order; results come back on the caller's thread.
+// at a time in call order; results come back on the caller's thread. After every change KDE's view
+// of the Trash is brought up to date (KdeTrashPeer).
 class TrashService final : public QObject, public TrashServicing {
     Q_OBJECT
 public:
@@ -39,7 +41,7 @@ public:
     QCoro::Task<TrashStatusResult> fetchStatus() override;
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
-    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override;
+    QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
 
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`.
     static Timestamp cutoff(Timestamp now, int days, const QTimeZone& zone);
@@ -48,6 +50,7 @@ private:
     QPointer<Scheduler> m_scheduler;
     QTimeZone m_zone;
     TrashStore m_store;
+    KdeTrashPeer m_kde;
     // Last: destroyed first, so no work runs against the store once teardown begins.
     Actor m_actor;
 };

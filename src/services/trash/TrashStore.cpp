@@ -324,9 +324,10 @@ TrashStatusResult TrashStore::scan()
             } else {
                 item.isDirectory = true;
                 item.modificationDate = fromTimespec(st.st_mtim);
+                // KDE's own lines hold apparent sizes: they are measured once and rewritten.
                 const auto cached = listedFolder.oldSizes.constFind(name);
-                if (entry.infoStat && cached != listedFolder.oldSizes.cend() &&
-                    cached->mtime == entry.infoStat->st_mtim.tv_sec) {
+                if (entry.infoStat && cached != listedFolder.oldSizes.cend() && cached->measured &&
+                    cached->matches(entry.infoStat->st_mtim)) {
                     item.size = cached->size;
                     listedFolder.sizes.insert(name, *cached);
                 } else {
@@ -368,9 +369,19 @@ TrashStatusResult TrashStore::scan()
         // unchanged, so a partial size (a folder we could not read, an entry that vanished while
         // we walked) would outlive the reason it was partial.
         const EntryInfo& entry = entries[static_cast<std::size_t>(index)];
-        if (entry.infoStat && walks[i].errors == 0)
-            listedFolders[entry.folder].sizes.insert(entry.name,
-                                                     CachedSize{walks[i].bytes, entry.infoStat->st_mtim.tv_sec});
+        ListedFolder& folder = listedFolders[entry.folder];
+        const auto old = folder.oldSizes.constFind(entry.name);
+        const bool hasOld = old != folder.oldSizes.cend();
+        if (entry.infoStat && walks[i].errors == 0) {
+            // In the unit of the line it replaces: KDE matches only milliseconds, and would walk the
+            // folder at every operation of its own if its line turned into seconds.
+            folder.sizes.insert(entry.name,
+                                CachedSize::measurement(walks[i].bytes, entry.infoStat->st_mtim,
+                                                        hasOld && old->milliseconds, hasOld ? old->position : -1));
+        } else if (entry.infoStat && hasOld && old->matches(entry.infoStat->st_mtim)) {
+            // Not measured completely, but still KDE's valid line: it stays for KDE as it was.
+            folder.sizes.insert(entry.name, *old);
+        }
         complete = complete && walks[i].errors == 0;
     }
     for (const ListedFolder& folder : listedFolders) {
@@ -451,7 +462,7 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
                 continue;
             std::optional<qint64> knownSize;
             if (const auto cached = sizes.constFind(name);
-                hasInfo && cached != sizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec)
+                hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
                 knownSize = cached->size;
 
             TreeRemover remover(!knownSize.has_value());
@@ -483,6 +494,30 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
             writeSizeCache(folder.path, sizes);
     }
     return result;
+}
+
+bool TrashStore::isEmpty() const
+{
+    const auto holdsAnything = [](const QByteArray& path) {
+        PosixFd fd(::open(path.constData(), kOpenDirFlags | O_NOFOLLOW));
+        DIR* dir = fd.isValid() ? ::fdopendir(fd.get()) : nullptr;
+        if (!dir)
+            return false;
+        fd.release();
+        bool any = false;
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+                any = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+        return any;
+    };
+    const QList<TrashDirectory> folders = m_locations.trashDirectories();
+    return std::none_of(folders.cbegin(), folders.cend(), [&](const TrashDirectory& folder) {
+        return holdsAnything(folder.filesPath()) || holdsAnything(folder.infoPath());
+    });
 }
 
 TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
@@ -573,7 +608,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
             return fail(written ? errno : writeError, describe(written ? errno : writeError));
         }
         if (::renameat2(parentFd.get(), name.constData(), filesFd.get(), candidate.constData(), RENAME_NOREPLACE) == 0)
-            return Done{};
+            return path;
         const int renameError = errno;
         dropInfo();
         if (renameError == EEXIST)

@@ -35,8 +35,10 @@ public:
     // Deletes the entries whose deletion date is strictly before `cutoff`; entries without a
     // readable date stay.
     TrashCleanupOutcome removeDeletedBefore(Timestamp cutoff);
-    // Moves one file or folder into the trash of its volume, deleted at `now`.
+    // Moves one file or folder into the trash of its volume, deleted at `now`; gives its absolute path.
     TrashPutResult put(const QByteArray& path, Timestamp now);
+    // True when no trash folder holds an entry or an info file.
+    bool isEmpty() const;
 
     // How many .trashinfo files were read (not served from the cache) since construction.
     int infoReads() const { return m_infoReads; }

@@ -32,8 +32,19 @@ struct TrashCleanupResult {
     bool operator==(const TrashCleanupResult&) const = default;
 };
 
+// What a put of several paths did. Every path is tried, whatever became of the others, as trash-put
+// and gio do: one unreadable file must not keep the rest of a selection out of the Trash.
+struct TrashPutReport {
+    int movedCount = 0;
+    // One per path that could not be moved, in the order they were given.
+    QList<TrashError> failures;
+
+    bool operator==(const TrashPutReport&) const = default;
+};
+
 using TrashStatusResult = Result<TrashStatus, TrashError>;
 using TrashCleanupOutcome = Result<TrashCleanupResult, TrashError>;
-using TrashPutResult = Result<Done, TrashError>;
+// The absolute path the file was moved from.
+using TrashPutResult = Result<QByteArray, TrashError>;
 
 } // namespace rubbly
