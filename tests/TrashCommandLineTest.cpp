@@ -84,6 +84,40 @@ private Q_SLOTS:
         QVERIFY2(empty.out.contains("Removed 2 items, freed 8 KB; 0 failed"), empty.out.constData());
     }
 
+    // Arguments are the exact bytes: a name that is not UTF-8 names that file, never the one its
+    // U+FFFD rendering spells, which lies beside it.
+    void putTakesTheExactBytesOfItsArguments_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("a byte that is no UTF-8") << QByteArray("report\xff.txt");
+        QTest::newRow("Latin-1") << QByteArray("r\xe9sum\xe9.pdf");
+        QTest::newRow("an overlong slash") << QByteArray("a\xc0\xaf"
+                                                         "b");
+        QTest::newRow("an encoded surrogate") << QByteArray("s\xed\xa0\x80.txt");
+        QTest::newRow("a cut-off sequence") << QByteArray("cut\xe2\x82");
+    }
+    void putTakesTheExactBytesOfItsArguments()
+    {
+        QFETCH(QByteArray, name);
+        TrashFixture fx;
+        const QByteArray lookalike = QString::fromUtf8(name).toUtf8(); // every bad byte as U+FFFD
+        QVERIFY(lookalike != name);
+        fx.outside().write(name, "the named one").write(lookalike, "the lookalike");
+        // The shell makes the bytes (printf's octal escapes), so no text conversion stands between.
+        QByteArray escaped;
+        for (char c : fx.outside().path(name))
+            escaped += QByteArray("\\") + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');
+        EnvGuard env;
+        env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
+        const ProcessResult put = runProcess(
+            u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" trash put \"$(printf '%1')\""_s.arg(QString::fromLatin1(escaped)),
+                           QStringLiteral(RUBBLY_BINARY)});
+        QVERIFY2(put.exitCode == 0, put.err.constData());
+        QVERIFY(!TreeBuilder::exists(fx.outside().path(name)));
+        QCOMPARE(TreeBuilder::read(fx.outside().path(lookalike)), QByteArray("the lookalike"));
+        QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + name), QByteArray("the named one"));
+    }
+
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");

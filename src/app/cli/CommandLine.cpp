@@ -3,6 +3,7 @@
 #include "DiskSlimService.h"
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
+#include "LosslessText.h"
 #include "Scheduler.h"
 #include "SlimCommands.h"
 #include "TrashCommands.h"
@@ -14,7 +15,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QProcessEnvironment>
 #include <QTextStream>
@@ -124,7 +124,7 @@ int runTrash(const QStringList& words, bool json, const QString& olderThan)
             return usage(QStringLiteral("trash put needs at least one path"));
         QByteArrayList paths;
         for (const QString& path : rest)
-            paths.append(QFile::encodeName(path));
+            paths.append(encodeLossless(path));
         status = trashPutCommand(service, paths, err());
     } else {
         return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty or put")
@@ -141,7 +141,7 @@ int runSlim(const QStringList& words, bool json, const QString& olderThan)
     const QStringList rest = words.mid(2);
     if (!olderThan.isEmpty())
         return usage(QStringLiteral("--older-than is for trash empty"));
-    DiskSlimService slim(xdg::home());
+    DiskSlimService slim;
     InstalledAppDetector apps;
     JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
     int status = ExitUsage;

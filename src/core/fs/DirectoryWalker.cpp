@@ -37,6 +37,7 @@ WalkResult& WalkResult::operator+=(const WalkResult& other)
     files += other.files;
     directories += other.directories;
     errors += other.errors;
+    spared += other.spared;
     if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
         newestModification = other.newestModification;
     return *this;
@@ -87,6 +88,24 @@ std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::ve
 
 std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
                                                      const std::function<void()>& alongside)
+{
+    std::vector<WalkResult> results = runBatch(roots, alongside);
+    if (!m_options.spare || !m_options.countFolders)
+        return results;
+    // A folder handed to another thread does not know the folders above it, so a spared entry found
+    // there cannot take their bytes out. The rare root that holds one is measured again by one thread.
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        if (results[i].spared == 0)
+            continue;
+        m_keepTogether = true;
+        results[i] = runBatch({roots[i]}, {}).front();
+        m_keepTogether = false;
+    }
+    return results;
+}
+
+std::vector<WalkResult> DirectoryWalker::runBatch(const std::vector<WalkRoot>& roots,
+                                                  const std::function<void()>& alongside)
 {
     if (m_options.threads > 1 && m_helpers.empty()) {
         for (int i = 1; i < m_options.threads; ++i)
@@ -145,7 +164,9 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
         return;
     }
     m_devices[root] = st.st_dev;
-    walkTree(Work{fd, root}, result);
+    const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
+    result.bytes += blocks;
+    walkTree(Work{fd, root, blocks}, result);
 }
 
 void DirectoryWalker::runWorker(bool isCaller)
@@ -198,6 +219,8 @@ bool DirectoryWalker::offload(Work work)
         return false;
     {
         std::lock_guard lock(m_mutex);
+        if (m_keepTogether)
+            return false;
         // Keep one folder ready for each helper, so a helper that finishes never waits for the
         // reader to come across the next folder; beyond that the reader keeps it, depth first.
         // While roots are left untaken, helpers take those instead.
@@ -217,11 +240,17 @@ namespace {
 // and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
 class FolderStream final {
 public:
-    void open(int fd)
+    // The folder's own counted bytes, and whether a spared entry below keeps it standing.
+    qint64 blocks = 0;
+    bool kept = false;
+
+    void open(int fd, qint64 ownBlocks)
     {
         m_fd = fd;
         m_pos = m_end = 0;
         m_failed = false;
+        blocks = ownBlocks;
+        kept = false;
         if (!m_buffer)
             m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
@@ -268,7 +297,7 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
     // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
     const dev_t device = m_devices[work.root];
     std::vector<FolderStream> stack(1);
-    stack[0].open(work.fd);
+    stack[0].open(work.fd, work.blocks);
     std::size_t depth = 1;
 
     while (depth > 0) {
@@ -284,6 +313,16 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         const char* name = entry->d_name;
         if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
             continue;
+        if (m_options.spare && m_options.spare(name)) {
+            ++result.spared;
+            // The folders from here down to the walk's first stay standing: take their bytes out once.
+            // Kept folders always form the bottom of the stack, so the first kept one ends the climb.
+            for (std::size_t i = depth; i-- > 0 && !stack[i].kept;) {
+                stack[i].kept = true;
+                result.bytes -= stack[i].blocks;
+            }
+            continue;
+        }
         const int dirFd = folder.fd();
 
         unsigned char type = entry->d_type;
@@ -323,11 +362,13 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
             continue;
         }
         ++result.directories;
-        if (offload(Work{childFd, work.root}))
+        const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
+        result.bytes += blocks;
+        if (offload(Work{childFd, work.root, blocks}))
             continue;
         if (depth == stack.size())
             stack.emplace_back();
-        stack[depth++].open(childFd);
+        stack[depth++].open(childFd, blocks);
     }
 }
 

@@ -21,6 +21,12 @@ struct WalkOptions {
     bool skipHidden = false;
     // Threads that may read folders at once, the caller's included (1 or 2 make sense on a laptop).
     int threads = 2;
+    // Count the allocated bytes of folders too, each root's own included: what deleting the tree frees.
+    bool countFolders = false;
+    // Entries below a root whose names this accepts are left out, with everything below them (the
+    // roots themselves are not tested). With countFolders, the folders holding such an entry are left
+    // out too, up to the root, since deleting around the entry leaves them standing.
+    bool (*spare)(const char* name) = nullptr;
 };
 
 struct WalkResult {
@@ -34,6 +40,8 @@ struct WalkResult {
     qint64 errors = 0;
     // Latest modification time among the files counted.
     std::optional<Timestamp> newestModification;
+    // Entries left out because WalkOptions::spare accepted their names.
+    qint64 spared = 0;
 
     WalkResult& operator+=(const WalkResult& other);
     bool operator==(const WalkResult&) const = default;
@@ -75,7 +83,10 @@ private:
     struct Work {
         int fd;
         std::size_t root;
+        // The folder's own allocated bytes as counted when it was found (0 unless countFolders).
+        qint64 blocks;
     };
+    std::vector<WalkResult> runBatch(const std::vector<WalkRoot>& roots, const std::function<void()>& alongside);
     void runWorker(bool isCaller);
     void endBatch();
     void measureRoot(std::size_t root, WalkResult& result);
@@ -91,6 +102,8 @@ private:
     std::deque<Work> m_pending;
     int m_busy = 0;
     bool m_stopping = false;
+    // Set while a root is measured again by the caller alone (see measureEach).
+    bool m_keepTogether = false;
     std::vector<std::thread> m_helpers;
 
     // The batch being measured; guarded by m_mutex except where noted.

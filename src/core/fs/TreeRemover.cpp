@@ -51,8 +51,18 @@ int openForRemoval(int parentFd, const char* name)
 } // namespace
 
 TreeRemover::TreeRemover(bool countBytes)
-    : m_countBytes(countBytes)
+    : m_options{countBytes, false, nullptr}
 {
+}
+
+TreeRemover::TreeRemover(RemovalOptions options)
+    : m_options(options)
+{
+}
+
+bool TreeRemover::firstLink(dev_t device, ino_t inode)
+{
+    return m_linkedInodes.insert({device, inode}).second;
 }
 
 RemovalResult TreeRemover::remove(const QByteArray& path)
@@ -77,6 +87,11 @@ RemovalResult TreeRemover::remove(const QByteArray& path)
 RemovalResult TreeRemover::remove(int parentFd, const char* name)
 {
     RemovalResult result;
+    m_linkedInodes.clear();
+    if (m_options.spare && m_options.spare(name)) {
+        result.spared = 1;
+        return result;
+    }
     struct stat st {};
     if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         // Already gone counts as removed: there is nothing left to delete.
@@ -86,7 +101,7 @@ RemovalResult TreeRemover::remove(int parentFd, const char* name)
     if (!S_ISDIR(st.st_mode)) {
         if (::unlinkat(parentFd, name, 0) == 0) {
             result.complete = true;
-            if (m_countBytes)
+            if (m_options.countBytes)
                 result.removedBytes = static_cast<qint64>(st.st_blocks) * 512;
         } else {
             result.failures = 1;
@@ -102,6 +117,8 @@ RemovalResult TreeRemover::remove(int parentFd, const char* name)
     dirFd.reset();
     if (emptied && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
         result.complete = true;
+        if (m_options.countBytes && m_options.countFolders)
+            result.removedBytes += static_cast<qint64>(st.st_blocks) * 512;
     } else if (emptied) {
         ++result.failures;
     }
@@ -117,7 +134,12 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
         std::string name;
         bool clean;
         int passes;
+        // The folder's own allocated bytes, counted once it is removed.
+        qint64 blocks;
+        // A spared entry below keeps this folder standing (not a failure).
+        bool keeps;
     };
+    const auto spared = [this](const char* n) { return m_options.spare && m_options.spare(n); };
     const int ownFd = ::dup(rootFd);
     DIR* root = ownFd >= 0 ? ::fdopendir(ownFd) : nullptr;
     if (!root) {
@@ -127,7 +149,7 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
         return false;
     }
     std::vector<Frame> stack;
-    stack.push_back({root, {}, true, 1});
+    stack.push_back({root, {}, true, 1, 0, false});
     bool rootClean = true;
 
     while (!stack.empty()) {
@@ -144,7 +166,7 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
                 ::rewinddir(frame.dir);
                 errno = 0;
                 const dirent* probe = nullptr;
-                while ((probe = ::readdir(frame.dir)) && isDotOrDotDot(probe->d_name)) {
+                while ((probe = ::readdir(frame.dir)) && (isDotOrDotDot(probe->d_name) || spared(probe->d_name))) {
                 }
                 if (probe) {
                     ++frame.passes;
@@ -156,24 +178,35 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
             stack.pop_back();
             ::closedir(done.dir);
             if (stack.empty()) {
-                rootClean = done.clean;
+                rootClean = done.clean && !done.keeps;
                 break;
             }
             Frame& parent = stack.back();
-            if (!done.clean || ::unlinkat(::dirfd(parent.dir), done.name.c_str(), AT_REMOVEDIR) != 0) {
+            if (done.keeps) {
+                parent.keeps = true;
+                parent.clean = parent.clean && done.clean;
+            } else if (!done.clean || ::unlinkat(::dirfd(parent.dir), done.name.c_str(), AT_REMOVEDIR) != 0) {
                 if (done.clean)
                     ++result.failures;
                 parent.clean = false;
+            } else if (m_options.countBytes && m_options.countFolders) {
+                result.removedBytes += done.blocks;
             }
             continue;
         }
         const char* name = entry->d_name;
         if (isDotOrDotDot(name))
             continue;
+        if (spared(name)) {
+            if (frame.passes == 1)
+                ++result.spared;
+            frame.keeps = true;
+            continue;
+        }
 
         bool isDir = entry->d_type == DT_DIR;
         struct stat st {};
-        const bool needStat = entry->d_type == DT_UNKNOWN || (m_countBytes && !isDir);
+        const bool needStat = entry->d_type == DT_UNKNOWN || (m_options.countBytes && !isDir);
         if (needStat) {
             if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno != ENOENT) {
@@ -186,7 +219,8 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
         }
         if (!isDir) {
             if (::unlinkat(fd, name, 0) == 0) {
-                result.removedBytes += static_cast<qint64>(st.st_blocks) * 512;
+                if (st.st_nlink <= 1 || firstLink(st.st_dev, st.st_ino))
+                    result.removedBytes += static_cast<qint64>(st.st_blocks) * 512;
             } else if (errno != ENOENT) {
                 ++result.failures;
                 frame.clean = false;
@@ -211,7 +245,7 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, RemovalResult& result
             frame.clean = false;
             continue;
         }
-        stack.push_back({child, name, true, 1});
+        stack.push_back({child, name, true, 1, static_cast<qint64>(childSt.st_blocks) * 512, false});
     }
     return rootClean;
 }

@@ -173,26 +173,74 @@ qreal slimListHeight(std::optional<qreal> availableScreenHeight)
     return std::max<qreal>(*availableScreenHeight * 0.45 - 100, 320);
 }
 
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The bytes a URI's percent-encoded path stands for, or nothing when they would name another file
+// than the sender meant: a malformed escape, an escaped '/' (it would split a name into folders) or
+// NUL, a raw control character, or a query or fragment where the path should end.
+std::optional<QByteArray> decodeUriPath(const QByteArray& encoded)
+{
+    QByteArray path;
+    path.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        const char c = encoded[i];
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '?' || c == '#')
+            return std::nullopt;
+        if (c != '%') {
+            path.append(c);
+            continue;
+        }
+        const int high = i + 2 < encoded.size() ? hexValue(encoded[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(encoded[i + 2]) : -1;
+        if (low < 0)
+            return std::nullopt;
+        const char byte = static_cast<char>(high * 16 + low);
+        if (byte == '/' || byte == '\0')
+            return std::nullopt;
+        path.append(byte);
+        i += 2;
+    }
+    return path;
+}
+
+} // namespace
+
 QByteArrayList localPathsFromUriList(const QByteArray& uriList)
 {
     QByteArrayList paths;
     static const QByteArray localHost = QSysInfo::machineHostName().toUtf8();
     for (QByteArray line : uriList.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#') || !line.startsWith("file://"))
+        // Lines end in CRLF; nothing else is trimmed, since a path's bytes are the path.
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith('#') || line.size() < 6 || line.left(6).toLower() != "file:/")
             continue;
-        QByteArray rest = line.mid(7);
-        const qsizetype slash = rest.indexOf('/');
-        if (slash < 0)
-            continue;
-        const QByteArray host = rest.left(slash);
-        if (!host.isEmpty() && host != "localhost" && host != localHost)
-            continue; // another machine's file: nothing we can move
+        QByteArray rest = line.mid(5);
+        if (rest.startsWith("//")) {
+            rest = rest.mid(2);
+            const qsizetype slash = rest.indexOf('/');
+            if (slash < 0)
+                continue;
+            const QByteArray host = rest.left(slash);
+            if (!host.isEmpty() && host != "localhost" && host != localHost)
+                continue; // another machine's file: nothing we can move
+            rest = rest.mid(slash);
+        }
         // Percent-decoding gives the bytes back, whatever their encoding.
-        const QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
-        if (path.isEmpty() || path.contains('\0'))
-            continue;
-        paths.append(path);
+        const auto path = decodeUriPath(rest);
+        if (path && !path->isEmpty())
+            paths.append(*path);
     }
     return paths;
 }
