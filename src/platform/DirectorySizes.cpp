@@ -44,7 +44,7 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         const qint64 size = fields[0].toLongLong(&sizeOk);
         qint64 mtime = fields[1].toLongLong(&mtimeOk);
         const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
+        if (!sizeOk || !mtimeOk || size < 0 || size > kMaxBelievableSize || name.isEmpty() || name.contains('/'))
             continue;
         // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
         // large for either is no time at all (read as seconds, it would be read anew at every load).
@@ -56,6 +56,14 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         sizes.insert(name, DirectorySize{size, mtime});
     }
     return sizes;
+}
+
+Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd)
+{
+    const auto content = readUntrustedFile(trashFd, "directorysizes", kMaxDirectorySizesFile);
+    if (!content)
+        return content.error();
+    return parseDirectorySizes(*content);
 }
 
 QByteArray serializeDirectorySizes(const DirectorySizes& sizes)
