@@ -113,6 +113,9 @@ private Q_SLOTS:
             QCOMPARE(status->folderProblems.size(), 1);
             QCOMPARE(status->folderProblems[0].path, trash);
             QVERIFY(!status->folderProblems[0].reason.isEmpty());
+            if (kind == "link")
+                QVERIFY2(status->folderProblems[0].reason.contains(QLatin1String("symbolic link")),
+                         qPrintable(status->folderProblems[0].reason));
             QVERIFY(!status->trashFolders.contains(trash));
             for (const TrashItemDetail& item : status->topItems)
                 QVERIFY2(!item.name.contains(QLatin1String("tax")), item.path.constData());

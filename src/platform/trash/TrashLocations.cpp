@@ -55,6 +55,11 @@ std::optional<PartProblem> openPart(int parentFd, const char* name, const QStrin
         return PartProblem{QStringLiteral("%1 cannot be created: %2").arg(label, describe(errno)), errno};
     fd.reset(::openat(parentFd, name, kOpenDirFlags | O_NOFOLLOW));
     if (!fd.isValid()) {
+        // With O_DIRECTORY a link gives ENOTDIR, like a file: tell the two apart for the user.
+        struct stat what {};
+        if ((errno == ENOTDIR || errno == ELOOP) && ::fstatat(parentFd, name, &what, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(what.st_mode))
+            errno = ELOOP;
         switch (errno) {
         case ELOOP:
             return PartProblem{QStringLiteral("%1 is a symbolic link").arg(label), ELOOP};
@@ -197,9 +202,11 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
         // one can remove or rename another's folder, is trusted.
         PosixFd shared(::openat(parent.get(), ".Trash", kOpenDirFlags | O_NOFOLLOW));
         MountAwareStat st;
+        struct stat what {};
         if (!shared.isValid())
-            return errno == ELOOP ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
-                                  : problem(QStringLiteral(".Trash is not a folder"), errno);
+            return ::fstatat(parent.get(), ".Trash", &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode)
+                       ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
+                       : problem(QStringLiteral(".Trash is not a folder"), errno);
         if (!mountAwareStat(shared.get(), "", st, parentStat.st_dev) || !S_ISDIR(st.st.st_mode))
             return problem(QStringLiteral(".Trash is not a folder"), ENOTDIR);
         if (!(st.st.st_mode & S_ISVTX))
