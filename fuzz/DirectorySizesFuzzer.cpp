@@ -4,6 +4,12 @@
 #include "FuzzCheck.h"
 
 #include "DirectorySizes.h"
+#include "PosixFd.h"
+#include "ScratchFolder.h"
+
+#include <QFile>
+
+#include <fcntl.h>
 
 #include <QList>
 #include <QSet>
@@ -15,12 +21,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray input = fuzz::bytes(data, size);
     const DirectorySizes sizes = parseDirectorySizes(input);
     for (auto it = sizes.cbegin(); it != sizes.cend(); ++it) {
-        // A name the files/ folder could hold; a size that can be added up.
+        // A name the files/ folder could hold; a size that can be believed and added up.
         FUZZ_CHECK(!it.key().isEmpty() && !it.key().contains('/'));
-        FUZZ_CHECK(it->size >= 0);
+        FUZZ_CHECK(it->size >= 0 && it->size <= kMaxBelievableSize);
         // Only milliseconds lines can be hints (KDE's apparent sizes).
         FUZZ_CHECK(it->measured || it->milliseconds);
     }
+    // Read as the scan reads it: from a trash folder's descriptor, through the reader of files that
+    // others write.
+    fuzz::ScratchFolder trash("directorysizes");
+    QFile file(QFile::decodeName(trash.path() + "/directorysizes"));
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
+    file.close();
+    PosixFd trashFd(::open(trash.path().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const auto read = readDirectorySizes(trashFd.get());
+    FUZZ_CHECK(read.ok() == (input.size() <= kMaxDirectorySizesFile));
+    FUZZ_CHECK(!read || *read == sizes);
     // What we write back (the scan rewrites the file whenever an entry changes) reads as the same.
     const QByteArray written = serializeDirectorySizes(sizes);
     FUZZ_CHECK(written.count('\n') == sizes.size());

@@ -1,10 +1,13 @@
 #include "ProcessRunner.h"
 #include "TrashFixture.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
@@ -124,6 +127,12 @@ private Q_SLOTS:
         QTest::newRow("put without paths") << QStringList{u"trash"_s, u"put"_s};
         QTest::newRow("days not a number") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"soon"_s};
         QTest::newRow("negative days") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"-3"_s};
+        // Anything but digits: an empty age once meant a full emptying.
+        for (const QString& days :
+             {u""_s, u"+5"_s, u" 5"_s, u"5 "_s, u"1e9"_s, u"5.0"_s, u"0x10"_s, u"-0"_s, u"\u0665"_s})
+            QTest::newRow(qPrintable(u"days '%1'"_s.arg(days)))
+                << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, days};
+        QTest::newRow("days glued with =") << QStringList{u"trash"_s, u"empty"_s, u"--older-than="_s};
         QTest::newRow("json on empty") << QStringList{u"trash"_s, u"empty"_s, u"--json"_s};
         QTest::newRow("unknown trash command") << QStringList{u"trash"_s, u"shred"_s};
         QTest::newRow("unknown command") << QStringList{u"frobnicate"_s};
@@ -138,6 +147,67 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(!result.err.isEmpty());
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/keep.txt"));
+    }
+
+    // An age beyond every date is a valid age that removes nothing, however many digits it has.
+    void agesBeyondEveryDateRemoveNothing_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::newRow("110000000") << u"110000000"_s;
+        QTest::newRow("beyond 64 bits") << u"99999999999999999999999"_s;
+    }
+    void agesBeyondEveryDateRemoveNothing()
+    {
+        QFETCH(QString, days);
+        TrashFixture fx;
+        fx.addFile("old.txt", 10, "2001-01-01T00:00:00");
+        const ProcessResult result = rubbly(fx, {u"trash"_s, u"empty"_s, u"--older-than"_s, days});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/old.txt"));
+    }
+
+    // A trash folder that cannot be used or listed fails every command that reads it, and says which.
+    void unusableTrashFoldersFailEveryCommand_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QStringList>("arguments");
+        for (const QByteArray& state : {QByteArray("unreadable"), QByteArray("foreign"), QByteArray("link")}) {
+            QTest::newRow(state + ": status") << state << QStringList{u"trash"_s, u"status"_s};
+            QTest::newRow(state + ": status --json") << state << QStringList{u"trash"_s, u"status"_s, u"--json"_s};
+            QTest::newRow(state + ": empty") << state << QStringList{u"trash"_s, u"empty"_s};
+            QTest::newRow(state + ": empty by age")
+                << state << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"1"_s};
+        }
+    }
+    void unusableTrashFoldersFailEveryCommand()
+    {
+        QFETCH(QByteArray, state);
+        QFETCH(QStringList, arguments);
+        if (state == "unreadable" && geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        if (state == "foreign" && geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        TrashFixture fx;
+        fx.addFile("in-home.txt", 10, "2001-01-01T00:00:00");
+        const QByteArray volume = fx.addVolume("stick");
+        TreeBuilder(volume).file("files/kept", 10).write("info/kept.trashinfo", "[Trash Info]\nPath=kept\n");
+        fx.outside().file("Documents/tax.pdf", 4096);
+        if (state == "unreadable") {
+            TreeBuilder(volume).chmod("files", 0300);
+        } else if (state == "foreign") {
+            QCOMPARE(::chown((volume + "/files").constData(), 65534, 65534), 0);
+        } else {
+            QVERIFY(QDir(QFile::decodeName(volume + "/files")).removeRecursively());
+            QCOMPARE(::symlink(fx.outside().path("Documents").constData(), (volume + "/files").constData()), 0);
+        }
+        const ProcessResult result = rubbly(fx, arguments);
+        if (state == "unreadable")
+            TreeBuilder(volume).chmod("files", 0700);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(volume), result.err.constData());
+        QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
+        if (state != "link")
+            QVERIFY(TreeBuilder::exists(volume + "/files/kept"));
     }
 
     void versionAndHelp()

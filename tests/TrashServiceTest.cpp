@@ -39,17 +39,6 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/just-inside"));
     }
 
-    void zeroDaysEmptiesEverything()
-    {
-        TrashFixture fx;
-        fx.addFile("a", 10, "2030-01-01T00:00:00");
-        fx.files().file("no-info", 10);
-        VirtualScheduler clock;
-        TrashService service(&clock, fx.locations());
-        const TrashCleanupOutcome result = blockingWait(service.removeItems(0));
-        QCOMPARE(result->removedCount, 2);
-    }
-
     void moveTriesEveryPathAndReportsEachFailure()
     {
         TrashFixture fx;

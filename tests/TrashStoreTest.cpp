@@ -370,6 +370,8 @@ private Q_SLOTS:
     {
         TrashFixture fx;
         fx.writeInfo("ghost", "/home/u/ghost", "2026-03-01T10:00:00");
+        // Older than any put in flight could be.
+        TreeBuilder(fx.infoPath()).touch("ghost.trashinfo", QDateTime::currentSecsSinceEpoch() - 86400);
         TreeBuilder(fx.infoPath()).file("not-an-info-file", 10);
         TrashStore store(fx.locations());
         const TrashStatusResult status = store.scan();

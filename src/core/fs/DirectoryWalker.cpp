@@ -1,5 +1,7 @@
 #include "DirectoryWalker.h"
 
+#include "ByteCounts.h"
+#include "MountAwareStat.h"
 #include "PosixFd.h"
 
 #include <cerrno>
@@ -33,11 +35,12 @@ bool isDotOrDotDot(const char* name)
 
 WalkResult& WalkResult::operator+=(const WalkResult& other)
 {
-    bytes += other.bytes;
+    bytes = saturatingAdd(bytes, other.bytes);
     files += other.files;
     directories += other.directories;
     errors += other.errors;
     spared += other.spared;
+    mountPoints += other.mountPoints;
     if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
         newestModification = other.newestModification;
     return *this;
@@ -147,13 +150,18 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
 {
     const WalkRoot& walkRoot = (*m_roots)[root];
     const char* name = walkRoot.name.constData();
-    struct stat st {};
-    if (::fstatat(walkRoot.parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    MountAwareStat entry;
+    if (!mountAwareStat(walkRoot.parentFd, name, entry)) {
         result.errors = 1;
         return;
     }
+    const struct stat& st = entry.st;
+    if (entry.mountRoot) {
+        result.mountPoints = 1;
+        return;
+    }
     if (!S_ISDIR(st.st_mode)) {
-        result.bytes = static_cast<qint64>(st.st_blocks) * 512;
+        result.bytes = allocatedBytes(st.st_blocks);
         result.files = 1;
         noteModification(result, st);
         return;
@@ -161,6 +169,13 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
     const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
     if (fd < 0) {
         result.errors = 1;
+        return;
+    }
+    // Checked again on what was opened: a folder swapped for a mount point in between is not entered.
+    MountAwareStat opened;
+    if (!mountAwareStat(fd, "", opened, st.st_dev) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
+        ::close(fd);
+        ++(opened.mountRoot ? result.mountPoints : result.errors);
         return;
     }
     m_devices[root] = st.st_dev;
@@ -299,12 +314,13 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
     std::vector<FolderStream> stack(1);
     stack[0].open(work.fd, work.blocks);
     std::size_t depth = 1;
+    const std::atomic<bool>* stop = m_options.stop;
 
     while (depth > 0) {
         FolderStream& folder = stack[depth - 1];
         const dirent64* entry = folder.next();
-        if (!entry) {
-            if (folder.failed())
+        if (!entry || (stop && stop->load(std::memory_order_relaxed))) {
+            if (entry || folder.failed())
                 ++result.errors;
             folder.close();
             --depth;
@@ -325,25 +341,27 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         }
         const int dirFd = folder.fd();
 
-        unsigned char type = entry->d_type;
-        struct stat st {};
-        bool haveStat = false;
-        if (type != DT_DIR) {
+        MountAwareStat entryStat;
+        const struct stat& st = entryStat.st;
+        if (entry->d_type != DT_DIR) {
             // Files need their block count; unknown types need the stat to learn what they are.
-            if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!mountAwareStat(dirFd, name, entryStat, device)) {
                 ++result.errors;
                 continue;
             }
-            haveStat = true;
-            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-        }
-        if (type != DT_DIR) {
-            ++result.files;
-            noteModification(result, st);
-            if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
+            if (entryStat.mountRoot) {
+                // A file or folder mounted here from elsewhere: not ours to count.
+                ++result.mountPoints;
                 continue;
-            result.bytes += static_cast<qint64>(st.st_blocks) * 512;
-            continue;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                ++result.files;
+                noteModification(result, st);
+                if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
+                    continue;
+                result.bytes = saturatingAdd(result.bytes, allocatedBytes(st.st_blocks));
+                continue;
+            }
         }
 
         const int childFd = ::openat(dirFd, name, kOpenDirFlags);
@@ -351,14 +369,12 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
             ++result.errors;
             continue;
         }
-        if (!haveStat && ::fstat(childFd, &st) != 0) {
+        // The folder opened is checked, not the name: a mount point, even a bind mount of this same
+        // file system, is never entered.
+        MountAwareStat opened;
+        if (!mountAwareStat(childFd, "", opened, device) || opened.mountRoot) {
             ::close(childFd);
-            ++result.errors;
-            continue;
-        }
-        if (st.st_dev != device) {
-            // A mount point: its contents belong to another file system and are not ours to count.
-            ::close(childFd);
+            ++(opened.mountRoot ? result.mountPoints : result.errors);
             continue;
         }
         ++result.directories;

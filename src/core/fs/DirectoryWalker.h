@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -27,6 +28,8 @@ struct WalkOptions {
     // roots themselves are not tested). With countFolders, the folders holding such an entry are left
     // out too, up to the root, since deleting around the entry leaves them standing.
     bool (*spare)(const char* name) = nullptr;
+    // When set and true, walks end early (what is left counts as an error): for quitting.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct WalkResult {
@@ -38,6 +41,8 @@ struct WalkResult {
     qint64 directories = 0;
     // Entries that could not be read or entered; their bytes are missing from `bytes`.
     qint64 errors = 0;
+    // Mount points met (the root included), neither counted nor entered.
+    qint64 mountPoints = 0;
     // Latest modification time among the files counted.
     std::optional<Timestamp> newestModification;
     // Entries left out because WalkOptions::spare accepted their names.
@@ -53,7 +58,8 @@ struct WalkRoot {
     QByteArray name;
 };
 
-// Measures file trees without ever following a symbolic link or leaving each root's file system.
+// Measures file trees without ever following a symbolic link or entering a mount point (another
+// volume, or a bind mount of the same file system: see MountAwareStat). Byte counts saturate.
 // Everything is fd-relative (openat with O_NOFOLLOW, fstatat with AT_SYMLINK_NOFOLLOW), so a link
 // swapped in while we walk cannot lead us elsewhere. Idle threads take the next root, or a folder a
 // busy thread hands over. One walker measures one batch at a time; use it from one thread.
@@ -65,7 +71,8 @@ public:
     DirectoryWalker& operator=(const DirectoryWalker&) = delete;
 
     // Size of `name` inside the folder `parentFd`: a non-directory counts itself, a directory its
-    // whole tree. The root itself is never skipped as hidden.
+    // whole tree. The root itself is never skipped as hidden; a root that is a mount point counts
+    // nothing.
     WalkResult measure(int parentFd, const char* name);
     // Same, for a path (relative paths are taken from the working directory).
     WalkResult measure(const QByteArray& path);
@@ -111,7 +118,8 @@ private:
     const std::vector<WalkRoot>* m_roots = nullptr;
     std::size_t m_nextRoot = 0;
     std::vector<WalkResult> m_results;
-    // Written by the thread that opens a root, before any of its folders is handed over.
+    // Written by the thread that opens a root, before any of its folders is handed over: the
+    // root's device, for kernels that cannot tell mount roots otherwise.
     std::vector<dev_t> m_devices;
 
     std::mutex m_inodeMutex;

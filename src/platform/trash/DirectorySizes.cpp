@@ -87,7 +87,8 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         entry.size = fields[0].toLongLong(&sizeOk);
         entry.mtime = fields[1].toLongLong(&mtimeOk);
         const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || entry.size < 0 || name.isEmpty() || name.contains('/'))
+        if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || name.isEmpty() ||
+            name.contains('/'))
             continue;
         // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
         // large for either is no time at all (it would never match, and be measured at every scan).
@@ -105,6 +106,14 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         sizes.insert(name, std::move(entry));
     }
     return sizes;
+}
+
+Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd)
+{
+    const auto content = readUntrustedFile(trashFd, "directorysizes", kMaxDirectorySizesFile);
+    if (!content)
+        return content.error();
+    return parseDirectorySizes(*content);
 }
 
 QByteArray serializeDirectorySizes(const DirectorySizes& sizes)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace rubbly {
 
@@ -27,7 +28,13 @@ struct TrashError {
 struct TrashCleanupResult {
     int removedCount = 0;
     qint64 freedBytes = 0;
+    // Entries that could not be deleted completely; they stay listed with their info files.
     int failedCount = 0;
+    // What the user must be told, one sentence each: trash folders that could not be used or listed,
+    // and entries that hold a mount point (named). Not empty means the emptying was not complete.
+    QStringList problems;
+
+    bool complete() const { return failedCount == 0 && problems.isEmpty(); }
 
     bool operator==(const TrashCleanupResult&) const = default;
 };
