@@ -105,7 +105,7 @@ private Q_SLOTS:
     void successIsShownForTwoSecondsThenRescanned()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         rig.trash.status = statusWith(0, 0);
         QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Success}));
@@ -127,7 +127,7 @@ private Q_SLOTS:
     void anEarlierScanEndsTheSuccessAndCancelsTheDismissal()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         finish(vm.emptyTrash());
         rig.clock.advance(500ms);
@@ -142,7 +142,7 @@ private Q_SLOTS:
     void partialFailureRecordsWhatWentAndRescans()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1};
+        rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(4));
         rig.trash.status = statusWith(1);
         QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Normal}));
@@ -154,7 +154,7 @@ private Q_SLOTS:
         QCOMPARE(rig.center.posted.size(), 1);
         QCOMPARE(rig.center.posted[0].first, u"废纸篓未能完全清空"_s);
         // The next complete success clears the failure line.
-        rig.trash.emptyResult = TrashCleanupResult{1, 10, 0};
+        rig.trash.emptyResult = TrashCleanupResult{1, 10, 0, {}};
         finish(vm.emptyTrash());
         QVERIFY(!vm.lastFailureDetail());
     }
@@ -163,7 +163,7 @@ private Q_SLOTS:
     {
         Rig rig;
         saveRecord(rig.defaults, CleaningRecord{rig.clock.now(), 99, 9}, kLastCleaningRecordKey);
-        rig.trash.emptyResult = TrashCleanupResult{0, 0, 2};
+        rig.trash.emptyResult = TrashCleanupResult{0, 0, 2, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 99);
         finish(vm.emptyTrash());
@@ -192,7 +192,7 @@ private Q_SLOTS:
         rig.trash.scanGate = nullptr;
         auto* emptyGate = new Cancellation;
         rig.trash.emptyGate = emptyGate;
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         auto empty = vm.emptyTrash();
         QCOMPARE(vm.state().kind(), Kind::Cleaning);
         finish(vm.refresh()); // refused: cleaning
@@ -210,7 +210,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.settings.setGlobalShortcutEnabled(true);
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         BinwellViewModel& vm = rig.make();
         QVERIFY(rig.grabber.active);
         Q_EMIT rig.grabber.activated(); // while scanning
@@ -275,17 +275,29 @@ private Q_SLOTS:
         finish(vm.moveToTrash({"/tmp/a"}));
         QCOMPARE(rig.player.log, QStringList{u"play 2 audio-volume-change"_s}); // whatever the setting
         QCOMPARE(rig.scans(), 1);
-        rig.trash.putResult = TrashError{TrashServiceError::FileSystem, ENOENT, {}};
-        finish(vm.moveToTrash({"/tmp/b"}));
+        QVERIFY(!vm.lastFailureDetail());
+
+        // Some went in: they are shown, and the failure line counts the others.
+        const TrashError failure{TrashServiceError::FileSystem, ENOENT, {}};
+        rig.trash.putReport = TrashPutReport{2, {failure}};
+        finish(vm.moveToTrash({"/tmp/b", "/tmp/c", "/tmp/d"}));
+        QCOMPARE(vm.state().kind(), BinwellState::Kind::Normal);
+        QCOMPARE(rig.scans(), 2);
+        QCOMPARE(rig.player.log.size(), 2);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 2/3 项，1 项无法移入废纸篓。"_s));
+
+        rig.trash.putReport = TrashPutReport{0, {failure, failure}};
+        finish(vm.moveToTrash({"/tmp/e", "/tmp/f"}));
         QCOMPARE(vm.state(), BinwellState::error(u"移入废纸篓失败"_s));
-        QCOMPARE(rig.player.log.size(), 1);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 0/2 项，2 项无法移入废纸篓。"_s));
+        QCOMPARE(rig.player.log.size(), 2);
     }
 
     void autoCleanRunsAfterScansOnlyWhenEnabledAndNeverTouchesTheState()
     {
         Rig rig;
         rig.settings.setAutoCleanBySizeEnabled(false);
-        rig.trash.removeResult = TrashCleanupResult{1, 500, 0};
+        rig.trash.removeResult = TrashCleanupResult{1, 500, 0, {}};
         BinwellViewModel& vm = rig.make();
         finish(vm.refresh());
         settle();
@@ -306,7 +318,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.trash.deferred = true;
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         rig.settings.setGlobalShortcutEnabled(true);
         rig.make().start();
         finish(rig.vm->refresh());

@@ -313,7 +313,7 @@ private Q_SLOTS:
     void failureAndRecordLines()
     {
         Panel panel;
-        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1};
+        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1, {}};
         panel.rig.settings.setConfirmBeforeEmptying(false);
         panel.view->requestEmpty();
         QTRY_VERIFY(!panel.view->failureLineText().isEmpty());

@@ -46,7 +46,7 @@ BinwellApp::BinwellApp(QObject* parent)
     m_platform = std::make_unique<PlatformServices>();
     m_monitor = std::make_unique<TrashMonitor>(scheduler, homeTrashFiles);
     m_notifications = std::make_unique<NotificationService>(*m_platform->notificationCenter);
-    m_slim = std::make_unique<DiskSlimService>(xdg::home());
+    m_slim = std::make_unique<DiskSlimService>();
     m_autoClean = std::make_unique<AutoCleanService>(*m_trash, *m_notifications, *m_platform->defaults, scheduler);
     m_feedback = std::make_unique<SoundHapticService>(*m_platform->soundPlayer, *m_platform->haptics);
     m_shortcut = std::make_unique<GlobalShortcutService>(m_platform->keyGrabber.get());

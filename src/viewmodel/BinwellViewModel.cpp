@@ -14,6 +14,8 @@
 #include "TrashService.h"
 #include "UpdateServicing.h"
 
+#include <QFile>
+
 #include <cerrno>
 
 namespace rubbly {
@@ -135,6 +137,18 @@ QCoro::Task<void> BinwellViewModel::scan()
     if (result) {
         const TrashStatus status = result.value();
         setState(BinwellState::normal(status));
+        // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
+        if (!status.folderProblems.isEmpty()) {
+            QStringList lines;
+            for (const TrashFolderProblem& problem : status.folderProblems)
+                lines.append(QStringLiteral("废纸篓文件夹 %1 无法使用（%2）")
+                                 .arg(QFile::decodeName(problem.path), problem.reason));
+            setLastFailureDetail(lines.join(u'\n'));
+            m_failureFromScan = true;
+        } else if (m_failureFromScan) {
+            setLastFailureDetail(std::nullopt);
+            m_failureFromScan = false;
+        }
         if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
             // Not awaited: the rules never change the state, and their deletions reach the display
             // through the monitor and the next scan.
@@ -229,9 +243,10 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     }
     const TrashCleanupResult counts = outcome.value();
     SettingsService& settings = m_services.settings;
-    if (counts.failedCount == 0) {
+    if (counts.complete()) {
         recordCleaning(counts.freedBytes, counts.removedCount);
         setLastFailureDetail(std::nullopt);
+        m_failureFromScan = false;
         m_services.feedback.emptyTrashFeedback(settings.soundFeedbackEnabled(), settings.hapticFeedbackEnabled());
         if (settings.notifyAfterCleaning())
             m_services.notifications.notifyCleaningFinished(counts.freedBytes, counts.removedCount);
@@ -243,10 +258,25 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     if (counts.removedCount >= 1)
         recordCleaning(counts.freedBytes, counts.removedCount);
     const int total = counts.removedCount + counts.failedCount;
-    setLastFailureDetail(
-        QStringLiteral("已移除 %1/%2 项，%3 项无法删除。").arg(counts.removedCount).arg(total).arg(counts.failedCount));
-    if (settings.notifyAfterCleaning())
-        m_services.notifications.notifyCleaningIncomplete(counts.removedCount, total, counts.failedCount);
+    // Entries that stayed, then what the engine says of folders it could not use or listed, and of
+    // mount points it did not enter (named).
+    QStringList lines;
+    if (counts.failedCount > 0)
+        lines.append(QStringLiteral("已移除 %1/%2 项，%3 项无法删除。")
+                         .arg(counts.removedCount)
+                         .arg(total)
+                         .arg(counts.failedCount));
+    else
+        lines.append(QStringLiteral("已移除 %1 项。").arg(counts.removedCount));
+    lines += counts.problems;
+    setLastFailureDetail(lines.join(u'\n'));
+    m_failureFromScan = false;
+    if (settings.notifyAfterCleaning()) {
+        if (counts.failedCount > 0)
+            m_services.notifications.notifyCleaningIncomplete(counts.removedCount, total, counts.failedCount);
+        else
+            m_services.notifications.notify(QStringLiteral("废纸篓未能完全清空"), counts.problems.first());
+    }
     // Straight to the scan: the cleaning state must not block this one.
     co_await scan();
 }
@@ -254,13 +284,21 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
 QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
 {
     QPointer<BinwellViewModel> self = this;
-    const TrashPutResult result = co_await m_services.trash.moveToTrash(std::move(paths));
+    const TrashPutReport report = co_await m_services.trash.moveToTrash(std::move(paths));
     if (!self)
         co_return;
-    if (!result) {
+    const auto failed = report.failures.size();
+    if (failed > 0) {
+        setLastFailureDetail(QStringLiteral("已移入 %1/%2 项，%3 项无法移入废纸篓。")
+                                 .arg(report.movedCount)
+                                 .arg(report.movedCount + failed)
+                                 .arg(failed));
+    }
+    if (failed > 0 && report.movedCount == 0) {
         setState(BinwellState::error(QStringLiteral("移入废纸篓失败")));
         co_return;
     }
+    // Some went in: the list shows them, and the failure line says what stayed out.
     m_services.feedback.moveToTrashFeedback();
     co_await refresh();
 }

@@ -162,6 +162,9 @@ private:
     std::optional<CleaningRecord> m_lastCleaningRecord;
     std::optional<CleaningRecord> m_lastSlimCleaningRecord;
     std::optional<QString> m_lastFailureDetail;
+    // The failure line names trash folders the last scan could not use (not an emptying's failure):
+    // the next scan that can use them all clears it.
+    bool m_failureFromScan = false;
     QList<DiskSlimItem> m_diskSlimItems;
     bool m_isScanningSlim = false;
     bool m_isCleaningSlim = false;

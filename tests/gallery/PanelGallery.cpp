@@ -116,7 +116,7 @@ QList<Scene> scenes()
         {"success", showing(fullTrash()),
          [scanned](ViewModelRig& rig, MenuBarView& view) {
              scanned(rig, view);
-             rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0};
+             rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0, {}};
              auto empty = rig.vm->emptyTrash();
              settleFor(rig, empty);
          }},
@@ -133,7 +133,7 @@ QList<Scene> scenes()
          },
          [scanned](ViewModelRig& rig, MenuBarView& view) {
              scanned(rig, view);
-             rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1};
+             rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
              auto empty = rig.vm->emptyTrash();
              settleFor(rig, empty);
          }},

@@ -43,12 +43,13 @@ public:
         co_await answerLater();
         co_return TrashCleanupOutcome(removeResult);
     }
-    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override
+    QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override
     {
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
         moved.append(paths);
+        const TrashPutReport report = putReport.value_or(TrashPutReport{static_cast<int>(paths.size()), {}});
         co_await answerLater();
-        co_return TrashPutResult(putResult);
+        co_return report;
     }
 
     // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
@@ -89,7 +90,8 @@ public:
     TrashStatusResult status = TrashStatus{};
     TrashCleanupOutcome emptyResult = TrashCleanupResult{};
     TrashCleanupOutcome removeResult = TrashCleanupResult{};
-    TrashPutResult putResult = Done{};
+    // What the next puts report; by default every path went in.
+    std::optional<TrashPutReport> putReport;
     QStringList calls;
     QList<QList<QByteArray>> moved;
 };

@@ -52,7 +52,7 @@ struct ViewModelRig {
     SoundHapticService feedback{player, haptics};
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
-    DiskSlimService slim{home.home()};
+    DiskSlimService slim{DiskSlimRoots::fromEnvironment()};
     FakeSlimService fakeSlim;
     // The slim engine the view model gets: the real one on the temporary home unless a test points
     // this at `fakeSlim` before make().

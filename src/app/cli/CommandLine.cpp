@@ -1,0 +1,262 @@
+#include "CommandLine.h"
+
+#include "DiskSlimService.h"
+#include "InstalledAppDetector.h"
+#include "JsonFileDefaultsStore.h"
+#include "LosslessText.h"
+#include "Scheduler.h"
+#include "SlimCommands.h"
+#include "TrashCommands.h"
+#include "TrashService.h"
+#include "UpdateCommands.h"
+#include "UpdateService.h"
+#include "XdgPaths.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QProcessEnvironment>
+#include <QTextStream>
+
+namespace rubbly {
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+const char* const kCommandsHelp =
+    "Commands:\n"
+    "  (none)                          start the tray application (or toggle the panel of the running one)\n"
+    "  trash status [--json]           size and contents of every trash folder\n"
+    "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
+    "  trash put PATH...               move files or folders to the Trash of their volume\n"
+    "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
+    "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
+    "  update check                    is a newer version available?\n"
+    "  update download                 download and unpack a newer version; prints its folder\n"
+    "  update install                  download a newer version, replace this Rubbly.app with it and\n"
+    "                                  start it (application folders only, never a package install)\n"
+    "\n"
+    "Without a command, these options act on the running tray application (starting it if none runs):\n"
+    "  --toggle-panel                  open or close the panel (bind this to a key where no global\n"
+    "                                  shortcut can be grabbed)\n"
+    "  --settings                      open the settings window\n"
+    "  --empty-trash                   empty the Trash as the tray menu does, asking first when the\n"
+    "                                  confirmation setting is on\n";
+
+// The parser and its options, shared by the command front end and the tray-request check.
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print JSON instead of text.")};
+    QCommandLineOption olderThan{QStringLiteral("older-than"),
+                                 QStringLiteral("Only entries trashed more than DAYS days ago."),
+                                 QStringLiteral("DAYS")};
+    QCommandLineOption togglePanel{QStringLiteral("toggle-panel"),
+                                   QStringLiteral("Open or close the panel of the tray application.")};
+    QCommandLineOption settings{QStringLiteral("settings"),
+                                QStringLiteral("Open the settings window of the tray application.")};
+    QCommandLineOption emptyTrash{QStringLiteral("empty-trash"),
+                                  QStringLiteral("Empty the Trash through the tray application, as its menu does.")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(QStringLiteral("Rubbly looks after your Trash and your caches.\n\n") +
+                                         QLatin1String(kCommandsHelp));
+        parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
+                                     QStringLiteral("[command]"));
+        parser.addOptions({json, olderThan, togglePanel, settings, emptyTrash});
+    }
+
+    // How many of the tray options are set.
+    int trayOptionCount() const
+    {
+        return int(parser.isSet(togglePanel)) + int(parser.isSet(settings)) + int(parser.isSet(emptyTrash));
+    }
+};
+
+int usage(const QString& message)
+{
+    err() << "rubbly: " << message << "; see rubbly --help\n" << Qt::flush;
+    return ExitUsage;
+}
+
+int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan)
+{
+    const QString sub = words.value(1);
+    const QStringList rest = words.mid(2);
+    // The commands print every trash folder they could not use themselves; the engine's log line
+    // would say it twice.
+    QLoggingCategory::setFilterRules(QStringLiteral("com.tolvik.Rubbly.Trash.warning=false"));
+    TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
+    int status = ExitUsage;
+    if (sub == QLatin1String("status")) {
+        if (!rest.isEmpty() || olderThan)
+            return usage(QStringLiteral("trash status takes no arguments but --json"));
+        status = trashStatusCommand(service, json, out(), err());
+    } else if (sub == QLatin1String("empty")) {
+        if (!rest.isEmpty() || json)
+            return usage(QStringLiteral("trash empty takes only --older-than DAYS"));
+        std::optional<int> days;
+        if (olderThan) {
+            // Set means an age, whatever its text: an empty one is an error, never a full emptying.
+            days = parseDays(*olderThan);
+            if (!days)
+                return usage(QStringLiteral("--older-than needs a whole number of days (digits only)"));
+        }
+        status = trashEmptyCommand(service, days, out(), err());
+    } else if (sub == QLatin1String("put")) {
+        if (rest.isEmpty() || json || olderThan)
+            return usage(QStringLiteral("trash put needs at least one path"));
+        QByteArrayList paths;
+        for (const QString& path : rest)
+            paths.append(encodeLossless(path));
+        status = trashPutCommand(service, paths, err());
+    } else {
+        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty or put")
+                                   : QStringLiteral("unknown trash command '%1'").arg(sub));
+    }
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
+
+int runSlim(const QStringList& words, bool json, const std::optional<QString>& olderThan)
+{
+    const QString sub = words.value(1);
+    const QStringList rest = words.mid(2);
+    if (olderThan)
+        return usage(QStringLiteral("--older-than is for trash empty"));
+    DiskSlimService slim;
+    InstalledAppDetector apps;
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    int status = ExitUsage;
+    if (sub == QLatin1String("scan")) {
+        if (!rest.isEmpty())
+            return usage(QStringLiteral("slim scan takes no arguments but --json"));
+        status = slimScanCommand(slim, apps, defaults, json, out());
+    } else if (sub == QLatin1String("purge")) {
+        if (json)
+            return usage(QStringLiteral("slim purge takes no --json"));
+        status = slimPurgeCommand(slim, apps, defaults, rest, out(), err());
+    } else {
+        return usage(sub.isEmpty() ? QStringLiteral("slim needs a command: scan or purge")
+                                   : QStringLiteral("unknown slim command '%1'").arg(sub));
+    }
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
+
+// True when a tray application (of any install) owns the single-instance name on the session bus.
+bool trayApplicationRunning()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(ApplicationBus::kServiceName).value();
+}
+
+int runUpdate(const QStringList& words, bool json, const std::optional<QString>& olderThan)
+{
+    const QString sub = words.value(1);
+    if (words.size() > 2 || json || olderThan)
+        return usage(QStringLiteral("update %1 takes no arguments").arg(sub));
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    QNetworkAccessManager network;
+    UpdateService updates(defaults, *Scheduler::system(), network, UpdateService::Config::defaults());
+    int status = ExitUsage;
+    if (sub == QLatin1String("check"))
+        status = updateCheckCommand(updates, out(), err());
+    else if (sub == QLatin1String("download"))
+        status = updateDownloadCommand(updates, out(), err());
+    else if (sub == QLatin1String("install"))
+        status =
+            updateInstallCommand(updates, UpdateService::replaceableBundle(QCoreApplication::applicationFilePath()),
+                                 trayApplicationRunning(), out(), err());
+    else
+        return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check, download or install")
+                                   : QStringLiteral("unknown update command '%1'").arg(sub));
+    out() << Qt::flush;
+    err() << Qt::flush;
+    return status;
+}
+
+} // namespace
+
+int runCommandLine(const QStringList& arguments)
+{
+    Parser p;
+    QCommandLineParser& parser = p.parser;
+    if (!parser.parse(arguments)) {
+        err() << parser.errorText() << "\n" << Qt::flush;
+        return ExitUsage;
+    }
+    if (parser.isSet(p.help)) {
+        out() << parser.helpText() << Qt::flush;
+        return ExitSuccess;
+    }
+    if (parser.isSet(p.version)) {
+        out() << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << "\n"
+              << Qt::flush;
+        return ExitSuccess;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (p.trayOptionCount() > 0) {
+        if (!positional.isEmpty())
+            return usage(QStringLiteral("--toggle-panel, --settings and --empty-trash take no command"));
+        if (p.trayOptionCount() > 1)
+            return usage(QStringLiteral("give only one of --toggle-panel, --settings and --empty-trash"));
+    }
+    const bool json = parser.isSet(p.json);
+    const std::optional<QString> olderThan =
+        parser.isSet(p.olderThan) ? std::optional<QString>(parser.value(p.olderThan)) : std::nullopt;
+    if (positional.value(0) == QLatin1String("trash"))
+        return runTrash(positional, json, olderThan);
+    if (positional.value(0) == QLatin1String("update"))
+        return runUpdate(positional, json, olderThan);
+    if (positional.value(0) == QLatin1String("slim"))
+        return runSlim(positional, json, olderThan);
+    if (!positional.isEmpty()) {
+        err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
+        return ExitUsage;
+    }
+    if (json || olderThan)
+        return usage(QStringLiteral("--json and --older-than belong to a command"));
+    err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
+          << Qt::flush;
+    return ExitUsage;
+}
+
+std::optional<ApplicationAction> trayActionFromArguments(const QStringList& arguments)
+{
+    Parser p;
+    const QCommandLineParser& parser = p.parser;
+    if (!p.parser.parse(arguments) || parser.isSet(p.help) || parser.isSet(p.version) ||
+        !parser.positionalArguments().isEmpty() || parser.isSet(p.json) || parser.isSet(p.olderThan) ||
+        p.trayOptionCount() > 1)
+        return std::nullopt;
+    if (parser.isSet(p.togglePanel))
+        return ApplicationAction::TogglePanel;
+    if (parser.isSet(p.settings))
+        return ApplicationAction::Settings;
+    if (parser.isSet(p.emptyTrash))
+        return ApplicationAction::EmptyTrash;
+    return ApplicationAction::Activate;
+}
+
+} // namespace rubbly

@@ -1,0 +1,391 @@
+#include "DirectoryWalker.h"
+
+#include "ByteCounts.h"
+#include "MountAwareStat.h"
+#include "PosixFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace rubbly {
+
+namespace {
+
+constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Folders waiting for a helper; more would only hold descriptors open.
+constexpr std::size_t kMaxPending = 64;
+
+void noteModification(WalkResult& result, const struct stat& st)
+{
+    const Timestamp t = fromTimespec(st.st_mtim);
+    if (!result.newestModification || t > *result.newestModification)
+        result.newestModification = t;
+}
+
+bool isDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+} // namespace
+
+WalkResult& WalkResult::operator+=(const WalkResult& other)
+{
+    bytes = saturatingAdd(bytes, other.bytes);
+    files += other.files;
+    directories += other.directories;
+    errors += other.errors;
+    spared += other.spared;
+    mountPoints += other.mountPoints;
+    if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
+        newestModification = other.newestModification;
+    return *this;
+}
+
+DirectoryWalker::DirectoryWalker(WalkOptions options)
+    : m_options(options)
+{
+    if (m_options.threads < 1)
+        m_options.threads = 1;
+}
+
+DirectoryWalker::~DirectoryWalker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_workAvailable.notify_all();
+    for (std::thread& helper : m_helpers)
+        helper.join();
+}
+
+bool DirectoryWalker::countInode(std::size_t root, dev_t dev, ino_t ino)
+{
+    std::lock_guard lock(m_inodeMutex);
+    return m_linkedInodes.insert(InodeKey{root, dev, ino}).second;
+}
+
+WalkResult DirectoryWalker::measure(const QByteArray& path)
+{
+    return measure(AT_FDCWD, path.constData());
+}
+
+WalkResult DirectoryWalker::measure(int parentFd, const char* name)
+{
+    return measureEach({WalkRoot{parentFd, QByteArray(name)}}).front();
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
+{
+    std::vector<WalkRoot> roots;
+    roots.reserve(names.size());
+    for (const QByteArray& name : names)
+        roots.push_back(WalkRoot{parentFd, name});
+    return measureEach(roots);
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
+                                                     const std::function<void()>& alongside)
+{
+    std::vector<WalkResult> results = runBatch(roots, alongside);
+    if (!m_options.spare || !m_options.countFolders)
+        return results;
+    // A folder handed to another thread does not know the folders above it, so a spared entry found
+    // there cannot take their bytes out. The rare root that holds one is measured again by one thread.
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        if (results[i].spared == 0)
+            continue;
+        m_keepTogether = true;
+        results[i] = runBatch({roots[i]}, {}).front();
+        m_keepTogether = false;
+    }
+    return results;
+}
+
+std::vector<WalkResult> DirectoryWalker::runBatch(const std::vector<WalkRoot>& roots,
+                                                  const std::function<void()>& alongside)
+{
+    if (m_options.threads > 1 && m_helpers.empty()) {
+        for (int i = 1; i < m_options.threads; ++i)
+            m_helpers.emplace_back([this] { runWorker(false); });
+    }
+    m_linkedInodes.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_roots = &roots;
+        m_nextRoot = 0;
+        m_results.assign(roots.size(), WalkResult{});
+        m_devices.assign(roots.size(), 0);
+        m_active = true;
+    }
+    m_workAvailable.notify_all();
+    if (alongside) {
+        try {
+            alongside();
+        } catch (...) {
+            // The helpers are reading `roots`: they must be done before the caller's frame is.
+            runWorker(true);
+            endBatch();
+            throw;
+        }
+    }
+    runWorker(true);
+    endBatch();
+    return std::move(m_results);
+}
+
+void DirectoryWalker::endBatch()
+{
+    std::lock_guard lock(m_mutex);
+    m_active = false;
+    m_roots = nullptr;
+}
+
+void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
+{
+    const WalkRoot& walkRoot = (*m_roots)[root];
+    const char* name = walkRoot.name.constData();
+    MountAwareStat entry;
+    if (!mountAwareStat(walkRoot.parentFd, name, entry)) {
+        result.errors = 1;
+        return;
+    }
+    const struct stat& st = entry.st;
+    if (entry.mountRoot) {
+        result.mountPoints = 1;
+        return;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        result.bytes = allocatedBytes(st.st_blocks);
+        result.files = 1;
+        noteModification(result, st);
+        return;
+    }
+    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
+    if (fd < 0) {
+        result.errors = 1;
+        return;
+    }
+    // Checked again on what was opened: a folder swapped for a mount point in between is not entered.
+    MountAwareStat opened;
+    if (!mountAwareStat(fd, "", opened, st.st_dev) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
+        ::close(fd);
+        ++(opened.mountRoot ? result.mountPoints : result.errors);
+        return;
+    }
+    m_devices[root] = st.st_dev;
+    const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
+    result.bytes += blocks;
+    walkTree(Work{fd, root, blocks}, result);
+}
+
+void DirectoryWalker::runWorker(bool isCaller)
+{
+    for (;;) {
+        std::optional<Work> work;
+        std::optional<std::size_t> root;
+        {
+            std::unique_lock lock(m_mutex);
+            const auto hasWork = [this] {
+                return !m_pending.empty() || (m_active && m_roots && m_nextRoot < m_roots->size());
+            };
+            if (isCaller) {
+                // Done when every root is taken, nothing is queued, and no helper is still reading
+                // (it might hand more over).
+                m_idle.wait(lock, [&] { return hasWork() || m_busy == 0; });
+                if (!hasWork())
+                    return;
+            } else {
+                m_workAvailable.wait(lock, [&] { return m_stopping || hasWork(); });
+                if (m_stopping)
+                    return;
+            }
+            if (!m_pending.empty()) {
+                work = m_pending.front();
+                m_pending.pop_front();
+            } else {
+                root = m_nextRoot++;
+            }
+            ++m_busy;
+        }
+        WalkResult local;
+        const std::size_t index = work ? work->root : *root;
+        if (work)
+            walkTree(*work, local);
+        else
+            measureRoot(*root, local);
+        {
+            std::lock_guard lock(m_mutex);
+            m_results[index] += local;
+            --m_busy;
+        }
+        m_idle.notify_all();
+    }
+}
+
+bool DirectoryWalker::offload(Work work)
+{
+    if (m_helpers.empty())
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_keepTogether)
+            return false;
+        // Keep one folder ready for each helper, so a helper that finishes never waits for the
+        // reader to come across the next folder; beyond that the reader keeps it, depth first.
+        // While roots are left untaken, helpers take those instead.
+        if (m_nextRoot < m_roots->size() ||
+            m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
+            return false;
+        m_pending.push_back(work);
+    }
+    m_workAvailable.notify_one();
+    m_idle.notify_all();
+    return true;
+}
+
+namespace {
+
+// One open folder of a walk, read with getdents64 into its own buffer. A DIR* would cost an fstat
+// and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
+class FolderStream final {
+public:
+    // The folder's own counted bytes, and whether a spared entry below keeps it standing.
+    qint64 blocks = 0;
+    bool kept = false;
+
+    void open(int fd, qint64 ownBlocks)
+    {
+        m_fd = fd;
+        m_pos = m_end = 0;
+        m_failed = false;
+        blocks = ownBlocks;
+        kept = false;
+        if (!m_buffer)
+            m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    }
+    void close()
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    int fd() const { return m_fd; }
+    // True when reading stopped on an error rather than at the end.
+    bool failed() const { return m_failed; }
+
+    // The next entry, or null at the end of the folder or on an error.
+    const dirent64* next()
+    {
+        if (m_pos >= m_end) {
+            const ssize_t got = ::getdents64(m_fd, m_buffer.get(), kBufferSize);
+            if (got <= 0) {
+                m_failed = got < 0;
+                return nullptr;
+            }
+            m_pos = 0;
+            m_end = got;
+        }
+        const auto* entry = reinterpret_cast<const dirent64*>(m_buffer.get() + m_pos);
+        m_pos += entry->d_reclen;
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 32 * 1024;
+    std::unique_ptr<char[]> m_buffer;
+    int m_fd = -1;
+    ssize_t m_pos = 0;
+    ssize_t m_end = 0;
+    bool m_failed = false;
+};
+
+} // namespace
+
+void DirectoryWalker::walkTree(Work work, WalkResult& result)
+{
+    // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
+    // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
+    const dev_t device = m_devices[work.root];
+    std::vector<FolderStream> stack(1);
+    stack[0].open(work.fd, work.blocks);
+    std::size_t depth = 1;
+    const std::atomic<bool>* stop = m_options.stop;
+
+    while (depth > 0) {
+        FolderStream& folder = stack[depth - 1];
+        const dirent64* entry = folder.next();
+        if (!entry || (stop && stop->load(std::memory_order_relaxed))) {
+            if (entry || folder.failed())
+                ++result.errors;
+            folder.close();
+            --depth;
+            continue;
+        }
+        const char* name = entry->d_name;
+        if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
+            continue;
+        if (m_options.spare && m_options.spare(name)) {
+            ++result.spared;
+            // The folders from here down to the walk's first stay standing: take their bytes out once.
+            // Kept folders always form the bottom of the stack, so the first kept one ends the climb.
+            for (std::size_t i = depth; i-- > 0 && !stack[i].kept;) {
+                stack[i].kept = true;
+                result.bytes -= stack[i].blocks;
+            }
+            continue;
+        }
+        const int dirFd = folder.fd();
+
+        MountAwareStat entryStat;
+        const struct stat& st = entryStat.st;
+        if (entry->d_type != DT_DIR) {
+            // Files need their block count; unknown types need the stat to learn what they are.
+            if (!mountAwareStat(dirFd, name, entryStat, device)) {
+                ++result.errors;
+                continue;
+            }
+            if (entryStat.mountRoot) {
+                // A file or folder mounted here from elsewhere: not ours to count.
+                ++result.mountPoints;
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                ++result.files;
+                noteModification(result, st);
+                if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
+                    continue;
+                result.bytes = saturatingAdd(result.bytes, allocatedBytes(st.st_blocks));
+                continue;
+            }
+        }
+
+        const int childFd = ::openat(dirFd, name, kOpenDirFlags);
+        if (childFd < 0) {
+            ++result.errors;
+            continue;
+        }
+        // The folder opened is checked, not the name: a mount point, even a bind mount of this same
+        // file system, is never entered.
+        MountAwareStat opened;
+        if (!mountAwareStat(childFd, "", opened, device) || opened.mountRoot) {
+            ::close(childFd);
+            ++(opened.mountRoot ? result.mountPoints : result.errors);
+            continue;
+        }
+        ++result.directories;
+        const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
+        result.bytes += blocks;
+        if (offload(Work{childFd, work.root, blocks}))
+            continue;
+        if (depth == stack.size())
+            stack.emplace_back();
+        stack[depth++].open(childFd, blocks);
+    }
+}
+
+} // namespace rubbly

@@ -1,0 +1,727 @@
+#include "DiskSlimCatalogue.h"
+
+#include <QHash>
+
+#include <pwd.h>
+#include <string_view>
+#include <unistd.h>
+
+namespace rubbly {
+
+namespace {
+
+using C = DiskSlimCategory;
+using G = DiskSlimGroup;
+
+// Where Linux builds of the same tools keep the same kind of data, appended after each category's
+// own folders. Only folders that hold regenerable caches, logs or build output belong here; the
+// Trash never does. The identifiers are desktop-file ids and Flatpak ids of the owning applications.
+struct LinuxPlaces {
+    DiskSlimCategory category;
+    QStringList relativePaths;
+    QStringList applicationIDs;
+};
+
+const QList<LinuxPlaces>& linuxPlaces()
+{
+    static const QList<LinuxPlaces> places{
+        {C::AiWorkspaces, {QStringLiteral(".config/Cursor/User/workspaceStorage")}, {}},
+        {C::AiEditorCache,
+         {QStringLiteral(".config/Cursor/CachedData"), QStringLiteral(".config/Cursor/CachedExtensionVSIXs"),
+          QStringLiteral(".config/Cursor/GPUCache"), QStringLiteral(".config/Cursor/Code Cache"),
+          QStringLiteral(".config/Cursor/Cache"), QStringLiteral(".config/Cursor/User/workspaceStorage"),
+          QStringLiteral(".config/Windsurf/Cache"), QStringLiteral(".config/Windsurf/CachedData")},
+         {QStringLiteral("cursor"), QStringLiteral("windsurf")}},
+        {C::ChatGPTClaudeCache,
+         {QStringLiteral(".config/Claude/Code Cache"), QStringLiteral(".config/Claude/GPUCache")},
+         {}},
+        {C::WechatCache,
+         {QStringLiteral(".var/app/com.tencent.WeChat/cache")},
+         {QStringLiteral("com.tencent.WeChat"), QStringLiteral("wechat")}},
+        {C::SlackDiscordCache,
+         {QStringLiteral(".config/Slack/Cache"), QStringLiteral(".config/Slack/Code Cache"),
+          QStringLiteral(".config/Slack/GPUCache"), QStringLiteral(".config/discord/Cache"),
+          QStringLiteral(".config/discord/Code Cache"), QStringLiteral(".config/discord/GPUCache"),
+          QStringLiteral(".var/app/com.slack.Slack/cache"), QStringLiteral(".var/app/com.discordapp.Discord/cache"),
+          QStringLiteral(".var/app/org.telegram.desktop/cache")},
+         {QStringLiteral("slack"), QStringLiteral("com.slack.Slack"), QStringLiteral("discord"),
+          QStringLiteral("com.discordapp.Discord"), QStringLiteral("org.telegram.desktop"),
+          QStringLiteral("telegramdesktop")}},
+        {C::ChromeCache,
+         {QStringLiteral(".cache/google-chrome"), QStringLiteral(".var/app/com.google.Chrome/cache")},
+         {QStringLiteral("google-chrome"), QStringLiteral("com.google.Chrome")}},
+        {C::EdgeCache,
+         {QStringLiteral(".cache/microsoft-edge"), QStringLiteral(".var/app/com.microsoft.Edge/cache")},
+         {QStringLiteral("microsoft-edge"), QStringLiteral("com.microsoft.Edge")}},
+        {C::FirefoxCache,
+         {QStringLiteral(".cache/mozilla/firefox"), QStringLiteral(".var/app/org.mozilla.firefox/cache")},
+         {QStringLiteral("firefox"), QStringLiteral("firefox-esr"), QStringLiteral("firefox_firefox")}},
+        {C::GoCache, {QStringLiteral(".cache/go-build")}, {}},
+        {C::PythonPipUvCache,
+         {QStringLiteral(".cache/pip"), QStringLiteral(".cache/pypoetry/cache"),
+          QStringLiteral(".cache/pypoetry/artifacts")},
+         {}},
+        {C::JetbrainsCache,
+         {QStringLiteral(".cache/JetBrains")},
+         {QStringLiteral("jetbrains-idea"), QStringLiteral("jetbrains-idea-ce"), QStringLiteral("jetbrains-pycharm"),
+          QStringLiteral("jetbrains-pycharm-ce"), QStringLiteral("jetbrains-clion"), QStringLiteral("jetbrains-goland"),
+          QStringLiteral("jetbrains-webstorm"), QStringLiteral("jetbrains-rider"), QStringLiteral("jetbrains-datagrip"),
+          QStringLiteral("jetbrains-toolbox"), QStringLiteral("com.jetbrains.IntelliJ-IDEA-Community"),
+          QStringLiteral("com.jetbrains.PyCharm-Community")}},
+        {C::PnpmStore, {QStringLiteral(".cache/pnpm")}, {}},
+        {C::YarnCache, {QStringLiteral(".cache/yarn")}, {}},
+        {C::HomebrewCache, {QStringLiteral(".cache/Homebrew")}, {}},
+        {C::SwiftPMCache, {QStringLiteral(".cache/org.swift.swiftpm")}, {}},
+    };
+    return places;
+}
+
+std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount> buildCatalogue()
+{
+    std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount> rows{{
+        {C::AiWorkspaces,
+         u"AI 智能体工作区 (Workspaces)",
+         "ai-workspaces",
+         G::Ai,
+         {QStringLiteral(".gemini/antigravity/workspaces"), QStringLiteral(".gemini/workspaces"),
+          QStringLiteral(".claude/workspaces"), QStringLiteral(".claude/projects"),
+          QStringLiteral("Library/Application Support/Cursor/User/workspaceStorage")},
+         std::nullopt},
+        {C::AiArtifactsBrain,
+         u"AI 思考记录与产物 (Brain/Artifacts)",
+         "ai-brain-logs",
+         G::Ai,
+         {QStringLiteral(".gemini/antigravity/brain"), QStringLiteral(".gemini/antigravity/logs"),
+          QStringLiteral(".gemini/antigravity/tmp"), QStringLiteral(".gemini/antigravity/transcripts"),
+          QStringLiteral(".claude/logs"), QStringLiteral(".aider")},
+         std::nullopt},
+        {C::AiSkills,
+         u"AI Agent Skills 技能与配置包",
+         "ai-skills",
+         G::Ai,
+         {QStringLiteral(".gemini/antigravity/skills"), QStringLiteral(".gemini/antigravity/builtin/skills"),
+          QStringLiteral(".gemini/antigravity/customizations/skills"), QStringLiteral(".gemini/skills"),
+          QStringLiteral(".claude/skills"), QStringLiteral(".agents/skills"), QStringLiteral(".config/skills")},
+         std::nullopt},
+        {C::KimiCache,
+         u"Kimi 桌面端缓存",
+         "kimi-cache",
+         G::Ai,
+         {QStringLiteral("Library/Caches/com.moonshot.kimi"), QStringLiteral("Library/Caches/ai.moonshot.kimi"),
+          QStringLiteral("Library/Caches/Kimi"), QStringLiteral("Library/Application Support/Kimi/Cache"),
+          QStringLiteral("Library/Containers/com.moonshot.kimi/Data/Library/Caches")},
+         QStringList{QStringLiteral("ai.moonshot.kimi"), QStringLiteral("com.moonshot.kimi")}},
+        {C::DeepSeekCache,
+         u"DeepSeek 客户端缓存",
+         "deepseek-cache",
+         G::Ai,
+         {QStringLiteral("Library/Caches/com.deepseek.chat"), QStringLiteral("Library/Caches/ai.deepseek.chat"),
+          QStringLiteral("Library/Caches/DeepSeek"), QStringLiteral("Library/Application Support/DeepSeek/Cache"),
+          QStringLiteral(".deepseek")},
+         QStringList{QStringLiteral("com.deepseek.chat"), QStringLiteral("ai.deepseek.chat")}},
+        {C::WorkBuddyCache,
+         u"WorkBuddy 协同 AI 缓存",
+         "workbuddy-cache",
+         G::Ai,
+         {QStringLiteral("Library/Caches/com.workbuddy.workbuddy.BundleMigration"),
+          QStringLiteral("Library/Application Support/WorkBuddy"),
+          QStringLiteral("Library/Application Support/com.workbuddy.workbuddy"),
+          QStringLiteral("Library/Caches/com.workbuddy.desktop"), QStringLiteral("Library/Caches/WorkBuddy")},
+         QStringList{QStringLiteral("com.workbuddy.workbuddy")}},
+        {C::QianWenCache,
+         u"千问办公 / 通义千问缓存",
+         "qwen-qianwen-cache",
+         G::Ai,
+         {QStringLiteral("Library/Application Support/QwenWorkCN/Cache"),
+          QStringLiteral("Library/Application Support/QwenWorkCN/Code Cache"),
+          QStringLiteral("Library/Application Support/QwenWorkCN/GPUCache"),
+          QStringLiteral("Library/Application Support/QwenWorkCN/DawnGraphiteCache"),
+          QStringLiteral("Library/Application Support/QwenWorkCN/DawnWebGPUCache"),
+          QStringLiteral("Library/Application Support/QwenWorkCN/logs"),
+          QStringLiteral("Library/Caches/cn.qwenwork.desktop.mac"),
+          QStringLiteral("Library/Application Support/QianwenIME/updates"),
+          QStringLiteral("Library/Caches/com.alibaba.qianwen"), QStringLiteral("Library/Caches/TongYi"),
+          QStringLiteral("Library/Application Support/TongYi/Cache")},
+         QStringList{QStringLiteral("cn.qwenwork.desktop.mac"), QStringLiteral("com.alibaba.qianwen")}},
+        {C::DoubaoCache,
+         u"豆包 / 智谱清言桌面缓存",
+         "doubao-zhipu-cache",
+         G::Ai,
+         {QStringLiteral("Library/Caches/com.bytedance.doubao"), QStringLiteral("Library/Caches/com.zhipu.qingyan"),
+          QStringLiteral("Library/Application Support/Doubao/Cache"),
+          QStringLiteral("Library/Application Support/Zhipu/Cache")},
+         QStringList{QStringLiteral("com.bytedance.doubao"), QStringLiteral("com.zhipu.qingyan")}},
+        {C::HuggingFaceCache,
+         u"Hugging Face 模型缓存",
+         "huggingface-hub",
+         G::Ai,
+         {QStringLiteral(".cache/huggingface/hub"), QStringLiteral(".cache/huggingface/datasets"),
+          QStringLiteral(".cache/huggingface")},
+         std::nullopt},
+        {C::OllamaCache,
+         u"Ollama 临时分块与模型缓存",
+         "ollama-blobs",
+         G::Ai,
+         {QStringLiteral(".ollama/models/blobs"), QStringLiteral(".ollama/models"), QStringLiteral(".ollama"),
+          QStringLiteral("Library/Caches/ollama")},
+         QStringList{QStringLiteral("com.ollama.ollama")}},
+        {C::AiEditorCache,
+         u"Cursor / Windsurf AI 缓存",
+         "cursor-windsurf-cache",
+         G::Ai,
+         {QStringLiteral("Library/Application Support/Cursor/CachedData"),
+          QStringLiteral("Library/Application Support/Cursor/CachedExtensionVSIXs"),
+          QStringLiteral("Library/Application Support/Cursor/GPUCache"),
+          QStringLiteral("Library/Application Support/Cursor/Code Cache"),
+          QStringLiteral("Library/Application Support/Cursor/DawnGraphiteCache"),
+          QStringLiteral("Library/Application Support/Cursor/DawnWebGPUCache"),
+          QStringLiteral("Library/Application Support/Cursor/Cache"),
+          QStringLiteral("Library/Application Support/Cursor/User/workspaceStorage"),
+          QStringLiteral("Library/Application Support/Windsurf/Cache"),
+          QStringLiteral("Library/Application Support/Windsurf/CachedData"), QStringLiteral("Library/Caches/windsurf")},
+         QStringList{QStringLiteral("com.todesktop.230313mzl4w4u92"), QStringLiteral("com.anysphere.cursor"),
+                     QStringLiteral("io.codeium.windsurf")}},
+        {C::ChatGPTClaudeCache,
+         u"ChatGPT / Claude 桌面缓存",
+         "claude-vm-bundles",
+         G::Ai,
+         {QStringLiteral("Library/Application Support/Claude/vm_bundles"),
+          QStringLiteral("Library/Application Support/Claude/Code Cache"),
+          QStringLiteral("Library/Application Support/Claude/GPUCache"),
+          QStringLiteral("Library/Application Support/Claude/DawnGraphiteCache"),
+          QStringLiteral("Library/Application Support/Claude/DawnWebGPUCache"),
+          QStringLiteral("Library/Application Support/Claude-3p/vm_bundles"),
+          QStringLiteral("Library/Application Support/Claude-3p/Cache"),
+          QStringLiteral("Library/Application Support/Claude-3p/GPUCache"),
+          QStringLiteral("Library/Application Support/Claude-3p/DawnGraphiteCache"),
+          QStringLiteral("Library/Application Support/Claude-3p/DawnWebGPUCache"),
+          QStringLiteral("Library/Application Support/com.openai.chat"),
+          QStringLiteral("Library/Application Support/OpenAI")},
+         QStringList{QStringLiteral("com.anthropic.claudefordesktop"), QStringLiteral("com.anthropic.claudedesktop"),
+                     QStringLiteral("com.openai.chat")}},
+        {C::PytorchCache,
+         u"PyTorch / GPU 算子编译缓存",
+         "pytorch-triton-cache",
+         G::Ai,
+         {QStringLiteral(".cache/torch/hub"), QStringLiteral(".cache/torch/kernels"), QStringLiteral(".cache/torch"),
+          QStringLiteral(".triton/cache")},
+         std::nullopt},
+        {C::WechatCache,
+         u"微信 (WeChat) 缓存与临时文件",
+         "wechat-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Containers/com.tencent.xinWeChat/Data/Library/Caches"),
+          QStringLiteral("Library/Application Support/com.tencent.xinWeChat/2.0b4.0.9/Cache"),
+          QStringLiteral("Library/Caches/com.tencent.xinWeChat")},
+         QStringList{QStringLiteral("com.tencent.xinWeChat")}},
+        {C::LarkFeishuCache,
+         u"飞书 / Lark 会议与媒体缓存",
+         "feishu-lark-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Caches/com.electron.lark"),
+          QStringLiteral("Library/Containers/com.electron.lark/Data/Library/Caches"),
+          QStringLiteral("Library/Application Support/LarkShell/Cache"),
+          QStringLiteral("Library/Application Support/Feishu/Cache")},
+         QStringList{QStringLiteral("com.electron.lark"), QStringLiteral("com.bytedance.lark")}},
+        {C::DingTalkCache,
+         u"钉钉 (DingTalk) 缓存与媒体",
+         "dingtalk-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Caches/com.alibaba.DingTalkMac"),
+          QStringLiteral("Library/Application Support/DingTalkMac/Cache"),
+          QStringLiteral("Library/Containers/com.alibaba.DingTalkMac/Data/Library/Caches")},
+         QStringList{QStringLiteral("com.alibaba.DingTalkMac")}},
+        {C::EnterpriseWeChatCache,
+         u"企业微信 / 腾讯会议缓存",
+         "wework-meeting-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Containers/com.tencent.WeWorkMac/Data/Library/Caches"),
+          QStringLiteral("Library/Caches/com.tencent.meeting"),
+          QStringLiteral("Library/Application Support/WXWork/Cache")},
+         QStringList{QStringLiteral("com.tencent.WeWorkMac"), QStringLiteral("com.tencent.meeting")}},
+        {C::SlackDiscordCache,
+         u"Slack / Discord / Telegram 缓存",
+         "slack-discord-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Caches/com.tinyspeck.slackmacgap"), QStringLiteral("Library/Caches/com.hnc.Discord"),
+          QStringLiteral("Library/Caches/ru.keepcoder.Telegram"),
+          QStringLiteral("Library/Application Support/discord/Cache"),
+          QStringLiteral("Library/Application Support/Slack/Cache")},
+         QStringList{QStringLiteral("com.tinyspeck.slackmacgap"), QStringLiteral("com.hnc.Discord"),
+                     QStringLiteral("ru.keepcoder.Telegram")}},
+        {C::NotionCache,
+         u"Notion 离线数据与渲染缓存",
+         "notion-cache",
+         G::ImOffice,
+         {QStringLiteral("Library/Caches/notion.id"), QStringLiteral("Library/Application Support/Notion/Cache"),
+          QStringLiteral("Library/Application Support/Notion/CachedData")},
+         QStringList{QStringLiteral("notion.id")}},
+        {C::ChromeCache,
+         u"Google Chrome 缓存",
+         "chrome-cache",
+         G::Browser,
+         {QStringLiteral("Library/Caches/Google/Chrome"),
+          QStringLiteral("Library/Application Support/Google/Chrome/Default/Service Worker/CacheStorage"),
+          QStringLiteral("Library/Application Support/Google/Chrome/Profile 1/Service Worker/CacheStorage")},
+         QStringList{QStringLiteral("com.google.Chrome")}},
+        {C::SafariCache,
+         u"Safari 浏览器缓存",
+         "safari-cache",
+         G::Browser,
+         {QStringLiteral("Library/Caches/com.apple.Safari"),
+          QStringLiteral("Library/Containers/com.apple.Safari/Data/Library/Caches")},
+         QStringList{QStringLiteral("com.apple.Safari")}},
+        {C::ArcBrowserCache,
+         u"Arc 浏览器缓存",
+         "arc-browser-cache",
+         G::Browser,
+         {QStringLiteral("Library/Caches/company.thebrowser.Browser"), QStringLiteral("Library/Caches/Arc")},
+         QStringList{QStringLiteral("company.thebrowser.Browser")}},
+        {C::EdgeCache,
+         u"Microsoft Edge 缓存",
+         "ms-edge-cache",
+         G::Browser,
+         {QStringLiteral("Library/Caches/Microsoft Edge"),
+          QStringLiteral("Library/Application Support/Microsoft Edge/Default/Service Worker/CacheStorage")},
+         QStringList{QStringLiteral("com.microsoft.edgemac")}},
+        {C::FirefoxCache,
+         u"Firefox 浏览器缓存",
+         "firefox-cache",
+         G::Browser,
+         {QStringLiteral("Library/Caches/Firefox"), QStringLiteral("Library/Caches/org.mozilla.firefox")},
+         QStringList{QStringLiteral("org.mozilla.firefox")}},
+        {C::FigmaCache,
+         u"Figma 缓存与离线数据",
+         "figma-cache",
+         G::Design,
+         {QStringLiteral("Library/Caches/com.figma.Desktop"), QStringLiteral("Library/Caches/FigmaFontAgent"),
+          QStringLiteral("Library/Application Support/Figma/CachedData"),
+          QStringLiteral("Library/Application Support/Figma/Desktop/Cache"),
+          QStringLiteral("Library/Application Support/Figma")},
+         QStringList{QStringLiteral("com.figma.Desktop")}},
+        {C::AdobeMediaCache,
+         u"Adobe 媒体与渲染缓存",
+         "adobe-media-cache",
+         G::Design,
+         {QStringLiteral("Library/Caches/Adobe/After Effects"),
+          QStringLiteral("Library/Application Support/Adobe/Common/Media Cache Files"),
+          QStringLiteral("Library/Application Support/Adobe/Common/Peak Files"),
+          QStringLiteral("Library/Caches/Adobe/Photoshop"), QStringLiteral("Library/Caches/Adobe/Premiere Pro"),
+          QStringLiteral("Library/Caches/Adobe")},
+         std::nullopt},
+        {C::SketchCache,
+         u"Sketch 缓存与云端同步",
+         "sketch-cache",
+         G::Design,
+         {QStringLiteral("Library/Caches/com.bohemiancoding.sketch3"),
+          QStringLiteral("Library/Application Support/com.bohemiancoding.sketch3/Plugins/.download-cache"),
+          QStringLiteral("Library/Caches/Sketch")},
+         QStringList{QStringLiteral("com.bohemiancoding.sketch3")}},
+        {C::BlenderCache,
+         u"Blender / 3D 渲染缓存",
+         "blender-render-cache",
+         G::Design,
+         {QStringLiteral("Library/Application Support/Blender/Cache"), QStringLiteral("Library/Caches/Blender")},
+         QStringList{QStringLiteral("org.blenderfoundation.blender")}},
+        {C::VideoEditorCache,
+         u"剪映 / 达芬奇 剪辑缓存",
+         "capcut-davinci-cache",
+         G::Design,
+         {QStringLiteral("Movies/CapCut/User Data/Cache"), QStringLiteral("Movies/剪映/User Data/Cache"),
+          QStringLiteral("Movies/JianyingPro/User Data/Cache"),
+          QStringLiteral("Library/Containers/com.lemon.lvpro/Data/Library/Caches"),
+          QStringLiteral("Library/Containers/com.lemon.lvpro/Data/Movies/JianyingPro/User Data/Cache"),
+          QStringLiteral("Library/Caches/DaVinci Resolve"),
+          QStringLiteral("Library/Caches/com.blackmagic-design.DaVinciResolve")},
+         QStringList{QStringLiteral("com.lemon.lvpro"), QStringLiteral("com.blackmagic-design.DaVinciResolve")}},
+        {C::XcodeDerivedData,
+         u"Xcode 派生数据",
+         "xcode-derived-data",
+         G::Development,
+         {QStringLiteral("Library/Developer/Xcode/DerivedData")},
+         QStringList{QStringLiteral("com.apple.dt.Xcode")}},
+        {C::XcodeArchives,
+         u"Xcode 归档构建",
+         "xcode-archives",
+         G::Development,
+         {QStringLiteral("Library/Developer/Xcode/Archives")},
+         QStringList{QStringLiteral("com.apple.dt.Xcode")}},
+        {C::DockerOrbstackCache,
+         u"Docker / OrbStack 容器构建缓存",
+         "docker-orbstack-cache",
+         G::Development,
+         {QStringLiteral(".docker/cache"), QStringLiteral("Library/Caches/dev.kdrag0n.OrbStack"),
+          QStringLiteral("Library/Caches/com.electron.dockerfrontend"),
+          QStringLiteral("Library/Containers/com.docker.docker/Data/Library/Caches")},
+         QStringList{QStringLiteral("dev.kdrag0n.OrbStack"), QStringLiteral("com.docker.docker")}},
+        {C::RustCargoCache,
+         u"Rust (Cargo) 依赖与构建缓存",
+         "rust-cargo-cache",
+         G::Development,
+         {QStringLiteral(".cargo/registry/cache"), QStringLiteral(".cargo/git/db")},
+         std::nullopt},
+        {C::GoCache,
+         u"Go 编译与模块缓存",
+         "golang-mod-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/go-build"), QStringLiteral("go/pkg/mod/cache")},
+         std::nullopt},
+        {C::PythonPipUvCache,
+         u"Python (pip / uv / Poetry) 缓存",
+         "python-pip-uv-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/pip"), QStringLiteral(".cache/uv"),
+          QStringLiteral("Library/Caches/pypoetry/cache"), QStringLiteral(".cache/pipx"),
+          QStringLiteral(".conda/pkgs")},
+         std::nullopt},
+        {C::GradleMavenCache,
+         u"Gradle / Maven 构建与依赖缓存",
+         "gradle-maven-cache",
+         G::Development,
+         {QStringLiteral(".gradle/caches"), QStringLiteral(".m2/repository/.cache")},
+         std::nullopt},
+        {C::JetbrainsCache,
+         u"JetBrains IDE 索引与构建缓存",
+         "jetbrains-ide-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/JetBrains")},
+         QStringList{QStringLiteral("com.jetbrains.intellij"), QStringLiteral("com.jetbrains.WebStorm"),
+                     QStringLiteral("com.jetbrains.pycharm"), QStringLiteral("com.jetbrains.CLion"),
+                     QStringLiteral("com.jetbrains.GoLand"), QStringLiteral("com.jetbrains.rider"),
+                     QStringLiteral("com.jetbrains.AppCode"), QStringLiteral("com.jetbrains.datagrip")}},
+        {C::SimulatorCache,
+         u"iOS / Android 模拟器临时缓存",
+         "ios-simulator-cache",
+         G::Development,
+         {QStringLiteral("Library/Developer/CoreSimulator/Caches"), QStringLiteral(".android/cache")},
+         std::nullopt},
+        {C::NpmCache,
+         u"npm 缓存",
+         "npm-cacache",
+         G::Development,
+         {QStringLiteral(".npm/_cacache"), QStringLiteral(".npm")},
+         std::nullopt},
+        {C::PnpmStore,
+         u"pnpm 存储与缓存",
+         "pnpm-store",
+         G::Development,
+         {QStringLiteral("Library/pnpm/store"), QStringLiteral("Library/Caches/pnpm"),
+          QStringLiteral(".local/share/pnpm/store")},
+         std::nullopt},
+        {C::YarnCache,
+         u"Yarn 缓存",
+         "yarn-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/Yarn"), QStringLiteral(".yarn/berry/cache"), QStringLiteral(".yarn/cache")},
+         std::nullopt},
+        {C::HomebrewCache,
+         u"Homebrew 缓存",
+         "homebrew-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/Homebrew")},
+         std::nullopt},
+        {C::SwiftPMCache,
+         u"Swift PM 缓存",
+         "swift-pm-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/org.swift.swiftpm"), QStringLiteral("Library/org.swift.swiftpm")},
+         std::nullopt},
+        {C::CocoaPodsCache,
+         u"CocoaPods 缓存",
+         "cocoapods-cache",
+         G::Development,
+         {QStringLiteral("Library/Caches/CocoaPods")},
+         std::nullopt},
+        {C::IosDeviceBackup,
+         u"iOS / iPadOS 历史设备本地备份",
+         "ios-device-backups",
+         G::BackupLarge,
+         {QStringLiteral("Library/Application Support/MobileSync/Backup")},
+         std::nullopt},
+        {C::DmgInstallers,
+         u"下载目录残留安装包 (.dmg / .pkg)",
+         "downloaded-dmg-pkgs",
+         G::BackupLarge,
+         {QStringLiteral("Downloads")},
+         std::nullopt},
+        {C::AppStoreUpdateCache,
+         u"App Store 历史升级分块暂存",
+         "appstore-pkg-cache",
+         G::BackupLarge,
+         {QStringLiteral("Library/Caches/com.apple.appstore"), QStringLiteral("Library/Caches/com.apple.commerce")},
+         std::nullopt},
+        {C::SystemLogs, u"用户诊断日志", "system-logs", G::System, {QStringLiteral("Library/Logs")}, std::nullopt},
+        {C::CrashReports,
+         u"崩溃日志报告",
+         "crash-reports",
+         G::System,
+         {QStringLiteral("Library/Logs/DiagnosticReports")},
+         std::nullopt},
+    }};
+    for (const LinuxPlaces& extra : linuxPlaces()) {
+        DiskSlimCategoryInfo& row = rows[static_cast<std::size_t>(extra.category)];
+        for (const QString& path : extra.relativePaths) {
+            if (!row.relativePaths.contains(path))
+                row.relativePaths.append(path);
+        }
+        // Identifiers only widen categories that are owned already; an unowned category is always
+        // scanned and stays so.
+        if (row.associatedBundleIDs) {
+            for (const QString& id : extra.applicationIDs) {
+                if (!row.associatedBundleIDs->contains(id))
+                    row.associatedBundleIDs->append(id);
+            }
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+const std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount>& diskSlimCatalogue()
+{
+    static const auto catalogue = buildCatalogue();
+    return catalogue;
+}
+
+const DiskSlimCategoryInfo& diskSlimInfo(DiskSlimCategory category)
+{
+    return diskSlimCatalogue()[static_cast<std::size_t>(category)];
+}
+
+QString diskSlimTitle(DiskSlimCategory category)
+{
+    return QString::fromUtf16(diskSlimInfo(category).title);
+}
+
+std::optional<DiskSlimCategory> diskSlimCategoryFromTitle(QStringView title)
+{
+    for (const DiskSlimCategoryInfo& row : diskSlimCatalogue()) {
+        if (title == QStringView(row.title))
+            return row.category;
+    }
+    return std::nullopt;
+}
+
+std::optional<DiskSlimCategory> diskSlimCategoryFromRowID(QStringView rowID)
+{
+    for (const DiskSlimCategoryInfo& row : diskSlimCatalogue()) {
+        if (rowID == QLatin1String(row.rowID))
+            return row.category;
+    }
+    return std::nullopt;
+}
+
+QString diskSlimGroupTitle(DiskSlimGroup group)
+{
+    switch (group) {
+    case G::Ai:
+        return QStringLiteral("AI 智能体与模型环境");
+    case G::ImOffice:
+        return QStringLiteral("即时通讯与协同办公");
+    case G::Browser:
+        return QStringLiteral("常用浏览器缓存");
+    case G::Design:
+        return QStringLiteral("设计与多媒体创作");
+    case G::Development:
+        return QStringLiteral("开发环境与包管理");
+    case G::BackupLarge:
+        return QStringLiteral("历史备份与安装包残留");
+    case G::System:
+        return QStringLiteral("系统与诊断日志");
+    }
+    return {};
+}
+
+std::optional<DiskSlimGroup> diskSlimGroupFromTitle(QStringView title)
+{
+    for (int i = 0; i < kDiskSlimGroupCount; ++i) {
+        const auto group = static_cast<DiskSlimGroup>(i);
+        if (diskSlimGroupTitle(group) == title)
+            return group;
+    }
+    return std::nullopt;
+}
+
+bool diskSlimHoldsUserWork(DiskSlimCategory category)
+{
+    // Skills are written by the user or installed on purpose; the agents' projects folders hold the
+    // transcripts of the user's sessions, and their workspaces the user's state. None regenerates.
+    return category == C::AiSkills || category == C::AiWorkspaces;
+}
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `text` equals `pattern` (lower case) ignoring the case of ASCII letters.
+bool sameFolded(std::string_view text, std::string_view pattern)
+{
+    if (text.size() != pattern.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (lowerAscii(text[i]) != pattern[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isCredentialName(const char* name)
+{
+    // Chosen from what the catalogue's tools and their neighbours write: Ollama's signing key
+    // (~/.ollama/id_ed25519 and .pub), Hugging Face's tokens (~/.cache/huggingface/token and
+    // stored_tokens), Aider's oauth-keys.env, Claude Code's .credentials.json, Gemini CLI's
+    // oauth_creds.json, Codex's auth.json, Cargo's credentials.toml, AWS's and gcloud's credential
+    // files, Docker's TLS *.pem, Android's debug.keystore, and the classic dotfiles holding passwords
+    // and tokens. Any identity file name (id_ed25519_sk, id_rsa-cert.pub) starts with its key type.
+    static constexpr std::string_view exact[] = {
+        "token",  "stored_tokens", "auth.json", "auth.toml", "oauth_creds.json", ".netrc", "_netrc", ".git-credentials",
+        ".npmrc", ".pypirc",       ".ssh",      ".gnupg",
+    };
+    static constexpr std::string_view prefixes[] = {"id_rsa", "id_dsa", "id_ecdsa", "id_ed25519", "credentials"};
+    static constexpr std::string_view suffixes[] = {
+        ".pem", ".key", ".p12", ".pfx", ".jks", ".keystore", ".token", ".env", "credentials.json",
+    };
+    const std::string_view text(name);
+    for (std::string_view pattern : exact) {
+        if (sameFolded(text, pattern))
+            return true;
+    }
+    for (std::string_view pattern : prefixes) {
+        if (text.size() >= pattern.size() && sameFolded(text.substr(0, pattern.size()), pattern))
+            return true;
+    }
+    for (std::string_view pattern : suffixes) {
+        if (text.size() >= pattern.size() && sameFolded(text.substr(text.size() - pattern.size()), pattern))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Collapses repeated slashes and drops trailing ones ("/" stays "/").
+QByteArray tidyPath(const QByteArray& path)
+{
+    QByteArray tidy;
+    tidy.reserve(path.size());
+    for (char c : path) {
+        if (!(c == '/' && tidy.endsWith('/')))
+            tidy.append(c);
+    }
+    while (tidy.size() > 1 && tidy.endsWith('/'))
+        tidy.chop(1);
+    return tidy;
+}
+
+// The variable's value when it is an absolute path, as the base directory specification asks.
+QByteArray absoluteVariable(const char* name)
+{
+    const QByteArray value = qgetenv(name);
+    return value.startsWith('/') ? tidyPath(value) : QByteArray();
+}
+
+// How a catalogue folder written below the home maps onto an XDG base directory.
+struct XdgRule {
+    const char* homeRelative; // the folder, or a prefix ending in '/', as the catalogue writes it
+    QByteArray DiskSlimRoots::*variable;
+    const char* belowVariable; // for a whole folder: its place below the variable's folder
+};
+
+const XdgRule kXdgRules[] = {
+    // Yarn 2 and later keep their global folder in $XDG_DATA_HOME/yarn/berry when that is set.
+    {".yarn/berry/cache", &DiskSlimRoots::dataHome, "yarn/berry/cache"},
+    // Everything the catalogue lists below these follows the variable: Chromium and Electron
+    // applications, Firefox, Go, pip, uv, Poetry, pipx, Hugging Face, PyTorch, JetBrains, pnpm,
+    // Yarn 1, Homebrew and SwiftPM all use the variable's folder when it is set.
+    {".cache/", &DiskSlimRoots::cacheHome, nullptr},
+    {".config/", &DiskSlimRoots::configHome, nullptr},
+    {".local/share/", &DiskSlimRoots::dataHome, nullptr},
+    {".local/state/", &DiskSlimRoots::stateHome, nullptr},
+};
+
+bool hasDotComponent(const QByteArray& path)
+{
+    for (const QByteArray& part : path.split('/')) {
+        if (part == "." || part == "..")
+            return true;
+    }
+    return false;
+}
+
+DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
+{
+    const QByteArray relative = homeRelative.toUtf8();
+    for (const XdgRule& rule : kXdgRules) {
+        const std::string_view pattern(rule.homeRelative);
+        const bool isPrefix = pattern.back() == '/';
+        if (isPrefix ? !relative.startsWith(rule.homeRelative) : relative != rule.homeRelative)
+            continue;
+        const QByteArray& base = roots.*rule.variable;
+        if (base.isEmpty())
+            break; // the tool's default, below the home
+        const QByteArray below = isPrefix ? relative.mid(qsizetype(pattern.size())) : QByteArray(rule.belowVariable);
+        // A base inside the home is reached from the home, so a link on the way there is not followed
+        // there either.
+        const QByteArray homePrefix = roots.home.endsWith('/') ? roots.home : roots.home + '/';
+        if (base == roots.home)
+            return {roots.home, below};
+        if (base.startsWith(homePrefix) && !hasDotComponent(base))
+            return {roots.home, base.mid(homePrefix.size()) + '/' + below};
+        return {base, below};
+    }
+    return {roots.home, relative};
+}
+
+} // namespace
+
+DiskSlimRoots DiskSlimRoots::fromEnvironment()
+{
+    DiskSlimRoots roots;
+    roots.home = absoluteVariable("HOME");
+    if (roots.home.isEmpty()) {
+        const passwd* entry = ::getpwuid(::getuid());
+        roots.home = entry && entry->pw_dir && entry->pw_dir[0] == '/' ? tidyPath(entry->pw_dir) : QByteArray("/");
+    }
+    roots.cacheHome = absoluteVariable("XDG_CACHE_HOME");
+    roots.configHome = absoluteVariable("XDG_CONFIG_HOME");
+    roots.dataHome = absoluteVariable("XDG_DATA_HOME");
+    roots.stateHome = absoluteVariable("XDG_STATE_HOME");
+    return roots;
+}
+
+QByteArray DiskSlimRoots::homeTrash() const
+{
+    if (!dataHome.isEmpty())
+        return (dataHome == "/" ? QByteArray() : dataHome) + "/Trash";
+    return (home == "/" ? QByteArray() : home) + "/.local/share/Trash";
+}
+
+QByteArray DiskSlimPlace::path() const
+{
+    return (anchor.endsWith('/') ? anchor : anchor + '/') + relative;
+}
+
+QList<DiskSlimPlace> diskSlimPlaces(DiskSlimCategory category, const DiskSlimRoots& roots)
+{
+    const QByteArray trash = roots.homeTrash();
+    QList<DiskSlimPlace> places;
+    QList<QByteArray> paths;
+    for (const QString& relative : diskSlimInfo(category).relativePaths) {
+        const DiskSlimPlace place = resolve(relative, roots);
+        const QByteArray path = place.path();
+        // An odd set of variables could put a place inside the Trash; it is nobody's cache there.
+        if (paths.contains(path) || path == trash || path.startsWith(trash + '/'))
+            continue;
+        paths.append(path);
+        places.append(place);
+    }
+    return places;
+}
+
+} // namespace rubbly

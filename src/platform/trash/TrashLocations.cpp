@@ -1,0 +1,313 @@
+#include "TrashLocations.h"
+
+#include "MountAwareStat.h"
+#include "XdgPaths.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rubbly {
+
+namespace {
+
+// File systems that hold no user data worth trashing, or where a trash would surprise: kernel and
+// memory file systems, containers' layers, images, and network shares (whose stat may hang).
+const QSet<QByteArray>& hiddenTypes()
+{
+    static const QSet<QByteArray> types{
+        "proc",        "sysfs",         "devtmpfs",   "devpts",  "tmpfs",      "ramfs",
+        "cgroup",      "cgroup2",       "securityfs", "debugfs", "tracefs",    "configfs",
+        "fusectl",     "pstore",        "bpf",        "mqueue",  "hugetlbfs",  "autofs",
+        "binfmt_misc", "efivarfs",      "rpc_pipefs", "nsfs",    "overlay",    "squashfs",
+        "iso9660",     "udf",           "nfs",        "nfs4",    "cifs",       "smb3",
+        "smbfs",       "afs",           "ceph",       "9p",      "fuse.sshfs", "fuse.gvfsd-fuse",
+        "fuse.portal", "fuse.snapfuse", "selinuxfs",  "zram",    "erofs",      "virtiofs",
+    };
+    return types;
+}
+
+constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+QString describe(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// One part of a trash folder (`label` names it for the user), opened from its parent's descriptor
+// without following a link and checked. Returns why it cannot be used, or nothing.
+struct PartProblem {
+    QString reason;
+    int errorCode = 0;
+};
+
+std::optional<PartProblem> openPart(int parentFd, const char* name, const QString& label, uid_t uid, bool create,
+                                    bool mayBeMountRoot, dev_t parentDevice, PosixFd& fd, struct stat* st = nullptr)
+{
+    if (create && ::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST)
+        return PartProblem{QStringLiteral("%1 cannot be created: %2").arg(label, describe(errno)), errno};
+    fd.reset(::openat(parentFd, name, kOpenDirFlags | O_NOFOLLOW));
+    if (!fd.isValid()) {
+        // With O_DIRECTORY a link gives ENOTDIR, like a file: tell the two apart for the user.
+        struct stat what {};
+        if ((errno == ENOTDIR || errno == ELOOP) && ::fstatat(parentFd, name, &what, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(what.st_mode))
+            errno = ELOOP;
+        switch (errno) {
+        case ELOOP:
+            return PartProblem{QStringLiteral("%1 is a symbolic link").arg(label), ELOOP};
+        case ENOTDIR:
+            return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+        case ENOENT:
+            return PartProblem{QStringLiteral("%1 is missing").arg(label), ENOENT};
+        default:
+            return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+        }
+    }
+    MountAwareStat opened;
+    if (!mountAwareStat(fd.get(), "", opened, parentDevice))
+        return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+    if (!S_ISDIR(opened.st.st_mode))
+        return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+    if (opened.st.st_uid != uid)
+        return PartProblem{QStringLiteral("%1 belongs to another user (uid %2)").arg(label).arg(opened.st.st_uid),
+                           EPERM};
+    if (opened.mountRoot && !mayBeMountRoot)
+        return PartProblem{QStringLiteral("%1 is a mount point").arg(label), EBUSY};
+    if (st)
+        *st = opened.st;
+    return std::nullopt;
+}
+
+bool isUnder(const QByteArray& path, const QByteArray& dir)
+{
+    if (dir == "/")
+        return path.startsWith('/');
+    return path == dir || (path.startsWith(dir) && path.size() > dir.size() && path[dir.size()] == '/');
+}
+
+} // namespace
+
+bool MountEntry::isHidden() const
+{
+    return readOnly || hiddenTypes().contains(fileSystemType);
+}
+
+QByteArray decodeMountInfoPath(const QByteArray& field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const char a = field[i + 1], b = field[i + 2], c = field[i + 3];
+            if (a >= '0' && a <= '3' && b >= '0' && b <= '7' && c >= '0' && c <= '7') {
+                out += static_cast<char>(((a - '0') << 6) | ((b - '0') << 3) | (c - '0'));
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+QList<MountEntry> TrashLocations::parseMountInfo(const QByteArray& content)
+{
+    // id parent major:minor root mountpoint options [optional fields…] - fstype source superoptions
+    QList<MountEntry> mounts;
+    for (const QByteArray& line : content.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        // The separator follows the six fixed fields: a mount point or root that reads "-" (written
+        // \055) is not one.
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (separator < 0 || separator + 1 >= fields.size())
+            continue;
+        MountEntry entry;
+        entry.mountPoint = decodeMountInfoPath(fields[4]);
+        entry.fileSystemType = fields[separator + 1];
+        const QList<QByteArray> options = fields[5].split(',');
+        entry.readOnly = options.contains("ro");
+        if (separator + 3 < fields.size() && fields[separator + 3].split(',').contains("ro"))
+            entry.readOnly = true;
+        mounts.append(entry);
+    }
+    return mounts;
+}
+
+TrashLocations::TrashLocations(const QProcessEnvironment& env, QByteArray mountInfoPath, uid_t uid)
+    : m_homeTrash(QFile::encodeName(xdg::dataHome(env)) + "/Trash")
+    , m_mountInfoPath(std::move(mountInfoPath))
+    , m_uid(uid)
+{
+}
+
+TrashLocations TrashLocations::fromEnvironment(const QProcessEnvironment& env)
+{
+    const QString table = env.value(QStringLiteral("RUBBLY_MOUNTINFO"));
+    return TrashLocations(env, table.isEmpty() ? QByteArray("/proc/self/mountinfo") : QFile::encodeName(table));
+}
+
+bool TrashLocations::ensureHomeTrash() const
+{
+    return open(TrashDirectory{m_homeTrash, {}, true}, true).ok();
+}
+
+QList<MountEntry> TrashLocations::mounts() const
+{
+    QFile file(QFile::decodeName(m_mountInfoPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseMountInfo(file.readAll());
+}
+
+Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDirectory& directory, bool create) const
+{
+    const auto problem = [&directory](const QString& reason, int error = 0) {
+        return TrashFolderProblem{directory.path, reason, error};
+    };
+    const qsizetype slash = directory.path.lastIndexOf('/');
+    if (slash < 0)
+        return problem(QStringLiteral("it is not an absolute path"), EINVAL);
+    QByteArray parentPath = slash == 0 ? QByteArray("/") : directory.path.left(slash);
+    const QByteArray leaf = directory.path.mid(slash + 1);
+    if (directory.isShared)
+        parentPath = directory.topDir;
+    if (directory.isHome && create) {
+        // The data home itself may be missing on a fresh account: create it like any XDG client
+        // would. The folders above the trash are the user's: they may be links.
+        QByteArray partial;
+        for (const QByteArray& part : parentPath.split('/')) {
+            if (part.isEmpty())
+                continue;
+            partial += '/' + part;
+            ::mkdir(partial.constData(), 0700);
+        }
+    }
+    PosixFd parent(::open(parentPath.constData(), kOpenDirFlags));
+    if (!parent.isValid())
+        return problem(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
+                       errno);
+    struct stat parentStat {};
+    if (::fstat(parent.get(), &parentStat) != 0)
+        return problem(describe(errno), errno);
+    if (directory.isShared) {
+        // $topdir/.Trash is shared by all users: only a real folder with the sticky bit, where no
+        // one can remove or rename another's folder, is trusted.
+        PosixFd shared(::openat(parent.get(), ".Trash", kOpenDirFlags | O_NOFOLLOW));
+        MountAwareStat st;
+        struct stat what {};
+        if (!shared.isValid())
+            return ::fstatat(parent.get(), ".Trash", &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode)
+                       ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
+                       : problem(QStringLiteral(".Trash is not a folder"), errno);
+        if (!mountAwareStat(shared.get(), "", st, parentStat.st_dev) || !S_ISDIR(st.st.st_mode))
+            return problem(QStringLiteral(".Trash is not a folder"), ENOTDIR);
+        if (!(st.st.st_mode & S_ISVTX))
+            return problem(QStringLiteral(".Trash is not sticky (anyone may replace its folders)"), EPERM);
+        if (st.mountRoot)
+            return problem(QStringLiteral(".Trash is a mount point"), EBUSY);
+        parent = std::move(shared);
+        parentStat = st.st;
+    }
+    OpenTrashFolder opened;
+    opened.directory = directory;
+    struct stat folderStat {};
+    if (auto why = openPart(parent.get(), leaf.constData(), QStringLiteral("the folder"), m_uid, create,
+                            directory.isHome, parentStat.st_dev, opened.folder, &folderStat))
+        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(opened.folder.get(), "files", QStringLiteral("files/"), m_uid, create, false,
+                            folderStat.st_dev, opened.files, &opened.filesStat))
+        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(opened.folder.get(), "info", QStringLiteral("info/"), m_uid, create, false,
+                            folderStat.st_dev, opened.info, &opened.infoStat))
+        return problem(why->reason, why->errorCode);
+    return opened;
+}
+
+QList<TrashDirectory> TrashLocations::trashDirectories() const
+{
+    QList<TrashDirectory> result{TrashDirectory{m_homeTrash, {}, true}};
+    // Each once by what is there: a volume mounted twice (or bound elsewhere) shows the same inode;
+    // a link is its own inode, so it is listed, and refused with its reason, rather than taken for
+    // what it points at.
+    QSet<QPair<dev_t, ino_t>> seen;
+    struct stat st {};
+    if (::lstat(m_homeTrash.constData(), &st) == 0)
+        seen.insert({st.st_dev, st.st_ino});
+    const QByteArray uid = QByteArray::number(m_uid);
+    const auto add = [&](const TrashDirectory& directory, const struct stat& identity) {
+        if (!seen.contains({identity.st_dev, identity.st_ino})) {
+            seen.insert({identity.st_dev, identity.st_ino});
+            result.append(directory);
+        }
+    };
+    for (const MountEntry& mount : mounts()) {
+        if (mount.isHidden())
+            continue;
+        const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
+        struct stat shared {};
+        if (::lstat((top + "/.Trash").constData(), &shared) == 0) {
+            struct stat mine {};
+            if (S_ISLNK(shared.st_mode))
+                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, shared);
+            else if (S_ISDIR(shared.st_mode) && ::lstat((top + "/.Trash/" + uid).constData(), &mine) == 0)
+                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, mine);
+        }
+        if (::lstat((top + "/.Trash-" + uid).constData(), &st) == 0)
+            add(TrashDirectory{top + "/.Trash-" + uid, mount.mountPoint, false, false}, st);
+    }
+    return result;
+}
+
+std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonicalPath, dev_t device) const
+{
+    struct stat home {};
+    if (ensureHomeTrash() && ::stat(m_homeTrash.constData(), &home) == 0 && home.st_dev == device)
+        return TrashDirectory{m_homeTrash, {}, true};
+
+    // The volume is the mount whose mount point is the longest prefix of the path.
+    std::optional<MountEntry> best;
+    for (const MountEntry& mount : mounts()) {
+        if (isUnder(canonicalPath, mount.mountPoint) && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = mount;
+    }
+    if (!best || best->isHidden())
+        return std::nullopt;
+    struct stat top {};
+    if (::stat(best->mountPoint.constData(), &top) != 0 || top.st_dev != device)
+        return std::nullopt;
+    // $topdir/.Trash/$uid when the shared folder passes its checks and ours is or can be made there,
+    // else $topdir/.Trash-$uid (which the caller opens, and so makes, with its own checks).
+    const QByteArray topPath = best->mountPoint == "/" ? QByteArray() : best->mountPoint;
+    const QByteArray uid = QByteArray::number(m_uid);
+    const TrashDirectory shared{topPath + "/.Trash/" + uid, best->mountPoint, false, true};
+    struct stat sharedStat {};
+    if (::lstat((topPath + "/.Trash").constData(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode) &&
+        open(shared, true).ok())
+        return shared;
+    return TrashDirectory{topPath + "/.Trash-" + uid, best->mountPoint, false, false};
+}
+
+std::optional<QList<QByteArray>> TrashLocations::mountPointsAtOrBelow(const QByteArray& canonicalPath,
+                                                                      const QByteArray& mountInfoPath)
+{
+    QFile file(QFile::decodeName(mountInfoPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QList<QByteArray> found;
+    for (const MountEntry& mount : parseMountInfo(file.readAll())) {
+        if (mount.mountPoint.startsWith('/') && isUnder(mount.mountPoint, canonicalPath) &&
+            !found.contains(mount.mountPoint))
+            found.append(mount.mountPoint);
+    }
+    return found;
+}
+
+} // namespace rubbly

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Result.h"
+#include "TrashStatus.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace rubbly {
+
+enum class TrashServiceError {
+    TrashURLUnavailable, // no trash folder could be located at all
+    PermissionDenied,    // no trash folder could be listed, and at least one refused for lack of permission
+    FileSystem,          // any other failure; `message` says what
+};
+
+struct TrashError {
+    TrashServiceError kind = TrashServiceError::FileSystem;
+    // errno of the failure, when there was one.
+    int errorCode = 0;
+    // For the log and the command line; the interface picks its own words from `kind`.
+    QString message;
+
+    bool operator==(const TrashError&) const = default;
+};
+
+struct TrashCleanupResult {
+    int removedCount = 0;
+    qint64 freedBytes = 0;
+    // Entries that could not be deleted completely; they stay listed with their info files.
+    int failedCount = 0;
+    // What the user must be told, one sentence each: trash folders that could not be used or listed,
+    // and entries that hold a mount point (named). Not empty means the emptying was not complete.
+    QStringList problems;
+
+    bool complete() const { return failedCount == 0 && problems.isEmpty(); }
+
+    bool operator==(const TrashCleanupResult&) const = default;
+};
+
+// What a put of several paths did. Every path is tried, whatever became of the others, as trash-put
+// and gio do: one unreadable file must not keep the rest of a selection out of the Trash.
+struct TrashPutReport {
+    int movedCount = 0;
+    // One per path that could not be moved, in the order they were given.
+    QList<TrashError> failures;
+
+    bool operator==(const TrashPutReport&) const = default;
+};
+
+using TrashStatusResult = Result<TrashStatus, TrashError>;
+using TrashCleanupOutcome = Result<TrashCleanupResult, TrashError>;
+// The absolute path the file was moved from.
+using TrashPutResult = Result<QByteArray, TrashError>;
+
+} // namespace rubbly

@@ -1,0 +1,703 @@
+#include "UpdateService.h"
+
+#include "ArchiveExtractor.h"
+#include "DefaultsStore.h"
+#include "Scheduler.h"
+#include "UpdateKeys.h"
+#include "XdgPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSaveFile>
+
+#include <QCoroNetworkReply>
+#include <QCoroSignal>
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace rubbly {
+
+Q_LOGGING_CATEGORY(lcUpdate, "com.tolvik.Rubbly.UpdateService")
+
+namespace {
+
+constexpr qint64 kMaxManifestBytes = 1 << 20;
+// minisign writes a few hundred bytes; its own limits keep a signature under 10 KiB.
+constexpr qint64 kMaxSignatureBytes = 64 * 1024;
+const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
+const QString kDownloadFailed = QStringLiteral("自动下载失败，建议在浏览器中下载");
+const QString kUnsignedBuild = QStringLiteral("此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本");
+const QString kInsecureAddress = QStringLiteral("更新地址未使用 HTTPS，已拒绝下载");
+const QString kSignatureRefused = QStringLiteral("更新包签名校验失败，已拒绝安装");
+const QString kNothingInstalled = QStringLiteral("; nothing was installed");
+const char* const kRefusedRedirect = "refusedRedirect";
+
+using ReplyPointer = std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)>;
+ReplyPointer owned(QNetworkReply* reply)
+{
+    return ReplyPointer(reply, [](QNetworkReply* r) { r->deleteLater(); });
+}
+
+QString shown(const QUrl& url)
+{
+    return url.toString(QUrl::FullyEncoded);
+}
+
+QList<qint64> versionNumbers(const QString& version)
+{
+    QList<qint64> numbers;
+    for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts)) {
+        // A piece must be a sign and digits only: toLongLong() also takes blanks around the digits,
+        // and stops at a NUL as if the piece ended there ("1\0x" would read as 1).
+        const qsizetype digits = piece.front() == QLatin1Char('+') || piece.front() == QLatin1Char('-') ? 1 : 0;
+        const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+        bool ok = digits < piece.size() && std::all_of(piece.begin() + digits, piece.end(), isDigit);
+        const qint64 n = ok ? piece.toLongLong(&ok, 10) : 0;
+        if (ok)
+            numbers.append(n);
+    }
+    return numbers;
+}
+
+// Network-level failures; anything above these is an HTTP answer handled by its status code.
+bool isTransportError(QNetworkReply::NetworkError error)
+{
+    return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+bool isExecutableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+void makeTreeWritable(const QString& path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                    QFileDevice::ReadOwner);
+    for (const QFileInfo& child :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks))
+        makeTreeWritable(child.absoluteFilePath());
+}
+
+// Leaves `work` an empty folder. Whatever is not a real folder there (a link, a file) is removed
+// itself: clearing through a link would empty whatever it points at.
+bool prepareWorkFolder(const QString& work)
+{
+    const QFileInfo info(work);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        QFile::remove(work);
+    } else {
+        makeTreeWritable(work);
+        QDir(work).removeRecursively();
+    }
+    return QDir().mkpath(work);
+}
+
+enum class Unpacked {
+    Ready,    // a usable bundle is in the work folder
+    Refused,  // the archive's signature did not verify; the archive is deleted, nothing unpacked
+    Unusable, // signed, but no usable bundle came out
+};
+
+QString refusal(SignatureCheck check)
+{
+    switch (check) {
+    case SignatureCheck::Valid:
+        break;
+    case SignatureCheck::UnknownKey:
+        return QStringLiteral("it is signed with a key this build does not trust");
+    case SignatureCheck::BadSignature:
+        return QStringLiteral("the archive does not match its signature");
+    case SignatureCheck::BadTrustedComment:
+        return QStringLiteral("the trusted comment of its signature does not verify");
+    case SignatureCheck::Unreadable:
+        return QStringLiteral("the downloaded archive cannot be read");
+    }
+    return {};
+}
+
+// Verifies `archive` against its signature and, only when it holds, unpacks it; says what came out
+// and, if nothing usable, why (when known). A zip unpacks into the work folder; a tar archive,
+// standing where a disk image would, into a staging folder "mount" from which the bundle is moved out
+// before the staging folder goes.
+std::pair<Unpacked, QString> verifyAndUnpack(const QString& work, const QString& archive, bool zip,
+                                             const MinisignSignature& signature, const QList<MinisignKey>& keys)
+{
+    if (const SignatureCheck check = verifyMinisignFile(signature, keys, archive); check != SignatureCheck::Valid) {
+        QFile::remove(archive);
+        return {Unpacked::Refused, refusal(check)};
+    }
+    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    QString why;
+    bool unpacked = false;
+    if (zip) {
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(work), &why);
+    } else {
+        const QString staging = work + QStringLiteral("/mount");
+        QDir().mkpath(staging);
+        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
+                   (!QFileInfo::exists(staging + QStringLiteral("/Rubbly.app")) ||
+                    QDir().rename(staging + QStringLiteral("/Rubbly.app"), bundle));
+        makeTreeWritable(staging);
+        QDir(staging).removeRecursively();
+    }
+    // A rejected or half-unpacked archive is never offered for installation, even if it held the
+    // bundle before the entry that stopped it.
+    const bool usable = unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun"));
+    return {usable ? Unpacked::Ready : Unpacked::Unusable, why};
+}
+
+} // namespace
+
+void UpdateService::Config::queueApplicationQuit()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+UpdateService::Config UpdateService::Config::defaults()
+{
+    Config config;
+    config.baseURL = QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL));
+    // Another host (a staging site, a test server) may stand in for the product's.
+    if (const QString base = qEnvironmentVariable("RUBBLY_UPDATE_BASE_URL"); !base.isEmpty())
+        config.baseURL = QUrl(base);
+    config.currentVersion = QStringLiteral(RUBBLY_VERSION);
+    config.trustedKeys = parseKeys(QStringLiteral(RUBBLY_UPDATE_PUBLIC_KEYS));
+    // Private to the user, unlike /tmp: there another account could plant "Rubbly-Update" as a link
+    // and have the next download clear whatever it points at.
+    config.temporaryDirectory = xdg::cacheHome() + QStringLiteral("/rubbly");
+    return config;
+}
+
+UpdateService::UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNetworkAccessManager& network,
+                             Config config, QObject* parent)
+    : UpdateServicing(parent)
+    , m_defaults(defaults)
+    , m_scheduler(scheduler)
+    , m_network(network)
+    , m_config(std::move(config))
+    , m_lastCheckDate(defaults.dateValue(kLastCheckDateKey))
+    , m_actor(QStringLiteral("com.tolvik.Rubbly.UpdateService"))
+{
+}
+
+QUrl UpdateService::versionManifestURL() const
+{
+    return m_config.baseURL.resolved(QUrl(QStringLiteral("version.json")));
+}
+
+QUrl UpdateService::fallbackDownloadURL() const
+{
+    return m_config.baseURL.resolved(QUrl(QStringLiteral("downloads/Rubbly.zip")));
+}
+
+QString UpdateService::workFolder() const
+{
+    return m_config.temporaryDirectory + QStringLiteral("/Rubbly-Update");
+}
+
+bool UpdateService::isSecureURL(const QUrl& url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    if (url.scheme() == QLatin1String("https"))
+        return true;
+    // The local test server: nothing crosses a network on the way.
+    const QHostAddress address(url.host());
+    return url.scheme() == QLatin1String("http") &&
+           (address.isLoopback() || url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
+}
+
+QUrl UpdateService::signatureURL(const QUrl& archiveURL)
+{
+    QUrl url = archiveURL;
+    url.setPath(archiveURL.path(QUrl::FullyEncoded) + QStringLiteral(".minisig"), QUrl::StrictMode);
+    return url;
+}
+
+QList<MinisignKey> UpdateService::parseKeys(const QString& keyLines)
+{
+    QList<MinisignKey> keys;
+    for (const QString& line : keyLines.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (const auto key = MinisignKey::parse(line.toLatin1()))
+            keys.append(*key);
+        else
+            qCCritical(lcUpdate).noquote()
+                << QStringLiteral("the built-in update key %1 is not a minisign key").arg(line);
+    }
+    return keys;
+}
+
+QNetworkReply* UpdateService::secureGet(const QNetworkRequest& request)
+{
+    QNetworkRequest guarded = request;
+    guarded.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    QNetworkReply* reply = m_network.get(guarded);
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& to) {
+        if (isSecureURL(to)) {
+            Q_EMIT reply->redirectAllowed();
+            return;
+        }
+        reply->setProperty(kRefusedRedirect, to);
+        // Not from inside the reply's own signal: aborting finishes the reply, and whoever awaits
+        // that would resume in the middle of the emission.
+        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
+    return reply;
+}
+
+void UpdateService::setStatus(UpdateStatus status)
+{
+    if (m_status == status)
+        return;
+    m_status = std::move(status);
+    Q_EMIT statusChanged();
+}
+
+bool UpdateService::isVersion(const QString& a, const QString& newerThan)
+{
+    const QList<qint64> left = versionNumbers(a);
+    const QList<qint64> right = versionNumbers(newerThan);
+    for (qsizetype i = 0; i < std::max(left.size(), right.size()); ++i) {
+        const qint64 l = i < left.size() ? left[i] : 0;
+        const qint64 r = i < right.size() ? right[i] : 0;
+        if (l != r)
+            return l > r;
+    }
+    return false;
+}
+
+QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
+{
+    qCInfo(lcUpdate).noquote() << QStringLiteral("触发更新检查 [模式: %1, 当前版本: v%2]")
+                                      .arg(manual ? QStringLiteral("手动检查") : QStringLiteral("静默后台检查"),
+                                           m_config.currentVersion);
+    // A check would replace the status a running download reports, and with it the About pane's bar.
+    if (m_status.kind() == UpdateStatus::Kind::Checking || m_status.kind() == UpdateStatus::Kind::Downloading) {
+        qCDebug(lcUpdate).noquote() << QStringLiteral("已有更新检查任务正在执行中，跳过本次调用");
+        co_return;
+    }
+    const Timestamp now = m_scheduler.now();
+    if (!manual && m_lastCheckDate && now - *m_lastCheckDate < std::chrono::hours(24)) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("距上次更新检查不足 24 小时 (上次检查时间: %1)，跳过自动检查")
+                                          .arg(toDateTime(*m_lastCheckDate).toString(Qt::ISODate));
+        co_return;
+    }
+    setStatus(UpdateStatus::checking());
+    m_lastCheckDate = now;
+    m_defaults.setValue(kLastCheckDateKey, now);
+    Q_EMIT lastCheckDateChanged();
+
+    const QUrl url = versionManifestURL();
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !isSecureURL(url)) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
+        setStatus(UpdateStatus::error(
+            QStringLiteral("无效的更新请求地址"),
+            QStringLiteral("the update address %1 is not an https:// URL (plain http only for a loopback test server)")
+                .arg(url.toString())));
+        co_return;
+    }
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(static_cast<int>(m_config.checkTimeout.count()));
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    qCDebug(lcUpdate).noquote() << QStringLiteral("正在向 Cloudflare Pages 发送版本清单请求: %1").arg(url.toString());
+
+    QPointer<UpdateService> self = this;
+    ReplyPointer reply = owned(m_network.get(request));
+    if (!reply->isFinished()) {
+        auto finished = qCoro(reply.get(), &QNetworkReply::finished);
+        co_await finished;
+    }
+    if (!self)
+        co_return;
+
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
+        qCCritical(lcUpdate).noquote()
+            << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
+        setStatus(
+            manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试"),
+                                         QStringLiteral("cannot reach the update server: %1").arg(reply->errorString()))
+                   : UpdateStatus::idle());
+        co_return;
+    }
+    if (!code.isValid()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
+        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常"),
+                                      QStringLiteral("the update server's answer is not an HTTP response")));
+        co_return;
+    }
+    const int status = code.toInt();
+    qCDebug(lcUpdate).noquote() << QStringLiteral("更新检查收到响应，HTTP 状态码: %1").arg(status);
+    if (status == 404) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("远端暂未配置版本清单，当前本地版本视为最新");
+        setStatus(UpdateStatus::upToDate());
+        co_return;
+    }
+    if (status != 200) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
+        setStatus(UpdateStatus::error(
+            QStringLiteral("暂时无法连接到更新服务器"),
+            QStringLiteral("the update server answered HTTP %1 for %2").arg(status).arg(shown(url))));
+        co_return;
+    }
+    // A manifest is a few hundred bytes; a huge body is not one.
+    const QByteArray body = reply->read(kMaxManifestBytes + 1);
+    const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
+    if (!manifest) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败"),
+                                      QStringLiteral("%1 is not a valid version manifest").arg(shown(url))));
+        co_return;
+    }
+    const QString remote = stripVersion(manifest->version);
+    const QString notes = manifest->releaseNotes.value_or(kDefaultNotes);
+    QUrl download = manifest->downloadURL ? QUrl(*manifest->downloadURL, QUrl::StrictMode) : QUrl();
+    // An address that is no URL falls back to the host's own archive; one in the clear is refused, not
+    // replaced, since a manifest that names one was not written for this program.
+    if (download.isValid() && !download.isRelative() && !isSecureURL(download)) {
+        const QString detail =
+            QStringLiteral("refused the update: the manifest names %1, which is not an https:// address")
+                .arg(shown(download));
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
+    if (!download.isValid() || download.isRelative() || download.host().isEmpty())
+        download = fallbackDownloadURL();
+    qCInfo(lcUpdate).noquote()
+        << QStringLiteral("成功获取远端版本清单: v%1，当前本地版本: v%2").arg(remote, m_config.currentVersion);
+    if (!isVersion(remote, m_config.currentVersion)) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("本地已是最新版本 (v%1)，无需更新").arg(m_config.currentVersion);
+        setStatus(UpdateStatus::upToDate());
+        co_return;
+    }
+    UpdateInfo info{remote, notes, download, m_scheduler.now()};
+    qCInfo(lcUpdate).noquote()
+        << QStringLiteral("检测到可用的新版本: v%1，下载链接: %2").arg(remote, download.toString(QUrl::FullyEncoded));
+    setStatus(UpdateStatus::updateAvailable(std::move(info)));
+}
+
+QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl url, QString version)
+{
+    QPointer<UpdateService> self = this;
+    const auto refuse = [this, &url](const QString& why) {
+        const QString detail = QStringLiteral("refused the update: %1 (%2)").arg(why, shown(url)) + kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+    };
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    ReplyPointer reply = owned(secureGet(request));
+    if (!reply->isFinished()) {
+        auto finished = qCoro(reply.get(), &QNetworkReply::finished);
+        co_await finished;
+    }
+    if (!self)
+        co_return std::nullopt;
+    if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
+        const QString detail =
+            QStringLiteral("refused to follow %1 to %2, which is not an https:// address").arg(shown(url), shown(to)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return std::nullopt;
+    }
+    if (isTransportError(reply->error())) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(reply->errorString());
+        setStatus(UpdateStatus::error(
+            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
+        co_return std::nullopt;
+    }
+    // Unlike the archive's, the signature's status code counts: a missing one must not read as a
+    // malformed one.
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code != 200) {
+        refuse(QStringLiteral("the archive has no signature, the server answered HTTP %1").arg(code));
+        co_return std::nullopt;
+    }
+    QString why;
+    const QByteArray body = reply->read(kMaxSignatureBytes + 1);
+    std::optional<MinisignSignature> signature =
+        body.size() > kMaxSignatureBytes ? std::nullopt : MinisignSignature::parse(body, &why);
+    if (!signature) {
+        refuse(QStringLiteral("its signature is malformed: %1").arg(why.isEmpty() ? QStringLiteral("too large") : why));
+        co_return std::nullopt;
+    }
+    // What can be known before the archive comes: who signed, and that the comment is theirs.
+    switch (checkMinisignComment(*signature, m_config.trustedKeys)) {
+    case SignatureCheck::UnknownKey: {
+        QStringList trusted;
+        for (const MinisignKey& key : m_config.trustedKeys)
+            trusted.append(key.keyIdText());
+        refuse(QStringLiteral("it is signed with key %1, which this build does not trust (it trusts %2)")
+                   .arg(signature->keyIdText(), trusted.join(QStringLiteral(", "))));
+        co_return std::nullopt;
+    }
+    case SignatureCheck::Valid:
+        break;
+    default:
+        refuse(QStringLiteral("the trusted comment of its signature does not verify"));
+        co_return std::nullopt;
+    }
+    // The signed version must be the one announced, or an old signed archive could be passed off as
+    // new and take the program back to a version with known faults.
+    const QByteArray signedVersion = trustedCommentField(signature->trustedComment, "version").value_or(QByteArray());
+    if (stripVersion(QString::fromUtf8(signedVersion)) != version || signedVersion.isEmpty()) {
+        refuse(signedVersion.isEmpty() ? QStringLiteral("its signature names no version")
+                                       : QStringLiteral("it is signed as version %1, not the announced %2")
+                                             .arg(QString::fromUtf8(signedVersion), version));
+        co_return std::nullopt;
+    }
+    co_return signature;
+}
+
+QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
+{
+    qCInfo(lcUpdate).noquote() << QStringLiteral("开始下载新版本安装包: v%1, URL: %2")
+                                      .arg(info.version, info.downloadURL.toString(QUrl::FullyEncoded));
+    // Every way to an installation passes here, so these two refusals hold for all of them.
+    if (m_config.trustedKeys.isEmpty()) {
+        const QString detail = QStringLiteral("this build has no update signing key, so it cannot install updates; "
+                                              "get the new version from %1")
+                                   .arg(m_config.baseURL.toString());
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kUnsignedBuild, detail));
+        co_return;
+    }
+    if (!isSecureURL(info.downloadURL)) {
+        const QString detail =
+            QStringLiteral("refused to download %1: updates are fetched over https only").arg(shown(info.downloadURL)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
+    setStatus(UpdateStatus::downloading(0.05, info));
+    QPointer<UpdateService> self = this;
+    const auto downloadFailed = [this, &info](const QString& why) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
+        setStatus(UpdateStatus::error(
+            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
+    };
+
+    // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
+    // unpacked bundle) is the worker's job.
+    const QString work = workFolder();
+    const QString lastComponent = info.downloadURL.fileName();
+    const bool zip = QFileInfo(lastComponent).suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
+                     lastComponent.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+    const QString archive = work + (zip ? QStringLiteral("/update.zip") : QStringLiteral("/update.tar"));
+    auto prepare = [work] { return prepareWorkFolder(work); };
+    const bool prepared = co_await m_actor.run(std::move(prepare));
+    if (!self)
+        co_return;
+    // The signature first: it is small, and an update it refuses is not worth its download.
+    auto fetching = fetchSignature(signatureURL(info.downloadURL), info.version);
+    const std::optional<MinisignSignature> signature = co_await fetching;
+    if (!self || !signature)
+        co_return;
+    QFile file(archive);
+    if (!prepared || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        downloadFailed(prepared ? file.errorString() : QStringLiteral("cannot create %1").arg(work));
+        co_return;
+    }
+
+    QNetworkRequest request(info.downloadURL);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    ReplyPointer reply = owned(secureGet(request));
+    double published = 0.05;
+    qint64 expected = -1;
+    qint64 received = 0;
+    const qint64 limit = m_config.maxDownloadBytes;
+    const QString tooLarge = QStringLiteral("the archive is larger than %1 bytes").arg(limit);
+    for (;;) {
+        if (reply->bytesAvailable() == 0) {
+            if (reply->isFinished())
+                break;
+            // Whichever comes first: more bytes, or the end.
+            auto more = qCoro(reply.get()).waitForReadyRead(-1);
+            co_await more;
+            if (!self)
+                co_return;
+            continue;
+        }
+        if (expected < 0) {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            expected = length.isValid() ? length.toLongLong() : 0;
+            if (expected > limit) {
+                reply->abort();
+                downloadFailed(tooLarge);
+                co_return;
+            }
+        }
+        const QByteArray chunk = reply->read(64 * 1024);
+        received += chunk.size();
+        if (received > limit) {
+            reply->abort();
+            downloadFailed(tooLarge);
+            co_return;
+        }
+        if (file.write(chunk) != chunk.size()) {
+            reply->abort();
+            downloadFailed(file.errorString());
+            co_return;
+        }
+        if (expected >= 1) {
+            const double fraction = static_cast<double>(received) / static_cast<double>(expected);
+            if (fraction >= 1.0 || fraction > published + 0.02) {
+                published = fraction;
+                setStatus(UpdateStatus::downloading(std::min(fraction, 0.99), info));
+            }
+        }
+    }
+    if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
+        file.close();
+        file.remove();
+        const QString detail = QStringLiteral("refused to follow %1 to %2, which is not an https:// address")
+                                   .arg(shown(info.downloadURL), shown(to)) +
+                               kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
+    if (isTransportError(reply->error())) {
+        downloadFailed(reply->errorString());
+        co_return;
+    }
+    file.close();
+
+    // Whatever body arrived is taken as the archive: a page served in its place fails its signature.
+    auto unpackJob = [work, archive, zip, signature = *signature, keys = m_config.trustedKeys] {
+        return verifyAndUnpack(work, archive, zip, signature, keys);
+    };
+    const auto [outcome, why] = co_await m_actor.run(std::move(unpackJob));
+    if (!self)
+        co_return;
+    if (outcome == Unpacked::Refused) {
+        const QString detail =
+            QStringLiteral("refused the update: %1 (%2); the archive was deleted").arg(why, shown(info.downloadURL)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+        co_return;
+    }
+    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    if (outcome == Unpacked::Ready) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
+        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
+        co_return;
+    }
+    if (!why.isEmpty())
+        qCWarning(lcUpdate).noquote() << why;
+    qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
+    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载"),
+                                  QStringLiteral("the archive holds no usable Rubbly.app%1")
+                                      .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why)));
+}
+
+QString UpdateService::replaceableBundle(const QString& programPath)
+{
+    QDir dir = QFileInfo(programPath).absoluteDir();
+    for (int depth = 0; depth < 8; ++depth) {
+        if (dir.dirName() == QLatin1String("Rubbly.app") && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
+            const QFileInfo info(dir.absolutePath());
+            const QString parent = info.absolutePath();
+            // Ours to replace: owned by us, inside a folder we may write (not a distribution package).
+            if (info.ownerId() == ::geteuid() && ::access(QFile::encodeName(parent).constData(), W_OK) == 0)
+                return dir.absolutePath();
+            return {};
+        }
+        if (!dir.cdUp())
+            break;
+    }
+    return {};
+}
+
+QString UpdateService::relaunchScript()
+{
+    // Paths arrive as arguments: no quote, dollar, backquote or newline in them can change a word
+    // of what runs.
+    return QStringLiteral("#!/bin/bash\n"
+                          "PID=\"$1\"\n"
+                          "SRC=\"$2\"\n"
+                          "DEST=\"$3\"\n"
+                          "WORK=\"$4\"\n"
+                          "\n"
+                          "# 等待旧进程优雅退出\n"
+                          "for i in {1..100}; do\n"
+                          "    if ! kill -0 \"$PID\" 2>/dev/null; then\n"
+                          "        break\n"
+                          "    fi\n"
+                          "    sleep 0.1\n"
+                          "done\n"
+                          "\n"
+                          "# 覆盖替换并清除隔离属性\n"
+                          "[ -n \"$DEST\" ] && [ -d \"$SRC\" ] || exit 1\n"
+                          "rm -rf -- \"$DEST\"\n"
+                          "cp -a -- \"$SRC\" \"$DEST\"\n"
+                          "sync\n"
+                          "\n"
+                          "# 启动新版本\n"
+                          "setsid -- \"$DEST/AppRun\" </dev/null >/dev/null 2>&1 &\n"
+                          "rm -rf -- \"$WORK\"");
+}
+
+bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
+{
+    const QString source = QFile::decodeName(newAppPath);
+    const QString destination = m_config.runningBundle.isEmpty()
+                                    ? replaceableBundle(QCoreApplication::applicationFilePath())
+                                    : m_config.runningBundle;
+    const qint64 pid = m_config.processId ? m_config.processId : QCoreApplication::applicationPid();
+    const QString work = workFolder();
+    const QString scriptPath = work + QStringLiteral("/relaunch.sh");
+    QString why;
+    if (destination.isEmpty()) {
+        why = QStringLiteral("the program does not run from a Rubbly.app folder it may replace");
+    } else {
+        QSaveFile script(scriptPath);
+        if (!script.open(QIODevice::WriteOnly) || script.write(relaunchScript().toUtf8()) < 0 || !script.commit() ||
+            !QFile::setPermissions(scriptPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                   QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                   QFileDevice::ExeOther)) {
+            why = script.errorString();
+        } else if (!QProcess::startDetached(QStringLiteral("/bin/bash"),
+                                            {scriptPath, QString::number(pid), source, destination, work})) {
+            why = QStringLiteral("cannot start /bin/bash");
+        }
+    }
+    if (!why.isEmpty()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("生成或执行重启更新脚本失败: %1").arg(why);
+        // Nothing is replaced; the new version starts from the work folder and this one keeps running.
+        QProcess::startDetached(source + QStringLiteral("/AppRun"), {});
+        return false;
+    }
+    qCInfo(lcUpdate).noquote() << QStringLiteral("已触发自动重启更新脚本，正在退出当前旧版应用...");
+    // The script waits for this process to end before it replaces anything.
+    if (m_config.quit)
+        m_config.quit();
+    return true;
+}
+
+} // namespace rubbly
