@@ -436,7 +436,7 @@ std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount> buildCatalogue()
          std::nullopt},
         {C::DmgInstallers,
          u"下载目录残留安装包 (.dmg / .pkg)",
-         "downloaded-dmg-pkgs",
+         "downloaded-installers",
          G::BackupLarge,
          {QStringLiteral("Downloads")},
          std::nullopt},
@@ -505,6 +505,10 @@ std::optional<DiskSlimCategory> diskSlimCategoryFromRowID(QStringView rowID)
         if (rowID == QLatin1String(row.rowID))
             return row.category;
     }
+    // The installers' label named the other system's formats before it looked for Linux packages;
+    // scripts that purge by the old label keep working.
+    if (rowID == QLatin1String("downloaded-dmg-pkgs"))
+        return DiskSlimCategory::DmgInstallers;
     return std::nullopt;
 }
 
