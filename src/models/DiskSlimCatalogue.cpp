@@ -1,5 +1,6 @@
 #include "DiskSlimCatalogue.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 namespace rubbly {

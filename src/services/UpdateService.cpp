@@ -27,7 +27,8 @@ Q_LOGGING_CATEGORY(lcUpdate, "com.tolvik.Rubbly.UpdateService")
 namespace {
 
 constexpr qint64 kMaxManifestBytes = 1 << 20;
-const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
+// Notes for a manifest without any, in the interface's language.
+const char* const kDefaultNotes = QT_TRANSLATE_NOOP("Update", "Stability improvements and new features.");
 
 QList<qint64> versionNumbers(const QString& version)
 {
@@ -201,7 +202,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const QUrl url = versionManifestURL();
     if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
-        setStatus(UpdateStatus::error(QStringLiteral("无效的更新请求地址")));
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Invalid update address")));
         co_return;
     }
     QNetworkRequest request(url);
@@ -226,12 +227,14 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
         qCCritical(lcUpdate).noquote()
             << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
-        setStatus(manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试")) : UpdateStatus::idle());
+        setStatus(
+            manual ? UpdateStatus::error(QCoreApplication::translate("Update", "Network error; please try again later"))
+                   : UpdateStatus::idle());
         co_return;
     }
     if (!code.isValid()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
-        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常")));
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Unexpected network response")));
         co_return;
     }
     const int status = code.toInt();
@@ -243,7 +246,8 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     }
     if (status != 200) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
-        setStatus(UpdateStatus::error(QStringLiteral("暂时无法连接到更新服务器")));
+        setStatus(
+            UpdateStatus::error(QCoreApplication::translate("Update", "Cannot reach the update server right now")));
         co_return;
     }
     // A manifest is a few hundred bytes; a huge body is not one.
@@ -251,11 +255,11 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
     if (!manifest) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
-        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败")));
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information")));
         co_return;
     }
     const QString remote = stripVersion(manifest->version);
-    const QString notes = manifest->releaseNotes.value_or(kDefaultNotes);
+    const QString notes = manifest->releaseNotes.value_or(QCoreApplication::translate("Update", kDefaultNotes));
     QUrl download = manifest->downloadURL ? QUrl(*manifest->downloadURL, QUrl::StrictMode) : QUrl();
     if (!download.isValid() || download.isRelative() || download.host().isEmpty())
         download = fallbackDownloadURL();
@@ -280,7 +284,8 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     QPointer<UpdateService> self = this;
     const auto downloadFailed = [this](const QString& why) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
-        setStatus(UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载")));
+        setStatus(UpdateStatus::error(
+            QCoreApplication::translate("Update", "Download failed; try downloading it in a browser")));
     };
 
     // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
@@ -372,7 +377,8 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     if (!why.isEmpty())
         qCWarning(lcUpdate).noquote() << why;
     qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
-    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载")));
+    setStatus(UpdateStatus::error(
+        QCoreApplication::translate("Update", "Could not unpack the update; retry or download it from the website")));
 }
 
 QString UpdateService::replaceableBundle(const QString& programPath)

@@ -1,6 +1,8 @@
 #include "GeekFonts.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
 

@@ -1,5 +1,6 @@
 #include "GeekWidgets.h"
 
+#include "GeekFonts.h"
 #include "Painting.h"
 #include "Symbols.h"
 

@@ -9,6 +9,7 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -21,8 +22,6 @@
 namespace rubbly {
 
 namespace {
-
-const QString kRevealHelp = QStringLiteral("在访达中定位");
 
 QString pathRowID(const QByteArray& path)
 {
@@ -60,7 +59,7 @@ public:
     {
         setMouseTracking(true);
         setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(QStringLiteral("SLIM"));
+        setAccessibleName(QCoreApplication::translate("Panel", "SLIM"));
     }
 
     const QList<Row>& rows() const { return m_rows; }
@@ -295,7 +294,8 @@ protected:
             auto* help = static_cast<QHelpEvent*>(event);
             const Row* row = rowAt(help->pos());
             if (row && row->kind == Kind::Path && parts(*row).reveal.contains(help->pos()))
-                QToolTip::showText(help->globalPos(), kRevealHelp, this);
+                QToolTip::showText(help->globalPos(), QCoreApplication::translate("Panel", "Show in the file manager"),
+                                   this);
             else
                 QToolTip::hideText();
             return true;
@@ -431,7 +431,7 @@ public:
     {
         setFixedHeight(30);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        setAccessibleName(QStringLiteral("PURGE SELECTED"));
+        setAccessibleName(QCoreApplication::translate("Panel", "PURGE SELECTED"));
         m_indicator->hide();
     }
     QSize sizeHint() const override { return {200, 30}; }
@@ -446,7 +446,9 @@ public:
     }
     QString label() const
     {
-        return m_purging ? m_progress : QStringLiteral("$ PURGE SELECTED (%1)").arg(formatBytesCompact(m_selected));
+        return m_purging
+                   ? m_progress
+                   : QCoreApplication::translate("Panel", "$ PURGE SELECTED (%1)").arg(formatBytesCompact(m_selected));
     }
 
 protected:
@@ -516,7 +518,7 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     , m_workspace(workspace)
     , m_timeAgo(new GeekText(QString(), monoFont(9), Tint::tertiary()))
     , m_selectedSize(new GeekText(QString(), monoFont(10, Weight::Medium), Tint::tertiary()))
-    , m_selectedWord(new GeekText(QStringLiteral("selected"), monoFont(10), Tint::tertiary()))
+    , m_selectedWord(new GeekText(QCoreApplication::translate("Panel", "selected"), monoFont(10), Tint::tertiary()))
     , m_scanningBody(new QWidget)
     , m_scanningText(new GeekText(QString(), monoFont(10), Tint::secondary()))
     , m_cleanBody(new QWidget)
@@ -634,11 +636,13 @@ void DiskSlimView::updateFromModel()
     m_cleanBody->setVisible(!scanning && items.isEmpty());
     m_listBody->setVisible(!items.isEmpty());
     m_strip->setVisible(scanning && !items.isEmpty());
-    m_cleanDetail->setText(scanned ? QStringLiteral("> scanned ") + formatRelativeTime(*scanned, m_viewModel.now()) +
-                                         QStringLiteral(" · no reclaimable caches found.")
-                                   : QStringLiteral("> no reclaimable developer or app caches found."));
+    m_cleanDetail->setText(
+        scanned ? QCoreApplication::translate("Panel", "> scanned %1 · no reclaimable caches found.")
+                      .arg(formatRelativeTime(*scanned, m_viewModel.now()))
+                : QCoreApplication::translate("Panel", "> no reclaimable developer or app caches found."));
     const auto& cleanText = m_viewModel.slimCleanProgressText();
-    m_purge->set(selected, m_viewModel.isCleaningSlim(), cleanText.value_or(QStringLiteral("> PURGING...")));
+    m_purge->set(selected, m_viewModel.isCleaningSlim(),
+                 cleanText.value_or(QCoreApplication::translate("Panel", "> PURGING...")));
     m_canvas->relayout();
     updateProgress();
 }
@@ -646,8 +650,9 @@ void DiskSlimView::updateFromModel()
 void DiskSlimView::updateProgress()
 {
     const auto& text = m_viewModel.slimScanProgressText();
-    m_scanningText->setText(text.value_or(QStringLiteral("> scanning system caches...")));
-    m_strip->set(text.value_or(QStringLiteral("> scanning...")), progressPercent(m_viewModel.slimScanProgressValue()));
+    m_scanningText->setText(text.value_or(QCoreApplication::translate("Panel", "> scanning system caches...")));
+    m_strip->set(text.value_or(QCoreApplication::translate("Panel", "> scanning...")),
+                 progressPercent(m_viewModel.slimScanProgressValue()));
 }
 
 DiskSlimView::Body DiskSlimView::body() const

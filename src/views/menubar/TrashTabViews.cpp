@@ -8,6 +8,7 @@
 #include "PermissionGuideView.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -160,7 +161,8 @@ public:
         : HoverRow(view, topItemRowID(item), parent)
         , m_item(item)
         , m_reveal(new SymbolButton(QStringLiteral("arrow.up.right.square"), 10, QSize(14, 14), Tint::accent(4),
-                                    Tint::accent(4), QStringLiteral("在访达中定位"), this))
+                                    Tint::accent(4), QCoreApplication::translate("Panel", "Show in the file manager"),
+                                    this))
     {
         setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(10)).height() + 6)));
         m_reveal->hide();
@@ -229,10 +231,11 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, QWidget* pa
 
     auto* header = row(0, QMargins(4, 2, 4, 0));
     m_topHeader->setLayout(header);
-    header->addWidget(new GeekText(QStringLiteral("> TOP ITEMS"), monoFont(10, Weight::Bold), Tint::tertiary()));
+    header->addWidget(new GeekText(QCoreApplication::translate("Panel", "> TOP ITEMS"), monoFont(10, Weight::Bold),
+                                   Tint::tertiary()));
     header->addStretch();
     header->addWidget(m_chevron);
-    m_chevron->setAccessibleName(QStringLiteral("TOP ITEMS"));
+    m_chevron->setAccessibleName(QCoreApplication::translate("Panel", "TOP ITEMS"));
     connect(m_chevron, &QAbstractButton::clicked, this, [this] { setTopExpanded(!m_topExpanded); });
     auto* top = new QVBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
@@ -362,7 +365,8 @@ CleaningView::CleaningView(QWidget* parent)
     auto* title = row(6);
     title->addStretch();
     title->addWidget(new ActivityIndicator(Tint::accent(4)));
-    title->addWidget(new GeekText(QStringLiteral("> PURGING TRASH..."), monoFont(12, Weight::Bold), Tint::accent(4)));
+    title->addWidget(new GeekText(QCoreApplication::translate("Panel", "> PURGING TRASH..."),
+                                  monoFont(12, Weight::Bold), Tint::accent(4)));
     title->addStretch();
     column->addLayout(title);
     m_detail->setAlignment(Qt::AlignCenter);
@@ -371,8 +375,11 @@ CleaningView::CleaningView(QWidget* parent)
 
 void CleaningView::setStatus(const TrashStatus& status)
 {
+    const QString size = formatBytesCompact(status.totalSize);
     m_detail->setText(
-        QStringLiteral("> processing %1 items · %2").arg(status.itemCount).arg(formatBytesCompact(status.totalSize)));
+        status.itemCount == 1
+            ? QCoreApplication::translate("Panel", "> processing 1 item · %1").arg(size)
+            : QCoreApplication::translate("Panel", "> processing %1 items · %2").arg(status.itemCount).arg(size));
 }
 
 EmptyTrashButton::EmptyTrashButton(QWidget* parent)
@@ -381,7 +388,7 @@ EmptyTrashButton::EmptyTrashButton(QWidget* parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(30);
-    setAccessibleName(QStringLiteral("EMPTY TRASH"));
+    setAccessibleName(QCoreApplication::translate("Panel", "EMPTY TRASH"));
     connect(this, &PlainButton::hoveredChanged, this,
             [this](bool hovered) { m_hover.animateTo(hovered && isEnabled() ? 1 : 0, Curve::easeInOut(0.15)); });
     // The glow reaches past the button's edges, which only an effect (drawn by the parent) can.
@@ -451,7 +458,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     };
     QList<Piece> pieces{
         {QStringLiteral("$"), monoFont(12, Weight::Bold), empty ? Tint::tertiary().resolve(this) : danger},
-        {QStringLiteral("EMPTY TRASH"), monoFont(11, Weight::Bold),
+        {QCoreApplication::translate("Panel", "EMPTY TRASH"), monoFont(11, Weight::Bold),
          (empty ? Tint::tertiary() : Tint::primary()).resolve(this)},
     };
     if (!empty)
@@ -537,8 +544,8 @@ void TrashTabView::updateFromState()
     if (kind == Kind::Cleaning)
         m_cleaning->setStatus(*state.status());
     if (kind == Kind::Success)
-        m_successText->setText(QStringLiteral("> cleaned: ") + formatBytesCompact(state.freedBytes()) +
-                               QStringLiteral(" freed"));
+        m_successText->setText(
+            QCoreApplication::translate("Panel", "> cleaned: %1 freed").arg(formatBytesCompact(state.freedBytes())));
     if (kind == Kind::Error)
         m_errorText->setText(state.errorText());
     m_statusView->setVisible(kind == Kind::Normal);

@@ -79,6 +79,8 @@ public:
     void setIndent(int indent);
     const QString& text() const { return m_text; }
     QWidget* control() const { return m_control; }
+    // False when the title is too long for the row and shows shortened.
+    bool hasFullText() const { return m_label->sizeHint().width() <= m_label->width(); }
 
 protected:
     void changeEvent(QEvent* event) override;
