@@ -29,6 +29,8 @@ protected:
 private:
     Tint m_color;
     qreal m_size;
+    qreal m_lineHeight = 0;
+    qreal m_offset = 0;
 };
 
 // A button without a platform bezel: subclasses paint everything. It tracks the pointer for hover

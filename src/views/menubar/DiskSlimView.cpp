@@ -220,7 +220,8 @@ protected:
         QColor dot = spectrum()[static_cast<std::size_t>(row.item % 11)];
         if (isPath)
             dot.setAlphaF(0.55f);
-        paintSquareDot(painter, QPointF(content.left(), content.center().y() - 3.5), 7, dot);
+        paintSquareDot(painter, QPointF(content.left(), content.center().y() - 3.5 + visualMiddleOffset(monoFont(11))),
+                       7, dot);
         content.setLeft(content.left() + 7 + 6);
 
         // From the right: the chevron or the reveal button, the size, the time ago.
@@ -476,13 +477,13 @@ protected:
         } else {
             const bool any = m_selected >= 1;
             pieces = {{QStringLiteral("$"), monoFont(12, Weight::Bold), any ? accent : dim},
-                      {QStringLiteral("PURGE SELECTED ("), monoFont(11, Weight::Bold),
+                      {QCoreApplication::translate("Panel", "PURGE SELECTED ("), monoFont(11, Weight::Bold),
                        any ? Tint::primary().resolve(this) : dim},
                       {formatBytesCompact(m_selected), monoFont(11, Weight::Bold), any ? accent : dim},
                       {QStringLiteral(")"), monoFont(11, Weight::Bold), any ? Tint::primary().resolve(this) : dim}};
         }
-        // "PURGE SELECTED (", the size and ")" read as one phrase: no gap inside the brackets.
-        const auto gapAfter = [&](qsizetype i) { return m_purging || i == 0 ? 5.0 : 0.0; };
+        // Five between every part, the brackets' too, as the label's row spaces them.
+        const auto gapAfter = [](qsizetype) { return 5.0; };
         qreal total = m_purging ? m_indicator->width() + 5 : 0;
         for (qsizetype i = 0; i < pieces.size(); ++i)
             total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) +
@@ -535,8 +536,10 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
 
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
-    header->addWidget(
-        new GeekText(QStringLiteral("> SLIM // CACHE PURGE"), monoFont(11, Weight::Bold), Tint::accent(4)));
+    header->addWidget(new GeekText(QCoreApplication::translate("Panel", "> SLIM // CACHE PURGE"),
+                                   monoFont(11, Weight::Bold), Tint::accent(4)));
+    // When a long size and time leave no room, the time gives way, not the title.
+    m_timeAgo->setElideMode(Qt::ElideRight);
     header->addWidget(m_timeAgo);
     header->addStretch();
     m_selectedSize->setTransition(Curve::spring(0.28, 0.8));
@@ -561,9 +564,9 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     auto* cleanTitle = new QHBoxLayout;
     cleanTitle->setSpacing(8);
     cleanTitle->addStretch();
-    cleanTitle->addWidget(new GeekSquareDot(Tint::accent(6), 7));
-    cleanTitle->addWidget(
-        new GeekText(QStringLiteral("[all_clean] system cache is minimal"), monoFont(11), Tint::accent(6)));
+    cleanTitle->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11)));
+    cleanTitle->addWidget(new GeekText(QCoreApplication::translate("Panel", "[all_clean] system cache is minimal"),
+                                       monoFont(11), Tint::accent(6)));
     cleanTitle->addStretch();
     clean->addLayout(cleanTitle);
     m_cleanDetail->setWordWrap(true);

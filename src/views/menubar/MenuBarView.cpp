@@ -157,8 +157,9 @@ public:
         column->setSpacing(10);
         auto* title = new QHBoxLayout;
         title->setSpacing(6);
-        title->addWidget(new GeekSquareDot(Tint::accent(10), 7));
-        title->addWidget(new GeekText(QStringLiteral("> CONFIRM PURGE"), monoFont(11, Weight::Bold), Tint::accent(10)));
+        title->addWidget(new GeekSquareDot(Tint::accent(10), 7, monoFont(11, Weight::Bold)));
+        title->addWidget(new GeekText(QCoreApplication::translate("Panel", "> CONFIRM PURGE"),
+                                      monoFont(11, Weight::Bold), Tint::accent(10)));
         title->addStretch();
         column->addLayout(title);
         m_sentence->setWordWrap(true);

@@ -104,7 +104,7 @@ protected:
         paintHover(painter);
         const bool hovered = isHovered();
         const QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
-        paintSquareDot(painter, QPointF(inner.left(), (height() - 7) / 2.0), 7,
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 7) / 2.0 + visualMiddleOffset(monoFont(11))), 7,
                        spectrum()[fileCategoryColorIndex(m_category)]);
         const QColor strong = Tint::primary().resolve(this);
         const QColor weak = Tint::secondary().resolve(this);
@@ -184,7 +184,7 @@ protected:
         paintHover(painter);
         const bool hovered = isHovered();
         QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
-        paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0), 6,
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0 + visualMiddleOffset(monoFont(10))), 6,
                        spectrum()[fileCategoryColorIndex(m_item.category)]);
         if (hovered)
             inner.setRight(m_reveal->x() - 6);
@@ -333,14 +333,15 @@ TrashStatusView::TrashStatusView(Workspace& workspace, QWidget* parent)
     card->setSpacing(8);
     auto* first = row(8, QMargins(6, 4, 6, 4));
     first->addStretch();
-    first->addWidget(new GeekSquareDot(Tint::accent(6), 7));
-    first->addWidget(new GeekText(QStringLiteral("[all_clean]"), monoFont(11, Weight::Medium), Tint::secondary()));
+    first->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11)));
+    first->addWidget(new GeekText(QCoreApplication::translate("Panel", "[all_clean]"), monoFont(11, Weight::Medium),
+                                  Tint::secondary()));
     first->addWidget(new GeekText(QStringLiteral("0B"), monoFont(11, Weight::Semibold), Tint::accent(6)));
     first->addStretch();
     card->addLayout(first);
     auto* second = row(0, QMargins(6, 0, 6, 0));
-    auto* line =
-        new GeekText(QStringLiteral("> system trash is empty. 0 bytes occupied."), monoFont(10), Tint::tertiary());
+    auto* line = new GeekText(QCoreApplication::translate("Panel", "> system trash is empty. 0 bytes occupied."),
+                              monoFont(10), Tint::tertiary());
     line->setAlignment(Qt::AlignCenter);
     second->addWidget(line);
     card->addLayout(second);
@@ -505,16 +506,18 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
     column->addWidget(m_permission);
 
     auto* success = row(8, QMargins(8, 8, 8, 8));
-    success->addWidget(new GeekSquareDot(Tint::accent(6), 7));
+    success->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11, Weight::Bold)));
     success->addWidget(m_successText);
     m_success->setLayout(success);
     auto* error = row(6, QMargins(8, 8, 8, 8));
-    error->addWidget(new GeekText(QStringLiteral("> ERROR:"), monoFont(10, Weight::Bold), Tint::accent(10)));
+    error->addWidget(
+        new GeekText(QCoreApplication::translate("Panel", "> ERROR:"), monoFont(10, Weight::Bold), Tint::accent(10)));
     error->addWidget(m_errorText);
     m_error->setLayout(error);
     auto* scanning = row(6, QMargins(6, 12, 6, 12));
     scanning->addWidget(new ActivityIndicator(Tint::accent(4)));
-    scanning->addWidget(new GeekText(QStringLiteral("> scanning trash..."), monoFont(10), Tint::secondary()));
+    scanning->addWidget(
+        new GeekText(QCoreApplication::translate("Panel", "> scanning trash..."), monoFont(10), Tint::secondary()));
     m_scanning->setLayout(scanning);
 
     connect(m_emptyButton, &QAbstractButton::clicked, this, [emptyAction = std::move(emptyAction)] { emptyAction(); });

@@ -286,10 +286,16 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
     , m_workspace(workspace)
     , m_section(new QWidget)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
+    // Centred in the pane by stretches outside the column: inside it they would add two spacings of
+    // 12 to its height, which then no longer fit the window and scrolled.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(16, 16, 16, 16);
+    outer->setSpacing(0);
+    outer->addStretch();
+    auto* column = new QVBoxLayout;
     column->setSpacing(12);
-    column->addStretch();
+    outer->addLayout(column);
+    outer->addStretch();
     column->addWidget(new AppIcon, 0, Qt::AlignHCenter);
 
     auto* identity = new QVBoxLayout;

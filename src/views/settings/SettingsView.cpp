@@ -112,19 +112,26 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     auto* split = new QSplitter(Qt::Horizontal);
     split->setChildrenCollapsible(false);
     split->setHandleWidth(1);
-    m_sidebar->setMinimumWidth(190);
-    m_sidebar->setMaximumWidth(240);
+    // The list sits on a column of its own colour with room above and below, so the first row's
+    // selection does not touch the window's edge.
+    auto* sidebarColumn = new QWidget;
+    sidebarColumn->setObjectName(QStringLiteral("sidebar"));
+    sidebarColumn->setAutoFillBackground(true);
+    sidebarColumn->setMinimumWidth(190);
+    sidebarColumn->setMaximumWidth(240);
+    auto* sidebarLayout = new QVBoxLayout(sidebarColumn);
+    sidebarLayout->setContentsMargins(0, 10, 0, 10);
+    sidebarLayout->addWidget(m_sidebar);
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setItemDelegate(new SidebarDelegate(m_sidebar));
     m_sidebar->setMouseTracking(true);
-    m_sidebar->setContentsMargins(0, 8, 0, 8);
-    m_sidebar->setAccessibleName(QStringLiteral("Rubbly Settings"));
+    m_sidebar->setAccessibleName(windowTitle());
     for (SidebarItem item : kAllSidebarItems) {
         auto* entry = new QListWidgetItem(sidebarItemTitle(item), m_sidebar);
         entry->setData(Qt::UserRole, sidebarItemRawValue(item));
         entry->setData(Qt::UserRole + 1, sidebarItemSymbol(item));
     }
-    split->addWidget(m_sidebar);
+    split->addWidget(sidebarColumn);
 
     auto* detail = new QWidget;
     auto* column = new QVBoxLayout(detail);
@@ -199,8 +206,11 @@ void SettingsView::refreshIcons()
 {
     // The sidebar a shade apart from the detail column, in either scheme.
     QPalette sidebar = palette();
-    sidebar.setColor(QPalette::Base, Tint::surface().resolve(isDarkScheme(this)));
+    const QColor shade = Tint::surface().resolve(isDarkScheme(this));
+    sidebar.setColor(QPalette::Base, shade);
+    sidebar.setColor(QPalette::Window, shade);
     m_sidebar->setPalette(sidebar);
+    m_sidebar->parentWidget()->setPalette(sidebar);
 }
 
 void SettingsView::changeEvent(QEvent* event)
