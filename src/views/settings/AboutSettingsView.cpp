@@ -459,9 +459,8 @@ void AboutSettingsView::render()
         install->setExpanding(true);
         connect(install, &QAbstractButton::clicked, this, [this, path] { m_updates.installAndRelaunch(path); });
         column->addWidget(install);
-        auto* note =
-            new GeekText(QCoreApplication::translate("About", "Rubbly replaces itself and restarts"),
-                         uiFont(9.5), Tint::secondary());
+        auto* note = new GeekText(QCoreApplication::translate("About", "Rubbly replaces itself and restarts"),
+                                  uiFont(9.5), Tint::secondary());
         note->setAlignment(Qt::AlignCenter);
         column->addWidget(note);
         section->addWidget(card, 0, Qt::AlignHCenter);

@@ -193,8 +193,7 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     auto* copy =
         new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
     auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
-    auto* recheck =
-        new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
+    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
     m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
     connect(m_report, &TrashAccessReport::checked, this,
             [this] { m_steps->setVisible(m_report->problem().has_value()); });

@@ -323,8 +323,7 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     auto* copy =
         new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
     auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
-    auto* recheck =
-        new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
+    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
     m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
     connect(recheck, &QAbstractButton::clicked, m_report, &TrashAccessReport::check);
     buttons->addWidget(copy);
