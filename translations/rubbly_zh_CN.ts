@@ -863,6 +863,18 @@
         <source>Could not unpack the update; retry or download it from the website</source>
         <translation>更新包提取失败，请重试或在官网下载</translation>
     </message>
+    <message>
+        <source>This build has no update signing key and cannot install updates; download the new version from the website</source>
+        <translation>此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本</translation>
+    </message>
+    <message>
+        <source>The update address is not HTTPS; the download was refused</source>
+        <translation>更新地址未使用 HTTPS，已拒绝下载</translation>
+    </message>
+    <message>
+        <source>The signature of the update did not verify; it was not installed</source>
+        <translation>更新包签名校验失败，已拒绝安装</translation>
+    </message>
 </context>
 <context>
     <name>ViewModel</name>
