@@ -37,7 +37,7 @@ QString defaultNotes()
     return QCoreApplication::translate("Update", "Stability improvements and new features.");
 }
 
-QString downloadFailed()
+QString downloadFailedMessage()
 {
     return QCoreApplication::translate("Update", "Download failed; try downloading it in a browser");
 }
@@ -444,8 +444,9 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
     }
     if (isTransportError(reply->error())) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(reply->errorString());
-        setStatus(UpdateStatus::error(
-            downloadFailed(), QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
+        setStatus(
+            UpdateStatus::error(downloadFailedMessage(),
+                                QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
         co_return std::nullopt;
     }
     // Unlike the archive's, the signature's status code counts: a missing one must not read as a
@@ -516,8 +517,9 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     QPointer<UpdateService> self = this;
     const auto downloadFailed = [this, &info](const QString& why) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
-        setStatus(UpdateStatus::error(
-            downloadFailed(), QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
+        setStatus(
+            UpdateStatus::error(downloadFailedMessage(),
+                                QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
     };
 
     // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
