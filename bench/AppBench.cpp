@@ -99,7 +99,7 @@ int panel()
     // Let the first scan finish: the panel never waits for one, but a scan landing mid-measurement
     // would be counted as the panel's work.
     settle(1500);
-    DesktopWorkspace workspace({QByteArray(), false, {}});
+    DesktopWorkspace workspace({QByteArray()});
     auto* view = new MenuBarView(app.viewModel(), app.viewModel().settings(), workspace);
     PanelWindow window(view, *Scheduler::system(), PanelWindow::Anchor::HostCoordinates);
     PaintClock clock;

@@ -448,7 +448,7 @@ private Q_SLOTS:
         });
         finish(vm.scanSlim(true));
         QCOMPARE(sizes, (QList<int>{1, 2}));
-        QCOMPARE(texts.first(), u"正在检测已安装 App…"_s);
+        QCOMPARE(texts.first(), u"正在检测已安装的应用…"_s);
         QVERIFY(texts.contains(u"已完成 Rust (Cargo) 依赖与构建缓存 · 发现 8 KB"_s));
         QVERIFY(std::any_of(texts.cbegin(), texts.cend(), [](const QString& t) {
             return t.startsWith(u"正在扫描 Go 编译与模块缓存... ("_s) && t.endsWith(QLatin1Char(')'));

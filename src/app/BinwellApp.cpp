@@ -71,8 +71,7 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     const DesktopSession session = DesktopSession::detect();
     TrashLocations locations = TrashLocations::fromEnvironment();
-    m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{
-        locations.homeTrashPath(), session.sandboxed, session.desktops.join(QLatin1Char(':'))});
+    m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{locations.homeTrashPath()});
 
     m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
 
@@ -160,8 +159,8 @@ void BinwellApp::updateTrayPresence()
             m_panel->open();
         return;
     }
-    m_panelView->setNotice(QStringLiteral("> no tray here: this desktop lacks ") + m_tray->missingSupport() +
-                           QLatin1Char('.'));
+    m_panelView->setNotice(
+        QCoreApplication::translate("Tray", "> no tray here: this desktop lacks %1.").arg(m_tray->missingSupport()));
     m_panel->open();
 }
 
