@@ -107,7 +107,7 @@ std::function<void(ViewModelRig&, MenuBarView&)> slimTab(bool wait,
 void emptyWithOneFailure(ViewModelRig& rig, MenuBarView& view)
 {
     scanned(rig, view);
-    rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1};
+    rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
     auto empty = rig.vm->emptyTrash();
     finish(empty);
     settle();
@@ -173,7 +173,7 @@ QList<PanelScene> panelScenes()
         {"success", kShowing(fullTrash()),
          [](ViewModelRig& rig, MenuBarView& view) {
              scanned(rig, view);
-             rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0};
+             rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0, {}};
              auto empty = rig.vm->emptyTrash();
              finish(empty);
              settle();
