@@ -3,6 +3,7 @@
 #include "TreeBuilder.h"
 #include "ViewModelRig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,6 +37,17 @@ BinwellViewModel& makeWithScannedGoCache(Rig& rig)
     BinwellViewModel& vm = rig.make();
     finish(vm.scanSlim(true));
     return vm;
+}
+
+// What purging one go-build sub-item frees: the folder's own blocks and its file's.
+qint64 goSubItemSize(Rig& rig, const QByteArray& name)
+{
+    const QByteArray folder = QFile::encodeName(rig.home.home()) + "/.cache/go-build/" + name;
+    QDir dir(QFile::decodeName(folder));
+    qint64 size = TreeBuilder::allocatedSize(folder);
+    for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden))
+        size += TreeBuilder::allocatedSize(folder + '/' + QFile::encodeName(file));
+    return size;
 }
 
 } // namespace
@@ -448,7 +460,7 @@ private Q_SLOTS:
         });
         finish(vm.scanSlim(true));
         QCOMPARE(sizes, (QList<int>{1, 2}));
-        QCOMPARE(texts.first(), u"正在检测已安装 App…"_s);
+        QCOMPARE(texts.first(), u"正在检测已安装的应用…"_s);
         QVERIFY(texts.contains(u"已完成 Rust (Cargo) 依赖与构建缓存 · 发现 8 KB"_s));
         QVERIFY(std::any_of(texts.cbegin(), texts.cend(), [](const QString& t) {
             return t.startsWith(u"正在扫描 Go 编译与模块缓存... ("_s) && t.endsWith(QLatin1Char(')'));
@@ -460,15 +472,16 @@ private Q_SLOTS:
         Rig rig;
         TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/b/y", 8192);
         BinwellViewModel& vm = makeWithScannedGoCache(rig);
-        QCOMPARE(vm.selectedSlimSize(), 12288);
+        const qint64 a = goSubItemSize(rig, "a"), b = goSubItemSize(rig, "b");
+        QCOMPARE(vm.selectedSlimSize(), a + b);
         vm.toggleSlimCategory(DiskSlimCategory::GoCache);
         QCOMPARE(vm.selectedSlimSize(), 0);
         QVERIFY(!vm.diskSlimItems()[0].isSelected);
-        const QByteArray b = vm.diskSlimItems()[0].subItems[0].path; // the larger one, first
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, b);
+        const QByteArray larger = vm.diskSlimItems()[0].subItems[0].path; // b, first
+        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
         QVERIFY(vm.diskSlimItems()[0].isSelected);
-        QCOMPARE(vm.selectedSlimSize(), 8192);
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, b);
+        QCOMPARE(vm.selectedSlimSize(), b);
+        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
         QVERIFY(!vm.diskSlimItems()[0].isSelected);
         // With nothing selected a purge does nothing at all.
         QSignalSpy cleaning(&vm, &BinwellViewModel::isCleaningSlimChanged);
@@ -483,6 +496,7 @@ private Q_SLOTS:
     {
         Rig rig;
         BinwellViewModel& vm = makeWithScannedGoCache(rig);
+        const qint64 freed = goSubItemSize(rig, "a");
         // Well inside the rescan throttle: the purged folder must still leave the list.
         rig.clock.advance(1s);
         QStringList texts;
@@ -494,7 +508,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!vm.isScanningSlim());
         QCOMPARE(texts.first(), u"正在开始瘦身…"_s);
         QCOMPARE(texts.last(), u"正在清理 Go 编译与模块缓存... (1/1)"_s);
-        QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, 4096);
+        QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, freed);
         QCOMPARE(loadRecord(rig.defaults, kLastSlimCleaningRecordKey), vm.lastSlimCleaningRecord());
         QVERIFY(rig.player.log.contains(u"play 1 trash-empty"_s));
         QCOMPARE(rig.center.posted.size(), 1);

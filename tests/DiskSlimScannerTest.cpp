@@ -312,12 +312,14 @@ private Q_SLOTS:
     {
         Home h;
         TreeBuilder downloads(h.tree.path("Downloads"));
-        downloads.file("a.dmg", 100).file("b.pkg", 100).file("c.iso", 100).file("d.zip", 100).file("e.DMG", 100);
-        downloads.file(".f.iso", 100).file("photo.jpg", 100).file("noext", 100);
+        downloads.file("a.deb", 100).file("b.rpm", 100).file("c.iso", 100).file("d.run", 100).file("e.DEB", 100);
+        downloads.file(".f.iso", 100).file("photo.jpg", 100).file("noext", 100).file("g.dmg", 100);
+        downloads.file("h.pkg", 100).file("tool-1.0-x86_64.AppImage", 100).file("i.deb.part", 100);
+        downloads.file("older/j.deb", 100);
         const auto item = h.scanner.measure(C::DmgInstallers);
         QVERIFY(item);
-        QCOMPARE(sortedNames(*item),
-                 (QStringList{QStringLiteral("a.dmg"), QStringLiteral("b.pkg"), QStringLiteral("c.iso")}));
+        QCOMPARE(sortedNames(*item), (QStringList{QStringLiteral("a.deb"), QStringLiteral("b.rpm"),
+                                                  QStringLiteral("c.iso"), QStringLiteral("d.run")}));
     }
 
     void nestedCandidatesAreNotCountedTwiceWithinACategory()

@@ -128,7 +128,7 @@ private Q_SLOTS:
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;
         for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0", "libsodium23",
-                                    "sound-theme-freedesktop", "fonts-noto-cjk"})
+                                    "sound-theme-freedesktop", "fonts-noto-cjk", "fonts-jetbrains-mono"})
             QVERIFY2(depends.contains(package), depends.constData());
 
         TempHome home;

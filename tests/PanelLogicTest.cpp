@@ -1,5 +1,6 @@
 #include "PanelLogic.h"
 #include "TestTime.h"
+#include "UiLanguageGuard.h"
 
 #include <QTest>
 
@@ -96,6 +97,11 @@ private Q_SLOTS:
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
                  std::optional(QStringLiteral("// last scanned: 今天 09:55")));
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, std::nullopt, now), std::nullopt);
+        UiLanguageGuard english(UiLanguage::English);
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, purged, now, now),
+                 std::optional(QStringLiteral("// last purged: just now · 3.0M")));
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
+                 std::optional(QStringLiteral("// last scanned: today 09:55")));
     }
 
     void smallComputations()
@@ -105,6 +111,15 @@ private Q_SLOTS:
         status.totalSize = 1'610'612'736;
         QCOMPARE(confirmationSentence(status),
                  QStringLiteral("Permanently delete 3 items (1.5G)? Action cannot be undone."));
+        // One entry: the designs' sentence as it stands in Chinese, good English in English.
+        status.itemCount = 1;
+        QCOMPARE(confirmationSentence(status),
+                 QStringLiteral("Permanently delete 1 items (1.5G)? Action cannot be undone."));
+        {
+            UiLanguageGuard english(UiLanguage::English);
+            QCOMPARE(confirmationSentence(status),
+                     QStringLiteral("Permanently delete 1 item (1.5G)? Action cannot be undone."));
+        }
         QCOMPARE(progressPercent(0.999), 99);
         QCOMPARE(progressPercent(1.0), 100);
         QCOMPARE(progressPercent(0.37037), 37);

@@ -116,9 +116,9 @@ private Q_SLOTS:
         activateItem(item, 100, 10);
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
 
-        clickMenuEntry(item, 3); // 偏好设置…
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly Settings"_s), 5000);
-        clickMenuEntry(item, 5); // 退出 Rubbly
+        clickMenuEntry(item, 3);                                       // 偏好设置…
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here
+        clickMenuEntry(item, 5);                                       // 退出 Rubbly
         QVERIFY(rubbly.process.waitForFinished(5000));
         QCOMPARE(rubbly.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(rubbly.process.exitCode(), 0);

@@ -61,8 +61,8 @@ BinwellApp::BinwellApp(QObject* parent)
     m_viewModel->start();
 
     const DesktopSession session = DesktopSession::detect();
-    m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{
-        TrashLocations::fromEnvironment().homeTrashPath(), session.sandboxed, session.desktops.join(QLatin1Char(':'))});
+    m_workspace =
+        std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
     m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
     m_panel = std::make_unique<PanelKeeper>(*scheduler, [this] { return makePanel(); });
 }
@@ -181,8 +181,8 @@ void BinwellApp::updateTrayPresence()
             window.open();
         return;
     }
-    m_panelView->setNotice(QStringLiteral("> no tray here: this desktop lacks ") + m_tray->missingSupport() +
-                           QLatin1Char('.'));
+    m_panelView->setNotice(
+        QCoreApplication::translate("Tray", "> no tray here: this desktop lacks %1.").arg(m_tray->missingSupport()));
     window.open();
 }
 

@@ -135,9 +135,16 @@ public:
         active = true;
     }
     void stop() override { active = false; }
-    Status status() const override { return active ? Status::Active : Status::Inactive; }
+    Status status() const override { return forced.value_or(active ? Status::Active : Status::Inactive); }
+    // What the desktop made of the grab, when it was not simply taken.
+    void force(Status status)
+    {
+        forced = status;
+        Q_EMIT statusChanged();
+    }
     int starts = 0;
     bool active = false;
+    std::optional<Status> forced;
 };
 
 class FakeHaptics final : public HapticPerformer {

@@ -80,6 +80,17 @@ struct ViewModelRig {
         return model;
     }
     int scans() const { return static_cast<int>(trash.calls.count(QStringLiteral("fetchStatus"))); }
+    // The slim tab in a moment no flow holds still: scanning or purging without a progress text.
+    void showSlimWork(bool scanning, bool purging)
+    {
+        vm->setIsScanningSlim(scanning);
+        vm->setSlimScanProgressText(std::nullopt);
+        vm->setSlimScanProgressValue(scanning ? 0.5 : 0);
+        vm->setIsCleaningSlim(purging);
+        vm->setSlimCleanProgressText(std::nullopt);
+    }
+    // A failure line, as an emptying that could not delete everything leaves.
+    void showFailure(const QString& detail) { vm->setLastFailureDetail(detail); }
 };
 
 } // namespace rubbly::test

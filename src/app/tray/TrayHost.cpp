@@ -5,6 +5,7 @@
 #include "XEmbedStatusItem.h"
 #include "XEmbedTrayWatch.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -123,14 +124,16 @@ void TrayHost::showContextMenu(QPoint position)
 QString TrayHost::missingSupport() const
 {
     if (!m_hasBus)
-        return QStringLiteral("a D-Bus session bus");
+        return QCoreApplication::translate("Tray", "a D-Bus session bus");
     if (m_session.isGnome())
-        return QStringLiteral("the AppIndicator extension (package gnome-shell-extension-appindicator)");
+        return QCoreApplication::translate("Tray",
+                                           "the AppIndicator extension (package gnome-shell-extension-appindicator)");
     if (m_session.desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive))
-        return QStringLiteral("a System Tray widget in its panel");
+        return QCoreApplication::translate("Tray", "a System Tray widget in its panel");
     if (m_session.x11 && !m_session.wayland)
-        return QStringLiteral("a system tray in its panel (a StatusNotifierItem host or an XEmbed notification area)");
-    return QStringLiteral("a system tray in its panel (a StatusNotifierItem host)");
+        return QCoreApplication::translate(
+            "Tray", "a system tray in its panel (a StatusNotifierItem host or an XEmbed notification area)");
+    return QCoreApplication::translate("Tray", "a system tray in its panel (a StatusNotifierItem host)");
 }
 
 } // namespace rubbly

@@ -378,8 +378,9 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
             continue;
         }
         ++result.directories;
-        const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
-        result.bytes += blocks;
+        // The folder opened, not the entry: a DT_DIR entry was never stat'ed by name.
+        const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
+        result.bytes = saturatingAdd(result.bytes, blocks);
         if (offload(Work{childFd, work.root, blocks}))
             continue;
         if (depth == stack.size())

@@ -1,5 +1,6 @@
 #include "DiskSlimCatalogue.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 #include <pwd.h>
@@ -440,7 +441,7 @@ std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount> buildCatalogue()
          std::nullopt},
         {C::DmgInstallers,
          u"下载目录残留安装包 (.dmg / .pkg)",
-         "downloaded-dmg-pkgs",
+         "downloaded-installers",
          G::BackupLarge,
          {QStringLiteral("Downloads")},
          std::nullopt},
@@ -494,6 +495,68 @@ QString diskSlimTitle(DiskSlimCategory category)
     return QString::fromUtf16(diskSlimInfo(category).title);
 }
 
+namespace {
+
+// The categories' names in the interface, in catalogue order; the Chinese translation gives the titles.
+constexpr std::array<const char*, kDiskSlimCategoryCount> kDisplayNames{
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI agent workspaces"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI reasoning logs and artifacts (Brain/Artifacts)"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI agent skills and config packs"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Kimi desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "DeepSeek client cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WorkBuddy collaborative AI cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Qwen Work / Tongyi Qianwen cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Doubao / Zhipu Qingyan desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Hugging Face model cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Ollama blobs and model cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Cursor / Windsurf AI cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "ChatGPT / Claude desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "PyTorch / GPU kernel compile cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WeChat cache and temporary files"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Feishu / Lark meeting and media cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "DingTalk cache and media"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WeCom / Tencent Meeting cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Slack / Discord / Telegram cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Notion offline data and render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Google Chrome cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Safari browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Arc browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Microsoft Edge cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Firefox browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Figma cache and offline data"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Adobe media and render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Sketch cache and cloud sync"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Blender / 3D render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "CapCut / DaVinci editing cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Xcode derived data"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Xcode archives"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Docker / OrbStack build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Rust (Cargo) dependency and build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Go build and module cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Python (pip / uv / Poetry) cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Gradle / Maven build and dependency cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "JetBrains IDE index and build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "iOS / Android simulator cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "npm cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "pnpm store and cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Yarn cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Homebrew cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Swift PM cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "CocoaPods cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Old iOS / iPadOS device backups"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Leftover installers in Downloads (.deb / .rpm / .iso / .run)"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "App Store update leftovers"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "User diagnostic logs"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Crash reports"),
+};
+
+} // namespace
+
+QString diskSlimDisplayTitle(DiskSlimCategory category)
+{
+    return QCoreApplication::translate("DiskSlimCategory", kDisplayNames[static_cast<std::size_t>(category)]);
+}
+
 std::optional<DiskSlimCategory> diskSlimCategoryFromTitle(QStringView title)
 {
     for (const DiskSlimCategoryInfo& row : diskSlimCatalogue()) {
@@ -509,6 +572,10 @@ std::optional<DiskSlimCategory> diskSlimCategoryFromRowID(QStringView rowID)
         if (rowID == QLatin1String(row.rowID))
             return row.category;
     }
+    // The installers' label named the other system's formats before it looked for Linux packages;
+    // scripts that purge by the old label keep working.
+    if (rowID == QLatin1String("downloaded-dmg-pkgs"))
+        return DiskSlimCategory::DmgInstallers;
     return std::nullopt;
 }
 

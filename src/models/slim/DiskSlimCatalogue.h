@@ -97,6 +97,10 @@ struct DiskSlimCategoryInfo {
 const std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount>& diskSlimCatalogue();
 const DiskSlimCategoryInfo& diskSlimInfo(DiskSlimCategory category);
 QString diskSlimTitle(DiskSlimCategory category);
+// What the interface calls a category, in its language. In Chinese it is the title, except where the
+// title is stored data that describes another system (the installers' formats): the title stays as
+// the stored form so snapshots and scripts keep working, and only this name says what is looked for.
+QString diskSlimDisplayTitle(DiskSlimCategory category);
 // Exact match of a title; empty for any other text.
 std::optional<DiskSlimCategory> diskSlimCategoryFromTitle(QStringView title);
 // Exact match of a row label ("homebrew-cache").

@@ -18,14 +18,16 @@ namespace {
 
 constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Installers left in Downloads: the only files that category looks at (exact, lower case).
+// Installers left in Downloads: the only files that category looks at (exact, lower case). Linux
+// packages, disc images and self-extracting installers are spent once installed; AppImages are not
+// among them, because people keep and run those from Downloads.
 bool passesInstallerFilter(const QByteArray& name)
 {
     const qsizetype dot = name.lastIndexOf('.');
     if (dot < 0)
         return false;
     const QByteArray extension = name.mid(dot + 1);
-    return extension == "dmg" || extension == "pkg" || extension == "iso";
+    return extension == "deb" || extension == "rpm" || extension == "iso" || extension == "run";
 }
 
 // A sub-item is deleted whole, so its size counts everything deleting it frees: hidden files and

@@ -3,6 +3,7 @@
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -12,7 +13,8 @@ namespace rubbly {
 
 QString menuBarTabTitle(MenuBarTab tab)
 {
-    return tab == MenuBarTab::Trash ? QStringLiteral("01 // TRASH") : QStringLiteral("02 // SLIM");
+    return tab == MenuBarTab::Trash ? QCoreApplication::translate("Panel", "01 // TRASH")
+                                    : QCoreApplication::translate("Panel", "02 // SLIM");
 }
 
 QString selectedSizeText(MenuBarTab tab, const BinwellState& state, const QList<DiskSlimItem>& slimItems)
@@ -33,25 +35,27 @@ std::optional<QString> recordLine(MenuBarTab tab, const std::optional<CleaningRe
                                   const std::optional<CleaningRecord>& lastSlimCleaning,
                                   const std::optional<Timestamp>& lastSlimScan, Timestamp now)
 {
-    const auto describe = [now](const QString& lead, const CleaningRecord& record) {
-        return lead + formatRelativeTime(record.cleanedAt, now) + QStringLiteral(" · ") +
-               formatBytesCompact(record.freedBytes);
+    const auto describe = [now](const QString& pattern, const CleaningRecord& record) {
+        return pattern.arg(formatRelativeTime(record.cleanedAt, now), formatBytesCompact(record.freedBytes));
     };
     if (tab == MenuBarTab::Trash) {
         if (lastCleaning)
-            return describe(QStringLiteral("// last cleaned: "), *lastCleaning);
+            return describe(QCoreApplication::translate("Panel", "// last cleaned: %1 · %2"), *lastCleaning);
         return std::nullopt;
     }
     if (lastSlimCleaning)
-        return describe(QStringLiteral("// last purged: "), *lastSlimCleaning);
+        return describe(QCoreApplication::translate("Panel", "// last purged: %1 · %2"), *lastSlimCleaning);
     if (lastSlimScan)
-        return QStringLiteral("// last scanned: ") + formatRelativeTime(*lastSlimScan, now);
+        return QCoreApplication::translate("Panel", "// last scanned: %1").arg(formatRelativeTime(*lastSlimScan, now));
     return std::nullopt;
 }
 
 QString confirmationSentence(const TrashStatus& status)
 {
-    return QStringLiteral("Permanently delete %1 items (%2)? Action cannot be undone.")
+    if (status.itemCount == 1)
+        return QCoreApplication::translate("Panel", "Permanently delete 1 item (%1)? Action cannot be undone.")
+            .arg(formatBytesCompact(status.totalSize));
+    return QCoreApplication::translate("Panel", "Permanently delete %1 items (%2)? Action cannot be undone.")
         .arg(status.itemCount)
         .arg(formatBytesCompact(status.totalSize));
 }
