@@ -33,8 +33,12 @@ struct Trashes {
     {
         // Whatever a case took away, so the temporary folder can be removed.
         for (const QByteArray& folder :
-             {home.path, home.filesPath(), home.infoPath(), volume.filesPath(), home.filesPath() + "/project"})
-            ::chmod(folder.constData(), 0700);
+             {home.path, home.filesPath(), home.infoPath(), volume.filesPath(), home.filesPath() + "/project"}) {
+            // Never through a link: a case makes files/ one, and chmod would change what it points at.
+            struct stat st {};
+            if (::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                ::chmod(folder.constData(), 0700);
+        }
     }
     std::optional<TrashAccessProblem> check() const { return checkTrashAccess({home, volume}, ::getuid()); }
     QByteArray relative(const QByteArray& path) const { return path.mid(tree.root().size() + 1); }
@@ -106,7 +110,8 @@ private Q_SLOTS:
     {
         Trashes trashes;
         ::rmdir(trashes.home.filesPath().constData());
-        trashes.tree.symlink(trashes.relative(trashes.home.filesPath()), "/tmp");
+        trashes.tree.dir("elsewhere");
+        trashes.tree.symlink(trashes.relative(trashes.home.filesPath()), trashes.tree.path("elsewhere"));
         auto problem = trashes.check();
         QVERIFY(problem);
         QCOMPARE(problem->kind, Kind::NotAFolder); // never followed, even to a folder
