@@ -47,7 +47,23 @@ public:
     {
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
         moved.append(paths);
-        const TrashPutReport report = putReport.value_or(TrashPutReport{static_cast<int>(paths.size()), {}});
+        TrashPutReport report = putReport.value_or(TrashPutReport{static_cast<int>(paths.size()), {}, {}});
+        if (!putReport)
+            for (const QByteArray& path : paths)
+                report.entries.append(TrashEntryRef{"/trash", path.mid(path.lastIndexOf('/') + 1)});
+        co_await answerLater();
+        co_return report;
+    }
+
+    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override
+    {
+        calls.append(
+            QStringLiteral("restore(%1%2)").arg(entries.size()).arg(rename ? QStringLiteral(", rename") : QString()));
+        restored.append(entries);
+        TrashRestoreReport report = restoreReport.value_or(TrashRestoreReport{});
+        if (!restoreReport)
+            for (const TrashEntryRef& entry : entries)
+                report.restoredPaths.append("/restored/" + entry.name);
         co_await answerLater();
         co_return report;
     }
@@ -92,8 +108,11 @@ public:
     TrashCleanupOutcome removeResult = TrashCleanupResult{};
     // What the next puts report; by default every path went in.
     std::optional<TrashPutReport> putReport;
+    // What the next restores report; by default every entry went back.
+    std::optional<TrashRestoreReport> restoreReport;
     QStringList calls;
     QList<QList<QByteArray>> moved;
+    QList<TrashEntryRef> restored;
 };
 
 // A notification center that records what it was asked to show.

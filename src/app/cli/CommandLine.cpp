@@ -43,6 +43,10 @@ const char* const kCommandsHelp =
     "  trash status [--json]           size and contents of every trash folder\n"
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
     "  trash put PATH...               move files or folders to the Trash of their volume\n"
+    "  trash restore PATH... [--all] [--rename]\n"
+    "                                  put back what was trashed from PATH (or the entry named PATH):\n"
+    "                                  the newest such entry, or --all of them; --rename puts an entry\n"
+    "                                  whose place is taken beside it as \"name (2).ext\"\n"
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
     "  update check                    is a newer version available?\n"
@@ -66,6 +70,10 @@ struct Parser {
     QCommandLineOption olderThan{QStringLiteral("older-than"),
                                  QStringLiteral("Only entries trashed more than DAYS days ago."),
                                  QStringLiteral("DAYS")};
+    QCommandLineOption all{QStringLiteral("all"),
+                           QStringLiteral("trash restore: every entry that PATH names, not only the newest.")};
+    QCommandLineOption rename{QStringLiteral("rename"),
+                              QStringLiteral("trash restore: put an entry whose place is taken beside it.")};
     QCommandLineOption togglePanel{QStringLiteral("toggle-panel"),
                                    QStringLiteral("Open or close the panel of the tray application.")};
     QCommandLineOption settings{QStringLiteral("settings"),
@@ -80,7 +88,7 @@ struct Parser {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
                                      QStringLiteral("[command]"));
-        parser.addOptions({json, olderThan, togglePanel, settings, emptyTrash});
+        parser.addOptions({json, olderThan, all, rename, togglePanel, settings, emptyTrash});
     }
 
     // How many of the tray options are set.
@@ -96,7 +104,7 @@ int usage(const QString& message)
     return ExitUsage;
 }
 
-int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan)
+int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan, bool all, bool rename)
 {
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
@@ -104,6 +112,8 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
     // would say it twice.
     QLoggingCategory::setFilterRules(QStringLiteral("com.tolvik.Rubbly.Trash.warning=false"));
     TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
+    if ((all || rename) && sub != QLatin1String("restore"))
+        return usage(QStringLiteral("--all and --rename are for trash restore"));
     int status = ExitUsage;
     if (sub == QLatin1String("status")) {
         if (!rest.isEmpty() || olderThan)
@@ -127,8 +137,15 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
         for (const QString& path : rest)
             paths.append(encodeLossless(path));
         status = trashPutCommand(service, paths, err());
+    } else if (sub == QLatin1String("restore")) {
+        if (rest.isEmpty() || json || olderThan)
+            return usage(QStringLiteral("trash restore needs at least one path, and takes only --all and --rename"));
+        QByteArrayList paths;
+        for (const QString& path : rest)
+            paths.append(encodeLossless(path));
+        status = trashRestoreCommand(service, paths, all, rename, out(), err());
     } else {
-        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty or put")
+        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty, put or restore")
                                    : QStringLiteral("unknown trash command '%1'").arg(sub));
     }
     out() << Qt::flush;
@@ -225,8 +242,11 @@ int runCommandLine(const QStringList& arguments)
     const bool json = parser.isSet(p.json);
     const std::optional<QString> olderThan =
         parser.isSet(p.olderThan) ? std::optional<QString>(parser.value(p.olderThan)) : std::nullopt;
+    if ((parser.isSet(p.all) || parser.isSet(p.rename)) && positional.value(0) != QLatin1String("trash") &&
+        !positional.isEmpty())
+        return usage(QStringLiteral("--all and --rename are for trash restore"));
     if (positional.value(0) == QLatin1String("trash"))
-        return runTrash(positional, json, olderThan);
+        return runTrash(positional, json, olderThan, parser.isSet(p.all), parser.isSet(p.rename));
     if (positional.value(0) == QLatin1String("update"))
         return runUpdate(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("slim"))
@@ -235,8 +255,8 @@ int runCommandLine(const QStringList& arguments)
         err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
         return ExitUsage;
     }
-    if (json || olderThan)
-        return usage(QStringLiteral("--json and --older-than belong to a command"));
+    if (json || olderThan || parser.isSet(p.all) || parser.isSet(p.rename))
+        return usage(QStringLiteral("--json, --older-than, --all and --rename belong to a command"));
     err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
           << Qt::flush;
     return ExitUsage;
@@ -248,7 +268,7 @@ std::optional<ApplicationAction> trayActionFromArguments(const QStringList& argu
     const QCommandLineParser& parser = p.parser;
     if (!p.parser.parse(arguments) || parser.isSet(p.help) || parser.isSet(p.version) ||
         !parser.positionalArguments().isEmpty() || parser.isSet(p.json) || parser.isSet(p.olderThan) ||
-        p.trayOptionCount() > 1)
+        parser.isSet(p.all) || parser.isSet(p.rename) || p.trayOptionCount() > 1)
         return std::nullopt;
     if (parser.isSet(p.togglePanel))
         return ApplicationAction::TogglePanel;

@@ -12,7 +12,9 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
+#include <unistd.h>
 
 namespace rubbly {
 
@@ -162,6 +164,66 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err)
 {
     const TrashPutReport report = blockingWait(trash.moveToTrash(paths));
+    for (const TrashError& failure : report.failures)
+        err << "rubbly: " << failure.message << "\n";
+    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
+}
+
+int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool all, bool rename, QTextStream& out,
+                        QTextStream& err)
+{
+    QStringList problems;
+    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    char cwd[PATH_MAX];
+    const QByteArray base = ::getcwd(cwd, sizeof cwd) ? QByteArray(cwd) : QByteArray("/");
+
+    QList<TrashEntryRef> chosen;
+    QByteArrayList unmatched;
+    for (const QByteArray& path : paths) {
+        const QByteArray absolute = TrashRestorer::lexicalAbsolutePath(path, base);
+        QList<const TrashRestorer::Entry*> matches;
+        for (const TrashRestorer::Entry& entry : entries) {
+            if (entry.originalPath == absolute)
+                matches.append(&entry);
+        }
+        // Only when no original path matches: a name in files/ is not what the user most likely meant
+        // when a file trashed from the very place they named exists.
+        if (matches.isEmpty()) {
+            for (const TrashRestorer::Entry& entry : entries) {
+                if ((!path.contains('/') && entry.ref.name == path) ||
+                    absolute == entry.ref.trashFolder + "/files/" + entry.ref.name)
+                    matches.append(&entry);
+            }
+        }
+        if (matches.isEmpty()) {
+            unmatched.append(path);
+            continue;
+        }
+        if (!all) {
+            // The most recently trashed; an entry without a readable date counts as the oldest.
+            const auto newest = std::max_element(matches.cbegin(), matches.cend(), [](const auto* a, const auto* b) {
+                return a->deletionDate.value_or(Timestamp::min()) < b->deletionDate.value_or(Timestamp::min());
+            });
+            matches = {*newest};
+        }
+        for (const TrashRestorer::Entry* match : std::as_const(matches)) {
+            if (!chosen.contains(match->ref))
+                chosen.append(match->ref);
+        }
+    }
+    if (!unmatched.isEmpty()) {
+        for (const QByteArray& path : std::as_const(unmatched))
+            err << "rubbly: nothing in the Trash was trashed from " << QFile::decodeName(path)
+                << " or has that name; nothing was restored\n";
+        for (const QString& problem : std::as_const(problems))
+            err << "rubbly: " << problem << "\n";
+        err << "rubbly: see rubbly trash status for what the Trash holds\n";
+        return ExitUsage;
+    }
+
+    const TrashRestoreReport report = blockingWait(trash.restore(chosen, rename));
+    for (const QByteArray& restored : report.restoredPaths)
+        out << "Restored " << QFile::decodeName(restored) << "\n";
     for (const TrashError& failure : report.failures)
         err << "rubbly: " << failure.message << "\n";
     return report.failures.isEmpty() ? ExitSuccess : ExitFailure;

@@ -1,10 +1,16 @@
 #include "DirectorySizes.h"
 
+#include "PosixFd.h"
+
 #include <QList>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 #include <vector>
 
 namespace rubbly {
@@ -142,6 +148,35 @@ QByteArray serializeDirectorySizes(const DirectorySizes& sizes)
         text += '\n';
     }
     return text;
+}
+
+bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes)
+{
+    const QByteArray text = serializeDirectorySizes(sizes);
+    QByteArray tempName;
+    PosixFd fd;
+    for (int attempt = 0; attempt < 8 && !fd.isValid(); ++attempt) {
+        tempName = "directorysizes." + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd.reset(::openat(trashFd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.isValid() && errno != EEXIST)
+            return false;
+    }
+    if (!fd.isValid())
+        return false;
+    qsizetype written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd.get(), text.constData() + written, static_cast<size_t>(text.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const bool closed = ::close(fd.release()) == 0;
+    if (written == text.size() && closed && ::renameat(trashFd, tempName.constData(), trashFd, "directorysizes") == 0)
+        return true;
+    ::unlinkat(trashFd, tempName.constData(), 0);
+    return false;
 }
 
 } // namespace rubbly

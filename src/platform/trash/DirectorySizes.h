@@ -69,4 +69,9 @@ Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd);
 // name; the name percent-encoded as in .trashinfo files.
 QByteArray serializeDirectorySizes(const DirectorySizes& sizes);
 
+// Replaces the `directorysizes` file of the trash folder `trashFd` with `sizes`: written to a new
+// file beside it and renamed over, so a reader never sees half, and whatever had the name (a link, a
+// FIFO) is replaced rather than written through. False when it could not be written.
+bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes);
+
 } // namespace rubbly

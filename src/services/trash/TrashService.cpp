@@ -102,17 +102,50 @@ QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
         TrashPutReport report;
         QByteArrayList moved;
         for (const QByteArray& path : paths) {
-            TrashPutResult result = store->put(path, now);
-            if (result)
+            TrashEntryRef created;
+            TrashPutResult result = store->put(path, now, &created);
+            if (result) {
                 moved.append(std::move(result).value());
-            else
+                report.entries.append(std::move(created));
+            } else {
                 report.failures.append(result.error());
+            }
         }
         report.movedCount = static_cast<int>(moved.size());
         if (!moved.isEmpty())
             kde->afterPut(moved);
         return report;
     };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<TrashRestoreReport> TrashService::restore(QList<TrashEntryRef> entries, bool rename)
+{
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
+    QTimeZone zone = m_zone;
+    auto job = [store, kde, entries = std::move(entries), rename, zone]() -> TrashRestoreReport {
+        const TrashRestorer restorer(store->locations(), zone);
+        TrashRestoreReport report;
+        for (const TrashEntryRef& entry : entries) {
+            Result<QByteArray, TrashError> result = restorer.restore(entry, rename);
+            if (result)
+                report.restoredPaths.append(std::move(result).value());
+            else
+                report.failures.append(result.error());
+        }
+        if (!report.restoredPaths.isEmpty())
+            kde->afterRemoval(store->isEmpty(), report.restoredPaths);
+        return report;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<QList<TrashRestorer::Entry>> TrashService::restorableEntries(QStringList* problems)
+{
+    TrashStore* store = &m_engine->store;
+    QTimeZone zone = m_zone;
+    auto job = [store, zone, problems] { return TrashRestorer(store->locations(), zone).entries(problems); };
     co_return co_await m_engine->actor.run(std::move(job));
 }
 

@@ -2,6 +2,7 @@
 
 #include "Actor.h"
 #include "KdeTrashPeer.h"
+#include "TrashRestorer.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
@@ -31,6 +32,9 @@ public:
     virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
     // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
     virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
+    // Puts the entries back where they were trashed from, in order; an entry that fails is reported
+    // and the next one tried. With `rename`, a taken original place gives a free name beside it.
+    virtual QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) = 0;
 };
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
@@ -51,6 +55,10 @@ public:
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
+    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override;
+    // Every entry of every trash folder with the original path and date its info file gives, for the
+    // command line to find what a user names; `problems` gets the folders that cannot be used.
+    QCoro::Task<QList<TrashRestorer::Entry>> restorableEntries(QStringList* problems);
 
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`. It saturates: an
     // age beyond every date a trash can hold gives the earliest time, before which nothing lies.

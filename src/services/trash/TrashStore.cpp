@@ -606,7 +606,7 @@ bool TrashStore::isEmpty() const
     });
 }
 
-TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
+TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEntryRef* created)
 {
     const auto fail = [&rawPath](int error, const QString& why) {
         return TrashError{TrashServiceError::FileSystem, error,
@@ -706,8 +706,11 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
             dropInfo();
             return fail(written ? errno : writeError, describe(written ? errno : writeError));
         }
-        if (::renameat2(parentFd.get(), name.constData(), filesFd, candidate.constData(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(parentFd.get(), name.constData(), filesFd, candidate.constData(), RENAME_NOREPLACE) == 0) {
+            if (created)
+                *created = TrashEntryRef{trash->path, candidate};
             return path;
+        }
         const int renameError = errno;
         dropInfo();
         if (renameError == EEXIST)

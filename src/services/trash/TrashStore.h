@@ -42,9 +42,10 @@ public:
     // Deletes the entries whose deletion date is strictly before `cutoff`; entries without a
     // readable date stay.
     TrashCleanupOutcome removeDeletedBefore(Timestamp cutoff);
-    // Moves one file or folder into the trash of its volume, deleted at `now`; gives its absolute path
-    // in the trash. A folder that is or holds a mount point is refused before anything moves.
-    TrashPutResult put(const QByteArray& path, Timestamp now);
+    // Moves one file or folder into the trash of its volume, deleted at `now`; gives the absolute path
+    // it was moved from, and the entry it became in `created` when given. A folder that is or holds a
+    // mount point is refused before anything moves.
+    TrashPutResult put(const QByteArray& path, Timestamp now, TrashEntryRef* created = nullptr);
     // True when no trash folder holds an entry or an info file.
     bool isEmpty() const;
 

@@ -39,14 +39,35 @@ struct TrashCleanupResult {
     bool operator==(const TrashCleanupResult&) const = default;
 };
 
+// One entry of a trash folder: its name in files/ (raw bytes) and the folder it is in.
+struct TrashEntryRef {
+    QByteArray trashFolder;
+    QByteArray name;
+
+    bool operator==(const TrashEntryRef&) const = default;
+};
+
 // What a put of several paths did. Every path is tried, whatever became of the others, as trash-put
 // and gio do: one unreadable file must not keep the rest of a selection out of the Trash.
 struct TrashPutReport {
     int movedCount = 0;
     // One per path that could not be moved, in the order they were given.
     QList<TrashError> failures;
+    // The entries the put made, in order: exactly what undoing it puts back.
+    QList<TrashEntryRef> entries;
 
     bool operator==(const TrashPutReport&) const = default;
+};
+
+// What a restore of several entries did. Every entry is tried, whatever became of the others.
+struct TrashRestoreReport {
+    // Where each restored entry went, in the order given (a free name beside the original with
+    // `rename`).
+    QList<QByteArray> restoredPaths;
+    // One per entry that stayed in the Trash, naming it and saying why.
+    QList<TrashError> failures;
+
+    bool operator==(const TrashRestoreReport&) const = default;
 };
 
 using TrashStatusResult = Result<TrashStatus, TrashError>;

@@ -1,0 +1,286 @@
+#include "TrashRestorer.h"
+
+#include "DirectoryListing.h"
+#include "DirectorySizes.h"
+#include "MountAwareStat.h"
+#include "PosixFd.h"
+#include "TrashInfo.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace rubbly {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcRestore, "com.tolvik.Rubbly.Trash")
+
+constexpr qsizetype kNameMax = 255;
+// Folders on the way are only walked through and created in: O_PATH needs no read permission, so a
+// folder the user may enter but not list (0711) still leads to the original place.
+constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+QString shown(const QByteArray& path)
+{
+    return QFile::decodeName(path);
+}
+
+QString describe(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A folder made on the way to the original place, to be removed again if the entry cannot move.
+struct MadeFolder {
+    int parentFd;
+    QByteArray name;
+};
+
+// Newest first; the descriptors of their parents are still open in the walk's chain.
+void removeMadeFolders(const std::vector<MadeFolder>& made)
+{
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+        ::unlinkat(it->parentFd, it->name.constData(), AT_REMOVEDIR);
+}
+
+} // namespace
+
+TrashRestorer::TrashRestorer(const TrashLocations& locations, QTimeZone zone)
+    : m_locations(locations)
+    , m_zone(std::move(zone))
+{
+}
+
+QByteArray TrashRestorer::numberedName(const QByteArray& name, int n, bool isDirectory)
+{
+    const qsizetype dot = isDirectory ? -1 : name.lastIndexOf('.');
+    const bool hasExtension = dot > 0 && name.size() - dot <= 32;
+    QByteArray stem = hasExtension ? name.left(dot) : name;
+    const QByteArray extension = hasExtension ? name.mid(dot) : QByteArray();
+    const QByteArray number = " (" + QByteArray::number(n) + ')';
+    const qsizetype room = std::max<qsizetype>(kNameMax - number.size() - extension.size(), 1);
+    if (stem.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
+            --cut;
+        stem.truncate(std::max<qsizetype>(cut, 1));
+    }
+    return stem + number + extension;
+}
+
+QByteArray TrashRestorer::lexicalAbsolutePath(const QByteArray& path, const QByteArray& base)
+{
+    const QByteArray joined = path.startsWith('/') ? path : base + '/' + path;
+    QByteArrayList parts;
+    for (const QByteArray& part : joined.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    return '/' + parts.join('/');
+}
+
+Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry, bool rename) const
+{
+    const QByteArray entryPath = entry.trashFolder + "/files/" + entry.name;
+    const auto fail = [&entryPath](int error, const QString& why) {
+        return TrashError{TrashServiceError::FileSystem, error,
+                          QStringLiteral("cannot restore %1: %2").arg(shown(entryPath), why)};
+    };
+    if (entry.name.isEmpty() || entry.name.contains('/') || entry.name == "." || entry.name == ".." ||
+        entry.name.size() > kNameMax)
+        return fail(EINVAL, QStringLiteral("not the name of an entry"));
+
+    // Only the trash folders the program finds itself: a folder named by a caller is not trusted to be one.
+    std::optional<TrashDirectory> directory;
+    for (const TrashDirectory& candidate : m_locations.trashDirectories()) {
+        if (candidate.path == entry.trashFolder)
+            directory = candidate;
+    }
+    if (!directory)
+        return fail(ENOENT, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
+    auto opened = m_locations.open(*directory, false);
+    if (!opened)
+        return fail(opened.error().errorCode, opened.error().message());
+    const OpenTrashFolder& folder = opened.value();
+    const int filesFd = folder.files.get();
+    const int infoFd = folder.info.get();
+
+    MountAwareStat data;
+    if (!mountAwareStat(filesFd, entry.name.constData(), data, folder.filesStat.st_dev))
+        return fail(errno, errno == ENOENT ? QStringLiteral("it is no longer in the Trash") : describe(errno));
+    if (data.mountRoot)
+        return fail(EBUSY, QStringLiteral("it is a mount point"));
+
+    const QByteArray infoName = entry.name + ".trashinfo";
+    struct stat infoStat {};
+    if (::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat.st_mode))
+        return fail(ENOENT, QStringLiteral("it has no info file, so its original place is unknown"));
+    const std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName.constData(), m_zone);
+    if (!info || !info->path || info->path->isEmpty())
+        return fail(EINVAL, QStringLiteral("its info file names no original place"));
+
+    // The original path as the info file has it, cleaned only of "." and doubled slashes: a ".." could
+    // lead out of the volume a relative path is bound to, and a NUL (from %00) would cut the path short.
+    const QByteArray& recorded = *info->path;
+    if (recorded.contains('\0'))
+        return fail(EINVAL, QStringLiteral("its info file names an impossible original place"));
+    QByteArrayList parts;
+    for (const QByteArray& part : recorded.split('/')) {
+        if (part == "..")
+            return fail(EINVAL, QStringLiteral("its original place %1 holds \"..\"").arg(shown(recorded)));
+        if (!part.isEmpty() && part != ".")
+            parts.append(part);
+    }
+    if (parts.isEmpty())
+        return fail(EINVAL, QStringLiteral("its info file names no original place"));
+    // A relative path hangs below the volume's top, which comes from the mount table as it is.
+    if (!recorded.startsWith('/') && !directory->topDir.isEmpty()) {
+        QByteArrayList topParts = directory->topDir.split('/');
+        topParts.removeAll(QByteArray());
+        parts = topParts + parts;
+    }
+    const QByteArray original = '/' + parts.join('/');
+    const auto failAt = [&](int error, const QString& why) {
+        return fail(error, QStringLiteral("%1 (%2)").arg(why, shown(original)));
+    };
+    if (original == directory->path || original.startsWith(directory->path + '/'))
+        return failAt(EINVAL, QStringLiteral("its original place is inside the Trash"));
+
+    // Walk from / to the parent, one component at a time and never through a link, making what is
+    // missing; every descriptor stays open until the move, so nothing on the way can be swapped.
+    const QByteArray leaf = parts.takeLast();
+    std::vector<PosixFd> chain;
+    chain.emplace_back(::open("/", kWalkFlags));
+    if (!chain.back().isValid())
+        return fail(errno, describe(errno));
+    std::vector<MadeFolder> made;
+    QByteArray walked;
+    const auto sameVolume = [&](int fd) {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 && st.st_dev == folder.filesStat.st_dev;
+    };
+    const auto otherVolume = [&] {
+        return failAt(EXDEV, QStringLiteral("its original place is on another file system than the trash; move "
+                                            "it from %1 yourself")
+                                 .arg(shown(entryPath)));
+    };
+    for (const QByteArray& part : std::as_const(parts)) {
+        walked += '/' + part;
+        const int parentFd = chain.back().get();
+        PosixFd next(::openat(parentFd, part.constData(), kWalkFlags));
+        if (!next.isValid() && errno == ENOENT) {
+            // The first folder that must be made is made on the trash's own file system or not at all.
+            if (made.empty() && !sameVolume(parentFd))
+                return otherVolume();
+            if (::mkdirat(parentFd, part.constData(), 0777) == 0)
+                made.push_back(MadeFolder{parentFd, part});
+            else if (errno != EEXIST) {
+                const int error = errno;
+                removeMadeFolders(made);
+                return failAt(error,
+                              QStringLiteral("the folder %1 cannot be made: %2").arg(shown(walked), describe(error)));
+            }
+            next.reset(::openat(parentFd, part.constData(), kWalkFlags));
+        }
+        if (!next.isValid()) {
+            const int error = errno;
+            removeMadeFolders(made);
+            struct stat st {};
+            if ((error == ENOTDIR || error == ELOOP) &&
+                ::fstatat(parentFd, part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                return failAt(error, S_ISLNK(st.st_mode)
+                                         ? QStringLiteral("the way there leads through the link %1").arg(shown(walked))
+                                         : QStringLiteral("%1 is not a folder").arg(shown(walked)));
+            return failAt(error, QStringLiteral("%1: %2").arg(shown(walked), describe(error)));
+        }
+        chain.push_back(std::move(next));
+    }
+    const int parentFd = chain.back().get();
+    if (!sameVolume(parentFd)) {
+        removeMadeFolders(made);
+        return otherVolume();
+    }
+
+    QByteArray target = leaf;
+    for (int n = 2;; ++n) {
+        if (::renameat2(filesFd, entry.name.constData(), parentFd, target.constData(), RENAME_NOREPLACE) == 0)
+            break;
+        const int error = errno;
+        if (error == EEXIST && rename && n < 10000) {
+            target = numberedName(leaf, n, S_ISDIR(data.st.st_mode));
+            continue;
+        }
+        removeMadeFolders(made);
+        if (error == EEXIST)
+            return failAt(EEXIST, QStringLiteral("its original place is taken"));
+        // A bind mount on the way is another mount of the same file system: the kernel refuses that too.
+        if (error == EXDEV)
+            return otherVolume();
+        return failAt(error, describe(error));
+    }
+    const QByteArray restored = walked + '/' + target;
+
+    // The data is back; only now does the info file go, and only if it is still the one read.
+    struct stat infoNow {};
+    if (::fstatat(infoFd, infoName.constData(), &infoNow, AT_SYMLINK_NOFOLLOW) == 0 &&
+        infoNow.st_ino == infoStat.st_ino && infoNow.st_dev == infoStat.st_dev &&
+        ::unlinkat(infoFd, infoName.constData(), 0) != 0)
+        qCWarning(lcRestore) << "restored" << shown(restored) << "but cannot remove its info file:" << describe(errno);
+    if (S_ISDIR(data.st.st_mode)) {
+        if (auto read = readDirectorySizes(folder.folder.get())) {
+            DirectorySizes sizes = std::move(read).value();
+            if (sizes.remove(entry.name))
+                writeDirectorySizes(folder.folder.get(), sizes);
+        }
+    }
+    return restored;
+}
+
+QList<TrashRestorer::Entry> TrashRestorer::entries(QStringList* problems) const
+{
+    QList<Entry> result;
+    for (const TrashDirectory& directory : m_locations.trashDirectories()) {
+        auto opened = m_locations.open(directory, false);
+        if (!opened) {
+            // A home trash that was never made holds nothing to restore.
+            if (!(directory.isHome && opened.error().errorCode == ENOENT))
+                problems->append(opened.error().message());
+            continue;
+        }
+        int listError = 0;
+        const QList<QByteArray> names = readDirectoryNames(opened->files.get(), false, &listError);
+        if (listError != 0) {
+            problems->append(TrashFolderProblem{
+                directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(listError)), listError}
+                                 .message());
+            continue;
+        }
+        for (const QByteArray& name : names) {
+            Entry entry{TrashEntryRef{directory.path, name}, std::nullopt, std::nullopt};
+            if (const auto info = TrashInfo::read(opened->info.get(), (name + ".trashinfo").constData(), m_zone)) {
+                if (info->path && !info->path->isEmpty())
+                    entry.originalPath = info->path->startsWith('/') || directory.topDir.isEmpty()
+                                             ? lexicalAbsolutePath(*info->path, "/")
+                                             : lexicalAbsolutePath(*info->path, directory.topDir);
+                entry.deletionDate = info->deletionDate;
+            }
+            result.append(std::move(entry));
+        }
+    }
+    return result;
+}
+
+} // namespace rubbly
