@@ -16,11 +16,20 @@ class TrashCommandLineTest : public QObject {
     Q_OBJECT
 
     // The fixture's empty mount table keeps every real volume's trash out of reach.
-    static ProcessResult rubbly(const TrashFixture& fx, const QStringList& arguments)
+    static ProcessResult rubbly(const TrashFixture& fx, const QStringList& arguments, const QString& workingDirectory = {})
     {
         EnvGuard env;
         env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
-        return runProcess(QStringLiteral(RUBBLY_BINARY), arguments);
+        return runProcess(QStringLiteral(RUBBLY_BINARY), arguments, {}, workingDirectory);
+    }
+    // The path as printf octal escapes, so that the shell makes its bytes and no text conversion
+    // stands between.
+    static QString shellBytes(const QByteArray& path)
+    {
+        QByteArray escaped;
+        for (char c : path)
+            escaped += QByteArray("\\") + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');
+        return u"\"$(printf '%1')\""_s.arg(QString::fromLatin1(escaped));
     }
 
 private Q_SLOTS:
@@ -107,18 +116,25 @@ private Q_SLOTS:
         QVERIFY(lookalike != name);
         fx.outside().write(name, "the named one").write(lookalike, "the lookalike");
         // The shell makes the bytes (printf's octal escapes), so no text conversion stands between.
-        QByteArray escaped;
-        for (char c : fx.outside().path(name))
-            escaped += QByteArray("\\") + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');
         EnvGuard env;
         env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
-        const ProcessResult put = runProcess(
-            u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" trash put \"$(printf '%1')\""_s.arg(QString::fromLatin1(escaped)),
-                           QStringLiteral(RUBBLY_BINARY)});
+        const auto run = [&](const QString& command) {
+            return runProcess(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" trash "_s + command + shellBytes(fx.outside().path(name)),
+                                             QStringLiteral(RUBBLY_BINARY)});
+        };
+        const ProcessResult put = run(u"put "_s);
         QVERIFY2(put.exitCode == 0, put.err.constData());
         QVERIFY(!TreeBuilder::exists(fx.outside().path(name)));
         QCOMPARE(TreeBuilder::read(fx.outside().path(lookalike)), QByteArray("the lookalike"));
         QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + name), QByteArray("the named one"));
+
+        // With the lookalike in the Trash too, the restore takes the one named, byte for byte.
+        QCOMPARE(rubbly(fx, {u"trash"_s, u"put"_s, QFile::decodeName(fx.outside().path(lookalike))}).exitCode, 0);
+        const ProcessResult restore = run(u"restore "_s);
+        QVERIFY2(restore.exitCode == 0, restore.err.constData());
+        QCOMPARE(TreeBuilder::read(fx.outside().path(name)), QByteArray("the named one"));
+        QVERIFY(!TreeBuilder::exists(fx.outside().path(lookalike)));
+        ::unlink(fx.outside().path(name).constData()); // QTemporaryDir cannot remove a name that is not UTF-8
     }
 
     void usageErrorsExitTwo_data()
@@ -135,6 +151,12 @@ private Q_SLOTS:
         QTest::newRow("days glued with =") << QStringList{u"trash"_s, u"empty"_s, u"--older-than="_s};
         QTest::newRow("json on empty") << QStringList{u"trash"_s, u"empty"_s, u"--json"_s};
         QTest::newRow("unknown trash command") << QStringList{u"trash"_s, u"shred"_s};
+        QTest::newRow("restore without paths") << QStringList{u"trash"_s, u"restore"_s, u"--all"_s};
+        // Nothing is restored when one path names nothing, not even the entries the others name.
+        QTest::newRow("restore of a path that names nothing")
+            << QStringList{u"trash"_s, u"restore"_s, u"keep.txt"_s, u"/nowhere/keep.txt"_s};
+        QTest::newRow("rename on put") << QStringList{u"trash"_s, u"put"_s, u"--rename"_s, u"/tmp"_s};
+        QTest::newRow("all on status") << QStringList{u"trash"_s, u"status"_s, u"--all"_s};
         QTest::newRow("unknown command") << QStringList{u"frobnicate"_s};
         QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s};
     }
@@ -147,6 +169,37 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(!result.err.isEmpty());
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/keep.txt"));
+    }
+
+    // Of several entries from one place the newest goes back; --all tries every one, and each that
+    // finds its place taken is a line of its own until --rename puts it beside.
+    void restoreChoosesTheNewestThenAllThenRenames()
+    {
+        TrashFixture fx;
+        const QByteArray original = fx.outside().path("a.txt");
+        const QList<QPair<QByteArray, QByteArray>> entries{
+            {"a.txt", "2026-01-05T10:00:00"}, {"a.2.txt", "2026-03-05T10:00:00"}, {"a.3.txt", "2026-02-05T10:00:00"}};
+        for (const auto& [name, date] : entries) {
+            fx.files().write(name, name);
+            fx.writeInfo(name, original, date);
+        }
+        const QString cwd = QFile::decodeName(fx.outside().root());
+        const ProcessResult newest = rubbly(fx, {u"trash"_s, u"restore"_s, u"a.txt"_s}, cwd);
+        QVERIFY2(newest.exitCode == 0, newest.err.constData());
+        QCOMPARE(newest.out, "Restored " + original + "\n");
+        QCOMPARE(TreeBuilder::read(original), "a.2.txt"_ba);
+
+        const ProcessResult taken = rubbly(fx, {u"trash"_s, u"restore"_s, u"--all"_s, QFile::decodeName(original)});
+        QCOMPARE(taken.exitCode, 1);
+        QCOMPARE(taken.err.trimmed().split('\n').size(), 2);
+        QVERIFY2(taken.err.contains("its original place is taken"), taken.err.constData());
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/a.txt") && TreeBuilder::exists(fx.filesPath() + "/a.3.txt"));
+
+        const ProcessResult renamed = rubbly(fx, {u"trash"_s, u"restore"_s, u"--all"_s, u"--rename"_s, u"./a.txt"_s}, cwd);
+        QVERIFY2(renamed.exitCode == 0, renamed.err.constData());
+        QCOMPARE(TreeBuilder::read(fx.outside().path("a (2).txt")) + TreeBuilder::read(fx.outside().path("a (3).txt")),
+                 "a.3.txta.txt"_ba);
+        QVERIFY(QDir(QFile::decodeName(fx.filesPath())).isEmpty());
     }
 
     // An age beyond every date is a valid age that removes nothing, however many digits it has.

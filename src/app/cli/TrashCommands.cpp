@@ -199,13 +199,13 @@ int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool a
             unmatched.append(path);
             continue;
         }
-        if (!all) {
-            // The most recently trashed; an entry without a readable date counts as the oldest.
-            const auto newest = std::max_element(matches.cbegin(), matches.cend(), [](const auto* a, const auto* b) {
-                return a->deletionDate.value_or(Timestamp::min()) < b->deletionDate.value_or(Timestamp::min());
-            });
-            matches = {*newest};
-        }
+        // Newest first, so the most recently trashed one gets the original place (an entry without a
+        // readable date counts as the oldest); without --all only that one.
+        std::stable_sort(matches.begin(), matches.end(), [](const auto* a, const auto* b) {
+            return a->deletionDate.value_or(Timestamp::min()) > b->deletionDate.value_or(Timestamp::min());
+        });
+        if (!all)
+            matches = {matches.first()};
         for (const TrashRestorer::Entry* match : std::as_const(matches)) {
             if (!chosen.contains(match->ref))
                 chosen.append(match->ref);
