@@ -309,18 +309,63 @@ private Q_SLOTS:
 
         // Some went in: they are shown, and the failure line counts the others.
         const TrashError failure{TrashServiceError::FileSystem, ENOENT, {}};
-        rig.trash.putReport = TrashPutReport{2, {failure}};
+        rig.trash.putReport = TrashPutReport{2, {failure}, {}};
         finish(vm.moveToTrash({"/tmp/b", "/tmp/c", "/tmp/d"}));
         QCOMPARE(vm.state().kind(), BinwellState::Kind::Normal);
         QCOMPARE(rig.scans(), 2);
         QCOMPARE(rig.player.log.size(), 2);
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 2/3 项，1 项无法移入废纸篓。"_s));
 
-        rig.trash.putReport = TrashPutReport{0, {failure, failure}};
+        rig.trash.putReport = TrashPutReport{0, {failure, failure}, {}};
         finish(vm.moveToTrash({"/tmp/e", "/tmp/f"}));
         QCOMPARE(vm.state(), BinwellState::error(u"移入废纸篓失败"_s));
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 0/2 项，2 项无法移入废纸篓。"_s));
         QCOMPARE(rig.player.log.size(), 2);
+    }
+
+    // Undo is offered for ten seconds or until the panel closes, and puts back the drop's own entries:
+    // not the newest entry from the same place, which another trasher may have made since.
+    void aDropCanBeUndoneForTenSecondsWithItsOwnEntries()
+    {
+        Rig rig;
+        BinwellViewModel& vm = rig.make();
+        finish(vm.moveToTrash({"/tmp/a", "/tmp/b"}));
+        QCOMPARE(vm.dropUndo()->movedCount, 2);
+        rig.clock.advance(9999ms);
+        QVERIFY(vm.dropUndo());
+        rig.clock.advance(1ms);
+        settle();
+        QVERIFY(!vm.dropUndo());
+        finish(vm.undoLastDrop());
+        QVERIFY(rig.trash.restored.isEmpty());
+
+        const QList<TrashEntryRef> made{{"/home/t", "a.2"}, {"/vol/.Trash-1000", "b"}};
+        rig.trash.putReport = TrashPutReport{2, {TrashError{}}, made};
+        finish(vm.moveToTrash({"/tmp/a", "/tmp/b", "/tmp/c"}));
+        rig.clock.advance(5s);
+        const int scans = rig.scans();
+        finish(vm.undoLastDrop());
+        QCOMPARE(rig.trash.restored, made);
+        QVERIFY(!vm.dropUndo());
+        QCOMPARE(rig.scans(), scans + 1);
+
+        finish(vm.moveToTrash({"/tmp/d"}));
+        vm.dismissDropUndo();
+        finish(vm.undoLastDrop());
+        QCOMPARE(rig.trash.restored, made);
+    }
+
+    void aRestoreThatFailsSaysWhyAndRescans()
+    {
+        Rig rig;
+        BinwellViewModel& vm = rig.makeShowing(statusWith(2));
+        const QString why = u"cannot restore /t/files/b: its original place is taken (/home/b)"_s;
+        rig.trash.restoreReport =
+            TrashRestoreReport{{"/home/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}};
+        finish(vm.restore({{"/t", "a"}, {"/t", "b"}}));
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 1/2 项，1 项仍在废纸篓中。\n"_s + why));
+        QCOMPARE(rig.scans(), 2);
+        QCOMPARE(vm.state().kind(), Kind::Normal);
     }
 
     void autoCleanRunsAfterScansOnlyWhenEnabledAndNeverTouchesTheState()

@@ -16,7 +16,8 @@ class TrashCommandLineTest : public QObject {
     Q_OBJECT
 
     // The fixture's empty mount table keeps every real volume's trash out of reach.
-    static ProcessResult rubbly(const TrashFixture& fx, const QStringList& arguments, const QString& workingDirectory = {})
+    static ProcessResult rubbly(const TrashFixture& fx, const QStringList& arguments,
+                                const QString& workingDirectory = {})
     {
         EnvGuard env;
         env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
@@ -119,8 +120,9 @@ private Q_SLOTS:
         EnvGuard env;
         env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
         const auto run = [&](const QString& command) {
-            return runProcess(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" trash "_s + command + shellBytes(fx.outside().path(name)),
-                                             QStringLiteral(RUBBLY_BINARY)});
+            return runProcess(u"/bin/sh"_s,
+                              {u"-c"_s, u"exec \"$0\" trash "_s + command + shellBytes(fx.outside().path(name)),
+                               QStringLiteral(RUBBLY_BINARY)});
         };
         const ProcessResult put = run(u"put "_s);
         QVERIFY2(put.exitCode == 0, put.err.constData());
@@ -195,7 +197,8 @@ private Q_SLOTS:
         QVERIFY2(taken.err.contains("its original place is taken"), taken.err.constData());
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/a.txt") && TreeBuilder::exists(fx.filesPath() + "/a.3.txt"));
 
-        const ProcessResult renamed = rubbly(fx, {u"trash"_s, u"restore"_s, u"--all"_s, u"--rename"_s, u"./a.txt"_s}, cwd);
+        const ProcessResult renamed =
+            rubbly(fx, {u"trash"_s, u"restore"_s, u"--all"_s, u"--rename"_s, u"./a.txt"_s}, cwd);
         QVERIFY2(renamed.exitCode == 0, renamed.err.constData());
         QCOMPARE(TreeBuilder::read(fx.outside().path("a (2).txt")) + TreeBuilder::read(fx.outside().path("a (3).txt")),
                  "a.3.txta.txt"_ba);

@@ -306,6 +306,60 @@ QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
     }
     // Some went in: the list shows them, and the failure line says what stayed out.
     m_services.feedback.moveToTrashFeedback();
+    if (!report.entries.isEmpty()) {
+        setDropUndo(DropUndo{report.movedCount, report.entries});
+        dismissDropUndoLater(renew(m_dropUndoExpiry));
+    }
+    co_await refresh();
+}
+
+QCoro::Task<void> BinwellViewModel::dismissDropUndoLater(QPointer<Cancellation> cancellation)
+{
+    QPointer<BinwellViewModel> self = this;
+    const bool slept = co_await m_services.scheduler.sleep(kDropUndoDisplay, cancellation.data());
+    if (self && slept)
+        setDropUndo(std::nullopt);
+}
+
+void BinwellViewModel::dismissDropUndo()
+{
+    if (m_dropUndoExpiry) {
+        m_dropUndoExpiry->cancel();
+        m_dropUndoExpiry->deleteLater();
+        m_dropUndoExpiry = nullptr;
+    }
+    setDropUndo(std::nullopt);
+}
+
+QCoro::Task<void> BinwellViewModel::undoLastDrop()
+{
+    if (!m_dropUndo)
+        co_return;
+    QList<TrashEntryRef> entries = m_dropUndo->entries;
+    dismissDropUndo();
+    co_await restore(std::move(entries));
+}
+
+QCoro::Task<void> BinwellViewModel::restore(QList<TrashEntryRef> entries)
+{
+    if (entries.isEmpty())
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    const auto total = entries.size();
+    const TrashRestoreReport report = co_await m_services.trash.restore(std::move(entries), false);
+    if (!self)
+        co_return;
+    if (!report.failures.isEmpty()) {
+        // The count, then each entry's reason as the engine words it (it names the place).
+        QStringList lines{QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 stayed in the Trash.")
+                              .arg(report.restoredPaths.size())
+                              .arg(total)
+                              .arg(report.failures.size())};
+        for (const TrashError& failure : report.failures)
+            lines.append(failure.message);
+        setLastFailureDetail(lines.join(u'\n'));
+        m_failureFromScan = false;
+    }
     co_await refresh();
 }
 
@@ -483,6 +537,7 @@ RUBBLY_SETTER(setLastCleaningRecord, m_lastCleaningRecord, std::optional<Cleanin
 RUBBLY_SETTER(setLastSlimCleaningRecord, m_lastSlimCleaningRecord, std::optional<CleaningRecord>,
               lastSlimCleaningRecordChanged)
 RUBBLY_SETTER(setLastFailureDetail, m_lastFailureDetail, std::optional<QString>, lastFailureDetailChanged)
+RUBBLY_SETTER(setDropUndo, m_dropUndo, std::optional<DropUndo>, dropUndoChanged)
 RUBBLY_SETTER(setDiskSlimItems, m_diskSlimItems, QList<DiskSlimItem>, diskSlimItemsChanged)
 RUBBLY_SETTER(setIsScanningSlim, m_isScanningSlim, bool, isScanningSlimChanged)
 RUBBLY_SETTER(setIsCleaningSlim, m_isCleaningSlim, bool, isCleaningSlimChanged)

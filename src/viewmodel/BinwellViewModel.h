@@ -4,6 +4,7 @@
 #include "CleaningRecord.h"
 #include "DiskSlimSnapshot.h"
 #include "Timestamp.h"
+#include "TrashTypes.h"
 
 #include <QObject>
 #include <QPointer>
@@ -63,6 +64,15 @@ public:
     static constexpr std::chrono::milliseconds kSuccessDisplay{2000};
     static constexpr std::chrono::seconds kSlimFreshness{1800};
     static constexpr std::chrono::milliseconds kSlimThrottle{8000};
+    static constexpr std::chrono::seconds kDropUndoDisplay{10};
+
+    // What the last drop moved to the Trash, while its undo is offered: the entries that drop made
+    // and no other, even when another entry came from the same place.
+    struct DropUndo {
+        int movedCount = 0;
+        QList<TrashEntryRef> entries;
+        bool operator==(const DropUndo&) const = default;
+    };
 
     // Loads the two cleaning records and the stored slim snapshot, and applies the global-shortcut
     // setting now and whenever it changes.
@@ -73,6 +83,7 @@ public:
     const std::optional<CleaningRecord>& lastCleaningRecord() const { return m_lastCleaningRecord; }
     const std::optional<CleaningRecord>& lastSlimCleaningRecord() const { return m_lastSlimCleaningRecord; }
     const std::optional<QString>& lastFailureDetail() const { return m_lastFailureDetail; }
+    const std::optional<DropUndo>& dropUndo() const { return m_dropUndo; }
     const QList<DiskSlimItem>& diskSlimItems() const { return m_diskSlimItems; }
     bool isScanningSlim() const { return m_isScanningSlim; }
     bool isCleaningSlim() const { return m_isCleaningSlim; }
@@ -99,8 +110,16 @@ public:
     void refreshIfNeeded();
     // Empties the Trash, only from Normal with entries.
     QCoro::Task<void> emptyTrash();
-    // Moves dropped files or folders to the Trash, then rescans.
+    // Moves dropped files or folders to the Trash, then rescans; offers to undo it for
+    // kDropUndoDisplay when anything moved.
     QCoro::Task<void> moveToTrash(QList<QByteArray> paths);
+    // Puts entries back where they were trashed from, then rescans; what stayed goes to the failure
+    // line with the reason.
+    QCoro::Task<void> restore(QList<TrashEntryRef> entries);
+    // Puts back exactly what the last drop moved, while its undo is offered.
+    QCoro::Task<void> undoLastDrop();
+    // Withdraws the undo offer (the panel closed).
+    void dismissDropUndo();
     // Starts or stops the global shortcut as its setting says.
     void updateGlobalShortcut();
     // The monitor's callback: a rescan 1.5 s later unless a scan started within 2 s by then.
@@ -126,6 +145,7 @@ Q_SIGNALS:
     void lastCleaningRecordChanged();
     void lastSlimCleaningRecordChanged();
     void lastFailureDetailChanged();
+    void dropUndoChanged();
     void diskSlimItemsChanged();
     void isScanningSlimChanged();
     void isCleaningSlimChanged();
@@ -146,6 +166,7 @@ private:
     void updateMenuBarLabelText();
     QCoro::Task<void> dismissSuccessLater(QPointer<Cancellation> cancellation);
     QCoro::Task<void> rescanAfterChange(QPointer<Cancellation> cancellation);
+    QCoro::Task<void> dismissDropUndoLater(QPointer<Cancellation> cancellation);
     // A fresh cancellation in `slot`, cancelling what was there.
     Cancellation* renew(QPointer<Cancellation>& slot);
     void cancelSuccessDismissal();
@@ -156,6 +177,7 @@ private:
     void setLastCleaningRecord(std::optional<CleaningRecord> record);
     void setLastSlimCleaningRecord(std::optional<CleaningRecord> record);
     void setLastFailureDetail(std::optional<QString> text);
+    void setDropUndo(std::optional<DropUndo> undo);
     void setDiskSlimItems(QList<DiskSlimItem> items);
     void setIsScanningSlim(bool value);
     void setIsCleaningSlim(bool value);
@@ -169,6 +191,8 @@ private:
     std::optional<CleaningRecord> m_lastCleaningRecord;
     std::optional<CleaningRecord> m_lastSlimCleaningRecord;
     std::optional<QString> m_lastFailureDetail;
+    std::optional<DropUndo> m_dropUndo;
+    QPointer<Cancellation> m_dropUndoExpiry;
     // The failure line names trash folders the last scan could not use (not an emptying's failure):
     // the next scan that can use them all clears it.
     bool m_failureFromScan = false;
