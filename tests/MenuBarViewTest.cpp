@@ -237,26 +237,57 @@ private Q_SLOTS:
         QVERIFY(panel.texts().contains(QStringLiteral("> TOP ITEMS")));
     }
 
-    void theRevealButtonShowsOnlyOnTheHoveredRowAndRevealsIt()
+    // Both actions show on the hovered row only; put back is offered where there is a place to go back to.
+    void theRowActionsShowOnlyOnTheHoveredRowAndAct()
     {
         Panel panel;
         TrashVisualizationView* visualization = panel.visualization();
         const TrashItemDetail second = fullTrash().topItems[1];
         const QString id = topItemRowID(second);
         QAbstractButton* reveal = visualization->revealButton(id);
-        QVERIFY(reveal && !reveal->isVisible());
+        QAbstractButton* putBack = visualization->putBackButton(id);
+        QVERIFY(reveal && !reveal->isVisible() && putBack && !putBack->isVisible());
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
         QCoreApplication::sendEvent(reveal->parentWidget(), &enter);
         QCOMPARE(visualization->hoveredRowID(), id);
-        QVERIFY(reveal->isVisible());
+        QVERIFY(reveal->isVisible() && putBack->isVisible());
+        QVERIFY(putBack->geometry().right() < reveal->geometry().left());
         QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
         QCOMPARE(reveal->toolTip(), QStringLiteral("在文件管理器中显示"));
+        QCOMPARE(putBack->toolTip(), QStringLiteral("放回原处"));
         reveal->click();
         QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
+        const int scans = panel.rig.scans();
+        putBack->click();
+        settle();
+        QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{second.trashFolder, second.name.toUtf8()}}));
+        QCOMPARE(panel.rig.scans(), scans + 1);
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(reveal->parentWidget(), &leave);
         QVERIFY(visualization->hoveredRowID().isEmpty());
-        QVERIFY(!reveal->isVisible());
+        QVERIFY(!reveal->isVisible() && !putBack->isVisible());
+
+        const QString withoutPlace = topItemRowID(fullTrash().topItems[4]);
+        QVERIFY(visualization->revealButton(withoutPlace) && !visualization->putBackButton(withoutPlace));
+    }
+
+    // The offer shows after a drop, puts back what the drop made, and goes when the panel closes.
+    void aDropOffersUndoUntilThePanelCloses()
+    {
+        Panel panel;
+        QCOMPARE(panel.view->undoLineText(), QString());
+        panel.drop("file:///home/u/a.txt\r\nfile:///home/u/b.txt\r\n");
+        QCOMPARE(panel.view->undoLineText(), QStringLiteral("> 已将 2 项移入废纸篓"));
+        QCOMPARE(panel.view->undoButton()->text(), QStringLiteral("撤销"));
+        panel.view->undoButton()->click();
+        settle();
+        QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b.txt"}}));
+        QCOMPARE(panel.view->undoLineText(), QString());
+
+        panel.drop("file:///home/u/c.txt\r\n");
+        QVERIFY(!panel.view->undoLineText().isEmpty());
+        panel.view->panelDisappeared();
+        QCOMPARE(panel.view->undoLineText(), QString());
     }
 
     void dropsMoveOnlyLocalFiles()

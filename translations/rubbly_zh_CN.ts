@@ -360,6 +360,18 @@
         <translation>SLIM</translation>
     </message>
     <message>
+        <source>Put back</source>
+        <translation>放回原处</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>&gt; moved %1 items to the Trash</source>
+        <translation>&gt; 已将 %1 项移入废纸篓</translation>
+    </message>
+    <message>
         <source>Show in the file manager</source>
         <translation>在文件管理器中显示</translation>
     </message>

@@ -331,6 +331,11 @@ void BinwellViewModel::dismissDropUndo()
     setDropUndo(std::nullopt);
 }
 
+TrashEntryRef BinwellViewModel::entryOf(const TrashItemDetail& item)
+{
+    return TrashEntryRef{item.trashFolder, item.path.mid(item.path.lastIndexOf('/') + 1)};
+}
+
 QCoro::Task<void> BinwellViewModel::undoLastDrop()
 {
     if (!m_dropUndo)

@@ -116,6 +116,8 @@ public:
     // Puts entries back where they were trashed from, then rescans; what stayed goes to the failure
     // line with the reason.
     QCoro::Task<void> restore(QList<TrashEntryRef> entries);
+    // The entry a listed item is: its trash folder and its name in files/, as bytes.
+    static TrashEntryRef entryOf(const TrashItemDetail& item);
     // Puts back exactly what the last drop moved, while its undo is offered.
     QCoro::Task<void> undoLastDrop();
     // Withdraws the undo offer (the panel closed).

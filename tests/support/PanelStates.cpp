@@ -7,7 +7,9 @@ TrashItemDetail entry(const char* name, qint64 size, FileCategory category)
 {
     TrashItemDetail item;
     item.name = QString::fromUtf8(name);
-    item.path = QByteArray("/home/user/.local/share/Trash/files/") + name;
+    item.trashFolder = "/home/user/.local/share/Trash";
+    item.path = item.trashFolder + "/files/" + name;
+    item.originalPath = QByteArray("/home/user/Downloads/") + name;
     item.size = size;
     item.category = category;
     return item;
@@ -26,6 +28,7 @@ TrashStatus fullTrash()
         entry("podcast-episode-42.flac", 9'800'000, FileCategory::Audio),
         entry("notes.unknownext", 4'096, FileCategory::Other),
     };
+    status.topItems[4].originalPath.reset(); // no info file: nowhere to put it back
     for (const TrashItemDetail& item : status.topItems) {
         status.totalSize += item.size;
         status.categoryDistribution[item.category] += item.size;

@@ -240,6 +240,38 @@ private:
 };
 
 // "> RELEASE TO TRASH" in a dashed frame while files are dragged over the panel.
+// A word of the status lines that acts ("Undo"): the accent colour, bold while hovered, on a faint card.
+class MenuBarView::LineButton final : public PlainButton {
+public:
+    LineButton(const QString& text, QWidget* parent = nullptr)
+        : PlainButton(parent)
+    {
+        setText(text);
+        setAccessibleName(text);
+        setCursor(Qt::PointingHandCursor);
+        connect(this, &PlainButton::hoveredChanged, this, qOverload<>(&QWidget::update));
+    }
+    QSize sizeHint() const override
+    {
+        return {static_cast<int>(std::ceil(QFontMetricsF(monoFont(9, Weight::Bold)).horizontalAdvance(text()))) + 12,
+                16};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRectF box(rect());
+        if (isHovered())
+            paintCard(painter, box, 4, Tint::accent(4).opacity(0.12).resolve(this),
+                      Tint::accent(4).opacity(0.4).resolve(this), 0.5);
+        painter.setFont(monoFont(9, Weight::Bold));
+        painter.setPen(Tint::accent(4).resolve(this));
+        painter.drawText(box, Qt::AlignCenter, text());
+        paintFocusRing(painter, box, 4);
+    }
+};
+
 class MenuBarView::DropOverlay final : public QWidget {
 public:
     explicit DropOverlay(QWidget* parent)
@@ -297,6 +329,9 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_content(new QWidget)
     , m_trashTab(new TrashTabView(viewModel, workspace, [this] { requestEmpty(); }))
     , m_notice(new GeekText(QString(), monoFont(9), Tint::accent(8)))
+    , m_undoLine(new QWidget)
+    , m_undoText(new GeekText(QString(), monoFont(9), Tint::secondary()))
+    , m_undoButton(new LineButton(QCoreApplication::translate("Panel", "Undo")))
     , m_failureLine(new GeekText(QString(), monoFont(9), Tint::accent(8)))
     , m_recordLine(new GeekText(QString(), monoFont(9), Tint::tertiary()))
     , m_confirmation(new ConfirmationOverlay(this))
@@ -330,6 +365,13 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     content->setContentsMargins(0, 0, 0, 0);
     content->addWidget(m_trashTab);
     column->addWidget(m_content);
+    auto* undo = new QHBoxLayout(m_undoLine);
+    undo->setContentsMargins(0, 0, 0, 0);
+    undo->setSpacing(6);
+    undo->addWidget(m_undoText, 1);
+    undo->addWidget(m_undoButton);
+    connect(m_undoButton, &QAbstractButton::clicked, this, [this] { m_viewModel.undoLastDrop(); });
+    column->addWidget(m_undoLine);
     m_failureLine->setWordWrap(true);
     column->addWidget(m_failureLine);
     auto* record = new QHBoxLayout;
@@ -378,6 +420,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     connect(&m_viewModel, &BinwellViewModel::diskSlimItemsChanged, this, &MenuBarView::updateHeader);
     connect(&m_viewModel, &BinwellViewModel::isScanningSlimChanged, this, &MenuBarView::updateHeader);
     connect(&m_viewModel, &BinwellViewModel::lastFailureDetailChanged, this, &MenuBarView::updateLines);
+    connect(&m_viewModel, &BinwellViewModel::dropUndoChanged, this, &MenuBarView::updateLines);
     connect(&m_viewModel, &BinwellViewModel::lastCleaningRecordChanged, this, &MenuBarView::updateLines);
     connect(&m_viewModel, &BinwellViewModel::lastSlimCleaningRecordChanged, this, &MenuBarView::updateLines);
     connect(&m_viewModel, &BinwellViewModel::lastSlimScanDateChanged, this, &MenuBarView::updateLines);
@@ -472,6 +515,8 @@ void MenuBarView::panelAppeared()
 void MenuBarView::panelDisappeared()
 {
     setDropTargeted(false);
+    // The offer belongs to the panel the files were dropped on: once it is gone, so is the offer.
+    m_viewModel.dismissDropUndo();
     motion::finishAll(this);
 }
 
@@ -568,6 +613,16 @@ QString MenuBarView::failureLineText() const
     return m_failureLine->isVisibleTo(this) ? m_failureLine->text() : QString();
 }
 
+QString MenuBarView::undoLineText() const
+{
+    return m_undoLine->isVisibleTo(this) ? m_undoText->text() : QString();
+}
+
+QAbstractButton* MenuBarView::undoButton() const
+{
+    return m_undoButton;
+}
+
 QString MenuBarView::recordLineText() const
 {
     return m_recordLine->isVisibleTo(this) ? m_recordLine->text() : QString();
@@ -588,6 +643,10 @@ void MenuBarView::updateLines()
     const auto& failure = m_viewModel.lastFailureDetail();
     m_failureLine->setText(failure ? QStringLiteral("> ") + *failure : QString());
     m_failureLine->setVisible(failure.has_value());
+    const auto& undo = m_viewModel.dropUndo();
+    m_undoText->setText(
+        undo ? QCoreApplication::translate("Panel", "> moved %1 items to the Trash").arg(undo->movedCount) : QString());
+    m_undoLine->setVisible(undo.has_value());
     const auto record = recordLine(m_tab, m_viewModel.lastCleaningRecord(), m_viewModel.lastSlimCleaningRecord(),
                                    m_viewModel.lastSlimScanDate(), m_viewModel.now());
     m_recordLine->setText(record.value_or(QString()));

@@ -58,6 +58,9 @@ public:
     GeekIconButton* refreshButton() const { return m_refresh; }
     QString summaryText() const;
     QString failureLineText() const;
+    // The line that offers to undo the last drop ("" while none is offered) and its button.
+    QString undoLineText() const;
+    QAbstractButton* undoButton() const;
     QString recordLineText() const;
     TrashTabView* trashTab() const { return m_trashTab; }
     DiskSlimView* slimView() const { return m_slimView; }
@@ -87,6 +90,7 @@ private:
     class TabBar;
     class ConfirmationOverlay;
     class DropOverlay;
+    class LineButton;
 
     void buildHeader(QWidget* header);
     void setConfirming(bool confirming);
@@ -113,6 +117,9 @@ private:
     QPointer<DiskSlimView> m_slimView;
     GeekText* m_notice;
     bool m_framed = false;
+    QWidget* m_undoLine;
+    GeekText* m_undoText;
+    LineButton* m_undoButton;
     GeekText* m_failureLine;
     GeekText* m_recordLine;
     ConfirmationOverlay* m_confirmation;

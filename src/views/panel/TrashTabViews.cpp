@@ -157,7 +157,8 @@ private:
 
 class TrashVisualizationView::TopItemRow final : public HoverRow {
 public:
-    TopItemRow(TrashVisualizationView* view, const TrashItemDetail& item, Workspace& workspace, QWidget* parent)
+    TopItemRow(TrashVisualizationView* view, const TrashItemDetail& item, Workspace& workspace,
+               const PutBackAction& putBack, QWidget* parent)
         : HoverRow(view, topItemRowID(item), parent)
         , m_item(item)
         , m_reveal(new SymbolButton(QStringLiteral("arrow.up.right.square"), 10, QSize(14, 14), Tint::accent(4),
@@ -168,16 +169,26 @@ public:
         m_reveal->hide();
         const QByteArray path = item.path;
         connect(m_reveal, &QAbstractButton::clicked, this, [&workspace, path] { workspace.reveal(path); });
+        // Without an original place there is nowhere to put it back to.
+        if (item.originalPath && putBack) {
+            m_putBack = new SymbolButton(QStringLiteral("arrow.uturn.backward"), 10, QSize(14, 14), Tint::accent(4),
+                                         Tint::accent(4), QCoreApplication::translate("Panel", "Put back"), this);
+            m_putBack->hide();
+            connect(m_putBack, &QAbstractButton::clicked, this, [putBack, item] { putBack(item); });
+        }
     }
     SymbolButton* revealButton() const { return m_reveal; }
+    SymbolButton* putBackButton() const { return m_putBack; }
 
 protected:
     void onHoverChanged(bool hovered) override
     {
         m_reveal->setVisible(hovered);
-        placeButton();
+        if (m_putBack)
+            m_putBack->setVisible(hovered);
+        placeButtons();
     }
-    void resizeEvent(QResizeEvent*) override { placeButton(); }
+    void resizeEvent(QResizeEvent*) override { placeButtons(); }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
@@ -187,7 +198,7 @@ protected:
         paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0 + visualMiddleOffset(monoFont(10))), 6,
                        spectrum()[fileCategoryColorIndex(m_item.category)]);
         if (hovered)
-            inner.setRight(m_reveal->x() - 6);
+            inner.setRight((m_putBack ? m_putBack : m_reveal)->x() - 6);
         const QString size = formatBytesCompact(m_item.size);
         painter.setFont(monoFont(10));
         painter.setPen((hovered ? Tint::primary() : Tint::tertiary()).resolve(this));
@@ -203,15 +214,22 @@ protected:
     }
 
 private:
-    void placeButton() { m_reveal->move(width() - 6 - m_reveal->width(), (height() - m_reveal->height()) / 2); }
+    void placeButtons()
+    {
+        m_reveal->move(width() - 6 - m_reveal->width(), (height() - m_reveal->height()) / 2);
+        if (m_putBack)
+            m_putBack->move(m_reveal->x() - 4 - m_putBack->width(), m_reveal->y());
+    }
 
     TrashItemDetail m_item;
     SymbolButton* m_reveal;
+    SymbolButton* m_putBack = nullptr;
 };
 
-TrashVisualizationView::TrashVisualizationView(Workspace& workspace, QWidget* parent)
+TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackAction putBack, QWidget* parent)
     : GeekCard(8, Tint::surface(), Tint::border(), 0.5, parent)
     , m_workspace(workspace)
+    , m_putBack(std::move(putBack))
     , m_distribution(new QWidget(this))
     , m_bar(new DistributionBar(this))
     , m_topHeader(new QWidget(this))
@@ -271,7 +289,7 @@ void TrashVisualizationView::rebuild()
 
     const QList<TrashItemDetail> top = m_status.topItems.mid(0, 5);
     for (const TrashItemDetail& item : top)
-        m_topRows->layout()->addWidget(new TopItemRow(this, item, m_workspace, m_topRows));
+        m_topRows->layout()->addWidget(new TopItemRow(this, item, m_workspace, m_putBack, m_topRows));
     m_topHeader->setVisible(!top.isEmpty());
     m_topRows->setVisible(!top.isEmpty() && m_topExpanded);
     // The pointer may rest on a row that was just replaced: keep its look.
@@ -313,15 +331,24 @@ QAbstractButton* TrashVisualizationView::revealButton(const QString& rowID) cons
     return nullptr;
 }
 
+QAbstractButton* TrashVisualizationView::putBackButton(const QString& rowID) const
+{
+    for (auto* row : m_topRows->findChildren<HoverRow*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (row->id() == rowID)
+            return static_cast<TopItemRow*>(row)->putBackButton();
+    }
+    return nullptr;
+}
+
 QWidget* TrashVisualizationView::distributionBar() const
 {
     return m_bar;
 }
 
-TrashStatusView::TrashStatusView(Workspace& workspace, QWidget* parent)
+TrashStatusView::TrashStatusView(Workspace& workspace, PutBackAction putBack, QWidget* parent)
     : QWidget(parent)
     , m_emptyCard(new GeekCard(6, Tint::surface(), Tint::border(), 0.5, this))
-    , m_visualization(new TrashVisualizationView(workspace, this))
+    , m_visualization(new TrashVisualizationView(workspace, std::move(putBack), this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -483,7 +510,9 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
                            QWidget* parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
-    , m_statusView(new TrashStatusView(workspace, this))
+    , m_statusView(new TrashStatusView(
+          workspace,
+          [&viewModel](const TrashItemDetail& item) { viewModel.restore({BinwellViewModel::entryOf(item)}); }, this))
     , m_emptyButton(new EmptyTrashButton(this))
     , m_cleaning(new CleaningView(this))
     , m_success(new GeekCard(6, Tint::surface(), std::nullopt, 0, this))

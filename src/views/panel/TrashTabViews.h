@@ -13,13 +13,17 @@ class BinwellViewModel;
 class PermissionGuideView;
 class Workspace;
 
+// What the put-back action of a top item does with it.
+using PutBackAction = std::function<void(const TrashItemDetail&)>;
+
 // The kinds of the Trash with their share: one row per kind that holds bytes, largest first, and
 // under them a strip of coloured segments; then the largest entries (five at most), which can be
-// collapsed, each revealed in the file manager by a button that shows while the row is hovered.
+// collapsed. While a row is hovered it shows two small actions: put back (for an entry whose info
+// file names its original place) and reveal in the file manager.
 class TrashVisualizationView final : public GeekCard {
     Q_OBJECT
 public:
-    TrashVisualizationView(Workspace& workspace, QWidget* parent = nullptr);
+    TrashVisualizationView(Workspace& workspace, PutBackAction putBack, QWidget* parent = nullptr);
 
     void setStatus(const TrashStatus& status);
     bool isTopExpanded() const { return m_topExpanded; }
@@ -31,6 +35,8 @@ public:
     // For tests: the shown rows' identities, in order; a top item's reveal button; the strip.
     QStringList rowIDs() const;
     QAbstractButton* revealButton(const QString& rowID) const;
+    // The put-back button of a top item; none for an entry without an original place.
+    QAbstractButton* putBackButton(const QString& rowID) const;
     QWidget* distributionBar() const;
 
 private:
@@ -40,6 +46,7 @@ private:
     void rebuild();
 
     Workspace& m_workspace;
+    PutBackAction m_putBack;
     TrashStatus m_status;
     bool m_topExpanded = true;
     QString m_hoveredRowID;
@@ -54,7 +61,7 @@ private:
 class TrashStatusView final : public QWidget {
     Q_OBJECT
 public:
-    TrashStatusView(Workspace& workspace, QWidget* parent = nullptr);
+    TrashStatusView(Workspace& workspace, PutBackAction putBack, QWidget* parent = nullptr);
     void setStatus(const TrashStatus& status);
     TrashVisualizationView* visualization() const { return m_visualization; }
 
