@@ -133,12 +133,17 @@ private Q_SLOTS:
         QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=true\n");
         QVERIFY(!TreeBuilder::exists(trashrc + ".lock"));
 
-        // A restore tells the folders the entries went back to.
-        KdeTrashPeer(fx.home().configHome()).afterRemoval(false, {"/home/u/docs/a.txt", "/home/u/docs/b.txt"});
+        // A restore tells the folder the entry went back to, and that the Trash is empty again.
+        fx.outside().file("c", 100);
+        const TrashPutReport again = blockingWait(service.moveToTrash({fx.outside().path("c")}));
+        QCOMPARE(blockingWait(service.restore(again.entries, false)).restoredPaths,
+                 QByteArrayList{fx.outside().path("c")});
         const QStringList afterRestore =
-            afterEmptying + QStringList{u"FilesAdded trash:/"_s, u"FilesAdded file:///home/u/docs"_s};
+            afterEmptying + QStringList{u"FilesAdded trash:/"_s, u"FilesRemoved "_s + fileUrl(fx.outside().path("c")),
+                                        u"FilesAdded trash:/"_s, u"FilesAdded "_s + fileUrl(fx.outside().root()),
+                                        u"FilesChanged trash:/"_s};
         QTRY_COMPARE(log.received, afterRestore);
-        QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=false\n");
+        QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=true\n");
     }
 
     void nothingOfKdesIsMadeWhereKdeIsNotUsed()

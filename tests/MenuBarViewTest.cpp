@@ -385,6 +385,12 @@ private Q_SLOTS:
         QCOMPARE(panel.view->recordLineText(), QStringLiteral("// last cleaned: 刚刚 · 1.0M"));
         panel.view->selectTab(MenuBarTab::Slim);
         QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。")); // either tab
+
+        // A detail of several lines shows them as lines, each as high as the first.
+        GeekText text(QStringLiteral("one\ntwo\nthree"), monoFont(9), Tint::accent(8));
+        text.setWordWrap(true);
+        QCOMPARE(text.heightForWidth(300),
+                 3 * GeekText(QStringLiteral("one"), monoFont(9), Tint::accent(8)).sizeHint().height());
     }
 
     // Pixels: what a regression would actually show.

@@ -149,6 +149,8 @@ private Q_SLOTS:
         QTest::newRow("the original place is on another file system")
             << ""_ba
             << "/proc/rubbly-restore-test/doc.txt"_ba << u"another file system"_s;
+        QTest::newRow("a relative path in the home trash") << ""_ba
+                                                           << "outside/doc.txt"_ba << u"relative place"_s;
         QTest::newRow("no info file") << "no info"_ba
                                       << ""_ba << u"no info file"_s;
         QTest::newRow("an info file without Path=") << ""_ba

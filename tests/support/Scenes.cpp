@@ -186,6 +186,25 @@ QList<PanelScene> panelScenes()
         {"failure-and-record-lines", record(std::chrono::hours(26)), emptyWithOneFailure},
         {"record-yesterday", record(std::chrono::hours(26)), scanned},
         {"record-older-day", record(std::chrono::hours(24 * 4)), scanned},
+        {"drop-undo", kShowing(fullTrash()),
+         [](ViewModelRig& rig, MenuBarView& view) {
+             scanned(rig, view);
+             auto drop = rig.vm->moveToTrash({"/home/user/Downloads/setup.exe", "/home/user/Downloads/notes.txt"});
+             finish(drop);
+         }},
+        {"restore-failure", kShowing(fullTrash()),
+         [](ViewModelRig& rig, MenuBarView& view) {
+             scanned(rig, view);
+             rig.trash.restoreReport = TrashRestoreReport{
+                 {},
+                 {TrashError{TrashServiceError::FileSystem, EEXIST,
+                             QStringLiteral("cannot restore /home/user/.local/share/Trash/files/holiday-2025-final-cut-"
+                                            "4k.mov: its original place is taken (/home/user/Downloads/holiday-2025-"
+                                            "final-cut-4k.mov)")}}};
+             auto restore = rig.vm->restore({BinwellViewModel::entryOf(fullTrash().topItems[1])});
+             finish(restore);
+             visualization(view)->setHoveredRowID(topItemRowID(fullTrash().topItems[1]));
+         }},
         {"confirmation", kShowing(fullTrash()),
          [](ViewModelRig& rig, MenuBarView& view) {
              scanned(rig, view);

@@ -137,6 +137,9 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     const QByteArray& recorded = *info->path;
     if (recorded.contains('\0'))
         return fail(EINVAL, QStringLiteral("its info file names an impossible original place"));
+    // The home trash serves every volume, so only an absolute path says where an entry came from.
+    if (directory->isHome && !recorded.startsWith('/'))
+        return fail(EINVAL, QStringLiteral("its info file names a relative place (%1)").arg(shown(recorded)));
     QByteArrayList parts;
     for (const QByteArray& part : recorded.split('/')) {
         if (part == "..")

@@ -240,9 +240,18 @@ QSize GeekText::minimumSizeHint() const
     return sizeHint();
 }
 
+namespace {
+// QTextLayout takes a '\n' for a character like any other: a line of its own needs the Unicode line
+// separator.
+QString withLineBreaks(QString text)
+{
+    return text.replace(u'\n', QChar::LineSeparator);
+}
+} // namespace
+
 qreal GeekText::layoutHeight(int width) const
 {
-    QTextLayout layout(m_text, font());
+    QTextLayout layout(withLineBreaks(m_text), font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -284,7 +293,7 @@ void GeekText::paintText(QPainter& painter, const QString& text, qreal opacity) 
         painter.drawText(area, static_cast<int>(m_alignment) | Qt::TextSingleLine, shown);
         return;
     }
-    QTextLayout layout(text, font());
+    QTextLayout layout(withLineBreaks(text), font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setAlignment(m_alignment & Qt::AlignHorizontal_Mask);
