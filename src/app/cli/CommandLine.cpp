@@ -104,6 +104,15 @@ int usage(const QString& message)
     return ExitUsage;
 }
 
+// The arguments as the bytes the program was given: a name that is not UTF-8 stays that name.
+QByteArrayList exactBytes(const QStringList& arguments)
+{
+    QByteArrayList bytes;
+    for (const QString& argument : arguments)
+        bytes.append(encodeLossless(argument));
+    return bytes;
+}
+
 int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan, bool all, bool rename)
 {
     const QString sub = words.value(1);
@@ -133,17 +142,11 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
     } else if (sub == QLatin1String("put")) {
         if (rest.isEmpty() || json || olderThan)
             return usage(QStringLiteral("trash put needs at least one path"));
-        QByteArrayList paths;
-        for (const QString& path : rest)
-            paths.append(encodeLossless(path));
-        status = trashPutCommand(service, paths, err());
+        status = trashPutCommand(service, exactBytes(rest), err());
     } else if (sub == QLatin1String("restore")) {
         if (rest.isEmpty() || json || olderThan)
             return usage(QStringLiteral("trash restore needs at least one path, and takes only --all and --rename"));
-        QByteArrayList paths;
-        for (const QString& path : rest)
-            paths.append(encodeLossless(path));
-        status = trashRestoreCommand(service, paths, all, rename, out(), err());
+        status = trashRestoreCommand(service, exactBytes(rest), all, rename, out(), err());
     } else {
         return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty, put or restore")
                                    : QStringLiteral("unknown trash command '%1'").arg(sub));
