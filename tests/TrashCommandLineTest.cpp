@@ -173,9 +173,10 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/keep.txt"));
     }
 
-    // Of several entries from one place the newest goes back; --all tries every one, and each that
-    // finds its place taken is a line of its own until --rename puts it beside.
-    void restoreChoosesTheNewestThenAllThenRenames()
+    // The listing is newest first, undated last. Of several entries from one place the newest goes
+    // back; --all tries every one, and each that finds its place taken is a line of its own until
+    // --rename puts it beside.
+    void listAndRestoreGoNewestFirst()
     {
         TrashFixture fx;
         const QByteArray original = fx.outside().path("a.txt");
@@ -185,6 +186,23 @@ private Q_SLOTS:
             fx.files().write(name, name);
             fx.writeInfo(name, original, date);
         }
+        fx.files().write("undated", "?");
+        const ProcessResult list = rubbly(fx, {u"trash"_s, u"list"_s});
+        QCOMPARE(list.out.count('\n'), 4);
+        const QList<QByteArray> lines = list.out.split('\n');
+        QVERIFY2(lines[0].startsWith("2026-03-05 10:00  ") &&
+                     lines[0].endsWith("  " + original + "  (in " + fx.trashPath() + ")"),
+                 list.out.constData());
+        QVERIFY2(lines[3].endsWith("  (unknown place) " + fx.filesPath() + "/undated  (in " + fx.trashPath() + ")"),
+                 list.out.constData());
+        QStringList names;
+        for (const QJsonValue& item :
+             QJsonDocument::fromJson(rubbly(fx, {u"trash"_s, u"list"_s, u"--json"_s}).out).array())
+            names.append(item[u"name"_s].toString() + u'@' + item[u"trashFolder"_s].toString());
+        const QString in = u'@' + QFile::decodeName(fx.trashPath());
+        QCOMPARE(names, (QStringList{u"a.2.txt"_s + in, u"a.3.txt"_s + in, u"a.txt"_s + in, u"undated"_s + in}));
+        QVERIFY(QFile::remove(QFile::decodeName(fx.filesPath() + "/undated")));
+
         const QString cwd = QFile::decodeName(fx.outside().root());
         const ProcessResult newest = rubbly(fx, {u"trash"_s, u"restore"_s, u"a.txt"_s}, cwd);
         QVERIFY2(newest.exitCode == 0, newest.err.constData());

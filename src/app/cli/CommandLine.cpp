@@ -41,6 +41,7 @@ const char* const kCommandsHelp =
     "Commands:\n"
     "  (none)                          start the tray application (or toggle the panel of the running one)\n"
     "  trash status [--json]           size and contents of every trash folder\n"
+    "  trash list [--json]             every entry, newest first: date, size, original path, trash folder\n"
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
     "  trash put PATH...               move files or folders to the Trash of their volume\n"
     "  trash restore PATH... [--all] [--rename]\n"
@@ -143,12 +144,16 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
         if (rest.isEmpty() || json || olderThan)
             return usage(QStringLiteral("trash put needs at least one path"));
         status = trashPutCommand(service, exactBytes(rest), err());
+    } else if (sub == QLatin1String("list")) {
+        if (!rest.isEmpty() || olderThan)
+            return usage(QStringLiteral("trash list takes no arguments but --json"));
+        status = trashListCommand(service, json, out(), err());
     } else if (sub == QLatin1String("restore")) {
         if (rest.isEmpty() || json || olderThan)
             return usage(QStringLiteral("trash restore needs at least one path, and takes only --all and --rename"));
         status = trashRestoreCommand(service, exactBytes(rest), all, rename, out(), err());
     } else {
-        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty, put or restore")
+        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, list, empty, put or restore")
                                    : QStringLiteral("unknown trash command '%1'").arg(sub));
     }
     out() << Qt::flush;

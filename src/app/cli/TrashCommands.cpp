@@ -49,6 +49,8 @@ QJsonObject itemJson(const TrashItemDetail& item)
         {QStringLiteral("modificationDate"),
          item.modificationDate ? QJsonValue(isoDate(*item.modificationDate)) : QJsonValue(QJsonValue::Null)},
     };
+    if (!item.trashFolder.isEmpty())
+        object.insert(QStringLiteral("trashFolder"), QFile::decodeName(item.trashFolder));
     if (item.originalPath)
         object.insert(QStringLiteral("originalPath"), QFile::decodeName(*item.originalPath));
     if (item.deletionDate)
@@ -167,6 +169,68 @@ int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStr
     for (const TrashError& failure : report.failures)
         err << "rubbly: " << failure.message << "\n";
     return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
+}
+
+namespace {
+
+// `trash list`'s line for an entry: its deletion date in local time, its size, where it came from and
+// the trash folder it is in.
+QString listLine(const TrashItemDetail& item)
+{
+    const QString date = item.deletionDate ? toDateTime(*item.deletionDate).toLocalTime().toString(u"yyyy-MM-dd HH:mm")
+                                           : QStringLiteral("(no date)");
+    const QString from = item.originalPath ? QFile::decodeName(*item.originalPath)
+                                           : QStringLiteral("(unknown place) ") + QFile::decodeName(item.path);
+    return QStringLiteral("%1  %2  %3  (in %4)\n")
+        .arg(date.leftJustified(16), sharedByteCountFormatter().format(item.size).rightJustified(10), from,
+             QFile::decodeName(item.trashFolder));
+}
+
+// A JSON array written one item at a time, laid out as QJsonDocument indents it.
+class JsonArrayWriter final {
+public:
+    explicit JsonArrayWriter(QTextStream& out)
+        : m_out(out)
+    {
+    }
+    void append(const QJsonObject& object)
+    {
+        QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
+        text.chop(1);
+        text.replace("\n", "\n    ");
+        m_out << (m_written++ == 0 ? "[\n    " : ",\n    ") << text;
+    }
+    void end() { m_out << (m_written == 0 ? "[\n]\n" : "\n]\n"); }
+
+private:
+    QTextStream& m_out;
+    qint64 m_written = 0;
+};
+
+} // namespace
+
+int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
+{
+    const TrashStatusResult result = blockingWait(trash.fetchStatus());
+    if (!result) {
+        err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
+        return ExitFailure;
+    }
+    QList<TrashItemDetail> items = result->topItems;
+    // Newest first; an entry without a readable date last.
+    std::stable_sort(items.begin(), items.end(), [](const TrashItemDetail& a, const TrashItemDetail& b) {
+        return a.deletionDate.value_or(Timestamp::min()) > b.deletionDate.value_or(Timestamp::min());
+    });
+    JsonArrayWriter array(out);
+    for (const TrashItemDetail& item : std::as_const(items)) {
+        if (json)
+            array.append(itemJson(item));
+        else
+            out << listLine(item);
+    }
+    if (json)
+        array.end();
+    return reportFolderProblems(result->folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
 int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool all, bool rename, QTextStream& out,

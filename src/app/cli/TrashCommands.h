@@ -16,6 +16,9 @@ class TrashServicing;
 int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QTextStream& err);
 int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, QTextStream& out, QTextStream& err);
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err);
+// Every entry of every trash folder, newest first: its deletion date, size, original path and trash
+// folder, one line each; with `json`, an array of the items as `trash status --json` writes them.
+int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err);
 // Each of `paths` (exact bytes) names the entries whose original path it is (absolute, or relative to
 // the current folder), else the entry of that name in a trash folder's files/ (or that entry's full
 // path); of several, the most recently trashed one, or all of them with `all`. A path that names
