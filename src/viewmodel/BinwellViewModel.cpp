@@ -415,11 +415,6 @@ qint64 BinwellViewModel::selectedSlimSize() const
     return selectedSize(m_diskSlimItems);
 }
 
-void BinwellViewModel::clearLastFailureDetail()
-{
-    setLastFailureDetail(std::nullopt);
-}
-
 // One setter per published property: it stores, and signals only a real change.
 #define RUBBLY_SETTER(Name, member, Type, signal)                                                                      \
     void BinwellViewModel::Name(Type value)                                                                            \

@@ -47,7 +47,6 @@ public:
     void applyHideInDock(bool hideInDock) override;
     // Applies the current policy to `window` now and whenever it changes.
     void registerWindow(QWindow* window);
-    bool hidesWindows() const { return m_hide; }
 
 private:
     void apply(QWindow* window) const;
