@@ -1,6 +1,7 @@
 #include "DiskSlimSnapshot.h"
 #include "JsonFileDefaultsStore.h"
 #include "ProcessRunner.h"
+#include "StoredKeys.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 

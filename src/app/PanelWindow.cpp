@@ -1,5 +1,6 @@
 #include "PanelWindow.h"
 
+#include "AppIdentity.h"
 #include "MenuBarView.h"
 #include "Scheduler.h"
 
@@ -21,7 +22,7 @@ PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor,
     , m_scheduler(scheduler)
     , m_anchorSource(anchor)
 {
-    setWindowTitle(QStringLiteral("Rubbly"));
+    setWindowTitle(kAppName);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,5 +1,6 @@
 #include "TrayApplication.h"
 
+#include "AppIdentity.h"
 #include "CommandLine.h"
 #include "DesktopSession.h"
 #include "XEmbedTrayWatch.h"
@@ -76,7 +77,7 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     int count = int(arguments.size());
     arguments.push_back(nullptr);
     QApplication app(count, arguments.data());
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.tolvik.Rubbly"));
+    QGuiApplication::setDesktopFileName(kAppId);
     // The application lives in the tray: closing the panel or the settings window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 

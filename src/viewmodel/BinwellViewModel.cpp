@@ -9,6 +9,7 @@
 #include "Scheduler.h"
 #include "SettingsService.h"
 #include "SoundHapticService.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashMonitor.h"
 #include "TrashService.h"

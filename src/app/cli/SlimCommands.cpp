@@ -7,6 +7,7 @@
 #include "Formatting.h"
 #include "InstalledAppDetector.h"
 #include "Scheduler.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 
 namespace rubbly {

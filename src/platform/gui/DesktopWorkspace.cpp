@@ -1,5 +1,6 @@
 #include "DesktopWorkspace.h"
 
+#include "AppIdentity.h"
 #include "DiskSlimSnapshot.h"
 #include "XdgPaths.h"
 
@@ -102,7 +103,7 @@ bool DesktopWorkspace::openFullDiskAccessSettings()
     if (m_config.sandboxed) {
         // The permission that matters in a sandbox is the app's file-system access, which the
         // desktop's settings (or Flatseal) grant.
-        const QString app = QStringLiteral("com.tolvik.Rubbly");
+        const QString app = kAppId;
         if (m_config.desktop.contains(QLatin1String("GNOME")) &&
             QProcess::startDetached(QStringLiteral("gnome-control-center"), {QStringLiteral("applications"), app}))
             return true;

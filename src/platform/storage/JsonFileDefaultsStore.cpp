@@ -1,5 +1,6 @@
 #include "JsonFileDefaultsStore.h"
 
+#include "AppIdentity.h"
 #include "Json.h"
 #include "XdgPaths.h"
 
@@ -14,7 +15,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcDefaults, "com.tolvik.Rubbly.Defaults")
+Q_LOGGING_CATEGORY(lcDefaults, RUBBLY_APP_ID ".Defaults")
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "AppearanceApplier.h"
 #include "DefaultsStore.h"
 #include "LoginItem.h"
+#include "StoredKeys.h"
 
 #include <QMetaProperty>
 
@@ -69,7 +70,7 @@ SettingsService::SettingsService(DefaultsStore& defaults, Effects effects, QObje
 
 QString SettingsService::defaultsKey(Key key)
 {
-    return QStringLiteral("Rubbly.") + QLatin1String(row(key).property);
+    return kSettingsKeyPrefix + QLatin1String(row(key).property);
 }
 
 QVariant SettingsService::defaultValue(Key key)

@@ -1,5 +1,6 @@
 #include "TrashService.h"
 
+#include "AppIdentity.h"
 #include "Scheduler.h"
 
 namespace rubbly {
@@ -10,7 +11,7 @@ TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkO
     , m_scheduler(scheduler)
     , m_zone(zone)
     , m_store(std::move(locations), walkOptions, std::move(zone))
-    , m_actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
+    , m_actor(kAppId + QStringLiteral(".TrashService"))
 {
 }
 

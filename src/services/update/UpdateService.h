@@ -78,8 +78,6 @@ public:
     // The relaunch script; the paths reach it as arguments, never as part of its text.
     static QString relaunchScript();
 
-    static inline const QString kLastCheckDateKey = QStringLiteral("Rubbly.LastUpdateCheckDate");
-
 private:
     void setStatus(UpdateStatus status);
 

@@ -1,5 +1,6 @@
 #include "MenuBarView.h"
 
+#include "AppIdentity.h"
 #include "BinwellViewModel.h"
 #include "DiskSlimView.h"
 #include "Formatting.h"
@@ -305,7 +306,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     setFixedWidth(320);
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("Rubbly"));
+    setAccessibleName(kAppName);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

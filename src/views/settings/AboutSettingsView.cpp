@@ -1,5 +1,6 @@
 #include "AboutSettingsView.h"
 
+#include "AppIdentity.h"
 #include "GeekFonts.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
@@ -253,12 +254,12 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        QSvgRenderer renderer(QStringLiteral(":/icons/com.tolvik.Rubbly.svg"));
+        QSvgRenderer renderer(kAppIconResource);
         if (renderer.isValid()) {
             renderer.render(&painter, QRectF(rect()));
             return;
         }
-        const QIcon icon = QIcon::fromTheme(QStringLiteral("com.tolvik.Rubbly"));
+        const QIcon icon = QIcon::fromTheme(kAppId);
         if (!icon.isNull()) {
             icon.paint(&painter, rect());
             return;
@@ -293,7 +294,7 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
 
     auto* identity = new QVBoxLayout;
     identity->setSpacing(3);
-    auto* name = new GeekText(QStringLiteral("Rubbly"), uiFont(20, Weight::Bold), Tint::primary());
+    auto* name = new GeekText(kAppName, uiFont(20, Weight::Bold), Tint::primary());
     name->setAlignment(Qt::AlignCenter);
     identity->addWidget(name);
     QHBoxLayout* versionRow = centredRow(4);
