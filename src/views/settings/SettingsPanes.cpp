@@ -16,69 +16,35 @@ namespace rubbly {
 
 namespace {
 
-// A switch bound both ways to one setting: the user's clicks write it, the store's changes show.
-ToggleSwitch* boundSwitch(QObject* context, SettingsService& settings, bool (SettingsService::*read)() const,
-                          void (SettingsService::*write)(bool), void (SettingsService::*changed)())
+// Controls bound both ways to one setting by its key: the user's choices write it, the store's
+// changes show.
+ToggleSwitch* toggleFor(QObject* context, SettingsService& settings, SettingsService::Key key)
 {
     auto* toggle = new ToggleSwitch;
-    toggle->setChecked((settings.*read)());
+    toggle->setChecked(settings.value(key).toBool());
     QObject::connect(toggle, &QAbstractButton::clicked, context,
-                     [&settings, write](bool checked) { (settings.*write)(checked); });
-    QObject::connect(&settings, changed, toggle, [toggle, &settings, read] { toggle->setChecked((settings.*read)()); });
+                     [&settings, key](bool checked) { settings.setValue(key, checked); });
+    QObject::connect(&settings, &SettingsService::valueChanged, toggle,
+                     [toggle, &settings, key](SettingsService::Key changed) {
+                         if (changed == key)
+                             toggle->setChecked(settings.value(key).toBool());
+                     });
     return toggle;
 }
 
-// One table from the store's keys to their accessors, so each pane names a setting once.
-struct BoolSetting {
-    bool (SettingsService::*read)() const;
-    void (SettingsService::*write)(bool);
-    void (SettingsService::*changed)();
-};
-
-BoolSetting boolSetting(SettingsService::Key key)
+ChoicePicker* pickerFor(QObject* context, SettingsService& settings, SettingsService::Key key,
+                        QList<std::pair<QString, QVariant>> choices)
 {
-    using S = SettingsService;
-    switch (key) {
-    case S::Key::LaunchAtLogin:
-        return {&S::launchAtLogin, &S::setLaunchAtLogin, &S::launchAtLoginChanged};
-    case S::Key::HideInDock:
-        return {&S::hideInDock, &S::setHideInDock, &S::hideInDockChanged};
-    case S::Key::ShowSizeInMenuBar:
-        return {&S::showSizeInMenuBar, &S::setShowSizeInMenuBar, &S::showSizeInMenuBarChanged};
-    case S::Key::HideSizeWhenEmpty:
-        return {&S::hideSizeWhenEmpty, &S::setHideSizeWhenEmpty, &S::hideSizeWhenEmptyChanged};
-    case S::Key::DynamicMenuBarIcon:
-        return {&S::dynamicMenuBarIcon, &S::setDynamicMenuBarIcon, &S::dynamicMenuBarIconChanged};
-    case S::Key::ConfirmBeforeEmptying:
-        return {&S::confirmBeforeEmptying, &S::setConfirmBeforeEmptying, &S::confirmBeforeEmptyingChanged};
-    case S::Key::NotifyAfterCleaning:
-        return {&S::notifyAfterCleaning, &S::setNotifyAfterCleaning, &S::notifyAfterCleaningChanged};
-    case S::Key::AutoCleanEnabled:
-        return {&S::autoCleanEnabled, &S::setAutoCleanEnabled, &S::autoCleanEnabledChanged};
-    case S::Key::AutoCleanByAgeEnabled:
-        return {&S::autoCleanByAgeEnabled, &S::setAutoCleanByAgeEnabled, &S::autoCleanByAgeEnabledChanged};
-    case S::Key::AutoCleanBySizeEnabled:
-        return {&S::autoCleanBySizeEnabled, &S::setAutoCleanBySizeEnabled, &S::autoCleanBySizeEnabledChanged};
-    case S::Key::AutoCleanActionIsSilent:
-        return {&S::autoCleanActionIsSilent, &S::setAutoCleanActionIsSilent, &S::autoCleanActionIsSilentChanged};
-    case S::Key::SoundFeedbackEnabled:
-        return {&S::soundFeedbackEnabled, &S::setSoundFeedbackEnabled, &S::soundFeedbackEnabledChanged};
-    case S::Key::HapticFeedbackEnabled:
-        return {&S::hapticFeedbackEnabled, &S::setHapticFeedbackEnabled, &S::hapticFeedbackEnabledChanged};
-    case S::Key::GlobalShortcutEnabled:
-        return {&S::globalShortcutEnabled, &S::setGlobalShortcutEnabled, &S::globalShortcutEnabledChanged};
-    case S::Key::AutomaticallyCheckForUpdates:
-        return {&S::automaticallyCheckForUpdates, &S::setAutomaticallyCheckForUpdates,
-                &S::automaticallyCheckForUpdatesChanged};
-    default:
-        Q_UNREACHABLE();
-    }
-}
-
-ToggleSwitch* toggleFor(QObject* context, SettingsService& settings, SettingsService::Key key)
-{
-    const BoolSetting setting = boolSetting(key);
-    return boundSwitch(context, settings, setting.read, setting.write, setting.changed);
+    auto* picker = new ChoicePicker(std::move(choices));
+    picker->setValue(settings.value(key));
+    QObject::connect(picker, &ChoicePicker::picked, context,
+                     [&settings, key](const QVariant& value) { settings.setValue(key, value); });
+    QObject::connect(&settings, &SettingsService::valueChanged, picker,
+                     [picker, &settings, key](SettingsService::Key changed) {
+                         if (changed == key)
+                             picker->setValue(settings.value(key));
+                     });
+    return picker;
 }
 
 } // namespace
@@ -181,30 +147,22 @@ AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidge
     FormSection* age = addSection(QStringLiteral("按保留时间清理"));
     age->addRow(QStringLiteral("自动清理超期文件"),
                 toggleFor(this, settings, SettingsService::Key::AutoCleanByAgeEnabled));
-    auto* days = new ChoicePicker({{QStringLiteral("超过 7 天"), 7},
-                                   {QStringLiteral("超过 14 天"), 14},
-                                   {QStringLiteral("超过 30 天"), 30},
-                                   {QStringLiteral("超过 60 天"), 60}});
+    auto* days = pickerFor(this, settings, SettingsService::Key::AutoCleanDays,
+                           {{QStringLiteral("超过 7 天"), 7},
+                            {QStringLiteral("超过 14 天"), 14},
+                            {QStringLiteral("超过 30 天"), 30},
+                            {QStringLiteral("超过 60 天"), 60}});
     FormRow* daysRow = age->addRow(QStringLiteral("保留期限"), days);
-    days->setValue(settings.autoCleanDays());
-    connect(days, &ChoicePicker::picked, this,
-            [&settings](const QVariant& v) { settings.setAutoCleanDays(v.toInt()); });
-    connect(&settings, &SettingsService::autoCleanDaysChanged, days,
-            [days, &settings] { days->setValue(settings.autoCleanDays()); });
 
     FormSection* size = addSection(QStringLiteral("按容量阈值清理"));
     size->addRow(QStringLiteral("容量达到阈值时触发"),
                  toggleFor(this, settings, SettingsService::Key::AutoCleanBySizeEnabled));
-    auto* threshold = new ChoicePicker({{QStringLiteral("超过 5 GB"), 5.0},
-                                        {QStringLiteral("超过 10 GB"), 10.0},
-                                        {QStringLiteral("超过 20 GB"), 20.0},
-                                        {QStringLiteral("超过 50 GB"), 50.0}});
+    auto* threshold = pickerFor(this, settings, SettingsService::Key::AutoCleanSizeThresholdGB,
+                                {{QStringLiteral("超过 5 GB"), 5.0},
+                                 {QStringLiteral("超过 10 GB"), 10.0},
+                                 {QStringLiteral("超过 20 GB"), 20.0},
+                                 {QStringLiteral("超过 50 GB"), 50.0}});
     FormRow* thresholdRow = size->addRow(QStringLiteral("容量阈值"), threshold);
-    threshold->setValue(settings.autoCleanSizeThresholdGB());
-    connect(threshold, &ChoicePicker::picked, this,
-            [&settings](const QVariant& v) { settings.setAutoCleanSizeThresholdGB(v.toDouble()); });
-    connect(&settings, &SettingsService::autoCleanSizeThresholdGBChanged, threshold,
-            [threshold, &settings] { threshold->setValue(settings.autoCleanSizeThresholdGB()); });
     FormRow* silentRow = size->addRow(QStringLiteral("静默自动清空（关闭则仅通知提醒）"),
                                       toggleFor(this, settings, SettingsService::Key::AutoCleanActionIsSilent));
 
