@@ -1,4 +1,5 @@
 #include "PanelLogic.h"
+#include "Formatting.h"
 #include "TestTime.h"
 
 #include <QTest>

@@ -1,6 +1,7 @@
 #include "AboutSettingsView.h"
 
 #include "AppIdentity.h"
+#include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
@@ -38,13 +39,6 @@ QStringList releaseNoteRows(const QString& notes)
             break;
     }
     return rows;
-}
-
-int downloadPercent(double progress)
-{
-    if (!std::isfinite(progress))
-        return 0;
-    return static_cast<int>(std::trunc(std::clamp(progress, 0.0, 1.0) * 100));
 }
 
 namespace {
@@ -415,7 +409,7 @@ void AboutSettingsView::render()
         row->addWidget(
             new GeekText(QStringLiteral("正在下载新版本安装包..."), uiFont(11, Weight::Medium), Tint::primary()));
         row->addStretch();
-        row->addWidget(new GeekText(QString::number(downloadPercent(status.progress())) + QLatin1Char('%'),
+        row->addWidget(new GeekText(QString::number(progressPercent(status.progress())) + QLatin1Char('%'),
                                     monoFont(10, Weight::Bold), Tint::fixed(palette().color(QPalette::Highlight))));
         column->addLayout(row);
         auto* bar = new ProgressBar(status.progress());
