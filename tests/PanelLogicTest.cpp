@@ -1,5 +1,4 @@
 #include "PanelLogic.h"
-#include "Formatting.h"
 #include "TestTime.h"
 
 #include <QTest>
@@ -96,22 +95,6 @@ private Q_SLOTS:
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
                  std::optional(QStringLiteral("// last scanned: 今天 09:55")));
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, std::nullopt, now), std::nullopt);
-    }
-
-    void smallComputations()
-    {
-        TrashStatus status;
-        status.itemCount = 3;
-        status.totalSize = 1'610'612'736;
-        QCOMPARE(confirmationSentence(status),
-                 QStringLiteral("Permanently delete 3 items (1.5G)? Action cannot be undone."));
-        QCOMPARE(progressPercent(0.999), 99);
-        QCOMPARE(progressPercent(1.0), 100);
-        QCOMPARE(progressPercent(0.37037), 37);
-        QCOMPARE(progressPercent(std::nan("")), 0);
-        QCOMPARE(slimListHeight(std::nullopt), 320.0);
-        QCOMPARE(slimListHeight(1000.0), 350.0);
-        QCOMPARE(slimListHeight(600.0), 320.0);
     }
 
     void droppedUriListsGiveLocalPathsAsBytes()
