@@ -1,5 +1,6 @@
 #include "SettingsService.h"
 
+#include "ActivationPolicy.h"
 #include "AppearanceApplier.h"
 #include "DefaultsStore.h"
 #include "LoginItem.h"
