@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 namespace rubbly::test {
 
 TrashFixture::TrashFixture()
@@ -29,6 +31,18 @@ void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray
 {
     m_files.file(name, size);
     writeInfo(name, "/home/user/" + name.toPercentEncoding("/"), deletionDate);
+}
+
+QByteArray TrashFixture::addVolume(const QByteArray& name)
+{
+    const QByteArray top = QFile::encodeName(m_home.root()) + '/' + name;
+    const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
+    TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
+    QFile mountInfo(QFile::decodeName(m_mountInfo));
+    if (!mountInfo.open(QIODevice::Append))
+        qFatal("TrashFixture: cannot write the mount table");
+    mountInfo.write("30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+    return trash;
 }
 
 TrashLocations TrashFixture::locations() const

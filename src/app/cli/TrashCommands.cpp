@@ -11,6 +11,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <limits>
+
 namespace rubbly {
 
 namespace {
@@ -56,10 +59,30 @@ QString countText(int n)
     return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
 }
 
+// Prints the trash folders that could not be used or listed; true when there was one.
+bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream& err)
+{
+    for (const TrashFolderProblem& problem : problems)
+        err << "rubbly: " << problem.message() << "\n";
+    return !problems.isEmpty();
+}
+
 } // namespace
 
-int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& trashFolders, QTextStream& out,
-                       QTextStream& err)
+std::optional<int> parseDays(const QString& text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    qint64 days = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        days = std::min<qint64>(days * 10 + (c.unicode() - u'0'), std::numeric_limits<int>::max());
+    }
+    return static_cast<int>(days);
+}
+
+int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QTextStream& err)
 {
     const TrashStatusResult result = blockingWait(trash.fetchStatus());
     if (!result) {
@@ -73,8 +96,12 @@ int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& t
         for (const auto& [category, size] : status.categoryDistribution)
             categories.insert(fileCategoryTitle(category), size);
         QJsonArray folders;
-        for (const QByteArray& folder : trashFolders)
+        for (const QByteArray& folder : status.trashFolders)
             folders.append(QFile::decodeName(folder));
+        QJsonArray unusable;
+        for (const TrashFolderProblem& problem : status.folderProblems)
+            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
+                                        {QStringLiteral("reason"), problem.reason}});
         QJsonArray items;
         for (const TrashItemDetail& item : status.topItems)
             items.append(itemJson(item));
@@ -84,10 +111,11 @@ int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& t
             {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
             {QStringLiteral("categoryDistribution"), categories},
             {QStringLiteral("trashFolders"), folders},
+            {QStringLiteral("unusableTrashFolders"), unusable},
             {QStringLiteral("items"), items},
         };
         out << QJsonDocument(root).toJson(QJsonDocument::Indented);
-        return ExitSuccess;
+        return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
     }
 
     out << "Trash: " << bytes.format(status.totalSize) << " in " << countText(status.itemCount) << "\n";
@@ -104,9 +132,12 @@ int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& t
             out << "\n";
         }
     }
-    for (const QByteArray& folder : trashFolders)
+    for (const QByteArray& folder : status.trashFolders)
         out << "Trash folder: " << QFile::decodeName(folder) << "\n";
-    return ExitSuccess;
+    // Its entries are not counted above: the Trash is not known to be as small as it looks.
+    for (const TrashFolderProblem& problem : status.folderProblems)
+        out << "Trash folder not used: " << QFile::decodeName(problem.path) << " (" << problem.reason << ")\n";
+    return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
 int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, QTextStream& out, QTextStream& err)
@@ -120,22 +151,20 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
     const TrashCleanupResult& counts = result.value();
     out << "Removed " << countText(counts.removedCount) << ", freed "
         << sharedByteCountFormatter().format(counts.freedBytes) << "; " << counts.failedCount << " failed\n";
-    if (counts.failedCount > 0) {
+    for (const QString& problem : counts.problems)
+        err << "rubbly: " << problem << "\n";
+    if (counts.failedCount > 0)
         err << "rubbly: " << countText(counts.failedCount)
             << " could not be deleted completely and stayed in the Trash\n";
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    return counts.complete() ? ExitSuccess : ExitFailure;
 }
 
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err)
 {
-    const TrashPutResult result = blockingWait(trash.moveToTrash(paths));
-    if (!result) {
-        err << "rubbly: " << result.error().message << "\n";
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    const TrashPutReport report = blockingWait(trash.moveToTrash(paths));
+    for (const TrashError& failure : report.failures)
+        err << "rubbly: " << failure.message << "\n";
+    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
 } // namespace rubbly

@@ -55,8 +55,29 @@ const ExtensionList kExtensionLists[] = {
 
 } // namespace
 
+namespace {
+
+// KDE's trash names a clash "dup.txt (1)", "dup.txt (2)", …: without the suffix the name is the
+// file's own again.
+QStringView withoutClashSuffix(QStringView name)
+{
+    if (!name.endsWith(QLatin1Char(')')))
+        return name;
+    const qsizetype open = name.lastIndexOf(QLatin1Char('('));
+    if (open < 2 || name[open - 1] != QLatin1Char(' ') || open + 2 == name.size())
+        return name;
+    for (qsizetype i = open + 1; i + 1 < name.size(); ++i) {
+        if (name[i] < QLatin1Char('0') || name[i] > QLatin1Char('9'))
+            return name;
+    }
+    return name.left(open - 1);
+}
+
+} // namespace
+
 FileCategory categoryFor(QStringView fileName)
 {
+    fileName = withoutClashSuffix(fileName);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return FileCategory::Other;

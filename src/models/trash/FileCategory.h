@@ -29,8 +29,8 @@ QString fileCategoryTitle(FileCategory category);
 // Exact match of a title; empty for any other text.
 std::optional<FileCategory> fileCategoryFromTitle(QStringView title);
 
-// Category of a file or folder name by the extension after its last dot, compared in lower case.
-// Never touches the disk.
+// Category of a file or folder name by the extension after its last dot, compared in lower case;
+// a clash suffix of KDE's trash (" (1)") is not part of the name. Never touches the disk.
 FileCategory categoryFor(QStringView fileName);
 
 } // namespace rubbly
