@@ -189,27 +189,6 @@ private Q_SLOTS:
         QCOMPARE(TreeBuilder::read(outside + "/doc.txt"), setup == "taken" ? "someone else's"_ba : QByteArray());
         QVERIFY(!TreeBuilder::exists(outside + "/real/doc.txt") && !TreeBuilder::exists(outside + "/mnt/new"));
     }
-
-    // --rename's names (the command line's test sees one in use): the extension kept, and a name that
-    // fits in NAME_MAX however long the original.
-    void numberedNamesKeepTheExtensionAndFit_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("isFolder");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("a file keeps its last extension") << "a.tar.gz"_ba << false << "a.tar (3).gz"_ba;
-        QTest::newRow("a dot file has no extension") << ".bashrc"_ba << false << ".bashrc (3)"_ba;
-        QTest::newRow("a folder's dot is part of its name") << "v1.2"_ba << true << "v1.2 (3)"_ba;
-        QTest::newRow("a long name is shortened at a character")
-            << QByteArray(246, 'n') + "Ã©.txt" << false << QByteArray(246, 'n') + " (3).txt";
-    }
-    void numberedNamesKeepTheExtensionAndFit()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(bool, isFolder);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(TrashRestorer::numberedName(name, 3, isFolder), expected);
-    }
 };
 
 QTEST_GUILESS_MAIN(TrashRestoreTest)
