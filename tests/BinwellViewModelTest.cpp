@@ -354,7 +354,11 @@ private Q_SLOTS:
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 1/2 项，1 项仍在废纸篓中。\n"_s + why));
 
         finish(vm.moveToTrash({"/tmp/d"}));
-        vm.dismissDropUndo();
+        vm.dismissDropUndo(); // the panel closed
+        QVERIFY(!vm.dropUndo());
+        finish(vm.moveToTrash({"/tmp/e"}));
+        finish(vm.emptyTrash());
+        QVERIFY(!vm.dropUndo());
         finish(vm.undoLastDrop());
         QCOMPARE(rig.trash.restored, made);
     }

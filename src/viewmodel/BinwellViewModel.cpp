@@ -236,6 +236,8 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     QPointer<BinwellViewModel> self = this;
     const TrashStatus before = *m_state.status();
     cancelSuccessDismissal();
+    // What the drop put in is about to go for good: there is nothing left to undo.
+    dismissDropUndo();
     setState(BinwellState::cleaning(before));
 
     const TrashCleanupOutcome outcome = co_await m_services.trash.emptyTrash();
