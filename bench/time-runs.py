@@ -4,8 +4,9 @@
     time-runs.py [--runs N] [--rss] [--before SHELL-COMMAND] -- COMMAND [ARG...]
 
 --before runs (untimed, through the shell) before every run, e.g. to drop a cache file. --rss adds
-the median, smallest and largest peak resident memory of the runs, in MB. The command's output is
-discarded; a failing run stops the benchmark.
+the median, smallest and largest peak resident memory of the runs, in MB, and the median CPU time
+(user and system, seconds), which a busy machine changes less than the wall time. The command's
+output is discarded; a failing run stops the benchmark.
 """
 import argparse
 import os
@@ -26,6 +27,7 @@ if not command:
 
 times = []
 peaks = []
+cpu = []
 for _ in range(args.runs):
     if args.before:
         subprocess.run(args.before, shell=True, check=True)
@@ -37,8 +39,9 @@ for _ in range(args.runs):
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{command[0]} failed")
     peaks.append(usage.ru_maxrss / 1024)
+    cpu.append(usage.ru_utime + usage.ru_stime)
 line = f"{statistics.median(times):.4f} {min(times):.4f} {max(times):.4f}"
 if args.rss:
-    line += f" {statistics.median(peaks):.1f} {min(peaks):.1f} {max(peaks):.1f}"
+    line += f" {statistics.median(peaks):.1f} {min(peaks):.1f} {max(peaks):.1f} {statistics.median(cpu):.3f}"
 print(line)
 sys.exit(0)

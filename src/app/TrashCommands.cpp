@@ -55,28 +55,44 @@ QString countText(int n)
     return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
 }
 
-} // namespace
-
-int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& trashFolders, QTextStream& out,
-                       QTextStream& err)
-{
-    const TrashStatusResult result = blockingWait(trash.fetchStatus());
-    if (!result) {
-        err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
-        return ExitFailure;
+// `trash status --json` exactly as QJsonDocument indents the whole object, with the items written
+// one by one as the listing hands them over: the object is laid out around a marker item, and the
+// text before the marker goes out with the first entry, the text after it once all are out.
+class StatusJsonWriter final {
+public:
+    StatusJsonWriter(QTextStream& out, const QByteArrayList& trashFolders)
+        : m_out(out)
+        , m_trashFolders(trashFolders)
+    {
     }
-    const TrashStatus& status = result.value();
-    const ByteCountFormatter& bytes = sharedByteCountFormatter();
-    if (json) {
+
+    void begin(const TrashStatus& status)
+    {
+        m_empty = document(status, {});
+        const QByteArray marked = document(status, {kMarker});
+        const QByteArray markerLine = "\n" + kIndent + '"' + kMarker.toUtf8() + "\"\n";
+        const qsizetype at = marked.indexOf(markerLine, marked.indexOf("\"items\": ["));
+        m_head = marked.left(at + 1);
+        m_tail = marked.mid(at + markerLine.size() - 1);
+    }
+    void entry(const TrashItemDetail& item)
+    {
+        QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
+        object.chop(1); // the document's last newline
+        object.replace("\n", "\n" + kIndent);
+        m_out << (m_written++ == 0 ? m_head : QByteArray(",\n")) << kIndent << object;
+    }
+    void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
+
+private:
+    QByteArray document(const TrashStatus& status, const QJsonArray& items) const
+    {
         QJsonObject categories;
         for (const auto& [category, size] : status.categoryDistribution)
             categories.insert(fileCategoryTitle(category), size);
         QJsonArray folders;
-        for (const QByteArray& folder : trashFolders)
+        for (const QByteArray& folder : m_trashFolders)
             folders.append(QFile::decodeName(folder));
-        QJsonArray items;
-        for (const TrashItemDetail& item : status.topItems)
-            items.append(itemJson(item));
         const QJsonObject root{
             {QStringLiteral("totalSize"), status.totalSize},
             {QStringLiteral("itemCount"), status.itemCount},
@@ -85,10 +101,44 @@ int trashStatusCommand(TrashServicing& trash, bool json, const QByteArrayList& t
             {QStringLiteral("trashFolders"), folders},
             {QStringLiteral("items"), items},
         };
-        out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+        return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    }
+
+    // An item of the root's array is indented by two levels of four spaces.
+    inline static const QByteArray kIndent = QByteArray(8, ' ');
+    inline static const QString kMarker = QStringLiteral("rubbly:items");
+    QTextStream& m_out;
+    const QByteArrayList& m_trashFolders;
+    QByteArray m_head, m_tail, m_empty;
+    qint64 m_written = 0;
+};
+
+} // namespace
+
+int trashStatusCommand(TrashService& trash, bool json, const QByteArrayList& trashFolders, QTextStream& out,
+                       QTextStream& err)
+{
+    if (json) {
+        // The writer runs on the service's actor while this thread waits for the listing.
+        StatusJsonWriter writer(out, trashFolders);
+        const TrashStatusResult result = blockingWait(trash.listEntries(
+            TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.begin(status); },
+            [&](const TrashItemDetail& item) { writer.entry(item); }));
+        if (!result) {
+            err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
+            return ExitFailure;
+        }
+        writer.end();
         return ExitSuccess;
     }
 
+    const TrashStatusResult result = blockingWait(trash.fetchStatus());
+    if (!result) {
+        err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
+        return ExitFailure;
+    }
+    const TrashStatus& status = result.value();
+    const ByteCountFormatter& bytes = sharedByteCountFormatter();
     out << "Trash: " << bytes.format(status.totalSize) << " in " << countText(status.itemCount) << "\n";
     for (const auto& [category, size] : status.categoryDistribution)
         out << "  " << fileCategoryTitle(category) << "  " << bytes.format(size) << "\n";

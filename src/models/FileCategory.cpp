@@ -1,5 +1,8 @@
 #include "FileCategory.h"
 
+#include <QFile>
+
+#include <algorithm>
 #include <initializer_list>
 
 namespace rubbly {
@@ -67,6 +70,30 @@ FileCategory categoryFor(QStringView fileName)
     for (const ExtensionList& list : kExtensionLists) {
         for (const char* candidate : list.extensions) {
             if (extension.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
+                return list.category;
+        }
+    }
+    return FileCategory::Other;
+}
+
+FileCategory categoryForRawName(QByteArrayView fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf('.');
+    if (dot < 0)
+        return FileCategory::Other;
+    const QByteArrayView extension = fileName.sliced(dot + 1);
+    const bool ascii =
+        std::all_of(extension.begin(), extension.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Beyond ASCII, case folding is Unicode's (the Kelvin sign folds to "k"): decode and compare as
+    // names are compared everywhere else. A '.' byte never occurs inside a UTF-8 sequence, so the
+    // extension is the same in both forms.
+    if (!ascii)
+        return categoryFor(QFile::decodeName(fileName.toByteArray()));
+    if (extension.isEmpty() || extension.size() > 8)
+        return FileCategory::Other;
+    for (const ExtensionList& list : kExtensionLists) {
+        for (const char* candidate : list.extensions) {
+            if (extension.compare(candidate, Qt::CaseInsensitive) == 0)
                 return list.category;
         }
     }

@@ -133,15 +133,17 @@ QCoro::Task<void> BinwellViewModel::scan()
         co_return;
     cancelSuccessDismissal();
     if (result) {
-        const TrashStatus status = result.value();
+        // A status holds the largest entries only, so this copy is a few small ones.
+        TrashStatus status = std::move(result.value());
         setState(BinwellState::normal(status));
         if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
             // Not awaited: the rules never change the state, and their deletions reach the display
             // through the monitor and the next scan.
-            m_services.autoClean->evaluate(status, m_services.settings, this, [self](const CleaningRecord& record) {
-                if (self)
-                    self->setLastCleaningRecord(record);
-            });
+            m_services.autoClean->evaluate(std::move(status), m_services.settings, this,
+                                           [self](const CleaningRecord& record) {
+                                               if (self)
+                                                   self->setLastCleaningRecord(record);
+                                           });
         }
         co_return;
     }

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <unistd.h>
+
 namespace rubbly::test {
 
 TrashFixture::TrashFixture()
@@ -29,6 +31,18 @@ void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray
 {
     m_files.file(name, size);
     writeInfo(name, "/home/user/" + name.toPercentEncoding("/"), deletionDate);
+}
+
+QByteArray TrashFixture::addVolumeTrash(const QByteArray& top)
+{
+    const QByteArray root = QFile::encodeName(m_home.root());
+    const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
+    TreeBuilder(root).dir(trash + "/files", 0700).dir(trash + "/info", 0700);
+    QFile mountInfo(QFile::decodeName(m_mountInfo));
+    if (!mountInfo.open(QIODevice::Append))
+        qFatal("TrashFixture: cannot write the mount table");
+    mountInfo.write("30 1 8:2 / " + root + '/' + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+    return root + '/' + trash;
 }
 
 TrashLocations TrashFixture::locations() const

@@ -28,6 +28,10 @@ public:
     // A file entry of `size` bytes with an info file dated `deletionDate`.
     void addFile(const QByteArray& name, qint64 size, const QByteArray& deletionDate = "2026-03-01T10:00:00");
 
+    // A second trash folder, $top/.Trash-$uid of a "volume" at `top` inside the temporary home, which
+    // the mount table now names (an ext4 mount, as far as the engine can tell). Returns its path.
+    QByteArray addVolumeTrash(const QByteArray& top = "vol");
+
     TrashLocations locations() const;
     QByteArray mountInfoPath() const { return m_mountInfo; }
 
