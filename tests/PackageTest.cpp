@@ -1,13 +1,16 @@
 // What scripts/package writes (run on this build by the PackageBuild fixture), checked as a user's
 // machine meets it: the .deb unpacked into a scratch root and run there, lintian's verdict on it, the
 // application folder unpacked by the updater's own unpacker and started through its AppRun, and the
-// manifest naming the version both of them print.
+// manifest naming the version both of them print, the archive's signature, and the application folder's
+// own check of the libraries it needs.
 
 #include "ArchiveExtractor.h"
 #include "HttpTestServer.h"
+#include "Minisign.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
 #include "UpdateService.h"
+#include "UpdateSigning.h"
 #include "UpdateTypes.h"
 
 #include <QDir>
@@ -32,6 +35,12 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 QString debianArchitecture()
@@ -66,6 +75,42 @@ private Q_SLOTS:
                  QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL)).resolved(QUrl(u"downloads/Rubbly.zip"_s)));
         QVERIFY(QFileInfo(kDist + u"/downloads/Rubbly.zip"_s).isFile());
         QVERIFY2(QFileInfo(packagePath()).isFile(), qPrintable(packagePath()));
+
+        // Beside the archive, its signature: by the key this build trusts, naming this version.
+        const auto signature = MinisignSignature::parse(readFile(kDist + u"/downloads/Rubbly.zip.minisig"_s));
+        QVERIFY(signature);
+        QCOMPARE(verifyMinisignFile(*signature, UpdateService::Config::defaults().trustedKeys,
+                                    kDist + u"/downloads/Rubbly.zip"_s),
+                 SignatureCheck::Valid);
+        QCOMPARE(trustedCommentField(signature->trustedComment, "version"), std::optional<QByteArray>(RUBBLY_VERSION));
+    }
+
+    // A release must be signed, by a key the build trusts: otherwise nothing reaches dist/.
+    void aReleaseNeedsATrustedSigningKey_data()
+    {
+        QTest::addColumn<bool>("withKey");
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("no key") << false << QByteArray("a release must be signed: set RUBBLY_SIGNING_KEY");
+        QTest::newRow("a key the build does not trust") << true << QByteArray("is not a key");
+    }
+    void aReleaseNeedsATrustedSigningKey()
+    {
+        QFETCH(bool, withKey);
+        QFETCH(QByteArray, refusal);
+        TempHome home;
+        EnvGuard env;
+        if (withKey)
+            env.set("RUBBLY_SIGNING_KEY", QFile::encodeName(SigningKey::make(home.root()).secretKeyFile));
+        else
+            env.unset("RUBBLY_SIGNING_KEY");
+        const QString dist = home.root() + u"/dist"_s;
+        const ProcessResult package =
+            runProcess(QStringLiteral(RUBBLY_SOURCE_DIR "/scripts/package"),
+                       {u"--build-dir"_s, QStringLiteral(RUBBLY_BINARY_DIR), u"--dist"_s, dist});
+        QCOMPARE(package.exitCode, 1);
+        QVERIFY2(package.err.contains(refusal), package.err.constData());
+        QVERIFY(!QFileInfo::exists(dist + u"/version.json"_s));
+        QVERIFY(!QFileInfo::exists(dist + u"/downloads/Rubbly.zip"_s));
     }
 
     void debianPackageRunsFromAScratchRoot()
@@ -82,7 +127,7 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo::exists(root.filePath(file)), qPrintable(file));
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;
-        for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0",
+        for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0", "libsodium23",
                                     "sound-theme-freedesktop", "fonts-noto-cjk"})
             QVERIFY2(depends.contains(package), depends.constData());
 
@@ -146,6 +191,60 @@ private Q_SLOTS:
         // The status item's theme path and the self-updater both find what they look for.
         QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
         QCOMPARE(UpdateService::replaceableBundle(bundle + u"/bin/rubbly"_s), bundle);
+    }
+
+    // A system without one of the libraries: the program of a copy of the folder links QCoro's network
+    // library under a name no library folder holds, exactly as if its package were not installed (the
+    // loader looks the name up like any other), without touching the system. AppRun then names it and
+    // its packages instead of starting; on a library path that has it, the program starts.
+    void appRunNamesWhatIsMissing()
+    {
+        if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
+            QSKIP("patchelf is not installed (scripts/setup installs it)");
+        TempHome home;
+        QString why;
+        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                           QFile::encodeName(home.root()), &why),
+                 qPrintable(why));
+        const QString bundle = home.root() + u"/Rubbly.app"_s;
+        const QString list = bundle + u"/share/rubbly/libraries"_s;
+        QByteArray libraries = readFile(list);
+        for (const char* line : {"\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n",
+                                 "\nlibsodium.so.23 libsodium23 libsodium libsodium\n",
+                                 "\nlibQt6Widgets.so.6 libqt6widgets6 qt6-qtbase-gui qt6-base\n"})
+            QVERIFY2(libraries.contains(line), libraries.constData());
+
+        const QByteArray hidden = "libQCoro6Netwxrk.so.0";
+        const ProcessResult patched =
+            runProcess(u"patchelf"_s, {u"--replace-needed"_s, u"libQCoro6Network.so.0"_s, QString::fromLatin1(hidden),
+                                       bundle + u"/bin/rubbly"_s});
+        QVERIFY2(patched.exitCode == 0, patched.err.constData());
+        // And a library the program does not link, found nowhere: only the loader's word counts.
+        libraries.replace("libQCoro6Network.so.0 ", hidden + ' ');
+        libraries += "libNotLinked.so.9 no-such-package - -\n";
+        QVERIFY(writeFile(list, libraries));
+
+        const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"--version"_s});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY(refused.out.isEmpty());
+        const QByteArray expected = "Rubbly cannot start: these libraries are missing on this system:\n"
+                                    "  " +
+                                    hidden +
+                                    "\n"
+                                    "On Debian 12, Ubuntu and other Debian derivatives, install them with:\n"
+                                    "  sudo apt install libqcoro6network0\n"
+                                    "On Fedora:      sudo dnf install qcoro-qt6\n";
+        QVERIFY2(refused.err.startsWith(expected), refused.err.constData());
+        QVERIFY2(!refused.err.contains("libNotLinked") && !refused.err.contains("Arch"), refused.err.constData());
+
+        const QByteArray multiarch = libraries.mid(libraries.indexOf("#multiarch ") + 11).split('\n').first();
+        QVERIFY(QDir().mkpath(home.root() + u"/lib"_s));
+        QVERIFY(QFile::link(u"/usr/lib/%1/libQCoro6Network.so.0"_s.arg(QString::fromLatin1(multiarch)),
+                            home.root() + u"/lib/"_s + QString::fromLatin1(hidden)));
+        EnvGuard env;
+        env.set("LD_LIBRARY_PATH",
+                QFile::encodeName(home.root()) + "/nowhere:" + QFile::encodeName(home.root()) + "/lib");
+        QCOMPARE(runProcess(bundle + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
     }
 };
 

@@ -1,17 +1,25 @@
 #include "SettingsView.h"
 #include "AboutSettingsView.h"
+#include "ArchiveBuilder.h"
 #include "FakeServices.h"
 #include "GlobalShortcutService.h"
+#include "HttpTestServer.h"
 #include "JsonFileDefaultsStore.h"
+#include "MemoryDefaults.h"
 #include "Motion.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
 #include "SettingsPanes.h"
 #include "SettingsService.h"
 #include "TempHome.h"
+#include "UpdateService.h"
+#include "UpdateSigning.h"
+#include "VirtualScheduler.h"
 #include "XdgAutostartLoginItem.h"
 
+#include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QTest>
 
 using namespace rubbly;
@@ -257,6 +265,37 @@ private Q_SLOTS:
         for (const QString& button : buttons)
             about.clickButton(button);
         QCOMPARE(updates.calls, call.isEmpty() ? QStringList{} : QStringList{call});
+    }
+
+    // The pane's download button goes through the updater's signature check like the command line.
+    void anUpdateSignedByAnotherKeyIsRefusedInThePane()
+    {
+        TempHome home;
+        HttpTestServer server;
+        VirtualScheduler clock;
+        MemoryDefaults defaults;
+        QNetworkAccessManager network;
+        UpdateService::Config config = UpdateService::Config::defaults();
+        config.baseURL = server.url(QStringLiteral("/"));
+        config.currentVersion = QStringLiteral("1.0");
+        config.trustedKeys = UpdateService::parseKeys(QString::fromLatin1(SigningKey::make(home.root()).publicKey));
+        UpdateService updates(defaults, clock, network, config);
+        const QByteArray archive = makeArchive({{"Rubbly.app/AppRun", "#!/bin/sh\n", 0755}}, true);
+        server.route(QStringLiteral("/version.json"), {200, "{\"version\":\"2\"}", "application/json"});
+        server.route(QStringLiteral("/downloads/Rubbly.zip"), {200, archive});
+        server.route(QStringLiteral("/downloads/Rubbly.zip.minisig"),
+                     {200, SigningKey::make(home.root(), QStringLiteral("other")).sign(archive, QStringLiteral("2"))});
+        RecordingWorkspace workspace;
+        AboutSettingsView about(updates, workspace, QStringLiteral("1.0 (1)"), {});
+
+        about.clickButton(QStringLiteral("检查更新…"));
+        QTRY_COMPARE(updates.status().kind(), UpdateStatus::Kind::UpdateAvailable);
+        about.clickButton(QStringLiteral("立即下载更新"));
+        QTRY_COMPARE(updates.status().kind(), UpdateStatus::Kind::Error);
+        QVERIFY(about.texts().contains(QStringLiteral("更新包签名校验失败，已拒绝安装")));
+        QCOMPARE(about.buttonTexts(), QStringList{QStringLiteral("重试")});
+        QVERIFY(
+            QDir(updates.workFolder()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     void theWindowOpensOnce()

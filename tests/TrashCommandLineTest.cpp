@@ -77,9 +77,17 @@ private Q_SLOTS:
     {
         TrashFixture fx;
         fx.addFile("a.mp4", 3 << 20);
+        fx.addFile("notes.txt", 4096);
+        // The panel's English names whatever the locale; the JSON keeps the stored titles.
+        EnvGuard env;
+        env.set("LC_ALL", "zh_CN.UTF-8");
+        env.set("LANGUAGE", "zh_CN");
         const ProcessResult result = rubbly(fx, {u"trash"_s, u"status"_s});
         QCOMPARE(result.exitCode, 0);
-        QVERIFY2(result.out.contains("Trash: 3 MB in 1 item"), result.out.constData());
+        QVERIFY2(result.out.contains("Trash: 3 MB in 2 items"), result.out.constData());
+        QVERIFY2(result.out.contains("  video-media         3 MB\n  doc-files           4 KB\n"),
+                 result.out.constData());
+        QVERIFY2(!result.out.contains("视频") && !result.out.contains("文档"), result.out.constData());
     }
 
     void putAndEmptyReportWhatHappenedOrWhatFailed()

@@ -2,7 +2,9 @@
 #include "HttpTestServer.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
+#include "UpdateSigning.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTest>
 
@@ -24,18 +26,31 @@ private Q_SLOTS:
         QCOMPARE(check.exitCode, 0);
         QVERIFY2(check.out.contains("is up to date"), check.out.constData());
 
+        // Failures are said in English, like the rest of the command line.
         server.route(u"/version.json"_s, {500, "oops"});
         check = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"check"_s});
         QCOMPARE(check.exitCode, 1);
-        QVERIFY(check.err.contains("暂时无法连接到更新服务器"));
+        QVERIFY2(check.err.contains("rubbly: the update server answered HTTP 500"), check.err.constData());
 
         server.route(u"/version.json"_s, {200, R"({"version":"99.0","releaseNotes":"新功能"})", "application/json"});
-        server.route(u"/downloads/Rubbly.zip"_s, {200, makeArchive({{"Rubbly.app/AppRun", "#!\n", 0755}}, true)});
-        const ProcessResult download = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"download"_s});
+        const QByteArray archive = makeArchive({{"Rubbly.app/AppRun", "#!\n", 0755}}, true);
+        server.route(u"/downloads/Rubbly.zip"_s, {200, archive});
+        // Unsigned: refused, nothing unpacked.
+        ProcessResult download = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"download"_s});
+        QCOMPARE(download.exitCode, 1);
+        QVERIFY2(download.err.contains("the archive has no signature"), download.err.constData());
+        const QString work = home.cacheHome() + u"/rubbly/Rubbly-Update"_s;
+        QVERIFY(QDir(work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+
+        // Signed with the key this build trusts: unpacked.
+        const SigningKey key = SigningKey::ofThisBuild();
+        QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
+        server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archive, u"99.0"_s)});
+        download = runProcess(QStringLiteral(RUBBLY_BINARY), {u"update"_s, u"download"_s});
         QCOMPARE(download.exitCode, 0);
         QVERIFY(download.out.contains("99.0 is available"));
         const QString bundle = QString::fromUtf8(download.out.trimmed().split('\n').last());
-        QCOMPARE(bundle, home.cacheHome() + u"/rubbly/Rubbly-Update/Rubbly.app"_s);
+        QCOMPARE(bundle, work + u"/Rubbly.app"_s);
         QVERIFY(QFileInfo(bundle + u"/AppRun"_s).isExecutable());
     }
 };

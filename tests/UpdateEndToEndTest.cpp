@@ -1,9 +1,9 @@
 // The self-updater on real application folders. Bundle A, this build as scripts/package packs it (the
 // PackageBuild fixture), lies in a user's ~/Applications; bundle B is the same program told apart by a
-// marker file, announced by a manifest of a higher version on the local test server. A's
-// `AppRun update install` runs the real check, download, install and relaunch: the relaunch script
-// waits for A to end, puts B in A's place and starts it, and B's tray application comes up on the
-// private bus.
+// marker file, signed with the key this build trusts and announced by a manifest of a higher version
+// on the local test server. A's `AppRun update install` runs the real check, download, signature check,
+// install and relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and
+// B's tray application comes up on the private bus.
 
 #include "ApplicationBus.h"
 #include "ArchiveBuilder.h"
@@ -13,6 +13,7 @@
 #include "ProcessRunner.h"
 #include "StatusNotifierItem.h"
 #include "TempHome.h"
+#include "UpdateSigning.h"
 
 #include <QCryptographicHash>
 #include <QDBusConnectionInterface>
@@ -147,6 +148,7 @@ class UpdateEndToEndTest : public QObject {
         QString work = home.cacheHome() + u"/rubbly/Rubbly-Update"_s;
         QMap<QString, QByteArray> treeA;
         QMap<QString, QByteArray> treeB;
+        QByteArray archiveB;
     };
 
     static void prepare(Scene& scene)
@@ -173,7 +175,11 @@ class UpdateEndToEndTest : public QObject {
                 {QFile::encodeName(u"Rubbly.app/"_s + path.mid(scene.bundle.size() + 1)), readFile(path), mode});
         }
         entries.append({QFile::encodeName(u"Rubbly.app/"_s + kMarker), "B\n"});
-        scene.server.route(u"/downloads/Rubbly.zip"_s, {200, makeArchive(entries, true)});
+        scene.archiveB = makeArchive(entries, true);
+        scene.server.route(u"/downloads/Rubbly.zip"_s, {200, scene.archiveB});
+        const SigningKey key = SigningKey::ofThisBuild();
+        QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
+        scene.server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(scene.archiveB, higherVersion())});
         QVERIFY(writeFile(scene.bundle + u"/"_s + kMarker, "A\n"));
         scene.treeA = describeTree(scene.bundle);
         scene.treeB = scene.treeA;
@@ -216,6 +222,24 @@ private Q_SLOTS:
         QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
         QCOMPARE(scene.server.requestCount(u"/version.json"_s), 0);
         QCOMPARE(describeTree(scene.bundle), scene.treeA);
+    }
+
+    // The command line's install goes through the same signature check as the About pane.
+    void anArchiveThatFailsItsSignatureIsNeitherUnpackedNorInstalled()
+    {
+        Scene scene;
+        prepare(scene);
+        if (QTest::currentTestFailed())
+            return;
+        const QByteArray other = SigningKey::ofThisBuild().sign(scene.archiveB + "tampered", higherVersion());
+        scene.server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, other});
+        const ProcessResult install = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        QCOMPARE(install.exitCode, 1);
+        QVERIFY2(install.err.contains("the archive does not match its signature"), install.err.constData());
+        QVERIFY2(install.err.contains("nothing was installed"), install.err.constData());
+        QCOMPARE(scene.server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
+        QCOMPARE(describeTree(scene.bundle), scene.treeA);
+        QVERIFY(QDir(scene.work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     void updateReplacesTheBundleAndStartsTheNewVersion()

@@ -3,8 +3,10 @@
 #include "BlockingWait.h"
 #include "HttpTestServer.h"
 #include "MemoryDefaults.h"
+#include "ProcessRunner.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
+#include "UpdateSigning.h"
 #include "VirtualScheduler.h"
 
 #include <QDir>
@@ -19,6 +21,7 @@
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Kind = UpdateStatus::Kind;
 
 namespace {
@@ -39,6 +42,7 @@ void makeBundle(const QByteArray& bundle, const QByteArray& marker)
 
 struct Rig {
     TempHome home;
+    SigningKey key = SigningKey::make(home.root());
     HttpTestServer server;
     VirtualScheduler clock;
     MemoryDefaults defaults;
@@ -59,6 +63,7 @@ struct Rig {
         config.checkTimeout = 300ms;
         config.downloadTimeout = 2000ms;
         config.quit = [this] { ++quits; };
+        config.trustedKeys = UpdateService::parseKeys(QString::fromLatin1(key.publicKey));
         if (adjust)
             adjust(config);
         service = std::make_unique<UpdateService>(defaults, clock, network, config);
@@ -75,6 +80,12 @@ struct Rig {
     {
         blockingWait(service->checkForUpdates(manual));
         return service->status();
+    }
+    // Serves `response` at `path` and, beside it, its signature by the trusted key as version 2.
+    void serve(const QString& path, const HttpTestServer::Response& response)
+    {
+        server.route(path, response);
+        server.route(path + QStringLiteral(".minisig"), {200, key.sign(response.body, QStringLiteral("2"))});
     }
     UpdateStatus download(const QString& path)
     {
@@ -189,7 +200,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.server.route(QStringLiteral("/site/version.json"), {200, {}, "application/json", true, true});
-        QCOMPARE(rig.check(true), UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试")));
+        QCOMPARE(rig.check(true).message(), QStringLiteral("网络连接失败，请稍后重试"));
         rig.clock.advance(25h);
         QCOMPARE(rig.check(false), UpdateStatus::idle()); // silent: no message
     }
@@ -225,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(rig.service->checkForUpdates(true).isReady());
         blockingWait(std::move(first));
 
-        rig.server.route(QStringLiteral("/site/downloads/Rubbly.zip"), {200, makeArchive(goodBundle(), true)});
+        rig.serve(QStringLiteral("/site/downloads/Rubbly.zip"), {200, makeArchive(goodBundle(), true)});
         auto download = rig.service->downloadUpdate(rig.service->status().info());
         QTest::ignoreMessage(QtDebugMsg, skipped);
         QVERIFY(rig.service->checkForUpdates(true).isReady());
@@ -261,7 +272,7 @@ private Q_SLOTS:
             makeArchive((zip ? QList<ArchiveEntry>{} : QList<ArchiveEntry>{{"./", {}, 0700}}) + goodBundle(), zip);
         HttpTestServer::Response response{200, body, "application/octet-stream", sendLength};
         response.holdAfter = body.size() / 2;
-        rig.server.route(path, response);
+        rig.serve(path, response);
         auto download = rig.service->downloadUpdate({QStringLiteral("2"), {}, rig.server.url(path), {}});
         // Half the body is on disk, in a work folder emptied before it came, while the rest is due.
         const QString archive = rig.workFile(zip ? QStringLiteral("update.zip") : QStringLiteral("update.tar"));
@@ -318,8 +329,8 @@ private Q_SLOTS:
         QFETCH(bool, zip);
         Rig rig;
         const QString path = zip ? QStringLiteral("/dl/Rubbly.zip") : QStringLiteral("/dl/Rubbly.tar.gz");
-        rig.server.route(path, {zip ? 200 : 404, body});
-        QCOMPARE(rig.download(path), UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载")));
+        rig.serve(path, {zip ? 200 : 404, body});
+        QCOMPARE(rig.download(path).message(), QStringLiteral("更新包提取失败，请重试或在官网下载"));
         for (const QString& outside : {rig.home.root(), rig.home.cacheHome(),
                                        rig.home.cacheHome() + QStringLiteral("/rubbly"), rig.service->workFolder()})
             QVERIFY(!QFile::exists(outside + QStringLiteral("/escaped.txt")));
@@ -342,14 +353,202 @@ private Q_SLOTS:
         Rig rig([](UpdateService::Config& config) { config.maxDownloadBytes = 100000; });
         HttpTestServer::Response big{200, QByteArray(300000, 'z')};
         big.sendLength = sendLength;
-        rig.server.route(QStringLiteral("/big.zip"), big);
+        rig.serve(QStringLiteral("/big.zip"), big);
         QUrl url = rig.server.url(QStringLiteral("/big.zip"));
         if (port)
             url.setPort(port);
         blockingWait(rig.service->downloadUpdate({QStringLiteral("2"), {}, url, {}}));
-        QCOMPARE(rig.service->status(), UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载")));
+        QCOMPARE(rig.service->status().message(), QStringLiteral("自动下载失败，建议在浏览器中下载"));
         if (sendLength) // refused before a byte of it is written
             QCOMPARE(QFileInfo(rig.workFile(QStringLiteral("update.zip"))).size(), 0);
+    }
+
+    void onlyHttpsOrTheLoopbackIsFetchedFrom_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("secure");
+        QTest::newRow("https") << "https://updates.example.com/Rubbly.zip" << true;
+        QTest::newRow("https in capitals") << "HTTPS://Updates.Example.com/x" << true;
+        QTest::newRow("http on 127.0.0.1") << "http://127.0.0.1:8080/version.json" << true;
+        QTest::newRow("http elsewhere in 127/8") << "http://127.4.5.6/x" << true;
+        QTest::newRow("http on ::1") << "http://[::1]:99/x" << true;
+        QTest::newRow("http on localhost") << "http://localhost/x" << true;
+        QTest::newRow("http on a host") << "http://updates.example.com/Rubbly.zip" << false;
+        QTest::newRow("http on a private address") << "http://192.168.1.1/x" << false;
+        QTest::newRow("http, loopback only in name") << "http://127.0.0.1.example.com/x" << false;
+        QTest::newRow("https without a host") << "https:///x" << false;
+        QTest::newRow("ftp") << "ftp://127.0.0.1/x" << false;
+        QTest::newRow("file") << "file:///tmp/Rubbly.zip" << false;
+    }
+    void onlyHttpsOrTheLoopbackIsFetchedFrom()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, secure);
+        QCOMPARE(UpdateService::isSecureURL(QUrl(url)), secure);
+    }
+
+    void aManifestOrHostInTheClearIsRefused_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a manifest naming http elsewhere")
+            << "" << QByteArray("{\"version\":\"2\",\"downloadURL\":\"http://updates.invalid/Rubbly.zip\"}")
+            << "更新地址未使用 HTTPS，已拒绝下载";
+        QTest::newRow("a manifest naming a file")
+            << "" << QByteArray("{\"version\":\"2\",\"downloadURL\":\"file:///tmp/Rubbly.zip\"}")
+            << "更新地址未使用 HTTPS，已拒绝下载";
+        QTest::newRow("an update host in the clear")
+            << "http://updates.invalid/" << QByteArray(R"({"version":"2"})") << "无效的更新请求地址";
+    }
+    void aManifestOrHostInTheClearIsRefused()
+    {
+        QFETCH(QString, base);
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, message);
+        Rig rig([&](UpdateService::Config& config) {
+            if (!base.isEmpty())
+                config.baseURL = QUrl(base);
+        });
+        rig.manifest(manifest);
+        // Silent checks too: the fallback archive must not stand in for the address refused.
+        const UpdateStatus status = rig.check(false);
+        QCOMPARE(status.message(), message);
+        QVERIFY2(status.detail().contains(u"https"), qPrintable(status.detail()));
+        QCOMPARE(rig.server.requestCount(QStringLiteral("/site/version.json")), base.isEmpty() ? 1 : 0);
+    }
+
+    // Each way an archive can fail its signature, and the two ways it can be fetched in the clear:
+    // refused with its message, nothing unpacked, no archive left behind.
+    void updatesWithoutAGoodSignatureAreRefused_data()
+    {
+        QTest::addColumn<QString>("tamper");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<bool>("archiveFetched");
+        const QString refused = QStringLiteral("更新包签名校验失败，已拒绝安装");
+        const QString clear = QStringLiteral("更新地址未使用 HTTPS，已拒绝下载");
+        QTest::newRow("unsigned") << "unsigned" << refused << "has no signature, the server answered HTTP 404" << false;
+        QTest::newRow("signed by another key") << "other key" << refused << "which this build does not trust" << false;
+        QTest::newRow("a signature of other bytes")
+            << "other bytes" << refused << "the archive does not match its signature" << true;
+        QTest::newRow("a truncated signature") << "truncated" << refused << "its signature is malformed" << false;
+        QTest::newRow("a page in place of the signature") << "page" << refused << "its signature is malformed" << false;
+        QTest::newRow("a trusted comment changed")
+            << "comment" << refused << "trusted comment of its signature does not verify" << false;
+        QTest::newRow("signed as an older version")
+            << "old version" << refused << "signed as version 1.0, not the announced 2" << false;
+        QTest::newRow("http on another host") << "http" << clear << "updates are fetched over https only" << false;
+        QTest::newRow("a redirect into the clear")
+            << "redirect" << clear << "to http://updates.invalid/Rubbly.zip, which is not an https:// address" << true;
+        QTest::newRow("a build without a key")
+            << "no key" << QStringLiteral("此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本")
+            << "this build has no update signing key" << false;
+    }
+    void updatesWithoutAGoodSignatureAreRefused()
+    {
+        QFETCH(QString, tamper);
+        QFETCH(QString, message);
+        QFETCH(QString, detail);
+        QFETCH(bool, archiveFetched);
+        Rig rig([&](UpdateService::Config& config) {
+            if (tamper == u"no key")
+                config.trustedKeys.clear();
+        });
+        const QString path = QStringLiteral("/dl/Rubbly.zip");
+        const QByteArray archive = makeArchive(goodBundle(), true);
+        QByteArray signature = rig.key.sign(archive, QStringLiteral("2"));
+        if (tamper == u"other key")
+            signature = SigningKey::make(rig.home.root(), QStringLiteral("other")).sign(archive, QStringLiteral("2"));
+        else if (tamper == u"other bytes")
+            signature = rig.key.sign(archive + "x", QStringLiteral("2"));
+        else if (tamper == u"truncated")
+            signature.chop(30);
+        else if (tamper == u"page")
+            signature = "<html>not here</html>";
+        else if (tamper == u"comment")
+            signature.replace("version:2", "version:3");
+        else if (tamper == u"old version")
+            signature = rig.key.sign(archive, QStringLiteral("1.0"));
+        rig.server.route(path, {200, archive});
+        if (tamper == u"redirect") {
+            HttpTestServer::Response moved{302, {}};
+            moved.headers = {{"Location", "http://updates.invalid/Rubbly.zip"}};
+            rig.server.route(path, moved);
+        }
+        if (tamper != u"unsigned")
+            rig.server.route(path + QStringLiteral(".minisig"), {200, signature});
+        QUrl url = rig.server.url(path);
+        if (tamper == u"http")
+            url = QUrl(QStringLiteral("http://updates.invalid/Rubbly.zip"));
+
+        blockingWait(rig.service->downloadUpdate({QStringLiteral("2"), {}, url, {}}));
+        const UpdateStatus status = rig.service->status();
+        QCOMPARE(status.kind(), Kind::Error);
+        QCOMPARE(status.message(), message);
+        QVERIFY2(status.detail().contains(detail), qPrintable(status.detail()));
+        QCOMPARE(rig.server.requestCount(path) > 0, archiveFetched);
+        QVERIFY(!QFile::exists(rig.workFile(QStringLiteral("update.zip"))));
+        QVERIFY(!QFile::exists(rig.workFile(QStringLiteral("Rubbly.app"))));
+    }
+
+    void aSecureRedirectIsFollowed()
+    {
+        Rig rig;
+        const QByteArray archive = makeArchive(goodBundle(), true);
+        rig.serve(QStringLiteral("/mirror/Rubbly.zip"), {200, archive});
+        HttpTestServer::Response moved{302, {}};
+        moved.headers = {{"Location", rig.server.url(QStringLiteral("/mirror/Rubbly.zip")).toEncoded()}};
+        rig.server.route(QStringLiteral("/dl/Rubbly.zip"), moved);
+        moved.headers = {{"Location", rig.server.url(QStringLiteral("/mirror/Rubbly.zip.minisig")).toEncoded()}};
+        rig.server.route(QStringLiteral("/dl/Rubbly.zip.minisig"), moved);
+        QCOMPARE(rig.download(QStringLiteral("/dl/Rubbly.zip")).kind(), Kind::ReadyToInstall);
+    }
+
+    // The formats as the minisign tool writes them: both kinds of signature, the key as a whole .pub
+    // file or its one line, and the key id as minisign prints it.
+    void minisignFilesVerify_data()
+    {
+        QTest::addColumn<bool>("legacy");
+        QTest::newRow("prehashed (minisign's default)") << false;
+        QTest::newRow("legacy (minisign -l)") << true;
+    }
+    void minisignFilesVerify()
+    {
+        QFETCH(bool, legacy);
+        TempHome home;
+        const QString dir = home.root();
+        const ProcessResult made = runProcess(
+            QStringLiteral("minisign"), {u"-G"_s, u"-W"_s, u"-p"_s, dir + u"/k.pub"_s, u"-s"_s, dir + u"/k.key"_s});
+        QCOMPARE(made.exitCode, 0);
+        QByteArray content(300000, Qt::Uninitialized);
+        QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(content.data()), content.size() / 4);
+        TreeBuilder(QFile::encodeName(dir)).write("archive", content);
+        QStringList sign = {u"-S"_s, u"-s"_s, dir + u"/k.key"_s, u"-m"_s, dir + u"/archive"_s, u"-t"_s, u"version:2"_s};
+        if (legacy)
+            sign.append(u"-l"_s);
+        QCOMPARE(runProcess(QStringLiteral("minisign"), sign).exitCode, 0);
+
+        QFile pubFile(dir + u"/k.pub"_s);
+        QVERIFY(pubFile.open(QIODevice::ReadOnly));
+        const QByteArray pub = pubFile.readAll();
+        const auto whole = MinisignKey::parse(pub);
+        const auto line = MinisignKey::parse(pub.split('\n').value(1));
+        QVERIFY(whole && line && *whole == *line);
+        QVERIFY(pub.startsWith("untrusted comment: minisign public key " + whole->keyIdText().toLatin1()));
+        QFile sigFile(dir + u"/archive.minisig"_s);
+        QVERIFY(sigFile.open(QIODevice::ReadOnly));
+        QString why;
+        const auto signature = MinisignSignature::parse(sigFile.readAll(), &why);
+        QVERIFY2(signature, qPrintable(why));
+        QCOMPARE(signature->prehashed, !legacy);
+        QCOMPARE(signature->trustedComment, QByteArray("version:2"));
+        QCOMPARE(trustedCommentField(signature->trustedComment, "version"), std::optional<QByteArray>("2"));
+        QCOMPARE(verifyMinisignFile(*signature, {*whole}, dir + u"/archive"_s), SignatureCheck::Valid);
+        QCOMPARE(verifyMinisign(*signature, {*whole}, content), SignatureCheck::Valid);
+        content[1234] = char(content[1234] ^ 1);
+        QCOMPARE(verifyMinisign(*signature, {*whole}, content), SignatureCheck::BadSignature);
+        QCOMPARE(verifyMinisign(*signature, {}, content), SignatureCheck::UnknownKey);
     }
 
     void onlyABundleTheUserOwnsIsReplaceable()

@@ -6,6 +6,7 @@
 #include "DiskSlimService.h"
 #include "Formatting.h"
 #include "InstalledAppDetector.h"
+#include "PanelLogic.h"
 #include "Scheduler.h"
 #include "StoredRecords.h"
 
@@ -39,7 +40,8 @@ int slimScanCommand(DiskSlimService& slim, InstalledAppDetector& apps, DefaultsS
         const DiskSlimCategoryInfo& info = diskSlimInfo(item.category);
         if (group != info.group) {
             group = info.group;
-            out << diskSlimGroupTitle(info.group) << "\n";
+            // The slim tab's group tags: the command line speaks English in every locale.
+            out << diskSlimGroupTag(info.group) << "\n";
         }
         out << "  " << QString::fromLatin1(info.rowID).leftJustified(26) << bytes.format(item.size).rightJustified(10)
             << "  " << item.fileCount << (item.fileCount == 1 ? " file" : " files") << "\n";

@@ -3,6 +3,7 @@
 #include "BlockingWait.h"
 #include "CommandLine.h"
 #include "Formatting.h"
+#include "PanelLogic.h"
 #include "TrashService.h"
 
 #include <QFile>
@@ -140,8 +141,10 @@ int trashStatusCommand(TrashService& trash, bool json, const QByteArrayList& tra
     const TrashStatus& status = result.value();
     const ByteCountFormatter& bytes = sharedByteCountFormatter();
     out << "Trash: " << bytes.format(status.totalSize) << " in " << countText(status.itemCount) << "\n";
-    for (const auto& [category, size] : status.categoryDistribution)
-        out << "  " << fileCategoryTitle(category) << "  " << bytes.format(size) << "\n";
+    // The panel's names, in every locale (the JSON above keeps the stored titles scripts rely on),
+    // largest first as the panel lists them.
+    for (const auto& [category, size] : distributionOrder(status))
+        out << "  " << fileCategoryLabel(category).leftJustified(14) << bytes.format(size).rightJustified(10) << "\n";
     if (!status.topItems.isEmpty()) {
         out << "Largest:\n";
         for (const TrashItemDetail& item : status.previewItems()) {

@@ -8,6 +8,16 @@
 
 namespace rubbly {
 
+namespace {
+
+// The command line speaks English: the status's own message is the About pane's text.
+QString errorText(const UpdateStatus& status)
+{
+    return status.detail().isEmpty() ? status.message() : status.detail();
+}
+
+} // namespace
+
 int updateCheckCommand(UpdateService& updates, QTextStream& out, QTextStream& err)
 {
     blockingWait(updates.checkForUpdates(true));
@@ -22,7 +32,7 @@ int updateCheckCommand(UpdateService& updates, QTextStream& out, QTextStream& er
             << status.info().downloadURL.toString() << "\n";
         return ExitSuccess;
     case UpdateStatus::Kind::Error:
-        err << "rubbly: " << status.message() << "\n";
+        err << "rubbly: " << errorText(status) << "\n";
         return ExitFailure;
     default:
         err << "rubbly: the update check did not finish\n";
@@ -38,7 +48,7 @@ int updateDownloadCommand(UpdateService& updates, QTextStream& out, QTextStream&
     blockingWait(updates.downloadUpdate(updates.status().info()));
     const UpdateStatus& status = updates.status();
     if (status.kind() != UpdateStatus::Kind::ReadyToInstall) {
-        err << "rubbly: " << status.message() << "\n";
+        err << "rubbly: " << errorText(status) << "\n";
         return ExitFailure;
     }
     out << QFile::decodeName(status.newAppPath()) << "\n";

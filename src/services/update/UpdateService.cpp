@@ -3,12 +3,14 @@
 #include "ArchiveExtractor.h"
 #include "DefaultsStore.h"
 #include "Scheduler.h"
+#include "UpdateKeys.h"
 #include "XdgPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -27,7 +29,26 @@ Q_LOGGING_CATEGORY(lcUpdate, "com.tolvik.Rubbly.UpdateService")
 namespace {
 
 constexpr qint64 kMaxManifestBytes = 1 << 20;
+// minisign writes a few hundred bytes; its own limits keep a signature under 10 KiB.
+constexpr qint64 kMaxSignatureBytes = 64 * 1024;
 const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
+const QString kDownloadFailed = QStringLiteral("自动下载失败，建议在浏览器中下载");
+const QString kUnsignedBuild = QStringLiteral("此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本");
+const QString kInsecureAddress = QStringLiteral("更新地址未使用 HTTPS，已拒绝下载");
+const QString kSignatureRefused = QStringLiteral("更新包签名校验失败，已拒绝安装");
+const QString kNothingInstalled = QStringLiteral("; nothing was installed");
+const char* const kRefusedRedirect = "refusedRedirect";
+
+using ReplyPointer = std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)>;
+ReplyPointer owned(QNetworkReply* reply)
+{
+    return ReplyPointer(reply, [](QNetworkReply* r) { r->deleteLater(); });
+}
+
+QString shown(const QUrl& url)
+{
+    return url.toString(QUrl::FullyEncoded);
+}
 
 QList<qint64> versionNumbers(const QString& version)
 {
@@ -83,11 +104,40 @@ bool prepareWorkFolder(const QString& work)
     return QDir().mkpath(work);
 }
 
-// Unpacks `archive` and reports whether a usable bundle came out, and if not, why (when known). A zip
-// unpacks into the work folder; a tar archive, standing where a disk image would, into a staging
-// folder "mount" from which the bundle is moved out before the staging folder goes.
-std::pair<bool, QString> unpack(const QString& work, const QString& archive, bool zip)
+enum class Unpacked {
+    Ready,    // a usable bundle is in the work folder
+    Refused,  // the archive's signature did not verify; the archive is deleted, nothing unpacked
+    Unusable, // signed, but no usable bundle came out
+};
+
+QString refusal(SignatureCheck check)
 {
+    switch (check) {
+    case SignatureCheck::Valid:
+        break;
+    case SignatureCheck::UnknownKey:
+        return QStringLiteral("it is signed with a key this build does not trust");
+    case SignatureCheck::BadSignature:
+        return QStringLiteral("the archive does not match its signature");
+    case SignatureCheck::BadTrustedComment:
+        return QStringLiteral("the trusted comment of its signature does not verify");
+    case SignatureCheck::Unreadable:
+        return QStringLiteral("the downloaded archive cannot be read");
+    }
+    return {};
+}
+
+// Verifies `archive` against its signature and, only when it holds, unpacks it; says what came out
+// and, if nothing usable, why (when known). A zip unpacks into the work folder; a tar archive,
+// standing where a disk image would, into a staging folder "mount" from which the bundle is moved out
+// before the staging folder goes.
+std::pair<Unpacked, QString> verifyAndUnpack(const QString& work, const QString& archive, bool zip,
+                                             const MinisignSignature& signature, const QList<MinisignKey>& keys)
+{
+    if (const SignatureCheck check = verifyMinisignFile(signature, keys, archive); check != SignatureCheck::Valid) {
+        QFile::remove(archive);
+        return {Unpacked::Refused, refusal(check)};
+    }
     const QString bundle = work + QStringLiteral("/Rubbly.app");
     QString why;
     bool unpacked = false;
@@ -104,7 +154,8 @@ std::pair<bool, QString> unpack(const QString& work, const QString& archive, boo
     }
     // A rejected or half-unpacked archive is never offered for installation, even if it held the
     // bundle before the entry that stopped it.
-    return {unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")), why};
+    const bool usable = unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun"));
+    return {usable ? Unpacked::Ready : Unpacked::Unusable, why};
 }
 
 } // namespace
@@ -123,6 +174,7 @@ UpdateService::Config UpdateService::Config::defaults()
     if (const QString base = qEnvironmentVariable("RUBBLY_UPDATE_BASE_URL"); !base.isEmpty())
         config.baseURL = QUrl(base);
     config.currentVersion = QStringLiteral(RUBBLY_VERSION);
+    config.trustedKeys = parseKeys(QStringLiteral(RUBBLY_UPDATE_PUBLIC_KEYS));
     // Private to the user, unlike /tmp: there another account could plant "Rubbly-Update" as a link
     // and have the next download clear whatever it points at.
     config.temporaryDirectory = xdg::cacheHome() + QStringLiteral("/rubbly");
@@ -154,6 +206,56 @@ QUrl UpdateService::fallbackDownloadURL() const
 QString UpdateService::workFolder() const
 {
     return m_config.temporaryDirectory + QStringLiteral("/Rubbly-Update");
+}
+
+bool UpdateService::isSecureURL(const QUrl& url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    if (url.scheme() == QLatin1String("https"))
+        return true;
+    // The local test server: nothing crosses a network on the way.
+    const QHostAddress address(url.host());
+    return url.scheme() == QLatin1String("http") &&
+           (address.isLoopback() || url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
+}
+
+QUrl UpdateService::signatureURL(const QUrl& archiveURL)
+{
+    QUrl url = archiveURL;
+    url.setPath(archiveURL.path(QUrl::FullyEncoded) + QStringLiteral(".minisig"), QUrl::StrictMode);
+    return url;
+}
+
+QList<MinisignKey> UpdateService::parseKeys(const QString& keyLines)
+{
+    QList<MinisignKey> keys;
+    for (const QString& line : keyLines.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (const auto key = MinisignKey::parse(line.toLatin1()))
+            keys.append(*key);
+        else
+            qCCritical(lcUpdate).noquote()
+                << QStringLiteral("the built-in update key %1 is not a minisign key").arg(line);
+    }
+    return keys;
+}
+
+QNetworkReply* UpdateService::secureGet(const QNetworkRequest& request)
+{
+    QNetworkRequest guarded = request;
+    guarded.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    QNetworkReply* reply = m_network.get(guarded);
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& to) {
+        if (isSecureURL(to)) {
+            Q_EMIT reply->redirectAllowed();
+            return;
+        }
+        reply->setProperty(kRefusedRedirect, to);
+        // Not from inside the reply's own signal: aborting finishes the reply, and whoever awaits
+        // that would resume in the middle of the emission.
+        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
+    return reply;
 }
 
 void UpdateService::setStatus(UpdateStatus status)
@@ -199,9 +301,12 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     Q_EMIT lastCheckDateChanged();
 
     const QUrl url = versionManifestURL();
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !isSecureURL(url)) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
-        setStatus(UpdateStatus::error(QStringLiteral("无效的更新请求地址")));
+        setStatus(UpdateStatus::error(
+            QStringLiteral("无效的更新请求地址"),
+            QStringLiteral("the update address %1 is not an https:// URL (plain http only for a loopback test server)")
+                .arg(url.toString())));
         co_return;
     }
     QNetworkRequest request(url);
@@ -213,8 +318,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     qCDebug(lcUpdate).noquote() << QStringLiteral("正在向 Cloudflare Pages 发送版本清单请求: %1").arg(url.toString());
 
     QPointer<UpdateService> self = this;
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(m_network.get(request),
-                                                                   [](QNetworkReply* r) { r->deleteLater(); });
+    ReplyPointer reply = owned(m_network.get(request));
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
         co_await finished;
@@ -226,12 +330,16 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
         qCCritical(lcUpdate).noquote()
             << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
-        setStatus(manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试")) : UpdateStatus::idle());
+        setStatus(
+            manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试"),
+                                         QStringLiteral("cannot reach the update server: %1").arg(reply->errorString()))
+                   : UpdateStatus::idle());
         co_return;
     }
     if (!code.isValid()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
-        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常")));
+        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常"),
+                                      QStringLiteral("the update server's answer is not an HTTP response")));
         co_return;
     }
     const int status = code.toInt();
@@ -243,7 +351,9 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     }
     if (status != 200) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
-        setStatus(UpdateStatus::error(QStringLiteral("暂时无法连接到更新服务器")));
+        setStatus(UpdateStatus::error(
+            QStringLiteral("暂时无法连接到更新服务器"),
+            QStringLiteral("the update server answered HTTP %1 for %2").arg(status).arg(shown(url))));
         co_return;
     }
     // A manifest is a few hundred bytes; a huge body is not one.
@@ -251,12 +361,23 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
     if (!manifest) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
-        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败")));
+        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败"),
+                                      QStringLiteral("%1 is not a valid version manifest").arg(shown(url))));
         co_return;
     }
     const QString remote = stripVersion(manifest->version);
     const QString notes = manifest->releaseNotes.value_or(kDefaultNotes);
     QUrl download = manifest->downloadURL ? QUrl(*manifest->downloadURL, QUrl::StrictMode) : QUrl();
+    // An address that is no URL falls back to the host's own archive; one in the clear is refused, not
+    // replaced, since a manifest that names one was not written for this program.
+    if (download.isValid() && !download.isRelative() && !isSecureURL(download)) {
+        const QString detail =
+            QStringLiteral("refused the update: the manifest names %1, which is not an https:// address")
+                .arg(shown(download));
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
     if (!download.isValid() || download.isRelative() || download.host().isEmpty())
         download = fallbackDownloadURL();
     qCInfo(lcUpdate).noquote()
@@ -272,15 +393,109 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     setStatus(UpdateStatus::updateAvailable(std::move(info)));
 }
 
+QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl url, QString version)
+{
+    QPointer<UpdateService> self = this;
+    const auto refuse = [this, &url](const QString& why) {
+        const QString detail = QStringLiteral("refused the update: %1 (%2)").arg(why, shown(url)) + kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+    };
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
+    request.setRawHeader("User-Agent", "Rubbly-App");
+    ReplyPointer reply = owned(secureGet(request));
+    if (!reply->isFinished()) {
+        auto finished = qCoro(reply.get(), &QNetworkReply::finished);
+        co_await finished;
+    }
+    if (!self)
+        co_return std::nullopt;
+    if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
+        const QString detail =
+            QStringLiteral("refused to follow %1 to %2, which is not an https:// address").arg(shown(url), shown(to)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return std::nullopt;
+    }
+    if (isTransportError(reply->error())) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(reply->errorString());
+        setStatus(UpdateStatus::error(
+            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
+        co_return std::nullopt;
+    }
+    // Unlike the archive's, the signature's status code counts: a missing one must not read as a
+    // malformed one.
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code != 200) {
+        refuse(QStringLiteral("the archive has no signature, the server answered HTTP %1").arg(code));
+        co_return std::nullopt;
+    }
+    QString why;
+    const QByteArray body = reply->read(kMaxSignatureBytes + 1);
+    std::optional<MinisignSignature> signature =
+        body.size() > kMaxSignatureBytes ? std::nullopt : MinisignSignature::parse(body, &why);
+    if (!signature) {
+        refuse(QStringLiteral("its signature is malformed: %1").arg(why.isEmpty() ? QStringLiteral("too large") : why));
+        co_return std::nullopt;
+    }
+    // What can be known before the archive comes: who signed, and that the comment is theirs.
+    switch (checkMinisignComment(*signature, m_config.trustedKeys)) {
+    case SignatureCheck::UnknownKey: {
+        QStringList trusted;
+        for (const MinisignKey& key : m_config.trustedKeys)
+            trusted.append(key.keyIdText());
+        refuse(QStringLiteral("it is signed with key %1, which this build does not trust (it trusts %2)")
+                   .arg(signature->keyIdText(), trusted.join(QStringLiteral(", "))));
+        co_return std::nullopt;
+    }
+    case SignatureCheck::Valid:
+        break;
+    default:
+        refuse(QStringLiteral("the trusted comment of its signature does not verify"));
+        co_return std::nullopt;
+    }
+    // The signed version must be the one announced, or an old signed archive could be passed off as
+    // new and take the program back to a version with known faults.
+    const QByteArray signedVersion = trustedCommentField(signature->trustedComment, "version").value_or(QByteArray());
+    if (stripVersion(QString::fromUtf8(signedVersion)) != version || signedVersion.isEmpty()) {
+        refuse(signedVersion.isEmpty() ? QStringLiteral("its signature names no version")
+                                       : QStringLiteral("it is signed as version %1, not the announced %2")
+                                             .arg(QString::fromUtf8(signedVersion), version));
+        co_return std::nullopt;
+    }
+    co_return signature;
+}
+
 QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
 {
     qCInfo(lcUpdate).noquote() << QStringLiteral("开始下载新版本安装包: v%1, URL: %2")
                                       .arg(info.version, info.downloadURL.toString(QUrl::FullyEncoded));
+    // Every way to an installation passes here, so these two refusals hold for all of them.
+    if (m_config.trustedKeys.isEmpty()) {
+        const QString detail = QStringLiteral("this build has no update signing key, so it cannot install updates; "
+                                              "get the new version from %1")
+                                   .arg(m_config.baseURL.toString());
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kUnsignedBuild, detail));
+        co_return;
+    }
+    if (!isSecureURL(info.downloadURL)) {
+        const QString detail =
+            QStringLiteral("refused to download %1: updates are fetched over https only").arg(shown(info.downloadURL)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
     setStatus(UpdateStatus::downloading(0.05, info));
     QPointer<UpdateService> self = this;
-    const auto downloadFailed = [this](const QString& why) {
+    const auto downloadFailed = [this, &info](const QString& why) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
-        setStatus(UpdateStatus::error(QStringLiteral("自动下载失败，建议在浏览器中下载")));
+        setStatus(UpdateStatus::error(
+            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
     };
 
     // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
@@ -294,6 +509,11 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     const bool prepared = co_await m_actor.run(std::move(prepare));
     if (!self)
         co_return;
+    // The signature first: it is small, and an update it refuses is not worth its download.
+    auto fetching = fetchSignature(signatureURL(info.downloadURL), info.version);
+    const std::optional<MinisignSignature> signature = co_await fetching;
+    if (!self || !signature)
+        co_return;
     QFile file(archive);
     if (!prepared || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         downloadFailed(prepared ? file.errorString() : QStringLiteral("cannot create %1").arg(work));
@@ -304,8 +524,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", "Rubbly-App");
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(m_network.get(request),
-                                                                   [](QNetworkReply* r) { r->deleteLater(); });
+    ReplyPointer reply = owned(secureGet(request));
     double published = 0.05;
     qint64 expected = -1;
     qint64 received = 0;
@@ -351,20 +570,39 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
             }
         }
     }
+    if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
+        file.close();
+        file.remove();
+        const QString detail = QStringLiteral("refused to follow %1 to %2, which is not an https:// address")
+                                   .arg(shown(info.downloadURL), shown(to)) +
+                               kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        co_return;
+    }
     if (isTransportError(reply->error())) {
         downloadFailed(reply->errorString());
         co_return;
     }
     file.close();
 
-    // Whatever body arrived is taken as the archive: a page served in its place fails to unpack and
-    // is reported as such.
-    auto unpackJob = [work, archive, zip] { return unpack(work, archive, zip); };
-    const auto [usable, why] = co_await m_actor.run(std::move(unpackJob));
+    // Whatever body arrived is taken as the archive: a page served in its place fails its signature.
+    auto unpackJob = [work, archive, zip, signature = *signature, keys = m_config.trustedKeys] {
+        return verifyAndUnpack(work, archive, zip, signature, keys);
+    };
+    const auto [outcome, why] = co_await m_actor.run(std::move(unpackJob));
     if (!self)
         co_return;
+    if (outcome == Unpacked::Refused) {
+        const QString detail =
+            QStringLiteral("refused the update: %1 (%2); the archive was deleted").arg(why, shown(info.downloadURL)) +
+            kNothingInstalled;
+        qCCritical(lcUpdate).noquote() << detail;
+        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+        co_return;
+    }
     const QString bundle = work + QStringLiteral("/Rubbly.app");
-    if (usable) {
+    if (outcome == Unpacked::Ready) {
         qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
         setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
         co_return;
@@ -372,7 +610,9 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     if (!why.isEmpty())
         qCWarning(lcUpdate).noquote() << why;
     qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
-    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载")));
+    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载"),
+                                  QStringLiteral("the archive holds no usable Rubbly.app%1")
+                                      .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why)));
 }
 
 QString UpdateService::replaceableBundle(const QString& programPath)

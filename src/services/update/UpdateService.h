@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Actor.h"
+#include "Minisign.h"
 #include "UpdateServicing.h"
 #include "UpdateTypes.h"
 
@@ -15,6 +16,8 @@
 #include <functional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
 
 namespace rubbly {
 
@@ -26,6 +29,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
 // Keeps the program current: checks the version manifest, downloads and unpacks a newer version
 // into a work folder, and replaces the running application folder with it through a relaunch
 // script. Lives on the GUI thread; the About pane and the view model share one instance.
+// Everything is fetched over https (plain http only from a loopback test server), and an archive is
+// unpacked only when its minisign signature (the archive's URL + ".minisig") verifies with a key
+// built into the program and names the announced version.
 class UpdateService final : public UpdateServicing {
     Q_OBJECT
 public:
@@ -40,6 +46,8 @@ public:
         std::chrono::milliseconds downloadTimeout{90000};
         // Bodies above this are refused.
         qint64 maxDownloadBytes = 1LL << 30;
+        // The keys an archive's signature must be made with; none: updates cannot be installed.
+        QList<MinisignKey> trustedKeys;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
         QString runningBundle;
         // The process the relaunch script waits for; 0: this one.
@@ -48,7 +56,7 @@ public:
         // default a queued QCoreApplication::quit(), so the caller's turn of the event loop finishes.
         std::function<void()> quit = queueApplicationQuit;
 
-        // The build's settings and the system's temporary folder.
+        // The build's settings (host, version, keys) and the user's cache folder.
         static Config defaults();
         static void queueApplicationQuit();
     };
@@ -71,6 +79,13 @@ public:
     // nothing is replaced: the new version is started from the work folder and false is returned.
     bool installAndRelaunch(const QByteArray& newAppPath) override;
 
+    // Whether updates may be fetched from `url`: https with a host, or http from a loopback address.
+    static bool isSecureURL(const QUrl& url);
+    // Where the signature of the archive at `archiveURL` is: the same address with ".minisig" added.
+    static QUrl signatureURL(const QUrl& archiveURL);
+    // The keys in the blank-separated list of base64 key lines; a key that does not parse is left out.
+    static QList<MinisignKey> parseKeys(const QString& keyLines);
+
     // Numeric comparison of dotted versions; pieces that are not integers are dropped.
     static bool isVersion(const QString& a, const QString& newerThan);
     // The Rubbly.app folder holding `programPath`, when it is one the user owns and may replace.
@@ -82,6 +97,13 @@ public:
 
 private:
     void setStatus(UpdateStatus status);
+    // A GET whose redirects are followed only to addresses isSecureURL() accepts; one that is not is
+    // aborted and its address kept in the reply's property "refusedRedirect".
+    QNetworkReply* secureGet(const QNetworkRequest& request);
+    // The archive's signature, fetched and checked as far as it can be without the archive: from a
+    // trusted key, its trusted comment intact and naming `version`. Empty with the status set to the
+    // error when not.
+    QCoro::Task<std::optional<MinisignSignature>> fetchSignature(QUrl url, QString version);
 
     DefaultsStore& m_defaults;
     Scheduler& m_scheduler;

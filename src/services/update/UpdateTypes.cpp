@@ -30,10 +30,11 @@ UpdateStatus UpdateStatus::readyToInstall(QByteArray newAppPath, UpdateInfo info
     return status;
 }
 
-UpdateStatus UpdateStatus::error(QString message)
+UpdateStatus UpdateStatus::error(QString message, QString detail)
 {
     UpdateStatus status(Kind::Error);
     status.m_message = std::move(message);
+    status.m_detail = std::move(detail);
     return status;
 }
 

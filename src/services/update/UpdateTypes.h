@@ -41,13 +41,16 @@ public:
     static UpdateStatus updateAvailable(UpdateInfo info);
     static UpdateStatus downloading(double progress, UpdateInfo info);
     static UpdateStatus readyToInstall(QByteArray newAppPath, UpdateInfo info);
-    static UpdateStatus error(QString message);
+    // `message` is the About pane's text; `detail`, when given, says the same in plain English with
+    // the particulars (addresses, key ids) for the command line and the log.
+    static UpdateStatus error(QString message, QString detail = {});
 
     Kind kind() const { return m_kind; }
     const UpdateInfo& info() const { return m_info; }
     double progress() const { return m_progress; }
     const QByteArray& newAppPath() const { return m_newAppPath; }
     const QString& message() const { return m_message; }
+    const QString& detail() const { return m_detail; }
 
     bool operator==(const UpdateStatus&) const = default;
 
@@ -61,6 +64,7 @@ private:
     double m_progress = 0;
     QByteArray m_newAppPath;
     QString m_message;
+    QString m_detail;
 };
 
 // The version manifest, strictly decoded: "version" must be a string; every other known key may be

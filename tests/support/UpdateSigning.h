@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace rubbly::test {
+
+// A minisign key pair made by the minisign tool itself (without a password), so the tests check the
+// program against the signatures releases really carry.
+struct SigningKey {
+    QString secretKeyFile;
+    // The base64 line, as the build setting holds it.
+    QByteArray publicKey;
+
+    // A new pair in `folder`, named `name`.
+    static SigningKey make(const QString& folder, const QString& name = QStringLiteral("test"));
+    // The pair this build was made to trust (RUBBLY_TEST_UPDATE_KEY); empty when it trusts another.
+    static SigningKey ofThisBuild();
+
+    // The .minisig text `minisign -S` writes for `content`, with the trusted comment
+    // "timestamp:…<TAB>file:Rubbly.zip<TAB>version:`version`".
+    QByteArray sign(const QByteArray& content, const QString& version) const;
+};
+
+// The trusted comment scripts/package writes, for `version`.
+QByteArray trustedComment(const QString& version);
+
+} // namespace rubbly::test
