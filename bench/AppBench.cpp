@@ -13,6 +13,7 @@
 #include "JsonFileDefaultsStore.h"
 #include "MenuBarView.h"
 #include "Motion.h"
+#include "PanelKeeper.h"
 #include "PanelWindow.h"
 #include "Scheduler.h"
 #include "StoredRecords.h"
@@ -35,16 +36,56 @@ using namespace rubbly;
 
 namespace {
 
-long residentKiB()
+// A line of /proc/self/status in KiB: VmRSS (all resident memory), RssAnon (the heap and other
+// private memory) or RssFile (mapped files: libraries, fonts).
+long statusKiB(const QByteArray& field = "VmRSS")
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+long residentKiB()
+{
+    return statusKiB();
+}
+
+// The mapped files holding the most resident memory, "name KiB, ...": where the file-backed part is.
+QByteArray topFiles(int count = 6)
+{
+    QFile maps(QStringLiteral("/proc/self/smaps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QHash<QByteArray, long> perFile;
+    QByteArray current;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 5 && fields[1].size() == 4 && fields[0].contains('-'))
+            current = fields.value(5).startsWith('/') ? fields[5].mid(fields[5].lastIndexOf('/') + 1) : QByteArray();
+        else if (!current.isEmpty() && line.startsWith("Rss:"))
+            perFile[current] += fields.value(1).toLong();
+    }
+    QList<std::pair<long, QByteArray>> sorted;
+    for (auto it = perFile.cbegin(); it != perFile.cend(); ++it)
+        sorted.append({it.value(), it.key()});
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QByteArray result;
+    for (qsizetype i = 0; i < std::min<qsizetype>(count, sorted.size()); ++i)
+        result += (i ? ", " : "") + sorted[i].second + ' ' + QByteArray::number(qlonglong(sorted[i].first));
+    return result;
+}
+
+// "N KiB (heap A, files F)"
+QByteArray resident()
+{
+    return QByteArray::number(qlonglong(statusKiB())) + " KiB (anonymous " +
+           QByteArray::number(qlonglong(statusKiB("RssAnon"))) + ", files " +
+           QByteArray::number(qlonglong(statusKiB("RssFile"))) + ")";
 }
 
 // Milliseconds from `action` until the widget that `target` names after it (the last one a change
@@ -104,46 +145,64 @@ int panel()
     // would be counted as the panel's work.
     while (app.viewModel().state().kind() == BinwellState::Kind::Scanning)
         settle(50);
-    settle(500);
-    DesktopWorkspace workspace({QByteArray(), false, {}});
-    auto* view = new MenuBarView(app.viewModel(), app.viewModel().settings(), workspace);
-    PanelWindow window(view, *Scheduler::system(), PanelWindow::Anchor::HostCoordinates);
+    settle(1500);
     PaintClock clock;
     // The empty button is the last widget of the trash tab to paint.
-    const auto lastOfPanel = [view] { return view->trashTab()->emptyButton(); };
+    const auto lastOfPanel = [&app] { return app.panelView()->trashTab()->emptyButton(); };
+    const auto open = [&app] { app.panelWindow().open(QPoint(900, 10)); };
     const long before = residentKiB();
-    const double cold = clock.measure([&] { window.open(QPoint(900, 10)); }, lastOfPanel);
+    const QByteArray beforeText = resident();
+    // APPBENCH_FILES=1: which mapped files hold the file-backed part, before and with either tab.
+    const bool files = qEnvironmentVariableIsSet("APPBENCH_FILES");
+    QByteArrayList fileStages{files ? "before: " + topFiles() : QByteArray()};
+    const double cold = clock.measure(open, lastOfPanel);
     settle(300);
-    window.close();
+    const QByteArray openTrash = resident();
+    if (files)
+        fileStages.append("trash tab: " + topFiles());
+    // Left open: once it stops repainting, the font pages its glyphs needed go.
+    settle(2500);
+    const QByteArray openTrashIdle = resident();
+    if (files)
+        fileStages.append("trash tab, idle: " + topFiles());
+    app.panel()->close();
     settle(300);
-    const long after = residentKiB();
+    const QByteArray after = resident();
     QList<double> warm;
     for (int i = 0; i < 10; ++i) {
-        warm.append(clock.measure([&] { window.open(QPoint(900, 10)); }, lastOfPanel));
+        warm.append(clock.measure(open, lastOfPanel));
         settle(200);
-        window.close();
+        app.panel()->close();
         settle(200);
     }
     std::printf("panel: open to first paint cold %.1f ms, warm median %.1f ms (min %.1f, max %.1f) over 10\n", cold,
                 median(warm), *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
-    std::printf("memory: resident %ld KiB before the first open, %ld KiB after it was opened and closed\n", before,
-                after);
 
     // The slim tab on the stored snapshot the script prepared.
     const int items = static_cast<int>(app.viewModel().diskSlimItems().size());
     qsizetype paths = 0;
     for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
         paths += item.subItems.size();
-    window.open(QPoint(900, 10));
+    open();
     settle(300);
+    MenuBarView* view = app.panelView();
     QList<double> opens;
     QList<double> expands;
+    QByteArray openSlim;
+    QByteArray openSlimIdle;
     for (int i = 0; i < 10; ++i) {
         view->selectTab(MenuBarTab::Trash);
         settle(200);
         const auto list = [view] { return view->slimView()->listCanvas(); };
         opens.append(clock.measure([&] { view->selectTab(MenuBarTab::Slim); }, list));
         settle(200);
+        if (i == 0) {
+            openSlim = resident(); // as a user first sees it, folded
+            if (files)
+                fileStages.append("slim tab: " + topFiles());
+            settle(2500);
+            openSlimIdle = resident();
+        }
         expands.append(clock.measure(
             [&] {
                 for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
@@ -155,6 +214,47 @@ int panel()
     std::printf("slim: %d categories, %lld paths; opening the tab %.1f ms, expanding every category %.1f ms "
                 "(medians of 10)\n",
                 items, static_cast<long long>(paths), median(opens), median(expands));
+    const QByteArray openSlimExpanded = resident();
+    app.panel()->close();
+    settle(300);
+    const QByteArray closed = resident();
+
+    // Left closed: the panel is let go after its delay, on the real clock.
+    const auto released = [&app] { return app.panel() == nullptr; };
+    QElapsedTimer waited;
+    waited.start();
+    while (!released() && waited.elapsed() < 40000)
+        settle(500);
+    settle(500);
+    const long afterRelease = residentKiB();
+    const QByteArray afterReleaseText = resident();
+    if (files)
+        fileStages.append("let go: " + topFiles());
+    QList<double> reopen;
+    for (int i = 0; i < 10; ++i) {
+        reopen.append(clock.measure(open, lastOfPanel));
+        settle(200);
+        app.panel()->close();
+        settle(200);
+        app.panelKeeper().release();
+        settle(200);
+    }
+    std::printf("memory: resident before the first open %s\n", beforeText.constData());
+
+    std::printf("memory: open on the trash tab %s just painted, %s idle; after closing it %s\n", openTrash.constData(),
+                openTrashIdle.constData(), after.constData());
+    std::printf("memory: open on the slim tab %s just painted, %s idle; every category unfolded %s, after closing it "
+                "%s\n",
+                openSlim.constData(), openSlimIdle.constData(), openSlimExpanded.constData(), closed.constData());
+    std::printf("release: %s %lld s after closing; resident %s, %+ld KiB against before the first open; "
+                "reopening from there: first paint median %.1f ms (max %.1f) over 10\n",
+                released() ? "let go" : "NOT let go", static_cast<long long>(PanelKeeper::kReleaseAfter.count()),
+                afterReleaseText.constData(), afterRelease - before, median(reopen),
+                *std::max_element(reopen.begin(), reopen.end()));
+    for (const QByteArray& stage : fileStages) {
+        if (!stage.isEmpty())
+            std::printf("memory: files, KiB, %s\n", stage.constData());
+    }
     return 0;
 }
 

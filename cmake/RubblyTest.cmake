@@ -5,10 +5,12 @@
 # with BUS inside a private D-Bus session whose service folder is empty, and with X11 on a private
 # Xvfb server of its own (DISPLAY is set; Qt itself stays on the offscreen platform). UNPRIVILEGED labels a
 # test whose permission cases only mean something for an ordinary user: scripts/test runs those again
-# as one when it runs as root.
+# as one when it runs as root. Tests run in Chinese, the language the designs' exact texts are in:
+# LANGUAGE asks for it and every test installs the language its environment asks for, as the
+# program does (tests of the English texts switch with UiLanguageGuard).
 function(rubbly_add_test name)
     cmake_parse_arguments(ARG "BUS;X11;UNPRIVILEGED" "" "LIBS" ${ARGN})
-    add_executable(${name} ${name}.cpp)
+    add_executable(${name} ${name}.cpp $<TARGET_OBJECTS:rubbly_testlanguage>)
     target_link_libraries(${name} PRIVATE rubbly_testsupport Qt6::Test ${ARG_LIBS})
     set(command $<TARGET_FILE:${name}>)
     if(ARG_BUS)
@@ -22,8 +24,8 @@ function(rubbly_add_test name)
     file(MAKE_DIRECTORY ${scratch})
     set_tests_properties(${name} PROPERTIES
         TIMEOUT 60
-        ENVIRONMENT "HOME=${scratch};XDG_CONFIG_HOME=${scratch}/.config;XDG_DATA_HOME=${scratch}/.local/share;XDG_CACHE_HOME=${scratch}/.cache;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
-        ENVIRONMENT_MODIFICATION "DBUS_SESSION_BUS_ADDRESS=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+        ENVIRONMENT "HOME=${scratch};XDG_CONFIG_HOME=${scratch}/.config;XDG_DATA_HOME=${scratch}/.local/share;XDG_CACHE_HOME=${scratch}/.cache;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANGUAGE=zh_CN"
+        ENVIRONMENT_MODIFICATION "DBUS_SESSION_BUS_ADDRESS=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:;LC_MESSAGES=unset:;LANG=unset:")
     if(ARG_UNPRIVILEGED)
         set_tests_properties(${name} PROPERTIES LABELS unprivileged)
     endif()

@@ -1,6 +1,7 @@
 // The defaults file ($XDG_CONFIG_HOME/rubbly/defaults.json): the user, a sync tool or an older or newer
 // version of the program may have written it. Settings, records and the slim snapshot live in it.
 
+#include "DefaultsFile.h"
 #include "FuzzCheck.h"
 
 #include "JsonFileDefaultsStore.h"
@@ -39,14 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArray input = fuzz::bytes(data, size);
     const auto values = JsonFileDefaultsStore::decodeFile(input);
-    if (!values)
+
+    // Loaded from a real file, as the program loads it: what parses is what the store holds; what
+    // does not is moved aside unchanged, never lost.
+    fuzz::DefaultsFile file(input);
+    if (!values) {
+        FUZZ_CHECK(!file.store().setAsidePath().isEmpty());
+        QFile aside(file.store().setAsidePath());
+        FUZZ_CHECK(aside.open(QIODevice::ReadOnly) && aside.readAll() == input);
         return 0;
+    }
+    FUZZ_CHECK(file.store().setAsidePath().isEmpty());
+    for (auto it = values->cbegin(); it != values->cend(); ++it)
+        FUZZ_CHECK(file.store().value(it.key()) == std::optional(*it));
 
     // Numbers are what the file says: an int is the file's integer, not some other value.
-    const QJsonObject file = QJsonDocument::fromJson(input).object();
+    const QJsonObject object = QJsonDocument::fromJson(input).object();
     for (auto it = values->cbegin(); it != values->cend(); ++it) {
         if (const qint64* i = std::get_if<qint64>(&*it))
-            FUZZ_CHECK(static_cast<double>(*i) == file.value(it.key())[QLatin1String("int")].toDouble());
+            FUZZ_CHECK(static_cast<double>(*i) == object.value(it.key())[QLatin1String("int")].toDouble());
     }
 
     // A file that loads is saved (at the next change) as something that loads to the same values.

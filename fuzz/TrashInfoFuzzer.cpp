@@ -3,7 +3,13 @@
 
 #include "FuzzCheck.h"
 
+#include "PosixFd.h"
+#include "ScratchFolder.h"
 #include "TrashInfo.h"
+
+#include <QFile>
+
+#include <fcntl.h>
 
 using namespace rubbly;
 
@@ -52,6 +58,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.deletionDate.has_value());
         const Timestamp seconds = std::chrono::floor<std::chrono::seconds>(date);
         FUZZ_CHECK(*again.deletionDate == seconds || localText(*again.deletionDate, zone) == localText(seconds, zone));
+    }
+    // Read as the scan reads it: from the info folder's descriptor, through the reader of files that
+    // others write, which gives what the parser gives, or nothing beyond the size limit.
+    {
+        fuzz::ScratchFolder info("trashinfo");
+        QFile file(QFile::decodeName(info.path() + "/x.trashinfo"));
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
+        file.close();
+        PosixFd infoFd(::open(info.path().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const std::optional<TrashInfo> read = TrashInfo::read(infoFd.get(), "x.trashinfo", QTimeZone::utc());
+        FUZZ_CHECK(read.has_value() == (input.size() <= TrashInfo::kMaxFileSize));
+        if (read) {
+            const TrashInfo parsed = TrashInfo::parse(input, QTimeZone::utc());
+            FUZZ_CHECK(read->path == parsed.path && read->deletionDate == parsed.deletionDate);
+        }
     }
     // Any bytes as the name of a trashed file: what we write for it reads as exactly those bytes.
     if (!input.isEmpty()) {

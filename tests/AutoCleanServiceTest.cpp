@@ -107,7 +107,7 @@ private Q_SLOTS:
         Rig rig;
         rig.settings.setAutoCleanActionIsSilent(true);
         rig.settings.setNotifyAfterCleaning(false);
-        rig.trash.emptyResult = TrashCleanupResult{4, 11 * kGiB, 0};
+        rig.trash.emptyResult = TrashCleanupResult{4, 11 * kGiB, 0, {}};
         rig.evaluate(11 * kGiB, 4);
         QVERIFY(rig.center.posted.isEmpty());
         QCOMPARE(rig.records.size(), 1);
@@ -116,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), std::optional(rig.records[0]));
 
         rig.settings.setNotifyAfterCleaning(true);
-        rig.trash.emptyResult = TrashCleanupResult{2, 1024, 1};
+        rig.trash.emptyResult = TrashCleanupResult{2, 1024, 1, {}};
         rig.evaluate(11 * kGiB, 3);
         QCOMPARE(rig.center.posted.size(), 1);
         QCOMPARE(rig.center.posted[0].second, u"已释放 1 KB · 共移除 2 个项目"_s);
@@ -127,7 +127,7 @@ private Q_SLOTS:
         Rig rig;
         rig.settings.setAutoCleanActionIsSilent(true);
         rig.trash.emptyResult = TrashError{TrashServiceError::TrashURLUnavailable, 0, {}};
-        rig.trash.removeResult = TrashCleanupResult{1, 100, 0};
+        rig.trash.removeResult = TrashCleanupResult{1, 100, 0, {}};
         rig.evaluate(11 * kGiB, 3);
         QCOMPARE(rig.trash.calls, (QStringList{u"emptyTrash"_s, u"removeItems(30)"_s}));
         QCOMPARE(rig.records.size(), 1);
@@ -138,7 +138,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.settings.setAutoCleanBySizeEnabled(false);
-        rig.trash.removeResult = TrashCleanupResult{1, 10, 0};
+        rig.trash.removeResult = TrashCleanupResult{1, 10, 0, {}};
         rig.trash.deferred = true;
         auto* receiver = new QObject;
         bool called = false;

@@ -3,6 +3,7 @@
 #include "TreeBuilder.h"
 #include "ViewModelRig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,6 +37,17 @@ BinwellViewModel& makeWithScannedGoCache(Rig& rig)
     BinwellViewModel& vm = rig.make();
     finish(vm.scanSlim(true));
     return vm;
+}
+
+// What purging one go-build sub-item frees: the folder's own blocks and its file's.
+qint64 goSubItemSize(Rig& rig, const QByteArray& name)
+{
+    const QByteArray folder = QFile::encodeName(rig.home.home()) + "/.cache/go-build/" + name;
+    QDir dir(QFile::decodeName(folder));
+    qint64 size = TreeBuilder::allocatedSize(folder);
+    for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden))
+        size += TreeBuilder::allocatedSize(folder + '/' + QFile::encodeName(file));
+    return size;
 }
 
 } // namespace
@@ -105,7 +117,7 @@ private Q_SLOTS:
     void successIsShownForTwoSecondsThenRescanned()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         rig.trash.status = statusWith(0, 0);
         QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Success}));
@@ -127,7 +139,7 @@ private Q_SLOTS:
     void anEarlierScanEndsTheSuccessAndCancelsTheDismissal()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         finish(vm.emptyTrash());
         rig.clock.advance(500ms);
@@ -142,7 +154,7 @@ private Q_SLOTS:
     void partialFailureRecordsWhatWentAndRescans()
     {
         Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1};
+        rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(4));
         rig.trash.status = statusWith(1);
         QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Normal}));
@@ -154,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(rig.center.posted.size(), 1);
         QCOMPARE(rig.center.posted[0].first, u"废纸篓未能完全清空"_s);
         // The next complete success clears the failure line.
-        rig.trash.emptyResult = TrashCleanupResult{1, 10, 0};
+        rig.trash.emptyResult = TrashCleanupResult{1, 10, 0, {}};
         finish(vm.emptyTrash());
         QVERIFY(!vm.lastFailureDetail());
     }
@@ -163,7 +175,7 @@ private Q_SLOTS:
     {
         Rig rig;
         saveRecord(rig.defaults, CleaningRecord{rig.clock.now(), 99, 9}, kLastCleaningRecordKey);
-        rig.trash.emptyResult = TrashCleanupResult{0, 0, 2};
+        rig.trash.emptyResult = TrashCleanupResult{0, 0, 2, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 99);
         finish(vm.emptyTrash());
@@ -192,7 +204,7 @@ private Q_SLOTS:
         rig.trash.scanGate = nullptr;
         auto* emptyGate = new Cancellation;
         rig.trash.emptyGate = emptyGate;
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         auto empty = vm.emptyTrash();
         QCOMPARE(vm.state().kind(), Kind::Cleaning);
         finish(vm.refresh()); // refused: cleaning
@@ -210,7 +222,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.settings.setGlobalShortcutEnabled(true);
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         BinwellViewModel& vm = rig.make();
         QVERIFY(rig.grabber.active);
         Q_EMIT rig.grabber.activated(); // while scanning
@@ -275,17 +287,29 @@ private Q_SLOTS:
         finish(vm.moveToTrash({"/tmp/a"}));
         QCOMPARE(rig.player.log, QStringList{u"play 2 audio-volume-change"_s}); // whatever the setting
         QCOMPARE(rig.scans(), 1);
-        rig.trash.putResult = TrashError{TrashServiceError::FileSystem, ENOENT, {}};
-        finish(vm.moveToTrash({"/tmp/b"}));
+        QVERIFY(!vm.lastFailureDetail());
+
+        // Some went in: they are shown, and the failure line counts the others.
+        const TrashError failure{TrashServiceError::FileSystem, ENOENT, {}};
+        rig.trash.putReport = TrashPutReport{2, {failure}};
+        finish(vm.moveToTrash({"/tmp/b", "/tmp/c", "/tmp/d"}));
+        QCOMPARE(vm.state().kind(), BinwellState::Kind::Normal);
+        QCOMPARE(rig.scans(), 2);
+        QCOMPARE(rig.player.log.size(), 2);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 2/3 项，1 项无法移入废纸篓。"_s));
+
+        rig.trash.putReport = TrashPutReport{0, {failure, failure}};
+        finish(vm.moveToTrash({"/tmp/e", "/tmp/f"}));
         QCOMPARE(vm.state(), BinwellState::error(u"移入废纸篓失败"_s));
-        QCOMPARE(rig.player.log.size(), 1);
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 0/2 项，2 项无法移入废纸篓。"_s));
+        QCOMPARE(rig.player.log.size(), 2);
     }
 
     void autoCleanRunsAfterScansOnlyWhenEnabledAndNeverTouchesTheState()
     {
         Rig rig;
         rig.settings.setAutoCleanBySizeEnabled(false);
-        rig.trash.removeResult = TrashCleanupResult{1, 500, 0};
+        rig.trash.removeResult = TrashCleanupResult{1, 500, 0, {}};
         BinwellViewModel& vm = rig.make();
         finish(vm.refresh());
         settle();
@@ -306,7 +330,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.trash.deferred = true;
-        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0};
+        rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         rig.settings.setGlobalShortcutEnabled(true);
         rig.make().start();
         finish(rig.vm->refresh());
@@ -436,7 +460,7 @@ private Q_SLOTS:
         });
         finish(vm.scanSlim(true));
         QCOMPARE(sizes, (QList<int>{1, 2}));
-        QCOMPARE(texts.first(), u"正在检测已安装 App…"_s);
+        QCOMPARE(texts.first(), u"正在检测已安装的应用…"_s);
         QVERIFY(texts.contains(u"已完成 Rust (Cargo) 依赖与构建缓存 · 发现 8 KB"_s));
         QVERIFY(std::any_of(texts.cbegin(), texts.cend(), [](const QString& t) {
             return t.startsWith(u"正在扫描 Go 编译与模块缓存... ("_s) && t.endsWith(QLatin1Char(')'));
@@ -448,15 +472,16 @@ private Q_SLOTS:
         Rig rig;
         TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/b/y", 8192);
         BinwellViewModel& vm = makeWithScannedGoCache(rig);
-        QCOMPARE(vm.selectedSlimSize(), 12288);
+        const qint64 a = goSubItemSize(rig, "a"), b = goSubItemSize(rig, "b");
+        QCOMPARE(vm.selectedSlimSize(), a + b);
         vm.toggleSlimCategory(DiskSlimCategory::GoCache);
         QCOMPARE(vm.selectedSlimSize(), 0);
         QVERIFY(!vm.diskSlimItems()[0].isSelected);
-        const QByteArray b = vm.diskSlimItems()[0].subItems[0].path; // the larger one, first
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, b);
+        const QByteArray larger = vm.diskSlimItems()[0].subItems[0].path; // b, first
+        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
         QVERIFY(vm.diskSlimItems()[0].isSelected);
-        QCOMPARE(vm.selectedSlimSize(), 8192);
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, b);
+        QCOMPARE(vm.selectedSlimSize(), b);
+        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
         QVERIFY(!vm.diskSlimItems()[0].isSelected);
         // With nothing selected a purge does nothing at all.
         QSignalSpy cleaning(&vm, &BinwellViewModel::isCleaningSlimChanged);
@@ -471,6 +496,7 @@ private Q_SLOTS:
     {
         Rig rig;
         BinwellViewModel& vm = makeWithScannedGoCache(rig);
+        const qint64 freed = goSubItemSize(rig, "a");
         // Well inside the rescan throttle: the purged folder must still leave the list.
         rig.clock.advance(1s);
         QStringList texts;
@@ -482,7 +508,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!vm.isScanningSlim());
         QCOMPARE(texts.first(), u"正在开始瘦身…"_s);
         QCOMPARE(texts.last(), u"正在清理 Go 编译与模块缓存... (1/1)"_s);
-        QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, 4096);
+        QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, freed);
         QCOMPARE(loadRecord(rig.defaults, kLastSlimCleaningRecordKey), vm.lastSlimCleaningRecord());
         QVERIFY(rig.player.log.contains(u"play 1 trash-empty"_s));
         QCOMPARE(rig.center.posted.size(), 1);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -78,6 +79,42 @@ private Q_SLOTS:
         store.setValue(QStringLiteral("Rubbly.hideInDock"), false);
         QCOMPARE(JsonFileDefaultsStore(path).boolValue(QStringLiteral("Rubbly.hideInDock")), std::optional(false));
         QCOMPARE(TreeBuilder::read(QFile::encodeName(store.setAsidePath())), content);
+    }
+
+    // A link, FIFO or folder is never followed, blocked on or replaced; a file far beyond anything we
+    // write is set aside like a corrupt one.
+    void specialFilesAreNeitherReadNorReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        for (const QByteArray& kind : TreeBuilder::hostileFileKinds())
+            QTest::newRow(kind.constData()) << kind;
+    }
+    void specialFilesAreNeitherReadNorReplaced()
+    {
+        QFETCH(QByteArray, kind);
+        TempHome home;
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
+        const QByteArray bytes = QFile::encodeName(path);
+        TreeBuilder(QFile::encodeName(home.configHome())).hostileFile("rubbly/defaults.json", kind);
+        struct stat before {};
+        QCOMPARE(::lstat(bytes.constData(), &before), 0);
+
+        JsonFileDefaultsStore store(path);
+        store.setValue(QStringLiteral("Rubbly.hideInDock"), true);
+        QVERIFY(store.value(QStringLiteral("Rubbly.hideInDock")));
+        if (S_ISREG(before.st_mode)) {
+            QVERIFY(!store.setAsidePath().isEmpty());
+            QCOMPARE(QFileInfo(store.setAsidePath()).size(), before.st_size);
+            QCOMPARE(JsonFileDefaultsStore(path).boolValue(QStringLiteral("Rubbly.hideInDock")), std::optional(true));
+            return;
+        }
+        struct stat after {};
+        QCOMPARE(::lstat(bytes.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QVERIFY(store.setAsidePath().isEmpty());
+        if (kind == "link to a file")
+            QCOMPARE(TreeBuilder::read(bytes + ".target"), QByteArray("{}\n[Desktop Entry]\n"));
     }
 
     void onlyARealChangeRewritesTheFile()

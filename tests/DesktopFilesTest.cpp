@@ -114,8 +114,15 @@ private Q_SLOTS:
         for (const char* file :
              {"share/applications/com.tolvik.Rubbly.desktop", "share/metainfo/com.tolvik.Rubbly.metainfo.xml",
               "share/icons/hicolor/scalable/apps/com.tolvik.Rubbly.svg",
-              "share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"})
-            QVERIFY2(QFile::exists(prefix.filePath(QString::fromLatin1(file))), file);
+              "share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"}) {
+            const QString path = prefix.filePath(QString::fromLatin1(file));
+            QVERIFY2(QFile::exists(path), file);
+            // gdk-pixbuf, which GTK panels load icons with, recognises an SVG only by an svg tag near
+            // the file's start: a long comment before it makes the icon "image-missing".
+            QFile icon(path);
+            if (path.endsWith(u".svg"_s) && icon.open(QIODevice::ReadOnly))
+                QVERIFY2(icon.read(200).contains("<svg"), file);
+        }
     }
 };
 

@@ -40,6 +40,8 @@ private Q_SLOTS:
         QVERIFY(!diskSlimCategoryFromTitle(u"Xcode 派生数据 "));
         QVERIFY(!diskSlimCategoryFromTitle(u"xcodeDerivedData"));
         QVERIFY(!diskSlimCategoryFromTitle(u"xcode-derived-data"));
+        // The installers' label before it named Linux packages still reaches them.
+        QCOMPARE(diskSlimCategoryFromRowID(u"downloaded-dmg-pkgs"), std::optional(DiskSlimCategory::DmgInstallers));
         QCOMPARE(diskSlimGroupFromTitle(u"系统与诊断日志"), std::optional(DiskSlimGroup::System));
     }
 

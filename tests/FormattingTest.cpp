@@ -1,5 +1,6 @@
 #include "Formatting.h"
 #include "TestTime.h"
+#include "UiLanguageGuard.h"
 
 #include <QTest>
 
@@ -95,6 +96,37 @@ private Q_SLOTS:
         QFETCH(Timestamp, date);
         QFETCH(QString, text);
         QCOMPARE(formatRelativeTime(date, localTime(2026, 3, 2, 0, 10), kTestZone), text);
+    }
+
+    // The same moments in the English interface.
+    void englishTimes_data()
+    {
+        QTest::addColumn<Timestamp>("date");
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<QString>("ago");
+        const Timestamp now = localTime(2026, 3, 2, 10, 0);
+        QTest::newRow("within a minute") << now - 59s << "just now"
+                                         << "now";
+        QTest::newRow("minutes") << now - 3599s << "today 09:00"
+                                 << "59m ago";
+        QTest::newRow("hours") << now - 3600s * 10 << "today 00:00"
+                               << "10h ago";
+        QTest::newRow("yesterday") << localTime(2026, 3, 1, 23, 59) << "yesterday 23:59"
+                                   << "10h ago";
+        QTest::newRow("days") << localTime(2026, 2, 8, 8, 5) << "Feb 8 08:05"
+                              << "22d ago";
+        QTest::newRow("a month") << now - 86400s * 30 << "Jan 31 10:00"
+                                 << "26/01/31";
+    }
+    void englishTimes()
+    {
+        QFETCH(Timestamp, date);
+        QFETCH(QString, relative);
+        QFETCH(QString, ago);
+        UiLanguageGuard english(UiLanguage::English);
+        const Timestamp now = localTime(2026, 3, 2, 10, 0);
+        QCOMPARE(formatRelativeTime(date, now, kTestZone), relative);
+        QCOMPARE(formatTimeAgo(date, now, kTestZone), ago);
     }
 
     void relativeTimeUsesTheGivenZoneForDayBoundaries()

@@ -7,6 +7,7 @@
 #include "QtAppearance.h"
 #include "RecordingWorkspace.h"
 #include "TrashTabViews.h"
+#include "UiLanguageGuard.h"
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
@@ -19,6 +20,8 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+
+Q_DECLARE_METATYPE(rubbly::UiLanguage)
 
 namespace {
 
@@ -247,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(visualization->hoveredRowID(), id);
         QVERIFY(reveal->isVisible());
         QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
-        QCOMPARE(reveal->toolTip(), QStringLiteral("在访达中定位"));
+        QCOMPARE(reveal->toolTip(), QStringLiteral("在文件管理器中显示"));
         reveal->click();
         QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
         QEvent leave(QEvent::Leave);
@@ -268,8 +271,23 @@ private Q_SLOTS:
         QVERIFY(!panel.view->isDropTargeted());
     }
 
+    void theHeaderButtonsActThroughTheirSeams_data()
+    {
+        QTest::addColumn<UiLanguage>("language");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Chinese") << UiLanguage::Chinese
+                                 << QStringList{QStringLiteral("刷新"), QStringLiteral("在文件管理器中打开废纸篓"),
+                                                QStringLiteral("偏好设置"), QStringLiteral("退出 Rubbly")};
+        QTest::newRow("English") << UiLanguage::English
+                                 << QStringList{QStringLiteral("Refresh"),
+                                                QStringLiteral("Open the Trash in the file manager"),
+                                                QStringLiteral("Settings"), QStringLiteral("Quit Rubbly")};
+    }
     void theHeaderButtonsActThroughTheirSeams()
     {
+        QFETCH(UiLanguage, language);
+        QFETCH(QStringList, expected);
+        UiLanguageGuard guard(language);
         Panel panel;
         QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
         QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
@@ -280,40 +298,55 @@ private Q_SLOTS:
             if (button != panel.view->refreshButton())
                 button->click();
         }
-        QCOMPARE(helps, (QStringList{QStringLiteral("刷新"), QStringLiteral("在访达中打开废纸篓"),
-                                     QStringLiteral("偏好设置"), QStringLiteral("退出 Rubbly")}));
+        QCOMPARE(helps, expected);
         QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
         QCOMPARE(settings.count(), 1);
         QCOMPARE(quit.count(), 1);
     }
 
-    void thePermissionGuideRechecksAndOpensWithoutChangingState()
+    void thePermissionGuideSaysWhatIsWrongAndRechecks()
     {
         Panel panel;
+        panel.workspace.accessProblem =
+            TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, "/home/user/.local/share/Trash",
+                               "/home/user/.local/share/Trash", 0, 0700};
         panel.rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
         auto scan = panel.rig.vm->refresh();
         finish(scan);
         QCOMPARE(panel.rig.vm->state().kind(), BinwellState::Kind::PermissionDenied);
+        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("checkTrashAccess")}); // checked on showing
         QList<PushButton*> buttons = panel.view->findChildren<PushButton*>();
         const auto find = [&buttons](const QString& text) {
             return *std::find_if(buttons.begin(), buttons.end(), [&text](PushButton* b) { return b->text() == text; });
         };
+        const auto texts = [&panel] { return panel.texts().replaceInStrings(QString(QChar(0x2060)), QString()); };
+        QVERIFY(texts().contains(QStringLiteral("需要废纸篓读写权限")));
+        QVERIFY(texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
+        QVERIFY(texts().contains(QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash")));
+        QVERIFY(texts().contains(QStringLiteral("3. 返回此处点击「重新检查」")));
         const int scans = panel.rig.scans();
-        find(QStringLiteral("打开系统设置"))->click();
+        find(QStringLiteral("复制修复命令"))->click();
+        find(QStringLiteral("打开文件夹"))->click();
         settle();
-        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openFullDiskAccessSettings")});
+        // The command goes to the clipboard, never to a shell of ours; neither button touches the state.
+        QCOMPARE(panel.workspace.calls.mid(1),
+                 (QStringList{QStringLiteral("copyText sudo chown -R \"$USER\": ~/.local/share/Trash"),
+                              QStringLiteral("openFolder /home/user/.local/share/Trash")}));
         QCOMPARE(panel.rig.scans(), scans);
+        panel.workspace.accessProblem.reset();
         find(QStringLiteral("重新检查"))->click();
         find(QStringLiteral("重新检查"))->click();
         settle();
         QCOMPARE(panel.rig.scans(), scans + 2);
-        QVERIFY(panel.texts().contains(QStringLiteral("需要完全磁盘访问权限")));
+        QCOMPARE(panel.workspace.calls.count(QStringLiteral("checkTrashAccess")), 3);
+        QVERIFY(texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
+        QVERIFY(!find(QStringLiteral("复制修复命令"))->isVisible());
     }
 
     void failureAndRecordLines()
     {
         Panel panel;
-        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1};
+        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1, {}};
         panel.rig.settings.setConfirmBeforeEmptying(false);
         panel.view->requestEmpty();
         QTRY_VERIFY(!panel.view->failureLineText().isEmpty());

@@ -128,8 +128,12 @@ private Q_SLOTS:
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;
         for (const char* package : {"libqt6core6", "libqcoro6core0", "libarchive13", "libcanberra0", "libsodium23",
-                                    "sound-theme-freedesktop", "fonts-noto-cjk"})
+                                    "sound-theme-freedesktop", "fonts-jetbrains-mono"})
             QVERIFY2(depends.contains(package), depends.constData());
+        // Only the Chinese interface needs a CJK font; the English one renders without it.
+        QVERIFY(!depends.contains("fonts-noto-cjk"));
+        const QByteArray recommends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Recommends"_s}).out;
+        QVERIFY2(recommends.contains("fonts-noto-cjk"), recommends.constData());
 
         TempHome home;
         HttpTestServer server;

@@ -1,10 +1,12 @@
 #include "PanelLogic.h"
 #include "TestTime.h"
+#include "UiLanguageGuard.h"
 
 #include <QTest>
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 DiskSlimItem item(DiskSlimCategory category, qint64 size, bool selected, QList<std::pair<qint64, bool>> subs = {})
@@ -95,6 +97,11 @@ private Q_SLOTS:
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
                  std::optional(QStringLiteral("// last scanned: 今天 09:55")));
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, std::nullopt, now), std::nullopt);
+        UiLanguageGuard english(UiLanguage::English);
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, purged, now, now),
+                 std::optional(QStringLiteral("// last purged: just now · 3.0M")));
+        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
+                 std::optional(QStringLiteral("// last scanned: today 09:55")));
     }
 
     void smallComputations()
@@ -104,6 +111,15 @@ private Q_SLOTS:
         status.totalSize = 1'610'612'736;
         QCOMPARE(confirmationSentence(status),
                  QStringLiteral("Permanently delete 3 items (1.5G)? Action cannot be undone."));
+        // One entry: the designs' sentence as it stands in Chinese, good English in English.
+        status.itemCount = 1;
+        QCOMPARE(confirmationSentence(status),
+                 QStringLiteral("Permanently delete 1 items (1.5G)? Action cannot be undone."));
+        {
+            UiLanguageGuard english(UiLanguage::English);
+            QCOMPARE(confirmationSentence(status),
+                     QStringLiteral("Permanently delete 1 item (1.5G)? Action cannot be undone."));
+        }
         QCOMPARE(progressPercent(0.999), 99);
         QCOMPARE(progressPercent(1.0), 100);
         QCOMPARE(progressPercent(0.37037), 37);
@@ -124,11 +140,43 @@ private Q_SLOTS:
                                 "file:///home/u/line%0Abreak\r\n"
                                 "file:///home/u/nul%00\r\n"
                                 "mailto:someone@example.com\r\n"
+                                "FILE:/home/u/no-authority\r\n"
                                 "\r\n";
         const QByteArrayList expected{"/home/u/a b.txt", "/home/u/caf\xc3\xa9", "/home/u/latin\xe9",
-                                      "/home/u/line\nbreak"};
+                                      "/home/u/line\nbreak", "/home/u/no-authority"};
         QCOMPARE(localPathsFromUriList(list), expected);
         QVERIFY(localPathsFromUriList("https://example.com/a\nhttp://b/c").isEmpty());
+    }
+
+    // A line that could name another file than the sender meant is dropped whole, never guessed at.
+    void droppedUrisThatNameAnotherFileAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("path"); // empty: refused
+        QTest::newRow("an escaped slash") << "file:///home/u/a%2Fb"_ba
+                                          << ""_ba;
+        QTest::newRow("a fragment") << "file:///home/u/report.txt#page=2"_ba
+                                    << ""_ba;
+        QTest::newRow("a query") << "file:///home/u/report.txt?raw"_ba
+                                 << ""_ba;
+        QTest::newRow("a cut-off escape") << "file:///home/u/report%F"_ba
+                                          << ""_ba;
+        QTest::newRow("an escape that is no hex") << "file:///home/u/report%zz"_ba
+                                                  << ""_ba;
+        QTest::newRow("a raw tab") << "file:///home/u/a\tb"_ba
+                                   << ""_ba;
+        QTest::newRow("a trailing space is part of the name") << "file:///home/u/report.txt "_ba
+                                                              << "/home/u/report.txt "_ba;
+        QTest::newRow("the U+FFFD lookalike is its own file") << "file:///home/u/report%EF%BF%BD.txt"_ba
+                                                              << "/home/u/report\xef\xbf\xbd.txt"_ba;
+        QTest::newRow("a byte that is no UTF-8") << "file:///home/u/report%FF.txt"_ba
+                                                 << "/home/u/report\xff.txt"_ba;
+    }
+    void droppedUrisThatNameAnotherFileAreRefused()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, path);
+        QCOMPARE(localPathsFromUriList(line + "\r\n"), path.isEmpty() ? QByteArrayList{} : QByteArrayList{path});
     }
 };
 

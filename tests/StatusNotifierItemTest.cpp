@@ -88,19 +88,70 @@ private Q_SLOTS:
         m_watcher.reset();
     }
 
-    void registersWithTheWatcherUnderItsOwnName()
+    void registersWithTheWatcherUnderItsConnectionsName()
     {
         QVERIFY(m_watcher->start());
         QVERIFY(startItem().isShown());
         QCOMPARE(m_watcher->registrations.size(), 1);
-        const QString service = m_watcher->registrations.first().service;
-        QCOMPARE(service, m_item->serviceName());
+        QCOMPARE(m_watcher->registrations.first().service, QDBusConnection::sessionBus().baseService());
+        // The conventional well-known name is owned as well.
         QVERIFY(
             QRegularExpression(u"^org\\.kde\\.StatusNotifierItem-%1-\\d+$"_s.arg(QCoreApplication::applicationPid()))
-                .match(service)
+                .match(m_item->serviceName())
                 .hasMatch());
-        // The watcher reaches the item under that name.
-        QCOMPARE(m_client.interface()->serviceOwner(service).value(), QDBusConnection::sessionBus().baseService());
+        QCOMPARE(m_client.interface()->serviceOwner(m_item->serviceName()).value(),
+                 QDBusConnection::sessionBus().baseService());
+    }
+
+    // GNOME's AppIndicator extension reads the whole item the moment it registers, and loses one
+    // given to it by a well-known name whenever its name watch reports after the properties arrived
+    // (see the fake watcher). Whether the watcher runs before the item or starts after it, the host
+    // finds every property filled in, a real menu with our entries, and keeps the item.
+    void aHostReadingAtRegistrationKeepsTheWholeItem_data()
+    {
+        QTest::addColumn<bool>("watcherFirst");
+        QTest::newRow("the panel runs already") << true;
+        QTest::newRow("the panel starts after the item") << false;
+    }
+    void aHostReadingAtRegistrationKeepsTheWholeItem()
+    {
+        QFETCH(bool, watcherFirst);
+        m_watcher->inspectsLikeAppIndicator = true;
+        m_item->setIcon({trayicons::iconName(), u"/usr/share/icons"_s,
+                         trayicons::renderPixmaps(trayicons::resourcePath(), Qt::black)});
+        m_item->setLabel(u"2.4 MB"_s);
+        if (watcherFirst)
+            QVERIFY(m_watcher->start());
+        startItem();
+        DBusSignalRecorder* labels = record(u"XAyatanaNewLabel"_s);
+        if (!watcherFirst) {
+            QVERIFY(m_watcher->start());
+            QTRY_VERIFY(m_item->isShown());
+        }
+
+        QCOMPARE(m_watcher->inspections.size(), 1);
+        const FakeStatusNotifierWatcher::Inspection& seen = m_watcher->inspections.first();
+        QVERIFY2(seen.shown, qPrintable(seen.problem));
+        QCOMPARE(seen.menu, (QStringList{u"打开面板"_s, u"清空废纸篓…"_s, u"偏好设置…"_s, u"-"_s, u"退出 Rubbly"_s}));
+        for (const char* name : {"Id", "Title", "IconName", "IconThemePath", "XAyatanaLabel"})
+            QVERIFY2(!seen.properties.value(QLatin1String(name)).toString().isEmpty(), name);
+        QVERIFY(!qdbus_cast<StatusIconPixmapList>(seen.properties.value(u"IconPixmap"_s)).isEmpty());
+        QCOMPARE(seen.properties.value(u"Status"_s).toString(), u"Active"_s);
+
+        // The panel restarts, and the label changes while its new watcher takes the item in: the
+        // change is announced once, after the answer.
+        m_watcher->stop();
+        QTRY_VERIFY(!m_item->hasWatcher());
+        connect(m_item.get(), &StatusNotifierItem::watcherChanged, this, [this] {
+            QVERIFY(!m_item->isSettled());
+            m_item->setLabel(u"3 MB"_s);
+        });
+        QVERIFY(m_watcher->start());
+        QTRY_VERIFY(m_item->isShown());
+        allProperties(StatusNotifierItem::kItemPath, kItemInterface); // a round trip for the signal
+        QCOMPARE(m_watcher->inspections.size(), 2);
+        QVERIFY(m_watcher->inspections.last().shown);
+        QCOMPARE(labels->received, (QList<QList<QVariant>>{{u"3 MB"_s, u"888.8 GB"_s}}));
     }
 
     void isShownOnlyWhileAHostIsRegistered()
@@ -133,7 +184,7 @@ private Q_SLOTS:
         QVERIFY(m_watcher->start());
         QTRY_VERIFY(m_item->isShown());
         QCOMPARE(m_watcher->registrations.size(), 2);
-        QCOMPARE(m_watcher->registrations.last().service, m_item->serviceName());
+        QCOMPARE(m_watcher->registrations.last().service, QDBusConnection::sessionBus().baseService());
     }
 
     void propertiesHaveTheirDBusTypes_data()
@@ -259,7 +310,8 @@ private Q_SLOTS:
 
     void iconPixmapsReachTheHostAsArgbInNetworkOrder()
     {
-        m_item->setIcon({trayicons::iconName(), {}, trayicons::renderPixmaps(trayicons::resourcePath())});
+        m_item->setIcon(
+            {trayicons::iconName(), {}, trayicons::renderPixmaps(trayicons::resourcePath(), QColor(0x12, 0x34, 0x56))});
         startItem();
         const auto pixmaps = qdbus_cast<StatusIconPixmapList>(
             allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"IconPixmap"_s));
@@ -268,12 +320,12 @@ private Q_SLOTS:
             sizes.append(pixmap.width);
             QCOMPARE(pixmap.height, pixmap.width);
             QCOMPARE(pixmap.argb.size(), pixmap.width * pixmap.height * 4);
-            // The corner is clear; the middle of the lid is the icon's opaque #bebebe, alpha first.
+            // The corner is clear; the middle of the lid is opaque, in the colour asked for, alpha first.
             QCOMPARE(quint8(pixmap.argb.at(0)), quint8(0));
             const int x = pixmap.width / 2;
             const int y = pixmap.width * 4 / 16;
             const QByteArray pixel = pixmap.argb.mid((y * pixmap.width + x) * 4, 4);
-            QCOMPARE(pixel, QByteArray::fromHex("ffbebebe"));
+            QCOMPARE(pixel, QByteArray::fromHex("ff123456"));
         }
         QCOMPARE(sizes, trayicons::kPixmapSizes);
     }

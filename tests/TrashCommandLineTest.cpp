@@ -1,10 +1,13 @@
 #include "ProcessRunner.h"
 #include "TrashFixture.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
@@ -90,21 +93,59 @@ private Q_SLOTS:
         QVERIFY2(!result.out.contains("视频") && !result.out.contains("文档"), result.out.constData());
     }
 
-    void putAndEmptyReportWhatHappenedOrWhatFailed()
+    void putTriesEveryPathAndEmptyReportsWhatHappened()
     {
         TrashFixture fx;
         fx.outside().file("one.txt", 4096).file("two.txt", 4096);
-        ProcessResult put = rubbly(fx, {u"trash"_s, u"put"_s, QFile::decodeName(fx.outside().path("one.txt")),
-                                        QFile::decodeName(fx.outside().path("two.txt"))});
-        QCOMPARE(put.exitCode, 0);
+        const QString missing = QFile::decodeName(fx.outside().path("no such file"));
+        const QString gone = QFile::decodeName(fx.outside().path("gone too"));
+        // A path that cannot go does not keep the ones after it out: each failure is a line of its own.
+        const ProcessResult put = rubbly(fx, {u"trash"_s, u"put"_s, QFile::decodeName(fx.outside().path("one.txt")),
+                                              missing, QFile::decodeName(fx.outside().path("two.txt")), gone});
+        QCOMPARE(put.exitCode, 1);
+        const QList<QByteArray> lines = put.err.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].contains(missing.toUtf8()), put.err.constData());
+        QVERIFY2(lines[1].contains(gone.toUtf8()), put.err.constData());
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/two.txt"));
+
         const ProcessResult empty = rubbly(fx, {u"trash"_s, u"empty"_s});
         QCOMPARE(empty.exitCode, 0);
         QVERIFY2(empty.out.contains("Removed 2 items, freed 8 KB; 0 failed"), empty.out.constData());
-        // A failure names the path and exits 1.
-        const QString missing = QFile::decodeName(fx.outside().path("no such file"));
-        const ProcessResult failed = rubbly(fx, {u"trash"_s, u"put"_s, missing});
-        QCOMPARE(failed.exitCode, 1);
-        QVERIFY2(failed.err.contains(missing.toUtf8()), failed.err.constData());
+    }
+
+    // Arguments are the exact bytes: a name that is not UTF-8 names that file, never the one its
+    // U+FFFD rendering spells, which lies beside it.
+    void putTakesTheExactBytesOfItsArguments_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("a byte that is no UTF-8") << QByteArray("report\xff.txt");
+        QTest::newRow("Latin-1") << QByteArray("r\xe9sum\xe9.pdf");
+        QTest::newRow("an overlong slash") << QByteArray("a\xc0\xaf"
+                                                         "b");
+        QTest::newRow("an encoded surrogate") << QByteArray("s\xed\xa0\x80.txt");
+        QTest::newRow("a cut-off sequence") << QByteArray("cut\xe2\x82");
+    }
+    void putTakesTheExactBytesOfItsArguments()
+    {
+        QFETCH(QByteArray, name);
+        TrashFixture fx;
+        const QByteArray lookalike = QString::fromUtf8(name).toUtf8(); // every bad byte as U+FFFD
+        QVERIFY(lookalike != name);
+        fx.outside().write(name, "the named one").write(lookalike, "the lookalike");
+        // The shell makes the bytes (printf's octal escapes), so no text conversion stands between.
+        QByteArray escaped;
+        for (char c : fx.outside().path(name))
+            escaped += QByteArray("\\") + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');
+        EnvGuard env;
+        env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
+        const ProcessResult put = runProcess(
+            u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" trash put \"$(printf '%1')\""_s.arg(QString::fromLatin1(escaped)),
+                           QStringLiteral(RUBBLY_BINARY)});
+        QVERIFY2(put.exitCode == 0, put.err.constData());
+        QVERIFY(!TreeBuilder::exists(fx.outside().path(name)));
+        QCOMPARE(TreeBuilder::read(fx.outside().path(lookalike)), QByteArray("the lookalike"));
+        QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + name), QByteArray("the named one"));
     }
 
     void usageErrorsExitTwo_data()
@@ -113,6 +154,12 @@ private Q_SLOTS:
         QTest::newRow("put without paths") << QStringList{u"trash"_s, u"put"_s};
         QTest::newRow("days not a number") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"soon"_s};
         QTest::newRow("negative days") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"-3"_s};
+        // Anything but digits: an empty age once meant a full emptying.
+        for (const QString& days :
+             {u""_s, u"+5"_s, u" 5"_s, u"5 "_s, u"1e9"_s, u"5.0"_s, u"0x10"_s, u"-0"_s, u"\u0665"_s})
+            QTest::newRow(qPrintable(u"days '%1'"_s.arg(days)))
+                << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, days};
+        QTest::newRow("days glued with =") << QStringList{u"trash"_s, u"empty"_s, u"--older-than="_s};
         QTest::newRow("json on empty") << QStringList{u"trash"_s, u"empty"_s, u"--json"_s};
         QTest::newRow("unknown trash command") << QStringList{u"trash"_s, u"shred"_s};
         QTest::newRow("unknown command") << QStringList{u"frobnicate"_s};
@@ -127,6 +174,76 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(!result.err.isEmpty());
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/keep.txt"));
+    }
+
+    // An age beyond every date is a valid age that removes nothing, however many digits it has.
+    void agesBeyondEveryDateRemoveNothing_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::newRow("110000000") << u"110000000"_s;
+        QTest::newRow("beyond 64 bits") << u"99999999999999999999999"_s;
+    }
+    void agesBeyondEveryDateRemoveNothing()
+    {
+        QFETCH(QString, days);
+        TrashFixture fx;
+        fx.addFile("old.txt", 10, "2001-01-01T00:00:00");
+        const ProcessResult result = rubbly(fx, {u"trash"_s, u"empty"_s, u"--older-than"_s, days});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/old.txt"));
+    }
+
+    // A trash folder that cannot be used or listed fails every command that reads it, and says which.
+    void unusableTrashFoldersFailEveryCommand_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QStringList>("arguments");
+        for (const QByteArray& state : {QByteArray("unreadable"), QByteArray("foreign"), QByteArray("link")}) {
+            QTest::newRow(state + ": status") << state << QStringList{u"trash"_s, u"status"_s};
+            QTest::newRow(state + ": status --json") << state << QStringList{u"trash"_s, u"status"_s, u"--json"_s};
+            QTest::newRow(state + ": empty") << state << QStringList{u"trash"_s, u"empty"_s};
+            QTest::newRow(state + ": empty by age")
+                << state << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"1"_s};
+        }
+    }
+    void unusableTrashFoldersFailEveryCommand()
+    {
+        QFETCH(QByteArray, state);
+        QFETCH(QStringList, arguments);
+        if (state == "unreadable" && geteuid() == 0)
+            QSKIP("running as root: permission checks do not apply");
+        if (state == "foreign" && geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        TrashFixture fx;
+        fx.addFile("in-home.txt", 10, "2001-01-01T00:00:00");
+        const QByteArray volume = fx.addVolume("stick");
+        TreeBuilder(volume).file("files/kept", 10).write("info/kept.trashinfo", "[Trash Info]\nPath=kept\n");
+        fx.outside().file("Documents/tax.pdf", 4096);
+        if (state == "unreadable") {
+            TreeBuilder(volume).chmod("files", 0300);
+        } else if (state == "foreign") {
+            QCOMPARE(::chown((volume + "/files").constData(), 65534, 65534), 0);
+        } else {
+            QVERIFY(QDir(QFile::decodeName(volume + "/files")).removeRecursively());
+            QCOMPARE(::symlink(fx.outside().path("Documents").constData(), (volume + "/files").constData()), 0);
+        }
+        const ProcessResult result = rubbly(fx, arguments);
+        if (state == "unreadable")
+            TreeBuilder(volume).chmod("files", 0700);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(volume), result.err.constData());
+        if (arguments.contains(u"--json"_s)) {
+            // Streamed like any listing: still one document, naming the folder it could not use.
+            const QJsonDocument document = QJsonDocument::fromJson(result.out);
+            QCOMPARE(document.toJson(QJsonDocument::Indented), result.out);
+            const QJsonArray unusable = document.object().value(u"unusableTrashFolders"_s).toArray();
+            QCOMPARE(unusable.size(), 1);
+            QCOMPARE(unusable.at(0).toObject().value(u"path"_s).toString(), QFile::decodeName(volume));
+            QCOMPARE(document.object().value(u"items"_s).toArray().size(), 1);
+        }
+        QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
+        if (state != "link")
+            QVERIFY(TreeBuilder::exists(volume + "/files/kept"));
     }
 
     void versionAndHelp()

@@ -79,7 +79,7 @@ private Q_SLOTS:
         fx.outside().file(name, 100);
         VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
         TrashService service(&clock, fx.locations());
-        QVERIFY(blockingWait(service.moveToTrash({fx.outside().path(name)})));
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path(name)})).movedCount, 1);
 
         const ProcessResult list = runProcess(u"trash-list"_s, {});
         QVERIFY2(list.out.contains(fx.outside().path(name)), list.out.constData());
@@ -98,7 +98,7 @@ private Q_SLOTS:
         fx.outside().file("photo one.jpg", 100);
         VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
         TrashService service(&clock, fx.locations());
-        QVERIFY(blockingWait(service.moveToTrash({fx.outside().path("photo one.jpg")})));
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("photo one.jpg")})).movedCount, 1);
 
         // gio reaches the trash through gvfsd, which needs a session bus of its own; this one is
         // private to the test and ends with it.
@@ -109,6 +109,61 @@ private Q_SLOTS:
         QVERIFY2(gio.exitCode == 0, gio.err.constData());
         QVERIFY2(gio.out.contains(fx.outside().path("photo one.jpg")), gio.out.constData());
         QVERIFY(TreeBuilder::exists(fx.outside().path("photo one.jpg")));
+    }
+
+    // KDE Plasma's trash (KIO's trash:/ worker), driven by its own command-line tools on a private
+    // bus: its directorysizes lines, its clash names and its status file.
+    void kdeAndWeAgreeOnSizesAndKdeKeepsItsCache()
+    {
+        requireTool("kioclient5");
+        requireTool("dbus-run-session");
+        TrashFixture fx;
+        fx.outside().file("my dir%/sub/f", 3000).file("odd/ok", 5000).file("odd/caf\xe9", 20000);
+        fx.outside().file("a/dup.txt", 10).file("b/dup.txt", 10).file("late/f", 100);
+        const auto kde = [&fx](const QList<QByteArray>& paths) {
+            // kioclient5 is a Qt program: without a display it needs the offscreen platform.
+            QString script = u"set -e; export QT_QPA_PLATFORM=offscreen"_s;
+            for (const QByteArray& path : paths)
+                script += u"; kioclient5 move '"_s + QFile::decodeName(fx.outside().path(path)) + u"' trash:/"_s;
+            return runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, script});
+        };
+        const ProcessResult put = kde({"my dir%", "odd", "a/dup.txt", "b/dup.txt"});
+        QVERIFY2(put.exitCode == 0, put.err.constData());
+        const QByteArray sizesPath = fx.trashPath() + "/directorysizes";
+        const QByteArray kdeSizes = TreeBuilder::read(sizesPath);
+        QVERIFY2(kdeSizes.contains(" my%20dir%25\n"), kdeSizes.constData());
+
+        const TrashStatus status = scan(fx);
+        QCOMPARE(status.itemCount, 4);
+        QCOMPARE(status.totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath()));
+        // "dup.txt (1)" is a document like "dup.txt".
+        QCOMPARE(status.categoryDistribution.at(FileCategory::Document),
+                 2 * TreeBuilder::allocatedSize(fx.filesPath() + "/dup.txt"));
+        // KDE's lines keep their names and milliseconds (KDE matches nothing else), with our sizes.
+        const QByteArray ours = TreeBuilder::read(sizesPath);
+        QCOMPARE(ours.count('\n'), 2);
+        for (const QByteArray& line : kdeSizes.trimmed().split('\n'))
+            QVERIFY2(ours.contains(line.mid(line.indexOf(' ')) + '\n'), ours.constData());
+        // KDE trashing again keeps our lines as they are and adds only its new folder's.
+        QCOMPARE(kde({"late"}).exitCode, 0);
+        const QByteArray afterKde = TreeBuilder::read(sizesPath);
+        QVERIFY2(afterKde.startsWith(ours), afterKde.constData());
+        QCOMPARE(afterKde.count('\n'), 3);
+
+        // What we trash KDE lists; what we empty it sees as gone, and its status file says so.
+        fx.outside().file("ours/f", 100);
+        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
+        TrashService service(&clock, fx.locations());
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("ours")})).movedCount, 1);
+        const QString list = u"QT_QPA_PLATFORM=offscreen kioclient5 ls trash:/"_s;
+        const ProcessResult listed = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});
+        QVERIFY2(listed.out.contains("0-ours\n") && listed.out.contains("0-dup.txt (1)\n"), listed.out.constData());
+        const QByteArray trashrc = QFile::encodeName(fx.home().configHome()) + "/trashrc";
+        QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=false"), TreeBuilder::read(trashrc).constData());
+        QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 6);
+        QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=true"), TreeBuilder::read(trashrc).constData());
+        const ProcessResult none = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});
+        QCOMPARE(none.out.trimmed(), QByteArray("."));
     }
 };
 

@@ -45,18 +45,20 @@ private Q_SLOTS:
         QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
     }
 
-    void listsHomeFirstThenValidVolumeTrashesOnce()
+    void listsHomeFirstThenVolumeTrashesOnceAndOpensOnlyTrustworthyOnes()
     {
         TempHome home;
         const QByteArray root = QFile::encodeName(home.root());
         const QByteArray uid = QByteArray::number(::getuid());
         TreeBuilder tree(root);
         // A volume with a shared sticky .Trash holding our folder, and a .Trash-uid as well.
-        tree.dir("vol1/.Trash/" + uid, 0700).chmod("vol1/.Trash", 01777).dir("vol1/.Trash-" + uid, 0700);
+        tree.dir("vol1/.Trash/" + uid + "/files", 0700).dir("vol1/.Trash/" + uid + "/info", 0700);
+        tree.chmod("vol1/.Trash", 01777).dir("vol1/.Trash-" + uid + "/files", 0700).dir("vol1/.Trash-" + uid + "/info");
         // A shared .Trash without the sticky bit is not to be trusted.
-        tree.dir("vol2/.Trash/" + uid, 0700).chmod("vol2/.Trash", 0777);
+        tree.dir("vol2/.Trash/" + uid + "/files", 0700).dir("vol2/.Trash/" + uid + "/info").chmod("vol2/.Trash", 0777);
         // A .Trash that is a link, even to a good folder, is not followed.
-        tree.dir("elsewhere/" + uid, 0700)
+        tree.dir("elsewhere/" + uid + "/files", 0700)
+            .dir("elsewhere/" + uid + "/info", 0700)
             .chmod("elsewhere", 01777)
             .dir("vol3")
             .symlink("vol3/.Trash", root + "/elsewhere");
@@ -64,19 +66,30 @@ private Q_SLOTS:
         tree.dir("vol4/.Trash-" + uid, 0700);
         // A .Trash-uid that is a link is not used.
         tree.dir("vol5").symlink("vol5/.Trash-" + uid, root + "/vol1/.Trash-" + uid);
+        // A volume without any trash lists none.
+        tree.dir("vol6/.Trash");
         tree.write("mountinfo", line(1, root + "/vol1", "ext4") + line(2, root + "/vol2", "ext4") +
                                     line(3, root + "/vol3", "btrfs") + line(4, root + "/vol4", "tmpfs") +
-                                    line(5, root + "/vol5", "ext4") + line(6, root + "/vol1", "ext4"));
+                                    line(5, root + "/vol5", "ext4") + line(6, root + "/vol1", "ext4") +
+                                    line(7, root + "/vol6", "ext4"));
 
         const TrashLocations locations(home.environment(), root + "/mountinfo");
         QVERIFY(locations.ensureHomeTrash());
-        const QList<TrashDirectory> dirs = locations.trashDirectories();
-        QCOMPARE(dirs.size(), 3);
-        QCOMPARE(dirs[0].path, QFile::encodeName(home.dataHome()) + "/Trash");
-        QVERIFY(dirs[0].isHome);
-        QCOMPARE(dirs[1].path, root + "/vol1/.Trash/" + uid);
-        QCOMPARE(dirs[1].topDir, root + "/vol1");
-        QCOMPARE(dirs[2].path, root + "/vol1/.Trash-" + uid);
+        QList<QByteArray> listed;
+        QList<QByteArray> usable;
+        for (const TrashDirectory& dir : locations.trashDirectories()) {
+            listed.append(dir.path.mid(root.size()));
+            if (const auto opened = locations.open(dir, false))
+                usable.append(dir.path.mid(root.size()));
+            else
+                QVERIFY2(!opened.error().reason.isEmpty() && opened.error().path == dir.path, dir.path.constData());
+        }
+        const QByteArray homeTrash = "/home/.local/share/Trash";
+        QCOMPARE(listed, (QList<QByteArray>{homeTrash, "/vol1/.Trash/" + uid, "/vol1/.Trash-" + uid,
+                                            "/vol2/.Trash/" + uid, "/vol3/.Trash/" + uid, "/vol5/.Trash-" + uid}));
+        QCOMPARE(usable, (QList<QByteArray>{homeTrash, "/vol1/.Trash/" + uid, "/vol1/.Trash-" + uid}));
+        QCOMPARE(locations.trashDirectories()[1].topDir, root + "/vol1");
+        QVERIFY(locations.trashDirectories()[0].isHome);
     }
 
     void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate_data()

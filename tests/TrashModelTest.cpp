@@ -33,6 +33,12 @@ private Q_SLOTS:
         row("ai is an image, before anything else", "logo.ai", "图片");
         row("m is development", "main.m", "代码与工程");
         row("non-ASCII stem", "照片.JPG", "图片");
+        row("KDE's clash suffix", "dup.txt (1)", "文档");
+        row("KDE's clash suffix past nine", "clip.mkv (12)", "视频");
+        row("clash suffix without an extension", "Makefile (1)", "其他");
+        row("words in brackets are part of the name", "notes.txt (old)", "其他");
+        row("brackets without a space", "data.csv(1)", "其他");
+        row("empty brackets", "data.csv ()", "其他");
     }
     void categoryByExtension()
     {
@@ -51,7 +57,12 @@ private Q_SLOTS:
               << "src.tar.gz"
               << "Makefile"
               << "trailing."
-              << ".bashrc";
+              << ".bashrc"
+              << "dup.txt (1)" // KDE's clash names
+              << "dup.PNG (12)"
+              << "dup.txt ()"
+              << "dup.txt (x)"
+              << "\xff.mp4 (3)";
         for (const QByteArray& name : std::as_const(names))
             QCOMPARE(categoryForRawName(name), categoryFor(QFile::decodeName(name)));
         QCOMPARE(categoryForRawName("talk.\xe2\x84\xaa"

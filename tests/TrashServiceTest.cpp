@@ -39,30 +39,21 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/just-inside"));
     }
 
-    void zeroDaysEmptiesEverything()
-    {
-        TrashFixture fx;
-        fx.addFile("a", 10, "2030-01-01T00:00:00");
-        fx.files().file("no-info", 10);
-        VirtualScheduler clock;
-        TrashService service(&clock, fx.locations());
-        const TrashCleanupOutcome result = blockingWait(service.removeItems(0));
-        QCOMPARE(result->removedCount, 2);
-    }
-
-    void moveStopsAtTheFirstFailure()
+    void moveTriesEveryPathAndReportsEachFailure()
     {
         TrashFixture fx;
         fx.outside().file("one", 10).file("three", 10);
         VirtualScheduler clock;
         TrashService service(&clock, fx.locations());
-        const TrashPutResult result = blockingWait(
-            service.moveToTrash({fx.outside().path("one"), fx.outside().path("two"), fx.outside().path("three")}));
-        QVERIFY(!result);
-        QVERIFY(result.error().message.contains(QStringLiteral("/two")));
+        const TrashPutReport report = blockingWait(service.moveToTrash(
+            {fx.outside().path("one"), fx.outside().path("two"), fx.outside().path("three"), fx.trashPath()}));
+        QCOMPARE(report.movedCount, 2);
+        QCOMPARE(report.failures.size(), 2);
+        QVERIFY(report.failures[0].message.contains(QStringLiteral("/two")));
+        QVERIFY(report.failures[1].message.contains(QStringLiteral("already in the Trash")));
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/one"));
-        QVERIFY(TreeBuilder::exists(fx.outside().path("three")));
-        QVERIFY(blockingWait(service.moveToTrash({})));
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/three"));
+        QCOMPARE(blockingWait(service.moveToTrash({})), TrashPutReport{});
     }
 
     void operationsRunInCallOrder()
@@ -76,7 +67,7 @@ private Q_SLOTS:
         auto scan = service.fetchStatus();
         auto empty = service.emptyTrash();
         auto after = service.fetchStatus();
-        QVERIFY(blockingWait(std::move(put)));
+        QCOMPARE(blockingWait(std::move(put)).movedCount, 1);
         QCOMPARE(blockingWait(std::move(scan))->itemCount, 1);
         QCOMPARE(blockingWait(std::move(empty))->removedCount, 1);
         QCOMPARE(blockingWait(std::move(after))->itemCount, 0);

@@ -84,7 +84,7 @@ void build(TrashFixture& fx, Shape shape)
         break;
     }
     case Shape::TwoTrashFolders: {
-        TreeBuilder volume(fx.addVolumeTrash() + "/files");
+        TreeBuilder volume(fx.addVolume("vol") + "/files");
         for (int i = 0; i < 4; ++i) {
             fx.addFile("home-" + QByteArray::number(i), 4096 * (i % 2 + 1));
             volume.file("volume-" + QByteArray::number(i), 4096 * (i % 2 + 1));
@@ -323,7 +323,7 @@ private Q_SLOTS:
         // an inode with the home trash's: each entry counts it once, whichever thread walks it.
         TrashFixture fx;
         const QByteArray root = QFile::encodeName(fx.home().root());
-        const QByteArray volumeTrash = fx.addVolumeTrash().mid(root.size() + 1);
+        const QByteArray volumeTrash = fx.addVolume("vol").mid(root.size() + 1);
         TreeBuilder tree(root);
         const QByteArray homeFiles = fx.filesPath().mid(root.size() + 1) + '/';
         const QByteArray volumeFiles = volumeTrash + "/files/";
@@ -354,23 +354,91 @@ private Q_SLOTS:
         QCOMPARE(again.walks(), 15);
     }
 
-    void sizeCacheIsCheckedAgainstTheInfoFileAndAcceptsMilliseconds()
+    void sizeLinesCountOnlyAsMeasurementsOfTheSameInfoFile_data()
+    {
+        // The info file's mtime is 1772355600.25 s; "$size" stands for the folder's allocated bytes.
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("after");
+        const auto row = [](const char* what, const char* line, const char* after) {
+            QTest::newRow(what) << QByteArray(line) << QByteArray(after);
+        };
+        row("seconds, this info file", "777 1772355600 dir", "777 1772355600 dir");
+        row("seconds, another writer's spelling", "0777 1772355600 dir", "0777 1772355600 dir");
+        row("seconds, an older info file", "777 1772355599 dir", "$size 1772355600 dir");
+        row("KDE's: milliseconds and apparent bytes", "777 1772355600250 dir", "0$size 1772355600250 dir");
+        row("KDE's, an older info file", "777 1772355599250 dir", "0$size 1772355600250 dir");
+        row("our measurement in milliseconds", "0777 1772355600250 dir", "0777 1772355600250 dir");
+        row("our measurement, an older info file", "0777 1772355599000 dir", "0$size 1772355600250 dir");
+    }
+    void sizeLinesCountOnlyAsMeasurementsOfTheSameInfoFile()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, after);
+        TrashFixture fx;
+        fx.files().file("dir/a", 3000).file("dir/b", 100);
+        fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
+        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600, 250'000'000);
+        TreeBuilder(fx.trashPath()).write("directorysizes", line + '\n');
+        const qint64 size = TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir");
+        const bool trusted = !after.contains("$size");
+        after.replace("$size", QByteArray::number(size));
+
+        TrashStore store(fx.locations());
+        QCOMPARE(store.scan()->totalSize, trusted ? 777 : size);
+        QCOMPARE(store.walks(), trusted ? 0 : 1);
+        // Rewritten in the unit it had: KDE only ever matches milliseconds.
+        QCOMPARE(TreeBuilder::read(fx.trashPath() + "/directorysizes"), after + '\n');
+        // Measured once: the next process trusts the line, and emptying frees what it says.
+        TrashStore next(fx.locations());
+        QCOMPARE(next.scan()->totalSize, trusted ? 777 : size);
+        QCOMPARE(next.walks(), 0);
+        QCOMPARE(next.emptyAll()->freedBytes, trusted ? 777 : size);
+    }
+
+    void aTrashOfKdesEntriesAndOursAddsUpToAllocatedBytes()
     {
         TrashFixture fx;
-        fx.files().file("dir/f", 8192);
-        fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
-        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600);
-        TreeBuilder(fx.trashPath()).write("directorysizes", "777 1772355600000 dir\n"); // milliseconds, as some do
+        // As KDE leaves them: apparent sizes, the info file's mtime in milliseconds, names
+        // percent-encoded; its walk skips a name that is not UTF-8.
+        fx.files().file("photos/a.jpg", 3000).file("photos/b.jpg", 100).file("my dir%/sub/f", 5000);
+        fx.files().file("mixed/ok", 5000).file("mixed/caf\xe9", 20000);
+        const QList<std::pair<QByteArray, qint64>> kdeEntries{{"photos", 3100}, {"my dir%", 5000}, {"mixed", 5000}};
+        QList<QByteArray> kdeLines;
+        for (const auto& [name, apparent] : kdeEntries) {
+            fx.writeInfo(name, "/home/u/" + name.toPercentEncoding("/"), "2026-03-01T10:00:00");
+            const qint64 seconds = 1772355600 + kdeLines.size();
+            TreeBuilder(fx.infoPath()).touch(name + ".trashinfo", seconds, 123'456'789);
+            kdeLines.append(QByteArray::number(apparent) + ' ' + QByteArray::number(seconds * 1000 + 123) + ' ' +
+                            name.toPercentEncoding());
+        }
+        TreeBuilder(fx.trashPath()).write("directorysizes", kdeLines.join('\n') + '\n');
         TrashStore store(fx.locations());
-        QCOMPARE(store.scan()->totalSize, 777);
-        QCOMPARE(store.walks(), 0);
+        fx.outside().file("project/src/main.c", 7000).file("project/README", 10).file("notes.txt", 9000);
+        QVERIFY(store.put(fx.outside().path("project"), {}));
+        QVERIFY(store.put(fx.outside().path("notes.txt"), {}));
 
-        // The info file changed: the entry was trashed anew, so the cached size is stale.
-        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355601);
-        TrashStore again(fx.locations());
-        QCOMPARE(again.scan()->totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
-        QCOMPARE(again.walks(), 1);
-        QVERIFY(TreeBuilder::read(fx.trashPath() + "/directorysizes").endsWith(" 1772355601 dir\n"));
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath()));
+        for (const TrashItemDetail& item : status->topItems)
+            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path));
+        QCOMPARE(store.walks(), 4);
+        // KDE's lines keep their place, names and milliseconds, now with allocated sizes; ours is in
+        // seconds, after them.
+        const QList<QByteArray> lines = TreeBuilder::read(fx.trashPath() + "/directorysizes").split('\n');
+        QCOMPARE(lines.size(), 5);
+        for (qsizetype i = 0; i < kdeLines.size(); ++i) {
+            const QByteArray allocated =
+                QByteArray::number(TreeBuilder::treeAllocatedSize(fx.filesPath() + '/' + kdeEntries[i].first));
+            QCOMPARE(lines[i], '0' + allocated + kdeLines[i].mid(kdeLines[i].indexOf(' ')));
+        }
+        QVERIFY(lines[3].endsWith(" project"));
+        QCOMPARE(lines[3].split(' ')[1].size(), 10);
+
+        TrashStore next(fx.locations());
+        QCOMPARE(next.scan()->totalSize, status->totalSize);
+        QCOMPARE(next.walks(), 0);
+        QCOMPARE(next.emptyAll()->freedBytes, status->totalSize);
     }
 
     void emptyingNeverReachesOutsideTheTrash()
@@ -430,6 +498,8 @@ private Q_SLOTS:
     {
         TrashFixture fx;
         fx.writeInfo("ghost", "/home/u/ghost", "2026-03-01T10:00:00");
+        // Older than any put in flight could be.
+        TreeBuilder(fx.infoPath()).touch("ghost.trashinfo", QDateTime::currentSecsSinceEpoch() - 86400);
         TreeBuilder(fx.infoPath()).file("not-an-info-file", 10);
         TrashStore store(fx.locations());
         const TrashStatusResult status = store.scan();

@@ -116,19 +116,32 @@ private Q_SLOTS:
         activateItem(item, 100, 10);
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
 
-        clickMenuEntry(item, 3); // 偏好设置…
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly Settings"_s), 5000);
-        clickMenuEntry(item, 5); // 退出 Rubbly
+        clickMenuEntry(item, 3);                                       // 偏好设置…
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here
+        clickMenuEntry(item, 5);                                       // 退出 Rubbly
         QVERIFY(rubbly.process.waitForFinished(5000));
         QCOMPARE(rubbly.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(rubbly.process.exitCode(), 0);
     }
 
     // The user presses on a file in another program (which takes the focus) and drags it onto the
-    // open panel: the panel stays for the drag, the file lands in the Trash, and the panel closes a
-    // moment later, as the focus is elsewhere.
-    void aFileDraggedFromAnotherProgramLandsInTheTrash()
+    // open panel, quickly or at a person's pace: the panel stays for the drag, the file lands in the
+    // Trash, and the panel closes a moment later, as the focus is elsewhere. Released elsewhere, the
+    // file stays and the panel closes.
+    void aFileDraggedFromAnotherProgram_data()
     {
+        QTest::addColumn<int>("moves");
+        QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<bool>("ontoThePanel");
+        QTest::newRow("in a quarter of a second") << 10 << 25 << true;
+        QTest::newRow("at a person's pace") << 11 << 150 << true;
+        QTest::newRow("released elsewhere") << 11 << 150 << false;
+    }
+    void aFileDraggedFromAnotherProgram()
+    {
+        QFETCH(int, moves);
+        QFETCH(int, pauseMs);
+        QFETCH(bool, ontoThePanel);
         TempHome home;
         const QString file = home.home() + u"/Downloads/report draft.txt"_s;
         QDir().mkpath(QFileInfo(file).path());
@@ -145,22 +158,28 @@ private Q_SLOTS:
         xdotool({u"mousemove"_s, u"300"_s, u"5"_s});
         activateItem(watcher.registrations.first().service, 300, 5);
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
-        const QPoint panel = windowCentre(u"Rubbly"_s);
         const QPoint from = windowCentre(u"drag-source"_s);
+        // Elsewhere: as far below the source as the panel is beside it.
+        const QPoint to = ontoThePanel ? windowCentre(u"Rubbly"_s) : from + QPoint(0, 250);
 
         xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
         xdotool({u"mousedown"_s, u"1"_s});
-        for (int step = 1; step <= 10; ++step) {
-            const QPoint at = from + (panel - from) * step / 10;
+        for (int step = 1; step <= moves; ++step) {
+            const QPoint at = from + (to - from) * step / moves;
+            QTest::qWait(pauseMs); // the pointer's path, as a hand moves it
             xdotool({u"mousemove"_s, QString::number(at.x()), QString::number(at.y())});
-            QTest::qWait(30); // the pointer's path, as a hand moves it
         }
+        QVERIFY2(windowShown(u"Rubbly"_s), "the panel closed while the file was on its way");
+        QTest::qWait(pauseMs);
         xdotool({u"mouseup"_s, u"1"_s});
         const QString trashed = home.dataHome() + u"/Trash/files/report draft.txt"_s;
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(trashed), 5000);
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(windowShown(u"Rubbly"_s));
+        if (ontoThePanel) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(trashed), 5000);
+            QVERIFY(!QFile::exists(file));
+            QVERIFY(windowShown(u"Rubbly"_s));
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
+        QVERIFY(QFile::exists(ontoThePanel ? trashed : file));
         source.kill();
         source.waitForFinished(5000);
     }

@@ -89,6 +89,33 @@ private Q_SLOTS:
         QVERIFY(shown.size() >= 1);
     }
 
+    // Hosts that draw our pixmaps as they are (the recolouring ones use the symbolic icon) get them in
+    // the panel's text colour when the tray says it, else light for GNOME's dark top bar, else dark.
+    void drawsThePixmapsForThePanel()
+    {
+        const auto colorOf = [](const TrayHost& host) {
+            const StatusIconPixmap& pixmap = host.statusNotifierItem().icon().pixmaps.last();
+            // The middle of the lid, alpha first.
+            const int at = (pixmap.width * 4 / 16 * pixmap.width + pixmap.width / 2) * 4;
+            return QByteArray(pixmap.argb.mid(at, 4)).toHex();
+        };
+        DesktopSession xfce;
+        xfce.x11 = true;
+        xfce.desktops = {QStringLiteral("XFCE")};
+        QCOMPARE(colorOf(TrayHost(xfce)), QByteArray("ff2e3436"));
+        QCOMPARE(colorOf(TrayHost(gnomeOnX11())), QByteArray("fff6f5f4"));
+        QCOMPARE(TrayHost(xfce).statusNotifierItem().icon().name, QStringLiteral("com.tolvik.Rubbly-symbolic"));
+
+        FakeXEmbedTray tray;
+        QVERIFY(tray.start());
+        tray.setTextColor(0xdfdfdf); // a dark panel's light text
+        TrayHost host(xfce);
+        host.start();
+        QCOMPARE(colorOf(host), QByteArray("ffdfdfdf"));
+        tray.setTextColor(0x101010); // the panel's theme switched to light
+        QTRY_COMPARE(colorOf(host), QByteArray("ff101010"));
+    }
+
     void relaysTheBackendsSignals()
     {
         FakeStatusNotifierWatcher watcher;

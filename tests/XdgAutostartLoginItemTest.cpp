@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace rubbly;
 using namespace rubbly::test;
 
@@ -42,6 +44,32 @@ private Q_SLOTS:
         QVERIFY(!item.unregisterItem());
         QVERIFY(!item.registerItem());
         QCOMPARE(read(item.userEntryPath()), mine);
+    }
+
+    // Whatever sits at the entry's path that is not a readable regular file (a link perhaps into the
+    // user's dotfiles, a FIFO) is not ours: it is not read, not replaced and not removed.
+    void specialFilesAtTheEntryAreNeverTakenForOurs_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        for (const QByteArray& kind : TreeBuilder::hostileFileKinds())
+            QTest::newRow(kind.constData()) << kind;
+    }
+    void specialFilesAtTheEntryAreNeverTakenForOurs()
+    {
+        QFETCH(QByteArray, kind);
+        TempHome home;
+        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
+        const QByteArray path = QFile::encodeName(item.userEntryPath());
+        TreeBuilder(QFile::encodeName(home.configHome())).hostileFile("autostart/com.tolvik.Rubbly.desktop", kind);
+        struct stat before {};
+        QCOMPARE(::lstat(path.constData(), &before), 0);
+        QVERIFY(!item.isEnabled());
+        QVERIFY(!item.registerItem());
+        QVERIFY(!item.unregisterItem());
+        struct stat after {};
+        QCOMPARE(::lstat(path.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_size, before.st_size);
     }
 
     void execQuotingSurvivesHostilePaths_data()

@@ -12,6 +12,7 @@
 #include "KeyGrabber.h"
 #include "MenuBarView.h"
 #include "NotificationService.h"
+#include "PanelKeeper.h"
 #include "PanelWindow.h"
 #include "PlatformServices.h"
 #include "QtAppearance.h"
@@ -24,10 +25,12 @@
 #include "TrashService.h"
 #include "TrayHost.h"
 #include "UpdateService.h"
+#include "X11Pointer.h"
 #include "XdgPaths.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QNetworkAccessManager>
 
 namespace rubbly {
@@ -43,7 +46,7 @@ BinwellApp::BinwellApp(QObject* parent)
     m_platform = std::make_unique<PlatformServices>();
     m_monitor = std::make_unique<TrashMonitor>(scheduler, homeTrashFiles);
     m_notifications = std::make_unique<NotificationService>(*m_platform->notificationCenter);
-    m_slim = std::make_unique<DiskSlimService>(xdg::home());
+    m_slim = std::make_unique<DiskSlimService>();
     m_autoClean = std::make_unique<AutoCleanService>(*m_trash, *m_notifications, *m_platform->defaults, scheduler);
     m_feedback = std::make_unique<SoundHapticService>(*m_platform->soundPlayer, *m_platform->haptics);
     m_shortcut = std::make_unique<GlobalShortcutService>(m_platform->keyGrabber.get());
@@ -56,6 +59,12 @@ BinwellApp::BinwellApp(QObject* parent)
         *m_trash, *m_platform->settings, *m_platform->defaults, *scheduler, *m_notifications, *m_feedback, *m_shortcut,
         *m_slim, *m_apps, m_monitor.get(), m_autoClean.get(), m_updates.get()});
     m_viewModel->start();
+
+    const DesktopSession session = DesktopSession::detect();
+    m_workspace =
+        std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
+    m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
+    m_panel = std::make_unique<PanelKeeper>(*scheduler, [this] { return makePanel(); });
 }
 
 BinwellApp::~BinwellApp()
@@ -64,18 +73,13 @@ BinwellApp::~BinwellApp()
     m_tray.reset();
     m_settingsWindow.reset();
     m_panel.reset();
+    m_workspace.reset();
     m_viewModel.reset();
 }
 
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     const DesktopSession session = DesktopSession::detect();
-    TrashLocations locations = TrashLocations::fromEnvironment();
-    m_workspace = std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{
-        locations.homeTrashPath(), session.sandboxed, session.desktops.join(QLatin1Char(':'))});
-
-    m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
-
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL,
                                    QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
                                    QStringLiteral("tolvik/rubbly")};
@@ -123,21 +127,38 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
 }
 
+PanelWindow* BinwellApp::panel() const
+{
+    return m_panel->get();
+}
+
 PanelWindow& BinwellApp::panelWindow()
 {
-    if (m_panel)
-        return *m_panel;
-    // Made on first use: a tray program that is never clicked keeps no panel, and none of its fonts.
+    return m_panel->window();
+}
+
+std::unique_ptr<PanelWindow> BinwellApp::makePanel()
+{
+    // Made on first use, and again after it was let go: a tray program that is not being looked at
+    // keeps no panel, and none of its fonts.
     m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
-    m_panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), m_panelAnchor);
+    // On X11 the server knows whether a button is held in another program (a drag on its way);
+    // XWayland only knows about its own windows, and other platforms not at all.
+    PanelWindow::ButtonProbe buttonHeld;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (!m_pointer)
+            m_pointer = std::make_unique<X11Pointer>();
+        buttonHeld = [pointer = m_pointer.get()] { return pointer->buttonHeld(); };
+    }
+    auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), m_panelAnchor, buttonHeld);
     m_panelView->setFramed(true);
     connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
-        m_panel->close();
+        m_panel->get()->close();
         openSettings();
     });
     // Quitting is immediate: nothing needs tearing down first.
     connect(m_panelView, &MenuBarView::quitRequested, this, [] { QCoreApplication::exit(0); });
-    return *m_panel;
+    return panel;
 }
 
 void BinwellApp::updateTrayPresence()
@@ -145,24 +166,24 @@ void BinwellApp::updateTrayPresence()
     if (!m_tray->isSettled())
         return; // a watcher is still answering: no window for a tray about to appear
     const PanelWindow::Mode mode = m_tray->isShown() ? PanelWindow::Mode::Popup : PanelWindow::Mode::Window;
-    if (!m_panel && mode == PanelWindow::Mode::Popup)
+    if (!panel() && mode == PanelWindow::Mode::Popup)
         return; // made as a popup when first needed
-    panelWindow();
-    if (mode == m_panel->mode() && (mode == PanelWindow::Mode::Popup || m_panel->isOpen()))
+    PanelWindow& window = panelWindow();
+    if (mode == window.mode() && (mode == PanelWindow::Mode::Popup || window.isOpen()))
         return;
-    const bool open = m_panel->isOpen();
-    m_panel->close();
-    m_panel->setMode(mode);
+    const bool open = window.isOpen();
+    window.close();
+    window.setMode(mode);
     m_panelView->setFramed(mode == PanelWindow::Mode::Popup);
     if (mode == PanelWindow::Mode::Popup) {
         m_panelView->setNotice({});
         if (open)
-            m_panel->open();
+            window.open();
         return;
     }
-    m_panelView->setNotice(QStringLiteral("> no tray here: this desktop lacks ") + m_tray->missingSupport() +
-                           QLatin1Char('.'));
-    m_panel->open();
+    m_panelView->setNotice(
+        QCoreApplication::translate("Tray", "> no tray here: this desktop lacks %1.").arg(m_tray->missingSupport()));
+    window.open();
 }
 
 void BinwellApp::perform(ApplicationAction action)

@@ -14,6 +14,8 @@ namespace rubbly {
 class AutoCleanService;
 class DesktopWorkspace;
 class MenuBarView;
+class PanelKeeper;
+class X11Pointer;
 class SettingsWindow;
 class TrayHost;
 class BinwellViewModel;
@@ -49,9 +51,12 @@ public:
     // The menu's "清空废纸篓…": the panel with its empty action, so the confirmation setting holds.
     void requestEmptyTrash();
 
-    // Null until the panel is first needed.
-    PanelWindow* panel() const { return m_panel.get(); }
-    MenuBarView* panelView() const { return m_panelView; }
+    // Null until the panel is first needed, and again once it has been let go after closing.
+    PanelWindow* panel() const;
+    MenuBarView* panelView() const { return panel() ? m_panelView : nullptr; }
+    // The panel, made now if there is none.
+    PanelWindow& panelWindow();
+    PanelKeeper& panelKeeper() const { return *m_panel; }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     TrayHost* tray() const { return m_tray.get(); }
 
@@ -63,7 +68,7 @@ public:
 private:
     // Popup next to the tray item, or an ordinary window when no tray shows the item.
     void updateTrayPresence();
-    PanelWindow& panelWindow();
+    std::unique_ptr<PanelWindow> makePanel();
 
     std::unique_ptr<TrashService> m_trash;
     std::unique_ptr<PlatformServices> m_platform;
@@ -82,7 +87,8 @@ private:
     // The scenes, built after the view model started.
     std::unique_ptr<DesktopWorkspace> m_workspace;
     MenuBarView* m_panelView = nullptr; // owned by the panel window
-    std::unique_ptr<PanelWindow> m_panel;
+    std::unique_ptr<PanelKeeper> m_panel;
+    std::unique_ptr<X11Pointer> m_pointer;
     PanelWindow::Anchor m_panelAnchor = PanelWindow::Anchor::Pointer;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;

@@ -6,21 +6,37 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace rubbly {
 
+Q_LOGGING_CATEGORY(lcPanel, "com.tolvik.Rubbly.Panel")
+
 namespace {
 constexpr int kGap = 6;
-}
+// A window manager that insists on a place of its own wins after this many moves back per opening.
+constexpr int kMaxCorrections = 3;
+} // namespace
 
-PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, QWidget* parent)
+PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld,
+                         QWidget* parent)
     : QWidget(parent)
     , m_view(view)
     , m_scheduler(scheduler)
     , m_anchorSource(anchor)
+    , m_buttonHeld(std::move(buttonHeld))
+    , m_closeTimer(scheduler.createTimer(this))
+    , m_idleTimer(scheduler.createTimer(this))
 {
+    m_closeTimer->setSingleShot(true);
+    connect(m_closeTimer, &Timer::timeout, this, &PanelWindow::checkClose);
+    m_idleTimer->setSingleShot(true);
+    connect(m_idleTimer, &Timer::timeout, this, [this] {
+        if (isVisible())
+            Q_EMIT idle();
+    });
     setWindowTitle(QStringLiteral("Rubbly"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,6 +70,31 @@ QRect PanelWindow::placement(QSize size, QPoint anchor, const QRect& available)
     rect.moveTop(
         std::clamp(rect.top(), available.top(), std::max(available.top(), available.bottom() - size.height() + 1)));
     return rect;
+}
+
+std::optional<QRect> PanelWindow::correction(const QRect& reported, QPoint anchor, const QRect& available)
+{
+    const QRect wanted = placement(reported.size(), anchor, available);
+    if (reported == wanted)
+        return std::nullopt;
+    return wanted;
+}
+
+void PanelWindow::keepPlaced(bool moved)
+{
+    // Openbox sometimes reports the panel at its frame's origin (0, 0) as it maps it, and Qt sends
+    // that position back with the next resize (the panel grows as the Trash's content arrives): the
+    // panel ends up over the bar. So the open panel goes back to its placement whenever it is
+    // reported elsewhere, which also keeps it next to the click as its height changes.
+    if (m_mode != Mode::Popup || !m_placedFrom || !isVisible() || (moved && m_corrections >= kMaxCorrections))
+        return;
+    if (const auto wanted = correction(geometry(), m_placedFrom->first, m_placedFrom->second)) {
+        if (moved) {
+            ++m_corrections;
+            qCDebug(lcPanel) << "the panel was moved to" << geometry() << "and goes back to" << *wanted;
+        }
+        setGeometry(*wanted);
+    }
 }
 
 QPoint PanelWindow::anchorFor(std::optional<QPoint> position)
@@ -92,8 +133,11 @@ void PanelWindow::open(std::optional<QPoint> position)
         const QScreen* screen = QGuiApplication::screenAt(anchor);
         if (!screen)
             screen = QGuiApplication::primaryScreen();
-        if (screen)
+        if (screen) {
+            m_placedFrom = {anchor, screen->availableGeometry()};
+            m_corrections = 0;
             move(placement(sizeHint(), anchor, screen->availableGeometry()).topLeft());
+        }
     }
     const bool wasOpen = isVisible();
     show();
@@ -111,39 +155,59 @@ void PanelWindow::close()
     if (!isVisible())
         return;
     hide();
+    m_idleTimer->stop();
+    m_placedFrom.reset();
     m_view->panelDisappeared();
     m_closedAt = m_scheduler.now();
     Q_EMIT closed();
 }
 
-void PanelWindow::closeLater(std::chrono::milliseconds delay)
+void PanelWindow::checkLater(std::chrono::milliseconds delay)
 {
-    cancelPendingClose();
-    m_pendingClose = new Cancellation(this);
-    QPointer<PanelWindow> self = this;
-    QPointer<Cancellation> token = m_pendingClose;
-    m_scheduler.singleShot(delay, m_pendingClose, [self, token] {
-        if (self && token && !token->isCancelled() && !self->m_dragInside && !self->m_active)
-            self->close();
-    });
+    m_closeTimer->start(delay);
 }
 
 void PanelWindow::cancelPendingClose()
 {
-    if (m_pendingClose) {
-        m_pendingClose->cancel();
-        m_pendingClose->deleteLater();
-        m_pendingClose = nullptr;
+    m_closeTimer->stop();
+    m_sawHeldButton = false;
+    m_dropped = false;
+}
+
+void PanelWindow::checkClose()
+{
+    if (!isVisible() || m_active || m_dragInside)
+        return; // the focus came back, or a drag is over the panel: its leave or drop looks again
+    if (!m_dropped && m_buttonHeld && m_buttonHeld()) {
+        // Pressed elsewhere and still held: perhaps a file on its way here.
+        m_sawHeldButton = true;
+        checkLater(kButtonPoll);
+        return;
     }
+    if (m_sawHeldButton) {
+        // Just released, outside the panel: a drop that is on its way gets its moment.
+        m_sawHeldButton = false;
+        checkLater(kCloseGrace);
+        return;
+    }
+    close();
 }
 
 bool PanelWindow::event(QEvent* event)
 {
+    // Every repaint of the window's widgets goes through its update request.
+    if (event->type() == QEvent::UpdateRequest && isVisible())
+        m_idleTimer->start(kIdleAfter);
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+        const bool result = QWidget::event(event);
+        keepPlaced(event->type() == QEvent::Move);
+        return result;
+    }
     if (m_mode == Mode::Popup) {
         if (event->type() == QEvent::WindowDeactivate) {
             m_active = false;
             if (isVisible() && !m_dragInside)
-                closeLater(kFocusGrace);
+                checkLater(kCloseGrace);
         } else if (event->type() == QEvent::WindowActivate) {
             m_active = true;
             cancelPendingClose();
@@ -161,15 +225,17 @@ bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
             cancelPendingClose();
             break;
         case QEvent::DragLeave:
+            // Carried away again: the panel waits for the button as before.
             m_dragInside = false;
             if (!m_active)
-                closeLater(kFocusGrace);
+                checkLater(kCloseGrace);
             break;
         case QEvent::Drop:
             m_dragInside = false;
-            // Long enough to see the file arrive in the list; the focus is still elsewhere.
-            if (!m_active)
-                closeLater(kAfterDrop);
+            if (!m_active) {
+                m_dropped = true;
+                checkLater(kAfterDrop);
+            }
             break;
         default:
             break;

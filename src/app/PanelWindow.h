@@ -2,21 +2,23 @@
 
 #include "Timestamp.h"
 
-#include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace rubbly {
 
-class Cancellation;
 class MenuBarView;
 class Scheduler;
+class Timer;
 
 // The window that holds the panel. As a popup it is frameless, sits next to where the tray item was
-// clicked, and closes on a second click of the item, on Escape, and when it loses the focus; but only
-// after a short grace in which no drag has come in, and never while a drag is over it, so a file can
-// still be dragged onto it from a file manager (pressing on the file takes the focus away first).
+// clicked, and closes on a second click of the item, on Escape, and when it loses the focus. A file
+// dragged from a file manager takes the focus away first (the press on the file), and a person needs
+// a second or three to carry it to the top of the screen: so after losing the focus the panel stays
+// while the mouse button pressed elsewhere is held and while a drag is over it, and closes shortly
+// after the button comes up without a drop. A plain click elsewhere closes it within half a second.
 // Without any tray it is an ordinary window with the panel in it.
 class PanelWindow final : public QWidget {
     Q_OBJECT
@@ -30,7 +32,12 @@ public:
     // stale over the shell's bar and the host's coordinates are the ones to trust.
     enum class Anchor { Pointer, HostCoordinates };
 
-    PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, QWidget* parent = nullptr);
+    // Whether a mouse button is held down anywhere on the screen (in any program), as far as the
+    // display lets us know; none means never.
+    using ButtonProbe = std::function<bool()>;
+
+    PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld = {},
+                QWidget* parent = nullptr);
 
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
@@ -41,18 +48,35 @@ public:
     void open(std::optional<QPoint> position = std::nullopt);
     void close();
     bool isOpen() const { return isVisible(); }
+    // Where the last activation came from (the menu and a second start open the panel there again).
+    std::optional<QPoint> lastAnchor() const { return m_lastAnchor; }
+    void setLastAnchor(std::optional<QPoint> anchor) { m_lastAnchor = anchor; }
 
     // Where a panel of `size` goes for a click at `anchor`: centred under it in the upper half of the
     // screen, above it in the lower half, always inside `available`.
     static QRect placement(QSize size, QPoint anchor, const QRect& available);
+    // Where the open panel must be moved when the window system reports it at `reported` (after
+    // the window manager placed it, or as Qt resizes it for content that grew): to the placement
+    // for that size when it is anywhere else, nowhere when it is there already.
+    static std::optional<QRect> correction(const QRect& reported, QPoint anchor, const QRect& available);
 
-    static constexpr std::chrono::milliseconds kFocusGrace{400};
+    // After the focus left, or the held button came up, without a drag over the panel: time for a
+    // drop already on its way to arrive, and for the window manager to give the focus back.
+    static constexpr std::chrono::milliseconds kCloseGrace{250};
+    // How often the held button is looked at while the panel waits for it.
+    static constexpr std::chrono::milliseconds kButtonPoll{100};
+    // After a drop: long enough to see the file arrive in the list.
     static constexpr std::chrono::milliseconds kAfterDrop{1500};
     static constexpr std::chrono::milliseconds kReopenGuard{300};
+    // The open panel counts as idle once it has not repainted for this long.
+    static constexpr std::chrono::milliseconds kIdleAfter{2000};
 
 Q_SIGNALS:
     void opened();
     void closed();
+    // The open panel has not repainted for kIdleAfter: whatever its drawing needed only while
+    // drawing (the pages of the font files its glyphs came from) can go.
+    void idle();
 
 protected:
     bool event(QEvent* event) override;
@@ -61,17 +85,30 @@ protected:
 
 private:
     QPoint anchorFor(std::optional<QPoint> position);
-    void closeLater(std::chrono::milliseconds delay);
+    // Puts the open panel back where it belongs after it was reported `moved` or resized.
+    void keepPlaced(bool moved);
+    // Looks again after `delay` whether the panel, left without the focus, should close.
+    void checkLater(std::chrono::milliseconds delay);
     void cancelPendingClose();
+    void checkClose();
 
     MenuBarView* m_view;
     Scheduler& m_scheduler;
     Anchor m_anchorSource;
+    ButtonProbe m_buttonHeld;
+    Timer* m_closeTimer;
+    Timer* m_idleTimer;
     Mode m_mode = Mode::Popup;
     std::optional<QPoint> m_lastAnchor;
+    // While open as a popup: where it was placed from, and how often it was moved back since.
+    std::optional<std::pair<QPoint, QRect>> m_placedFrom;
+    int m_corrections = 0;
     std::optional<Timestamp> m_closedAt;
-    QPointer<Cancellation> m_pendingClose;
     bool m_dragInside = false;
+    // A button held elsewhere was seen since the focus left: its release ends the wait.
+    bool m_sawHeldButton = false;
+    // A file was dropped: the next check closes without looking at the buttons.
+    bool m_dropped = false;
     // From the window's own activation events: what the window manager last told us.
     bool m_active = false;
 };

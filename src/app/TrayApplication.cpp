@@ -1,4 +1,5 @@
 #include "TrayApplication.h"
+#include "UiLanguage.h"
 
 #include "CommandLine.h"
 #include "DesktopSession.h"
@@ -79,6 +80,9 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tolvik.Rubbly"));
     // The application lives in the tray: closing the panel or the settings window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Once, before anything shows a text; the command line stays in the English it is written in.
+    if (!installUiLanguage(uiLanguageFor(QProcessEnvironment::systemEnvironment())))
+        qWarning("rubbly: the interface's translation could not be loaded; it shows English");
 
     ApplicationBus bus;
     switch (bus.claim()) {

@@ -1,6 +1,7 @@
 #include "BinwellApp.h"
 #include "BuildInfo.h"
 #include "CommandLine.h"
+#include "LosslessText.h"
 #include "TrayApplication.h"
 
 #include <QApplication>
@@ -13,15 +14,17 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(rubbly::versionDisplayString());
     QCoreApplication::setOrganizationDomain(QStringLiteral("tolvik.com"));
 
+    // Arguments keep their exact bytes: a path that is not UTF-8 must name that file, not the one
+    // whose name its U+FFFD rendering spells.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(rubbly::decodeLossless(argv[i]));
 
     // The commands run on a QCoreApplication, so they work without a display.
     const std::optional<rubbly::ApplicationAction> trayAction = rubbly::trayActionFromArguments(arguments);
     if (!trayAction) {
         QCoreApplication app(argc, argv);
-        return rubbly::runCommandLine(QCoreApplication::arguments());
+        return rubbly::runCommandLine(arguments);
     }
 
     // A tray program lives for the whole session: one malloc arena for all its threads keeps the memory

@@ -1,5 +1,6 @@
 #include "Formatting.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <array>
@@ -81,28 +82,31 @@ QDateTime inZone(Timestamp t, const QTimeZone& zone)
 QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone)
 {
     if (now - date < std::chrono::seconds(60))
-        return QStringLiteral("刚刚");
+        return QCoreApplication::translate("Formatting", "just now");
     const QDateTime local = inZone(date, zone);
     const QDate today = inZone(now, zone).date();
     const QString clock = local.toString(QStringLiteral("HH:mm"));
     if (local.date() == today)
-        return QStringLiteral("今天 ") + clock;
+        return QCoreApplication::translate("Formatting", "today %1").arg(clock);
     if (local.date() == today.addDays(-1))
-        return QStringLiteral("昨天 ") + clock;
-    return local.toString(QStringLiteral("MM月dd日")) + QLatin1Char(' ') + clock;
+        return QCoreApplication::translate("Formatting", "yesterday %1").arg(clock);
+    // Month names, where a pattern has them, in English: the other language writes its months as numbers.
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(local, QCoreApplication::translate("Formatting", "MMM d", "date pattern of an older day")) +
+           QLatin1Char(' ') + clock;
 }
 
 QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone)
 {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - date).count();
     if (seconds < 60)
-        return QStringLiteral("刚刚");
+        return QCoreApplication::translate("Formatting", "now", "time ago, within a minute");
     if (seconds < 3600)
-        return QString::number(std::max<qint64>(seconds / 60, 1)) + QStringLiteral("分钟前");
+        return QCoreApplication::translate("Formatting", "%1m ago").arg(std::max<qint64>(seconds / 60, 1));
     if (seconds < 86400)
-        return QString::number(std::max<qint64>(seconds / 3600, 1)) + QStringLiteral("小时前");
+        return QCoreApplication::translate("Formatting", "%1h ago").arg(std::max<qint64>(seconds / 3600, 1));
     if (seconds < 2592000)
-        return QString::number(std::max<qint64>(seconds / 86400, 1)) + QStringLiteral("天前");
+        return QCoreApplication::translate("Formatting", "%1d ago").arg(std::max<qint64>(seconds / 86400, 1));
     return inZone(date, zone).toString(QStringLiteral("yy/MM/dd"));
 }
 

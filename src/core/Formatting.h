@@ -20,10 +20,12 @@ public:
 // The one formatter every part of the program shares; created on first use.
 const ByteCountFormatter& sharedByteCountFormatter();
 
-// "刚刚" within a minute, else "今天 HH:mm", "昨天 HH:mm" or "MM月dd日 HH:mm" in `zone`.
+// "just now" within a minute, else "today HH:mm", "yesterday HH:mm" or "Dec 4 HH:mm" in `zone`, in the
+// interface's language (Chinese: "刚刚", "今天 HH:mm", "昨天 HH:mm", "MM月dd日 HH:mm").
 QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone = QTimeZone::systemTimeZone());
 
-// "刚刚", "N分钟前", "N小时前", "N天前" (under 30 days), else "yy/MM/dd" in `zone`.
+// "just now", "Nm ago", "Nh ago", "Nd ago" (under 30 days), else "yy/MM/dd" in `zone`, in the
+// interface's language (Chinese: "刚刚", "N分钟前", "N小时前", "N天前").
 QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone = QTimeZone::systemTimeZone());
 
 // Month abbreviation and day in upper case, in English whatever the locale: "DEC 4".

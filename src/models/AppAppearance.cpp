@@ -1,5 +1,7 @@
 #include "AppAppearance.h"
 
+#include <QCoreApplication>
+
 namespace rubbly {
 
 QString appAppearanceRawValue(AppAppearance appearance)
@@ -28,11 +30,11 @@ QString appAppearanceTitle(AppAppearance appearance)
 {
     switch (appearance) {
     case AppAppearance::System:
-        return QStringLiteral("跟随系统");
+        return QCoreApplication::translate("AppAppearance", "System");
     case AppAppearance::Light:
-        return QStringLiteral("浅色");
+        return QCoreApplication::translate("AppAppearance", "Light");
     case AppAppearance::Dark:
-        return QStringLiteral("深色");
+        return QCoreApplication::translate("AppAppearance", "Dark");
     }
     return {};
 }

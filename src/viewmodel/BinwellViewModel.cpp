@@ -14,6 +14,9 @@
 #include "TrashService.h"
 #include "UpdateServicing.h"
 
+#include <QCoreApplication>
+#include <QFile>
+
 #include <cerrno>
 
 namespace rubbly {
@@ -63,11 +66,12 @@ QString BinwellViewModel::menuBarLabelText(const BinwellState& state, bool showS
         return sharedByteCountFormatter().format(status.totalSize);
     }
     case BinwellState::Kind::Cleaning:
-        return QStringLiteral("正在清理…");
+        return QCoreApplication::translate("ViewModel", "Cleaning…");
     case BinwellState::Kind::Success:
-        return QStringLiteral("已释放 ") + sharedByteCountFormatter().format(state.freedBytes());
+        return QCoreApplication::translate("ViewModel", "Freed %1")
+            .arg(sharedByteCountFormatter().format(state.freedBytes()));
     case BinwellState::Kind::Error:
-        return QStringLiteral("废纸篓");
+        return QCoreApplication::translate("ViewModel", "Trash");
     case BinwellState::Kind::Scanning:
         return QStringLiteral("…");
     case BinwellState::Kind::PermissionDenied:
@@ -136,6 +140,18 @@ QCoro::Task<void> BinwellViewModel::scan()
         // A status holds the largest entries only, so this copy is a few small ones.
         TrashStatus status = std::move(result.value());
         setState(BinwellState::normal(status));
+        // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
+        if (!status.folderProblems.isEmpty()) {
+            QStringList lines;
+            for (const TrashFolderProblem& problem : status.folderProblems)
+                lines.append(QStringLiteral("废纸篓文件夹 %1 无法使用（%2）")
+                                 .arg(QFile::decodeName(problem.path), problem.reason));
+            setLastFailureDetail(lines.join(u'\n'));
+            m_failureFromScan = true;
+        } else if (m_failureFromScan) {
+            setLastFailureDetail(std::nullopt);
+            m_failureFromScan = false;
+        }
         if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
             // Not awaited: the rules never change the state, and their deletions reach the display
             // through the monitor and the next scan.
@@ -150,7 +166,8 @@ QCoro::Task<void> BinwellViewModel::scan()
     const TrashError& error = result.error();
     const bool permission =
         error.kind == TrashServiceError::PermissionDenied || error.errorCode == EACCES || error.errorCode == EPERM;
-    setState(permission ? BinwellState::permissionDenied() : BinwellState::error(QStringLiteral("废纸篓不可用")));
+    setState(permission ? BinwellState::permissionDenied()
+                        : BinwellState::error(QCoreApplication::translate("ViewModel", "Trash unavailable")));
 }
 
 void BinwellViewModel::refreshIfNeeded()
@@ -226,14 +243,15 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     if (!self)
         co_return;
     if (!outcome) {
-        setState(BinwellState::error(QStringLiteral("无法清空废纸篓")));
+        setState(BinwellState::error(QCoreApplication::translate("ViewModel", "Could not empty the Trash")));
         co_return;
     }
     const TrashCleanupResult counts = outcome.value();
     SettingsService& settings = m_services.settings;
-    if (counts.failedCount == 0) {
+    if (counts.complete()) {
         recordCleaning(counts.freedBytes, counts.removedCount);
         setLastFailureDetail(std::nullopt);
+        m_failureFromScan = false;
         m_services.feedback.emptyTrashFeedback(settings.soundFeedbackEnabled(), settings.hapticFeedbackEnabled());
         if (settings.notifyAfterCleaning())
             m_services.notifications.notifyCleaningFinished(counts.freedBytes, counts.removedCount);
@@ -245,10 +263,27 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     if (counts.removedCount >= 1)
         recordCleaning(counts.freedBytes, counts.removedCount);
     const int total = counts.removedCount + counts.failedCount;
-    setLastFailureDetail(
-        QStringLiteral("已移除 %1/%2 项，%3 项无法删除。").arg(counts.removedCount).arg(total).arg(counts.failedCount));
-    if (settings.notifyAfterCleaning())
-        m_services.notifications.notifyCleaningIncomplete(counts.removedCount, total, counts.failedCount);
+    // Entries that stayed, then what the engine says of folders it could not use or listed, and of
+    // mount points it did not enter (named).
+    QStringList lines;
+    if (counts.failedCount > 0)
+        lines.append(QCoreApplication::translate("ViewModel", "Removed %1/%2 items; %3 could not be deleted.")
+                         .arg(counts.removedCount)
+                         .arg(total)
+                         .arg(counts.failedCount));
+    else
+        lines.append(QCoreApplication::translate("ViewModel", "Removed %1 items.").arg(counts.removedCount));
+    lines += counts.problems;
+    setLastFailureDetail(lines.join(u'\n'));
+    m_failureFromScan = false;
+    if (settings.notifyAfterCleaning()) {
+        if (counts.failedCount > 0)
+            m_services.notifications.notifyCleaningIncomplete(counts.removedCount, total, counts.failedCount);
+        else
+            m_services.notifications.notify(
+                QCoreApplication::translate("ViewModel", "The Trash could not be emptied completely"),
+                counts.problems.first());
+    }
     // Straight to the scan: the cleaning state must not block this one.
     co_await scan();
 }
@@ -256,13 +291,22 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
 QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
 {
     QPointer<BinwellViewModel> self = this;
-    const TrashPutResult result = co_await m_services.trash.moveToTrash(std::move(paths));
+    const TrashPutReport report = co_await m_services.trash.moveToTrash(std::move(paths));
     if (!self)
         co_return;
-    if (!result) {
-        setState(BinwellState::error(QStringLiteral("移入废纸篓失败")));
+    const auto failed = report.failures.size();
+    if (failed > 0) {
+        setLastFailureDetail(
+            QCoreApplication::translate("ViewModel", "Moved %1/%2 items to the Trash; %3 could not be moved.")
+                .arg(report.movedCount)
+                .arg(report.movedCount + failed)
+                .arg(failed));
+    }
+    if (failed > 0 && report.movedCount == 0) {
+        setState(BinwellState::error(QCoreApplication::translate("ViewModel", "Could not move to the Trash")));
         co_return;
     }
+    // Some went in: the list shows them, and the failure line says what stayed out.
     m_services.feedback.moveToTrashFeedback();
     co_await refresh();
 }
@@ -270,10 +314,12 @@ QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
 void BinwellViewModel::onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found)
 {
     setSlimScanProgressValue(static_cast<double>(progress.position) / static_cast<double>(progress.count));
-    const QString title = diskSlimTitle(progress.category);
+    const QString title = diskSlimDisplayTitle(progress.category);
     if (!progress.item) {
-        setSlimScanProgressText(
-            QStringLiteral("正在扫描 %1... (%2/%3)").arg(title).arg(progress.position).arg(progress.count));
+        setSlimScanProgressText(QCoreApplication::translate("ViewModel", "Scanning %1... (%2/%3)")
+                                    .arg(title)
+                                    .arg(progress.position)
+                                    .arg(progress.count));
         return;
     }
     const bool known = std::any_of(found.cbegin(), found.cend(), [&progress](const DiskSlimItem& item) {
@@ -282,8 +328,8 @@ void BinwellViewModel::onSlimScanProgress(const SlimScanProgress& progress, QLis
     if (!known)
         found.append(*progress.item);
     setDiskSlimItems(found);
-    setSlimScanProgressText(QStringLiteral("已完成 ") + title + QStringLiteral(" · 发现 ") +
-                            sharedByteCountFormatter().format(progress.item->size));
+    setSlimScanProgressText(QCoreApplication::translate("ViewModel", "Finished %1 · found %2")
+                                .arg(title, sharedByteCountFormatter().format(progress.item->size)));
 }
 
 QCoro::Task<void> BinwellViewModel::scanSlim(bool force)
@@ -304,7 +350,7 @@ QCoro::Task<void> BinwellViewModel::runSlimScan(bool force, bool throttled)
     setIsScanningSlim(true);
     m_lastSlimScanStartTime = now;
     setSlimScanProgressValue(0);
-    setSlimScanProgressText(QStringLiteral("正在检测已安装 App…"));
+    setSlimScanProgressText(QCoreApplication::translate("ViewModel", "Finding installed applications…"));
 
     const QSet<QString> installed = co_await m_services.apps.installedBundleIDs(force);
     if (!self)
@@ -337,11 +383,13 @@ QCoro::Task<void> BinwellViewModel::purgeSelectedSlimItems()
         co_return;
     QPointer<BinwellViewModel> self = this;
     setIsCleaningSlim(true);
-    setSlimCleanProgressText(QStringLiteral("正在开始瘦身…"));
+    setSlimCleanProgressText(QCoreApplication::translate("ViewModel", "Starting the purge…"));
     auto progress = [self](const SlimPurgeProgress& p) {
         if (self)
-            self->setSlimCleanProgressText(
-                QStringLiteral("正在清理 %1... (%2/%3)").arg(diskSlimTitle(p.category)).arg(p.position).arg(p.count));
+            self->setSlimCleanProgressText(QCoreApplication::translate("ViewModel", "Purging %1... (%2/%3)")
+                                               .arg(diskSlimDisplayTitle(p.category))
+                                               .arg(p.position)
+                                               .arg(p.count));
     };
     const SlimPurgeResult result = co_await m_services.slim.purge(m_diskSlimItems, std::move(progress));
     if (!self)

@@ -29,6 +29,9 @@ class TrashMonitor;
 class TrashServicing;
 class UpdateServicing;
 struct SlimScanProgress;
+namespace test {
+struct ViewModelRig;
+}
 
 // The one object behind every view of the panel: it holds the Trash state machine and the slim
 // tab's state, decides when the Trash is scanned, and runs every user-visible flow. Views only read
@@ -133,6 +136,10 @@ Q_SIGNALS:
     void menuBarLabelTextChanged();
 
 private:
+    // Tests and the gallery put the slim tab into moments no flow holds still (a scan or purge
+    // without its progress text).
+    friend struct test::ViewModelRig;
+
     QCoro::Task<void> scan();
     // The slim scan behind scanSlim(); `throttled` false skips the 8-second throttle.
     QCoro::Task<void> runSlimScan(bool force, bool throttled);
@@ -162,6 +169,9 @@ private:
     std::optional<CleaningRecord> m_lastCleaningRecord;
     std::optional<CleaningRecord> m_lastSlimCleaningRecord;
     std::optional<QString> m_lastFailureDetail;
+    // The failure line names trash folders the last scan could not use (not an emptying's failure):
+    // the next scan that can use them all clears it.
+    bool m_failureFromScan = false;
     QList<DiskSlimItem> m_diskSlimItems;
     bool m_isScanningSlim = false;
     bool m_isCleaningSlim = false;

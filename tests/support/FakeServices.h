@@ -43,12 +43,13 @@ public:
         co_await answerLater();
         co_return TrashCleanupOutcome(removeResult);
     }
-    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override
+    QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override
     {
         calls.append(QStringLiteral("moveToTrash(%1)").arg(paths.size()));
         moved.append(paths);
+        const TrashPutReport report = putReport.value_or(TrashPutReport{static_cast<int>(paths.size()), {}});
         co_await answerLater();
-        co_return TrashPutResult(putResult);
+        co_return report;
     }
 
     // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
@@ -89,7 +90,8 @@ public:
     TrashStatusResult status = TrashStatus{};
     TrashCleanupOutcome emptyResult = TrashCleanupResult{};
     TrashCleanupOutcome removeResult = TrashCleanupResult{};
-    TrashPutResult putResult = Done{};
+    // What the next puts report; by default every path went in.
+    std::optional<TrashPutReport> putReport;
     QStringList calls;
     QList<QList<QByteArray>> moved;
 };
@@ -133,9 +135,16 @@ public:
         active = true;
     }
     void stop() override { active = false; }
-    Status status() const override { return active ? Status::Active : Status::Inactive; }
+    Status status() const override { return forced.value_or(active ? Status::Active : Status::Inactive); }
+    // What the desktop made of the grab, when it was not simply taken.
+    void force(Status status)
+    {
+        forced = status;
+        Q_EMIT statusChanged();
+    }
     int starts = 0;
     bool active = false;
+    std::optional<Status> forced;
 };
 
 class FakeHaptics final : public HapticPerformer {

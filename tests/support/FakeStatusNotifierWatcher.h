@@ -31,6 +31,23 @@ public:
     };
     QList<Registration> registrations;
 
+    // When set, the watcher takes an item in as GNOME Shell's AppIndicator extension does before it
+    // answers the registration: it reads all the item's properties, and when it was given a
+    // well-known name, it also starts watching that name, whose first report (here arriving after
+    // the properties, as when the shell is slower than the item) makes it forget Id and Menu and
+    // read them again; a property read back while absent from what it holds is an error there that
+    // drops the item. Then it needs a non-empty Id, a real menu and a status other than Passive,
+    // and reads the menu's layout.
+    bool inspectsLikeAppIndicator = false;
+    struct Inspection {
+        QString service;
+        bool shown = false;
+        QString problem;        // why the item was dropped or hidden
+        QVariantMap properties; // as first read
+        QStringList menu;       // the entries' labels, "-" for a separator
+    };
+    QList<Inspection> inspections;
+
     QStringList registeredItems() const;
     bool isHostRegistered() const { return m_hostRegistered; }
     int protocolVersion() const { return 0; }
@@ -44,6 +61,9 @@ Q_SIGNALS:
     void StatusNotifierHostUnregistered();
 
 private:
+    void inspect(const QDBusMessage& registration, const QString& service);
+    void finishInspection(Inspection inspection, const QDBusMessage& registration);
+
     QDBusConnection m_bus;
     bool m_hostRegistered;
     bool m_running = false;

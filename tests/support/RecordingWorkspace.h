@@ -29,15 +29,28 @@ public:
         urls.append(url);
         return true;
     }
-    bool openFullDiskAccessSettings() override
+    bool openFolder(const QByteArray& path) override
     {
-        calls.append(QStringLiteral("openFullDiskAccessSettings"));
+        calls.append(QStringLiteral("openFolder ") + QString::fromUtf8(path));
         return true;
     }
+    bool copyText(const QString& text) override
+    {
+        calls.append(QStringLiteral("copyText ") + text);
+        return true;
+    }
+    std::optional<TrashAccessProblem> checkTrashAccess() override
+    {
+        calls.append(QStringLiteral("checkTrashAccess"));
+        return accessProblem;
+    }
+    QByteArray homeFolder() const override { return "/home/user"; }
 
     QStringList calls;
     QByteArrayList revealed;
     QList<QUrl> urls;
+    // What checkTrashAccess() reports.
+    std::optional<TrashAccessProblem> accessProblem;
 };
 
 } // namespace rubbly::test

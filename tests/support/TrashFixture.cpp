@@ -33,16 +33,16 @@ void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray
     writeInfo(name, "/home/user/" + name.toPercentEncoding("/"), deletionDate);
 }
 
-QByteArray TrashFixture::addVolumeTrash(const QByteArray& top)
+QByteArray TrashFixture::addVolume(const QByteArray& name)
 {
-    const QByteArray root = QFile::encodeName(m_home.root());
+    const QByteArray top = QFile::encodeName(m_home.root()) + '/' + name;
     const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
-    TreeBuilder(root).dir(trash + "/files", 0700).dir(trash + "/info", 0700);
+    TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
     QFile mountInfo(QFile::decodeName(m_mountInfo));
     if (!mountInfo.open(QIODevice::Append))
         qFatal("TrashFixture: cannot write the mount table");
-    mountInfo.write("30 1 8:2 / " + root + '/' + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
-    return root + '/' + trash;
+    mountInfo.write("30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+    return trash;
 }
 
 TrashLocations TrashFixture::locations() const

@@ -28,9 +28,9 @@ public:
     // A file entry of `size` bytes with an info file dated `deletionDate`.
     void addFile(const QByteArray& name, qint64 size, const QByteArray& deletionDate = "2026-03-01T10:00:00");
 
-    // A second trash folder, $top/.Trash-$uid of a "volume" at `top` inside the temporary home, which
-    // the mount table now names (an ext4 mount, as far as the engine can tell). Returns its path.
-    QByteArray addVolumeTrash(const QByteArray& top = "vol");
+    // A folder `name` beside the home that the mount table lists as an ext4 volume (it is no real
+    // mount), with an empty .Trash-$uid of its own; returns that trash folder's path.
+    QByteArray addVolume(const QByteArray& name);
 
     TrashLocations locations() const;
     QByteArray mountInfoPath() const { return m_mountInfo; }

@@ -83,17 +83,28 @@ TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fil
 
 TreeBuilder& TreeBuilder::write(const QByteArray& relative, const QByteArray& content)
 {
+    // By bytes, not through QFile: its decoded names would write a name that is not UTF-8 as its
+    // U+FFFD look-alike.
     ensureParent(relative);
-    QFile file(QFile::decodeName(path(relative)));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        fail("write", path(relative));
+    const QByteArray full = path(relative);
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, content.constData(), static_cast<size_t>(content.size())) != content.size())
+        fail("write", full);
+    ::close(fd);
     return *this;
 }
 
 QByteArray TreeBuilder::read(const QByteArray& path)
 {
-    QFile file(QFile::decodeName(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QByteArray content;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+        content.append(buffer, n);
+    if (fd >= 0)
+        ::close(fd);
+    return n < 0 ? QByteArray() : content;
 }
 
 TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize)
@@ -130,12 +141,41 @@ TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode)
     return *this;
 }
 
-TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds)
+TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds, long nanoseconds)
 {
-    const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
+    const timespec time{static_cast<time_t>(unixSeconds), nanoseconds};
+    const timespec times[2] = {time, time};
     if (::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         fail("utimensat", path(relative));
     return *this;
+}
+
+TreeBuilder& TreeBuilder::fifo(const QByteArray& relative)
+{
+    ensureParent(relative);
+    if (::mkfifo(path(relative).constData(), 0600) != 0)
+        fail("mkfifo", path(relative));
+    return *this;
+}
+
+QList<QByteArray> TreeBuilder::hostileFileKinds()
+{
+    return {"fifo", "link to a file", "link to /dev/zero", "folder", "100 MB sparse file"};
+}
+
+TreeBuilder& TreeBuilder::hostileFile(const QByteArray& relative, const QByteArray& kind)
+{
+    if (kind == "fifo")
+        return fifo(relative);
+    if (kind == "link to a file")
+        return write(relative + ".target", "{}\n[Desktop Entry]\n").symlink(relative, path(relative + ".target"));
+    if (kind == "link to /dev/zero")
+        return symlink(relative, "/dev/zero");
+    if (kind == "folder")
+        return dir(relative);
+    if (kind == "100 MB sparse file")
+        return sparseFile(relative, 100LL << 20);
+    qFatal("TreeBuilder: no hostile file kind %s", kind.constData());
 }
 
 QList<QByteArray> TreeBuilder::awkwardNames()

@@ -25,10 +25,16 @@ public:
     // A file of `logicalSize` bytes with no data blocks.
     TreeBuilder& sparseFile(const QByteArray& relative, qint64 logicalSize);
     TreeBuilder& symlink(const QByteArray& relative, const QByteArray& target);
+    TreeBuilder& fifo(const QByteArray& relative);
+    // Something at `relative` that a reader of a small file must neither follow, block on nor read
+    // whole, named by one of hostileFileKinds(): a FIFO, links to a real file and to /dev/zero, a
+    // folder, a 100 MB sparse file.
+    TreeBuilder& hostileFile(const QByteArray& relative, const QByteArray& kind);
+    static QList<QByteArray> hostileFileKinds();
     TreeBuilder& hardLink(const QByteArray& relative, const QByteArray& existingRelative);
     TreeBuilder& chmod(const QByteArray& relative, mode_t mode);
-    // Sets the modification time, in seconds since the Unix epoch.
-    TreeBuilder& touch(const QByteArray& relative, qint64 unixSeconds);
+    // Sets the modification time, in seconds (and nanoseconds) since the Unix epoch.
+    TreeBuilder& touch(const QByteArray& relative, qint64 unixSeconds, long nanoseconds = 0);
 
     // Names that have broken file tools before: spaces, %, +, a newline, bytes that are not UTF-8,
     // a leading dash and a 250-byte name.

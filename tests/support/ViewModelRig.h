@@ -52,7 +52,7 @@ struct ViewModelRig {
     SoundHapticService feedback{player, haptics};
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
-    DiskSlimService slim{home.home()};
+    DiskSlimService slim{DiskSlimRoots::fromEnvironment()};
     FakeSlimService fakeSlim;
     // The slim engine the view model gets: the real one on the temporary home unless a test points
     // this at `fakeSlim` before make().
@@ -80,6 +80,17 @@ struct ViewModelRig {
         return model;
     }
     int scans() const { return static_cast<int>(trash.calls.count(QStringLiteral("fetchStatus"))); }
+    // The slim tab in a moment no flow holds still: scanning or purging without a progress text.
+    void showSlimWork(bool scanning, bool purging)
+    {
+        vm->setIsScanningSlim(scanning);
+        vm->setSlimScanProgressText(std::nullopt);
+        vm->setSlimScanProgressValue(scanning ? 0.5 : 0);
+        vm->setIsCleaningSlim(purging);
+        vm->setSlimCleanProgressText(std::nullopt);
+    }
+    // A failure line, as an emptying that could not delete everything leaves.
+    void showFailure(const QString& detail) { vm->setLastFailureDetail(detail); }
 };
 
 } // namespace rubbly::test

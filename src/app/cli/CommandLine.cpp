@@ -3,6 +3,7 @@
 #include "DiskSlimService.h"
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
+#include "LosslessText.h"
 #include "Scheduler.h"
 #include "SlimCommands.h"
 #include "TrashCommands.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QProcessEnvironment>
 #include <QTextStream>
@@ -94,37 +96,36 @@ int usage(const QString& message)
     return ExitUsage;
 }
 
-int runTrash(const QStringList& words, bool json, const QString& olderThan)
+int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan)
 {
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
-    TrashLocations locations = TrashLocations::fromEnvironment();
-    QByteArrayList folders;
-    for (const TrashDirectory& folder : locations.trashDirectories())
-        folders.append(folder.path);
-    TrashService service(Scheduler::system(), std::move(locations));
+    // The commands print every trash folder they could not use themselves; the engine's log line
+    // would say it twice.
+    QLoggingCategory::setFilterRules(QStringLiteral("com.tolvik.Rubbly.Trash.warning=false"));
+    TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
     int status = ExitUsage;
     if (sub == QLatin1String("status")) {
-        if (!rest.isEmpty() || !olderThan.isEmpty())
+        if (!rest.isEmpty() || olderThan)
             return usage(QStringLiteral("trash status takes no arguments but --json"));
-        status = trashStatusCommand(service, json, folders, out(), err());
+        status = trashStatusCommand(service, json, out(), err());
     } else if (sub == QLatin1String("empty")) {
         if (!rest.isEmpty() || json)
             return usage(QStringLiteral("trash empty takes only --older-than DAYS"));
         std::optional<int> days;
-        if (!olderThan.isEmpty()) {
-            bool ok = false;
-            days = olderThan.toInt(&ok);
-            if (!ok || *days < 0)
-                return usage(QStringLiteral("--older-than needs a whole number of days"));
+        if (olderThan) {
+            // Set means an age, whatever its text: an empty one is an error, never a full emptying.
+            days = parseDays(*olderThan);
+            if (!days)
+                return usage(QStringLiteral("--older-than needs a whole number of days (digits only)"));
         }
         status = trashEmptyCommand(service, days, out(), err());
     } else if (sub == QLatin1String("put")) {
-        if (rest.isEmpty() || json || !olderThan.isEmpty())
+        if (rest.isEmpty() || json || olderThan)
             return usage(QStringLiteral("trash put needs at least one path"));
         QByteArrayList paths;
         for (const QString& path : rest)
-            paths.append(QFile::encodeName(path));
+            paths.append(encodeLossless(path));
         status = trashPutCommand(service, paths, err());
     } else {
         return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, empty or put")
@@ -135,13 +136,13 @@ int runTrash(const QStringList& words, bool json, const QString& olderThan)
     return status;
 }
 
-int runSlim(const QStringList& words, bool json, const QString& olderThan)
+int runSlim(const QStringList& words, bool json, const std::optional<QString>& olderThan)
 {
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
-    if (!olderThan.isEmpty())
+    if (olderThan)
         return usage(QStringLiteral("--older-than is for trash empty"));
-    DiskSlimService slim(xdg::home());
+    DiskSlimService slim;
     InstalledAppDetector apps;
     JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
     int status = ExitUsage;
@@ -169,10 +170,10 @@ bool trayApplicationRunning()
     return bus.isConnected() && bus.interface()->isServiceRegistered(ApplicationBus::kServiceName).value();
 }
 
-int runUpdate(const QStringList& words, bool json, const QString& olderThan)
+int runUpdate(const QStringList& words, bool json, const std::optional<QString>& olderThan)
 {
     const QString sub = words.value(1);
-    if (words.size() > 2 || json || !olderThan.isEmpty())
+    if (words.size() > 2 || json || olderThan)
         return usage(QStringLiteral("update %1 takes no arguments").arg(sub));
     JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
     QNetworkAccessManager network;
@@ -222,7 +223,8 @@ int runCommandLine(const QStringList& arguments)
             return usage(QStringLiteral("give only one of --toggle-panel, --settings and --empty-trash"));
     }
     const bool json = parser.isSet(p.json);
-    const QString olderThan = parser.value(p.olderThan);
+    const std::optional<QString> olderThan =
+        parser.isSet(p.olderThan) ? std::optional<QString>(parser.value(p.olderThan)) : std::nullopt;
     if (positional.value(0) == QLatin1String("trash"))
         return runTrash(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("update"))
@@ -233,7 +235,7 @@ int runCommandLine(const QStringList& arguments)
         err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
         return ExitUsage;
     }
-    if (json || !olderThan.isEmpty())
+    if (json || olderThan)
         return usage(QStringLiteral("--json and --older-than belong to a command"));
     err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
           << Qt::flush;

@@ -15,8 +15,9 @@ enum ExitStatus {
     ExitUsage = 2,   // the command line itself was wrong
 };
 
-// Runs `rubbly <command> …` (arguments without the program name's own handling). Prints to stdout and
-// stderr and returns the exit status. Never prompts.
+// Runs `rubbly <command> …` (arguments without the program name's own handling, decoded with
+// decodeLossless() so paths keep their exact bytes). Prints to stdout and stderr and returns the exit
+// status. Never prompts.
 int runCommandLine(const QStringList& arguments);
 
 // The tray-application request `arguments` (with the program name first) make: plain `rubbly`,

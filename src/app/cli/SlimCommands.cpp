@@ -44,7 +44,10 @@ int slimScanCommand(DiskSlimService& slim, InstalledAppDetector& apps, DefaultsS
             out << diskSlimGroupTag(info.group) << "\n";
         }
         out << "  " << QString::fromLatin1(info.rowID).leftJustified(26) << bytes.format(item.size).rightJustified(10)
-            << "  " << item.fileCount << (item.fileCount == 1 ? " file" : " files") << "\n";
+            << "  " << item.fileCount << (item.fileCount == 1 ? " file" : " files");
+        if (diskSlimHoldsUserWork(item.category))
+            out << "  (your own work: purged only when named)";
+        out << "\n";
         total += item.size;
     }
     out << "Found " << bytes.format(total) << " in " << items.size()
@@ -67,9 +70,15 @@ int slimPurgeCommand(DiskSlimService& slim, InstalledAppDetector& apps, Defaults
         wanted.insert(*category);
     }
     QList<DiskSlimItem> selected;
-    for (const DiskSlimItem& item : scanAndSave(slim, apps, defaults)) {
-        if (wanted.isEmpty() || wanted.contains(item.category))
-            selected.append(item);
+    for (DiskSlimItem item : scanAndSave(slim, apps, defaults)) {
+        // Without names, what the scan selects goes: the user's own work is left until named.
+        // A named category goes whole, whatever the scan preselected.
+        if (wanted.isEmpty() ? !item.isSelected : !wanted.contains(item.category))
+            continue;
+        item.isSelected = true;
+        for (DiskSlimSubItem& sub : item.subItems)
+            sub.isSelected = true;
+        selected.append(item);
     }
     const SlimPurgeResult result = blockingWait(slim.purge(selected));
     out << "Removed " << result.removedCount << (result.removedCount == 1 ? " item" : " items") << ", freed "

@@ -11,6 +11,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <limits>
+
 namespace rubbly {
 
 namespace {
@@ -56,14 +59,21 @@ QString countText(int n)
     return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
 }
 
+// Prints the trash folders that could not be used or listed; true when there was one.
+bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream& err)
+{
+    for (const TrashFolderProblem& problem : problems)
+        err << "rubbly: " << problem.message() << "\n";
+    return !problems.isEmpty();
+}
+
 // `trash status --json` exactly as QJsonDocument indents the whole object, with the items written
 // one by one as the listing hands them over: the object is laid out around a marker item, and the
 // text before the marker goes out with the first entry, the text after it once all are out.
 class StatusJsonWriter final {
 public:
-    StatusJsonWriter(QTextStream& out, const QByteArrayList& trashFolders)
+    explicit StatusJsonWriter(QTextStream& out)
         : m_out(out)
-        , m_trashFolders(trashFolders)
     {
     }
 
@@ -86,20 +96,25 @@ public:
     void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
 
 private:
-    QByteArray document(const TrashStatus& status, const QJsonArray& items) const
+    static QByteArray document(const TrashStatus& status, const QJsonArray& items)
     {
         QJsonObject categories;
         for (const auto& [category, size] : status.categoryDistribution)
             categories.insert(fileCategoryTitle(category), size);
         QJsonArray folders;
-        for (const QByteArray& folder : m_trashFolders)
+        for (const QByteArray& folder : status.trashFolders)
             folders.append(QFile::decodeName(folder));
+        QJsonArray unusable;
+        for (const TrashFolderProblem& problem : status.folderProblems)
+            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
+                                        {QStringLiteral("reason"), problem.reason}});
         const QJsonObject root{
             {QStringLiteral("totalSize"), status.totalSize},
             {QStringLiteral("itemCount"), status.itemCount},
             {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
             {QStringLiteral("categoryDistribution"), categories},
             {QStringLiteral("trashFolders"), folders},
+            {QStringLiteral("unusableTrashFolders"), unusable},
             {QStringLiteral("items"), items},
         };
         return QJsonDocument(root).toJson(QJsonDocument::Indented);
@@ -109,19 +124,30 @@ private:
     inline static const QByteArray kIndent = QByteArray(8, ' ');
     inline static const QString kMarker = QStringLiteral("rubbly:items");
     QTextStream& m_out;
-    const QByteArrayList& m_trashFolders;
     QByteArray m_head, m_tail, m_empty;
     qint64 m_written = 0;
 };
 
 } // namespace
 
-int trashStatusCommand(TrashService& trash, bool json, const QByteArrayList& trashFolders, QTextStream& out,
-                       QTextStream& err)
+std::optional<int> parseDays(const QString& text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    qint64 days = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        days = std::min<qint64>(days * 10 + (c.unicode() - u'0'), std::numeric_limits<int>::max());
+    }
+    return static_cast<int>(days);
+}
+
+int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
 {
     if (json) {
         // The writer runs on the service's actor while this thread waits for the listing.
-        StatusJsonWriter writer(out, trashFolders);
+        StatusJsonWriter writer(out);
         const TrashStatusResult result = blockingWait(trash.listEntries(
             TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.begin(status); },
             [&](const TrashItemDetail& item) { writer.entry(item); }));
@@ -130,7 +156,7 @@ int trashStatusCommand(TrashService& trash, bool json, const QByteArrayList& tra
             return ExitFailure;
         }
         writer.end();
-        return ExitSuccess;
+        return reportFolderProblems(result.value().folderProblems, err) ? ExitFailure : ExitSuccess;
     }
 
     const TrashStatusResult result = blockingWait(trash.fetchStatus());
@@ -154,9 +180,12 @@ int trashStatusCommand(TrashService& trash, bool json, const QByteArrayList& tra
             out << "\n";
         }
     }
-    for (const QByteArray& folder : trashFolders)
+    for (const QByteArray& folder : status.trashFolders)
         out << "Trash folder: " << QFile::decodeName(folder) << "\n";
-    return ExitSuccess;
+    // Its entries are not counted above: the Trash is not known to be as small as it looks.
+    for (const TrashFolderProblem& problem : status.folderProblems)
+        out << "Trash folder not used: " << QFile::decodeName(problem.path) << " (" << problem.reason << ")\n";
+    return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
 int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, QTextStream& out, QTextStream& err)
@@ -170,22 +199,20 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
     const TrashCleanupResult& counts = result.value();
     out << "Removed " << countText(counts.removedCount) << ", freed "
         << sharedByteCountFormatter().format(counts.freedBytes) << "; " << counts.failedCount << " failed\n";
-    if (counts.failedCount > 0) {
+    for (const QString& problem : counts.problems)
+        err << "rubbly: " << problem << "\n";
+    if (counts.failedCount > 0)
         err << "rubbly: " << countText(counts.failedCount)
             << " could not be deleted completely and stayed in the Trash\n";
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    return counts.complete() ? ExitSuccess : ExitFailure;
 }
 
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err)
 {
-    const TrashPutResult result = blockingWait(trash.moveToTrash(paths));
-    if (!result) {
-        err << "rubbly: " << result.error().message << "\n";
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    const TrashPutReport report = blockingWait(trash.moveToTrash(paths));
+    for (const TrashError& failure : report.failures)
+        err << "rubbly: " << failure.message << "\n";
+    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
 } // namespace rubbly

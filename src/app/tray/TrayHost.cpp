@@ -5,6 +5,7 @@
 #include "XEmbedStatusItem.h"
 #include "XEmbedTrayWatch.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -19,8 +20,7 @@ TrayHost::TrayHost(const DesktopSession& session, QDBusConnection bus, QObject* 
     , m_hasBus(bus.isConnected())
     , m_sni(std::make_unique<StatusNotifierItem>(bus))
 {
-    m_sni->setIcon(
-        {trayicons::iconName(), trayicons::themePath(), trayicons::renderPixmaps(trayicons::resourcePath())});
+    updateIcon();
     connect(m_sni.get(), &StatusItem::shownChanged, this, &TrayHost::evaluate);
     connect(m_sni.get(), &StatusNotifierItem::watcherChanged, this, &TrayHost::evaluate);
     connect(m_sni.get(), &StatusItem::activated, this, &StatusItem::activated);
@@ -31,6 +31,7 @@ TrayHost::TrayHost(const DesktopSession& session, QDBusConnection bus, QObject* 
     if (m_session.x11 && QGuiApplication::platformName() == QLatin1String("xcb")) {
         m_xembedWatch = std::make_unique<XEmbedTrayWatch>();
         connect(m_xembedWatch.get(), &XEmbedTrayWatch::availableChanged, this, &TrayHost::evaluate);
+        connect(m_xembedWatch.get(), &XEmbedTrayWatch::foregroundChanged, this, &TrayHost::updateIcon);
     }
 }
 
@@ -38,10 +39,27 @@ TrayHost::~TrayHost() = default;
 
 void TrayHost::start()
 {
-    m_sni->start();
+    // The XEmbed tray first: its colours decide the icon, which is complete before any host sees it.
     if (m_xembedWatch && !m_xembedWatch->start())
         m_xembedWatch.reset();
+    updateIcon();
+    m_sni->start();
+    m_started = true;
     evaluate();
+}
+
+void TrayHost::updateIcon()
+{
+    const std::optional<std::uint32_t> panelText = m_xembedWatch ? m_xembedWatch->foreground() : std::nullopt;
+    const QColor color = trayicons::pixmapColor(panelText ? QColor(QRgb(*panelText)) : QColor(), m_session.isGnome());
+    if (color == m_iconColor)
+        return;
+    m_iconColor = color;
+    if (m_themePath.isNull())
+        m_themePath = trayicons::themePath();
+    m_sni->setIcon({trayicons::iconName(), m_themePath, trayicons::renderPixmaps(trayicons::resourcePath(), color)});
+    if (m_xembed)
+        m_xembed->setIcon(trayicons::icon(color));
 }
 
 bool TrayHost::isSettled() const
@@ -59,6 +77,10 @@ void TrayHost::setLabel(const QString& text)
 
 void TrayHost::evaluate()
 {
+    // Nothing is decided before the item has looked for a watcher: an XEmbed icon made while one runs
+    // would be a second item beside ours.
+    if (!m_started)
+        return;
     const bool wasShown = isShown();
     const bool wasSettled = isSettled();
     const Backend before = m_backend;
@@ -72,7 +94,7 @@ void TrayHost::evaluate()
         next = Backend::XEmbed;
 
     if (next == Backend::XEmbed && !m_xembed) {
-        m_xembed = std::make_unique<XEmbedStatusItem>(trayicons::icon());
+        m_xembed = std::make_unique<XEmbedStatusItem>(trayicons::icon(m_iconColor));
         m_xembed->setLabel(m_label);
         connect(m_xembed.get(), &StatusItem::activated, this, &StatusItem::activated);
         connect(m_xembed.get(), &StatusItem::menuActionTriggered, this, &StatusItem::menuActionTriggered);
@@ -102,14 +124,16 @@ void TrayHost::showContextMenu(QPoint position)
 QString TrayHost::missingSupport() const
 {
     if (!m_hasBus)
-        return QStringLiteral("a D-Bus session bus");
+        return QCoreApplication::translate("Tray", "a D-Bus session bus");
     if (m_session.isGnome())
-        return QStringLiteral("the AppIndicator extension (package gnome-shell-extension-appindicator)");
+        return QCoreApplication::translate("Tray",
+                                           "the AppIndicator extension (package gnome-shell-extension-appindicator)");
     if (m_session.desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive))
-        return QStringLiteral("a System Tray widget in its panel");
+        return QCoreApplication::translate("Tray", "a System Tray widget in its panel");
     if (m_session.x11 && !m_session.wayland)
-        return QStringLiteral("a system tray in its panel (a StatusNotifierItem host or an XEmbed notification area)");
-    return QStringLiteral("a system tray in its panel (a StatusNotifierItem host)");
+        return QCoreApplication::translate(
+            "Tray", "a system tray in its panel (a StatusNotifierItem host or an XEmbed notification area)");
+    return QCoreApplication::translate("Tray", "a system tray in its panel (a StatusNotifierItem host)");
 }
 
 } // namespace rubbly

@@ -3,6 +3,7 @@
 #include "DesktopSession.h"
 #include "StatusItem.h"
 
+#include <QColor>
 #include <QDBusConnection>
 
 #include <memory>
@@ -58,6 +59,8 @@ Q_SIGNALS:
 
 private:
     void evaluate();
+    // Draws the icon's pixmaps for the panel, as far as we know its colour.
+    void updateIcon();
     void showContextMenu(QPoint position);
 
     DesktopSession m_session;
@@ -67,8 +70,11 @@ private:
     std::unique_ptr<XEmbedStatusItem> m_xembed;
     std::unique_ptr<QMenu> m_contextMenu;
     QString m_label;
+    QString m_themePath;
+    QColor m_iconColor;
     Backend m_backend = Backend::None;
     bool m_settled = false;
+    bool m_started = false;
 };
 
 } // namespace rubbly

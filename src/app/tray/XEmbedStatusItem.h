@@ -27,6 +27,7 @@ public:
     // True while the icon is docked, as far as Qt can tell: visible with a tray manager present.
     bool isShown() const override { return m_icon.isVisible(); }
     void setVisible(bool visible);
+    void setIcon(const QIcon& icon) { m_icon.setIcon(icon); }
 
     // "Rubbly", with the label on a second line when there is one.
     static QString toolTipFor(const QString& label);

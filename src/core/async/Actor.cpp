@@ -3,6 +3,9 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
+#include <climits>
+
 namespace rubbly {
 
 namespace {
@@ -22,6 +25,12 @@ Actor::~Actor()
 {
     m_pool.clear();
     m_pool.waitForDone();
+}
+
+bool Actor::stop(std::chrono::milliseconds limit)
+{
+    m_pool.clear();
+    return m_pool.waitForDone(static_cast<int>(std::min<std::chrono::milliseconds::rep>(limit.count(), INT_MAX)));
 }
 
 bool Actor::isCurrent() const

@@ -6,6 +6,7 @@
 
 #include <QCoroTask>
 
+#include <chrono>
 #include <coroutine>
 #include <exception>
 #include <functional>
@@ -33,6 +34,12 @@ public:
 
     // True when called from inside work this actor is running.
     bool isCurrent() const;
+
+    // Discards the queued work and waits at most `limit` for the piece that is running; true when
+    // none runs any more. For an owner that must not wait without bound (quitting): on false, the
+    // actor (and whatever its running piece uses) must be left alive, not destroyed, because the
+    // destructor waits for that piece.
+    bool stop(std::chrono::milliseconds limit);
 
     const QString& name() const { return m_name; }
 

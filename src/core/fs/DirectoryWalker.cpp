@@ -1,5 +1,7 @@
 #include "DirectoryWalker.h"
 
+#include "ByteCounts.h"
+#include "MountAwareStat.h"
 #include "PosixFd.h"
 
 #include <cerrno>
@@ -33,10 +35,12 @@ bool isDotOrDotDot(const char* name)
 
 WalkResult& WalkResult::operator+=(const WalkResult& other)
 {
-    bytes += other.bytes;
+    bytes = saturatingAdd(bytes, other.bytes);
     files += other.files;
     directories += other.directories;
     errors += other.errors;
+    spared += other.spared;
+    mountPoints += other.mountPoints;
     if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
         newestModification = other.newestModification;
     return *this;
@@ -88,6 +92,24 @@ std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::ve
 std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
                                                      const std::function<void()>& alongside)
 {
+    std::vector<WalkResult> results = runBatch(roots, alongside);
+    if (!m_options.spare || !m_options.countFolders)
+        return results;
+    // A folder handed to another thread does not know the folders above it, so a spared entry found
+    // there cannot take their bytes out. The rare root that holds one is measured again by one thread.
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        if (results[i].spared == 0)
+            continue;
+        m_keepTogether = true;
+        results[i] = runBatch({roots[i]}, {}).front();
+        m_keepTogether = false;
+    }
+    return results;
+}
+
+std::vector<WalkResult> DirectoryWalker::runBatch(const std::vector<WalkRoot>& roots,
+                                                  const std::function<void()>& alongside)
+{
     if (m_options.threads > 1 && m_helpers.empty()) {
         for (int i = 1; i < m_options.threads; ++i)
             m_helpers.emplace_back([this] { runWorker(false); });
@@ -128,13 +150,18 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
 {
     const WalkRoot& walkRoot = (*m_roots)[root];
     const char* name = walkRoot.name.constData();
-    struct stat st {};
-    if (::fstatat(walkRoot.parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    MountAwareStat entry;
+    if (!mountAwareStat(walkRoot.parentFd, name, entry)) {
         result.errors = 1;
         return;
     }
+    const struct stat& st = entry.st;
+    if (entry.mountRoot) {
+        result.mountPoints = 1;
+        return;
+    }
     if (!S_ISDIR(st.st_mode)) {
-        result.bytes = static_cast<qint64>(st.st_blocks) * 512;
+        result.bytes = allocatedBytes(st.st_blocks);
         result.files = 1;
         noteModification(result, st);
         return;
@@ -144,8 +171,17 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
         result.errors = 1;
         return;
     }
+    // Checked again on what was opened: a folder swapped for a mount point in between is not entered.
+    MountAwareStat opened;
+    if (!mountAwareStat(fd, "", opened, st.st_dev) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
+        ::close(fd);
+        ++(opened.mountRoot ? result.mountPoints : result.errors);
+        return;
+    }
     m_devices[root] = st.st_dev;
-    walkTree(Work{fd, root}, result);
+    const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
+    result.bytes += blocks;
+    walkTree(Work{fd, root, blocks}, result);
 }
 
 void DirectoryWalker::runWorker(bool isCaller)
@@ -198,6 +234,8 @@ bool DirectoryWalker::offload(Work work)
         return false;
     {
         std::lock_guard lock(m_mutex);
+        if (m_keepTogether)
+            return false;
         // Keep one folder ready for each helper, so a helper that finishes never waits for the
         // reader to come across the next folder; beyond that the reader keeps it, depth first.
         // While roots are left untaken, helpers take those instead.
@@ -217,11 +255,17 @@ namespace {
 // and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
 class FolderStream final {
 public:
-    void open(int fd)
+    // The folder's own counted bytes, and whether a spared entry below keeps it standing.
+    qint64 blocks = 0;
+    bool kept = false;
+
+    void open(int fd, qint64 ownBlocks)
     {
         m_fd = fd;
         m_pos = m_end = 0;
         m_failed = false;
+        blocks = ownBlocks;
+        kept = false;
         if (!m_buffer)
             m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
@@ -268,14 +312,15 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
     // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
     const dev_t device = m_devices[work.root];
     std::vector<FolderStream> stack(1);
-    stack[0].open(work.fd);
+    stack[0].open(work.fd, work.blocks);
     std::size_t depth = 1;
+    const std::atomic<bool>* stop = m_options.stop;
 
     while (depth > 0) {
         FolderStream& folder = stack[depth - 1];
         const dirent64* entry = folder.next();
-        if (!entry) {
-            if (folder.failed())
+        if (!entry || (stop && stop->load(std::memory_order_relaxed))) {
+            if (entry || folder.failed())
                 ++result.errors;
             folder.close();
             --depth;
@@ -284,27 +329,39 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         const char* name = entry->d_name;
         if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
             continue;
+        if (m_options.spare && m_options.spare(name)) {
+            ++result.spared;
+            // The folders from here down to the walk's first stay standing: take their bytes out once.
+            // Kept folders always form the bottom of the stack, so the first kept one ends the climb.
+            for (std::size_t i = depth; i-- > 0 && !stack[i].kept;) {
+                stack[i].kept = true;
+                result.bytes -= stack[i].blocks;
+            }
+            continue;
+        }
         const int dirFd = folder.fd();
 
-        unsigned char type = entry->d_type;
-        struct stat st {};
-        bool haveStat = false;
-        if (type != DT_DIR) {
+        MountAwareStat entryStat;
+        const struct stat& st = entryStat.st;
+        if (entry->d_type != DT_DIR) {
             // Files need their block count; unknown types need the stat to learn what they are.
-            if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!mountAwareStat(dirFd, name, entryStat, device)) {
                 ++result.errors;
                 continue;
             }
-            haveStat = true;
-            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-        }
-        if (type != DT_DIR) {
-            ++result.files;
-            noteModification(result, st);
-            if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
+            if (entryStat.mountRoot) {
+                // A file or folder mounted here from elsewhere: not ours to count.
+                ++result.mountPoints;
                 continue;
-            result.bytes += static_cast<qint64>(st.st_blocks) * 512;
-            continue;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                ++result.files;
+                noteModification(result, st);
+                if (st.st_nlink > 1 && !countInode(work.root, st.st_dev, st.st_ino))
+                    continue;
+                result.bytes = saturatingAdd(result.bytes, allocatedBytes(st.st_blocks));
+                continue;
+            }
         }
 
         const int childFd = ::openat(dirFd, name, kOpenDirFlags);
@@ -312,22 +369,23 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
             ++result.errors;
             continue;
         }
-        if (!haveStat && ::fstat(childFd, &st) != 0) {
+        // The folder opened is checked, not the name: a mount point, even a bind mount of this same
+        // file system, is never entered.
+        MountAwareStat opened;
+        if (!mountAwareStat(childFd, "", opened, device) || opened.mountRoot) {
             ::close(childFd);
-            ++result.errors;
-            continue;
-        }
-        if (st.st_dev != device) {
-            // A mount point: its contents belong to another file system and are not ours to count.
-            ::close(childFd);
+            ++(opened.mountRoot ? result.mountPoints : result.errors);
             continue;
         }
         ++result.directories;
-        if (offload(Work{childFd, work.root}))
+        // The folder opened, not the entry: a DT_DIR entry was never stat'ed by name.
+        const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
+        result.bytes = saturatingAdd(result.bytes, blocks);
+        if (offload(Work{childFd, work.root, blocks}))
             continue;
         if (depth == stack.size())
             stack.emplace_back();
-        stack[depth++].open(childFd);
+        stack[depth++].open(childFd, blocks);
     }
 }
 

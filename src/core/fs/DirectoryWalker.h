@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -21,6 +22,14 @@ struct WalkOptions {
     bool skipHidden = false;
     // Threads that may read folders at once, the caller's included (1 or 2 make sense on a laptop).
     int threads = 2;
+    // Count the allocated bytes of folders too, each root's own included: what deleting the tree frees.
+    bool countFolders = false;
+    // Entries below a root whose names this accepts are left out, with everything below them (the
+    // roots themselves are not tested). With countFolders, the folders holding such an entry are left
+    // out too, up to the root, since deleting around the entry leaves them standing.
+    bool (*spare)(const char* name) = nullptr;
+    // When set and true, walks end early (what is left counts as an error): for quitting.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct WalkResult {
@@ -32,8 +41,12 @@ struct WalkResult {
     qint64 directories = 0;
     // Entries that could not be read or entered; their bytes are missing from `bytes`.
     qint64 errors = 0;
+    // Mount points met (the root included), neither counted nor entered.
+    qint64 mountPoints = 0;
     // Latest modification time among the files counted.
     std::optional<Timestamp> newestModification;
+    // Entries left out because WalkOptions::spare accepted their names.
+    qint64 spared = 0;
 
     WalkResult& operator+=(const WalkResult& other);
     bool operator==(const WalkResult&) const = default;
@@ -45,7 +58,8 @@ struct WalkRoot {
     QByteArray name;
 };
 
-// Measures file trees without ever following a symbolic link or leaving each root's file system.
+// Measures file trees without ever following a symbolic link or entering a mount point (another
+// volume, or a bind mount of the same file system: see MountAwareStat). Byte counts saturate.
 // Everything is fd-relative (openat with O_NOFOLLOW, fstatat with AT_SYMLINK_NOFOLLOW), so a link
 // swapped in while we walk cannot lead us elsewhere. Idle threads take the next root, or a folder a
 // busy thread hands over. One walker measures one batch at a time; use it from one thread.
@@ -57,7 +71,8 @@ public:
     DirectoryWalker& operator=(const DirectoryWalker&) = delete;
 
     // Size of `name` inside the folder `parentFd`: a non-directory counts itself, a directory its
-    // whole tree. The root itself is never skipped as hidden.
+    // whole tree. The root itself is never skipped as hidden; a root that is a mount point counts
+    // nothing.
     WalkResult measure(int parentFd, const char* name);
     // Same, for a path (relative paths are taken from the working directory).
     WalkResult measure(const QByteArray& path);
@@ -75,7 +90,10 @@ private:
     struct Work {
         int fd;
         std::size_t root;
+        // The folder's own allocated bytes as counted when it was found (0 unless countFolders).
+        qint64 blocks;
     };
+    std::vector<WalkResult> runBatch(const std::vector<WalkRoot>& roots, const std::function<void()>& alongside);
     void runWorker(bool isCaller);
     void endBatch();
     void measureRoot(std::size_t root, WalkResult& result);
@@ -91,6 +109,8 @@ private:
     std::deque<Work> m_pending;
     int m_busy = 0;
     bool m_stopping = false;
+    // Set while a root is measured again by the caller alone (see measureEach).
+    bool m_keepTogether = false;
     std::vector<std::thread> m_helpers;
 
     // The batch being measured; guarded by m_mutex except where noted.
@@ -98,7 +118,8 @@ private:
     const std::vector<WalkRoot>* m_roots = nullptr;
     std::size_t m_nextRoot = 0;
     std::vector<WalkResult> m_results;
-    // Written by the thread that opens a root, before any of its folders is handed over.
+    // Written by the thread that opens a root, before any of its folders is handed over: the
+    // root's device, for kernels that cannot tell mount roots otherwise.
     std::vector<dev_t> m_devices;
 
     std::mutex m_inodeMutex;

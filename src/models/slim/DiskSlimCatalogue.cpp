@@ -1,6 +1,11 @@
 #include "DiskSlimCatalogue.h"
 
+#include <QCoreApplication>
 #include <QHash>
+
+#include <pwd.h>
+#include <string_view>
+#include <unistd.h>
 
 namespace rubbly {
 
@@ -436,7 +441,7 @@ std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount> buildCatalogue()
          std::nullopt},
         {C::DmgInstallers,
          u"下载目录残留安装包 (.dmg / .pkg)",
-         "downloaded-dmg-pkgs",
+         "downloaded-installers",
          G::BackupLarge,
          {QStringLiteral("Downloads")},
          std::nullopt},
@@ -490,6 +495,68 @@ QString diskSlimTitle(DiskSlimCategory category)
     return QString::fromUtf16(diskSlimInfo(category).title);
 }
 
+namespace {
+
+// The categories' names in the interface, in catalogue order; the Chinese translation gives the titles.
+constexpr std::array<const char*, kDiskSlimCategoryCount> kDisplayNames{
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI agent workspaces"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI reasoning logs and artifacts (Brain/Artifacts)"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "AI agent skills and config packs"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Kimi desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "DeepSeek client cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WorkBuddy collaborative AI cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Qwen Work / Tongyi Qianwen cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Doubao / Zhipu Qingyan desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Hugging Face model cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Ollama blobs and model cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Cursor / Windsurf AI cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "ChatGPT / Claude desktop cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "PyTorch / GPU kernel compile cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WeChat cache and temporary files"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Feishu / Lark meeting and media cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "DingTalk cache and media"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "WeCom / Tencent Meeting cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Slack / Discord / Telegram cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Notion offline data and render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Google Chrome cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Safari browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Arc browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Microsoft Edge cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Firefox browser cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Figma cache and offline data"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Adobe media and render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Sketch cache and cloud sync"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Blender / 3D render cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "CapCut / DaVinci editing cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Xcode derived data"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Xcode archives"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Docker / OrbStack build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Rust (Cargo) dependency and build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Go build and module cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Python (pip / uv / Poetry) cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Gradle / Maven build and dependency cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "JetBrains IDE index and build cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "iOS / Android simulator cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "npm cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "pnpm store and cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Yarn cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Homebrew cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Swift PM cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "CocoaPods cache"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Old iOS / iPadOS device backups"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Leftover installers in Downloads (.deb / .rpm / .iso / .run)"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "App Store update leftovers"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "User diagnostic logs"),
+    QT_TRANSLATE_NOOP("DiskSlimCategory", "Crash reports"),
+};
+
+} // namespace
+
+QString diskSlimDisplayTitle(DiskSlimCategory category)
+{
+    return QCoreApplication::translate("DiskSlimCategory", kDisplayNames[static_cast<std::size_t>(category)]);
+}
+
 std::optional<DiskSlimCategory> diskSlimCategoryFromTitle(QStringView title)
 {
     for (const DiskSlimCategoryInfo& row : diskSlimCatalogue()) {
@@ -505,6 +572,10 @@ std::optional<DiskSlimCategory> diskSlimCategoryFromRowID(QStringView rowID)
         if (rowID == QLatin1String(row.rowID))
             return row.category;
     }
+    // The installers' label named the other system's formats before it looked for Linux packages;
+    // scripts that purge by the old label keep working.
+    if (rowID == QLatin1String("downloaded-dmg-pkgs"))
+        return DiskSlimCategory::DmgInstallers;
     return std::nullopt;
 }
 
@@ -539,12 +610,185 @@ std::optional<DiskSlimGroup> diskSlimGroupFromTitle(QStringView title)
     return std::nullopt;
 }
 
-QStringList diskSlimCandidatePaths(DiskSlimCategory category, const QString& home)
+bool diskSlimHoldsUserWork(DiskSlimCategory category)
 {
-    QStringList paths;
-    for (const QString& relative : diskSlimInfo(category).relativePaths)
-        paths.append(home + QLatin1Char('/') + relative);
-    return paths;
+    // Skills are written by the user or installed on purpose; the agents' projects folders hold the
+    // transcripts of the user's sessions, and their workspaces the user's state. None regenerates.
+    return category == C::AiSkills || category == C::AiWorkspaces;
+}
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `text` equals `pattern` (lower case) ignoring the case of ASCII letters.
+bool sameFolded(std::string_view text, std::string_view pattern)
+{
+    if (text.size() != pattern.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (lowerAscii(text[i]) != pattern[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isCredentialName(const char* name)
+{
+    // Chosen from what the catalogue's tools and their neighbours write: Ollama's signing key
+    // (~/.ollama/id_ed25519 and .pub), Hugging Face's tokens (~/.cache/huggingface/token and
+    // stored_tokens), Aider's oauth-keys.env, Claude Code's .credentials.json, Gemini CLI's
+    // oauth_creds.json, Codex's auth.json, Cargo's credentials.toml, AWS's and gcloud's credential
+    // files, Docker's TLS *.pem, Android's debug.keystore, and the classic dotfiles holding passwords
+    // and tokens. Any identity file name (id_ed25519_sk, id_rsa-cert.pub) starts with its key type.
+    static constexpr std::string_view exact[] = {
+        "token",  "stored_tokens", "auth.json", "auth.toml", "oauth_creds.json", ".netrc", "_netrc", ".git-credentials",
+        ".npmrc", ".pypirc",       ".ssh",      ".gnupg",
+    };
+    static constexpr std::string_view prefixes[] = {"id_rsa", "id_dsa", "id_ecdsa", "id_ed25519", "credentials"};
+    static constexpr std::string_view suffixes[] = {
+        ".pem", ".key", ".p12", ".pfx", ".jks", ".keystore", ".token", ".env", "credentials.json",
+    };
+    const std::string_view text(name);
+    for (std::string_view pattern : exact) {
+        if (sameFolded(text, pattern))
+            return true;
+    }
+    for (std::string_view pattern : prefixes) {
+        if (text.size() >= pattern.size() && sameFolded(text.substr(0, pattern.size()), pattern))
+            return true;
+    }
+    for (std::string_view pattern : suffixes) {
+        if (text.size() >= pattern.size() && sameFolded(text.substr(text.size() - pattern.size()), pattern))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Collapses repeated slashes and drops trailing ones ("/" stays "/").
+QByteArray tidyPath(const QByteArray& path)
+{
+    QByteArray tidy;
+    tidy.reserve(path.size());
+    for (char c : path) {
+        if (!(c == '/' && tidy.endsWith('/')))
+            tidy.append(c);
+    }
+    while (tidy.size() > 1 && tidy.endsWith('/'))
+        tidy.chop(1);
+    return tidy;
+}
+
+// The variable's value when it is an absolute path, as the base directory specification asks.
+QByteArray absoluteVariable(const char* name)
+{
+    const QByteArray value = qgetenv(name);
+    return value.startsWith('/') ? tidyPath(value) : QByteArray();
+}
+
+// How a catalogue folder written below the home maps onto an XDG base directory.
+struct XdgRule {
+    const char* homeRelative; // the folder, or a prefix ending in '/', as the catalogue writes it
+    QByteArray DiskSlimRoots::*variable;
+    const char* belowVariable; // for a whole folder: its place below the variable's folder
+};
+
+const XdgRule kXdgRules[] = {
+    // Yarn 2 and later keep their global folder in $XDG_DATA_HOME/yarn/berry when that is set.
+    {".yarn/berry/cache", &DiskSlimRoots::dataHome, "yarn/berry/cache"},
+    // Everything the catalogue lists below these follows the variable: Chromium and Electron
+    // applications, Firefox, Go, pip, uv, Poetry, pipx, Hugging Face, PyTorch, JetBrains, pnpm,
+    // Yarn 1, Homebrew and SwiftPM all use the variable's folder when it is set.
+    {".cache/", &DiskSlimRoots::cacheHome, nullptr},
+    {".config/", &DiskSlimRoots::configHome, nullptr},
+    {".local/share/", &DiskSlimRoots::dataHome, nullptr},
+    {".local/state/", &DiskSlimRoots::stateHome, nullptr},
+};
+
+bool hasDotComponent(const QByteArray& path)
+{
+    for (const QByteArray& part : path.split('/')) {
+        if (part == "." || part == "..")
+            return true;
+    }
+    return false;
+}
+
+DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
+{
+    const QByteArray relative = homeRelative.toUtf8();
+    for (const XdgRule& rule : kXdgRules) {
+        const std::string_view pattern(rule.homeRelative);
+        const bool isPrefix = pattern.back() == '/';
+        if (isPrefix ? !relative.startsWith(rule.homeRelative) : relative != rule.homeRelative)
+            continue;
+        const QByteArray& base = roots.*rule.variable;
+        if (base.isEmpty())
+            break; // the tool's default, below the home
+        const QByteArray below = isPrefix ? relative.mid(qsizetype(pattern.size())) : QByteArray(rule.belowVariable);
+        // A base inside the home is reached from the home, so a link on the way there is not followed
+        // there either.
+        const QByteArray homePrefix = roots.home.endsWith('/') ? roots.home : roots.home + '/';
+        if (base == roots.home)
+            return {roots.home, below};
+        if (base.startsWith(homePrefix) && !hasDotComponent(base))
+            return {roots.home, base.mid(homePrefix.size()) + '/' + below};
+        return {base, below};
+    }
+    return {roots.home, relative};
+}
+
+} // namespace
+
+DiskSlimRoots DiskSlimRoots::fromEnvironment()
+{
+    DiskSlimRoots roots;
+    roots.home = absoluteVariable("HOME");
+    if (roots.home.isEmpty()) {
+        const passwd* entry = ::getpwuid(::getuid());
+        roots.home = entry && entry->pw_dir && entry->pw_dir[0] == '/' ? tidyPath(entry->pw_dir) : QByteArray("/");
+    }
+    roots.cacheHome = absoluteVariable("XDG_CACHE_HOME");
+    roots.configHome = absoluteVariable("XDG_CONFIG_HOME");
+    roots.dataHome = absoluteVariable("XDG_DATA_HOME");
+    roots.stateHome = absoluteVariable("XDG_STATE_HOME");
+    return roots;
+}
+
+QByteArray DiskSlimRoots::homeTrash() const
+{
+    if (!dataHome.isEmpty())
+        return (dataHome == "/" ? QByteArray() : dataHome) + "/Trash";
+    return (home == "/" ? QByteArray() : home) + "/.local/share/Trash";
+}
+
+QByteArray DiskSlimPlace::path() const
+{
+    return (anchor.endsWith('/') ? anchor : anchor + '/') + relative;
+}
+
+QList<DiskSlimPlace> diskSlimPlaces(DiskSlimCategory category, const DiskSlimRoots& roots)
+{
+    const QByteArray trash = roots.homeTrash();
+    QList<DiskSlimPlace> places;
+    QList<QByteArray> paths;
+    for (const QString& relative : diskSlimInfo(category).relativePaths) {
+        const DiskSlimPlace place = resolve(relative, roots);
+        const QByteArray path = place.path();
+        // An odd set of variables could put a place inside the Trash; it is nobody's cache there.
+        if (paths.contains(path) || path == trash || path.startsWith(trash + '/'))
+            continue;
+        paths.append(path);
+        places.append(place);
+    }
+    return places;
 }
 
 } // namespace rubbly

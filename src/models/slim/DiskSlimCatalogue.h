@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -83,7 +85,9 @@ struct DiskSlimCategoryInfo {
     const char* rowID;
     DiskSlimGroup group;
     // Folders relative to the home folder, in the order they are tried: the catalogue's own first,
-    // then the Linux locations of the same data.
+    // then the Linux locations of the same data. A folder below .cache, .config, .local/share or
+    // .local/state (and Yarn's .yarn/berry) is where its tool keeps the data when the XDG base
+    // directory variable is not set; diskSlimPlaces() resolves it as the tool does.
     QStringList relativePaths;
     // Application identifiers owning those folders; empty optional when the category has none.
     std::optional<QStringList> associatedBundleIDs;
@@ -93,6 +97,10 @@ struct DiskSlimCategoryInfo {
 const std::array<DiskSlimCategoryInfo, kDiskSlimCategoryCount>& diskSlimCatalogue();
 const DiskSlimCategoryInfo& diskSlimInfo(DiskSlimCategory category);
 QString diskSlimTitle(DiskSlimCategory category);
+// What the interface calls a category, in its language. In Chinese it is the title, except where the
+// title is stored data that describes another system (the installers' formats): the title stays as
+// the stored form so snapshots and scripts keep working, and only this name says what is looked for.
+QString diskSlimDisplayTitle(DiskSlimCategory category);
 // Exact match of a title; empty for any other text.
 std::optional<DiskSlimCategory> diskSlimCategoryFromTitle(QStringView title);
 // Exact match of a row label ("homebrew-cache").
@@ -101,7 +109,49 @@ std::optional<DiskSlimCategory> diskSlimCategoryFromRowID(QStringView rowID);
 QString diskSlimGroupTitle(DiskSlimGroup group);
 std::optional<DiskSlimGroup> diskSlimGroupFromTitle(QStringView title);
 
-// Absolute candidate folders of `category` below `home`, in order.
-QStringList diskSlimCandidatePaths(DiskSlimCategory category, const QString& home);
+// Categories that hold the user's own work rather than a cache (agent skills, agent projects and
+// transcripts): found and shown like the others, but never selected until the user ticks them, and a
+// purge of "everything found" leaves them out.
+bool diskSlimHoldsUserWork(DiskSlimCategory category);
+
+// True for the names of files that hold credentials or identity: private keys and their public
+// halves (id_ed25519, id_rsa.pub, *.pem, *.key, key stores), tokens (Hugging Face's token and
+// stored_tokens, *.token) and credential or auth files (credentials*, *credentials.json, auth.json,
+// oauth_creds.json, .netrc, .npmrc, .env, …). ASCII letters match in either case. Whatever category
+// a folder belongs to, such an entry is never a sub-item, never counted as purgeable and never
+// deleted, also deep inside a sub-item: the purge deletes around it.
+bool isCredentialName(const char* name);
+
+// The folders the catalogue's places resolve against, as exact bytes.
+struct DiskSlimRoots {
+    QByteArray home;
+    // XDG_CACHE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME when set to an absolute path;
+    // empty otherwise, and the tools then use their folders below the home.
+    QByteArray cacheHome;
+    QByteArray configHome;
+    QByteArray dataHome;
+    QByteArray stateHome;
+
+    // From this process's environment: HOME (else the password database), and the four variables.
+    static DiskSlimRoots fromEnvironment();
+    // The home trash ($XDG_DATA_HOME/Trash), which no place may be or hold.
+    QByteArray homeTrash() const;
+};
+
+// One resolved candidate folder. The anchor is the home folder or an XDG base directory outside it,
+// opened as named (links on its way followed, as the user set it up); the relative part below it is
+// opened one component at a time without following any link.
+struct DiskSlimPlace {
+    QByteArray anchor;
+    QByteArray relative;
+
+    QByteArray path() const;
+    bool operator==(const DiskSlimPlace&) const = default;
+};
+
+// The candidate folders of `category`, in catalogue order, each once: a folder of a tool that follows
+// an XDG base directory variable is below the variable's folder when it is set and absolute, else
+// below its default in the home folder.
+QList<DiskSlimPlace> diskSlimPlaces(DiskSlimCategory category, const DiskSlimRoots& roots);
 
 } // namespace rubbly

@@ -58,8 +58,38 @@ const ExtensionList kExtensionLists[] = {
 
 } // namespace
 
+namespace {
+
+// KDE's trash names a clash "dup.txt (1)", "dup.txt (2)", …: without the suffix the name is the
+// file's own again. For names as text and as the file system's bytes alike.
+int codeAt(QStringView name, qsizetype i)
+{
+    return name[i].unicode();
+}
+int codeAt(QByteArrayView name, qsizetype i)
+{
+    return static_cast<unsigned char>(name[i]);
+}
+
+template <typename View> View withoutClashSuffix(View name)
+{
+    const qsizetype size = name.size();
+    if (size == 0 || codeAt(name, size - 1) != ')')
+        return name;
+    qsizetype open = size - 2;
+    while (open >= 0 && codeAt(name, open) >= '0' && codeAt(name, open) <= '9')
+        --open;
+    // At least one digit, in "(…)" after a space and a name of its own.
+    if (open < 2 || open == size - 2 || codeAt(name, open) != '(' || codeAt(name, open - 1) != ' ')
+        return name;
+    return name.first(open - 1);
+}
+
+} // namespace
+
 FileCategory categoryFor(QStringView fileName)
 {
+    fileName = withoutClashSuffix(fileName);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return FileCategory::Other;
@@ -78,6 +108,7 @@ FileCategory categoryFor(QStringView fileName)
 
 FileCategory categoryForRawName(QByteArrayView fileName)
 {
+    fileName = withoutClashSuffix(fileName);
     const qsizetype dot = fileName.lastIndexOf('.');
     if (dot < 0)
         return FileCategory::Other;

@@ -30,8 +30,8 @@ QString fileCategoryTitle(FileCategory category);
 // Exact match of a title; empty for any other text.
 std::optional<FileCategory> fileCategoryFromTitle(QStringView title);
 
-// Category of a file or folder name by the extension after its last dot, compared in lower case.
-// Never touches the disk.
+// Category of a file or folder name by the extension after its last dot, compared in lower case;
+// a clash suffix of KDE's trash (" (1)") is not part of the name. Never touches the disk.
 FileCategory categoryFor(QStringView fileName);
 // The same for a name as the file system stores it (bytes, UTF-8 or not), without decoding it when
 // its extension is ASCII: a scan classifies every entry of the Trash, most of which it never shows.

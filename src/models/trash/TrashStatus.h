@@ -10,6 +10,18 @@
 
 namespace rubbly {
 
+// A trash folder that could not be used or listed, and why (for the log and the user).
+struct TrashFolderProblem {
+    QByteArray path;
+    QString reason;
+    // errno of the failure, when there was one (EACCES: the user lacks permission).
+    int errorCode = 0;
+
+    // "trash folder <path> not used: <reason>"
+    QString message() const;
+    bool operator==(const TrashFolderProblem&) const = default;
+};
+
 // One snapshot of every trash folder: what the interface shows of it. It holds the largest entries
 // only, so its size does not grow with the Trash; the command line's full listings stream every
 // entry from the scan instead (TrashStore::list()).
@@ -24,6 +36,10 @@ struct TrashStatus {
     QList<TrashItemDetail> topItems;
     // Bytes per category; a category without entries is absent.
     std::map<FileCategory, qint64> categoryDistribution;
+    // The trash folders listed, in order, and those present that could not be used or listed: their
+    // entries are missing here, so the Trash is not known to be as empty as it looks.
+    QList<QByteArray> trashFolders;
+    QList<TrashFolderProblem> folderProblems;
 
     // The five largest entries when there are six or more, otherwise all of them.
     QList<TrashItemDetail> previewItems() const;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "TrashAccess.h"
+
 #include <QByteArray>
 #include <QUrl>
+
+#include <optional>
 
 namespace rubbly {
 
@@ -17,9 +21,15 @@ public:
     // Shows the folder that holds `path` (exact bytes) with it selected, else opens that folder.
     virtual bool reveal(const QByteArray& path) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
-    // Where the user can let us read the Trash: the folder holding the unreadable home trash, or in a
-    // sandbox the desktop's application permissions.
-    virtual bool openFullDiskAccessSettings() = 0;
+    // Opens the folder `path` (exact bytes) in the file manager.
+    virtual bool openFolder(const QByteArray& path) = 0;
+    // Puts `text` on the clipboard.
+    virtual bool copyText(const QString& text) = 0;
+    // The first trash folder of this session that the program cannot read or empty (checkTrashAccess),
+    // or none. A few stats; nothing is changed.
+    virtual std::optional<TrashAccessProblem> checkTrashAccess() = 0;
+    // The user's home folder, for paths as the user reads them.
+    virtual QByteArray homeFolder() const = 0;
 };
 
 } // namespace rubbly

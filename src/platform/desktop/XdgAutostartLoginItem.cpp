@@ -1,11 +1,12 @@
 #include "XdgAutostartLoginItem.h"
 
+#include "UntrustedFile.h"
 #include "XdgPaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
-#include <QTextStream>
 
 #include <optional>
 
@@ -16,16 +17,27 @@ namespace {
 const QLatin1String kEntryName("com.tolvik.Rubbly.desktop");
 const QLatin1String kManagedKey("X-Rubbly-Managed");
 
-// The keys of the [Desktop Entry] group; empty when the file cannot be read.
-std::optional<QHash<QString, QString>> readEntry(const QString& path)
+// A desktop entry is a few hundred bytes; anything beyond this is not one of ours.
+constexpr qint64 kMaxEntryBytes = 64 * 1024;
+
+struct Entry {
+    // Something is at the path (whatever it is).
+    bool present = false;
+    // The keys of its [Desktop Entry] group, when it is a regular file we could read.
+    std::optional<QHash<QString, QString>> keys;
+};
+
+// The file is read through readUntrustedFile(): a link, FIFO or device at the path is present but
+// never read, and so never taken for ours.
+Entry readEntry(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return std::nullopt;
+    const auto read = readUntrustedFile(QFile::encodeName(path), kMaxEntryBytes);
+    if (!read)
+        return {read.error().kind != UntrustedReadError::Kind::Missing, std::nullopt};
     QHash<QString, QString> keys;
     bool inMainGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& raw : read.value().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
             continue;
@@ -37,7 +49,7 @@ std::optional<QHash<QString, QString>> readEntry(const QString& path)
         if (!keys.contains(key))
             keys.insert(key, line.mid(eq + 1).trimmed());
     }
-    return keys;
+    return {true, keys};
 }
 
 bool isActive(const QHash<QString, QString>& keys)
@@ -46,9 +58,9 @@ bool isActive(const QHash<QString, QString>& keys)
            keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
-bool isOurs(const QHash<QString, QString>& keys)
+bool isOurs(const Entry& entry)
 {
-    return keys.value(kManagedKey) == QLatin1String("true");
+    return entry.keys && entry.keys->value(kManagedKey) == QLatin1String("true");
 }
 
 bool writeFile(const QString& path, const QString& text)
@@ -108,19 +120,18 @@ QString XdgAutostartLoginItem::execValue(const QString& program)
 bool XdgAutostartLoginItem::isEnabled() const
 {
     // The user's file, when present, shadows every system-wide one of the same name.
-    if (const auto user = readEntry(userEntryPath()))
-        return isActive(*user);
+    if (const Entry user = readEntry(userEntryPath()); user.present)
+        return user.keys && isActive(*user.keys);
     for (const QString& dir : m_configDirs) {
-        if (const auto system = readEntry(dir + QStringLiteral("/autostart/") + kEntryName))
-            return isActive(*system);
+        if (const Entry system = readEntry(dir + QStringLiteral("/autostart/") + kEntryName); system.present)
+            return system.keys && isActive(*system.keys);
     }
     return false;
 }
 
 bool XdgAutostartLoginItem::registerItem()
 {
-    const auto existing = readEntry(userEntryPath());
-    if (existing && !isOurs(*existing))
+    if (const Entry existing = readEntry(userEntryPath()); existing.present && !isOurs(existing))
         return false;
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
@@ -137,8 +148,8 @@ bool XdgAutostartLoginItem::registerItem()
 
 bool XdgAutostartLoginItem::unregisterItem()
 {
-    if (const auto existing = readEntry(userEntryPath())) {
-        if (!isOurs(*existing))
+    if (const Entry existing = readEntry(userEntryPath()); existing.present) {
+        if (!isOurs(existing))
             return false;
         if (!QFile::remove(userEntryPath()))
             return false;

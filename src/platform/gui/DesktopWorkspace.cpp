@@ -3,12 +3,15 @@
 #include "DiskSlimSnapshot.h"
 #include "XdgPaths.h"
 
+#include <QClipboard>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFile>
-#include <QProcess>
+#include <QGuiApplication>
+
+#include <unistd.h>
 
 namespace rubbly {
 
@@ -97,23 +100,29 @@ bool DesktopWorkspace::openUrl(const QUrl& url)
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
-bool DesktopWorkspace::openFullDiskAccessSettings()
+bool DesktopWorkspace::openFolder(const QByteArray& path)
 {
-    if (m_config.sandboxed) {
-        // The permission that matters in a sandbox is the app's file-system access, which the
-        // desktop's settings (or Flatseal) grant.
-        const QString app = QStringLiteral("com.tolvik.Rubbly");
-        if (m_config.desktop.contains(QLatin1String("GNOME")) &&
-            QProcess::startDetached(QStringLiteral("gnome-control-center"), {QStringLiteral("applications"), app}))
-            return true;
-        if (m_config.desktop.contains(QLatin1String("KDE")) &&
-            QProcess::startDetached(QStringLiteral("systemsettings"), {QStringLiteral("kcm_flatpak"), app}))
-            return true;
-        return openUrl(QUrl(QStringLiteral("appstream://com.github.tchx84.Flatseal")));
-    }
-    // Outside a sandbox the Trash is unreadable because of its owner or mode: show it selected in its
-    // folder, where the file manager can show and change both.
-    return reveal(m_config.homeTrash);
+    return openUrl(fileUrl(path));
+}
+
+bool DesktopWorkspace::copyText(const QString& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text);
+    return true;
+}
+
+std::optional<TrashAccessProblem> DesktopWorkspace::checkTrashAccess()
+{
+    return rubbly::checkTrashAccess(TrashLocations::fromEnvironment(m_config.environment).trashDirectories(),
+                                    ::getuid());
+}
+
+QByteArray DesktopWorkspace::homeFolder() const
+{
+    return QFile::encodeName(m_config.environment.value(QStringLiteral("HOME")));
 }
 
 } // namespace rubbly

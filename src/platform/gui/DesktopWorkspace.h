@@ -15,9 +15,6 @@ public:
     struct Config {
         // The home trash (the folder holding files/ and info/), as bytes.
         QByteArray homeTrash;
-        // Running inside a Flatpak sandbox; `desktop` is XDG_CURRENT_DESKTOP.
-        bool sandboxed = false;
-        QString desktop;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QDBusConnection bus = QDBusConnection::sessionBus();
     };
@@ -26,7 +23,10 @@ public:
     bool openTrash() override;
     bool reveal(const QByteArray& path) override;
     bool openUrl(const QUrl& url) override;
-    bool openFullDiskAccessSettings() override;
+    bool openFolder(const QByteArray& path) override;
+    bool copyText(const QString& text) override;
+    std::optional<TrashAccessProblem> checkTrashAccess() override;
+    QByteArray homeFolder() const override;
 
     // True when the MIME associations in `env`'s XDG folders name an application for `scheme` URLs.
     static bool hasSchemeHandler(const QString& scheme, const QProcessEnvironment& env);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
 #include <QSvgRenderer>
 
 namespace rubbly::trayicons {
@@ -27,20 +28,39 @@ QString themePath()
     return QDir(icons).canonicalPath();
 }
 
-StatusIconPixmapList renderPixmaps(const QString& svgPath, const QList<int>& sizes)
+namespace {
+
+// The icon's shapes at `size` filled with `color`: whatever colour the file draws in, its coverage
+// is kept and the colour replaced.
+QImage rendered(QSvgRenderer& renderer, int size, const QColor& color)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, QRectF(0, 0, size, size));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    return image;
+}
+
+} // namespace
+
+QColor pixmapColor(const QColor& panelText, bool darkPanel)
+{
+    if (panelText.isValid())
+        return panelText;
+    return darkPanel ? QColor(0xf6, 0xf5, 0xf4) : QColor(0x2e, 0x34, 0x36);
+}
+
+StatusIconPixmapList renderPixmaps(const QString& svgPath, const QColor& color, const QList<int>& sizes)
 {
     QSvgRenderer renderer(svgPath);
     if (!renderer.isValid())
         return {};
     StatusIconPixmapList pixmaps;
     for (const int size : sizes) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            renderer.render(&painter, QRectF(0, 0, size, size));
-        }
+        QImage image = rendered(renderer, size, color);
         // The protocol wants straight (not premultiplied) alpha, each pixel as the bytes A, R, G, B.
         image.convertTo(QImage::Format_ARGB32);
         QByteArray data;
@@ -60,9 +80,13 @@ StatusIconPixmapList renderPixmaps(const QString& svgPath, const QList<int>& siz
     return pixmaps;
 }
 
-QIcon icon()
+QIcon icon(const QColor& color)
 {
-    return QIcon::fromTheme(iconName(), QIcon(resourcePath()));
+    QSvgRenderer renderer(resourcePath());
+    QIcon result;
+    for (const int size : kPixmapSizes)
+        result.addPixmap(QPixmap::fromImage(rendered(renderer, size, color)));
+    return result;
 }
 
 } // namespace rubbly::trayicons

@@ -2,6 +2,7 @@
 
 #include "StatusNotifierTypes.h"
 
+#include <QColor>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -22,12 +23,18 @@ QString resourcePath();
 // the build tree's copy. Empty when neither holds our icon; hosts then fall back to the pixmaps.
 QString themePath();
 
-// The SVG at `svgPath` rendered at each size, as ARGB32 in network byte order. A file that does not
-// render gives an empty list.
-StatusIconPixmapList renderPixmaps(const QString& svgPath, const QList<int>& sizes = kPixmapSizes);
+// The icon's colour for hosts that draw our pixmaps as they are: dark on a light panel, light on a
+// dark one. `panelText` is the panel's own text colour when the desktop tells it (the XEmbed tray's
+// colours); `darkPanel` what we know of the panel otherwise (GNOME Shell's top bar is dark in every
+// stock theme). With neither, dark: most panels are light.
+QColor pixmapColor(const QColor& panelText, bool darkPanel);
 
-// The tray icon as a QIcon (the XEmbed backend); the theme's copy when installed.
-QIcon icon();
+// The SVG at `svgPath` rendered at each size in `color`, as ARGB32 in network byte order. A file
+// that does not render gives an empty list.
+StatusIconPixmapList renderPixmaps(const QString& svgPath, const QColor& color, const QList<int>& sizes = kPixmapSizes);
+
+// The tray icon in `color` as a QIcon (the XEmbed backend, whose trays draw it as it is).
+QIcon icon(const QColor& color);
 
 } // namespace trayicons
 

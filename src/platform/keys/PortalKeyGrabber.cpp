@@ -1,5 +1,6 @@
 #include "PortalKeyGrabber.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -185,7 +186,7 @@ QString sessionHandle(const std::optional<QVariantMap>& results)
 QVariantList bindShortcutsArguments(const QString& session)
 {
     QVariantMap properties;
-    properties.insert(QStringLiteral("description"), QStringLiteral("清空废纸篓"));
+    properties.insert(QStringLiteral("description"), QCoreApplication::translate("Tray", "Empty the Trash"));
     properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("ALT+SHIFT+BackSpace"));
     QList<PortalShortcut> shortcuts;
     shortcuts.append(PortalShortcut{QString::fromLatin1(PortalKeyGrabber::kShortcutId), properties});

@@ -1,6 +1,7 @@
 #include "JsonFileDefaultsStore.h"
 
 #include "Json.h"
+#include "UntrustedFile.h"
 #include "XdgPaths.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <cstring>
 
 namespace rubbly {
 
@@ -91,19 +93,31 @@ QString JsonFileDefaultsStore::defaultFilePath()
 
 void JsonFileDefaultsStore::load()
 {
-    QFile file(m_filePath);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Unreadable but present: the user's data may be fine, so leave it alone and do not write.
-        qCWarning(lcDefaults) << "cannot read" << m_filePath << file.errorString() << "- settings will not be saved";
-        m_writable = false;
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
-
-    if (auto values = decodeFile(bytes)) {
+    using Kind = UntrustedReadError::Kind;
+    const auto read = readUntrustedFile(QFile::encodeName(m_filePath), kMaxFileBytes);
+    if (!read) {
+        const UntrustedReadError& error = read.error();
+        switch (error.kind) {
+        case Kind::Missing:
+            return;
+        case Kind::Link:
+        case Kind::NotRegular:
+            // Not a file we wrote: a link (perhaps the user's own, into a dotfiles folder) is not
+            // followed, and a FIFO or device is not read. Either stays as it is, and is never
+            // replaced by a save.
+            qCWarning(lcDefaults) << m_filePath << "is not a regular file; using default settings without saving them";
+            m_writable = false;
+            return;
+        case Kind::TooLarge:
+            break; // far beyond anything we write: kept aside below like any other unreadable content
+        case Kind::Failed:
+            // Unreadable but present: the user's data may be fine, so leave it alone and do not write.
+            qCWarning(lcDefaults) << "cannot read" << m_filePath << std::strerror(error.error)
+                                  << "- settings will not be saved";
+            m_writable = false;
+            return;
+        }
+    } else if (auto values = decodeFile(read.value())) {
         m_values = std::move(*values);
         return;
     }

@@ -17,6 +17,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcDefaults)
 // and never writes over the file.
 class JsonFileDefaultsStore final : public DefaultsStore {
 public:
+    // The file is read through readUntrustedFile(): a link, FIFO or device there is never followed or
+    // read; it stays as it is, the store starts empty and never writes. A file over this size is not
+    // one we wrote, and is moved aside like one that does not parse.
+    static constexpr qint64 kMaxFileBytes = 64LL << 20;
+
     explicit JsonFileDefaultsStore(const QString& filePath);
 
     static QString defaultFilePath();

@@ -2,7 +2,10 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <charconv>
+#include <limits>
+#include <vector>
 
 namespace rubbly {
 
@@ -31,45 +34,111 @@ void appendPercentEncoded(QByteArray& text, const QByteArray& name)
         }
     }
 }
+
+// The line we write for an entry, without its newline.
+void appendLine(QByteArray& text, const QByteArray& name, const DirectorySize& entry)
+{
+    if (entry.milliseconds && entry.measured)
+        text += '0';
+    appendNumber(text, entry.size);
+    text += ' ';
+    appendNumber(text, entry.mtime);
+    text += ' ';
+    appendPercentEncoded(text, name);
+}
 } // namespace
+
+bool DirectorySize::matches(const timespec& infoMtime) const
+{
+    if (milliseconds)
+        return mtime == static_cast<qint64>(infoMtime.tv_sec) * 1000 + infoMtime.tv_nsec / 1'000'000;
+    return mtime == static_cast<qint64>(infoMtime.tv_sec);
+}
+
+DirectorySize DirectorySize::measurement(qint64 size, const timespec& infoMtime, bool milliseconds, qsizetype position)
+{
+    DirectorySize entry;
+    entry.size = size;
+    entry.milliseconds = milliseconds;
+    entry.mtime = milliseconds ? static_cast<qint64>(infoMtime.tv_sec) * 1000 + infoMtime.tv_nsec / 1'000'000
+                               : static_cast<qint64>(infoMtime.tv_sec);
+    entry.position = position;
+    return entry;
+}
+
+bool DirectorySize::operator==(const DirectorySize& other) const
+{
+    return size == other.size && mtime == other.mtime && milliseconds == other.milliseconds &&
+           measured == other.measured && text == other.text;
+}
 
 DirectorySizes parseDirectorySizes(const QByteArray& content)
 {
     DirectorySizes sizes;
-    for (const QByteArray& line : content.split('\n')) {
+    const QList<QByteArray> lines = content.split('\n');
+    QByteArray canonical;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() != 3)
             continue;
         bool sizeOk = false, mtimeOk = false;
-        const qint64 size = fields[0].toLongLong(&sizeOk);
-        qint64 mtime = fields[1].toLongLong(&mtimeOk);
+        DirectorySize entry;
+        entry.size = fields[0].toLongLong(&sizeOk);
+        entry.mtime = fields[1].toLongLong(&mtimeOk);
         const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || size < 0 || name.isEmpty() || name.contains('/'))
+        if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || name.isEmpty() ||
+            name.contains('/'))
             continue;
         // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
-        // large for either is no time at all (read as seconds, it would be read anew at every load).
-        if (mtime > kLatestSeconds) {
-            mtime /= 1000;
-            if (mtime > kLatestSeconds)
+        // large for either is no time at all (it would never match, and be measured at every scan).
+        if (entry.mtime > kLatestSeconds) {
+            if (entry.mtime / 1000 > kLatestSeconds)
                 continue;
+            entry.milliseconds = true;
+            entry.measured = fields[0].size() > 1 && fields[0].startsWith('0');
         }
-        sizes.insert(name, DirectorySize{size, mtime});
+        entry.position = i;
+        canonical.clear();
+        appendLine(canonical, name, entry);
+        if (canonical != line)
+            entry.text = line;
+        sizes.insert(name, std::move(entry));
     }
     return sizes;
 }
 
+Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd)
+{
+    const auto content = readUntrustedFile(trashFd, "directorysizes", kMaxDirectorySizesFile);
+    if (!content)
+        return content.error();
+    return parseDirectorySizes(*content);
+}
+
 QByteArray serializeDirectorySizes(const DirectorySizes& sizes)
 {
+    std::vector<DirectorySizes::const_iterator> order;
+    order.reserve(static_cast<std::size_t>(sizes.size()));
+    for (auto it = sizes.cbegin(); it != sizes.cend(); ++it)
+        order.push_back(it);
+    const auto rank = [](qsizetype position) {
+        return position < 0 ? std::numeric_limits<qsizetype>::max() : position;
+    };
+    std::sort(order.begin(), order.end(), [&rank](const auto& a, const auto& b) {
+        if (rank(a->position) != rank(b->position))
+            return rank(a->position) < rank(b->position);
+        return a.key() < b.key();
+    });
     // Built in place: a first scan writes a line per entry after the walk, while the user waits, and
     // temporaries per field cost more than the writing itself.
     QByteArray text;
     text.reserve(sizes.size() * 48);
-    for (auto it = sizes.cbegin(); it != sizes.cend(); ++it) {
-        appendNumber(text, it->size);
-        text += ' ';
-        appendNumber(text, it->mtime);
-        text += ' ';
-        appendPercentEncoded(text, it.key());
+    for (const auto& it : order) {
+        if (it->text.isEmpty())
+            appendLine(text, it.key(), *it);
+        else
+            text += it->text;
         text += '\n';
     }
     return text;

@@ -1,5 +1,7 @@
 #include "TrashInfo.h"
 
+#include "UntrustedFile.h"
+
 #include <QDateTime>
 #include <QList>
 
@@ -150,6 +152,14 @@ QByteArray TrashInfo::serialize(const QByteArray& path, Timestamp deletionDate, 
     return QByteArrayLiteral("[Trash Info]\nPath=") + path.toPercentEncoding("/") +
            QByteArrayLiteral("\nDeletionDate=") + local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() +
            '\n';
+}
+
+std::optional<TrashInfo> TrashInfo::read(int infoFd, const char* name, const QTimeZone& zone)
+{
+    const auto content = readUntrustedFile(infoFd, name, kMaxFileSize);
+    if (!content)
+        return std::nullopt;
+    return parse(*content, zone);
 }
 
 } // namespace rubbly

@@ -26,6 +26,14 @@ struct TrashInfo {
                                 const QTimeZone& zone = QTimeZone::systemTimeZone());
 
     static std::optional<Timestamp> parseDate(const QByteArray& text, const QTimeZone& zone);
+
+    // Info files larger than this are not read: a Path= of PATH_MAX bytes, every one percent-encoded,
+    // and a date take 12 KiB.
+    static constexpr qint64 kMaxFileSize = 64 * 1024;
+    // The info file `name` in the info/ folder `infoFd`, parsed; nothing when it is not a regular
+    // file (a link, a FIFO: never followed nor waited for) or larger than kMaxFileSize.
+    static std::optional<TrashInfo> read(int infoFd, const char* name,
+                                         const QTimeZone& zone = QTimeZone::systemTimeZone());
 };
 
 } // namespace rubbly

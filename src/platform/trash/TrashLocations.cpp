@@ -1,5 +1,6 @@
 #include "TrashLocations.h"
 
+#include "MountAwareStat.h"
 #include "XdgPaths.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,17 +34,56 @@ const QSet<QByteArray>& hiddenTypes()
     return types;
 }
 
-bool isDirectoryNotLink(const QByteArray& path, struct stat* st)
+constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+QString describe(int error)
 {
-    return ::lstat(path.constData(), st) == 0 && S_ISDIR(st->st_mode);
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QByteArray canonical(const QByteArray& path)
+// One part of a trash folder (`label` names it for the user), opened from its parent's descriptor
+// without following a link and checked. Returns why it cannot be used, or nothing.
+struct PartProblem {
+    QString reason;
+    int errorCode = 0;
+};
+
+std::optional<PartProblem> openPart(int parentFd, const char* name, const QString& label, uid_t uid, bool create,
+                                    bool mayBeMountRoot, dev_t parentDevice, PosixFd& fd, struct stat* st = nullptr)
 {
-    char buffer[PATH_MAX];
-    if (::realpath(path.constData(), buffer))
-        return QByteArray(buffer);
-    return path;
+    if (create && ::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST)
+        return PartProblem{QStringLiteral("%1 cannot be created: %2").arg(label, describe(errno)), errno};
+    fd.reset(::openat(parentFd, name, kOpenDirFlags | O_NOFOLLOW));
+    if (!fd.isValid()) {
+        // With O_DIRECTORY a link gives ENOTDIR, like a file: tell the two apart for the user.
+        struct stat what {};
+        if ((errno == ENOTDIR || errno == ELOOP) && ::fstatat(parentFd, name, &what, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(what.st_mode))
+            errno = ELOOP;
+        switch (errno) {
+        case ELOOP:
+            return PartProblem{QStringLiteral("%1 is a symbolic link").arg(label), ELOOP};
+        case ENOTDIR:
+            return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+        case ENOENT:
+            return PartProblem{QStringLiteral("%1 is missing").arg(label), ENOENT};
+        default:
+            return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+        }
+    }
+    MountAwareStat opened;
+    if (!mountAwareStat(fd.get(), "", opened, parentDevice))
+        return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+    if (!S_ISDIR(opened.st.st_mode))
+        return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+    if (opened.st.st_uid != uid)
+        return PartProblem{QStringLiteral("%1 belongs to another user (uid %2)").arg(label).arg(opened.st.st_uid),
+                           EPERM};
+    if (opened.mountRoot && !mayBeMountRoot)
+        return PartProblem{QStringLiteral("%1 is a mount point").arg(label), EBUSY};
+    if (st)
+        *st = opened.st;
+    return std::nullopt;
 }
 
 bool isUnder(const QByteArray& path, const QByteArray& dir)
@@ -50,11 +91,6 @@ bool isUnder(const QByteArray& path, const QByteArray& dir)
     if (dir == "/")
         return path.startsWith('/');
     return path == dir || (path.startsWith(dir) && path.size() > dir.size() && path[dir.size()] == '/');
-}
-
-bool makeDir(const QByteArray& path)
-{
-    return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 } // namespace
@@ -120,16 +156,7 @@ TrashLocations TrashLocations::fromEnvironment(const QProcessEnvironment& env)
 
 bool TrashLocations::ensureHomeTrash() const
 {
-    const QByteArray dataHome = m_homeTrash.left(m_homeTrash.lastIndexOf('/'));
-    // The data home itself may be missing on a fresh account: create it like any XDG client would.
-    QByteArray partial;
-    for (const QByteArray& part : dataHome.split('/')) {
-        if (part.isEmpty())
-            continue;
-        partial += '/' + part;
-        ::mkdir(partial.constData(), 0700);
-    }
-    return makeDir(m_homeTrash) && makeDir(m_homeTrash + "/files") && makeDir(m_homeTrash + "/info");
+    return open(TrashDirectory{m_homeTrash, {}, true}, true).ok();
 }
 
 QList<MountEntry> TrashLocations::mounts() const
@@ -140,56 +167,101 @@ QList<MountEntry> TrashLocations::mounts() const
     return parseMountInfo(file.readAll());
 }
 
-std::optional<TrashDirectory> TrashLocations::volumeTrash(const QByteArray& topDir, bool create) const
+Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDirectory& directory, bool create) const
 {
-    const QByteArray top = topDir == "/" ? QByteArray() : topDir;
-    const QByteArray uid = QByteArray::number(m_uid);
-    struct stat st {};
-    // $topdir/.Trash is shared by all users: only trusted as a real, sticky folder.
-    const QByteArray shared = top + "/.Trash";
-    if (isDirectoryNotLink(shared, &st) && (st.st_mode & S_ISVTX)) {
-        const QByteArray mine = shared + '/' + uid;
-        struct stat own {};
-        if (isDirectoryNotLink(mine, &own) && own.st_uid == m_uid)
-            return TrashDirectory{mine, topDir, false};
-        if (create && ::mkdir(mine.constData(), 0700) == 0)
-            return TrashDirectory{mine, topDir, false};
+    const auto problem = [&directory](const QString& reason, int error = 0) {
+        return TrashFolderProblem{directory.path, reason, error};
+    };
+    const qsizetype slash = directory.path.lastIndexOf('/');
+    if (slash < 0)
+        return problem(QStringLiteral("it is not an absolute path"), EINVAL);
+    QByteArray parentPath = slash == 0 ? QByteArray("/") : directory.path.left(slash);
+    const QByteArray leaf = directory.path.mid(slash + 1);
+    if (directory.isShared)
+        parentPath = directory.topDir;
+    if (directory.isHome && create) {
+        // The data home itself may be missing on a fresh account: create it like any XDG client
+        // would. The folders above the trash are the user's: they may be links.
+        QByteArray partial;
+        for (const QByteArray& part : parentPath.split('/')) {
+            if (part.isEmpty())
+                continue;
+            partial += '/' + part;
+            ::mkdir(partial.constData(), 0700);
+        }
     }
-    const QByteArray single = top + "/.Trash-" + uid;
-    if (isDirectoryNotLink(single, &st) && st.st_uid == m_uid)
-        return TrashDirectory{single, topDir, false};
-    if (create && ::mkdir(single.constData(), 0700) == 0)
-        return TrashDirectory{single, topDir, false};
-    return std::nullopt;
+    PosixFd parent(::open(parentPath.constData(), kOpenDirFlags));
+    if (!parent.isValid())
+        return problem(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
+                       errno);
+    struct stat parentStat {};
+    if (::fstat(parent.get(), &parentStat) != 0)
+        return problem(describe(errno), errno);
+    if (directory.isShared) {
+        // $topdir/.Trash is shared by all users: only a real folder with the sticky bit, where no
+        // one can remove or rename another's folder, is trusted.
+        PosixFd shared(::openat(parent.get(), ".Trash", kOpenDirFlags | O_NOFOLLOW));
+        MountAwareStat st;
+        struct stat what {};
+        if (!shared.isValid())
+            return ::fstatat(parent.get(), ".Trash", &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode)
+                       ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
+                       : problem(QStringLiteral(".Trash is not a folder"), errno);
+        if (!mountAwareStat(shared.get(), "", st, parentStat.st_dev) || !S_ISDIR(st.st.st_mode))
+            return problem(QStringLiteral(".Trash is not a folder"), ENOTDIR);
+        if (!(st.st.st_mode & S_ISVTX))
+            return problem(QStringLiteral(".Trash is not sticky (anyone may replace its folders)"), EPERM);
+        if (st.mountRoot)
+            return problem(QStringLiteral(".Trash is a mount point"), EBUSY);
+        parent = std::move(shared);
+        parentStat = st.st;
+    }
+    OpenTrashFolder opened;
+    opened.directory = directory;
+    struct stat folderStat {};
+    if (auto why = openPart(parent.get(), leaf.constData(), QStringLiteral("the folder"), m_uid, create,
+                            directory.isHome, parentStat.st_dev, opened.folder, &folderStat))
+        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(opened.folder.get(), "files", QStringLiteral("files/"), m_uid, create, false,
+                            folderStat.st_dev, opened.files, &opened.filesStat))
+        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(opened.folder.get(), "info", QStringLiteral("info/"), m_uid, create, false,
+                            folderStat.st_dev, opened.info, &opened.infoStat))
+        return problem(why->reason, why->errorCode);
+    return opened;
 }
 
 QList<TrashDirectory> TrashLocations::trashDirectories() const
 {
     QList<TrashDirectory> result{TrashDirectory{m_homeTrash, {}, true}};
-    QSet<QByteArray> seen{canonical(m_homeTrash)};
-    const uid_t uid = m_uid;
+    // Each once by what is there: a volume mounted twice (or bound elsewhere) shows the same inode;
+    // a link is its own inode, so it is listed, and refused with its reason, rather than taken for
+    // what it points at.
+    QSet<QPair<dev_t, ino_t>> seen;
+    struct stat st {};
+    if (::lstat(m_homeTrash.constData(), &st) == 0)
+        seen.insert({st.st_dev, st.st_ino});
+    const QByteArray uid = QByteArray::number(m_uid);
+    const auto add = [&](const TrashDirectory& directory, const struct stat& identity) {
+        if (!seen.contains({identity.st_dev, identity.st_ino})) {
+            seen.insert({identity.st_dev, identity.st_ino});
+            result.append(directory);
+        }
+    };
     for (const MountEntry& mount : mounts()) {
         if (mount.isHidden())
             continue;
         const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
-        const QByteArray candidates[] = {top + "/.Trash/" + QByteArray::number(uid),
-                                         top + "/.Trash-" + QByteArray::number(uid)};
-        for (int k = 0; k < 2; ++k) {
-            const QByteArray& candidate = candidates[k];
-            struct stat st {};
-            if (!isDirectoryNotLink(candidate, &st) || st.st_uid != uid)
-                continue;
-            if (k == 0) {
-                struct stat shared {};
-                if (!isDirectoryNotLink(top + "/.Trash", &shared) || !(shared.st_mode & S_ISVTX))
-                    continue;
-            }
-            const QByteArray key = canonical(candidate);
-            if (seen.contains(key))
-                continue;
-            seen.insert(key);
-            result.append(TrashDirectory{candidate, mount.mountPoint, false});
+        struct stat shared {};
+        if (::lstat((top + "/.Trash").constData(), &shared) == 0) {
+            struct stat mine {};
+            if (S_ISLNK(shared.st_mode))
+                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, shared);
+            else if (S_ISDIR(shared.st_mode) && ::lstat((top + "/.Trash/" + uid).constData(), &mine) == 0)
+                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, mine);
         }
+        if (::lstat((top + "/.Trash-" + uid).constData(), &st) == 0)
+            add(TrashDirectory{top + "/.Trash-" + uid, mount.mountPoint, false, false}, st);
     }
     return result;
 }
@@ -211,10 +283,31 @@ std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonic
     struct stat top {};
     if (::stat(best->mountPoint.constData(), &top) != 0 || top.st_dev != device)
         return std::nullopt;
-    auto trash = volumeTrash(best->mountPoint, true);
-    if (!trash || !makeDir(trash->filesPath()) || !makeDir(trash->infoPath()))
+    // $topdir/.Trash/$uid when the shared folder passes its checks and ours is or can be made there,
+    // else $topdir/.Trash-$uid (which the caller opens, and so makes, with its own checks).
+    const QByteArray topPath = best->mountPoint == "/" ? QByteArray() : best->mountPoint;
+    const QByteArray uid = QByteArray::number(m_uid);
+    const TrashDirectory shared{topPath + "/.Trash/" + uid, best->mountPoint, false, true};
+    struct stat sharedStat {};
+    if (::lstat((topPath + "/.Trash").constData(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode) &&
+        open(shared, true).ok())
+        return shared;
+    return TrashDirectory{topPath + "/.Trash-" + uid, best->mountPoint, false, false};
+}
+
+std::optional<QList<QByteArray>> TrashLocations::mountPointsAtOrBelow(const QByteArray& canonicalPath,
+                                                                      const QByteArray& mountInfoPath)
+{
+    QFile file(QFile::decodeName(mountInfoPath));
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return trash;
+    QList<QByteArray> found;
+    for (const MountEntry& mount : parseMountInfo(file.readAll())) {
+        if (mount.mountPoint.startsWith('/') && isUnder(mount.mountPoint, canonicalPath) &&
+            !found.contains(mount.mountPoint))
+            found.append(mount.mountPoint);
+    }
+    return found;
 }
 
 } // namespace rubbly

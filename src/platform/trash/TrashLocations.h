@@ -1,10 +1,16 @@
 #pragma once
 
+#include "PosixFd.h"
+#include "Result.h"
+#include "TrashStatus.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QProcessEnvironment>
+#include <QString>
 
 #include <optional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace rubbly {
@@ -27,16 +33,32 @@ struct TrashDirectory {
     // absolute paths.
     QByteArray topDir;
     bool isHome = false;
+    // $topdir/.Trash/$uid, inside the volume's shared sticky .Trash (else $topdir/.Trash-$uid).
+    bool isShared = false;
 
     QByteArray filesPath() const { return path + "/files"; }
     QByteArray infoPath() const { return path + "/info"; }
     bool operator==(const TrashDirectory&) const = default;
 };
 
+// A trash folder opened for use. The folder, its files/ and its info/ are each opened once, with
+// O_NOFOLLOW from the descriptor of the folder above, and checked to be real folders of the user on
+// the folder's own mount; everything the engine does inside goes through these descriptors, so a
+// part swapped for a link or a mount afterwards leads nowhere else.
+struct OpenTrashFolder {
+    TrashDirectory directory;
+    PosixFd folder;
+    PosixFd files;
+    PosixFd info;
+    // As they were when opened: a scan compares them with its last to know that nothing changed.
+    struct stat filesStat {};
+    struct stat infoStat {};
+};
+
 // Finds the trash directories: the home trash ($XDG_DATA_HOME/Trash) first, then for every visible
-// mounted volume, in mount order, $topdir/.Trash/$uid (only when .Trash is a real folder with the
-// sticky bit, not a link) and $topdir/.Trash-$uid, each once. Cheap enough to run for every
-// operation, but it stats every mount point: call it off the GUI thread.
+// mounted volume, in mount order, $topdir/.Trash/$uid and $topdir/.Trash-$uid where they are present,
+// each once. Cheap enough to run for every operation, but it stats every mount point: call it off
+// the GUI thread.
 class TrashLocations final {
 public:
     // `mountInfoPath` is read as the mount table; tests pass a file of their own.
@@ -50,12 +72,21 @@ public:
     static QList<MountEntry> parseMountInfo(const QByteArray& content);
 
     QByteArray homeTrashPath() const { return m_homeTrash; }
-    // Creates the home trash's files/ and info/ (0700) when missing; true when both exist after.
+    // Creates the home trash's files/ and info/ (0700) when missing; true when it can be used after.
     bool ensureHomeTrash() const;
 
-    // The current, ordered, duplicate-free list; existing directories only (the home trash is
-    // always first, even when it does not exist yet).
+    // The current, ordered list of the trash folders present, each once (the home trash is always
+    // first, even when it does not exist yet). Present means that something has the folder's name
+    // (for $topdir/.Trash/$uid, also a $topdir/.Trash that is a link): whether it can be used is for
+    // open() to say, so that a folder that cannot is reported rather than passed over.
     QList<TrashDirectory> trashDirectories() const;
+
+    // Opens a trash folder for use, or says why it cannot be used: a part that is a symbolic link,
+    // not a folder, owned by another user, a mount point, missing or unreadable; for
+    // $topdir/.Trash/$uid also a $topdir/.Trash that is not a real sticky folder. Folders above the
+    // home trash are the user's and may be links (a ~/.local/share on another disk). With `create`,
+    // the folder and its parts are made (0700) where missing.
+    Result<OpenTrashFolder, TrashFolderProblem> open(const TrashDirectory& directory, bool create) const;
 
     // The trash that a file on the device `device`, at canonical path `canonicalPath`, belongs in:
     // the home trash when it is on the home trash's file system, else its volume's trash, created if
@@ -64,9 +95,13 @@ public:
 
     QList<MountEntry> mounts() const;
 
-private:
-    std::optional<TrashDirectory> volumeTrash(const QByteArray& topDir, bool create) const;
+    // The mount points at `canonicalPath` or below it, in the real mount table of this process
+    // (never RUBBLY_MOUNTINFO, which only hides volumes' trashes): what moving that path would take
+    // along. Nothing when the table cannot be read.
+    static std::optional<QList<QByteArray>>
+    mountPointsAtOrBelow(const QByteArray& canonicalPath, const QByteArray& mountInfoPath = "/proc/self/mountinfo");
 
+private:
     QByteArray m_homeTrash;
     QByteArray m_mountInfoPath;
     uid_t m_uid;

@@ -1,16 +1,19 @@
 #include "StatusItem.h"
 
+#include <QCoreApplication>
+
 namespace rubbly {
 
 QList<StatusMenuEntry> statusMenuEntries()
 {
     using Action = StatusItem::MenuAction;
+    // Translated each time the menu is built, in the interface's language.
     return {
-        {false, Action::OpenPanel, QStringLiteral("打开面板")},
-        {false, Action::EmptyTrash, QStringLiteral("清空废纸篓…")},
-        {false, Action::Settings, QStringLiteral("偏好设置…")},
+        {false, Action::OpenPanel, QCoreApplication::translate("Tray", "Open Panel")},
+        {false, Action::EmptyTrash, QCoreApplication::translate("Tray", "Empty Trash…")},
+        {false, Action::Settings, QCoreApplication::translate("Tray", "Settings…")},
         {true, Action::OpenPanel, QString()},
-        {false, Action::Quit, QStringLiteral("退出 Rubbly")},
+        {false, Action::Quit, QCoreApplication::translate("Tray", "Quit Rubbly")},
     };
 }
 

@@ -15,10 +15,10 @@ class StatusItem : public QObject {
 public:
     // The menu's entries, in menu order.
     enum class MenuAction {
-        OpenPanel,  // "打开面板": GNOME opens the menu on a single click, so the panel must be reachable here
-        EmptyTrash, // "清空废纸篓…": the panel's own empty action, so its confirmation setting holds
-        Settings,   // "偏好设置…": the settings window
-        Quit,       // "退出 Rubbly"
+        OpenPanel,  // "Open Panel": GNOME opens the menu on a single click, so the panel must be reachable here
+        EmptyTrash, // "Empty Trash…": the panel's own empty action, so its confirmation setting holds
+        Settings,   // "Settings…": the settings window
+        Quit,       // "Quit Rubbly"
     };
     Q_ENUM(MenuAction)
 
@@ -49,7 +49,7 @@ struct StatusMenuEntry {
     QString text;
 };
 
-// The menu every backend shows, in order: the four actions with the separator before "退出 Rubbly".
+// The menu every backend shows, in order: the four actions with the separator before "Quit Rubbly".
 QList<StatusMenuEntry> statusMenuEntries();
 
 } // namespace rubbly

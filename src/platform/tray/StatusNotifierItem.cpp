@@ -28,6 +28,10 @@ const QString kLabelGuide = QStringLiteral("888.8 GB");
 // A watcher that does not answer within this time is taken for absent rather than keeping the
 // decision (tray or window) open for QtDBus's default 25 seconds.
 constexpr int kCallTimeoutMs = 5000;
+// Except for the registration itself: GNOME Shell's AppIndicator extension answers it only once the
+// shell has finished starting, which after a login or with busy cores takes well over five seconds.
+// Until then the item counts as not yet settled, so no window opens for a tray about to appear.
+constexpr int kRegisterTimeoutMs = 60000;
 
 std::atomic<int> g_itemCounter{0};
 
@@ -193,6 +197,41 @@ bool StatusNotifierItem::start()
     return true;
 }
 
+void StatusNotifierItem::announce(Change change)
+{
+    // While a watcher is taking the item in, its host reads every property: a change signal then
+    // arrives before the host has values to compare with (GNOME's extension throws on it). It goes
+    // out once the registration is answered.
+    if (m_pending) {
+        m_heldChanges |= change;
+        return;
+    }
+    switch (change) {
+    case Change::Label:
+        Q_EMIT newLabel(m_label, kLabelGuide);
+        break;
+    case Change::ToolTip:
+        Q_EMIT newToolTip();
+        break;
+    case Change::Icon:
+        Q_EMIT newIcon();
+        break;
+    case Change::Status:
+        Q_EMIT newStatus(statusText(m_status));
+        break;
+    }
+}
+
+void StatusNotifierItem::sendHeldChanges()
+{
+    const Changes held = m_heldChanges;
+    m_heldChanges = {};
+    for (const Change change : {Change::Label, Change::ToolTip, Change::Icon, Change::Status}) {
+        if (held.testFlag(change))
+            announce(change);
+    }
+}
+
 void StatusNotifierItem::onWatcherOwnerChanged(const QString& newOwner)
 {
     // A new owner is a new watcher (a restarted panel): it knows nothing of us, so register again.
@@ -215,8 +254,14 @@ void StatusNotifierItem::registerWithWatcher()
     setRegistration(false, false, true);
     QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
                                                        QStringLiteral("RegisterStatusNotifierItem"));
-    call << m_serviceName;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
+    // Registered under the connection's unique name, not the well-known one. GNOME's AppIndicator
+    // extension watches a well-known name it is given, and when that watch reports the name after the
+    // host already read the item's properties (our answer overtaking the host's own request, as
+    // happens when the shell is slower than we are: just after it starts, or on a cold morning), it
+    // forgets the item's Id and Menu, fails to read them again and drops the item for good. A unique
+    // name (which every watcher accepts as a bus name) makes it follow the connection instead.
+    call << m_bus.baseService();
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kRegisterTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
         if (generation != m_generation)
@@ -226,7 +271,7 @@ void StatusNotifierItem::registerWithWatcher()
             setRegistration(false, false, false);
             return;
         }
-        qCDebug(lcStatusItem) << "registered" << m_serviceName << "with the status notifier watcher";
+        qCDebug(lcStatusItem) << "registered" << m_bus.baseService() << "with the status notifier watcher";
         m_registered = true;
         queryHost();
     });
@@ -270,6 +315,8 @@ void StatusNotifierItem::setRegistration(bool registered, bool hostRegistered, b
     m_registered = registered;
     m_hostRegistered = hostRegistered;
     m_pending = pending;
+    if (!m_pending)
+        sendHeldChanges();
     if (isShown() != wasShown || isSettled() != wasSettled)
         Q_EMIT shownChanged();
 }
@@ -279,8 +326,8 @@ void StatusNotifierItem::setLabel(const QString& text)
     if (text == m_label)
         return;
     m_label = text;
-    Q_EMIT newLabel(m_label, kLabelGuide);
-    Q_EMIT newToolTip();
+    announce(Change::Label);
+    announce(Change::ToolTip);
 }
 
 void StatusNotifierItem::setIcon(const Icon& icon)
@@ -289,9 +336,9 @@ void StatusNotifierItem::setIcon(const Icon& icon)
         return;
     const bool nameChanged = icon.name != m_icon.name;
     m_icon = icon;
-    Q_EMIT newIcon();
+    announce(Change::Icon);
     if (nameChanged)
-        Q_EMIT newToolTip(); // the tooltip carries the icon's name too
+        announce(Change::ToolTip); // the tooltip carries the icon's name too
 }
 
 void StatusNotifierItem::setItemStatus(ItemStatus status)
@@ -299,7 +346,7 @@ void StatusNotifierItem::setItemStatus(ItemStatus status)
     if (status == m_status)
         return;
     m_status = status;
-    Q_EMIT newStatus(statusText(status));
+    announce(Change::Status);
 }
 
 StatusToolTip StatusNotifierItem::toolTip() const

@@ -18,7 +18,9 @@ class DBusMenu;
 // com.canonical.dbusmenu object, and the Ayatana label extension that GNOME's AppIndicator extension
 // and MATE draw beside the icon (KDE and XFCE show the same text in the tooltip).
 //
-// It registers with org.kde.StatusNotifierWatcher at start and again every time a watcher appears or
+// It registers with org.kde.StatusNotifierWatcher (under the connection's unique name; the
+// well-known one stays owned for those that look for items by name) only once every property, the
+// menu object and the icon are in place, at start and again every time a watcher appears or
 // is replaced (a restarted panel forgets its items), and counts as shown while a watcher holds that
 // registration and reports a host (a panel that draws items).
 class StatusNotifierItem final : public StatusItem {
@@ -61,6 +63,7 @@ public:
 
     // True while some program owns org.kde.StatusNotifierWatcher.
     bool hasWatcher() const { return m_hasWatcher; }
+    // The well-known name the item owns; the watcher is given the connection's unique name.
     QString serviceName() const { return m_serviceName; }
     // The token a host handed over before Activate (GNOME does, for focus on Wayland); empty if none.
     QString xdgActivationToken() const { return m_activationToken; }
@@ -89,6 +92,12 @@ private Q_SLOTS:
     void onHostUnregistered();
 
 private:
+    enum class Change { Label = 1, ToolTip = 2, Icon = 4, Status = 8 };
+    Q_DECLARE_FLAGS(Changes, Change)
+
+    // Sends the change's signal, or keeps it until the pending registration is answered.
+    void announce(Change change);
+    void sendHeldChanges();
     void onWatcherOwnerChanged(const QString& newOwner);
     void registerWithWatcher();
     void queryHost();
@@ -108,6 +117,7 @@ private:
     bool m_registered = false;
     bool m_hostRegistered = false;
     bool m_pending = false;
+    Changes m_heldChanges;
     // Bumped whenever the watcher changes, so a late answer of the previous one is ignored.
     quint64 m_generation = 0;
 };

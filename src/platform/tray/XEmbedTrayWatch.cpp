@@ -4,6 +4,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace rubbly {
@@ -63,6 +64,7 @@ bool XEmbedTrayWatch::start()
     m_root = screens.data->root;
     m_selection = internAtom(m_connection, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber));
     m_managerAtom = internAtom(m_connection, "MANAGER");
+    m_colorsAtom = internAtom(m_connection, "_NET_SYSTEM_TRAY_COLORS");
     // The MANAGER announcement is sent to the root window with StructureNotify.
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
@@ -83,9 +85,10 @@ void XEmbedTrayWatch::findOwner()
         std::free(reply);
         if (owner == XCB_WINDOW_NONE)
             break;
-        // Its DestroyNotify tells us when the manager is gone. The window may vanish between the two
-        // requests; then the selection is asked for again.
-        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        // Its DestroyNotify tells us when the manager is gone, its PropertyNotify when its colours
+        // change. The window may vanish between the two requests; then the selection is asked for
+        // again.
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_generic_error_t* error = xcb_request_check(
             m_connection, xcb_change_window_attributes_checked(m_connection, owner, XCB_CW_EVENT_MASK, &mask));
         if (error)
@@ -93,13 +96,36 @@ void XEmbedTrayWatch::findOwner()
         else
             m_owner = owner;
     }
+    readColors();
     if ((before != 0) != (m_owner != 0))
         Q_EMIT availableChanged();
+}
+
+void XEmbedTrayWatch::readColors()
+{
+    std::optional<std::uint32_t> foreground;
+    if (m_owner) {
+        // Twelve CARDINALs, 0 to 65535 each: red, green and blue of the normal, error, warning and
+        // success colours. The normal one is the text colour of the panel.
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, m_owner, m_colorsAtom, XCB_ATOM_CARDINAL, 0, 12), nullptr);
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 3 * 4) {
+            const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+            const auto channel = [](std::uint32_t value) { return std::min<std::uint32_t>(value, 65535) >> 8; };
+            foreground = channel(values[0]) << 16 | channel(values[1]) << 8 | channel(values[2]);
+        }
+        std::free(reply);
+    }
+    if (foreground != m_foreground) {
+        m_foreground = foreground;
+        Q_EMIT foregroundChanged();
+    }
 }
 
 void XEmbedTrayWatch::readEvents()
 {
     bool recheck = false;
+    bool recolor = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == XCB_CLIENT_MESSAGE) {
@@ -109,6 +135,10 @@ void XEmbedTrayWatch::readEvents()
         } else if (type == XCB_DESTROY_NOTIFY) {
             if (reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == m_owner)
                 recheck = true;
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            if (property->window == m_owner && property->atom == m_colorsAtom)
+                recolor = true;
         }
         std::free(event);
     }
@@ -117,12 +147,15 @@ void XEmbedTrayWatch::readEvents()
         m_notifier->setEnabled(false);
         if (m_owner != 0) {
             m_owner = 0;
+            readColors();
             Q_EMIT availableChanged();
         }
         return;
     }
     if (recheck)
         findOwner();
+    else if (recolor)
+        readColors();
 }
 
 } // namespace rubbly

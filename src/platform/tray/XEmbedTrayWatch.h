@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 struct xcb_connection_t;
@@ -26,12 +27,17 @@ public:
     bool start();
     // True while a tray manager owns the selection.
     bool isAvailable() const { return m_owner != 0; }
+    // The colour the tray draws its icons in, when its manager says so (_NET_SYSTEM_TRAY_COLORS:
+    // xfce4-panel and mate-panel set it to their text colour), as 0xRRGGBB; none otherwise.
+    std::optional<std::uint32_t> foreground() const { return m_foreground; }
 
 Q_SIGNALS:
     void availableChanged();
+    void foregroundChanged();
 
 private:
     void findOwner();
+    void readColors();
     void readEvents();
 
     QByteArray m_display;
@@ -40,7 +46,9 @@ private:
     std::uint32_t m_root = 0;
     std::uint32_t m_selection = 0;
     std::uint32_t m_managerAtom = 0;
+    std::uint32_t m_colorsAtom = 0;
     std::uint32_t m_owner = 0;
+    std::optional<std::uint32_t> m_foreground;
 };
 
 // True when an X server answers at `display` (empty: $DISPLAY).

@@ -3,6 +3,7 @@
 #include "Formatting.h"
 #include "NotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace rubbly {
@@ -15,13 +16,15 @@ NotificationService::NotificationService(NotificationCenter& center, QObject* pa
 
 QString NotificationService::cleaningFinishedBody(qint64 freedBytes, int removedCount)
 {
-    return QStringLiteral("已释放 ") + sharedByteCountFormatter().format(freedBytes) + QStringLiteral(" · 共移除 ") +
-           QString::number(removedCount) + QStringLiteral(" 个项目");
+    return QCoreApplication::translate("Notifications", "Freed %1 · %2 items removed")
+        .arg(sharedByteCountFormatter().format(freedBytes))
+        .arg(removedCount);
 }
 
 QString NotificationService::cleaningIncompleteBody(int removedCount, int totalCount, int failedCount)
 {
-    return QStringLiteral("已清理 %1/%2 个项目，%3 个项目因权限或占用无法删除。")
+    return QCoreApplication::translate("Notifications",
+                                       "Removed %1/%2 items; %3 could not be deleted (no permission or in use).")
         .arg(removedCount)
         .arg(totalCount)
         .arg(failedCount);
@@ -29,12 +32,14 @@ QString NotificationService::cleaningIncompleteBody(int removedCount, int totalC
 
 void NotificationService::notifyCleaningFinished(qint64 freedBytes, int removedCount)
 {
-    notify(QStringLiteral("废纸篓已清空"), cleaningFinishedBody(freedBytes, removedCount));
+    notify(QCoreApplication::translate("Notifications", "Trash emptied"),
+           cleaningFinishedBody(freedBytes, removedCount));
 }
 
 void NotificationService::notifyCleaningIncomplete(int removedCount, int totalCount, int failedCount)
 {
-    notify(QStringLiteral("废纸篓未能完全清空"), cleaningIncompleteBody(removedCount, totalCount, failedCount));
+    notify(QCoreApplication::translate("Notifications", "Trash not fully emptied"),
+           cleaningIncompleteBody(removedCount, totalCount, failedCount));
 }
 
 void NotificationService::notify(const QString& title, const QString& body)

@@ -16,9 +16,11 @@ class NotificationService final : public QObject {
 public:
     explicit NotificationService(NotificationCenter& center, QObject* parent = nullptr);
 
-    // "废纸篓已清空" / "已释放 <size> · 共移除 <count> 个项目"
+    // "Trash emptied" / "Freed <size> · <count> items removed" (Chinese: "废纸篓已清空" /
+    // "已释放 <size> · 共移除 <count> 个项目")
     void notifyCleaningFinished(qint64 freedBytes, int removedCount);
-    // "废纸篓未能完全清空" / "已清理 <removed>/<total> 个项目，<failed> 个项目因权限或占用无法删除。"
+    // "Trash not fully emptied" / "Removed <removed>/<total> items; <failed> could not be deleted (...)."
+    // (Chinese: "废纸篓未能完全清空" / "已清理 <removed>/<total> 个项目，<failed> 个项目因权限或占用无法删除。")
     void notifyCleaningIncomplete(int removedCount, int totalCount, int failedCount);
     void notify(const QString& title, const QString& body);
 

@@ -18,31 +18,41 @@ namespace {
 
 constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Installers left in Downloads: the only files that category looks at (exact, lower case).
+// Installers left in Downloads: the only files that category looks at (exact, lower case). Linux
+// packages, disc images and self-extracting installers are spent once installed; AppImages are not
+// among them, because people keep and run those from Downloads.
 bool passesInstallerFilter(const QByteArray& name)
 {
     const qsizetype dot = name.lastIndexOf('.');
     if (dot < 0)
         return false;
     const QByteArray extension = name.mid(dot + 1);
-    return extension == "dmg" || extension == "pkg" || extension == "iso";
+    return extension == "deb" || extension == "rpm" || extension == "iso" || extension == "run";
 }
+
+// A sub-item is deleted whole, so its size counts everything deleting it frees: hidden files and
+// folders, and the folders' own blocks. Credential files stay, and so do the folders holding them.
+constexpr WalkOptions kSubItemWalk{false, 2, true, isCredentialName};
+constexpr RemovalOptions kSubItemRemoval{true, true, isCredentialName};
 
 } // namespace
 
-DiskSlimScanner::DiskSlimScanner(QString home)
-    : m_home(std::move(home))
-    , m_walker({true, 2})
+DiskSlimScanner::DiskSlimScanner(DiskSlimRoots roots)
+    : m_roots(std::move(roots))
+    , m_trash(m_roots.homeTrash())
+    , m_walker(kSubItemWalk)
 {
 }
 
-PosixFd DiskSlimScanner::openBelowHome(const QString& relative) const
+PosixFd DiskSlimScanner::open(const DiskSlimPlace& place) const
 {
-    PosixFd fd(::open(QFile::encodeName(m_home).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (const QString& component : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (!fd.isValid() || component == QLatin1String("..") || component == QLatin1String("."))
+    PosixFd fd(::open(place.anchor.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray& component : place.relative.split('/')) {
+        if (component.isEmpty())
+            continue;
+        if (!fd.isValid() || component == ".." || component == ".")
             return {};
-        fd = PosixFd(::openat(fd.get(), QFile::encodeName(component).constData(), kOpenDirFlags));
+        fd = PosixFd(::openat(fd.get(), component.constData(), kOpenDirFlags));
     }
     return fd;
 }
@@ -57,8 +67,8 @@ QList<DiskSlimCategory> DiskSlimScanner::chooseCategories(const QSet<QString>& i
                 scan = scan || installed.contains(id);
         }
         if (!scan) {
-            for (const QString& relative : info.relativePaths)
-                scan = scan || openBelowHome(relative).isValid();
+            for (const DiskSlimPlace& place : diskSlimPlaces(info.category, m_roots))
+                scan = scan || open(place).isValid();
         }
         if (scan)
             chosen.append(info.category);
@@ -66,25 +76,35 @@ QList<DiskSlimCategory> DiskSlimScanner::chooseCategories(const QSet<QString>& i
     return chosen;
 }
 
-QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory category, const QString& relative, int dirFd)
+bool DiskSlimScanner::offers(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
+                             const QByteArray& name) const
 {
-    const DiskSlimCategoryInfo& info = diskSlimInfo(category);
-    const bool installersOnly = category == DiskSlimCategory::DmgInstallers;
+    if (name.isEmpty() || name.startsWith('.') || name.contains('/') || isCredentialName(name.constData()))
+        return false;
+    if (category == DiskSlimCategory::DmgInstallers && !passesInstallerFilter(name))
+        return false;
+    const QByteArray path = place.path() + '/' + name;
+    const QByteArray below = path + '/';
+    if (m_trash == path || m_trash.startsWith(below))
+        return false;
+    // A child that is another candidate of this category, or holds one that exists, is measured as
+    // that candidate; as a sub-item too it would be counted twice and purging it would delete a
+    // candidate folder.
+    for (const DiskSlimPlace& other : places) {
+        const QByteArray otherPath = other.path();
+        if (otherPath == path || (otherPath.startsWith(below) && open(other).isValid()))
+            return false;
+    }
+    return true;
+}
+
+QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory category, const QList<DiskSlimPlace>& places,
+                                                        const DiskSlimPlace& place, int dirFd)
+{
     QList<Child> result;
+    // Hidden entries are not listed as sub-items; inside a sub-item everything counts.
     for (const QByteArray& name : readDirectoryNames(dirFd, true)) {
-        if (installersOnly && !passesInstallerFilter(name))
-            continue;
-        // A child that is another candidate of this category, or holds one that exists, is measured
-        // as that candidate; as a sub-item too it would be counted twice and purging it would delete
-        // a candidate folder.
-        const QString childRelative = relative + QLatin1Char('/') + QFile::decodeName(name);
-        bool isCandidate = false;
-        for (const QString& other : info.relativePaths) {
-            if (other == childRelative ||
-                (other.startsWith(childRelative + QLatin1Char('/')) && openBelowHome(other).isValid()))
-                isCandidate = true;
-        }
-        if (isCandidate)
+        if (!offers(category, places, place, name))
             continue;
         struct stat st {};
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -115,84 +135,83 @@ QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory categor
     return result;
 }
 
-void DiskSlimScanner::forEachCandidate(DiskSlimCategory category,
-                                       const std::function<void(const QString&, int)>& visit) const
-{
-    QSet<QString> handled;
-    for (const QString& relative : diskSlimInfo(category).relativePaths) {
-        if (handled.contains(relative))
-            continue;
-        handled.insert(relative);
-        const PosixFd fd = openBelowHome(relative);
-        if (fd.isValid())
-            visit(relative, fd.get());
-    }
-}
-
 std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
 {
-    DiskSlimItem item{category, 0, 0, true, {}};
-    forEachCandidate(category, [&](const QString& relative, int fd) {
-        const QByteArray base = QFile::encodeName(m_home + QLatin1Char('/') + relative) + '/';
-        for (const Child& child : children(category, relative, fd)) {
+    const bool selected = !diskSlimHoldsUserWork(category);
+    DiskSlimItem item{category, 0, 0, selected, {}};
+    const QList<DiskSlimPlace> places = diskSlimPlaces(category, m_roots);
+    for (const DiskSlimPlace& place : places) {
+        const PosixFd fd = open(place);
+        if (!fd.isValid())
+            continue;
+        const QByteArray base = place.path() + '/';
+        for (const Child& child : children(category, places, place, fd.get())) {
             item.subItems.append(DiskSlimSubItem{QFile::decodeName(child.name), base + child.name, child.bytes,
-                                                 child.date, child.isDirectory, true});
+                                                 child.date, child.isDirectory, selected});
             item.size += child.bytes;
             item.fileCount += child.files;
         }
-    });
-    if (item.size <= 0)
+    }
+    // Folders alone take blocks too, but a cache of empty folders is nothing to offer.
+    if (item.size <= 0 || item.fileCount <= 0)
         return std::nullopt;
     std::stable_sort(item.subItems.begin(), item.subItems.end(),
                      [](const DiskSlimSubItem& a, const DiskSlimSubItem& b) { return a.size > b.size; });
     return item;
 }
 
+void DiskSlimScanner::removeChild(int dirFd, const QByteArray& name, SlimPurgeResult& result) const
+{
+    struct stat st {};
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return; // gone since the scan: nothing to remove, nothing freed
+    const RemovalResult removal = TreeRemover(kSubItemRemoval).remove(dirFd, name.constData());
+    // What went counts, also from a tree that could not be deleted completely.
+    result.freedBytes += removal.removedBytes;
+    if (removal.removedAllButSpared())
+        ++result.removedCount;
+    else
+        ++result.failedCount;
+}
+
 SlimPurgeResult DiskSlimScanner::purge(const DiskSlimItem& item)
 {
     SlimPurgeResult result;
-    const DiskSlimCategoryInfo& info = diskSlimInfo(item.category);
+    const QList<DiskSlimPlace> places = diskSlimPlaces(item.category, m_roots);
     if (!item.subItems.isEmpty()) {
         for (const DiskSlimSubItem& sub : item.subItems) {
             if (!sub.isSelected)
                 continue;
-            // Only a direct child of one of this category's candidates is ever deleted, whatever the
-            // item claims (it may come from a stored snapshot).
             const qsizetype slash = sub.path.lastIndexOf('/');
-            const QByteArray name = sub.path.mid(slash + 1);
-            const QString parent = QFile::decodeName(sub.path.left(slash));
-            const QString homePrefix = m_home + QLatin1Char('/');
-            const QString relative = parent.startsWith(homePrefix) ? parent.mid(homePrefix.size()) : QString();
-            if (name.isEmpty() || name == "." || name == ".." || !info.relativePaths.contains(relative) ||
-                QFile::encodeName(homePrefix + relative) + '/' + name != sub.path) {
+            if (slash <= 0) {
                 ++result.failedCount;
                 continue;
             }
-            const PosixFd fd = openBelowHome(relative);
-            struct stat st {};
-            if (!fd.isValid() || ::fstatat(fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue; // gone since the scan: nothing to remove, nothing freed
-            if (TreeRemover().remove(fd.get(), name.constData()).complete) {
-                ++result.removedCount;
-                result.freedBytes += sub.size;
-            } else {
+            const QByteArray parent = sub.path.left(slash);
+            const QByteArray name = sub.path.mid(slash + 1);
+            const auto place = std::find_if(places.cbegin(), places.cend(),
+                                            [&parent](const DiskSlimPlace& p) { return p.path() == parent; });
+            if (place == places.cend() || !offers(item.category, places, *place, name)) {
                 ++result.failedCount;
+                continue;
             }
+            const PosixFd fd = open(*place);
+            if (fd.isValid())
+                removeChild(fd.get(), name, result);
         }
         return result;
     }
     if (!item.isSelected)
         return result;
-    forEachCandidate(item.category, [&](const QString& relative, int fd) {
-        for (const Child& child : children(item.category, relative, fd)) {
-            if (TreeRemover().remove(fd, child.name.constData()).complete) {
-                ++result.removedCount;
-                result.freedBytes += child.bytes;
-            } else {
-                ++result.failedCount;
-            }
+    for (const DiskSlimPlace& place : places) {
+        const PosixFd fd = open(place);
+        if (!fd.isValid())
+            continue;
+        for (const QByteArray& name : readDirectoryNames(fd.get(), true)) {
+            if (offers(item.category, places, place, name))
+                removeChild(fd.get(), name, result);
         }
-    });
+    }
     return result;
 }
 

@@ -19,23 +19,27 @@ struct SlimPurgeResult {
     bool operator==(const SlimPurgeResult&) const = default;
 };
 
-// The synchronous slim engine below one home folder. Every candidate folder is reached from the home
-// folder one component at a time with O_NOFOLLOW, so a candidate that is, or lies behind, a symbolic
-// link is neither measured nor purged; hidden entries are skipped; deletion never follows links and
-// never removes a candidate folder itself. Not thread-safe; DiskSlimService runs it on its actor.
+// The synchronous slim engine. Every candidate folder is reached from its anchor (the home folder or
+// an XDG base directory) one component at a time with O_NOFOLLOW, so a candidate that is, or lies
+// behind, a symbolic link is neither measured nor purged. A sub-item's size is what deleting it
+// frees: the allocated bytes of everything below it, hidden entries and folders included. Files
+// holding credentials are never offered, counted or deleted; deletion never follows links and never
+// removes a candidate folder itself. Not thread-safe; DiskSlimService runs it on its actor.
 class DiskSlimScanner final {
 public:
-    explicit DiskSlimScanner(QString home);
+    explicit DiskSlimScanner(DiskSlimRoots roots);
 
-    const QString& home() const { return m_home; }
+    const DiskSlimRoots& roots() const { return m_roots; }
 
     // The categories a scan looks at, in catalogue order: those without owners, those whose owner is
     // installed, and those with at least one candidate folder present.
     QList<DiskSlimCategory> chooseCategories(const QSet<QString>& installed) const;
-    // The category's item, or nothing when its folders hold no bytes.
+    // The category's item, or nothing when its folders hold no bytes. Categories holding the user's
+    // own work come unselected.
     std::optional<DiskSlimItem> measure(DiskSlimCategory category);
     // Deletes the selected sub-items (or, for a selected item without sub-items, what its folders
-    // hold), counting the sizes recorded at scan time.
+    // hold) and counts the allocated bytes that went. Only what a scan would offer now is deleted,
+    // whatever the item says: it may come from a stored snapshot.
     SlimPurgeResult purge(const DiskSlimItem& item);
 
 private:
@@ -46,14 +50,19 @@ private:
         std::optional<Timestamp> date;
         bool isDirectory = false;
     };
-    PosixFd openBelowHome(const QString& relative) const;
-    // Calls `visit` with each existing candidate folder of `category` once, in catalogue order, and
-    // a descriptor reached without following any link.
-    void forEachCandidate(DiskSlimCategory category, const std::function<void(const QString&, int)>& visit) const;
+    PosixFd open(const DiskSlimPlace& place) const;
+    // Whether the entry `name` of the candidate `place` is offered as a sub-item: not hidden, not a
+    // credential, an installer in Downloads, neither another candidate of the category nor holding
+    // one, and neither the Trash nor holding it.
+    bool offers(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
+                const QByteArray& name) const;
     // The children of one candidate that become sub-items, measured.
-    QList<Child> children(DiskSlimCategory category, const QString& relative, int dirFd);
+    QList<Child> children(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
+                          int dirFd);
+    void removeChild(int dirFd, const QByteArray& name, SlimPurgeResult& result) const;
 
-    QString m_home;
+    DiskSlimRoots m_roots;
+    QByteArray m_trash;
     DirectoryWalker m_walker;
 };
 

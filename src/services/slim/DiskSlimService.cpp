@@ -4,9 +4,9 @@
 
 namespace rubbly {
 
-DiskSlimService::DiskSlimService(QString home, QObject* parent)
+DiskSlimService::DiskSlimService(DiskSlimRoots roots, QObject* parent)
     : QObject(parent)
-    , m_scanner(std::move(home))
+    , m_scanner(std::move(roots))
     , m_actor(QStringLiteral("com.tolvik.Rubbly.DiskSlimService"))
 {
 }

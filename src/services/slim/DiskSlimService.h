@@ -44,7 +44,7 @@ public:
 class DiskSlimService final : public QObject, public DiskSlimServicing {
     Q_OBJECT
 public:
-    explicit DiskSlimService(QString home, QObject* parent = nullptr);
+    explicit DiskSlimService(DiskSlimRoots roots = DiskSlimRoots::fromEnvironment(), QObject* parent = nullptr);
 
     QCoro::Task<QList<DiskSlimItem>> scan(QSet<QString> installed,
                                           std::function<void(const SlimScanProgress&)> progress = {}) override;

@@ -7,6 +7,7 @@
 #include "StoredRecords.h"
 #include "TrashService.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 namespace rubbly {
@@ -79,11 +80,12 @@ QCoro::Task<void> AutoCleanService::evaluate(TrashStatus status, const SettingsS
             if (!m_lastThresholdNotifyDate || now - *m_lastThresholdNotifyDate > kWarningInterval) {
                 m_lastThresholdNotifyDate = now;
                 m_notifications.notify(
-                    QStringLiteral("废纸篓占用已超过 ") +
-                        QString::number(static_cast<qint64>(std::trunc(thresholdGB))) + QStringLiteral(" GB"),
-                    QStringLiteral("当前已占用 ") + sharedByteCountFormatter().format(status.totalSize) +
-                        QStringLiteral("（") + QString::number(status.itemCount) +
-                        QStringLiteral(" 个项目），建议及时清空释放磁盘空间。"));
+                    QCoreApplication::translate("AutoClean", "The Trash holds more than %1 GB")
+                        .arg(static_cast<qint64>(std::trunc(thresholdGB))),
+                    QCoreApplication::translate("AutoClean",
+                                                "It now holds %1 (%2 items). Empty it soon to free the disk space.")
+                        .arg(sharedByteCountFormatter().format(status.totalSize))
+                        .arg(status.itemCount));
             }
         }
     }

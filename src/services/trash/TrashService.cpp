@@ -4,22 +4,47 @@
 
 namespace rubbly {
 
+TrashService::Engine::Engine(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
+    : store(std::move(locations), walkOptions, std::move(zone))
+    , kde(KdeTrashPeer::fromEnvironment())
+    , actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
+{
+}
+
 TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone,
                            QObject* parent)
     : QObject(parent)
     , m_scheduler(scheduler)
     , m_zone(zone)
-    , m_store(std::move(locations), walkOptions, std::move(zone))
-    , m_actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
+    , m_engine(std::make_unique<Engine>(std::move(locations), walkOptions, std::move(zone)))
 {
+}
+
+TrashService::~TrashService()
+{
+    m_engine->store.requestStop();
+    if (!m_engine->actor.stop(kStopWait)) {
+        // Still running after the wait, stuck in the kernel (a hung disk): the process is ending, so
+        // the engine is left to that thread rather than destroyed under it. Kept reachable, so leak
+        // checkers do not count it.
+        static auto* abandoned = new std::vector<std::unique_ptr<Engine>>;
+        abandoned->push_back(std::move(m_engine));
+    }
 }
 
 Timestamp TrashService::cutoff(Timestamp now, int days, const QTimeZone& zone)
 {
+    if (days <= 0)
+        return now;
+    // A DeletionDate has a four-digit year: ten thousand years before now is before every one of
+    // them, and still far inside what a microsecond Timestamp holds (about 292 000 years).
+    constexpr int kBeyondEveryDate = 3'660'000;
+    if (days > kBeyondEveryDate)
+        return Timestamp::min();
     const QDateTime local = toDateTime(now).toTimeZone(zone);
     const QDateTime earlier = local.addDays(-days);
     if (!earlier.isValid())
-        return now;
+        return Timestamp::min();
     // Keep the sub-millisecond part QDateTime cannot carry.
     return fromDateTime(earlier) + (now - fromDateTime(local));
 }
@@ -27,8 +52,8 @@ Timestamp TrashService::cutoff(Timestamp now, int days, const QTimeZone& zone)
 QCoro::Task<TrashStatusResult> TrashService::fetchStatus()
 {
     QPointer<TrashService> self = this;
-    TrashStore* store = &m_store;
-    TrashStatusResult result = co_await m_actor.run([store] { return store->scan(); });
+    TrashStore* store = &m_engine->store;
+    TrashStatusResult result = co_await m_engine->actor.run([store] { return store->scan(); });
     if (!self)
         co_return result;
     if (result && m_scheduler)
@@ -40,7 +65,7 @@ QCoro::Task<TrashStatusResult> TrashService::listEntries(TrashEntryOrder order,
                                                          std::function<void(const TrashStatus&)> begin,
                                                          std::function<void(const TrashItemDetail&)> entry)
 {
-    TrashStore* store = &m_store;
+    TrashStore* store = &m_engine->store;
     // The system clock is safe to read from the actor; a test's virtual one is only read while the
     // test waits for this task.
     Scheduler* scheduler = m_scheduler.data();
@@ -59,38 +84,62 @@ QCoro::Task<TrashStatusResult> TrashService::listEntries(TrashEntryOrder order,
             result.value().lastUpdatedAt = stamped;
         return result;
     };
-    co_return co_await m_actor.run(std::move(job));
+    co_return co_await m_engine->actor.run(std::move(job));
 }
+
+namespace {
+
+// KDE is told only when something left the Trash: the age rule runs after every scan, and a
+// signal each time would make every open view of the Trash list it again for nothing.
+TrashCleanupOutcome tellKde(TrashCleanupOutcome outcome, const TrashStore& store, KdeTrashPeer& kde)
+{
+    if (outcome && outcome->removedCount > 0)
+        kde.afterRemoval(store.isEmpty());
+    return outcome;
+}
+
+} // namespace
 
 QCoro::Task<TrashCleanupOutcome> TrashService::emptyTrash()
 {
-    TrashStore* store = &m_store;
-    co_return co_await m_actor.run([store] { return store->emptyAll(); });
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
+    co_return co_await m_engine->actor.run([store, kde] { return tellKde(store->emptyAll(), *store, *kde); });
 }
 
 QCoro::Task<TrashCleanupOutcome> TrashService::removeItems(int olderThanDays)
 {
-    TrashStore* store = &m_store;
-    if (olderThanDays < 1)
-        co_return co_await m_actor.run([store] { return store->emptyAll(); });
+    // Zero days is "trashed before now", never a full emptying: the age rule leaves every entry
+    // without a readable date, whatever the age.
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
     const Timestamp before = cutoff(m_scheduler->now(), olderThanDays, m_zone);
-    co_return co_await m_actor.run([store, before] { return store->removeDeletedBefore(before); });
+    co_return co_await m_engine->actor.run(
+        [store, kde, before] { return tellKde(store->removeDeletedBefore(before), *store, *kde); });
 }
 
-QCoro::Task<TrashPutResult> TrashService::moveToTrash(QList<QByteArray> paths)
+QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
 {
-    TrashStore* store = &m_store;
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
     const Timestamp now = m_scheduler->now();
     // Built as a named object and moved in: see Actor::run() on temporaries in co_await.
-    auto job = [store, paths = std::move(paths), now]() -> TrashPutResult {
+    auto job = [store, kde, paths = std::move(paths), now]() -> TrashPutReport {
+        TrashPutReport report;
+        QByteArrayList moved;
         for (const QByteArray& path : paths) {
             TrashPutResult result = store->put(path, now);
-            if (!result)
-                return result;
+            if (result)
+                moved.append(std::move(result).value());
+            else
+                report.failures.append(result.error());
         }
-        return Done{};
+        report.movedCount = static_cast<int>(moved.size());
+        if (!moved.isEmpty())
+            kde->afterPut(moved);
+        return report;
     };
-    co_return co_await m_actor.run(std::move(job));
+    co_return co_await m_engine->actor.run(std::move(job));
 }
 
 } // namespace rubbly

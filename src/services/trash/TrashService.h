@@ -1,11 +1,15 @@
 #pragma once
 
 #include "Actor.h"
+#include "KdeTrashPeer.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
 #include <QObject>
 #include <QPointer>
+
+#include <chrono>
+#include <memory>
 
 #include <QCoroTask>
 
@@ -22,24 +26,31 @@ public:
     virtual QCoro::Task<TrashStatusResult> fetchStatus() = 0;
     // Deletes every entry; fails only when there is no trash folder at all.
     virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
-    // Deletes the entries trashed more than `days` calendar days ago; below 1, empties everything.
+    // Deletes the entries trashed more than `days` calendar days ago (0: trashed before now). Never
+    // an entry without a readable deletion date, whatever the age.
     virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
-    // Moves the paths into the Trash in order, stopping at the first that fails.
-    virtual QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) = 0;
+    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
 };
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
-// at a time in call order; results come back on the caller's thread.
+// at a time in call order; results come back on the caller's thread. After every change KDE's view
+// of the Trash is brought up to date (KdeTrashPeer).
 class TrashService final : public QObject, public TrashServicing {
     Q_OBJECT
 public:
     TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions = {},
                  QTimeZone zone = QTimeZone::systemTimeZone(), QObject* parent = nullptr);
+    // Asks the operation in flight to stop at its next entry, drops the queued ones and waits at
+    // most kStopWait for it: quitting never waits without bound for the disk.
+    ~TrashService() override;
+
+    static constexpr std::chrono::milliseconds kStopWait{3000};
 
     QCoro::Task<TrashStatusResult> fetchStatus() override;
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
-    QCoro::Task<TrashPutResult> moveToTrash(QList<QByteArray> paths) override;
+    QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
 
     // Every entry, for the command line's full listings: `begin` gets the status (stamped), then
     // `entry` each entry in `order`, one at a time. Both are called on the service's actor before the
@@ -47,15 +58,23 @@ public:
     QCoro::Task<TrashStatusResult> listEntries(TrashEntryOrder order, std::function<void(const TrashStatus&)> begin,
                                                std::function<void(const TrashItemDetail&)> entry);
 
-    // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`.
+    // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`. It saturates: an
+    // age beyond every date a trash can hold gives the earliest time, before which nothing lies.
     static Timestamp cutoff(Timestamp now, int days, const QTimeZone& zone);
 
 private:
     QPointer<Scheduler> m_scheduler;
     QTimeZone m_zone;
-    TrashStore m_store;
-    // Last: destroyed first, so no work runs against the store once teardown begins.
-    Actor m_actor;
+    // The store and the actor that runs it, kept together: if work in flight outlasts kStopWait at
+    // destruction, both are left alive for that thread until the process ends.
+    struct Engine {
+        Engine(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone);
+        TrashStore store;
+        KdeTrashPeer kde;
+        // Last: destroyed first, so no work runs against the store once teardown begins.
+        Actor actor;
+    };
+    std::unique_ptr<Engine> m_engine;
 };
 
 } // namespace rubbly

@@ -1,11 +1,14 @@
 #include "TrashStore.h"
 
+#include "ByteCounts.h"
 #include "DirectoryListing.h"
+#include "MountAwareStat.h"
 #include "PosixFd.h"
 #include "TreeRemover.h"
-#include "UntrustedFile.h"
 
 #include <QFile>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
@@ -26,8 +29,9 @@ namespace rubbly {
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcTrash, "com.tolvik.Rubbly.Trash")
+
 constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-constexpr qsizetype kMaxInfoFileSize = 64 * 1024;
 constexpr qsizetype kNameMax = 255;
 const QByteArray kInfoSuffix = QByteArrayLiteral(".trashinfo");
 
@@ -81,6 +85,22 @@ QByteArray candidateName(const QByteArray& name, int n)
     return truncateName(stem, std::max<qsizetype>(room, 1)) + suffix + extension;
 }
 
+// The problem of a trash folder whose files/ could not be listed (to the end).
+TrashFolderProblem unlistable(const TrashDirectory& directory, int error)
+{
+    return TrashFolderProblem{directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(error)),
+                              error};
+}
+
+// A cleanup's result before it removes anything: the folders it cannot use are its first problems.
+TrashCleanupResult cleanupOf(const QList<TrashFolderProblem>& problems)
+{
+    TrashCleanupResult result;
+    for (const TrashFolderProblem& problem : problems)
+        result.problems.append(problem.message());
+    return result;
+}
+
 QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& topDir)
 {
     if (infoPath.startsWith('/'))
@@ -94,10 +114,57 @@ QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& to
 
 TrashStore::TrashStore(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
     : m_locations(std::move(locations))
-    , m_walker(walkOptions)
+    , m_walker([&] {
+        walkOptions.stop = &m_stop;
+        return walkOptions;
+    }())
     , m_zone(std::move(zone))
 {
 }
+
+namespace {
+
+// "<name>.trashinfo" in `buffer`, on the stack: this runs for every entry of every scan. False when
+// the name is too long to have an info file.
+bool infoFileName(QByteArrayView name, char (&buffer)[kNameMax + 16])
+{
+    if (name.size() > kNameMax)
+        return false;
+    std::memcpy(buffer, name.data(), static_cast<size_t>(name.size()));
+    std::memcpy(buffer + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
+    return true;
+}
+
+bool sameFile(const struct stat& st, const timespec& mtime, off_t size, ino_t inode)
+{
+    return st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec && st.st_size == size &&
+           st.st_ino == inode;
+}
+
+// Removes the info file `name` of a removed entry if it is still the one looked at before the
+// removal (`seen`). A put may claim a freed name at once; its new info file is not ours to take.
+// `onlyIfOlderThan`, when given, also spares an info file whose mtime is later.
+void removeInfoFile(int infoFd, const QByteArray& name, const struct stat& seen,
+                    std::optional<time_t> onlyIfOlderThan = std::nullopt)
+{
+    char infoName[kNameMax + 16];
+    struct stat now {};
+    if (!infoFileName(name, infoName) || ::fstatat(infoFd, infoName, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        now.st_ino != seen.st_ino || now.st_dev != seen.st_dev)
+        return;
+    if (onlyIfOlderThan && now.st_mtim.tv_sec > *onlyIfOlderThan)
+        return;
+    ::unlinkat(infoFd, infoName, 0);
+}
+
+time_t secondsNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
+}
+
+} // namespace
 
 namespace {
 
@@ -115,15 +182,14 @@ std::optional<Timestamp> fromMicros(qint64 micros)
     return Timestamp{std::chrono::microseconds(micros)};
 }
 
-// "<name>.trashinfo" in `buffer`, on the stack: this runs for every entry of every scan. False when
-// the name is too long to have an info file.
-bool infoFileName(QByteArrayView name, char (&buffer)[kNameMax + 16])
+qint64 nanoseconds(const timespec& t)
 {
-    if (name.size() > kNameMax)
-        return false;
-    std::memcpy(buffer, name.data(), static_cast<size_t>(name.size()));
-    std::memcpy(buffer + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
-    return true;
+    return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+}
+
+bool sameFile(const struct stat& st, qint64 mtimeNs, off_t size, ino_t inode)
+{
+    return nanoseconds(st.st_mtim) == mtimeNs && st.st_size == size && st.st_ino == inode;
 }
 
 // What the pass learns of one entry before it knows whether the entry is worth a name.
@@ -143,7 +209,7 @@ bool ranksBefore(const ScannedEntry& a, const ScannedEntry& b)
 }
 
 // The totals, per-kind sums and the largest entries of what was added, holding the names of those
-// largest ones only.
+// largest ones only. Sums saturate: sizes come from file systems and from files others write.
 class Tally {
 public:
     struct Candidate {
@@ -153,17 +219,20 @@ public:
 
     void add(const ScannedEntry& entry, QByteArrayView name)
     {
-        total += entry.size;
-        sums[entry.category] += entry.size;
+        total = saturatingAdd(total, entry.size);
+        qint64& sum = sums[entry.category];
+        sum = saturatingAdd(sum, entry.size);
         ++count;
         offer(entry, name);
     }
     void merge(const Tally& other)
     {
-        total += other.total;
+        total = saturatingAdd(total, other.total);
         count += other.count;
-        for (const auto& [category, size] : other.sums)
-            sums[category] += size;
+        for (const auto& [category, size] : other.sums) {
+            qint64& sum = sums[category];
+            sum = saturatingAdd(sum, size);
+        }
         for (const Candidate& candidate : other.top)
             offer(candidate.entry, candidate.name);
     }
@@ -189,7 +258,7 @@ private:
     }
 };
 
-TrashItemDetail describe(const TrashDirectory& folder, const ScannedEntry& entry, QByteArrayView name)
+TrashItemDetail detailOf(const TrashDirectory& folder, const ScannedEntry& entry, QByteArrayView name)
 {
     TrashItemDetail item;
     const QByteArray raw = name.toByteArray();
@@ -230,7 +299,7 @@ struct TrashStore::EntryTable {
     QByteArrayView name(const Row& row) const { return QByteArrayView(bytes).sliced(row.name, row.nameLength); }
     TrashItemDetail detail(const Row& row) const
     {
-        TrashItemDetail item = describe(folders[row.entry.folder], row.entry, name(row));
+        TrashItemDetail item = detailOf(folders[row.entry.folder], row.entry, name(row));
         if (row.originalLength >= 0)
             item.originalPath = bytes.mid(row.original, row.originalLength);
         item.deletionDate = fromMicros(row.deleted);
@@ -250,62 +319,71 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name)
     char infoName[kNameMax + 16];
     if (infoFd < 0 || !infoFileName(name, infoName))
         return std::nullopt;
-    const auto content = readUntrustedFile(infoFd, infoName, kMaxInfoFileSize);
-    if (!content)
-        return std::nullopt;
+    // Opened anew and checked on the descriptor: a stat before says what the name was, not what it
+    // is now, and a FIFO swapped in would otherwise block the read.
     ++m_infoReads;
-    return TrashInfo::parse(content.value(), m_zone);
+    return TrashInfo::read(infoFd, infoName, m_zone);
 }
 
-namespace {
-bool sameFile(const struct stat& st, const timespec& mtime, off_t size, ino_t inode)
-{
-    return st.st_mtim.tv_sec == mtime.tv_sec && st.st_mtim.tv_nsec == mtime.tv_nsec && st.st_size == size &&
-           st.st_ino == inode;
-}
-} // namespace
-
-std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const TrashDirectory& folder,
-                                                 int infoFd, const QByteArray& name)
+std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
+                                                 const QByteArray& name)
 {
     struct stat infoSt {};
-    if (!statInfo(infoFd, name, &infoSt))
+    if (!statInfo(folder.info.get(), name, &infoSt))
         return std::nullopt;
     std::optional<TrashInfo> info;
     const auto known = std::find_if(previous.cbegin(), previous.cend(), [&](const KnownInfo& k) {
-        return k.trashPath == folder.path && k.name == name && sameFile(infoSt, k.mtime, k.size, k.inode);
+        return k.trashPath == folder.directory.path && k.name == name && sameFile(infoSt, k.mtime, k.size, k.inode);
     });
     if (known != previous.cend())
         info = known->info;
     else
-        info = readInfo(infoFd, name);
-    m_topInfos.append(KnownInfo{folder.path, name, infoSt.st_ino, infoSt.st_mtim, infoSt.st_size, info});
+        info = readInfo(folder.info.get(), name);
+    m_topInfos.append(KnownInfo{folder.directory.path, name, infoSt.st_ino, infoSt.st_mtim, infoSt.st_size, info});
     return info;
 }
 
-TrashStore::SizeCache TrashStore::readSizeCache(const QByteArray& trashPath)
+TrashStore::SizeCache TrashStore::readSizeCache(const OpenTrashFolder& folder, bool* untrusted)
 {
-    // Read anew by each pass that lists: keeping it parsed between passes would keep every folder
-    // entry's name, and a pass that lists already stats every entry.
-    QFile file(QFile::decodeName(trashPath + "/directorysizes"));
-    if (!file.open(QIODevice::ReadOnly))
+    *untrusted = false;
+    // A link, a FIFO or a file beyond its kind's size is neither followed, waited for nor read; the
+    // pass writes the file anew from its own measurements.
+    const auto read = readDirectorySizes(folder.folder.get());
+    if (!read) {
+        *untrusted = read.error().kind != UntrustedReadError::Kind::Missing;
         return {};
-    return parseDirectorySizes(file.readAll());
+    }
+    return *read;
 }
 
-void TrashStore::writeSizeCache(const QByteArray& trashPath, const SizeCache& cache)
+void TrashStore::writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache)
 {
+    const int dirFd = folder.folder.get();
     const QByteArray text = serializeDirectorySizes(cache);
-    // Written to a temporary file in the same folder and renamed over, so a reader never sees half.
-    QByteArray tempPath = trashPath + "/directorysizes.XXXXXX";
-    PosixFd fd(::mkstemp(tempPath.data()));
+    // Written to a new file in the same folder and renamed over, so a reader never sees half, and
+    // whatever had the name (a link, a FIFO) is replaced rather than written through.
+    QByteArray tempName;
+    PosixFd fd;
+    for (int attempt = 0; attempt < 8 && !fd.isValid(); ++attempt) {
+        tempName = "directorysizes." + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd.reset(::openat(dirFd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.isValid() && errno != EEXIST)
+            break;
+    }
     if (!fd.isValid())
         return;
-    const bool written = ::write(fd.get(), text.constData(), static_cast<size_t>(text.size())) == text.size();
-    fd.reset();
-    const QByteArray path = trashPath + "/directorysizes";
-    if (!written || ::rename(tempPath.constData(), path.constData()) != 0)
-        ::unlink(tempPath.constData());
+    qsizetype written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd.get(), text.constData() + written, static_cast<size_t>(text.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const bool closed = ::close(fd.release()) == 0;
+    if (written != text.size() || !closed || ::renameat(dirFd, tempName.constData(), dirFd, "directorysizes") != 0)
+        ::unlinkat(dirFd, tempName.constData(), 0);
 }
 
 bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
@@ -318,25 +396,17 @@ bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
            same(infoMtime, other.infoMtime) && same(infoCtime, other.infoCtime);
 }
 
-std::optional<TrashStore::FolderStamp> TrashStore::stamp(const TrashDirectory& folder)
-{
-    struct stat files {};
-    struct stat info {};
-    if (::stat(folder.filesPath().constData(), &files) != 0 || ::stat(folder.infoPath().constData(), &info) != 0)
-        return std::nullopt;
-    return FolderStamp{folder.path,   files.st_dev,  files.st_ino, info.st_ino,
-                       files.st_mtim, files.st_ctim, info.st_mtim, info.st_ctim};
-}
-
-TrashStore::Snapshot TrashStore::snapshot(const QList<TrashDirectory>& folders)
+TrashStore::Snapshot TrashStore::snapshot(const OpenFolders& open, const timespec& takenAt)
 {
     Snapshot result;
-    ::clock_gettime(CLOCK_REALTIME, &result.takenAt);
-    for (const TrashDirectory& folder : folders) {
-        const auto folderStamp = stamp(folder);
-        result.complete = result.complete && folderStamp.has_value();
-        if (folderStamp)
-            result.stamps.append(*folderStamp);
+    result.takenAt = takenAt;
+    // A pass that could not use every folder is not trusted later: the next one tries them again.
+    result.complete = open.problems.isEmpty();
+    for (const OpenTrashFolder& folder : open.folders) {
+        const struct stat& files = folder.filesStat;
+        const struct stat& info = folder.infoStat;
+        result.stamps.append(FolderStamp{folder.directory.path, files.st_dev, files.st_ino, info.st_ino, files.st_mtim,
+                                         files.st_ctim, info.st_mtim, info.st_ctim});
     }
     return result;
 }
@@ -352,6 +422,30 @@ bool TrashStore::unchangedSince(const Snapshot& now, const Snapshot& before)
     const auto settled = [&](const timespec& t) { return t.tv_sec + 2 < before.takenAt.tv_sec; };
     return std::all_of(now.stamps.cbegin(), now.stamps.cend(),
                        [&](const FolderStamp& s) { return settled(s.filesMtime) && settled(s.infoMtime); });
+}
+
+void TrashStore::report(const TrashFolderProblem& problem)
+{
+    const QString message = problem.message();
+    if (!m_reported.contains(message)) {
+        m_reported.insert(message);
+        qCWarning(lcTrash).noquote() << message;
+    }
+}
+
+TrashStore::OpenFolders TrashStore::openFolders()
+{
+    OpenFolders result;
+    for (const TrashDirectory& directory : m_locations.trashDirectories()) {
+        auto opened = m_locations.open(directory, directory.isHome);
+        if (opened) {
+            result.folders.push_back(std::move(opened.value()));
+        } else {
+            result.problems.append(opened.error());
+            report(result.problems.last());
+        }
+    }
+    return result;
 }
 
 TrashStatusResult TrashStore::scan()
@@ -387,37 +481,37 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
 
 TrashStatusResult TrashStore::scanFolders(EntryTable* table)
 {
-    m_locations.ensureHomeTrash();
-    const QList<TrashDirectory> folders = m_locations.trashDirectories();
-    if (folders.isEmpty())
-        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
-
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
     // for nothing.
-    Snapshot before = snapshot(folders);
+    timespec startedAt{};
+    ::clock_gettime(CLOCK_REALTIME, &startedAt);
+    OpenFolders open = openFolders();
+    Snapshot before = snapshot(open, startedAt);
     if (!table && m_lastScan && unchangedSince(before, m_lastScan->snapshot))
         return m_lastScan->status;
     m_lastScan.reset();
     ++m_listings;
     bool complete = before.complete;
 
-    bool listed = false;
+    TrashStatus status;
+    status.folderProblems = open.problems;
     bool permissionFailure = false;
-    TrashError lastError;
+    for (const TrashFolderProblem& problem : std::as_const(open.problems))
+        permissionFailure = permissionFailure || isPermissionError(problem.errorCode);
 
-    // A listed trash folder, kept open until its entries are measured.
+    // A listed trash folder and what its directorysizes file said and is to say.
     struct ListedFolder {
-        TrashDirectory directory;
-        PosixFd filesFd;
-        PosixFd infoFd;
+        const OpenTrashFolder* open;
         SizeCache oldSizes;
         SizeCache sizes;
+        bool rewriteSizes = false;
     };
     std::vector<ListedFolder> listedFolders;
+    listedFolders.reserve(open.folders.size());
     // A folder entry that directorysizes cannot answer for, and its info file's mtime when it has one.
     struct PendingWalk {
         ScannedEntry entry;
-        std::optional<qint64> infoMtime;
+        std::optional<timespec> infoMtime;
         std::size_t row = 0;
     };
     std::vector<WalkRoot> roots;
@@ -425,10 +519,11 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
     Tally tally;
     qint64 order = 0;
 
-    for (const TrashDirectory& folder : folders) {
-        const QByteArray filesPath = folder.filesPath();
-        ListedFolder listing{folder, PosixFd(::open(filesPath.constData(), kOpenDirFlags)), PosixFd(), {}, {}};
-        int listError = listing.filesFd.isValid() ? 0 : errno;
+    for (const OpenTrashFolder& folder : open.folders) {
+        const TrashDirectory& directory = folder.directory;
+        bool untrusted = false;
+        ListedFolder listing{&folder, readSizeCache(folder, &untrusted), {}, false};
+        listing.rewriteSizes = untrusted;
         // What this folder adds, kept apart until its listing has ended well: a folder that cannot be
         // read to the end counts as not listed at all.
         Tally folderTally;
@@ -436,70 +531,66 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
         std::vector<PendingWalk> folderPending;
         const std::size_t rowsBefore = table ? table->rows.size() : 0;
         const qsizetype bytesBefore = table ? table->bytes.size() : 0;
-        if (listError == 0) {
-            listing.infoFd.reset(::open(folder.infoPath().constData(), kOpenDirFlags));
-            listing.oldSizes = readSizeCache(folder.path);
-            const int dirFd = listing.filesFd.get();
-            const int infoFd = listing.infoFd.get();
-            const auto folderIndex = static_cast<quint32>(listedFolders.size());
-            listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
-                ScannedEntry entry;
-                entry.order = order++;
-                entry.folder = folderIndex;
-                entry.category = categoryForRawName(name);
-                struct stat st {};
-                std::optional<qint64> infoMtime;
-                bool walk = false;
-                if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    // Vanished since the listing, or unreadable: listed without size or date.
-                } else if (!S_ISDIR(st.st_mode)) {
-                    entry.modified = toMicros(fromTimespec(st.st_mtim));
-                    entry.size = static_cast<qint64>(st.st_blocks) * 512;
+        const int dirFd = folder.files.get();
+        const int infoFd = folder.info.get();
+        const auto folderIndex = static_cast<quint32>(listedFolders.size());
+        const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+            ScannedEntry entry;
+            entry.order = order++;
+            entry.folder = folderIndex;
+            entry.category = categoryForRawName(name);
+            struct stat st {};
+            std::optional<timespec> infoMtime;
+            bool walk = false;
+            if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                // Vanished since the listing, or unreadable: listed without size or date.
+            } else if (!S_ISDIR(st.st_mode)) {
+                entry.modified = toMicros(fromTimespec(st.st_mtim));
+                entry.size = allocatedBytes(st.st_blocks);
+            } else {
+                entry.isDirectory = true;
+                entry.modified = toMicros(fromTimespec(st.st_mtim));
+                // The info file is looked at before its entry is walked: a directorysizes line is
+                // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
+                // again next time rather than trusted with the old size.
+                struct stat infoSt {};
+                if (statInfo(infoFd, name, &infoSt))
+                    infoMtime = infoSt.st_mtim;
+                // KDE's own lines hold apparent sizes: they are measured once and rewritten.
+                const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
+                const auto cached = listing.oldSizes.constFind(key);
+                if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
+                    entry.size = cached->size;
+                    listing.sizes.insert(name.toByteArray(), *cached);
                 } else {
-                    entry.isDirectory = true;
-                    entry.modified = toMicros(fromTimespec(st.st_mtim));
-                    // The info file is looked at before its entry is walked: a directorysizes line is
-                    // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
-                    // again next time rather than trusted with the old size.
-                    struct stat infoSt {};
-                    if (statInfo(infoFd, name, &infoSt))
-                        infoMtime = infoSt.st_mtim.tv_sec;
-                    const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
-                    const auto cached = listing.oldSizes.constFind(key);
-                    if (infoMtime && cached != listing.oldSizes.cend() && cached->mtime == *infoMtime) {
-                        entry.size = cached->size;
-                        listing.sizes.insert(name.toByteArray(), *cached);
-                    } else {
-                        walk = true;
-                    }
+                    walk = true;
                 }
-                const std::size_t row = table ? table->append(entry, name) : 0;
-                if (walk) {
-                    folderRoots.push_back(WalkRoot{dirFd, name.toByteArray()});
-                    folderPending.push_back(PendingWalk{entry, infoMtime, row});
-                } else {
-                    folderTally.add(entry, name);
-                }
-            });
-        }
+            }
+            const std::size_t row = table ? table->append(entry, name) : 0;
+            if (walk) {
+                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray()});
+                folderPending.push_back(PendingWalk{entry, infoMtime, row});
+            } else {
+                folderTally.add(entry, name);
+            }
+        });
         if (listError != 0) {
             complete = false;
             permissionFailure = permissionFailure || isPermissionError(listError);
-            lastError =
-                TrashError{TrashServiceError::FileSystem, listError,
-                           QStringLiteral("cannot read %1: %2").arg(QFile::decodeName(filesPath), describe(listError))};
+            status.folderProblems.append(unlistable(directory, listError));
+            report(status.folderProblems.last());
             if (table) {
                 table->rows.resize(rowsBefore);
                 table->bytes.truncate(bytesBefore);
             }
             continue;
         }
-        listed = true;
+        status.trashFolders.append(directory.path);
         tally.merge(folderTally);
         std::move(folderRoots.begin(), folderRoots.end(), std::back_inserter(roots));
         std::move(folderPending.begin(), folderPending.end(), std::back_inserter(pending));
         if (table)
-            table->folders.push_back(folder);
+            table->folders.push_back(directory);
         listedFolders.push_back(std::move(listing));
     }
 
@@ -508,8 +599,8 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
     // walking at all.
     const auto readInfoFiles = [&] {
         for (EntryTable::Row& row : table->rows) {
-            const ListedFolder& folder = listedFolders[row.entry.folder];
-            const auto info = readInfo(folder.infoFd.get(), table->name(row));
+            const OpenTrashFolder& folder = *listedFolders[row.entry.folder].open;
+            const auto info = readInfo(folder.info.get(), table->name(row));
             if (!info)
                 continue;
             row.deleted = toMicros(info->deletionDate);
@@ -528,40 +619,54 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
     m_walks += static_cast<int>(roots.size());
     for (std::size_t i = 0; i < roots.size(); ++i) {
         PendingWalk& walked = pending[i];
+        const QByteArray& name = roots[i].name;
         walked.entry.size = walks[i].bytes;
         if (table)
             table->rows[walked.row].entry.size = walks[i].bytes;
-        tally.add(walked.entry, roots[i].name);
+        tally.add(walked.entry, name);
         // Only a complete measurement is kept: the file is trusted for as long as the info file is
         // unchanged, so a partial size (a folder we could not read, an entry that vanished while
         // we walked) would outlive the reason it was partial.
-        if (walked.infoMtime && walks[i].errors == 0)
-            listedFolders[walked.entry.folder].sizes.insert(roots[i].name,
-                                                            DirectorySize{walks[i].bytes, *walked.infoMtime});
+        ListedFolder& folder = listedFolders[walked.entry.folder];
+        const auto old = folder.oldSizes.constFind(name);
+        const bool hasOld = old != folder.oldSizes.cend();
+        if (walked.infoMtime && walks[i].errors == 0) {
+            // In the unit of the line it replaces: KDE matches only milliseconds, and would walk the
+            // folder at every operation of its own if its line turned into seconds.
+            folder.sizes.insert(name,
+                                DirectorySize::measurement(walks[i].bytes, *walked.infoMtime,
+                                                           hasOld && old->milliseconds, hasOld ? old->position : -1));
+        } else if (walked.infoMtime && hasOld && old->matches(*walked.infoMtime)) {
+            // Not measured completely, but still KDE's valid line: it stays for KDE as it was.
+            folder.sizes.insert(name, *old);
+        }
         complete = complete && walks[i].errors == 0;
     }
     for (const ListedFolder& folder : listedFolders) {
-        if (folder.sizes != folder.oldSizes)
-            writeSizeCache(folder.directory.path, folder.sizes);
+        if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
+            writeSizeCache(*folder.open, folder.sizes);
     }
 
-    if (!listed) {
-        if (permissionFailure)
-            return TrashError{TrashServiceError::PermissionDenied, EACCES, lastError.message};
-        return lastError;
+    if (listedFolders.empty()) {
+        m_topInfos.clear();
+        if (open.folders.empty() && open.problems.isEmpty())
+            return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+        QStringList messages;
+        for (const TrashFolderProblem& problem : std::as_const(status.folderProblems))
+            messages.append(problem.message());
+        return TrashError{permissionFailure ? TrashServiceError::PermissionDenied : TrashServiceError::FileSystem,
+                          permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
 
-    TrashStatus status;
     status.totalSize = tally.total;
     status.itemCount = static_cast<int>(std::min<qint64>(tally.count, std::numeric_limits<int>::max()));
     status.categoryDistribution = std::move(tally.sums);
     // Only the largest entries get their info file read, and only when it changed since the last scan.
     const QList<KnownInfo> previousInfos = std::exchange(m_topInfos, {});
     for (const Tally::Candidate& candidate : tally.top) {
-        const ListedFolder& folder = listedFolders[candidate.entry.folder];
-        TrashItemDetail item = describe(folder.directory, candidate.entry, candidate.name);
-        const std::optional<TrashInfo> info =
-            topItemInfo(previousInfos, folder.directory, folder.infoFd.get(), candidate.name);
+        const OpenTrashFolder& folder = *listedFolders[candidate.entry.folder].open;
+        TrashItemDetail item = detailOf(folder.directory, candidate.entry, candidate.name);
+        const std::optional<TrashInfo> info = topItemInfo(previousInfos, folder, candidate.name);
         if (info) {
             if (info->path)
                 item.originalPath = absoluteOriginalPath(*info->path, folder.directory.topDir);
@@ -579,54 +684,61 @@ TrashCleanupOutcome TrashStore::emptyAll()
     // Our own changes would show in the stamps too; dropping what we knew says so plainly.
     m_lastScan.reset();
     m_ageGate.reset();
-    m_locations.ensureHomeTrash();
-    const QList<TrashDirectory> folders = m_locations.trashDirectories();
-    if (folders.isEmpty())
+    OpenFolders open = openFolders();
+    if (open.folders.empty() && open.problems.isEmpty())
         return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
 
-    TrashCleanupResult result;
-    for (const TrashDirectory& folder : folders) {
-        PosixFd filesFd(::open(folder.filesPath().constData(), kOpenDirFlags));
-        if (!filesFd.isValid())
-            continue; // a folder that cannot be listed contributes nothing
-        int listError = 0;
-        const QList<QByteArray> names = readDirectoryNames(filesFd.get(), false, &listError);
-        PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
-        removeEntries(folder, filesFd.get(), infoFd.get(), names, result);
+    TrashCleanupResult result = cleanupOf(open.problems);
+    const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
+    for (const OpenTrashFolder& folder : open.folders) {
+        const TrashDirectory& directory = folder.directory;
+        const int filesFd = folder.files.get();
+        const int infoFd = folder.info.get();
+        std::vector<Doomed> doomed;
+        const int listError =
+            forEachDirectoryName(filesFd, [&](QByteArrayView name) { doomed.push_back(Doomed{name.toByteArray()}); });
+        if (listError != 0) {
+            const TrashFolderProblem problem = unlistable(directory, listError);
+            report(problem);
+            result.problems.append(problem.message());
+            continue;
+        }
+        removeEntries(folder, doomed, settledBefore, result);
 
-        if (infoFd.isValid()) {
+        if (!m_stop.load(std::memory_order_relaxed)) {
+            // Info files without data: left behind by a put that failed, or by another program. One
+            // written lately may be a put in flight (its data not moved yet), so it waits.
             int infoError = 0;
-            for (const QByteArray& infoName : readDirectoryNames(infoFd.get(), false, &infoError)) {
+            for (const QByteArray& infoName : readDirectoryNames(infoFd, false, &infoError)) {
                 if (!infoName.endsWith(kInfoSuffix))
                     continue;
                 const QByteArray name = infoName.left(infoName.size() - kInfoSuffix.size());
-                struct stat st {};
-                if (::fstatat(filesFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
-                    ::unlinkat(infoFd.get(), infoName.constData(), 0);
+                struct stat data {};
+                struct stat infoStat {};
+                if (::fstatat(filesFd, name.constData(), &data, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT &&
+                    ::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    infoStat.st_mtim.tv_sec <= settledBefore)
+                    ::unlinkat(infoFd, infoName.constData(), 0);
             }
+            if (infoError != 0)
+                result.problems.append(TrashFolderProblem{
+                    directory.path, QStringLiteral("info/ cannot be listed: %1").arg(describe(infoError)), infoError}
+                                           .message());
         }
     }
     return result;
 }
 
-namespace {
-bool sameFile(const struct stat& st, qint64 mtimeNs, off_t size, ino_t inode)
-{
-    return st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec == mtimeNs && st.st_size == size &&
-           st.st_ino == inode;
-}
-} // namespace
-
 TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
 {
-    m_locations.ensureHomeTrash();
-    const QList<TrashDirectory> folders = m_locations.trashDirectories();
-    if (folders.isEmpty())
-        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
-
     // The rule runs after every scan; on an unchanged Trash whose oldest entry is younger than the
     // cut-off, listing it again would find nothing to remove.
-    Snapshot before = snapshot(folders);
+    timespec startedAt{};
+    ::clock_gettime(CLOCK_REALTIME, &startedAt);
+    OpenFolders open = openFolders();
+    if (open.folders.empty() && open.problems.isEmpty())
+        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+    Snapshot before = snapshot(open, startedAt);
     if (m_ageGate && unchangedSince(before, m_ageGate->snapshot) &&
         (!m_ageGate->oldest || *m_ageGate->oldest >= cutoff))
         return TrashCleanupResult{};
@@ -635,23 +747,20 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
     bool complete = before.complete;
     std::optional<Timestamp> oldest;
     QHash<QByteArray, std::vector<KnownDate>> knownDates;
-    TrashCleanupResult result;
+    TrashCleanupResult result = cleanupOf(open.problems);
+    const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
 
-    for (const TrashDirectory& folder : folders) {
-        PosixFd filesFd(::open(folder.filesPath().constData(), kOpenDirFlags));
-        if (!filesFd.isValid()) {
-            complete = false;
-            continue; // a folder that cannot be listed contributes nothing
-        }
-        PosixFd infoFd(::open(folder.infoPath().constData(), kOpenDirFlags));
-        const std::vector<KnownDate> previous = m_knownDates.value(folder.path);
-        std::vector<KnownDate>& known = knownDates[folder.path];
+    for (const OpenTrashFolder& folder : open.folders) {
+        const TrashDirectory& directory = folder.directory;
+        const int infoFd = folder.info.get();
+        const std::vector<KnownDate> previous = m_knownDates.value(directory.path);
+        std::vector<KnownDate>& known = knownDates[directory.path];
         // The old entries are gathered first and deleted once the listing is done, so the folder
         // never changes under its own listing; the others cost no name.
-        QList<QByteArray> old;
-        const int listError = forEachDirectoryName(filesFd.get(), [&](QByteArrayView name) {
+        std::vector<Doomed> old;
+        const int listError = forEachDirectoryName(folder.files.get(), [&](QByteArrayView name) {
             struct stat infoSt {};
-            if (!statInfo(infoFd.get(), name, &infoSt))
+            if (!statInfo(infoFd, name, &infoSt))
                 return; // no info file, no date: never removed by age
             const quint64 hash = qHash(name, 0);
             auto hit = std::lower_bound(previous.cbegin(), previous.cend(), hash,
@@ -662,22 +771,30 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
             std::optional<Timestamp> date;
             if (hit != previous.cend() && hit->nameHash == hash) {
                 date = fromMicros(hit->deletedUs);
-            } else if (const auto info = readInfo(infoFd.get(), name)) {
+            } else if (const auto info = readInfo(infoFd, name)) {
                 date = info->deletionDate;
             }
-            known.push_back(KnownDate{hash, infoSt.st_ino,
-                                      infoSt.st_mtim.tv_sec * 1'000'000'000LL + infoSt.st_mtim.tv_nsec, infoSt.st_size,
-                                      toMicros(date)});
+            known.push_back(
+                KnownDate{hash, infoSt.st_ino, nanoseconds(infoSt.st_mtim), infoSt.st_size, toMicros(date)});
             if (date && *date < cutoff)
-                old.append(name.toByteArray());
+                old.push_back(
+                    Doomed{name.toByteArray(), true, infoSt.st_ino, nanoseconds(infoSt.st_mtim), infoSt.st_size});
             else if (date && (!oldest || *date < *oldest))
                 oldest = date;
         });
-        complete = complete && listError == 0;
+        if (listError != 0) {
+            complete = false;
+            const TrashFolderProblem problem = unlistable(directory, listError);
+            report(problem);
+            result.problems.append(problem.message());
+            // What could be read of a folder is not trusted: an entry may have been listed twice.
+            known.clear();
+            continue;
+        }
         std::sort(known.begin(), known.end(),
                   [](const KnownDate& a, const KnownDate& b) { return a.nameHash < b.nameHash; });
-        if (!old.isEmpty())
-            removeEntries(folder, filesFd.get(), infoFd.get(), old, result);
+        if (!old.empty())
+            removeEntries(folder, old, settledBefore, result);
     }
     m_knownDates = std::move(knownDates);
     if (result.removedCount > 0 || result.failedCount > 0)
@@ -687,34 +804,79 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
     return result;
 }
 
-void TrashStore::removeEntries(const TrashDirectory& folder, int filesFd, int infoFd, const QList<QByteArray>& names,
+void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
                                TrashCleanupResult& result)
 {
-    SizeCache sizes = readSizeCache(folder.path);
+    const TrashDirectory& directory = folder.directory;
+    const int filesFd = folder.files.get();
+    const int infoFd = folder.info.get();
+    bool untrusted = false;
+    SizeCache sizes = readSizeCache(folder, &untrusted);
     const qsizetype cachedBefore = sizes.size();
-    for (const QByteArray& name : names) {
+    for (const Doomed& entry : doomed) {
+        if (m_stop.load(std::memory_order_relaxed))
+            break;
+        const QByteArray& name = entry.name;
         struct stat infoSt {};
         const bool hasInfo = statInfo(infoFd, name, &infoSt);
+        // Picked by an info file that is no longer there: the name was freed and trashed anew since.
+        if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode)))
+            continue;
         std::optional<qint64> knownSize;
         if (const auto cached = sizes.constFind(name);
-            hasInfo && cached != sizes.cend() && cached->mtime == infoSt.st_mtim.tv_sec)
+            hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
             knownSize = cached->size;
 
-        TreeRemover remover(!knownSize.has_value());
+        TreeRemover remover(!knownSize.has_value(), &m_stop);
         const RemovalResult removal = remover.remove(filesFd, name.constData());
         if (!removal.complete) {
             // The info file stays so the entry stays listed and can be retried or restored.
             ++result.failedCount;
+            if (!removal.mountPoint.isEmpty())
+                result.problems.append(
+                    QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
+                        .arg(QFile::decodeName(directory.filesPath() + '/' + name),
+                             QFile::decodeName(directory.filesPath() + '/' + removal.mountPoint)));
             continue;
         }
-        if (infoFd >= 0)
-            ::unlinkat(infoFd, (name + kInfoSuffix).constData(), 0);
         sizes.remove(name);
+        // The data is gone, so its info file goes. Data that was gone before we came (another
+        // emptying got there first, and removes the info file itself) may also be a put's name
+        // freed and claimed again: then the info file is only taken once no put can be in flight.
+        if (hasInfo)
+            removeInfoFile(infoFd, name, infoSt,
+                           removal.alreadyGone ? std::optional<time_t>(settledBefore) : std::nullopt);
+        if (removal.alreadyGone)
+            continue;
         ++result.removedCount;
-        result.freedBytes += knownSize.value_or(removal.removedBytes);
+        result.freedBytes = saturatingAdd(result.freedBytes, knownSize.value_or(removal.removedBytes));
     }
-    if (sizes.size() != cachedBefore)
-        writeSizeCache(folder.path, sizes);
+    if (untrusted || sizes.size() != cachedBefore)
+        writeSizeCache(folder, sizes);
+}
+
+bool TrashStore::isEmpty() const
+{
+    const auto holdsAnything = [](const QByteArray& path) {
+        PosixFd fd(::open(path.constData(), kOpenDirFlags | O_NOFOLLOW));
+        DIR* dir = fd.isValid() ? ::fdopendir(fd.get()) : nullptr;
+        if (!dir)
+            return false;
+        fd.release();
+        bool any = false;
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+                any = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+        return any;
+    };
+    const QList<TrashDirectory> folders = m_locations.trashDirectories();
+    return std::none_of(folders.cbegin(), folders.cend(), [&](const TrashDirectory& folder) {
+        return holdsAnything(folder.filesPath()) || holdsAnything(folder.infoPath());
+    });
 }
 
 TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
@@ -744,9 +906,12 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
     PosixFd parentFd(::open(parent.constData(), kOpenDirFlags));
     if (!parentFd.isValid())
         return fail(errno, describe(errno));
-    struct stat st {};
-    if (::fstatat(parentFd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    MountAwareStat entry;
+    if (!mountAwareStat(parentFd.get(), name.constData(), entry))
         return fail(errno, describe(errno));
+    const struct stat& st = entry.st;
+    if (entry.mountRoot)
+        return fail(EBUSY, QStringLiteral("it is a mount point"));
     const QByteArray canonicalParent = canonicalPath(parent);
     if (canonicalParent.isEmpty())
         return fail(errno, describe(errno));
@@ -765,14 +930,24 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
         if (isUnder(trash, canonical))
             return fail(EINVAL, QStringLiteral("it contains the Trash"));
     }
+    // A folder holding a mount point would carry it into the Trash, where only the emptying's own
+    // care would keep the other file system's files; such a folder is not moved at all.
+    if (S_ISDIR(st.st_mode)) {
+        const auto mounts = TrashLocations::mountPointsAtOrBelow(canonical);
+        if (!mounts)
+            return fail(EIO, QStringLiteral("the mount table cannot be read to check that it holds no mount point"));
+        if (!mounts->isEmpty())
+            return fail(EBUSY, QStringLiteral("it holds the mount point %1").arg(QFile::decodeName(mounts->first())));
+    }
 
     const auto trash = m_locations.trashFor(canonical, st.st_dev);
     if (!trash)
         return fail(EXDEV, QStringLiteral("its volume has no trash (temporary, read-only or system file system)"));
-    PosixFd filesFd(::open(trash->filesPath().constData(), kOpenDirFlags));
-    PosixFd infoFd(::open(trash->infoPath().constData(), kOpenDirFlags));
-    if (!filesFd.isValid() || !infoFd.isValid())
-        return fail(errno, describe(errno));
+    auto opened = m_locations.open(*trash, true);
+    if (!opened)
+        return fail(opened.error().errorCode, opened.error().message());
+    const int filesFd = opened->files.get();
+    const int infoFd = opened->info.get();
 
     QByteArray infoPathValue = canonical;
     if (!trash->isHome && isUnder(canonical, trash->topDir))
@@ -784,15 +959,15 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
         const QByteArray infoName = candidate + kInfoSuffix;
         // The info file is claimed first, exclusively: it reserves the name against other trashers.
         PosixFd infoFile(
-            ::openat(infoFd.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            ::openat(infoFd, infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!infoFile.isValid()) {
             if (errno == EEXIST)
                 continue;
             return fail(errno, describe(errno));
         }
-        const auto dropInfo = [&] { ::unlinkat(infoFd.get(), infoName.constData(), 0); };
+        const auto dropInfo = [&] { ::unlinkat(infoFd, infoName.constData(), 0); };
         struct stat existing {};
-        if (::fstatat(filesFd.get(), candidate.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(filesFd, candidate.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             // Data without an info file holds this name: leave it alone and try the next one.
             infoFile.reset();
             dropInfo();
@@ -805,8 +980,8 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
             dropInfo();
             return fail(written ? errno : writeError, describe(written ? errno : writeError));
         }
-        if (::renameat2(parentFd.get(), name.constData(), filesFd.get(), candidate.constData(), RENAME_NOREPLACE) == 0)
-            return Done{};
+        if (::renameat2(parentFd.get(), name.constData(), filesFd, candidate.constData(), RENAME_NOREPLACE) == 0)
+            return path;
         const int renameError = errno;
         dropInfo();
         if (renameError == EEXIST)

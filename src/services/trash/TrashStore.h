@@ -7,8 +7,11 @@
 #include "TrashTypes.h"
 
 #include <QHash>
+#include <QSet>
 #include <QTimeZone>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <sys/stat.h>
@@ -23,6 +26,9 @@ enum class TrashEntryOrder {
 };
 
 // The synchronous trash engine: reads, sizes, empties and fills the freedesktop trash directories.
+// Each operation opens every trash folder afresh (TrashLocations::open) and works only through the
+// descriptors of its checked parts; a folder that fails the checks, or cannot be listed, is left
+// alone and reported (TrashStatus::folderProblems, TrashCleanupResult::problems, the log).
 // Not thread-safe; TrashService runs it on its actor.
 //
 // Nothing it keeps grows with the names in the Trash. A scan is one pass over each trash folder that
@@ -41,21 +47,36 @@ public:
     const TrashLocations& locations() const { return m_locations; }
 
     // The totals, per-kind sums and largest entries of every trash folder. `lastUpdatedAt` is left for
-    // the caller to stamp.
+    // the caller to stamp. An error only when no trash folder could be listed at all.
     TrashStatusResult scan();
     // Every entry of every trash folder, one at a time: the pass of scan() gives `begin` the status,
-    // then `entry` gets each entry in `order`. An entry's detail lives only during its call; what is
-    // held meanwhile is a row of numbers per entry and its name and original path, in one buffer.
-    // Nothing is called when the Trash cannot be read.
+    // then `entry` gets each entry in `order` with its original path and deletion date. An entry's
+    // detail lives only during its call; what is held meanwhile is a row of numbers per entry and its
+    // name and original path, in one buffer. Nothing is called when no trash folder can be read; the
+    // folders that could not be are in the status's folderProblems, as for scan().
     TrashStatusResult list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
                            const std::function<void(const TrashItemDetail&)>& entry);
-    // Deletes every entry, then the info files left without data.
+    // Deletes every entry, then the info files left without data for longer than
+    // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
     // Deletes the entries whose deletion date is strictly before `cutoff`; entries without a
     // readable date stay.
     TrashCleanupOutcome removeDeletedBefore(Timestamp cutoff);
-    // Moves one file or folder into the trash of its volume, deleted at `now`.
+    // Moves one file or folder into the trash of its volume, deleted at `now`; gives its absolute path
+    // in the trash. A folder that is or holds a mount point is refused before anything moves.
     TrashPutResult put(const QByteArray& path, Timestamp now);
+    // True when no trash folder holds an entry or an info file.
+    bool isEmpty() const;
+
+    // Makes the operation under way, and every later one, end at the next entry (for quitting; may
+    // be called from any thread).
+    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+
+    // A put writes the info file first and moves the data after; an info file without data may be a
+    // put in flight. Such a file is removed as left behind only once its mtime is older than this:
+    // a rename takes milliseconds, but a put may stall on a busy disk, a network file system or a
+    // stopped process, and an hour costs nothing (an info file alone is not listed).
+    static constexpr std::chrono::seconds kPutInFlightMargin{3600};
 
     // How many .trashinfo files were read (not served from what is known of them) since construction.
     int infoReads() const { return m_infoReads; }
@@ -68,22 +89,46 @@ private:
     using SizeCache = DirectorySizes;
     struct EntryTable;
 
+    // Every trash folder present, opened (the home trash created where missing), and the problems of
+    // those that cannot be used.
+    struct OpenFolders {
+        std::vector<OpenTrashFolder> folders;
+        QList<TrashFolderProblem> problems;
+    };
+    OpenFolders openFolders();
+    // Logs a folder's problem the first time this store meets it: the tray scans every minute.
+    void report(const TrashFolderProblem& problem);
+
     TrashStatusResult scanFolders(EntryTable* table);
     // Stats info/<name>.trashinfo; true when it is a regular file.
     static bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat);
-    // Reads and parses info/<name>.trashinfo; empty when it cannot be read.
+    // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
     // The info file of one of the largest entries: as the last scan read it (one of `previous`) while
     // it is unchanged. Kept in m_topInfos for the next scan.
     struct KnownInfo;
-    std::optional<TrashInfo> topItemInfo(const QList<KnownInfo>& previous, const TrashDirectory& folder, int infoFd,
+    std::optional<TrashInfo> topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
                                          const QByteArray& name);
-    // The directorysizes file of a trash.
-    static SizeCache readSizeCache(const QByteArray& trashPath);
-    static void writeSizeCache(const QByteArray& trashPath, const SizeCache& cache);
-    // Deletes the entries `names` of one trash folder (data first, then the info file), counting into
-    // `result`, and drops their directorysizes lines.
-    void removeEntries(const TrashDirectory& folder, int filesFd, int infoFd, const QList<QByteArray>& names,
+    // The directorysizes file of a trash, read anew by every pass that needs it: kept parsed, it
+    // would hold the name of every folder entry. `untrusted` is set when a file of that name is there
+    // but was not read (a link, a FIFO, too large): it is to be written anew.
+    static SizeCache readSizeCache(const OpenTrashFolder& folder, bool* untrusted);
+    static void writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache);
+
+    // An entry picked for removal, with the info file it was picked by when that matters: an entry
+    // whose info file is no longer that one was trashed anew meanwhile and is not the one picked.
+    struct Doomed {
+        QByteArray name;
+        // When set, removed only while its info file is still this one (inode, mtime, size).
+        bool checked = false;
+        ino_t inode = 0;
+        qint64 mtimeNs = 0;
+        off_t size = 0;
+    };
+    // Deletes the entries `doomed` of one trash folder (data first, then the info file), counting
+    // into `result`, and drops their directorysizes lines. `settledBefore`: an info file whose data
+    // was already gone is only removed when its mtime is before it (a put may have claimed the name).
+    void removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
                        TrashCleanupResult& result);
 
     // What a trash folder's files/ and info/ looked like: any entry added, removed or renamed in
@@ -95,14 +140,13 @@ private:
         timespec filesMtime{}, filesCtime{}, infoMtime{}, infoCtime{};
         bool operator==(const FolderStamp& other) const;
     };
-    static std::optional<FolderStamp> stamp(const TrashDirectory& folder);
-    // Every trash folder's stamp, taken before a pass lists anything.
+    // Every trash folder's stamp, taken as a pass opened them, before it listed anything.
     struct Snapshot {
         QList<FolderStamp> stamps;
         timespec takenAt{};
-        bool complete = true; // every folder could be stamped
+        bool complete = true; // every folder present could be used
     };
-    static Snapshot snapshot(const QList<TrashDirectory>& folders);
+    static Snapshot snapshot(const OpenFolders& open, const timespec& takenAt);
     // True when `now` finds every folder as `before` did, and their mtimes were already settled then.
     static bool unchangedSince(const Snapshot& now, const Snapshot& before);
 
@@ -142,9 +186,11 @@ private:
     };
     QList<KnownInfo> m_topInfos;
 
+    std::atomic<bool> m_stop{false};
     TrashLocations m_locations;
     DirectoryWalker m_walker;
     QTimeZone m_zone;
+    QSet<QString> m_reported;
     int m_infoReads = 0;
     int m_walks = 0;
     int m_listings = 0;

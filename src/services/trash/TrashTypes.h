@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace rubbly {
 
@@ -27,13 +28,30 @@ struct TrashError {
 struct TrashCleanupResult {
     int removedCount = 0;
     qint64 freedBytes = 0;
+    // Entries that could not be deleted completely; they stay listed with their info files.
     int failedCount = 0;
+    // What the user must be told, one sentence each: trash folders that could not be used or listed,
+    // and entries that hold a mount point (named). Not empty means the emptying was not complete.
+    QStringList problems;
+
+    bool complete() const { return failedCount == 0 && problems.isEmpty(); }
 
     bool operator==(const TrashCleanupResult&) const = default;
 };
 
+// What a put of several paths did. Every path is tried, whatever became of the others, as trash-put
+// and gio do: one unreadable file must not keep the rest of a selection out of the Trash.
+struct TrashPutReport {
+    int movedCount = 0;
+    // One per path that could not be moved, in the order they were given.
+    QList<TrashError> failures;
+
+    bool operator==(const TrashPutReport&) const = default;
+};
+
 using TrashStatusResult = Result<TrashStatus, TrashError>;
 using TrashCleanupOutcome = Result<TrashCleanupResult, TrashError>;
-using TrashPutResult = Result<Done, TrashError>;
+// The absolute path the file was moved from.
+using TrashPutResult = Result<QByteArray, TrashError>;
 
 } // namespace rubbly

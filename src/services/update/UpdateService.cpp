@@ -31,11 +31,33 @@ namespace {
 constexpr qint64 kMaxManifestBytes = 1 << 20;
 // minisign writes a few hundred bytes; its own limits keep a signature under 10 KiB.
 constexpr qint64 kMaxSignatureBytes = 64 * 1024;
-const QString kDefaultNotes = QStringLiteral("包含稳定性优化与功能增强。");
-const QString kDownloadFailed = QStringLiteral("自动下载失败，建议在浏览器中下载");
-const QString kUnsignedBuild = QStringLiteral("此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本");
-const QString kInsecureAddress = QStringLiteral("更新地址未使用 HTTPS，已拒绝下载");
-const QString kSignatureRefused = QStringLiteral("更新包签名校验失败，已拒绝安装");
+// What the About pane shows, in the interface's language (translated when said, not at start).
+QString defaultNotes()
+{
+    return QCoreApplication::translate("Update", "Stability improvements and new features.");
+}
+
+QString downloadFailedMessage()
+{
+    return QCoreApplication::translate("Update", "Download failed; try downloading it in a browser");
+}
+
+QString unsignedBuild()
+{
+    return QCoreApplication::translate(
+        "Update",
+        "This build has no update signing key and cannot install updates; download the new version from the website");
+}
+
+QString insecureAddress()
+{
+    return QCoreApplication::translate("Update", "The update address is not HTTPS; the download was refused");
+}
+
+QString signatureRefused()
+{
+    return QCoreApplication::translate("Update", "The signature of the update did not verify; it was not installed");
+}
 const QString kNothingInstalled = QStringLiteral("; nothing was installed");
 const char* const kRefusedRedirect = "refusedRedirect";
 
@@ -304,7 +326,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !isSecureURL(url)) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
         setStatus(UpdateStatus::error(
-            QStringLiteral("无效的更新请求地址"),
+            QCoreApplication::translate("Update", "Invalid update address"),
             QStringLiteral("the update address %1 is not an https:// URL (plain http only for a loopback test server)")
                 .arg(url.toString())));
         co_return;
@@ -331,14 +353,14 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
         qCCritical(lcUpdate).noquote()
             << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
         setStatus(
-            manual ? UpdateStatus::error(QStringLiteral("网络连接失败，请稍后重试"),
+            manual ? UpdateStatus::error(QCoreApplication::translate("Update", "Network error; please try again later"),
                                          QStringLiteral("cannot reach the update server: %1").arg(reply->errorString()))
                    : UpdateStatus::idle());
         co_return;
     }
     if (!code.isValid()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
-        setStatus(UpdateStatus::error(QStringLiteral("网络响应异常"),
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Unexpected network response"),
                                       QStringLiteral("the update server's answer is not an HTTP response")));
         co_return;
     }
@@ -352,7 +374,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     if (status != 200) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
         setStatus(UpdateStatus::error(
-            QStringLiteral("暂时无法连接到更新服务器"),
+            QCoreApplication::translate("Update", "Cannot reach the update server right now"),
             QStringLiteral("the update server answered HTTP %1 for %2").arg(status).arg(shown(url))));
         co_return;
     }
@@ -361,12 +383,12 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
     if (!manifest) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
-        setStatus(UpdateStatus::error(QStringLiteral("更新信息解析失败"),
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information"),
                                       QStringLiteral("%1 is not a valid version manifest").arg(shown(url))));
         co_return;
     }
     const QString remote = stripVersion(manifest->version);
-    const QString notes = manifest->releaseNotes.value_or(kDefaultNotes);
+    const QString notes = manifest->releaseNotes.value_or(defaultNotes());
     QUrl download = manifest->downloadURL ? QUrl(*manifest->downloadURL, QUrl::StrictMode) : QUrl();
     // An address that is no URL falls back to the host's own archive; one in the clear is refused, not
     // replaced, since a manifest that names one was not written for this program.
@@ -375,7 +397,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
             QStringLiteral("refused the update: the manifest names %1, which is not an https:// address")
                 .arg(shown(download));
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        setStatus(UpdateStatus::error(insecureAddress(), detail));
         co_return;
     }
     if (!download.isValid() || download.isRelative() || download.host().isEmpty())
@@ -399,7 +421,7 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
     const auto refuse = [this, &url](const QString& why) {
         const QString detail = QStringLiteral("refused the update: %1 (%2)").arg(why, shown(url)) + kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+        setStatus(UpdateStatus::error(signatureRefused(), detail));
     };
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -417,13 +439,14 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
             QStringLiteral("refused to follow %1 to %2, which is not an https:// address").arg(shown(url), shown(to)) +
             kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        setStatus(UpdateStatus::error(insecureAddress(), detail));
         co_return std::nullopt;
     }
     if (isTransportError(reply->error())) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(reply->errorString());
-        setStatus(UpdateStatus::error(
-            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
+        setStatus(
+            UpdateStatus::error(downloadFailedMessage(),
+                                QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
         co_return std::nullopt;
     }
     // Unlike the archive's, the signature's status code counts: a missing one must not read as a
@@ -479,7 +502,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
                                               "get the new version from %1")
                                    .arg(m_config.baseURL.toString());
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kUnsignedBuild, detail));
+        setStatus(UpdateStatus::error(unsignedBuild(), detail));
         co_return;
     }
     if (!isSecureURL(info.downloadURL)) {
@@ -487,15 +510,16 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
             QStringLiteral("refused to download %1: updates are fetched over https only").arg(shown(info.downloadURL)) +
             kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        setStatus(UpdateStatus::error(insecureAddress(), detail));
         co_return;
     }
     setStatus(UpdateStatus::downloading(0.05, info));
     QPointer<UpdateService> self = this;
     const auto downloadFailed = [this, &info](const QString& why) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
-        setStatus(UpdateStatus::error(
-            kDownloadFailed, QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
+        setStatus(
+            UpdateStatus::error(downloadFailedMessage(),
+                                QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
     };
 
     // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
@@ -577,7 +601,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
                                    .arg(shown(info.downloadURL), shown(to)) +
                                kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kInsecureAddress, detail));
+        setStatus(UpdateStatus::error(insecureAddress(), detail));
         co_return;
     }
     if (isTransportError(reply->error())) {
@@ -598,7 +622,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
             QStringLiteral("refused the update: %1 (%2); the archive was deleted").arg(why, shown(info.downloadURL)) +
             kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
-        setStatus(UpdateStatus::error(kSignatureRefused, detail));
+        setStatus(UpdateStatus::error(signatureRefused(), detail));
         co_return;
     }
     const QString bundle = work + QStringLiteral("/Rubbly.app");
@@ -610,9 +634,10 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     if (!why.isEmpty())
         qCWarning(lcUpdate).noquote() << why;
     qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
-    setStatus(UpdateStatus::error(QStringLiteral("更新包提取失败，请重试或在官网下载"),
-                                  QStringLiteral("the archive holds no usable Rubbly.app%1")
-                                      .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why)));
+    setStatus(UpdateStatus::error(
+        QCoreApplication::translate("Update", "Could not unpack the update; retry or download it from the website"),
+        QStringLiteral("the archive holds no usable Rubbly.app%1")
+            .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why)));
 }
 
 QString UpdateService::replaceableBundle(const QString& programPath)

@@ -1,5 +1,6 @@
 #include "GeekWidgets.h"
 
+#include "GeekFonts.h"
 #include "Painting.h"
 #include "Symbols.h"
 
@@ -33,6 +34,13 @@ GeekSquareDot::GeekSquareDot(Tint color, qreal size, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
+GeekSquareDot::GeekSquareDot(Tint color, qreal size, const QFont& beside, QWidget* parent)
+    : GeekSquareDot(color, size, parent)
+{
+    m_lineHeight = QFontMetricsF(beside).height();
+    m_offset = visualMiddleOffset(beside);
+}
+
 void GeekSquareDot::setColor(Tint color)
 {
     if (m_color == color)
@@ -44,13 +52,13 @@ void GeekSquareDot::setColor(Tint color)
 QSize GeekSquareDot::sizeHint() const
 {
     const int side = static_cast<int>(std::ceil(m_size));
-    return {side, side};
+    return {side, std::max(side, static_cast<int>(std::ceil(m_lineHeight)))};
 }
 
 void GeekSquareDot::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QPointF topLeft((width() - m_size) / 2, (height() - m_size) / 2);
+    const QPointF topLeft((width() - m_size) / 2, (height() - m_size) / 2 + m_offset);
     paintSquareDot(painter, topLeft, m_size, m_color.resolve(this));
 }
 

@@ -13,11 +13,13 @@ namespace rubbly {
 // Draws the theme's square marker: a `size` × `size` square with corners of 1.5 filled with `color`.
 void paintSquareDot(QPainter& painter, const QPointF& topLeft, qreal size, const QColor& color);
 
-// The square marker as a widget, for layouts.
+// The square marker as a widget, for layouts. Given the font of the text it stands beside, it is as
+// tall as that text's line and sits at its visual middle.
 class GeekSquareDot final : public QWidget {
     Q_OBJECT
 public:
     GeekSquareDot(Tint color, qreal size, QWidget* parent = nullptr);
+    GeekSquareDot(Tint color, qreal size, const QFont& beside, QWidget* parent = nullptr);
     void setColor(Tint color);
     QSize sizeHint() const override;
 
@@ -27,6 +29,8 @@ protected:
 private:
     Tint m_color;
     qreal m_size;
+    qreal m_lineHeight = 0;
+    qreal m_offset = 0;
 };
 
 // A button without a platform bezel: subclasses paint everything. It tracks the pointer for hover

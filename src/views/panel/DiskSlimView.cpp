@@ -9,6 +9,7 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -21,8 +22,6 @@
 namespace rubbly {
 
 namespace {
-
-const QString kRevealHelp = QStringLiteral("在访达中定位");
 
 QString pathRowID(const QByteArray& path)
 {
@@ -60,7 +59,7 @@ public:
     {
         setMouseTracking(true);
         setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(QStringLiteral("SLIM"));
+        setAccessibleName(QCoreApplication::translate("Panel", "SLIM"));
     }
 
     const QList<Row>& rows() const { return m_rows; }
@@ -221,7 +220,8 @@ protected:
         QColor dot = spectrum()[static_cast<std::size_t>(row.item % 11)];
         if (isPath)
             dot.setAlphaF(0.55f);
-        paintSquareDot(painter, QPointF(content.left(), content.center().y() - 3.5), 7, dot);
+        paintSquareDot(painter, QPointF(content.left(), content.center().y() - 3.5 + visualMiddleOffset(monoFont(11))),
+                       7, dot);
         content.setLeft(content.left() + 7 + 6);
 
         // From the right: the chevron or the reveal button, the size, the time ago.
@@ -295,7 +295,8 @@ protected:
             auto* help = static_cast<QHelpEvent*>(event);
             const Row* row = rowAt(help->pos());
             if (row && row->kind == Kind::Path && parts(*row).reveal.contains(help->pos()))
-                QToolTip::showText(help->globalPos(), kRevealHelp, this);
+                QToolTip::showText(help->globalPos(), QCoreApplication::translate("Panel", "Show in the file manager"),
+                                   this);
             else
                 QToolTip::hideText();
             return true;
@@ -431,7 +432,7 @@ public:
     {
         setFixedHeight(30);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        setAccessibleName(QStringLiteral("PURGE SELECTED"));
+        setAccessibleName(QCoreApplication::translate("Panel", "PURGE SELECTED"));
         m_indicator->hide();
     }
     QSize sizeHint() const override { return {200, 30}; }
@@ -446,7 +447,9 @@ public:
     }
     QString label() const
     {
-        return m_purging ? m_progress : QStringLiteral("$ PURGE SELECTED (%1)").arg(formatBytesCompact(m_selected));
+        return m_purging
+                   ? m_progress
+                   : QCoreApplication::translate("Panel", "$ PURGE SELECTED (%1)").arg(formatBytesCompact(m_selected));
     }
 
 protected:
@@ -474,13 +477,13 @@ protected:
         } else {
             const bool any = m_selected >= 1;
             pieces = {{QStringLiteral("$"), monoFont(12, Weight::Bold), any ? accent : dim},
-                      {QStringLiteral("PURGE SELECTED ("), monoFont(11, Weight::Bold),
+                      {QCoreApplication::translate("Panel", "PURGE SELECTED ("), monoFont(11, Weight::Bold),
                        any ? Tint::primary().resolve(this) : dim},
                       {formatBytesCompact(m_selected), monoFont(11, Weight::Bold), any ? accent : dim},
                       {QStringLiteral(")"), monoFont(11, Weight::Bold), any ? Tint::primary().resolve(this) : dim}};
         }
-        // "PURGE SELECTED (", the size and ")" read as one phrase: no gap inside the brackets.
-        const auto gapAfter = [&](qsizetype i) { return m_purging || i == 0 ? 5.0 : 0.0; };
+        // Five between every part, the brackets' too, as the label's row spaces them.
+        const auto gapAfter = [](qsizetype) { return 5.0; };
         qreal total = m_purging ? m_indicator->width() + 5 : 0;
         for (qsizetype i = 0; i < pieces.size(); ++i)
             total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) +
@@ -516,7 +519,7 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     , m_workspace(workspace)
     , m_timeAgo(new GeekText(QString(), monoFont(9), Tint::tertiary()))
     , m_selectedSize(new GeekText(QString(), monoFont(10, Weight::Medium), Tint::tertiary()))
-    , m_selectedWord(new GeekText(QStringLiteral("selected"), monoFont(10), Tint::tertiary()))
+    , m_selectedWord(new GeekText(QCoreApplication::translate("Panel", "selected"), monoFont(10), Tint::tertiary()))
     , m_scanningBody(new QWidget)
     , m_scanningText(new GeekText(QString(), monoFont(10), Tint::secondary()))
     , m_cleanBody(new QWidget)
@@ -533,8 +536,10 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
 
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
-    header->addWidget(
-        new GeekText(QStringLiteral("> SLIM // CACHE PURGE"), monoFont(11, Weight::Bold), Tint::accent(4)));
+    header->addWidget(new GeekText(QCoreApplication::translate("Panel", "> SLIM // CACHE PURGE"),
+                                   monoFont(11, Weight::Bold), Tint::accent(4)));
+    // When a long size and time leave no room, the time gives way, not the title.
+    m_timeAgo->setElideMode(Qt::ElideRight);
     header->addWidget(m_timeAgo);
     header->addStretch();
     m_selectedSize->setTransition(Curve::spring(0.28, 0.8));
@@ -559,9 +564,9 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     auto* cleanTitle = new QHBoxLayout;
     cleanTitle->setSpacing(8);
     cleanTitle->addStretch();
-    cleanTitle->addWidget(new GeekSquareDot(Tint::accent(6), 7));
-    cleanTitle->addWidget(
-        new GeekText(QStringLiteral("[all_clean] system cache is minimal"), monoFont(11), Tint::accent(6)));
+    cleanTitle->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11)));
+    cleanTitle->addWidget(new GeekText(QCoreApplication::translate("Panel", "[all_clean] system cache is minimal"),
+                                       monoFont(11), Tint::accent(6)));
     cleanTitle->addStretch();
     clean->addLayout(cleanTitle);
     m_cleanDetail->setWordWrap(true);
@@ -634,11 +639,13 @@ void DiskSlimView::updateFromModel()
     m_cleanBody->setVisible(!scanning && items.isEmpty());
     m_listBody->setVisible(!items.isEmpty());
     m_strip->setVisible(scanning && !items.isEmpty());
-    m_cleanDetail->setText(scanned ? QStringLiteral("> scanned ") + formatRelativeTime(*scanned, m_viewModel.now()) +
-                                         QStringLiteral(" · no reclaimable caches found.")
-                                   : QStringLiteral("> no reclaimable developer or app caches found."));
+    m_cleanDetail->setText(
+        scanned ? QCoreApplication::translate("Panel", "> scanned %1 · no reclaimable caches found.")
+                      .arg(formatRelativeTime(*scanned, m_viewModel.now()))
+                : QCoreApplication::translate("Panel", "> no reclaimable developer or app caches found."));
     const auto& cleanText = m_viewModel.slimCleanProgressText();
-    m_purge->set(selected, m_viewModel.isCleaningSlim(), cleanText.value_or(QStringLiteral("> PURGING...")));
+    m_purge->set(selected, m_viewModel.isCleaningSlim(),
+                 cleanText.value_or(QCoreApplication::translate("Panel", "> PURGING...")));
     m_canvas->relayout();
     updateProgress();
 }
@@ -646,8 +653,9 @@ void DiskSlimView::updateFromModel()
 void DiskSlimView::updateProgress()
 {
     const auto& text = m_viewModel.slimScanProgressText();
-    m_scanningText->setText(text.value_or(QStringLiteral("> scanning system caches...")));
-    m_strip->set(text.value_or(QStringLiteral("> scanning...")), progressPercent(m_viewModel.slimScanProgressValue()));
+    m_scanningText->setText(text.value_or(QCoreApplication::translate("Panel", "> scanning system caches...")));
+    m_strip->set(text.value_or(QCoreApplication::translate("Panel", "> scanning...")),
+                 progressPercent(m_viewModel.slimScanProgressValue()));
 }
 
 DiskSlimView::Body DiskSlimView::body() const

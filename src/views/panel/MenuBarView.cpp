@@ -11,6 +11,7 @@
 #include "TrashTabViews.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QGraphicsBlurEffect>
 #include <QGraphicsOpacityEffect>
@@ -40,18 +41,19 @@ public:
         : QWidget(parent)
     {
         const QFontMetricsF metrics(monoFont(8.5, Weight::Black));
-        setFixedSize(static_cast<int>(std::ceil(metrics.horizontalAdvance(QStringLiteral("BETA")) + 8)),
+        setFixedSize(static_cast<int>(std::ceil(metrics.horizontalAdvance(text()) + 8)),
                      static_cast<int>(std::ceil(metrics.height() + 2)));
     }
 
 protected:
+    static QString text() { return QCoreApplication::translate("Panel", "BETA"); }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         paintCard(painter, QRectF(rect()), 3, Tint::accent(4).opacity(0.15).resolve(this));
         painter.setFont(monoFont(8.5, Weight::Black));
         painter.setPen(spectrum()[4]);
-        painter.drawText(QRectF(rect()), Qt::AlignCenter, QStringLiteral("BETA"));
+        painter.drawText(QRectF(rect()), Qt::AlignCenter, text());
     }
 };
 
@@ -146,8 +148,8 @@ public:
         , m_view(view)
         , m_card(new GeekCard(8, Tint::surface(), Tint::accent(10).opacity(0.5), 1, this))
         , m_sentence(new GeekText(QString(), monoFont(10), Tint::secondary()))
-        , m_confirm(new CardButton(QStringLiteral("$ CONFIRM"), true, m_card))
-        , m_cancel(new CardButton(QStringLiteral("CANCEL"), false, m_card))
+        , m_confirm(new CardButton(QCoreApplication::translate("Panel", "$ CONFIRM"), true, m_card))
+        , m_cancel(new CardButton(QCoreApplication::translate("Panel", "CANCEL"), false, m_card))
     {
         m_card->setFixedWidth(260);
         auto* column = new QVBoxLayout(m_card);
@@ -155,8 +157,9 @@ public:
         column->setSpacing(10);
         auto* title = new QHBoxLayout;
         title->setSpacing(6);
-        title->addWidget(new GeekSquareDot(Tint::accent(10), 7));
-        title->addWidget(new GeekText(QStringLiteral("> CONFIRM PURGE"), monoFont(11, Weight::Bold), Tint::accent(10)));
+        title->addWidget(new GeekSquareDot(Tint::accent(10), 7, monoFont(11, Weight::Bold)));
+        title->addWidget(new GeekText(QCoreApplication::translate("Panel", "> CONFIRM PURGE"),
+                                      monoFont(11, Weight::Bold), Tint::accent(10)));
         title->addStretch();
         column->addLayout(title);
         m_sentence->setWordWrap(true);
@@ -274,7 +277,7 @@ protected:
         painter.drawPath(roundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 6));
         painter.setFont(monoFont(11, Weight::Bold));
         painter.setPen(spectrum()[4]);
-        painter.drawText(box, Qt::AlignCenter, QStringLiteral("> RELEASE TO TRASH"));
+        painter.drawText(box, Qt::AlignCenter, QCoreApplication::translate("Panel", "> RELEASE TO TRASH"));
     }
 
 private:
@@ -289,7 +292,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_column(new QWidget(this))
     , m_dateStamp(new GeekText(QString(), monoFont(14, Weight::Heavy), Tint::primary()))
     , m_summary(new GeekText(QString(), monoFont(11), Tint::secondary()))
-    , m_refresh(new GeekIconButton(QStringLiteral("arrow.clockwise"), QStringLiteral("刷新")))
+    , m_refresh(new GeekIconButton(QStringLiteral("arrow.clockwise"), QCoreApplication::translate("Panel", "Refresh")))
     , m_tabBar(new TabBar(this))
     , m_content(new QWidget)
     , m_trashTab(new TrashTabView(viewModel, workspace, [this] { requestEmpty(); }))
@@ -405,9 +408,10 @@ void MenuBarView::buildHeader(QWidget* header)
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(4);
-    auto* openTrash = new GeekIconButton(QStringLiteral("arrow.up.right.square"), QStringLiteral("在访达中打开废纸篓"));
-    auto* settings = new GeekIconButton(QStringLiteral("gearshape"), QStringLiteral("偏好设置"));
-    auto* quit = new GeekIconButton(QStringLiteral("xmark"), QStringLiteral("退出 Rubbly"));
+    auto* openTrash = new GeekIconButton(QStringLiteral("arrow.up.right.square"),
+                                         QCoreApplication::translate("Panel", "Open the Trash in the file manager"));
+    auto* settings = new GeekIconButton(QStringLiteral("gearshape"), QCoreApplication::translate("Panel", "Settings"));
+    auto* quit = new GeekIconButton(QStringLiteral("xmark"), QCoreApplication::translate("Panel", "Quit Rubbly"));
     for (QWidget* button : {static_cast<QWidget*>(m_refresh), static_cast<QWidget*>(openTrash),
                             static_cast<QWidget*>(settings), static_cast<QWidget*>(quit)})
         buttons->addWidget(button, 0, Qt::AlignTop);
@@ -572,8 +576,8 @@ QString MenuBarView::recordLineText() const
 void MenuBarView::updateHeader()
 {
     m_dateStamp->setText(formatTodayStamp(m_viewModel.now()));
-    m_summary->setText(selectedSizeText(m_tab, m_viewModel.state(), m_viewModel.diskSlimItems()) +
-                       QStringLiteral(" total"));
+    m_summary->setText(QCoreApplication::translate("Panel", "%1 total")
+                           .arg(selectedSizeText(m_tab, m_viewModel.state(), m_viewModel.diskSlimItems())));
     const bool busy = isBusy(m_tab, m_viewModel.state(), m_viewModel.isScanningSlim());
     m_refresh->setSymbol(busy ? QStringLiteral("arrow.triangle.2.circlepath") : QStringLiteral("arrow.clockwise"));
     m_refresh->setEnabled(!busy);

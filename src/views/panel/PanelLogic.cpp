@@ -3,6 +3,7 @@
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -12,7 +13,8 @@ namespace rubbly {
 
 QString menuBarTabTitle(MenuBarTab tab)
 {
-    return tab == MenuBarTab::Trash ? QStringLiteral("01 // TRASH") : QStringLiteral("02 // SLIM");
+    return tab == MenuBarTab::Trash ? QCoreApplication::translate("Panel", "01 // TRASH")
+                                    : QCoreApplication::translate("Panel", "02 // SLIM");
 }
 
 QString selectedSizeText(MenuBarTab tab, const BinwellState& state, const QList<DiskSlimItem>& slimItems)
@@ -33,25 +35,27 @@ std::optional<QString> recordLine(MenuBarTab tab, const std::optional<CleaningRe
                                   const std::optional<CleaningRecord>& lastSlimCleaning,
                                   const std::optional<Timestamp>& lastSlimScan, Timestamp now)
 {
-    const auto describe = [now](const QString& lead, const CleaningRecord& record) {
-        return lead + formatRelativeTime(record.cleanedAt, now) + QStringLiteral(" · ") +
-               formatBytesCompact(record.freedBytes);
+    const auto describe = [now](const QString& pattern, const CleaningRecord& record) {
+        return pattern.arg(formatRelativeTime(record.cleanedAt, now), formatBytesCompact(record.freedBytes));
     };
     if (tab == MenuBarTab::Trash) {
         if (lastCleaning)
-            return describe(QStringLiteral("// last cleaned: "), *lastCleaning);
+            return describe(QCoreApplication::translate("Panel", "// last cleaned: %1 · %2"), *lastCleaning);
         return std::nullopt;
     }
     if (lastSlimCleaning)
-        return describe(QStringLiteral("// last purged: "), *lastSlimCleaning);
+        return describe(QCoreApplication::translate("Panel", "// last purged: %1 · %2"), *lastSlimCleaning);
     if (lastSlimScan)
-        return QStringLiteral("// last scanned: ") + formatRelativeTime(*lastSlimScan, now);
+        return QCoreApplication::translate("Panel", "// last scanned: %1").arg(formatRelativeTime(*lastSlimScan, now));
     return std::nullopt;
 }
 
 QString confirmationSentence(const TrashStatus& status)
 {
-    return QStringLiteral("Permanently delete %1 items (%2)? Action cannot be undone.")
+    if (status.itemCount == 1)
+        return QCoreApplication::translate("Panel", "Permanently delete 1 item (%1)? Action cannot be undone.")
+            .arg(formatBytesCompact(status.totalSize));
+    return QCoreApplication::translate("Panel", "Permanently delete %1 items (%2)? Action cannot be undone.")
         .arg(status.itemCount)
         .arg(formatBytesCompact(status.totalSize));
 }
@@ -173,26 +177,74 @@ qreal slimListHeight(std::optional<qreal> availableScreenHeight)
     return std::max<qreal>(*availableScreenHeight * 0.45 - 100, 320);
 }
 
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The bytes a URI's percent-encoded path stands for, or nothing when they would name another file
+// than the sender meant: a malformed escape, an escaped '/' (it would split a name into folders) or
+// NUL, a raw control character, or a query or fragment where the path should end.
+std::optional<QByteArray> decodeUriPath(const QByteArray& encoded)
+{
+    QByteArray path;
+    path.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        const char c = encoded[i];
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '?' || c == '#')
+            return std::nullopt;
+        if (c != '%') {
+            path.append(c);
+            continue;
+        }
+        const int high = i + 2 < encoded.size() ? hexValue(encoded[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(encoded[i + 2]) : -1;
+        if (low < 0)
+            return std::nullopt;
+        const char byte = static_cast<char>(high * 16 + low);
+        if (byte == '/' || byte == '\0')
+            return std::nullopt;
+        path.append(byte);
+        i += 2;
+    }
+    return path;
+}
+
+} // namespace
+
 QByteArrayList localPathsFromUriList(const QByteArray& uriList)
 {
     QByteArrayList paths;
     static const QByteArray localHost = QSysInfo::machineHostName().toUtf8();
     for (QByteArray line : uriList.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#') || !line.startsWith("file://"))
+        // Lines end in CRLF; nothing else is trimmed, since a path's bytes are the path.
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith('#') || line.size() < 6 || line.left(6).toLower() != "file:/")
             continue;
-        QByteArray rest = line.mid(7);
-        const qsizetype slash = rest.indexOf('/');
-        if (slash < 0)
-            continue;
-        const QByteArray host = rest.left(slash);
-        if (!host.isEmpty() && host != "localhost" && host != localHost)
-            continue; // another machine's file: nothing we can move
+        QByteArray rest = line.mid(5);
+        if (rest.startsWith("//")) {
+            rest = rest.mid(2);
+            const qsizetype slash = rest.indexOf('/');
+            if (slash < 0)
+                continue;
+            const QByteArray host = rest.left(slash);
+            if (!host.isEmpty() && host != "localhost" && host != localHost)
+                continue; // another machine's file: nothing we can move
+            rest = rest.mid(slash);
+        }
         // Percent-decoding gives the bytes back, whatever their encoding.
-        const QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
-        if (path.isEmpty() || path.contains('\0'))
-            continue;
-        paths.append(path);
+        const auto path = decodeUriPath(rest);
+        if (path && !path->isEmpty())
+            paths.append(*path);
     }
     return paths;
 }

@@ -8,6 +8,7 @@
 #include "PermissionGuideView.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -103,7 +104,7 @@ protected:
         paintHover(painter);
         const bool hovered = isHovered();
         const QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
-        paintSquareDot(painter, QPointF(inner.left(), (height() - 7) / 2.0), 7,
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 7) / 2.0 + visualMiddleOffset(monoFont(11))), 7,
                        spectrum()[fileCategoryColorIndex(m_category)]);
         const QColor strong = Tint::primary().resolve(this);
         const QColor weak = Tint::secondary().resolve(this);
@@ -160,7 +161,8 @@ public:
         : HoverRow(view, topItemRowID(item), parent)
         , m_item(item)
         , m_reveal(new SymbolButton(QStringLiteral("arrow.up.right.square"), 10, QSize(14, 14), Tint::accent(4),
-                                    Tint::accent(4), QStringLiteral("在访达中定位"), this))
+                                    Tint::accent(4), QCoreApplication::translate("Panel", "Show in the file manager"),
+                                    this))
     {
         setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(10)).height() + 6)));
         m_reveal->hide();
@@ -182,7 +184,7 @@ protected:
         paintHover(painter);
         const bool hovered = isHovered();
         QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
-        paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0), 6,
+        paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0 + visualMiddleOffset(monoFont(10))), 6,
                        spectrum()[fileCategoryColorIndex(m_item.category)]);
         if (hovered)
             inner.setRight(m_reveal->x() - 6);
@@ -229,10 +231,11 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, QWidget* pa
 
     auto* header = row(0, QMargins(4, 2, 4, 0));
     m_topHeader->setLayout(header);
-    header->addWidget(new GeekText(QStringLiteral("> TOP ITEMS"), monoFont(10, Weight::Bold), Tint::tertiary()));
+    header->addWidget(new GeekText(QCoreApplication::translate("Panel", "> TOP ITEMS"), monoFont(10, Weight::Bold),
+                                   Tint::tertiary()));
     header->addStretch();
     header->addWidget(m_chevron);
-    m_chevron->setAccessibleName(QStringLiteral("TOP ITEMS"));
+    m_chevron->setAccessibleName(QCoreApplication::translate("Panel", "TOP ITEMS"));
     connect(m_chevron, &QAbstractButton::clicked, this, [this] { setTopExpanded(!m_topExpanded); });
     auto* top = new QVBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
@@ -330,14 +333,15 @@ TrashStatusView::TrashStatusView(Workspace& workspace, QWidget* parent)
     card->setSpacing(8);
     auto* first = row(8, QMargins(6, 4, 6, 4));
     first->addStretch();
-    first->addWidget(new GeekSquareDot(Tint::accent(6), 7));
-    first->addWidget(new GeekText(QStringLiteral("[all_clean]"), monoFont(11, Weight::Medium), Tint::secondary()));
+    first->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11)));
+    first->addWidget(new GeekText(QCoreApplication::translate("Panel", "[all_clean]"), monoFont(11, Weight::Medium),
+                                  Tint::secondary()));
     first->addWidget(new GeekText(QStringLiteral("0B"), monoFont(11, Weight::Semibold), Tint::accent(6)));
     first->addStretch();
     card->addLayout(first);
     auto* second = row(0, QMargins(6, 0, 6, 0));
-    auto* line =
-        new GeekText(QStringLiteral("> system trash is empty. 0 bytes occupied."), monoFont(10), Tint::tertiary());
+    auto* line = new GeekText(QCoreApplication::translate("Panel", "> system trash is empty. 0 bytes occupied."),
+                              monoFont(10), Tint::tertiary());
     line->setAlignment(Qt::AlignCenter);
     second->addWidget(line);
     card->addLayout(second);
@@ -362,7 +366,8 @@ CleaningView::CleaningView(QWidget* parent)
     auto* title = row(6);
     title->addStretch();
     title->addWidget(new ActivityIndicator(Tint::accent(4)));
-    title->addWidget(new GeekText(QStringLiteral("> PURGING TRASH..."), monoFont(12, Weight::Bold), Tint::accent(4)));
+    title->addWidget(new GeekText(QCoreApplication::translate("Panel", "> PURGING TRASH..."),
+                                  monoFont(12, Weight::Bold), Tint::accent(4)));
     title->addStretch();
     column->addLayout(title);
     m_detail->setAlignment(Qt::AlignCenter);
@@ -371,8 +376,11 @@ CleaningView::CleaningView(QWidget* parent)
 
 void CleaningView::setStatus(const TrashStatus& status)
 {
+    const QString size = formatBytesCompact(status.totalSize);
     m_detail->setText(
-        QStringLiteral("> processing %1 items · %2").arg(status.itemCount).arg(formatBytesCompact(status.totalSize)));
+        status.itemCount == 1
+            ? QCoreApplication::translate("Panel", "> processing 1 item · %1").arg(size)
+            : QCoreApplication::translate("Panel", "> processing %1 items · %2").arg(status.itemCount).arg(size));
 }
 
 EmptyTrashButton::EmptyTrashButton(QWidget* parent)
@@ -381,7 +389,7 @@ EmptyTrashButton::EmptyTrashButton(QWidget* parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(30);
-    setAccessibleName(QStringLiteral("EMPTY TRASH"));
+    setAccessibleName(QCoreApplication::translate("Panel", "EMPTY TRASH"));
     connect(this, &PlainButton::hoveredChanged, this,
             [this](bool hovered) { m_hover.animateTo(hovered && isEnabled() ? 1 : 0, Curve::easeInOut(0.15)); });
     // The glow reaches past the button's edges, which only an effect (drawn by the parent) can.
@@ -452,7 +460,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     };
     QList<Piece> pieces{
         {QStringLiteral("$"), monoFont(12, Weight::Bold), empty ? Tint::tertiary().resolve(this) : danger},
-        {QStringLiteral("EMPTY TRASH"), monoFont(11, Weight::Bold),
+        {QCoreApplication::translate("Panel", "EMPTY TRASH"), monoFont(11, Weight::Bold),
          (empty ? Tint::tertiary() : Tint::primary()).resolve(this)},
     };
     if (!empty)
@@ -499,16 +507,18 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
     column->addWidget(m_permission);
 
     auto* success = row(8, QMargins(8, 8, 8, 8));
-    success->addWidget(new GeekSquareDot(Tint::accent(6), 7));
+    success->addWidget(new GeekSquareDot(Tint::accent(6), 7, monoFont(11, Weight::Bold)));
     success->addWidget(m_successText);
     m_success->setLayout(success);
     auto* error = row(6, QMargins(8, 8, 8, 8));
-    error->addWidget(new GeekText(QStringLiteral("> ERROR:"), monoFont(10, Weight::Bold), Tint::accent(10)));
+    error->addWidget(
+        new GeekText(QCoreApplication::translate("Panel", "> ERROR:"), monoFont(10, Weight::Bold), Tint::accent(10)));
     error->addWidget(m_errorText);
     m_error->setLayout(error);
     auto* scanning = row(6, QMargins(6, 12, 6, 12));
     scanning->addWidget(new ActivityIndicator(Tint::accent(4)));
-    scanning->addWidget(new GeekText(QStringLiteral("> scanning trash..."), monoFont(10), Tint::secondary()));
+    scanning->addWidget(
+        new GeekText(QCoreApplication::translate("Panel", "> scanning trash..."), monoFont(10), Tint::secondary()));
     m_scanning->setLayout(scanning);
 
     connect(m_emptyButton, &QAbstractButton::clicked, this, [emptyAction = std::move(emptyAction)] { emptyAction(); });
@@ -538,8 +548,8 @@ void TrashTabView::updateFromState()
     if (kind == Kind::Cleaning)
         m_cleaning->setStatus(*state.status());
     if (kind == Kind::Success)
-        m_successText->setText(QStringLiteral("> cleaned: ") + formatBytesCompact(state.freedBytes()) +
-                               QStringLiteral(" freed"));
+        m_successText->setText(
+            QCoreApplication::translate("Panel", "> cleaned: %1 freed").arg(formatBytesCompact(state.freedBytes())));
     if (kind == Kind::Error)
         m_errorText->setText(state.errorText());
     m_statusView->setVisible(kind == Kind::Normal);

@@ -9,6 +9,7 @@
 #include "UpdateServicing.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QRegularExpression>
@@ -285,10 +286,16 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
     , m_workspace(workspace)
     , m_section(new QWidget)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
+    // Centred in the pane by stretches outside the column: inside it they would add two spacings of
+    // 12 to its height, which then no longer fit the window and scrolled.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(16, 16, 16, 16);
+    outer->setSpacing(0);
+    outer->addStretch();
+    auto* column = new QVBoxLayout;
     column->setSpacing(12);
-    column->addStretch();
+    outer->addLayout(column);
+    outer->addStretch();
     column->addWidget(new AppIcon, 0, Qt::AlignHCenter);
 
     auto* identity = new QVBoxLayout;
@@ -297,14 +304,18 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
     name->setAlignment(Qt::AlignCenter);
     identity->addWidget(name);
     QHBoxLayout* versionRow = centredRow(4);
-    versionRow->addWidget(new GeekText(QStringLiteral("版本 ") + version, uiFont(11), Tint::secondary()));
-    versionRow->addWidget(new Capsule(QStringLiteral("Beta"), uiFont(9, Weight::Bold), QMargins(5, 1, 5, 1)), 0,
-                          Qt::AlignVCenter);
+    versionRow->addWidget(
+        new GeekText(QCoreApplication::translate("About", "Version %1").arg(version), uiFont(11), Tint::secondary()));
+    versionRow->addWidget(
+        new Capsule(QCoreApplication::translate("About", "Beta"), uiFont(9, Weight::Bold), QMargins(5, 1, 5, 1)), 0,
+        Qt::AlignVCenter);
     versionRow->addStretch();
     identity->addLayout(versionRow);
     column->addLayout(identity);
-    auto* description = new GeekText(QStringLiteral("轻量、智能、透明的 macOS 菜单栏存储守护与清理工具。"), uiFont(11),
-                                     Tint::secondary());
+    auto* description = new GeekText(
+        QCoreApplication::translate(
+            "About", "A light, smart and open keeper and cleaner of your disk, in the Linux desktop's tray."),
+        uiFont(11), Tint::secondary());
     description->setAlignment(Qt::AlignCenter);
     column->addWidget(description);
 
@@ -325,15 +336,17 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
         connect(button, &QAbstractButton::clicked, this, [this, url] { m_workspace.openUrl(url); });
         return button;
     };
-    pills->addWidget(pill(QStringLiteral("globe"), QStringLiteral("访问官方网站"), links.website));
-    pills->addWidget(pill(QStringLiteral("link"), QStringLiteral("关注 ") + links.profileHandle, links.profile));
+    pills->addWidget(
+        pill(QStringLiteral("globe"), QCoreApplication::translate("About", "Visit the Website"), links.website));
+    pills->addWidget(pill(QStringLiteral("link"),
+                          QCoreApplication::translate("About", "Follow %1").arg(links.profileHandle), links.profile));
     pills->addStretch();
     footer->addLayout(pills);
-    auto* credit = new GeekText(QStringLiteral("Built by Tolvik · 2026"), uiFont(10), Tint::tertiary());
+    auto* credit =
+        new GeekText(QCoreApplication::translate("About", "Built by Tolvik · 2026"), uiFont(10), Tint::tertiary());
     credit->setAlignment(Qt::AlignCenter);
     footer->addWidget(credit);
     column->addLayout(footer);
-    column->addStretch();
 
     connect(&m_updates, &UpdateServicing::statusChanged, this, &AboutSettingsView::render);
     render();
@@ -353,7 +366,8 @@ void AboutSettingsView::render()
     using Kind = UpdateStatus::Kind;
     switch (status.kind()) {
     case Kind::Idle: {
-        auto* button = new PushButton(QStringLiteral("检查更新…"), PushButton::Style::Bordered);
+        auto* button =
+            new PushButton(QCoreApplication::translate("About", "Check for Updates…"), PushButton::Style::Bordered);
         button->setSymbol(QStringLiteral("arrow.clockwise"), 11);
         connect(button, &QAbstractButton::clicked, this, check);
         section->addWidget(button, 0, Qt::AlignHCenter);
@@ -362,7 +376,8 @@ void AboutSettingsView::render()
     case Kind::Checking: {
         QHBoxLayout* row = centredRow(6);
         row->addWidget(new ActivityIndicator(Tint::fixed(palette().color(QPalette::Highlight)), 12));
-        row->addWidget(new GeekText(QStringLiteral("正在检查新版本…"), uiFont(11), Tint::secondary()));
+        row->addWidget(new GeekText(QCoreApplication::translate("About", "Checking for a new version…"), uiFont(11),
+                                    Tint::secondary()));
         row->addStretch();
         section->addLayout(row);
         break;
@@ -370,11 +385,12 @@ void AboutSettingsView::render()
     case Kind::UpToDate: {
         QHBoxLayout* row = centredRow(6);
         row->addWidget(new Glyph(QStringLiteral("checkmark.circle.fill"), 13, kGreen));
-        row->addWidget(new GeekText(QStringLiteral("已是最新版本"), uiFont(11), Tint::secondary()));
+        row->addWidget(
+            new GeekText(QCoreApplication::translate("About", "Rubbly is up to date"), uiFont(11), Tint::secondary()));
         auto* again = new PushButton(QString(), PushButton::Style::Borderless);
         again->setSymbol(QStringLiteral("arrow.clockwise"), 11);
-        again->setToolTip(QStringLiteral("重新检查更新"));
-        again->setAccessibleName(QStringLiteral("重新检查更新"));
+        again->setToolTip(QCoreApplication::translate("About", "Check Again"));
+        again->setAccessibleName(again->toolTip());
         connect(again, &QAbstractButton::clicked, this, check);
         row->addWidget(again);
         row->addStretch();
@@ -390,14 +406,16 @@ void AboutSettingsView::render()
         auto* header = new QHBoxLayout;
         header->setSpacing(6);
         header->addWidget(new Glyph(QStringLiteral("sparkles"), 12));
-        header->addWidget(new GeekText(QStringLiteral("发现新版本"), uiFont(12, Weight::Semibold), Tint::primary()));
+        header->addWidget(new GeekText(QCoreApplication::translate("About", "Update available"),
+                                       uiFont(12, Weight::Semibold), Tint::primary()));
         header->addWidget(
             new Capsule(QStringLiteral("v") + info.version, uiFont(10, Weight::Bold), QMargins(6, 2, 6, 2)));
         header->addStretch();
         column->addLayout(header);
         if (!info.releaseNotes.trimmed().isEmpty())
             column->addWidget(new NotesBlock(releaseNoteRows(info.releaseNotes)));
-        auto* download = new PushButton(QStringLiteral("立即下载更新"), PushButton::Style::Prominent);
+        auto* download =
+            new PushButton(QCoreApplication::translate("About", "Download Update"), PushButton::Style::Prominent);
         download->setSymbol(QStringLiteral("arrow.down.circle.fill"), 11);
         download->setTextWeight(Weight::Medium);
         connect(download, &QAbstractButton::clicked, this, [this, info] { m_updates.downloadUpdate(info); });
@@ -411,8 +429,8 @@ void AboutSettingsView::render()
         column->setContentsMargins(10, 10, 10, 10);
         column->setSpacing(6);
         auto* row = new QHBoxLayout;
-        row->addWidget(
-            new GeekText(QStringLiteral("正在下载新版本安装包..."), uiFont(11, Weight::Medium), Tint::primary()));
+        row->addWidget(new GeekText(QCoreApplication::translate("About", "Downloading the new version..."),
+                                    uiFont(11, Weight::Medium), Tint::primary()));
         row->addStretch();
         row->addWidget(new GeekText(QString::number(downloadPercent(status.progress())) + QLatin1Char('%'),
                                     monoFont(10, Weight::Bold), Tint::fixed(palette().color(QPalette::Highlight))));
@@ -430,16 +448,19 @@ void AboutSettingsView::render()
         column->setSpacing(8);
         QHBoxLayout* row = centredRow(6);
         row->addWidget(new Glyph(QStringLiteral("checkmark.circle.fill"), 12, kGreen));
-        row->addWidget(new GeekText(QStringLiteral("新版本已就绪"), uiFont(11, Weight::Semibold), Tint::primary()));
+        row->addWidget(new GeekText(QCoreApplication::translate("About", "New version ready"),
+                                    uiFont(11, Weight::Semibold), Tint::primary()));
         row->addStretch();
         column->addLayout(row);
-        auto* install = new PushButton(QStringLiteral("立即重启以完成更新"), PushButton::Style::Prominent);
+        auto* install = new PushButton(QCoreApplication::translate("About", "Restart to Finish Updating"),
+                                       PushButton::Style::Prominent);
         install->setSymbol(QStringLiteral("arrow.triangle.2.circlepath.circle.fill"), 11);
         install->setTextWeight(Weight::Semibold);
         install->setExpanding(true);
         connect(install, &QAbstractButton::clicked, this, [this, path] { m_updates.installAndRelaunch(path); });
         column->addWidget(install);
-        auto* note = new GeekText(QStringLiteral("点击后将自动无缝覆盖并重启 Rubbly"), uiFont(9.5), Tint::secondary());
+        auto* note = new GeekText(QCoreApplication::translate("About", "Rubbly replaces itself and restarts"),
+                                  uiFont(9.5), Tint::secondary());
         note->setAlignment(Qt::AlignCenter);
         column->addWidget(note);
         section->addWidget(card, 0, Qt::AlignHCenter);
@@ -450,7 +471,8 @@ void AboutSettingsView::render()
         message->setAlignment(Qt::AlignCenter);
         message->setWordWrap(true);
         section->addWidget(message);
-        auto* retry = new PushButton(QStringLiteral("重试"), PushButton::Style::Bordered, PushButton::Size::Mini);
+        auto* retry = new PushButton(QCoreApplication::translate("About", "Retry"), PushButton::Style::Bordered,
+                                     PushButton::Size::Mini);
         connect(retry, &QAbstractButton::clicked, this, check);
         section->addWidget(retry, 0, Qt::AlignHCenter);
         break;

@@ -7,6 +7,7 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -48,7 +49,93 @@ GeekText* secondaryText(const QString& text, qreal size)
     return label;
 }
 
+// "0300": the modes as chmod takes them.
+QString octal(mode_t mode)
+{
+    return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0'));
+}
+
+// `text` with a word joiner between any two characters: a line may not break inside it.
+QString unbroken(const QString& text)
+{
+    QString joined;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i > 0 && !text.at(i).isLowSurrogate())
+            joined.append(QChar(0x2060));
+        joined.append(text.at(i));
+    }
+    return joined;
+}
+
 } // namespace
+
+TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem, const QByteArray& home)
+{
+    if (!problem)
+        return {QCoreApplication::translate("Permissions", "Every trash folder can be read and emptied."), {}};
+    // The path stays on one line where it can: word joiners between its characters forbid the breaks
+    // that its slashes and dots would otherwise offer.
+    const QString path = unbroken(displayPath(problem->path, home));
+    QString sentence;
+    switch (problem->kind) {
+    case TrashAccessProblem::Kind::Missing:
+        sentence =
+            QCoreApplication::translate("Permissions", "The trash folder “%1” does not exist and could not be made.")
+                .arg(path);
+        break;
+    case TrashAccessProblem::Kind::NotAFolder:
+        sentence = QCoreApplication::translate("Permissions",
+                                               "“%1” is not a folder. Move it out of the way, then check again.")
+                       .arg(path);
+        break;
+    case TrashAccessProblem::Kind::NotOwned:
+        sentence = QCoreApplication::translate("Permissions",
+                                               "“%1” belongs to the user %2, so Rubbly cannot read or empty it.")
+                       .arg(path, problem->ownerName());
+        break;
+    case TrashAccessProblem::Kind::NotReadable:
+        sentence = QCoreApplication::translate(
+                       "Permissions", "The modes of “%1” (%2) forbid reading it, so Rubbly cannot see what it holds.")
+                       .arg(path, octal(problem->mode));
+        break;
+    case TrashAccessProblem::Kind::NotWritable:
+        sentence =
+            QCoreApplication::translate(
+                "Permissions", "The modes of “%1” (%2) forbid changing it, so Rubbly cannot delete what it holds.")
+                .arg(path, octal(problem->mode));
+        break;
+    }
+    return {sentence, repairCommand(*problem, home)};
+}
+
+TrashAccessReport::TrashAccessReport(Workspace& workspace, GeekText* sentence, GeekText* command, PushButton* copy,
+                                     PushButton* openFolder, QObject* parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_sentence(sentence)
+    , m_command(command)
+    , m_copy(copy)
+    , m_open(openFolder)
+{
+    connect(m_copy, &QAbstractButton::clicked, this, [this] { m_workspace.copyText(m_command->text()); });
+    connect(m_open, &QAbstractButton::clicked, this, [this] {
+        if (m_problem)
+            m_workspace.openFolder(m_problem->trashPath);
+    });
+}
+
+void TrashAccessReport::check()
+{
+    m_problem = m_workspace.checkTrashAccess();
+    const TrashAccessText text = trashAccessText(m_problem, m_workspace.homeFolder());
+    m_sentence->setText(text.sentence);
+    m_command->setText(text.command);
+    m_command->setVisible(!text.command.isEmpty());
+    m_copy->setVisible(!text.command.isEmpty());
+    m_copy->setToolTip(text.command);
+    m_open->setVisible(m_problem.has_value());
+    Q_EMIT checked();
+}
 
 QColor systemOrange()
 {
@@ -57,6 +144,7 @@ QColor systemOrange()
 
 PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<void()> onRefresh, QWidget* parent)
     : QWidget(parent)
+    , m_steps(new QWidget)
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(14, 14, 14, 14);
@@ -65,20 +153,28 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
     title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(systemOrange())));
-    title->addWidget(
-        new GeekText(QStringLiteral("需要完全磁盘访问权限"), uiFont(13, Weight::Semibold), Tint::primary()));
-    title->addStretch();
+    auto* heading = new GeekText(QCoreApplication::translate("Permissions", "Trash Access Needed"),
+                                 uiFont(13, Weight::Semibold), Tint::primary());
+    heading->setWordWrap(true);
+    title->addWidget(heading, 1);
     column->addLayout(title);
 
-    column->addWidget(
-        secondaryText(QStringLiteral("macOS 安全机制要求 Rubbly 获得完全磁盘访问权限，方可读取与清空废纸篓。"), 11));
+    auto* problem = new QVBoxLayout;
+    problem->setSpacing(4);
+    GeekText* sentence = secondaryText(QString(), 11);
+    problem->addWidget(sentence);
+    auto* command = new GeekText(QString(), monoFont(10), Tint::primary());
+    command->setWordWrap(true);
+    problem->addWidget(command);
+    column->addLayout(problem);
 
-    auto* steps = new QVBoxLayout;
+    auto* steps = new QVBoxLayout(m_steps);
+    steps->setContentsMargins(0, 0, 0, 0);
     steps->setSpacing(4);
     const std::pair<const char*, QString> items[] = {
-        {"1.circle.fill", QStringLiteral("1. 点击下方「打开系统设置」")},
-        {"2.circle.fill", QStringLiteral("2. 在列表中开启 Rubbly 开关")},
-        {"3.circle.fill", QStringLiteral("3. 返回此处点击「重新检查」")},
+        {"1.circle.fill", QCoreApplication::translate("Permissions", "1. Click “Copy Command” below")},
+        {"2.circle.fill", QCoreApplication::translate("Permissions", "2. Paste it into a terminal and run it")},
+        {"3.circle.fill", QCoreApplication::translate("Permissions", "3. Come back and click “Recheck”")},
     };
     for (const auto& [symbol, text] : items) {
         auto* step = new QHBoxLayout;
@@ -89,22 +185,34 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
         step->addWidget(secondaryText(text, 11), 1);
         steps->addLayout(step);
     }
-    column->addLayout(steps);
+    column->addWidget(m_steps);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 2, 0, 0);
     buttons->setSpacing(8);
-    auto* open = new PushButton(QStringLiteral("打开系统设置"), PushButton::Style::Prominent);
-    auto* recheck = new PushButton(QStringLiteral("重新检查"), PushButton::Style::Bordered);
-    connect(open, &QAbstractButton::clicked, this, [&workspace] { workspace.openFullDiskAccessSettings(); });
-    connect(recheck, &QAbstractButton::clicked, this, [onRefresh = std::move(onRefresh)] {
+    auto* copy =
+        new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
+    auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
+    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
+    m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
+    connect(m_report, &TrashAccessReport::checked, this,
+            [this] { m_steps->setVisible(m_report->problem().has_value()); });
+    connect(recheck, &QAbstractButton::clicked, this, [this, onRefresh = std::move(onRefresh)] {
+        m_report->check();
         if (onRefresh)
             onRefresh();
     });
+    buttons->addWidget(copy);
     buttons->addWidget(open);
     buttons->addWidget(recheck);
     buttons->addStretch();
     column->addLayout(buttons);
+}
+
+void PermissionGuideView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_report->check();
 }
 
 void PermissionGuideView::paintEvent(QPaintEvent*)

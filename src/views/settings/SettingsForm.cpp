@@ -171,9 +171,56 @@ ChoicePicker::ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget*
     for (const auto& [text, value] : choices)
         addItem(text, value);
     setFont(uiFont(12));
-    // One width for every picker, so their left edges line up down a form.
-    setFixedWidth(120);
+    setFocusPolicy(Qt::StrongFocus);
+    // One width for every picker, so their left edges line up down a form; wide enough for the
+    // longest choice of either language.
+    setFixedSize(sizeHint());
     connect(this, &QComboBox::activated, this, [this](int index) { Q_EMIT picked(itemData(index)); });
+}
+
+QSize ChoicePicker::sizeHint() const
+{
+    const QFontMetricsF metrics(uiFont(12));
+    qreal widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(itemText(i)));
+    return {std::max(120, static_cast<int>(std::ceil(10 + widest + 8 + 10 + 8))), 24};
+}
+
+void ChoicePicker::enterEvent(QEnterEvent* event)
+{
+    m_hovered = true;
+    update();
+    QComboBox::enterEvent(event);
+}
+
+void ChoicePicker::leaveEvent(QEvent* event)
+{
+    m_hovered = false;
+    update();
+    QComboBox::leaveEvent(event);
+}
+
+void ChoicePicker::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool dark = isDarkScheme(this);
+    const double strength = (m_hovered && isEnabled() ? 1.6 : 1.0);
+    const QColor fill = dark ? QColor::fromRgbF(1, 1, 1, static_cast<float>(0.08 * strength))
+                             : QColor::fromRgbF(0, 0, 0, static_cast<float>(0.06 * strength));
+    paintCard(painter, QRectF(rect()), 6, fill);
+    QColor text = palette().color(QPalette::WindowText);
+    if (!isEnabled())
+        text.setAlphaF(0.45f);
+    const QRectF box = QRectF(rect()).adjusted(10, 0, -8, 0);
+    painter.setFont(uiFont(12));
+    painter.setPen(text);
+    painter.drawText(box.adjusted(0, 0, -(10 + 6), 0), Qt::AlignLeft | Qt::AlignVCenter, currentText());
+    paintSymbol(painter, QRectF(box.right() - 10, 0, 10, height()), QStringLiteral("chevron.down"), 9,
+                Tint::secondary().resolve(this));
+    if (hasFocus())
+        paintCard(painter, QRectF(rect()), 6, QColor(), accent(this), 1);
 }
 
 void ChoicePicker::setValue(const QVariant& value)
@@ -233,13 +280,13 @@ protected:
         QPainter painter(this);
         const bool dark = isDarkScheme(this);
         paintCard(painter, QRectF(rect()), 8, groupFill(this), Tint::border().resolve(dark), 1);
-        // A hairline between visible rows.
+        // A hairline between visible rows; a note under a row (the shortcut's status) belongs to it.
         QWidget* previous = nullptr;
         for (int i = 0; i < m_rows->count(); ++i) {
             QWidget* row = m_rows->itemAt(i)->widget();
             if (!row || row->isHidden())
                 continue;
-            if (previous)
+            if (previous && qobject_cast<FormRow*>(row))
                 painter.fillRect(QRectF(12, row->y(), width() - 24, 1), Tint::border().resolve(dark));
             previous = row;
         }
@@ -258,7 +305,8 @@ FormSection::FormSection(const QString& header, const QString& footer, QWidget* 
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     if (!header.isEmpty()) {
-        auto* title = new GeekText(header, uiFont(11, Weight::Semibold), Tint::secondary());
+        // The caption font, as the footers: the group below carries the weight.
+        auto* title = new GeekText(header, uiFont(11), Tint::secondary());
         title->setContentsMargins(4, 0, 0, 0);
         column->addWidget(title);
     }

@@ -60,14 +60,26 @@ private:
 
 // A pop-up picker of a few fixed values. A stored value that is not one of them shows no choice and
 // is left alone until the user picks one.
+// Drawn flat like the segmented picker (no bevel), with the current choice and a chevron; the list it
+// opens is the desktop's.
 class ChoicePicker final : public QComboBox {
     Q_OBJECT
 public:
     ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget* parent = nullptr);
     void setValue(const QVariant& value);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 Q_SIGNALS:
     void picked(const QVariant& value);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    bool m_hovered = false;
 };
 
 // One titled row of a section: the text on the left, the control on the right.
@@ -79,6 +91,8 @@ public:
     void setIndent(int indent);
     const QString& text() const { return m_text; }
     QWidget* control() const { return m_control; }
+    // False when the title is too long for the row and shows shortened.
+    bool hasFullText() const { return m_label->sizeHint().width() <= m_label->width(); }
 
 protected:
     void changeEvent(QEvent* event) override;

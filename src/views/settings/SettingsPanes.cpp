@@ -8,6 +8,7 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -89,16 +90,19 @@ QString shortcutStatusText(bool enabled, KeyGrabber::Status status, bool wayland
         return {};
     switch (status) {
     case KeyGrabber::Status::Active:
-        return QStringLiteral("快捷键已生效。");
+        return QCoreApplication::translate("Settings", "The shortcut is active.");
     case KeyGrabber::Status::Conflict:
-        return QStringLiteral("快捷键已被其他程序占用，请先在那个程序中释放 Alt + Shift + Backspace。");
+        return QCoreApplication::translate(
+            "Settings", "Another program holds the shortcut: release Alt + Shift + Backspace there first.");
     case KeyGrabber::Status::Unavailable:
         if (wayland)
-            return QStringLiteral("此 Wayland 桌面不允许程序注册全局快捷键。可在系统设置中自定义快捷键，"
-                                  "将其绑定到命令 rubbly --toggle-panel。");
-        return QStringLiteral("当前桌面环境不支持全局快捷键。");
+            return QCoreApplication::translate(
+                "Settings", "This Wayland desktop lets no program register a global shortcut. Bind a "
+                            "key to the command rubbly --toggle-panel in the desktop's "
+                            "keyboard settings instead.");
+        return QCoreApplication::translate("Settings", "This desktop does not support global shortcuts.");
     case KeyGrabber::Status::Inactive:
-        return QStringLiteral("正在注册快捷键…");
+        return QCoreApplication::translate("Settings", "Registering the shortcut…");
     }
     return {};
 }
@@ -119,33 +123,40 @@ GeneralSettingsView::GeneralSettingsView(SettingsService& settings, QWidget* par
     connect(picker, &SegmentedPicker::activated, this,
             [&settings](int index) { settings.setAppAppearance(kAllAppAppearances[index]); });
     connect(&settings, &SettingsService::appAppearanceChanged, picker, show);
-    addSection(QStringLiteral("外观"), QStringLiteral("可选择跟随系统外观，或强制设置为浅色或深色模式。"))
-        ->addRow(QStringLiteral("外观模式"), picker);
+    addSection(QCoreApplication::translate("Settings", "Appearance"),
+               QCoreApplication::translate("Settings", "Follow the system's appearance, or always use light or dark."))
+        ->addRow(QCoreApplication::translate("Settings", "Theme"), picker);
 
-    FormSection* running = addSection(QStringLiteral("运行方式"),
-                                      QStringLiteral("开启后，Rubbly 将作为纯菜单栏工具运行，不在 Dock 栏显示图标。"));
-    running->addRow(QStringLiteral("开机自启动"), toggleFor(this, settings, SettingsService::Key::LaunchAtLogin));
-    running->addRow(QStringLiteral("不在 Dock 栏显示"), toggleFor(this, settings, SettingsService::Key::HideInDock));
-    addSection(QStringLiteral("软件更新"))
-        ->addRow(QStringLiteral("自动检查更新"),
+    FormSection* running = addSection(
+        QCoreApplication::translate("Settings", "Startup"),
+        QCoreApplication::translate(
+            "Settings", "When on, Rubbly runs from the tray alone and its windows stay out of the taskbar."));
+    running->addRow(QCoreApplication::translate("Settings", "Start at login"),
+                    toggleFor(this, settings, SettingsService::Key::LaunchAtLogin));
+    running->addRow(QCoreApplication::translate("Settings", "Hide from the taskbar"),
+                    toggleFor(this, settings, SettingsService::Key::HideInDock));
+    addSection(QCoreApplication::translate("Settings", "Updates"))
+        ->addRow(QCoreApplication::translate("Settings", "Check for updates automatically"),
                  toggleFor(this, settings, SettingsService::Key::AutomaticallyCheckForUpdates));
 }
 
 MenuBarSettingsView::MenuBarSettingsView(SettingsService& settings, QWidget* parent)
     : FormPane(parent)
 {
-    FormSection* section =
-        addSection(QString(), QStringLiteral("自定义顶部状态栏中 Rubbly 图标与文件体积的显示方式。"));
-    section->addRow(QStringLiteral("在菜单栏显示大小"),
+    FormSection* section = addSection(
+        QString(),
+        QCoreApplication::translate("Settings", "Choose how Rubbly's icon and the Trash's size show in the tray."));
+    section->addRow(QCoreApplication::translate("Settings", "Show the size in the tray"),
                     toggleFor(this, settings, SettingsService::Key::ShowSizeInMenuBar));
-    FormRow* dependent = section->addRow(QStringLiteral("废纸篓为空时隐藏大小"),
-                                         toggleFor(this, settings, SettingsService::Key::HideSizeWhenEmpty));
+    FormRow* dependent =
+        section->addRow(QCoreApplication::translate("Settings", "Hide the size when the Trash is empty"),
+                        toggleFor(this, settings, SettingsService::Key::HideSizeWhenEmpty));
     dependent->setIndent(12);
     // Dimmed, not changed: the value waits for the size to be shown again.
     const auto follow = [dependent, &settings] { dependent->setEnabled(settings.showSizeInMenuBar()); };
     follow();
     connect(&settings, &SettingsService::showSizeInMenuBarChanged, dependent, follow);
-    section->addRow(QStringLiteral("根据容量动态展示图标形态"),
+    section->addRow(QCoreApplication::translate("Settings", "Icon shows how full the Trash is"),
                     toggleFor(this, settings, SettingsService::Key::DynamicMenuBarIcon));
 }
 
@@ -153,7 +164,9 @@ CleaningSettingsView::CleaningSettingsView(SettingsService& settings, QWidget* p
     : FormPane(parent)
 {
     FormSection* section =
-        addSection(QString(), QStringLiteral("清空废纸篓时进行二次确认保护，并在完成后通过系统通知提醒释放的空间。"));
+        addSection(QString(), QCoreApplication::translate(
+                                  "Settings", "Ask once more before emptying the Trash, and tell in a notification how "
+                                              "much space was freed when it is done."));
     auto* confirm = new ToggleSwitch;
     confirm->setChecked(settings.confirmBeforeEmptying());
     connect(&settings, &SettingsService::confirmBeforeEmptyingChanged, confirm,
@@ -166,46 +179,46 @@ CleaningSettingsView::CleaningSettingsView(SettingsService& settings, QWidget* p
             Q_EMIT confirmOffWarningRequested();
         }
     });
-    section->addRow(QStringLiteral("清空前进行确认"), confirm);
-    section->addRow(QStringLiteral("清理完成后发送通知"),
+    section->addRow(QCoreApplication::translate("Settings", "Ask before emptying"), confirm);
+    section->addRow(QCoreApplication::translate("Settings", "Notify when cleaning is done"),
                     toggleFor(this, settings, SettingsService::Key::NotifyAfterCleaning));
 }
 
 AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidget* parent)
     : FormPane(parent)
 {
-    addSection(QStringLiteral("自动化清理总开关"))
-        ->addRow(QStringLiteral("启用后台自动规则巡检"),
+    addSection(QCoreApplication::translate("Settings", "Automatic cleaning"))
+        ->addRow(QCoreApplication::translate("Settings", "Check the rules in the background"),
                  toggleFor(this, settings, SettingsService::Key::AutoCleanEnabled));
 
-    FormSection* age = addSection(QStringLiteral("按保留时间清理"));
-    age->addRow(QStringLiteral("自动清理超期文件"),
+    FormSection* age = addSection(QCoreApplication::translate("Settings", "By age"));
+    age->addRow(QCoreApplication::translate("Settings", "Remove entries older than a limit"),
                 toggleFor(this, settings, SettingsService::Key::AutoCleanByAgeEnabled));
-    auto* days = new ChoicePicker({{QStringLiteral("超过 7 天"), 7},
-                                   {QStringLiteral("超过 14 天"), 14},
-                                   {QStringLiteral("超过 30 天"), 30},
-                                   {QStringLiteral("超过 60 天"), 60}});
-    FormRow* daysRow = age->addRow(QStringLiteral("保留期限"), days);
+    QList<std::pair<QString, QVariant>> dayChoices;
+    for (int limit : {7, 14, 30, 60})
+        dayChoices.append({QCoreApplication::translate("Settings", "Over %1 days").arg(limit), limit});
+    auto* days = new ChoicePicker(dayChoices);
+    FormRow* daysRow = age->addRow(QCoreApplication::translate("Settings", "Keep for"), days);
     days->setValue(settings.autoCleanDays());
     connect(days, &ChoicePicker::picked, this,
             [&settings](const QVariant& v) { settings.setAutoCleanDays(v.toInt()); });
     connect(&settings, &SettingsService::autoCleanDaysChanged, days,
             [days, &settings] { days->setValue(settings.autoCleanDays()); });
 
-    FormSection* size = addSection(QStringLiteral("按容量阈值清理"));
-    size->addRow(QStringLiteral("容量达到阈值时触发"),
+    FormSection* size = addSection(QCoreApplication::translate("Settings", "By size"));
+    size->addRow(QCoreApplication::translate("Settings", "Act when the Trash grows past a size"),
                  toggleFor(this, settings, SettingsService::Key::AutoCleanBySizeEnabled));
-    auto* threshold = new ChoicePicker({{QStringLiteral("超过 5 GB"), 5.0},
-                                        {QStringLiteral("超过 10 GB"), 10.0},
-                                        {QStringLiteral("超过 20 GB"), 20.0},
-                                        {QStringLiteral("超过 50 GB"), 50.0}});
-    FormRow* thresholdRow = size->addRow(QStringLiteral("容量阈值"), threshold);
+    QList<std::pair<QString, QVariant>> sizeChoices;
+    for (int limit : {5, 10, 20, 50})
+        sizeChoices.append({QCoreApplication::translate("Settings", "Over %1 GB").arg(limit), double(limit)});
+    auto* threshold = new ChoicePicker(sizeChoices);
+    FormRow* thresholdRow = size->addRow(QCoreApplication::translate("Settings", "Size limit"), threshold);
     threshold->setValue(settings.autoCleanSizeThresholdGB());
     connect(threshold, &ChoicePicker::picked, this,
             [&settings](const QVariant& v) { settings.setAutoCleanSizeThresholdGB(v.toDouble()); });
     connect(&settings, &SettingsService::autoCleanSizeThresholdGBChanged, threshold,
             [threshold, &settings] { threshold->setValue(settings.autoCleanSizeThresholdGB()); });
-    FormRow* silentRow = size->addRow(QStringLiteral("静默自动清空（关闭则仅通知提醒）"),
+    FormRow* silentRow = size->addRow(QCoreApplication::translate("Settings", "Empty silently (off: only notify)"),
                                       toggleFor(this, settings, SettingsService::Key::AutoCleanActionIsSilent));
 
     // Removed from the form, not dimmed; their values wait in the store.
@@ -227,10 +240,10 @@ InteractionSettingsView::InteractionSettingsView(SettingsService& settings, Glob
                                                  bool wayland, QWidget* parent)
     : FormPane(parent)
 {
-    FormSection* keys =
-        addSection(QStringLiteral("全局快捷键"),
-                   QStringLiteral("开启后，在任意界面按下 Option + Shift + Delete 即可快速触发清空废纸篓。"));
-    keys->addRow(QStringLiteral("启用一键清空全局快捷键 (⌥ + ⇧ + ⌫)"),
+    FormSection* keys = addSection(
+        QCoreApplication::translate("Settings", "Global shortcut"),
+        QCoreApplication::translate("Settings", "When on, Alt + Shift + Backspace empties the Trash from anywhere."));
+    keys->addRow(QCoreApplication::translate("Settings", "Empty the Trash with a shortcut (Alt + Shift + Backspace)"),
                  toggleFor(this, settings, SettingsService::Key::GlobalShortcutEnabled));
     // What the key can do here: on Linux it can be refused, and then it must say why it does nothing.
     auto* status = captionText(QString());
@@ -247,12 +260,13 @@ InteractionSettingsView::InteractionSettingsView(SettingsService& settings, Glob
     connect(&settings, &SettingsService::globalShortcutEnabledChanged, status, show);
     connect(&shortcut, &GlobalShortcutService::statusChanged, status, show);
 
-    FormSection* feedback = addSection(QStringLiteral("声音与触感反馈"),
-                                       QStringLiteral("操作完成时通过清脆音效与触控板震动提供即时反馈。"));
-    feedback->addRow(QStringLiteral("播放清空音效"),
+    // No haptics here: Linux has no touchpad feedback a program may trigger, so the switch would do
+    // nothing. Its stored value stays as it is for a system that has them.
+    FormSection* feedback =
+        addSection(QCoreApplication::translate("Settings", "Sound"),
+                   QCoreApplication::translate("Settings", "A crisp sound tells you at once when the work is done."));
+    feedback->addRow(QCoreApplication::translate("Settings", "Play a sound when emptying"),
                      toggleFor(this, settings, SettingsService::Key::SoundFeedbackEnabled));
-    feedback->addRow(QStringLiteral("触发触感反馈 (Force Touch)"),
-                     toggleFor(this, settings, SettingsService::Key::HapticFeedbackEnabled));
 }
 
 namespace {
@@ -287,22 +301,43 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     title->addWidget(new OrangeSymbol, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(new GeekText(QStringLiteral("完全磁盘访问权限 (Full Disk Access)"), uiFont(13, Weight::Semibold),
-                                  Tint::primary()));
+    texts->addWidget(new GeekText(QCoreApplication::translate("Permissions", "Access to the Trash"),
+                                  uiFont(13, Weight::Semibold), Tint::primary()));
     auto* subtitle =
-        new GeekText(QStringLiteral("Rubbly 需要此权限来读取和清空 macOS 的废纸篓。"), uiFont(12), Tint::secondary());
+        new GeekText(QCoreApplication::translate(
+                         "Permissions", "Rubbly reads and writes your trash folders to measure and empty them."),
+                     uiFont(12), Tint::secondary());
     subtitle->setWordWrap(true);
     texts->addWidget(subtitle);
     title->addLayout(texts, 1);
     column->addLayout(title);
     column->addWidget(new Divider);
-    column->addWidget(
-        captionText(QStringLiteral("若废纸篓文件显示为 0 或无法执行删除，请前往「系统设置 ➔ 隐私与安全性 ➔ "
-                                   "完全磁盘访问权限」开启 Rubbly 的权限开关。")));
-    auto* open = new PushButton(QStringLiteral("打开系统设置…"), PushButton::Style::Prominent);
-    connect(open, &QAbstractButton::clicked, this, [&workspace] { workspace.openFullDiskAccessSettings(); });
-    column->addWidget(open, 0, Qt::AlignLeft);
+    GeekText* sentence = captionText(QString());
+    sentence->setObjectName(QStringLiteral("trashAccess"));
+    column->addWidget(sentence);
+    auto* command = new GeekText(QString(), monoFont(11), Tint::primary());
+    command->setWordWrap(true);
+    column->addWidget(command);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    auto* copy =
+        new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
+    auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
+    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
+    m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
+    connect(recheck, &QAbstractButton::clicked, m_report, &TrashAccessReport::check);
+    buttons->addWidget(copy);
+    buttons->addWidget(open);
+    buttons->addWidget(recheck);
+    buttons->addStretch();
+    column->addLayout(buttons);
     addSection()->addWidget(block);
+}
+
+void PermissionsSettingsView::showEvent(QShowEvent* event)
+{
+    FormPane::showEvent(event);
+    m_report->check();
 }
 
 } // namespace rubbly

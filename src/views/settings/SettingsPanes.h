@@ -6,6 +6,7 @@
 namespace rubbly {
 
 class GlobalShortcutService;
+class TrashAccessReport;
 class SettingsService;
 class Workspace;
 
@@ -49,10 +50,19 @@ public:
                             QWidget* parent = nullptr);
 };
 
+// Checks the trash folders each time it shows and on "Check Again": the first problem with the command
+// that mends it, or that all is well.
 class PermissionsSettingsView final : public FormPane {
     Q_OBJECT
 public:
     explicit PermissionsSettingsView(Workspace& workspace, QWidget* parent = nullptr);
+    TrashAccessReport* report() const { return m_report; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TrashAccessReport* m_report;
 };
 
 // What the shortcut can do on this desktop, for the line under its switch; empty while it is off.

@@ -7,6 +7,7 @@
 #include "SettingsPanes.h"
 #include "Symbols.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -24,18 +25,18 @@ namespace {
 struct SidebarRow {
     SidebarItem item;
     const char* raw;
-    const char16_t* title;
+    const char* title;
     const char* symbol;
 };
 
 constexpr std::array<SidebarRow, 7> kSidebar{{
-    {SidebarItem::General, "general", u"通用", "gear"},
-    {SidebarItem::MenuBar, "menuBar", u"菜单栏", "menubar.rectangle"},
-    {SidebarItem::Cleaning, "cleaning", u"清理", "trash"},
-    {SidebarItem::Automation, "automation", u"自动化", "clock.badge.checkmark"},
-    {SidebarItem::Interaction, "interaction", u"快捷键与反馈", "keyboard"},
-    {SidebarItem::Permissions, "permissions", u"权限", "lock.shield"},
-    {SidebarItem::About, "about", u"关于", "info.circle"},
+    {SidebarItem::General, "general", QT_TRANSLATE_NOOP("Settings", "General"), "gear"},
+    {SidebarItem::MenuBar, "menuBar", QT_TRANSLATE_NOOP("Settings", "Tray"), "menubar.rectangle"},
+    {SidebarItem::Cleaning, "cleaning", QT_TRANSLATE_NOOP("Settings", "Cleaning"), "trash"},
+    {SidebarItem::Automation, "automation", QT_TRANSLATE_NOOP("Settings", "Automation"), "clock.badge.checkmark"},
+    {SidebarItem::Interaction, "interaction", QT_TRANSLATE_NOOP("Settings", "Shortcut & Feedback"), "keyboard"},
+    {SidebarItem::Permissions, "permissions", QT_TRANSLATE_NOOP("Settings", "Permissions"), "lock.shield"},
+    {SidebarItem::About, "about", QT_TRANSLATE_NOOP("Settings", "About"), "info.circle"},
 }};
 
 const SidebarRow& row(SidebarItem item)
@@ -89,7 +90,7 @@ QString sidebarItemRawValue(SidebarItem item)
 
 QString sidebarItemTitle(SidebarItem item)
 {
-    return QString::fromUtf16(row(item).title);
+    return QCoreApplication::translate("Settings", row(item).title);
 }
 
 QString sidebarItemSymbol(SidebarItem item)
@@ -104,26 +105,33 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     , m_title(new GeekText(QString(), uiFont(15, Weight::Bold), Tint::primary()))
     , m_panes(new QStackedWidget)
 {
-    setWindowTitle(QStringLiteral("Rubbly Settings"));
+    setWindowTitle(QCoreApplication::translate("Settings", "Rubbly Settings"));
     setMinimumSize(720, 480);
     resize(780, 520);
 
     auto* split = new QSplitter(Qt::Horizontal);
     split->setChildrenCollapsible(false);
     split->setHandleWidth(1);
-    m_sidebar->setMinimumWidth(190);
-    m_sidebar->setMaximumWidth(240);
+    // The list sits on a column of its own colour with room above and below, so the first row's
+    // selection does not touch the window's edge.
+    auto* sidebarColumn = new QWidget;
+    sidebarColumn->setObjectName(QStringLiteral("sidebar"));
+    sidebarColumn->setAutoFillBackground(true);
+    sidebarColumn->setMinimumWidth(190);
+    sidebarColumn->setMaximumWidth(240);
+    auto* sidebarLayout = new QVBoxLayout(sidebarColumn);
+    sidebarLayout->setContentsMargins(0, 10, 0, 10);
+    sidebarLayout->addWidget(m_sidebar);
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setItemDelegate(new SidebarDelegate(m_sidebar));
     m_sidebar->setMouseTracking(true);
-    m_sidebar->setContentsMargins(0, 8, 0, 8);
-    m_sidebar->setAccessibleName(QStringLiteral("Rubbly Settings"));
+    m_sidebar->setAccessibleName(windowTitle());
     for (SidebarItem item : kAllSidebarItems) {
         auto* entry = new QListWidgetItem(sidebarItemTitle(item), m_sidebar);
         entry->setData(Qt::UserRole, sidebarItemRawValue(item));
         entry->setData(Qt::UserRole + 1, sidebarItemSymbol(item));
     }
-    split->addWidget(m_sidebar);
+    split->addWidget(sidebarColumn);
 
     auto* detail = new QWidget;
     auto* column = new QVBoxLayout(detail);
@@ -198,8 +206,11 @@ void SettingsView::refreshIcons()
 {
     // The sidebar a shade apart from the detail column, in either scheme.
     QPalette sidebar = palette();
-    sidebar.setColor(QPalette::Base, Tint::surface().resolve(isDarkScheme(this)));
+    const QColor shade = Tint::surface().resolve(isDarkScheme(this));
+    sidebar.setColor(QPalette::Base, shade);
+    sidebar.setColor(QPalette::Window, shade);
     m_sidebar->setPalette(sidebar);
+    m_sidebar->parentWidget()->setPalette(sidebar);
 }
 
 void SettingsView::changeEvent(QEvent* event)
@@ -211,10 +222,12 @@ void SettingsView::changeEvent(QEvent* event)
 
 void SettingsView::showConfirmOffWarning()
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("已关闭清空确认"),
-                                QStringLiteral("清空废纸篓时将不再弹出二次确认，直接永久删除所有文件。"),
-                                QMessageBox::NoButton, this);
-    box->addButton(QStringLiteral("好"), QMessageBox::RejectRole);
+    auto* box = new QMessageBox(
+        QMessageBox::NoIcon, QCoreApplication::translate("Settings", "Confirmation turned off"),
+        QCoreApplication::translate(
+            "Settings", "Emptying the Trash will no longer ask first: every file in it is deleted for good at once."),
+        QMessageBox::NoButton, this);
+    box->addButton(QCoreApplication::translate("Settings", "OK"), QMessageBox::RejectRole);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     m_warning = box;

@@ -1,0 +1,182 @@
+#include "KdeTrashPeer.h"
+#include "BlockingWait.h"
+#include "ProcessRunner.h"
+#include "TrashFixture.h"
+#include "TrashService.h"
+#include "VirtualScheduler.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Records the KDirNotify signals on the test's private bus, as a file view of KDE's would get them.
+class KDirNotifyLog final : public QObject {
+    Q_OBJECT
+public:
+    KDirNotifyLog()
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"kdirnotify-listener"_s))
+    {
+        for (const QString& member : {u"FilesAdded"_s, u"FilesRemoved"_s, u"FilesChanged"_s, u"FileMoved"_s})
+            m_bus.connect({}, u"/"_s, u"org.kde.KDirNotify"_s, member, this, SLOT(record(QDBusMessage)));
+        // A round trip: the bus has the match rules before anything is sent.
+        m_bus.interface()->isServiceRegistered(u"org.freedesktop.DBus"_s);
+    }
+    ~KDirNotifyLog() override { QDBusConnection::disconnectFromBus(u"kdirnotify-listener"_s); }
+
+    QStringList received;
+
+public Q_SLOTS:
+    void record(const QDBusMessage& message)
+    {
+        QStringList arguments;
+        for (const QVariant& argument : message.arguments())
+            arguments.append(argument.canConvert<QStringList>() ? argument.toStringList().join(u',')
+                                                                : argument.toString());
+        received.append(message.member() + u' ' + arguments.join(u' '));
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+QString fileUrl(const QByteArray& path)
+{
+    return QUrl::fromLocalFile(QFile::decodeName(path)).toString();
+}
+
+QByteArray trashrcPath(TrashFixture& fx)
+{
+    return QFile::encodeName(fx.home().configHome()) + "/trashrc";
+}
+
+} // namespace
+
+// What KDE's own trash does after each change, so its views stay right when we change the Trash.
+class KdeTrashPeerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void statusIsSetKeepingTheRestOfTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("empty");
+        // "=" when the file already says so and is left alone.
+        QTest::addColumn<QByteArray>("after");
+        const auto row = [](const char* what, const char* before, bool empty, const char* after) {
+            QTest::newRow(what) << QByteArray(before) << empty << QByteArray(after);
+        };
+        row("as KDE writes it", "[Status]\nEmpty=true\n", false, "[Status]\nEmpty=false\n");
+        row("already so", "[Status]\nEmpty=false\n", false, "=");
+        row("other groups, comments, spaces and CRLF stay",
+            "# size rules\n[/home/u/.local/share/Trash]\nDays=7\nEmpty=true\n\n[Status]\nEmpty = true "
+            "\r\n[X]\nEmpty=1\n",
+            false,
+            "# size rules\n[/home/u/.local/share/Trash]\nDays=7\nEmpty=true\n\n[Status]\nEmpty = false "
+            "\r\n[X]\nEmpty=1\n");
+        row("a status group without the key", "[Status]\nOther=1\n", false, "[Status]\nEmpty=false\nOther=1\n");
+        row("no key reads as empty", "[Status]\n", true, "=");
+        row("no status group", "[General]\nx=1", false, "[General]\nx=1\n\n[Status]\nEmpty=false\n");
+        row("an empty file", "", false, "[Status]\nEmpty=false\n");
+    }
+    void statusIsSetKeepingTheRestOfTheFile()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, empty);
+        QFETCH(QByteArray, after);
+        const auto updated = KdeTrashPeer::withEmptyStatus(before, empty);
+        if (after == "=")
+            QVERIFY2(!updated, updated->constData());
+        else
+            QCOMPARE(updated, std::optional(after));
+    }
+
+    void putsAndEmptyingsKeepKdeCurrent()
+    {
+        TrashFixture fx;
+        const QByteArray trashrc = trashrcPath(fx);
+        const QByteArray rest = "[" + fx.trashPath() + "]\nDays=7\nUseTimeLimit=false\n\n";
+        TreeBuilder(QFile::encodeName(fx.home().configHome())).write("trashrc", rest + "[Status]\nEmpty=true\n");
+        ::chmod(trashrc.constData(), 0600);
+        fx.outside().file("a file.txt", 100).file("b", 100);
+        VirtualScheduler clock;
+        TrashService service(&clock, fx.locations());
+        KDirNotifyLog log;
+
+        const TrashPutReport put = blockingWait(service.moveToTrash(
+            {fx.outside().path("a file.txt"), fx.outside().path("missing"), fx.outside().path("b")}));
+        QCOMPARE(put.movedCount, 2);
+        const QStringList afterPut{
+            u"FilesAdded trash:/"_s,
+            u"FilesRemoved "_s + fileUrl(fx.outside().path("a file.txt")) + u',' + fileUrl(fx.outside().path("b")),
+        };
+        QTRY_COMPARE(log.received, afterPut);
+        QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=false\n");
+        struct stat st {};
+        QCOMPARE(::stat(trashrc.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+
+        // The age rule ran and removed nothing: nobody is disturbed.
+        QCOMPARE(blockingWait(service.removeItems(30))->removedCount, 0);
+        QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 2);
+        const QStringList afterEmptying = afterPut + QStringList{u"FilesAdded trash:/"_s, u"FilesChanged trash:/"_s};
+        QTRY_COMPARE(log.received, afterEmptying);
+        QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=true\n");
+        QVERIFY(!TreeBuilder::exists(trashrc + ".lock"));
+
+        // A restore tells the folders the entries went back to.
+        KdeTrashPeer(fx.home().configHome()).afterRemoval(false, {"/home/u/docs/a.txt", "/home/u/docs/b.txt"});
+        const QStringList afterRestore =
+            afterEmptying + QStringList{u"FilesAdded trash:/"_s, u"FilesAdded file:///home/u/docs"_s};
+        QTRY_COMPARE(log.received, afterRestore);
+        QCOMPARE(TreeBuilder::read(trashrc), rest + "[Status]\nEmpty=false\n");
+    }
+
+    void nothingOfKdesIsMadeWhereKdeIsNotUsed()
+    {
+        TrashFixture fx;
+        // A linked trashrc (a dotfiles repository) is not ours to replace by a file.
+        const QByteArray elsewhere = fx.outside().path("dotfiles-trashrc");
+        fx.outside().write("dotfiles-trashrc", "[Status]\nEmpty=true\n");
+        fx.outside().file("a", 100);
+        VirtualScheduler clock;
+        TrashService service(&clock, fx.locations());
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("a")})).movedCount, 1);
+        QCOMPARE(QDir(fx.home().configHome()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+
+        TreeBuilder(QFile::encodeName(fx.home().configHome())).symlink("trashrc", elsewhere);
+        QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 1);
+        fx.outside().file("b", 100);
+        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("b")})).movedCount, 1);
+        QCOMPARE(TreeBuilder::read(elsewhere), "[Status]\nEmpty=true\n");
+        QCOMPARE(QDir(fx.home().configHome()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{u"trashrc"_s});
+    }
+
+    void theCommandLineTellsKdeBeforeItExits()
+    {
+        TrashFixture fx;
+        fx.outside().file("c.txt", 100);
+        KDirNotifyLog log;
+        EnvGuard env;
+        env.set("RUBBLY_MOUNTINFO", fx.mountInfoPath());
+        const ProcessResult put = runProcess(QStringLiteral(RUBBLY_BINARY),
+                                             {u"trash"_s, u"put"_s, QFile::decodeName(fx.outside().path("c.txt"))});
+        QCOMPARE(put.exitCode, 0);
+        QTRY_COMPARE(log.received,
+                     (QStringList{u"FilesAdded trash:/"_s, u"FilesRemoved "_s + fileUrl(fx.outside().path("c.txt"))}));
+    }
+};
+
+QTEST_GUILESS_MAIN(KdeTrashPeerTest)
+#include "KdeTrashPeerTest.moc"

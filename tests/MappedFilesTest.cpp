@@ -1,0 +1,108 @@
+#include "MappedFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/mman.h>
+
+using namespace rubbly;
+
+// Giving back the pages of mapped font files: a real file mapped as FreeType maps fonts.
+class MappedFilesTest : public QObject {
+    Q_OBJECT
+
+    static constexpr qsizetype kSize = 2 * 1024 * 1024;
+
+    // Maps `path` (kSize bytes of a pattern) with `protection` and reads every page; `write` then
+    // changes its first byte.
+    static char* mapTouched(const QString& path, int protection, bool write = false)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite))
+            return nullptr;
+        QByteArray data(kSize, '\0');
+        for (qsizetype i = 0; i < kSize; ++i)
+            data[i] = char(i * 7);
+        file.write(data);
+        file.flush();
+        void* mapped = mmap(nullptr, kSize, protection, MAP_PRIVATE, file.handle(), 0);
+        if (mapped == MAP_FAILED)
+            return nullptr;
+        auto* bytes = static_cast<char*>(mapped);
+        volatile char sum = 0;
+        for (qsizetype i = 0; i < kSize; i += 4096)
+            sum = char(sum + bytes[i]);
+        if (write)
+            bytes[0] = 'w'; // a private copy now: never to be dropped
+        return bytes;
+    }
+
+private Q_SLOTS:
+    void recognisesFontsAndLibraries_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<bool>("font");
+        QTest::addColumn<bool>("library");
+        auto row = [](const char* name, const char* path, bool font, bool library) {
+            QTest::newRow(name) << QByteArray(path) << font << library;
+        };
+        row("collection", "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", true, false);
+        row("truetype, upper case", "/usr/share/fonts/DejaVuSansMono.TTF", true, false);
+        row("bitmap, compressed", "/usr/share/fonts/X11/misc/6x13.pcf.gz", true, false);
+        row("versioned library", "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6.4.2", false, true);
+        row("plugin", "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqxcb.so", false, true);
+        row("fontconfig's cache", "/var/cache/fontconfig/abc-le64.cache-7", false, false);
+        row("not quite a library", "/home/u/notes.something", false, false);
+        row("a library's name in a folder", "/opt/libx.so.d/data.bin", false, false);
+    }
+    void recognisesFontsAndLibraries()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(bool, font);
+        QFETCH(bool, library);
+        QCOMPARE(mappedfiles::isFontFile(path), font);
+        QCOMPARE(mappedfiles::isSharedLibrary(path), library);
+    }
+
+    void dropsOnlyReadOnlyFileMappingsAndTheyReadTheSameAfter()
+    {
+        QTemporaryDir dir;
+        const QString font = dir.filePath(QStringLiteral("Font.ttf"));
+        const QString unwritten = dir.filePath(QStringLiteral("Unwritten.ttc"));
+        const QString written = dir.filePath(QStringLiteral("Written.ttf"));
+        // As FreeType maps fonts; writable ones (as HarfBuzz maps them), one of them written to.
+        char* readOnly = mapTouched(font, PROT_READ);
+        char* writable = mapTouched(unwritten, PROT_READ | PROT_WRITE);
+        char* privateCopy = mapTouched(written, PROT_READ | PROT_WRITE, true);
+        // Written, then made read-only, as the loader does with a library's relocated constants.
+        const QString relocated = dir.filePath(QStringLiteral("libRelocated.so.1"));
+        char* relro = mapTouched(relocated, PROT_READ | PROT_WRITE, true);
+        QVERIFY(readOnly && writable && privateCopy && relro);
+        QCOMPARE(mprotect(relro, kSize, PROT_READ), 0);
+        const auto is = [](const QString& file) {
+            return [name = QFile::encodeName(file)](const QByteArray& path) { return path == name; };
+        };
+        QVERIFY(mappedfiles::residentKiB(is(font)) >= kSize / 1024 - 8);
+
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const long dropped = mappedfiles::dropPages([&](const QByteArray& path) {
+            return path.startsWith(folder) && (mappedfiles::isFontFile(path) || mappedfiles::isSharedLibrary(path));
+        });
+        QVERIFY(dropped >= kSize / 1024 - 8);
+        QVERIFY(mappedfiles::residentKiB(is(font)) < 64);
+        QVERIFY(mappedfiles::residentKiB(is(written)) > 0);
+
+        // Read again from the file, unchanged; the written copy kept what was written.
+        for (qsizetype i = 0; i < kSize; i += 4093) {
+            QCOMPARE(readOnly[i], char(i * 7));
+            QCOMPARE(writable[i], char(i * 7));
+        }
+        QCOMPARE(privateCopy[0], 'w');
+        QCOMPARE(relro[0], 'w');
+        for (char* mapped : {readOnly, writable, privateCopy, relro})
+            munmap(mapped, kSize);
+    }
+};
+
+QTEST_GUILESS_MAIN(MappedFilesTest)
+#include "MappedFilesTest.moc"

@@ -1,0 +1,161 @@
+#include "TrashAccess.h"
+#include "TreeBuilder.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+Q_DECLARE_METATYPE(rubbly::TrashAccessProblem::Kind)
+
+namespace {
+
+using Kind = TrashAccessProblem::Kind;
+
+// A home trash and a volume trash in a temporary folder, both whole and ours.
+struct Trashes {
+    QTemporaryDir dir;
+    TreeBuilder tree{QFile::encodeName(dir.path())};
+    TrashDirectory home{tree.path("home/.local/share/Trash"), {}, true};
+    TrashDirectory volume{tree.path("USB STICK/.Trash-1000"), tree.path("USB STICK"), false};
+
+    Trashes()
+    {
+        for (const TrashDirectory& trash : {home, volume})
+            tree.dir(trash.filesPath().mid(tree.root().size() + 1), 0700)
+                .dir(trash.infoPath().mid(tree.root().size() + 1), 0700);
+    }
+    ~Trashes()
+    {
+        // Whatever a case took away, so the temporary folder can be removed.
+        for (const QByteArray& folder :
+             {home.path, home.filesPath(), home.infoPath(), volume.filesPath(), home.filesPath() + "/project"}) {
+            // Never through a link: a case makes files/ one, and chmod would change what it points at.
+            struct stat st {};
+            if (::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                ::chmod(folder.constData(), 0700);
+        }
+    }
+    std::optional<TrashAccessProblem> check() const { return checkTrashAccess({home, volume}, ::getuid()); }
+    QByteArray relative(const QByteArray& path) const { return path.mid(tree.root().size() + 1); }
+};
+
+} // namespace
+
+// The check runs on real folders; its verdicts come from owners and mode bits, so they hold for an
+// ordinary user and for root alike (scripts/test runs it as both).
+class TrashAccessTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void wholeTrashesHaveNoProblem()
+    {
+        Trashes trashes;
+        QCOMPARE(trashes.check(), std::nullopt);
+    }
+
+    void theFirstProblemIsNamedWithItsTrash_data()
+    {
+        QTest::addColumn<QByteArray>("folder"); // relative to the temporary folder; the mode it gets
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("inVolume");
+        QTest::newRow("files/ that we may not list (0300)")
+            << QByteArray("home/.local/share/Trash/files") << 0300 << Kind::NotReadable << false;
+        QTest::newRow("info/ that we may not change (0500)")
+            << QByteArray("home/.local/share/Trash/info") << 0500 << Kind::NotWritable << false;
+        QTest::newRow("the trash itself, not enterable (0600)")
+            << QByteArray("home/.local/share/Trash") << 0600 << Kind::NotWritable << false;
+        QTest::newRow("a folder in files/ that cannot be emptied")
+            << QByteArray("home/.local/share/Trash/files/project") << 0500 << Kind::NotWritable << false;
+        QTest::newRow("a volume trash after a whole home trash")
+            << QByteArray("USB STICK/.Trash-1000/files") << 0300 << Kind::NotReadable << true;
+    }
+    void theFirstProblemIsNamedWithItsTrash()
+    {
+        QFETCH(QByteArray, folder);
+        QFETCH(int, mode);
+        QFETCH(Kind, kind);
+        QFETCH(bool, inVolume);
+        Trashes trashes;
+        trashes.tree.dir(folder);
+        trashes.tree.chmod(folder, static_cast<mode_t>(mode));
+        const auto problem = trashes.check();
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, kind);
+        QCOMPARE(problem->path, trashes.tree.path(folder));
+        QCOMPARE(problem->trashPath, inVolume ? trashes.volume.path : trashes.home.path);
+        QCOMPARE(problem->mode, static_cast<mode_t>(mode));
+        QCOMPARE(problem->owner, ::getuid());
+    }
+
+    void aFolderOfAnotherUserIsNotOurs()
+    {
+        // A folder root owns, as a Trash is after a file manager ran under sudo. For an ordinary user
+        // /usr is one; root checks the same folders on behalf of another user.
+        const uid_t checker = ::getuid() == 0 ? 65534 : ::getuid();
+        const TrashDirectory rootOwned{"/usr", {}, false};
+        const auto problem = checkTrashAccess({rootOwned}, checker);
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, Kind::NotOwned);
+        QCOMPARE(problem->owner, uid_t(0));
+        QCOMPARE(problem->ownerName(), QStringLiteral("root"));
+        QCOMPARE(repairCommand(*problem, "/home/u"), QStringLiteral("sudo chown -R \"$USER\": /usr"));
+    }
+
+    void aLinkOrAMissingHomeTrashIsNamed()
+    {
+        Trashes trashes;
+        ::rmdir(trashes.home.filesPath().constData());
+        trashes.tree.dir("elsewhere");
+        trashes.tree.symlink(trashes.relative(trashes.home.filesPath()), trashes.tree.path("elsewhere"));
+        auto problem = trashes.check();
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, Kind::NotAFolder); // never followed, even to a folder
+        QCOMPARE(repairCommand(*problem, {}), QString());
+
+        const TrashDirectory missing{trashes.tree.path("nobody/.local/share/Trash"), {}, true};
+        problem = checkTrashAccess({missing}, ::getuid());
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, Kind::Missing);
+        // A volume trash that is not there is simply not used.
+        const TrashDirectory gone{trashes.tree.path("gone/.Trash-1000"), trashes.tree.path("gone"), false};
+        QCOMPARE(checkTrashAccess({gone}, ::getuid()), std::nullopt);
+    }
+
+    void theRepairCommandIsExactAndQuoted_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QByteArray>("trash");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("another user's home trash") << Kind::NotOwned << QByteArray("/home/u/.local/share/Trash")
+                                                   << QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash");
+        QTest::newRow("our own, bad modes") << Kind::NotReadable << QByteArray("/home/u/.local/share/Trash")
+                                            << QStringLiteral("chmod -R u+rwX ~/.local/share/Trash");
+        QTest::newRow("a volume with a space")
+            << Kind::NotOwned << QByteArray("/media/u/USB STICK/.Trash-1000")
+            << QStringLiteral("sudo chown -R \"$USER\": '/media/u/USB STICK/.Trash-1000'");
+        QTest::newRow("a quote and a dollar under home") << Kind::NotWritable << QByteArray("/home/u/it's $HOME/Trash")
+                                                         << QStringLiteral("chmod -R u+rwX ~/'it'\\''s $HOME/Trash'");
+        QTest::newRow("a missing home trash") << Kind::Missing << QByteArray("/home/u/.local/share/Trash")
+                                              << QStringLiteral("mkdir -p -m 700 ~/.local/share/Trash/files "
+                                                                "~/.local/share/Trash/info");
+        QTest::newRow("a home folder of its own name is not under it")
+            << Kind::NotOwned << QByteArray("/home/u2/.local/share/Trash")
+            << QStringLiteral("sudo chown -R \"$USER\": /home/u2/.local/share/Trash");
+    }
+    void theRepairCommandIsExactAndQuoted()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QByteArray, trash);
+        QFETCH(QString, command);
+        const TrashAccessProblem problem{kind, trash + "/files", trash, 0, 0};
+        QCOMPARE(repairCommand(problem, "/home/u"), command);
+    }
+};
+
+QTEST_GUILESS_MAIN(TrashAccessTest)
+#include "TrashAccessTest.moc"

@@ -1,0 +1,444 @@
+#include "BlockingWait.h"
+#include "MountGuard.h"
+#include "TestTime.h"
+#include "TrashFixture.h"
+#include "TrashService.h"
+#include "TrashStore.h"
+#include "VirtualScheduler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <climits>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace rubbly;
+using namespace rubbly::test;
+
+namespace {
+
+bool isEmptyFolder(const QByteArray& path)
+{
+    return QDir(QFile::decodeName(path)).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// The seconds since the epoch of now plus `offset`.
+qint64 secondsFromNow(qint64 offset)
+{
+    return QDateTime::currentSecsSinceEpoch() + offset;
+}
+
+} // namespace
+
+// Hostile and careless input around the Trash, one rule per test and one row per kind of input:
+// whatever the disk holds, nothing outside what the user chose is deleted, nothing hangs and no
+// failure reads as success.
+class TrashSafetyTest : public QObject {
+    Q_OBJECT
+
+    bool m_privateMounts = false;
+
+private Q_SLOTS:
+    void initTestCase() { m_privateMounts = geteuid() == 0 && MountGuard::enterPrivateNamespace(); }
+
+    // The parts of a trash folder that trashers create (the folder itself, files/, info/) must be
+    // real folders of the user: a link, a file or a folder of someone else in their place makes the
+    // trash folder unusable, and what they point at is never touched.
+    void trashFolderPartsMustBeRealFoldersOfTheUser_data()
+    {
+        QTest::addColumn<bool>("onVolume");
+        QTest::addColumn<QByteArray>("part");
+        QTest::addColumn<QByteArray>("kind");
+        for (const bool onVolume : {false, true}) {
+            const QByteArray where = onVolume ? "volume " : "home ";
+            for (const QByteArray& part : {QByteArray("files"), QByteArray("info"), QByteArray(".")}) {
+                for (const QByteArray& kind : {QByteArray("link"), QByteArray("file"), QByteArray("foreign")})
+                    QTest::newRow(where + (part == "." ? "trash folder" : part) + " is a " + kind)
+                        << onVolume << part << kind;
+            }
+        }
+    }
+    void trashFolderPartsMustBeRealFoldersOfTheUser()
+    {
+        QFETCH(bool, onVolume);
+        QFETCH(QByteArray, part);
+        QFETCH(QByteArray, kind);
+        if (kind == "foreign" && geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        TrashFixture fx;
+        const QByteArray trash = onVolume ? fx.addVolume("stick") : fx.trashPath();
+        // A trash folder's content, made elsewhere: a document whose info file is dated long ago (the
+        // age rule would pick it) and an info file without data (a full emptying would remove it).
+        TreeBuilder made(fx.outside().path("Documents"));
+        const QByteArray oldInfo = "[Trash Info]\nPath=/x/tax.pdf\nDeletionDate=2001-01-01T00:00:00\n";
+        made.file("files/tax.pdf", 4096).write("info/tax.pdf.trashinfo", oldInfo).write("info/gone.trashinfo", oldInfo);
+        made.touch("info/gone.trashinfo", secondsFromNow(-86400))
+            .touch("info/tax.pdf.trashinfo", secondsFromNow(-86400));
+        // The other part of the real trash folder holds what goes with it.
+        if (part == "files")
+            TreeBuilder(trash).write("info/tax.pdf.trashinfo", oldInfo);
+        const QByteArray target = part == "." ? trash : trash + '/' + part;
+        const QByteArray source = part == "." ? made.root() : made.path(part);
+        QVERIFY(QDir(QFile::decodeName(target)).removeRecursively());
+        QList<QByteArray> content = {"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"};
+        if (part != ".") {
+            content.removeIf([&](const QByteArray& path) { return !path.startsWith(part + '/'); });
+            for (QByteArray& path : content)
+                path = path.mid(part.size() + 1);
+        }
+        QList<QByteArray> untouchable;
+        if (kind == "file") {
+            TreeBuilder(fx.outside().root()).write("plain", "not a folder");
+            QCOMPARE(::rename(fx.outside().path("plain").constData(), target.constData()), 0);
+            untouchable = {target};
+        } else {
+            if (kind == "link")
+                QCOMPARE(::symlink(source.constData(), target.constData()), 0);
+            else
+                QVERIFY(::rename(source.constData(), target.constData()) == 0 &&
+                        ::chown(target.constData(), 65534, 65534) == 0);
+            for (const QByteArray& path : content)
+                untouchable.append((kind == "link" ? source : target) + '/' + path);
+        }
+
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const TrashStatusResult status = store.scan();
+        // Skipped with its reason: an error when it was the only trash folder, else a problem beside
+        // the others' entries; never an empty trash folder.
+        const QString named = QFile::decodeName(trash);
+        if (status) {
+            QCOMPARE(status->folderProblems.size(), 1);
+            QCOMPARE(status->folderProblems[0].path, trash);
+            QVERIFY(!status->folderProblems[0].reason.isEmpty());
+            if (kind == "link")
+                QVERIFY2(status->folderProblems[0].reason.contains(QLatin1String("symbolic link")),
+                         qPrintable(status->folderProblems[0].reason));
+            QVERIFY(!status->trashFolders.contains(trash));
+            for (const TrashItemDetail& item : status->topItems)
+                QVERIFY2(!item.name.contains(QLatin1String("tax")), item.path.constData());
+        } else {
+            QVERIFY2(status.error().message.contains(named), qPrintable(status.error().message));
+        }
+        for (const TrashCleanupOutcome& result :
+             {store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)), store.emptyAll()}) {
+            QVERIFY(result);
+            QCOMPARE(result->removedCount, 0);
+            QVERIFY(!result->complete());
+            QVERIFY2(result->problems.join(u'\n').contains(named), qPrintable(result->problems.join(u'\n')));
+        }
+        for (const QByteArray& path : untouchable)
+            QVERIFY2(TreeBuilder::exists(path), path.constData());
+    }
+
+    // A ~/.local/share (or anything else above the home trash) that the user made a link to another
+    // disk is the user's own choice and keeps working.
+    void linksAboveTheHomeTrashKeepWorking()
+    {
+        TrashFixture fx;
+        const QByteArray dataHome = QFile::encodeName(fx.home().dataHome());
+        const QByteArray elsewhere = QFile::encodeName(fx.home().root()) + "/other-disk/share";
+        TreeBuilder(elsewhere).dir({});
+        QCOMPARE(::rename(dataHome.constData(), elsewhere.constData()), 0);
+        QCOMPARE(::symlink(elsewhere.constData(), dataHome.constData()), 0);
+        fx.outside().file("doc.txt", 4096).file("folder/inner", 4096);
+        TrashStore store(fx.locations());
+        QVERIFY(store.put(fx.outside().path("doc.txt"), {}));
+        QVERIFY(store.put(fx.outside().path("folder"), {}));
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 2);
+        const TrashCleanupOutcome emptied = store.emptyAll();
+        QVERIFY(emptied);
+        QCOMPARE(emptied->removedCount, 2);
+        QVERIFY(isEmptyFolder(elsewhere + "/Trash/files"));
+        QVERIFY(isEmptyFolder(elsewhere + "/Trash/info"));
+    }
+
+    // A trash's directorysizes and info files may be written by anyone who can write the trash
+    // folder (another trasher, a stick from another machine): a FIFO, a device behind a link or a
+    // huge file is neither waited for nor read whole, and a cache that cannot be trusted is rebuilt.
+    void filesOthersWriteAreReadWithinLimits_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("kind");
+        for (const QByteArray& file : {QByteArray("directorysizes"), QByteArray("info/dir.trashinfo")}) {
+            for (const QByteArray& kind : {QByteArray("fifo"), QByteArray("link to /dev/zero"),
+                                           QByteArray("link to a file of lies"), QByteArray("huge file")})
+                QTest::newRow(file + " is a " + kind) << file << kind;
+        }
+    }
+    void filesOthersWriteAreReadWithinLimits()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, kind);
+        TrashFixture fx;
+        fx.files().file("dir/f", 8192);
+        fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
+        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600);
+        const QByteArray lie = file == "directorysizes"
+                                   ? QByteArray("777 1772355600 dir\n")
+                                   : QByteArray("[Trash Info]\nPath=/x\nDeletionDate=2001-01-01T00:00:00\n");
+        fx.outside().write("lies", lie);
+        const QByteArray path = fx.trashPath() + '/' + file;
+        ::unlink(path.constData());
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == "huge file") {
+            QByteArray huge = lie;
+            while (huge.size() < (24 << 20))
+                huge += "1 1772355600 padding-" + QByteArray::number(huge.size()) + '\n';
+            TreeBuilder(fx.trashPath()).write(file, huge);
+        } else {
+            QCOMPARE(::symlink(kind.endsWith("zero") ? "/dev/zero" : fx.outside().path("lies").constData(),
+                               path.constData()),
+                     0);
+        }
+        ::alarm(40); // a read that blocks ends the test here rather than at the suite's time-out
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const TrashStatusResult status = store.scan();
+        ::alarm(0);
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 1);
+        QCOMPARE(status->topItems[0].size, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
+        if (file == "directorysizes") {
+            struct stat st {};
+            QCOMPARE(::lstat(path.constData(), &st), 0);
+            QVERIFY2(S_ISREG(st.st_mode) && st.st_size < 1024, "an untrusted cache is written anew");
+        } else {
+            QVERIFY(!status->topItems[0].deletionDate);
+        }
+        QCOMPARE(TreeBuilder::read(fx.outside().path("lies")), lie);
+        QVERIFY(store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)));
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/dir"));
+        QCOMPARE(store.emptyAll()->removedCount, 1);
+    }
+
+    // A mount point inside the Trash (another volume, or a bind mount of a folder of the same file
+    // system) belongs to somewhere else: it is neither sized nor emptied, and the entry holding it
+    // stays listed as failed.
+    void mountPointsInsideTheTrashAreNeverEntered_data()
+    {
+        QTest::addColumn<QByteArray>("mountAt");
+        QTest::addColumn<QByteArray>("kind");
+        QTest::newRow("bind mount of a folder of the same file system")
+            << QByteArray("proj/data") << QByteArray("bind");
+        QTest::newRow("another volume") << QByteArray("proj/data") << QByteArray("tmpfs");
+        QTest::newRow("bind-mounted file") << QByteArray("proj/secret") << QByteArray("bind file");
+        QTest::newRow("the entry itself is a bind mount") << QByteArray("proj") << QByteArray("bind");
+        QTest::newRow("deep inside the entry") << QByteArray("proj/a/b/c/data") << QByteArray("bind");
+    }
+    void mountPointsInsideTheTrashAreNeverEntered()
+    {
+        QFETCH(QByteArray, mountAt);
+        QFETCH(QByteArray, kind);
+        TrashFixture fx;
+        fx.outside().file("srv/data/one", 4096).file("srv/data/sub/two", 4096);
+        fx.files().file("proj/own", 4096).dir(mountAt);
+        fx.writeInfo("proj", "/home/u/proj", "2001-01-01T00:00:00");
+        MountGuard mounts;
+        bool mounted = false;
+        if (kind == "tmpfs") {
+            mounted = mounts.tmpfs(fx.filesPath() + '/' + mountAt);
+            if (mounted)
+                TreeBuilder(fx.filesPath() + '/' + mountAt).file("one", 4096);
+        } else if (kind == "bind file") {
+            ::rmdir((fx.filesPath() + '/' + mountAt).constData());
+            fx.files().file(mountAt, 0);
+            mounted = mounts.bind(fx.outside().path("srv/data/one"), fx.filesPath() + '/' + mountAt);
+        } else {
+            mounted = mounts.bind(fx.outside().path("srv/data"), fx.filesPath() + '/' + mountAt);
+        }
+        if (!mounted)
+            QSKIP("mounting needs root");
+        const QByteArray mounted1 = fx.filesPath() + '/' + (kind == "bind file" ? mountAt : mountAt + "/one");
+        const qint64 own = mountAt == "proj" ? 0 : TreeBuilder::allocatedSize(fx.filesPath() + "/proj/own");
+
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(status->itemCount, 1);
+        QCOMPARE(status->topItems[0].size, own);
+        for (const TrashCleanupOutcome& result :
+             {store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)), store.emptyAll()}) {
+            QVERIFY(result);
+            QCOMPARE(result->failedCount, 1);
+            QCOMPARE(result->removedCount, 0);
+            QCOMPARE(result->problems.size(), 1);
+            QVERIFY2(result->problems[0].contains(QFile::decodeName(fx.filesPath() + '/' + mountAt)),
+                     qPrintable(result->problems[0]));
+        }
+        QVERIFY(TreeBuilder::exists(mounted1));
+        QVERIFY(TreeBuilder::exists(fx.outside().path("srv/data/one")));
+        QVERIFY(TreeBuilder::exists(fx.outside().path("srv/data/sub/two")));
+        QVERIFY(TreeBuilder::exists(fx.infoPath() + "/proj.trashinfo"));
+        QCOMPARE(store.scan()->itemCount, 1);
+    }
+
+    // Moving a folder that holds a mount point would carry the mount into the Trash, where an
+    // emptying is one mistake away from the other file system: such a put is refused whole.
+    void putRefusesAFolderHoldingAMountPoint_data()
+    {
+        QTest::addColumn<QByteArray>("mountAt");
+        QTest::addColumn<QByteArray>("kind");
+        QTest::newRow("bind mount inside") << QByteArray("proj/data") << QByteArray("bind");
+        QTest::newRow("another volume deep inside") << QByteArray("proj/a/b/data") << QByteArray("tmpfs");
+        QTest::newRow("the folder itself is a mount point") << QByteArray("proj") << QByteArray("bind");
+    }
+    void putRefusesAFolderHoldingAMountPoint()
+    {
+        QFETCH(QByteArray, mountAt);
+        QFETCH(QByteArray, kind);
+        TrashFixture fx;
+        fx.outside().file("srv/data/one", 4096).file("proj/own", 4096).dir(mountAt);
+        MountGuard mounts;
+        const QByteArray target = fx.outside().path(mountAt);
+        if (!(kind == "tmpfs" ? mounts.tmpfs(target) : mounts.bind(fx.outside().path("srv/data"), target)))
+            QSKIP("mounting needs root");
+        TrashStore store(fx.locations());
+        const TrashPutResult result = store.put(fx.outside().path("proj"), {});
+        QVERIFY(!result);
+        QVERIFY2(result.error().message.contains(QFile::decodeName(target)) ||
+                     result.error().message.contains(QStringLiteral("is a mount point")),
+                 qPrintable(result.error().message));
+        QVERIFY(TreeBuilder::exists(fx.outside().path(mountAt == "proj" ? "proj/one" : "proj/own")));
+        QVERIFY(isEmptyFolder(fx.filesPath()));
+        QVERIFY(isEmptyFolder(fx.infoPath()));
+    }
+
+    // An age is a whole number of days, and the cut-off it gives saturates: an age beyond every date
+    // removes nothing. Entries without a readable date never go by age, not even at zero days.
+    void agesNeverRemoveFreshOrUndatedEntries_data()
+    {
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QList<QByteArray>>("removed");
+        QTest::newRow("0 days") << 0 << QList<QByteArray>{"ancient", "fresh"};
+        QTest::newRow("30 days") << 30 << QList<QByteArray>{"ancient"};
+        for (const int days : {110000000, 200000000, 1000000000, INT_MAX})
+            QTest::newRow(QByteArray::number(days) + " days") << days << QList<QByteArray>{};
+    }
+    void agesNeverRemoveFreshOrUndatedEntries()
+    {
+        QFETCH(int, days);
+        QFETCH(QList<QByteArray>, removed);
+        TrashFixture fx;
+        const Timestamp now = fromDateTime(QDateTime::currentDateTimeUtc());
+        fx.files().file("fresh", 10).file("ancient", 10).file("undated", 10).file("no-info", 10);
+        const QByteArray freshInfo = TrashInfo::serialize("/u/fresh", now - std::chrono::seconds(10), kTestZone);
+        TreeBuilder(fx.infoPath()).write("fresh.trashinfo", freshInfo);
+        fx.writeInfo("ancient", "/u/ancient", "2001-01-01T00:00:00");
+        fx.writeInfo("undated", "/u/undated", "");
+        VirtualScheduler clock(now);
+        TrashService service(&clock, fx.locations(), {}, kTestZone);
+        QVERIFY(TrashService::cutoff(now, days, kTestZone) <= now);
+        const TrashCleanupOutcome result = blockingWait(service.removeItems(days));
+        QVERIFY(result);
+        QCOMPARE(result->removedCount, removed.size());
+        for (const char* name : {"fresh", "ancient", "undated", "no-info"})
+            QVERIFY2(TreeBuilder::exists(fx.filesPath() + '/' + name) != removed.contains(name), name);
+    }
+
+    // A put writes its info file before it moves the data: an emptying in between must not take the
+    // info file, or the entry arrives without its original path. Only info files older than any put
+    // can take are removed as left without data.
+    void infoFilesWithoutDataWaitUntilNoPutCanBeInFlight_data()
+    {
+        QTest::addColumn<qint64>("age");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("written just now") << qint64(0) << false;
+        QTest::newRow("ten minutes ago") << qint64(600) << false;
+        QTest::newRow("two hours ago") << qint64(7200) << true;
+        QTest::newRow("in the future") << qint64(-86400) << false;
+    }
+    void infoFilesWithoutDataWaitUntilNoPutCanBeInFlight()
+    {
+        QFETCH(qint64, age);
+        QFETCH(bool, removed);
+        TrashFixture fx;
+        fx.writeInfo("arriving.txt", "/home/u/arriving.txt", "2026-03-01T10:00:00");
+        TreeBuilder(fx.infoPath()).touch("arriving.txt.trashinfo", secondsFromNow(-age));
+        fx.addFile("present.txt", 100);
+        TrashStore store(fx.locations(), {}, kTestZone);
+        QCOMPARE(store.emptyAll()->removedCount, 1);
+        QCOMPARE(TreeBuilder::exists(fx.infoPath() + "/arriving.txt.trashinfo"), !removed);
+        if (removed)
+            return;
+        // The put completes: the entry has its original path.
+        fx.files().file("arriving.txt", 10);
+        QCOMPARE(store.scan()->topItems.value(0).originalPath, std::optional<QByteArray>("/home/u/arriving.txt"));
+    }
+
+    // Two emptyings at once (two programs, or the tray's rule and a command): what the other one
+    // removed first is gone, which is what both wanted; neither reports it as a failure.
+    void whatIsAlreadyGoneIsNoFailure()
+    {
+        TrashFixture fx;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray name = "folder" + QByteArray::number(i);
+            for (int j = 0; j < 150; ++j)
+                fx.files().file(name + "/sub" + QByteArray::number(j % 3) + "/f" + QByteArray::number(j), 10);
+            fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
+        }
+        TrashStore first(fx.locations());
+        TrashStore second(fx.locations());
+        TrashCleanupOutcome a = TrashError{};
+        TrashCleanupOutcome b = TrashError{};
+        std::thread other([&] { b = second.emptyAll(); });
+        a = first.emptyAll();
+        other.join();
+        QVERIFY(a && b);
+        QCOMPARE(a->failedCount, 0);
+        QCOMPARE(b->failedCount, 0);
+        QVERIFY(a->removedCount + b->removedCount >= 20);
+        QVERIFY(isEmptyFolder(fx.filesPath()));
+        QVERIFY(isEmptyFolder(fx.infoPath()));
+    }
+
+    // directorysizes may claim any size; a claim beyond what a disk holds (2^60 bytes) is measured
+    // instead, and sums of sizes that are each believable stop at the largest byte count.
+    void lyingSizesAreMeasuredAndSumsSaturate_data()
+    {
+        QTest::addColumn<QByteArray>("claim");
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("believed");
+        QTest::newRow("the largest 64-bit number") << QByteArray("9223372036854775807") << 1 << false;
+        QTest::newRow("just beyond 2^60") << QByteArray("1152921504606846977") << 1 << false;
+        QTest::newRow("nine entries of 2^60 each") << QByteArray("1152921504606846976") << 9 << true;
+    }
+    void lyingSizesAreMeasuredAndSumsSaturate()
+    {
+        QFETCH(QByteArray, claim);
+        QFETCH(int, entries);
+        QFETCH(bool, believed);
+        TrashFixture fx;
+        QByteArray sizes;
+        for (int i = 0; i < entries; ++i) {
+            const QByteArray name = "dir" + QByteArray::number(i);
+            fx.files().file(name + "/f", 4096);
+            fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
+            TreeBuilder(fx.infoPath()).touch(name + ".trashinfo", 1772355600);
+            sizes += claim + " 1772355600 " + name + '\n';
+        }
+        fx.addFile("small", 4096);
+        TreeBuilder(fx.trashPath()).write("directorysizes", sizes);
+        TrashStore store(fx.locations());
+        const TrashStatusResult status = store.scan();
+        QVERIFY(status);
+        QCOMPARE(store.walks(), believed ? 0 : entries);
+        const qint64 measured = TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir0");
+        QCOMPARE(status->topItems[0].size, believed ? claim.toLongLong() : measured);
+        QVERIFY(status->totalSize > 0);
+        if (believed)
+            QCOMPARE(status->totalSize, std::numeric_limits<qint64>::max());
+        for (const auto& [category, size] : status->categoryDistribution)
+            QVERIFY(size > 0);
+        const TrashCleanupOutcome emptied = store.emptyAll();
+        QCOMPARE(emptied->removedCount, entries + 1);
+        QVERIFY(emptied->freedBytes > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TrashSafetyTest)
+#include "TrashSafetyTest.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <sched.h>
+#include <sys/mount.h>
+
+namespace rubbly::test {
+
+// Mounts made for one test, detached in reverse order when the guard goes: bind mounts of a folder
+// or a file (of the same file system too) and small tmpfs volumes. Mounting needs root; each call
+// returns false elsewhere, for the test to skip with a message.
+class MountGuard final {
+public:
+    MountGuard() = default;
+    ~MountGuard()
+    {
+        for (auto it = m_targets.crbegin(); it != m_targets.crend(); ++it)
+            ::umount2(it->constData(), MNT_DETACH);
+    }
+    MountGuard(const MountGuard&) = delete;
+    MountGuard& operator=(const MountGuard&) = delete;
+
+    // Moves this process into a mount namespace of its own, so no other program sees the test's
+    // mounts and a test that crashes leaves none behind. Only possible while the process has one
+    // thread: call it from initTestCase(). False where it cannot be done (not root, or threads).
+    static bool enterPrivateNamespace()
+    {
+        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }
+
+    bool bind(const QByteArray& source, const QByteArray& target)
+    {
+        return added(::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr), target);
+    }
+    bool tmpfs(const QByteArray& target)
+    {
+        return added(::mount("rubbly-test", target.constData(), "tmpfs", 0, "size=4m"), target);
+    }
+
+private:
+    bool added(int result, const QByteArray& target)
+    {
+        if (result != 0)
+            return false;
+        m_targets.append(target);
+        return true;
+    }
+    QList<QByteArray> m_targets;
+};
+
+} // namespace rubbly::test

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace rubbly {
+class MenuBarView;
+class SettingsView;
+} // namespace rubbly
+
+namespace rubbly::test {
+
+// Every state of the panel and of the settings window the gallery pictures, built one at a time on
+// fakes and a virtual clock. Each visit gets the state's name and the widget to look at (the
+// settings scenes hand over the window, or the dialog it shows); the widget lives only during the
+// visit. The texts are in whatever language is installed.
+void forEachPanelScene(const std::function<void(const QString& name, QWidget& view)>& visit);
+void forEachSettingsScene(const std::function<void(const QString& name, QWidget& view)>& visit);
+
+} // namespace rubbly::test

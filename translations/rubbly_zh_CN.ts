@@ -1,0 +1,942 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name>About</name>
+    <message>
+        <source>Version %1</source>
+        <translation>版本 %1</translation>
+    </message>
+    <message>
+        <source>Beta</source>
+        <translation>Beta</translation>
+    </message>
+    <message>
+        <source>A light, smart and open keeper and cleaner of your disk, in the Linux desktop&apos;s tray.</source>
+        <translation>轻量、智能、透明的 Linux 桌面状态栏存储守护与清理工具。</translation>
+    </message>
+    <message>
+        <source>Visit the Website</source>
+        <translation>访问官方网站</translation>
+    </message>
+    <message>
+        <source>Follow %1</source>
+        <translation>关注 %1</translation>
+    </message>
+    <message>
+        <source>Built by Tolvik · 2026</source>
+        <translation>Built by Tolvik · 2026</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>检查更新…</translation>
+    </message>
+    <message>
+        <source>Checking for a new version…</source>
+        <translation>正在检查新版本…</translation>
+    </message>
+    <message>
+        <source>Rubbly is up to date</source>
+        <translation>已是最新版本</translation>
+    </message>
+    <message>
+        <source>Check Again</source>
+        <translation>重新检查更新</translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation>立即下载更新</translation>
+    </message>
+    <message>
+        <source>Downloading the new version...</source>
+        <translation>正在下载新版本安装包...</translation>
+    </message>
+    <message>
+        <source>New version ready</source>
+        <translation>新版本已就绪</translation>
+    </message>
+    <message>
+        <source>Restart to Finish Updating</source>
+        <translation>立即重启以完成更新</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation>发现新版本</translation>
+    </message>
+    <message>
+        <source>Rubbly replaces itself and restarts</source>
+        <translation>点击后将自动无缝覆盖并重启 Rubbly</translation>
+    </message>
+</context>
+<context>
+    <name>AppAppearance</name>
+    <message>
+        <source>System</source>
+        <translation>跟随系统</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>浅色</translation>
+    </message>
+    <message>
+        <source>Dark</source>
+        <translation>深色</translation>
+    </message>
+</context>
+<context>
+    <name>AutoClean</name>
+    <message>
+        <source>The Trash holds more than %1 GB</source>
+        <translation>废纸篓占用已超过 %1 GB</translation>
+    </message>
+    <message>
+        <source>It now holds %1 (%2 items). Empty it soon to free the disk space.</source>
+        <translation>当前已占用 %1（%2 个项目），建议及时清空释放磁盘空间。</translation>
+    </message>
+</context>
+<context>
+    <name>DiskSlimCategory</name>
+    <message>
+        <source>AI agent workspaces</source>
+        <translation>AI 智能体工作区 (Workspaces)</translation>
+    </message>
+    <message>
+        <source>AI reasoning logs and artifacts (Brain/Artifacts)</source>
+        <translation>AI 思考记录与产物 (Brain/Artifacts)</translation>
+    </message>
+    <message>
+        <source>AI agent skills and config packs</source>
+        <translation>AI Agent Skills 技能与配置包</translation>
+    </message>
+    <message>
+        <source>Kimi desktop cache</source>
+        <translation>Kimi 桌面端缓存</translation>
+    </message>
+    <message>
+        <source>DeepSeek client cache</source>
+        <translation>DeepSeek 客户端缓存</translation>
+    </message>
+    <message>
+        <source>WorkBuddy collaborative AI cache</source>
+        <translation>WorkBuddy 协同 AI 缓存</translation>
+    </message>
+    <message>
+        <source>Qwen Work / Tongyi Qianwen cache</source>
+        <translation>千问办公 / 通义千问缓存</translation>
+    </message>
+    <message>
+        <source>Doubao / Zhipu Qingyan desktop cache</source>
+        <translation>豆包 / 智谱清言桌面缓存</translation>
+    </message>
+    <message>
+        <source>Hugging Face model cache</source>
+        <translation>Hugging Face 模型缓存</translation>
+    </message>
+    <message>
+        <source>Ollama blobs and model cache</source>
+        <translation>Ollama 临时分块与模型缓存</translation>
+    </message>
+    <message>
+        <source>Cursor / Windsurf AI cache</source>
+        <translation>Cursor / Windsurf AI 缓存</translation>
+    </message>
+    <message>
+        <source>ChatGPT / Claude desktop cache</source>
+        <translation>ChatGPT / Claude 桌面缓存</translation>
+    </message>
+    <message>
+        <source>PyTorch / GPU kernel compile cache</source>
+        <translation>PyTorch / GPU 算子编译缓存</translation>
+    </message>
+    <message>
+        <source>WeChat cache and temporary files</source>
+        <translation>微信 (WeChat) 缓存与临时文件</translation>
+    </message>
+    <message>
+        <source>Feishu / Lark meeting and media cache</source>
+        <translation>飞书 / Lark 会议与媒体缓存</translation>
+    </message>
+    <message>
+        <source>DingTalk cache and media</source>
+        <translation>钉钉 (DingTalk) 缓存与媒体</translation>
+    </message>
+    <message>
+        <source>WeCom / Tencent Meeting cache</source>
+        <translation>企业微信 / 腾讯会议缓存</translation>
+    </message>
+    <message>
+        <source>Slack / Discord / Telegram cache</source>
+        <translation>Slack / Discord / Telegram 缓存</translation>
+    </message>
+    <message>
+        <source>Notion offline data and render cache</source>
+        <translation>Notion 离线数据与渲染缓存</translation>
+    </message>
+    <message>
+        <source>Google Chrome cache</source>
+        <translation>Google Chrome 缓存</translation>
+    </message>
+    <message>
+        <source>Safari browser cache</source>
+        <translation>Safari 浏览器缓存</translation>
+    </message>
+    <message>
+        <source>Arc browser cache</source>
+        <translation>Arc 浏览器缓存</translation>
+    </message>
+    <message>
+        <source>Microsoft Edge cache</source>
+        <translation>Microsoft Edge 缓存</translation>
+    </message>
+    <message>
+        <source>Firefox browser cache</source>
+        <translation>Firefox 浏览器缓存</translation>
+    </message>
+    <message>
+        <source>Figma cache and offline data</source>
+        <translation>Figma 缓存与离线数据</translation>
+    </message>
+    <message>
+        <source>Adobe media and render cache</source>
+        <translation>Adobe 媒体与渲染缓存</translation>
+    </message>
+    <message>
+        <source>Sketch cache and cloud sync</source>
+        <translation>Sketch 缓存与云端同步</translation>
+    </message>
+    <message>
+        <source>Blender / 3D render cache</source>
+        <translation>Blender / 3D 渲染缓存</translation>
+    </message>
+    <message>
+        <source>CapCut / DaVinci editing cache</source>
+        <translation>剪映 / 达芬奇 剪辑缓存</translation>
+    </message>
+    <message>
+        <source>Xcode derived data</source>
+        <translation>Xcode 派生数据</translation>
+    </message>
+    <message>
+        <source>Xcode archives</source>
+        <translation>Xcode 归档构建</translation>
+    </message>
+    <message>
+        <source>Docker / OrbStack build cache</source>
+        <translation>Docker / OrbStack 容器构建缓存</translation>
+    </message>
+    <message>
+        <source>Rust (Cargo) dependency and build cache</source>
+        <translation>Rust (Cargo) 依赖与构建缓存</translation>
+    </message>
+    <message>
+        <source>Go build and module cache</source>
+        <translation>Go 编译与模块缓存</translation>
+    </message>
+    <message>
+        <source>Python (pip / uv / Poetry) cache</source>
+        <translation>Python (pip / uv / Poetry) 缓存</translation>
+    </message>
+    <message>
+        <source>Gradle / Maven build and dependency cache</source>
+        <translation>Gradle / Maven 构建与依赖缓存</translation>
+    </message>
+    <message>
+        <source>JetBrains IDE index and build cache</source>
+        <translation>JetBrains IDE 索引与构建缓存</translation>
+    </message>
+    <message>
+        <source>iOS / Android simulator cache</source>
+        <translation>iOS / Android 模拟器临时缓存</translation>
+    </message>
+    <message>
+        <source>npm cache</source>
+        <translation>npm 缓存</translation>
+    </message>
+    <message>
+        <source>pnpm store and cache</source>
+        <translation>pnpm 存储与缓存</translation>
+    </message>
+    <message>
+        <source>Yarn cache</source>
+        <translation>Yarn 缓存</translation>
+    </message>
+    <message>
+        <source>Homebrew cache</source>
+        <translation>Homebrew 缓存</translation>
+    </message>
+    <message>
+        <source>Swift PM cache</source>
+        <translation>Swift PM 缓存</translation>
+    </message>
+    <message>
+        <source>CocoaPods cache</source>
+        <translation>CocoaPods 缓存</translation>
+    </message>
+    <message>
+        <source>Old iOS / iPadOS device backups</source>
+        <translation>iOS / iPadOS 历史设备本地备份</translation>
+    </message>
+    <message>
+        <source>Leftover installers in Downloads (.deb / .rpm / .iso / .run)</source>
+        <translation>下载目录残留安装包 (.deb / .rpm / .iso / .run)</translation>
+    </message>
+    <message>
+        <source>App Store update leftovers</source>
+        <translation>App Store 历史升级分块暂存</translation>
+    </message>
+    <message>
+        <source>User diagnostic logs</source>
+        <translation>用户诊断日志</translation>
+    </message>
+    <message>
+        <source>Crash reports</source>
+        <translation>崩溃日志报告</translation>
+    </message>
+</context>
+<context>
+    <name>Formatting</name>
+    <message>
+        <source>just now</source>
+        <translation>刚刚</translation>
+    </message>
+    <message>
+        <source>today %1</source>
+        <translation>今天 %1</translation>
+    </message>
+    <message>
+        <source>yesterday %1</source>
+        <translation>昨天 %1</translation>
+    </message>
+    <message>
+        <source>MMM d</source>
+        <comment>date pattern of an older day</comment>
+        <translation>MM月dd日</translation>
+    </message>
+    <message>
+        <source>%1m ago</source>
+        <translation>%1分钟前</translation>
+    </message>
+    <message>
+        <source>%1h ago</source>
+        <translation>%1小时前</translation>
+    </message>
+    <message>
+        <source>%1d ago</source>
+        <translation>%1天前</translation>
+    </message>
+    <message>
+        <source>now</source>
+        <comment>time ago, within a minute</comment>
+        <translation>刚刚</translation>
+    </message>
+</context>
+<context>
+    <name>Notifications</name>
+    <message>
+        <source>Freed %1 · %2 items removed</source>
+        <translation>已释放 %1 · 共移除 %2 个项目</translation>
+    </message>
+    <message>
+        <source>Removed %1/%2 items; %3 could not be deleted (no permission or in use).</source>
+        <translation>已清理 %1/%2 个项目，%3 个项目因权限或占用无法删除。</translation>
+    </message>
+    <message>
+        <source>Trash emptied</source>
+        <translation>废纸篓已清空</translation>
+    </message>
+    <message>
+        <source>Trash not fully emptied</source>
+        <translation>废纸篓未能完全清空</translation>
+    </message>
+</context>
+<context>
+    <name>Panel</name>
+    <message>
+        <source>SLIM</source>
+        <translation>SLIM</translation>
+    </message>
+    <message>
+        <source>Show in the file manager</source>
+        <translation>在文件管理器中显示</translation>
+    </message>
+    <message>
+        <source>PURGE SELECTED</source>
+        <translation>PURGE SELECTED</translation>
+    </message>
+    <message>
+        <source>$ PURGE SELECTED (%1)</source>
+        <translation>$ PURGE SELECTED (%1)</translation>
+    </message>
+    <message>
+        <source>PURGE SELECTED (</source>
+        <translation>PURGE SELECTED (</translation>
+    </message>
+    <message>
+        <source>selected</source>
+        <translation>selected</translation>
+    </message>
+    <message>
+        <source>&gt; SLIM // CACHE PURGE</source>
+        <translation>&gt; SLIM // CACHE PURGE</translation>
+    </message>
+    <message>
+        <source>[all_clean] system cache is minimal</source>
+        <translation>[all_clean] system cache is minimal</translation>
+    </message>
+    <message>
+        <source>&gt; scanned %1 · no reclaimable caches found.</source>
+        <translation>&gt; scanned %1 · no reclaimable caches found.</translation>
+    </message>
+    <message>
+        <source>&gt; no reclaimable developer or app caches found.</source>
+        <translation>&gt; no reclaimable developer or app caches found.</translation>
+    </message>
+    <message>
+        <source>&gt; PURGING...</source>
+        <translation>&gt; PURGING...</translation>
+    </message>
+    <message>
+        <source>&gt; scanning system caches...</source>
+        <translation>&gt; scanning system caches...</translation>
+    </message>
+    <message>
+        <source>&gt; scanning...</source>
+        <translation>&gt; scanning...</translation>
+    </message>
+    <message>
+        <source>BETA</source>
+        <translation>BETA</translation>
+    </message>
+    <message>
+        <source>$ CONFIRM</source>
+        <translation>$ CONFIRM</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>CANCEL</translation>
+    </message>
+    <message>
+        <source>&gt; CONFIRM PURGE</source>
+        <translation>&gt; CONFIRM PURGE</translation>
+    </message>
+    <message>
+        <source>&gt; RELEASE TO TRASH</source>
+        <translation>&gt; RELEASE TO TRASH</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Open the Trash in the file manager</source>
+        <translation>在文件管理器中打开废纸篓</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>Quit Rubbly</source>
+        <translation>退出 Rubbly</translation>
+    </message>
+    <message>
+        <source>%1 total</source>
+        <translation>%1 total</translation>
+    </message>
+    <message>
+        <source>01 // TRASH</source>
+        <translation>01 // TRASH</translation>
+    </message>
+    <message>
+        <source>02 // SLIM</source>
+        <translation>02 // SLIM</translation>
+    </message>
+    <message>
+        <source>// last cleaned: %1 · %2</source>
+        <translation>// last cleaned: %1 · %2</translation>
+    </message>
+    <message>
+        <source>// last purged: %1 · %2</source>
+        <translation>// last purged: %1 · %2</translation>
+    </message>
+    <message>
+        <source>// last scanned: %1</source>
+        <translation>// last scanned: %1</translation>
+    </message>
+    <message>
+        <source>Permanently delete 1 item (%1)? Action cannot be undone.</source>
+        <translation>Permanently delete 1 items (%1)? Action cannot be undone.</translation>
+    </message>
+    <message>
+        <source>Permanently delete %1 items (%2)? Action cannot be undone.</source>
+        <translation>Permanently delete %1 items (%2)? Action cannot be undone.</translation>
+    </message>
+    <message>
+        <source>&gt; TOP ITEMS</source>
+        <translation>&gt; TOP ITEMS</translation>
+    </message>
+    <message>
+        <source>TOP ITEMS</source>
+        <translation>TOP ITEMS</translation>
+    </message>
+    <message>
+        <source>[all_clean]</source>
+        <translation>[all_clean]</translation>
+    </message>
+    <message>
+        <source>&gt; system trash is empty. 0 bytes occupied.</source>
+        <translation>&gt; system trash is empty. 0 bytes occupied.</translation>
+    </message>
+    <message>
+        <source>&gt; PURGING TRASH...</source>
+        <translation>&gt; PURGING TRASH...</translation>
+    </message>
+    <message>
+        <source>&gt; processing 1 item · %1</source>
+        <translation>&gt; processing 1 items · %1</translation>
+    </message>
+    <message>
+        <source>&gt; processing %1 items · %2</source>
+        <translation>&gt; processing %1 items · %2</translation>
+    </message>
+    <message>
+        <source>EMPTY TRASH</source>
+        <translation>EMPTY TRASH</translation>
+    </message>
+    <message>
+        <source>&gt; ERROR:</source>
+        <translation>&gt; ERROR:</translation>
+    </message>
+    <message>
+        <source>&gt; scanning trash...</source>
+        <translation>&gt; scanning trash...</translation>
+    </message>
+    <message>
+        <source>&gt; cleaned: %1 freed</source>
+        <translation>&gt; cleaned: %1 freed</translation>
+    </message>
+</context>
+<context>
+    <name>Permissions</name>
+    <message>
+        <source>Every trash folder can be read and emptied.</source>
+        <translation>所有废纸篓文件夹都可以正常读取和清空。</translation>
+    </message>
+    <message>
+        <source>The trash folder “%1” does not exist and could not be made.</source>
+        <translation>废纸篓文件夹「%1」不存在，也无法创建。</translation>
+    </message>
+    <message>
+        <source>“%1” is not a folder. Move it out of the way, then check again.</source>
+        <translation>「%1」不是文件夹。请将它移走，然后重新检查。</translation>
+    </message>
+    <message>
+        <source>“%1” belongs to the user %2, so Rubbly cannot read or empty it.</source>
+        <translation>「%1」属于用户 %2，Rubbly 无法读取和清空它。</translation>
+    </message>
+    <message>
+        <source>The modes of “%1” (%2) forbid reading it, so Rubbly cannot see what it holds.</source>
+        <translation>「%1」的权限（%2）不允许读取，Rubbly 无法查看其中的内容。</translation>
+    </message>
+    <message>
+        <source>The modes of “%1” (%2) forbid changing it, so Rubbly cannot delete what it holds.</source>
+        <translation>「%1」的权限（%2）不允许修改，Rubbly 无法删除其中的内容。</translation>
+    </message>
+    <message>
+        <source>Trash Access Needed</source>
+        <translation>需要废纸篓读写权限</translation>
+    </message>
+    <message>
+        <source>1. Click “Copy Command” below</source>
+        <translation>1. 点击下方「复制修复命令」</translation>
+    </message>
+    <message>
+        <source>2. Paste it into a terminal and run it</source>
+        <translation>2. 在终端中粘贴并运行该命令</translation>
+    </message>
+    <message>
+        <source>Copy Command</source>
+        <translation>复制修复命令</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>Access to the Trash</source>
+        <translation>废纸篓读写权限</translation>
+    </message>
+    <message>
+        <source>Rubbly reads and writes your trash folders to measure and empty them.</source>
+        <translation>Rubbly 需要读写你的废纸篓文件夹，才能统计和清空它们。</translation>
+    </message>
+    <message>
+        <source>3. Come back and click “Recheck”</source>
+        <translation>3. 返回此处点击「重新检查」</translation>
+    </message>
+    <message>
+        <source>Recheck</source>
+        <translation>重新检查</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>The shortcut is active.</source>
+        <translation>快捷键已生效。</translation>
+    </message>
+    <message>
+        <source>Another program holds the shortcut: release Alt + Shift + Backspace there first.</source>
+        <translation>快捷键已被其他程序占用，请先在那个程序中释放 Alt + Shift + Backspace。</translation>
+    </message>
+    <message>
+        <source>This Wayland desktop lets no program register a global shortcut. Bind a key to the command rubbly --toggle-panel in the desktop&apos;s keyboard settings instead.</source>
+        <translation>此 Wayland 桌面不允许程序注册全局快捷键。可在桌面的键盘设置中自定义快捷键，将其绑定到命令 rubbly --toggle-panel。</translation>
+    </message>
+    <message>
+        <source>This desktop does not support global shortcuts.</source>
+        <translation>当前桌面环境不支持全局快捷键。</translation>
+    </message>
+    <message>
+        <source>Registering the shortcut…</source>
+        <translation>正在注册快捷键…</translation>
+    </message>
+    <message>
+        <source>Appearance</source>
+        <translation>外观</translation>
+    </message>
+    <message>
+        <source>Follow the system&apos;s appearance, or always use light or dark.</source>
+        <translation>可选择跟随系统外观，或强制设置为浅色或深色模式。</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>外观模式</translation>
+    </message>
+    <message>
+        <source>Startup</source>
+        <translation>运行方式</translation>
+    </message>
+    <message>
+        <source>When on, Rubbly runs from the tray alone and its windows stay out of the taskbar.</source>
+        <translation>开启后，Rubbly 将作为纯状态栏工具运行，不在任务栏显示窗口。</translation>
+    </message>
+    <message>
+        <source>Start at login</source>
+        <translation>开机自启动</translation>
+    </message>
+    <message>
+        <source>Hide from the taskbar</source>
+        <translation>不在任务栏显示</translation>
+    </message>
+    <message>
+        <source>Updates</source>
+        <translation>软件更新</translation>
+    </message>
+    <message>
+        <source>Check for updates automatically</source>
+        <translation>自动检查更新</translation>
+    </message>
+    <message>
+        <source>Choose how Rubbly&apos;s icon and the Trash&apos;s size show in the tray.</source>
+        <translation>自定义状态栏中 Rubbly 图标与文件体积的显示方式。</translation>
+    </message>
+    <message>
+        <source>Show the size in the tray</source>
+        <translation>在状态栏显示大小</translation>
+    </message>
+    <message>
+        <source>Hide the size when the Trash is empty</source>
+        <translation>废纸篓为空时隐藏大小</translation>
+    </message>
+    <message>
+        <source>Icon shows how full the Trash is</source>
+        <translation>根据容量动态展示图标形态</translation>
+    </message>
+    <message>
+        <source>Ask once more before emptying the Trash, and tell in a notification how much space was freed when it is done.</source>
+        <translation>清空废纸篓时进行二次确认保护，并在完成后通过系统通知提醒释放的空间。</translation>
+    </message>
+    <message>
+        <source>Ask before emptying</source>
+        <translation>清空前进行确认</translation>
+    </message>
+    <message>
+        <source>Notify when cleaning is done</source>
+        <translation>清理完成后发送通知</translation>
+    </message>
+    <message>
+        <source>Automatic cleaning</source>
+        <translation>自动化清理总开关</translation>
+    </message>
+    <message>
+        <source>Check the rules in the background</source>
+        <translation>启用后台自动规则巡检</translation>
+    </message>
+    <message>
+        <source>By age</source>
+        <translation>按保留时间清理</translation>
+    </message>
+    <message>
+        <source>Remove entries older than a limit</source>
+        <translation>自动清理超期文件</translation>
+    </message>
+    <message>
+        <source>Over %1 days</source>
+        <translation>超过 %1 天</translation>
+    </message>
+    <message>
+        <source>Keep for</source>
+        <translation>保留期限</translation>
+    </message>
+    <message>
+        <source>By size</source>
+        <translation>按容量阈值清理</translation>
+    </message>
+    <message>
+        <source>Act when the Trash grows past a size</source>
+        <translation>容量达到阈值时触发</translation>
+    </message>
+    <message>
+        <source>Over %1 GB</source>
+        <translation>超过 %1 GB</translation>
+    </message>
+    <message>
+        <source>Size limit</source>
+        <translation>容量阈值</translation>
+    </message>
+    <message>
+        <source>Empty silently (off: only notify)</source>
+        <translation>静默自动清空（关闭则仅通知提醒）</translation>
+    </message>
+    <message>
+        <source>Global shortcut</source>
+        <translation>全局快捷键</translation>
+    </message>
+    <message>
+        <source>When on, Alt + Shift + Backspace empties the Trash from anywhere.</source>
+        <translation>开启后，在任意界面按下 Alt + Shift + Backspace 即可快速触发清空废纸篓。</translation>
+    </message>
+    <message>
+        <source>Empty the Trash with a shortcut (Alt + Shift + Backspace)</source>
+        <translation>启用一键清空全局快捷键 (Alt + Shift + Backspace)</translation>
+    </message>
+    <message>
+        <source>Sound</source>
+        <translation>声音反馈</translation>
+    </message>
+    <message>
+        <source>A crisp sound tells you at once when the work is done.</source>
+        <translation>操作完成时通过清脆音效提供即时反馈。</translation>
+    </message>
+    <message>
+        <source>Play a sound when emptying</source>
+        <translation>播放清空音效</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>通用</translation>
+    </message>
+    <message>
+        <source>Tray</source>
+        <translation>状态栏</translation>
+    </message>
+    <message>
+        <source>Cleaning</source>
+        <translation>清理</translation>
+    </message>
+    <message>
+        <source>Automation</source>
+        <translation>自动化</translation>
+    </message>
+    <message>
+        <source>Shortcut &amp; Feedback</source>
+        <translation>快捷键与反馈</translation>
+    </message>
+    <message>
+        <source>Permissions</source>
+        <translation>权限</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Rubbly Settings</source>
+        <translation>Rubbly 设置</translation>
+    </message>
+    <message>
+        <source>Confirmation turned off</source>
+        <translation>已关闭清空确认</translation>
+    </message>
+    <message>
+        <source>Emptying the Trash will no longer ask first: every file in it is deleted for good at once.</source>
+        <translation>清空废纸篓时将不再弹出二次确认，直接永久删除所有文件。</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>好</translation>
+    </message>
+</context>
+<context>
+    <name>Tray</name>
+    <message>
+        <source>&gt; no tray here: this desktop lacks %1.</source>
+        <translation>&gt; 这里没有托盘：此桌面缺少%1。</translation>
+    </message>
+    <message>
+        <source>a D-Bus session bus</source>
+        <translation>D-Bus 会话总线</translation>
+    </message>
+    <message>
+        <source>the AppIndicator extension (package gnome-shell-extension-appindicator)</source>
+        <translation>AppIndicator 扩展（软件包 gnome-shell-extension-appindicator）</translation>
+    </message>
+    <message>
+        <source>a System Tray widget in its panel</source>
+        <translation>面板中的“系统托盘”小部件</translation>
+    </message>
+    <message>
+        <source>a system tray in its panel (a StatusNotifierItem host or an XEmbed notification area)</source>
+        <translation>面板中的系统托盘（StatusNotifierItem 宿主或 XEmbed 通知区域）</translation>
+    </message>
+    <message>
+        <source>a system tray in its panel (a StatusNotifierItem host)</source>
+        <translation>面板中的系统托盘（StatusNotifierItem 宿主）</translation>
+    </message>
+    <message>
+        <source>Empty the Trash</source>
+        <translation>清空废纸篓</translation>
+    </message>
+    <message>
+        <source>Open Panel</source>
+        <translation>打开面板</translation>
+    </message>
+    <message>
+        <source>Empty Trash…</source>
+        <translation>清空废纸篓…</translation>
+    </message>
+    <message>
+        <source>Settings…</source>
+        <translation>偏好设置…</translation>
+    </message>
+    <message>
+        <source>Quit Rubbly</source>
+        <translation>退出 Rubbly</translation>
+    </message>
+</context>
+<context>
+    <name>Update</name>
+    <message>
+        <source>Stability improvements and new features.</source>
+        <translation>包含稳定性优化与功能增强。</translation>
+    </message>
+    <message>
+        <source>Invalid update address</source>
+        <translation>无效的更新请求地址</translation>
+    </message>
+    <message>
+        <source>Network error; please try again later</source>
+        <translation>网络连接失败，请稍后重试</translation>
+    </message>
+    <message>
+        <source>Unexpected network response</source>
+        <translation>网络响应异常</translation>
+    </message>
+    <message>
+        <source>Cannot reach the update server right now</source>
+        <translation>暂时无法连接到更新服务器</translation>
+    </message>
+    <message>
+        <source>Could not read the update information</source>
+        <translation>更新信息解析失败</translation>
+    </message>
+    <message>
+        <source>Download failed; try downloading it in a browser</source>
+        <translation>自动下载失败，建议在浏览器中下载</translation>
+    </message>
+    <message>
+        <source>Could not unpack the update; retry or download it from the website</source>
+        <translation>更新包提取失败，请重试或在官网下载</translation>
+    </message>
+    <message>
+        <source>This build has no update signing key and cannot install updates; download the new version from the website</source>
+        <translation>此版本未内置更新签名公钥，无法安装更新，请在官网下载新版本</translation>
+    </message>
+    <message>
+        <source>The update address is not HTTPS; the download was refused</source>
+        <translation>更新地址未使用 HTTPS，已拒绝下载</translation>
+    </message>
+    <message>
+        <source>The signature of the update did not verify; it was not installed</source>
+        <translation>更新包签名校验失败，已拒绝安装</translation>
+    </message>
+</context>
+<context>
+    <name>ViewModel</name>
+    <message>
+        <source>Cleaning…</source>
+        <translation>正在清理…</translation>
+    </message>
+    <message>
+        <source>Freed %1</source>
+        <translation>已释放 %1</translation>
+    </message>
+    <message>
+        <source>Trash</source>
+        <translation>废纸篓</translation>
+    </message>
+    <message>
+        <source>Trash unavailable</source>
+        <translation>废纸篓不可用</translation>
+    </message>
+    <message>
+        <source>Could not empty the Trash</source>
+        <translation>无法清空废纸篓</translation>
+    </message>
+    <message>
+        <source>Removed %1/%2 items; %3 could not be deleted.</source>
+        <translation>已移除 %1/%2 项，%3 项无法删除。</translation>
+    </message>
+    <message>
+        <source>Could not move to the Trash</source>
+        <translation>移入废纸篓失败</translation>
+    </message>
+    <message>
+        <source>Removed %1 items.</source>
+        <translation>已移除 %1 项。</translation>
+    </message>
+    <message>
+        <source>The Trash could not be emptied completely</source>
+        <translation>废纸篓未能完全清空</translation>
+    </message>
+    <message>
+        <source>Moved %1/%2 items to the Trash; %3 could not be moved.</source>
+        <translation>已移入 %1/%2 项，%3 项无法移入废纸篓。</translation>
+    </message>
+    <message>
+        <source>Scanning %1... (%2/%3)</source>
+        <translation>正在扫描 %1... (%2/%3)</translation>
+    </message>
+    <message>
+        <source>Finished %1 · found %2</source>
+        <translation>已完成 %1 · 发现 %2</translation>
+    </message>
+    <message>
+        <source>Finding installed applications…</source>
+        <translation>正在检测已安装的应用…</translation>
+    </message>
+    <message>
+        <source>Starting the purge…</source>
+        <translation>正在开始瘦身…</translation>
+    </message>
+    <message>
+        <source>Purging %1... (%2/%3)</source>
+        <translation>正在清理 %1... (%2/%3)</translation>
+    </message>
+</context>
+</TS>
