@@ -4,7 +4,7 @@
 #include "AppIdentity.h"
 #include "CommandLine.h"
 #include "DesktopSession.h"
-#include "XEmbedTrayWatch.h"
+#include "X11Connection.h"
 
 #include <QApplication>
 #include <QTextStream>
