@@ -1,7 +1,7 @@
 #include "BinwellViewModel.h"
 
 #include "AutoCleanService.h"
-#include "DiskSlimService.h"
+#include "DiskSlimServicing.h"
 #include "Formatting.h"
 #include "GlobalShortcutService.h"
 #include "InstalledAppDetector.h"
@@ -12,7 +12,7 @@
 #include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashMonitor.h"
-#include "TrashService.h"
+#include "TrashServicing.h"
 #include "UpdateServicing.h"
 
 #include <QCoreApplication>
