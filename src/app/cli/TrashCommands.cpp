@@ -71,6 +71,73 @@ bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream
     return !problems.isEmpty();
 }
 
+// An item as QJsonDocument lays it out inside an array, each line after `indent`; without the last
+// newline.
+QByteArray indentedItem(const TrashItemDetail& item, const QByteArray& indent)
+{
+    QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
+    object.chop(1); // the document's last newline
+    return indent + object.replace("\n", "\n" + indent);
+}
+
+// `trash status --json` exactly as QJsonDocument indents the whole object, with the items written
+// one by one as the listing hands them over: the object is laid out around a marker item, and the
+// text before the marker goes out with the first entry, the text after it once all are out.
+class StatusJsonWriter final {
+public:
+    explicit StatusJsonWriter(QTextStream& out)
+        : m_out(out)
+    {
+    }
+
+    void begin(const TrashStatus& status)
+    {
+        m_empty = document(status, {});
+        const QByteArray marked = document(status, {kMarker});
+        const QByteArray markerLine = "\n" + kIndent + '"' + kMarker.toUtf8() + "\"\n";
+        const qsizetype at = marked.indexOf(markerLine, marked.indexOf("\"items\": ["));
+        m_head = marked.left(at + 1);
+        m_tail = marked.mid(at + markerLine.size() - 1);
+    }
+    void entry(const TrashItemDetail& item)
+    {
+        m_out << (m_written++ == 0 ? m_head : QByteArray(",\n")) << indentedItem(item, kIndent);
+    }
+    void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
+
+private:
+    static QByteArray document(const TrashStatus& status, const QJsonArray& items)
+    {
+        QJsonObject categories;
+        for (const auto& [category, size] : status.categoryDistribution)
+            categories.insert(fileCategoryTitle(category), size);
+        QJsonArray folders;
+        for (const QByteArray& folder : status.trashFolders)
+            folders.append(QFile::decodeName(folder));
+        QJsonArray unusable;
+        for (const TrashFolderProblem& problem : status.folderProblems)
+            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
+                                        {QStringLiteral("reason"), problem.reason}});
+        const QJsonObject root{
+            {QStringLiteral("totalSize"), status.totalSize},
+            {QStringLiteral("itemCount"), status.itemCount},
+            {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
+            {QStringLiteral("categoryDistribution"), categories},
+            {QStringLiteral("trashFolders"), folders},
+            {QStringLiteral("unusableTrashFolders"), unusable},
+            {QStringLiteral("items"), items},
+        };
+        return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    }
+
+    // An item of the root's array is indented by two levels of four spaces.
+    inline static const QByteArray kIndent = QByteArray(8, ' ');
+    inline static const QString kMarker = QStringLiteral("rubbly:items");
+    QTextStream& m_out;
+    QByteArray m_head, m_tail, m_empty;
+    qint64 m_written = 0;
+};
+
 } // namespace
 
 std::optional<int> parseDays(const QString& text)
@@ -86,8 +153,22 @@ std::optional<int> parseDays(const QString& text)
     return static_cast<int>(days);
 }
 
-int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QTextStream& err)
+int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
 {
+    if (json) {
+        // The writer runs on the service's actor while this thread waits for the listing.
+        StatusJsonWriter writer(out);
+        const TrashStatusResult result = blockingWait(trash.listEntries(
+            TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.begin(status); },
+            [&](const TrashItemDetail& item) { writer.entry(item); }));
+        if (!result) {
+            err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
+            return ExitFailure;
+        }
+        writer.end();
+        return reportFolderProblems(result.value().folderProblems, err) ? ExitFailure : ExitSuccess;
+    }
+
     const TrashStatusResult result = blockingWait(trash.fetchStatus());
     if (!result) {
         err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
@@ -95,33 +176,6 @@ int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QText
     }
     const TrashStatus& status = result.value();
     const ByteCountFormatter& bytes = sharedByteCountFormatter();
-    if (json) {
-        QJsonObject categories;
-        for (const auto& [category, size] : status.categoryDistribution)
-            categories.insert(fileCategoryTitle(category), size);
-        QJsonArray folders;
-        for (const QByteArray& folder : status.trashFolders)
-            folders.append(QFile::decodeName(folder));
-        QJsonArray unusable;
-        for (const TrashFolderProblem& problem : status.folderProblems)
-            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
-                                        {QStringLiteral("reason"), problem.reason}});
-        QJsonArray items;
-        for (const TrashItemDetail& item : status.topItems)
-            items.append(itemJson(item));
-        const QJsonObject root{
-            {QStringLiteral("totalSize"), status.totalSize},
-            {QStringLiteral("itemCount"), status.itemCount},
-            {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
-            {QStringLiteral("categoryDistribution"), categories},
-            {QStringLiteral("trashFolders"), folders},
-            {QStringLiteral("unusableTrashFolders"), unusable},
-            {QStringLiteral("items"), items},
-        };
-        out << QJsonDocument(root).toJson(QJsonDocument::Indented);
-        return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
-    }
-
     out << "Trash: " << bytes.format(status.totalSize) << " in " << countText(status.itemCount) << "\n";
     // The panel's names, in every locale (the JSON above keeps the stored titles scripts rely on),
     // largest first as the panel lists them.
@@ -186,50 +240,27 @@ QString listLine(const TrashItemDetail& item)
              QFile::decodeName(item.trashFolder));
 }
 
-// A JSON array written one item at a time, laid out as QJsonDocument indents it.
-class JsonArrayWriter final {
-public:
-    explicit JsonArrayWriter(QTextStream& out)
-        : m_out(out)
-    {
-    }
-    void append(const QJsonObject& object)
-    {
-        QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
-        text.chop(1);
-        text.replace("\n", "\n    ");
-        m_out << (m_written++ == 0 ? "[\n    " : ",\n    ") << text;
-    }
-    void end() { m_out << (m_written == 0 ? "[\n]\n" : "\n]\n"); }
-
-private:
-    QTextStream& m_out;
-    qint64 m_written = 0;
-};
-
 } // namespace
 
 int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
 {
-    const TrashStatusResult result = blockingWait(trash.fetchStatus());
+    // Each entry is written as the listing hands it over, on the service's actor while this thread
+    // waits: a Trash of any size costs the listing's own buffer, not a copy of every entry.
+    qint64 written = 0;
+    const TrashStatusResult result = blockingWait(trash.listEntries(
+        TrashEntryOrder::NewestFirst, [](const TrashStatus&) {},
+        [&](const TrashItemDetail& item) {
+            if (json)
+                out << (written++ == 0 ? "[\n" : ",\n") << indentedItem(item, "    ");
+            else
+                out << listLine(item);
+        }));
     if (!result) {
         err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
         return ExitFailure;
     }
-    QList<TrashItemDetail> items = result->topItems;
-    // Newest first; an entry without a readable date last.
-    std::stable_sort(items.begin(), items.end(), [](const TrashItemDetail& a, const TrashItemDetail& b) {
-        return a.deletionDate.value_or(Timestamp::min()) > b.deletionDate.value_or(Timestamp::min());
-    });
-    JsonArrayWriter array(out);
-    for (const TrashItemDetail& item : std::as_const(items)) {
-        if (json)
-            array.append(itemJson(item));
-        else
-            out << listLine(item);
-    }
     if (json)
-        array.end();
+        out << (written == 0 ? "[\n]\n" : "\n]\n");
     return reportFolderProblems(result->folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 

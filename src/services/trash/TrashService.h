@@ -3,6 +3,7 @@
 #include "Actor.h"
 #include "KdeTrashPeer.h"
 #include "TrashRestorer.h"
+#include "TrashServicing.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
@@ -17,25 +18,6 @@
 namespace rubbly {
 
 class Scheduler;
-
-// What the view model and the auto-clean rules need of the Trash.
-class TrashServicing {
-public:
-    virtual ~TrashServicing() = default;
-
-    // Every entry of every trash folder, sized and classified.
-    virtual QCoro::Task<TrashStatusResult> fetchStatus() = 0;
-    // Deletes every entry; fails only when there is no trash folder at all.
-    virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
-    // Deletes the entries trashed more than `days` calendar days ago (0: trashed before now). Never
-    // an entry without a readable deletion date, whatever the age.
-    virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
-    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
-    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
-    // Puts the entries back where they were trashed from, in order; an entry that fails is reported
-    // and the next one tried. With `rename`, a taken original place gives a free name beside it.
-    virtual QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) = 0;
-};
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
 // at a time in call order; results come back on the caller's thread. After every change KDE's view
@@ -59,6 +41,12 @@ public:
     // Every entry of every trash folder with the original path and date its info file gives, for the
     // command line to find what a user names; `problems` gets the folders that cannot be used.
     QCoro::Task<QList<TrashRestorer::Entry>> restorableEntries(QStringList* problems);
+
+    // Every entry, for the command line's full listings: `begin` gets the status (stamped), then
+    // `entry` each entry in `order`, one at a time. Both are called on the service's actor before the
+    // task completes, so they must not touch objects of the caller's thread that it uses meanwhile.
+    QCoro::Task<TrashStatusResult> listEntries(TrashEntryOrder order, std::function<void(const TrashStatus&)> begin,
+                                               std::function<void(const TrashItemDetail&)> entry);
 
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`. It saturates: an
     // age beyond every date a trash can hold gives the earliest time, before which nothing lies.
