@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QLoggingCategory>
-#include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
@@ -359,32 +358,7 @@ TrashStore::SizeCache TrashStore::readSizeCache(const OpenTrashFolder& folder, b
 
 void TrashStore::writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache)
 {
-    const int dirFd = folder.folder.get();
-    const QByteArray text = serializeDirectorySizes(cache);
-    // Written to a new file in the same folder and renamed over, so a reader never sees half, and
-    // whatever had the name (a link, a FIFO) is replaced rather than written through.
-    QByteArray tempName;
-    PosixFd fd;
-    for (int attempt = 0; attempt < 8 && !fd.isValid(); ++attempt) {
-        tempName = "directorysizes." + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd.reset(::openat(dirFd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.isValid() && errno != EEXIST)
-            break;
-    }
-    if (!fd.isValid())
-        return;
-    qsizetype written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd.get(), text.constData() + written, static_cast<size_t>(text.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    const bool closed = ::close(fd.release()) == 0;
-    if (written != text.size() || !closed || ::renameat(dirFd, tempName.constData(), dirFd, "directorysizes") != 0)
-        ::unlinkat(dirFd, tempName.constData(), 0);
+    writeDirectorySizes(folder.folder.get(), cache);
 }
 
 bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
