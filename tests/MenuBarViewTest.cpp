@@ -4,7 +4,6 @@
 #include "Motion.h"
 #include "PanelStates.h"
 #include "PushButton.h"
-#include "QtAppearance.h"
 #include "RecordingWorkspace.h"
 #include "TrashTabViews.h"
 #include "UiLanguageGuard.h"
@@ -357,16 +356,6 @@ private Q_SLOTS:
     }
 
     // Pixels: what a regression would actually show.
-    void theBackgroundIsTheThemesInBothSchemes()
-    {
-        QtAppearanceApplier appearance(nullptr);
-        for (const bool dark : {true, false}) {
-            appearance.applyAppearance(dark ? AppAppearance::Dark : AppAppearance::Light);
-            Panel panel;
-            QCOMPARE(panel.image().pixel(1, 1), GeekTheme::shared().background.resolve(dark).rgb());
-        }
-    }
-
     void theStripShowsTheKindsColoursInOrder()
     {
         Panel panel;

@@ -4,6 +4,7 @@
 #include "HttpTestServer.h"
 #include "MemoryDefaults.h"
 #include "ProcessRunner.h"
+#include "StoredKeys.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 #include "UpdateSigning.h"
@@ -212,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(!rig.service->lastCheckDate());
         QCOMPARE(rig.check(false).kind(), Kind::UpToDate);
         QVERIFY(rig.service->lastCheckDate() == std::optional(rig.clock.now()));
-        QVERIFY(rig.defaults.dateValue(UpdateService::kLastCheckDateKey) == rig.service->lastCheckDate());
+        QVERIFY(rig.defaults.dateValue(kLastUpdateCheckDateKey) == rig.service->lastCheckDate());
         const auto stamped = rig.service->lastCheckDate();
         rig.clock.advance(23h);
         rig.manifest(R"({"version":"9"})");
@@ -542,9 +543,8 @@ private Q_SLOTS:
         QVERIFY(pub.startsWith("untrusted comment: minisign public key " + id.toLatin1() + '\n'));
         QFile sigFile(dir + u"/archive.minisig"_s);
         QVERIFY(sigFile.open(QIODevice::ReadOnly));
-        QString why;
-        const auto signature = MinisignSignature::parse(sigFile.readAll(), &why);
-        QVERIFY2(signature, qPrintable(why));
+        const auto signature = MinisignSignature::parse(sigFile.readAll());
+        QVERIFY2(signature, qPrintable(signature ? QString() : signature.error()));
         QCOMPARE(signature->prehashed, !legacy);
         QCOMPARE(signature->trustedComment, QByteArray("version:2"));
         QCOMPARE(trustedCommentField(signature->trustedComment, "version"), std::optional<QByteArray>("2"));

@@ -1,9 +1,10 @@
 #include "TrayApplication.h"
 #include "UiLanguage.h"
 
+#include "AppIdentity.h"
 #include "CommandLine.h"
 #include "DesktopSession.h"
-#include "XEmbedTrayWatch.h"
+#include "X11Connection.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -49,7 +50,7 @@ Platform choosePlatform(const DesktopSession& session)
 int forwardOnly(int argc, char** argv, ApplicationAction action)
 {
     QCoreApplication app(argc, argv);
-    if (ApplicationBus::send(QDBusConnection::sessionBus(), action) == ApplicationBus::Delivery::Delivered)
+    if (ApplicationBus::send(QDBusConnection::sessionBus(), action))
         return ExitSuccess;
     QTextStream(stderr) << kNoDisplayMessage;
     return ExitFailure;
@@ -77,7 +78,7 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     int count = int(arguments.size());
     arguments.push_back(nullptr);
     QApplication app(count, arguments.data());
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.tolvik.Rubbly"));
+    QGuiApplication::setDesktopFileName(kAppId);
     // The application lives in the tray: closing the panel or the settings window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     // Once, before anything shows a text; the command line stays in the English it is written in.
@@ -94,19 +95,13 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     case ApplicationBus::Claim::AlreadyRunning:
         break;
     }
-    QString error;
-    switch (ApplicationBus::send(QDBusConnection::sessionBus(), action, &error)) {
-    case ApplicationBus::Delivery::Delivered:
+    const auto sent = ApplicationBus::send(QDBusConnection::sessionBus(), action);
+    if (sent)
         return ExitSuccess;
-    case ApplicationBus::Delivery::NoInstance:
-        // The other instance quit in between: this one takes over.
-        if (bus.claim() == ApplicationBus::Claim::Primary)
-            return body(bus, action);
-        break;
-    case ApplicationBus::Delivery::Failed:
-        break;
-    }
-    QTextStream(stderr) << "rubbly: the running instance did not answer: " << error << "\n";
+    // The other instance quit in between: this one takes over.
+    if (sent.error().noInstance && bus.claim() == ApplicationBus::Claim::Primary)
+        return body(bus, action);
+    QTextStream(stderr) << "rubbly: the running instance did not answer: " << sent.error().why << "\n";
     return ExitFailure;
 }
 

@@ -1,7 +1,7 @@
 #include "BinwellViewModel.h"
 
 #include "AutoCleanService.h"
-#include "DiskSlimService.h"
+#include "DiskSlimServicing.h"
 #include "Formatting.h"
 #include "GlobalShortcutService.h"
 #include "InstalledAppDetector.h"
@@ -9,9 +9,10 @@
 #include "Scheduler.h"
 #include "SettingsService.h"
 #include "SoundHapticService.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashMonitor.h"
-#include "TrashService.h"
+#include "TrashServicing.h"
 #include "UpdateServicing.h"
 
 #include <QCoreApplication>
@@ -463,11 +464,6 @@ qint64 BinwellViewModel::selectedSize(const QList<DiskSlimItem>& items)
 qint64 BinwellViewModel::selectedSlimSize() const
 {
     return selectedSize(m_diskSlimItems);
-}
-
-void BinwellViewModel::clearLastFailureDetail()
-{
-    setLastFailureDetail(std::nullopt);
 }
 
 // One setter per published property: it stores, and signals only a real change.

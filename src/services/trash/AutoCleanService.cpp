@@ -4,8 +4,9 @@
 #include "NotificationService.h"
 #include "Scheduler.h"
 #include "SettingsService.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
-#include "TrashService.h"
+#include "TrashServicing.h"
 
 #include <QCoreApplication>
 #include <cmath>
