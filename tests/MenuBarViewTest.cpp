@@ -1,13 +1,10 @@
 #include "MenuBarView.h"
-#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
 #include "PanelStates.h"
 #include "PushButton.h"
-#include "QtAppearance.h"
 #include "RecordingWorkspace.h"
 #include "TrashTabViews.h"
-#include "UiLanguageGuard.h"
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
@@ -20,8 +17,6 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
-
-Q_DECLARE_METATYPE(rubbly::UiLanguage)
 
 namespace {
 
@@ -271,34 +266,19 @@ private Q_SLOTS:
         QVERIFY(!panel.view->isDropTargeted());
     }
 
-    void theHeaderButtonsActThroughTheirSeams_data()
-    {
-        QTest::addColumn<UiLanguage>("language");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("Chinese") << UiLanguage::Chinese
-                                 << QStringList{QStringLiteral("刷新"), QStringLiteral("在文件管理器中打开废纸篓"),
-                                                QStringLiteral("偏好设置"), QStringLiteral("退出 Rubbly")};
-        QTest::newRow("English") << UiLanguage::English
-                                 << QStringList{QStringLiteral("Refresh"),
-                                                QStringLiteral("Open the Trash in the file manager"),
-                                                QStringLiteral("Settings"), QStringLiteral("Quit Rubbly")};
-    }
     void theHeaderButtonsActThroughTheirSeams()
     {
-        QFETCH(UiLanguage, language);
-        QFETCH(QStringList, expected);
-        UiLanguageGuard guard(language);
         Panel panel;
         QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
         QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
-        QStringList helps;
-        for (GeekIconButton* button : panel.view->findChildren<GeekIconButton*>()) {
-            helps.append(button->toolTip());
+        const QList<GeekIconButton*> buttons = panel.view->findChildren<GeekIconButton*>();
+        QCOMPARE(buttons.size(), 4);
+        for (GeekIconButton* button : buttons) {
+            QVERIFY(!button->toolTip().isEmpty());
             QCOMPARE(button->accessibleName(), button->toolTip());
             if (button != panel.view->refreshButton())
                 button->click();
         }
-        QCOMPARE(helps, expected);
         QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
         QCOMPARE(settings.count(), 1);
         QCOMPARE(quit.count(), 1);
@@ -354,35 +334,6 @@ private Q_SLOTS:
         QCOMPARE(panel.view->recordLineText(), QStringLiteral("// last cleaned: 刚刚 · 1.0M"));
         panel.view->selectTab(MenuBarTab::Slim);
         QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。")); // either tab
-    }
-
-    // Pixels: what a regression would actually show.
-    void theBackgroundIsTheThemesInBothSchemes()
-    {
-        QtAppearanceApplier appearance(nullptr);
-        for (const bool dark : {true, false}) {
-            appearance.applyAppearance(dark ? AppAppearance::Dark : AppAppearance::Light);
-            Panel panel;
-            QCOMPARE(panel.image().pixel(1, 1), GeekTheme::shared().background.resolve(dark).rgb());
-        }
-    }
-
-    void theStripShowsTheKindsColoursInOrder()
-    {
-        Panel panel;
-        QWidget* bar = panel.visualization()->distributionBar();
-        const QImage strip = bar->grab().toImage();
-        QList<int> seen;
-        for (int x = 0; x < strip.width(); ++x) {
-            const QRgb c = strip.pixel(x, strip.height() / 2);
-            for (int i = 0; i < 11; ++i) {
-                if (c == spectrum()[i].rgb() && (seen.isEmpty() || seen.last() != i))
-                    seen.append(i);
-            }
-        }
-        // Archive, video, development, then what fits before the strip clips the 2 % floors.
-        const QList<int> order{8, 0, 4, 5, 6, 1, 9};
-        QVERIFY2(seen.size() >= 3 && order.mid(0, seen.size()) == seen, qPrintable(QString::number(seen.size())));
     }
 
     void theCardBlursThePanelBehindIt()
