@@ -127,6 +127,27 @@ private Q_SLOTS:
         QVERIFY(!secondRan);
         QCoreApplication::processEvents();
     }
+
+    // Quitting bounds its wait: work stuck in the kernel (a hung disk) makes stop() give up after its
+    // limit instead of hanging the program, and the queued work never runs.
+    void stopGivesUpOnStuckWorkAfterItsLimit()
+    {
+        Actor actor(QStringLiteral("test.stuck"));
+        QSemaphore started;
+        QSemaphore release;
+        std::atomic<bool> secondRan{false};
+        auto first = actor.run([&] {
+            started.release();
+            release.acquire();
+        });
+        auto second = actor.run([&] { secondRan = true; });
+        started.acquire();
+        QVERIFY(!actor.stop(std::chrono::milliseconds(20)));
+        release.release();
+        QVERIFY(actor.stop(std::chrono::minutes(1)));
+        QVERIFY(!secondRan);
+        QCoreApplication::processEvents();
+    }
 };
 
 QTEST_GUILESS_MAIN(ActorTest)

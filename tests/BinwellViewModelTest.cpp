@@ -183,6 +183,24 @@ private Q_SLOTS:
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移除 0/2 项，2 项无法删除。"_s));
     }
 
+    // A trash folder that cannot be used or listed is a failure the user reads, on the scan and on
+    // the emptying, never an empty Trash or a success.
+    void anUnusableTrashFolderIsAFailureNeverAnEmptyTrash()
+    {
+        Rig rig;
+        TrashStatus status = statusWith(0, 0);
+        status.folderProblems = {{"/media/u/stick/.Trash-1000", u"files/ cannot be listed"_s, EACCES}};
+        BinwellViewModel& vm = rig.makeShowing(status);
+        QCOMPARE(vm.lastFailureDetail(),
+                 std::optional(u"废纸篓文件夹 /media/u/stick/.Trash-1000 无法使用（files/ cannot be listed）"_s));
+        rig.trash.status = statusWith(1);
+        rig.trash.emptyResult = TrashCleanupResult{0, 0, 0, {u"/home/u/.local/share/Trash/files cannot be listed"_s}};
+        BinwellViewModel& full = rig.makeShowing(statusWith(1));
+        QCOMPARE(emptyAndRecordKinds(full), (QList<Kind>{Kind::Cleaning, Kind::Normal}));
+        QVERIFY(full.lastFailureDetail()->contains(u"Trash/files cannot be listed"_s));
+        QVERIFY(rig.player.log.isEmpty());
+    }
+
     void aFailedEmptyingIsAnError()
     {
         Rig rig;

@@ -68,10 +68,12 @@ private Q_SLOTS:
     {
         Home h;
         h.tree.dir(".cache/google-chrome"); // Chrome not installed, but its cache folder exists
+        h.tree.dir(".cache/go-build");
         const QList<C> chosen = h.scanner.chooseCategories({});
         QVERIFY(chosen.contains(C::ChromeCache));
-        QVERIFY(chosen.contains(C::GoCache));       // unowned: always
-        QVERIFY(!chosen.contains(C::FirefoxCache)); // owned, absent, no folder
+        QVERIFY(chosen.contains(C::GoCache));         // unowned, folder present
+        QVERIFY(!chosen.contains(C::CocoaPodsCache)); // unowned, no folder: nothing to find
+        QVERIFY(!chosen.contains(C::FirefoxCache));   // owned, absent, no folder
         QVERIFY(h.scanner.chooseCategories({QStringLiteral("firefox")}).contains(C::FirefoxCache));
         QVERIFY(!h.scanner.chooseCategories({QStringLiteral("Firefox")}).contains(C::FirefoxCache)); // exact ids
         QVERIFY(std::adjacent_find(chosen.cbegin(), chosen.cend(), std::greater_equal<>()) == chosen.cend());

@@ -49,27 +49,35 @@ private Q_SLOTS:
     // trash folder unusable, and what they point at is never touched.
     void trashFolderPartsMustBeRealFoldersOfTheUser_data()
     {
-        QTest::addColumn<bool>("onVolume");
+        QTest::addColumn<QByteArray>("where");
         QTest::addColumn<QByteArray>("part");
         QTest::addColumn<QByteArray>("kind");
-        for (const bool onVolume : {false, true}) {
-            const QByteArray where = onVolume ? "volume " : "home ";
+        for (const QByteArray& where : {QByteArray("home"), QByteArray("volume")}) {
             for (const QByteArray& part : {QByteArray("files"), QByteArray("info"), QByteArray(".")}) {
                 for (const QByteArray& kind : {QByteArray("link"), QByteArray("file"), QByteArray("foreign")})
-                    QTest::newRow(where + (part == "." ? "trash folder" : part) + " is a " + kind)
-                        << onVolume << part << kind;
+                    QTest::newRow(where + ' ' + (part == "." ? "trash folder" : part) + " is a " + kind)
+                        << where << part << kind;
             }
         }
+        // The same on a real ext4 file system, loop-mounted as a USB stick would be.
+        for (const QByteArray& part : {QByteArray("files"), QByteArray("info")})
+            QTest::newRow("ext4 stick " + part + " is a link") << QByteArray("ext4") << part << QByteArray("link");
     }
     void trashFolderPartsMustBeRealFoldersOfTheUser()
     {
-        QFETCH(bool, onVolume);
+        QFETCH(QByteArray, where);
         QFETCH(QByteArray, part);
         QFETCH(QByteArray, kind);
         if (kind == "foreign" && geteuid() != 0)
             QSKIP("giving a folder to another user needs root");
         TrashFixture fx;
-        const QByteArray trash = onVolume ? fx.addVolume("stick") : fx.trashPath();
+        const QByteArray trash = where == "home" ? fx.trashPath() : fx.addVolume("stick");
+        MountGuard mounts;
+        if (where == "ext4") {
+            if (!mounts.ext4(fx.outside().path("stick.img"), trash.left(trash.lastIndexOf('/'))))
+                QSKIP("loop-mounting an ext4 image needs root and loop devices");
+            TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
+        }
         // A trash folder's content, made elsewhere: a document whose info file is dated long ago (the
         // age rule would pick it) and an info file without data (a full emptying would remove it).
         TreeBuilder made(fx.outside().path("Documents"));

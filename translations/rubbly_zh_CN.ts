@@ -907,6 +907,10 @@
         <translation>移入废纸篓失败</translation>
     </message>
     <message>
+        <source>Trash folder %1 cannot be used (%2)</source>
+        <translation>废纸篓文件夹 %1 无法使用（%2）</translation>
+    </message>
+    <message>
         <source>Removed %1 items.</source>
         <translation>已移除 %1 项。</translation>
     </message>

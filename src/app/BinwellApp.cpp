@@ -143,11 +143,11 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
     // keeps no panel, and none of its fonts.
     m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
     // On X11 the server knows whether a button is held in another program (a drag on its way);
-    // XWayland only knows about its own windows, and other platforms not at all.
+    // XWayland only while an X window has the focus, and other platforms not at all.
     PanelWindow::ButtonProbe buttonHeld;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         if (!m_pointer)
-            m_pointer = std::make_unique<X11Pointer>();
+            m_pointer = std::make_unique<X11Pointer>(QByteArray(), DesktopSession::detect().wayland);
         buttonHeld = [pointer = m_pointer.get()] { return pointer->buttonHeld(); };
     }
     auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), m_panelAnchor, buttonHeld);

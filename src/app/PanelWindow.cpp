@@ -171,6 +171,7 @@ void PanelWindow::cancelPendingClose()
 {
     m_closeTimer->stop();
     m_sawHeldButton = false;
+    m_waitedForUnseenButton = false;
     m_dropped = false;
 }
 
@@ -178,10 +179,18 @@ void PanelWindow::checkClose()
 {
     if (!isVisible() || m_active || m_dragInside)
         return; // the focus came back, or a drag is over the panel: its leave or drop looks again
-    if (!m_dropped && m_buttonHeld && m_buttonHeld()) {
+    const std::optional<bool> held = m_buttonHeld && !m_dropped ? m_buttonHeld() : std::optional(false);
+    if (held.value_or(false)) {
         // Pressed elsewhere and still held: perhaps a file on its way here.
         m_sawHeldButton = true;
         checkLater(kButtonPoll);
+        return;
+    }
+    if (!held && !m_waitedForUnseenButton) {
+        // The press may be held in a program the display cannot see: give a drag the time a person
+        // needs to bring it here. A drag entering cancels this; a plain click closes after it.
+        m_waitedForUnseenButton = true;
+        checkLater(kUnseenButtonWait - kCloseGrace);
         return;
     }
     if (m_sawHeldButton) {

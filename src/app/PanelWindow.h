@@ -33,8 +33,9 @@ public:
     enum class Anchor { Pointer, HostCoordinates };
 
     // Whether a mouse button is held down anywhere on the screen (in any program), as far as the
-    // display lets us know; none means never.
-    using ButtonProbe = std::function<bool()>;
+    // display lets us know: none when it cannot tell (XWayland, while a Wayland program has the
+    // focus). An empty probe means never.
+    using ButtonProbe = std::function<std::optional<bool>()>;
 
     PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld = {},
                 QWidget* parent = nullptr);
@@ -63,6 +64,9 @@ public:
     // After the focus left, or the held button came up, without a drag over the panel: time for a
     // drop already on its way to arrive, and for the window manager to give the focus back.
     static constexpr std::chrono::milliseconds kCloseGrace{250};
+    // When the display cannot tell whether the press that took the focus is still held: how long,
+    // from the focus leaving, a drag gets to reach the panel (a person takes one to three seconds).
+    static constexpr std::chrono::milliseconds kUnseenButtonWait{3000};
     // How often the held button is looked at while the panel waits for it.
     static constexpr std::chrono::milliseconds kButtonPoll{100};
     // After a drop: long enough to see the file arrive in the list.
@@ -107,6 +111,8 @@ private:
     bool m_dragInside = false;
     // A button held elsewhere was seen since the focus left: its release ends the wait.
     bool m_sawHeldButton = false;
+    // The wait for a button the display cannot see has been given since the focus left.
+    bool m_waitedForUnseenButton = false;
     // A file was dropped: the next check closes without looking at the buttons.
     bool m_dropped = false;
     // From the window's own activation events: what the window manager last told us.

@@ -143,7 +143,7 @@ QCoro::Task<void> BinwellViewModel::scan()
         if (!status.folderProblems.isEmpty()) {
             QStringList lines;
             for (const TrashFolderProblem& problem : status.folderProblems)
-                lines.append(QStringLiteral("废纸篓文件夹 %1 无法使用（%2）")
+                lines.append(QCoreApplication::translate("ViewModel", "Trash folder %1 cannot be used (%2)")
                                  .arg(QFile::decodeName(problem.path), problem.reason));
             setLastFailureDetail(lines.join(u'\n'));
             m_failureFromScan = true;

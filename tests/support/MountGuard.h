@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcess>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -9,7 +10,8 @@
 namespace rubbly::test {
 
 // Mounts made for one test, detached in reverse order when the guard goes: bind mounts of a folder
-// or a file (of the same file system too) and small tmpfs volumes. Mounting needs root; each call
+// or a file (of the same file system too), small tmpfs volumes and loop-mounted ext4 images (a
+// USB stick as the kernel sees it). Mounting needs root; each call
 // returns false elsewhere, for the test to skip with a message.
 class MountGuard final {
 public:
@@ -37,6 +39,19 @@ public:
     bool tmpfs(const QByteArray& target)
     {
         return added(::mount("rubbly-test", target.constData(), "tmpfs", 0, "size=4m"), target);
+    }
+
+    // Formats `image` (made, 16 MiB) as ext4 and mounts it on `target`; false where loop devices are
+    // not available (some containers), for the test to skip.
+    bool ext4(const QByteArray& image, const QByteArray& target)
+    {
+        const QString file = QString::fromLocal8Bit(image);
+        if (QProcess::execute(QStringLiteral("truncate"), {QStringLiteral("-s"), QStringLiteral("16M"), file}) != 0 ||
+            QProcess::execute(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), file}) != 0)
+            return false;
+        const int mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
+                                                                        file, QString::fromLocal8Bit(target)});
+        return added(mounted == 0 ? 0 : -1, target);
     }
 
 private:

@@ -61,11 +61,9 @@ QList<DiskSlimCategory> DiskSlimScanner::chooseCategories(const QSet<QString>& i
 {
     QList<DiskSlimCategory> chosen;
     for (const DiskSlimCategoryInfo& info : diskSlimCatalogue()) {
-        bool scan = !info.associatedBundleIDs.has_value();
-        if (!scan) {
-            for (const QString& id : *info.associatedBundleIDs)
-                scan = scan || installed.contains(id);
-        }
+        bool scan = false;
+        for (const QString& id : info.associatedBundleIDs.value_or(QStringList()))
+            scan = scan || installed.contains(id);
         if (!scan) {
             for (const DiskSlimPlace& place : diskSlimPlaces(info.category, m_roots))
                 scan = scan || open(place).isValid();

@@ -31,8 +31,10 @@ public:
 
     const DiskSlimRoots& roots() const { return m_roots; }
 
-    // The categories a scan looks at, in catalogue order: those without owners, those whose owner is
-    // installed, and those with at least one candidate folder present.
+    // The categories a scan looks at, in catalogue order: those whose owner is installed, and those
+    // with at least one candidate folder present. An unowned category none of whose folders exists
+    // (the places of tools that only run on other systems) would find nothing, and is not scanned,
+    // so the progress line never names it.
     QList<DiskSlimCategory> chooseCategories(const QSet<QString>& installed) const;
     // The category's item, or nothing when its folders hold no bytes. Categories holding the user's
     // own work come unselected.
