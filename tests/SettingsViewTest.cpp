@@ -316,11 +316,7 @@ private Q_SLOTS:
         QVERIFY(window.texts().contains(
             QStringLiteral("「~/.local/share/Trash/files」的权限（0500）不允许修改，Rubbly 无法删除其中的内容。")));
         QVERIFY(window.texts().contains(QStringLiteral("chmod -R u+rwX ~/.local/share/Trash")));
-        window.button(QStringLiteral("复制修复命令"))->click();
-        window.button(QStringLiteral("打开文件夹"))->click();
-        QCOMPARE(window.workspace.calls.mid(1),
-                 (QStringList{QStringLiteral("copyText chmod -R u+rwX ~/.local/share/Trash"),
-                              QStringLiteral("openFolder /home/user/.local/share/Trash")}));
+        // Copying and opening are the guide's, checked in MenuBarViewTest.
         window.workspace.accessProblem.reset();
         window.button(QStringLiteral("重新检查"))->click();
         QCOMPARE(window.workspace.calls.last(), QStringLiteral("checkTrashAccess"));
