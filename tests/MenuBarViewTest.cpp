@@ -85,8 +85,6 @@ private Q_SLOTS:
     {
         Panel panel(statusWith(0, 0));
         QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
-        QVERIFY(panel.texts().contains(QStringLiteral("> system trash is empty. 0 bytes occupied.")));
-        QVERIFY(panel.texts().contains(QStringLiteral("[all_clean]")));
         // A Trash of zero-byte entries is not empty: its button shows.
         Panel zero(zeroByteTrash());
         QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
@@ -130,7 +128,6 @@ private Q_SLOTS:
         QVERIFY(panel.view->isConfirmingEmpty());
         QVERIFY(panel.view->confirmationCard()->isVisible());
         QCOMPARE(panel.empties(), 0);
-        QVERIFY(panel.texts().contains(QStringLiteral("Permanently delete 7 items (8.8G)? Action cannot be undone.")));
         if (how == QLatin1String("cancel"))
             panel.view->cancelButton()->click();
         else if (how == QLatin1String("escape"))
@@ -229,7 +226,6 @@ private Q_SLOTS:
         QCOMPARE(ids[7], topItemRowID(fullTrash().topItems[0]));
         visualization->setTopExpanded(false);
         QCOMPARE(visualization->rowIDs().size(), 7);
-        QVERIFY(panel.texts().contains(QStringLiteral("> TOP ITEMS")));
     }
 
     void theRevealButtonShowsOnlyOnTheHoveredRowAndRevealsIt()
@@ -300,10 +296,8 @@ private Q_SLOTS:
             return *std::find_if(buttons.begin(), buttons.end(), [&text](PushButton* b) { return b->text() == text; });
         };
         const auto texts = [&panel] { return panel.texts().replaceInStrings(QString(QChar(0x2060)), QString()); };
-        QVERIFY(texts().contains(QStringLiteral("需要废纸篓读写权限")));
         QVERIFY(texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
         QVERIFY(texts().contains(QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash")));
-        QVERIFY(texts().contains(QStringLiteral("3. 返回此处点击「重新检查」")));
         const int scans = panel.rig.scans();
         find(QStringLiteral("复制修复命令"))->click();
         find(QStringLiteral("打开文件夹"))->click();
