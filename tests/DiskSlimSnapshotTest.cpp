@@ -1,5 +1,6 @@
 #include "DiskSlimSnapshot.h"
 #include "MemoryDefaults.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 
 #include <QHash>

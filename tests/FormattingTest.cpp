@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
@@ -133,6 +135,14 @@ private Q_SLOTS:
         const Timestamp now = localTime(2026, 3, 2, 1, 0, 0, QTimeZone::utc());
         QCOMPARE(formatRelativeTime(date, now, QTimeZone("Asia/Tokyo")), QStringLiteral("今天 07:30"));
         QCOMPARE(formatRelativeTime(date, now, kTestZone), QStringLiteral("昨天 23:30"));
+    }
+
+    void progressIsAWholePercentWithinRange()
+    {
+        QCOMPARE(progressPercent(0.999), 99);
+        QCOMPARE(progressPercent(1.5), 100);
+        QCOMPARE(progressPercent(-0.2), 0);
+        QCOMPARE(progressPercent(std::nan("")), 0);
     }
 
     void todayStampIsEnglishUpperCase()

@@ -2,6 +2,7 @@
 #include "Formatting.h"
 #include "JsonFileDefaultsStore.h"
 #include "ProcessRunner.h"
+#include "StoredKeys.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 

@@ -4,6 +4,7 @@
 #include "HttpTestServer.h"
 #include "MemoryDefaults.h"
 #include "ProcessRunner.h"
+#include "StoredKeys.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 #include "UpdateSigning.h"
@@ -212,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(!rig.service->lastCheckDate());
         QCOMPARE(rig.check(false).kind(), Kind::UpToDate);
         QVERIFY(rig.service->lastCheckDate() == std::optional(rig.clock.now()));
-        QVERIFY(rig.defaults.dateValue(UpdateService::kLastCheckDateKey) == rig.service->lastCheckDate());
+        QVERIFY(rig.defaults.dateValue(kLastUpdateCheckDateKey) == rig.service->lastCheckDate());
         const auto stamped = rig.service->lastCheckDate();
         rig.clock.advance(23h);
         rig.manifest(R"({"version":"9"})");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppIdentity.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
@@ -20,8 +22,8 @@ enum class ApplicationAction {
 class ApplicationBus final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    static inline const QString kServiceName = QStringLiteral("com.tolvik.Rubbly");
-    static inline const QString kObjectPath = QStringLiteral("/com/tolvik/Rubbly");
+    static inline const QString& kServiceName = kAppId;
+    static inline const QString& kObjectPath = kAppObjectPath;
     static inline const QString kInterface = QStringLiteral("org.freedesktop.Application");
 
     enum class Claim {

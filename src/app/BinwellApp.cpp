@@ -1,5 +1,6 @@
 #include "BinwellApp.h"
 
+#include "AppIdentity.h"
 #include "AutoCleanService.h"
 #include "BinwellViewModel.h"
 #include "BuildInfo.h"
@@ -80,9 +81,7 @@ BinwellApp::~BinwellApp()
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     const DesktopSession session = DesktopSession::detect();
-    AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL,
-                                   QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
-                                   QStringLiteral("tolvik/rubbly")};
+    AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
     SettingsView::Options options{versionDisplayString(), session.wayland, links};
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
         return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);

@@ -1,5 +1,6 @@
 #include "PanelKeeper.h"
 
+#include "AppIdentity.h"
 #include "MappedFiles.h"
 #include "PanelWindow.h"
 #include "Scheduler.h"
@@ -11,7 +12,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcPanelMemory, "com.tolvik.Rubbly.Panel.Memory")
+Q_LOGGING_CATEGORY(lcPanelMemory, RUBBLY_APP_ID ".Panel.Memory")
 
 PanelKeeper::PanelKeeper(Scheduler& scheduler, Factory factory, QObject* parent)
     : QObject(parent)

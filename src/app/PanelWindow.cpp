@@ -1,5 +1,6 @@
 #include "PanelWindow.h"
 
+#include "AppIdentity.h"
 #include "MenuBarView.h"
 #include "Scheduler.h"
 
@@ -12,7 +13,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcPanel, "com.tolvik.Rubbly.Panel")
+Q_LOGGING_CATEGORY(lcPanel, RUBBLY_APP_ID ".Panel")
 
 namespace {
 constexpr int kGap = 6;
@@ -37,7 +38,7 @@ PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor,
         if (isVisible())
             Q_EMIT idle();
     });
-    setWindowTitle(QStringLiteral("Rubbly"));
+    setWindowTitle(kAppName);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);

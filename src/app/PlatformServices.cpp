@@ -4,6 +4,7 @@
 #include "CanberraSoundPlayer.h"
 #include "DesktopSession.h"
 #include "FreedesktopNotificationCenter.h"
+#include "HapticPerformer.h"
 #include "JsonFileDefaultsStore.h"
 #include "KeyGrabber.h"
 #include "QtAppearance.h"

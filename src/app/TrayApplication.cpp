@@ -1,6 +1,7 @@
 #include "TrayApplication.h"
 #include "UiLanguage.h"
 
+#include "AppIdentity.h"
 #include "CommandLine.h"
 #include "DesktopSession.h"
 #include "XEmbedTrayWatch.h"
@@ -77,7 +78,7 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     int count = int(arguments.size());
     arguments.push_back(nullptr);
     QApplication app(count, arguments.data());
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.tolvik.Rubbly"));
+    QGuiApplication::setDesktopFileName(kAppId);
     // The application lives in the tray: closing the panel or the settings window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     // Once, before anything shows a text; the command line stays in the English it is written in.

@@ -3,10 +3,18 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace rubbly {
+
+int progressPercent(double fraction)
+{
+    if (!std::isfinite(fraction))
+        return 0;
+    return static_cast<int>(std::trunc(std::clamp(fraction, 0.0, 1.0) * 100.0));
+}
 
 QString formatBytesCompact(qint64 bytes)
 {

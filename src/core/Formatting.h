@@ -7,6 +7,10 @@
 
 namespace rubbly {
 
+// A progress fraction as a whole percentage, truncated and kept within 0–100 (0.999 is 99; not a
+// number is 0).
+int progressPercent(double fraction);
+
 // Short size for tight spaces: 0B, 512B, 12K, 3.4M, 1.5G, 2.0T (1024-based, no space).
 QString formatBytesCompact(qint64 bytes);
 

@@ -9,6 +9,7 @@
 #include "Scheduler.h"
 #include "SettingsService.h"
 #include "SoundHapticService.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashMonitor.h"
 #include "TrashService.h"
@@ -461,11 +462,6 @@ qint64 BinwellViewModel::selectedSize(const QList<DiskSlimItem>& items)
 qint64 BinwellViewModel::selectedSlimSize() const
 {
     return selectedSize(m_diskSlimItems);
-}
-
-void BinwellViewModel::clearLastFailureDetail()
-{
-    setLastFailureDetail(std::nullopt);
 }
 
 // One setter per published property: it stores, and signals only a real change.

@@ -118,8 +118,6 @@ public:
     // What a purge of the current selection frees, by the recorded sizes.
     qint64 selectedSlimSize() const;
     static qint64 selectedSize(const QList<DiskSlimItem>& items);
-    // Clears the failure line (the panel's dismiss action).
-    void clearLastFailureDetail();
 
 Q_SIGNALS:
     void stateChanged();

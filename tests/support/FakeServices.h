@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiskSlimService.h"
+#include "HapticPerformer.h"
 #include "KeyGrabber.h"
 #include "NotificationCenter.h"
 #include "Scheduler.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActivationPolicy.h"
 #include "AppearanceApplier.h"
 #include "LoginItem.h"
 

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "AppIdentity.h"
 #include "DiskSlimService.h"
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
@@ -102,7 +103,7 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
     const QStringList rest = words.mid(2);
     // The commands print every trash folder they could not use themselves; the engine's log line
     // would say it twice.
-    QLoggingCategory::setFilterRules(QStringLiteral("com.tolvik.Rubbly.Trash.warning=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral(RUBBLY_APP_ID ".Trash.warning=false"));
     TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
     int status = ExitUsage;
     if (sub == QLatin1String("status")) {

@@ -8,6 +8,7 @@
 #include "InstalledAppDetector.h"
 #include "PanelLogic.h"
 #include "Scheduler.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 
 namespace rubbly {

@@ -1,5 +1,7 @@
 #include "XEmbedStatusItem.h"
 
+#include "AppIdentity.h"
+
 namespace rubbly {
 
 void fillStatusMenu(QMenu& menu, StatusItem& item)
@@ -40,7 +42,7 @@ XEmbedStatusItem::~XEmbedStatusItem()
 
 QString XEmbedStatusItem::toolTipFor(const QString& label)
 {
-    return label.isEmpty() ? QStringLiteral("Rubbly") : QStringLiteral("Rubbly\n") + label;
+    return label.isEmpty() ? kAppName : kAppName + QLatin1Char('\n') + label;
 }
 
 void XEmbedStatusItem::setLabel(const QString& text)

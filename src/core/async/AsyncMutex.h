@@ -65,7 +65,6 @@ public:
     AsyncMutex& operator=(const AsyncMutex&) = delete;
 
     Awaiter lock() { return Awaiter(this); }
-    bool isLocked() const { return m_locked; }
 
 private:
     void unlock()

@@ -53,8 +53,6 @@ struct DiskSlimSnapshot {
     bool operator==(const DiskSlimSnapshot&) const = default;
 };
 
-inline const QString kDiskSlimSnapshotKey = QStringLiteral("Binwell.DiskSlimSnapshot.v9");
-
 // "file://" plus the path with every byte outside the unreserved set and '/' percent-encoded, so
 // names that are not UTF-8 survive.
 QString fileUrlString(const QByteArray& path);

@@ -23,8 +23,4 @@ struct CleaningRecord {
     bool operator==(const CleaningRecord&) const = default;
 };
 
-// Defaults keys of the two records.
-inline const QString kLastCleaningRecordKey = QStringLiteral("Binwell.lastCleaningRecord");
-inline const QString kLastSlimCleaningRecordKey = QStringLiteral("Binwell.lastSlimCleaningRecord");
-
 } // namespace rubbly

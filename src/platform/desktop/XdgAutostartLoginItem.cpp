@@ -1,5 +1,6 @@
 #include "XdgAutostartLoginItem.h"
 
+#include "AppIdentity.h"
 #include "UntrustedFile.h"
 #include "XdgPaths.h"
 
@@ -14,7 +15,7 @@ namespace rubbly {
 
 namespace {
 
-const QLatin1String kEntryName("com.tolvik.Rubbly.desktop");
+const QString kEntryName = kAppId + QStringLiteral(".desktop");
 const QLatin1String kManagedKey("X-Rubbly-Managed");
 
 // A desktop entry is a few hundred bytes; anything beyond this is not one of ours.
@@ -138,7 +139,7 @@ bool XdgAutostartLoginItem::registerItem()
                                         "Name=Rubbly\n"
                                         "Comment=Keeps an eye on the Trash\n"
                                         "Exec=%1\n"
-                                        "Icon=com.tolvik.Rubbly\n"
+                                        "Icon=" RUBBLY_APP_ID "\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n"
                                         "%2=true\n")

@@ -1,12 +1,14 @@
 #include "CanberraSoundPlayer.h"
 
+#include "AppIdentity.h"
+
 #include <QLoggingCategory>
 
 #include <canberra.h>
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcSound, "com.tolvik.Rubbly.Sound")
+Q_LOGGING_CATEGORY(lcSound, RUBBLY_APP_ID ".Sound")
 
 CanberraSoundPlayer::CanberraSoundPlayer(std::function<void()> beep)
     : m_beep(std::move(beep))
@@ -15,8 +17,8 @@ CanberraSoundPlayer::CanberraSoundPlayer(std::function<void()> beep)
         m_context = nullptr;
         return;
     }
-    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Rubbly", CA_PROP_APPLICATION_ID, "com.tolvik.Rubbly",
-                            CA_PROP_APPLICATION_ICON_NAME, "com.tolvik.Rubbly", nullptr);
+    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Rubbly", CA_PROP_APPLICATION_ID, RUBBLY_APP_ID,
+                            CA_PROP_APPLICATION_ICON_NAME, RUBBLY_APP_ID, nullptr);
 }
 
 CanberraSoundPlayer::~CanberraSoundPlayer()

@@ -1,5 +1,7 @@
 #include "FreedesktopNotificationCenter.h"
 
+#include "AppIdentity.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 
@@ -39,10 +41,9 @@ void FreedesktopNotificationCenter::post(const QString& title, const QString& bo
     const QVariantMap hints{
         // The desktop notifications protocol wants urgency as a byte; an int is ignored or refused by some servers.
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)},
-        {QStringLiteral("desktop-entry"), QStringLiteral("com.tolvik.Rubbly")},
+        {QStringLiteral("desktop-entry"), kAppId},
     };
-    call << QStringLiteral("Rubbly") << uint(0) << QStringLiteral("com.tolvik.Rubbly") << title << body << QStringList()
-         << hints << int(-1);
+    call << kAppName << uint(0) << kAppId << title << body << QStringList() << hints << int(-1);
     m_bus.asyncCall(call, kTimeoutMs);
 }
 

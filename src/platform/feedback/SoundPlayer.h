@@ -20,17 +20,4 @@ public:
     virtual void beep() = 0;
 };
 
-// The trackpad tap that accompanies emptying.
-class HapticPerformer {
-public:
-    virtual ~HapticPerformer() = default;
-    virtual void performGeneric() = 0;
-};
-
-// Linux desktops have no haptic trackpads to drive.
-class NullHapticPerformer final : public HapticPerformer {
-public:
-    void performGeneric() override {}
-};
-
 } // namespace rubbly

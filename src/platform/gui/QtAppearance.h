@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActivationPolicy.h"
 #include "AppearanceApplier.h"
 #include "AppearanceSource.h"
 
@@ -47,7 +48,6 @@ public:
     void applyHideInDock(bool hideInDock) override;
     // Applies the current policy to `window` now and whenever it changes.
     void registerWindow(QWindow* window);
-    bool hidesWindows() const { return m_hide; }
 
 private:
     void apply(QWindow* window) const;

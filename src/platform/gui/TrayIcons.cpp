@@ -1,5 +1,7 @@
 #include "TrayIcons.h"
 
+#include "AppIdentity.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,12 +14,12 @@ namespace rubbly::trayicons {
 
 QString iconName()
 {
-    return QStringLiteral("com.tolvik.Rubbly-symbolic");
+    return kSymbolicIconName;
 }
 
 QString resourcePath()
 {
-    return QStringLiteral(":/icons/com.tolvik.Rubbly-symbolic.svg");
+    return kSymbolicIconResource;
 }
 
 QString themePath()

@@ -1,5 +1,7 @@
 #include "X11KeyGrabber.h"
 
+#include "AppIdentity.h"
+
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 
@@ -10,7 +12,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcShortcut, "com.tolvik.Rubbly.Shortcut")
+Q_LOGGING_CATEGORY(lcShortcut, RUBBLY_APP_ID ".Shortcut")
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "JsonFileDefaultsStore.h"
 
+#include "AppIdentity.h"
 #include "Json.h"
 #include "UntrustedFile.h"
 #include "XdgPaths.h"
@@ -16,7 +17,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcDefaults, "com.tolvik.Rubbly.Defaults")
+Q_LOGGING_CATEGORY(lcDefaults, RUBBLY_APP_ID ".Defaults")
 
 namespace {
 

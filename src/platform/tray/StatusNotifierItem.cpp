@@ -1,5 +1,6 @@
 #include "StatusNotifierItem.h"
 
+#include "AppIdentity.h"
 #include "DBusMenu.h"
 
 #include <QCoreApplication>
@@ -17,12 +18,10 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcStatusItem, "com.tolvik.Rubbly.StatusItem")
+Q_LOGGING_CATEGORY(lcStatusItem, RUBBLY_APP_ID ".StatusItem")
 
 namespace {
 
-const QString kId = QStringLiteral("com.tolvik.Rubbly");
-const QString kTitle = QStringLiteral("Rubbly");
 // The widest label the panel should make room for, so the item does not jump as the size changes.
 const QString kLabelGuide = QStringLiteral("888.8 GB");
 // A watcher that does not answer within this time is taken for absent rather than keeping the
@@ -71,8 +70,8 @@ public:
     }
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return kId; }
-    QString title() const { return kTitle; }
+    QString id() const { return kAppId; }
+    QString title() const { return kAppName; }
     QString status() const { return StatusNotifierItem::statusText(m_item->itemStatus()); }
     int windowId() const { return 0; }
     QString iconName() const { return m_item->icon().name; }
@@ -352,7 +351,7 @@ void StatusNotifierItem::setItemStatus(ItemStatus status)
 StatusToolTip StatusNotifierItem::toolTip() const
 {
     // Hosts without the label extension (KDE, XFCE) show the label here: title "Rubbly", the size below.
-    return {m_icon.name, {}, kTitle, m_label};
+    return {m_icon.name, {}, kAppName, m_label};
 }
 
 void StatusNotifierItem::handleActivate(int x, int y)

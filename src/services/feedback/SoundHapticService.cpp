@@ -1,5 +1,6 @@
 #include "SoundHapticService.h"
 
+#include "HapticPerformer.h"
 #include "SoundPlayer.h"
 
 namespace rubbly {

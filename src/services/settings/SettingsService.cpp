@@ -1,8 +1,10 @@
 #include "SettingsService.h"
 
+#include "ActivationPolicy.h"
 #include "AppearanceApplier.h"
 #include "DefaultsStore.h"
 #include "LoginItem.h"
+#include "StoredKeys.h"
 
 #include <QMetaProperty>
 
@@ -15,37 +17,37 @@ namespace {
 
 enum class Kind { Appearance, Bool, Int, Double };
 
+template <typename T> constexpr Kind kindOf();
+template <> constexpr Kind kindOf<AppAppearance>()
+{
+    return Kind::Appearance;
+}
+template <> constexpr Kind kindOf<bool>()
+{
+    return Kind::Bool;
+}
+template <> constexpr Kind kindOf<int>()
+{
+    return Kind::Int;
+}
+template <> constexpr Kind kindOf<double>()
+{
+    return Kind::Double;
+}
+
 struct Row {
     const char* property;
     Kind kind;
     QVariant defaultValue;
 };
 
-// The settings table: property (and so the key), stored type and default, in declaration order.
-// The effects live in assign().
+// The settings table, made from the list in the header: property (and so the key), stored type and
+// default, in the list's order. The effects live in assign().
 const std::array<Row, SettingsService::kKeyCount>& table()
 {
-    static const std::array<Row, SettingsService::kKeyCount> rows{{
-        {"appAppearance", Kind::Appearance, QVariant::fromValue(AppAppearance::System)},
-        {"launchAtLogin", Kind::Bool, false},
-        {"hideInDock", Kind::Bool, true},
-        {"showSizeInMenuBar", Kind::Bool, true},
-        {"hideSizeWhenEmpty", Kind::Bool, false},
-        {"dynamicMenuBarIcon", Kind::Bool, true},
-        {"confirmBeforeEmptying", Kind::Bool, true},
-        {"notifyAfterCleaning", Kind::Bool, true},
-        {"hasShownConfirmOffWarning", Kind::Bool, false},
-        {"autoCleanEnabled", Kind::Bool, false},
-        {"autoCleanByAgeEnabled", Kind::Bool, true},
-        {"autoCleanDays", Kind::Int, 30},
-        {"autoCleanBySizeEnabled", Kind::Bool, true},
-        {"autoCleanSizeThresholdGB", Kind::Double, 10.0},
-        {"autoCleanActionIsSilent", Kind::Bool, false},
-        {"soundFeedbackEnabled", Kind::Bool, true},
-        {"hapticFeedbackEnabled", Kind::Bool, true},
-        {"globalShortcutEnabled", Kind::Bool, false},
-        {"automaticallyCheckForUpdates", Kind::Bool, true},
-    }};
+#define RUBBLY_SETTING_ROW(Type, name, Name, fallback) Row{#name, kindOf<Type>(), QVariant::fromValue<Type>(fallback)},
+    static const std::array<Row, SettingsService::kKeyCount> rows{{RUBBLY_SETTINGS(RUBBLY_SETTING_ROW)}};
+#undef RUBBLY_SETTING_ROW
     return rows;
 }
 
@@ -69,7 +71,7 @@ SettingsService::SettingsService(DefaultsStore& defaults, Effects effects, QObje
 
 QString SettingsService::defaultsKey(Key key)
 {
-    return QStringLiteral("Rubbly.") + QLatin1String(row(key).property);
+    return kSettingsKeyPrefix + QLatin1String(row(key).property);
 }
 
 QVariant SettingsService::defaultValue(Key key)
@@ -103,6 +105,15 @@ QVariant SettingsService::load(Key key) const
     return r.defaultValue;
 }
 
+void SettingsService::setValue(Key key, const QVariant& value)
+{
+    QVariant converted = value;
+    if (converted.metaType() != row(key).defaultValue.metaType() &&
+        !converted.convert(row(key).defaultValue.metaType()))
+        return;
+    assign(key, converted);
+}
+
 void SettingsService::assign(Key key, const QVariant& value)
 {
     const bool changed = m_values[index(key)] != value;
@@ -126,6 +137,7 @@ void SettingsService::assign(Key key, const QVariant& value)
     if (changed) {
         const QMetaObject* meta = metaObject();
         meta->property(meta->indexOfProperty(row(key).property)).notifySignal().invoke(this);
+        Q_EMIT valueChanged(key);
     }
 }
 

@@ -7,6 +7,47 @@
 
 #include <array>
 
+// Every setting, once: its type, its property name, the same name capitalised (for the setter and
+// the key), and its default. The property, getter, setter, change signal, stored key ("Rubbly."
+// plus the property name) and the row of the settings table all come from this line; an effect
+// beyond storing the value goes into SettingsService::assign().
+#define RUBBLY_SETTINGS(X)                                                                                             \
+    X(rubbly::AppAppearance, appAppearance, AppAppearance, rubbly::AppAppearance::System)                              \
+    X(bool, launchAtLogin, LaunchAtLogin, false)                                                                       \
+    X(bool, hideInDock, HideInDock, true)                                                                              \
+    X(bool, showSizeInMenuBar, ShowSizeInMenuBar, true)                                                                \
+    X(bool, hideSizeWhenEmpty, HideSizeWhenEmpty, false)                                                               \
+    X(bool, dynamicMenuBarIcon, DynamicMenuBarIcon, true)                                                              \
+    X(bool, confirmBeforeEmptying, ConfirmBeforeEmptying, true)                                                        \
+    X(bool, notifyAfterCleaning, NotifyAfterCleaning, true)                                                            \
+    X(bool, hasShownConfirmOffWarning, HasShownConfirmOffWarning, false)                                               \
+    X(bool, autoCleanEnabled, AutoCleanEnabled, false)                                                                 \
+    X(bool, autoCleanByAgeEnabled, AutoCleanByAgeEnabled, true)                                                        \
+    X(int, autoCleanDays, AutoCleanDays, 30)                                                                           \
+    X(bool, autoCleanBySizeEnabled, AutoCleanBySizeEnabled, true)                                                      \
+    X(double, autoCleanSizeThresholdGB, AutoCleanSizeThresholdGB, 10.0)                                                \
+    X(bool, autoCleanActionIsSilent, AutoCleanActionIsSilent, false)                                                   \
+    X(bool, soundFeedbackEnabled, SoundFeedbackEnabled, true)                                                          \
+    X(bool, hapticFeedbackEnabled, HapticFeedbackEnabled, true)                                                        \
+    X(bool, globalShortcutEnabled, GlobalShortcutEnabled, false)                                                       \
+    X(bool, automaticallyCheckForUpdates, AutomaticallyCheckForUpdates, true)
+
+// What one line of the list becomes inside the class (moc expands these too).
+#define RUBBLY_SETTING_PROPERTY(Type, name, Name, fallback)                                                            \
+    Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed)
+#define RUBBLY_SETTING_KEY(Type, name, Name, fallback) Name,
+#define RUBBLY_SETTING_COUNT(Type, name, Name, fallback) +1
+#define RUBBLY_SETTING_ACCESSORS(Type, name, Name, fallback)                                                           \
+    Type name() const                                                                                                  \
+    {                                                                                                                  \
+        return m_values[index(Key::Name)].value<Type>();                                                               \
+    }                                                                                                                  \
+    void set##Name(Type value)                                                                                         \
+    {                                                                                                                  \
+        assign(Key::Name, QVariant::fromValue(value));                                                                 \
+    }
+#define RUBBLY_SETTING_SIGNAL(Type, name, Name, fallback) void name##Changed();
+
 namespace rubbly {
 
 class ActivationPolicy;
@@ -19,38 +60,7 @@ class LoginItem;
 // left untouched until the user changes that setting. Lives on the GUI thread.
 class SettingsService final : public QObject {
     Q_OBJECT
-    Q_PROPERTY(
-        rubbly::AppAppearance appAppearance READ appAppearance WRITE setAppAppearance NOTIFY appAppearanceChanged)
-    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
-    Q_PROPERTY(bool hideInDock READ hideInDock WRITE setHideInDock NOTIFY hideInDockChanged)
-    Q_PROPERTY(bool showSizeInMenuBar READ showSizeInMenuBar WRITE setShowSizeInMenuBar NOTIFY showSizeInMenuBarChanged)
-    Q_PROPERTY(bool hideSizeWhenEmpty READ hideSizeWhenEmpty WRITE setHideSizeWhenEmpty NOTIFY hideSizeWhenEmptyChanged)
-    Q_PROPERTY(
-        bool dynamicMenuBarIcon READ dynamicMenuBarIcon WRITE setDynamicMenuBarIcon NOTIFY dynamicMenuBarIconChanged)
-    Q_PROPERTY(bool confirmBeforeEmptying READ confirmBeforeEmptying WRITE setConfirmBeforeEmptying NOTIFY
-                   confirmBeforeEmptyingChanged)
-    Q_PROPERTY(bool notifyAfterCleaning READ notifyAfterCleaning WRITE setNotifyAfterCleaning NOTIFY
-                   notifyAfterCleaningChanged)
-    Q_PROPERTY(bool hasShownConfirmOffWarning READ hasShownConfirmOffWarning WRITE setHasShownConfirmOffWarning NOTIFY
-                   hasShownConfirmOffWarningChanged)
-    Q_PROPERTY(bool autoCleanEnabled READ autoCleanEnabled WRITE setAutoCleanEnabled NOTIFY autoCleanEnabledChanged)
-    Q_PROPERTY(bool autoCleanByAgeEnabled READ autoCleanByAgeEnabled WRITE setAutoCleanByAgeEnabled NOTIFY
-                   autoCleanByAgeEnabledChanged)
-    Q_PROPERTY(int autoCleanDays READ autoCleanDays WRITE setAutoCleanDays NOTIFY autoCleanDaysChanged)
-    Q_PROPERTY(bool autoCleanBySizeEnabled READ autoCleanBySizeEnabled WRITE setAutoCleanBySizeEnabled NOTIFY
-                   autoCleanBySizeEnabledChanged)
-    Q_PROPERTY(double autoCleanSizeThresholdGB READ autoCleanSizeThresholdGB WRITE setAutoCleanSizeThresholdGB NOTIFY
-                   autoCleanSizeThresholdGBChanged)
-    Q_PROPERTY(bool autoCleanActionIsSilent READ autoCleanActionIsSilent WRITE setAutoCleanActionIsSilent NOTIFY
-                   autoCleanActionIsSilentChanged)
-    Q_PROPERTY(bool soundFeedbackEnabled READ soundFeedbackEnabled WRITE setSoundFeedbackEnabled NOTIFY
-                   soundFeedbackEnabledChanged)
-    Q_PROPERTY(bool hapticFeedbackEnabled READ hapticFeedbackEnabled WRITE setHapticFeedbackEnabled NOTIFY
-                   hapticFeedbackEnabledChanged)
-    Q_PROPERTY(bool globalShortcutEnabled READ globalShortcutEnabled WRITE setGlobalShortcutEnabled NOTIFY
-                   globalShortcutEnabledChanged)
-    Q_PROPERTY(bool automaticallyCheckForUpdates READ automaticallyCheckForUpdates WRITE setAutomaticallyCheckForUpdates
-                   NOTIFY automaticallyCheckForUpdatesChanged)
+    RUBBLY_SETTINGS(RUBBLY_SETTING_PROPERTY)
 
 public:
     // What a change acts on besides the stored value. Any of them may be null (nothing happens).
@@ -60,29 +70,9 @@ public:
         LoginItem* loginItem = nullptr;
     };
 
-    // One row per property, in declaration order.
-    enum class Key {
-        AppAppearance,
-        LaunchAtLogin,
-        HideInDock,
-        ShowSizeInMenuBar,
-        HideSizeWhenEmpty,
-        DynamicMenuBarIcon,
-        ConfirmBeforeEmptying,
-        NotifyAfterCleaning,
-        HasShownConfirmOffWarning,
-        AutoCleanEnabled,
-        AutoCleanByAgeEnabled,
-        AutoCleanDays,
-        AutoCleanBySizeEnabled,
-        AutoCleanSizeThresholdGB,
-        AutoCleanActionIsSilent,
-        SoundFeedbackEnabled,
-        HapticFeedbackEnabled,
-        GlobalShortcutEnabled,
-        AutomaticallyCheckForUpdates,
-    };
-    static constexpr int kKeyCount = 19;
+    // One per setting, in the list's order.
+    enum class Key { RUBBLY_SETTINGS(RUBBLY_SETTING_KEY) };
+    static constexpr int kKeyCount = 0 RUBBLY_SETTINGS(RUBBLY_SETTING_COUNT);
 
     // Loads every setting, then queues the appearance and taskbar policy for after this event-loop turn.
     SettingsService(DefaultsStore& defaults, Effects effects, QObject* parent = nullptr);
@@ -91,70 +81,20 @@ public:
     static QString defaultsKey(Key key);
     static QVariant defaultValue(Key key);
 
-    AppAppearance appAppearance() const { return m_values[index(Key::AppAppearance)].value<AppAppearance>(); }
-    bool launchAtLogin() const { return flag(Key::LaunchAtLogin); }
-    bool hideInDock() const { return flag(Key::HideInDock); }
-    bool showSizeInMenuBar() const { return flag(Key::ShowSizeInMenuBar); }
-    bool hideSizeWhenEmpty() const { return flag(Key::HideSizeWhenEmpty); }
-    bool dynamicMenuBarIcon() const { return flag(Key::DynamicMenuBarIcon); }
-    bool confirmBeforeEmptying() const { return flag(Key::ConfirmBeforeEmptying); }
-    bool notifyAfterCleaning() const { return flag(Key::NotifyAfterCleaning); }
-    bool hasShownConfirmOffWarning() const { return flag(Key::HasShownConfirmOffWarning); }
-    bool autoCleanEnabled() const { return flag(Key::AutoCleanEnabled); }
-    bool autoCleanByAgeEnabled() const { return flag(Key::AutoCleanByAgeEnabled); }
-    int autoCleanDays() const { return m_values[index(Key::AutoCleanDays)].toInt(); }
-    bool autoCleanBySizeEnabled() const { return flag(Key::AutoCleanBySizeEnabled); }
-    double autoCleanSizeThresholdGB() const { return m_values[index(Key::AutoCleanSizeThresholdGB)].toDouble(); }
-    bool autoCleanActionIsSilent() const { return flag(Key::AutoCleanActionIsSilent); }
-    bool soundFeedbackEnabled() const { return flag(Key::SoundFeedbackEnabled); }
-    bool hapticFeedbackEnabled() const { return flag(Key::HapticFeedbackEnabled); }
-    bool globalShortcutEnabled() const { return flag(Key::GlobalShortcutEnabled); }
-    bool automaticallyCheckForUpdates() const { return flag(Key::AutomaticallyCheckForUpdates); }
+    // Every setting by key, for the settings panes, which bind their controls by key. setValue()
+    // converts `value` to the setting's type.
+    const QVariant& value(Key key) const { return m_values[index(key)]; }
+    void setValue(Key key, const QVariant& value);
 
-    void setAppAppearance(AppAppearance value) { assign(Key::AppAppearance, QVariant::fromValue(value)); }
-    void setLaunchAtLogin(bool value) { assign(Key::LaunchAtLogin, value); }
-    void setHideInDock(bool value) { assign(Key::HideInDock, value); }
-    void setShowSizeInMenuBar(bool value) { assign(Key::ShowSizeInMenuBar, value); }
-    void setHideSizeWhenEmpty(bool value) { assign(Key::HideSizeWhenEmpty, value); }
-    void setDynamicMenuBarIcon(bool value) { assign(Key::DynamicMenuBarIcon, value); }
-    void setConfirmBeforeEmptying(bool value) { assign(Key::ConfirmBeforeEmptying, value); }
-    void setNotifyAfterCleaning(bool value) { assign(Key::NotifyAfterCleaning, value); }
-    void setHasShownConfirmOffWarning(bool value) { assign(Key::HasShownConfirmOffWarning, value); }
-    void setAutoCleanEnabled(bool value) { assign(Key::AutoCleanEnabled, value); }
-    void setAutoCleanByAgeEnabled(bool value) { assign(Key::AutoCleanByAgeEnabled, value); }
-    void setAutoCleanDays(int value) { assign(Key::AutoCleanDays, value); }
-    void setAutoCleanBySizeEnabled(bool value) { assign(Key::AutoCleanBySizeEnabled, value); }
-    void setAutoCleanSizeThresholdGB(double value) { assign(Key::AutoCleanSizeThresholdGB, value); }
-    void setAutoCleanActionIsSilent(bool value) { assign(Key::AutoCleanActionIsSilent, value); }
-    void setSoundFeedbackEnabled(bool value) { assign(Key::SoundFeedbackEnabled, value); }
-    void setHapticFeedbackEnabled(bool value) { assign(Key::HapticFeedbackEnabled, value); }
-    void setGlobalShortcutEnabled(bool value) { assign(Key::GlobalShortcutEnabled, value); }
-    void setAutomaticallyCheckForUpdates(bool value) { assign(Key::AutomaticallyCheckForUpdates, value); }
+    RUBBLY_SETTINGS(RUBBLY_SETTING_ACCESSORS)
 
 Q_SIGNALS:
-    void appAppearanceChanged();
-    void launchAtLoginChanged();
-    void hideInDockChanged();
-    void showSizeInMenuBarChanged();
-    void hideSizeWhenEmptyChanged();
-    void dynamicMenuBarIconChanged();
-    void confirmBeforeEmptyingChanged();
-    void notifyAfterCleaningChanged();
-    void hasShownConfirmOffWarningChanged();
-    void autoCleanEnabledChanged();
-    void autoCleanByAgeEnabledChanged();
-    void autoCleanDaysChanged();
-    void autoCleanBySizeEnabledChanged();
-    void autoCleanSizeThresholdGBChanged();
-    void autoCleanActionIsSilentChanged();
-    void soundFeedbackEnabledChanged();
-    void hapticFeedbackEnabledChanged();
-    void globalShortcutEnabledChanged();
-    void automaticallyCheckForUpdatesChanged();
+    RUBBLY_SETTINGS(RUBBLY_SETTING_SIGNAL)
+    // After the setting's own change signal, for every setting.
+    void valueChanged(rubbly::SettingsService::Key key);
 
 private:
     static constexpr int index(Key key) { return static_cast<int>(key); }
-    bool flag(Key key) const { return m_values[index(key)].toBool(); }
 
     QVariant load(Key key) const;
     // Stores, writes back, runs the effect, and signals when the value differs.

@@ -2,6 +2,7 @@
 
 #include "CleaningRecord.h"
 #include "DiskSlimSnapshot.h"
+#include "StoredKeys.h"
 
 #include <optional>
 

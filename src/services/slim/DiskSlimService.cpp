@@ -1,5 +1,7 @@
 #include "DiskSlimService.h"
 
+#include "AppIdentity.h"
+
 #include <QPointer>
 
 namespace rubbly {
@@ -7,7 +9,7 @@ namespace rubbly {
 DiskSlimService::DiskSlimService(DiskSlimRoots roots, QObject* parent)
     : QObject(parent)
     , m_scanner(std::move(roots))
-    , m_actor(QStringLiteral("com.tolvik.Rubbly.DiskSlimService"))
+    , m_actor(kAppId + QStringLiteral(".DiskSlimService"))
 {
 }
 

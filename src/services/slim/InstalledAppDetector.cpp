@@ -1,5 +1,6 @@
 #include "InstalledAppDetector.h"
 
+#include "AppIdentity.h"
 #include "XdgPaths.h"
 
 #include <QDir>
@@ -10,7 +11,7 @@ namespace rubbly {
 
 InstalledAppDetector::InstalledAppDetector(const QProcessEnvironment& env, QObject* parent)
     : QObject(parent)
-    , m_actor(QStringLiteral("com.tolvik.Rubbly.InstalledAppDetector"))
+    , m_actor(kAppId + QStringLiteral(".InstalledAppDetector"))
 {
     QStringList bases{xdg::dataHome(env)};
     bases += xdg::dataDirs(env);

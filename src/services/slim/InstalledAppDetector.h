@@ -25,7 +25,6 @@ public:
     // The cached set, or a fresh one when there is none yet or `forceRefresh` is set.
     QCoro::Task<QSet<QString>> installedBundleIDs(bool forceRefresh);
 
-    const QStringList& applicationFolders() const { return m_folders; }
     // Reads the folders now; unreadable ones are skipped silently. Sub-folders give ids joined with
     // '-' ("kde4/okular.desktop" is "kde4-okular"), as the desktop-entry specification says.
     static QSet<QString> scanFolders(const QStringList& folders);

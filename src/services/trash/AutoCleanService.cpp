@@ -4,6 +4,7 @@
 #include "NotificationService.h"
 #include "Scheduler.h"
 #include "SettingsService.h"
+#include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashService.h"
 

@@ -36,8 +36,6 @@ public:
     QCoro::Task<void> evaluate(TrashStatus status, const SettingsService& settings, QPointer<QObject> receiver,
                                std::function<void(const CleaningRecord&)> onRecord);
 
-    std::optional<Timestamp> lastThresholdNotifyDate() const { return m_lastThresholdNotifyDate; }
-
     // The threshold in bytes (binary gigabytes, truncated); empty for values that fit no byte count
     // (negative, not finite, or beyond 2^63), which disables the size rule.
     static std::optional<qint64> thresholdBytes(double gigabytes);

@@ -1,5 +1,6 @@
 #include "TrashService.h"
 
+#include "AppIdentity.h"
 #include "Scheduler.h"
 
 namespace rubbly {
@@ -7,7 +8,7 @@ namespace rubbly {
 TrashService::Engine::Engine(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
     : store(std::move(locations), walkOptions, std::move(zone))
     , kde(KdeTrashPeer::fromEnvironment())
-    , actor(QStringLiteral("com.tolvik.Rubbly.TrashService"))
+    , actor(kAppId + QStringLiteral(".TrashService"))
 {
 }
 

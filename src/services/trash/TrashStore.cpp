@@ -1,5 +1,6 @@
 #include "TrashStore.h"
 
+#include "AppIdentity.h"
 #include "ByteCounts.h"
 #include "DirectoryListing.h"
 #include "MountAwareStat.h"
@@ -26,7 +27,7 @@ namespace rubbly {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcTrash, "com.tolvik.Rubbly.Trash")
+Q_LOGGING_CATEGORY(lcTrash, RUBBLY_APP_ID ".Trash")
 
 constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr qsizetype kNameMax = 255;

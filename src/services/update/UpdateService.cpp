@@ -1,8 +1,10 @@
 #include "UpdateService.h"
 
+#include "AppIdentity.h"
 #include "ArchiveExtractor.h"
 #include "DefaultsStore.h"
 #include "Scheduler.h"
+#include "StoredKeys.h"
 #include "UpdateKeys.h"
 #include "XdgPaths.h"
 
@@ -24,7 +26,7 @@
 
 namespace rubbly {
 
-Q_LOGGING_CATEGORY(lcUpdate, "com.tolvik.Rubbly.UpdateService")
+Q_LOGGING_CATEGORY(lcUpdate, RUBBLY_APP_ID ".UpdateService")
 
 namespace {
 
@@ -160,7 +162,7 @@ std::pair<Unpacked, QString> verifyAndUnpack(const QString& work, const QString&
         QFile::remove(archive);
         return {Unpacked::Refused, refusal(check)};
     }
-    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    const QString bundle = work + QLatin1Char('/') + kBundleName;
     QString why;
     bool unpacked = false;
     if (zip) {
@@ -169,8 +171,8 @@ std::pair<Unpacked, QString> verifyAndUnpack(const QString& work, const QString&
         const QString staging = work + QStringLiteral("/mount");
         QDir().mkpath(staging);
         unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
-                   (!QFileInfo::exists(staging + QStringLiteral("/Rubbly.app")) ||
-                    QDir().rename(staging + QStringLiteral("/Rubbly.app"), bundle));
+                   (!QFileInfo::exists(staging + QLatin1Char('/') + kBundleName) ||
+                    QDir().rename(staging + QLatin1Char('/') + kBundleName, bundle));
         makeTreeWritable(staging);
         QDir(staging).removeRecursively();
     }
@@ -210,8 +212,8 @@ UpdateService::UpdateService(DefaultsStore& defaults, Scheduler& scheduler, QNet
     , m_scheduler(scheduler)
     , m_network(network)
     , m_config(std::move(config))
-    , m_lastCheckDate(defaults.dateValue(kLastCheckDateKey))
-    , m_actor(QStringLiteral("com.tolvik.Rubbly.UpdateService"))
+    , m_lastCheckDate(defaults.dateValue(kLastUpdateCheckDateKey))
+    , m_actor(kAppId + QStringLiteral(".UpdateService"))
 {
 }
 
@@ -319,7 +321,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     }
     setStatus(UpdateStatus::checking());
     m_lastCheckDate = now;
-    m_defaults.setValue(kLastCheckDateKey, now);
+    m_defaults.setValue(kLastUpdateCheckDateKey, now);
     Q_EMIT lastCheckDateChanged();
 
     const QUrl url = versionManifestURL();
@@ -336,7 +338,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(static_cast<int>(m_config.checkTimeout.count()));
     request.setRawHeader("Accept", "application/json");
-    request.setRawHeader("User-Agent", "Rubbly-App");
+    request.setRawHeader("User-Agent", kUserAgent);
     qCDebug(lcUpdate).noquote() << QStringLiteral("正在向 Cloudflare Pages 发送版本清单请求: %1").arg(url.toString());
 
     QPointer<UpdateService> self = this;
@@ -426,7 +428,7 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
-    request.setRawHeader("User-Agent", "Rubbly-App");
+    request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
@@ -547,7 +549,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     QNetworkRequest request(info.downloadURL);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
-    request.setRawHeader("User-Agent", "Rubbly-App");
+    request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
     double published = 0.05;
     qint64 expected = -1;
@@ -625,7 +627,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
         setStatus(UpdateStatus::error(signatureRefused(), detail));
         co_return;
     }
-    const QString bundle = work + QStringLiteral("/Rubbly.app");
+    const QString bundle = work + QLatin1Char('/') + kBundleName;
     if (outcome == Unpacked::Ready) {
         qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
         setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
@@ -644,7 +646,7 @@ QString UpdateService::replaceableBundle(const QString& programPath)
 {
     QDir dir = QFileInfo(programPath).absoluteDir();
     for (int depth = 0; depth < 8; ++depth) {
-        if (dir.dirName() == QLatin1String("Rubbly.app") && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
+        if (dir.dirName() == kBundleName && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
             const QFileInfo info(dir.absolutePath());
             const QString parent = info.absolutePath();
             // Ours to replace: owned by us, inside a folder we may write (not a distribution package).

@@ -93,8 +93,6 @@ public:
     // The relaunch script; the paths reach it as arguments, never as part of its text.
     static QString relaunchScript();
 
-    static inline const QString kLastCheckDateKey = QStringLiteral("Rubbly.LastUpdateCheckDate");
-
 private:
     void setStatus(UpdateStatus status);
     // A GET whose redirects are followed only to addresses isSecureURL() accepts; one that is not is

@@ -50,10 +50,7 @@ protected:
         const QColor idle = QColor::fromRgbF(1, 1, 1, 0.22f);
         const QColor hovered = Tint::accent(4).opacity(0.8).resolve(this);
         const qreal h = m_hover.value();
-        const QColor color = QColor::fromRgbF(idle.redF() + (hovered.redF() - idle.redF()) * h,
-                                              idle.greenF() + (hovered.greenF() - idle.greenF()) * h,
-                                              idle.blueF() + (hovered.blueF() - idle.blueF()) * h,
-                                              idle.alphaF() + (hovered.alphaF() - idle.alphaF()) * h);
+        const QColor color = blend(idle, hovered, h);
         paintCard(painter, QRectF(0, m_top.value(), 3, m_thumb->height), 1.5, color);
     }
 

@@ -27,7 +27,6 @@ public:
 
     // The thumb as it is drawn now, in the view's coordinates; none when the content fits.
     std::optional<ScrollThumb> thumb() const;
-    bool isHovering() const { return m_hovering; }
 
 protected:
     void enterEvent(QEnterEvent* event) override;

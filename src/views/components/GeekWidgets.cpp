@@ -383,19 +383,6 @@ GeekCard::GeekCard(qreal radius, Tint fill, std::optional<Tint> outline, qreal o
 {
 }
 
-void GeekCard::setFill(Tint fill)
-{
-    m_fill = fill;
-    update();
-}
-
-void GeekCard::setOutline(std::optional<Tint> outline, qreal width)
-{
-    m_outline = outline;
-    m_outlineWidth = width;
-    update();
-}
-
 void GeekCard::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -422,13 +409,6 @@ SymbolButton::SymbolButton(const QString& symbol, qreal symbolSize, QSize frame,
 void SymbolButton::setSymbol(const QString& symbol)
 {
     m_symbol = symbol;
-    update();
-}
-
-void SymbolButton::setTints(Tint tint, Tint hoverTint)
-{
-    m_tint = tint;
-    m_hoverTint = hoverTint;
     update();
 }
 

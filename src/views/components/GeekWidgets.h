@@ -154,8 +154,6 @@ class GeekCard : public QWidget {
 public:
     GeekCard(qreal radius, Tint fill, std::optional<Tint> outline = std::nullopt, qreal outlineWidth = 0.5,
              QWidget* parent = nullptr);
-    void setFill(Tint fill);
-    void setOutline(std::optional<Tint> outline, qreal width);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -175,7 +173,6 @@ public:
     SymbolButton(const QString& symbol, qreal symbolSize, QSize frame, Tint tint, Tint hoverTint,
                  const QString& help = {}, QWidget* parent = nullptr);
     void setSymbol(const QString& symbol);
-    void setTints(Tint tint, Tint hoverTint);
     QSize sizeHint() const override { return m_frame; }
 
 protected:

@@ -124,4 +124,11 @@ void paintShadow(QPainter& painter, const QRectF& rect, qreal radius, const QCol
     painter.drawImage(QPointF(rect.left() - pad + dx, rect.top() - pad + dy), tinted);
 }
 
+QColor blend(const QColor& from, const QColor& to, qreal t)
+{
+    return QColor::fromRgbF(
+        from.redF() + (to.redF() - from.redF()) * t, from.greenF() + (to.greenF() - from.greenF()) * t,
+        from.blueF() + (to.blueF() - from.blueF()) * t, from.alphaF() + (to.alphaF() - from.alphaF()) * t);
+}
+
 } // namespace rubbly

@@ -17,6 +17,9 @@ QPainterPath roundedRect(const QRectF& rect, qreal radius);
 void paintCard(QPainter& painter, const QRectF& rect, qreal radius, const QColor& fill, const QColor& outline = {},
                qreal outlineWidth = 1.0);
 
+// The colour `t` of the way from `from` to `to` (0 is `from`, 1 is `to`), alpha included.
+QColor blend(const QColor& from, const QColor& to, qreal t);
+
 // A soft shadow of the rounded rectangle `rect`, blurred by `blur`, moved by (dx, dy).
 void paintShadow(QPainter& painter, const QRectF& rect, qreal radius, const QColor& color, qreal blur, qreal dx = 0,
                  qreal dy = 0);

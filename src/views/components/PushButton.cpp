@@ -37,16 +37,8 @@ void PushButton::setTextWeight(Weight weight)
     updateGeometry();
 }
 
-void PushButton::setTextSize(qreal size)
-{
-    m_textSize = size;
-    updateGeometry();
-}
-
 QFont PushButton::textFont() const
 {
-    if (m_textSize > 0)
-        return uiFont(m_textSize, m_weight);
     switch (m_size) {
     case Size::Regular:
         return uiFont(13, m_weight);

@@ -19,7 +19,6 @@ public:
     // Fills the width it is given instead of hugging its content.
     void setExpanding(bool expanding);
     void setTextWeight(Weight weight);
-    void setTextSize(qreal size);
     QSize sizeHint() const override;
 
     // The text colour that reads on `fill`: near-black on light fills, white on dark ones.
@@ -36,7 +35,6 @@ private:
     Size m_size;
     QString m_symbol;
     qreal m_symbolSize = 0;
-    qreal m_textSize = 0;
     Weight m_weight = Weight::Regular;
 };
 

@@ -721,14 +721,4 @@ QStringList DiskSlimView::rowIDs() const
     return ids;
 }
 
-int DiskSlimView::colorIndex(DiskSlimCategory category) const
-{
-    const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
-    for (int i = 0; i < items.size(); ++i) {
-        if (items[i].category == category)
-            return i % 11;
-    }
-    return -1;
-}
-
 } // namespace rubbly

@@ -41,15 +41,12 @@ public:
     QString emptyResultText() const;
     QAbstractButton* purgeButton() const;
     QWidget* listCanvas() const;
-    GeekScrollView* listView() const { return m_scroll; }
     // Where a row's parts are, in the canvas's coordinates; empty when the row is not laid out.
     QRect checkRect(const QString& rowID) const;
     QRect contentRect(const QString& rowID) const;
     QRect revealRect(const QString& rowID) const;
     // The rows as laid out: group headers as "// TAG", categories by title, paths by path.
     QStringList rowIDs() const;
-    // The colour index a category's row uses.
-    int colorIndex(DiskSlimCategory category) const;
 
 private:
     class Canvas;

@@ -1,5 +1,6 @@
 #include "MenuBarView.h"
 
+#include "AppIdentity.h"
 #include "BinwellViewModel.h"
 #include "DiskSlimView.h"
 #include "Formatting.h"
@@ -124,9 +125,7 @@ private:
                           Tint::accent(4).opacity(0.4 * a).resolve(this), 0.5);
             const QColor on = spectrum()[4];
             const QColor off = Tint::tertiary().resolve(this);
-            painter.setPen(QColor::fromRgbF(
-                off.redF() + (on.redF() - off.redF()) * a, off.greenF() + (on.greenF() - off.greenF()) * a,
-                off.blueF() + (on.blueF() - off.blueF()) * a, off.alphaF() + (on.alphaF() - off.alphaF()) * a));
+            painter.setPen(blend(off, on, a));
             painter.setFont(monoFont(10, a >= 0.5 ? Weight::Bold : Weight::Medium));
             painter.drawText(box, Qt::AlignCenter, text());
             paintFocusRing(painter, box, 4);
@@ -308,7 +307,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     setFixedWidth(320);
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("Rubbly"));
+    setAccessibleName(kAppName);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

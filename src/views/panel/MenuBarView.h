@@ -33,7 +33,6 @@ public:
                 QWidget* parent = nullptr);
     ~MenuBarView() override;
 
-    MenuBarTab selectedTab() const { return m_tab; }
     void selectTab(MenuBarTab tab);
     bool isConfirmingEmpty() const { return m_confirming; }
     bool isDropTargeted() const { return m_dropTargeted; }

@@ -132,13 +132,6 @@ QList<qreal> segmentWidths(qreal stripWidth, const QList<qint64>& sizes, qint64 
     return widths;
 }
 
-int progressPercent(double fraction)
-{
-    if (!std::isfinite(fraction))
-        return 0;
-    return static_cast<int>(std::trunc(std::clamp(fraction, 0.0, 1.0) * 100.0));
-}
-
 QString diskSlimGroupTag(DiskSlimGroup group)
 {
     switch (group) {

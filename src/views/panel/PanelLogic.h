@@ -46,9 +46,6 @@ QList<std::pair<FileCategory, qint64>> distributionOrder(const TrashStatus& stat
 // the strip nor under 3. The segments may add up to more than the strip; the strip clips them.
 QList<qreal> segmentWidths(qreal stripWidth, const QList<qint64>& sizes, qint64 totalSize);
 
-// The slim scan's progress as a whole percentage, truncated (0.999 is 99).
-int progressPercent(double fraction);
-
 // The slim tab's group tags, groups in display order.
 QString diskSlimGroupTag(DiskSlimGroup group);
 inline constexpr std::array<DiskSlimGroup, 7> kSlimGroupOrder{

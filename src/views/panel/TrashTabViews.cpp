@@ -37,12 +37,6 @@ QHBoxLayout* row(int spacing, QMargins margins = {})
     return layout;
 }
 
-QColor mix(const QColor& a, const QColor& b, qreal t)
-{
-    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
-                            a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
-}
-
 // A row that reports the pointer to the view that keeps the one hovered identity, and fades its hover
 // fill in and out over a tenth of a second.
 class HoverRow : public QWidget {
@@ -448,8 +442,8 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
         idleOutline.setAlphaF(0.4f);
         QColor hoverOutline = danger;
         hoverOutline.setAlphaF(0.8f);
-        paintCard(painter, box, 6, mix(Tint::surface().resolve(this), hoverFill, h), mix(idleOutline, hoverOutline, h),
-                  1);
+        paintCard(painter, box, 6, blend(Tint::surface().resolve(this), hoverFill, h),
+                  blend(idleOutline, hoverOutline, h), 1);
     }
 
     struct Piece {

@@ -22,7 +22,6 @@ public:
     TrashVisualizationView(Workspace& workspace, QWidget* parent = nullptr);
 
     void setStatus(const TrashStatus& status);
-    bool isTopExpanded() const { return m_topExpanded; }
     void setTopExpanded(bool expanded);
     // The row under the pointer ("cat-<title>" or "file-<path>"); empty for none.
     const QString& hoveredRowID() const { return m_hoveredRowID; }

@@ -1,5 +1,7 @@
 #include "AboutSettingsView.h"
 
+#include "AppIdentity.h"
+#include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
@@ -38,13 +40,6 @@ QStringList releaseNoteRows(const QString& notes)
             break;
     }
     return rows;
-}
-
-int downloadPercent(double progress)
-{
-    if (!std::isfinite(progress))
-        return 0;
-    return static_cast<int>(std::trunc(std::clamp(progress, 0.0, 1.0) * 100));
 }
 
 namespace {
@@ -254,12 +249,12 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        QSvgRenderer renderer(QStringLiteral(":/icons/com.tolvik.Rubbly.svg"));
+        QSvgRenderer renderer(kAppIconResource);
         if (renderer.isValid()) {
             renderer.render(&painter, QRectF(rect()));
             return;
         }
-        const QIcon icon = QIcon::fromTheme(QStringLiteral("com.tolvik.Rubbly"));
+        const QIcon icon = QIcon::fromTheme(kAppId);
         if (!icon.isNull()) {
             icon.paint(&painter, rect());
             return;
@@ -300,7 +295,7 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
 
     auto* identity = new QVBoxLayout;
     identity->setSpacing(3);
-    auto* name = new GeekText(QStringLiteral("Rubbly"), uiFont(20, Weight::Bold), Tint::primary());
+    auto* name = new GeekText(kAppName, uiFont(20, Weight::Bold), Tint::primary());
     name->setAlignment(Qt::AlignCenter);
     identity->addWidget(name);
     QHBoxLayout* versionRow = centredRow(4);
@@ -432,7 +427,7 @@ void AboutSettingsView::render()
         row->addWidget(new GeekText(QCoreApplication::translate("About", "Downloading the new version..."),
                                     uiFont(11, Weight::Medium), Tint::primary()));
         row->addStretch();
-        row->addWidget(new GeekText(QString::number(downloadPercent(status.progress())) + QLatin1Char('%'),
+        row->addWidget(new GeekText(QString::number(progressPercent(status.progress())) + QLatin1Char('%'),
                                     monoFont(10, Weight::Bold), Tint::fixed(palette().color(QPalette::Highlight))));
         column->addLayout(row);
         auto* bar = new ProgressBar(status.progress());

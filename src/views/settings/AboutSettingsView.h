@@ -14,8 +14,6 @@ class Workspace;
 // The release notes as rows: the first four lines that hold more than blanks, each without a leading
 // list number ("1. ", "12.") taken off once.
 QStringList releaseNoteRows(const QString& notes);
-// The download's progress as a whole percentage, truncated.
-int downloadPercent(double progress);
 
 // The product's identity, the self-updater's controls for whatever state it is in, and two links.
 // It only renders the update service's status and calls it from its buttons; a download goes on

@@ -74,9 +74,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     const QRectF track = QRectF(rect()).adjusted(1, 2, -1, -2);
     const QColor off = isDarkScheme(this) ? QColor::fromRgbF(1, 1, 1, 0.18f) : QColor::fromRgbF(0, 0, 0, 0.16f);
     const QColor on = accent(this);
-    QColor fill =
-        QColor::fromRgbF(off.redF() + (on.redF() - off.redF()) * t, off.greenF() + (on.greenF() - off.greenF()) * t,
-                         off.blueF() + (on.blueF() - off.blueF()) * t, off.alphaF() + (on.alphaF() - off.alphaF()) * t);
+    QColor fill = blend(off, on, t);
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.45f);
     paintCard(painter, track, track.height() / 2, fill);

@@ -17,69 +17,35 @@ namespace rubbly {
 
 namespace {
 
-// A switch bound both ways to one setting: the user's clicks write it, the store's changes show.
-ToggleSwitch* boundSwitch(QObject* context, SettingsService& settings, bool (SettingsService::*read)() const,
-                          void (SettingsService::*write)(bool), void (SettingsService::*changed)())
+// Controls bound both ways to one setting by its key: the user's choices write it, the store's
+// changes show.
+ToggleSwitch* toggleFor(QObject* context, SettingsService& settings, SettingsService::Key key)
 {
     auto* toggle = new ToggleSwitch;
-    toggle->setChecked((settings.*read)());
+    toggle->setChecked(settings.value(key).toBool());
     QObject::connect(toggle, &QAbstractButton::clicked, context,
-                     [&settings, write](bool checked) { (settings.*write)(checked); });
-    QObject::connect(&settings, changed, toggle, [toggle, &settings, read] { toggle->setChecked((settings.*read)()); });
+                     [&settings, key](bool checked) { settings.setValue(key, checked); });
+    QObject::connect(&settings, &SettingsService::valueChanged, toggle,
+                     [toggle, &settings, key](SettingsService::Key changed) {
+                         if (changed == key)
+                             toggle->setChecked(settings.value(key).toBool());
+                     });
     return toggle;
 }
 
-// One table from the store's keys to their accessors, so each pane names a setting once.
-struct BoolSetting {
-    bool (SettingsService::*read)() const;
-    void (SettingsService::*write)(bool);
-    void (SettingsService::*changed)();
-};
-
-BoolSetting boolSetting(SettingsService::Key key)
+ChoicePicker* pickerFor(QObject* context, SettingsService& settings, SettingsService::Key key,
+                        QList<std::pair<QString, QVariant>> choices)
 {
-    using S = SettingsService;
-    switch (key) {
-    case S::Key::LaunchAtLogin:
-        return {&S::launchAtLogin, &S::setLaunchAtLogin, &S::launchAtLoginChanged};
-    case S::Key::HideInDock:
-        return {&S::hideInDock, &S::setHideInDock, &S::hideInDockChanged};
-    case S::Key::ShowSizeInMenuBar:
-        return {&S::showSizeInMenuBar, &S::setShowSizeInMenuBar, &S::showSizeInMenuBarChanged};
-    case S::Key::HideSizeWhenEmpty:
-        return {&S::hideSizeWhenEmpty, &S::setHideSizeWhenEmpty, &S::hideSizeWhenEmptyChanged};
-    case S::Key::DynamicMenuBarIcon:
-        return {&S::dynamicMenuBarIcon, &S::setDynamicMenuBarIcon, &S::dynamicMenuBarIconChanged};
-    case S::Key::ConfirmBeforeEmptying:
-        return {&S::confirmBeforeEmptying, &S::setConfirmBeforeEmptying, &S::confirmBeforeEmptyingChanged};
-    case S::Key::NotifyAfterCleaning:
-        return {&S::notifyAfterCleaning, &S::setNotifyAfterCleaning, &S::notifyAfterCleaningChanged};
-    case S::Key::AutoCleanEnabled:
-        return {&S::autoCleanEnabled, &S::setAutoCleanEnabled, &S::autoCleanEnabledChanged};
-    case S::Key::AutoCleanByAgeEnabled:
-        return {&S::autoCleanByAgeEnabled, &S::setAutoCleanByAgeEnabled, &S::autoCleanByAgeEnabledChanged};
-    case S::Key::AutoCleanBySizeEnabled:
-        return {&S::autoCleanBySizeEnabled, &S::setAutoCleanBySizeEnabled, &S::autoCleanBySizeEnabledChanged};
-    case S::Key::AutoCleanActionIsSilent:
-        return {&S::autoCleanActionIsSilent, &S::setAutoCleanActionIsSilent, &S::autoCleanActionIsSilentChanged};
-    case S::Key::SoundFeedbackEnabled:
-        return {&S::soundFeedbackEnabled, &S::setSoundFeedbackEnabled, &S::soundFeedbackEnabledChanged};
-    case S::Key::HapticFeedbackEnabled:
-        return {&S::hapticFeedbackEnabled, &S::setHapticFeedbackEnabled, &S::hapticFeedbackEnabledChanged};
-    case S::Key::GlobalShortcutEnabled:
-        return {&S::globalShortcutEnabled, &S::setGlobalShortcutEnabled, &S::globalShortcutEnabledChanged};
-    case S::Key::AutomaticallyCheckForUpdates:
-        return {&S::automaticallyCheckForUpdates, &S::setAutomaticallyCheckForUpdates,
-                &S::automaticallyCheckForUpdatesChanged};
-    default:
-        Q_UNREACHABLE();
-    }
-}
-
-ToggleSwitch* toggleFor(QObject* context, SettingsService& settings, SettingsService::Key key)
-{
-    const BoolSetting setting = boolSetting(key);
-    return boundSwitch(context, settings, setting.read, setting.write, setting.changed);
+    auto* picker = new ChoicePicker(std::move(choices));
+    picker->setValue(settings.value(key));
+    QObject::connect(picker, &ChoicePicker::picked, context,
+                     [&settings, key](const QVariant& value) { settings.setValue(key, value); });
+    QObject::connect(&settings, &SettingsService::valueChanged, picker,
+                     [picker, &settings, key](SettingsService::Key changed) {
+                         if (changed == key)
+                             picker->setValue(settings.value(key));
+                     });
+    return picker;
 }
 
 } // namespace
@@ -197,13 +163,8 @@ AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidge
     QList<std::pair<QString, QVariant>> dayChoices;
     for (int limit : {7, 14, 30, 60})
         dayChoices.append({QCoreApplication::translate("Settings", "Over %1 days").arg(limit), limit});
-    auto* days = new ChoicePicker(dayChoices);
+    auto* days = pickerFor(this, settings, SettingsService::Key::AutoCleanDays, dayChoices);
     FormRow* daysRow = age->addRow(QCoreApplication::translate("Settings", "Keep for"), days);
-    days->setValue(settings.autoCleanDays());
-    connect(days, &ChoicePicker::picked, this,
-            [&settings](const QVariant& v) { settings.setAutoCleanDays(v.toInt()); });
-    connect(&settings, &SettingsService::autoCleanDaysChanged, days,
-            [days, &settings] { days->setValue(settings.autoCleanDays()); });
 
     FormSection* size = addSection(QCoreApplication::translate("Settings", "By size"));
     size->addRow(QCoreApplication::translate("Settings", "Act when the Trash grows past a size"),
@@ -211,13 +172,8 @@ AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidge
     QList<std::pair<QString, QVariant>> sizeChoices;
     for (int limit : {5, 10, 20, 50})
         sizeChoices.append({QCoreApplication::translate("Settings", "Over %1 GB").arg(limit), double(limit)});
-    auto* threshold = new ChoicePicker(sizeChoices);
+    auto* threshold = pickerFor(this, settings, SettingsService::Key::AutoCleanSizeThresholdGB, sizeChoices);
     FormRow* thresholdRow = size->addRow(QCoreApplication::translate("Settings", "Size limit"), threshold);
-    threshold->setValue(settings.autoCleanSizeThresholdGB());
-    connect(threshold, &ChoicePicker::picked, this,
-            [&settings](const QVariant& v) { settings.setAutoCleanSizeThresholdGB(v.toDouble()); });
-    connect(&settings, &SettingsService::autoCleanSizeThresholdGBChanged, threshold,
-            [threshold, &settings] { threshold->setValue(settings.autoCleanSizeThresholdGB()); });
     FormRow* silentRow = size->addRow(QCoreApplication::translate("Settings", "Empty silently (off: only notify)"),
                                       toggleFor(this, settings, SettingsService::Key::AutoCleanActionIsSilent));
 
