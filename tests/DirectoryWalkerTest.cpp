@@ -1,15 +1,13 @@
 #include "DirectoryWalker.h"
+#include "MountGuard.h"
 #include "PosixFd.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -163,9 +161,9 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
         tree.file("a/f", 4096).dir("a/mnt").file("b/f", 4096);
-        if (::mount("rubbly-test", tree.path("a/mnt").constData(), "tmpfs", 0, "size=1m") != 0)
+        MountGuard mounts;
+        if (!mounts.tmpfs(tree.path("a/mnt")))
             QSKIP("cannot mount a tmpfs here (needs root)");
-        const auto unmount = qScopeGuard([&] { ::umount2(tree.path("a/mnt").constData(), MNT_DETACH); });
         TreeBuilder(tree.path("a/mnt")).file("hidden-by-the-mount", 65536);
         PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
         DirectoryWalker walker({false, 2});
