@@ -251,9 +251,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     destination += "/dest";
     FUZZ_CHECK(::mkdir(destination.constData(), 0700) == 0);
 
-    QString why;
-    const bool unpacked = ArchiveExtractor::extract(archive, destination, &why);
-    FUZZ_CHECK(unpacked || !why.isEmpty());
+    const auto unpacked = ArchiveExtractor::extract(archive, destination);
+    FUZZ_CHECK(unpacked || !unpacked.error().isEmpty());
 
     FUZZ_CHECK(::access(marker.constData(), F_OK) != 0 && errno == ENOENT);
     // Nothing beside the destination or anywhere up the chain.

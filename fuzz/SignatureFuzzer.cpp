@@ -98,7 +98,8 @@ void parseAsFiles(const QByteArray& input)
         QByteArray raw = "Ed";
         raw.append(reinterpret_cast<const char*>(parsed->keyId.data()), 8);
         raw.append(reinterpret_cast<const char*>(parsed->key.data()), 32);
-        FUZZ_CHECK(MinisignKey::parse(base64(raw)) == parsed);
+        const auto again = MinisignKey::parse(base64(raw));
+        FUZZ_CHECK(again && *again == *parsed);
         FUZZ_CHECK(parsed->keyIdText().size() == 16);
     }
     const auto signature = MinisignSignature::parse(input);

@@ -178,10 +178,9 @@ private Q_SLOTS:
         TempHome home;
         const QString apps = home.home() + u"/Applications"_s;
         QVERIFY(QDir().mkpath(apps));
-        QString why;
-        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
-                                           QFile::encodeName(apps), &why),
-                 qPrintable(why));
+        const auto unpacked =
+            ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s), QFile::encodeName(apps));
+        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
         const QString bundle = apps + u"/Rubbly.app"_s;
         QVERIFY(QFileInfo(bundle + u"/AppRun"_s).isExecutable());
         QCOMPARE(runProcess(bundle + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
@@ -206,10 +205,9 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
             QSKIP("patchelf is not installed (scripts/setup installs it)");
         TempHome home;
-        QString why;
-        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
-                                           QFile::encodeName(home.root()), &why),
-                 qPrintable(why));
+        const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                                        QFile::encodeName(home.root()));
+        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
         const QString bundle = home.root() + u"/Rubbly.app"_s;
         const QString list = bundle + u"/share/rubbly/libraries"_s;
         QByteArray libraries = readFile(list);

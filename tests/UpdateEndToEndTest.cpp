@@ -160,10 +160,9 @@ class UpdateEndToEndTest : public QObject {
         QVERIFY(writeFile(scene.apps + u"/Other.app/AppRun"_s, "#!/bin/sh\n"));
         QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/files"_s));
         QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/info"_s));
-        QString why;
-        QVERIFY2(ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
-                                           QFile::encodeName(scene.apps), &why),
-                 qPrintable(why));
+        const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                                        QFile::encodeName(scene.apps));
+        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
 
         // B: every file of the released folder, and the marker.
         QList<ArchiveEntry> entries;

@@ -102,13 +102,10 @@ void ApplicationBus::activateAction(const QString& name)
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("unknown action '%1'").arg(name));
 }
 
-ApplicationBus::Delivery ApplicationBus::send(QDBusConnection bus, ApplicationAction action, QString* error)
+Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection bus, ApplicationAction action)
 {
-    if (!bus.isConnected()) {
-        if (error)
-            *error = QStringLiteral("no session bus");
-        return Delivery::NoInstance;
-    }
+    if (!bus.isConnected())
+        return Undelivered{true, QStringLiteral("no session bus")};
     QDBusMessage call;
     if (action == ApplicationAction::Activate) {
         call = QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, QStringLiteral("Activate"));
@@ -132,13 +129,11 @@ ApplicationBus::Delivery ApplicationBus::send(QDBusConnection bus, ApplicationAc
         loop.exec();
     }
     if (!watcher.isError())
-        return Delivery::Delivered;
+        return Done{};
     const QDBusError failure = watcher.error();
-    if (error)
-        *error = failure.message();
     const bool nobody = failure.type() == QDBusError::ServiceUnknown ||
                         failure.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-    return nobody ? Delivery::NoInstance : Delivery::Failed;
+    return Undelivered{nobody, failure.message()};
 }
 
 } // namespace rubbly

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppIdentity.h"
+#include "Result.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -31,10 +32,11 @@ public:
         AlreadyRunning, // another process owns it
         NoBus,          // no session bus: run alone, unreachable
     };
-    enum class Delivery {
-        Delivered,  // the running instance took the request
-        NoInstance, // nobody owns the name
-        Failed,     // the owner did not answer or refused; `error` says why
+    // Why a request did not reach the running instance.
+    struct Undelivered {
+        // Nobody owns the name (or there is no bus); otherwise the owner did not answer or refused.
+        bool noInstance = false;
+        QString why;
     };
 
     explicit ApplicationBus(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
@@ -45,8 +47,8 @@ public:
     Claim claim();
 
     // Hands `action` to the instance that owns the name on `bus` and waits (events still run) for
-    // its answer.
-    static Delivery send(QDBusConnection bus, ApplicationAction action, QString* error = nullptr);
+    // its answer: Done when that instance took it.
+    static Result<Done, Undelivered> send(QDBusConnection bus, ApplicationAction action);
 
     // Called by the exported interface; an action name we do not know fails the call.
     void activateAction(const QString& name);

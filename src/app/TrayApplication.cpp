@@ -4,7 +4,7 @@
 #include "AppIdentity.h"
 #include "CommandLine.h"
 #include "DesktopSession.h"
-#include "XEmbedTrayWatch.h"
+#include "X11Connection.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -50,7 +50,7 @@ Platform choosePlatform(const DesktopSession& session)
 int forwardOnly(int argc, char** argv, ApplicationAction action)
 {
     QCoreApplication app(argc, argv);
-    if (ApplicationBus::send(QDBusConnection::sessionBus(), action) == ApplicationBus::Delivery::Delivered)
+    if (ApplicationBus::send(QDBusConnection::sessionBus(), action))
         return ExitSuccess;
     QTextStream(stderr) << kNoDisplayMessage;
     return ExitFailure;
@@ -95,19 +95,13 @@ int runTrayApplication(int argc, char** argv, ApplicationAction action,
     case ApplicationBus::Claim::AlreadyRunning:
         break;
     }
-    QString error;
-    switch (ApplicationBus::send(QDBusConnection::sessionBus(), action, &error)) {
-    case ApplicationBus::Delivery::Delivered:
+    const auto sent = ApplicationBus::send(QDBusConnection::sessionBus(), action);
+    if (sent)
         return ExitSuccess;
-    case ApplicationBus::Delivery::NoInstance:
-        // The other instance quit in between: this one takes over.
-        if (bus.claim() == ApplicationBus::Claim::Primary)
-            return body(bus, action);
-        break;
-    case ApplicationBus::Delivery::Failed:
-        break;
-    }
-    QTextStream(stderr) << "rubbly: the running instance did not answer: " << error << "\n";
+    // The other instance quit in between: this one takes over.
+    if (sent.error().noInstance && bus.claim() == ApplicationBus::Claim::Primary)
+        return body(bus, action);
+    QTextStream(stderr) << "rubbly: the running instance did not answer: " << sent.error().why << "\n";
     return ExitFailure;
 }
 

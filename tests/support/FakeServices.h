@@ -1,12 +1,12 @@
 #pragma once
 
-#include "DiskSlimService.h"
+#include "DiskSlimServicing.h"
 #include "HapticPerformer.h"
 #include "KeyGrabber.h"
 #include "NotificationCenter.h"
 #include "Scheduler.h"
 #include "SoundPlayer.h"
-#include "TrashService.h"
+#include "TrashServicing.h"
 #include "UpdateServicing.h"
 
 #include <QCoreApplication>

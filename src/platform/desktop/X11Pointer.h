@@ -2,11 +2,12 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <optional>
 
-struct xcb_connection_t;
-
 namespace rubbly {
+
+class X11Connection;
 
 // The X server's pointer, as every program shares it: whether a mouse button is held down, whichever
 // window it was pressed in (the server answers from its own state, even while another program has
@@ -34,8 +35,7 @@ private:
     QByteArray m_display;
     bool m_xwayland = false;
     unsigned m_activeWindowAtom = 0;
-    xcb_connection_t* m_connection = nullptr;
-    unsigned m_root = 0;
+    std::unique_ptr<X11Connection> m_x;
     bool m_failed = false;
 };
 

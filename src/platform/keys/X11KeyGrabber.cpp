@@ -1,9 +1,9 @@
 #include "X11KeyGrabber.h"
 
 #include "AppIdentity.h"
+#include "X11Connection.h"
 
 #include <QLoggingCategory>
-#include <QSocketNotifier>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -32,35 +32,19 @@ X11KeyGrabber::X11KeyGrabber(QByteArray display, QObject* parent)
 X11KeyGrabber::~X11KeyGrabber()
 {
     stop();
-    m_notifier.reset();
     if (m_symbols)
         xcb_key_symbols_free(m_symbols);
-    if (m_connection)
-        xcb_disconnect(m_connection);
 }
 
 bool X11KeyGrabber::connectToServer()
 {
-    if (m_connection)
+    if (m_x)
         return true;
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(m_display.isEmpty() ? nullptr : m_display.constData(), &screenNumber);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    m_x = X11Connection::open(m_display);
+    if (!m_x)
         return false;
-    }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    if (!screens.rem) {
-        xcb_disconnect(connection);
-        return false;
-    }
-    m_connection = connection;
-    m_root = screens.data->root;
-    m_symbols = xcb_key_symbols_alloc(m_connection);
-    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
+    m_symbols = xcb_key_symbols_alloc(m_x->get());
+    m_x->watch(this, [this] { readEvents(); });
     return true;
 }
 
@@ -86,7 +70,7 @@ void X11KeyGrabber::drainLater()
 void X11KeyGrabber::stop()
 {
     m_wanted = false;
-    if (m_connection)
+    if (m_x)
         ungrab();
     setStatus(Status::Inactive);
 }
@@ -107,13 +91,13 @@ void X11KeyGrabber::grab()
                 if (subset & (1u << bit))
                     modifiers |= kOptional[bit];
             }
-            cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
+            cookies.append(xcb_grab_key_checked(m_x->get(), 0, m_x->root(), modifiers, keycode, XCB_GRAB_MODE_ASYNC,
                                                 XCB_GRAB_MODE_ASYNC));
         }
     }
     bool refused = m_keycodes.isEmpty();
     for (const xcb_void_cookie_t cookie : std::as_const(cookies)) {
-        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
+        if (xcb_generic_error_t* error = xcb_request_check(m_x->get(), cookie)) {
             refused = true;
             std::free(error);
         }
@@ -132,20 +116,20 @@ void X11KeyGrabber::ungrab()
 {
     const bool hadGrab = !m_keycodes.isEmpty();
     for (const std::uint8_t keycode : std::as_const(m_keycodes))
-        xcb_ungrab_key(m_connection, keycode, m_root, XCB_MOD_MASK_ANY);
+        xcb_ungrab_key(m_x->get(), keycode, m_x->root(), XCB_MOD_MASK_ANY);
     m_keycodes.clear();
     // A round trip, so the server has let go before we return: another client (or a new connection
     // of ours) that grabs right after must not be refused.
     if (hadGrab)
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        std::free(xcb_get_input_focus_reply(m_x->get(), xcb_get_input_focus(m_x->get()), nullptr));
 }
 
 void X11KeyGrabber::readEvents()
 {
-    if (!m_connection)
-        return; // stopped since the drain was queued
+    if (!m_x)
+        return; // never connected
     bool remap = false;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_x->get())) {
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == XCB_KEY_PRESS) {
             const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
@@ -158,9 +142,9 @@ void X11KeyGrabber::readEvents()
         }
         std::free(event);
     }
-    if (xcb_connection_has_error(m_connection)) {
+    if (m_x->failed()) {
         // The X server went away; nothing more will come from this connection.
-        m_notifier->setEnabled(false);
+        m_x->stopWatching();
         setStatus(Status::Unavailable);
         return;
     }

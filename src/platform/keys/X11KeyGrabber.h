@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <memory>
 
-class QSocketNotifier;
-struct xcb_connection_t;
 struct _XCBKeySymbols;
 
 namespace rubbly {
+
+class X11Connection;
 
 // Alt+Shift+BackSpace grabbed on the X root window through a connection of its own, in every
 // combination with Control, Super, NumLock and CapsLock (the grab matches modifier states exactly).
@@ -38,10 +38,8 @@ private:
     void setStatus(Status status);
 
     QByteArray m_display;
-    xcb_connection_t* m_connection = nullptr;
+    std::unique_ptr<X11Connection> m_x;
     _XCBKeySymbols* m_symbols = nullptr;
-    std::uint32_t m_root = 0;
-    std::unique_ptr<QSocketNotifier> m_notifier;
     QList<std::uint8_t> m_keycodes;
     Status m_status = Status::Inactive;
     bool m_wanted = false;

@@ -7,10 +7,9 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
-struct xcb_connection_t;
-
 namespace rubbly {
+
+class X11Connection;
 
 // Whether an XEmbed system tray (the freedesktop System Tray protocol: an X client owning the
 // selection _NET_SYSTEM_TRAY_S<screen>) runs on the X display, followed without polling: a manager
@@ -41,17 +40,12 @@ private:
     void readEvents();
 
     QByteArray m_display;
-    xcb_connection_t* m_connection = nullptr;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    std::uint32_t m_root = 0;
+    std::unique_ptr<X11Connection> m_x;
     std::uint32_t m_selection = 0;
     std::uint32_t m_managerAtom = 0;
     std::uint32_t m_colorsAtom = 0;
     std::uint32_t m_owner = 0;
     std::optional<std::uint32_t> m_foreground;
 };
-
-// True when an X server answers at `display` (empty: $DISPLAY).
-bool x11DisplayReachable(const QByteArray& display = {});
 
 } // namespace rubbly

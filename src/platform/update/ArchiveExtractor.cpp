@@ -37,12 +37,6 @@ int depthAfter(int depth, const QByteArray& path)
     return depth;
 }
 
-void fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 // What went wrong in `a`; libarchive leaves some failures without a text, and a failure must never
 // read as an empty message.
 QString reason(archive* a)
@@ -87,7 +81,7 @@ bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteAr
     return true;
 }
 
-bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination, QString* error)
+Result<Done, QString> ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination)
 {
     std::unique_ptr<archive, ReadCloser> reader(archive_read_new());
     archive_read_support_format_zip(reader.get());
@@ -99,10 +93,8 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     archive_read_support_filter_bzip2(reader.get());
     archive_read_support_filter_xz(reader.get());
     archive_read_support_filter_zstd(reader.get());
-    if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK) {
-        fail(error, reason(reader.get()));
-        return false;
-    }
+    if (archive_read_open_filename(reader.get(), archivePath.constData(), 64 * 1024) != ARCHIVE_OK)
+        return reason(reader.get());
     // Entries are given absolute paths below the destination, and libarchive refuses to write through
     // any link on such a path, the destination's own ancestors included: a linked ~/.cache, or /home
     // as a link to /var/home, would refuse every entry. So the destination is resolved first; links
@@ -111,9 +103,8 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     QDir().mkpath(QFile::decodeName(destination));
     const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(destination.constData(), nullptr), &::free);
     if (!resolved) {
-        fail(error, QStringLiteral("cannot resolve %1: %2")
-                        .arg(QString::fromLocal8Bit(destination), QString::fromLocal8Bit(::strerror(errno))));
-        return false;
+        return QStringLiteral("cannot resolve %1: %2")
+            .arg(QString::fromLocal8Bit(destination), QString::fromLocal8Bit(::strerror(errno)));
     }
     std::unique_ptr<archive, WriteCloser> writer(archive_write_disk_new());
     // Belt and braces: libarchive's own guards as well as ours below. (Its absolute-path guard cannot
@@ -125,41 +116,30 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
     for (;;) {
         const int next = archive_read_next_header(reader.get(), &entry);
         if (next == ARCHIVE_EOF)
-            return true;
-        if (next != ARCHIVE_OK && next != ARCHIVE_WARN) {
-            fail(error, reason(reader.get()));
-            return false;
-        }
+            return Done{};
+        if (next != ARCHIVE_OK && next != ARCHIVE_WARN)
+            return reason(reader.get());
         const QByteArray path(archive_entry_pathname(entry));
-        if (!isContainedPath(path)) {
-            fail(error, QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path)));
-            return false;
-        }
+        if (!isContainedPath(path))
+            return QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path));
         // A path of dots and slashes names the destination itself. As a folder it is the "./" that
         // `tar -C dir .` writes first, and the destination is already there; as anything else it
         // would replace the destination, with a link to wherever it points.
         if (depthAfter(0, path) == 0) {
             if (archive_entry_filetype(entry) == AE_IFDIR)
                 continue;
-            fail(error, QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path)));
-            return false;
+            return QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path));
         }
-        if (const char* symlink = archive_entry_symlink(entry); symlink && !isContainedLink(path, symlink)) {
-            fail(error, QStringLiteral("link leaving the archive: %1").arg(QString::fromUtf8(path)));
-            return false;
-        }
+        if (const char* symlink = archive_entry_symlink(entry); symlink && !isContainedLink(path, symlink))
+            return QStringLiteral("link leaving the archive: %1").arg(QString::fromUtf8(path));
         if (const char* hardlink = archive_entry_hardlink(entry)) {
-            if (!isContainedPath(hardlink) || depthAfter(0, hardlink) == 0) {
-                fail(error, QStringLiteral("hard link leaving the archive: %1").arg(QString::fromUtf8(path)));
-                return false;
-            }
+            if (!isContainedPath(hardlink) || depthAfter(0, hardlink) == 0)
+                return QStringLiteral("hard link leaving the archive: %1").arg(QString::fromUtf8(path));
             archive_entry_set_hardlink(entry, (root + hardlink).constData());
         }
         archive_entry_set_pathname(entry, (root + path).constData());
-        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
-            fail(error, reason(writer.get()));
-            return false;
-        }
+        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK)
+            return reason(writer.get());
         const void* block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
@@ -167,19 +147,13 @@ bool ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& 
             const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF)
                 break;
-            if (r != ARCHIVE_OK) {
-                fail(error, reason(reader.get()));
-                return false;
-            }
-            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
-                fail(error, reason(writer.get()));
-                return false;
-            }
+            if (r != ARCHIVE_OK)
+                return reason(reader.get());
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK)
+                return reason(writer.get());
         }
-        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
-            fail(error, reason(writer.get()));
-            return false;
-        }
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK)
+            return reason(writer.get());
     }
 }
 

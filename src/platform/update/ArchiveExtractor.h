@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,8 +15,8 @@ namespace rubbly {
 // first); nothing is written through a link inside it.
 class ArchiveExtractor final {
 public:
-    // True when every entry was unpacked; otherwise `error` says why.
-    static bool extract(const QByteArray& archivePath, const QByteArray& destination, QString* error = nullptr);
+    // Done when every entry was unpacked; otherwise why not.
+    static Result<Done, QString> extract(const QByteArray& archivePath, const QByteArray& destination);
 
     // Whether a path inside an archive stays inside the folder it is unpacked into.
     static bool isContainedPath(const QByteArray& path);

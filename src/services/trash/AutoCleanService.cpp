@@ -6,7 +6,7 @@
 #include "SettingsService.h"
 #include "StoredKeys.h"
 #include "StoredRecords.h"
-#include "TrashService.h"
+#include "TrashServicing.h"
 
 #include <QCoreApplication>
 #include <cmath>

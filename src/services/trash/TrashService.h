@@ -2,6 +2,7 @@
 
 #include "Actor.h"
 #include "KdeTrashPeer.h"
+#include "TrashServicing.h"
 #include "TrashStore.h"
 #include "TrashTypes.h"
 
@@ -16,22 +17,6 @@
 namespace rubbly {
 
 class Scheduler;
-
-// What the view model and the auto-clean rules need of the Trash.
-class TrashServicing {
-public:
-    virtual ~TrashServicing() = default;
-
-    // Every entry of every trash folder, sized and classified.
-    virtual QCoro::Task<TrashStatusResult> fetchStatus() = 0;
-    // Deletes every entry; fails only when there is no trash folder at all.
-    virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
-    // Deletes the entries trashed more than `days` calendar days ago (0: trashed before now). Never
-    // an entry without a readable deletion date, whatever the age.
-    virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
-    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
-    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
-};
 
 // The only code that reads or changes the Trash. All disk work runs on its own actor, one operation
 // at a time in call order; results come back on the caller's thread. After every change KDE's view
@@ -51,6 +36,12 @@ public:
     QCoro::Task<TrashCleanupOutcome> emptyTrash() override;
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
+
+    // Every entry, for the command line's full listings: `begin` gets the status (stamped), then
+    // `entry` each entry in `order`, one at a time. Both are called on the service's actor before the
+    // task completes, so they must not touch objects of the caller's thread that it uses meanwhile.
+    QCoro::Task<TrashStatusResult> listEntries(TrashEntryOrder order, std::function<void(const TrashStatus&)> begin,
+                                               std::function<void(const TrashItemDetail&)> entry);
 
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`. It saturates: an
     // age beyond every date a trash can hold gives the earliest time, before which nothing lies.

@@ -66,13 +66,6 @@ QList<QByteArrayView> linesOf(QByteArrayView text)
     return lines;
 }
 
-bool fail(QString* why, const char* text)
-{
-    if (why)
-        *why = QString::fromLatin1(text);
-    return false;
-}
-
 const MinisignKey* keyFor(const MinisignSignature& signature, const QList<MinisignKey>& trusted)
 {
     const auto it = std::find_if(trusted.begin(), trusted.end(),
@@ -109,7 +102,7 @@ QString MinisignSignature::keyIdText() const
     return hexId(keyId);
 }
 
-std::optional<MinisignKey> MinisignKey::parse(QByteArrayView text, QString* why)
+Result<MinisignKey, QString> MinisignKey::parse(QByteArrayView text)
 {
     // A build setting or a file someone copied: blanks around it are not part of the key.
     text = text.trimmed();
@@ -117,57 +110,39 @@ std::optional<MinisignKey> MinisignKey::parse(QByteArrayView text, QString* why)
     if (lines.size() == 2 && lines.first().startsWith(kUntrustedPrefix.first(kUntrustedPrefix.size() - 1)))
         lines.removeFirst();
     std::array<std::uint8_t, 42> raw{};
-    if (lines.size() != 1 || !decodeExactly(lines.first(), raw)) {
-        fail(why, "not a minisign public key (one line of base64, optionally after an untrusted comment)");
-        return std::nullopt;
-    }
-    if (raw[0] != 'E' || raw[1] != 'd') {
-        fail(why, "not an Ed25519 minisign public key");
-        return std::nullopt;
-    }
+    if (lines.size() != 1 || !decodeExactly(lines.first(), raw))
+        return QStringLiteral("not a minisign public key (one line of base64, optionally after an untrusted comment)");
+    if (raw[0] != 'E' || raw[1] != 'd')
+        return QStringLiteral("not an Ed25519 minisign public key");
     MinisignKey key;
     std::copy_n(raw.begin() + 2, 8, key.keyId.begin());
     std::copy_n(raw.begin() + 10, 32, key.key.begin());
     return key;
 }
 
-std::optional<MinisignSignature> MinisignSignature::parse(QByteArrayView text, QString* why)
+Result<MinisignSignature, QString> MinisignSignature::parse(QByteArrayView text)
 {
-    if (text.size() > kMaxSignatureFile) {
-        fail(why, "the signature file is too large");
-        return std::nullopt;
-    }
+    if (text.size() > kMaxSignatureFile)
+        return QStringLiteral("the signature file is too large");
     const QList<QByteArrayView> lines = linesOf(text);
-    if (lines.size() != 4) {
-        fail(why, "a signature file has four lines");
-        return std::nullopt;
-    }
-    if (!lines[0].startsWith(kUntrustedPrefix)) {
-        fail(why, "the first line is not an untrusted comment");
-        return std::nullopt;
-    }
+    if (lines.size() != 4)
+        return QStringLiteral("a signature file has four lines");
+    if (!lines[0].startsWith(kUntrustedPrefix))
+        return QStringLiteral("the first line is not an untrusted comment");
     std::array<std::uint8_t, 74> raw{};
-    if (!decodeExactly(lines[1], raw)) {
-        fail(why, "the signature line is not 74 bytes of base64");
-        return std::nullopt;
-    }
+    if (!decodeExactly(lines[1], raw))
+        return QStringLiteral("the signature line is not 74 bytes of base64");
     MinisignSignature signature;
-    if (raw[0] != 'E' || (raw[1] != 'd' && raw[1] != 'D')) {
-        fail(why, "the signature is not an Ed25519 minisign signature");
-        return std::nullopt;
-    }
+    if (raw[0] != 'E' || (raw[1] != 'd' && raw[1] != 'D'))
+        return QStringLiteral("the signature is not an Ed25519 minisign signature");
     signature.prehashed = raw[1] == 'D';
     std::copy_n(raw.begin() + 2, 8, signature.keyId.begin());
     std::copy_n(raw.begin() + 10, 64, signature.signature.begin());
-    if (!lines[2].startsWith(kTrustedPrefix) || lines[2].contains('\0') || lines[2].contains('\r')) {
-        fail(why, "the third line is not a trusted comment");
-        return std::nullopt;
-    }
+    if (!lines[2].startsWith(kTrustedPrefix) || lines[2].contains('\0') || lines[2].contains('\r'))
+        return QStringLiteral("the third line is not a trusted comment");
     signature.trustedComment = lines[2].sliced(kTrustedPrefix.size()).toByteArray();
-    if (!decodeExactly(lines[3], signature.globalSignature)) {
-        fail(why, "the global signature line is not 64 bytes of base64");
-        return std::nullopt;
-    }
+    if (!decodeExactly(lines[3], signature.globalSignature))
+        return QStringLiteral("the global signature line is not 64 bytes of base64");
     return signature;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -23,8 +25,8 @@ struct MinisignKey {
     QString keyIdText() const;
 
     // Takes the base64 line alone (what `minisign -P` takes and the build setting holds) or a whole
-    // .pub file (an "untrusted comment:" line, then that line). Anything else is refused with `why`.
-    static std::optional<MinisignKey> parse(QByteArrayView text, QString* why = nullptr);
+    // .pub file (an "untrusted comment:" line, then that line). Anything else is refused, saying why.
+    static Result<MinisignKey, QString> parse(QByteArrayView text);
     bool operator==(const MinisignKey&) const = default;
 };
 
@@ -42,7 +44,7 @@ struct MinisignSignature {
 
     // Exactly four lines ("untrusted comment: …", the signature in base64, "trusted comment: …", the
     // global signature in base64), each ending in a line feed (or CR LF; the last one may lack it).
-    static std::optional<MinisignSignature> parse(QByteArrayView text, QString* why = nullptr);
+    static Result<MinisignSignature, QString> parse(QByteArrayView text);
 };
 
 enum class SignatureCheck {

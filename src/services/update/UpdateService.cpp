@@ -128,10 +128,13 @@ bool prepareWorkFolder(const QString& work)
     return QDir().mkpath(work);
 }
 
-enum class Unpacked {
-    Ready,    // a usable bundle is in the work folder
-    Refused,  // the archive's signature did not verify; the archive is deleted, nothing unpacked
-    Unusable, // signed, but no usable bundle came out
+// Why no usable bundle came out of an archive.
+struct UnpackFailure {
+    // The archive's signature did not verify: the archive is deleted, nothing unpacked. Otherwise it
+    // was signed but held no usable bundle.
+    bool refused = false;
+    // What went wrong, when known.
+    QString why;
 };
 
 QString refusal(SignatureCheck check)
@@ -151,35 +154,35 @@ QString refusal(SignatureCheck check)
     return {};
 }
 
-// Verifies `archive` against its signature and, only when it holds, unpacks it; says what came out
-// and, if nothing usable, why (when known). A zip unpacks into the work folder; a tar archive,
-// standing where a disk image would, into a staging folder "mount" from which the bundle is moved out
-// before the staging folder goes.
-std::pair<Unpacked, QString> verifyAndUnpack(const QString& work, const QString& archive, bool zip,
-                                             const MinisignSignature& signature, const QList<MinisignKey>& keys)
+// Verifies `archive` against its signature and, only when it holds, unpacks it: Done when a usable
+// bundle is in the work folder. A zip unpacks into the work folder; a tar archive, standing where a
+// disk image would, into a staging folder "mount" from which the bundle is moved out before the
+// staging folder goes.
+Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& archive, bool zip,
+                                            const MinisignSignature& signature, const QList<MinisignKey>& keys)
 {
     if (const SignatureCheck check = verifyMinisignFile(signature, keys, archive); check != SignatureCheck::Valid) {
         QFile::remove(archive);
-        return {Unpacked::Refused, refusal(check)};
+        return UnpackFailure{true, refusal(check)};
     }
     const QString bundle = work + QLatin1Char('/') + kBundleName;
-    QString why;
-    bool unpacked = false;
-    if (zip) {
-        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(work), &why);
-    } else {
-        const QString staging = work + QStringLiteral("/mount");
-        QDir().mkpath(staging);
-        unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(staging), &why) &&
-                   (!QFileInfo::exists(staging + QLatin1Char('/') + kBundleName) ||
-                    QDir().rename(staging + QLatin1Char('/') + kBundleName, bundle));
-        makeTreeWritable(staging);
-        QDir(staging).removeRecursively();
+    const QString into = zip ? work : work + QStringLiteral("/mount");
+    if (!zip)
+        QDir().mkpath(into);
+    const Result<Done, QString> extracted =
+        ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(into));
+    bool unpacked = extracted.ok();
+    if (!zip) {
+        const QString unpackedBundle = into + QLatin1Char('/') + kBundleName;
+        unpacked = unpacked && (!QFileInfo::exists(unpackedBundle) || QDir().rename(unpackedBundle, bundle));
+        makeTreeWritable(into);
+        QDir(into).removeRecursively();
     }
     // A rejected or half-unpacked archive is never offered for installation, even if it held the
     // bundle before the entry that stopped it.
-    const bool usable = unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun"));
-    return {usable ? Unpacked::Ready : Unpacked::Unusable, why};
+    if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")))
+        return Done{};
+    return UnpackFailure{false, extracted ? QString() : extracted.error()};
 }
 
 } // namespace
@@ -458,12 +461,12 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
         refuse(QStringLiteral("the archive has no signature, the server answered HTTP %1").arg(code));
         co_return std::nullopt;
     }
-    QString why;
     const QByteArray body = reply->read(kMaxSignatureBytes + 1);
-    std::optional<MinisignSignature> signature =
-        body.size() > kMaxSignatureBytes ? std::nullopt : MinisignSignature::parse(body, &why);
+    const Result<MinisignSignature, QString> signature =
+        body.size() > kMaxSignatureBytes ? Result<MinisignSignature, QString>(QStringLiteral("too large"))
+                                         : MinisignSignature::parse(body);
     if (!signature) {
-        refuse(QStringLiteral("its signature is malformed: %1").arg(why.isEmpty() ? QStringLiteral("too large") : why));
+        refuse(QStringLiteral("its signature is malformed: %1").arg(signature.error()));
         co_return std::nullopt;
     }
     // What can be known before the archive comes: who signed, and that the comment is theirs.
@@ -491,7 +494,7 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
                                              .arg(QString::fromUtf8(signedVersion), version));
         co_return std::nullopt;
     }
-    co_return signature;
+    co_return signature.value();
 }
 
 QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
@@ -616,21 +619,22 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     auto unpackJob = [work, archive, zip, signature = *signature, keys = m_config.trustedKeys] {
         return verifyAndUnpack(work, archive, zip, signature, keys);
     };
-    const auto [outcome, why] = co_await m_actor.run(std::move(unpackJob));
+    const Result<Done, UnpackFailure> unpacked = co_await m_actor.run(std::move(unpackJob));
     if (!self)
         co_return;
-    if (outcome == Unpacked::Refused) {
+    const QString bundle = work + QLatin1Char('/') + kBundleName;
+    if (unpacked) {
+        qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
+        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
+        co_return;
+    }
+    const auto& [refused, why] = unpacked.error();
+    if (refused) {
         const QString detail =
             QStringLiteral("refused the update: %1 (%2); the archive was deleted").arg(why, shown(info.downloadURL)) +
             kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
         setStatus(UpdateStatus::error(signatureRefused(), detail));
-        co_return;
-    }
-    const QString bundle = work + QLatin1Char('/') + kBundleName;
-    if (outcome == Unpacked::Ready) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
-        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
         co_return;
     }
     if (!why.isEmpty())

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TrashTypes.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <QCoroTask>
+
+namespace rubbly {
+
+// What the view model and the auto-clean rules need of the Trash.
+class TrashServicing {
+public:
+    virtual ~TrashServicing() = default;
+
+    // Every entry of every trash folder, sized and classified.
+    virtual QCoro::Task<TrashStatusResult> fetchStatus() = 0;
+    // Deletes every entry; fails only when there is no trash folder at all.
+    virtual QCoro::Task<TrashCleanupOutcome> emptyTrash() = 0;
+    // Deletes the entries trashed more than `days` calendar days ago (0: trashed before now). Never
+    // an entry without a readable deletion date, whatever the age.
+    virtual QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) = 0;
+    // Moves the paths into the Trash in order; a path that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) = 0;
+};
+
+} // namespace rubbly
