@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "Formatting.h"
 #include "PanelLogic.h"
-#include "TrashServicing.h"
+#include "TrashService.h"
 
 #include <QFile>
 #include <QJsonArray>
