@@ -7,6 +7,7 @@
 #include "TrashService.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,41 +72,67 @@ bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream
     return !problems.isEmpty();
 }
 
-// An item as QJsonDocument lays it out inside an array, each line after `indent`; without the last
-// newline.
-QByteArray indentedItem(const TrashItemDetail& item, const QByteArray& indent)
-{
-    QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
-    object.chop(1); // the document's last newline
-    return indent + object.replace("\n", "\n" + indent);
-}
-
-// `trash status --json` exactly as QJsonDocument indents the whole object, with the items written
-// one by one as the listing hands them over: the object is laid out around a marker item, and the
-// text before the marker goes out with the first entry, the text after it once all are out.
-class StatusJsonWriter final {
+// A JSON listing exactly as QJsonDocument indents it, with the items written one by one as the listing
+// hands them over: `trash status --json`'s object, laid out around a marker item (the text before the
+// marker goes out with the first entry, the text after it once all are out), or `trash list --json`'s
+// bare array.
+class ItemsJsonWriter final {
 public:
-    explicit StatusJsonWriter(QTextStream& out)
+    explicit ItemsJsonWriter(QTextStream& out)
         : m_out(out)
     {
     }
 
-    void begin(const TrashStatus& status)
+    void beginStatus(const TrashStatus& status)
     {
+        m_indent = QByteArray(8, ' '); // an item of the root's array is indented by two levels
         m_empty = document(status, {});
         const QByteArray marked = document(status, {kMarker});
-        const QByteArray markerLine = "\n" + kIndent + '"' + kMarker.toUtf8() + "\"\n";
+        const QByteArray markerLine = "\n" + m_indent + '"' + kMarker.toUtf8() + "\"\n";
         const qsizetype at = marked.indexOf(markerLine, marked.indexOf("\"items\": ["));
-        m_head = marked.left(at + 1);
-        m_tail = marked.mid(at + markerLine.size() - 1);
+        begin(marked.left(at + 1), marked.mid(at + markerLine.size() - 1));
+    }
+    void beginArray()
+    {
+        m_indent = QByteArray(4, ' ');
+        m_empty = QJsonDocument(QJsonArray()).toJson(QJsonDocument::Indented);
+        begin("[\n", "\n]\n");
     }
     void entry(const TrashItemDetail& item)
     {
-        m_out << (m_written++ == 0 ? m_head : QByteArray(",\n")) << indentedItem(item, kIndent);
+        const QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
+        m_chunk.append(m_written++ == 0 ? m_head : QByteArray(",\n"));
+        // The object's lines indented, without the document's last newline.
+        const QByteArrayView text = QByteArrayView(object).chopped(1);
+        qsizetype from = 0;
+        for (qsizetype newline = text.indexOf('\n'); newline >= 0; newline = text.indexOf('\n', from)) {
+            m_chunk.append(m_indent).append(text.sliced(from, newline + 1 - from));
+            from = newline + 1;
+        }
+        m_chunk.append(m_indent).append(text.sliced(from));
+        if (m_chunk.size() >= kChunk)
+            write();
     }
-    void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
+    void end()
+    {
+        if (m_written == 0)
+            m_chunk = m_empty;
+        else
+            m_chunk.append(m_tail);
+        write();
+        if (auto* file = qobject_cast<QFileDevice*>(m_out.device()))
+            file->flush();
+    }
 
 private:
+    void begin(QByteArray head, QByteArray tail)
+    {
+        // What was written through the stream before goes out first: the items go to its device
+        // directly, as bytes (through the stream, each would be decoded and encoded again).
+        m_out.flush();
+        m_head = std::move(head);
+        m_tail = std::move(tail);
+    }
     static QByteArray document(const TrashStatus& status, const QJsonArray& items)
     {
         QJsonObject categories;
@@ -130,11 +157,21 @@ private:
         return QJsonDocument(root).toJson(QJsonDocument::Indented);
     }
 
-    // An item of the root's array is indented by two levels of four spaces.
-    inline static const QByteArray kIndent = QByteArray(8, ' ');
+    void write()
+    {
+        if (QIODevice* device = m_out.device())
+            device->write(m_chunk);
+        else
+            m_out << m_chunk;
+        m_chunk.clear();
+    }
+
+    static constexpr qsizetype kChunk = 64 * 1024;
     inline static const QString kMarker = QStringLiteral("rubbly:items");
     QTextStream& m_out;
-    QByteArray m_head, m_tail, m_empty;
+    QByteArray m_head, m_tail, m_empty, m_indent;
+    // Items written but not handed to the device yet.
+    QByteArray m_chunk;
     qint64 m_written = 0;
 };
 
@@ -157,9 +194,9 @@ int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextSt
 {
     if (json) {
         // The writer runs on the service's actor while this thread waits for the listing.
-        StatusJsonWriter writer(out);
+        ItemsJsonWriter writer(out);
         const TrashStatusResult result = blockingWait(trash.listEntries(
-            TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.begin(status); },
+            TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.beginStatus(status); },
             [&](const TrashItemDetail& item) { writer.entry(item); }));
         if (!result) {
             err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
@@ -246,12 +283,16 @@ int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStre
 {
     // Each entry is written as the listing hands it over, on the service's actor while this thread
     // waits: a Trash of any size costs the listing's own buffer, not a copy of every entry.
-    qint64 written = 0;
+    ItemsJsonWriter writer(out);
     const TrashStatusResult result = blockingWait(trash.listEntries(
-        TrashEntryOrder::NewestFirst, [](const TrashStatus&) {},
+        TrashEntryOrder::NewestFirst,
+        [&](const TrashStatus&) {
+            if (json)
+                writer.beginArray();
+        },
         [&](const TrashItemDetail& item) {
             if (json)
-                out << (written++ == 0 ? "[\n" : ",\n") << indentedItem(item, "    ");
+                writer.entry(item);
             else
                 out << listLine(item);
         }));
@@ -260,7 +301,7 @@ int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStre
         return ExitFailure;
     }
     if (json)
-        out << (written == 0 ? "[\n]\n" : "\n]\n");
+        writer.end();
     return reportFolderProblems(result->folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
