@@ -13,6 +13,7 @@
 #include "SettingsForm.h"
 #include "SettingsPanes.h"
 #include "SettingsService.h"
+#include "SettingsWindow.h"
 #include "TempHome.h"
 #include "UiLanguageGuard.h"
 #include "UpdateService.h"
