@@ -1,7 +1,8 @@
 // Interface timings and the helpers of bench/app-bench.
 //   AppBench panel     in-process under X: the panel's open-to-paint time, cold and warm, the slim tab's
 //                      open and expand-all times, and resident memory before and after the first open
-//   AppBench watcher   a minimal StatusNotifierWatcher with a host, printing when an item registers
+//   AppBench watcher   a minimal StatusNotifierWatcher with a host, printing when an item registers and
+//                      when its label first shows something other than the scanning ellipsis
 //   AppBench seed N    stores a slim result of all 49 categories with N paths in all, as a scan would
 // Run through bench/app-bench, which prepares a private HOME, X server and session bus.
 
@@ -21,6 +22,9 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
@@ -139,6 +143,8 @@ int panel()
     BinwellApp app;
     // Let the first scan finish: the panel never waits for one, but a scan landing mid-measurement
     // would be counted as the panel's work.
+    while (app.viewModel().state().kind() == BinwellState::Kind::Scanning)
+        settle(50);
     settle(1500);
     PaintClock clock;
     // The empty button is the last widget of the trash tab to paint.
@@ -268,6 +274,26 @@ public Q_SLOTS:
     {
         m_items.append(service);
         QTextStream(stdout) << "registered " << QDateTime::currentMSecsSinceEpoch() << ' ' << service << Qt::endl;
+        // The label may be in before the item registers: ask for it, without blocking the item's call.
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("XAyatanaLabel");
+        auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
+        connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+            const QDBusPendingReply<QDBusVariant> reply = *call;
+            if (reply.isValid())
+                labelChanged(reply.value().variant().toString(), QString());
+            call->deleteLater();
+        });
+    }
+    // Prints the first label that is not the scanning ellipsis, once per registered item.
+    void labelChanged(const QString& label, const QString&)
+    {
+        if (label.isEmpty() || label == QStringLiteral("…") || m_labelled == m_items.size())
+            return;
+        m_labelled = static_cast<int>(m_items.size());
+        QTextStream(stdout) << "label " << QDateTime::currentMSecsSinceEpoch() << ' ' << label << Qt::endl;
     }
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
@@ -275,6 +301,7 @@ Q_SIGNALS:
 
 private:
     QStringList m_items;
+    int m_labelled = 0;
 };
 
 int watcher()
@@ -286,6 +313,8 @@ int watcher()
         std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher\n");
         return 1;
     }
+    bus.connect(QString(), QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
+                QStringLiteral("XAyatanaNewLabel"), &watcher, SLOT(labelChanged(QString, QString)));
     QTextStream(stdout) << "ready" << Qt::endl;
     return QCoreApplication::exec();
 }

@@ -49,6 +49,33 @@ private Q_SLOTS:
         QCOMPARE(items.at(1).toObject().value(u"category"_s).toString(), u"文档"_s);
     }
 
+    void statusJsonListsEveryEntryLargestFirstAsOneDocument_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::newRow("empty") << 0;
+        QTest::newRow("one") << 1;
+        QTest::newRow("more than the panel shows") << 9;
+    }
+    void statusJsonListsEveryEntryLargestFirstAsOneDocument()
+    {
+        // The items are written one by one as the listing streams them; the text must still be the
+        // one document, exactly as QJsonDocument indents it, that scripts have been reading.
+        QFETCH(int, entries);
+        TrashFixture fx;
+        for (int i = 0; i < entries; ++i)
+            fx.addFile("entry-" + QByteArray::number(i) + (i % 2 ? ".txt" : " \"季度\"\n.png"), 4096 * (i % 3 + 1));
+        const ProcessResult result = rubbly(fx, {u"trash"_s, u"status"_s, u"--json"_s});
+        QCOMPARE(result.exitCode, 0);
+        const QJsonDocument document = QJsonDocument::fromJson(result.out);
+        QCOMPARE(document.toJson(QJsonDocument::Indented), result.out);
+        const QJsonArray items = document.object().value(u"items"_s).toArray();
+        QCOMPARE(items.size(), entries);
+        QCOMPARE(document.object().value(u"itemCount"_s).toInt(), entries);
+        for (qsizetype i = 1; i < items.size(); ++i)
+            QVERIFY(items.at(i - 1).toObject().value(u"size"_s).toInteger() >=
+                    items.at(i).toObject().value(u"size"_s).toInteger());
+    }
+
     void humanStatusUsesTheSharedFormatter()
     {
         TrashFixture fx;
@@ -205,6 +232,15 @@ private Q_SLOTS:
             TreeBuilder(volume).chmod("files", 0700);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(volume), result.err.constData());
+        if (arguments.contains(u"--json"_s)) {
+            // Streamed like any listing: still one document, naming the folder it could not use.
+            const QJsonDocument document = QJsonDocument::fromJson(result.out);
+            QCOMPARE(document.toJson(QJsonDocument::Indented), result.out);
+            const QJsonArray unusable = document.object().value(u"unusableTrashFolders"_s).toArray();
+            QCOMPARE(unusable.size(), 1);
+            QCOMPARE(unusable.at(0).toObject().value(u"path"_s).toString(), QFile::decodeName(volume));
+            QCOMPARE(document.object().value(u"items"_s).toArray().size(), 1);
+        }
         QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
         if (state != "link")
             QVERIFY(TreeBuilder::exists(volume + "/files/kept"));

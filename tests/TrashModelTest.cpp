@@ -1,6 +1,9 @@
 #include "CleaningRecord.h"
 #include "FileCategory.h"
 #include "TrashStatus.h"
+#include "TreeBuilder.h"
+
+#include <QFile>
 
 #include <QTest>
 
@@ -42,6 +45,29 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, title);
         QCOMPARE(fileCategoryTitle(categoryFor(name)), title);
+    }
+
+    void rawNamesAreClassifiedAsTheirDecodedForm()
+    {
+        QList<QByteArray> names = test::TreeBuilder::awkwardNames();
+        names << "talk.\xe2\x84\xaa"
+                 "ey" // the Kelvin sign folds to k: a keynote
+              << "photo.\xff"
+              << "\xff\xfe.PNG"
+              << "src.tar.gz"
+              << "Makefile"
+              << "trailing."
+              << ".bashrc"
+              << "dup.txt (1)" // KDE's clash names
+              << "dup.PNG (12)"
+              << "dup.txt ()"
+              << "dup.txt (x)"
+              << "\xff.mp4 (3)";
+        for (const QByteArray& name : std::as_const(names))
+            QCOMPARE(categoryForRawName(name), categoryFor(QFile::decodeName(name)));
+        QCOMPARE(categoryForRawName("talk.\xe2\x84\xaa"
+                                    "ey"),
+                 FileCategory::Document);
     }
 
     void titlesAreReadBackExactly()

@@ -25,15 +25,88 @@ QList<QByteArray> readdirOrder(const QByteArray& path)
     return names;
 }
 
-QList<QByteArray> names(const TrashStatus& status)
+QList<QByteArray> names(const QList<TrashItemDetail>& items)
 {
     QList<QByteArray> result;
-    for (const TrashItemDetail& item : status.topItems)
+    for (const TrashItemDetail& item : items)
         result.append(item.path.mid(item.path.lastIndexOf('/') + 1));
     return result;
 }
 
+// Every entry as the full listing streams it, and the status it began with.
+struct Listing {
+    TrashStatus status;
+    QList<TrashItemDetail> entries;
+};
+Listing listAll(TrashStore& store, TrashEntryOrder order = TrashEntryOrder::LargestFirst)
+{
+    Listing listing;
+    const TrashStatusResult result = store.list(
+        order, [&](const TrashStatus& status) { listing.status = status; },
+        [&](const TrashItemDetail& item) { listing.entries.append(item); });
+    if (!result)
+        qWarning() << "the listing failed:" << result.error().message;
+    return listing;
+}
+
+// Trees for comparing the scan's status with the full listing.
+enum class Shape { ManyWithTies, ZeroBytes, CachedAndWalkedFolders, TwoTrashFolders, AwkwardNames };
+
+void build(TrashFixture& fx, Shape shape)
+{
+    switch (shape) {
+    case Shape::ManyWithTies:
+        for (const auto& [name, size] : QList<std::pair<QByteArray, qint64>>{{"a.txt", 4096},
+                                                                             {"b.mp4", 20000},
+                                                                             {"c.png", 4096},
+                                                                             {"d", 0},
+                                                                             {"e.py", 8192},
+                                                                             {"f.zip", 4096},
+                                                                             {"g.pdf", 12288},
+                                                                             {"h.mp3", 8192},
+                                                                             {"i.txt", 4096}})
+            fx.addFile(name, size, "2026-03-0" + QByteArray::number(1 + size % 7) + "T10:00:00");
+        fx.files().file("no-info.bin", 4096);
+        break;
+    case Shape::ZeroBytes:
+        fx.addFile("empty.txt", 0);
+        fx.files().dir("empty-folder").symlink("dangling", "nowhere");
+        break;
+    case Shape::CachedAndWalkedFolders: {
+        for (int i = 0; i < 7; ++i) {
+            const QByteArray name = "dir" + QByteArray::number(i);
+            fx.files().file(name + "/f", 4096 * (i % 3 + 1)).file(name + "/sub/g", 4096);
+            fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
+        }
+        TrashStore(fx.locations()).scan(); // writes directorysizes
+        // Trashed anew since: walked again, the others answered by the file.
+        TreeBuilder(fx.infoPath()).touch("dir3.trashinfo", 1772355601);
+        break;
+    }
+    case Shape::TwoTrashFolders: {
+        TreeBuilder volume(fx.addVolume("vol") + "/files");
+        for (int i = 0; i < 4; ++i) {
+            fx.addFile("home-" + QByteArray::number(i), 4096 * (i % 2 + 1));
+            volume.file("volume-" + QByteArray::number(i), 4096 * (i % 2 + 1));
+        }
+        break;
+    }
+    case Shape::AwkwardNames: {
+        qint64 size = 4096;
+        for (const QByteArray& name : TreeBuilder::awkwardNames()) {
+            fx.files().file(name, size);
+            if (name.size() + 10 <= 255) // the longest has no room for an info file's name
+                fx.writeInfo(name, "/home/u/" + name.toPercentEncoding("/"), "2026-03-01T10:00:00");
+            size = size == 4096 ? 8192 : 4096;
+        }
+        break;
+    }
+    }
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Shape)
 
 class TrashStoreTest : public QObject {
     Q_OBJECT
@@ -52,7 +125,7 @@ private Q_SLOTS:
             if (name.startsWith("ten"))
                 tens.append(name);
         }
-        QCOMPARE(names(*status), (QList<QByteArray>{"twenty.zip", tens[0], tens[1]}));
+        QCOMPARE(names(status->topItems), (QList<QByteArray>{"twenty.zip", tens[0], tens[1]}));
         QCOMPARE(status->itemCount, 3);
         const qint64 ten = TreeBuilder::allocatedSize(fx.filesPath() + "/ten-a.mp4");
         QCOMPARE(status->categoryDistribution.at(FileCategory::Video), ten);
@@ -60,6 +133,65 @@ private Q_SLOTS:
         QCOMPARE(status->categoryDistribution.at(FileCategory::Archive), 2 * ten);
         QVERIFY(!status->categoryDistribution.count(FileCategory::Image));
         QCOMPARE(status->totalSize, 4 * ten);
+    }
+
+    void scanAgreesWithTheFullListing_data()
+    {
+        QTest::addColumn<Shape>("shape");
+        QTest::newRow("more entries than the panel shows, sizes tied") << Shape::ManyWithTies;
+        QTest::newRow("zero-byte entries only") << Shape::ZeroBytes;
+        QTest::newRow("folders from directorysizes and walked") << Shape::CachedAndWalkedFolders;
+        QTest::newRow("two trash folders") << Shape::TwoTrashFolders;
+        QTest::newRow("awkward names") << Shape::AwkwardNames;
+    }
+    void scanAgreesWithTheFullListing()
+    {
+        // The status keeps the totals and the largest entries only; the listing streams every entry.
+        // Both must say what a status holding every entry said.
+        QFETCH(Shape, shape);
+        TrashFixture fx;
+        build(fx, shape);
+        TrashStore scanner(fx.locations(), {}, kTestZone);
+        const TrashStatusResult compact = scanner.scan();
+        QVERIFY(compact);
+        TrashStore lister(fx.locations(), {}, kTestZone);
+        const Listing full = listAll(lister);
+        QCOMPARE(full.status, *compact);
+
+        // In listing order: trash folders in order, each as readdir lists it.
+        QList<TrashItemDetail> listed;
+        for (const TrashDirectory& folder : fx.locations().trashDirectories()) {
+            for (const QByteArray& name : readdirOrder(folder.filesPath())) {
+                const auto it =
+                    std::find_if(full.entries.cbegin(), full.entries.cend(), [&](const TrashItemDetail& item) {
+                        return item.path == folder.filesPath() + '/' + name;
+                    });
+                QVERIFY2(it != full.entries.cend(), name.constData());
+                listed.append(*it);
+            }
+        }
+        QCOMPARE(full.entries.size(), listed.size());
+        QList<TrashItemDetail> largest = listed;
+        std::stable_sort(largest.begin(), largest.end(), [](const auto& a, const auto& b) { return a.size > b.size; });
+        QCOMPARE(full.entries, largest);
+        QList<TrashItemDetail> newest = listed;
+        std::stable_sort(newest.begin(), newest.end(), [](const auto& a, const auto& b) {
+            return a.deletionDate && (!b.deletionDate || *a.deletionDate > *b.deletionDate);
+        });
+        QCOMPARE(listAll(lister, TrashEntryOrder::NewestFirst).entries, newest);
+
+        qint64 total = 0;
+        std::map<FileCategory, qint64> sums;
+        for (const TrashItemDetail& item : listed) {
+            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path));
+            total += item.size;
+            sums[item.category] += item.size;
+        }
+        QCOMPARE(compact->totalSize, total);
+        QCOMPARE(compact->itemCount, static_cast<int>(listed.size()));
+        QCOMPARE(compact->categoryDistribution, sums);
+        QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
+        QVERIFY(lister.emptyAll()); // a name that is not UTF-8 is beyond QTemporaryDir's clean-up
     }
 
     void hiddenContentCountsAndDotEntriesAreListed()
@@ -118,7 +250,7 @@ private Q_SLOTS:
         QVERIFY(status);
         QCOMPARE(status->itemCount, originals.size());
         QSet<QByteArray> listed;
-        for (const TrashItemDetail& item : status->topItems) {
+        for (const TrashItemDetail& item : listAll(store).entries) {
             QVERIFY(item.originalPath);
             listed.insert(*item.originalPath);
             QVERIFY(TreeBuilder::exists(item.path));
@@ -191,11 +323,8 @@ private Q_SLOTS:
         // an inode with the home trash's: each entry counts it once, whichever thread walks it.
         TrashFixture fx;
         const QByteArray root = QFile::encodeName(fx.home().root());
-        const QByteArray volumeTrash = "vol/.Trash-" + QByteArray::number(::getuid());
+        const QByteArray volumeTrash = fx.addVolume("vol").mid(root.size() + 1);
         TreeBuilder tree(root);
-        tree.dir(volumeTrash + "/files", 0700).dir(volumeTrash + "/info", 0700);
-        tree.write(fx.mountInfoPath().mid(root.size() + 1),
-                   "30 1 8:2 / " + root + "/vol rw shared:1 - ext4 /dev/sdb1 rw\n");
         const QByteArray homeFiles = fx.filesPath().mid(root.size() + 1) + '/';
         const QByteArray volumeFiles = volumeTrash + "/files/";
         for (int i = 0; i < 30; ++i) {
@@ -209,11 +338,10 @@ private Q_SLOTS:
             .hardLink(volumeFiles + "d2/shared", homeFiles + "d1/big");
 
         TrashStore store(fx.locations());
-        const TrashStatusResult status = store.scan();
-        QVERIFY(status);
-        QCOMPARE(status->itemCount, 30);
+        const Listing listing = listAll(store);
+        QCOMPARE(listing.status.itemCount, 30);
         QCOMPARE(store.walks(), 30);
-        for (const TrashItemDetail& item : status->topItems) {
+        for (const TrashItemDetail& item : listing.entries) {
             const qint64 twice = item.name == QStringLiteral("d1") ? TreeBuilder::allocatedSize(item.path + "/big") : 0;
             QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path) - twice);
             QCOMPARE(item.originalPath.has_value(), item.trashFolder == fx.trashPath());
@@ -222,7 +350,7 @@ private Q_SLOTS:
         // a line to, so they are walked again.
         QCOMPARE(TreeBuilder::read(fx.trashPath() + "/directorysizes").count('\n'), 15);
         TrashStore again(fx.locations());
-        QCOMPARE(again.scan()->topItems, status->topItems);
+        QCOMPARE(listAll(again).entries, listing.entries);
         QCOMPARE(again.walks(), 15);
     }
 
@@ -363,7 +491,7 @@ private Q_SLOTS:
         QCOMPARE(result->freedBytes, TreeBuilder::allocatedSize(fx.filesPath() + "/stuck/a")); // free.txt only
         QVERIFY(TreeBuilder::exists(fx.infoPath() + "/stuck.trashinfo"));
         const TrashStatusResult status = store.scan();
-        QCOMPARE(names(*status), QList<QByteArray>{"stuck"});
+        QCOMPARE(names(status->topItems), QList<QByteArray>{"stuck"});
     }
 
     void aTrashOfInfoFilesAloneIsEmptyAndEmptyingRemovesThem()
@@ -406,6 +534,57 @@ private Q_SLOTS:
         std::sort(left.begin(), left.end());
         QCOMPARE(left,
                  (QList<QByteArray>{"at-cutoff", "no-info", "old-file-trashed-now", "recent", "unreadable-date"}));
+    }
+
+    void ageRuleListsAgainOnlyWhenSomethingCanBeOldEnough()
+    {
+        // The rule runs after every scan. An unchanged Trash whose oldest entry is younger than the
+        // cut-off is not listed again; anything that may have changed that is.
+        TrashFixture fx;
+        fx.addFile("march", 10, "2026-03-01T10:00:00");
+        fx.addFile("may", 10, "2026-05-01T10:00:00");
+        fx.addFile("undated", 10, "sometime");
+        fx.files().file("no-info", 10);
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const auto removed = [&](Timestamp cutoff) { return store.removeDeletedBefore(cutoff)->removedCount; };
+        const auto settle = [&] {
+            const qint64 anHourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
+            TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+        };
+        const Timestamp february = localTime(2026, 2, 1, 0, 0, 0);
+        const Timestamp marchFirst = localTime(2026, 3, 1, 10, 0, 0);
+        const Timestamp april = localTime(2026, 4, 1, 0, 0, 0);
+
+        // Folders changed within the last seconds are not trusted.
+        QCOMPARE(removed(february), 0);
+        QCOMPARE(removed(february), 0);
+        QCOMPARE(store.listings(), 2);
+        QCOMPARE(store.infoReads(), 3);
+        settle();
+        QCOMPARE(removed(february), 0);
+        QCOMPARE(store.listings(), 3);
+        QCOMPARE(removed(marchFirst), 0); // not strictly before the oldest date
+        QCOMPARE(removed(february), 0);
+        QCOMPARE(store.listings(), 3);
+        // A later cut-off reaches the oldest entry: listed, the info files known by their stamps.
+        QCOMPARE(removed(april), 1);
+        QCOMPARE(store.listings(), 4);
+        QCOMPARE(store.infoReads(), 3);
+        settle();
+        QCOMPARE(removed(april), 0);
+        QCOMPARE(removed(april), 0);
+        QCOMPARE(store.listings(), 5);
+        // Another program trashes something dated long ago, or we do: the folders' stamps change.
+        fx.addFile("from-another-trasher", 10, "2025-01-01T00:00:00");
+        settle();
+        QCOMPARE(removed(april), 1);
+        QVERIFY(store.put(fx.outside().file("late", 10).path("late"), localTime(2025, 6, 1, 0, 0, 0)));
+        settle();
+        QCOMPARE(removed(april), 1);
+        QCOMPARE(store.listings(), 7);
+        QList<QByteArray> left = readdirOrder(fx.filesPath());
+        std::sort(left.begin(), left.end());
+        QCOMPARE(left, (QList<QByteArray>{"may", "no-info", "undated"}));
     }
 
     void putWritesInfoFirstAndResolvesClashes()

@@ -138,7 +138,8 @@ QCoro::Task<void> BinwellViewModel::scan()
         co_return;
     cancelSuccessDismissal();
     if (result) {
-        const TrashStatus status = result.value();
+        // A status holds the largest entries only, so this copy is a few small ones.
+        TrashStatus status = std::move(result.value());
         setState(BinwellState::normal(status));
         // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
         if (!status.folderProblems.isEmpty()) {
@@ -155,10 +156,11 @@ QCoro::Task<void> BinwellViewModel::scan()
         if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
             // Not awaited: the rules never change the state, and their deletions reach the display
             // through the monitor and the next scan.
-            m_services.autoClean->evaluate(status, m_services.settings, this, [self](const CleaningRecord& record) {
-                if (self)
-                    self->setLastCleaningRecord(record);
-            });
+            m_services.autoClean->evaluate(std::move(status), m_services.settings, this,
+                                           [self](const CleaningRecord& record) {
+                                               if (self)
+                                                   self->setLastCleaningRecord(record);
+                                           });
         }
         co_return;
     }

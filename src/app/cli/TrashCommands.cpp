@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "Formatting.h"
 #include "PanelLogic.h"
-#include "TrashServicing.h"
+#include "TrashService.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -67,6 +67,67 @@ bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream
     return !problems.isEmpty();
 }
 
+// `trash status --json` exactly as QJsonDocument indents the whole object, with the items written
+// one by one as the listing hands them over: the object is laid out around a marker item, and the
+// text before the marker goes out with the first entry, the text after it once all are out.
+class StatusJsonWriter final {
+public:
+    explicit StatusJsonWriter(QTextStream& out)
+        : m_out(out)
+    {
+    }
+
+    void begin(const TrashStatus& status)
+    {
+        m_empty = document(status, {});
+        const QByteArray marked = document(status, {kMarker});
+        const QByteArray markerLine = "\n" + kIndent + '"' + kMarker.toUtf8() + "\"\n";
+        const qsizetype at = marked.indexOf(markerLine, marked.indexOf("\"items\": ["));
+        m_head = marked.left(at + 1);
+        m_tail = marked.mid(at + markerLine.size() - 1);
+    }
+    void entry(const TrashItemDetail& item)
+    {
+        QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
+        object.chop(1); // the document's last newline
+        object.replace("\n", "\n" + kIndent);
+        m_out << (m_written++ == 0 ? m_head : QByteArray(",\n")) << kIndent << object;
+    }
+    void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
+
+private:
+    static QByteArray document(const TrashStatus& status, const QJsonArray& items)
+    {
+        QJsonObject categories;
+        for (const auto& [category, size] : status.categoryDistribution)
+            categories.insert(fileCategoryTitle(category), size);
+        QJsonArray folders;
+        for (const QByteArray& folder : status.trashFolders)
+            folders.append(QFile::decodeName(folder));
+        QJsonArray unusable;
+        for (const TrashFolderProblem& problem : status.folderProblems)
+            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
+                                        {QStringLiteral("reason"), problem.reason}});
+        const QJsonObject root{
+            {QStringLiteral("totalSize"), status.totalSize},
+            {QStringLiteral("itemCount"), status.itemCount},
+            {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
+            {QStringLiteral("categoryDistribution"), categories},
+            {QStringLiteral("trashFolders"), folders},
+            {QStringLiteral("unusableTrashFolders"), unusable},
+            {QStringLiteral("items"), items},
+        };
+        return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    }
+
+    // An item of the root's array is indented by two levels of four spaces.
+    inline static const QByteArray kIndent = QByteArray(8, ' ');
+    inline static const QString kMarker = QStringLiteral("rubbly:items");
+    QTextStream& m_out;
+    QByteArray m_head, m_tail, m_empty;
+    qint64 m_written = 0;
+};
+
 } // namespace
 
 std::optional<int> parseDays(const QString& text)
@@ -82,8 +143,22 @@ std::optional<int> parseDays(const QString& text)
     return static_cast<int>(days);
 }
 
-int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QTextStream& err)
+int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
 {
+    if (json) {
+        // The writer runs on the service's actor while this thread waits for the listing.
+        StatusJsonWriter writer(out);
+        const TrashStatusResult result = blockingWait(trash.listEntries(
+            TrashEntryOrder::LargestFirst, [&](const TrashStatus& status) { writer.begin(status); },
+            [&](const TrashItemDetail& item) { writer.entry(item); }));
+        if (!result) {
+            err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
+            return ExitFailure;
+        }
+        writer.end();
+        return reportFolderProblems(result.value().folderProblems, err) ? ExitFailure : ExitSuccess;
+    }
+
     const TrashStatusResult result = blockingWait(trash.fetchStatus());
     if (!result) {
         err << "rubbly: the Trash cannot be read: " << errorText(result.error()) << "\n";
@@ -91,33 +166,6 @@ int trashStatusCommand(TrashServicing& trash, bool json, QTextStream& out, QText
     }
     const TrashStatus& status = result.value();
     const ByteCountFormatter& bytes = sharedByteCountFormatter();
-    if (json) {
-        QJsonObject categories;
-        for (const auto& [category, size] : status.categoryDistribution)
-            categories.insert(fileCategoryTitle(category), size);
-        QJsonArray folders;
-        for (const QByteArray& folder : status.trashFolders)
-            folders.append(QFile::decodeName(folder));
-        QJsonArray unusable;
-        for (const TrashFolderProblem& problem : status.folderProblems)
-            unusable.append(QJsonObject{{QStringLiteral("path"), QFile::decodeName(problem.path)},
-                                        {QStringLiteral("reason"), problem.reason}});
-        QJsonArray items;
-        for (const TrashItemDetail& item : status.topItems)
-            items.append(itemJson(item));
-        const QJsonObject root{
-            {QStringLiteral("totalSize"), status.totalSize},
-            {QStringLiteral("itemCount"), status.itemCount},
-            {QStringLiteral("lastUpdatedAt"), isoDate(status.lastUpdatedAt)},
-            {QStringLiteral("categoryDistribution"), categories},
-            {QStringLiteral("trashFolders"), folders},
-            {QStringLiteral("unusableTrashFolders"), unusable},
-            {QStringLiteral("items"), items},
-        };
-        out << QJsonDocument(root).toJson(QJsonDocument::Indented);
-        return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
-    }
-
     out << "Trash: " << bytes.format(status.totalSize) << " in " << countText(status.itemCount) << "\n";
     // The panel's names, in every locale (the JSON above keeps the stored titles scripts rely on),
     // largest first as the panel lists them.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
+
+#include <functional>
 
 namespace rubbly {
 
@@ -9,5 +12,11 @@ namespace rubbly {
 // anything in it. The descriptor stays open and is not moved. `error` receives errno of a failed
 // read, else 0.
 QList<QByteArray> readDirectoryNames(int dirFd, bool skipHidden, int* error = nullptr);
+
+// Calls `visit` with each name in the folder `dirFd` (without "." and ".."), as the folder is read,
+// so a folder of any size costs no more than one buffer. The name is NUL-terminated and valid only
+// during the call; `visit` must not add, remove or rename entries of the folder. Returns 0, or
+// errno of a read that failed part-way (the names before it have been visited).
+int forEachDirectoryName(int dirFd, const std::function<void(QByteArrayView)>& visit);
 
 } // namespace rubbly

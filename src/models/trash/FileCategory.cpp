@@ -1,5 +1,8 @@
 #include "FileCategory.h"
 
+#include <QFile>
+
+#include <algorithm>
 #include <initializer_list>
 
 namespace rubbly {
@@ -58,19 +61,28 @@ const ExtensionList kExtensionLists[] = {
 namespace {
 
 // KDE's trash names a clash "dup.txt (1)", "dup.txt (2)", …: without the suffix the name is the
-// file's own again.
-QStringView withoutClashSuffix(QStringView name)
+// file's own again. For names as text and as the file system's bytes alike.
+int codeAt(QStringView name, qsizetype i)
 {
-    if (!name.endsWith(QLatin1Char(')')))
+    return name[i].unicode();
+}
+int codeAt(QByteArrayView name, qsizetype i)
+{
+    return static_cast<unsigned char>(name[i]);
+}
+
+template <typename View> View withoutClashSuffix(View name)
+{
+    const qsizetype size = name.size();
+    if (size == 0 || codeAt(name, size - 1) != ')')
         return name;
-    const qsizetype open = name.lastIndexOf(QLatin1Char('('));
-    if (open < 2 || name[open - 1] != QLatin1Char(' ') || open + 2 == name.size())
+    qsizetype open = size - 2;
+    while (open >= 0 && codeAt(name, open) >= '0' && codeAt(name, open) <= '9')
+        --open;
+    // At least one digit, in "(…)" after a space and a name of its own.
+    if (open < 2 || open == size - 2 || codeAt(name, open) != '(' || codeAt(name, open - 1) != ' ')
         return name;
-    for (qsizetype i = open + 1; i + 1 < name.size(); ++i) {
-        if (name[i] < QLatin1Char('0') || name[i] > QLatin1Char('9'))
-            return name;
-    }
-    return name.left(open - 1);
+    return name.first(open - 1);
 }
 
 } // namespace
@@ -88,6 +100,31 @@ FileCategory categoryFor(QStringView fileName)
     for (const ExtensionList& list : kExtensionLists) {
         for (const char* candidate : list.extensions) {
             if (extension.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
+                return list.category;
+        }
+    }
+    return FileCategory::Other;
+}
+
+FileCategory categoryForRawName(QByteArrayView fileName)
+{
+    fileName = withoutClashSuffix(fileName);
+    const qsizetype dot = fileName.lastIndexOf('.');
+    if (dot < 0)
+        return FileCategory::Other;
+    const QByteArrayView extension = fileName.sliced(dot + 1);
+    const bool ascii =
+        std::all_of(extension.begin(), extension.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Beyond ASCII, case folding is Unicode's (the Kelvin sign folds to "k"): decode and compare as
+    // names are compared everywhere else. A '.' byte never occurs inside a UTF-8 sequence, so the
+    // extension is the same in both forms.
+    if (!ascii)
+        return categoryFor(QFile::decodeName(fileName.toByteArray()));
+    if (extension.isEmpty() || extension.size() > 8)
+        return FileCategory::Other;
+    for (const ExtensionList& list : kExtensionLists) {
+        for (const char* candidate : list.extensions) {
+            if (extension.compare(candidate, Qt::CaseInsensitive) == 0)
                 return list.category;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -32,5 +33,8 @@ std::optional<FileCategory> fileCategoryFromTitle(QStringView title);
 // Category of a file or folder name by the extension after its last dot, compared in lower case;
 // a clash suffix of KDE's trash (" (1)") is not part of the name. Never touches the disk.
 FileCategory categoryFor(QStringView fileName);
+// The same for a name as the file system stores it (bytes, UTF-8 or not), without decoding it when
+// its extension is ASCII: a scan classifies every entry of the Trash, most of which it never shows.
+FileCategory categoryForRawName(QByteArrayView fileName);
 
 } // namespace rubbly

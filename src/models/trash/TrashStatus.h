@@ -22,12 +22,17 @@ struct TrashFolderProblem {
     bool operator==(const TrashFolderProblem&) const = default;
 };
 
-// One snapshot of every trash folder.
+// One snapshot of every trash folder: what the interface shows of it. It holds the largest entries
+// only, so its size does not grow with the Trash; the command line's full listings stream every
+// entry from the scan instead (TrashStore::list()).
 struct TrashStatus {
+    // As many entries as the panel shows.
+    static constexpr qsizetype kTopItemLimit = 5;
+
     qint64 totalSize = 0;
     int itemCount = 0;
     Timestamp lastUpdatedAt{};
-    // Every top-level entry, largest first; equal sizes keep their listing order.
+    // The largest entries, at most kTopItemLimit, largest first; equal sizes keep their listing order.
     QList<TrashItemDetail> topItems;
     // Bytes per category; a category without entries is absent.
     std::map<FileCategory, qint64> categoryDistribution;

@@ -62,6 +62,32 @@ QCoro::Task<TrashStatusResult> TrashService::fetchStatus()
     co_return result;
 }
 
+QCoro::Task<TrashStatusResult> TrashService::listEntries(TrashEntryOrder order,
+                                                         std::function<void(const TrashStatus&)> begin,
+                                                         std::function<void(const TrashItemDetail&)> entry)
+{
+    TrashStore* store = &m_engine->store;
+    // The system clock is safe to read from the actor; a test's virtual one is only read while the
+    // test waits for this task.
+    Scheduler* scheduler = m_scheduler.data();
+    auto job = [store, scheduler, order, begin = std::move(begin), entry = std::move(entry)] {
+        Timestamp stamped{};
+        TrashStatusResult result = store->list(
+            order,
+            [&](const TrashStatus& status) {
+                TrashStatus shown = status;
+                if (scheduler)
+                    shown.lastUpdatedAt = stamped = scheduler->now();
+                begin(shown);
+            },
+            entry);
+        if (result)
+            result.value().lastUpdatedAt = stamped;
+        return result;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
 namespace {
 
 // KDE is told only when something left the Trash: the age rule runs after every scan, and a

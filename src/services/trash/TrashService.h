@@ -37,6 +37,12 @@ public:
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
 
+    // Every entry, for the command line's full listings: `begin` gets the status (stamped), then
+    // `entry` each entry in `order`, one at a time. Both are called on the service's actor before the
+    // task completes, so they must not touch objects of the caller's thread that it uses meanwhile.
+    QCoro::Task<TrashStatusResult> listEntries(TrashEntryOrder order, std::function<void(const TrashStatus&)> begin,
+                                               std::function<void(const TrashItemDetail&)> entry);
+
     // Calendar-day cut-off of removeItems(): `days` days before `now` in `zone`. It saturates: an
     // age beyond every date a trash can hold gives the earliest time, before which nothing lies.
     static Timestamp cutoff(Timestamp now, int days, const QTimeZone& zone);

@@ -20,6 +20,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
+#include <limits>
+#include <numeric>
 #include <time.h>
 #include <unistd.h>
 
@@ -83,6 +86,22 @@ QByteArray candidateName(const QByteArray& name, int n)
     return truncateName(stem, std::max<qsizetype>(room, 1)) + suffix + extension;
 }
 
+// The problem of a trash folder whose files/ could not be listed (to the end).
+TrashFolderProblem unlistable(const TrashDirectory& directory, int error)
+{
+    return TrashFolderProblem{directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(error)),
+                              error};
+}
+
+// A cleanup's result before it removes anything: the folders it cannot use are its first problems.
+TrashCleanupResult cleanupOf(const QList<TrashFolderProblem>& problems)
+{
+    TrashCleanupResult result;
+    for (const TrashFolderProblem& problem : problems)
+        result.problems.append(problem.message());
+    return result;
+}
+
 QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& topDir)
 {
     if (infoPath.startsWith('/'))
@@ -108,11 +127,11 @@ namespace {
 
 // "<name>.trashinfo" in `buffer`, on the stack: this runs for every entry of every scan. False when
 // the name is too long to have an info file.
-bool infoFileName(const QByteArray& name, char (&buffer)[kNameMax + 16])
+bool infoFileName(QByteArrayView name, char (&buffer)[kNameMax + 16])
 {
     if (name.size() > kNameMax)
         return false;
-    std::memcpy(buffer, name.constData(), static_cast<size_t>(name.size()));
+    std::memcpy(buffer, name.data(), static_cast<size_t>(name.size()));
     std::memcpy(buffer + name.size(), kInfoSuffix.constData(), static_cast<size_t>(kInfoSuffix.size()) + 1);
     return true;
 }
@@ -148,63 +167,198 @@ time_t secondsNow()
 
 } // namespace
 
-bool TrashStore::statInfo(int infoFd, const QByteArray& name, struct stat* infoStat)
+namespace {
+
+constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
+
+qint64 toMicros(const std::optional<Timestamp>& t)
+{
+    return t ? t->time_since_epoch().count() : kNoDate;
+}
+
+std::optional<Timestamp> fromMicros(qint64 micros)
+{
+    if (micros == kNoDate)
+        return std::nullopt;
+    return Timestamp{std::chrono::microseconds(micros)};
+}
+
+qint64 nanoseconds(const timespec& t)
+{
+    return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+}
+
+bool sameFile(const struct stat& st, qint64 mtimeNs, off_t size, ino_t inode)
+{
+    return nanoseconds(st.st_mtim) == mtimeNs && st.st_size == size && st.st_ino == inode;
+}
+
+// What the pass learns of one entry before it knows whether the entry is worth a name.
+struct ScannedEntry {
+    qint64 size = 0;
+    qint64 modified = kNoDate;
+    // Position in the listing over every trash folder: ties of size keep this order.
+    qint64 order = 0;
+    quint32 folder = 0;
+    FileCategory category = FileCategory::Other;
+    bool isDirectory = false;
+};
+
+bool ranksBefore(const ScannedEntry& a, const ScannedEntry& b)
+{
+    return a.size > b.size || (a.size == b.size && a.order < b.order);
+}
+
+// The totals, per-kind sums and the largest entries of what was added, holding the names of those
+// largest ones only. Sums saturate: sizes come from file systems and from files others write.
+class Tally {
+public:
+    struct Candidate {
+        ScannedEntry entry;
+        QByteArray name;
+    };
+
+    void add(const ScannedEntry& entry, QByteArrayView name)
+    {
+        total = saturatingAdd(total, entry.size);
+        qint64& sum = sums[entry.category];
+        sum = saturatingAdd(sum, entry.size);
+        ++count;
+        offer(entry, name);
+    }
+    void merge(const Tally& other)
+    {
+        total = saturatingAdd(total, other.total);
+        count += other.count;
+        for (const auto& [category, size] : other.sums) {
+            qint64& sum = sums[category];
+            sum = saturatingAdd(sum, size);
+        }
+        for (const Candidate& candidate : other.top)
+            offer(candidate.entry, candidate.name);
+    }
+
+    qint64 total = 0;
+    qint64 count = 0;
+    std::map<FileCategory, qint64> sums;
+    // Largest first, at most TrashStatus::kTopItemLimit.
+    std::vector<Candidate> top;
+
+private:
+    void offer(const ScannedEntry& entry, QByteArrayView name)
+    {
+        const auto limit = static_cast<std::size_t>(TrashStatus::kTopItemLimit);
+        if (top.size() == limit && !ranksBefore(entry, top.back().entry))
+            return;
+        const auto at = std::upper_bound(top.begin(), top.end(), entry, [](const ScannedEntry& e, const Candidate& c) {
+            return ranksBefore(e, c.entry);
+        });
+        top.insert(at, Candidate{entry, name.toByteArray()});
+        if (top.size() > limit)
+            top.pop_back();
+    }
+};
+
+TrashItemDetail detailOf(const TrashDirectory& folder, const ScannedEntry& entry, QByteArrayView name)
+{
+    TrashItemDetail item;
+    const QByteArray raw = name.toByteArray();
+    item.name = QFile::decodeName(raw);
+    item.path = folder.filesPath() + '/' + raw;
+    item.trashFolder = folder.path;
+    item.size = entry.size;
+    item.modificationDate = fromMicros(entry.modified);
+    item.category = entry.category;
+    item.isDirectory = entry.isDirectory;
+    return item;
+}
+
+} // namespace
+
+// Every entry a listing pass saw, as small rows; their names and original paths share one buffer, so
+// an entry costs its bytes and a few numbers rather than a string object per field.
+struct TrashStore::EntryTable {
+    struct Row {
+        ScannedEntry entry;
+        qint64 deleted = kNoDate;
+        qsizetype name = 0;
+        qsizetype original = 0;
+        int originalLength = -1; // none
+        int nameLength = 0;
+    };
+    // The listed trash folders, by ScannedEntry::folder.
+    std::vector<TrashDirectory> folders;
+    std::vector<Row> rows;
+    QByteArray bytes;
+
+    std::size_t append(const ScannedEntry& entry, QByteArrayView name)
+    {
+        rows.push_back(Row{entry, kNoDate, bytes.size(), 0, -1, static_cast<int>(name.size())});
+        bytes.append(name);
+        return rows.size() - 1;
+    }
+    QByteArrayView name(const Row& row) const { return QByteArrayView(bytes).sliced(row.name, row.nameLength); }
+    TrashItemDetail detail(const Row& row) const
+    {
+        TrashItemDetail item = detailOf(folders[row.entry.folder], row.entry, name(row));
+        if (row.originalLength >= 0)
+            item.originalPath = bytes.mid(row.original, row.originalLength);
+        item.deletionDate = fromMicros(row.deleted);
+        return item;
+    }
+};
+
+bool TrashStore::statInfo(int infoFd, QByteArrayView name, struct stat* infoStat)
 {
     char infoName[kNameMax + 16];
     return infoFd >= 0 && infoFileName(name, infoName) &&
            ::fstatat(infoFd, infoName, infoStat, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(infoStat->st_mode);
 }
 
-std::optional<TrashInfo> TrashStore::readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
-                                              const struct stat& infoStat)
+std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name)
 {
     char infoName[kNameMax + 16];
-    if (!infoFileName(name, infoName))
+    if (infoFd < 0 || !infoFileName(name, infoName))
         return std::nullopt;
-    QHash<QByteArray, CachedInfo>& folderCache = m_infoCache[trashPath];
-    if (const auto it = folderCache.find(name); it != folderCache.end()) {
-        if (sameFile(infoStat, it->mtime, it->size, it->inode)) {
-            it->seen = m_scanCount;
-            return it->info;
-        }
-    }
-    // Opened anew and checked on the descriptor: the stat above says what the name was, not what it
+    // Opened anew and checked on the descriptor: a stat before says what the name was, not what it
     // is now, and a FIFO swapped in would otherwise block the read.
-    std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName, m_zone);
     ++m_infoReads;
-    if (!info)
+    return TrashInfo::read(infoFd, infoName, m_zone);
+}
+
+std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
+                                                 const QByteArray& name)
+{
+    struct stat infoSt {};
+    if (!statInfo(folder.info.get(), name, &infoSt))
         return std::nullopt;
-    folderCache.insert(name, CachedInfo{infoStat.st_mtim, infoStat.st_size, infoStat.st_ino, *info, m_scanCount});
+    std::optional<TrashInfo> info;
+    const auto known = std::find_if(previous.cbegin(), previous.cend(), [&](const KnownInfo& k) {
+        return k.trashPath == folder.directory.path && k.name == name && sameFile(infoSt, k.mtime, k.size, k.inode);
+    });
+    if (known != previous.cend())
+        info = known->info;
+    else
+        info = readInfo(folder.info.get(), name);
+    m_topInfos.append(KnownInfo{folder.directory.path, name, infoSt.st_ino, infoSt.st_mtim, infoSt.st_size, info});
     return info;
 }
 
 TrashStore::SizeCache TrashStore::readSizeCache(const OpenTrashFolder& folder, bool* untrusted)
 {
-    const QByteArray& trashPath = folder.directory.path;
     *untrusted = false;
-    struct stat st {};
-    if (::fstatat(folder.folder.get(), "directorysizes", &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        m_sizeFiles.remove(trashPath);
-        return {};
-    }
-    if (const auto it = m_sizeFiles.constFind(trashPath);
-        it != m_sizeFiles.cend() && S_ISREG(st.st_mode) && sameFile(st, it->mtime, it->size, it->inode))
-        return it->entries;
     // A link, a FIFO or a file beyond its kind's size is neither followed, waited for nor read; the
-    // scan writes the file anew from its own measurements.
+    // pass writes the file anew from its own measurements.
     const auto read = readDirectorySizes(folder.folder.get());
     if (!read) {
         *untrusted = read.error().kind != UntrustedReadError::Kind::Missing;
-        m_sizeFiles.remove(trashPath);
         return {};
     }
-    m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, *read});
     return *read;
 }
 
 void TrashStore::writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache)
 {
-    const QByteArray& trashPath = folder.directory.path;
     const int dirFd = folder.folder.get();
     const QByteArray text = serializeDirectorySizes(cache);
     // Written to a new file in the same folder and renamed over, so a reader never sees half, and
@@ -229,13 +383,8 @@ void TrashStore::writeSizeCache(const OpenTrashFolder& folder, const SizeCache& 
         written += n;
     }
     const bool closed = ::close(fd.release()) == 0;
-    struct stat st {};
-    if (written != text.size() || !closed || ::renameat(dirFd, tempName.constData(), dirFd, "directorysizes") != 0) {
+    if (written != text.size() || !closed || ::renameat(dirFd, tempName.constData(), dirFd, "directorysizes") != 0)
         ::unlinkat(dirFd, tempName.constData(), 0);
-        m_sizeFiles.remove(trashPath);
-    } else if (::fstatat(dirFd, "directorysizes", &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        m_sizeFiles.insert(trashPath, ParsedSizeFile{st.st_mtim, st.st_size, st.st_ino, cache});
-    }
 }
 
 bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
@@ -248,12 +397,32 @@ bool TrashStore::FolderStamp::operator==(const FolderStamp& other) const
            same(infoMtime, other.infoMtime) && same(infoCtime, other.infoCtime);
 }
 
-TrashStore::FolderStamp TrashStore::stamp(const OpenTrashFolder& folder)
+TrashStore::Snapshot TrashStore::snapshot(const OpenFolders& open, const timespec& takenAt)
 {
-    const struct stat& files = folder.filesStat;
-    const struct stat& info = folder.infoStat;
-    return FolderStamp{folder.directory.path, files.st_dev,  files.st_ino, info.st_ino,
-                       files.st_mtim,         files.st_ctim, info.st_mtim, info.st_ctim};
+    Snapshot result;
+    result.takenAt = takenAt;
+    // A pass that could not use every folder is not trusted later: the next one tries them again.
+    result.complete = open.problems.isEmpty();
+    for (const OpenTrashFolder& folder : open.folders) {
+        const struct stat& files = folder.filesStat;
+        const struct stat& info = folder.infoStat;
+        result.stamps.append(FolderStamp{folder.directory.path, files.st_dev, files.st_ino, info.st_ino, files.st_mtim,
+                                         files.st_ctim, info.st_mtim, info.st_ctim});
+    }
+    return result;
+}
+
+bool TrashStore::unchangedSince(const Snapshot& now, const Snapshot& before)
+{
+    // Trusted while every folder's stamp is the same and its mtimes were already old when the
+    // earlier pass began: a folder changed within the file system's timestamp granularity of it (two
+    // seconds covers FAT) could change again with the same mtime. The ctimes catch a program that
+    // sets a folder's mtime back after changing it (rsync, tar).
+    if (!now.complete || !before.complete || now.stamps != before.stamps)
+        return false;
+    const auto settled = [&](const timespec& t) { return t.tv_sec + 2 < before.takenAt.tv_sec; };
+    return std::all_of(now.stamps.cbegin(), now.stamps.cend(),
+                       [&](const FolderStamp& s) { return settled(s.filesMtime) && settled(s.infoMtime); });
 }
 
 void TrashStore::report(const TrashFolderProblem& problem)
@@ -282,35 +451,56 @@ TrashStore::OpenFolders TrashStore::openFolders()
 
 TrashStatusResult TrashStore::scan()
 {
-    // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a
-    // minute for nothing. The last scan is trusted while every folder's stamp is the same and its
-    // mtimes were already old when that scan began: a folder changed within the file system's
-    // timestamp granularity of it (two seconds covers FAT) could change again with the same mtime.
-    // The ctimes catch a program that sets a folder's mtime back after changing it (rsync, tar).
+    return scanFolders(nullptr);
+}
+
+TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
+                                   const std::function<void(const TrashItemDetail&)>& entry)
+{
+    EntryTable table;
+    TrashStatusResult result = scanFolders(&table);
+    if (!result)
+        return result;
+    begin(result.value());
+    // Positions are sorted, not rows: a row is eight numbers.
+    std::vector<quint32> sorted(table.rows.size());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    const auto& rows = table.rows;
+    if (order == TrashEntryOrder::LargestFirst) {
+        std::sort(sorted.begin(), sorted.end(),
+                  [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
+    } else {
+        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+            // kNoDate is the lowest value: entries without a date come last.
+            return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
+        });
+    }
+    for (const quint32 index : sorted)
+        entry(table.detail(rows[index]));
+    return result;
+}
+
+TrashStatusResult TrashStore::scanFolders(EntryTable* table)
+{
+    // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
+    // for nothing.
     timespec startedAt{};
     ::clock_gettime(CLOCK_REALTIME, &startedAt);
     OpenFolders open = openFolders();
-    QList<FolderStamp> stamps;
-    for (const OpenTrashFolder& folder : open.folders)
-        stamps.append(stamp(folder));
-    if (m_lastScan && open.problems.isEmpty() && stamps == m_lastScan->stamps) {
-        const auto settled = [&](const timespec& t) { return t.tv_sec + 2 < m_lastScan->startedAt.tv_sec; };
-        if (std::all_of(stamps.cbegin(), stamps.cend(),
-                        [&](const FolderStamp& s) { return settled(s.filesMtime) && settled(s.infoMtime); }))
-            return m_lastScan->status;
-    }
+    Snapshot before = snapshot(open, startedAt);
+    if (!table && m_lastScan && unchangedSince(before, m_lastScan->snapshot))
+        return m_lastScan->status;
     m_lastScan.reset();
     ++m_listings;
-    // A scan that could not use every folder is not kept: the next one tries them again.
-    bool complete = open.problems.isEmpty();
+    bool complete = before.complete;
 
     TrashStatus status;
     status.folderProblems = open.problems;
     bool permissionFailure = false;
     for (const TrashFolderProblem& problem : std::as_const(open.problems))
         permissionFailure = permissionFailure || isPermissionError(problem.errorCode);
-    ++m_scanCount;
 
+    // A listed trash folder and what its directorysizes file said and is to say.
     struct ListedFolder {
         const OpenTrashFolder* open;
         SizeCache oldSizes;
@@ -319,119 +509,137 @@ TrashStatusResult TrashStore::scan()
     };
     std::vector<ListedFolder> listedFolders;
     listedFolders.reserve(open.folders.size());
-    // Per listed entry: the folder it is in and its info file, when it has one.
-    struct EntryInfo {
-        std::size_t folder;
-        QByteArray name;
-        std::optional<struct stat> infoStat;
+    // A folder entry that directorysizes cannot answer for, and its info file's mtime when it has one.
+    struct PendingWalk {
+        ScannedEntry entry;
+        std::optional<timespec> infoMtime;
+        std::size_t row = 0;
     };
-    std::vector<EntryInfo> entries;
-    // The folder entries that directorysizes cannot answer for.
     std::vector<WalkRoot> roots;
-    std::vector<qsizetype> rootItems;
+    std::vector<PendingWalk> pending;
+    Tally tally;
+    qint64 order = 0;
 
     for (const OpenTrashFolder& folder : open.folders) {
         const TrashDirectory& directory = folder.directory;
-        int listError = 0;
-        const QList<QByteArray> names = readDirectoryNames(folder.files.get(), false, &listError);
+        bool untrusted = false;
+        ListedFolder listing{&folder, readSizeCache(folder, &untrusted), {}, false};
+        listing.rewriteSizes = untrusted;
+        // What this folder adds, kept apart until its listing has ended well: a folder that cannot be
+        // read to the end counts as not listed at all.
+        Tally folderTally;
+        std::vector<WalkRoot> folderRoots;
+        std::vector<PendingWalk> folderPending;
+        const std::size_t rowsBefore = table ? table->rows.size() : 0;
+        const qsizetype bytesBefore = table ? table->bytes.size() : 0;
+        const int dirFd = folder.files.get();
+        const int infoFd = folder.info.get();
+        const auto folderIndex = static_cast<quint32>(listedFolders.size());
+        const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+            ScannedEntry entry;
+            entry.order = order++;
+            entry.folder = folderIndex;
+            entry.category = categoryForRawName(name);
+            struct stat st {};
+            std::optional<timespec> infoMtime;
+            bool walk = false;
+            if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                // Vanished since the listing, or unreadable: listed without size or date.
+            } else if (!S_ISDIR(st.st_mode)) {
+                entry.modified = toMicros(fromTimespec(st.st_mtim));
+                entry.size = allocatedBytes(st.st_blocks);
+            } else {
+                entry.isDirectory = true;
+                entry.modified = toMicros(fromTimespec(st.st_mtim));
+                // The info file is looked at before its entry is walked: a directorysizes line is
+                // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
+                // again next time rather than trusted with the old size.
+                struct stat infoSt {};
+                if (statInfo(infoFd, name, &infoSt))
+                    infoMtime = infoSt.st_mtim;
+                // KDE's own lines hold apparent sizes: they are measured once and rewritten.
+                const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
+                const auto cached = listing.oldSizes.constFind(key);
+                if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
+                    entry.size = cached->size;
+                    listing.sizes.insert(name.toByteArray(), *cached);
+                } else {
+                    walk = true;
+                }
+            }
+            const std::size_t row = table ? table->append(entry, name) : 0;
+            if (walk) {
+                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray()});
+                folderPending.push_back(PendingWalk{entry, infoMtime, row});
+            } else {
+                folderTally.add(entry, name);
+            }
+        });
         if (listError != 0) {
             complete = false;
             permissionFailure = permissionFailure || isPermissionError(listError);
-            status.folderProblems.append(TrashFolderProblem{
-                directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(listError)), listError});
+            status.folderProblems.append(unlistable(directory, listError));
             report(status.folderProblems.last());
+            if (table) {
+                table->rows.resize(rowsBefore);
+                table->bytes.truncate(bytesBefore);
+            }
             continue;
         }
         status.trashFolders.append(directory.path);
-        const std::size_t folderIndex = listedFolders.size();
-        bool untrusted = false;
-        SizeCache oldSizes = readSizeCache(folder, &untrusted);
-        listedFolders.push_back(ListedFolder{&folder, std::move(oldSizes), {}, untrusted});
-        ListedFolder& listedFolder = listedFolders.back();
-        const int dirFd = folder.files.get();
-        const QByteArray filesPath = directory.filesPath();
-
-        for (const QByteArray& name : names) {
-            TrashItemDetail item;
-            item.name = QFile::decodeName(name);
-            item.path = filesPath + '/' + name;
-            item.trashFolder = directory.path;
-            item.category = categoryFor(item.name);
-
-            // The info file is looked at before its entry is walked: a directorysizes line is keyed
-            // to the mtime seen first, so an entry trashed anew while we walk is measured again next
-            // time rather than trusted with the old size.
-            EntryInfo entry{folderIndex, name, std::nullopt};
-            struct stat infoSt {};
-            if (statInfo(folder.info.get(), name, &infoSt))
-                entry.infoStat = infoSt;
-
-            struct stat st {};
-            if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                // Vanished since the listing, or unreadable: listed without size or date.
-            } else if (!S_ISDIR(st.st_mode)) {
-                item.modificationDate = fromTimespec(st.st_mtim);
-                item.size = allocatedBytes(st.st_blocks);
-            } else {
-                item.isDirectory = true;
-                item.modificationDate = fromTimespec(st.st_mtim);
-                // KDE's own lines hold apparent sizes: they are measured once and rewritten.
-                const auto cached = listedFolder.oldSizes.constFind(name);
-                if (entry.infoStat && cached != listedFolder.oldSizes.cend() && cached->measured &&
-                    cached->matches(entry.infoStat->st_mtim)) {
-                    item.size = cached->size;
-                    listedFolder.sizes.insert(name, *cached);
-                } else {
-                    roots.push_back(WalkRoot{dirFd, name});
-                    rootItems.push_back(status.topItems.size());
-                }
-            }
-            entries.push_back(std::move(entry));
-            status.topItems.append(std::move(item));
-        }
+        tally.merge(folderTally);
+        std::move(folderRoots.begin(), folderRoots.end(), std::back_inserter(roots));
+        std::move(folderPending.begin(), folderPending.end(), std::back_inserter(pending));
+        if (table)
+            table->folders.push_back(directory);
+        listedFolders.push_back(std::move(listing));
     }
 
-    // The info files are read and parsed on this thread while the walker's helper starts on the
+    // A full listing reads every info file, on this thread while the walker's helper starts on the
     // folders: on a first scan of many small entries that is a fifth of the work, and it needs no
     // walking at all.
     const auto readInfoFiles = [&] {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const EntryInfo& entry = entries[i];
-            if (!entry.infoStat)
-                continue;
-            const OpenTrashFolder& folder = *listedFolders[entry.folder].open;
-            const auto info = readInfo(folder.info.get(), folder.directory.path, entry.name, *entry.infoStat);
+        for (EntryTable::Row& row : table->rows) {
+            const OpenTrashFolder& folder = *listedFolders[row.entry.folder].open;
+            const auto info = readInfo(folder.info.get(), table->name(row));
             if (!info)
                 continue;
-            TrashItemDetail& item = status.topItems[static_cast<qsizetype>(i)];
-            if (info->path)
-                item.originalPath = absoluteOriginalPath(*info->path, folder.directory.topDir);
-            item.deletionDate = info->deletionDate;
+            row.deleted = toMicros(info->deletionDate);
+            if (info->path) {
+                const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
+                row.original = table->bytes.size();
+                row.originalLength = static_cast<int>(original.size());
+                table->bytes.append(original);
+            }
         }
     };
     // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
     // even when each entry is small; measured one after the other, one thread would do nearly all.
-    const std::vector<WalkResult> walks = m_walker.measureEach(roots, readInfoFiles);
+    const std::vector<WalkResult> walks =
+        m_walker.measureEach(roots, table ? std::function<void()>(readInfoFiles) : std::function<void()>());
     m_walks += static_cast<int>(roots.size());
     for (std::size_t i = 0; i < roots.size(); ++i) {
-        const qsizetype index = rootItems[i];
-        status.topItems[index].size = walks[i].bytes;
+        PendingWalk& walked = pending[i];
+        const QByteArray& name = roots[i].name;
+        walked.entry.size = walks[i].bytes;
+        if (table)
+            table->rows[walked.row].entry.size = walks[i].bytes;
+        tally.add(walked.entry, name);
         // Only a complete measurement is kept: the file is trusted for as long as the info file is
         // unchanged, so a partial size (a folder we could not read, an entry that vanished while
         // we walked) would outlive the reason it was partial.
-        const EntryInfo& entry = entries[static_cast<std::size_t>(index)];
-        ListedFolder& folder = listedFolders[entry.folder];
-        const auto old = folder.oldSizes.constFind(entry.name);
+        ListedFolder& folder = listedFolders[walked.entry.folder];
+        const auto old = folder.oldSizes.constFind(name);
         const bool hasOld = old != folder.oldSizes.cend();
-        if (entry.infoStat && walks[i].errors == 0) {
+        if (walked.infoMtime && walks[i].errors == 0) {
             // In the unit of the line it replaces: KDE matches only milliseconds, and would walk the
             // folder at every operation of its own if its line turned into seconds.
-            folder.sizes.insert(entry.name,
-                                CachedSize::measurement(walks[i].bytes, entry.infoStat->st_mtim,
-                                                        hasOld && old->milliseconds, hasOld ? old->position : -1));
-        } else if (entry.infoStat && hasOld && old->matches(entry.infoStat->st_mtim)) {
+            folder.sizes.insert(name,
+                                DirectorySize::measurement(walks[i].bytes, *walked.infoMtime,
+                                                           hasOld && old->milliseconds, hasOld ? old->position : -1));
+        } else if (walked.infoMtime && hasOld && old->matches(*walked.infoMtime)) {
             // Not measured completely, but still KDE's valid line: it stays for KDE as it was.
-            folder.sizes.insert(entry.name, *old);
+            folder.sizes.insert(name, *old);
         }
         complete = complete && walks[i].errors == 0;
     }
@@ -441,6 +649,7 @@ TrashStatusResult TrashStore::scan()
     }
 
     if (listedFolders.empty()) {
+        m_topInfos.clear();
         if (open.folders.empty() && open.problems.isEmpty())
             return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
         QStringList messages;
@@ -449,115 +658,55 @@ TrashStatusResult TrashStore::scan()
         return TrashError{permissionFailure ? TrashServiceError::PermissionDenied : TrashServiceError::FileSystem,
                           permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
-    // Forget parsed info files that are gone, so the cache cannot grow without bound.
-    for (auto& folderCache : m_infoCache)
-        folderCache.removeIf([this](const auto& it) { return it.value().seen != m_scanCount; });
 
-    for (const TrashItemDetail& item : std::as_const(status.topItems)) {
-        status.totalSize = saturatingAdd(status.totalSize, item.size);
-        qint64& categorySize = status.categoryDistribution[item.category];
-        categorySize = saturatingAdd(categorySize, item.size);
+    status.totalSize = tally.total;
+    status.itemCount = static_cast<int>(std::min<qint64>(tally.count, std::numeric_limits<int>::max()));
+    status.categoryDistribution = std::move(tally.sums);
+    // Only the largest entries get their info file read, and only when it changed since the last scan.
+    const QList<KnownInfo> previousInfos = std::exchange(m_topInfos, {});
+    for (const Tally::Candidate& candidate : tally.top) {
+        const OpenTrashFolder& folder = *listedFolders[candidate.entry.folder].open;
+        TrashItemDetail item = detailOf(folder.directory, candidate.entry, candidate.name);
+        const std::optional<TrashInfo> info = topItemInfo(previousInfos, folder, candidate.name);
+        if (info) {
+            if (info->path)
+                item.originalPath = absoluteOriginalPath(*info->path, folder.directory.topDir);
+            item.deletionDate = info->deletionDate;
+        }
+        status.topItems.append(std::move(item));
     }
-    // Sort positions, not the entries: moving a TrashItemDetail touches seven members.
-    std::vector<std::pair<qint64, qsizetype>> order;
-    order.reserve(static_cast<std::size_t>(status.topItems.size()));
-    for (qsizetype i = 0; i < status.topItems.size(); ++i)
-        order.emplace_back(status.topItems[i].size, i);
-    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    QList<TrashItemDetail> sorted;
-    sorted.reserve(status.topItems.size());
-    for (const auto& [size, index] : order)
-        sorted.append(std::move(status.topItems[index]));
-    status.topItems = std::move(sorted);
-    status.itemCount = static_cast<int>(status.topItems.size());
     if (complete)
-        m_lastScan = LastScan{std::move(stamps), startedAt, status};
+        m_lastScan = LastScan{std::move(before), status};
     return status;
 }
 
 TrashCleanupOutcome TrashStore::emptyAll()
 {
-    return remove([](const std::optional<TrashInfo>&) { return true; }, true);
-}
-
-TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
-{
-    return remove(
-        [cutoff](const std::optional<TrashInfo>& info) {
-            return info && info->deletionDate && *info->deletionDate < cutoff;
-        },
-        false);
-}
-
-TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optional<TrashInfo>&)>& select,
-                                       bool removeOrphans)
-{
-    // Our own changes would show in the stamps too; dropping the last scan says so plainly.
+    // Our own changes would show in the stamps too; dropping what we knew says so plainly.
     m_lastScan.reset();
+    m_ageGate.reset();
     OpenFolders open = openFolders();
     if (open.folders.empty() && open.problems.isEmpty())
         return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
 
-    TrashCleanupResult result;
-    for (const TrashFolderProblem& problem : std::as_const(open.problems))
-        result.problems.append(problem.message());
+    TrashCleanupResult result = cleanupOf(open.problems);
     const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
     for (const OpenTrashFolder& folder : open.folders) {
         const TrashDirectory& directory = folder.directory;
         const int filesFd = folder.files.get();
         const int infoFd = folder.info.get();
-        int listError = 0;
-        const QList<QByteArray> names = readDirectoryNames(filesFd, false, &listError);
+        std::vector<Doomed> doomed;
+        const int listError =
+            forEachDirectoryName(filesFd, [&](QByteArrayView name) { doomed.push_back(Doomed{name.toByteArray()}); });
         if (listError != 0) {
-            const TrashFolderProblem problem{
-                directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(listError)), listError};
+            const TrashFolderProblem problem = unlistable(directory, listError);
             report(problem);
             result.problems.append(problem.message());
             continue;
         }
-        bool untrusted = false;
-        SizeCache sizes = readSizeCache(folder, &untrusted);
-        const qsizetype cachedBefore = sizes.size();
+        removeEntries(folder, doomed, settledBefore, result);
 
-        for (const QByteArray& name : names) {
-            if (m_stop.load(std::memory_order_relaxed))
-                break;
-            struct stat infoSt {};
-            const bool hasInfo = statInfo(infoFd, name, &infoSt);
-            const auto info = hasInfo ? readInfo(infoFd, directory.path, name, infoSt) : std::nullopt;
-            if (!select(info))
-                continue;
-            std::optional<qint64> knownSize;
-            if (const auto cached = sizes.constFind(name);
-                hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
-                knownSize = cached->size;
-
-            TreeRemover remover(!knownSize.has_value(), &m_stop);
-            const RemovalResult removal = remover.remove(filesFd, name.constData());
-            if (!removal.complete) {
-                // The info file stays so the entry stays listed and can be retried or restored.
-                ++result.failedCount;
-                if (!removal.mountPoint.isEmpty())
-                    result.problems.append(
-                        QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
-                            .arg(QFile::decodeName(directory.filesPath() + '/' + name),
-                                 QFile::decodeName(directory.filesPath() + '/' + removal.mountPoint)));
-                continue;
-            }
-            sizes.remove(name);
-            // The data is gone, so its info file goes. Data that was gone before we came (another
-            // emptying got there first, and removes the info file itself) may also be a put's name
-            // freed and claimed again: then the info file is only taken once no put can be in flight.
-            if (hasInfo)
-                removeInfoFile(infoFd, name, infoSt,
-                               removal.alreadyGone ? std::optional<time_t>(settledBefore) : std::nullopt);
-            if (removal.alreadyGone)
-                continue;
-            ++result.removedCount;
-            result.freedBytes = saturatingAdd(result.freedBytes, knownSize.value_or(removal.removedBytes));
-        }
-
-        if (removeOrphans && !m_stop.load(std::memory_order_relaxed)) {
+        if (!m_stop.load(std::memory_order_relaxed)) {
             // Info files without data: left behind by a put that failed, or by another program. One
             // written lately may be a put in flight (its data not moved yet), so it waits.
             int infoError = 0;
@@ -577,10 +726,134 @@ TrashCleanupOutcome TrashStore::remove(const std::function<bool(const std::optio
                     directory.path, QStringLiteral("info/ cannot be listed: %1").arg(describe(infoError)), infoError}
                                            .message());
         }
-        if (untrusted || sizes.size() != cachedBefore)
-            writeSizeCache(folder, sizes);
     }
     return result;
+}
+
+TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
+{
+    // The rule runs after every scan; on an unchanged Trash whose oldest entry is younger than the
+    // cut-off, listing it again would find nothing to remove.
+    timespec startedAt{};
+    ::clock_gettime(CLOCK_REALTIME, &startedAt);
+    OpenFolders open = openFolders();
+    if (open.folders.empty() && open.problems.isEmpty())
+        return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+    Snapshot before = snapshot(open, startedAt);
+    if (m_ageGate && unchangedSince(before, m_ageGate->snapshot) &&
+        (!m_ageGate->oldest || *m_ageGate->oldest >= cutoff))
+        return TrashCleanupResult{};
+    m_ageGate.reset();
+    ++m_listings;
+    bool complete = before.complete;
+    std::optional<Timestamp> oldest;
+    QHash<QByteArray, std::vector<KnownDate>> knownDates;
+    TrashCleanupResult result = cleanupOf(open.problems);
+    const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
+
+    for (const OpenTrashFolder& folder : open.folders) {
+        const TrashDirectory& directory = folder.directory;
+        const int infoFd = folder.info.get();
+        const std::vector<KnownDate> previous = m_knownDates.value(directory.path);
+        std::vector<KnownDate>& known = knownDates[directory.path];
+        // The old entries are gathered first and deleted once the listing is done, so the folder
+        // never changes under its own listing; the others cost no name.
+        std::vector<Doomed> old;
+        const int listError = forEachDirectoryName(folder.files.get(), [&](QByteArrayView name) {
+            struct stat infoSt {};
+            if (!statInfo(infoFd, name, &infoSt))
+                return; // no info file, no date: never removed by age
+            const quint64 hash = qHash(name, 0);
+            auto hit = std::lower_bound(previous.cbegin(), previous.cend(), hash,
+                                        [](const KnownDate& k, quint64 h) { return k.nameHash < h; });
+            while (hit != previous.cend() && hit->nameHash == hash &&
+                   !sameFile(infoSt, hit->mtimeNs, hit->size, hit->inode))
+                ++hit;
+            std::optional<Timestamp> date;
+            if (hit != previous.cend() && hit->nameHash == hash) {
+                date = fromMicros(hit->deletedUs);
+            } else if (const auto info = readInfo(infoFd, name)) {
+                date = info->deletionDate;
+            }
+            known.push_back(
+                KnownDate{hash, infoSt.st_ino, nanoseconds(infoSt.st_mtim), infoSt.st_size, toMicros(date)});
+            if (date && *date < cutoff)
+                old.push_back(
+                    Doomed{name.toByteArray(), true, infoSt.st_ino, nanoseconds(infoSt.st_mtim), infoSt.st_size});
+            else if (date && (!oldest || *date < *oldest))
+                oldest = date;
+        });
+        if (listError != 0) {
+            complete = false;
+            const TrashFolderProblem problem = unlistable(directory, listError);
+            report(problem);
+            result.problems.append(problem.message());
+            // What could be read of a folder is not trusted: an entry may have been listed twice.
+            known.clear();
+            continue;
+        }
+        std::sort(known.begin(), known.end(),
+                  [](const KnownDate& a, const KnownDate& b) { return a.nameHash < b.nameHash; });
+        if (!old.empty())
+            removeEntries(folder, old, settledBefore, result);
+    }
+    m_knownDates = std::move(knownDates);
+    if (result.removedCount > 0 || result.failedCount > 0)
+        m_lastScan.reset();
+    else if (complete)
+        m_ageGate = AgeGate{std::move(before), oldest};
+    return result;
+}
+
+void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
+                               TrashCleanupResult& result)
+{
+    const TrashDirectory& directory = folder.directory;
+    const int filesFd = folder.files.get();
+    const int infoFd = folder.info.get();
+    bool untrusted = false;
+    SizeCache sizes = readSizeCache(folder, &untrusted);
+    const qsizetype cachedBefore = sizes.size();
+    for (const Doomed& entry : doomed) {
+        if (m_stop.load(std::memory_order_relaxed))
+            break;
+        const QByteArray& name = entry.name;
+        struct stat infoSt {};
+        const bool hasInfo = statInfo(infoFd, name, &infoSt);
+        // Picked by an info file that is no longer there: the name was freed and trashed anew since.
+        if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode)))
+            continue;
+        std::optional<qint64> knownSize;
+        if (const auto cached = sizes.constFind(name);
+            hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
+            knownSize = cached->size;
+
+        TreeRemover remover(!knownSize.has_value(), &m_stop);
+        const RemovalResult removal = remover.remove(filesFd, name.constData());
+        if (!removal.complete) {
+            // The info file stays so the entry stays listed and can be retried or restored.
+            ++result.failedCount;
+            if (!removal.mountPoint.isEmpty())
+                result.problems.append(
+                    QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
+                        .arg(QFile::decodeName(directory.filesPath() + '/' + name),
+                             QFile::decodeName(directory.filesPath() + '/' + removal.mountPoint)));
+            continue;
+        }
+        sizes.remove(name);
+        // The data is gone, so its info file goes. Data that was gone before we came (another
+        // emptying got there first, and removes the info file itself) may also be a put's name
+        // freed and claimed again: then the info file is only taken once no put can be in flight.
+        if (hasInfo)
+            removeInfoFile(infoFd, name, infoSt,
+                           removal.alreadyGone ? std::optional<time_t>(settledBefore) : std::nullopt);
+        if (removal.alreadyGone)
+            continue;
+        ++result.removedCount;
+        result.freedBytes = saturatingAdd(result.freedBytes, knownSize.value_or(removal.removedBytes));
+    }
+    if (untrusted || sizes.size() != cachedBefore)
+        writeSizeCache(folder, sizes);
 }
 
 bool TrashStore::isEmpty() const
@@ -647,6 +920,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now)
 
     // Never move a trash into itself, nor re-trash what is already there.
     m_lastScan.reset();
+    m_ageGate.reset();
     m_locations.ensureHomeTrash();
     for (const TrashDirectory& folder : m_locations.trashDirectories()) {
         const QByteArray trash = canonicalPath(folder.path);

@@ -13,19 +13,32 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 namespace rubbly {
+
+// How TrashStore::list() orders the entries.
+enum class TrashEntryOrder {
+    LargestFirst, // by size, descending; equal sizes in listing order
+    NewestFirst,  // by deletion date, descending; entries without one last, in listing order
+};
 
 // The synchronous trash engine: reads, sizes, empties and fills the freedesktop trash directories.
 // Each operation opens every trash folder afresh (TrashLocations::open) and works only through the
 // descriptors of its checked parts; a folder that fails the checks, or cannot be listed, is left
 // alone and reported (TrashStatus::folderProblems, TrashCleanupResult::problems, the log).
-// Not thread-safe; TrashService runs it on its actor. It keeps three caches between calls: parsed
-// .trashinfo files (by name, mtime and size), the per-trash directorysizes file, and the last
-// complete scan, returned again while no trash folder's files/ or info/ has changed since. A rescan
-// of an unchanged Trash therefore costs two stats per trash folder, one whose listing changed a
-// couple of stats per entry.
+// Not thread-safe; TrashService runs it on its actor.
+//
+// Nothing it keeps grows with the names in the Trash. A scan is one pass over each trash folder that
+// adds every entry to the totals and per-kind sums and keeps the names of the largest few only; the
+// full listings stream entry by entry. Between calls it keeps the last complete scan, returned again
+// while no trash folder's files/ or info/ has changed since, and for the age rule the deletion date
+// of each entry (keyed by a hash of its name and checked against its info file's inode, mtime and
+// size) with the oldest of them, so an unchanged Trash is not listed again to find nothing old enough.
+// A rescan of an unchanged Trash therefore costs two stats per trash folder, one whose listing changed
+// a stat per entry.
 class TrashStore final {
 public:
     explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {},
@@ -33,9 +46,16 @@ public:
 
     const TrashLocations& locations() const { return m_locations; }
 
-    // Every top-level entry of every trash folder, largest first. `lastUpdatedAt` is left for the
-    // caller to stamp. An error only when no trash folder could be listed at all.
+    // The totals, per-kind sums and largest entries of every trash folder. `lastUpdatedAt` is left for
+    // the caller to stamp. An error only when no trash folder could be listed at all.
     TrashStatusResult scan();
+    // Every entry of every trash folder, one at a time: the pass of scan() gives `begin` the status,
+    // then `entry` gets each entry in `order` with its original path and deletion date. An entry's
+    // detail lives only during its call; what is held meanwhile is a row of numbers per entry and its
+    // name and original path, in one buffer. Nothing is called when no trash folder can be read; the
+    // folders that could not be are in the status's folderProblems, as for scan().
+    TrashStatusResult list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
+                           const std::function<void(const TrashItemDetail&)>& entry);
     // Deletes every entry, then the info files left without data for longer than
     // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
@@ -58,36 +78,16 @@ public:
     // stopped process, and an hour costs nothing (an info file alone is not listed).
     static constexpr std::chrono::seconds kPutInFlightMargin{3600};
 
-    // How many .trashinfo files were read (not served from the cache) since construction.
+    // How many .trashinfo files were read (not served from what is known of them) since construction.
     int infoReads() const { return m_infoReads; }
     // How many entries were sized by walking them (not served from directorysizes).
     int walks() const { return m_walks; }
-    // How many scans listed the trash folders (not answered by the last scan).
+    // How many scans and age-rule passes listed the trash folders (not answered from what is known).
     int listings() const { return m_listings; }
 
 private:
-    struct CachedInfo {
-        timespec mtime{};
-        off_t size = 0;
-        ino_t inode = 0;
-        TrashInfo info;
-        // The scan that last saw it; entries older than the current scan are gone and dropped.
-        quint64 seen = 0;
-    };
-    using CachedSize = DirectorySize;
-    using SizeCache = QHash<QByteArray, CachedSize>;
-
-    // Stats info/<name>.trashinfo; true when it is a regular file.
-    static bool statInfo(int infoFd, const QByteArray& name, struct stat* infoStat);
-    // The info file that `infoStat` describes, parsed, or from the cache while it is unchanged.
-    std::optional<TrashInfo> readInfo(int infoFd, const QByteArray& trashPath, const QByteArray& name,
-                                      const struct stat& infoStat);
-    // The directorysizes file of a trash, re-read only when the file itself changed. `untrusted` is
-    // set when a file of that name is there but was not read (a link, a FIFO, too large): it is to
-    // be written anew.
-    SizeCache readSizeCache(const OpenTrashFolder& folder, bool* untrusted);
-    void writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache);
-    TrashCleanupOutcome remove(const std::function<bool(const std::optional<TrashInfo>&)>& select, bool removeOrphans);
+    using SizeCache = DirectorySizes;
+    struct EntryTable;
 
     // Every trash folder present, opened (the home trash created where missing), and the problems of
     // those that cannot be used.
@@ -99,6 +99,38 @@ private:
     // Logs a folder's problem the first time this store meets it: the tray scans every minute.
     void report(const TrashFolderProblem& problem);
 
+    TrashStatusResult scanFolders(EntryTable* table);
+    // Stats info/<name>.trashinfo; true when it is a regular file.
+    static bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat);
+    // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
+    std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
+    // The info file of one of the largest entries: as the last scan read it (one of `previous`) while
+    // it is unchanged. Kept in m_topInfos for the next scan.
+    struct KnownInfo;
+    std::optional<TrashInfo> topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
+                                         const QByteArray& name);
+    // The directorysizes file of a trash, read anew by every pass that needs it: kept parsed, it
+    // would hold the name of every folder entry. `untrusted` is set when a file of that name is there
+    // but was not read (a link, a FIFO, too large): it is to be written anew.
+    static SizeCache readSizeCache(const OpenTrashFolder& folder, bool* untrusted);
+    static void writeSizeCache(const OpenTrashFolder& folder, const SizeCache& cache);
+
+    // An entry picked for removal, with the info file it was picked by when that matters: an entry
+    // whose info file is no longer that one was trashed anew meanwhile and is not the one picked.
+    struct Doomed {
+        QByteArray name;
+        // When set, removed only while its info file is still this one (inode, mtime, size).
+        bool checked = false;
+        ino_t inode = 0;
+        qint64 mtimeNs = 0;
+        off_t size = 0;
+    };
+    // Deletes the entries `doomed` of one trash folder (data first, then the info file), counting
+    // into `result`, and drops their directorysizes lines. `settledBefore`: an info file whose data
+    // was already gone is only removed when its mtime is before it (a put may have claimed the name).
+    void removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
+                       TrashCleanupResult& result);
+
     // What a trash folder's files/ and info/ looked like: any entry added, removed or renamed in
     // either changes its mtime and ctime.
     struct FolderStamp {
@@ -108,29 +140,56 @@ private:
         timespec filesMtime{}, filesCtime{}, infoMtime{}, infoCtime{};
         bool operator==(const FolderStamp& other) const;
     };
-    static FolderStamp stamp(const OpenTrashFolder& folder);
+    // Every trash folder's stamp, taken as a pass opened them, before it listed anything.
+    struct Snapshot {
+        QList<FolderStamp> stamps;
+        timespec takenAt{};
+        bool complete = true; // every folder present could be used
+    };
+    static Snapshot snapshot(const OpenFolders& open, const timespec& takenAt);
+    // True when `now` finds every folder as `before` did, and their mtimes were already settled then.
+    static bool unchangedSince(const Snapshot& now, const Snapshot& before);
+
     // The last complete scan and the stamps taken before it listed anything.
     struct LastScan {
-        QList<FolderStamp> stamps;
-        timespec startedAt{};
+        Snapshot snapshot;
         TrashStatus status;
     };
     std::optional<LastScan> m_lastScan;
+
+    // What an info file said of its entry's deletion date, while the file is unchanged.
+    struct KnownDate {
+        quint64 nameHash = 0;
+        ino_t inode = 0;
+        qint64 mtimeNs = 0;
+        off_t size = 0;
+        qint64 deletedUs = 0; // microseconds since the epoch; the lowest qint64 for none
+    };
+    // Per trash folder, sorted by name hash; only entries the last age pass saw.
+    QHash<QByteArray, std::vector<KnownDate>> m_knownDates;
+    // Left by an age pass that listed everything and removed nothing: while no folder changes, no
+    // entry was trashed before `oldest` (none at all when empty).
+    struct AgeGate {
+        Snapshot snapshot;
+        std::optional<Timestamp> oldest;
+    };
+    std::optional<AgeGate> m_ageGate;
+
+    // The info files of the last scan's largest entries.
+    struct KnownInfo {
+        QByteArray trashPath;
+        QByteArray name;
+        ino_t inode = 0;
+        timespec mtime{};
+        off_t size = 0;
+        std::optional<TrashInfo> info;
+    };
+    QList<KnownInfo> m_topInfos;
 
     std::atomic<bool> m_stop{false};
     TrashLocations m_locations;
     DirectoryWalker m_walker;
     QTimeZone m_zone;
-    // Parsed info files per trash folder, by entry name.
-    QHash<QByteArray, QHash<QByteArray, CachedInfo>> m_infoCache;
-    quint64 m_scanCount = 0;
-    struct ParsedSizeFile {
-        timespec mtime{};
-        off_t size = 0;
-        ino_t inode = 0;
-        SizeCache entries;
-    };
-    QHash<QByteArray, ParsedSizeFile> m_sizeFiles;
     QSet<QString> m_reported;
     int m_infoReads = 0;
     int m_walks = 0;

@@ -418,7 +418,8 @@ QSize EmptyTrashButton::sizeHint() const
 
 void EmptyTrashButton::setStatus(const TrashStatus& status)
 {
-    m_status = status;
+    m_itemCount = status.itemCount;
+    m_totalSize = status.totalSize;
     setEnabled(status.itemCount != 0);
     if (!isEnabled())
         m_hover.jumpTo(0);
@@ -429,7 +430,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool empty = m_status.itemCount == 0;
+    const bool empty = m_itemCount == 0;
     const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     const QColor danger = spectrum()[10];
     const qreal h = empty ? 0 : m_hover.value();
@@ -457,7 +458,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
          (empty ? Tint::tertiary() : Tint::primary()).resolve(this)},
     };
     if (!empty)
-        pieces.append({QStringLiteral("(") + formatBytesCompact(m_status.totalSize) + QStringLiteral(")"), monoFont(10),
+        pieces.append({QStringLiteral("(") + formatBytesCompact(m_totalSize) + QStringLiteral(")"), monoFont(10),
                        Tint::secondary().resolve(this)});
     qreal total = 6.0 * (pieces.size() - 1);
     for (const Piece& piece : pieces)

@@ -89,7 +89,9 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
-    TrashStatus m_status;
+    // All it draws of the status.
+    int m_itemCount = 0;
+    qint64 m_totalSize = 0;
     AnimatedValue m_hover;
 };
 
