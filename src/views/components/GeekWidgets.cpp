@@ -139,7 +139,7 @@ void GeekIconButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRectF box(0, 0, 20, 20);
     if (isHovered() && isEnabled())
-        paintCard(painter, box, 3, QColor::fromRgbF(1, 1, 1, 0.08f));
+        paintCard(painter, box, 3, GeekTheme::shared().iconButtonHover);
     QColor color = (isHovered() && isEnabled() ? Tint::primary() : Tint::tertiary()).resolve(this);
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.6f);

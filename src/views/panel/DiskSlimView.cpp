@@ -4,6 +4,7 @@
 #include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekScrollView.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "PanelLogic.h"
 #include "Symbols.h"
@@ -462,7 +463,7 @@ protected:
             paintCard(painter, box, 6, Tint::accent(4).opacity(0.15).resolve(this),
                       Tint::accent(4).opacity(0.7).resolve(this), 1);
         else
-            paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
+            paintCard(painter, box, 6, GeekTheme::shared().inertButtonFill, Tint::border().resolve(this), 1);
 
         struct Piece {
             QString text;

@@ -3,6 +3,7 @@
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "PanelLogic.h"
 #include "PermissionGuideView.h"
@@ -435,7 +436,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     const QColor danger = spectrum()[10];
     const qreal h = empty ? 0 : m_hover.value();
     if (empty) {
-        paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
+        paintCard(painter, box, 6, GeekTheme::shared().inertButtonFill, Tint::border().resolve(this), 1);
     } else {
         QColor hoverFill = danger;
         hoverFill.setAlphaF(0.18f);

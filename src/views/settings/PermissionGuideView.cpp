@@ -1,6 +1,7 @@
 #include "PermissionGuideView.h"
 
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
 #include "PushButton.h"
@@ -51,11 +52,6 @@ GeekText* secondaryText(const QString& text, qreal size)
 
 } // namespace
 
-QColor systemOrange()
-{
-    return QColor(255, 149, 0);
-}
-
 PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<void()> onRefresh, QWidget* parent)
     : QWidget(parent)
     , m_steps(new QWidget)
@@ -66,7 +62,7 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
 
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
-    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(systemOrange())));
+    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(GeekTheme::shared().warning)));
     auto* heading = new GeekText(QCoreApplication::translate("Permissions", "Trash Access Needed"),
                                  uiFont(13, Weight::Semibold), Tint::primary());
     heading->setWordWrap(true);
@@ -132,7 +128,7 @@ void PermissionGuideView::showEvent(QShowEvent* event)
 void PermissionGuideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QColor outline = systemOrange();
+    QColor outline = GeekTheme::shared().warning;
     outline.setAlphaF(0.2f);
     // The platform's control background: the palette's base colour.
     paintCard(painter, QRectF(rect()), 14, palette().color(QPalette::Base), outline, 0.5);

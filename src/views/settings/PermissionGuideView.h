@@ -29,7 +29,4 @@ private:
     QWidget* m_steps;
 };
 
-// The system orange the guide and the permissions pane use.
-QColor systemOrange();
-
 } // namespace rubbly
