@@ -457,20 +457,10 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        const bool live = m_selected >= 1 && !m_purging;
-        if (live)
-            paintCard(painter, box, 6, Tint::accent(4).opacity(0.15).resolve(this),
-                      Tint::accent(4).opacity(0.7).resolve(this), 1);
-        else
-            paintCard(painter, box, 6, GeekTheme::shared().inertButtonFill, Tint::border().resolve(this), 1);
-
-        struct Piece {
-            QString text;
-            QFont font;
-            QColor color;
-        };
-        QList<Piece> pieces;
+        std::optional<std::pair<QColor, QColor>> live;
+        if (m_selected >= 1 && !m_purging)
+            live = {Tint::accent(4).opacity(0.15).resolve(this), Tint::accent(4).opacity(0.7).resolve(this)};
+        QList<LabelPiece> pieces;
         const QColor accent = spectrum()[4];
         const QColor dim = Tint::tertiary().resolve(this);
         if (m_purging) {
@@ -483,28 +473,12 @@ protected:
                       {formatBytesCompact(m_selected), monoFont(11, Weight::Bold), any ? accent : dim},
                       {QStringLiteral(")"), monoFont(11, Weight::Bold), any ? Tint::primary().resolve(this) : dim}};
         }
-        // Five between every part, the brackets' too, as the label's row spaces them.
-        const auto gapAfter = [](qsizetype) { return 5.0; };
-        qreal total = m_purging ? m_indicator->width() + 5 : 0;
-        for (qsizetype i = 0; i < pieces.size(); ++i)
-            total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) +
-                     (i + 1 < pieces.size() ? gapAfter(i) : 0);
-        total = std::min<qreal>(total, width() - 12);
-        qreal x = (width() - total) / 2;
-        if (m_purging) {
-            m_indicator->move(static_cast<int>(x), (height() - m_indicator->height()) / 2);
-            x += m_indicator->width() + 5;
-        }
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            const QFontMetricsF metrics(pieces[i].font);
-            const QString text = metrics.elidedText(pieces[i].text, Qt::ElideRight, width() - 6 - x);
-            painter.setFont(pieces[i].font);
-            painter.setPen(pieces[i].color);
-            painter.drawText(QRectF(x, 0, metrics.horizontalAdvance(text) + 1, height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, text);
-            x += metrics.horizontalAdvance(text) + gapAfter(i);
-        }
-        paintFocusRing(painter, box, 6);
+        // Five between every part, the brackets' too, as the label's row spaces them; the activity
+        // indicator leads while the purge runs.
+        const qreal lead = m_purging ? m_indicator->width() + 5 : 0;
+        const qreal leadAt = paintCommandButton(painter, live, pieces, 5, lead);
+        if (m_purging)
+            m_indicator->move(static_cast<int>(leadAt), (height() - m_indicator->height()) / 2);
     }
 
 private:
