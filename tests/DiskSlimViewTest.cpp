@@ -90,6 +90,32 @@ private Q_SLOTS:
         QCOMPARE(tab.view->headerSizeText(), QStringLiteral("0B selected"));
     }
 
+    void theKeyboardFocusStaysOnItsRowWhenTheListChanges()
+    {
+        SlimTab tab({item(DiskSlimCategory::NpmCache, {"/h/.npm/_cacache/a", "/h/.npm/_cacache/b"}),
+                     item(DiskSlimCategory::GoCache, {"/h/.cache/go-build/a"})});
+        QWidget* canvas = tab.view->listCanvas();
+        canvas->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(canvas, Qt::Key_Down);
+        QTest::keyClick(canvas, Qt::Key_Down);                   // the last row: Go's
+        tab.view->setExpanded(DiskSlimCategory::NpmCache, true); // two rows appear above it
+        QTest::keyClick(canvas, Qt::Key_Space);
+        settle();
+        QVERIFY(!tab.shown(1).isSelected);
+        QVERIFY(tab.shown(0).isSelected && tab.shown(0).subItems[0].isSelected);
+
+        // A rescan that finds another category above it: still Go's.
+        tab.rig.fakeSlim.result.insert(1, item(DiskSlimCategory::YarnCache, {"/h/.yarn/cache/a"}));
+        tab.rig.vm->scanSlim(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!tab.rig.vm->isScanningSlim(), 5000);
+        settle();
+        QTest::keyClick(canvas, Qt::Key_Space);
+        settle();
+        QCOMPARE(tab.shown(2).category, DiskSlimCategory::GoCache);
+        QVERIFY(!tab.shown(2).isSelected);
+        QVERIFY(tab.shown(0).isSelected && tab.shown(1).isSelected);
+    }
+
     void nothingSelectedLeavesTheButtonInert()
     {
         SlimTab tab({item(DiskSlimCategory::NpmCache, {}, 500)});
