@@ -1,31 +1,19 @@
 #include "DirectoryWalker.h"
+#include "MountGuard.h"
 #include "PosixFd.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
 
 class DirectoryWalkerTest : public QObject {
     Q_OBJECT
-
-    static qint64 duBytes(const QByteArray& path)
-    {
-        // du -s in 1024-byte blocks, not following links, staying on one file system.
-        QProcess du;
-        du.start(QStringLiteral("du"),
-                 {QStringLiteral("-s"), QStringLiteral("-x"), QStringLiteral("-B1"), QFile::decodeName(path)});
-        du.waitForFinished();
-        return du.readAllStandardOutput().split('\t').first().toLongLong();
-    }
 
     // Sharing a walk between threads must not change what it counts.
     static void threadRows()
@@ -53,8 +41,6 @@ private Q_SLOTS:
         QCOMPARE(result.files, 45);
         QCOMPARE(result.directories, 46); // a, a/b, a/c, a/c/d, a/c/d/e, wide and its 40
         QCOMPARE(result.errors, 0);
-        // Directories themselves add nothing, unlike du, so du is an upper bound.
-        QVERIFY(result.bytes <= duBytes(tree.root()));
     }
 
     void neverFollowsSymlinks()
@@ -175,9 +161,9 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
         tree.file("a/f", 4096).dir("a/mnt").file("b/f", 4096);
-        if (::mount("rubbly-test", tree.path("a/mnt").constData(), "tmpfs", 0, "size=1m") != 0)
+        MountGuard mounts;
+        if (!mounts.tmpfs(tree.path("a/mnt")))
             QSKIP("cannot mount a tmpfs here (needs root)");
-        const auto unmount = qScopeGuard([&] { ::umount2(tree.path("a/mnt").constData(), MNT_DETACH); });
         TreeBuilder(tree.path("a/mnt")).file("hidden-by-the-mount", 65536);
         PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
         DirectoryWalker walker({false, 2});

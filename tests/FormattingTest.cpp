@@ -107,18 +107,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("relative");
         QTest::addColumn<QString>("ago");
         const Timestamp now = localTime(2026, 3, 2, 10, 0);
-        QTest::newRow("within a minute") << now - 59s << "just now"
-                                         << "now";
-        QTest::newRow("minutes") << now - 3599s << "today 09:00"
-                                 << "59m ago";
-        QTest::newRow("hours") << now - 3600s * 10 << "today 00:00"
-                               << "10h ago";
-        QTest::newRow("yesterday") << localTime(2026, 3, 1, 23, 59) << "yesterday 23:59"
-                                   << "10h ago";
-        QTest::newRow("days") << localTime(2026, 2, 8, 8, 5) << "Feb 8 08:05"
-                              << "22d ago";
-        QTest::newRow("a month") << now - 86400s * 30 << "Jan 31 10:00"
-                                 << "26/01/31";
+        const auto row = [](const char* name, Timestamp date, const char* relative, const char* ago) {
+            QTest::newRow(name) << date << QString::fromLatin1(relative) << QString::fromLatin1(ago);
+        };
+        row("within a minute", now - 59s, "just now", "now");
+        row("minutes", now - 3599s, "today 09:00", "59m ago");
+        row("hours", now - 3600s * 10, "today 00:00", "10h ago");
+        row("yesterday", localTime(2026, 3, 1, 23, 59), "yesterday 23:59", "10h ago");
+        row("days", localTime(2026, 2, 8, 8, 5), "Feb 8 08:05", "22d ago");
+        row("a month", now - 86400s * 30, "Jan 31 10:00", "26/01/31");
     }
     void englishTimes()
     {

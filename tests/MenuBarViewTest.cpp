@@ -1,12 +1,10 @@
 #include "MenuBarView.h"
-#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
 #include "PanelStates.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
 #include "TrashTabViews.h"
-#include "UiLanguageGuard.h"
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
@@ -19,8 +17,6 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
-
-Q_DECLARE_METATYPE(rubbly::UiLanguage)
 
 namespace {
 
@@ -89,8 +85,6 @@ private Q_SLOTS:
     {
         Panel panel(statusWith(0, 0));
         QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
-        QVERIFY(panel.texts().contains(QStringLiteral("> system trash is empty. 0 bytes occupied.")));
-        QVERIFY(panel.texts().contains(QStringLiteral("[all_clean]")));
         // A Trash of zero-byte entries is not empty: its button shows.
         Panel zero(zeroByteTrash());
         QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
@@ -134,7 +128,6 @@ private Q_SLOTS:
         QVERIFY(panel.view->isConfirmingEmpty());
         QVERIFY(panel.view->confirmationCard()->isVisible());
         QCOMPARE(panel.empties(), 0);
-        QVERIFY(panel.texts().contains(QStringLiteral("Permanently delete 7 items (8.8G)? Action cannot be undone.")));
         if (how == QLatin1String("cancel"))
             panel.view->cancelButton()->click();
         else if (how == QLatin1String("escape"))
@@ -233,7 +226,6 @@ private Q_SLOTS:
         QCOMPARE(ids[7], topItemRowID(fullTrash().topItems[0]));
         visualization->setTopExpanded(false);
         QCOMPARE(visualization->rowIDs().size(), 7);
-        QVERIFY(panel.texts().contains(QStringLiteral("> TOP ITEMS")));
     }
 
     void theRevealButtonShowsOnlyOnTheHoveredRowAndRevealsIt()
@@ -270,34 +262,19 @@ private Q_SLOTS:
         QVERIFY(!panel.view->isDropTargeted());
     }
 
-    void theHeaderButtonsActThroughTheirSeams_data()
-    {
-        QTest::addColumn<UiLanguage>("language");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("Chinese") << UiLanguage::Chinese
-                                 << QStringList{QStringLiteral("刷新"), QStringLiteral("在文件管理器中打开废纸篓"),
-                                                QStringLiteral("偏好设置"), QStringLiteral("退出 Rubbly")};
-        QTest::newRow("English") << UiLanguage::English
-                                 << QStringList{QStringLiteral("Refresh"),
-                                                QStringLiteral("Open the Trash in the file manager"),
-                                                QStringLiteral("Settings"), QStringLiteral("Quit Rubbly")};
-    }
     void theHeaderButtonsActThroughTheirSeams()
     {
-        QFETCH(UiLanguage, language);
-        QFETCH(QStringList, expected);
-        UiLanguageGuard guard(language);
         Panel panel;
         QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
         QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
-        QStringList helps;
-        for (GeekIconButton* button : panel.view->findChildren<GeekIconButton*>()) {
-            helps.append(button->toolTip());
+        const QList<GeekIconButton*> buttons = panel.view->findChildren<GeekIconButton*>();
+        QCOMPARE(buttons.size(), 4);
+        for (GeekIconButton* button : buttons) {
+            QVERIFY(!button->toolTip().isEmpty());
             QCOMPARE(button->accessibleName(), button->toolTip());
             if (button != panel.view->refreshButton())
                 button->click();
         }
-        QCOMPARE(helps, expected);
         QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
         QCOMPARE(settings.count(), 1);
         QCOMPARE(quit.count(), 1);
@@ -319,10 +296,8 @@ private Q_SLOTS:
             return *std::find_if(buttons.begin(), buttons.end(), [&text](PushButton* b) { return b->text() == text; });
         };
         const auto texts = [&panel] { return panel.texts().replaceInStrings(QString(QChar(0x2060)), QString()); };
-        QVERIFY(texts().contains(QStringLiteral("需要废纸篓读写权限")));
         QVERIFY(texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
         QVERIFY(texts().contains(QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash")));
-        QVERIFY(texts().contains(QStringLiteral("3. 返回此处点击「重新检查」")));
         const int scans = panel.rig.scans();
         find(QStringLiteral("复制修复命令"))->click();
         find(QStringLiteral("打开文件夹"))->click();
@@ -353,25 +328,6 @@ private Q_SLOTS:
         QCOMPARE(panel.view->recordLineText(), QStringLiteral("// last cleaned: 刚刚 · 1.0M"));
         panel.view->selectTab(MenuBarTab::Slim);
         QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。")); // either tab
-    }
-
-    // Pixels: what a regression would actually show.
-    void theStripShowsTheKindsColoursInOrder()
-    {
-        Panel panel;
-        QWidget* bar = panel.visualization()->distributionBar();
-        const QImage strip = bar->grab().toImage();
-        QList<int> seen;
-        for (int x = 0; x < strip.width(); ++x) {
-            const QRgb c = strip.pixel(x, strip.height() / 2);
-            for (int i = 0; i < 11; ++i) {
-                if (c == spectrum()[i].rgb() && (seen.isEmpty() || seen.last() != i))
-                    seen.append(i);
-            }
-        }
-        // Archive, video, development, then what fits before the strip clips the 2 % floors.
-        const QList<int> order{8, 0, 4, 5, 6, 1, 9};
-        QVERIFY2(seen.size() >= 3 && order.mid(0, seen.size()) == seen, qPrintable(QString::number(seen.size())));
     }
 
     void theCardBlursThePanelBehindIt()

@@ -115,23 +115,6 @@ private Q_SLOTS:
         tray.setTextColor(0x101010); // the panel's theme switched to light
         QTRY_COMPARE(colorOf(host), QByteArray("ff101010"));
     }
-
-    void relaysTheBackendsSignals()
-    {
-        FakeStatusNotifierWatcher watcher;
-        QVERIFY(watcher.start());
-        TrayHost host(gnomeOnX11());
-        host.start();
-        QTRY_VERIFY(host.isShown());
-        QSignalSpy activated(&host, &StatusItem::activated);
-        QSignalSpy menu(&host, &StatusItem::menuActionTriggered);
-        host.statusNotifierItem().handleActivate(5, 6);
-        Q_EMIT host.statusNotifierItem().menuActionTriggered(StatusItem::MenuAction::Settings);
-        QCOMPARE(activated.size(), 1);
-        QCOMPARE(activated.first().value(0).toPoint(), QPoint(5, 6));
-        QCOMPARE(menu.size(), 1);
-        QCOMPARE(menu.first().value(0).value<StatusItem::MenuAction>(), StatusItem::MenuAction::Settings);
-    }
 };
 
 int main(int argc, char** argv)

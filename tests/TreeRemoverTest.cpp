@@ -1,12 +1,11 @@
 #include "TreeRemover.h"
+#include "MountGuard.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
 #include <QFile>
 #include <QScopeGuard>
 #include <QTest>
-
-#include <sys/mount.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -81,9 +80,9 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()));
         tree.file("t/before", 100).dir("t/mnt");
-        if (::mount("rubbly-test", tree.path("t/mnt").constData(), "tmpfs", 0, "size=1m") != 0)
+        MountGuard mounts;
+        if (!mounts.tmpfs(tree.path("t/mnt")))
             QSKIP("cannot mount a tmpfs here (needs root)");
-        const auto unmount = qScopeGuard([&] { ::umount2(tree.path("t/mnt").constData(), MNT_DETACH); });
         tree.file("t/mnt/on-the-other-fs", 100);
         const RemovalResult result = TreeRemover().remove(tree.path("t"));
         QVERIFY(!result.complete);

@@ -1,12 +1,11 @@
+#include "MountGuard.h"
 #include "ProcessRunner.h"
 #include "TrashFixture.h"
 #include "TrashStore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
-#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -17,9 +16,9 @@ using namespace rubbly::test;
 class VolumeTrashTest : public QObject {
     Q_OBJECT
 
-    TrashFixture* m_fx = nullptr;
+    std::unique_ptr<TrashFixture> m_fx;
+    std::unique_ptr<MountGuard> m_mounts;
     QByteArray m_mountPoint;
-    bool m_mounted = false;
 
     // A mount table holding only our volume, so no real volume's trash is ever touched.
     TrashLocations locations() const
@@ -41,33 +40,18 @@ class VolumeTrashTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_fx = new TrashFixture;
-        const QString root = m_fx->home().root();
-        m_mountPoint = QFile::encodeName(root) + "/volume";
-        QDir().mkpath(QFile::decodeName(m_mountPoint));
-        const QString image = root + QStringLiteral("/volume.img");
-        if (geteuid() != 0)
-            QSKIP("mounting a test volume needs root");
-        QFile img(image);
-        img.open(QIODevice::WriteOnly);
-        img.resize(32 << 20);
-        img.close();
-        if (runProcess(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), image}).exitCode != 0)
-            QSKIP("mkfs.ext4 is not available (scripts/setup installs e2fsprogs)");
-        const ProcessResult mount = runProcess(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
-                                                                         image, QFile::decodeName(m_mountPoint)});
-        if (mount.exitCode != 0)
-            QSKIP(qPrintable(QStringLiteral("cannot loop-mount a test volume here: ") + QString::fromUtf8(mount.err)));
-        m_mounted = true;
+        m_fx = std::make_unique<TrashFixture>();
+        m_mounts = std::make_unique<MountGuard>();
+        m_mountPoint = QFile::encodeName(m_fx->home().root()) + "/volume";
+        TreeBuilder(m_mountPoint).dir({});
+        if (!m_mounts->ext4(QFile::encodeName(m_fx->home().root()) + "/volume.img", m_mountPoint))
+            QSKIP("loop-mounting an ext4 image needs root, mkfs.ext4 and loop devices");
     }
 
     void cleanup()
     {
-        if (m_mounted)
-            ::umount2(m_mountPoint.constData(), MNT_DETACH);
-        m_mounted = false;
-        delete m_fx;
-        m_fx = nullptr;
+        m_mounts.reset();
+        m_fx.reset();
     }
 
     void putScanAndEmptyUseTheVolumesOwnTrash()

@@ -7,6 +7,7 @@
 #include "TrashService.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -79,6 +80,9 @@ public:
 
     void begin(const TrashStatus& status)
     {
+        // What was written through the stream before goes out first: the items go to its device
+        // directly, as bytes (through the stream, each would be decoded and encoded again).
+        m_out.flush();
         m_empty = document(status, {});
         const QByteArray marked = document(status, {kMarker});
         const QByteArray markerLine = "\n" + kIndent + '"' + kMarker.toUtf8() + "\"\n";
@@ -88,12 +92,29 @@ public:
     }
     void entry(const TrashItemDetail& item)
     {
-        QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
-        object.chop(1); // the document's last newline
-        object.replace("\n", "\n" + kIndent);
-        m_out << (m_written++ == 0 ? m_head : QByteArray(",\n")) << kIndent << object;
+        const QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
+        m_chunk.append(m_written++ == 0 ? m_head : QByteArray(",\n"));
+        // The object's lines indented by two levels, without the document's last newline.
+        const QByteArrayView text = QByteArrayView(object).chopped(1);
+        qsizetype from = 0;
+        for (qsizetype newline = text.indexOf('\n'); newline >= 0; newline = text.indexOf('\n', from)) {
+            m_chunk.append(kIndent).append(text.sliced(from, newline + 1 - from));
+            from = newline + 1;
+        }
+        m_chunk.append(kIndent).append(text.sliced(from));
+        if (m_chunk.size() >= kChunk)
+            write();
     }
-    void end() { m_out << (m_written == 0 ? m_empty : m_tail); }
+    void end()
+    {
+        if (m_written == 0)
+            m_chunk = m_empty;
+        else
+            m_chunk.append(m_tail);
+        write();
+        if (auto* file = qobject_cast<QFileDevice*>(m_out.device()))
+            file->flush();
+    }
 
 private:
     static QByteArray document(const TrashStatus& status, const QJsonArray& items)
@@ -120,11 +141,23 @@ private:
         return QJsonDocument(root).toJson(QJsonDocument::Indented);
     }
 
+    void write()
+    {
+        if (QIODevice* device = m_out.device())
+            device->write(m_chunk);
+        else
+            m_out << m_chunk;
+        m_chunk.clear();
+    }
+
     // An item of the root's array is indented by two levels of four spaces.
     inline static const QByteArray kIndent = QByteArray(8, ' ');
+    static constexpr qsizetype kChunk = 64 * 1024;
     inline static const QString kMarker = QStringLiteral("rubbly:items");
     QTextStream& m_out;
     QByteArray m_head, m_tail, m_empty;
+    // Items written but not handed to the device yet.
+    QByteArray m_chunk;
     qint64 m_written = 0;
 };
 
