@@ -1,4 +1,6 @@
-#include "QtAppearance.h"
+#include "PortalAppearanceSource.h"
+#include "QtAppearanceApplier.h"
+#include "TaskbarPolicy.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

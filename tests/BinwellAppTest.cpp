@@ -2,7 +2,7 @@
 #include "BinwellViewModel.h"
 #include "DefaultsStore.h"
 #include "PlatformServices.h"
-#include "QtAppearance.h"
+#include "QtAppearanceApplier.h"
 #include "SettingsService.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"

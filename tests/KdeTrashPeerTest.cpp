@@ -55,11 +55,6 @@ QString fileUrl(const QByteArray& path)
     return QUrl::fromLocalFile(QFile::decodeName(path)).toString();
 }
 
-QByteArray trashrcPath(TrashFixture& fx)
-{
-    return QFile::encodeName(fx.home().configHome()) + "/trashrc";
-}
-
 } // namespace
 
 // What KDE's own trash does after each change, so its views stay right when we change the Trash.
@@ -103,7 +98,7 @@ private Q_SLOTS:
     void putsAndEmptyingsKeepKdeCurrent()
     {
         TrashFixture fx;
-        const QByteArray trashrc = trashrcPath(fx);
+        const QByteArray trashrc = QFile::encodeName(fx.home().configHome()) + "/trashrc";
         const QByteArray rest = "[" + fx.trashPath() + "]\nDays=7\nUseTimeLimit=false\n\n";
         TreeBuilder(QFile::encodeName(fx.home().configHome())).write("trashrc", rest + "[Status]\nEmpty=true\n");
         ::chmod(trashrc.constData(), 0600);

@@ -22,6 +22,23 @@ DiskSlimItem item(DiskSlimCategory category, qint64 size, bool selected, QList<s
     }
     return result;
 }
+// The rows as "what@top": group tags, category row ids and paths.
+QString describe(const QList<SlimRow>& rows, const QList<DiskSlimItem>& items)
+{
+    QStringList parts;
+    for (const SlimRow& row : rows) {
+        const QString what = row.kind == SlimRow::Kind::Group ? row.id.mid(3)
+                             : row.kind == SlimRow::Kind::Category
+                                 ? QString::fromLatin1(diskSlimInfo(items[row.item].category).rowID)
+                                 : QString::fromUtf8(items[row.item].subItems[row.sub].path);
+        parts.append(what + u'@' + QString::number(row.top));
+    }
+    return parts.join(u' ');
+}
+
+using Categories = QSet<DiskSlimCategory>;
+constexpr qreal kHeader = 10;
+
 } // namespace
 
 class PanelLogicTest : public QObject {
@@ -118,6 +135,98 @@ private Q_SLOTS:
         UiLanguageGuard english(UiLanguage::English);
         QCOMPARE(confirmationSentence(status),
                  QStringLiteral("Permanently delete 1 item (1.5G)? Action cannot be undone."));
+    }
+
+    void slimRowsFollowGroupsAndFolds_data()
+    {
+        QTest::addColumn<QList<DiskSlimItem>>("items");
+        QTest::addColumn<Categories>("expanded");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<qreal>("height");
+        const DiskSlimItem npm = item(DiskSlimCategory::NpmCache, 500, true);
+        const DiskSlimItem go = item(DiskSlimCategory::GoCache, 3000, true, {{1000, true}, {2000, true}});
+        const DiskSlimItem logs = item(DiskSlimCategory::SystemLogs, 100, true);
+        QTest::newRow("nothing found, no rows") << QList<DiskSlimItem>{} << Categories{} << QString() << 0.0;
+        QTest::newRow("a header, then rows 2 apart")
+            << QList{npm, go} << Categories{} << u"DEV_ENV@0 npm-cacache@13 golang-mod-cache@41"_s << 67.0;
+        QTest::newRow("an unfolded category lists its paths")
+            << QList{go} << Categories{DiskSlimCategory::GoCache} << u"DEV_ENV@0 golang-mod-cache@13 /p/0@41 /p/1@69"_s
+            << 95.0;
+        QTest::newRow("a category without paths unfolds to nothing")
+            << QList{npm} << Categories{DiskSlimCategory::NpmCache} << u"DEV_ENV@0 npm-cacache@13"_s << 39.0;
+        QTest::newRow("groups in display order, 8 apart, whatever the items' order")
+            << QList{logs, npm} << Categories{} << u"DEV_ENV@0 npm-cacache@13 SYS_LOGS@47 system-logs@60"_s << 86.0;
+    }
+    void slimRowsFollowGroupsAndFolds()
+    {
+        QFETCH(QList<DiskSlimItem>, items);
+        QFETCH(Categories, expanded);
+        const QList<SlimRow> rows = slimRows(items, expanded, kHeader);
+        QTEST(describe(rows, items), "rows");
+        QTEST(slimRowsHeight(rows), "height");
+    }
+
+    void slimFocusStepsOverHeadersAndStopsAtTheEnds_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<int>("to");
+        // DEV_ENV, npm, Go, /p/0, /p/1, SYS_LOGS, logs
+        QTest::newRow("down from nothing: the first row") << -1 << true << 1;
+        QTest::newRow("up from nothing: the first row too") << -1 << false << 1;
+        QTest::newRow("down into the paths") << 2 << true << 3;
+        QTest::newRow("down over a header") << 4 << true << 6;
+        QTest::newRow("up over a header") << 6 << false << 4;
+        QTest::newRow("down at the last row stays") << 6 << true << 6;
+        QTest::newRow("up at the first row stays") << 1 << false << 1;
+    }
+    void slimFocusStepsOverHeadersAndStopsAtTheEnds()
+    {
+        QFETCH(int, from);
+        QFETCH(bool, next);
+        const QList<DiskSlimItem> items{item(DiskSlimCategory::NpmCache, 500, true),
+                                        item(DiskSlimCategory::GoCache, 3000, true, {{1000, true}, {2000, true}}),
+                                        item(DiskSlimCategory::SystemLogs, 100, true)};
+        const QList<SlimRow> rows = slimRows(items, {DiskSlimCategory::GoCache}, kHeader);
+        QTEST(stepSlimFocus(rows, from, next ? SlimStep::Next : SlimStep::Previous), "to");
+        QCOMPARE(stepSlimFocus({}, -1, SlimStep::Next), -1);
+    }
+
+    void slimFocusFollowsWhatItsRowShows_data()
+    {
+        QTest::addColumn<QList<DiskSlimItem>>("items");
+        QTest::addColumn<Categories>("expanded");
+        QTest::addColumn<std::optional<SlimRowKey>>("key");
+        QTest::addColumn<int>("index");
+        const DiskSlimItem npm = item(DiskSlimCategory::NpmCache, 3000, true, {{1000, true}, {2000, true}});
+        const DiskSlimItem go = item(DiskSlimCategory::GoCache, 3000, true, {{1000, true}, {2000, true}});
+        const DiskSlimItem yarn = item(DiskSlimCategory::YarnCache, 500, true);
+        const auto key = [](DiskSlimCategory category, QByteArray path = {}) {
+            return std::optional(SlimRowKey{category, path});
+        };
+        QTest::newRow("a category, after another appeared above it")
+            << QList{npm, yarn, go} << Categories{} << key(DiskSlimCategory::GoCache) << 3;
+        QTest::newRow("a category, after one above it unfolded")
+            << QList{npm, go} << Categories{DiskSlimCategory::NpmCache} << key(DiskSlimCategory::GoCache) << 4;
+        QTest::newRow("a path, not the same path of the category above")
+            << QList{npm, go} << Categories{DiskSlimCategory::NpmCache, DiskSlimCategory::GoCache}
+            << key(DiskSlimCategory::GoCache, "/p/0") << 5;
+        QTest::newRow("a path whose category folded: the category")
+            << QList{npm, go} << Categories{} << key(DiskSlimCategory::GoCache, "/p/1") << 2;
+        QTest::newRow("a category that is gone: none")
+            << QList{npm} << Categories{} << key(DiskSlimCategory::GoCache) << -1;
+        QTest::newRow("no focus yet: none") << QList{npm} << Categories{} << std::optional<SlimRowKey>() << -1;
+    }
+    void slimFocusFollowsWhatItsRowShows()
+    {
+        QFETCH(QList<DiskSlimItem>, items);
+        QFETCH(Categories, expanded);
+        QFETCH(std::optional<SlimRowKey>, key);
+        const QList<SlimRow> rows = slimRows(items, expanded, kHeader);
+        const int index = slimRowIndex(rows, items, key);
+        QTEST(index, "index");
+        if (index >= 0 && key)
+            QCOMPARE(slimRowKey(rows[index], items)->category, key->category);
     }
 
     void droppedUriListsGiveLocalPathsAsBytes()

@@ -10,6 +10,7 @@
 #include "SettingsForm.h"
 #include "SettingsPanes.h"
 #include "SettingsService.h"
+#include "SettingsWindow.h"
 #include "TempHome.h"
 #include "XdgAutostartLoginItem.h"
 

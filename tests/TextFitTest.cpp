@@ -26,7 +26,7 @@ public:
     };
 
     explicit TextProbe(QSize size)
-        : m_size(size)
+        : m_shape(size)
         , m_engine(this)
     {
     }
@@ -34,35 +34,20 @@ public:
     const QList<Drawn>& drawn() const { return m_drawn; }
 
 protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-            return m_size.width();
-        case PdmHeight:
-            return m_size.height();
-        case PdmWidthMM:
-            return m_size.width() * 254 / 960;
-        case PdmHeightMM:
-            return m_size.height() * 254 / 960;
-        case PdmNumColors:
-            return INT_MAX;
-        case PdmDepth:
-            return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-        }
-        return 0;
-    }
+    int metric(PaintDeviceMetric metric) const override { return m_shape.metricOf(metric); }
 
 private:
+    // Size, depth and a 96 dpi resolution, as an image of the widget's size has them.
+    struct Shape : QImage {
+        explicit Shape(QSize size)
+            : QImage(size, QImage::Format_ARGB32_Premultiplied)
+        {
+            setDotsPerMeterX(3780);
+            setDotsPerMeterY(3780);
+        }
+        int metricOf(PaintDeviceMetric metric) const { return QImage::metric(metric); }
+    };
+
     class Engine final : public QPaintEngine {
     public:
         explicit Engine(TextProbe* probe)
@@ -79,8 +64,8 @@ private:
         {
             const QTransform toDevice = painter()->deviceTransform();
             const QRectF logical(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
-            QRectF clip = systemClip().isEmpty() ? QRectF(QPointF(0, 0), QSizeF(m_probe->m_size))
-                                                 : QRectF(systemClip().boundingRect());
+            QRectF clip =
+                systemClip().isEmpty() ? QRectF(m_probe->m_shape.rect()) : QRectF(systemClip().boundingRect());
             if (painter()->hasClipping())
                 clip &= toDevice.mapRect(painter()->clipBoundingRect());
             m_probe->m_drawn.append({item.text(), toDevice.mapRect(logical), clip});
@@ -91,7 +76,7 @@ private:
         TextProbe* m_probe;
     };
 
-    QSize m_size;
+    Shape m_shape;
     Engine m_engine;
     QList<Drawn> m_drawn;
 };

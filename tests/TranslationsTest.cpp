@@ -1,6 +1,5 @@
 #include "OtherSystemWords.h"
 #include "UiLanguage.h"
-#include "UiLanguageGuard.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -102,18 +101,6 @@ private Q_SLOTS:
         QCOMPARE(uiLanguageFor(env), language);
     }
 
-    void theTranslationIsBuiltInAndSwitches()
-    {
-        // Tests run in Chinese (CTest asks for it); English is the texts as written.
-        QCOMPARE(installedUiLanguage(), UiLanguage::Chinese);
-        QCOMPARE(QCoreApplication::translate("Panel", "Refresh"), QStringLiteral("刷新"));
-        {
-            UiLanguageGuard english(UiLanguage::English);
-            QCOMPARE(QCoreApplication::translate("Panel", "Refresh"), QStringLiteral("Refresh"));
-        }
-        QCOMPARE(QCoreApplication::translate("Panel", "Refresh"), QStringLiteral("刷新"));
-    }
-
     // Everything the code asks to translate has a finished translation: lupdate over the sources,
     // into a copy of each file, leaves nothing unfinished and nothing stale.
     void everyTextOfTheCodeIsTranslated()
@@ -155,36 +142,6 @@ private Q_SLOTS:
                     QVERIFY2(!otherSystemWords().match(text).hasMatch(), qPrintable(text));
             }
         }
-    }
-
-    // Where the designs give a text exactly, the Chinese translation says it (the mends for Linux
-    // aside, which have their own table in the views' tests).
-    void chineseTextsAreTheDesignsTexts_data()
-    {
-        QTest::addColumn<QString>("context");
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("chinese");
-        const QList<std::array<const char*, 3>> rows{
-            {"Formatting", "just now", "刚刚"},
-            {"ViewModel", "Cleaning…", "正在清理…"},
-            {"Notifications", "Trash emptied", "废纸篓已清空"},
-            {"Update", "Network error; please try again later", "网络连接失败，请稍后重试"},
-            {"Tray", "Empty Trash…", "清空废纸篓…"},
-            {"DiskSlimCategory", "Go build and module cache", "Go 编译与模块缓存"},
-            {"Panel", "> scanning trash...", "> scanning trash..."},
-            {"Panel", "Permanently delete 1 item (%1)? Action cannot be undone.",
-             "Permanently delete 1 items (%1)? Action cannot be undone."},
-        };
-        for (const auto& [context, source, chinese] : rows)
-            QTest::newRow(source) << QString::fromLatin1(context) << QString::fromUtf8(source)
-                                  << QString::fromUtf8(chinese);
-    }
-    void chineseTextsAreTheDesignsTexts()
-    {
-        QFETCH(QString, context);
-        QFETCH(QString, source);
-        QFETCH(QString, chinese);
-        QCOMPARE(QCoreApplication::translate(context.toLatin1().constData(), source.toUtf8().constData()), chinese);
     }
 };
 

@@ -31,9 +31,6 @@ private Q_SLOTS:
         QVERIFY(item.registerItem());
         QVERIFY(item.isEnabled());
         QCOMPARE(item.userEntryPath(), home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop"));
-        const QByteArray text = read(item.userEntryPath());
-        QVERIFY(text.contains("\nExec=\"/opt/Rubbly.app/usr/bin/rubbly\"\n"));
-        QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(item.unregisterItem());
         QVERIFY(!item.isEnabled());
         QVERIFY(!QFile::exists(item.userEntryPath()));

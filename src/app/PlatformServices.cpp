@@ -1,15 +1,16 @@
 #include "PlatformServices.h"
 
-#include "AppearanceSource.h"
 #include "CanberraSoundPlayer.h"
 #include "DesktopSession.h"
 #include "FreedesktopNotificationCenter.h"
-#include "HapticPerformer.h"
 #include "JsonFileDefaultsStore.h"
 #include "KeyGrabber.h"
-#include "QtAppearance.h"
+#include "NullHapticPerformer.h"
+#include "PortalAppearanceSource.h"
+#include "QtAppearanceApplier.h"
 #include "SettingsService.h"
 #include "SoundPlayer.h"
+#include "TaskbarPolicy.h"
 #include "XdgAutostartLoginItem.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // are for people: look at them after changing a view.
 
 #include "Motion.h"
-#include "QtAppearance.h"
+#include "QtAppearanceApplier.h"
 #include "Scenes.h"
 #include "UiLanguage.h"
 

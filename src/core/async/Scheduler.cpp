@@ -114,20 +114,26 @@ void Scheduler::singleShot(std::chrono::milliseconds duration, QObject* context,
     timer->start(duration);
 }
 
+namespace {
+
+// Scheduler on the system clock and QTimer.
+class SystemScheduler final : public Scheduler {
+public:
+    using Scheduler::Scheduler;
+
+    Timestamp now() const override
+    {
+        return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+    }
+    Timer* createTimer(QObject* parent) override { return new SystemTimer(parent); }
+};
+
+} // namespace
+
 Scheduler* Scheduler::system()
 {
     static SystemScheduler* instance = new SystemScheduler;
     return instance;
-}
-
-Timestamp SystemScheduler::now() const
-{
-    return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
-}
-
-Timer* SystemScheduler::createTimer(QObject* parent)
-{
-    return new SystemTimer(parent);
 }
 
 } // namespace rubbly

@@ -74,14 +74,4 @@ public:
     static Scheduler* system();
 };
 
-// Scheduler on the system clock and QTimer.
-class SystemScheduler final : public Scheduler {
-    Q_OBJECT
-public:
-    using Scheduler::Scheduler;
-
-    Timestamp now() const override;
-    Timer* createTimer(QObject* parent) override;
-};
-
 } // namespace rubbly

@@ -9,10 +9,4 @@ public:
     virtual void performGeneric() = 0;
 };
 
-// Linux desktops have no haptic trackpads to drive.
-class NullHapticPerformer final : public HapticPerformer {
-public:
-    void performGeneric() override {}
-};
-
 } // namespace rubbly

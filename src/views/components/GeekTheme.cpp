@@ -18,6 +18,12 @@ QColor white(double level, double alpha = 1.0)
                             static_cast<float>(alpha));
 }
 
+// White over the dark scheme, black over the light one, each as opaque as given.
+GeekThemeColor veil(double darkAlpha, double lightAlpha)
+{
+    return {white(1.0, darkAlpha), white(0.0, lightAlpha)};
+}
+
 } // namespace
 
 const GeekTheme& GeekTheme::shared()
@@ -30,6 +36,25 @@ const GeekTheme& GeekTheme::shared()
         {white(0.95), white(0.12)},
         {white(0.62), white(0.38)},
         {white(0.4), white(0.55)},
+        {white(1.0, 0.05), white(1.0, 0.75)},
+        veil(0.08, 0.06),
+        veil(0.08 * 1.6, 0.06 * 1.6),
+        {white(1.0, 0.2), white(1.0)},
+        veil(0.18, 0.16),
+        veil(0.08, 0.04),
+        veil(0.12, 0.07),
+        veil(0.16, 0.1),
+        white(0.0, 0.6),
+        white(0.0, 0.5),
+        white(1.0, 0.02),
+        white(1.0, 0.08),
+        white(1.0, 0.22),
+        rgb(0.06, 0.07, 0.08),
+        white(1.0),
+        white(1.0),
+        white(1.0, 0.6),
+        QColor(255, 149, 0),
+        QColor(20, 22, 24),
     };
     return theme;
 }

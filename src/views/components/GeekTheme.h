@@ -26,6 +26,29 @@ struct GeekTheme {
     GeekThemeColor textSecondary;
     GeekThemeColor textTertiary;
 
+    // The settings window's controls, drawn over its own palette.
+    GeekThemeColor groupFill;        // a group's card
+    GeekThemeColor controlFill;      // a segmented control's and a pop-up picker's track
+    GeekThemeColor controlFillHover; // a hovered pop-up picker's track
+    GeekThemeColor selectedSegment;  // the chosen segment
+    GeekThemeColor switchOff;        // a switch's track when off
+    GeekThemeColor buttonFill;       // a bordered push button, at rest, hovered and pressed
+    GeekThemeColor buttonFillHover;
+    GeekThemeColor buttonFillPressed;
+
+    // Colours that stay the same in both schemes.
+    QColor scrim;           // dims the panel behind the confirmation card
+    QColor cardShadow;      // the confirmation card's shadow
+    QColor inertButtonFill; // the EMPTY and PURGE buttons with nothing to act on
+    QColor iconButtonHover; // behind a hovered icon button in the panel
+    QColor scrollThumb;     // the scroll thumb at rest
+    QColor textOnLightFill; // text on a light accent fill, and on a dark one
+    QColor textOnDarkFill;
+    QColor switchKnob; // a switch's knob, enabled and disabled
+    QColor switchKnobDisabled;
+    QColor warning;      // the permission guide's and pane's orange
+    QColor iconBackdrop; // behind the drawn application icon when the icon theme has none
+
     // The one instance, created on first use.
     static const GeekTheme& shared();
 };

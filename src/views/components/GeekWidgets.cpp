@@ -117,6 +117,33 @@ void PlainButton::paintFocusRing(QPainter& painter, const QRectF& rect, qreal ra
     paintCard(painter, rect, radius, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1.0);
 }
 
+qreal PlainButton::paintCommandButton(QPainter& painter, std::optional<std::pair<QColor, QColor>> live,
+                                      const QList<LabelPiece>& pieces, qreal gap, qreal lead) const
+{
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (live)
+        paintCard(painter, box, 6, live->first, live->second, 1);
+    else
+        paintCard(painter, box, 6, GeekTheme::shared().inertButtonFill, Tint::border().resolve(this), 1);
+    qreal total = lead;
+    for (qsizetype i = 0; i < pieces.size(); ++i)
+        total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) + (i + 1 < pieces.size() ? gap : 0);
+    total = std::min<qreal>(total, width() - 12);
+    const qreal leadAt = (width() - total) / 2;
+    qreal x = leadAt + lead;
+    for (const LabelPiece& piece : pieces) {
+        const QFontMetricsF metrics(piece.font);
+        const QString text = metrics.elidedText(piece.text, Qt::ElideRight, width() - 6 - x);
+        painter.setFont(piece.font);
+        painter.setPen(piece.color);
+        painter.drawText(QRectF(x, 0, metrics.horizontalAdvance(text) + 1, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         text);
+        x += metrics.horizontalAdvance(text) + gap;
+    }
+    paintFocusRing(painter, box, 6);
+    return leadAt;
+}
+
 GeekIconButton::GeekIconButton(const QString& symbol, const QString& help, QWidget* parent)
     : PlainButton(parent)
     , m_symbol(symbol)
@@ -139,7 +166,7 @@ void GeekIconButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRectF box(0, 0, 20, 20);
     if (isHovered() && isEnabled())
-        paintCard(painter, box, 3, QColor::fromRgbF(1, 1, 1, 0.08f));
+        paintCard(painter, box, 3, GeekTheme::shared().iconButtonHover);
     QColor color = (isHovered() && isEnabled() ? Tint::primary() : Tint::tertiary()).resolve(this);
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.6f);

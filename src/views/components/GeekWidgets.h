@@ -4,9 +4,13 @@
 #include "Motion.h"
 
 #include <QAbstractButton>
+#include <QFont>
+#include <QList>
+#include <QString>
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 namespace rubbly {
 
@@ -54,6 +58,19 @@ protected:
     // A thin accent ring inside `rect` while the button has the focus from the keyboard (Tab), not
     // when a window hands it the focus on opening, where it would look like a selection.
     void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius) const;
+
+    // One run of a command button's label, in its own font and colour.
+    struct LabelPiece {
+        QString text;
+        QFont font;
+        QColor color;
+    };
+    // The panel's wide "$ VERB (size)" buttons (EMPTY TRASH, PURGE SELECTED): a card filled and
+    // outlined in `live` colours, or the inert look without them; the pieces side by side, `gap` apart,
+    // centred after `lead` points the caller fills (an activity indicator), those that do not fit cut
+    // short with an ellipsis; the focus ring. Returns where the lead starts.
+    qreal paintCommandButton(QPainter& painter, std::optional<std::pair<QColor, QColor>> live,
+                             const QList<LabelPiece>& pieces, qreal gap, qreal lead = 0) const;
 
 private:
     bool m_hovered = false;

@@ -1,6 +1,7 @@
 #include "PushButton.h"
 
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "Symbols.h"
 
@@ -77,7 +78,8 @@ QSize PushButton::sizeHint() const
 QColor PushButton::textOn(const QColor& fill)
 {
     const double luminance = 0.2126 * fill.redF() + 0.7152 * fill.greenF() + 0.0722 * fill.blueF();
-    return luminance > 0.55 ? QColor::fromRgbF(0.06f, 0.07f, 0.08f) : QColor(Qt::white);
+    const GeekTheme& theme = GeekTheme::shared();
+    return luminance > 0.55 ? theme.textOnLightFill : theme.textOnDarkFill;
 }
 
 void PushButton::paintEvent(QPaintEvent*)
@@ -101,14 +103,11 @@ void PushButton::paintEvent(QPaintEvent*)
         break;
     }
     case Style::Bordered: {
-        QColor fill = dark ? QColor::fromRgbF(1, 1, 1,
-                                              isDown()      ? 0.16f
-                                              : isHovered() ? 0.12f
-                                                            : 0.08f)
-                           : QColor::fromRgbF(0, 0, 0,
-                                              isDown()      ? 0.1f
-                                              : isHovered() ? 0.07f
-                                                            : 0.04f);
+        const GeekTheme& theme = GeekTheme::shared();
+        const QColor fill = (isDown()      ? theme.buttonFillPressed
+                             : isHovered() ? theme.buttonFillHover
+                                           : theme.buttonFill)
+                                .resolve(dark);
         paintCard(painter, box, radius, fill, Tint::border().resolve(dark), 1);
         break;
     }

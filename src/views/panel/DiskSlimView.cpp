@@ -4,6 +4,7 @@
 #include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekScrollView.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "PanelLogic.h"
 #include "Symbols.h"
@@ -23,11 +24,6 @@ namespace rubbly {
 
 namespace {
 
-QString pathRowID(const QByteArray& path)
-{
-    return fileUrlString(path).mid(7); // the URL's path: unique for any bytes
-}
-
 qreal lineHeight(qreal size)
 {
     return QFontMetricsF(monoFont(size)).height();
@@ -36,24 +32,19 @@ qreal lineHeight(qreal size)
 } // namespace
 
 // The grouped list, painted row by row. Only the rows in view are drawn; hover, clicks, tooltips and
-// the keyboard are worked out from the row table.
+// the keyboard are worked out from the row table (slimRows()). The keyboard focus is kept by what its
+// row shows, so a rescan or a category folding above it leaves it on the same category or path.
 class DiskSlimView::Canvas final : public QWidget {
 public:
-    enum class Kind { Group, Category, Path };
-    struct Row {
-        Kind kind = Kind::Group;
-        int item = -1;
-        int sub = -1;
-        DiskSlimGroup group = DiskSlimGroup::Ai;
-        qint64 groupSize = 0;
-        qreal top = 0;
-        qreal height = 0;
-        QString id;
-    };
+    using Row = SlimRow;
+    using Kind = SlimRow::Kind;
 
-    Canvas(DiskSlimView* view)
-        : QWidget(view)
+    Canvas(DiskSlimView& view, BinwellViewModel& viewModel, Workspace& workspace, GeekScrollView& scroll)
+        : QWidget(&view)
         , m_view(view)
+        , m_viewModel(viewModel)
+        , m_workspace(workspace)
+        , m_scroll(scroll)
         , m_hoverIn(this, 1)
         , m_hoverOut(this, 0)
     {
@@ -66,49 +57,10 @@ public:
 
     void relayout()
     {
-        const QList<DiskSlimItem>& items = m_view->m_viewModel.diskSlimItems();
-        m_rows.clear();
-        const qreal rowHeight = 26;
-        const qreal headerHeight = 2 + lineHeight(9);
-        qreal y = 0;
-        bool firstGroup = true;
-        for (DiskSlimGroup group : kSlimGroupOrder) {
-            QList<int> members;
-            qint64 sum = 0;
-            for (int i = 0; i < items.size(); ++i) {
-                if (diskSlimInfo(items[i].category).group == group) {
-                    members.append(i);
-                    sum += items[i].size;
-                }
-            }
-            if (members.isEmpty())
-                continue; // a group without results has no header either
-            if (!firstGroup)
-                y += 8;
-            firstGroup = false;
-            m_rows.append(
-                Row{Kind::Group, -1, -1, group, sum, y, headerHeight, QStringLiteral("// ") + diskSlimGroupTag(group)});
-            y += headerHeight + 3;
-            bool firstRow = true;
-            for (int index : members) {
-                if (!firstRow)
-                    y += 2;
-                firstRow = false;
-                const DiskSlimItem& item = items[index];
-                m_rows.append(Row{Kind::Category, index, -1, group, 0, y, rowHeight, diskSlimTitle(item.category)});
-                y += rowHeight;
-                if (!m_view->m_expanded.contains(item.category))
-                    continue;
-                for (int s = 0; s < item.subItems.size(); ++s) {
-                    y += 2;
-                    m_rows.append(Row{Kind::Path, index, s, group, 0, y, rowHeight, pathRowID(item.subItems[s].path)});
-                    y += rowHeight;
-                }
-            }
-        }
-        setFixedHeight(static_cast<int>(std::ceil(y)));
-        if (m_focus >= m_rows.size())
-            m_focus = -1;
+        m_rows = slimRows(m_viewModel.diskSlimItems(), m_view.expandedCategories(), 2 + lineHeight(9));
+        // The key stays while its row is away (a scan lists the categories anew, one by one).
+        m_focus = slimRowIndex(m_rows, m_viewModel.diskSlimItems(), m_focusKey);
+        setFixedHeight(static_cast<int>(std::ceil(slimRowsHeight(m_rows))));
         update();
     }
 
@@ -195,7 +147,7 @@ protected:
 
     void paintRow(QPainter& painter, const Row& row, bool focused) const
     {
-        const QList<DiskSlimItem>& items = m_view->m_viewModel.diskSlimItems();
+        const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
         if (row.item < 0 || row.item >= items.size())
             return;
         const DiskSlimItem& item = items[row.item];
@@ -232,8 +184,8 @@ protected:
         } else {
             const QRectF chevron(right - 18, content.center().y() - 9, 18, 18);
             paintSymbol(painter, chevron,
-                        m_view->isExpanded(item.category) ? QStringLiteral("chevron.up")
-                                                          : QStringLiteral("chevron.down"),
+                        m_view.isExpanded(item.category) ? QStringLiteral("chevron.up")
+                                                         : QStringLiteral("chevron.down"),
                         9, (hovered ? Tint::primary() : Tint::tertiary()).resolve(this));
         }
         right -= 18 + 6;
@@ -247,7 +199,7 @@ protected:
         right -= sizeWidth + 6;
         const std::optional<Timestamp> modified = isPath ? sub->modificationDate : latestModification(item);
         if (modified) {
-            const QString ago = formatTimeAgo(*modified, m_view->m_viewModel.now());
+            const QString ago = formatTimeAgo(*modified, m_viewModel.now());
             painter.setFont(monoFont(9));
             painter.setPen((hovered ? Tint::secondary() : Tint::tertiary()).resolve(this));
             const qreal agoWidth = QFontMetricsF(monoFont(9)).horizontalAdvance(ago);
@@ -268,9 +220,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override
     {
         const Row* row = rowAt(event->position());
-        m_view->setHoveredRowID(row ? row->id : QString());
+        m_view.setHoveredRowID(row ? row->id : QString());
     }
-    void leaveEvent(QEvent*) override { m_view->setHoveredRowID({}); }
+    void leaveEvent(QEvent*) override { m_view.setHoveredRowID({}); }
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
@@ -308,84 +260,83 @@ protected:
     // path or folds a category.
     void keyPressEvent(QKeyEvent* event) override
     {
-        QList<int> rows;
-        for (int i = 0; i < m_rows.size(); ++i) {
-            if (m_rows[i].kind != Kind::Group)
-                rows.append(i);
-        }
-        if (rows.isEmpty())
-            return QWidget::keyPressEvent(event);
-        const qsizetype at = rows.indexOf(m_focus);
+        if (stepSlimFocus(m_rows, -1, SlimStep::Next) < 0)
+            return QWidget::keyPressEvent(event); // no row to act on
+        const int at = m_focus;
         switch (event->key()) {
         case Qt::Key_Down:
-            m_focus = rows[std::min<qsizetype>(at + 1, rows.size() - 1)];
-            break;
         case Qt::Key_Up:
-            m_focus = rows[std::max<qsizetype>(at - 1, 0)];
+            setFocusRow(stepSlimFocus(m_rows, at, event->key() == Qt::Key_Down ? SlimStep::Next : SlimStep::Previous));
             break;
         case Qt::Key_Space:
             if (at >= 0)
-                toggle(m_rows[m_focus]);
+                toggle(m_rows[at]);
             break;
         case Qt::Key_Left:
         case Qt::Key_Right:
-            if (at >= 0 && m_rows[m_focus].kind == Kind::Category &&
-                m_view->isExpanded(categoryOf(m_rows[m_focus])) != (event->key() == Qt::Key_Right))
-                expand(m_rows[m_focus]);
+            if (at >= 0 && m_rows[at].kind == Kind::Category &&
+                m_view.isExpanded(categoryOf(m_rows[at])) != (event->key() == Qt::Key_Right))
+                expand(m_rows[at]);
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (at >= 0)
-                m_rows[m_focus].kind == Kind::Path ? reveal(m_rows[m_focus]) : expand(m_rows[m_focus]);
+                m_rows[at].kind == Kind::Path ? reveal(m_rows[at]) : expand(m_rows[at]);
             break;
         default:
             return QWidget::keyPressEvent(event);
         }
-        if (m_focus >= 0 && m_focus < m_rows.size())
-            m_view->m_scroll->ensureVisible(0, static_cast<int>(m_rows[m_focus].top + m_rows[m_focus].height / 2), 0,
-                                            static_cast<int>(m_rows[m_focus].height));
+        if (m_focus >= 0)
+            m_scroll.ensureVisible(0, static_cast<int>(m_rows[m_focus].top + m_rows[m_focus].height / 2), 0,
+                                   static_cast<int>(m_rows[m_focus].height));
         update();
     }
     void focusInEvent(QFocusEvent*) override
     {
-        if (m_focus < 0) {
-            for (int i = 0; i < m_rows.size() && m_focus < 0; ++i) {
-                if (m_rows[i].kind != Kind::Group)
-                    m_focus = i;
-            }
-        }
+        if (m_focus < 0)
+            setFocusRow(stepSlimFocus(m_rows, -1, SlimStep::Next));
         update();
     }
     void focusOutEvent(QFocusEvent*) override { update(); }
 
 private:
-    DiskSlimCategory categoryOf(const Row& row) const { return m_view->m_viewModel.diskSlimItems()[row.item].category; }
+    void setFocusRow(int index)
+    {
+        m_focus = index;
+        m_focusKey = index >= 0 ? slimRowKey(m_rows[index], m_viewModel.diskSlimItems()) : std::nullopt;
+    }
+    DiskSlimCategory categoryOf(const Row& row) const { return m_viewModel.diskSlimItems()[row.item].category; }
     void toggle(const Row& row)
     {
-        const DiskSlimItem& item = m_view->m_viewModel.diskSlimItems()[row.item];
+        const DiskSlimItem& item = m_viewModel.diskSlimItems()[row.item];
         if (row.kind == Kind::Category)
-            m_view->m_viewModel.toggleSlimCategory(item.category);
+            m_viewModel.toggleSlimCategory(item.category);
         else
-            m_view->m_viewModel.toggleSlimSubItem(item.category, item.subItems[row.sub].path);
+            m_viewModel.toggleSlimSubItem(item.category, item.subItems[row.sub].path);
     }
     void expand(const Row& row)
     {
         const DiskSlimCategory category = categoryOf(row);
-        m_view->setExpanded(category, !m_view->isExpanded(category));
+        m_view.setExpanded(category, !m_view.isExpanded(category));
     }
     void reveal(const Row& row)
     {
-        const DiskSlimItem& item = m_view->m_viewModel.diskSlimItems()[row.item];
-        m_view->m_workspace.reveal(item.subItems[row.sub].path);
+        const DiskSlimItem& item = m_viewModel.diskSlimItems()[row.item];
+        m_workspace.reveal(item.subItems[row.sub].path);
     }
 
-    DiskSlimView* m_view;
+    DiskSlimView& m_view;
+    BinwellViewModel& m_viewModel;
+    Workspace& m_workspace;
+    GeekScrollView& m_scroll;
     QList<Row> m_rows;
     QString m_hovered;
     QString m_previous;
     AnimatedValue m_hoverIn;
     AnimatedValue m_hoverOut;
+    // The focused row: its index in the current table, and what it shows, which outlives rebuilds.
     int m_focus = -1;
+    std::optional<SlimRowKey> m_focusKey;
 };
 
 // The running scan's line over the list: what it does and how far it is.
@@ -456,20 +407,10 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        const bool live = m_selected >= 1 && !m_purging;
-        if (live)
-            paintCard(painter, box, 6, Tint::accent(4).opacity(0.15).resolve(this),
-                      Tint::accent(4).opacity(0.7).resolve(this), 1);
-        else
-            paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
-
-        struct Piece {
-            QString text;
-            QFont font;
-            QColor color;
-        };
-        QList<Piece> pieces;
+        std::optional<std::pair<QColor, QColor>> live;
+        if (m_selected >= 1 && !m_purging)
+            live = {Tint::accent(4).opacity(0.15).resolve(this), Tint::accent(4).opacity(0.7).resolve(this)};
+        QList<LabelPiece> pieces;
         const QColor accent = spectrum()[4];
         const QColor dim = Tint::tertiary().resolve(this);
         if (m_purging) {
@@ -482,28 +423,12 @@ protected:
                       {formatBytesCompact(m_selected), monoFont(11, Weight::Bold), any ? accent : dim},
                       {QStringLiteral(")"), monoFont(11, Weight::Bold), any ? Tint::primary().resolve(this) : dim}};
         }
-        // Five between every part, the brackets' too, as the label's row spaces them.
-        const auto gapAfter = [](qsizetype) { return 5.0; };
-        qreal total = m_purging ? m_indicator->width() + 5 : 0;
-        for (qsizetype i = 0; i < pieces.size(); ++i)
-            total += QFontMetricsF(pieces[i].font).horizontalAdvance(pieces[i].text) +
-                     (i + 1 < pieces.size() ? gapAfter(i) : 0);
-        total = std::min<qreal>(total, width() - 12);
-        qreal x = (width() - total) / 2;
-        if (m_purging) {
-            m_indicator->move(static_cast<int>(x), (height() - m_indicator->height()) / 2);
-            x += m_indicator->width() + 5;
-        }
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            const QFontMetricsF metrics(pieces[i].font);
-            const QString text = metrics.elidedText(pieces[i].text, Qt::ElideRight, width() - 6 - x);
-            painter.setFont(pieces[i].font);
-            painter.setPen(pieces[i].color);
-            painter.drawText(QRectF(x, 0, metrics.horizontalAdvance(text) + 1, height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, text);
-            x += metrics.horizontalAdvance(text) + gapAfter(i);
-        }
-        paintFocusRing(painter, box, 6);
+        // Five between every part, the brackets' too, as the label's row spaces them; the activity
+        // indicator leads while the purge runs.
+        const qreal lead = m_purging ? m_indicator->width() + 5 : 0;
+        const qreal leadAt = paintCommandButton(painter, live, pieces, 5, lead);
+        if (m_purging)
+            m_indicator->move(static_cast<int>(leadAt), (height() - m_indicator->height()) / 2);
     }
 
 private:
@@ -527,7 +452,7 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     , m_listBody(new QWidget)
     , m_strip(new ProgressStrip(m_listBody))
     , m_scroll(new GeekScrollView(m_listBody))
-    , m_canvas(new Canvas(this))
+    , m_canvas(new Canvas(*this, viewModel, workspace, *m_scroll))
     , m_purge(new PurgeButton(m_listBody))
 {
     auto* column = new QVBoxLayout(this);

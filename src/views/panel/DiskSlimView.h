@@ -27,6 +27,7 @@ public:
     void appeared();
 
     bool isExpanded(DiskSlimCategory category) const { return m_expanded.contains(category); }
+    const QSet<DiskSlimCategory>& expandedCategories() const { return m_expanded; }
     void setExpanded(DiskSlimCategory category, bool expanded);
     // A category row is known by its title, a path row by its path.
     const QString& hoveredRowID() const { return m_hoveredRowID; }

@@ -5,6 +5,7 @@
 #include "DiskSlimView.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
 #include "Painting.h"
@@ -188,8 +189,8 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.6f));
-        paintShadow(painter, QRectF(m_card->geometry()), 8, QColor::fromRgbF(0, 0, 0, 0.5f), 16, 0, 6);
+        painter.fillRect(rect(), GeekTheme::shared().scrim);
+        paintShadow(painter, QRectF(m_card->geometry()), 8, GeekTheme::shared().cardShadow, 16, 0, 6);
     }
     void mousePressEvent(QMouseEvent* event) override
     {

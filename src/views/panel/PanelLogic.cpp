@@ -170,6 +170,102 @@ qreal slimListHeight(std::optional<qreal> availableScreenHeight)
     return std::max<qreal>(*availableScreenHeight * 0.45 - 100, 320);
 }
 
+QList<SlimRow> slimRows(const QList<DiskSlimItem>& items, const QSet<DiskSlimCategory>& expanded, qreal headerHeight)
+{
+    constexpr qreal kRowHeight = 26;
+    QList<SlimRow> rows;
+    qreal y = 0;
+    bool firstGroup = true;
+    for (DiskSlimGroup group : kSlimGroupOrder) {
+        QList<int> members;
+        qint64 sum = 0;
+        for (int i = 0; i < items.size(); ++i) {
+            if (diskSlimInfo(items[i].category).group == group) {
+                members.append(i);
+                sum += items[i].size;
+            }
+        }
+        if (members.isEmpty())
+            continue;
+        if (!firstGroup)
+            y += 8;
+        firstGroup = false;
+        rows.append(SlimRow{SlimRow::Kind::Group, -1, -1, group, sum, y, headerHeight,
+                            QStringLiteral("// ") + diskSlimGroupTag(group)});
+        y += headerHeight + 3;
+        bool firstRow = true;
+        for (int index : members) {
+            if (!firstRow)
+                y += 2;
+            firstRow = false;
+            const DiskSlimItem& item = items[index];
+            rows.append(
+                SlimRow{SlimRow::Kind::Category, index, -1, group, 0, y, kRowHeight, diskSlimTitle(item.category)});
+            y += kRowHeight;
+            if (!expanded.contains(item.category))
+                continue;
+            for (int s = 0; s < item.subItems.size(); ++s) {
+                y += 2;
+                rows.append(SlimRow{SlimRow::Kind::Path, index, s, group, 0, y, kRowHeight,
+                                    fileUrlString(item.subItems[s].path).mid(7)});
+                y += kRowHeight;
+            }
+        }
+    }
+    return rows;
+}
+
+qreal slimRowsHeight(const QList<SlimRow>& rows)
+{
+    return rows.isEmpty() ? 0 : rows.last().top + rows.last().height;
+}
+
+std::optional<SlimRowKey> slimRowKey(const SlimRow& row, const QList<DiskSlimItem>& items)
+{
+    if (row.kind == SlimRow::Kind::Group || row.item < 0 || row.item >= items.size())
+        return std::nullopt;
+    const DiskSlimItem& item = items[row.item];
+    if (row.kind == SlimRow::Kind::Category)
+        return SlimRowKey{item.category, {}};
+    if (row.sub < 0 || row.sub >= item.subItems.size())
+        return std::nullopt;
+    return SlimRowKey{item.category, item.subItems[row.sub].path};
+}
+
+int slimRowIndex(const QList<SlimRow>& rows, const QList<DiskSlimItem>& items, const std::optional<SlimRowKey>& key)
+{
+    if (!key)
+        return -1;
+    int category = -1;
+    for (int i = 0; i < rows.size(); ++i) {
+        const std::optional<SlimRowKey> shown = slimRowKey(rows[i], items);
+        if (!shown || shown->category != key->category)
+            continue;
+        if (shown->path == key->path)
+            return i;
+        if (shown->path.isEmpty())
+            category = i;
+    }
+    return category;
+}
+
+int stepSlimFocus(const QList<SlimRow>& rows, int from, SlimStep step)
+{
+    QList<int> focusable;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].kind != SlimRow::Kind::Group)
+            focusable.append(i);
+    }
+    if (focusable.isEmpty())
+        return -1;
+    const qsizetype at = focusable.indexOf(from);
+    if (at < 0)
+        return focusable.first();
+    const qsizetype to =
+        step == SlimStep::Next ? std::min<qsizetype>(at + 1, focusable.size() - 1) : std::max<qsizetype>(at - 1, 0);
+    return focusable[to];
+}
+
 namespace {
 
 int hexValue(char c)

@@ -8,6 +8,7 @@
 
 #include <QByteArrayList>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -57,6 +58,45 @@ std::optional<Timestamp> latestModification(const DiskSlimItem& item);
 // The slim list's height: 45 % of the screen's available height less 100, at least 320 (320 when
 // there is no screen).
 qreal slimListHeight(std::optional<qreal> availableScreenHeight);
+
+// One line of the slim tab's list: a group header, a category, or one of a category's paths (when
+// the category is unfolded). `top` and `height` place it in the list; `item` and `sub` index the
+// view model's items and the item's paths.
+struct SlimRow {
+    enum class Kind { Group, Category, Path };
+    Kind kind = Kind::Group;
+    int item = -1;
+    int sub = -1;
+    DiskSlimGroup group = DiskSlimGroup::Ai;
+    // A group header's: what its categories hold together.
+    qint64 groupSize = 0;
+    qreal top = 0;
+    qreal height = 0;
+    // "// TAG" for a group header, the title for a category, the path (as a file URL's path, unique
+    // for any bytes) for a path.
+    QString id;
+};
+// The rows of `items`, groups in display order and categories in their order within the items; a
+// group without results has no header. Category and path rows are 26 high, headers `headerHeight`.
+QList<SlimRow> slimRows(const QList<DiskSlimItem>& items, const QSet<DiskSlimCategory>& expanded, qreal headerHeight);
+// The height the rows fill.
+qreal slimRowsHeight(const QList<SlimRow>& rows);
+// What a row shows, kept across rebuilds of the list: its category and, for a path row, the path.
+struct SlimRowKey {
+    DiskSlimCategory category{};
+    QByteArray path;
+    bool operator==(const SlimRowKey&) const = default;
+};
+// The key of a category or path row of `items`; none for a group header.
+std::optional<SlimRowKey> slimRowKey(const SlimRow& row, const QList<DiskSlimItem>& items);
+// Where the row showing `key` is now: its index, or, for a path whose category was folded, the
+// category's; -1 when the category is gone or there is no key.
+int slimRowIndex(const QList<SlimRow>& rows, const QList<DiskSlimItem>& items, const std::optional<SlimRowKey>& key);
+// The row the keyboard moves to from row `from` (-1: none yet): the next or previous category or
+// path row, staying at the first and the last; without a current row, the first. -1 when no row
+// can hold the focus.
+enum class SlimStep { Next, Previous };
+int stepSlimFocus(const QList<SlimRow>& rows, int from, SlimStep step);
 
 // The local paths among the dropped items of a text/uri-list, in order, as exact bytes: only file
 // URLs of this machine count; other URLs, comments and malformed lines are skipped.

@@ -3,6 +3,7 @@
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "PanelLogic.h"
 #include "PermissionGuideView.h"
@@ -458,28 +459,19 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool empty = m_itemCount == 0;
-    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     const QColor danger = spectrum()[10];
-    const qreal h = empty ? 0 : m_hover.value();
-    if (empty) {
-        paintCard(painter, box, 6, QColor::fromRgbF(1, 1, 1, 0.02f), Tint::border().resolve(this), 1);
-    } else {
+    std::optional<std::pair<QColor, QColor>> live;
+    if (!empty) {
+        const qreal h = m_hover.value();
         QColor hoverFill = danger;
         hoverFill.setAlphaF(0.18f);
         QColor idleOutline = danger;
         idleOutline.setAlphaF(0.4f);
         QColor hoverOutline = danger;
         hoverOutline.setAlphaF(0.8f);
-        paintCard(painter, box, 6, blend(Tint::surface().resolve(this), hoverFill, h),
-                  blend(idleOutline, hoverOutline, h), 1);
+        live = {blend(Tint::surface().resolve(this), hoverFill, h), blend(idleOutline, hoverOutline, h)};
     }
-
-    struct Piece {
-        QString text;
-        QFont font;
-        QColor color;
-    };
-    QList<Piece> pieces{
+    QList<LabelPiece> pieces{
         {QStringLiteral("$"), monoFont(12, Weight::Bold), empty ? Tint::tertiary().resolve(this) : danger},
         {QCoreApplication::translate("Panel", "EMPTY TRASH"), monoFont(11, Weight::Bold),
          (empty ? Tint::tertiary() : Tint::primary()).resolve(this)},
@@ -487,18 +479,7 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     if (!empty)
         pieces.append({QStringLiteral("(") + formatBytesCompact(m_totalSize) + QStringLiteral(")"), monoFont(10),
                        Tint::secondary().resolve(this)});
-    qreal total = 6.0 * (pieces.size() - 1);
-    for (const Piece& piece : pieces)
-        total += QFontMetricsF(piece.font).horizontalAdvance(piece.text);
-    qreal x = (width() - total) / 2;
-    for (const Piece& piece : pieces) {
-        const qreal w = QFontMetricsF(piece.font).horizontalAdvance(piece.text);
-        painter.setFont(piece.font);
-        painter.setPen(piece.color);
-        painter.drawText(QRectF(x, 0, w + 1, height()), Qt::AlignLeft | Qt::AlignVCenter, piece.text);
-        x += w + 6;
-    }
-    paintFocusRing(painter, box, 6);
+    paintCommandButton(painter, live, pieces, 6);
 }
 
 TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, std::function<void()> emptyAction,

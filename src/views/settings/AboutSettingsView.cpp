@@ -3,6 +3,7 @@
 #include "AppIdentity.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
 #include "PushButton.h"
@@ -259,7 +260,7 @@ protected:
             icon.paint(&painter, rect());
             return;
         }
-        paintCard(painter, QRectF(rect()).adjusted(3, 3, -3, -3), 11, QColor(20, 22, 24));
+        paintCard(painter, QRectF(rect()).adjusted(3, 3, -3, -3), 11, GeekTheme::shared().iconBackdrop);
         paintSymbol(painter, QRectF(rect()), QStringLiteral("trash"), 30, spectrum()[4]);
     }
 };

@@ -1,6 +1,7 @@
 #include "PermissionGuideView.h"
 
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
 #include "PushButton.h"
@@ -49,98 +50,7 @@ GeekText* secondaryText(const QString& text, qreal size)
     return label;
 }
 
-// "0300": the modes as chmod takes them.
-QString octal(mode_t mode)
-{
-    return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0'));
-}
-
-// `text` with a word joiner between any two characters: a line may not break inside it.
-QString unbroken(const QString& text)
-{
-    QString joined;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (i > 0 && !text.at(i).isLowSurrogate())
-            joined.append(QChar(0x2060));
-        joined.append(text.at(i));
-    }
-    return joined;
-}
-
 } // namespace
-
-TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem, const QByteArray& home)
-{
-    if (!problem)
-        return {QCoreApplication::translate("Permissions", "Every trash folder can be read and emptied."), {}};
-    // The path stays on one line where it can: word joiners between its characters forbid the breaks
-    // that its slashes and dots would otherwise offer.
-    const QString path = unbroken(displayPath(problem->path, home));
-    QString sentence;
-    switch (problem->kind) {
-    case TrashAccessProblem::Kind::Missing:
-        sentence =
-            QCoreApplication::translate("Permissions", "The trash folder “%1” does not exist and could not be made.")
-                .arg(path);
-        break;
-    case TrashAccessProblem::Kind::NotAFolder:
-        sentence = QCoreApplication::translate("Permissions",
-                                               "“%1” is not a folder. Move it out of the way, then check again.")
-                       .arg(path);
-        break;
-    case TrashAccessProblem::Kind::NotOwned:
-        sentence = QCoreApplication::translate("Permissions",
-                                               "“%1” belongs to the user %2, so Rubbly cannot read or empty it.")
-                       .arg(path, problem->ownerName());
-        break;
-    case TrashAccessProblem::Kind::NotReadable:
-        sentence = QCoreApplication::translate(
-                       "Permissions", "The modes of “%1” (%2) forbid reading it, so Rubbly cannot see what it holds.")
-                       .arg(path, octal(problem->mode));
-        break;
-    case TrashAccessProblem::Kind::NotWritable:
-        sentence =
-            QCoreApplication::translate(
-                "Permissions", "The modes of “%1” (%2) forbid changing it, so Rubbly cannot delete what it holds.")
-                .arg(path, octal(problem->mode));
-        break;
-    }
-    return {sentence, repairCommand(*problem, home)};
-}
-
-TrashAccessReport::TrashAccessReport(Workspace& workspace, GeekText* sentence, GeekText* command, PushButton* copy,
-                                     PushButton* openFolder, QObject* parent)
-    : QObject(parent)
-    , m_workspace(workspace)
-    , m_sentence(sentence)
-    , m_command(command)
-    , m_copy(copy)
-    , m_open(openFolder)
-{
-    connect(m_copy, &QAbstractButton::clicked, this, [this] { m_workspace.copyText(m_command->text()); });
-    connect(m_open, &QAbstractButton::clicked, this, [this] {
-        if (m_problem)
-            m_workspace.openFolder(m_problem->trashPath);
-    });
-}
-
-void TrashAccessReport::check()
-{
-    m_problem = m_workspace.checkTrashAccess();
-    const TrashAccessText text = trashAccessText(m_problem, m_workspace.homeFolder());
-    m_sentence->setText(text.sentence);
-    m_command->setText(text.command);
-    m_command->setVisible(!text.command.isEmpty());
-    m_copy->setVisible(!text.command.isEmpty());
-    m_copy->setToolTip(text.command);
-    m_open->setVisible(m_problem.has_value());
-    Q_EMIT checked();
-}
-
-QColor systemOrange()
-{
-    return QColor(255, 149, 0);
-}
 
 PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<void()> onRefresh, QWidget* parent)
     : QWidget(parent)
@@ -152,7 +62,7 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
 
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
-    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(systemOrange())));
+    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(GeekTheme::shared().warning)));
     auto* heading = new GeekText(QCoreApplication::translate("Permissions", "Trash Access Needed"),
                                  uiFont(13, Weight::Semibold), Tint::primary());
     heading->setWordWrap(true);
@@ -218,7 +128,7 @@ void PermissionGuideView::showEvent(QShowEvent* event)
 void PermissionGuideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QColor outline = systemOrange();
+    QColor outline = GeekTheme::shared().warning;
     outline.setAlphaF(0.2f);
     // The platform's control background: the palette's base colour.
     paintCard(painter, QRectF(rect()), 14, palette().color(QPalette::Base), outline, 0.5);

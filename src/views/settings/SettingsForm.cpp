@@ -1,6 +1,7 @@
 #include "SettingsForm.h"
 
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "Painting.h"
 #include "Symbols.h"
 
@@ -20,7 +21,7 @@ QColor accent(const QWidget* widget)
 
 QColor groupFill(const QWidget* widget)
 {
-    return isDarkScheme(widget) ? QColor::fromRgbF(1, 1, 1, 0.05f) : QColor::fromRgbF(1, 1, 1, 0.75f);
+    return GeekTheme::shared().groupFill.resolve(isDarkScheme(widget));
 }
 
 } // namespace
@@ -72,7 +73,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal t = m_knob.value();
     const QRectF track = QRectF(rect()).adjusted(1, 2, -1, -2);
-    const QColor off = isDarkScheme(this) ? QColor::fromRgbF(1, 1, 1, 0.18f) : QColor::fromRgbF(0, 0, 0, 0.16f);
+    const QColor off = GeekTheme::shared().switchOff.resolve(isDarkScheme(this));
     const QColor on = accent(this);
     QColor fill = blend(off, on, t);
     if (!isEnabled())
@@ -81,7 +82,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     const qreal knob = track.height() - 4;
     const QRectF circle(track.left() + 2 + (track.width() - knob - 4) * t, track.top() + 2, knob, knob);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(isEnabled() ? QColor(Qt::white) : QColor::fromRgbF(1, 1, 1, 0.6f));
+    painter.setBrush(isEnabled() ? GeekTheme::shared().switchKnob : GeekTheme::shared().switchKnobDisabled);
     painter.drawEllipse(circle);
     paintFocusRing(painter, QRectF(rect()), track.height() / 2 + 1);
 }
@@ -120,13 +121,13 @@ void SegmentedPicker::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool dark = isDarkScheme(this);
-    paintCard(painter, QRectF(rect()), 6, dark ? QColor::fromRgbF(1, 1, 1, 0.08f) : QColor::fromRgbF(0, 0, 0, 0.06f));
+    paintCard(painter, QRectF(rect()), 6, GeekTheme::shared().controlFill.resolve(dark));
     for (int i = 0; i < m_options.size(); ++i) {
         const QRectF box = segment(i);
         const bool selected = i == m_current;
         if (selected)
-            paintCard(painter, box, 5, dark ? QColor::fromRgbF(1, 1, 1, 0.2f) : QColor(Qt::white),
-                      Tint::border().resolve(dark), 0.5);
+            paintCard(painter, box, 5, GeekTheme::shared().selectedSegment.resolve(dark), Tint::border().resolve(dark),
+                      0.5);
         const QColor text = palette().color(QPalette::WindowText);
         const QFont font = uiFont(12, selected ? Weight::Medium : Weight::Regular);
         const qreal titleWidth = QFontMetricsF(font).horizontalAdvance(m_options[i].title);
@@ -204,9 +205,8 @@ void ChoicePicker::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool dark = isDarkScheme(this);
-    const double strength = (m_hovered && isEnabled() ? 1.6 : 1.0);
-    const QColor fill = dark ? QColor::fromRgbF(1, 1, 1, static_cast<float>(0.08 * strength))
-                             : QColor::fromRgbF(0, 0, 0, static_cast<float>(0.06 * strength));
+    const GeekTheme& theme = GeekTheme::shared();
+    const QColor fill = (m_hovered && isEnabled() ? theme.controlFillHover : theme.controlFill).resolve(dark);
     paintCard(painter, QRectF(rect()), 6, fill);
     QColor text = palette().color(QPalette::WindowText);
     if (!isEnabled())

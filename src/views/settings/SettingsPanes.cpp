@@ -1,6 +1,7 @@
 #include "SettingsPanes.h"
 
 #include "GeekFonts.h"
+#include "GeekTheme.h"
 #include "GlobalShortcutService.h"
 #include "PermissionGuideView.h"
 #include "PushButton.h"
@@ -239,7 +240,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        paintSymbol(painter, QRectF(rect()), QStringLiteral("lock.shield"), 22, systemOrange());
+        paintSymbol(painter, QRectF(rect()), QStringLiteral("lock.shield"), 22, GeekTheme::shared().warning);
     }
 };
 

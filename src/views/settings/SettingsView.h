@@ -7,7 +7,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <optional>
 
 class QListWidget;
@@ -68,24 +67,6 @@ private:
     GeekText* m_title;
     QStackedWidget* m_panes;
     QPointer<QMessageBox> m_warning;
-};
-
-// Opens the one settings window: created on first use, raised and focused on every later call.
-class SettingsWindow final : public QObject {
-    Q_OBJECT
-public:
-    explicit SettingsWindow(std::function<SettingsView*()> create, QObject* parent = nullptr);
-    ~SettingsWindow() override;
-    SettingsView* open();
-    SettingsView* view() const { return m_view; }
-
-Q_SIGNALS:
-    // A new window was made (the taskbar policy takes it from here).
-    void created(SettingsView* view);
-
-private:
-    std::function<SettingsView*()> m_create;
-    QPointer<SettingsView> m_view;
 };
 
 } // namespace rubbly

@@ -1,4 +1,4 @@
-#include "AppearanceSource.h"
+#include "PortalAppearanceSource.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "ActivationPolicy.h"
 #include "AppearanceApplier.h"
 #include "AppearanceSource.h"
 
-#include <QList>
 #include <QPalette>
 #include <QPointer>
-#include <QWindow>
 
 namespace rubbly {
 
@@ -36,24 +33,6 @@ private:
     QPalette m_platformPalette;
     AppAppearance m_appearance = AppAppearance::System;
     bool m_dark = false;
-};
-
-// The "Dock icon" setting on Linux: whether our windows appear in the taskbar and pager. Windows are
-// registered as they are created; hidden ones become tool windows, which taskbars leave out.
-class TaskbarPolicy final : public QObject, public ActivationPolicy {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-
-    void applyHideInDock(bool hideInDock) override;
-    // Applies the current policy to `window` now and whenever it changes.
-    void registerWindow(QWindow* window);
-
-private:
-    void apply(QWindow* window) const;
-
-    QList<QPointer<QWindow>> m_windows;
-    bool m_hide = true;
 };
 
 } // namespace rubbly
