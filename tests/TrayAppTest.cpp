@@ -176,7 +176,13 @@ private Q_SLOTS:
         if (ontoThePanel) {
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(trashed), 5000);
             QVERIFY(!QFile::exists(file));
+            // It stays while the drop can be undone; a click elsewhere closes it.
+            QTest::qWait(600);
             QVERIFY(windowShown(u"Rubbly"_s));
+            xdotool({u"mousemove"_s, QString::number(from.x()), QString::number(from.y())});
+            xdotool({u"mousedown"_s, u"1"_s});
+            QTest::qWait(120); // a click as a hand makes it
+            xdotool({u"mouseup"_s, u"1"_s});
         }
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
         QVERIFY(QFile::exists(ontoThePanel ? trashed : file));

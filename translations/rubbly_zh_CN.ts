@@ -368,6 +368,10 @@
         <translation>撤销</translation>
     </message>
     <message>
+        <source>&gt; moved 1 item to the Trash</source>
+        <translation>&gt; 已将 1 项移入废纸篓</translation>
+    </message>
+    <message>
         <source>&gt; moved %1 items to the Trash</source>
         <translation>&gt; 已将 %1 项移入废纸篓</translation>
     </message>

@@ -173,14 +173,28 @@ void PanelWindow::cancelPendingClose()
     m_closeTimer->stop();
     m_sawHeldButton = false;
     m_waitedForUnseenButton = false;
-    m_dropped = false;
+    m_droppedAt.reset();
 }
 
 void PanelWindow::checkClose()
 {
     if (!isVisible() || m_active || m_dragInside)
         return; // the focus came back, or a drag is over the panel: its leave or drop looks again
-    const std::optional<bool> held = m_buttonHeld && !m_dropped ? m_buttonHeld() : std::optional(false);
+    const std::optional<bool> held = m_buttonHeld ? m_buttonHeld() : std::optional(false);
+    if (m_droppedAt) {
+        if (held.value_or(false)) {
+            // A press elsewhere after the drop: the user has moved on; its release closes the panel.
+            m_droppedAt.reset();
+            m_waitedForUnseenButton = true;
+            m_sawHeldButton = true;
+            checkLater(kButtonPoll);
+        } else if (m_scheduler.now() - *m_droppedAt < kAfterDrop) {
+            checkLater(kAfterDropPoll);
+        } else {
+            close();
+        }
+        return;
+    }
     if (held.value_or(false)) {
         // Pressed elsewhere and still held: perhaps a file on its way here.
         m_sawHeldButton = true;
@@ -243,8 +257,8 @@ bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Drop:
             m_dragInside = false;
             if (!m_active) {
-                m_dropped = true;
-                checkLater(kAfterDrop);
+                m_droppedAt = m_scheduler.now();
+                checkLater(kAfterDropPoll);
             }
             break;
         default:

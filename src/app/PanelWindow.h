@@ -69,8 +69,11 @@ public:
     static constexpr std::chrono::milliseconds kUnseenButtonWait{3000};
     // How often the held button is looked at while the panel waits for it.
     static constexpr std::chrono::milliseconds kButtonPoll{100};
-    // After a drop: long enough to see the file arrive in the list.
-    static constexpr std::chrono::milliseconds kAfterDrop{1500};
+    // After a drop: the time the drop can be undone from the panel (BinwellViewModel's
+    // kDropUndoDisplay). A press elsewhere that the display can see ends it sooner; the buttons are
+    // looked at more often then, as a click lasts about a tenth of a second.
+    static constexpr std::chrono::milliseconds kAfterDrop{10000};
+    static constexpr std::chrono::milliseconds kAfterDropPoll{25};
     static constexpr std::chrono::milliseconds kReopenGuard{300};
     // The open panel counts as idle once it has not repainted for this long.
     static constexpr std::chrono::milliseconds kIdleAfter{2000};
@@ -113,8 +116,9 @@ private:
     bool m_sawHeldButton = false;
     // The wait for a button the display cannot see has been given since the focus left.
     bool m_waitedForUnseenButton = false;
-    // A file was dropped: the next check closes without looking at the buttons.
-    bool m_dropped = false;
+    // When a file was dropped while the focus was elsewhere: the panel stays for kAfterDrop, so its
+    // undo can be reached, unless the user presses somewhere else first.
+    std::optional<Timestamp> m_droppedAt;
     // From the window's own activation events: what the window manager last told us.
     bool m_active = false;
 };

@@ -644,8 +644,12 @@ void MenuBarView::updateLines()
     m_failureLine->setText(failure ? QStringLiteral("> ") + *failure : QString());
     m_failureLine->setVisible(failure.has_value());
     const auto& undo = m_viewModel.dropUndo();
-    m_undoText->setText(
-        undo ? QCoreApplication::translate("Panel", "> moved %1 items to the Trash").arg(undo->movedCount) : QString());
+    QString moved;
+    if (undo && undo->movedCount == 1)
+        moved = QCoreApplication::translate("Panel", "> moved 1 item to the Trash");
+    else if (undo)
+        moved = QCoreApplication::translate("Panel", "> moved %1 items to the Trash").arg(undo->movedCount);
+    m_undoText->setText(moved);
     m_undoLine->setVisible(undo.has_value());
     const auto record = recordLine(m_tab, m_viewModel.lastCleaningRecord(), m_viewModel.lastSlimCleaningRecord(),
                                    m_viewModel.lastSlimScanDate(), m_viewModel.now());
