@@ -214,13 +214,19 @@ private Q_SLOTS:
             fx.writeInfo(name, original, date);
         }
         fx.files().write("undated", "?");
+        // A relative path in the home trash names no place: shown as written, never below the root.
+        fx.files().write("rel.txt", "r");
+        fx.writeInfo("rel.txt", "rel.txt", "2025-01-05T10:00:00");
         const ProcessResult list = rubbly(fx, {u"trash"_s, u"list"_s});
-        QCOMPARE(list.out.count('\n'), 4);
+        QCOMPARE(list.out.count('\n'), 5);
+        QVERIFY2(list.out.contains("  rel.txt  (in ") && !list.out.contains("/rel.txt  (in "), list.out.constData());
+        QVERIFY(QFile::remove(QFile::decodeName(fx.filesPath() + "/rel.txt")) &&
+                QFile::remove(QFile::decodeName(fx.infoPath() + "/rel.txt.trashinfo")));
         const QList<QByteArray> lines = list.out.split('\n');
         QVERIFY2(lines[0].startsWith("2026-03-05 10:00  ") &&
                      lines[0].endsWith("  " + original + "  (in " + fx.trashPath() + ")"),
                  list.out.constData());
-        QVERIFY2(lines[3].endsWith("  (unknown place) " + fx.filesPath() + "/undated  (in " + fx.trashPath() + ")"),
+        QVERIFY2(lines[4].endsWith("  (unknown place) " + fx.filesPath() + "/undated  (in " + fx.trashPath() + ")"),
                  list.out.constData());
         QStringList names;
         for (const QJsonValue& item :

@@ -103,9 +103,11 @@ TrashCleanupResult cleanupOf(const QList<TrashFolderProblem>& problems)
 
 QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& topDir)
 {
-    if (infoPath.startsWith('/'))
+    // The home trash's info files hold absolute paths: a relative one there names no place, and is
+    // shown as written rather than as if it were below the root.
+    if (infoPath.startsWith('/') || topDir.isEmpty())
         return infoPath;
-    if (topDir.isEmpty() || topDir == "/")
+    if (topDir == "/")
         return '/' + infoPath;
     return topDir + '/' + infoPath;
 }
