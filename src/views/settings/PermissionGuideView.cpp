@@ -97,26 +97,14 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     }
     column->addWidget(m_steps);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(0, 2, 0, 0);
-    buttons->setSpacing(8);
-    auto* copy =
-        new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
-    auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
-    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
-    m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
+    m_report = new TrashAccessReport(workspace, sentence, command, this);
     connect(m_report, &TrashAccessReport::checked, this,
             [this] { m_steps->setVisible(m_report->problem().has_value()); });
-    connect(recheck, &QAbstractButton::clicked, this, [this, onRefresh = std::move(onRefresh)] {
-        m_report->check();
-        if (onRefresh)
-            onRefresh();
-    });
-    buttons->addWidget(copy);
-    buttons->addWidget(open);
-    buttons->addWidget(recheck);
-    buttons->addStretch();
-    column->addLayout(buttons);
+    // After the report's own check: the panel rescans too.
+    if (onRefresh)
+        connect(m_report->recheckButton(), &QAbstractButton::clicked, this, std::move(onRefresh));
+    m_report->buttonRow()->setContentsMargins(0, 2, 0, 0);
+    column->addLayout(m_report->buttonRow());
 }
 
 void PermissionGuideView::showEvent(QShowEvent* event)

@@ -275,19 +275,8 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     auto* command = new GeekText(QString(), monoFont(11), Tint::primary());
     command->setWordWrap(true);
     column->addWidget(command);
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(8);
-    auto* copy =
-        new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent);
-    auto* open = new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered);
-    auto* recheck = new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered);
-    m_report = new TrashAccessReport(workspace, sentence, command, copy, open, this);
-    connect(recheck, &QAbstractButton::clicked, m_report, &TrashAccessReport::check);
-    buttons->addWidget(copy);
-    buttons->addWidget(open);
-    buttons->addWidget(recheck);
-    buttons->addStretch();
-    column->addLayout(buttons);
+    m_report = new TrashAccessReport(workspace, sentence, command, this);
+    column->addLayout(m_report->buttonRow());
     addSection()->addWidget(block);
 }
 

@@ -5,6 +5,7 @@
 #include "Workspace.h"
 
 #include <QCoreApplication>
+#include <QHBoxLayout>
 
 namespace rubbly {
 
@@ -69,15 +70,22 @@ TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem
     return {sentence, repairCommand(*problem, home)};
 }
 
-TrashAccessReport::TrashAccessReport(Workspace& workspace, GeekText* sentence, GeekText* command, PushButton* copy,
-                                     PushButton* openFolder, QObject* parent)
+TrashAccessReport::TrashAccessReport(Workspace& workspace, GeekText* sentence, GeekText* command, QObject* parent)
     : QObject(parent)
     , m_workspace(workspace)
     , m_sentence(sentence)
     , m_command(command)
-    , m_copy(copy)
-    , m_open(openFolder)
+    , m_buttons(new QHBoxLayout)
+    , m_copy(new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent))
+    , m_open(new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered))
+    , m_recheck(new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered))
 {
+    m_buttons->setSpacing(8);
+    m_buttons->addWidget(m_copy);
+    m_buttons->addWidget(m_open);
+    m_buttons->addWidget(m_recheck);
+    m_buttons->addStretch();
+    connect(m_recheck, &QAbstractButton::clicked, this, &TrashAccessReport::check);
     connect(m_copy, &QAbstractButton::clicked, this, [this] { m_workspace.copyText(m_command->text()); });
     connect(m_open, &QAbstractButton::clicked, this, [this] {
         if (m_problem)
