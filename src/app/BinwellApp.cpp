@@ -62,10 +62,8 @@ BinwellApp::BinwellApp(QObject* parent)
         *m_slim, *m_apps, m_monitor.get(), m_autoClean.get(), m_updates.get()});
     m_viewModel->start();
 
-    const DesktopSession session = DesktopSession::detect();
     m_workspace =
         std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
-    m_panelAnchor = session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
     m_panel = std::make_unique<PanelKeeper>(*scheduler, [this] { return makePanel(); });
 }
 
@@ -81,9 +79,8 @@ BinwellApp::~BinwellApp()
 
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
-    const DesktopSession session = DesktopSession::detect();
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
-    SettingsView::Options options{versionDisplayString(), session.wayland, links};
+    SettingsView::Options options{versionDisplayString(), m_session.wayland, links};
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
         return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);
     });
@@ -92,7 +89,7 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
         m_platform->taskbar->registerWindow(view->windowHandle());
     });
 
-    m_tray = std::make_unique<TrayHost>(session);
+    m_tray = std::make_unique<TrayHost>(m_session);
     m_tray->setLabel(m_viewModel->menuBarLabelText());
     connect(m_viewModel.get(), &BinwellViewModel::menuBarLabelTextChanged, m_tray.get(),
             [this] { m_tray->setLabel(m_viewModel->menuBarLabelText()); });
@@ -147,10 +144,11 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
     PanelWindow::ButtonProbe buttonHeld;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         if (!m_pointer)
-            m_pointer = std::make_unique<X11Pointer>(QByteArray(), DesktopSession::detect().wayland);
+            m_pointer = std::make_unique<X11Pointer>(QByteArray(), m_session.wayland);
         buttonHeld = [pointer = m_pointer.get()] { return pointer->buttonHeld(); };
     }
-    auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), m_panelAnchor, buttonHeld);
+    const auto anchor = m_session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
+    auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), anchor, buttonHeld);
     m_panelView->setFramed(true);
     connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
         m_panel->get()->close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApplicationBus.h"
+#include "DesktopSession.h"
 #include "PanelWindow.h"
 
 #include <QObject>
@@ -89,7 +90,8 @@ private:
     MenuBarView* m_panelView = nullptr; // owned by the panel window
     std::unique_ptr<PanelKeeper> m_panel;
     std::unique_ptr<X11Pointer> m_pointer;
-    PanelWindow::Anchor m_panelAnchor = PanelWindow::Anchor::Pointer;
+    // Read from the environment once: the panel, the tray and the settings all follow it.
+    const DesktopSession m_session = DesktopSession::detect();
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;
 };
