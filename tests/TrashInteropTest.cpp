@@ -77,9 +77,7 @@ private Q_SLOTS:
         TrashFixture fx;
         const QByteArray name = "report 100%.pdf";
         fx.outside().file(name, 100);
-        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
-        TrashService service(&clock, fx.locations());
-        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path(name)})).movedCount, 1);
+        QCOMPARE(fx.trashWithService({fx.outside().path(name)}).movedCount, 1);
 
         const ProcessResult list = runProcess(u"trash-list"_s, {});
         QVERIFY2(list.out.contains(fx.outside().path(name)), list.out.constData());
@@ -96,9 +94,7 @@ private Q_SLOTS:
         requireTool("dbus-run-session");
         TrashFixture fx;
         fx.outside().file("photo one.jpg", 100);
-        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
-        TrashService service(&clock, fx.locations());
-        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("photo one.jpg")})).movedCount, 1);
+        QCOMPARE(fx.trashWithService({fx.outside().path("photo one.jpg")}).movedCount, 1);
 
         // gio reaches the trash through gvfsd, which needs a session bus of its own; this one is
         // private to the test and ends with it.
@@ -152,14 +148,14 @@ private Q_SLOTS:
 
         // What we trash KDE lists; what we empty it sees as gone, and its status file says so.
         fx.outside().file("ours/f", 100);
-        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
-        TrashService service(&clock, fx.locations());
-        QCOMPARE(blockingWait(service.moveToTrash({fx.outside().path("ours")})).movedCount, 1);
+        QCOMPARE(fx.trashWithService({fx.outside().path("ours")}).movedCount, 1);
         const QString list = u"QT_QPA_PLATFORM=offscreen kioclient5 ls trash:/"_s;
         const ProcessResult listed = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});
         QVERIFY2(listed.out.contains("0-ours\n") && listed.out.contains("0-dup.txt (1)\n"), listed.out.constData());
         const QByteArray trashrc = QFile::encodeName(fx.home().configHome()) + "/trashrc";
         QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=false"), TreeBuilder::read(trashrc).constData());
+        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
+        TrashService service(&clock, fx.locations());
         QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 6);
         QVERIFY2(TreeBuilder::read(trashrc).contains("Empty=true"), TreeBuilder::read(trashrc).constData());
         const ProcessResult none = runProcess(u"dbus-run-session"_s, {u"--"_s, u"sh"_s, u"-c"_s, list});

@@ -1,5 +1,10 @@
 #include "TrashFixture.h"
 
+#include "BlockingWait.h"
+#include "TrashService.h"
+#include "VirtualScheduler.h"
+
+#include <QDateTime>
 #include <QFile>
 
 #include <unistd.h>
@@ -48,6 +53,13 @@ QByteArray TrashFixture::addVolume(const QByteArray& name)
 TrashLocations TrashFixture::locations() const
 {
     return TrashLocations(m_home.environment(), m_mountInfo);
+}
+
+TrashPutReport TrashFixture::trashWithService(const QList<QByteArray>& paths) const
+{
+    VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
+    TrashService service(&clock, locations());
+    return blockingWait(service.moveToTrash(paths));
 }
 
 } // namespace rubbly::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TrashTypes.h"
+
 #include "TempHome.h"
 #include "TrashLocations.h"
 #include "TreeBuilder.h"
@@ -33,6 +35,9 @@ public:
     QByteArray addVolume(const QByteArray& name);
 
     TrashLocations locations() const;
+    // Moves `paths` to the Trash as the tray program does, through the trash service (KDE told, the
+    // entries made reported), on a clock at the real time.
+    TrashPutReport trashWithService(const QList<QByteArray>& paths) const;
     QByteArray mountInfoPath() const { return m_mountInfo; }
 
 private:
