@@ -113,7 +113,6 @@ private Q_SLOTS:
             const ProcessResult list = runProcess(u"trash-list"_s, {});
             QVERIFY2(list.exitCode == 0 && !list.out.contains(path), list.out.constData());
         }
-        ::unlink(path.constData()); // QTemporaryDir cannot remove a name that is not UTF-8
     }
 
     // Every refusal leaves the entry exactly where it was, listed with its info file, and whatever is

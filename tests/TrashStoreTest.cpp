@@ -171,7 +171,6 @@ private Q_SLOTS:
         QCOMPARE(compact->itemCount, static_cast<int>(listed.size()));
         QCOMPARE(compact->categoryDistribution, sums);
         QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
-        QVERIFY(lister.emptyAll()); // a name that is not UTF-8 is beyond QTemporaryDir's clean-up
     }
 
     void infoFilesGiveOriginalPathAndDeletionDate()

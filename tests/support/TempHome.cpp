@@ -28,8 +28,8 @@ TempHome::TempHome()
 
 TempHome::~TempHome()
 {
-    // Read-only folders left by a test would stop QTemporaryDir from removing the tree.
-    TreeBuilder::makeWritable(QFile::encodeName(root()));
+    // Read-only folders and names that are not UTF-8 would stop QTemporaryDir from removing the tree.
+    TreeBuilder::removeAll(QFile::encodeName(root()));
 }
 
 } // namespace rubbly::test

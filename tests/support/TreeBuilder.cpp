@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -237,6 +238,19 @@ void TreeBuilder::makeWritable(const QByteArray& path)
         }
         ::closedir(d);
     }
+}
+
+void TreeBuilder::removeAll(const QByteArray& path)
+{
+    makeWritable(path);
+    // Byte names throughout: QDir's removal skips names that are not UTF-8 and leaves the tree behind.
+    ::nftw(
+        path.constData(),
+        [](const char* name, const struct stat*, int type, FTW*) {
+            type == FTW_DP ? ::rmdir(name) : ::unlink(name);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 bool TreeBuilder::setImmutable(const QByteArray& path, bool on)

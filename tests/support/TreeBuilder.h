@@ -49,6 +49,8 @@ public:
     static QByteArray read(const QByteArray& path);
     // Gives the owner rwx on every folder below `path`, so the tree can be removed.
     static void makeWritable(const QByteArray& path);
+    // Removes `path` and everything below it, whatever the names and modes; never follows a link.
+    static void removeAll(const QByteArray& path);
     // Sets or clears the immutable attribute, which even root cannot unlink through; false where the
     // file system or our privileges do not allow it.
     static bool setImmutable(const QByteArray& path, bool on);
