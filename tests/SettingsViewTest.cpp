@@ -4,7 +4,6 @@
 #include "GlobalShortcutService.h"
 #include "JsonFileDefaultsStore.h"
 #include "Motion.h"
-#include "PermissionGuideView.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
@@ -15,7 +14,6 @@
 #include "XdgAutostartLoginItem.h"
 
 #include <QFile>
-#include <QLayout>
 #include <QTest>
 
 using namespace rubbly;
@@ -58,24 +56,6 @@ struct Window {
     ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
     // Visible as the user sees it: inside the pane that shows.
     bool shown(QWidget* widget) const { return widget->isVisibleTo(view->pane(*view->selection())); }
-    // The texts of the pane that shows, top to bottom: headers, rows' titles, footers.
-    QStringList texts() const
-    {
-        QWidget* pane = view->currentPane();
-        pane->layout()->activate();
-        QList<std::pair<QPoint, QString>> placed;
-        for (GeekText* text : pane->findChildren<GeekText*>()) {
-            if (shown(text))
-                placed.append({text->mapTo(pane, QPoint(0, 0)), QString(text->text()).remove(QChar(0x2060))});
-        }
-        std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
-            return std::pair(a.first.y(), a.first.x()) < std::pair(b.first.y(), b.first.x());
-        });
-        QStringList all;
-        for (const auto& [at, text] : placed)
-            all.append(text);
-        return all;
-    }
     PushButton* button(const QString& text) const
     {
         for (PushButton* button : view->currentPane()->findChildren<PushButton*>()) {
@@ -85,8 +65,6 @@ struct Window {
         qFatal("no button %s", qPrintable(text));
     }
 };
-
-using Texts = QStringList;
 
 } // namespace
 
@@ -308,11 +286,11 @@ private Q_SLOTS:
         window.view->setSelection(SidebarItem::Permissions);
         QCOMPARE(window.workspace.calls, QStringList{QStringLiteral("checkTrashAccess")});
         QVERIFY(window.shown(window.button(QStringLiteral("复制修复命令"))));
-        // What the guide says, copies and opens is checked in MenuBarViewTest, the command in TrashAccessTest.
+        // The report is the panel's guide's: what it says, copies and opens is checked in MenuBarViewTest,
+        // the command in TrashAccessTest.
         window.workspace.accessProblem.reset();
         window.button(QStringLiteral("重新检查"))->click();
         QCOMPARE(window.workspace.calls.last(), QStringLiteral("checkTrashAccess"));
-        QVERIFY(window.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
         QVERIFY(!window.shown(window.button(QStringLiteral("复制修复命令"))));
     }
 
