@@ -44,23 +44,42 @@ BinwellViewModel& makeWithScannedGoCache(Rig& rig)
 class BinwellViewModelTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void startsScanningThenShowsTheStatusAndPollsEveryMinute()
+    // When the Trash is scanned as the clock runs. Steps: "start", "change" (the monitor saw one),
+    // "open" (the panel opened), "refresh", a time the clock moves on ("1500ms", "59s"), and "=N",
+    // the scans so far.
+    void scansFollowTheClock_data()
     {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("the first scan, then one a minute") << u"start start =1 59s =1 1s =2 120s =4"_s;
+        QTest::newRow("a burst of changes, one scan after the last")
+            << u"change 100ms "_s.repeated(20) + u"=0 1500ms =1 10s =1"_s;
+        QTest::newRow("a change whose wait ends right after a scan began: none")
+            << u"change 1000ms refresh =1 500ms =1"_s;
+        QTest::newRow("panel openings within a second: one") << u"open 999ms open =1 1ms open =2"_s;
+    }
+    void scansFollowTheClock()
+    {
+        QFETCH(QString, steps);
         Rig rig;
         BinwellViewModel& vm = rig.make();
         QCOMPARE(vm.state().kind(), Kind::Scanning);
-        vm.start();
-        vm.start(); // once only
-        settle();
-        QCOMPARE(rig.scans(), 1);
-        QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
-        // Then the poll scans every minute.
-        rig.clock.advance(59s);
-        QCOMPARE(rig.scans(), 1);
-        rig.clock.advance(1s);
-        QCOMPARE(rig.scans(), 2);
-        rig.clock.advance(120s);
-        QCOMPARE(rig.scans(), 4);
+        for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+            if (step == u"start"_s)
+                vm.start();
+            else if (step == u"change"_s)
+                vm.handleTrashChange();
+            else if (step == u"open"_s)
+                vm.refreshIfNeeded();
+            else if (step == u"refresh"_s)
+                finish(vm.refresh());
+            else if (step.startsWith(u'=')) {
+                settle();
+                QCOMPARE(rig.scans(), step.mid(1).toInt());
+            } else if (step.endsWith(u"ms"_s))
+                rig.clock.advance(std::chrono::milliseconds(step.chopped(2).toInt()));
+            else
+                rig.clock.advance(std::chrono::seconds(step.chopped(1).toInt()));
+        }
     }
 
     void aFailedScanShowsItsStateUntilAScanSucceeds_data()
@@ -234,44 +253,6 @@ private Q_SLOTS:
         QVERIFY(!rig.grabber.active);
         rig.settings.setGlobalShortcutEnabled(true);
         QVERIFY(rig.grabber.active);
-    }
-
-    void aBurstOfChangesGivesOneScanAndOneRightAfterAScanNone()
-    {
-        Rig rig;
-        BinwellViewModel& vm = rig.make();
-        for (int i = 0; i < 20; ++i) {
-            vm.handleTrashChange();
-            rig.clock.advance(100ms);
-        }
-        QCOMPARE(rig.scans(), 0);
-        rig.clock.advance(1500ms);
-        QCOMPARE(rig.scans(), 1);
-        rig.clock.advance(10s);
-        settle();
-        QCOMPARE(rig.scans(), 1);
-        // A change whose debounce ends right after another scan began is throttled.
-        vm.handleTrashChange();
-        rig.clock.advance(1000ms);
-        finish(vm.refresh()); // starts 0.5 s before the debounce ends
-        rig.clock.advance(500ms);
-        settle();
-        QCOMPARE(rig.scans(), 2);
-    }
-
-    void panelOpeningsWithinASecondScanOnce()
-    {
-        Rig rig;
-        BinwellViewModel& vm = rig.make();
-        vm.refreshIfNeeded();
-        rig.clock.advance(999ms);
-        vm.refreshIfNeeded();
-        settle();
-        QCOMPARE(rig.scans(), 1);
-        rig.clock.advance(1ms);
-        vm.refreshIfNeeded();
-        settle();
-        QCOMPARE(rig.scans(), 2);
     }
 
     void droppedFilesMoveThenRescanOrShowTheError()
