@@ -118,16 +118,20 @@ private Q_SLOTS:
         for (const char* how : {"cancel", "escape", "dimming click", "refresh", "panel re-opened"})
             QTest::newRow(how) << QString::fromLatin1(how) << 0;
         QTest::newRow("confirm") << QStringLiteral("confirm") << 1;
+        QTest::newRow("not asked: the button empties at once") << QStringLiteral("unasked") << 1;
     }
     void theCardClosesWithoutEmptying()
     {
         QFETCH(QString, how);
         QFETCH(int, empties);
         Panel panel;
+        panel.rig.settings.setConfirmBeforeEmptying(how != QLatin1String("unasked"));
         panel.view->trashTab()->emptyButton()->click();
-        QVERIFY(panel.view->isConfirmingEmpty());
-        QVERIFY(panel.view->confirmationCard()->isVisible());
-        QCOMPARE(panel.empties(), 0);
+        if (how != QLatin1String("unasked")) {
+            QVERIFY(panel.view->isConfirmingEmpty());
+            QVERIFY(panel.view->confirmationCard()->isVisible());
+            QCOMPARE(panel.empties(), 0);
+        }
         if (how == QLatin1String("cancel"))
             panel.view->cancelButton()->click();
         else if (how == QLatin1String("escape"))
@@ -138,7 +142,7 @@ private Q_SLOTS:
             panel.view->refreshButton()->click();
         else if (how == QLatin1String("panel re-opened"))
             panel.view->panelAppeared();
-        else
+        else if (how == QLatin1String("confirm"))
             panel.view->confirmButton()->click();
         settle();
         QVERIFY(!panel.view->isConfirmingEmpty());
@@ -178,16 +182,6 @@ private Q_SLOTS:
         QTest::keyClick(panel.view.get(), Qt::Key_Escape); // no card open: Escape closes the panel
         QCOMPARE(closes.count(), 1);
         QCOMPARE(panel.empties(), 0);
-    }
-
-    void withoutConfirmationTheButtonEmptiesAtOnce()
-    {
-        Panel panel;
-        panel.rig.settings.setConfirmBeforeEmptying(false);
-        panel.view->trashTab()->emptyButton()->click();
-        settle();
-        QVERIFY(!panel.view->isConfirmingEmpty());
-        QCOMPARE(panel.empties(), 1);
     }
 
     void theRefreshButtonSpinsAndRestsWhileItsTabScans()
