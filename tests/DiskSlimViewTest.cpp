@@ -117,10 +117,7 @@ private Q_SLOTS:
     {
         SlimTab tab({item(DiskSlimCategory::NpmCache, {}, 500)});
         tab.rig.vm->toggleSlimCategory(DiskSlimCategory::NpmCache);
-        QVERIFY(!tab.view->purgeButton()->isEnabled());
-        QTest::mouseClick(tab.view->purgeButton(), Qt::LeftButton);
-        settle();
-        QVERIFY(tab.rig.fakeSlim.purged.isEmpty());
+        QVERIFY(!tab.view->purgeButton()->isEnabled()); // a purge of nothing: BinwellViewModelTest
         tab.rig.vm->toggleSlimCategory(DiskSlimCategory::NpmCache);
         tab.view->purgeButton()->click(); // no confirmation step
         settle();
