@@ -72,8 +72,12 @@ private Q_SLOTS:
         // one document, exactly as QJsonDocument indents it, that scripts have been reading.
         QFETCH(int, entries);
         TrashFixture fx;
+        // Names with every kind of character the writer escapes or encodes: quotes, backslashes,
+        // control characters, DEL, CJK, a character beyond the BMP, and bytes that are not UTF-8.
+        const QByteArrayList names = {".txt", " \"季度\"\n.png", "\\\t\x01\x1f\x7f", "\xf0\x9f\x98\x80\xe2\x80\xa8",
+                                      "\xff\xfe\xc3"};
         for (int i = 0; i < entries; ++i)
-            fx.addFile("entry-" + QByteArray::number(i) + (i % 2 ? ".txt" : " \"季度\"\n.png"), 4096 * (i % 3 + 1));
+            fx.addFile("entry-" + QByteArray::number(i) + names[i % names.size()], 4096 * (i % 3 + 1));
         const ProcessResult result = rubbly(fx, {u"trash"_s, u"status"_s, u"--json"_s});
         QCOMPARE(result.exitCode, 0);
         const QJsonDocument document = QJsonDocument::fromJson(result.out);

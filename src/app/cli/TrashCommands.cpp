@@ -23,8 +23,19 @@ namespace rubbly {
 
 namespace {
 
+// UTC, to the millisecond, as Qt::ISODateWithMs writes it ("2026-03-01T09:00:00.000Z"). Through
+// gmtime_r for the years every file has; QDateTime's own formatting for the rest, whatever it does.
 QString isoDate(Timestamp t)
 {
+    const qint64 ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    const time_t seconds = static_cast<time_t>(ms / 1000);
+    struct tm utc {};
+    if (ms >= 0 && ::gmtime_r(&seconds, &utc) && utc.tm_year + 1900 <= 9999) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                      utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
+        return QString::fromLatin1(text);
+    }
     return toDateTime(t).toString(Qt::ISODateWithMs);
 }
 
@@ -39,26 +50,6 @@ QString errorText(const TrashError& error)
         break;
     }
     return error.message;
-}
-
-QJsonObject itemJson(const TrashItemDetail& item)
-{
-    QJsonObject object{
-        {QStringLiteral("name"), item.name},
-        {QStringLiteral("path"), QFile::decodeName(item.path)},
-        {QStringLiteral("size"), item.size},
-        {QStringLiteral("category"), fileCategoryTitle(item.category)},
-        {QStringLiteral("isDirectory"), item.isDirectory},
-        {QStringLiteral("modificationDate"),
-         item.modificationDate ? QJsonValue(isoDate(*item.modificationDate)) : QJsonValue(QJsonValue::Null)},
-    };
-    if (!item.trashFolder.isEmpty())
-        object.insert(QStringLiteral("trashFolder"), QFile::decodeName(item.trashFolder));
-    if (item.originalPath)
-        object.insert(QStringLiteral("originalPath"), QFile::decodeName(*item.originalPath));
-    if (item.deletionDate)
-        object.insert(QStringLiteral("deletionDate"), isoDate(*item.deletionDate));
-    return object;
 }
 
 QString countText(int n)
@@ -102,16 +93,8 @@ public:
     }
     void entry(const TrashItemDetail& item)
     {
-        const QByteArray object = QJsonDocument(itemJson(item)).toJson(QJsonDocument::Indented);
         m_chunk.append(m_written++ == 0 ? m_head : QByteArray(",\n"));
-        // The object's lines indented, without the document's last newline.
-        const QByteArrayView text = QByteArrayView(object).chopped(1);
-        qsizetype from = 0;
-        for (qsizetype newline = text.indexOf('\n'); newline >= 0; newline = text.indexOf('\n', from)) {
-            m_chunk.append(m_indent).append(text.sliced(from, newline + 1 - from));
-            from = newline + 1;
-        }
-        m_chunk.append(m_indent).append(text.sliced(from));
+        appendItem(item);
         if (m_chunk.size() >= kChunk)
             write();
     }
@@ -127,6 +110,91 @@ public:
     }
 
 private:
+    // An item's object as QJsonDocument indents it (keys in its sorted order, strings escaped as it
+    // escapes them), written straight into the chunk: through a QJsonObject and a document per item
+    // it cost ten times the listing itself.
+    void appendItem(const TrashItemDetail& item)
+    {
+        const QByteArray& pad = m_indent;
+        const auto key = [&](const char* name) { m_chunk.append(pad).append("    \"").append(name).append("\": "); };
+        const auto string = [&](const char* name, const QString& value) {
+            key(name);
+            appendJsonString(m_chunk, value);
+            m_chunk.append(",\n");
+        };
+        m_chunk.append(pad).append("{\n");
+        string("category", fileCategoryTitle(item.category));
+        if (item.deletionDate)
+            string("deletionDate", isoDate(*item.deletionDate));
+        key("isDirectory");
+        m_chunk.append(item.isDirectory ? "true,\n" : "false,\n");
+        if (item.modificationDate) {
+            string("modificationDate", isoDate(*item.modificationDate));
+        } else {
+            key("modificationDate");
+            m_chunk.append("null,\n");
+        }
+        string("name", item.name);
+        if (item.originalPath)
+            string("originalPath", QFile::decodeName(*item.originalPath));
+        string("path", QFile::decodeName(item.path));
+        key("size");
+        m_chunk.append(QByteArray::number(item.size));
+        if (!item.trashFolder.isEmpty()) {
+            m_chunk.append(",\n");
+            key("trashFolder");
+            appendJsonString(m_chunk, QFile::decodeName(item.trashFolder));
+        }
+        m_chunk.append('\n').append(pad).append('}');
+    }
+    // A JSON string as QJsonDocument writes it: UTF-8, with quote, backslash and the control
+    // characters escaped (the short forms where JSON has them, else \u00xx in lower case), and a
+    // UTF-16 surrogate without its pair as \uxxxx.
+    static void appendJsonString(QByteArray& out, const QString& text)
+    {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const auto escape = [&](char16_t u) {
+            const char chars[] = {'\\', 'u', kHex[u >> 12], kHex[(u >> 8) & 0xf], kHex[(u >> 4) & 0xf], kHex[u & 0xf]};
+            out.append(chars, sizeof chars);
+        };
+        out.append('"');
+        const auto* const end = reinterpret_cast<const char16_t*>(text.utf16()) + text.size();
+        for (auto* p = reinterpret_cast<const char16_t*>(text.utf16()); p != end; ++p) {
+            const char16_t u = *p;
+            if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
+                out.append(char(u));
+            } else if (u < 0x80) {
+                const char* const shortForm = u == '"'    ? "\\\""
+                                              : u == '\\' ? "\\\\"
+                                              : u == '\b' ? "\\b"
+                                              : u == '\f' ? "\\f"
+                                              : u == '\n' ? "\\n"
+                                              : u == '\r' ? "\\r"
+                                              : u == '\t' ? "\\t"
+                                                          : nullptr;
+                if (shortForm)
+                    out.append(shortForm);
+                else
+                    escape(u);
+            } else if (QChar::isHighSurrogate(u) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
+                const char32_t c = QChar::surrogateToUcs4(u, p[1]);
+                const char bytes[] = {char(0xf0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3f)),
+                                      char(0x80 | ((c >> 6) & 0x3f)), char(0x80 | (c & 0x3f))};
+                out.append(bytes, sizeof bytes);
+                ++p;
+            } else if (QChar::isSurrogate(u)) {
+                escape(u);
+            } else if (u < 0x800) {
+                const char bytes[] = {char(0xc0 | (u >> 6)), char(0x80 | (u & 0x3f))};
+                out.append(bytes, sizeof bytes);
+            } else {
+                const char bytes[] = {char(0xe0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3f)), char(0x80 | (u & 0x3f))};
+                out.append(bytes, sizeof bytes);
+            }
+        }
+        out.append('"');
+    }
+
     void begin(QByteArray head, QByteArray tail)
     {
         // What was written through the stream before goes out first: the items go to its device
