@@ -173,29 +173,6 @@ private Q_SLOTS:
         QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
     }
 
-    void infoFilesGiveOriginalPathAndDeletionDate()
-    {
-        TrashFixture fx;
-        fx.files().file("a b.txt", 10);
-        fx.writeInfo("a b.txt", "/home/u/docs/a%20b.txt", "2026-03-01T10:00:00");
-        fx.files().file("orphan.bin", 10);
-        TrashStore store(fx.locations(), {}, kTestZone);
-        const TrashStatusResult status = store.scan();
-        QVERIFY(status);
-        QCOMPARE(status->itemCount, 2);
-        for (const TrashItemDetail& item : status->topItems) {
-            QCOMPARE(item.trashFolder, fx.trashPath());
-            if (item.name == QLatin1String("a b.txt")) {
-                QCOMPARE(item.originalPath, std::optional(QByteArray("/home/u/docs/a b.txt")));
-                QVERIFY(item.deletionDate == std::optional(localTime(2026, 3, 1, 10, 0, 0)));
-                QVERIFY(item.modificationDate);
-            } else {
-                QVERIFY(!item.originalPath);
-                QVERIFY(!item.deletionDate);
-            }
-        }
-    }
-
     void awkwardNamesSurvivePutListAndEmpty()
     {
         TrashFixture fx;
@@ -354,86 +331,6 @@ private Q_SLOTS:
         QCOMPARE(next.scan()->totalSize, trusted ? 777 : size);
         QCOMPARE(next.walks(), 0);
         QCOMPARE(next.emptyAll()->freedBytes, trusted ? 777 : size);
-    }
-
-    void aTrashOfKdesEntriesAndOursAddsUpToAllocatedBytes()
-    {
-        TrashFixture fx;
-        // As KDE leaves them: apparent sizes, the info file's mtime in milliseconds, names
-        // percent-encoded; its walk skips a name that is not UTF-8.
-        fx.files().file("photos/a.jpg", 3000).file("photos/b.jpg", 100).file("my dir%/sub/f", 5000);
-        fx.files().file("mixed/ok", 5000).file("mixed/caf\xe9", 20000);
-        const QList<std::pair<QByteArray, qint64>> kdeEntries{{"photos", 3100}, {"my dir%", 5000}, {"mixed", 5000}};
-        QList<QByteArray> kdeLines;
-        for (const auto& [name, apparent] : kdeEntries) {
-            fx.writeInfo(name, "/home/u/" + name.toPercentEncoding("/"), "2026-03-01T10:00:00");
-            const qint64 seconds = 1772355600 + kdeLines.size();
-            TreeBuilder(fx.infoPath()).touch(name + ".trashinfo", seconds, 123'456'789);
-            kdeLines.append(QByteArray::number(apparent) + ' ' + QByteArray::number(seconds * 1000 + 123) + ' ' +
-                            name.toPercentEncoding());
-        }
-        TreeBuilder(fx.trashPath()).write("directorysizes", kdeLines.join('\n') + '\n');
-        TrashStore store(fx.locations());
-        fx.outside().file("project/src/main.c", 7000).file("project/README", 10).file("notes.txt", 9000);
-        QVERIFY(store.put(fx.outside().path("project"), {}));
-        QVERIFY(store.put(fx.outside().path("notes.txt"), {}));
-
-        const TrashStatusResult status = store.scan();
-        QVERIFY(status);
-        QCOMPARE(status->totalSize, TreeBuilder::treeAllocatedSize(fx.filesPath()));
-        for (const TrashItemDetail& item : status->topItems)
-            QCOMPARE(item.size, TreeBuilder::treeAllocatedSize(item.path));
-        QCOMPARE(store.walks(), 4);
-        // KDE's lines keep their place, names and milliseconds, now with allocated sizes; ours is in
-        // seconds, after them.
-        const QList<QByteArray> lines = TreeBuilder::read(fx.trashPath() + "/directorysizes").split('\n');
-        QCOMPARE(lines.size(), 5);
-        for (qsizetype i = 0; i < kdeLines.size(); ++i) {
-            const QByteArray allocated =
-                QByteArray::number(TreeBuilder::treeAllocatedSize(fx.filesPath() + '/' + kdeEntries[i].first));
-            QCOMPARE(lines[i], '0' + allocated + kdeLines[i].mid(kdeLines[i].indexOf(' ')));
-        }
-        QVERIFY(lines[3].endsWith(" project"));
-        QCOMPARE(lines[3].split(' ')[1].size(), 10);
-
-        TrashStore next(fx.locations());
-        QCOMPARE(next.scan()->totalSize, status->totalSize);
-        QCOMPARE(next.walks(), 0);
-        QCOMPARE(next.emptyAll()->freedBytes, status->totalSize);
-    }
-
-    void emptyingNeverReachesOutsideTheTrash()
-    {
-        TrashFixture fx;
-        fx.outside().file("precious/data", 4096).file("precious/sub/more", 4096);
-        fx.files().symlink("link-to-dir", fx.outside().path("precious"));
-        fx.files().dir("folder").symlink("folder/escape", fx.outside().path("precious"));
-        fx.files().symlink("folder/loop", "loop");
-        fx.files().file("other/victim", 4096);
-        fx.files().symlink("points-into-other", fx.filesPath() + "/other");
-        fx.writeInfo("link-to-dir", "/home/u/link", "2026-03-01T10:00:00");
-        fx.writeInfo("folder", "/home/u/folder", "2026-03-01T10:00:00");
-        TrashStore store(fx.locations());
-        const TrashCleanupOutcome result = store.emptyAll();
-        QVERIFY(result);
-        QCOMPARE(result->removedCount, 4);
-        QCOMPARE(result->failedCount, 0);
-        QVERIFY(TreeBuilder::exists(fx.outside().path("precious/data")));
-        QVERIFY(TreeBuilder::exists(fx.outside().path("precious/sub/more")));
-        QVERIFY(readdirOrder(fx.filesPath()).isEmpty());
-    }
-
-    void readOnlyTrashedTreesAreEmptied()
-    {
-        TrashFixture fx;
-        fx.files().file("ro/a/b", 4096).chmod("ro/a", 0500).chmod("ro", 0500);
-        fx.writeInfo("ro", "/home/u/ro", "2026-03-01T10:00:00");
-        TrashStore store(fx.locations());
-        const TrashCleanupOutcome result = store.emptyAll();
-        QCOMPARE(result->removedCount, 1);
-        QCOMPARE(result->freedBytes, 4096);
-        QVERIFY(!TreeBuilder::exists(fx.filesPath() + "/ro"));
-        QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/ro.trashinfo"));
     }
 
     void aTreeThatCannotGoStaysListedWithItsInfo()
