@@ -80,17 +80,6 @@ private Q_SLOTS:
         QCOMPARE(visible.measure(tree.path(".git")).bytes, TreeBuilder::allocatedSize(tree.path(".git/objects/pack")));
     }
 
-    void hardLinksCountOnce()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
-        tree.file("a", 40960).hardLink("b", "a").hardLink("sub/c", "a");
-        DirectoryWalker walker;
-        const WalkResult result = walker.measure(tree.root());
-        QCOMPARE(result.bytes, TreeBuilder::allocatedSize(tree.path("a")));
-        QCOMPARE(result.files, 3);
-    }
-
     void unreadableFoldersAreCountedAsErrors()
     {
         if (geteuid() == 0)
@@ -171,24 +160,6 @@ private Q_SLOTS:
         QCOMPARE(results[0].bytes, TreeBuilder::allocatedSize(tree.path("a/f")));
         QCOMPARE(results[0].directories, 0);
         QCOMPARE(results[1].bytes, TreeBuilder::allocatedSize(tree.path("b/f")));
-    }
-
-    void missingRootIsAnError()
-    {
-        DirectoryWalker walker;
-        const WalkResult result = walker.measure(QByteArray("/nonexistent/rubbly/path"));
-        QCOMPARE(result.bytes, 0);
-        QCOMPARE(result.errors, 1);
-    }
-
-    void oneWalkerMeasuresManyTreesIndependently()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("x/a", 4096).hardLink("y/a", "x/a");
-        DirectoryWalker walker({false, 2});
-        // The same inode in a second tree is that tree's bytes too.
-        QCOMPARE(walker.measure(tree.path("x")).bytes, walker.measure(tree.path("y")).bytes);
     }
 };
 
