@@ -223,24 +223,6 @@ private Q_SLOTS:
         QCOMPARE(describeTree(scene.bundle), scene.treeA);
     }
 
-    // The command line's install goes through the same signature check as the About pane.
-    void anArchiveThatFailsItsSignatureIsNeitherUnpackedNorInstalled()
-    {
-        Scene scene;
-        prepare(scene);
-        if (QTest::currentTestFailed())
-            return;
-        const QByteArray other = SigningKey::ofThisBuild().sign(scene.archiveB + "tampered", higherVersion());
-        scene.server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, other});
-        const ProcessResult install = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
-        QCOMPARE(install.exitCode, 1);
-        QVERIFY2(install.err.contains("the archive does not match its signature"), install.err.constData());
-        QVERIFY2(install.err.contains("nothing was installed"), install.err.constData());
-        QCOMPARE(scene.server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
-        QCOMPARE(describeTree(scene.bundle), scene.treeA);
-        QVERIFY(QDir(scene.work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-    }
-
     void updateReplacesTheBundleAndStartsTheNewVersion()
     {
         Scene scene;
