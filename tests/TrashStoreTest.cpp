@@ -173,6 +173,47 @@ private Q_SLOTS:
         QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
     }
 
+    void everyEntryOfALongListingKeepsItsOwnInfo()
+    {
+        // A long listing reads its info files on two threads, each into a buffer of its own: every
+        // entry must still come with its own original path and date, in both trash folders, and the
+        // ones without an info file with none.
+        TrashFixture fx;
+        TreeBuilder volume(fx.addVolume("vol"));
+        const QByteArray volumeTop = QFile::encodeName(fx.home().root()) + "/vol";
+        constexpr int count = 2500;
+        for (int i = 0; i < count; ++i) {
+            const QByteArray name = "e" + QByteArray::number(i);
+            const QByteArray date = QString::asprintf("2026-03-01T10:%02d:%02d", i / 60, i % 60).toLatin1();
+            TreeBuilder& files = i % 2 ? volume : fx.files();
+            files.file(i % 2 ? "files/" + name : name, 1);
+            if (i % 7 == 0)
+                continue;
+            if (i % 2)
+                volume.write("info/" + name + ".trashinfo",
+                             "[Trash Info]\nPath=docs/" + name + "\nDeletionDate=" + date + "\n");
+            else
+                fx.writeInfo(name, "/home/u/" + name, date);
+        }
+        TrashStore store(fx.locations(), {}, kTestZone);
+        const Listing listing = listAll(store, TrashEntryOrder::NewestFirst);
+        QCOMPARE(listing.entries.size(), count);
+        std::optional<Timestamp> previous;
+        for (const TrashItemDetail& item : listing.entries) {
+            const int i = item.name.mid(1).toInt();
+            if (i % 7 == 0) {
+                QVERIFY2(!item.originalPath && !item.deletionDate, qPrintable(item.name));
+                continue;
+            }
+            const QByteArray expected = (i % 2 ? volumeTop + "/docs/" : QByteArray("/home/u/")) + item.name.toUtf8();
+            QCOMPARE(item.originalPath, std::optional(expected));
+            QVERIFY2(item.deletionDate == std::optional(localTime(2026, 3, 1, 10, i / 60, i % 60)),
+                     qPrintable(item.name));
+            QVERIFY(!previous || *previous > *item.deletionDate);
+            previous = item.deletionDate;
+        }
+    }
+
     void awkwardNamesSurvivePutListAndEmpty()
     {
         TrashFixture fx;

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <ctime>
 #include <limits>
 #include <unistd.h>
 
@@ -264,12 +266,27 @@ int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStr
 
 namespace {
 
+// "yyyy-MM-dd HH:mm" in local time. Through localtime_r: QDateTime's conversion to local time looks at
+// /etc/localtime again for every call, a stat per line of a listing of the whole Trash.
+QString localMinute(Timestamp t)
+{
+    static const bool zoneRead = (::tzset(), true);
+    Q_UNUSED(zoneRead);
+    const time_t seconds = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch().count();
+    struct tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return QStringLiteral("(no date)");
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour, local.tm_min);
+    return QString::fromLatin1(text);
+}
+
 // `trash list`'s line for an entry: its deletion date in local time, its size, where it came from and
 // the trash folder it is in.
 QString listLine(const TrashItemDetail& item)
 {
-    const QString date = item.deletionDate ? toDateTime(*item.deletionDate).toLocalTime().toString(u"yyyy-MM-dd HH:mm")
-                                           : QStringLiteral("(no date)");
+    const QString date = item.deletionDate ? localMinute(*item.deletionDate) : QStringLiteral("(no date)");
     const QString from = item.originalPath ? QFile::decodeName(*item.originalPath)
                                            : QStringLiteral("(unknown place) ") + QFile::decodeName(item.path);
     return QStringLiteral("%1  %2  %3  (in %4)\n")

@@ -70,6 +70,8 @@ public:
     DirectoryWalker(const DirectoryWalker&) = delete;
     DirectoryWalker& operator=(const DirectoryWalker&) = delete;
 
+    const WalkOptions& options() const { return m_options; }
+
     // Size of `name` inside the folder `parentFd`: a non-directory counts itself, a directory its
     // whole tree. The root itself is never skipped as hidden; a root that is a mount point counts
     // nothing.

@@ -26,22 +26,30 @@ UntrustedReadError errorFromErrno(int error)
         return {Kind::Failed, error};
     }
 }
+
+// Opens and checks the file, leaving O_NONBLOCK set (a regular file's reads never block anyway); what
+// fstat said is in `st`.
+int openRegularNonBlocking(int dirFd, const char* name, struct stat* st)
+{
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
+    PosixFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isValid() || ::fstat(fd.get(), st) != 0)
+        return -1;
+    if (!S_ISREG(st->st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return fd.release();
+}
 } // namespace
 
 int openUntrustedRegularFile(int dirFd, const char* name)
 {
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
-    PosixFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
     if (!fd.isValid())
         return -1;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return -1;
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return -1;
-    }
-    // Regular files never block, but keep the descriptor in the usual mode for the caller's reads.
+    // Keep the descriptor in the usual mode for the caller's reads.
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
@@ -50,11 +58,10 @@ int openUntrustedRegularFile(int dirFd, const char* name)
 
 Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit)
 {
-    PosixFd fd(openUntrustedRegularFile(dirFd, name));
-    if (!fd.isValid())
-        return errorFromErrno(errno);
+    // Four system calls a file: a full listing reads one info file per entry of the Trash.
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
+    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
+    if (!fd.isValid())
         return errorFromErrno(errno);
     if (st.st_size > limit)
         return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
@@ -64,21 +71,34 @@ Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* 
     QByteArray content;
     content.resize(static_cast<qsizetype>(st.st_size) + 1);
     qsizetype filled = 0;
+    bool blocking = false;
     for (;;) {
         if (filled == content.size()) {
             if (filled > limit)
                 return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
             content.resize(std::min<qsizetype>(qMax<qsizetype>(filled * 2, 4096), limit + 1));
         }
-        const ssize_t n = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        const qsizetype wanted = content.size() - filled;
+        const ssize_t n = ::read(fd.get(), content.data() + filled, wanted);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            // Only a file system that honours O_NONBLOCK on regular files (some FUSE ones) says so.
+            if (errno == EAGAIN && !blocking) {
+                blocking = true;
+                ::fcntl(fd.get(), F_SETFL, 0);
+                continue;
+            }
             return errorFromErrno(errno);
         }
         if (n == 0)
             break;
         filled += n;
+        // A short read that brought what fstat said is the end: one read, not a second one for the
+        // zero. A file that grew meanwhile fills the byte beyond and is read on. Files that report no
+        // size (/proc) hand out their contents in short reads and are read to the zero.
+        if (n < wanted && st.st_size > 0 && filled >= st.st_size)
+            break;
     }
     if (filled > limit)
         return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};

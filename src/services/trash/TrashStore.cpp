@@ -22,6 +22,8 @@
 #include <iterator>
 #include <limits>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 
@@ -456,6 +458,32 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
     return result;
 }
 
+template <typename Folders>
+int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std::size_t from, std::size_t to,
+                                  const QTimeZone& zone, QByteArray& bytes)
+{
+    int reads = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        EntryTable::Row& row = table.rows[i];
+        const OpenTrashFolder& folder = *folders[row.entry.folder].open;
+        char infoName[kNameMax + 16];
+        if (folder.info.get() < 0 || !infoFileName(table.name(row), infoName))
+            continue;
+        ++reads;
+        const std::optional<TrashInfo> info = TrashInfo::read(folder.info.get(), infoName, zone);
+        if (!info)
+            continue;
+        row.deleted = toMicros(info->deletionDate);
+        if (info->path) {
+            const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
+            row.original = bytes.size(); // within `bytes` until the caller adopts it
+            row.originalLength = static_cast<int>(original.size());
+            bytes.append(original);
+        }
+    }
+    return reads;
+}
+
 TrashStatusResult TrashStore::scanFolders(EntryTable* table)
 {
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -573,21 +601,44 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
 
     // A full listing reads every info file, on this thread while the walker's helper starts on the
     // folders: on a first scan of many small entries that is a fifth of the work, and it needs no
-    // walking at all.
+    // walking at all. Opening and reading the info files is most of a full listing's time, so with
+    // more than one thread allowed a second one reads the later half of them.
     const auto readInfoFiles = [&] {
-        for (EntryTable::Row& row : table->rows) {
-            const OpenTrashFolder& folder = *listedFolders[row.entry.folder].open;
-            const auto info = readInfo(folder.info.get(), table->name(row));
-            if (!info)
-                continue;
-            row.deleted = toMicros(info->deletionDate);
-            if (info->path) {
-                const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
-                row.original = table->bytes.size();
-                row.originalLength = static_cast<int>(original.size());
-                table->bytes.append(original);
+        const std::size_t count = table->rows.size();
+        const std::size_t half = count / 2;
+        QByteArray laterBytes;
+        int laterReads = 0;
+        std::optional<std::jthread> later;
+        // A zone object of its own for the second thread (QTimeZone is only reentrant); one without an
+        // id to rebuild it from (a POSIX TZ rule) keeps the reading on one thread.
+        QTimeZone laterZone;
+        if (m_walker.options().threads > 1 && count >= kParallelInfoReads)
+            laterZone = QTimeZone(m_zone.id());
+        if (laterZone.isValid()) {
+            try {
+                later.emplace(
+                    [&] { laterReads = readInfoFilesInto(*table, listedFolders, half, count, laterZone, laterBytes); });
+            } catch (const std::system_error&) {
+                later.reset();
             }
         }
+        QByteArray earlierBytes;
+        const std::size_t earlierEnd = later ? half : count;
+        m_infoReads += readInfoFilesInto(*table, listedFolders, 0, earlierEnd, m_zone, earlierBytes);
+        if (later) {
+            later->join();
+            m_infoReads += laterReads;
+        }
+        // The original paths went to a buffer per thread: the names both read are in table->bytes.
+        const auto adopt = [&](std::size_t from, std::size_t to, const QByteArray& bytes) {
+            const qsizetype base = table->bytes.size();
+            for (std::size_t i = from; i < to; ++i)
+                table->rows[i].original += base;
+            table->bytes.append(bytes);
+        };
+        adopt(0, earlierEnd, earlierBytes);
+        if (later)
+            adopt(half, count, laterBytes);
     };
     // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
     // even when each entry is small; measured one after the other, one thread would do nearly all.

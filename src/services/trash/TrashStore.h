@@ -101,6 +101,14 @@ private:
     void report(const TrashFolderProblem& problem);
 
     TrashStatusResult scanFolders(EntryTable* table);
+    // Reads the info files of table rows [from, to) into their dates and original paths, the paths
+    // appended to `bytes`; gives how many were read. Touches only those rows, so two threads may read
+    // two ranges of one table.
+    template <typename Folders>
+    static int readInfoFilesInto(EntryTable& table, const Folders& folders, std::size_t from, std::size_t to,
+                                 const QTimeZone& zone, QByteArray& bytes);
+    // A full listing of fewer entries reads their info files on one thread.
+    static constexpr std::size_t kParallelInfoReads = 2000;
     // Stats info/<name>.trashinfo; true when it is a regular file.
     static bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat);
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
