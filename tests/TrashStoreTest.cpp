@@ -49,6 +49,13 @@ Listing listAll(TrashStore& store, TrashEntryOrder order = TrashEntryOrder::Larg
     return listing;
 }
 
+// Dates the trash folder's files/ and info/ an hour back, as if nothing had changed there since.
+void settle(TrashFixture& fx)
+{
+    const qint64 anHourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
+    TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+}
+
 // Trees for comparing the scan's status with the full listing.
 enum class Shape { ManyWithTies, ZeroBytes, CachedAndWalkedFolders, TwoTrashFolders, AwkwardNames };
 
@@ -280,8 +287,7 @@ private Q_SLOTS:
         // until an entry comes or goes.
         QCOMPARE(second.scan()->topItems, a->topItems);
         QCOMPARE(second.listings(), 2);
-        const qint64 anHourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
-        TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+        settle(fx);
         QCOMPARE(second.scan()->topItems, a->topItems);
         QCOMPARE(second.scan()->topItems, a->topItems);
         QCOMPARE(second.listings(), 3);
@@ -289,7 +295,7 @@ private Q_SLOTS:
         fx.writeInfo("late", "/home/u/late", "2026-03-02T10:00:00");
         QCOMPARE(second.scan()->itemCount, 6);
         QCOMPARE(second.listings(), 4);
-        TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
+        settle(fx);
         QCOMPARE(second.scan()->itemCount, 6);
         QVERIFY(second.emptyAll());
         QCOMPARE(second.scan()->itemCount, 0);
@@ -446,10 +452,6 @@ private Q_SLOTS:
         fx.files().file("no-info", 10);
         TrashStore store(fx.locations(), {}, kTestZone);
         const auto removed = [&](Timestamp cutoff) { return store.removeDeletedBefore(cutoff)->removedCount; };
-        const auto settle = [&] {
-            const qint64 anHourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
-            TreeBuilder(fx.trashPath()).touch("files", anHourAgo).touch("info", anHourAgo);
-        };
         const Timestamp february = localTime(2026, 2, 1, 0, 0, 0);
         const Timestamp marchFirst = localTime(2026, 3, 1, 10, 0, 0);
         const Timestamp april = localTime(2026, 4, 1, 0, 0, 0);
@@ -459,7 +461,7 @@ private Q_SLOTS:
         QCOMPARE(removed(february), 0);
         QCOMPARE(store.listings(), 2);
         QCOMPARE(store.infoReads(), 3);
-        settle();
+        settle(fx);
         QCOMPARE(removed(february), 0);
         QCOMPARE(store.listings(), 3);
         QCOMPARE(removed(marchFirst), 0); // not strictly before the oldest date
@@ -469,16 +471,16 @@ private Q_SLOTS:
         QCOMPARE(removed(april), 1);
         QCOMPARE(store.listings(), 4);
         QCOMPARE(store.infoReads(), 3);
-        settle();
+        settle(fx);
         QCOMPARE(removed(april), 0);
         QCOMPARE(removed(april), 0);
         QCOMPARE(store.listings(), 5);
         // Another program trashes something dated long ago, or we do: the folders' stamps change.
         fx.addFile("from-another-trasher", 10, "2025-01-01T00:00:00");
-        settle();
+        settle(fx);
         QCOMPARE(removed(april), 1);
         QVERIFY(store.put(fx.outside().file("late", 10).path("late"), localTime(2025, 6, 1, 0, 0, 0)));
-        settle();
+        settle(fx);
         QCOMPARE(removed(april), 1);
         QCOMPARE(store.listings(), 7);
         QList<QByteArray> left = readdirOrder(fx.filesPath());
@@ -574,18 +576,38 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/link"));
     }
 
-    void unreadableHomeTrashIsPermissionDenied()
+    // A trash folder whose files/ cannot be listed fails the scan when it is the home trash, and is a
+    // problem named beside the other entries when it is a volume's: never an empty trash folder.
+    void unreadableTrashFoldersAreNamed_data()
     {
+        QTest::addColumn<bool>("volume");
+        QTest::newRow("the home trash") << false;
+        QTest::newRow("a volume's trash") << true;
+    }
+    void unreadableTrashFoldersAreNamed()
+    {
+        QFETCH(bool, volume);
         if (geteuid() == 0)
             QSKIP("running as root: permission checks do not apply");
         TrashFixture fx;
         fx.addFile("a", 10);
-        TreeBuilder(fx.trashPath()).chmod("files", 0);
+        const QByteArray trash = volume ? fx.addVolume("stick") : fx.trashPath();
+        TreeBuilder(trash).file("files/b", 10).chmod("files", 0300);
         TrashStore store(fx.locations());
         const TrashStatusResult status = store.scan();
-        TreeBuilder(fx.trashPath()).chmod("files", 0700);
-        QVERIFY(!status);
-        QCOMPARE(status.error().kind, TrashServiceError::PermissionDenied);
+        const TrashCleanupOutcome emptied = store.emptyAll();
+        TreeBuilder(trash).chmod("files", 0700);
+        QVERIFY(TreeBuilder::exists(trash + "/files/b"));
+        if (!volume) {
+            QVERIFY(!status);
+            QCOMPARE(status.error().kind, TrashServiceError::PermissionDenied);
+            return;
+        }
+        QVERIFY(status && emptied);
+        QCOMPARE(status->itemCount, 1);
+        QCOMPARE(status->folderProblems.size(), 1);
+        QCOMPARE(status->folderProblems[0].path, trash);
+        QVERIFY(!emptied->complete());
     }
 
     void unreadableEntryInsideStillCounts()
