@@ -34,9 +34,10 @@ private Q_SLOTS:
         TrashFixture fx;
         fx.addFile("fresh", 10, "2026-04-01T09:59:50");
         fx.addFile("just-inside", 10, "2026-03-02T10:00:00");
+        fx.files().touch("just-inside", 946684800); // modified long before: the trashing is what counts
         fx.addFile("just-outside", 10, "2026-03-02T09:59:59");
         fx.addFile("ancient", 10, "2001-01-01T00:00:00");
-        fx.addFile("undated", 10, "");
+        fx.addFile("undated", 10, "sometime");
         fx.files().file("no-info", 10);
         VirtualScheduler clock(localTime(2026, 4, 1, 10, 0, 0));
         TrashService service(&clock, fx.locations(), {}, kTestZone);

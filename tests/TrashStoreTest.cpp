@@ -419,28 +419,6 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.infoPath() + "/not-an-info-file"));
     }
 
-    void ageRuleUsesTheDeletionDate()
-    {
-        TrashFixture fx;
-        const Timestamp cutoff = localTime(2026, 2, 1, 12, 0, 0);
-        fx.addFile("at-cutoff", 10, "2026-02-01T12:00:00");
-        fx.addFile("second-before", 10, "2026-02-01T11:59:59");
-        fx.addFile("recent", 10, "2026-03-01T10:00:00");
-        fx.addFile("unreadable-date", 10, "sometime");
-        fx.files().file("no-info", 10);
-        // Modified long ago but trashed recently: stays, the date that counts is the trashing.
-        fx.addFile("old-file-trashed-now", 10, "2026-03-02T09:00:00");
-        fx.files().touch("old-file-trashed-now", 946684800);
-        TrashStore store(fx.locations(), {}, kTestZone);
-        const TrashCleanupOutcome result = store.removeDeletedBefore(cutoff);
-        QCOMPARE(result->removedCount, 1);
-        QCOMPARE(result->failedCount, 0);
-        QList<QByteArray> left = readdirOrder(fx.filesPath());
-        std::sort(left.begin(), left.end());
-        QCOMPARE(left,
-                 (QList<QByteArray>{"at-cutoff", "no-info", "old-file-trashed-now", "recent", "unreadable-date"}));
-    }
-
     void ageRuleListsAgainOnlyWhenSomethingCanBeOldEnough()
     {
         // The rule runs after every scan. An unchanged Trash whose oldest entry is younger than the
