@@ -57,7 +57,7 @@ void settle(TrashFixture& fx)
 }
 
 // Trees for comparing the scan's status with the full listing.
-enum class Shape { ManyWithTies, ZeroBytes, CachedAndWalkedFolders, TwoTrashFolders, AwkwardNames };
+enum class Shape { ManyWithTies, ZeroBytes, CachedAndWalkedFolders, TwoTrashFolders };
 
 void build(TrashFixture& fx, Shape shape)
 {
@@ -102,16 +102,6 @@ void build(TrashFixture& fx, Shape shape)
         }
         break;
     }
-    case Shape::AwkwardNames: {
-        qint64 size = 4096;
-        for (const QByteArray& name : TreeBuilder::awkwardNames()) {
-            fx.files().file(name, size);
-            if (name.size() + 10 <= 255) // the longest has no room for an info file's name
-                fx.writeInfo(name, "/home/u/" + name.toPercentEncoding("/"), "2026-03-01T10:00:00");
-            size = size == 4096 ? 8192 : 4096;
-        }
-        break;
-    }
     }
 }
 
@@ -129,7 +119,6 @@ private Q_SLOTS:
         QTest::newRow("zero-byte entries only") << Shape::ZeroBytes;
         QTest::newRow("folders from directorysizes and walked") << Shape::CachedAndWalkedFolders;
         QTest::newRow("two trash folders") << Shape::TwoTrashFolders;
-        QTest::newRow("awkward names") << Shape::AwkwardNames;
     }
     void scanAgreesWithTheFullListing()
     {
