@@ -521,20 +521,6 @@ private Q_SLOTS:
         QCOMPARE(verifyMinisign(*signature, {*whole}, content), SignatureCheck::BadSignature);
     }
 
-    void onlyABundleTheUserOwnsIsReplaceable()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("apps/Rubbly.app/AppRun", 10)
-            .chmod("apps/Rubbly.app/AppRun", 0755)
-            .file("apps/Rubbly.app/usr/bin/rubbly", 10);
-        QCOMPARE(UpdateService::replaceableBundle(QFile::decodeName(tree.path("apps/Rubbly.app/usr/bin/rubbly"))),
-                 QFile::decodeName(tree.path("apps/Rubbly.app")));
-        QVERIFY(UpdateService::replaceableBundle(QStringLiteral("/usr/bin/rubbly")).isEmpty());
-        tree.file("build/bin/rubbly", 10);
-        QVERIFY(UpdateService::replaceableBundle(QFile::decodeName(tree.path("build/bin/rubbly"))).isEmpty());
-    }
-
     void theRelaunchScriptReplacesTheBundleWhateverThePaths()
     {
         TempHome home;
