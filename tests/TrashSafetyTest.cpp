@@ -87,25 +87,21 @@ private Q_SLOTS:
         const QByteArray target = part == "." ? trash : trash + '/' + part;
         const QByteArray source = part == "." ? made.root() : made.path(part);
         QVERIFY(QDir(QFile::decodeName(target)).removeRecursively());
-        QList<QByteArray> content = {"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"};
-        if (part != ".") {
-            content.removeIf([&](const QByteArray& path) { return !path.startsWith(part + '/'); });
-            for (QByteArray& path : content)
-                path = path.mid(part.size() + 1);
-        }
+        // Every file made stays: where it was made, or in the trash folder the foreign part moved to.
         QList<QByteArray> untouchable;
+        for (const QByteArray path : {"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"}) {
+            const bool moved = kind == "foreign" && (part == "." || path.startsWith(part + '/'));
+            untouchable.append(moved ? trash + '/' + path : made.path(path));
+        }
         if (kind == "file") {
             TreeBuilder(fx.outside().root()).write("plain", "not a folder");
             QCOMPARE(::rename(fx.outside().path("plain").constData(), target.constData()), 0);
-            untouchable = {target};
+            untouchable.append(target);
+        } else if (kind == "link") {
+            QCOMPARE(::symlink(source.constData(), target.constData()), 0);
         } else {
-            if (kind == "link")
-                QCOMPARE(::symlink(source.constData(), target.constData()), 0);
-            else
-                QVERIFY(::rename(source.constData(), target.constData()) == 0 &&
-                        ::chown(target.constData(), 65534, 65534) == 0);
-            for (const QByteArray& path : content)
-                untouchable.append((kind == "link" ? source : target) + '/' + path);
+            QVERIFY(::rename(source.constData(), target.constData()) == 0 &&
+                    ::chown(target.constData(), 65534, 65534) == 0);
         }
 
         TrashStore store(fx.locations(), {}, kTestZone);
