@@ -221,46 +221,35 @@ private Q_SLOTS:
         QTest::addColumn<C>("category");
         QTest::addColumn<QByteArray>("found");
         QTest::addColumn<QByteArray>("ignored");
-        QTest::newRow("yarn 4, XDG_DATA_HOME set")
-            << "XDG_DATA_HOME"_ba
-            << "@/data"_ba << C::YarnCache << "@/data/yarn/berry/cache/pkg-npm-1.0.0-a1.zip"_ba
-            << ".yarn/berry/cache/stale.zip"_ba;
-        QTest::newRow("yarn 4, XDG_DATA_HOME unset")
-            << "XDG_DATA_HOME"_ba
-            << ""_ba << C::YarnCache << ".yarn/berry/cache/pkg-npm-1.0.0-a1.zip"_ba
-            << "@/data/yarn/berry/cache/other.zip"_ba;
-        QTest::newRow("yarn 4, XDG_DATA_HOME inside home")
-            << "XDG_DATA_HOME"_ba
-            << "~/data"_ba << C::YarnCache << "data/yarn/berry/cache/pkg.zip"_ba
-            << ".yarn/berry/cache/stale.zip"_ba;
-        QTest::newRow("pip, XDG_CACHE_HOME set") << "XDG_CACHE_HOME"_ba
-                                                 << "@/cache"_ba << C::PythonPipUvCache << "@/cache/pip/http-v2"_ba
-                                                 << ".cache/pip/stale"_ba;
-        QTest::newRow("pip, XDG_CACHE_HOME relative") << "XDG_CACHE_HOME"_ba
-                                                      << "cache"_ba << C::PythonPipUvCache << ".cache/pip/http-v2"_ba
-                                                      << "cache/pip/wrong"_ba;
-        QTest::newRow("hugging face, XDG_CACHE_HOME set")
-            << "XDG_CACHE_HOME"_ba
-            << "@/cache"_ba << C::HuggingFaceCache << "@/cache/huggingface/hub/models--x"_ba
-            << ".cache/huggingface/hub/models--y"_ba;
-        QTest::newRow("cursor, XDG_CONFIG_HOME set")
-            << "XDG_CONFIG_HOME"_ba
-            << "@/config"_ba << C::AiEditorCache << "@/config/Cursor/Cache/data_0"_ba
-            << ".config/Cursor/Cache/old"_ba;
-        QTest::newRow("pnpm store, XDG_DATA_HOME set") << "XDG_DATA_HOME"_ba
-                                                       << "@/data/"_ba << C::PnpmStore << "@/data/pnpm/store/v3"_ba
-                                                       << ".local/share/pnpm/store/v3"_ba;
-        QTest::newRow("a base through a link outside the home is taken as named")
-            << "XDG_CACHE_HOME"_ba
-            << "@/linked"_ba << C::GoCache << "@/linked/go-build/aa"_ba
-            << ""_ba;
-        QTest::newRow("a base through a link inside the home is not followed") << "XDG_CACHE_HOME"_ba
-                                                                               << "~/linked"_ba << C::GoCache << ""_ba
-                                                                               << "~/linked/go-build/aa"_ba;
-        QTest::newRow("the Trash inside a candidate is never offered")
-            << "XDG_DATA_HOME"_ba
-            << "~/.cache/huggingface/data"_ba << C::HuggingFaceCache << ".cache/huggingface/xet"_ba
-            << ".cache/huggingface/data/Trash/files/precious"_ba;
+        const auto row = [](const char* name, const char* variable, const char* value, C category, const char* found,
+                            const char* ignored) {
+            QTest::newRow(name) << QByteArray(variable) << QByteArray(value) << category << QByteArray(found)
+                                << QByteArray(ignored);
+        };
+        const char* data = "XDG_DATA_HOME";
+        const char* cache = "XDG_CACHE_HOME";
+        row("yarn 4, XDG_DATA_HOME set", data, "@/data", C::YarnCache, "@/data/yarn/berry/cache/pkg-npm-1.0.0-a1.zip",
+            ".yarn/berry/cache/stale.zip");
+        row("yarn 4, XDG_DATA_HOME unset", data, "", C::YarnCache, ".yarn/berry/cache/pkg-npm-1.0.0-a1.zip",
+            "@/data/yarn/berry/cache/other.zip");
+        row("yarn 4, XDG_DATA_HOME inside home", data, "~/data", C::YarnCache, "data/yarn/berry/cache/pkg.zip",
+            ".yarn/berry/cache/stale.zip");
+        row("pip, XDG_CACHE_HOME set", cache, "@/cache", C::PythonPipUvCache, "@/cache/pip/http-v2",
+            ".cache/pip/stale");
+        row("pip, XDG_CACHE_HOME relative", cache, "cache", C::PythonPipUvCache, ".cache/pip/http-v2",
+            "cache/pip/wrong");
+        row("hugging face, XDG_CACHE_HOME set", cache, "@/cache", C::HuggingFaceCache,
+            "@/cache/huggingface/hub/models--x", ".cache/huggingface/hub/models--y");
+        row("cursor, XDG_CONFIG_HOME set", "XDG_CONFIG_HOME", "@/config", C::AiEditorCache,
+            "@/config/Cursor/Cache/data_0", ".config/Cursor/Cache/old");
+        row("pnpm store, XDG_DATA_HOME set", data, "@/data/", C::PnpmStore, "@/data/pnpm/store/v3",
+            ".local/share/pnpm/store/v3");
+        row("a base through a link outside the home is taken as named", cache, "@/linked", C::GoCache,
+            "@/linked/go-build/aa", "");
+        row("a base through a link inside the home is not followed", cache, "~/linked", C::GoCache, "",
+            "~/linked/go-build/aa");
+        row("the Trash inside a candidate is never offered", data, "~/.cache/huggingface/data", C::HuggingFaceCache,
+            ".cache/huggingface/xet", ".cache/huggingface/data/Trash/files/precious");
     }
     void placesFollowTheXdgVariables()
     {
