@@ -9,7 +9,6 @@
 #include "UpdateService.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QTest>
 
 using namespace rubbly;
@@ -43,8 +42,7 @@ private Q_SLOTS:
         QVERIFY(!platform.keyGrabber); // offscreen, no DISPLAY: no way to grab keys
         platform.settings->setAppAppearance(AppAppearance::Dark);
         QCoreApplication::processEvents();
-        QVERIFY(platform.appearance->isDark());
-        QVERIFY(QGuiApplication::palette().color(QPalette::Window).lightness() < 128);
+        QVERIFY(platform.appearance->isDark()); // the palette it sets: AppearanceTest
 
         const QString autostart = home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop");
         platform.settings->setLaunchAtLogin(true);

@@ -118,16 +118,20 @@ private Q_SLOTS:
         for (const char* how : {"cancel", "escape", "dimming click", "refresh", "panel re-opened"})
             QTest::newRow(how) << QString::fromLatin1(how) << 0;
         QTest::newRow("confirm") << QStringLiteral("confirm") << 1;
+        QTest::newRow("not asked: the button empties at once") << QStringLiteral("unasked") << 1;
     }
     void theCardClosesWithoutEmptying()
     {
         QFETCH(QString, how);
         QFETCH(int, empties);
         Panel panel;
+        panel.rig.settings.setConfirmBeforeEmptying(how != QLatin1String("unasked"));
         panel.view->trashTab()->emptyButton()->click();
-        QVERIFY(panel.view->isConfirmingEmpty());
-        QVERIFY(panel.view->confirmationCard()->isVisible());
-        QCOMPARE(panel.empties(), 0);
+        if (how != QLatin1String("unasked")) {
+            QVERIFY(panel.view->isConfirmingEmpty());
+            QVERIFY(panel.view->confirmationCard()->isVisible());
+            QCOMPARE(panel.empties(), 0);
+        }
         if (how == QLatin1String("cancel"))
             panel.view->cancelButton()->click();
         else if (how == QLatin1String("escape"))
@@ -138,7 +142,7 @@ private Q_SLOTS:
             panel.view->refreshButton()->click();
         else if (how == QLatin1String("panel re-opened"))
             panel.view->panelAppeared();
-        else
+        else if (how == QLatin1String("confirm"))
             panel.view->confirmButton()->click();
         settle();
         QVERIFY(!panel.view->isConfirmingEmpty());
@@ -180,16 +184,6 @@ private Q_SLOTS:
         QCOMPARE(panel.empties(), 0);
     }
 
-    void withoutConfirmationTheButtonEmptiesAtOnce()
-    {
-        Panel panel;
-        panel.rig.settings.setConfirmBeforeEmptying(false);
-        panel.view->trashTab()->emptyButton()->click();
-        settle();
-        QVERIFY(!panel.view->isConfirmingEmpty());
-        QCOMPARE(panel.empties(), 1);
-    }
-
     void theRefreshButtonSpinsAndRestsWhileItsTabScans()
     {
         ViewModelRig rig;
@@ -202,7 +196,6 @@ private Q_SLOTS:
         view.show();
         QCOMPARE(view.refreshButton()->symbol(), QStringLiteral("arrow.triangle.2.circlepath"));
         QVERIFY(!view.refreshButton()->isEnabled());
-        QCOMPARE(view.summaryText(), QStringLiteral("0B total"));
         delete rig.trash.scanGate.data();
         view.panelAppeared();
         QTRY_VERIFY(view.refreshButton()->isEnabled());
@@ -211,7 +204,6 @@ private Q_SLOTS:
         view.selectTab(MenuBarTab::Slim); // opening the tab starts the slim scan, held at its gate
         QTRY_VERIFY(rig.vm->isScanningSlim());
         QVERIFY(!view.refreshButton()->isEnabled());
-        QCOMPARE(view.summaryText(), QStringLiteral("0B total"));
         view.selectTab(MenuBarTab::Trash);
         QVERIFY(view.refreshButton()->isEnabled());
     }
@@ -244,8 +236,6 @@ private Q_SLOTS:
         QVERIFY(reveal->isVisible() && putBack->isVisible());
         QVERIFY(putBack->geometry().right() < reveal->geometry().left());
         QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
-        QCOMPARE(reveal->toolTip(), QStringLiteral("在文件管理器中显示"));
-        QCOMPARE(putBack->toolTip(), QStringLiteral("放回原处"));
         reveal->click();
         QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
         const int scans = panel.rig.scans();
@@ -262,35 +252,29 @@ private Q_SLOTS:
         QVERIFY(visualization->revealButton(withoutPlace) && !visualization->putBackButton(withoutPlace));
     }
 
-    // The offer shows after a drop, puts back what the drop made, and goes when the panel closes.
-    void aDropOffersUndoUntilThePanelCloses()
+    // The view hands over the local files of a dropped list (which lines those are is the parser's,
+    // in PanelLogicTest), offers to undo the drop, puts back what it made, and withdraws the offer
+    // when the panel closes.
+    void aDropMovesItsFilesAndOffersUndoUntilThePanelCloses()
     {
         Panel panel;
         QCOMPARE(panel.view->undoLineText(), QString());
-        panel.drop("file:///home/u/a.txt\r\nfile:///home/u/b.txt\r\n");
+        panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
+        QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
+        QVERIFY(!panel.view->isDropTargeted());
         QCOMPARE(panel.view->undoLineText(), QStringLiteral("> 已将 2 项移入废纸篓"));
-        QCOMPARE(panel.view->undoButton()->text(), QStringLiteral("撤销"));
         panel.view->undoButton()->click();
         settle();
-        QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b.txt"}}));
+        QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b\xff"}}));
         QCOMPARE(panel.view->undoLineText(), QString());
 
+        panel.drop("https://example.com/only-a-link\r\n");
+        panel.drop("just some text", QStringLiteral("text/plain"));
+        QCOMPARE(panel.rig.trash.moved.size(), 1);
         panel.drop("file:///home/u/c.txt\r\n");
         QVERIFY(!panel.view->undoLineText().isEmpty());
         panel.view->panelDisappeared();
         QCOMPARE(panel.view->undoLineText(), QString());
-    }
-
-    void dropsMoveOnlyLocalFiles()
-    {
-        Panel panel;
-        panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
-        QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
-        QVERIFY(!panel.view->isDropTargeted());
-        panel.drop("https://example.com/only-a-link\r\n");
-        panel.drop("just some text", QStringLiteral("text/plain"));
-        QCOMPARE(panel.rig.trash.moved.size(), 1);
-        QVERIFY(!panel.view->isDropTargeted());
     }
 
     void theHeaderButtonsActThroughTheirSeams()

@@ -4,7 +4,6 @@
 #include "GlobalShortcutService.h"
 #include "JsonFileDefaultsStore.h"
 #include "Motion.h"
-#include "PermissionGuideView.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
@@ -15,7 +14,6 @@
 #include "XdgAutostartLoginItem.h"
 
 #include <QFile>
-#include <QLayout>
 #include <QTest>
 
 using namespace rubbly;
@@ -58,24 +56,6 @@ struct Window {
     ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
     // Visible as the user sees it: inside the pane that shows.
     bool shown(QWidget* widget) const { return widget->isVisibleTo(view->pane(*view->selection())); }
-    // The texts of the pane that shows, top to bottom: headers, rows' titles, footers.
-    QStringList texts() const
-    {
-        QWidget* pane = view->currentPane();
-        pane->layout()->activate();
-        QList<std::pair<QPoint, QString>> placed;
-        for (GeekText* text : pane->findChildren<GeekText*>()) {
-            if (shown(text))
-                placed.append({text->mapTo(pane, QPoint(0, 0)), QString(text->text()).remove(QChar(0x2060))});
-        }
-        std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
-            return std::pair(a.first.y(), a.first.x()) < std::pair(b.first.y(), b.first.x());
-        });
-        QStringList all;
-        for (const auto& [at, text] : placed)
-            all.append(text);
-        return all;
-    }
     PushButton* button(const QString& text) const
     {
         for (PushButton* button : view->currentPane()->findChildren<PushButton*>()) {
@@ -85,8 +65,6 @@ struct Window {
         qFatal("no button %s", qPrintable(text));
     }
 };
-
-using Texts = QStringList;
 
 } // namespace
 
@@ -164,16 +142,10 @@ private Q_SLOTS:
         window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
         QCOMPARE(days->currentText(), QStringLiteral("超过 7 天")); // the old values come back
         QVERIFY(!window.settings->autoCleanBySizeEnabled());
-    }
-
-    void aValueNotOnTheListPicksNothing()
-    {
-        Window window;
+        // A value not on the list, stored by another version, picks nothing and stays.
         window.settings->setAutoCleanDays(45);
-        window.settings->setAutoCleanEnabled(true);
         window.open();
-        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
-        QCOMPARE(days->currentIndex(), -1);
+        QCOMPARE(static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control())->currentIndex(), -1);
         QCOMPARE(window.settings->autoCleanDays(), 45);
     }
 
@@ -290,19 +262,13 @@ private Q_SLOTS:
         QCOMPARE(updates.calls, call.isEmpty() ? QStringList{} : QStringList{call});
     }
 
-    void theHapticsSwitchIsGoneAndItsValueStays()
+    void theHapticsSwitchIsGone()
     {
-        // Linux has no touchpad feedback a program may trigger: no switch, and the stored value is
-        // left for a system that has it.
+        // Linux has no touchpad feedback a program may trigger. The stored value stays for a system
+        // that has it: loading never writes (SettingsServiceTest).
         Window window;
-        window.settings->setHapticFeedbackEnabled(false);
-        window.open();
         window.view->setSelection(SidebarItem::Interaction);
         QCOMPARE(window.view->pane(SidebarItem::Interaction)->findChildren<FormRow*>().size(), 2);
-        QCOMPARE(window.settings->hapticFeedbackEnabled(), false);
-        QVERIFY(JsonFileDefaultsStore(JsonFileDefaultsStore::defaultFilePath())
-                    .boolValue(QStringLiteral("Rubbly.hapticFeedbackEnabled"))
-                    .has_value());
     }
 
     void thePermissionsPaneChecksWhenShownAndOnRequest()
@@ -313,14 +279,12 @@ private Q_SLOTS:
                                "/home/user/.local/share/Trash", 1000, 0500};
         window.view->setSelection(SidebarItem::Permissions);
         QCOMPARE(window.workspace.calls, QStringList{QStringLiteral("checkTrashAccess")});
-        QVERIFY(window.texts().contains(
-            QStringLiteral("「~/.local/share/Trash/files」的权限（0500）不允许修改，Rubbly 无法删除其中的内容。")));
-        QVERIFY(window.texts().contains(QStringLiteral("chmod -R u+rwX ~/.local/share/Trash")));
-        // Copying and opening are the guide's, checked in MenuBarViewTest.
+        QVERIFY(window.shown(window.button(QStringLiteral("复制修复命令"))));
+        // The report is the panel's guide's: what it says, copies and opens is checked in MenuBarViewTest,
+        // the command in TrashAccessTest.
         window.workspace.accessProblem.reset();
         window.button(QStringLiteral("重新检查"))->click();
         QCOMPARE(window.workspace.calls.last(), QStringLiteral("checkTrashAccess"));
-        QVERIFY(window.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
         QVERIFY(!window.shown(window.button(QStringLiteral("复制修复命令"))));
     }
 

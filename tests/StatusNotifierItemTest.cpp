@@ -122,11 +122,19 @@ private Q_SLOTS:
             QVERIFY2(!seen.properties.value(QLatin1String(name)).toString().isEmpty(), name);
         QVERIFY(!qdbus_cast<StatusIconPixmapList>(seen.properties.value(u"IconPixmap"_s)).isEmpty());
         QCOMPARE(seen.properties.value(u"Status"_s).toString(), u"Active"_s);
+        // The conventional well-known name is owned as well, though the item registers by its unique one.
+        QVERIFY(
+            QRegularExpression(u"^org\\.kde\\.StatusNotifierItem-%1-\\d+$"_s.arg(QCoreApplication::applicationPid()))
+                .match(m_item->serviceName())
+                .hasMatch());
+        QCOMPARE(m_client.interface()->serviceOwner(m_item->serviceName()).value(),
+                 QDBusConnection::sessionBus().baseService());
 
         // The panel restarts, and the label changes while its new watcher takes the item in: the
         // change is announced once, after the answer.
         m_watcher->stop();
         QTRY_VERIFY(!m_item->hasWatcher());
+        QVERIFY(!m_item->isShown());
         connect(m_item.get(), &StatusNotifierItem::watcherChanged, this, [this] {
             QVERIFY(!m_item->isSettled());
             m_item->setLabel(u"3 MB"_s);
@@ -150,34 +158,6 @@ private Q_SLOTS:
         m_watcher->setHostRegistered(false);
         QTRY_VERIFY(!m_item->isShown());
         QCOMPARE(shown.size(), 2);
-    }
-
-    void registersAgainWheneverAWatcherAppears()
-    {
-        // No watcher at start: settled at once, not shown.
-        QVERIFY(!startItem().isShown());
-        QVERIFY(!m_item->hasWatcher());
-
-        QVERIFY(m_watcher->start());
-        QTRY_VERIFY(m_item->isShown());
-        QCOMPARE(m_watcher->registrations.size(), 1);
-        QCOMPARE(m_watcher->registrations.first().service, QDBusConnection::sessionBus().baseService());
-        // The conventional well-known name is owned as well.
-        QVERIFY(
-            QRegularExpression(u"^org\\.kde\\.StatusNotifierItem-%1-\\d+$"_s.arg(QCoreApplication::applicationPid()))
-                .match(m_item->serviceName())
-                .hasMatch());
-        QCOMPARE(m_client.interface()->serviceOwner(m_item->serviceName()).value(),
-                 QDBusConnection::sessionBus().baseService());
-
-        // The panel restarts: its new watcher knows nothing of us.
-        m_watcher->stop();
-        QTRY_VERIFY(!m_item->hasWatcher());
-        QVERIFY(!m_item->isShown());
-        QVERIFY(m_watcher->start());
-        QTRY_VERIFY(m_item->isShown());
-        QCOMPARE(m_watcher->registrations.size(), 2);
-        QCOMPARE(m_watcher->registrations.last().service, QDBusConnection::sessionBus().baseService());
     }
 
     void propertiesHaveTheirDBusTypes_data()
@@ -385,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(m_item->xdgActivationToken(), u"tok-1"_s);
     }
 
-    void menuLayoutListsTheEntries()
+    void menuLayoutAnswersByDepthAndParent()
     {
         startItem();
         const QDBusMessage reply =
@@ -395,14 +375,7 @@ private Q_SLOTS:
         const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
         QCOMPARE(root.id, 0);
         QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
-        QStringList entries;
-        for (const DBusMenuLayoutItem& child : root.children) {
-            QVERIFY(child.children.isEmpty());
-            entries.append(child.properties.value(u"type"_s).toString() == QLatin1String("separator")
-                               ? u"-"_s
-                               : child.properties.value(u"label"_s).toString());
-        }
-        QCOMPARE(entries, (QStringList{u"打开面板"_s, u"清空废纸篓…"_s, u"偏好设置…"_s, u"-"_s, u"退出 Rubbly"_s}));
+        QCOMPARE(root.children.size(), 5); // their labels: aHostReadingAtRegistrationKeepsTheWholeItem
 
         // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
         const auto shallow = qdbus_cast<DBusMenuLayoutItem>(

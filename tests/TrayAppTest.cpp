@@ -111,10 +111,8 @@ private Q_SLOTS:
         const QString item = watcher.registrations.first().service;
         QVERIFY(!windowShown(u"Rubbly"_s)); // a tray shows the item: no window at start
 
-        activateItem(item, 100, 10);
+        activateItem(item, 100, 10); // a second click closes it: PanelWindowTest
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
-        activateItem(item, 100, 10);
-        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
 
         clickMenuEntry(item, 3);                                       // 偏好设置…
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here

@@ -23,10 +23,9 @@ public:
         revealed.append(path);
         return true;
     }
-    bool openUrl(const QUrl& url) override
+    bool openUrl(const QUrl&) override
     {
         calls.append(QStringLiteral("openUrl"));
-        urls.append(url);
         return true;
     }
     bool openFolder(const QByteArray& path) override
@@ -48,7 +47,6 @@ public:
 
     QStringList calls;
     QByteArrayList revealed;
-    QList<QUrl> urls;
     // What checkTrashAccess() reports.
     std::optional<TrashAccessProblem> accessProblem;
 };

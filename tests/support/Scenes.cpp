@@ -66,6 +66,15 @@ void scanned(ViewModelRig& rig, MenuBarView&)
     finish(scan);
 }
 
+// After the first scan has landed, `more`.
+std::function<void(ViewModelRig&, MenuBarView&)> scannedThen(std::function<void(ViewModelRig&, MenuBarView&)> more)
+{
+    return [more](ViewModelRig& rig, MenuBarView& view) {
+        scanned(rig, view);
+        more(rig, view);
+    };
+}
+
 TrashVisualizationView* visualization(MenuBarView& view)
 {
     return view.trashTab()->statusView()->visualization();
@@ -136,48 +145,32 @@ QList<PanelScene> panelScenes()
          },
          scanned},
         {"empty", kShowing(statusWith(0, 0)), scanned},
-        {"full", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+        {"full", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
              visualization(view)->setHoveredRowID(topItemRowID(fullTrash().topItems[1]));
-         }},
-        {"full-hovered-kind-and-button", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+         })},
+        {"full-hovered-kind-and-button", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
              visualization(view)->setHoveredRowID(distributionRowID(FileCategory::Video));
              hover(view.refreshButton());
-         }},
+         })},
         {"full-hovered-empty-button", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
-             hover(view.trashTab()->emptyButton());
-         }},
+         scannedThen([](ViewModelRig&, MenuBarView& view) { hover(view.trashTab()->emptyButton()); })},
         {"top-items-collapsed", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
-             visualization(view)->setTopExpanded(false);
-         }},
-        {"long-names", kShowing(longNamedTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+         scannedThen([](ViewModelRig&, MenuBarView& view) { visualization(view)->setTopExpanded(false); })},
+        {"long-names", kShowing(longNamedTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
              visualization(view)->setHoveredRowID(topItemRowID(longNamedTrash().topItems[1]));
-         }},
+         })},
         {"zero-byte-items", kShowing(zeroByteTrash()), scanned},
-        {"cleaning", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+        {"cleaning", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
              rig.trash.emptyGate = holdGate();
              rig.vm->emptyTrash();
              settle();
-         }},
-        {"success", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+         })},
+        {"success", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
              rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0, {}};
              auto empty = rig.vm->emptyTrash();
              finish(empty);
              settle();
-         }},
+         })},
         {"error",
          [](ViewModelRig& rig, RecordingWorkspace&) {
              rig.trash.status = TrashError{TrashServiceError::FileSystem, EIO, {}};
@@ -186,15 +179,11 @@ QList<PanelScene> panelScenes()
         {"failure-and-record-lines", record(std::chrono::hours(26)), emptyWithOneFailure},
         {"record-yesterday", record(std::chrono::hours(26)), scanned},
         {"record-older-day", record(std::chrono::hours(24 * 4)), scanned},
-        {"drop-undo", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+        {"drop-undo", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
              auto drop = rig.vm->moveToTrash({"/home/user/Downloads/setup.exe", "/home/user/Downloads/notes.txt"});
              finish(drop);
-         }},
-        {"restore-failure", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+         })},
+        {"restore-failure", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView& view) {
              rig.trash.restoreReport = TrashRestoreReport{
                  {},
                  {TrashError{TrashServiceError::FileSystem, EEXIST,
@@ -204,20 +193,15 @@ QList<PanelScene> panelScenes()
              auto restore = rig.vm->restore({BinwellViewModel::entryOf(fullTrash().topItems[1])});
              finish(restore);
              visualization(view)->setHoveredRowID(topItemRowID(fullTrash().topItems[1]));
-         }},
+         })},
         {"confirmation", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
-             view.requestEmpty();
-         }},
-        {"drop-target", kShowing(fullTrash()),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             scanned(rig, view);
+         scannedThen([](ViewModelRig&, MenuBarView& view) { view.requestEmpty(); })},
+        {"drop-target", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
              QMimeData mime;
              mime.setData(QStringLiteral("text/uri-list"), "file:///home/user/Downloads/setup.exe\r\n");
              QDragEnterEvent enter(QPoint(100, 100), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
              QCoreApplication::sendEvent(&view, &enter);
-         }},
+         })},
         // The slim tab, fed by a fake engine so each moment of a scan can be held.
         {"slim-scanning-no-items", slim([](ViewModelRig& rig) {
              rig.fakeSlim.scanGate = holdGate();

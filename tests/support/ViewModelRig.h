@@ -89,8 +89,6 @@ struct ViewModelRig {
         vm->setIsCleaningSlim(purging);
         vm->setSlimCleanProgressText(std::nullopt);
     }
-    // A failure line, as an emptying that could not delete everything leaves.
-    void showFailure(const QString& detail) { vm->setLastFailureDetail(detail); }
 };
 
 } // namespace rubbly::test

@@ -61,11 +61,7 @@ Timer* VirtualScheduler::createTimer(QObject* parent)
 
 void VirtualScheduler::advance(std::chrono::milliseconds step)
 {
-    advanceTo(m_now + step);
-}
-
-void VirtualScheduler::advanceTo(Timestamp target)
-{
+    const Timestamp target = m_now + step;
     QCoreApplication::processEvents();
     for (;;) {
         m_timers.removeIf([](const QPointer<VirtualTimer>& t) { return t.isNull(); });

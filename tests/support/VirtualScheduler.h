@@ -24,9 +24,6 @@ public:
     Timer* createTimer(QObject* parent) override;
 
     void advance(std::chrono::milliseconds step);
-    void advanceTo(Timestamp target);
-    // Moves the clock without firing anything, like a wall-clock jump.
-    void setNow(Timestamp now) { m_now = now; }
 
     int activeTimerCount() const;
 
