@@ -80,17 +80,6 @@ private Q_SLOTS:
         QCOMPARE(visible.measure(tree.path(".git")).bytes, TreeBuilder::allocatedSize(tree.path(".git/objects/pack")));
     }
 
-    void hardLinksCountOnce()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
-        tree.file("a", 40960).hardLink("b", "a").hardLink("sub/c", "a");
-        DirectoryWalker walker;
-        const WalkResult result = walker.measure(tree.root());
-        QCOMPARE(result.bytes, TreeBuilder::allocatedSize(tree.path("a")));
-        QCOMPARE(result.files, 3);
-    }
-
     void unreadableFoldersAreCountedAsErrors()
     {
         if (geteuid() == 0)
@@ -152,8 +141,9 @@ private Q_SLOTS:
                                            (i == 1 ? TreeBuilder::allocatedSize(tree.path("p/d1/again")) : 0));
         QCOMPARE(results[0].bytes, TreeBuilder::treeAllocatedSize(tree.path("q/d0")));
         QCOMPARE(results.back().errors, 1);
-        // The walker stays usable for single measurements afterwards.
-        QCOMPARE(walker.measure(tree.path("q/d4")).bytes, TreeBuilder::treeAllocatedSize(tree.path("q/d4")));
+        // The walker stays usable for single measurements afterwards, and a measurement of its own
+        // counts an inode the batch saw (in q/d0) again.
+        QCOMPARE(walker.measure(tree.path("p/d1")).bytes, results[1].bytes);
     }
 
     void mountPointsInsideARootAreNotCrossed()
@@ -171,24 +161,6 @@ private Q_SLOTS:
         QCOMPARE(results[0].bytes, TreeBuilder::allocatedSize(tree.path("a/f")));
         QCOMPARE(results[0].directories, 0);
         QCOMPARE(results[1].bytes, TreeBuilder::allocatedSize(tree.path("b/f")));
-    }
-
-    void missingRootIsAnError()
-    {
-        DirectoryWalker walker;
-        const WalkResult result = walker.measure(QByteArray("/nonexistent/rubbly/path"));
-        QCOMPARE(result.bytes, 0);
-        QCOMPARE(result.errors, 1);
-    }
-
-    void oneWalkerMeasuresManyTreesIndependently()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("x/a", 4096).hardLink("y/a", "x/a");
-        DirectoryWalker walker({false, 2});
-        // The same inode in a second tree is that tree's bytes too.
-        QCOMPARE(walker.measure(tree.path("x")).bytes, walker.measure(tree.path("y")).bytes);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "Minisign.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
+#include "TreeBuilder.h"
 #include "UpdateService.h"
 #include "UpdateSigning.h"
 #include "UpdateTypes.h"
@@ -31,18 +32,6 @@ const QString kDist = QStringLiteral(RUBBLY_PACKAGE_DIST);
 // What `rubbly --version` prints: the same two build settings the package names carry.
 const QByteArray kVersionLine = "rubbly " RUBBLY_VERSION " (" RUBBLY_BUILD_NUMBER ")\n";
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 QString debianArchitecture()
 {
     return QString::fromUtf8(runProcess(u"dpkg"_s, {u"--print-architecture"_s}).out.trimmed());
@@ -62,7 +51,7 @@ class PackageTest : public QObject {
 private Q_SLOTS:
     void manifestAnnouncesThisBuild()
     {
-        const QByteArray json = readFile(kDist + u"/version.json"_s);
+        const QByteArray json = TreeBuilder::read(kDist + u"/version.json"_s);
         // The updater's own reader accepts it, with every optional key of the right type.
         const std::optional<RemoteVersionManifest> manifest = RemoteVersionManifest::decode(json);
         QVERIFY2(manifest, json.constData());
@@ -77,7 +66,7 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo(packagePath()).isFile(), qPrintable(packagePath()));
 
         // Beside the archive, its signature: by the key this build trusts, naming this version.
-        const auto signature = MinisignSignature::parse(readFile(kDist + u"/downloads/Rubbly.zip.minisig"_s));
+        const auto signature = MinisignSignature::parse(TreeBuilder::read(kDist + u"/downloads/Rubbly.zip.minisig"_s));
         QVERIFY(signature);
         QCOMPARE(verifyMinisignFile(*signature, UpdateService::Config::defaults().trustedKeys,
                                     kDist + u"/downloads/Rubbly.zip"_s),
@@ -210,7 +199,7 @@ private Q_SLOTS:
         QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
         const QString bundle = home.root() + u"/Rubbly.app"_s;
         const QString list = bundle + u"/share/rubbly/libraries"_s;
-        QByteArray libraries = readFile(list);
+        QByteArray libraries = TreeBuilder::read(list);
         for (const char* line : {"\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n",
                                  "\nlibsodium.so.23 libsodium23 libsodium libsodium\n",
                                  "\nlibQt6Widgets.so.6 libqt6widgets6 qt6-qtbase-gui qt6-base\n"})
@@ -224,7 +213,7 @@ private Q_SLOTS:
         // And a library the program does not link, found nowhere: only the loader's word counts.
         libraries.replace("libQCoro6Network.so.0 ", hidden + ' ');
         libraries += "libNotLinked.so.9 no-such-package - -\n";
-        QVERIFY(writeFile(list, libraries));
+        TreeBuilder(QFile::encodeName(bundle)).write("share/rubbly/libraries", libraries);
 
         const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"--version"_s});
         QCOMPARE(refused.exitCode, 1);

@@ -51,11 +51,6 @@ struct Trashes {
 class TrashAccessTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void wholeTrashesHaveNoProblem()
-    {
-        Trashes trashes;
-        QCOMPARE(trashes.check(), std::nullopt);
-    }
 
     void theFirstProblemIsNamedWithItsTrash_data()
     {

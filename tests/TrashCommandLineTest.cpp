@@ -263,7 +263,6 @@ private Q_SLOTS:
     void agesBeyondEveryDateRemoveNothing_data()
     {
         QTest::addColumn<QString>("days");
-        QTest::newRow("110000000") << u"110000000"_s;
         QTest::newRow("beyond 64 bits") << u"99999999999999999999999"_s;
     }
     void agesBeyondEveryDateRemoveNothing()
@@ -276,43 +275,27 @@ private Q_SLOTS:
         QVERIFY(TreeBuilder::exists(fx.filesPath() + "/old.txt"));
     }
 
-    // A trash folder that cannot be used or listed fails every command that reads it, and says which.
+    // A trash folder that cannot be used fails every command that reads it, and says which. (Which
+    // folders cannot be used is the store's test; here files/ of a volume's trash is a link.)
     void unusableTrashFoldersFailEveryCommand_data()
     {
-        QTest::addColumn<QByteArray>("state");
         QTest::addColumn<QStringList>("arguments");
-        for (const QByteArray& state : {QByteArray("unreadable"), QByteArray("foreign"), QByteArray("link")}) {
-            QTest::newRow(state + ": status") << state << QStringList{u"trash"_s, u"status"_s};
-            QTest::newRow(state + ": status --json") << state << QStringList{u"trash"_s, u"status"_s, u"--json"_s};
-            QTest::newRow(state + ": empty") << state << QStringList{u"trash"_s, u"empty"_s};
-            QTest::newRow(state + ": empty by age")
-                << state << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"1"_s};
-        }
+        QTest::newRow("status") << QStringList{u"trash"_s, u"status"_s};
+        QTest::newRow("status --json") << QStringList{u"trash"_s, u"status"_s, u"--json"_s};
+        QTest::newRow("empty") << QStringList{u"trash"_s, u"empty"_s};
+        QTest::newRow("empty by age") << QStringList{u"trash"_s, u"empty"_s, u"--older-than"_s, u"1"_s};
     }
     void unusableTrashFoldersFailEveryCommand()
     {
-        QFETCH(QByteArray, state);
         QFETCH(QStringList, arguments);
-        if (state == "unreadable" && geteuid() == 0)
-            QSKIP("running as root: permission checks do not apply");
-        if (state == "foreign" && geteuid() != 0)
-            QSKIP("giving a folder to another user needs root");
         TrashFixture fx;
         fx.addFile("in-home.txt", 10, "2001-01-01T00:00:00");
         const QByteArray volume = fx.addVolume("stick");
-        TreeBuilder(volume).file("files/kept", 10).write("info/kept.trashinfo", "[Trash Info]\nPath=kept\n");
+        TreeBuilder(volume).write("info/kept.trashinfo", "[Trash Info]\nPath=kept\n");
         fx.outside().file("Documents/tax.pdf", 4096);
-        if (state == "unreadable") {
-            TreeBuilder(volume).chmod("files", 0300);
-        } else if (state == "foreign") {
-            QCOMPARE(::chown((volume + "/files").constData(), 65534, 65534), 0);
-        } else {
-            QVERIFY(QDir(QFile::decodeName(volume + "/files")).removeRecursively());
-            QCOMPARE(::symlink(fx.outside().path("Documents").constData(), (volume + "/files").constData()), 0);
-        }
+        QVERIFY(QDir(QFile::decodeName(volume + "/files")).removeRecursively());
+        QCOMPARE(::symlink(fx.outside().path("Documents").constData(), (volume + "/files").constData()), 0);
         const ProcessResult result = rubbly(fx, arguments);
-        if (state == "unreadable")
-            TreeBuilder(volume).chmod("files", 0700);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(volume), result.err.constData());
         if (arguments.contains(u"--json"_s)) {
@@ -325,8 +308,6 @@ private Q_SLOTS:
             QCOMPARE(document.object().value(u"items"_s).toArray().size(), 1);
         }
         QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
-        if (state != "link")
-            QVERIFY(TreeBuilder::exists(volume + "/files/kept"));
     }
 
     void versionAndHelp()

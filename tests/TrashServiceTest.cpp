@@ -6,25 +6,47 @@
 
 #include <QTest>
 
+#include <climits>
+
 using namespace rubbly;
 using namespace rubbly::test;
 
 class TrashServiceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // An age is a number of calendar days before now: 30 days before 2026-04-01 10:00 local is
+    // 2026-03-02 10:00, across the change to summer time (a fixed 30 × 86400 s would land an hour
+    // off). The cut-off saturates, so an age beyond every date removes nothing, and entries without
+    // a readable date never go by age, not even at zero days.
+    void ageRemovalCountsCalendarDaysFromNow_data()
+    {
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QList<QByteArray>>("removed");
+        QTest::newRow("0 days") << 0 << QList<QByteArray>{"ancient", "just-outside", "just-inside", "fresh"};
+        QTest::newRow("30 days") << 30 << QList<QByteArray>{"ancient", "just-outside"};
+        for (const int days : {110000000, 200000000, 1000000000, INT_MAX})
+            QTest::newRow(QByteArray::number(days) + " days") << days << QList<QByteArray>{};
+    }
     void ageRemovalCountsCalendarDaysFromNow()
     {
+        QFETCH(int, days);
+        QFETCH(QList<QByteArray>, removed);
         TrashFixture fx;
-        // 30 calendar days before 2026-04-01 10:00 local is 2026-03-02 10:00, across the change to
-        // summer time: a fixed 30 × 86400 s would land an hour off.
+        fx.addFile("fresh", 10, "2026-04-01T09:59:50");
         fx.addFile("just-inside", 10, "2026-03-02T10:00:00");
+        fx.files().touch("just-inside", 946684800); // modified long before: the trashing is what counts
         fx.addFile("just-outside", 10, "2026-03-02T09:59:59");
+        fx.addFile("ancient", 10, "2001-01-01T00:00:00");
+        fx.addFile("undated", 10, "sometime");
+        fx.files().file("no-info", 10);
         VirtualScheduler clock(localTime(2026, 4, 1, 10, 0, 0));
         TrashService service(&clock, fx.locations(), {}, kTestZone);
-        QVERIFY(TrashService::cutoff(clock.now(), 30, kTestZone) == localTime(2026, 3, 2, 10, 0, 0));
-        const TrashCleanupOutcome result = blockingWait(service.removeItems(30));
-        QCOMPARE(result->removedCount, 1);
-        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/just-inside"));
+        QVERIFY(TrashService::cutoff(clock.now(), days, kTestZone) <= clock.now());
+        const TrashCleanupOutcome result = blockingWait(service.removeItems(days));
+        QVERIFY(result);
+        QCOMPARE(result->removedCount, removed.size());
+        for (const char* name : {"fresh", "just-inside", "just-outside", "ancient", "undated", "no-info"})
+            QVERIFY2(TreeBuilder::exists(fx.filesPath() + '/' + name) != removed.contains(name), name);
     }
 
     void moveTriesEveryPathAndReportsEachFailure()

@@ -26,10 +26,9 @@ TrashFixture::TrashFixture()
 
 void TrashFixture::writeInfo(const QByteArray& name, const QByteArray& path, const QByteArray& deletionDate)
 {
-    QFile info(QFile::decodeName(infoPath() + '/' + name + ".trashinfo"));
-    if (!info.open(QIODevice::WriteOnly))
-        qFatal("TrashFixture: cannot write an info file");
-    info.write("[Trash Info]\nPath=" + path + "\nDeletionDate=" + deletionDate + "\n");
+    // By bytes: a name that is not UTF-8 gets its own info file, not its U+FFFD look-alike's.
+    TreeBuilder(infoPath())
+        .write(name + ".trashinfo", "[Trash Info]\nPath=" + path + "\nDeletionDate=" + deletionDate + '\n');
 }
 
 void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray& deletionDate)

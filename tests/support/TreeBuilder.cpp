@@ -11,6 +11,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -170,8 +171,13 @@ TreeBuilder& TreeBuilder::hostileFile(const QByteArray& relative, const QByteArr
         return fifo(relative);
     if (kind == "link to a file")
         return write(relative + ".target", "{}\n[Desktop Entry]\n").symlink(relative, path(relative + ".target"));
-    if (kind == "link to /dev/zero")
-        return symlink(relative, "/dev/zero");
+    if (kind == "link to /dev/zero") {
+        // Root links to a device node of its own: code that wrongly writes through the link then
+        // replaces that node, not the system's /dev/zero.
+        ensureParent(relative);
+        const QByteArray node = path(relative + ".zero");
+        return symlink(relative, ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? node : "/dev/zero");
+    }
     if (kind == "folder")
         return dir(relative);
     if (kind == "100 MB sparse file")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 
 #include <sys/types.h>
@@ -47,6 +48,7 @@ public:
     static bool exists(const QByteArray& path);
     // The whole content of a file; empty when it cannot be read.
     static QByteArray read(const QByteArray& path);
+    static QByteArray read(const QString& path) { return read(QFile::encodeName(path)); }
     // Gives the owner rwx on every folder below `path`, so the tree can be removed.
     static void makeWritable(const QByteArray& path);
     // Removes `path` and everything below it, whatever the names and modes; never follows a link.

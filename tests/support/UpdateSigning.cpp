@@ -45,7 +45,7 @@ SigningKey SigningKey::ofThisBuild()
     return {secret, keyLine(QFileInfo(secret).absolutePath() + QStringLiteral("/minisign.pub"))};
 }
 
-QByteArray SigningKey::sign(const QByteArray& content, const QString& version) const
+QByteArray SigningKey::sign(const QByteArray& content, const QString& version, bool legacy) const
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("Rubbly.zip"));
@@ -53,9 +53,16 @@ QByteArray SigningKey::sign(const QByteArray& content, const QString& version) c
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(file));
     out.close();
-    const ProcessResult signed_ = runProcess(
-        QStringLiteral("minisign"), {QStringLiteral("-S"), QStringLiteral("-s"), secretKeyFile, QStringLiteral("-m"),
-                                     file, QStringLiteral("-t"), QString::fromUtf8(trustedComment(version))});
+    QStringList arguments{QStringLiteral("-S"),
+                          QStringLiteral("-s"),
+                          secretKeyFile,
+                          QStringLiteral("-m"),
+                          file,
+                          QStringLiteral("-t"),
+                          QString::fromUtf8(trustedComment(version))};
+    if (legacy)
+        arguments.append(QStringLiteral("-l"));
+    const ProcessResult signed_ = runProcess(QStringLiteral("minisign"), arguments);
     if (signed_.exitCode != 0)
         qFatal("minisign -S failed: %s", signed_.err.constData());
     QFile signature(file + QStringLiteral(".minisig"));

@@ -18,8 +18,8 @@ struct SigningKey {
     static SigningKey ofThisBuild();
 
     // The .minisig text `minisign -S` writes for `content`, with the trusted comment
-    // "timestamp:…<TAB>file:Rubbly.zip<TAB>version:`version`".
-    QByteArray sign(const QByteArray& content, const QString& version) const;
+    // "timestamp:…<TAB>file:Rubbly.zip<TAB>version:`version`"; `legacy`: as `minisign -l` writes it.
+    QByteArray sign(const QByteArray& content, const QString& version, bool legacy = false) const;
 };
 
 // The trusted comment scripts/package writes, for `version`.
