@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <tuple>
+
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
@@ -51,6 +53,16 @@ class StatusNotifierItemTest : public QObject {
     {
         const QDBusMessage reply = call(path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {interface});
         return qdbus_cast<QVariantMap>(reply.arguments().value(0));
+    }
+
+    QVariant itemProperty(const QString& name)
+    {
+        return allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(name);
+    }
+
+    QDBusMessage menuCall(const QString& method, const QVariantList& arguments)
+    {
+        return call(StatusNotifierItem::kMenuPath, kMenuInterface, method, arguments);
     }
 
     DBusSignalRecorder* record(const QString& name)
@@ -252,28 +264,22 @@ private Q_SLOTS:
         // Each member as "method Name(in->out)" or "signal Name(arguments)", types in order.
         QStringList found;
         QXmlStreamReader reader(xml);
-        QString current;
-        QString kind;
-        QString name;
-        QString in;
-        QString out;
+        QString current, kind, name, in, out;
         while (!reader.atEnd()) {
             reader.readNext();
             const QString element = reader.name().toString();
-            if (reader.isStartElement() && element == QLatin1String("interface"))
-                current = reader.attributes().value(QLatin1String("name")).toString();
+            const auto attribute = [&reader](const char* key) {
+                return reader.attributes().value(QLatin1String(key)).toString();
+            };
+            if (reader.isStartElement() && element == u"interface"_s)
+                current = attribute("name");
             else if (reader.isStartElement() && current == interface &&
-                     (element == QLatin1String("method") || element == QLatin1String("signal"))) {
-                kind = element;
-                name = reader.attributes().value(QLatin1String("name")).toString();
-                in.clear();
-                out.clear();
-            } else if (reader.isStartElement() && element == QLatin1String("arg") && !kind.isEmpty()) {
-                const bool output = reader.attributes().value(QLatin1String("direction")) == QLatin1String("out");
-                (output ? out : in) += reader.attributes().value(QLatin1String("type")).toString();
-            } else if (reader.isEndElement() && element == kind && !kind.isEmpty()) {
-                const QString arguments = kind == QLatin1String("signal") ? out + in : in + u"->"_s + out;
-                found.append(u"%1 %2(%3)"_s.arg(kind, name, arguments));
+                     (element == u"method"_s || element == u"signal"_s))
+                std::tie(kind, name, in, out) = std::tuple(element, attribute("name"), QString(), QString());
+            else if (reader.isStartElement() && element == u"arg"_s && !kind.isEmpty())
+                (attribute("direction") == u"out"_s ? out : in) += attribute("type");
+            else if (reader.isEndElement() && element == kind && !kind.isEmpty()) {
+                found.append(u"%1 %2(%3)"_s.arg(kind, name, kind == u"signal"_s ? out + in : in + u"->"_s + out));
                 kind.clear();
             }
         }
@@ -286,8 +292,7 @@ private Q_SLOTS:
         m_item->setIcon(
             {trayicons::iconName(), {}, trayicons::renderPixmaps(trayicons::resourcePath(), QColor(0x12, 0x34, 0x56))});
         startItem();
-        const auto pixmaps = qdbus_cast<StatusIconPixmapList>(
-            allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"IconPixmap"_s));
+        const auto pixmaps = qdbus_cast<StatusIconPixmapList>(itemProperty(u"IconPixmap"_s));
         QList<int> sizes;
         for (const StatusIconPixmap& pixmap : pixmaps) {
             sizes.append(pixmap.width);
@@ -333,11 +338,9 @@ private Q_SLOTS:
         QCOMPARE(icons->received.size(), 1);
         QCOMPARE(statuses->received, QList<QList<QVariant>>{{u"NeedsAttention"_s}});
 
-        const auto toolTip =
-            qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s));
+        const auto toolTip = qdbus_cast<StatusToolTip>(itemProperty(u"ToolTip"_s));
         m_item->setLabel(u"2 MB"_s);
-        const auto labelled =
-            qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s));
+        const auto labelled = qdbus_cast<StatusToolTip>(itemProperty(u"ToolTip"_s));
         QCOMPARE(toolTip.title, u"Rubbly"_s);
         QCOMPARE(toolTip.description, QString());
         QCOMPARE(labelled.description, u"2 MB"_s);
@@ -348,14 +351,14 @@ private Q_SLOTS:
         startItem();
         QSignalSpy activated(m_item.get(), &StatusItem::activated);
         QSignalSpy contextMenu(m_item.get(), &StatusNotifierItem::contextMenuRequested);
-        const QString item = StatusNotifierItem::kItemPath;
-
-        QCOMPARE(call(item, kItemInterface, u"ProvideXdgActivationToken"_s, {u"tok-1"_s}).type(),
-                 QDBusMessage::ReplyMessage);
-        QCOMPARE(call(item, kItemInterface, u"Activate"_s, {10, 20}).type(), QDBusMessage::ReplyMessage);
-        call(item, kItemInterface, u"ContextMenu"_s, {30, 40});
-        call(item, kItemInterface, u"SecondaryActivate"_s, {1, 2});
-        call(item, kItemInterface, u"Scroll"_s, {120, u"vertical"_s});
+        const auto host = [this](const QString& method, const QVariantList& arguments) {
+            return call(StatusNotifierItem::kItemPath, kItemInterface, method, arguments).type();
+        };
+        QCOMPARE(host(u"ProvideXdgActivationToken"_s, {u"tok-1"_s}), QDBusMessage::ReplyMessage);
+        QCOMPARE(host(u"Activate"_s, {10, 20}), QDBusMessage::ReplyMessage);
+        host(u"ContextMenu"_s, {30, 40});
+        host(u"SecondaryActivate"_s, {1, 2});
+        host(u"Scroll"_s, {120, u"vertical"_s});
 
         QCOMPARE(activated.size(), 1);
         QCOMPARE(activated.first().value(0).toPoint(), QPoint(10, 20));
@@ -368,8 +371,7 @@ private Q_SLOTS:
     void menuLayoutAnswersByDepthAndParent()
     {
         startItem();
-        const QDBusMessage reply =
-            call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {0, -1, QStringList()});
+        const QDBusMessage reply = menuCall(u"GetLayout"_s, {0, -1, QStringList()});
         QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
         QCOMPARE(reply.signature(), u"u(ia{sv}av)"_s);
         const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
@@ -378,13 +380,9 @@ private Q_SLOTS:
         QCOMPARE(root.children.size(), 5); // their labels: aHostReadingAtRegistrationKeepsTheWholeItem
 
         // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
-        const auto shallow = qdbus_cast<DBusMenuLayoutItem>(
-            call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {0, 0, QStringList()})
-                .arguments()
-                .value(1));
-        QVERIFY(shallow.children.isEmpty());
-        QCOMPARE(call(StatusNotifierItem::kMenuPath, kMenuInterface, u"GetLayout"_s, {42, -1, QStringList()}).type(),
-                 QDBusMessage::ErrorMessage);
+        const QDBusMessage shallow = menuCall(u"GetLayout"_s, {0, 0, QStringList()});
+        QVERIFY(qdbus_cast<DBusMenuLayoutItem>(shallow.arguments().value(1)).children.isEmpty());
+        QCOMPARE(menuCall(u"GetLayout"_s, {42, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
     }
 
     void menuClickTriggersItsAction_data()
@@ -403,17 +401,15 @@ private Q_SLOTS:
         QFETCH(StatusItem::MenuAction, action);
         startItem();
         QSignalSpy triggered(m_item.get(), &StatusItem::menuActionTriggered);
-        const QString menu = StatusNotifierItem::kMenuPath;
-
+        const auto event = [this](int entry, const QString& type) {
+            return menuCall(u"Event"_s, {entry, type, QVariant::fromValue(QDBusVariant(0)), 0u});
+        };
         // Hovering and opening do nothing; the separator is not clickable.
-        call(menu, kMenuInterface, u"AboutToShow"_s, {0});
-        call(menu, kMenuInterface, u"Event"_s, {id, u"hovered"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
-        call(menu, kMenuInterface, u"Event"_s, {4, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+        menuCall(u"AboutToShow"_s, {0});
+        event(id, u"hovered"_s);
+        event(4, u"clicked"_s);
         QCOMPARE(triggered.size(), 0);
-
-        const QDBusMessage reply =
-            call(menu, kMenuInterface, u"Event"_s, {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
-        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(event(id, u"clicked"_s).type(), QDBusMessage::ReplyMessage);
         QCOMPARE(triggered.size(), 1);
         QCOMPARE(triggered.first().value(0).value<StatusItem::MenuAction>(), action);
     }
