@@ -39,16 +39,12 @@ struct Host {
     {
         QMimeData mime;
         mime.setData(QStringLiteral("text/uri-list"), "file:///tmp/x\r\n");
-        if (type == QEvent::DragLeave) {
-            QDragLeaveEvent leave;
-            QCoreApplication::sendEvent(view, &leave);
-        } else if (type == QEvent::Drop) {
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(view, &drop);
-        } else {
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(view, &enter);
-        }
+        QDragLeaveEvent leave;
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, type == QEvent::DragLeave ? static_cast<QEvent*>(&leave)
+                                          : type == QEvent::Drop    ? static_cast<QEvent*>(&drop)
+                                                                    : &enter);
     }
 };
 
