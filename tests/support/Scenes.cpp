@@ -302,6 +302,7 @@ struct SettingsScene {
     SidebarItem pane;
     std::function<void(ViewModelRig&, FakeUpdateService&, RecordingWorkspace&)> before;
     bool wayland = false;
+    bool confirmationTurnedOff = false; // shows the one-time warning instead of the window
 };
 
 // Release notes are the manifest's, written in one language; the sample follows the interface's.
@@ -377,6 +378,8 @@ QList<SettingsScene> settingsScenes()
         {"about-error", SidebarItem::About,
          update(UpdateStatus::error(
              QCoreApplication::translate("Update", "Download failed; try downloading it in a browser")))},
+        // The one-time warning when the confirmation is first turned off.
+        {"cleaning-confirmation-off-alert", SidebarItem::Cleaning, {}, false, true},
     };
 }
 
@@ -406,26 +409,19 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
         view.resize(780, 520);
         view.show();
         view.setSelection(scene.pane);
+        for (FormRow* row : view.findChildren<FormRow*>()) {
+            if (scene.confirmationTurnedOff &&
+                row->control()->accessibleName() == QCoreApplication::translate("Settings", "Ask before emptying"))
+                static_cast<QAbstractButton*>(row->control())->click();
+        }
         settle();
         QCoreApplication::processEvents();
-        visit(QString::fromLatin1(scene.name), view);
-    }
-    // The one-time warning when the confirmation is first turned off.
-    ViewModelRig rig;
-    FakeUpdateService updates;
-    RecordingWorkspace workspace;
-    SettingsView view(rig.settings, updates, rig.shortcut, workspace, sampleOptions(false));
-    view.resize(780, 520);
-    view.show();
-    view.setSelection(SidebarItem::Cleaning);
-    for (FormRow* row : view.findChildren<FormRow*>()) {
-        if (row->control()->accessibleName() == QCoreApplication::translate("Settings", "Ask before emptying"))
-            static_cast<QAbstractButton*>(row->control())->click();
-    }
-    settle();
-    if (QMessageBox* warning = view.confirmOffWarning()) {
-        warning->adjustSize();
-        visit(QStringLiteral("cleaning-confirmation-off-alert"), *warning);
+        if (!scene.confirmationTurnedOff)
+            visit(QString::fromLatin1(scene.name), view);
+        else if (QMessageBox* warning = view.confirmOffWarning()) {
+            warning->adjustSize();
+            visit(QString::fromLatin1(scene.name), *warning);
+        }
     }
 }
 
