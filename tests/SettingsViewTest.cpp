@@ -2,18 +2,17 @@
 #include "AboutSettingsView.h"
 #include "FakeServices.h"
 #include "GlobalShortcutService.h"
-#include "JsonFileDefaultsStore.h"
+#include "MemoryDefaults.h"
 #include "Motion.h"
 #include "PushButton.h"
+#include "RecordingEffects.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
 #include "SettingsPanes.h"
 #include "SettingsService.h"
 #include "SettingsWindow.h"
 #include "TempHome.h"
-#include "XdgAutostartLoginItem.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace rubbly;
@@ -21,11 +20,11 @@ using namespace rubbly::test;
 
 namespace {
 
-// The settings window on a defaults file in a temporary home, with the real autostart entry.
+// The settings window on stored settings that outlive it, in a temporary home.
 struct Window {
     TempHome home;
-    std::unique_ptr<JsonFileDefaultsStore> defaults;
-    XdgAutostartLoginItem loginItem{QStringLiteral("/usr/bin/rubbly")};
+    MemoryDefaults defaults;
+    FakeLoginItem loginItem;
     std::unique_ptr<SettingsService> settings;
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
@@ -34,13 +33,12 @@ struct Window {
     std::unique_ptr<SettingsView> view;
 
     Window() { open(); }
-    // Opens the window anew on what the defaults file holds, as after a restart.
+    // Opens the window anew on what is stored, as after a restart.
     void open()
     {
         view.reset();
         settings.reset();
-        defaults = std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath());
-        settings = std::make_unique<SettingsService>(*defaults, SettingsService::Effects{nullptr, nullptr, &loginItem});
+        settings = std::make_unique<SettingsService>(defaults, SettingsService::Effects{nullptr, nullptr, &loginItem});
         view = std::make_unique<SettingsView>(*settings, updates, shortcut, workspace,
                                               SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}});
         view->show();
@@ -149,18 +147,16 @@ private Q_SLOTS:
         QCOMPARE(window.view->currentPane(), window.view->pane(SidebarItem::General));
     }
 
-    void launchAtLoginWritesTheAutostartEntry()
+    // Writing the autostart entry is XdgAutostartLoginItemTest's, and the real one's wiring BinwellAppTest's.
+    void launchAtLoginTurnsTheLoginItemOnAndOff()
     {
         Window window;
         ToggleSwitch* toggle = window.toggle(QStringLiteral("开机自启动"));
         QCOMPARE(toggle->accessibleName(), QStringLiteral("开机自启动"));
         toggle->click();
-        QVERIFY(QFile::exists(window.loginItem.userEntryPath()));
-        QVERIFY(JsonFileDefaultsStore(JsonFileDefaultsStore::defaultFilePath())
-                    .boolValue(QStringLiteral("Rubbly.launchAtLogin"))
-                    .value_or(false));
+        QVERIFY(window.loginItem.enabled && window.settings->launchAtLogin());
         toggle->click();
-        QVERIFY(!QFile::exists(window.loginItem.userEntryPath()));
+        QVERIFY(!window.loginItem.enabled);
     }
 
     void theShortcutRowSaysWhatTheKeyCanDoHere_data()
