@@ -15,11 +15,11 @@ using namespace rubbly::test;
 class TrayHostTest : public QObject {
     Q_OBJECT
 
-    static DesktopSession gnomeOnX11()
+    static DesktopSession onX11(const QString& desktop)
     {
         DesktopSession session;
         session.x11 = true;
-        session.desktops = {QStringLiteral("GNOME")};
+        session.desktops = {desktop};
         return session;
     }
 
@@ -38,7 +38,7 @@ private Q_SLOTS:
         // go over D-Bus, and this test must see the XEmbed one.
         FakeStatusNotifierWatcher watcher;
         FakeXEmbedTray xembed;
-        TrayHost host(gnomeOnX11());
+        TrayHost host(onX11(QStringLiteral("GNOME")));
         host.setLabel(QStringLiteral("3 GB"));
         host.start();
         QVERIFY(host.isSettled()); // neither a watcher nor a tray yet: settled at once, not shown
@@ -92,11 +92,9 @@ private Q_SLOTS:
             const int at = (pixmap.width * 4 / 16 * pixmap.width + pixmap.width / 2) * 4;
             return QByteArray(pixmap.argb.mid(at, 4)).toHex();
         };
-        DesktopSession xfce;
-        xfce.x11 = true;
-        xfce.desktops = {QStringLiteral("XFCE")};
+        const DesktopSession xfce = onX11(QStringLiteral("XFCE"));
         QCOMPARE(colorOf(TrayHost(xfce)), QByteArray("ff2e3436"));
-        QCOMPARE(colorOf(TrayHost(gnomeOnX11())), QByteArray("fff6f5f4"));
+        QCOMPARE(colorOf(TrayHost(onX11(QStringLiteral("GNOME")))), QByteArray("fff6f5f4"));
         QCOMPARE(TrayHost(xfce).statusNotifierItem().icon().name, QStringLiteral("com.tolvik.Rubbly-symbolic"));
 
         FakeXEmbedTray tray;
