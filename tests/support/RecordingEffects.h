@@ -22,27 +22,20 @@ public:
 class FakeLoginItem final : public LoginItem {
 public:
     bool isEnabled() const override { return enabled; }
-    bool registerItem() override
-    {
-        ++registerCalls;
-        if (failing)
-            return false;
-        enabled = true;
-        return true;
-    }
-    bool unregisterItem() override
-    {
-        ++unregisterCalls;
-        if (failing)
-            return false;
-        enabled = false;
-        return true;
-    }
-
+    bool registerItem() override { return turn(true, registerCalls); }
+    bool unregisterItem() override { return turn(false, unregisterCalls); }
     bool enabled = false;
     bool failing = false;
     int registerCalls = 0;
     int unregisterCalls = 0;
+
+private:
+    bool turn(bool on, int& calls)
+    {
+        ++calls;
+        enabled = failing ? enabled : on;
+        return !failing;
+    }
 };
 
 } // namespace rubbly::test

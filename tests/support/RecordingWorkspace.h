@@ -12,32 +12,18 @@ namespace rubbly::test {
 // A Workspace that only writes down what it was asked.
 class RecordingWorkspace final : public Workspace {
 public:
-    bool openTrash() override
-    {
-        calls.append(QStringLiteral("openTrash"));
-        return true;
-    }
+    bool openTrash() override { return record(QStringLiteral("openTrash")); }
     bool reveal(const QByteArray& path) override
     {
-        calls.append(QStringLiteral("reveal"));
         revealed.append(path);
-        return true;
+        return record(QStringLiteral("reveal"));
     }
-    bool openUrl(const QUrl&) override
-    {
-        calls.append(QStringLiteral("openUrl"));
-        return true;
-    }
+    bool openUrl(const QUrl&) override { return record(QStringLiteral("openUrl")); }
     bool openFolder(const QByteArray& path) override
     {
-        calls.append(QStringLiteral("openFolder ") + QString::fromUtf8(path));
-        return true;
+        return record(QStringLiteral("openFolder ") + QString::fromUtf8(path));
     }
-    bool copyText(const QString& text) override
-    {
-        calls.append(QStringLiteral("copyText ") + text);
-        return true;
-    }
+    bool copyText(const QString& text) override { return record(QStringLiteral("copyText ") + text); }
     std::optional<TrashAccessProblem> checkTrashAccess() override
     {
         calls.append(QStringLiteral("checkTrashAccess"));
@@ -49,6 +35,13 @@ public:
     QByteArrayList revealed;
     // What checkTrashAccess() reports.
     std::optional<TrashAccessProblem> accessProblem;
+
+private:
+    bool record(const QString& call)
+    {
+        calls.append(call);
+        return true;
+    }
 };
 
 } // namespace rubbly::test
