@@ -52,10 +52,7 @@ void FakeStatusNotifierWatcher::stop()
 void FakeStatusNotifierWatcher::setHostRegistered(bool registered)
 {
     m_hostRegistered = registered;
-    if (registered)
-        Q_EMIT StatusNotifierHostRegistered();
-    else
-        Q_EMIT StatusNotifierHostUnregistered();
+    Q_EMIT registered ? StatusNotifierHostRegistered() : StatusNotifierHostUnregistered();
 }
 
 QStringList FakeStatusNotifierWatcher::registeredItems() const
