@@ -14,10 +14,10 @@ using namespace rubbly::test;
 
 namespace {
 
-// A paint device that draws nothing and writes down every text drawn on it: where it went and the
+// An image that draws nothing and writes down every text drawn on it: where it went and the
 // clip in force then (the widget's visible region, narrowed by a clip the painter set, as drawText
 // does around a text that does not fit its rectangle).
-class TextProbe final : public QPaintDevice {
+class TextProbe final : public QImage {
 public:
     struct Drawn {
         QString text;
@@ -25,29 +25,18 @@ public:
         QRectF clip;
     };
 
+    // Size, depth and a 96 dpi resolution, as an image of the widget's size has them.
     explicit TextProbe(QSize size)
-        : m_shape(size)
+        : QImage(size, QImage::Format_ARGB32_Premultiplied)
         , m_engine(this)
     {
+        setDotsPerMeterX(3780);
+        setDotsPerMeterY(3780);
     }
     QPaintEngine* paintEngine() const override { return const_cast<Engine*>(&m_engine); }
     const QList<Drawn>& drawn() const { return m_drawn; }
 
-protected:
-    int metric(PaintDeviceMetric metric) const override { return m_shape.metricOf(metric); }
-
 private:
-    // Size, depth and a 96 dpi resolution, as an image of the widget's size has them.
-    struct Shape : QImage {
-        explicit Shape(QSize size)
-            : QImage(size, QImage::Format_ARGB32_Premultiplied)
-        {
-            setDotsPerMeterX(3780);
-            setDotsPerMeterY(3780);
-        }
-        int metricOf(PaintDeviceMetric metric) const { return QImage::metric(metric); }
-    };
-
     class Engine final : public QPaintEngine {
     public:
         explicit Engine(TextProbe* probe)
@@ -64,8 +53,7 @@ private:
         {
             const QTransform toDevice = painter()->deviceTransform();
             const QRectF logical(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
-            QRectF clip =
-                systemClip().isEmpty() ? QRectF(m_probe->m_shape.rect()) : QRectF(systemClip().boundingRect());
+            QRectF clip = systemClip().isEmpty() ? QRectF(m_probe->rect()) : QRectF(systemClip().boundingRect());
             if (painter()->hasClipping())
                 clip &= toDevice.mapRect(painter()->clipBoundingRect());
             m_probe->m_drawn.append({item.text(), toDevice.mapRect(logical), clip});
@@ -76,7 +64,6 @@ private:
         TextProbe* m_probe;
     };
 
-    Shape m_shape;
     Engine m_engine;
     QList<Drawn> m_drawn;
 };
