@@ -63,16 +63,12 @@ void build(TrashFixture& fx, Shape shape)
 {
     switch (shape) {
     case Shape::ManyWithTies:
-        for (const auto& [name, size] : QList<std::pair<QByteArray, qint64>>{{"a.txt", 4096},
-                                                                             {"b.mp4", 20000},
-                                                                             {"c.png", 4096},
-                                                                             {"d", 0},
-                                                                             {"e.py", 8192},
-                                                                             {"f.zip", 4096},
-                                                                             {"g.pdf", 12288},
-                                                                             {"h.mp3", 8192},
-                                                                             {"i.txt", 4096}})
-            fx.addFile(name, size, "2026-03-0" + QByteArray::number(1 + size % 7) + "T10:00:00");
+        for (const QByteArray& entry : QByteArray("a.txt:4096 b.mp4:20000 c.png:4096 d:0 e.py:8192 f.zip:4096 "
+                                                  "g.pdf:12288 h.mp3:8192 i.txt:4096")
+                                           .split(' ')) {
+            const qint64 size = entry.split(':')[1].toLongLong();
+            fx.addFile(entry.split(':')[0], size, "2026-03-0" + QByteArray::number(1 + size % 7) + "T10:00:00");
+        }
         fx.files().file("no-info.bin", 4096);
         // Hidden content is freed with its entry, so it counts; a dot entry is an entry like another.
         fx.files().file("project/src/main.c", 4096).file("project/.git/objects/big", 1 << 20);
@@ -464,10 +460,8 @@ private Q_SLOTS:
             fx.outside().file("report.pdf", 100);
             QVERIFY(store.put(fx.outside().path("report.pdf"), now));
         }
-        fx.outside().file("archive.tar.gz", 100).file("noext", 100).file("again/noext", 100);
-        QVERIFY(store.put(fx.outside().path("archive.tar.gz"), now));
-        QVERIFY(store.put(fx.outside().path("noext"), now));
-        QVERIFY(store.put(fx.outside().path("again/noext"), now));
+        for (const QByteArray name : {"archive.tar.gz", "noext", "again/noext"})
+            QVERIFY(store.put(fx.outside().file(name, 100).path(name), now));
         // Data without an info file also holds its name.
         fx.files().file("taken.txt", 1);
         fx.outside().file("taken.txt", 100);
@@ -488,10 +482,8 @@ private Q_SLOTS:
         TrashFixture fx;
         TrashStore store(fx.locations());
         const QByteArray name = QByteArray(240, 'x') + ".jpeg";
-        fx.outside().file(name, 10);
-        QVERIFY(store.put(fx.outside().path(name), {}));
-        fx.outside().file(name, 10);
-        QVERIFY(store.put(fx.outside().path(name), {}));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(store.put(fx.outside().file(name, 10).path(name), {}));
         for (const QByteArray& info : readdirOrder(fx.infoPath())) {
             QVERIFY(info.size() <= 255);
             QVERIFY(info.endsWith(".jpeg.trashinfo"));
