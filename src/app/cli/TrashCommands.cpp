@@ -338,8 +338,11 @@ namespace {
 // /etc/localtime again for every call, a stat per line of a listing of the whole Trash.
 QString localMinute(Timestamp t)
 {
-    static const bool zoneRead = (::tzset(), true);
-    Q_UNUSED(zoneRead);
+    // POSIX lets localtime_r skip reading the zone; read it once here.
+    [[maybe_unused]] static const bool zoneRead = [] {
+        ::tzset();
+        return true;
+    }();
     const time_t seconds = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch().count();
     struct tm local {};
     if (!::localtime_r(&seconds, &local))
