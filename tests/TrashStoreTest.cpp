@@ -570,9 +570,7 @@ private Q_SLOTS:
         fx.files().file("locked/a", 4096).file("open", 4096).chmod("locked", 0);
         fx.writeInfo("locked", "/home/u/locked", "2026-03-01T10:00:00");
         TrashStore store(fx.locations());
-        const TrashStatusResult status = store.scan();
-        QVERIFY(status);
-        QCOMPARE(status->itemCount, 2);
+        QCOMPARE(store.scan()->itemCount, 2);
         // A size measured with errors is not kept: it would be trusted while the info file stays.
         QVERIFY(!TreeBuilder::read(fx.trashPath() + "/directorysizes").contains("locked"));
         // And emptying gets in by giving the owner access back.
