@@ -87,9 +87,10 @@ struct Rig {
         server.route(path, response);
         server.route(path + QStringLiteral(".minisig"), {200, key.sign(response.body, QStringLiteral("2"))});
     }
-    UpdateStatus download(const QString& path)
+    UpdateStatus download(const QString& path) { return download(server.url(path)); }
+    UpdateStatus download(const QUrl& url)
     {
-        blockingWait(service->downloadUpdate({QStringLiteral("2"), {}, server.url(path), {}}));
+        blockingWait(service->downloadUpdate({QStringLiteral("2"), {}, url, {}}));
         return service->status();
     }
     QString workFile(const QString& name) const { return service->workFolder() + QLatin1Char('/') + name; }
@@ -365,8 +366,7 @@ private Q_SLOTS:
         QUrl url = rig.server.url(QStringLiteral("/big.zip"));
         if (port)
             url.setPort(port);
-        blockingWait(rig.service->downloadUpdate({QStringLiteral("2"), {}, url, {}}));
-        QCOMPARE(rig.service->status().message(), QStringLiteral("自动下载失败，建议在浏览器中下载"));
+        QCOMPARE(rig.download(url).message(), QStringLiteral("自动下载失败，建议在浏览器中下载"));
         if (sendLength) // refused before a byte of it is written
             QCOMPARE(QFileInfo(rig.workFile(QStringLiteral("update.zip"))).size(), 0);
     }
@@ -449,8 +449,7 @@ private Q_SLOTS:
         if (tamper == u"http")
             url = QUrl(QStringLiteral("http://updates.invalid/Rubbly.zip"));
 
-        blockingWait(rig.service->downloadUpdate({QStringLiteral("2"), {}, url, {}}));
-        const UpdateStatus status = rig.service->status();
+        const UpdateStatus status = rig.download(url);
         QCOMPARE(status.kind(), Kind::Error);
         QCOMPARE(status.message(), message);
         QVERIFY2(status.detail().contains(detail), qPrintable(status.detail()));
