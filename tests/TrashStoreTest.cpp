@@ -449,24 +449,19 @@ private Q_SLOTS:
         TrashFixture fx;
         TrashStore store(fx.locations(), {}, kTestZone);
         const Timestamp now = localTime(2026, 3, 2, 9, 30, 0);
-        for (int i = 0; i < 3; ++i) {
-            fx.outside().file("report.pdf", 100);
-            QVERIFY(store.put(fx.outside().path("report.pdf"), now));
-        }
-        for (const QByteArray name : {"archive.tar.gz", "noext", "again/noext"})
-            QVERIFY(store.put(fx.outside().file(name, 100).path(name), now));
         // Data without an info file also holds its name.
         fx.files().file("taken.txt", 1);
-        fx.outside().file("taken.txt", 100);
-        QVERIFY(store.put(fx.outside().path("taken.txt"), now));
+        for (const QByteArray name :
+             {"report.pdf", "report.pdf", "report.pdf", "archive.tar.gz", "noext", "again/noext", "taken.txt"})
+            QVERIFY(store.put(fx.outside().file(name, 100).path(name), now));
 
         QList<QByteArray> files = readdirOrder(fx.filesPath());
         std::sort(files.begin(), files.end());
         QCOMPARE(files, (QList<QByteArray>{"archive.tar.gz", "noext", "noext.2", "report.2.pdf", "report.3.pdf",
                                            "report.pdf", "taken.2.txt", "taken.txt"}));
-        const QByteArray info = TreeBuilder::read(fx.infoPath() + "/report.2.pdf.trashinfo");
-        QCOMPARE(info, "[Trash Info]\nPath=" + fx.outside().path("report.pdf").toPercentEncoding("/") +
-                           "\nDeletionDate=2026-03-02T09:30:00\n");
+        QCOMPARE(TreeBuilder::read(fx.infoPath() + "/report.2.pdf.trashinfo"),
+                 "[Trash Info]\nPath=" + fx.outside().path("report.pdf").toPercentEncoding("/") +
+                     "\nDeletionDate=2026-03-02T09:30:00\n");
         QVERIFY(!TreeBuilder::exists(fx.infoPath() + "/taken.txt.trashinfo"));
     }
 
