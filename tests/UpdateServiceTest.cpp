@@ -259,17 +259,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("zip");
-        QTest::addColumn<bool>("sendLength");
-        QTest::addColumn<bool>("linkedWorkFolder");
-        QTest::newRow("zip, in capitals, with a length") << "/dl/Rubbly.ZIP" << true << true << false;
-        QTest::newRow("tar without a length, work folder a link") << "/dl/update.tar.gz" << false << false << true;
+        QTest::newRow("zip, in capitals, with a length") << "/dl/Rubbly.ZIP" << true;
+        QTest::newRow("tar without a length, work folder a link") << "/dl/update.tar.gz" << false;
     }
     void streamsIntoAFreshWorkFolderAndUnpacks()
     {
         QFETCH(QString, path);
         QFETCH(bool, zip);
-        QFETCH(bool, sendLength);
-        QFETCH(bool, linkedWorkFolder);
+        const bool sendLength = zip, linkedWorkFolder = !zip;
         Rig rig;
         // What was there before: a folder to empty, or a link to remove, never to clear through.
         const QByteArray victim = QFile::encodeName(rig.home.root()) + "/victim";
