@@ -47,13 +47,9 @@ private Q_SLOTS:
     {
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("outside/huge", 1 << 20);
-        tree.file("t/real", 4096);
-        tree.symlink("t/toDir", tree.path("outside"));
-        tree.symlink("t/toFile", tree.path("outside/huge"));
-        tree.symlink("t/broken", "/nonexistent/target");
-        tree.symlink("t/loop", "loop");
-        tree.dir("t/sub").symlink("t/sub/up", "..");
+        tree.file("outside/huge", 1 << 20).file("t/real", 4096).symlink("t/toDir", tree.path("outside"));
+        tree.symlink("t/toFile", tree.path("outside/huge")).symlink("t/broken", "/nonexistent/target");
+        tree.symlink("t/loop", "loop").dir("t/sub").symlink("t/sub/up", "..");
         DirectoryWalker walker;
         const WalkResult result = walker.measure(tree.path("t"));
         // Only the file and the links themselves (fast symlinks take no blocks).
@@ -97,11 +93,8 @@ private Q_SLOTS:
     void deepTreesDoNotExhaustTheStack()
     {
         TempHome home;
-        QByteArray deep;
-        for (int i = 0; i < 300; ++i)
-            deep += "d/";
         TreeBuilder tree(QFile::encodeName(home.root()) + "/t");
-        tree.file(deep + "leaf", 4096);
+        tree.file(QByteArray("d/").repeated(300) + "leaf", 4096);
         DirectoryWalker walker({false, 2});
         const WalkResult result = walker.measure(tree.root());
         QCOMPARE(result.directories, 300);

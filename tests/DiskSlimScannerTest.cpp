@@ -109,58 +109,43 @@ private Q_SLOTS:
         QTest::addColumn<QList<QByteArray>>("files"); // a trailing '/' makes an empty folder
         QTest::addColumn<int>("fileCount");           // -1: not compared
         QTest::addColumn<QList<QByteArray>>("kept");
-        const auto yarnPackage = [](const QByteArray& name) {
-            const QByteArray dir = ".cache/yarn/v6/npm-" + name + "-1.0.0-0a1b2c/node_modules/" + name + '/';
-            return QList<QByteArray>{dir + "package.json", dir + "lib/index.js", dir + "lib/util/deep.js",
-                                     dir + ".yarn-tarball.tgz", dir + ".yarn-metadata.json"};
+        // The paths of a row lie in its folder and are separated by spaces.
+        const auto row = [](const char* name, C category, const QByteArray& folder, const QByteArray& files, int count,
+                            const QByteArray& kept = {}) {
+            const auto paths = [&](const QByteArray& list) {
+                QList<QByteArray> result;
+                for (const QByteArray& path : list.split(' '))
+                    result.append(folder + path);
+                return list.isEmpty() ? QList<QByteArray>{} : result;
+            };
+            QTest::newRow(name) << category << paths(files) << count << paths(kept);
         };
-        QTest::newRow("yarn 1 with its hidden tarballs")
-            << C::YarnCache
-            << yarnPackage("left-pad") + yarnPackage("lodash") + QList<QByteArray>{".cache/yarn/v6/.tmp/partial"} << 11
-            << QList<QByteArray>{};
-        QTest::newRow("npm cacache and logs")
-            << C::NpmCache
-            << QList<QByteArray>{".npm/_cacache/content-v2/sha512/ab/cd/0123", ".npm/_cacache/index-v5/12/34/5678",
-                                 ".npm/_cacache/tmp/.lock", ".npm/_logs/2024-debug-0.log",
-                                 ".npm/_update-notifier-last-checked"}
-            << 5 << QList<QByteArray>{};
-        QTest::newRow("go build with nested and hidden folders")
-            << C::GoCache
-            << QList<QByteArray>{".cache/go-build/0a/0a11-d", ".cache/go-build/0a/.sub/.deeper/x",
-                                 ".cache/go-build/trim.txt", ".cache/go-build/ff/e/f/g/h/i/j/k"}
-            << 4 << QList<QByteArray>{};
-        QTest::newRow("pip with an empty folder beside files")
-            << C::PythonPipUvCache
-            << QList<QByteArray>{".cache/pip/http-v2/a/b/c/d", ".cache/pip/http-v2/empty/er/",
-                                 ".cache/pip/selfcheck/.keep"}
-            << 2 << QList<QByteArray>{};
-        QTest::newRow("ollama's signing key")
-            << C::OllamaCache
-            << QList<QByteArray>{".ollama/id_ed25519", ".ollama/id_ed25519.pub", ".ollama/history",
-                                 ".ollama/models/blobs/sha256-1"}
-            << -1 << QList<QByteArray>{".ollama/id_ed25519", ".ollama/id_ed25519.pub"};
-        QTest::newRow("hugging face tokens")
-            << C::HuggingFaceCache
-            << QList<QByteArray>{".cache/huggingface/token", ".cache/huggingface/stored_tokens",
-                                 ".cache/huggingface/hub/models--x/blobs/ab", ".cache/huggingface/xet/chunk"}
-            << -1 << QList<QByteArray>{".cache/huggingface/token", ".cache/huggingface/stored_tokens"};
-        QTest::newRow("aider's keys") << C::AiArtifactsBrain
-                                      << QList<QByteArray>{".aider/oauth-keys.env", ".aider/caches/tags.db"} << -1
-                                      << QList<QByteArray>{".aider/oauth-keys.env"};
-        QTest::newRow("a key deep inside a sub-item")
-            << C::GoCache
-            << QList<QByteArray>{".cache/go-build/aa/certs/server.PEM", ".cache/go-build/aa/certs/ca.crt",
-                                 ".cache/go-build/aa/bb/x", ".cache/go-build/aa/y",
-                                 ".cache/go-build/zz/id_rsa-cert.pub"}
-            << -1 << QList<QByteArray>{".cache/go-build/aa/certs/server.PEM", ".cache/go-build/zz/id_rsa-cert.pub"};
-        QTest::newRow("credential files inside a package")
-            << C::YarnCache
-            << QList<QByteArray>{".cache/yarn/v6/pkg/credentials.toml", ".cache/yarn/v6/pkg/.credentials.json",
-                                 ".cache/yarn/v6/pkg/a.js", ".cache/yarn/v6/other/b.js",
-                                 ".cache/yarn/v6/pkg/.ssh/known"}
-            << -1
-            << QList<QByteArray>{".cache/yarn/v6/pkg/credentials.toml", ".cache/yarn/v6/pkg/.credentials.json",
-                                 ".cache/yarn/v6/pkg/.ssh/known"};
+        const auto yarn = [](const QByteArray& name) {
+            const QByteArray dir = "npm-" + name + "-1.0.0-0a1b2c/node_modules/" + name + '/';
+            return dir + "package.json " + dir + "lib/index.js " + dir + "lib/util/deep.js " + dir +
+                   ".yarn-tarball.tgz " + dir + ".yarn-metadata.json ";
+        };
+        row("yarn 1 with its hidden tarballs", C::YarnCache, ".cache/yarn/v6/",
+            yarn("left-pad") + yarn("lodash") + ".tmp/partial", 11);
+        row("npm cacache and logs", C::NpmCache, ".npm/",
+            "_cacache/content-v2/sha512/ab/cd/0123 _cacache/index-v5/12/34/5678 _cacache/tmp/.lock "
+            "_logs/2024-debug-0.log _update-notifier-last-checked",
+            5);
+        row("go build with nested and hidden folders", C::GoCache, ".cache/go-build/",
+            "0a/0a11-d 0a/.sub/.deeper/x trim.txt ff/e/f/g/h/i/j/k", 4);
+        row("pip with an empty folder beside files", C::PythonPipUvCache, ".cache/pip/",
+            "http-v2/a/b/c/d http-v2/empty/er/ selfcheck/.keep", 2);
+        row("ollama's signing key", C::OllamaCache, ".ollama/",
+            "id_ed25519 id_ed25519.pub history models/blobs/sha256-1", -1, "id_ed25519 id_ed25519.pub");
+        row("hugging face tokens", C::HuggingFaceCache, ".cache/huggingface/",
+            "token stored_tokens hub/models--x/blobs/ab xet/chunk", -1, "token stored_tokens");
+        row("aider's keys", C::AiArtifactsBrain, ".aider/", "oauth-keys.env caches/tags.db", -1, "oauth-keys.env");
+        row("a key deep inside a sub-item", C::GoCache, ".cache/go-build/",
+            "aa/certs/server.PEM aa/certs/ca.crt aa/bb/x aa/y zz/id_rsa-cert.pub", -1,
+            "aa/certs/server.PEM zz/id_rsa-cert.pub");
+        row("credential files inside a package", C::YarnCache, ".cache/yarn/v6/",
+            "pkg/credentials.toml pkg/.credentials.json pkg/a.js other/b.js pkg/.ssh/known", -1,
+            "pkg/credentials.toml pkg/.credentials.json pkg/.ssh/known");
     }
     void sizesAreWhatThePurgeFrees()
     {
@@ -291,8 +276,7 @@ private Q_SLOTS:
         downloads.file("older/j.deb", 100);
         const auto item = h.scanner.measure(C::DmgInstallers);
         QVERIFY(item);
-        QCOMPARE(sortedNames(*item), (QStringList{QStringLiteral("a.deb"), QStringLiteral("b.rpm"),
-                                                  QStringLiteral("c.iso"), QStringLiteral("d.run")}));
+        QCOMPARE(sortedNames(*item), (QStringList{u"a.deb"_s, u"b.rpm"_s, u"c.iso"_s, u"d.run"_s}));
     }
 
     void nestedCandidatesAreNotCountedTwiceWithinACategory()

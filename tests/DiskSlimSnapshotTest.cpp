@@ -55,15 +55,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
-        QTest::newRow("unknown title") << QByteArray("Python (pip / uv / Poetry) 缓存") << QByteArray("Python cache");
-        QTest::newRow("not a file URL") << QByteArray("file:///home/u/.cache/pip/http") << QByteArray("https://x/y");
-        QTest::newRow("relative URL") << QByteArray("file:///home/u/.cache/pip/http") << QByteArray("home/u/x");
-        QTest::newRow("string size") << QByteArray("\"size\":53248,\"subItems\"")
-                                     << QByteArray("\"size\":\"53248\",\"subItems\"");
-        QTest::newRow("missing key") << QByteArray("\"fileCount\":7,") << QByteArray();
-        QTest::newRow("date of wrong type")
-            << QByteArray("\"modificationDate\":818288712.256818") << QByteArray("\"modificationDate\":\"yesterday\"");
-        QTest::newRow("truncated") << QByteArray("818288800.5}") << QByteArray("818288800.5");
+        const auto row = [](const char* name, const char* from, const char* to) {
+            QTest::newRow(name) << QByteArray(from) << QByteArray(to);
+        };
+        row("unknown title", "Python (pip / uv / Poetry) 缓存", "Python cache");
+        row("not a file URL", "file:///home/u/.cache/pip/http", "https://x/y");
+        row("relative URL", "file:///home/u/.cache/pip/http", "home/u/x");
+        row("string size", R"("size":53248,"subItems")", R"("size":"53248","subItems")");
+        row("missing key", R"("fileCount":7,)", "");
+        row("date of wrong type", R"("modificationDate":818288712.256818)", R"("modificationDate":"yesterday")");
+        row("truncated", "818288800.5}", "818288800.5");
     }
     void anyBadPartRejectsTheWholeSnapshot()
     {

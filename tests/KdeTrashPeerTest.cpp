@@ -67,17 +67,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("empty");
         // "=" when the file already says so and is left alone.
         QTest::addColumn<QByteArray>("after");
-        const auto row = [](const char* what, const char* before, bool empty, const char* after) {
-            QTest::newRow(what) << QByteArray(before) << empty << QByteArray(after);
+        const auto row = [](const char* what, const QByteArray& before, bool empty, const QByteArray& after) {
+            QTest::newRow(what) << before << empty << after;
         };
+        const QByteArray others =
+            "# size rules\n[/home/u/.local/share/Trash]\nDays=7\nEmpty=true\n\n[Status]\nEmpty = ";
         row("as KDE writes it", "[Status]\nEmpty=true\n", false, "[Status]\nEmpty=false\n");
         row("already so", "[Status]\nEmpty=false\n", false, "=");
-        row("other groups, comments, spaces and CRLF stay",
-            "# size rules\n[/home/u/.local/share/Trash]\nDays=7\nEmpty=true\n\n[Status]\nEmpty = true "
-            "\r\n[X]\nEmpty=1\n",
-            false,
-            "# size rules\n[/home/u/.local/share/Trash]\nDays=7\nEmpty=true\n\n[Status]\nEmpty = false "
-            "\r\n[X]\nEmpty=1\n");
+        row("other groups, comments, spaces and CRLF stay", others + "true \r\n[X]\nEmpty=1\n", false,
+            others + "false \r\n[X]\nEmpty=1\n");
         row("a status group without the key", "[Status]\nOther=1\n", false, "[Status]\nEmpty=false\nOther=1\n");
         row("no key reads as empty", "[Status]\n", true, "=");
         row("no status group", "[General]\nx=1", false, "[General]\nx=1\n\n[Status]\nEmpty=false\n");

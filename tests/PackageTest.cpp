@@ -218,13 +218,10 @@ private Q_SLOTS:
         const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"--version"_s});
         QCOMPARE(refused.exitCode, 1);
         QVERIFY(refused.out.isEmpty());
-        const QByteArray expected = "Rubbly cannot start: these libraries are missing on this system:\n"
-                                    "  " +
-                                    hidden +
-                                    "\n"
-                                    "On Debian 12, Ubuntu and other Debian derivatives, install them with:\n"
-                                    "  sudo apt install libqcoro6network0\n"
-                                    "On Fedora:      sudo dnf install qcoro-qt6\n";
+        const QByteArray expected =
+            "Rubbly cannot start: these libraries are missing on this system:\n  " + hidden +
+            "\nOn Debian 12, Ubuntu and other Debian derivatives, install them with:\n"
+            "  sudo apt install libqcoro6network0\nOn Fedora:      sudo dnf install qcoro-qt6\n";
         QVERIFY2(refused.err.startsWith(expected), refused.err.constData());
         QVERIFY2(!refused.err.contains("libNotLinked") && !refused.err.contains("Arch"), refused.err.constData());
 

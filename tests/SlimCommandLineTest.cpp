@@ -22,7 +22,9 @@ class SlimCommandLineTest : public QObject {
     }
 
 private Q_SLOTS:
-    void scanPrintsAndSavesTheSnapshot()
+    // A scan prints and saves what it found; a purge takes a category's title or its row label, and
+    // nothing else.
+    void scanThenPurgeByTitleOrLabel()
     {
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.home()));
@@ -40,13 +42,7 @@ private Q_SLOTS:
         QCOMPARE(printed->items.size(), 2);
         const JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultFilePath());
         QCOMPARE(store.dataValue(kDiskSlimSnapshotKey), std::optional(json.out.trimmed()));
-    }
 
-    void purgeTakesTitlesOrRowLabelsAndNothingElse()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.home()));
-        tree.file(".cache/go-build/aa/x", 8192).file(".cargo/registry/cache/y", 4096);
         // An unknown category is a usage error that deletes nothing.
         const ProcessResult unknown = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s, u"go"_s});
         QCOMPARE(unknown.exitCode, 2);

@@ -57,24 +57,21 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("folder"); // relative to the temporary folder; the mode it gets
         QTest::addColumn<int>("mode");
         QTest::addColumn<Kind>("kind");
-        QTest::addColumn<bool>("inVolume");
-        QTest::newRow("files/ that we may not list (0300)")
-            << QByteArray("home/.local/share/Trash/files") << 0300 << Kind::NotReadable << false;
-        QTest::newRow("info/ that we may not change (0500)")
-            << QByteArray("home/.local/share/Trash/info") << 0500 << Kind::NotWritable << false;
-        QTest::newRow("the trash itself, not enterable (0600)")
-            << QByteArray("home/.local/share/Trash") << 0600 << Kind::NotWritable << false;
-        QTest::newRow("a folder in files/ that cannot be emptied")
-            << QByteArray("home/.local/share/Trash/files/project") << 0500 << Kind::NotWritable << false;
-        QTest::newRow("a volume trash after a whole home trash")
-            << QByteArray("USB STICK/.Trash-1000/files") << 0300 << Kind::NotReadable << true;
+        const auto row = [](const char* name, const char* folder, int mode, Kind kind) {
+            QTest::newRow(name) << QByteArray(folder) << mode << kind;
+        };
+        row("files/ that we may not list (0300)", "home/.local/share/Trash/files", 0300, Kind::NotReadable);
+        row("info/ that we may not change (0500)", "home/.local/share/Trash/info", 0500, Kind::NotWritable);
+        row("the trash itself, not enterable (0600)", "home/.local/share/Trash", 0600, Kind::NotWritable);
+        row("a folder in files/ that cannot be emptied", "home/.local/share/Trash/files/project", 0500,
+            Kind::NotWritable);
+        row("a volume trash after a whole home trash", "USB STICK/.Trash-1000/files", 0300, Kind::NotReadable);
     }
     void theFirstProblemIsNamedWithItsTrash()
     {
         QFETCH(QByteArray, folder);
         QFETCH(int, mode);
         QFETCH(Kind, kind);
-        QFETCH(bool, inVolume);
         Trashes trashes;
         trashes.tree.dir(folder);
         trashes.tree.chmod(folder, static_cast<mode_t>(mode));
@@ -82,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(problem);
         QCOMPARE(problem->kind, kind);
         QCOMPARE(problem->path, trashes.tree.path(folder));
-        QCOMPARE(problem->trashPath, inVolume ? trashes.volume.path : trashes.home.path);
+        QCOMPARE(problem->trashPath, folder.startsWith("USB") ? trashes.volume.path : trashes.home.path);
         QCOMPARE(problem->mode, static_cast<mode_t>(mode));
         QCOMPARE(problem->owner, ::getuid());
     }
@@ -126,21 +123,20 @@ private Q_SLOTS:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QByteArray>("trash");
         QTest::addColumn<QString>("command");
-        QTest::newRow("another user's home trash") << Kind::NotOwned << QByteArray("/home/u/.local/share/Trash")
-                                                   << QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash");
-        QTest::newRow("our own, bad modes") << Kind::NotReadable << QByteArray("/home/u/.local/share/Trash")
-                                            << QStringLiteral("chmod -R u+rwX ~/.local/share/Trash");
-        QTest::newRow("a volume with a space")
-            << Kind::NotOwned << QByteArray("/media/u/USB STICK/.Trash-1000")
-            << QStringLiteral("sudo chown -R \"$USER\": '/media/u/USB STICK/.Trash-1000'");
-        QTest::newRow("a quote and a dollar under home") << Kind::NotWritable << QByteArray("/home/u/it's $HOME/Trash")
-                                                         << QStringLiteral("chmod -R u+rwX ~/'it'\\''s $HOME/Trash'");
-        QTest::newRow("a missing home trash") << Kind::Missing << QByteArray("/home/u/.local/share/Trash")
-                                              << QStringLiteral("mkdir -p -m 700 ~/.local/share/Trash/files "
-                                                                "~/.local/share/Trash/info");
-        QTest::newRow("a home folder of its own name is not under it")
-            << Kind::NotOwned << QByteArray("/home/u2/.local/share/Trash")
-            << QStringLiteral("sudo chown -R \"$USER\": /home/u2/.local/share/Trash");
+        const auto row = [](const char* name, Kind kind, const char* trash, const char* command) {
+            QTest::newRow(name) << kind << QByteArray(trash) << QString::fromUtf8(command);
+        };
+        const char* home = "/home/u/.local/share/Trash";
+        row("another user's home trash", Kind::NotOwned, home, "sudo chown -R \"$USER\": ~/.local/share/Trash");
+        row("our own, bad modes", Kind::NotReadable, home, "chmod -R u+rwX ~/.local/share/Trash");
+        row("a volume with a space", Kind::NotOwned, "/media/u/USB STICK/.Trash-1000",
+            "sudo chown -R \"$USER\": '/media/u/USB STICK/.Trash-1000'");
+        row("a quote and a dollar under home", Kind::NotWritable, "/home/u/it's $HOME/Trash",
+            "chmod -R u+rwX ~/'it'\\''s $HOME/Trash'");
+        row("a missing home trash", Kind::Missing, home,
+            "mkdir -p -m 700 ~/.local/share/Trash/files ~/.local/share/Trash/info");
+        row("a home folder of its own name is not under it", Kind::NotOwned, "/home/u2/.local/share/Trash",
+            "sudo chown -R \"$USER\": /home/u2/.local/share/Trash");
     }
     void theRepairCommandIsExactAndQuoted()
     {

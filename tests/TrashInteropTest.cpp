@@ -60,13 +60,8 @@ private Q_SLOTS:
         for (const TrashItemDetail& item : status.topItems) {
             QVERIFY(item.deletionDate);
             QVERIFY(*item.deletionDate >= std::chrono::time_point_cast<std::chrono::microseconds>(before));
-            if (item.isDirectory) {
-                QCOMPARE(item.originalPath, std::optional(fx.outside().path("folder")));
-                QCOMPARE(item.size, folderSize);
-            } else {
-                QCOMPARE(item.originalPath, std::optional(fx.outside().path(name)));
-                QCOMPARE(item.size, fileSize);
-            }
+            QCOMPARE(item.originalPath, std::optional(fx.outside().path(item.isDirectory ? "folder" : name)));
+            QCOMPARE(item.size, item.isDirectory ? folderSize : fileSize);
         }
     }
 

@@ -42,25 +42,16 @@ private Q_SLOTS:
 
     void rawNamesAreClassifiedAsTheirDecodedForm()
     {
-        QList<QByteArray> names = test::TreeBuilder::awkwardNames();
-        names << "talk.\xe2\x84\xaa"
-                 "ey" // the Kelvin sign folds to k: a keynote
-              << "photo.\xff"
-              << "\xff\xfe.PNG"
-              << "src.tar.gz"
-              << "Makefile"
-              << "trailing."
-              << ".bashrc"
-              << "dup.txt (1)" // KDE's clash names
-              << "dup.PNG (12)"
-              << "dup.txt ()"
-              << "dup.txt (x)"
-              << "\xff.mp4 (3)";
+        // The Kelvin sign folds to k: a keynote. Then KDE's clash names.
+        const QByteArray kelvin = "talk.\xe2\x84\xaa"
+                                  "ey";
+        const QList<QByteArray> names =
+            test::TreeBuilder::awkwardNames() +
+            QList<QByteArray>{kelvin,    "photo.\xff",  "\xff\xfe.PNG", "src.tar.gz", "Makefile",    "trailing.",
+                              ".bashrc", "dup.txt (1)", "dup.PNG (12)", "dup.txt ()", "dup.txt (x)", "\xff.mp4 (3)"};
         for (const QByteArray& name : std::as_const(names))
             QCOMPARE(categoryForRawName(name), categoryFor(QFile::decodeName(name)));
-        QCOMPARE(categoryForRawName("talk.\xe2\x84\xaa"
-                                    "ey"),
-                 FileCategory::Document);
+        QCOMPARE(categoryForRawName(kelvin), FileCategory::Document);
     }
 
     void titlesAreReadBackExactly()
@@ -90,24 +81,16 @@ private Q_SLOTS:
         QCOMPARE(toReferenceSeconds(b->cleanedAt), 786000000.25);
     }
 
-    void malformedRecordsLoadAsNothing_data()
-    {
-        QTest::addColumn<QByteArray>("json");
-        QTest::newRow("not JSON") << QByteArray("{cleanedAt: 1");
-        QTest::newRow("an array") << QByteArray("[1,2,3]");
-        QTest::newRow("missing key") << QByteArray(R"({"cleanedAt":1,"freedBytes":2})");
-        QTest::newRow("string date") << QByteArray(R"({"cleanedAt":"2024-01-01","freedBytes":2,"removedItemCount":1})");
-        QTest::newRow("fractional byte count")
-            << QByteArray(R"({"cleanedAt":1,"freedBytes":2.5,"removedItemCount":1})");
-        QTest::newRow("count beyond int")
-            << QByteArray(R"({"cleanedAt":1,"freedBytes":2,"removedItemCount":4294967296})");
-        QTest::newRow("boolean count") << QByteArray(R"({"cleanedAt":1,"freedBytes":2,"removedItemCount":true})");
-        QTest::newRow("empty") << QByteArray();
-    }
     void malformedRecordsLoadAsNothing()
     {
-        QFETCH(QByteArray, json);
-        QVERIFY(!CleaningRecord::fromJson(json));
+        // Not JSON, an array, a missing key, a string date, a fractional byte count, a count beyond
+        // int, a boolean count, nothing.
+        for (const char* json : {"{cleanedAt: 1", "[1,2,3]", R"({"cleanedAt":1,"freedBytes":2})",
+                                 R"({"cleanedAt":"2024-01-01","freedBytes":2,"removedItemCount":1})",
+                                 R"({"cleanedAt":1,"freedBytes":2.5,"removedItemCount":1})",
+                                 R"({"cleanedAt":1,"freedBytes":2,"removedItemCount":4294967296})",
+                                 R"({"cleanedAt":1,"freedBytes":2,"removedItemCount":true})", ""})
+            QVERIFY2(!CleaningRecord::fromJson(json), json);
     }
 };
 

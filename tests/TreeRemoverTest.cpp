@@ -42,11 +42,8 @@ private Q_SLOTS:
     {
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("keep/precious", 4096).file("keep/sub/more", 4096);
-        tree.symlink("t/toDir", tree.path("keep"));
-        tree.symlink("t/toFile", tree.path("keep/precious"));
-        tree.symlink("t/loop", "loop");
-        tree.symlink("t/up", "..");
+        tree.file("keep/precious", 4096).file("keep/sub/more", 4096).symlink("t/toDir", tree.path("keep"));
+        tree.symlink("t/toFile", tree.path("keep/precious")).symlink("t/loop", "loop").symlink("t/up", "..");
         tree.symlink("linkRoot", tree.path("keep"));
         QVERIFY(TreeRemover().remove(tree.path("t")).complete);
         QVERIFY(TreeRemover().remove(tree.path("linkRoot")).complete);

@@ -15,7 +15,6 @@ public:
     TempHome();
     ~TempHome();
 
-    bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
     QString home() const { return m_dir.path() + QStringLiteral("/home"); }
     QString configHome() const { return home() + QStringLiteral("/.config"); }

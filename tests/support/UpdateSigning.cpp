@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 namespace rubbly::test {
 
 namespace {
@@ -20,18 +22,11 @@ QByteArray keyLine(const QString& publicKeyFile)
 
 } // namespace
 
-QByteArray trustedComment(const QString& version)
-{
-    return "timestamp:1767225600\tfile:Rubbly.zip\tversion:" + version.toUtf8();
-}
-
 SigningKey SigningKey::make(const QString& folder, const QString& name)
 {
     const QString secret = folder + QLatin1Char('/') + name + QStringLiteral(".key");
     const QString pub = folder + QLatin1Char('/') + name + QStringLiteral(".pub");
-    const ProcessResult made =
-        runProcess(QStringLiteral("minisign"), {QStringLiteral("-G"), QStringLiteral("-W"), QStringLiteral("-f"),
-                                                QStringLiteral("-p"), pub, QStringLiteral("-s"), secret});
+    const ProcessResult made = runProcess(u"minisign"_s, {u"-G"_s, u"-W"_s, u"-f"_s, u"-p"_s, pub, u"-s"_s, secret});
     if (made.exitCode != 0)
         qFatal("minisign -G failed: %s", made.err.constData());
     return {secret, keyLine(pub)};
@@ -53,13 +48,9 @@ QByteArray SigningKey::sign(const QByteArray& content, const QString& version, b
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(file));
     out.close();
-    QStringList arguments{QStringLiteral("-S"),
-                          QStringLiteral("-s"),
-                          secretKeyFile,
-                          QStringLiteral("-m"),
-                          file,
-                          QStringLiteral("-t"),
-                          QString::fromUtf8(trustedComment(version))};
+    // The trusted comment scripts/package writes.
+    const QString comment = u"timestamp:1767225600\tfile:Rubbly.zip\tversion:"_s + version;
+    QStringList arguments{u"-S"_s, u"-s"_s, secretKeyFile, u"-m"_s, file, u"-t"_s, comment};
     if (legacy)
         arguments.append(QStringLiteral("-l"));
     const ProcessResult signed_ = runProcess(QStringLiteral("minisign"), arguments);

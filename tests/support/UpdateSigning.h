@@ -22,7 +22,4 @@ struct SigningKey {
     QByteArray sign(const QByteArray& content, const QString& version, bool legacy = false) const;
 };
 
-// The trusted comment scripts/package writes, for `version`.
-QByteArray trustedComment(const QString& version);
-
 } // namespace rubbly::test
