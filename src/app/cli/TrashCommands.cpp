@@ -112,7 +112,7 @@ public:
 private:
     // An item's object as QJsonDocument indents it (keys in its sorted order, strings escaped as it
     // escapes them), written straight into the chunk: through a QJsonObject and a document per item
-    // it cost ten times the listing itself.
+    // it cost more than the whole listing.
     void appendItem(const TrashItemDetail& item)
     {
         const QByteArray& pad = m_indent;
