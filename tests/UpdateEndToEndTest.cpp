@@ -40,12 +40,6 @@ namespace {
 const QString kDist = QStringLiteral(RUBBLY_PACKAGE_DIST);
 const QString kMarker = u"test-marker"_s;
 
-QByteArray describeFile(QFileDevice::Permissions permissions, const QByteArray& content)
-{
-    return "file " + QByteArray::number(int(permissions), 16) + ' ' +
-           QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
-}
-
 // Every entry below `root` but the `skipped` subtrees, keyed by relative path: its kind, permission
 // bits and content (files) or target (links).
 QMap<QString, QByteArray> describeTree(const QString& root, const QStringList& skipped = {})
@@ -66,22 +60,11 @@ QMap<QString, QByteArray> describeTree(const QString& root, const QStringList& s
         else if (info.isDir())
             entries.insert(relative, "dir " + mode);
         else
-            entries.insert(relative, describeFile(info.permissions(), TreeBuilder::read(path)));
+            entries.insert(relative,
+                           "file " + mode + ' ' +
+                               QCryptographicHash::hash(TreeBuilder::read(path), QCryptographicHash::Sha256).toHex());
     }
     return entries;
-}
-
-// The paths whose descriptions differ between two trees.
-QStringList changedPaths(const QMap<QString, QByteArray>& before, const QMap<QString, QByteArray>& after)
-{
-    QStringList changed;
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        if (after.value(it.key()) != it.value())
-            changed.append(it.key());
-    for (auto it = after.cbegin(); it != after.cend(); ++it)
-        if (!before.contains(it.key()))
-            changed.append(it.key());
-    return changed;
 }
 
 // Every living process below this one. The test makes itself a child subreaper, so the relaunch
@@ -127,58 +110,62 @@ QString higherVersion()
 class UpdateEndToEndTest : public QObject {
     Q_OBJECT
 
-    // A home with bundle A in ~/Applications beside another folder, and B on the test server.
+    // A home with bundle A in ~/Applications beside another folder, and B on the test server. Where A
+    // lies and the cache folder, both of which the relaunch script is given, have hostile names.
     struct Scene {
         TempHome home;
         EnvGuard env;
         HttpTestServer server;
-        QString apps = home.home() + u"/Applications"_s;
+        QString apps = home.home() + u"/Applications we\"ird $(touch PWNED) `id` $HOME\nline"_s;
         QString bundle = apps + u"/Rubbly.app"_s;
-        QString work = home.cacheHome() + u"/rubbly/Rubbly-Update"_s;
+        QString cache = home.root() + u"/cache we\"ird $(touch PWNED) `id` $HOME"_s;
+        QString work = cache + u"/rubbly/Rubbly-Update"_s;
         QMap<QString, QByteArray> treeA;
         QMap<QString, QByteArray> treeB;
-        QByteArray archiveB;
-    };
 
-    static void prepare(Scene& scene)
-    {
-        scene.env.set("RUBBLY_UPDATE_BASE_URL", scene.server.url(u"/"_s).toString().toUtf8());
-        scene.env.set("RUBBLY_MOUNTINFO", "/dev/null"); // B's trash engine sees no real volume
-        scene.env.set("QT_QPA_PLATFORM", "offscreen");
-        TreeBuilder(QFile::encodeName(scene.apps)).write("Other.app/AppRun", "#!/bin/sh\n");
-        QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/files"_s));
-        QVERIFY(QDir().mkpath(scene.home.dataHome() + u"/Trash/info"_s));
-        const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
-                                                        QFile::encodeName(scene.apps));
-        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
+        // A failed check here ends the construction; the case then stops on currentTestFailed().
+        Scene()
+        {
+            env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
+            env.set("RUBBLY_MOUNTINFO", "/dev/null"); // B's trash engine sees no real volume
+            env.set("QT_QPA_PLATFORM", "offscreen");
+            env.set("XDG_CACHE_HOME", QFile::encodeName(cache));
+            QVERIFY(QDir().mkpath(cache));
+            TreeBuilder(QFile::encodeName(apps)).write("Other.app/AppRun", "#!/bin/sh\n");
+            QVERIFY(QDir().mkpath(home.dataHome() + u"/Trash/files"_s));
+            QVERIFY(QDir().mkpath(home.dataHome() + u"/Trash/info"_s));
+            const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
+                                                            QFile::encodeName(apps));
+            QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
 
-        // B: every file of the released folder, and the marker.
-        QList<ArchiveEntry> entries;
-        QDirIterator it(scene.bundle, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const int mode = QFileInfo(path).isExecutable() ? 0755 : 0644;
-            entries.append({QFile::encodeName(u"Rubbly.app/"_s + path.mid(scene.bundle.size() + 1)),
-                            TreeBuilder::read(path), mode});
+            // B: every file of the released folder, its marker included; then A's own marker, and a file
+            // B does not have.
+            TreeBuilder(QFile::encodeName(bundle)).write(QFile::encodeName(kMarker), "B\n");
+            treeB = describeTree(bundle);
+            QList<ArchiveEntry> entries;
+            QDirIterator it(bundle, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                const int mode = QFileInfo(path).isExecutable() ? 0755 : 0644;
+                entries.append(
+                    {QFile::encodeName(u"Rubbly.app/"_s + path.mid(bundle.size() + 1)), TreeBuilder::read(path), mode});
+            }
+            const QByteArray archiveB = makeArchive(entries, true);
+            server.route(u"/downloads/Rubbly.zip"_s, {200, archiveB});
+            const SigningKey key = SigningKey::ofThisBuild();
+            QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
+            server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, higherVersion())});
+            TreeBuilder(QFile::encodeName(bundle)).write(QFile::encodeName(kMarker), "A\n").write("old-only", {});
+            treeA = describeTree(bundle);
+
+            // The release's own manifest, announcing a higher version whose archive is B.
+            QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
+            QVERIFY(!manifest.isEmpty());
+            manifest[u"version"_s] = higherVersion();
+            manifest[u"downloadURL"_s] = server.url(u"/downloads/Rubbly.zip"_s).toString();
+            server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson(), "application/json"});
         }
-        entries.append({QFile::encodeName(u"Rubbly.app/"_s + kMarker), "B\n"});
-        scene.archiveB = makeArchive(entries, true);
-        scene.server.route(u"/downloads/Rubbly.zip"_s, {200, scene.archiveB});
-        const SigningKey key = SigningKey::ofThisBuild();
-        QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
-        scene.server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(scene.archiveB, higherVersion())});
-        TreeBuilder(QFile::encodeName(scene.bundle)).write(QFile::encodeName(kMarker), "A\n");
-        scene.treeA = describeTree(scene.bundle);
-        scene.treeB = scene.treeA;
-        scene.treeB[kMarker] = describeFile(QFileInfo(scene.bundle + u"/"_s + kMarker).permissions(), "B\n");
-
-        // The release's own manifest, announcing a higher version whose archive is B.
-        QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
-        QVERIFY(!manifest.isEmpty());
-        manifest[u"version"_s] = higherVersion();
-        manifest[u"downloadURL"_s] = scene.server.url(u"/downloads/Rubbly.zip"_s).toString();
-        scene.server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson(), "application/json"});
-    }
+    };
 
 private Q_SLOTS:
     void initTestCase()
@@ -195,10 +182,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((reapEnded(), descendants().isEmpty()), 5000);
     }
 
-    void installIsRefusedWhileTheTrayApplicationRuns()
+    // Refused while a tray application runs; once it has quit, B replaces A and starts.
+    void updateReplacesTheBundleAndStartsTheNewVersion()
     {
-        Scene scene;
-        prepare(scene);
+        const Scene scene;
         if (QTest::currentTestFailed())
             return;
         QDBusConnection bus = QDBusConnection::sessionBus();
@@ -209,27 +196,22 @@ private Q_SLOTS:
         QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
         QCOMPARE(scene.server.requestCount(u"/version.json"_s), 0);
         QCOMPARE(describeTree(scene.bundle), scene.treeA);
-    }
 
-    void updateReplacesTheBundleAndStartsTheNewVersion()
-    {
-        Scene scene;
-        prepare(scene);
-        if (QTest::currentTestFailed())
-            return;
         FakeStatusNotifierWatcher watcher;
         QVERIFY(watcher.start());
         const QString root = scene.home.root();
         const QStringList own = {QDir(root).relativeFilePath(scene.bundle), QDir(root).relativeFilePath(scene.work)};
-        const QMap<QString, QByteArray> before = describeTree(root, own);
+        QMap<QString, QByteArray> before = describeTree(root, own);
 
         const ProcessResult install = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
         QVERIFY2(install.exitCode == 0, install.err.constData());
-        QVERIFY2(install.out.contains("Installing Rubbly " + higherVersion().toUtf8()), install.out.constData());
+        // It prints the folder it unpacked B into, then what it installs.
+        QVERIFY2(install.out.contains(QFile::encodeName(scene.work) + "/Rubbly.app\nInstalling Rubbly " +
+                                      higherVersion().toUtf8()),
+                 install.out.constData());
 
         // B's tray application registers its status item: B was started, from the replaced folder.
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
-        QDBusConnection bus = QDBusConnection::sessionBus();
         const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
         QVERIFY(pid > 0);
         QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
@@ -248,11 +230,16 @@ private Q_SLOTS:
 
         // Outside the two folders only the program's own state changed: its settings file, which
         // records the check, and the folder that held the work folder, left empty.
-        const QStringList changed = changedPaths(before, describeTree(root, own));
-        const QStringList expected = {u"home/.cache/rubbly"_s, u"home/.config/rubbly"_s,
-                                      u"home/.config/rubbly/defaults.json"_s};
-        QVERIFY2(changed == expected, qPrintable(changed.join(u", "_s)));
-        QVERIFY(QDir(scene.home.cacheHome() + u"/rubbly"_s)
+        QMap<QString, QByteArray> after = describeTree(root, own);
+        for (const QString& state : {QDir(root).relativeFilePath(scene.cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
+                                     u"home/.config/rubbly/defaults.json"_s}) {
+            QVERIFY2(before.value(state) != after.value(state), qPrintable(state));
+            before.remove(state);
+            after.remove(state);
+        }
+        QCOMPARE(after, before);
+        QVERIFY(!QFile::exists(u"PWNED"_s)); // where the processes ran
+        QVERIFY(QDir(scene.cache + u"/rubbly"_s)
                     .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
         QVERIFY(TreeBuilder::read(scene.home.configHome() + u"/rubbly/defaults.json"_s)
                     .contains("Rubbly.LastUpdateCheckDate"));
