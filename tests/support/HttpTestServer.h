@@ -17,12 +17,11 @@ class HttpTestServer final : public QTcpServer {
 public:
     struct Response {
         Response(int status = 200, QByteArray body = {}, QByteArray contentType = "application/octet-stream",
-                 bool sendLength = true, bool hang = false)
+                 bool sendLength = true)
             : status(status)
             , body(std::move(body))
             , contentType(std::move(contentType))
             , sendLength(sendLength)
-            , hang(hang)
         {
         }
         int status = 200;
@@ -30,8 +29,6 @@ public:
         QByteArray contentType = "application/octet-stream";
         // false: no Content-Length; the body ends when the connection closes.
         bool sendLength = true;
-        // true: accept the request and never answer.
-        bool hang = false;
         // At least 0: send the head and this many bytes of the body, the rest only on release().
         qsizetype holdAfter = -1;
         QList<QPair<QByteArray, QByteArray>> headers;
@@ -41,7 +38,6 @@ public:
     QUrl url(const QString& path = QStringLiteral("/")) const;
     void route(const QString& path, Response response) { m_routes.insert(path, std::move(response)); }
     int requestCount(const QString& path) const { return m_counts.value(path); }
-    QList<QByteArray> requestHeaders(const QString& path) const { return m_headers.value(path); }
     // Sends what the held answers kept back and closes their connections.
     void release();
 
@@ -49,7 +45,6 @@ private:
     void serve(QTcpSocket* socket);
     QHash<QString, Response> m_routes;
     QHash<QString, int> m_counts;
-    QHash<QString, QList<QByteArray>> m_headers;
     QList<QPair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
 
