@@ -16,8 +16,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,18 +54,12 @@ private Q_SLOTS:
         const std::optional<RemoteVersionManifest> manifest = RemoteVersionManifest::decode(json);
         QVERIFY2(manifest, json.constData());
         QCOMPARE(manifest->version, QStringLiteral(RUBBLY_VERSION));
-        QCOMPARE(manifest->build, QStringLiteral(RUBBLY_BUILD_NUMBER).toLongLong());
-        QVERIFY(manifest->releaseNotes && !manifest->releaseNotes->trimmed().isEmpty());
-        QVERIFY(manifest->pubDate && QDateTime::fromString(*manifest->pubDate, Qt::ISODate).isValid());
         // The archive sits where the manifest says, which is also the updater's fallback path.
         QCOMPARE(QUrl(manifest->downloadURL.value_or(QString())),
                  QUrl(QStringLiteral(RUBBLY_UPDATE_BASE_URL)).resolved(QUrl(u"downloads/Rubbly.zip"_s)));
-        QVERIFY(QFileInfo(kDist + u"/downloads/Rubbly.zip"_s).isFile());
-        QVERIFY2(QFileInfo(packagePath()).isFile(), qPrintable(packagePath()));
-
         // Beside the archive, its signature: by the key this build trusts, naming this version.
         const auto signature = MinisignSignature::parse(TreeBuilder::read(kDist + u"/downloads/Rubbly.zip.minisig"_s));
-        QVERIFY(signature);
+        QVERIFY2(signature, qPrintable(signature ? QString() : signature.error()));
         QCOMPARE(verifyMinisignFile(*signature, UpdateService::Config::defaults().trustedKeys,
                                     kDist + u"/downloads/Rubbly.zip"_s),
                  SignatureCheck::Valid);
@@ -108,11 +100,11 @@ private Q_SLOTS:
         QVERIFY(root.isValid());
         const ProcessResult unpacked = runProcess(u"dpkg-deb"_s, {u"-x"_s, packagePath(), root.path()});
         QVERIFY2(unpacked.exitCode == 0, unpacked.err.constData());
-        for (const QString& file : {u"usr/bin/rubbly"_s, u"usr/share/applications/com.tolvik.Rubbly.desktop"_s,
+        // What desktops look for, which nothing else would miss (the copyright and changelog: lintian).
+        for (const QString& file : {u"usr/share/applications/com.tolvik.Rubbly.desktop"_s,
                                     u"usr/share/metainfo/com.tolvik.Rubbly.metainfo.xml"_s,
                                     u"usr/share/icons/hicolor/scalable/apps/com.tolvik.Rubbly.svg"_s,
-                                    u"usr/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s,
-                                    u"usr/share/doc/rubbly/copyright"_s, u"usr/share/doc/rubbly/changelog.Debian.gz"_s})
+                                    u"usr/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s})
             QVERIFY2(QFileInfo::exists(root.filePath(file)), qPrintable(file));
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;
@@ -127,23 +119,20 @@ private Q_SLOTS:
         TempHome home;
         HttpTestServer server;
         EnvGuard env;
-        env.set("RUBBLY_MOUNTINFO", "/dev/null"); // no real volume's trash
         env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
         const QString program = root.filePath(u"usr/bin/rubbly"_s);
         QCOMPARE(runProcess(program, {u"--version"_s}).out, kVersionLine);
-
-        const ProcessResult status = runProcess(program, {u"trash"_s, u"status"_s, u"--json"_s});
-        QVERIFY2(status.exitCode == 0, status.err.constData());
-        const QJsonObject trash = QJsonDocument::fromJson(status.out).object();
-        QCOMPARE(trash.value(u"itemCount"_s).toInt(-1), 0);
-        QCOMPARE(trash.value(u"totalSize"_s).toInt(-1), 0);
-
         // A package install leaves updating to the package manager: nothing is even fetched.
         const ProcessResult install = runProcess(program, {u"update"_s, u"install"_s});
         QCOMPARE(install.exitCode, 1);
         QVERIFY2(install.err.contains("package manager"), install.err.constData());
         QCOMPARE(server.requestCount(u"/version.json"_s), 0);
         QVERIFY(!QFileInfo::exists(home.cacheHome() + u"/rubbly"_s));
+        // A failed check is said in English, like the rest of the command line.
+        server.route(u"/version.json"_s, {500, "oops"});
+        const ProcessResult check = runProcess(program, {u"update"_s, u"check"_s});
+        QCOMPARE(check.exitCode, 1);
+        QVERIFY2(check.err.contains("rubbly: the update server answered HTTP 500"), check.err.constData());
     }
 
     void lintianFindsNoError()
@@ -152,58 +141,37 @@ private Q_SLOTS:
             QSKIP("lintian is not installed (scripts/setup installs it)");
         const ProcessResult lintian = runProcess(u"lintian"_s, {u"--tag-display-limit"_s, u"0"_s, packagePath()});
         // Warnings may stay; they are listed in the log for whoever reads it.
-        const QList<QByteArray> lines = lintian.out.split('\n');
-        for (const QByteArray& line : lines)
-            if (!line.isEmpty())
-                qInfo("%s", line.constData());
-        for (const QByteArray& line : lines)
+        qInfo("%s", lintian.out.constData());
+        for (const QByteArray& line : lintian.out.split('\n'))
             QVERIFY2(!line.startsWith("E: "), line.constData());
         // Its status says whether it failed on an error tag or could not check at all.
         QVERIFY2(lintian.exitCode == 0, lintian.err.constData());
     }
 
-    void bundleStartsFromAnyFolderAndIsReplaceable()
+    // The application folder's AppRun (started from ~/Applications and replaced there: UpdateEndToEndTest).
+    // Reached through a link elsewhere, a ~/bin/rubbly, it starts the program beside it. On a system
+    // without one of the libraries, which the program of this copy is made to meet by linking QCoro's
+    // network library under a name no library folder holds (the loader looks the name up like any other),
+    // it names the library and its packages instead of starting; on a library path that has it, the
+    // program starts.
+    void appRunStartsThroughALinkOrNamesWhatIsMissing()
     {
-        TempHome home;
-        const QString apps = home.home() + u"/Applications"_s;
-        QVERIFY(QDir().mkpath(apps));
-        const auto unpacked =
-            ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s), QFile::encodeName(apps));
-        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
-        const QString bundle = apps + u"/Rubbly.app"_s;
-        QVERIFY(QFileInfo(bundle + u"/AppRun"_s).isExecutable());
-        QCOMPARE(runProcess(bundle + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
-
-        // Reached through a link elsewhere (a ~/bin/rubbly), it still starts the program beside it.
-        const QString link = home.home() + u"/bin/rubbly"_s;
-        QVERIFY(QDir().mkpath(home.home() + u"/bin"_s));
-        QVERIFY(QFile::link(bundle + u"/AppRun"_s, link));
-        QCOMPARE(runProcess(link, {u"--version"_s}).out, kVersionLine);
-
-        // The status item's theme path and the self-updater both find what they look for.
-        QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
-        QCOMPARE(UpdateService::replaceableBundle(bundle + u"/bin/rubbly"_s), bundle);
-    }
-
-    // A system without one of the libraries: the program of a copy of the folder links QCoro's network
-    // library under a name no library folder holds, exactly as if its package were not installed (the
-    // loader looks the name up like any other), without touching the system. AppRun then names it and
-    // its packages instead of starting; on a library path that has it, the program starts.
-    void appRunNamesWhatIsMissing()
-    {
-        if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
-            QSKIP("patchelf is not installed (scripts/setup installs it)");
         TempHome home;
         const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
                                                         QFile::encodeName(home.root()));
         QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
         const QString bundle = home.root() + u"/Rubbly.app"_s;
+        QVERIFY(QDir().mkpath(home.home() + u"/bin"_s));
+        QVERIFY(QFile::link(bundle + u"/AppRun"_s, home.home() + u"/bin/rubbly"_s));
+        QCOMPARE(runProcess(home.home() + u"/bin/rubbly"_s, {u"--version"_s}).out, kVersionLine);
+        // The status item's theme path finds its icon.
+        QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
+
+        if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
+            QSKIP("patchelf is not installed (scripts/setup installs it)");
         const QString list = bundle + u"/share/rubbly/libraries"_s;
         QByteArray libraries = TreeBuilder::read(list);
-        for (const char* line : {"\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n",
-                                 "\nlibsodium.so.23 libsodium23 libsodium libsodium\n",
-                                 "\nlibQt6Widgets.so.6 libqt6widgets6 qt6-qtbase-gui qt6-base\n"})
-            QVERIFY2(libraries.contains(line), libraries.constData());
+        QVERIFY2(libraries.contains("\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n"), libraries.constData());
 
         const QByteArray hidden = "libQCoro6Netwxrk.so.0";
         const ProcessResult patched =
