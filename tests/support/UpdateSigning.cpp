@@ -1,8 +1,8 @@
 #include "UpdateSigning.h"
 
 #include "ProcessRunner.h"
+#include "TreeBuilder.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -12,20 +12,21 @@ namespace rubbly::test {
 
 namespace {
 
+// The key line: the second line of a minisign .pub file.
 QByteArray keyLine(const QString& publicKeyFile)
 {
-    QFile file(publicKeyFile);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray line = TreeBuilder::read(publicKeyFile).split('\n').value(1).trimmed();
+    if (line.isEmpty())
         qFatal("cannot read %s", qPrintable(publicKeyFile));
-    return file.readAll().split('\n').value(1).trimmed();
+    return line;
 }
 
 } // namespace
 
 SigningKey SigningKey::make(const QString& folder, const QString& name)
 {
-    const QString secret = folder + QLatin1Char('/') + name + QStringLiteral(".key");
-    const QString pub = folder + QLatin1Char('/') + name + QStringLiteral(".pub");
+    const QString secret = folder + u'/' + name + u".key"_s;
+    const QString pub = folder + u'/' + name + u".pub"_s;
     const ProcessResult made = runProcess(u"minisign"_s, {u"-G"_s, u"-W"_s, u"-f"_s, u"-p"_s, pub, u"-s"_s, secret});
     if (made.exitCode != 0)
         qFatal("minisign -G failed: %s", made.err.constData());
@@ -37,29 +38,23 @@ SigningKey SigningKey::ofThisBuild()
     const QString secret = QStringLiteral(RUBBLY_TEST_SIGNING_KEY);
     if (secret.isEmpty())
         return {};
-    return {secret, keyLine(QFileInfo(secret).absolutePath() + QStringLiteral("/minisign.pub"))};
+    return {secret, keyLine(QFileInfo(secret).absolutePath() + u"/minisign.pub"_s)};
 }
 
 QByteArray SigningKey::sign(const QByteArray& content, const QString& version, bool legacy) const
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("Rubbly.zip"));
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(file));
-    out.close();
+    TreeBuilder(QFile::encodeName(dir.path())).write("Rubbly.zip", content);
     // The trusted comment scripts/package writes.
     const QString comment = u"timestamp:1767225600\tfile:Rubbly.zip\tversion:"_s + version;
-    QStringList arguments{u"-S"_s, u"-s"_s, secretKeyFile, u"-m"_s, file, u"-t"_s, comment};
+    QStringList arguments{u"-S"_s, u"-s"_s, secretKeyFile, u"-m"_s, dir.filePath(u"Rubbly.zip"_s), u"-t"_s, comment};
     if (legacy)
-        arguments.append(QStringLiteral("-l"));
-    const ProcessResult signed_ = runProcess(QStringLiteral("minisign"), arguments);
-    if (signed_.exitCode != 0)
+        arguments.append(u"-l"_s);
+    const ProcessResult signed_ = runProcess(u"minisign"_s, arguments);
+    const QByteArray signature = TreeBuilder::read(dir.filePath(u"Rubbly.zip.minisig"_s));
+    if (signed_.exitCode != 0 || signature.isEmpty())
         qFatal("minisign -S failed: %s", signed_.err.constData());
-    QFile signature(file + QStringLiteral(".minisig"));
-    if (!signature.open(QIODevice::ReadOnly))
-        qFatal("minisign wrote no signature");
-    return signature.readAll();
+    return signature;
 }
 
 } // namespace rubbly::test
