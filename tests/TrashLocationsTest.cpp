@@ -24,7 +24,8 @@ QByteArray line(int id, const QByteArray& mountPoint, const QByteArray& type, co
 class TrashLocationsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void parsesMountInfoFieldsAndEveryOctalEscape()
+    // That every escape the kernel writes decodes back is the MountInfo fuzz target's, replayed by ctest.
+    void parsesMountInfoFieldsAndLeavesBadEscapes()
     {
         const QByteArray table = "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
                                  "30 1 8:2 / /media/u/My\\040Disk rw,nosuid master:3 shared:7 - ext4 /dev/sdb1 rw\n"
@@ -37,7 +38,6 @@ private Q_SLOTS:
                                             {"/mnt/ro", "vfat", true},
                                             {"/mnt/superro", "xfs", true}}));
         QVERIFY(mounts[0].isHidden() && !mounts[1].isHidden() && mounts[2].isHidden());
-        QCOMPARE(decodeMountInfoPath("/a\\040b\\011c\\012d\\134e"), QByteArray("/a b\tc\nd\\e"));
         QCOMPARE(decodeMountInfoPath("/trailing\\04"), QByteArray("/trailing\\04"));
         QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
     }

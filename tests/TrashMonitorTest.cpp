@@ -61,27 +61,13 @@ private Q_SLOTS:
         QCOMPARE(s.calls, 2);
     }
 
-    void aPendingCallIsDroppedByStopOrDestruction_data()
-    {
-        QTest::addColumn<bool>("destroy");
-        QTest::newRow("stop") << false;
-        QTest::newRow("destruction") << true;
-    }
     void aPendingCallIsDroppedByStopOrDestruction()
     {
-        QFETCH(bool, destroy);
         Setup s;
         s.monitor->start();
         s.files.file("a", 1);
         QVERIFY(s.eventArrived());
-        if (destroy)
-            s.monitor.reset();
-        else
-            s.monitor->stop();
-        s.clock.advance(5s);
-        QCOMPARE(s.calls, 0);
-        if (destroy)
-            return;
+        s.monitor->stop();
         // Nothing is watched after stop(): the watch is gone before stop() returns, so no event of
         // this change can be on its way.
         QVERIFY(!s.monitor->isWatching());
@@ -90,6 +76,13 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         s.clock.advance(5s);
         QCOMPARE(s.events, events);
+        QCOMPARE(s.calls, 0);
+
+        s.monitor->start();
+        s.files.file("c", 1);
+        QVERIFY(s.eventArrived());
+        s.monitor.reset();
+        s.clock.advance(5s);
         QCOMPARE(s.calls, 0);
     }
 
