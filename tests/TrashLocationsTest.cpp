@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rubbly;

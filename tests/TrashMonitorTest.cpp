@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QTest>
-#include <QThread>
 
 using namespace rubbly;
 using namespace rubbly::test;

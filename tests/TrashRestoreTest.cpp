@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <unistd.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
