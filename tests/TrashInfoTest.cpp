@@ -20,13 +20,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("raw");
         QTest::addColumn<QByteArray>("path");
-        QTest::newRow("space") << QByteArray("/home/u/a%20b.txt") << QByteArray("/home/u/a b.txt");
-        QTest::newRow("plus stays a plus") << QByteArray("/home/u/a+b") << QByteArray("/home/u/a+b");
-        QTest::newRow("encoded percent") << QByteArray("/x/100%25") << QByteArray("/x/100%");
-        QTest::newRow("newline") << QByteArray("/x/line%0Abreak") << QByteArray("/x/line\nbreak");
-        QTest::newRow("not UTF-8") << QByteArray("/x/%E9t%E9") << QByteArray("/x/\xe9t\xe9");
-        QTest::newRow("UTF-8 left unencoded") << QByteArray("/x/照片") << QByteArray("/x/照片");
-        QTest::newRow("relative to the volume") << QByteArray("photos/a.jpg") << QByteArray("photos/a.jpg");
+        const auto row = [](const char* name, const char* raw, const char* path) {
+            QTest::newRow(name) << QByteArray(raw) << QByteArray(path);
+        };
+        row("escapes, a plus and a newline", "/x/a%20b+c%25%0Ad", "/x/a b+c%\nd");
+        row("not UTF-8", "/x/%E9t%E9", "/x/\xe9t\xe9");
+        row("an escape cut off at the end is kept as written", "/x/100%4", "/x/100%4");
+        row("relative to the volume", "photos/a.jpg", "photos/a.jpg");
     }
     void pathsArePercentDecodedAsBytes()
     {
@@ -62,15 +62,10 @@ private Q_SLOTS:
         row("UTC", "2026-03-01T10:00:00Z", utc(2026, 3, 1, 10, 0, 0));
         row("offset", "2026-03-01T10:00:00+02:00", utc(2026, 3, 1, 8, 0, 0));
         row("basic offset", "2026-03-01T10:00:00-0130", utc(2026, 3, 1, 11, 30, 0));
-        row("fraction", "2026-03-01T10:00:00.25", utc(2026, 3, 1, 9, 0, 0, 250000));
-        row("summer time", "2026-07-01T10:00:00", utc(2026, 7, 1, 8, 0, 0));
-        row("surrounding spaces", " 2026-03-01T10:00:00 ", utc(2026, 3, 1, 9, 0, 0));
-        row("empty", "", std::nullopt);
+        row("fraction, surrounding spaces", " 2026-03-01T10:00:00.25 ", utc(2026, 3, 1, 9, 0, 0, 250000));
         row("date only", "2026-03-01", std::nullopt);
         row("month 13", "2026-13-01T10:00:00", std::nullopt);
-        row("hour 25", "2026-03-01T25:00:00", std::nullopt);
         row("trailing junk", "2026-03-01T10:00:00 tomorrow", std::nullopt);
-        row("words", "yesterday", std::nullopt);
     }
     void deletionDates()
     {
@@ -82,16 +77,14 @@ private Q_SLOTS:
             QCOMPARE(parsed->time_since_epoch().count(), expected->time_since_epoch().count());
     }
 
-    void serializeRoundTripsThroughParse()
+    // What trash-cli, gio and KDE read: every byte but "/" and the unreserved ones escaped, the date
+    // in local time. (That any path and date read back as written is the TrashInfo fuzz target's.)
+    void serializeWritesTheCommonForm()
     {
-        const QByteArray path("/home/u/100% +new\nline \xe9.txt");
-        const Timestamp when = utc(2026, 3, 1, 9, 0, 0);
-        const QByteArray text = TrashInfo::serialize(path, when, kTestZone);
-        QVERIFY(text.startsWith("[Trash Info]\nPath=/home/u/100%25%20%2Bnew%0Aline%20%E9.txt\n"));
-        QVERIFY(text.endsWith("\nDeletionDate=2026-03-01T10:00:00\n"));
-        const TrashInfo info = TrashInfo::parse(text, kTestZone);
-        QCOMPARE(info.path, std::optional(path));
-        QCOMPARE(info.deletionDate->time_since_epoch().count(), when.time_since_epoch().count());
+        QCOMPARE(
+            TrashInfo::serialize("/home/u/100% +new\nline \xe9.txt", utc(2026, 3, 1, 9, 0, 0), kTestZone),
+            QByteArray(
+                "[Trash Info]\nPath=/home/u/100%25%20%2Bnew%0Aline%20%E9.txt\nDeletionDate=2026-03-01T10:00:00\n"));
     }
 };
 

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -24,7 +23,8 @@ QByteArray line(int id, const QByteArray& mountPoint, const QByteArray& type, co
 class TrashLocationsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void parsesMountInfoFieldsAndEveryOctalEscape()
+    // That every escape the kernel writes decodes back is the MountInfo fuzz target's, replayed by ctest.
+    void parsesMountInfoFieldsAndLeavesBadEscapes()
     {
         const QByteArray table = "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
                                  "30 1 8:2 / /media/u/My\\040Disk rw,nosuid master:3 shared:7 - ext4 /dev/sdb1 rw\n"
@@ -32,15 +32,11 @@ private Q_SLOTS:
                                  "32 1 8:4 / /mnt/superro rw - xfs /dev/sdd1 ro,noatime\n"
                                  "garbage line\n";
         const QList<MountEntry> mounts = TrashLocations::parseMountInfo(table);
-        QCOMPARE(mounts.size(), 4);
-        QCOMPARE(mounts[0].fileSystemType, QByteArray("proc"));
-        QVERIFY(mounts[0].isHidden());
-        QCOMPARE(mounts[1].mountPoint, QByteArray("/media/u/My Disk"));
-        QCOMPARE(mounts[1].fileSystemType, QByteArray("ext4"));
-        QVERIFY(!mounts[1].isHidden());
-        QVERIFY(mounts[2].readOnly && mounts[2].isHidden());
-        QVERIFY(mounts[3].readOnly);
-        QCOMPARE(decodeMountInfoPath("/a\\040b\\011c\\012d\\134e"), QByteArray("/a b\tc\nd\\e"));
+        QCOMPARE(mounts, (QList<MountEntry>{{"/proc", "proc", false},
+                                            {"/media/u/My Disk", "ext4", false},
+                                            {"/mnt/ro", "vfat", true},
+                                            {"/mnt/superro", "xfs", true}}));
+        QVERIFY(mounts[0].isHidden() && !mounts[1].isHidden() && mounts[2].isHidden());
         QCOMPARE(decodeMountInfoPath("/trailing\\04"), QByteArray("/trailing\\04"));
         QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
     }
@@ -75,8 +71,7 @@ private Q_SLOTS:
 
         const TrashLocations locations(home.environment(), root + "/mountinfo");
         QVERIFY(locations.ensureHomeTrash());
-        QList<QByteArray> listed;
-        QList<QByteArray> usable;
+        QList<QByteArray> listed, usable;
         for (const TrashDirectory& dir : locations.trashDirectories()) {
             listed.append(dir.path.mid(root.size()));
             if (const auto opened = locations.open(dir, false))
@@ -92,41 +87,21 @@ private Q_SLOTS:
         QVERIFY(locations.trashDirectories()[0].isHome);
     }
 
-    void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate_data()
-    {
-        QTest::addColumn<QByteArray>("dataHome");
-        QTest::addColumn<QByteArray>("trash");
-        QTest::newRow("absolute") << QByteArray("/fresh/data") << QByteArray("/fresh/data/Trash");
-        QTest::newRow("relative: ignored") << QByteArray("relative/data") << QByteArray("/home/.local/share/Trash");
-    }
     void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate()
     {
-        QFETCH(QByteArray, dataHome);
-        QFETCH(QByteArray, trash);
         TempHome home;
         EnvGuard env;
         const QByteArray root = QFile::encodeName(home.root());
-        env.set("XDG_DATA_HOME", dataHome.startsWith('/') ? root + dataHome : dataHome);
-        const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
-        QCOMPARE(locations.homeTrashPath(), root + trash);
-        QVERIFY(locations.ensureHomeTrash());
-        QFile::Permissions perms = QFile::permissions(QFile::decodeName(locations.homeTrashPath() + "/files"));
-        QCOMPARE(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
-    }
-
-    void aFileOnTheHomeVolumeBelongsInTheHomeTrash()
-    {
-        TempHome home;
-        const TrashLocations locations(home.environment(), "/dev/null");
-        TreeBuilder tree(QFile::encodeName(home.home()));
-        tree.file("doc.txt", 10);
-        struct stat st {};
-        QCOMPARE(::lstat(tree.path("doc.txt").constData(), &st), 0);
-        const auto trash = locations.trashFor(tree.path("doc.txt"), st.st_dev);
-        QVERIFY(trash);
-        QVERIFY(trash->isHome);
-        // An unknown device with no mount table is refused rather than guessed.
-        QVERIFY(!locations.trashFor("/somewhere/else", st.st_dev + 1));
+        for (const auto& [dataHome, trash] :
+             {std::pair<QByteArray, QByteArray>{root + "/fresh/data", "/fresh/data/Trash"},
+              {"relative/data", "/home/.local/share/Trash"}}) {
+            env.set("XDG_DATA_HOME", dataHome); // a relative one is ignored
+            const TrashLocations locations(QProcessEnvironment::systemEnvironment(), "/dev/null");
+            QCOMPARE(locations.homeTrashPath(), root + trash);
+            QVERIFY(locations.ensureHomeTrash());
+            const auto perms = QFile::permissions(QFile::decodeName(locations.homeTrashPath() + "/files"));
+            QCOMPARE(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+        }
     }
 };
 

@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <unistd.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -23,19 +22,17 @@ class TrashRestoreTest : public QObject {
 
     bool m_privateMounts = false;
 
-    static TrashRestoreReport restore(const TrashFixture& fx, const QList<TrashEntryRef>& entries)
-    {
-        VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
-        TrashService service(&clock, fx.locations());
-        return blockingWait(service.restore(entries, false));
-    }
-    static QList<TrashItemDetail> listed(const TrashFixture& fx)
-    {
-        VirtualScheduler clock;
-        TrashService service(&clock, fx.locations());
-        const TrashStatusResult result = blockingWait(service.fetchStatus());
-        return result ? result->topItems : QList<TrashItemDetail>{};
-    }
+    // The service as the tray program runs it, on a clock at the real time.
+    struct Service {
+        VirtualScheduler clock{fromDateTime(QDateTime::currentDateTimeUtc())};
+        TrashService trash;
+        explicit Service(const TrashFixture& fx)
+            : trash(&clock, fx.locations())
+        {
+        }
+        TrashRestoreReport restore(const TrashEntryRef& entry) { return blockingWait(trash.restore({entry}, false)); }
+        QList<TrashItemDetail> listed() { return blockingWait(trash.fetchStatus()).value().topItems; }
+    };
 
 private Q_SLOTS:
     void initTestCase() { m_privateMounts = MountGuard::enterPrivateNamespace(); }
@@ -47,7 +44,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, const char* trasher, const char* original) {
             QTest::newRow(name) << QByteArray(trasher) << QByteArray(original);
         };
-        row("a file we trashed", "rubbly", "report.pdf");
         row("a folder we trashed, with its directorysizes line", "rubbly", "photos/");
         row("a name that is not UTF-8, beside its lookalike", "rubbly", "caf\xe9 100%.txt");
         row("missing parents are made again", "rubbly", "gone/deeper/notes.txt");
@@ -69,12 +65,11 @@ private Q_SLOTS:
         if (const QByteArray lookalike = QString::fromUtf8(original).toUtf8(); lookalike != original)
             place.write(lookalike, "lookalike"); // where a decode to text would land
 
+        Service service(fx);
         TrashEntryRef entry{trash, path.mid(path.lastIndexOf('/') + 1)};
         if (trasher == "rubbly") {
-            VirtualScheduler clock(fromDateTime(QDateTime::currentDateTimeUtc()));
-            TrashService service(&clock, fx.locations());
-            entry = blockingWait(service.moveToTrash({path})).entries.value(0);
-            QVERIFY(blockingWait(service.fetchStatus())); // writes the folder's directorysizes line
+            entry = blockingWait(service.trash.moveToTrash({path})).entries.value(0);
+            QCOMPARE(service.listed().size(), 1); // writes the folder's directorysizes line
             QDir(QFile::decodeName(place.path("gone"))).removeRecursively();
         } else {
             TreeBuilder(trash).write("info/doc.odt.trashinfo",
@@ -82,13 +77,13 @@ private Q_SLOTS:
             QCOMPARE(::rename(path.constData(), (trash + "/files/doc.odt").constData()), 0);
         }
 
-        const TrashRestoreReport report = restore(fx, {entry});
+        const TrashRestoreReport report = service.restore(entry);
         QVERIFY2(report.failures.isEmpty(), qPrintable(report.failures.value(0).message));
         QCOMPARE(report.restoredPaths, QList<QByteArray>{path});
         QCOMPARE(TreeBuilder::read(probe), "contents of " + original);
         QVERIFY(!TreeBuilder::exists(trash + "/info/" + entry.name + ".trashinfo"));
         QVERIFY(!TreeBuilder::read(trash + "/directorysizes").contains(entry.name.toPercentEncoding()));
-        QVERIFY(listed(fx).isEmpty());
+        QVERIFY(service.listed().isEmpty());
     }
 
     // Every refusal leaves the entry exactly where it was, listed with its info file, and whatever is
@@ -145,12 +140,13 @@ private Q_SLOTS:
                                                 "DeletionDate=2026-01-02T03:04:05\n");
         const QByteArray infoBefore = TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo");
 
-        const TrashRestoreReport report = restore(fx, {TrashEntryRef{fx.trashPath(), "doc.txt"}});
+        Service service(fx);
+        const TrashRestoreReport report = service.restore({fx.trashPath(), "doc.txt"});
         QCOMPARE(report.failures.size(), 1);
         QVERIFY2(report.failures.first().message.contains(reason), qPrintable(report.failures.first().message));
         QCOMPARE(TreeBuilder::read(fx.filesPath() + "/doc.txt"), "trashed"_ba);
         QCOMPARE(TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo"), infoBefore);
-        QCOMPARE(listed(fx).size(), 1);
+        QCOMPARE(service.listed().size(), 1);
         QCOMPARE(TreeBuilder::read(outside + "/doc.txt"), setup == "taken" ? "someone else's"_ba : QByteArray());
         QVERIFY(!TreeBuilder::exists(outside + "/real/doc.txt") && !TreeBuilder::exists(outside + "/mnt/new"));
     }

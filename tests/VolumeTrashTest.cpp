@@ -20,23 +20,6 @@ class VolumeTrashTest : public QObject {
     std::unique_ptr<MountGuard> m_mounts;
     QByteArray m_mountPoint;
 
-    // A mount table holding only our volume, so no real volume's trash is ever touched.
-    TrashLocations locations() const
-    {
-        QFile real(QStringLiteral("/proc/self/mountinfo"));
-        real.open(QIODevice::ReadOnly);
-        QByteArray mine;
-        for (const QByteArray& line : real.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() > 4 && decodeMountInfoPath(fields[4]) == m_mountPoint)
-                mine += line + '\n';
-        }
-        QFile fixture(QFile::decodeName(m_fx->mountInfoPath()));
-        fixture.open(QIODevice::WriteOnly);
-        fixture.write(mine);
-        return m_fx->locations();
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -46,6 +29,10 @@ private Q_SLOTS:
         TreeBuilder(m_mountPoint).dir({});
         if (!m_mounts->ext4(QFile::encodeName(m_fx->home().root()) + "/volume.img", m_mountPoint))
             QSKIP("loop-mounting an ext4 image needs root, mkfs.ext4 and loop devices");
+        // A mount table holding only our volume, so no real volume's trash is ever touched.
+        QFile table(QFile::decodeName(m_fx->mountInfoPath()));
+        QVERIFY(table.open(QIODevice::Append));
+        table.write("30 1 7:0 / " + m_mountPoint + " rw shared:1 - ext4 /dev/loop0 rw\n");
     }
 
     void cleanup()
@@ -54,40 +41,31 @@ private Q_SLOTS:
         m_fx.reset();
     }
 
+    // The volume's own .Trash-$uid is made; a shared sticky .Trash, once there, gets a folder per user.
     void putScanAndEmptyUseTheVolumesOwnTrash()
     {
         TreeBuilder volume(m_mountPoint);
-        volume.file("photos/a b.jpg", 8192).file("photos/sub/c.raw", 16384);
-        TrashStore store(locations());
+        volume.file("photos/a b.jpg", 8192).file("photos/sub/c.raw", 16384).file("doc.txt", 100);
+        TrashStore store(m_fx->locations());
         QVERIFY(store.put(volume.path("photos"), {}));
-        const QByteArray trash = m_mountPoint + "/.Trash-" + QByteArray::number(::getuid());
+        const QByteArray uid = QByteArray::number(::getuid()), trash = m_mountPoint + "/.Trash-" + uid;
         QVERIFY(TreeBuilder::exists(trash + "/files/photos/sub/c.raw"));
-        // Volume trashes record the path relative to the volume's top folder.
+        // Volume trashes record the path relative to the volume's top folder; trash-cli reads the
+        // entry back with its full path.
         QVERIFY(TreeBuilder::read(trash + "/info/photos.trashinfo").contains("\nPath=photos\n"));
-        // trash-cli reads the same entry back with its full path.
         if (runProcess(QStringLiteral("trash-list"), {QStringLiteral("--version")}).exitCode == 0)
             QVERIFY(runProcess(QStringLiteral("trash-list"), {}).out.contains(volume.path("photos")));
+        volume.dir(".Trash").chmod(".Trash", 01777);
+        QVERIFY(store.put(volume.path("doc.txt"), {}));
+        QVERIFY(TreeBuilder::exists(m_mountPoint + "/.Trash/" + uid + "/files/doc.txt"));
 
         const TrashStatusResult status = store.scan();
         QVERIFY(status);
-        QCOMPARE(status->itemCount, 1);
+        QCOMPARE(status->itemCount, 2);
         QCOMPARE(status->topItems[0].originalPath, std::optional(volume.path("photos")));
         QCOMPARE(status->topItems[0].trashFolder, trash);
-        QCOMPARE(status->topItems[0].size, TreeBuilder::treeAllocatedSize(trash + "/files/photos"));
-
-        const TrashCleanupOutcome emptied = store.emptyAll();
-        QCOMPARE(emptied->removedCount, 1);
+        QCOMPARE(store.emptyAll()->removedCount, 2);
         QVERIFY(!TreeBuilder::exists(trash + "/files/photos"));
-    }
-
-    void aSharedStickyTrashGetsAFolderPerUser()
-    {
-        TreeBuilder volume(m_mountPoint);
-        volume.dir(".Trash").chmod(".Trash", 01777).file("doc.txt", 100);
-        TrashStore store(locations());
-        QVERIFY(store.put(volume.path("doc.txt"), {}));
-        QVERIFY(TreeBuilder::exists(m_mountPoint + "/.Trash/" + QByteArray::number(::getuid()) + "/files/doc.txt"));
-        QCOMPARE(store.scan()->itemCount, 1);
     }
 };
 
