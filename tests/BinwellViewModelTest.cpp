@@ -17,6 +17,7 @@ using Kind = BinwellState::Kind;
 using Rig = ViewModelRig;
 
 Q_DECLARE_METATYPE(rubbly::BinwellState)
+Q_DECLARE_METATYPE(std::optional<rubbly::TrashCleanupResult>)
 
 namespace {
 
@@ -91,7 +92,6 @@ private Q_SLOTS:
             << int(TrashServiceError::PermissionDenied) << EACCES << int(Kind::PermissionDenied);
         QTest::newRow("EPERM is permission too")
             << int(TrashServiceError::FileSystem) << EPERM << int(Kind::PermissionDenied);
-        QTest::newRow("no trash folder") << int(TrashServiceError::TrashURLUnavailable) << 0 << int(Kind::Error);
         QTest::newRow("I/O error") << int(TrashServiceError::FileSystem) << EIO << int(Kind::Error);
     }
     void aFailedScanShowsItsStateUntilAScanSucceeds()
@@ -104,22 +104,8 @@ private Q_SLOTS:
         BinwellViewModel& vm = rig.make();
         finish(vm.refresh());
         QCOMPARE(int(vm.state().kind()), expected);
-        if (expected == int(Kind::Error))
-            QCOMPARE(vm.state().errorText(), u"废纸篓不可用"_s);
         finish(vm.refresh());
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
-    }
-
-    void emptyingAnEmptyTrashDoesNothing()
-    {
-        Rig rig;
-        BinwellViewModel& vm = rig.makeShowing(statusWith(0, 0));
-        QSignalSpy changes(&vm, &BinwellViewModel::stateChanged);
-        finish(vm.emptyTrash());
-        QCOMPARE(changes.count(), 0);
-        QVERIFY(!rig.trash.calls.contains(u"emptyTrash"_s));
-        QVERIFY(rig.player.log.isEmpty());
-        QVERIFY(!vm.lastCleaningRecord());
     }
 
     void successIsShownForTwoSecondsOrUntilTheNextScan()
@@ -128,19 +114,12 @@ private Q_SLOTS:
         rig.trash.emptyResult = TrashCleanupResult{2, 4096, 0, {}};
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         rig.trash.status = statusWith(0, 0);
-        QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Success}));
-        QCOMPARE(vm.state().freedBytes(), 4096);
-        QCOMPARE(vm.lastCleaningRecord()->removedItemCount, 2);
-        QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), vm.lastCleaningRecord());
-        QVERIFY(rig.player.log.contains(u"play 1 trash-empty"_s));
-        QCOMPARE(rig.haptics.taps, 1);
-        QCOMPARE(rig.center.posted.size(), 1);
-        const int scansBefore = rig.scans();
+        finish(vm.emptyTrash());
         rig.clock.advance(1999ms);
+        settle();
         QCOMPARE(vm.state().kind(), Kind::Success);
         rig.clock.advance(1ms);
         settle();
-        QCOMPARE(rig.scans(), scansBefore + 1);
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(0, 0)));
 
         // A scan inside the two seconds ends the success, and the dismissal's rescan is cancelled.
@@ -156,51 +135,52 @@ private Q_SLOTS:
         QCOMPARE(rig.scans(), scans);
     }
 
-    void partialFailureRecordsWhatWentAndRescans()
+    // What an emptying ends in, from a Trash whose scan named an unusable folder, after an earlier
+    // cleaning that freed 7 bytes. How the panel shows the line and the record is MenuBarViewTest's.
+    void anEmptyingEndsAsItsOutcomeSays_data()
     {
-        Rig rig;
-        rig.trash.emptyResult = TrashCleanupResult{3, 3000, 1, {}};
-        BinwellViewModel& vm = rig.makeShowing(statusWith(4));
-        rig.trash.status = statusWith(1);
-        QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, Kind::Normal}));
-        QCOMPARE(vm.state(), BinwellState::normal(statusWith(1)));
-        QCOMPARE(vm.lastCleaningRecord()->removedItemCount, 3);
-        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移除 3/4 项，1 项无法删除。"_s));
-        QVERIFY(rig.player.log.isEmpty());
-        QCOMPARE(rig.haptics.taps, 0);
-        QCOMPARE(rig.center.posted.size(), 1); // its wording is NotificationServiceTest's
-        // Nothing removed keeps the record of the last real cleaning.
-        rig.trash.emptyResult = TrashCleanupResult{0, 0, 2, {}};
-        finish(vm.emptyTrash());
-        QCOMPARE(vm.lastCleaningRecord()->freedBytes, 3000);
-        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移除 0/2 项，2 项无法删除。"_s));
-        // The next complete success clears the failure line; an emptying that fails whole is an error.
-        rig.trash.emptyResult = TrashCleanupResult{1, 10, 0, {}};
-        finish(vm.emptyTrash());
-        QVERIFY(!vm.lastFailureDetail());
-        rig.clock.advance(2s);
-        settle();
-        rig.trash.emptyResult = TrashError{TrashServiceError::TrashURLUnavailable, 0, {}};
-        finish(vm.emptyTrash());
-        QCOMPARE(vm.state(), BinwellState::error(u"无法清空废纸篓"_s));
+        QTest::addColumn<std::optional<TrashCleanupResult>>("counts"); // none: it failed whole
+        QTest::addColumn<Kind>("ending");
+        QTest::addColumn<qint64>("recorded");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<bool>("feedback");
+        const QString folder = u"废纸篓文件夹 /media/u/stick 无法使用（files/ cannot be listed）"_s;
+        const QString unlisted = u"/home/u/.local/share/Trash/files cannot be listed"_s;
+        QTest::newRow("all removed: a success that clears the line")
+            << std::optional(TrashCleanupResult{2, 4096, 0, {}}) << Kind::Success << qint64(4096) << QString() << true;
+        QTest::newRow("some stayed: a record, the count and a rescan")
+            << std::optional(TrashCleanupResult{3, 3000, 1, {}}) << Kind::Normal << qint64(3000)
+            << u"已移除 3/4 项，1 项无法删除。"_s << false;
+        QTest::newRow("none removed keeps the last record")
+            << std::optional(TrashCleanupResult{0, 0, 2, {}}) << Kind::Normal << qint64(7)
+            << u"已移除 0/2 项，2 项无法删除。"_s << false;
+        QTest::newRow("a folder that cannot be listed is no success")
+            << std::optional(TrashCleanupResult{0, 0, 0, {unlisted}}) << Kind::Normal << qint64(7)
+            << u"已移除 0 项。\n"_s + unlisted << false;
+        QTest::newRow("failed whole: an error, the scan's line stays")
+            << std::optional<TrashCleanupResult>() << Kind::Error << qint64(7) << folder << false;
     }
-
-    // A trash folder that cannot be used or listed is a failure the user reads, on the scan and on
-    // the emptying, never an empty Trash or a success.
-    void anUnusableTrashFolderIsAFailureNeverAnEmptyTrash()
+    void anEmptyingEndsAsItsOutcomeSays()
     {
+        QFETCH(std::optional<TrashCleanupResult>, counts);
+        QFETCH(Kind, ending);
+        QFETCH(QString, detail);
         Rig rig;
-        TrashStatus status = statusWith(0, 0);
-        status.folderProblems = {{"/media/u/stick/.Trash-1000", u"files/ cannot be listed"_s, EACCES}};
+        saveRecord(rig.defaults, CleaningRecord{rig.clock.now(), 7, 1}, kLastCleaningRecordKey);
+        if (counts)
+            rig.trash.emptyResult = *counts;
+        else
+            rig.trash.emptyResult = TrashError{TrashServiceError::TrashURLUnavailable, 0, {}};
+        TrashStatus status = statusWith(4);
+        status.folderProblems = {{"/media/u/stick", u"files/ cannot be listed"_s, EACCES}};
         BinwellViewModel& vm = rig.makeShowing(status);
-        QCOMPARE(vm.lastFailureDetail(),
-                 std::optional(u"废纸篓文件夹 /media/u/stick/.Trash-1000 无法使用（files/ cannot be listed）"_s));
         rig.trash.status = statusWith(1);
-        rig.trash.emptyResult = TrashCleanupResult{0, 0, 0, {u"/home/u/.local/share/Trash/files cannot be listed"_s}};
-        BinwellViewModel& full = rig.makeShowing(statusWith(1));
-        QCOMPARE(emptyAndRecordKinds(full), (QList<Kind>{Kind::Cleaning, Kind::Normal}));
-        QVERIFY(full.lastFailureDetail()->contains(u"Trash/files cannot be listed"_s));
-        QVERIFY(rig.player.log.isEmpty());
+        QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, ending}));
+        QTEST(vm.lastCleaningRecord()->freedBytes, "recorded");
+        QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), vm.lastCleaningRecord());
+        QCOMPARE(vm.lastFailureDetail().value_or(QString()), detail);
+        QTEST(rig.player.log.contains(u"play 1 trash-empty"_s), "feedback");
+        QCOMPARE(rig.center.posted.size(), counts ? 1 : 0);
     }
 
     void scansAreSkippedWhileCleaningButOneInFlightStillLands()
@@ -229,27 +209,30 @@ private Q_SLOTS:
         QCOMPARE(vm.state().kind(), Kind::Success); // the emptying's outcome wins
     }
 
-    void theShortcutEmptiesOnlyFromNormalWithEntries()
+    // The shortcut and the button alike empty only a Trash that is shown, normal and not empty.
+    void emptyingStartsOnlyFromANormalTrashWithEntries()
     {
         Rig rig;
         rig.settings.setGlobalShortcutEnabled(true);
+        rig.trash.status = statusWith(0, 0);
         rig.trash.emptyResult = TrashCleanupResult{2, 100, 0, {}};
         BinwellViewModel& vm = rig.make();
-        QVERIFY(rig.grabber.active);
         Q_EMIT rig.grabber.activated(); // while scanning
         settle();
+        finish(vm.refresh());
+        QSignalSpy changes(&vm, &BinwellViewModel::stateChanged);
+        finish(vm.emptyTrash()); // an empty Trash
+        QCOMPARE(changes.count(), 0);
         QVERIFY(!rig.trash.calls.contains(u"emptyTrash"_s));
+        rig.trash.status = statusWith(2);
         finish(vm.refresh());
         Q_EMIT rig.grabber.activated();
         QTRY_COMPARE(vm.state().kind(), Kind::Success);
         Q_EMIT rig.grabber.activated(); // while showing success
         settle();
         QCOMPARE(rig.trash.calls.count(u"emptyTrash"_s), 1);
-
         rig.settings.setGlobalShortcutEnabled(false);
         QVERIFY(!rig.grabber.active);
-        rig.settings.setGlobalShortcutEnabled(true);
-        QVERIFY(rig.grabber.active);
     }
 
     void droppedFilesMoveThenRescanOrShowTheError()
@@ -260,21 +243,19 @@ private Q_SLOTS:
         finish(vm.moveToTrash({"/tmp/a"}));
         QCOMPARE(rig.player.log, QStringList{u"play 2 audio-volume-change"_s}); // whatever the setting
         QCOMPARE(rig.scans(), 1);
-        QVERIFY(!vm.lastFailureDetail());
 
         // Some went in: they are shown, and the failure line counts the others.
         const TrashError failure{TrashServiceError::FileSystem, ENOENT, {}};
         rig.trash.putReport = TrashPutReport{2, {failure}, {}};
         finish(vm.moveToTrash({"/tmp/b", "/tmp/c", "/tmp/d"}));
-        QCOMPARE(vm.state().kind(), BinwellState::Kind::Normal);
+        QCOMPARE(vm.state().kind(), Kind::Normal);
         QCOMPARE(rig.scans(), 2);
         QCOMPARE(rig.player.log.size(), 2);
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 2/3 项，1 项无法移入废纸篓。"_s));
-
+        // None went in: an error, without the sound of a drop.
         rig.trash.putReport = TrashPutReport{0, {failure, failure}, {}};
         finish(vm.moveToTrash({"/tmp/e", "/tmp/f"}));
-        QCOMPARE(vm.state(), BinwellState::error(u"移入废纸篓失败"_s));
-        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已移入 0/2 项，2 项无法移入废纸篓。"_s));
+        QCOMPARE(vm.state().kind(), Kind::Error);
         QCOMPARE(rig.player.log.size(), 2);
     }
 
@@ -298,14 +279,12 @@ private Q_SLOTS:
         rig.trash.putReport = TrashPutReport{2, {TrashError{}}, made};
         finish(vm.moveToTrash({"/tmp/a", "/tmp/b", "/tmp/c"}));
         rig.clock.advance(5s);
-        const int scans = rig.scans();
         const QString why = u"cannot restore /vol/.Trash-1000/files/b: its original place is taken (/tmp/b)"_s;
         rig.trash.restoreReport =
             TrashRestoreReport{{"/tmp/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}};
         finish(vm.undoLastDrop());
         QCOMPARE(rig.trash.restored, made);
         QVERIFY(!vm.dropUndo());
-        QCOMPARE(rig.scans(), scans + 1);
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 1/2 项，1 项仍在废纸篓中。\n"_s + why));
 
         finish(vm.moveToTrash({"/tmp/d"}));
@@ -329,14 +308,12 @@ private Q_SLOTS:
         QVERIFY(!rig.trash.calls.contains(u"removeItems(30)"_s));
 
         rig.settings.setAutoCleanEnabled(true);
+        QSignalSpy states(&vm, &BinwellViewModel::stateChanged);
         finish(vm.refresh());
         QTRY_VERIFY(vm.lastCleaningRecord().has_value());
         QCOMPARE(vm.lastCleaningRecord()->freedBytes, 500);
-        QVERIFY(rig.trash.calls.contains(u"removeItems(30)"_s));
-        QSignalSpy states(&vm, &BinwellViewModel::stateChanged);
         settle();
         QCOMPARE(states.count(), 0); // the rules never set the state
-        QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
     }
 
     void destroyingTheViewModelMidFlowIsSafe()
@@ -379,15 +356,11 @@ private Q_SLOTS:
         const BinwellState zeroBytes = BinwellState::normal(statusWith(1, 0));
         QTest::newRow("size shown") << full << true << false << u"3 MB"_s;
         QTest::newRow("size off: icon alone") << full << false << false << QString();
-        QTest::newRow("empty shows zero") << empty << true << false << u"0 B"_s;
         QTest::newRow("empty hidden") << empty << true << true << QString();
         QTest::newRow("a zero-byte entry is not empty") << zeroBytes << true << true << u"0 B"_s;
         QTest::newRow("cleaning ignores the settings")
             << BinwellState::cleaning(statusWith(2)) << false << false << u"正在清理…"_s;
         QTest::newRow("success") << BinwellState::success(1536) << false << true << u"已释放 2 KB"_s;
-        QTest::newRow("error") << BinwellState::error(u"x"_s) << true << false << u"废纸篓"_s;
-        QTest::newRow("scanning") << BinwellState::scanning() << true << false << u"…"_s;
-        QTest::newRow("permission denied") << BinwellState::permissionDenied() << true << false << QString();
     }
     void theLabelFollowsTheStateAndTheDisplaySettings()
     {
@@ -402,106 +375,69 @@ private Q_SLOTS:
     {
         Rig rig;
         BinwellViewModel& vm = rig.make();
-        QCOMPARE(vm.menuBarLabelText(), u"…"_s);
         QSignalSpy changes(&vm, &BinwellViewModel::menuBarLabelTextChanged);
         finish(vm.refresh());
-        QCOMPARE(vm.menuBarLabelText(), u"4 KB"_s);
         rig.settings.setHideSizeWhenEmpty(true); // the Trash is not empty: same text
         finish(vm.refresh());
-        QCOMPARE(changes.count(), 1);
         rig.settings.setShowSizeInMenuBar(false);
         QCOMPARE(vm.menuBarLabelText(), QString());
         QCOMPARE(changes.count(), 2);
     }
 
-    void slimFreshnessAndThrottle()
+    // When a slim scan runs. Steps: "scan" (unless the list shown is fresh), "force" (unless one
+    // started within the throttle), a time the clock moves on ("10min", "5s"), and "=N", the scans so far.
+    void slimScansFollowFreshnessAndTheThrottle_data()
     {
+        QTest::addColumn<bool>("storedEmpty");
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("a list stays fresh for half an hour") << false << u"scan =1 10min scan =1 21min scan =2"_s;
+        QTest::newRow("forced rescans eight seconds apart at least") << false << u"scan =1 5s force =1 4s force =2"_s;
+        QTest::newRow("an empty stored list, fresh by its date, still scans") << true << u"1min scan =1"_s;
+    }
+    void slimScansFollowFreshnessAndTheThrottle()
+    {
+        QFETCH(bool, storedEmpty);
+        QFETCH(QString, steps);
         Rig rig;
         TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/b", 4096);
+        if (storedEmpty)
+            saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), {}});
         BinwellViewModel& vm = rig.make();
         QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
-        finish(vm.scanSlim(false)); // nothing shown yet: scans
-        QCOMPARE(dates.count(), 1);
-        QCOMPARE(vm.diskSlimItems().size(), 1);
+        for (const QString& step : steps.split(u' ')) {
+            if (step.startsWith(u'='))
+                QCOMPARE(dates.count(), step.mid(1).toInt());
+            else if (step.endsWith(u"min"_s))
+                rig.clock.advance(std::chrono::minutes(step.chopped(3).toInt()));
+            else if (step.endsWith(u's'))
+                rig.clock.advance(std::chrono::seconds(step.chopped(1).toInt()));
+            else
+                finish(vm.scanSlim(step == u"force"_s));
+        }
         QVERIFY(!vm.isScanningSlim() && !vm.slimScanProgressText());
-        QCOMPARE(vm.slimScanProgressValue(), 1.0);
-        QVERIFY(loadSlimSnapshot(rig.defaults));
-
-        rig.clock.advance(10min);
-        finish(vm.scanSlim(false));
-        QCOMPARE(dates.count(), 1);
-        rig.clock.advance(21min);
-        finish(vm.scanSlim(false));
-        QCOMPARE(dates.count(), 2);
-
-        // Forced rescans: 5 s apart run once, 9 s apart twice.
-        rig.clock.advance(5s);
-        finish(vm.scanSlim(true));
-        QCOMPARE(dates.count(), 2);
-        rig.clock.advance(4s);
-        finish(vm.scanSlim(true));
-        QCOMPARE(dates.count(), 3);
+        QCOMPARE(vm.diskSlimItems().size(), 1);
+        QCOMPARE(loadSlimSnapshot(rig.defaults)->items, vm.diskSlimItems());
     }
 
-    void anEmptyStoredSnapshotStillScans()
-    {
-        Rig rig;
-        saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), {}});
-        BinwellViewModel& vm = rig.make();
-        QVERIFY(vm.lastSlimScanDate());
-        rig.clock.advance(1min); // fresh by its date, but it shows nothing
-        QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
-        finish(vm.scanSlim(false));
-        QCOMPARE(dates.count(), 1);
-    }
-
-    void slimItemsFillCategoryByCategoryWithTexts()
-    {
-        Rig rig;
-        TreeBuilder(QFile::encodeName(rig.home.home()))
-            .file(".cache/go-build/a/b", 4096)
-            .file(".cargo/registry/cache/c", 8192);
-        BinwellViewModel& vm = rig.make();
-        QList<int> sizes;
-        QStringList texts;
-        connect(&vm, &BinwellViewModel::diskSlimItemsChanged, &vm,
-                [&] { sizes.append(int(vm.diskSlimItems().size())); });
-        connect(&vm, &BinwellViewModel::slimScanProgressTextChanged, &vm, [&] {
-            if (vm.slimScanProgressText())
-                texts.append(*vm.slimScanProgressText());
-        });
-        finish(vm.scanSlim(true));
-        QCOMPARE(sizes, (QList<int>{1, 2}));
-        QCOMPARE(texts.first(), u"正在检测已安装的应用…"_s);
-        QVERIFY(texts.contains(u"已完成 Rust (Cargo) 依赖与构建缓存 · 发现 8 KB"_s));
-        QVERIFY(std::any_of(texts.cbegin(), texts.cend(), [](const QString& t) {
-            return t.startsWith(u"正在扫描 Go 编译与模块缓存... ("_s) && t.endsWith(QLatin1Char(')'));
-        }));
-    }
-
-    void selectionRulesSelectedSizeAndAPurgeOfNothing()
+    void ticksSpreadOverPathsAndAPurgeOfNothingDoesNothing()
     {
         Rig rig;
         TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/b/y", 8192);
         BinwellViewModel& vm = makeWithScannedGoCache(rig);
-        // Sizes as the engine measured them (DiskSlimServiceTest checks those): b, the larger, first.
-        const qint64 b = vm.diskSlimItems()[0].subItems[0].size, a = vm.diskSlimItems()[0].subItems[1].size;
-        QCOMPARE(vm.selectedSlimSize(), a + b);
+        const auto ticks = [&vm] {
+            const DiskSlimItem& go = vm.diskSlimItems()[0];
+            return QList<bool>{go.isSelected, go.subItems[0].isSelected, go.subItems[1].isSelected};
+        };
         vm.toggleSlimCategory(DiskSlimCategory::GoCache);
-        QCOMPARE(vm.selectedSlimSize(), 0);
-        QVERIFY(!vm.diskSlimItems()[0].isSelected);
+        QCOMPARE(ticks(), (QList<bool>{false, false, false}));
         const QByteArray larger = vm.diskSlimItems()[0].subItems[0].path;
         vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
-        QVERIFY(vm.diskSlimItems()[0].isSelected);
-        QCOMPARE(vm.selectedSlimSize(), b);
+        QCOMPARE(ticks(), (QList<bool>{true, true, false}));
         vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
-        QVERIFY(!vm.diskSlimItems()[0].isSelected);
-        // With nothing selected a purge does nothing at all.
+        QCOMPARE(ticks(), (QList<bool>{false, false, false}));
         QSignalSpy cleaning(&vm, &BinwellViewModel::isCleaningSlimChanged);
-        QSignalSpy text(&vm, &BinwellViewModel::slimCleanProgressTextChanged);
         finish(vm.purgeSelectedSlimItems());
         QCOMPARE(cleaning.count(), 0);
-        QCOMPARE(text.count(), 0);
         QVERIFY(TreeBuilder::exists(QFile::encodeName(rig.home.home()) + "/.cache/go-build/a/x"));
     }
 
@@ -513,21 +449,16 @@ private Q_SLOTS:
         // Well inside the rescan throttle: the purged folder must still leave the list.
         rig.clock.advance(1s);
         QStringList texts;
-        connect(&vm, &BinwellViewModel::slimCleanProgressTextChanged, &vm, [&] {
-            if (vm.slimCleanProgressText())
-                texts.append(*vm.slimCleanProgressText());
-        });
+        connect(&vm, &BinwellViewModel::slimCleanProgressTextChanged, &vm,
+                [&] { texts.append(vm.slimCleanProgressText().value_or(QString())); });
         finish(vm.purgeSelectedSlimItems());
         QTRY_VERIFY(!vm.isScanningSlim());
-        QCOMPARE(texts.first(), u"正在开始瘦身…"_s);
-        QCOMPARE(texts.last(), u"正在清理 Go 编译与模块缓存... (1/1)"_s);
+        QCOMPARE(texts, (QStringList{u"正在开始瘦身…"_s, u"正在清理 Go 编译与模块缓存... (1/1)"_s, QString()}));
         QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, freed);
         QCOMPARE(loadRecord(rig.defaults, kLastSlimCleaningRecordKey), vm.lastSlimCleaningRecord());
         QVERIFY(rig.player.log.contains(u"play 1 trash-empty"_s));
         QCOMPARE(rig.center.posted.size(), 1);
-        QVERIFY(vm.diskSlimItems().isEmpty()); // the rescan found nothing left
-        QCOMPARE(vm.selectedSlimSize(), 0);
-        QVERIFY(!vm.isCleaningSlim() && !vm.slimCleanProgressText());
+        QVERIFY(vm.diskSlimItems().isEmpty() && !vm.isCleaningSlim()); // the rescan found nothing left
     }
 
     void aPurgeFreeingNothingKeepsTheRecordButRescans()
@@ -540,9 +471,8 @@ private Q_SLOTS:
         TreeBuilder::makeWritable(folder);
         QVERIFY(QDir(QFile::decodeName(folder)).removeRecursively());
         rig.clock.advance(10s);
-        QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         finish(vm.purgeSelectedSlimItems());
-        QTRY_COMPARE(dates.count(), 1);
+        QTRY_VERIFY(vm.diskSlimItems().isEmpty());
         QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, 7);
         QVERIFY(rig.player.log.isEmpty());
     }
