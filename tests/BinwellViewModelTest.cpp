@@ -19,18 +19,9 @@ using Rig = ViewModelRig;
 
 Q_DECLARE_METATYPE(rubbly::BinwellState)
 Q_DECLARE_METATYPE(std::optional<rubbly::TrashCleanupResult>)
+Q_DECLARE_METATYPE(rubbly::TrashError)
 
 namespace {
-
-// The kinds of state the view model passes through while it empties the Trash.
-QList<Kind> emptyAndRecordKinds(BinwellViewModel& vm)
-{
-    QList<Kind> seen;
-    QObject context;
-    QObject::connect(&vm, &BinwellViewModel::stateChanged, &context, [&] { seen.append(vm.state().kind()); });
-    finish(vm.emptyTrash());
-    return seen;
-}
 
 // Moves the clock on by a step such as "1500ms", "59s" or "10min".
 void advance(VirtualScheduler& clock, const QString& step)
@@ -58,10 +49,12 @@ BinwellViewModel& makeWithScannedGoCache(Rig& rig)
 class BinwellViewModelTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // The Trash's scans and emptyings as the clock runs. Steps: "start", "change" (the monitor saw
-    // one), "open" (the panel opened), "refresh", "empty" (the button), "key" (the shortcut), "none"
-    // (the Trash is emptied elsewhere), a time the clock moves on ("1500ms", "59s"), "=N", the scans so
-    // far, and "#N", the emptyings so far.
+    // The view model's scans and emptyings as the clock runs. Steps: "start", "change" (the monitor
+    // saw one), "open" (the panel opened), "refresh", "empty" (the button), "key" (the shortcut),
+    // "none" (the Trash is emptied elsewhere), "slim" and "force" (slim scans, the latter forced), a
+    // time the clock moves on ("1500ms", "59s", "10min"), and the counts so far: "=N" of scans of the
+    // Trash, "#N" of emptyings, "sN" of slim scans. A leading "stored" starts from an empty slim list
+    // stored at the start.
     void scansAndEmptyingsFollowTheClock_data()
     {
         QTest::addColumn<QString>("steps");
@@ -75,13 +68,20 @@ private Q_SLOTS:
         QTest::newRow("a scan within the success cancels its rescan") << u"refresh empty 500ms refresh =2 5s =2"_s;
         QTest::newRow("only a shown Trash with entries is emptied, by key or button")
             << u"key empty #0 refresh key #1 key empty #1 none 2s =2 empty #1"_s;
+        QTest::newRow("a slim list stays fresh for half an hour") << u"slim s1 10min slim s1 21min slim s2"_s;
+        QTest::newRow("forced slim scans eight seconds apart at least") << u"slim s1 5s force s1 4s force s2"_s;
+        QTest::newRow("an empty stored slim list, fresh by its date, still scans") << u"stored 1min slim s1"_s;
     }
     void scansAndEmptyingsFollowTheClock()
     {
         QFETCH(QString, steps);
         Rig rig;
         rig.settings.setGlobalShortcutEnabled(true);
+        TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/b", 4096);
+        if (steps.startsWith(u"stored"_s))
+            saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), {}});
         BinwellViewModel& vm = rig.make();
+        QSignalSpy slimScans(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
             if (step == u"start"_s)
                 vm.start();
@@ -97,38 +97,46 @@ private Q_SLOTS:
                 Q_EMIT rig.grabber.activated();
             else if (step == u"none"_s)
                 rig.trash.status = statusWith(0, 0);
-            else if (step.startsWith(u'=') || step.startsWith(u'#')) {
+            else if (step == u"slim"_s || step == u"force"_s)
+                finish(vm.scanSlim(step == u"force"_s));
+            else if (step == u"stored"_s)
+                continue;
+            else if (step.startsWith(u'=') || step.startsWith(u'#') || step.startsWith(u's')) {
                 settle();
-                QCOMPARE(step.startsWith(u'=') ? rig.scans() : int(rig.trash.calls.count(u"emptyTrash"_s)),
+                const QChar what = step[0];
+                QCOMPARE(what == u'='   ? rig.scans()
+                         : what == u'#' ? int(rig.trash.calls.count(u"emptyTrash"_s))
+                                        : int(slimScans.count()),
                          step.mid(1).toInt());
             } else
                 advance(rig.clock, step);
         }
+        // What a slim scan leaves: no progress, and its list stored.
+        QVERIFY(!vm.isScanningSlim() && !vm.slimScanProgressText());
+        QCOMPARE(loadSlimSnapshot(rig.defaults).value_or(DiskSlimSnapshot{}).items, vm.diskSlimItems());
         rig.settings.setGlobalShortcutEnabled(false);
         QVERIFY(!rig.grabber.active);
     }
 
     void aFailedScanShowsItsStateUntilAScanSucceeds_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("expected");
+        QTest::addColumn<TrashError>("error");
+        QTest::addColumn<Kind>("kind");
         QTest::newRow("EACCES is permission")
-            << int(TrashServiceError::PermissionDenied) << EACCES << int(Kind::PermissionDenied);
+            << TrashError{TrashServiceError::PermissionDenied, EACCES, {}} << Kind::PermissionDenied;
         QTest::newRow("EPERM is permission too")
-            << int(TrashServiceError::FileSystem) << EPERM << int(Kind::PermissionDenied);
-        QTest::newRow("I/O error") << int(TrashServiceError::FileSystem) << EIO << int(Kind::Error);
+            << TrashError{TrashServiceError::FileSystem, EPERM, {}} << Kind::PermissionDenied;
+        QTest::newRow("I/O error") << TrashError{TrashServiceError::FileSystem, EIO, {}} << Kind::Error;
     }
     void aFailedScanShowsItsStateUntilAScanSucceeds()
     {
-        QFETCH(int, kind);
-        QFETCH(int, code);
-        QFETCH(int, expected);
+        QFETCH(TrashError, error);
         Rig rig;
-        rig.trash.statusQueue = {TrashError{TrashServiceError(kind), code, {}}};
+        rig.trash.status = error;
         BinwellViewModel& vm = rig.make();
         finish(vm.refresh());
-        QCOMPARE(int(vm.state().kind()), expected);
+        QTEST(vm.state().kind(), "kind");
+        rig.trash.status = statusWith(2);
         finish(vm.refresh());
         QCOMPARE(vm.state(), BinwellState::normal(statusWith(2)));
     }
@@ -173,7 +181,10 @@ private Q_SLOTS:
         status.folderProblems = {{"/media/u/stick", u"files/ cannot be listed"_s, EACCES}};
         BinwellViewModel& vm = rig.makeShowing(status);
         rig.trash.status = statusWith(1);
-        QCOMPARE(emptyAndRecordKinds(vm), (QList<Kind>{Kind::Cleaning, ending}));
+        QList<Kind> kinds;
+        connect(&vm, &BinwellViewModel::stateChanged, &vm, [&] { kinds.append(vm.state().kind()); });
+        finish(vm.emptyTrash());
+        QCOMPARE(kinds, (QList<Kind>{Kind::Cleaning, ending}));
         QTEST(vm.lastCleaningRecord()->freedBytes, "recorded");
         QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), vm.lastCleaningRecord());
         QCOMPARE(vm.lastFailureDetail().value_or(QString()), detail);
@@ -336,39 +347,6 @@ private Q_SLOTS:
         rig.settings.setShowSizeInMenuBar(false);
         QCOMPARE(vm.menuBarLabelText(), QString());
         QCOMPARE(changes.count(), 2);
-    }
-
-    // When a slim scan runs. Steps: "scan" (unless the list shown is fresh), "force" (unless one
-    // started within the throttle), a time the clock moves on ("10min", "5s"), and "=N", the scans so far.
-    void slimScansFollowFreshnessAndTheThrottle_data()
-    {
-        QTest::addColumn<bool>("storedEmpty");
-        QTest::addColumn<QString>("steps");
-        QTest::newRow("a list stays fresh for half an hour") << false << u"scan =1 10min scan =1 21min scan =2"_s;
-        QTest::newRow("forced rescans eight seconds apart at least") << false << u"scan =1 5s force =1 4s force =2"_s;
-        QTest::newRow("an empty stored list, fresh by its date, still scans") << true << u"1min scan =1"_s;
-    }
-    void slimScansFollowFreshnessAndTheThrottle()
-    {
-        QFETCH(bool, storedEmpty);
-        QFETCH(QString, steps);
-        Rig rig;
-        TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/b", 4096);
-        if (storedEmpty)
-            saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), {}});
-        BinwellViewModel& vm = rig.make();
-        QSignalSpy dates(&vm, &BinwellViewModel::lastSlimScanDateChanged);
-        for (const QString& step : steps.split(u' ')) {
-            if (step.startsWith(u'='))
-                QCOMPARE(dates.count(), step.mid(1).toInt());
-            else if (step == u"scan"_s || step == u"force"_s)
-                finish(vm.scanSlim(step == u"force"_s));
-            else
-                advance(rig.clock, step);
-        }
-        QVERIFY(!vm.isScanningSlim() && !vm.slimScanProgressText());
-        QCOMPARE(vm.diskSlimItems().size(), 1);
-        QCOMPARE(loadSlimSnapshot(rig.defaults)->items, vm.diskSlimItems());
     }
 
     void ticksSpreadOverPathsAndAPurgeOfNothingDoesNothing()
