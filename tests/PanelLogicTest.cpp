@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
@@ -44,39 +46,21 @@ constexpr qreal kHeader = 10;
 class PanelLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void segmentsHaveFloorsAndMayOverflow_data()
-    {
-        QTest::addColumn<qreal>("strip");
-        QTest::addColumn<QList<qint64>>("sizes");
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QList<qreal>>("widths");
-        QTest::newRow("a tiny kind gets 2 % next to a huge one")
-            << 276.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{275.724, 5.52};
-        QTest::newRow("and never under 3 points")
-            << 100.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{99.9, 3};
-        QTest::newRow("no total: shares of one byte") << 100.0 << QList<qint64>{0} << qint64(0) << QList<qreal>{3};
-    }
+    // A tiny kind gets 2 % of the strip next to a huge one, and never under 3 points, even when the
+    // widths then add up to more than the strip; with no total, the shares are of one byte.
     void segmentsHaveFloorsAndMayOverflow()
     {
-        QFETCH(qreal, strip);
-        QFETCH(QList<qint64>, sizes);
-        QFETCH(qint64, total);
-        QFETCH(QList<qreal>, widths);
-        QList<qreal> actual = segmentWidths(strip, sizes, total);
-        for (qreal& width : actual)
-            width = std::round(width * 1000) / 1000;
-        QCOMPARE(actual, widths);
+        const auto rounded = [](QList<qreal> widths) {
+            for (qreal& width : widths)
+                width = std::round(width * 1000) / 1000;
+            return widths;
+        };
+        QCOMPARE(rounded(segmentWidths(276, {999, 1}, 1000)), (QList<qreal>{275.724, 5.52}));
+        QCOMPARE(rounded(segmentWidths(100, {999, 1}, 1000)), (QList<qreal>{99.9, 3}));
+        QCOMPARE(segmentWidths(100, {0}, 0), QList<qreal>{3});
     }
 
-    void distributionSkipsEmptyKindsLargestFirst()
-    {
-        TrashStatus status;
-        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
-        QCOMPARE(distributionOrder(status),
-                 (QList<std::pair<FileCategory, qint64>>{{FileCategory::Other, 30}, {FileCategory::Video, 10}}));
-    }
-
-    void summaryAndBusyFollowTheTab()
+    void summaryBusyAndDistributionFollowTheTab()
     {
         TrashStatus status;
         status.itemCount = 1;
@@ -92,6 +76,10 @@ private Q_SLOTS:
         QCOMPARE(selectedSizeText(MenuBarTab::Slim, normal, items), QStringLiteral("3K"));
         QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false) && !isBusy(MenuBarTab::Trash, normal, true));
         QVERIFY(isBusy(MenuBarTab::Slim, normal, true) && !isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
+        // The distribution skips empty kinds, largest first.
+        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
+        QCOMPARE(distributionOrder(status),
+                 (QList<std::pair<FileCategory, qint64>>{{FileCategory::Other, 30}, {FileCategory::Video, 10}}));
     }
 
     void recordLinesByTab()
