@@ -318,12 +318,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hideWhenEmpty");
         QTest::addColumn<QString>("text");
         const BinwellState full = BinwellState::normal(statusWith(2, 3 << 20));
-        const BinwellState empty = BinwellState::normal(statusWith(0, 0));
-        const BinwellState zeroBytes = BinwellState::normal(statusWith(1, 0));
         QTest::newRow("size shown") << full << true << false << u"3 MB"_s;
         QTest::newRow("size off: icon alone") << full << false << false << QString();
-        QTest::newRow("empty hidden") << empty << true << true << QString();
-        QTest::newRow("a zero-byte entry is not empty") << zeroBytes << true << true << u"0 B"_s;
+        QTest::newRow("empty hidden") << BinwellState::normal(statusWith(0, 0)) << true << true << QString();
+        QTest::newRow("a zero-byte entry is not empty")
+            << BinwellState::normal(statusWith(1, 0)) << true << true << u"0 B"_s;
         QTest::newRow("cleaning ignores the settings")
             << BinwellState::cleaning(statusWith(2)) << false << false << u"正在清理…"_s;
         QTest::newRow("success") << BinwellState::success(1536) << false << true << u"已释放 2 KB"_s;
