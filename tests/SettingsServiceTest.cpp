@@ -40,6 +40,7 @@ private Q_SLOTS:
         QTest::addColumn<DefaultsValue>("stored");
         QTest::newRow("appearance with a capital letter") << "Rubbly.appAppearance" << DefaultsValue(u"Dark"_s);
         QTest::newRow("days beyond int") << "Rubbly.autoCleanDays" << DefaultsValue(qint64(1) << 40);
+        QTest::newRow("threshold as text") << "Rubbly.autoCleanSizeThresholdGB" << DefaultsValue(u"5"_s);
         QTest::newRow("bool stored as int") << "Rubbly.hideInDock" << DefaultsValue(qint64(0));
     }
     void illTypedValuesFallBackAndStayStored()
