@@ -53,7 +53,7 @@ private Q_SLOTS:
     // saw one), "open" (the panel opened), "refresh", "empty" (the button), "key" (the shortcut),
     // "none" (the Trash is emptied elsewhere), "slim" and "force" (slim scans, the latter forced), a
     // time the clock moves on ("1500ms", "59s", "10min"), and the counts so far: "=N" of scans of the
-    // Trash, "#N" of emptyings, "sN" of slim scans. A leading "stored" starts from an empty slim list
+    // Trash, "eN" of emptyings, "sN" of slim scans. A leading "stored" starts from an empty slim list
     // stored at the start.
     void scansAndEmptyingsFollowTheClock_data()
     {
@@ -64,10 +64,10 @@ private Q_SLOTS:
         QTest::newRow("a change whose wait ends right after a scan began: none")
             << u"change 1000ms refresh =1 500ms =1"_s;
         QTest::newRow("panel openings within a second: one") << u"open 999ms open =1 1ms open =2"_s;
-        QTest::newRow("a success is shown two seconds, then rescanned") << u"refresh empty #1 1999ms =1 1ms =2"_s;
+        QTest::newRow("a success is shown two seconds, then rescanned") << u"refresh empty e1 1999ms =1 1ms =2"_s;
         QTest::newRow("a scan within the success cancels its rescan") << u"refresh empty 500ms refresh =2 5s =2"_s;
         QTest::newRow("only a shown Trash with entries is emptied, by key or button")
-            << u"key empty #0 refresh key #1 key empty #1 none 2s =2 empty #1"_s;
+            << u"key empty e0 refresh key e1 key empty e1 none 2s =2 empty e1"_s;
         QTest::newRow("a slim list stays fresh for half an hour") << u"slim s1 10min slim s1 21min slim s2"_s;
         QTest::newRow("forced slim scans eight seconds apart at least") << u"slim s1 5s force s1 4s force s2"_s;
         QTest::newRow("an empty stored slim list, fresh by its date, still scans") << u"stored 1min slim s1"_s;
@@ -101,11 +101,11 @@ private Q_SLOTS:
                 finish(vm.scanSlim(step == u"force"_s));
             else if (step == u"stored"_s)
                 continue;
-            else if (step.startsWith(u'=') || step.startsWith(u'#') || step.startsWith(u's')) {
+            else if (step.startsWith(u'=') || step.startsWith(u'e') || step.startsWith(u's')) {
                 settle();
                 const QChar what = step[0];
                 QCOMPARE(what == u'='   ? rig.scans()
-                         : what == u'#' ? int(rig.trash.calls.count(u"emptyTrash"_s))
+                         : what == u'e' ? int(rig.trash.calls.count(u"emptyTrash"_s))
                                         : int(slimScans.count()),
                          step.mid(1).toInt());
             } else
