@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
@@ -44,43 +46,21 @@ constexpr qreal kHeader = 10;
 class PanelLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void segmentsHaveFloorsAndMayOverflow_data()
-    {
-        QTest::addColumn<qreal>("strip");
-        QTest::addColumn<QList<qint64>>("sizes");
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QList<qreal>>("widths");
-        QTest::newRow("shares of the strip")
-            << 200.0 << QList<qint64>{750, 250} << qint64(1000) << QList<qreal>{150, 50};
-        QTest::newRow("a tiny kind gets 2 % next to a huge one")
-            << 276.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{275.724, 5.52};
-        QTest::newRow("and never under 3 points")
-            << 100.0 << QList<qint64>{999, 1} << qint64(1000) << QList<qreal>{99.9, 3};
-        QTest::newRow("no total: shares of one byte") << 100.0 << QList<qint64>{0} << qint64(0) << QList<qreal>{3};
-    }
+    // A tiny kind gets 2 % of the strip next to a huge one, and never under 3 points, even when the
+    // widths then add up to more than the strip; with no total, the shares are of one byte.
     void segmentsHaveFloorsAndMayOverflow()
     {
-        QFETCH(qreal, strip);
-        QFETCH(QList<qint64>, sizes);
-        QFETCH(qint64, total);
-        QFETCH(QList<qreal>, widths);
-        const QList<qreal> actual = segmentWidths(strip, sizes, total);
-        QCOMPARE(actual.size(), widths.size());
-        for (qsizetype i = 0; i < widths.size(); ++i)
-            QVERIFY2(qAbs(actual[i] - widths[i]) < 1e-6, qPrintable(QString::number(actual[i])));
+        const auto rounded = [](QList<qreal> widths) {
+            for (qreal& width : widths)
+                width = std::round(width * 1000) / 1000;
+            return widths;
+        };
+        QCOMPARE(rounded(segmentWidths(276, {999, 1}, 1000)), (QList<qreal>{275.724, 5.52}));
+        QCOMPARE(rounded(segmentWidths(100, {999, 1}, 1000)), (QList<qreal>{99.9, 3}));
+        QCOMPARE(segmentWidths(100, {0}, 0), QList<qreal>{3});
     }
 
-    void distributionSkipsEmptyKindsLargestFirst()
-    {
-        TrashStatus status;
-        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
-        const auto order = distributionOrder(status);
-        QCOMPARE(order.size(), 2);
-        QCOMPARE(order[0].first, FileCategory::Other);
-        QCOMPARE(order[1].first, FileCategory::Video);
-    }
-
-    void summaryAndBusyFollowTheTab()
+    void summaryBusyAndDistributionFollowTheTab()
     {
         TrashStatus status;
         status.itemCount = 1;
@@ -94,11 +74,12 @@ private Q_SLOTS:
         QCOMPARE(selectedSizeText(MenuBarTab::Trash, normal, items), QStringLiteral("2K"));
         QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::cleaning(status), items), QStringLiteral("0B"));
         QCOMPARE(selectedSizeText(MenuBarTab::Slim, normal, items), QStringLiteral("3K"));
-        QCOMPARE(selectedSizeText(MenuBarTab::Slim, normal, {}), QStringLiteral("0B"));
-        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false));
-        QVERIFY(!isBusy(MenuBarTab::Trash, normal, true));
-        QVERIFY(isBusy(MenuBarTab::Slim, normal, true));
-        QVERIFY(!isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
+        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false) && !isBusy(MenuBarTab::Trash, normal, true));
+        QVERIFY(isBusy(MenuBarTab::Slim, normal, true) && !isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
+        // The distribution skips empty kinds, largest first.
+        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
+        QCOMPARE(distributionOrder(status),
+                 (QList<std::pair<FileCategory, qint64>>{{FileCategory::Other, 30}, {FileCategory::Video, 10}}));
     }
 
     void recordLinesByTab()
@@ -113,7 +94,6 @@ private Q_SLOTS:
                  std::optional(QStringLiteral("// last purged: 刚刚 · 3.0M")));
         QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, now - std::chrono::minutes(5), now),
                  std::optional(QStringLiteral("// last scanned: 今天 09:55")));
-        QCOMPARE(recordLine(MenuBarTab::Slim, cleaned, std::nullopt, std::nullopt, now), std::nullopt);
         // The times in English are FormattingTest's.
     }
 
@@ -148,8 +128,6 @@ private Q_SLOTS:
         QTest::newRow("an unfolded category lists its paths")
             << QList{go} << Categories{DiskSlimCategory::GoCache} << u"DEV_ENV@0 golang-mod-cache@13 /p/0@41 /p/1@69"_s
             << 95.0;
-        QTest::newRow("a category without paths unfolds to nothing")
-            << QList{npm} << Categories{DiskSlimCategory::NpmCache} << u"DEV_ENV@0 npm-cacache@13"_s << 39.0;
         QTest::newRow("groups in display order, 8 apart, whatever the items' order")
             << QList{logs, npm} << Categories{} << u"DEV_ENV@0 npm-cacache@13 SYS_LOGS@47 system-logs@60"_s << 86.0;
     }
@@ -169,8 +147,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("to");
         // DEV_ENV, npm, Go, /p/0, /p/1, SYS_LOGS, logs
         QTest::newRow("down from nothing: the first row") << -1 << true << 1;
-        QTest::newRow("up from nothing: the first row too") << -1 << false << 1;
-        QTest::newRow("down into the paths") << 2 << true << 3;
         QTest::newRow("down over a header") << 4 << true << 6;
         QTest::newRow("up over a header") << 6 << false << 4;
         QTest::newRow("down at the last row stays") << 6 << true << 6;
@@ -196,12 +172,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("index");
         const DiskSlimItem npm = item(DiskSlimCategory::NpmCache, 3000, true, {{1000, true}, {2000, true}});
         const DiskSlimItem go = item(DiskSlimCategory::GoCache, 3000, true, {{1000, true}, {2000, true}});
-        const DiskSlimItem yarn = item(DiskSlimCategory::YarnCache, 500, true);
         const auto key = [](DiskSlimCategory category, QByteArray path = {}) {
             return std::optional(SlimRowKey{category, path});
         };
-        QTest::newRow("a category, after another appeared above it")
-            << QList{npm, yarn, go} << Categories{} << key(DiskSlimCategory::GoCache) << 3;
         QTest::newRow("a category, after one above it unfolded")
             << QList{npm, go} << Categories{DiskSlimCategory::NpmCache} << key(DiskSlimCategory::GoCache) << 4;
         QTest::newRow("a path, not the same path of the category above")

@@ -68,37 +68,30 @@ class TranslationsTest : public QObject {
 private Q_SLOTS:
     void theLanguageIsReadAsGettextReadsIt_data()
     {
-        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("environment");
         QTest::addColumn<UiLanguage>("language");
-        const auto row = [](const char* name, std::initializer_list<const char*> env, UiLanguage language) {
-            QStringList entries;
-            for (const char* entry : env)
-                entries.append(QString::fromLatin1(entry));
-            QTest::newRow(name) << entries << language;
+        const auto row = [](const char* name, const char* env, UiLanguage language) {
+            QTest::newRow(name) << QString::fromLatin1(env) << language;
         };
-        row("nothing set", {}, UiLanguage::English);
-        row("a Chinese LANG", {"LANG=zh_CN.UTF-8"}, UiLanguage::Chinese);
-        row("Chinese of another region", {"LANG=zh_TW.UTF-8"}, UiLanguage::Chinese);
-        row("a language without a translation", {"LANG=de_DE.UTF-8"}, UiLanguage::English);
-        row("LC_MESSAGES over LANG", {"LANG=en_US.UTF-8", "LC_MESSAGES=zh_CN.UTF-8"}, UiLanguage::Chinese);
-        row("LC_ALL over LC_MESSAGES", {"LC_ALL=en_GB.UTF-8", "LC_MESSAGES=zh_CN.UTF-8"}, UiLanguage::English);
-        row("LANGUAGE over the locale", {"LANG=en_US.UTF-8", "LANGUAGE=zh_CN"}, UiLanguage::Chinese);
-        row("the first LANGUAGE with a translation", {"LANG=fr_FR.UTF-8", "LANGUAGE=fr:zh_CN:en"}, UiLanguage::Chinese);
-        row("English first in LANGUAGE", {"LANG=zh_CN.UTF-8", "LANGUAGE=en_US:zh_CN"}, UiLanguage::English);
-        row("LANGUAGE without any we have", {"LANG=zh_CN.UTF-8", "LANGUAGE=de:fr"}, UiLanguage::English);
-        row("LANGUAGE ignored under C", {"LANG=C", "LANGUAGE=zh_CN"}, UiLanguage::English);
-        row("C.UTF-8 is not C", {"LC_ALL=C.UTF-8", "LANGUAGE=zh_CN"}, UiLanguage::Chinese);
-        row("an empty LC_ALL counts as unset", {"LC_ALL=", "LANG=zh_SG.UTF-8"}, UiLanguage::Chinese);
-        row("a modifier", {"LANG=zh_CN.GB18030@pinyin"}, UiLanguage::Chinese);
+        row("nothing set", "", UiLanguage::English);
+        row("Chinese of any region", "LANG=zh_TW.UTF-8", UiLanguage::Chinese);
+        row("a language without a translation", "LANG=de_DE.UTF-8", UiLanguage::English);
+        row("LC_MESSAGES over LANG", "LANG=en_US.UTF-8 LC_MESSAGES=zh_CN.UTF-8", UiLanguage::Chinese);
+        row("LC_ALL over LC_MESSAGES", "LC_ALL=en_GB.UTF-8 LC_MESSAGES=zh_CN.UTF-8", UiLanguage::English);
+        row("the first LANGUAGE with a translation", "LANG=fr_FR.UTF-8 LANGUAGE=fr:zh_CN:en", UiLanguage::Chinese);
+        row("English first in LANGUAGE", "LANG=zh_CN.UTF-8 LANGUAGE=en_US:zh_CN", UiLanguage::English);
+        row("LANGUAGE without any we have", "LANG=zh_CN.UTF-8 LANGUAGE=de:fr", UiLanguage::English);
+        row("LANGUAGE ignored under C", "LANG=C LANGUAGE=zh_CN", UiLanguage::English);
+        row("C.UTF-8 is not C", "LC_ALL=C.UTF-8 LANGUAGE=zh_CN", UiLanguage::Chinese);
+        row("an empty LC_ALL counts as unset", "LC_ALL= LANG=zh_SG.UTF-8", UiLanguage::Chinese);
     }
     void theLanguageIsReadAsGettextReadsIt()
     {
-        QFETCH(QStringList, environment);
-        QFETCH(UiLanguage, language);
+        QFETCH(QString, environment);
         QProcessEnvironment env;
-        for (const QString& entry : environment)
+        for (const QString& entry : environment.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-        QCOMPARE(uiLanguageFor(env), language);
+        QTEST(uiLanguageFor(env), "language");
     }
 
     // Everything the code asks to translate has a finished translation: lupdate over the sources,

@@ -26,8 +26,6 @@ public:
         calls.append(QStringLiteral("fetchStatus"));
         co_await passGate(scanGate);
         co_await answerLater();
-        if (!statusQueue.isEmpty())
-            co_return statusQueue.takeFirst();
         // Copies: QCoro's co_return moves from an lvalue, which would empty these members.
         co_return TrashStatusResult(status);
     }
@@ -102,8 +100,6 @@ public:
     // While set, scans wait until it is cancelled (a scan "in flight").
     QPointer<Cancellation> scanGate;
     QPointer<Cancellation> emptyGate;
-    // Answers of the next scans, in order; `status` once they are used up.
-    QList<TrashStatusResult> statusQueue;
     TrashStatusResult status = TrashStatus{};
     TrashCleanupOutcome emptyResult = TrashCleanupResult{};
     TrashCleanupOutcome removeResult = TrashCleanupResult{};

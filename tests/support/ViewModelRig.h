@@ -75,8 +75,7 @@ struct ViewModelRig {
     {
         trash.status = status;
         BinwellViewModel& model = make();
-        auto scan = model.refresh();
-        finish(scan);
+        finish(model.refresh());
         return model;
     }
     int scans() const { return static_cast<int>(trash.calls.count(QStringLiteral("fetchStatus"))); }
