@@ -105,10 +105,8 @@ private Q_SLOTS:
         auto other = std::make_unique<OtherClient>(kBackSpace, XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
         QVERIFY(other->isValid());
         X11KeyGrabber grabber;
-        QSignalSpy status(&grabber, &KeyGrabber::statusChanged);
         grabber.start();
         QCOMPARE(grabber.status(), KeyGrabber::Status::Conflict);
-        QVERIFY(status.count() >= 1);
 
         // Once the other program is gone (the server notices a little later), starting again works.
         other.reset();
