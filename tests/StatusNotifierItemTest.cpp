@@ -132,9 +132,11 @@ private Q_SLOTS:
         m_watcher->stop();
         QTRY_VERIFY(!m_item->hasWatcher());
         QVERIFY(!m_item->isShown());
-        connect(m_item.get(), &StatusNotifierItem::watcherChanged, this, [this] {
+        QSignalSpy held(m_item.get(), &StatusNotifierItem::newLabel);
+        connect(m_item.get(), &StatusNotifierItem::watcherChanged, this, [this, &held] {
             QVERIFY(!m_item->isSettled());
             m_item->setLabel(u"3 MB"_s);
+            QVERIFY(held.isEmpty());
         });
         QVERIFY(m_watcher->start());
         QTRY_VERIFY(m_item->isShown());
