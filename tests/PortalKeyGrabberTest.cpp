@@ -133,7 +133,6 @@ private Q_SLOTS:
         QTRY_COMPARE(activated.count(), 1);
         activate(u"something-else"_s);
         flushPortalSignals();
-        QCOMPARE(activated.count(), 1);
         grabber.stop();
         activate(u"empty-trash"_s);
         flushPortalSignals();
