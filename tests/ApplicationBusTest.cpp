@@ -51,14 +51,12 @@ private Q_SLOTS:
         }
     }
 
-    void unknownActionsAndMissingInstancesAreReported()
+    // Anything on the bus may call the first instance. (A missing instance and one already running
+    // are what TrayAppTest's programs meet at every start.)
+    void anUnknownActionIsRefused()
     {
-        const auto unanswered = ApplicationBus::send(m_other, ApplicationAction::Settings);
-        QVERIFY(!unanswered && unanswered.error().noInstance);
-
         ApplicationBus first;
         QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
-        QCOMPARE(ApplicationBus(m_other).claim(), ApplicationBus::Claim::AlreadyRunning);
         Spies spies(first);
         QDBusMessage call = QDBusMessage::createMethodCall(ApplicationBus::kServiceName, ApplicationBus::kObjectPath,
                                                            ApplicationBus::kInterface, u"ActivateAction"_s);
