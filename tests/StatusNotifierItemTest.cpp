@@ -57,11 +57,10 @@ class StatusNotifierItemTest : public QObject {
         return recorder;
     }
 
-    StatusNotifierItem& startItem()
+    void startItem()
     {
         m_item->start();
-        [&] { QTRY_VERIFY(m_item->isSettled()); }();
-        return *m_item;
+        QTRY_VERIFY(m_item->isSettled());
     }
 
 private Q_SLOTS:

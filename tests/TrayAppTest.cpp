@@ -80,29 +80,25 @@ QPoint windowCentre(const QString& title)
     return {values.value("X") + values.value("WIDTH") / 2, values.value("Y") + values.value("HEIGHT") / 2};
 }
 
-// Calls the item at `service` as a status-area host does: the user's click (Activate), an entry
-// picked from its menu (Event), or a property read (Get).
-QDBusMessage callItem(const QString& service, const QString& method, const QVariantList& arguments)
+// Calls the item at `service` (or its menu) as a status-area host does.
+QDBusMessage callItem(const QString& service, const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments)
 {
-    const bool menu = method == u"Event"_s;
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(service, menu ? StatusNotifierItem::kMenuPath : StatusNotifierItem::kItemPath,
-                                       menu                 ? u"com.canonical.dbusmenu"_s
-                                       : method == u"Get"_s ? u"org.freedesktop.DBus.Properties"_s
-                                                            : u"org.kde.StatusNotifierItem"_s,
-                                       method);
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
     return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
 }
 
 void clickMenuEntry(const QString& service, int id)
 {
-    callItem(service, u"Event"_s, {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+    callItem(service, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s,
+             {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
 }
 
 QString itemLabel(const QString& service)
 {
-    const QDBusMessage reply = callItem(service, u"Get"_s, {u"org.kde.StatusNotifierItem"_s, u"XAyatanaLabel"_s});
+    const QDBusMessage reply = callItem(service, StatusNotifierItem::kItemPath, u"org.freedesktop.DBus.Properties"_s,
+                                        u"Get"_s, {u"org.kde.StatusNotifierItem"_s, u"XAyatanaLabel"_s});
     return reply.arguments().value(0).value<QDBusVariant>().variant().toString();
 }
 
@@ -147,7 +143,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"drag-source"_s), 10000);
 
         xdotool({u"mousemove"_s, u"300"_s, u"5"_s});
-        callItem(item, u"Activate"_s, {300, 5});
+        callItem(item, StatusNotifierItem::kItemPath, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, {300, 5});
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
         const QPoint from = windowCentre(u"drag-source"_s);
         // Elsewhere: as far below the source as the panel is beside it.
