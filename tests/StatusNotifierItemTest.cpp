@@ -209,30 +209,25 @@ private Q_SLOTS:
             QVERIFY2(found.contains(member), qPrintable(member + u" not in: "_s + found.join(u',')));
     }
 
+    // Hosts without the label extension (KDE, XFCE) show the size in the tooltip: a new label is a
+    // new tooltip too. A value set again sends nothing.
     void changesAreSignalledOnceEach()
     {
         startItem();
         DBusSignalRecorder* labels = record(u"XAyatanaNewLabel"_s);
         DBusSignalRecorder* toolTips = record(u"NewToolTip"_s);
         DBusSignalRecorder* icons = record(u"NewIcon"_s);
-        DBusSignalRecorder* statuses = record(u"NewStatus"_s);
         const StatusNotifierItem::Icon icon{u"a"_s, {}, {{1, 1, QByteArray(4, '\xff')}}};
-        for (const QString& label : {u"1 GB"_s, u"1 GB"_s, u"正在清理…"_s, QString()})
+        for (const QString& label : {u"1 GB"_s, u"1 GB"_s, QString()})
             m_item->setLabel(label);
         m_item->setIcon(icon);
         m_item->setIcon(icon);
-        m_item->setItemStatus(StatusNotifierItem::ItemStatus::Active);
-        m_item->setItemStatus(StatusNotifierItem::ItemStatus::NeedsAttention);
         // A round trip, so every signal sent before it has arrived.
         allProperties(StatusNotifierItem::kItemPath, kItemInterface);
 
-        QCOMPARE(labels->received,
-                 (QList<QList<QVariant>>{
-                     {u"1 GB"_s, u"888.8 GB"_s}, {u"正在清理…"_s, u"888.8 GB"_s}, {QString(), u"888.8 GB"_s}}));
-        QCOMPARE(toolTips->received.size(), 4); // three labels and the icon's new name
+        QCOMPARE(labels->received, (QList<QVariantList>{{u"1 GB"_s, u"888.8 GB"_s}, {QString(), u"888.8 GB"_s}}));
+        QCOMPARE(toolTips->received.size(), 3); // two labels and the icon's new name
         QCOMPARE(icons->received.size(), 1);
-        QCOMPARE(statuses->received, QList<QList<QVariant>>{{u"NeedsAttention"_s}});
-        // Hosts without the label extension show it in the tooltip.
         m_item->setLabel(u"2 MB"_s);
         QCOMPARE(
             qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s))
@@ -265,7 +260,6 @@ private Q_SLOTS:
         QList<StatusItem::MenuAction> triggered;
         connect(m_item.get(), &StatusItem::menuActionTriggered, this,
                 [&triggered](StatusItem::MenuAction action) { triggered.append(action); });
-        call(StatusNotifierItem::kItemPath, kItemInterface, u"ProvideXdgActivationToken"_s, {u"tok-1"_s});
         call(StatusNotifierItem::kItemPath, kItemInterface, u"Activate"_s, {10, 20});
         call(StatusNotifierItem::kItemPath, kItemInterface, u"ContextMenu"_s, {30, 40});
         QCOMPARE(menuCall(u"AboutToShow"_s, {0}).type(), QDBusMessage::ReplyMessage);
@@ -275,7 +269,6 @@ private Q_SLOTS:
                          QDBusMessage::ReplyMessage);
         }
 
-        QCOMPARE(m_item->xdgActivationToken(), u"tok-1"_s);
         QCOMPARE(QList<QVariantList>(activated), (QList<QVariantList>{{QPoint(10, 20), true}}));
         QCOMPARE(QList<QVariantList>(contextMenu), QList<QVariantList>{{QPoint(30, 40)}});
         QCOMPARE(triggered,
