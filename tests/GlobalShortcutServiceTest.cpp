@@ -13,18 +13,11 @@ using namespace rubbly::test;
 class GlobalShortcutServiceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void insideOurWindowsTheCombinationIsSwallowedAndFires_data()
-    {
-        QTest::addColumn<bool>("withGrabber");
-        QTest::newRow("with a global grabber") << true;
-        QTest::newRow("without one, only our windows see it") << false;
-    }
+    // Inside our own windows the filter sees the combination, with or without a global grabber (on
+    // Wayland without the portal there is none).
     void insideOurWindowsTheCombinationIsSwallowedAndFires()
     {
-        QFETCH(bool, withGrabber);
-        FakeGrabber grabber;
-        GlobalShortcutService service(withGrabber ? &grabber : nullptr);
-        QCOMPARE(service.status(), withGrabber ? KeyGrabber::Status::Inactive : KeyGrabber::Status::Unavailable);
+        GlobalShortcutService service(nullptr);
         ShortcutKeyFilter filter(service);
         QSignalSpy triggers(&service, &GlobalShortcutService::triggered);
         QLineEdit edit(QStringLiteral("abc"));

@@ -4,9 +4,9 @@
 #include "FakeStatusNotifierWatcher.h"
 #include "StatusNotifierItem.h"
 #include "TempHome.h"
+#include "TreeBuilder.h"
 
 #include <QDBusMessage>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -30,19 +30,20 @@ QProcessEnvironment programEnvironment(const TempHome& home)
     return env;
 }
 
-struct Program {
-    QProcess process;
-    explicit Program(const TempHome& home, const QStringList& arguments = {})
+// The program (ours or the drag source) on the test's home; killed if still running at the end.
+struct Program : QProcess {
+    explicit Program(const TempHome& home, const QString& binary = QStringLiteral(RUBBLY_BINARY),
+                     const QStringList& arguments = {})
     {
-        process.setProcessEnvironment(programEnvironment(home));
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(RUBBLY_BINARY), arguments);
+        setProcessEnvironment(programEnvironment(home));
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        start(binary, arguments);
     }
-    ~Program()
+    ~Program() override
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
+        if (state() != QProcess::NotRunning) {
+            kill();
+            waitForFinished(5000);
         }
     }
 };
@@ -56,23 +57,22 @@ QByteArray xdotool(const QStringList& arguments)
     return tool.readAllStandardOutput().trimmed();
 }
 
-// The id of the first mapped window titled exactly `title`; empty when there is none.
-QString windowId(const QString& title)
+// The first mapped window titled exactly `title`, then `command` run on it.
+QByteArray onWindow(const QString& title, const QStringList& command = {})
 {
-    const QByteArray ids = xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$'});
-    return QString::fromLatin1(ids.split('\n').first());
+    return xdotool(QStringList{u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$'} + command);
 }
 
 bool windowShown(const QString& title)
 {
-    return !windowId(title).isEmpty();
+    return !onWindow(title).isEmpty();
 }
 
 // The centre of the mapped window titled exactly `title`, in screen coordinates.
 QPoint windowCentre(const QString& title)
 {
     QHash<QByteArray, int> values;
-    for (const QByteArray& line : xdotool({u"getwindowgeometry"_s, u"--shell"_s, windowId(title)}).split('\n')) {
+    for (const QByteArray& line : onWindow(title, {u"getwindowgeometry"_s, u"--shell"_s}).split('\n')) {
         const QList<QByteArray> pair = line.split('=');
         if (pair.size() == 2)
             values.insert(pair[0], pair[1].toInt());
@@ -80,22 +80,26 @@ QPoint windowCentre(const QString& title)
     return {values.value("X") + values.value("WIDTH") / 2, values.value("Y") + values.value("HEIGHT") / 2};
 }
 
-// What a status-area host sends when the user clicks the item at (x, y).
-void activateItem(const QString& service, int x, int y)
+// Calls the item at `service` (or its menu) as a status-area host does.
+QDBusMessage callItem(const QString& service, const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(service, StatusNotifierItem::kItemPath,
-                                                          u"org.kde.StatusNotifierItem"_s, u"Activate"_s);
-    message.setArguments({x, y});
-    QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
 }
 
-// What a host sends when the user picks entry `id` of the item's menu.
 void clickMenuEntry(const QString& service, int id)
 {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(service, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s);
-    message.setArguments({id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
-    QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+    callItem(service, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s,
+             {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+}
+
+QString itemLabel(const QString& service)
+{
+    const QDBusMessage reply = callItem(service, StatusNotifierItem::kItemPath, u"org.freedesktop.DBus.Properties"_s,
+                                        u"Get"_s, {u"org.kde.StatusNotifierItem"_s, u"XAyatanaLabel"_s});
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toString();
 }
 
 } // namespace
@@ -103,31 +107,12 @@ void clickMenuEntry(const QString& service, int id)
 class TrayAppTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void theItemOpensThePanelAndItsMenuWorks()
-    {
-        TempHome home;
-        FakeStatusNotifierWatcher watcher;
-        QVERIFY(watcher.start());
-        Program rubbly(home);
-        QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 10000);
-        const QString item = watcher.registrations.first().service;
-        QVERIFY(!windowShown(u"Rubbly"_s)); // a tray shows the item: no window at start
-
-        activateItem(item, 100, 10); // a second click closes it: PanelWindowTest
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
-
-        clickMenuEntry(item, 3);                                       // 偏好设置…
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here
-        clickMenuEntry(item, 5);                                       // 退出 Rubbly
-        QVERIFY(rubbly.process.waitForFinished(5000));
-        QCOMPARE(rubbly.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(rubbly.process.exitCode(), 0);
-    }
-
-    // The user presses on a file in another program (which takes the focus) and drags it onto the
-    // open panel, quickly or at a person's pace: the panel stays for the drag, the file lands in the
-    // Trash, and the panel closes a moment later, as the focus is elsewhere. Released elsewhere, the
-    // file stays and the panel closes.
+    // A tray shows the item: no window at start. The user opens the panel from the item, presses on
+    // a file in another program (which takes the focus) and drags it onto the panel, quickly or at a
+    // person's pace: the panel stays for the drag, the file lands in the Trash, the size beside the
+    // item follows, and the panel closes a moment later, as the focus is elsewhere. Released
+    // elsewhere, the file stays and the panel closes. Then the item's menu opens the settings and
+    // quits.
     void aFileDraggedFromAnotherProgram_data()
     {
         QTest::addColumn<int>("moves");
@@ -144,19 +129,21 @@ private Q_SLOTS:
         QFETCH(bool, ontoThePanel);
         TempHome home;
         const QString file = home.home() + u"/Downloads/report draft.txt"_s;
-        QDir().mkpath(QFileInfo(file).path());
-        QFile(file).open(QIODevice::WriteOnly);
+        TreeBuilder(QFile::encodeName(QFileInfo(file).path())).write("report draft.txt", QByteArray(5000, 'x'));
         FakeStatusNotifierWatcher watcher;
         QVERIFY(watcher.start());
         Program rubbly(home);
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 10000);
-        QProcess source;
-        source.setProcessEnvironment(programEnvironment(home));
-        source.start(QStringLiteral(DRAG_SOURCE), {file});
+        const QString item = watcher.registrations.first().service;
+        QVERIFY(!windowShown(u"Rubbly"_s));
+        // The size beside the item, once the Trash was read; it follows the drop.
+        QTRY_VERIFY_WITH_TIMEOUT(!QStringList({QString(), u"…"_s}).contains(itemLabel(item)), 5000);
+        const QString emptySize = itemLabel(item);
+        Program source(home, QStringLiteral(DRAG_SOURCE), {file});
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"drag-source"_s), 10000);
 
         xdotool({u"mousemove"_s, u"300"_s, u"5"_s});
-        activateItem(watcher.registrations.first().service, 300, 5);
+        callItem(item, StatusNotifierItem::kItemPath, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, {300, 5});
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 5000);
         const QPoint from = windowCentre(u"drag-source"_s);
         // Elsewhere: as far below the source as the panel is beside it.
@@ -179,6 +166,7 @@ private Q_SLOTS:
         if (ontoThePanel) {
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(trashed), 5000);
             QVERIFY(!QFile::exists(file));
+            QTRY_VERIFY_WITH_TIMEOUT(!QStringList({QString(), u"…"_s, emptySize}).contains(itemLabel(item)), 5000);
             // It stays while the drop can be undone; a click elsewhere closes it.
             QTest::qWait(600);
             QVERIFY(windowShown(u"Rubbly"_s));
@@ -189,8 +177,13 @@ private Q_SLOTS:
         }
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
         QVERIFY(QFile::exists(ontoThePanel ? trashed : file));
-        source.kill();
-        source.waitForFinished(5000);
+
+        clickMenuEntry(item, 3);                                       // 偏好设置…
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here
+        clickMenuEntry(item, 5);                                       // 退出 Rubbly
+        QVERIFY(rubbly.waitForFinished(5000));
+        QCOMPARE(rubbly.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(rubbly.exitCode(), 0);
     }
 
     void withoutATrayThePanelIsAWindowAndASecondStartFindsIt()
@@ -199,10 +192,10 @@ private Q_SLOTS:
         Program rubbly(home);
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 10000);
         Program second(home);
-        QVERIFY(second.process.waitForFinished(10000));
-        QCOMPARE(second.process.exitCode(), 0);
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
         QVERIFY(windowShown(u"Rubbly"_s));
-        QCOMPARE(rubbly.process.state(), QProcess::Running);
+        QCOMPARE(rubbly.state(), QProcess::Running);
     }
 };
 

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/stat.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class XdgAutostartLoginItemTest : public QObject {
     Q_OBJECT
@@ -81,26 +83,11 @@ private Q_SLOTS:
         // Undo the two escaping layers the way a desktop-entry reader does, then split like a shell
         // would inside double quotes: the result must be the path, whole.
         QFETCH(QString, program);
-        const QString exec = XdgAutostartLoginItem::execValue(program);
-        QString unescaped;
-        for (qsizetype i = 0; i < exec.size(); ++i) {
-            if (exec[i] == QLatin1Char('\\') && i + 1 < exec.size()) {
-                const QChar next = exec[++i];
-                unescaped += next == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : next;
-            } else {
-                unescaped += exec[i];
-            }
-        }
-        QVERIFY(unescaped.startsWith(QLatin1Char('"')) && unescaped.endsWith(QLatin1Char('"')));
-        QString argument;
-        for (qsizetype i = 1; i + 1 < unescaped.size(); ++i) {
-            if (unescaped[i] == QLatin1Char('\\'))
-                ++i;
-            else if (unescaped[i] == QLatin1Char('%'))
-                ++i; // "%%" is a literal percent
-            argument += unescaped[i];
-        }
-        QCOMPARE(argument, program);
+        QString exec = XdgAutostartLoginItem::execValue(program);
+        exec.replace(QRegularExpression(u"\\\\(.)"_s), u"\\1"_s);
+        QVERIFY(exec.size() > 1 && exec.startsWith(u'"') && exec.endsWith(u'"'));
+        // Inside the quotes a backslash escapes the next character, and "%%" is a literal percent.
+        QCOMPARE(exec.mid(1, exec.size() - 2).replace(QRegularExpression(u"[\\\\%](.)"_s), u"\\1"_s), program);
     }
 
     void packagedEntryIsShadowedNeverDeleted()

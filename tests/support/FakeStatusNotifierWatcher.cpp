@@ -4,7 +4,6 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 
@@ -12,14 +11,15 @@
 
 namespace rubbly::test {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString kService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kPath = QStringLiteral("/StatusNotifierWatcher");
 } // namespace
 
-FakeStatusNotifierWatcher::FakeStatusNotifierWatcher(bool hostRegistered)
-    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-watcher")))
-    , m_hostRegistered(hostRegistered)
+FakeStatusNotifierWatcher::FakeStatusNotifierWatcher()
+    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-watcher"_s))
 {
     registerStatusNotifierTypes();
 }
@@ -55,14 +55,6 @@ void FakeStatusNotifierWatcher::setHostRegistered(bool registered)
     Q_EMIT registered ? StatusNotifierHostRegistered() : StatusNotifierHostUnregistered();
 }
 
-QStringList FakeStatusNotifierWatcher::registeredItems() const
-{
-    QStringList items;
-    for (const Registration& registration : registrations)
-        items.append(registration.service);
-    return items;
-}
-
 void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& service)
 {
     registrations.append({message().service(), service});
@@ -75,14 +67,6 @@ void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& servic
 }
 
 namespace {
-
-QDBusMessage itemCall(const QString& busName, const QString& path, const QString& method, const QVariantList& args)
-{
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(busName, path, QStringLiteral("org.freedesktop.DBus.Properties"), method);
-    call.setArguments(args);
-    return call;
-}
 
 // Runs `then` with the reply of `call`, made on `bus` without blocking (the item may live on this
 // thread).
@@ -100,65 +84,49 @@ void callThen(QDBusConnection bus, const QDBusMessage& call, QObject* context,
 
 void FakeStatusNotifierWatcher::inspect(const QDBusMessage& registration, const QString& service)
 {
-    // A path names an object of the caller; a name (unique or well-known) an item at the usual path.
-    const bool isPath = service.startsWith(QLatin1Char('/'));
-    const QString busName = isPath ? registration.service() : service;
-    const QString path = isPath ? service : QStringLiteral("/StatusNotifierItem");
-    const bool watchesName = !isPath && !service.startsWith(QLatin1Char(':'));
-    const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-
-    callThen(m_bus, itemCall(busName, path, QStringLiteral("GetAll"), {itemInterface}), this,
-             [=, this](const QDBusMessage& reply) {
-                 Inspection inspection{service, false, {}, {}, {}};
-                 QVariantMap held;
-                 if (reply.type() == QDBusMessage::ReplyMessage)
-                     held = qdbus_cast<QVariantMap>(reply.arguments().value(0));
-                 inspection.properties = held;
-                 if (watchesName) {
-                     // The name watch reports the owner: Id and Menu are forgotten, then read back
-                     // into a cache that no longer has them.
-                     held.remove(QStringLiteral("Id"));
-                     held.remove(QStringLiteral("Menu"));
-                     inspection.problem = QStringLiteral("Id read back while absent (the name watch came last)");
-                     finishInspection(inspection, registration);
-                     return;
-                 }
-                 const auto menuPath = qdbus_cast<QDBusObjectPath>(held.value(QStringLiteral("Menu"))).path();
-                 if (held.value(QStringLiteral("Id")).toString().isEmpty())
-                     inspection.problem = QStringLiteral("no Id");
-                 else if (menuPath.isEmpty() || menuPath == QLatin1String("/") ||
-                          menuPath == QLatin1String("/NO_DBUSMENU"))
-                     inspection.problem = QStringLiteral("no menu");
-                 else if (held.value(QStringLiteral("Status")).toString() == QLatin1String("Passive"))
-                     inspection.problem = QStringLiteral("passive");
-                 if (!inspection.problem.isEmpty()) {
-                     finishInspection(inspection, registration);
-                     return;
-                 }
-                 QDBusMessage layout = QDBusMessage::createMethodCall(
-                     busName, menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"));
-                 layout.setArguments({0, -1, QStringList()});
-                 callThen(m_bus, layout, this, [=, this](const QDBusMessage& answer) mutable {
-                     const auto root = qdbus_cast<DBusMenuLayoutItem>(answer.arguments().value(1));
-                     for (const DBusMenuLayoutItem& entry : root.children)
-                         inspection.menu.append(entry.properties.value(QStringLiteral("type")).toString() ==
-                                                        QLatin1String("separator")
-                                                    ? QStringLiteral("-")
-                                                    : entry.properties.value(QStringLiteral("label")).toString());
-                     inspection.shown = !inspection.menu.isEmpty();
-                     if (!inspection.shown)
-                         inspection.problem = QStringLiteral("empty menu");
-                     finishInspection(inspection, registration);
-                 });
-             });
+    // The item is given by a bus name, unique or well-known, at the usual path.
+    QDBusMessage getAll = QDBusMessage::createMethodCall(service, u"/StatusNotifierItem"_s,
+                                                         u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s);
+    getAll << u"org.kde.StatusNotifierItem"_s;
+    callThen(m_bus, getAll, this, [=, this](const QDBusMessage& reply) {
+        Inspection inspection{service, false, {}, qdbus_cast<QVariantMap>(reply.arguments().value(0)), {}};
+        const QVariantMap& held = inspection.properties;
+        const QString menuPath = qdbus_cast<QDBusObjectPath>(held.value(u"Menu"_s)).path();
+        // The name watch reports the owner: Id and Menu are forgotten, then read back into a cache
+        // that no longer has them.
+        if (!service.startsWith(u':'))
+            inspection.problem = u"Id read back while absent (the name watch came last)"_s;
+        else if (held.value(u"Id"_s).toString().isEmpty())
+            inspection.problem = u"no Id"_s;
+        else if (menuPath.isEmpty() || menuPath == u"/"_s || menuPath == u"/NO_DBUSMENU"_s)
+            inspection.problem = u"no menu"_s;
+        else if (held.value(u"Status"_s).toString() == u"Passive"_s)
+            inspection.problem = u"passive"_s;
+        if (!inspection.problem.isEmpty()) {
+            finishInspection(inspection, registration);
+            return;
+        }
+        QDBusMessage layout =
+            QDBusMessage::createMethodCall(service, menuPath, u"com.canonical.dbusmenu"_s, u"GetLayout"_s);
+        layout << 0 << -1 << QStringList();
+        callThen(m_bus, layout, this, [=, this](const QDBusMessage& answer) mutable {
+            for (const DBusMenuLayoutItem& entry : qdbus_cast<DBusMenuLayoutItem>(answer.arguments().value(1)).children)
+                inspection.menu.append(entry.properties.value(u"type"_s) == u"separator"_s
+                                           ? u"-"_s
+                                           : entry.properties.value(u"label"_s).toString());
+            inspection.shown = !inspection.menu.isEmpty();
+            if (!inspection.shown)
+                inspection.problem = u"empty menu"_s;
+            finishInspection(inspection, registration);
+        });
+    });
 }
 
-void FakeStatusNotifierWatcher::finishInspection(Inspection inspection, const QDBusMessage& registration)
+void FakeStatusNotifierWatcher::finishInspection(const Inspection& inspection, const QDBusMessage& registration)
 {
-    const QString service = inspection.service;
-    inspections.append(std::move(inspection));
+    inspections.append(inspection);
     m_bus.send(registration.createReply());
-    Q_EMIT StatusNotifierItemRegistered(service);
+    Q_EMIT StatusNotifierItemRegistered(inspection.service);
 }
 
 DBusSignalRecorder::DBusSignalRecorder(QDBusConnection bus, const QString& service, const QString& path,

@@ -13,11 +13,9 @@ namespace rubbly::test {
 class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 public:
-    explicit FakeStatusNotifierWatcher(bool hostRegistered = true);
+    FakeStatusNotifierWatcher();
     ~FakeStatusNotifierWatcher() override;
 
     bool start();
@@ -48,9 +46,7 @@ public:
     };
     QList<Inspection> inspections;
 
-    QStringList registeredItems() const;
     bool isHostRegistered() const { return m_hostRegistered; }
-    int protocolVersion() const { return 0; }
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service);
@@ -62,10 +58,10 @@ Q_SIGNALS:
 
 private:
     void inspect(const QDBusMessage& registration, const QString& service);
-    void finishInspection(Inspection inspection, const QDBusMessage& registration);
+    void finishInspection(const Inspection& inspection, const QDBusMessage& registration);
 
     QDBusConnection m_bus;
-    bool m_hostRegistered;
+    bool m_hostRegistered = true;
     bool m_running = false;
 };
 
