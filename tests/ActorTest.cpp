@@ -15,22 +15,46 @@ using namespace rubbly;
 
 namespace {
 
-QCoro::Task<int> addOnActor(Actor& actor, std::atomic<int>& inside, std::atomic<bool>& overlapped, QList<int>& order,
-                            int value, QThread** resumedOn)
+// What the pieces of work saw: whether two ever ran at once, and the order they ran in.
+struct Serial {
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    QList<int> order;
+};
+
+QCoro::Task<void> appendOnActor(Actor& actor, Serial& serial, int value, QThread** resumedOn)
 {
-    const int result = co_await actor.run([&inside, &overlapped, &order, value] {
-        if (inside.fetch_add(1) != 0)
-            overlapped = true;
+    co_await actor.run([&serial, value] {
+        if (serial.inside.fetch_add(1) != 0)
+            serial.overlapped = true;
         // Give a competing job every chance to overlap, without sleeping.
         for (int i = 0; i < 20000; ++i)
             std::atomic_signal_fence(std::memory_order_seq_cst);
-        order.append(value);
-        inside.fetch_sub(1);
-        return value * 2;
+        serial.order.append(value);
+        serial.inside.fetch_sub(1);
     });
     *resumedOn = QThread::currentThread();
-    co_return result;
 }
+
+// Holds an actor in a first piece of work until released, with a second piece queued behind it.
+struct Held {
+    explicit Held(Actor& actor)
+        : first(actor.run([this] {
+            started.release();
+            release.acquire();
+            firstFinished = true;
+        }))
+        , second(actor.run([this] { secondRan = true; }))
+    {
+        started.acquire();
+    }
+    QSemaphore started;
+    QSemaphore release;
+    std::atomic<bool> firstFinished{false};
+    std::atomic<bool> secondRan{false};
+    QCoro::Task<void> first;
+    QCoro::Task<void> second;
+};
 
 // Caught inside a coroutine: QCoro::waitFor() itself does not pass exceptions on.
 QCoro::Task<bool> catchesBoom(Actor& actor)
@@ -61,24 +85,19 @@ private Q_SLOTS:
     void neverOverlapsAndKeepsSubmissionOrder()
     {
         Actor actor(QStringLiteral("test.serial"));
-        std::atomic<int> inside{0};
-        std::atomic<bool> overlapped{false};
-        QList<int> order;
-        std::vector<QCoro::Task<int>> tasks;
+        Serial serial;
+        std::vector<QCoro::Task<void>> tasks;
         QList<QThread*> resumedOn(50, nullptr);
-        for (int i = 0; i < 50; ++i)
-            tasks.push_back(addOnActor(actor, inside, overlapped, order, i, &resumedOn[i]));
-        int sum = 0;
+        QList<int> submitted;
+        for (int i = 0; i < 50; ++i) {
+            tasks.push_back(appendOnActor(actor, serial, i, &resumedOn[i]));
+            submitted.append(i);
+        }
         for (auto& task : tasks)
-            sum += QCoro::waitFor(std::move(task));
-        QVERIFY(!overlapped);
-        QCOMPARE(sum, 2 * (49 * 50 / 2));
-        QList<int> expected;
-        for (int i = 0; i < 50; ++i)
-            expected.append(i);
-        QCOMPARE(order, expected);
-        for (QThread* thread : resumedOn)
-            QCOMPARE(thread, QThread::currentThread());
+            QCoro::waitFor(std::move(task));
+        QVERIFY(!serial.overlapped);
+        QCOMPARE(serial.order, submitted);
+        QCOMPARE(resumedOn, QList<QThread*>(50, QThread::currentThread()));
     }
 
     void runsWorkOffTheCallerThreadAndPassesResultsAndExceptions()
@@ -101,30 +120,20 @@ private Q_SLOTS:
     void destructionWaitsForRunningWorkAndDiscardsQueuedWork()
     {
         auto* actor = new Actor(QStringLiteral("test.teardown"));
-        QSemaphore started;
-        QSemaphore release;
-        std::atomic<bool> firstFinished{false};
-        std::atomic<bool> secondRan{false};
-        auto first = actor->run([&] {
-            started.release();
-            release.acquire();
-            firstFinished = true;
-        });
-        auto second = actor->run([&] { secondRan = true; });
-        started.acquire();
+        Held held(*actor);
         // The running piece is let go only once this thread sleeps inside the destructor's wait, by
         // which time the queued piece has been discarded.
         std::atomic<bool> deleting{false};
         std::thread releaser([&, self = ::gettid()] {
             while (!deleting || !isSleeping(self))
                 std::this_thread::yield();
-            release.release();
+            held.release.release();
         });
         deleting = true;
         delete actor;
         releaser.join();
-        QVERIFY(firstFinished);
-        QVERIFY(!secondRan);
+        QVERIFY(held.firstFinished);
+        QVERIFY(!held.secondRan);
         QCoreApplication::processEvents();
     }
 
@@ -133,19 +142,11 @@ private Q_SLOTS:
     void stopGivesUpOnStuckWorkAfterItsLimit()
     {
         Actor actor(QStringLiteral("test.stuck"));
-        QSemaphore started;
-        QSemaphore release;
-        std::atomic<bool> secondRan{false};
-        auto first = actor.run([&] {
-            started.release();
-            release.acquire();
-        });
-        auto second = actor.run([&] { secondRan = true; });
-        started.acquire();
+        Held held(actor);
         QVERIFY(!actor.stop(std::chrono::milliseconds(20)));
-        release.release();
+        held.release.release();
         QVERIFY(actor.stop(std::chrono::minutes(1)));
-        QVERIFY(!secondRan);
+        QVERIFY(!held.secondRan);
         QCoreApplication::processEvents();
     }
 };

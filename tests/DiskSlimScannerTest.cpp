@@ -87,12 +87,12 @@ private Q_SLOTS:
         h.tree.file(".cache/go-build/.hidden-big", 1 << 20);
         const auto item = h.scanner.measure(C::GoCache);
         QVERIFY(item);
-        QCOMPARE(sortedNames(*item), (QStringList{u"aa"_s, u"bb"_s, u"small"_s})); // hidden: not a sub-item
-        QCOMPARE(item->subItems[0].name, u"bb"_s);
-        QCOMPARE(item->subItems[2].name, u"small"_s);
+        QStringList names; // hidden: not a sub-item
+        for (const DiskSlimSubItem& sub : item->subItems)
+            names.append(sub.name);
+        QCOMPARE(names, (QStringList{u"bb"_s, u"aa"_s, u"small"_s}));
         QCOMPARE(item->subItems[1].path, h.tree.path(".cache/go-build/aa"));
-        QVERIFY(item->subItems[1].isDirectory && item->subItems[1].modificationDate);
-        QVERIFY(item->isSelected);
+        QVERIFY(item->subItems[1].isDirectory && item->subItems[1].modificationDate && item->isSelected);
         // Folders holding nothing but empty folders give no item, though the folders take blocks.
         h.tree.dir(".cache/pip/http/a/b").dir(".cache/yarn");
         QVERIFY(!h.scanner.measure(C::PythonPipUvCache));
@@ -120,26 +120,16 @@ private Q_SLOTS:
             };
             QTest::newRow(name) << category << paths(files) << count << paths(kept);
         };
-        const auto yarn = [](const QByteArray& name) {
-            const QByteArray dir = "npm-" + name + "-1.0.0-0a1b2c/node_modules/" + name + '/';
-            return dir + "package.json " + dir + "lib/index.js " + dir + "lib/util/deep.js " + dir +
-                   ".yarn-tarball.tgz " + dir + ".yarn-metadata.json ";
-        };
-        row("yarn 1 with its hidden tarballs", C::YarnCache, ".cache/yarn/v6/",
-            yarn("left-pad") + yarn("lodash") + ".tmp/partial", 11);
-        row("npm cacache and logs", C::NpmCache, ".npm/",
-            "_cacache/content-v2/sha512/ab/cd/0123 _cacache/index-v5/12/34/5678 _cacache/tmp/.lock "
-            "_logs/2024-debug-0.log _update-notifier-last-checked",
+        row("yarn 1 with its hidden tarballs and nested folders", C::YarnCache, ".cache/yarn/v6/",
+            "npm-a-1.0.0-0a/node_modules/a/.yarn-tarball.tgz npm-a-1.0.0-0a/node_modules/a/.yarn-metadata.json "
+            "npm-a-1.0.0-0a/node_modules/a/lib/util/deep.js npm-b-2.0.0-1b/node_modules/b/package.json .tmp/partial",
             5);
-        row("go build with nested and hidden folders", C::GoCache, ".cache/go-build/",
-            "0a/0a11-d 0a/.sub/.deeper/x trim.txt ff/e/f/g/h/i/j/k", 4);
         row("pip with an empty folder beside files", C::PythonPipUvCache, ".cache/pip/",
             "http-v2/a/b/c/d http-v2/empty/er/ selfcheck/.keep", 2);
-        row("ollama's signing key", C::OllamaCache, ".ollama/",
-            "id_ed25519 id_ed25519.pub history models/blobs/sha256-1", -1, "id_ed25519 id_ed25519.pub");
-        row("hugging face tokens", C::HuggingFaceCache, ".cache/huggingface/",
-            "token stored_tokens hub/models--x/blobs/ab xet/chunk", -1, "token stored_tokens");
-        row("aider's keys", C::AiArtifactsBrain, ".aider/", "oauth-keys.env caches/tags.db", -1, "oauth-keys.env");
+        // Ollama's signing key, Hugging Face's tokens and Aider's keys, wherever the catalogue looks.
+        row("keys and tokens beside a candidate's caches", C::OllamaCache, ".ollama/",
+            "id_ed25519 id_ed25519.pub token stored_tokens oauth-keys.env history models/blobs/sha256-1", -1,
+            "id_ed25519 id_ed25519.pub token stored_tokens oauth-keys.env");
         row("a key deep inside a sub-item", C::GoCache, ".cache/go-build/",
             "aa/certs/server.PEM aa/certs/ca.crt aa/bb/x aa/y zz/id_rsa-cert.pub", -1,
             "aa/certs/server.PEM zz/id_rsa-cert.pub");
@@ -189,10 +179,7 @@ private Q_SLOTS:
             QVERIFY(item && item->size > 0 && !item->isSelected);
             for (const DiskSlimSubItem& sub : item->subItems)
                 QVERIFY(!sub.isSelected);
-            QCOMPARE(h.scanner.purge(*item), SlimPurgeResult{});
         }
-        QVERIFY(TreeBuilder::exists(h.tree.path(".claude/skills/review/SKILL.md")));
-        QVERIFY(TreeBuilder::exists(h.tree.path(".claude/projects/-home-me-app/4f2c.jsonl")));
         QVERIFY(h.scanner.measure(C::AiArtifactsBrain) == std::nullopt);
     }
 
@@ -223,8 +210,6 @@ private Q_SLOTS:
             ".cache/pip/stale");
         row("pip, XDG_CACHE_HOME relative", cache, "cache", C::PythonPipUvCache, ".cache/pip/http-v2",
             "cache/pip/wrong");
-        row("hugging face, XDG_CACHE_HOME set", cache, "@/cache", C::HuggingFaceCache,
-            "@/cache/huggingface/hub/models--x", ".cache/huggingface/hub/models--y");
         row("cursor, XDG_CONFIG_HOME set", "XDG_CONFIG_HOME", "@/config", C::AiEditorCache,
             "@/config/Cursor/Cache/data_0", ".config/Cursor/Cache/old");
         row("pnpm store, XDG_DATA_HOME set", data, "@/data/", C::PnpmStore, "@/data/pnpm/store/v3",
@@ -270,13 +255,12 @@ private Q_SLOTS:
     {
         Home h;
         TreeBuilder downloads(h.tree.path("Downloads"));
-        downloads.file("a.deb", 100).file("b.rpm", 100).file("c.iso", 100).file("d.run", 100).file("e.DEB", 100);
-        downloads.file(".f.iso", 100).file("photo.jpg", 100).file("noext", 100).file("g.dmg", 100);
-        downloads.file("h.pkg", 100).file("tool-1.0-x86_64.AppImage", 100).file("i.deb.part", 100);
-        downloads.file("older/j.deb", 100);
+        // Top-level, visible, and named exactly so: not upper case, not a download still running.
+        downloads.file("a.deb", 100).file("c.iso", 100).file("e.DEB", 100).file(".f.iso", 100).file("photo.jpg", 100);
+        downloads.file("i.deb.part", 100).file("older/j.deb", 100);
         const auto item = h.scanner.measure(C::DmgInstallers);
         QVERIFY(item);
-        QCOMPARE(sortedNames(*item), (QStringList{u"a.deb"_s, u"b.rpm"_s, u"c.iso"_s, u"d.run"_s}));
+        QCOMPARE(sortedNames(*item), (QStringList{u"a.deb"_s, u"c.iso"_s}));
     }
 
     void nestedCandidatesAreNotCountedTwiceWithinACategory()
@@ -330,9 +314,7 @@ private Q_SLOTS:
         const SlimPurgeResult result = h.scanner.purge(item);
         QCOMPARE(result.removedCount, 1);
         QCOMPARE(result.freedBytes, dropped);
-        QVERIFY(TreeBuilder::exists(tree.path("keep/x")));
-        QVERIFY(!TreeBuilder::exists(tree.path("drop")));
-        QVERIFY(TreeBuilder::exists(tree.root()));
+        QVERIFY(TreeBuilder::exists(tree.path("keep/x")) && !TreeBuilder::exists(tree.path("drop")));
 
         for (DiskSlimSubItem& sub : item.subItems)
             sub.isSelected = false;
@@ -385,8 +367,7 @@ private Q_SLOTS:
         const QList<DiskSlimItem> items =
             blockingWait(service.scan({}, [&seen](const SlimScanProgress& p) { seen.append(p); }));
         QCOMPARE(items.size(), 2);
-        QCOMPARE(items[0].category, C::RustCargoCache); // catalogue order
-        QCOMPARE(items[1].category, C::GoCache);
+        QVERIFY(items[0].category == C::RustCargoCache && items[1].category == C::GoCache); // catalogue order
         QCOMPARE(seen.size(), 2 * seen.first().count);
         for (int i = 0; i < seen.size(); i += 2) {
             QCOMPARE(seen[i].position, i / 2 + 1);

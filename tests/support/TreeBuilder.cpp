@@ -1,6 +1,5 @@
 #include "TreeBuilder.h"
 
-#include <QFile>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -12,15 +11,37 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace rubbly::test {
 
 namespace {
-[[noreturn]] void fail(const char* what, const QByteArray& path)
+void check(bool ok, const char* what, const QByteArray& path)
 {
-    qFatal("TreeBuilder: %s %s: %s", what, path.constData(), std::strerror(errno));
+    if (!ok)
+        qFatal("TreeBuilder: %s %s: %s", what, path.constData(), std::strerror(errno));
+}
+
+// Creates or empties a file holding `content`. By bytes, not through QFile: its decoded names would
+// write a name that is not UTF-8 as its U+FFFD look-alike.
+void put(const QByteArray& full, const QByteArray& content, int flags = 0)
+{
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | flags, 0644);
+    check(fd >= 0 && ::write(fd, content.constData(), static_cast<size_t>(content.size())) == content.size(), "write",
+          full);
+    ::close(fd);
+}
+
+// Calls `visit` with the path of every entry of the folder `path`, which the caller found is no link.
+template <typename Visit> void forEachChild(const QByteArray& path, Visit visit)
+{
+    if (DIR* d = ::opendir(path.constData())) {
+        while (dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                visit(path + '/' + e->d_name);
+        }
+        ::closedir(d);
+    }
 }
 } // namespace
 
@@ -45,54 +66,31 @@ void TreeBuilder::ensureParent(const QByteArray& relative)
 TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode)
 {
     // The root and its ancestors first, so a builder can start below a folder that does not exist.
-    QByteArray ancestor;
-    for (const QByteArray& part : m_root.split('/')) {
-        if (part.isEmpty())
-            continue;
-        ancestor += '/' + part;
-        if (::mkdir(ancestor.constData(), 0755) != 0 && errno != EEXIST)
-            fail("mkdir", ancestor);
-    }
-    QByteArray partial;
-    for (const QByteArray& part : relative.split('/')) {
-        if (part.isEmpty())
-            continue;
-        partial += (partial.isEmpty() ? "" : "/") + part;
-        const QByteArray full = path(partial);
-        if (::mkdir(full.constData(), mode) != 0 && errno != EEXIST)
-            fail("mkdir", full);
-    }
+    QByteArray made;
+    const auto make = [&made](const QByteArray& parts, mode_t partMode) {
+        for (const QByteArray& part : parts.split('/')) {
+            if (!part.isEmpty()) {
+                made += '/' + part;
+                check(::mkdir(made.constData(), partMode) == 0 || errno == EEXIST, "mkdir", made);
+            }
+        }
+    };
+    make(m_root, 0755);
+    make(relative, mode);
     return *this;
 }
 
 TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fill)
 {
     ensureParent(relative);
-    const QByteArray full = path(relative);
-    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
-    if (fd < 0)
-        fail("create", full);
-    const QByteArray chunk(64 * 1024, fill);
-    for (qint64 left = size; left > 0;) {
-        const auto n = ::write(fd, chunk.constData(), static_cast<size_t>(std::min<qint64>(left, chunk.size())));
-        if (n <= 0)
-            fail("write", full);
-        left -= n;
-    }
-    ::close(fd);
+    put(path(relative), QByteArray(size, fill), O_NOFOLLOW);
     return *this;
 }
 
 TreeBuilder& TreeBuilder::write(const QByteArray& relative, const QByteArray& content)
 {
-    // By bytes, not through QFile: its decoded names would write a name that is not UTF-8 as its
-    // U+FFFD look-alike.
     ensureParent(relative);
-    const QByteArray full = path(relative);
-    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || ::write(fd, content.constData(), static_cast<size_t>(content.size())) != content.size())
-        fail("write", full);
-    ::close(fd);
+    put(path(relative), content);
     return *this;
 }
 
@@ -112,51 +110,44 @@ QByteArray TreeBuilder::read(const QByteArray& path)
 TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize)
 {
     ensureParent(relative);
-    const QByteArray full = path(relative);
-    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
-    if (fd < 0 || ::ftruncate(fd, logicalSize) != 0)
-        fail("truncate", full);
-    ::close(fd);
+    put(path(relative), {}, O_NOFOLLOW);
+    check(::truncate(path(relative).constData(), logicalSize) == 0, "truncate", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::symlink(const QByteArray& relative, const QByteArray& target)
 {
     ensureParent(relative);
-    if (::symlink(target.constData(), path(relative).constData()) != 0)
-        fail("symlink", path(relative));
+    check(::symlink(target.constData(), path(relative).constData()) == 0, "symlink", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::hardLink(const QByteArray& relative, const QByteArray& existingRelative)
 {
     ensureParent(relative);
-    if (::link(path(existingRelative).constData(), path(relative).constData()) != 0)
-        fail("link", path(relative));
+    check(::link(path(existingRelative).constData(), path(relative).constData()) == 0, "link", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::chmod(const QByteArray& relative, mode_t mode)
 {
-    if (::chmod(path(relative).constData(), mode) != 0)
-        fail("chmod", path(relative));
+    check(::chmod(path(relative).constData(), mode) == 0, "chmod", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds, long nanoseconds)
 {
-    const timespec time{static_cast<time_t>(unixSeconds), nanoseconds};
-    const timespec times[2] = {time, time};
-    if (::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        fail("utimensat", path(relative));
+    const timespec times[2] = {{static_cast<time_t>(unixSeconds), nanoseconds},
+                               {static_cast<time_t>(unixSeconds), nanoseconds}};
+    check(::utimensat(AT_FDCWD, path(relative).constData(), times, AT_SYMLINK_NOFOLLOW) == 0, "utimensat",
+          path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::fifo(const QByteArray& relative)
 {
     ensureParent(relative);
-    if (::mkfifo(path(relative).constData(), 0600) != 0)
-        fail("mkfifo", path(relative));
+    check(::mkfifo(path(relative).constData(), 0600) == 0, "mkfifo", path(relative));
     return *this;
 }
 
@@ -187,41 +178,23 @@ TreeBuilder& TreeBuilder::hostileFile(const QByteArray& relative, const QByteArr
 
 QList<QByteArray> TreeBuilder::awkwardNames()
 {
-    return {
-        QByteArrayLiteral("with space.txt"),
-        QByteArrayLiteral("100% done+more.pdf"),
-        QByteArrayLiteral("line\nbreak.png"),
-        QByteArrayLiteral("latin1-\xe9t\xe9.mp3"),
-        QByteArrayLiteral("-leading-dash"),
-        QByteArrayLiteral("%2F not a slash"),
-        QByteArray(246, 'n') + QByteArrayLiteral(".zip"),
-    };
+    return {"with space.txt",  "100% done+more.pdf",         "line\nbreak.png", "latin1-\xe9t\xe9.mp3", "-leading-dash",
+            "%2F not a slash", QByteArray(246, 'n') + ".zip"};
 }
 
 qint64 TreeBuilder::allocatedSize(const QByteArray& path)
 {
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0)
-        return 0;
-    return static_cast<qint64>(st.st_blocks) * 512;
+    return ::lstat(path.constData(), &st) == 0 ? static_cast<qint64>(st.st_blocks) * 512 : 0;
 }
 
 qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path)
 {
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0)
-        return 0;
-    if (!S_ISDIR(st.st_mode))
-        return static_cast<qint64>(st.st_blocks) * 512;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return allocatedSize(path);
     qint64 total = 0;
-    if (DIR* d = ::opendir(path.constData())) {
-        while (dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-                continue;
-            total += treeAllocatedSize(path + '/' + e->d_name);
-        }
-        ::closedir(d);
-    }
+    forEachChild(path, [&total](const QByteArray& child) { total += treeAllocatedSize(child); });
     return total;
 }
 
@@ -237,13 +210,7 @@ void TreeBuilder::makeWritable(const QByteArray& path)
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;
     ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
-    if (DIR* d = ::opendir(path.constData())) {
-        while (dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                makeWritable(path + '/' + e->d_name);
-        }
-        ::closedir(d);
-    }
+    forEachChild(path, makeWritable);
 }
 
 void TreeBuilder::removeAll(const QByteArray& path)
