@@ -34,11 +34,9 @@ qint64 secondsFromNow(qint64 offset)
 // failure reads as success.
 class TrashSafetyTest : public QObject {
     Q_OBJECT
-
-    bool m_privateMounts = false;
-
 private Q_SLOTS:
-    void initTestCase() { m_privateMounts = geteuid() == 0 && MountGuard::enterPrivateNamespace(); }
+    // Where it cannot be done, mounting cannot either, and the tests that mount skip.
+    void initTestCase() { (void)(geteuid() == 0 && MountGuard::enterPrivateNamespace()); }
 
     // The parts of a trash folder that trashers create (the folder itself, files/, info/) must be
     // real folders of the user: a link, a file or a folder of someone else in their place makes the
@@ -76,31 +74,24 @@ private Q_SLOTS:
         }
         // A trash folder's content, made elsewhere: a document whose info file is dated long ago (the
         // age rule would pick it) and an info file without data (a full emptying would remove it).
+        // The other part of the real trash folder holds what goes with it.
         TreeBuilder made(fx.outside().path("Documents"));
         const QByteArray oldInfo = "[Trash Info]\nPath=/x/tax.pdf\nDeletionDate=2001-01-01T00:00:00\n";
-        made.file("files/tax.pdf", 4096).write("info/tax.pdf.trashinfo", oldInfo).write("info/gone.trashinfo", oldInfo);
-        made.touch("info/gone.trashinfo", secondsFromNow(-86400))
-            .touch("info/tax.pdf.trashinfo", secondsFromNow(-86400));
-        // The other part of the real trash folder holds what goes with it.
+        const QByteArrayList madeFiles{"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"};
+        made.file(madeFiles[0], 4096).write(madeFiles[1], oldInfo).write(madeFiles[2], oldInfo);
+        made.touch(madeFiles[1], secondsFromNow(-86400)).touch(madeFiles[2], secondsFromNow(-86400));
         if (part == "files")
-            TreeBuilder(trash).write("info/tax.pdf.trashinfo", oldInfo);
+            TreeBuilder(trash).write(madeFiles[1], oldInfo);
         const QByteArray target = part == "." ? trash : trash + '/' + part;
         const QByteArray source = part == "." ? made.root() : made.path(part);
         QVERIFY(QDir(QFile::decodeName(target)).removeRecursively());
-        // Every file made stays: where it was made, or in the trash folder the foreign part moved to.
-        QList<QByteArray> untouchable = kind == "file" ? QList<QByteArray>{target} : QList<QByteArray>{};
-        for (const QByteArray path : {"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"}) {
-            const bool moved = kind == "foreign" && (part == "." || path.startsWith(part + '/'));
-            untouchable.append(moved ? trash + '/' + path : made.path(path));
-        }
-        if (kind == "file") {
+        if (kind == "file")
             QVERIFY(QFile(QFile::decodeName(target)).open(QIODevice::WriteOnly));
-        } else if (kind == "link") {
+        else if (kind == "link")
             QCOMPARE(::symlink(source.constData(), target.constData()), 0);
-        } else {
+        else
             QVERIFY(::rename(source.constData(), target.constData()) == 0 &&
                     ::chown(target.constData(), 65534, 65534) == 0);
-        }
 
         TrashStore store(fx.locations(), {}, kTestZone);
         const TrashStatusResult status = store.scan();
@@ -114,9 +105,7 @@ private Q_SLOTS:
             QVERIFY2(kind == "link" ? problem.reason.contains(QLatin1String("symbolic link"))
                                     : !problem.reason.isEmpty(),
                      qPrintable(problem.reason));
-            QVERIFY(!status->trashFolders.contains(trash));
-            for (const TrashItemDetail& item : status->topItems)
-                QVERIFY2(!item.name.contains(QLatin1String("tax")), item.path.constData());
+            QVERIFY(!status->trashFolders.contains(trash) && status->itemCount == 0);
         } else {
             QVERIFY2(status.error().message.contains(named), qPrintable(status.error().message));
         }
@@ -125,8 +114,12 @@ private Q_SLOTS:
             QVERIFY(result && result->removedCount == 0 && !result->complete());
             QVERIFY2(result->problems.join(u'\n').contains(named), qPrintable(result->problems.join(u'\n')));
         }
-        for (const QByteArray& path : untouchable)
-            QVERIFY2(TreeBuilder::exists(path), path.constData());
+        // Every file made stays: where it was made, or in the trash folder the foreign part moved to.
+        for (const QByteArray& path : madeFiles) {
+            const bool moved = kind == "foreign" && (part == "." || path.startsWith(part + '/'));
+            QVERIFY2(TreeBuilder::exists(moved ? trash + '/' + path : made.path(path)), path.constData());
+        }
+        QVERIFY(kind != "file" || TreeBuilder::exists(target));
     }
 
     // A ~/.local/share (or anything else above the home trash) that the user made a link to another
