@@ -5,10 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <thread>
+#include <future>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -176,16 +176,13 @@ private Q_SLOTS:
         const TrashStatusResult status = store.scan();
         QVERIFY(status && status->itemCount == 1);
         QCOMPARE(status->topItems[0].size, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
-        if (file == "directorysizes") {
-            struct stat st {};
-            QCOMPARE(::lstat(path.constData(), &st), 0);
-            QVERIFY2(S_ISREG(st.st_mode) && st.st_size < 1024, "an untrusted cache is written anew");
-        } else {
+        const QFileInfo written(QFile::decodeName(path));
+        if (file == "directorysizes") // an untrusted cache is written anew
+            QVERIFY(!written.isSymLink() && written.isFile() && written.size() < 1024);
+        else
             QVERIFY(!status->topItems[0].deletionDate);
-        }
         QCOMPARE(TreeBuilder::read(fx.outside().path("lies")), lie);
-        QVERIFY(store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)));
-        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/dir"));
+        QCOMPARE(store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0))->removedCount, 0);
         QCOMPARE(store.emptyAll()->removedCount, 1);
     }
 
@@ -297,11 +294,9 @@ private Q_SLOTS:
         }
         TrashStore first(fx.locations());
         TrashStore second(fx.locations());
-        TrashCleanupOutcome a = TrashError{};
-        TrashCleanupOutcome b = TrashError{};
-        std::thread other([&] { b = second.emptyAll(); });
-        a = first.emptyAll();
-        other.join();
+        auto other = std::async(std::launch::async, [&] { return second.emptyAll(); });
+        const TrashCleanupOutcome a = first.emptyAll();
+        const TrashCleanupOutcome b = other.get();
         QVERIFY(a && b && a->failedCount == 0 && b->failedCount == 0);
         QVERIFY(a->removedCount + b->removedCount >= 20);
         QVERIFY(isEmptyFolder(fx.filesPath()) && isEmptyFolder(fx.infoPath()));
