@@ -141,49 +141,73 @@ private Q_SLOTS:
     }
 
     // A trash's directorysizes and info files may be written by anyone who can write the trash
-    // folder (another trasher, a stick from another machine): one that is a link or huge is not
-    // read (what else the reader refuses is its own test), and a cache that cannot be trusted is
-    // rebuilt.
-    void filesOthersWriteAreReadWithinLimits_data()
+    // folder (another trasher, a stick from another machine). One that is a link or huge is not read
+    // (what else the reader refuses is its own test); a size beyond what a disk holds (2^60 bytes) is
+    // measured instead, and sums of sizes that are each believable stop at the largest byte count. A
+    // cache that cannot be trusted is written anew, and nothing it pointed at is touched.
+    void filesOthersWriteAreBelievedWithinLimits_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("kind");
-        for (const QByteArray& file : {QByteArray("directorysizes"), QByteArray("info/dir.trashinfo")}) {
-            for (const QByteArray& kind : {QByteArray("link to a file of lies"), QByteArray("huge file")})
-                QTest::newRow(file + " is a " + kind) << file << kind;
-        }
+        QTest::addColumn<QByteArray>("claim"); // the size directorysizes gives each entry
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("believed");
+        const auto row = [](const char* name, const char* file, const char* kind, const char* claim, int entries,
+                            bool believed) {
+            QTest::newRow(name) << QByteArray(file) << QByteArray(kind) << QByteArray(claim) << entries << believed;
+        };
+        row("directorysizes is a link to a file of lies", "directorysizes", "link", "777", 1, false);
+        row("directorysizes is a huge file", "directorysizes", "huge file", "777", 1, false);
+        row("an info file is a link to a file of lies", "info/dir0.trashinfo", "link", "777", 1, false);
+        row("an info file is a huge file", "info/dir0.trashinfo", "huge file", "777", 1, false);
+        row("the largest 64-bit number", "directorysizes", "claim", "9223372036854775807", 1, false);
+        row("just beyond 2^60", "directorysizes", "claim", "1152921504606846977", 1, false);
+        row("nine entries of 2^60 each", "directorysizes", "claim", "1152921504606846976", 9, true);
     }
-    void filesOthersWriteAreReadWithinLimits()
+    void filesOthersWriteAreBelievedWithinLimits()
     {
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, claim);
+        QFETCH(int, entries);
+        QFETCH(bool, believed);
         TrashFixture fx;
-        fx.files().file("dir/f", 8192);
-        fx.writeInfo("dir", "/home/u/dir", "2026-03-01T10:00:00");
-        TreeBuilder(fx.infoPath()).touch("dir.trashinfo", 1772355600);
-        const QByteArray lie = file == "directorysizes"
-                                   ? QByteArray("777 1772355600 dir\n")
-                                   : QByteArray("[Trash Info]\nPath=/x\nDeletionDate=2001-01-01T00:00:00\n");
+        QByteArray sizes;
+        for (int i = 0; i < entries; ++i) {
+            const QByteArray name = "dir" + QByteArray::number(i);
+            fx.files().file(name + "/f", 8192); // larger than "small", so first of the largest
+            fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
+            TreeBuilder(fx.infoPath()).touch(name + ".trashinfo", 1772355600);
+            sizes += claim + " 1772355600 " + name + '\n';
+        }
+        fx.addFile("small", 4096);
+        const QByteArray lie =
+            file == "directorysizes" ? sizes : QByteArray("[Trash Info]\nPath=/x\nDeletionDate=2001-01-01T00:00:00\n");
         fx.outside().write("lies", lie);
         const QByteArray path = fx.trashPath() + '/' + file;
         ::unlink(path.constData());
         // Padded beyond any limit with what would still parse, so only the limit keeps the lie out.
-        if (kind == "huge file")
-            TreeBuilder(fx.trashPath()).write(file, lie + QByteArray(24 << 20, '\n'));
-        else
+        if (kind == "link")
             QCOMPARE(::symlink(fx.outside().path("lies").constData(), path.constData()), 0);
+        else
+            TreeBuilder(fx.trashPath()).write(file, kind == "huge file" ? lie + QByteArray(24 << 20, '\n') : lie);
+
         TrashStore store(fx.locations(), {}, kTestZone);
         const TrashStatusResult status = store.scan();
-        QVERIFY(status && status->itemCount == 1);
-        QCOMPARE(status->topItems[0].size, TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir"));
-        const QFileInfo written(QFile::decodeName(path));
-        if (file == "directorysizes") // an untrusted cache is written anew
-            QVERIFY(!written.isSymLink() && written.isFile() && written.size() < 1024);
-        else
-            QVERIFY(!status->topItems[0].deletionDate);
+        QVERIFY(status && status->itemCount == entries + 1);
+        QCOMPARE(store.walks(), believed ? 0 : entries);
+        const qint64 measured = TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir0");
+        QCOMPARE(status->topItems[0].size, believed ? claim.toLongLong() : measured);
+        QVERIFY(file == "directorysizes" || !status->topItems[0].deletionDate);
+        QVERIFY(believed ? status->totalSize == std::numeric_limits<qint64>::max() : status->totalSize > 0);
+        for (const auto& [category, size] : status->categoryDistribution)
+            QVERIFY(size > 0);
+        const QFileInfo written(QFile::decodeName(fx.trashPath() + "/directorysizes"));
+        QVERIFY(!written.isSymLink() && written.size() < 1024);
         QCOMPARE(TreeBuilder::read(fx.outside().path("lies")), lie);
         QCOMPARE(store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0))->removedCount, 0);
-        QCOMPARE(store.emptyAll()->removedCount, 1);
+        const TrashCleanupOutcome emptied = store.emptyAll();
+        QVERIFY(emptied->removedCount == entries + 1 && emptied->freedBytes > 0);
     }
 
     // A mount point inside the Trash (another volume, or a bind mount of a folder or a file of the same
@@ -300,45 +324,6 @@ private Q_SLOTS:
         QVERIFY(a && b && a->failedCount == 0 && b->failedCount == 0);
         QVERIFY(a->removedCount + b->removedCount >= 20);
         QVERIFY(isEmptyFolder(fx.filesPath()) && isEmptyFolder(fx.infoPath()));
-    }
-
-    // directorysizes may claim any size; a claim beyond what a disk holds (2^60 bytes) is measured
-    // instead, and sums of sizes that are each believable stop at the largest byte count.
-    void lyingSizesAreMeasuredAndSumsSaturate_data()
-    {
-        QTest::addColumn<QByteArray>("claim");
-        QTest::addColumn<int>("entries");
-        QTest::addColumn<bool>("believed");
-        QTest::newRow("the largest 64-bit number") << QByteArray("9223372036854775807") << 1 << false;
-        QTest::newRow("just beyond 2^60") << QByteArray("1152921504606846977") << 1 << false;
-        QTest::newRow("nine entries of 2^60 each") << QByteArray("1152921504606846976") << 9 << true;
-    }
-    void lyingSizesAreMeasuredAndSumsSaturate()
-    {
-        QFETCH(QByteArray, claim);
-        QFETCH(int, entries);
-        QFETCH(bool, believed);
-        TrashFixture fx;
-        QByteArray sizes;
-        for (int i = 0; i < entries; ++i) {
-            const QByteArray name = "dir" + QByteArray::number(i);
-            fx.files().file(name + "/f", 4096);
-            fx.writeInfo(name, "/home/u/" + name, "2026-03-01T10:00:00");
-            TreeBuilder(fx.infoPath()).touch(name + ".trashinfo", 1772355600);
-            sizes += claim + " 1772355600 " + name + '\n';
-        }
-        fx.addFile("small", 4096);
-        TreeBuilder(fx.trashPath()).write("directorysizes", sizes);
-        TrashStore store(fx.locations());
-        const TrashStatusResult status = store.scan();
-        QCOMPARE(store.walks(), believed ? 0 : entries);
-        const qint64 measured = TreeBuilder::treeAllocatedSize(fx.filesPath() + "/dir0");
-        QCOMPARE(status->topItems[0].size, believed ? claim.toLongLong() : measured);
-        QVERIFY(believed ? status->totalSize == std::numeric_limits<qint64>::max() : status->totalSize > 0);
-        for (const auto& [category, size] : status->categoryDistribution)
-            QVERIFY(size > 0);
-        const TrashCleanupOutcome emptied = store.emptyAll();
-        QVERIFY(emptied->removedCount == entries + 1 && emptied->freedBytes > 0);
     }
 };
 
