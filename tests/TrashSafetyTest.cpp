@@ -21,12 +21,6 @@ bool isEmptyFolder(const QByteArray& path)
     return QDir(QFile::decodeName(path)).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-// The seconds since the epoch of now plus `offset`.
-qint64 secondsFromNow(qint64 offset)
-{
-    return QDateTime::currentSecsSinceEpoch() + offset;
-}
-
 } // namespace
 
 // Hostile and careless input around the Trash, one rule per test and one row per kind of input:
@@ -67,11 +61,9 @@ private Q_SLOTS:
         TrashFixture fx;
         const QByteArray trash = where == "home" ? fx.trashPath() : fx.addVolume("stick");
         MountGuard mounts;
-        if (where == "ext4") {
-            if (!mounts.ext4(fx.outside().path("stick.img"), trash.left(trash.lastIndexOf('/'))))
-                QSKIP("loop-mounting an ext4 image needs root and loop devices");
-            TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
-        }
+        if (where == "ext4" && !mounts.ext4(fx.outside().path("stick.img"), trash.left(trash.lastIndexOf('/'))))
+            QSKIP("loop-mounting an ext4 image needs root and loop devices");
+        TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
         // A trash folder's content, made elsewhere: a document whose info file is dated long ago (the
         // age rule would pick it) and an info file without data (a full emptying would remove it).
         // The other part of the real trash folder holds what goes with it.
@@ -79,7 +71,8 @@ private Q_SLOTS:
         const QByteArray oldInfo = "[Trash Info]\nPath=/x/tax.pdf\nDeletionDate=2001-01-01T00:00:00\n";
         const QByteArrayList madeFiles{"files/tax.pdf", "info/tax.pdf.trashinfo", "info/gone.trashinfo"};
         made.file(madeFiles[0], 4096).write(madeFiles[1], oldInfo).write(madeFiles[2], oldInfo);
-        made.touch(madeFiles[1], secondsFromNow(-86400)).touch(madeFiles[2], secondsFromNow(-86400));
+        const qint64 yesterday = QDateTime::currentSecsSinceEpoch() - 86400;
+        made.touch(madeFiles[1], yesterday).touch(madeFiles[2], yesterday);
         if (part == "files")
             TreeBuilder(trash).write(madeFiles[1], oldInfo);
         const QByteArray target = part == "." ? trash : trash + '/' + part;
@@ -290,7 +283,9 @@ private Q_SLOTS:
         QFETCH(bool, removed);
         TrashFixture fx;
         fx.writeInfo("arriving.txt", "/home/u/arriving.txt", "2026-03-01T10:00:00");
-        TreeBuilder(fx.infoPath()).touch("arriving.txt.trashinfo", secondsFromNow(-age)).file("not-an-info-file", 10);
+        TreeBuilder(fx.infoPath())
+            .touch("arriving.txt.trashinfo", QDateTime::currentSecsSinceEpoch() - age)
+            .file("not-an-info-file", 10);
         fx.addFile("present.txt", 100);
         TrashStore store(fx.locations(), {}, kTestZone);
         // An info file alone is no entry, whatever its age.

@@ -41,12 +41,11 @@ private Q_SLOTS:
         tree.file("keep/precious", 4096).file("keep/sub/more", 4096).symlink("t/toDir", tree.path("keep"));
         tree.symlink("t/toFile", tree.path("keep/precious")).symlink("t/loop", "loop").symlink("t/up", "..");
         tree.symlink("linkRoot", tree.path("keep"));
-        QVERIFY(TreeRemover().remove(tree.path("t")).complete);
-        QVERIFY(TreeRemover().remove(tree.path("linkRoot")).complete);
+        QVERIFY(TreeRemover().remove(tree.path("t")).complete && TreeRemover().remove(tree.path("linkRoot")).complete);
         QVERIFY(TreeBuilder::exists(tree.path("keep/precious")) && !TreeBuilder::exists(tree.path("linkRoot")));
         // Nor through a dot name.
-        QVERIFY(!TreeRemover().remove(tree.path("keep") + "/.").complete);
-        QVERIFY(!TreeRemover().remove(tree.path("keep/sub") + "/..").complete);
+        QVERIFY(!TreeRemover().remove(tree.path("keep") + "/.").complete &&
+                !TreeRemover().remove(tree.path("keep/sub") + "/..").complete);
         QVERIFY(TreeBuilder::exists(tree.path("keep/sub/more")));
     }
 
@@ -59,9 +58,7 @@ private Q_SLOTS:
             QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
         const auto unset = qScopeGuard([&] { TreeBuilder::setImmutable(tree.path("t/sub/stuck"), false); });
         const RemovalResult result = TreeRemover().remove(tree.path("t"));
-        QVERIFY(!result.complete);
-        QCOMPARE(result.failures, 1);
-        QVERIFY(TreeBuilder::exists(tree.path("t/sub/stuck")));
+        QVERIFY(!result.complete && result.failures == 1 && TreeBuilder::exists(tree.path("t/sub/stuck")));
         QVERIFY(!TreeBuilder::exists(tree.path("t/gone")) && !TreeBuilder::exists(tree.path("t/sub/also-gone")));
     }
 };
