@@ -73,8 +73,7 @@ private Q_SLOTS:
         };
         QVERIFY(mappedfiles::residentKiB(is("Font.ttf")) >= kSize / 1024 - 8);
 
-        const QByteArray folder = QFile::encodeName(dir.path());
-        const long dropped = mappedfiles::dropPages([&](const QByteArray& path) {
+        const long dropped = mappedfiles::dropPages([folder = QFile::encodeName(dir.path())](const QByteArray& path) {
             return path.startsWith(folder) && (mappedfiles::isFontFile(path) || mappedfiles::isSharedLibrary(path));
         });
         QVERIFY(dropped >= kSize / 1024 - 8);

@@ -272,7 +272,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint64>("age");
         QTest::addColumn<bool>("removed");
-        QTest::newRow("written just now") << qint64(0) << false;
         QTest::newRow("ten minutes ago") << qint64(600) << false;
         QTest::newRow("two hours ago") << qint64(7200) << true;
         QTest::newRow("in the future") << qint64(-86400) << false;

@@ -183,18 +183,17 @@ private Q_SLOTS:
         }
         fx.addFile("undated", 10, "sometime");
         fx.files().file("no-info", 10);
-        TrashStore first(fx.locations(), {}, kTestZone);
-        const TrashStatusResult a = first.scan();
-        const int reads = first.infoReads();
-        // Listed again (the folders changed just now), but no info file is read again.
-        QCOMPARE(first.scan()->topItems, a->topItems);
-        QVERIFY(first.listings() == 2 && first.infoReads() == reads);
+        const TrashStatusResult a = TrashStore(fx.locations(), {}, kTestZone).scan();
         // A new process trusts the directorysizes written by the first, but for an entry trashed anew
         // since: each size in its place, whichever way it was found.
         TreeBuilder(fx.infoPath()).touch("dir3.trashinfo", 1772355601);
         TrashStore store(fx.locations(), {}, kTestZone);
         QCOMPARE(store.scan()->topItems, a->topItems);
         QCOMPARE(store.walks(), 1);
+        // Listed again (the folders changed just now), but no info file is read again.
+        const int reads = store.infoReads();
+        QCOMPARE(store.scan()->topItems, a->topItems);
+        QVERIFY(store.listings() == 2 && store.infoReads() == reads);
 
         const auto removed = [&](Timestamp cutoff) { return store.removeDeletedBefore(cutoff)->removedCount; };
         const Timestamp april = localTime(2026, 4, 1, 0, 0, 0);
@@ -203,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(store.scan()->topItems, a->topItems);
         QCOMPARE(store.scan()->topItems, a->topItems);
         QCOMPARE(removed(localTime(2026, 2, 1, 0, 0, 0)), 0);
-        QCOMPARE(store.listings(), 3);
+        QCOMPARE(store.listings(), 4);
         // A cut-off that reaches the oldest entry lists, the info files known by their stamps.
         const int known = store.infoReads();
         QCOMPARE(removed(april), 1);
@@ -249,7 +248,7 @@ private Q_SLOTS:
 
         TrashStore store(fx.locations());
         QCOMPARE(store.scan()->totalSize, trusted ? 777 : size);
-        QCOMPARE(store.walks(), trusted ? 0 : 1);
+        QVERIFY(store.walks() == (trusted ? 0 : 1));
         // Rewritten in the unit it had: KDE only ever matches milliseconds.
         QCOMPARE(TreeBuilder::read(fx.trashPath() + "/directorysizes"), after + '\n');
         // Measured once: the next process trusts the line, and emptying frees what it says.
