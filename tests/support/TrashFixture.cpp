@@ -13,7 +13,6 @@ namespace rubbly::test {
 
 TrashFixture::TrashFixture()
     : m_trash(QFile::encodeName(m_home.dataHome()) + "/Trash")
-    , m_mountInfo(QFile::encodeName(m_home.root()) + "/mountinfo")
     , m_files(m_trash + "/files")
     , m_outside(QFile::encodeName(m_home.home()) + "/outside")
 {
@@ -42,13 +41,13 @@ QByteArray TrashFixture::addVolume(const QByteArray& name)
     TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
     TreeBuilder(QFile::encodeName(m_home.root()))
         .write("mountinfo",
-               TreeBuilder::read(m_mountInfo) + "30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+               TreeBuilder::read(mountInfoPath()) + "30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
     return trash;
 }
 
 TrashLocations TrashFixture::locations() const
 {
-    return TrashLocations(m_home.environment(), m_mountInfo);
+    return TrashLocations(m_home.environment(), mountInfoPath());
 }
 
 TrashPutReport TrashFixture::trashWithService(const QList<QByteArray>& paths) const
