@@ -35,8 +35,7 @@ private Q_SLOTS:
         tree.file("limit", limit).file("over", limit + 1).dir("dir").fifo("fifo").symlink("zero", "/dev/zero");
         const auto read = readUntrustedFile(tree.path(shape), limit);
         QCOMPARE(read.ok() ? -1 : int(read.error().kind), expected);
-        if (read.ok())
-            QCOMPARE(*read, QByteArray(limit, 'x'));
+        QVERIFY(!read.ok() || *read == QByteArray(limit, 'x'));
     }
 };
 
