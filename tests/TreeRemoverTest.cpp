@@ -1,5 +1,4 @@
 #include "TreeRemover.h"
-#include "MountGuard.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
@@ -29,12 +28,9 @@ private Q_SLOTS:
         tree.chmod("t/ro/sub", 0555).chmod("t/ro", 0555).chmod("t/noexec", 0600).chmod("t/none", 0);
         tree.chmod("t/ro/file", 0444).file("single", 5000);
         const RemovalResult result = TreeRemover(true).remove(tree.path("t"));
-        QVERIFY(result.complete);
-        QCOMPARE(result.failures, 0);
+        QVERIFY(result.complete && result.failures == 0 && !TreeBuilder::exists(tree.path("t")));
         QCOMPARE(result.removedBytes, expected);
-        QVERIFY(!TreeBuilder::exists(tree.path("t")));
-        QVERIFY(TreeRemover().remove(tree.path("single")).complete);
-        QVERIFY(!TreeBuilder::exists(tree.path("single")));
+        QVERIFY(TreeRemover().remove(tree.path("single")).complete && !TreeBuilder::exists(tree.path("single")));
         QVERIFY(TreeRemover().remove(tree.path("never-existed")).complete); // already gone counts as removed
     }
 
@@ -45,14 +41,11 @@ private Q_SLOTS:
         tree.file("keep/precious", 4096).file("keep/sub/more", 4096).symlink("t/toDir", tree.path("keep"));
         tree.symlink("t/toFile", tree.path("keep/precious")).symlink("t/loop", "loop").symlink("t/up", "..");
         tree.symlink("linkRoot", tree.path("keep"));
-        QVERIFY(TreeRemover().remove(tree.path("t")).complete);
-        QVERIFY(TreeRemover().remove(tree.path("linkRoot")).complete);
-        QVERIFY(TreeBuilder::exists(tree.path("keep/precious")));
-        QVERIFY(TreeBuilder::exists(tree.path("keep/sub/more")));
-        QVERIFY(!TreeBuilder::exists(tree.path("linkRoot")));
+        QVERIFY(TreeRemover().remove(tree.path("t")).complete && TreeRemover().remove(tree.path("linkRoot")).complete);
+        QVERIFY(TreeBuilder::exists(tree.path("keep/precious")) && !TreeBuilder::exists(tree.path("linkRoot")));
         // Nor through a dot name.
-        QVERIFY(!TreeRemover().remove(tree.path("keep") + "/.").complete);
-        QVERIFY(!TreeRemover().remove(tree.path("keep/sub") + "/..").complete);
+        QVERIFY(!TreeRemover().remove(tree.path("keep") + "/.").complete &&
+                !TreeRemover().remove(tree.path("keep/sub") + "/..").complete);
         QVERIFY(TreeBuilder::exists(tree.path("keep/sub/more")));
     }
 
@@ -65,26 +58,8 @@ private Q_SLOTS:
             QSKIP("cannot set the immutable flag here (needs root on ext4, xfs or btrfs)");
         const auto unset = qScopeGuard([&] { TreeBuilder::setImmutable(tree.path("t/sub/stuck"), false); });
         const RemovalResult result = TreeRemover().remove(tree.path("t"));
-        QVERIFY(!result.complete);
-        QCOMPARE(result.failures, 1);
-        QVERIFY(TreeBuilder::exists(tree.path("t/sub/stuck")));
-        QVERIFY(!TreeBuilder::exists(tree.path("t/gone")));
-        QVERIFY(!TreeBuilder::exists(tree.path("t/sub/also-gone")));
-    }
-
-    void mountPointsInsideAreNotCrossed()
-    {
-        TempHome home;
-        TreeBuilder tree(QFile::encodeName(home.root()));
-        tree.file("t/before", 100).dir("t/mnt");
-        MountGuard mounts;
-        if (!mounts.tmpfs(tree.path("t/mnt")))
-            QSKIP("cannot mount a tmpfs here (needs root)");
-        tree.file("t/mnt/on-the-other-fs", 100);
-        const RemovalResult result = TreeRemover().remove(tree.path("t"));
-        QVERIFY(!result.complete);
-        QVERIFY(TreeBuilder::exists(tree.path("t/mnt/on-the-other-fs")));
-        QVERIFY(!TreeBuilder::exists(tree.path("t/before")));
+        QVERIFY(!result.complete && result.failures == 1 && TreeBuilder::exists(tree.path("t/sub/stuck")));
+        QVERIFY(!TreeBuilder::exists(tree.path("t/gone")) && !TreeBuilder::exists(tree.path("t/sub/also-gone")));
     }
 };
 

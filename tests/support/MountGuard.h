@@ -46,21 +46,20 @@ public:
     bool ext4(const QByteArray& image, const QByteArray& target)
     {
         const QString file = QString::fromLocal8Bit(image);
-        if (QProcess::execute(QStringLiteral("truncate"), {QStringLiteral("-s"), QStringLiteral("16M"), file}) != 0 ||
-            QProcess::execute(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), file}) != 0)
-            return false;
-        const int mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
-                                                                        file, QString::fromLocal8Bit(target)});
-        return added(mounted == 0 ? 0 : -1, target);
+        const bool mounted =
+            QProcess::execute(QStringLiteral("truncate"), {QStringLiteral("-s"), QStringLiteral("16M"), file}) == 0 &&
+            QProcess::execute(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), file}) == 0 &&
+            QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), file,
+                                                        QString::fromLocal8Bit(target)}) == 0;
+        return added(mounted ? 0 : -1, target);
     }
 
 private:
     bool added(int result, const QByteArray& target)
     {
-        if (result != 0)
-            return false;
-        m_targets.append(target);
-        return true;
+        if (result == 0)
+            m_targets.append(target);
+        return result == 0;
     }
     QList<QByteArray> m_targets;
 };

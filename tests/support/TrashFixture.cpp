@@ -13,15 +13,12 @@ namespace rubbly::test {
 
 TrashFixture::TrashFixture()
     : m_trash(QFile::encodeName(m_home.dataHome()) + "/Trash")
-    , m_mountInfo(QFile::encodeName(m_home.root()) + "/mountinfo")
     , m_files(m_trash + "/files")
     , m_outside(QFile::encodeName(m_home.home()) + "/outside")
 {
     TreeBuilder(m_trash).dir("files", 0700).dir("info", 0700);
     m_outside.dir({});
-    QFile mountInfo(QFile::decodeName(m_mountInfo));
-    if (!mountInfo.open(QIODevice::WriteOnly))
-        qFatal("TrashFixture: cannot write the mount table");
+    TreeBuilder(QFile::encodeName(m_home.root())).write("mountinfo", {});
 }
 
 void TrashFixture::writeInfo(const QByteArray& name, const QByteArray& path, const QByteArray& deletionDate)
@@ -42,16 +39,15 @@ QByteArray TrashFixture::addVolume(const QByteArray& name)
     const QByteArray top = QFile::encodeName(m_home.root()) + '/' + name;
     const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
     TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
-    QFile mountInfo(QFile::decodeName(m_mountInfo));
-    if (!mountInfo.open(QIODevice::Append))
-        qFatal("TrashFixture: cannot write the mount table");
-    mountInfo.write("30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+    TreeBuilder(QFile::encodeName(m_home.root()))
+        .write("mountinfo",
+               TreeBuilder::read(mountInfoPath()) + "30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
     return trash;
 }
 
 TrashLocations TrashFixture::locations() const
 {
-    return TrashLocations(m_home.environment(), m_mountInfo);
+    return TrashLocations(m_home.environment(), mountInfoPath());
 }
 
 TrashPutReport TrashFixture::trashWithService(const QList<QByteArray>& paths) const

@@ -6,8 +6,6 @@
 #include "TrashLocations.h"
 #include "TreeBuilder.h"
 
-#include <QByteArray>
-
 namespace rubbly::test {
 
 // A temporary home whose trash the test fills by hand, the way another trasher would have. The mount
@@ -38,12 +36,11 @@ public:
     // Moves `paths` to the Trash as the tray program does, through the trash service (KDE told, the
     // entries made reported), on a clock at the real time.
     TrashPutReport trashWithService(const QList<QByteArray>& paths) const;
-    QByteArray mountInfoPath() const { return m_mountInfo; }
+    QByteArray mountInfoPath() const { return QFile::encodeName(m_home.root()) + "/mountinfo"; }
 
 private:
     TempHome m_home;
     QByteArray m_trash;
-    QByteArray m_mountInfo;
     TreeBuilder m_files;
     TreeBuilder m_outside;
 };
