@@ -121,16 +121,6 @@ private Q_SLOTS:
         QCOMPARE(tab.rig.fakeSlim.purged.size(), 1);
     }
 
-    void appearingScansOnlyWithNothingToShow()
-    {
-        SlimTab stored({item(DiskSlimCategory::NpmCache)});
-        QCOMPARE(stored.rig.fakeSlim.scans, 0);
-        SlimTab fresh({item(DiskSlimCategory::NpmCache)}, false);
-        fresh.view->appeared(); // again, now with items: nothing more
-        settle();
-        QCOMPARE(fresh.rig.fakeSlim.scans, 1);
-    }
-
     void theBodyFollowsTheScan()
     {
         SlimTab tab({}, false);

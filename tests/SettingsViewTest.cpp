@@ -4,8 +4,6 @@
 #include "GlobalShortcutService.h"
 #include "MemoryDefaults.h"
 #include "Motion.h"
-#include "PushButton.h"
-#include "RecordingEffects.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
 #include "SettingsPanes.h"
@@ -42,16 +40,15 @@ struct Window {
         view->show();
         view->setSelection(pane);
     }
-    // The widget of kind T in the pane shown that shows `text`.
-    template <typename T> T* byText(const QString& text) const
+    // The row of the pane shown that shows `text`.
+    FormRow* row(const QString& text) const
     {
-        for (T* widget : view->currentPane()->findChildren<T*>()) {
-            if (widget->text() == text)
-                return widget;
+        for (FormRow* row : view->currentPane()->findChildren<FormRow*>()) {
+            if (row->text() == text)
+                return row;
         }
-        qFatal("nothing shows %s", qPrintable(text));
+        qFatal("no row %s", qPrintable(text));
     }
-    FormRow* row(const QString& text) const { return byText<FormRow>(text); }
     ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
     // Visible as the user sees it: inside the pane that shows.
     bool shown(QWidget* widget) const { return widget->isVisibleTo(view->currentPane()); }
@@ -194,23 +191,6 @@ private Q_SLOTS:
             QVERIFY(about.texts().contains(QStringLiteral("99%")));
         if (status.kind() == UpdateStatus::Kind::Error)
             QVERIFY(about.texts().contains(QStringLiteral("更新信息解析失败")));
-    }
-
-    void thePermissionsPaneChecksWhenShownAndOnRequest()
-    {
-        Window window(SidebarItem::General);
-        window.workspace.accessProblem =
-            TrashAccessProblem{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
-                               "/home/user/.local/share/Trash", 1000, 0500};
-        window.view->setSelection(SidebarItem::Permissions);
-        QCOMPARE(window.workspace.calls, QStringList{QStringLiteral("checkTrashAccess")});
-        QVERIFY(window.shown(window.byText<PushButton>(QStringLiteral("复制修复命令"))));
-        // The report is the panel's guide's: what it says, copies and opens is checked in MenuBarViewTest,
-        // the command in TrashAccessTest.
-        window.workspace.accessProblem.reset();
-        window.byText<PushButton>(QStringLiteral("重新检查"))->click();
-        QCOMPARE(window.workspace.calls.last(), QStringLiteral("checkTrashAccess"));
-        QVERIFY(!window.shown(window.byText<PushButton>(QStringLiteral("复制修复命令"))));
     }
 
     void theWindowOpensOnce()
