@@ -1,9 +1,9 @@
 #include "MenuBarView.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
-#include "PanelStates.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
+#include "Scenes.h"
 #include "TrashTabViews.h"
 #include "ViewModelRig.h"
 
