@@ -37,16 +37,17 @@ struct Host {
         QEvent event(type);
         QCoreApplication::sendEvent(&window, &event);
     }
-    void drag(QEvent::Type type)
+    // A drag from another program: "enter", "leave" or "drop".
+    void drag(const QString& how)
     {
         QMimeData mime;
         mime.setData(QStringLiteral("text/uri-list"), "file:///tmp/x\r\n");
         QDragLeaveEvent leave;
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view, type == QEvent::DragLeave ? static_cast<QEvent*>(&leave)
-                                          : type == QEvent::Drop    ? static_cast<QEvent*>(&drop)
-                                                                    : &enter);
+        QCoreApplication::sendEvent(view, how == u"leave"_s  ? static_cast<QEvent*>(&leave)
+                                          : how == u"drop"_s ? static_cast<QEvent*>(&drop)
+                                                             : &enter);
     }
 };
 
@@ -149,9 +150,7 @@ private Q_SLOTS:
             else if (step == u"release"_s)
                 host.buttonHeld = false;
             else if (step == u"enter"_s || step == u"leave"_s || step == u"drop"_s)
-                host.drag(step == u"enter"_s   ? QEvent::DragEnter
-                          : step == u"leave"_s ? QEvent::DragLeave
-                                               : QEvent::Drop);
+                host.drag(step);
             else if (step == u"activate"_s)
                 host.send(QEvent::WindowActivate);
             else if (step == u"click"_s)

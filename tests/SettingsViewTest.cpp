@@ -6,7 +6,6 @@
 #include "Motion.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
-#include "SettingsPanes.h"
 #include "SettingsService.h"
 #include "SettingsWindow.h"
 #include "TempHome.h"
