@@ -53,20 +53,19 @@ class AppearanceTest : public QObject {
 private Q_SLOTS:
     void portalValueIsUnwrapped_data()
     {
+        using Scheme = AppearanceSource::ColorScheme;
         QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("scheme");
-        QTest::newRow("plain dark") << QVariant(uint(1)) << int(AppearanceSource::ColorScheme::Dark);
-        QTest::newRow("wrapped light") << QVariant::fromValue(QDBusVariant(QVariant(uint(2))))
-                                       << int(AppearanceSource::ColorScheme::Light);
-        QTest::newRow("no preference") << QVariant(uint(0)) << int(AppearanceSource::ColorScheme::NoPreference);
-        QTest::newRow("garbage") << QVariant(QStringLiteral("dark"))
-                                 << int(AppearanceSource::ColorScheme::NoPreference);
+        QTest::addColumn<Scheme>("scheme");
+        QTest::newRow("plain dark") << QVariant(uint(1)) << Scheme::Dark;
+        QTest::newRow("wrapped light") << QVariant::fromValue(QDBusVariant(QVariant(uint(2)))) << Scheme::Light;
+        QTest::newRow("no preference") << QVariant(uint(0)) << Scheme::NoPreference;
+        QTest::newRow("garbage") << QVariant(u"dark"_s) << Scheme::NoPreference;
     }
     void portalValueIsUnwrapped()
     {
         QFETCH(QVariant, value);
-        QFETCH(int, scheme);
-        QCOMPARE(int(PortalAppearanceSource::fromPortalValue(value)), scheme);
+        QFETCH(AppearanceSource::ColorScheme, scheme);
+        QCOMPARE(PortalAppearanceSource::fromPortalValue(value), scheme);
     }
 
     void readsAndFollowsThePortal()

@@ -1,9 +1,9 @@
 #include "MenuBarView.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
-#include "PanelStates.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
+#include "Scenes.h"
 #include "TrashTabViews.h"
 #include "ViewModelRig.h"
 
@@ -35,19 +35,26 @@ struct Panel {
     }
     int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
     TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
+    void rescan(const TrashStatusResult& status)
+    {
+        rig.trash.status = status;
+        finish(rig.vm->refresh());
+    }
+    PushButton* button(const char* text) const
+    {
+        for (PushButton* button : view->findChildren<PushButton*>()) {
+            if (button->text() == QString::fromUtf8(text))
+                return button;
+        }
+        qFatal("no button %s", text);
+    }
+    // The texts shown, without the word joiners that keep paths together.
     QStringList texts() const
     {
         QStringList all;
         for (const GeekText* text : view->findChildren<GeekText*>())
-            all.append(text->text());
+            all.append(QString(text->text()).remove(QChar(0x2060)));
         return all;
-    }
-    QImage image() const
-    {
-        view->adjustSize();
-        QImage picture(view->size(), QImage::Format_ARGB32);
-        view->render(&picture);
-        return picture;
     }
     void drop(const QByteArray& uriList, const QString& format = QStringLiteral("text/uri-list"))
     {
@@ -63,15 +70,11 @@ struct Panel {
     }
 };
 
-// How much neighbouring pixels differ inside `area`: a blur lowers it.
-double edgeEnergy(const QImage& image, const QRect& area)
+void sendEnterOrLeave(QWidget* widget, bool enter)
 {
-    double sum = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x < area.right(); ++x)
-            sum += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y)));
-    }
-    return sum;
+    QEnterEvent entered(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QEvent left(QEvent::Leave);
+    QCoreApplication::sendEvent(widget, enter ? static_cast<QEvent*>(&entered) : &left);
 }
 
 } // namespace
@@ -85,11 +88,10 @@ private Q_SLOTS:
     {
         Panel panel(statusWith(0, 0));
         QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
-        // A Trash of zero-byte entries is not empty: its button shows.
+        // A Trash of zero-byte entries is not empty: its button shows, the kinds' bar does not.
         Panel zero(zeroByteTrash());
         QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
         QVERIFY(zero.visualization()->distributionBar()->isHidden());
-        QCOMPARE(zero.visualization()->rowIDs().size(), 2); // the top items, no kinds
     }
 
     void aSpringCrossFadeNeverPaintsBeyondOpaque()
@@ -127,9 +129,10 @@ private Q_SLOTS:
         Panel panel;
         panel.rig.settings.setConfirmBeforeEmptying(how != QLatin1String("unasked"));
         panel.view->trashTab()->emptyButton()->click();
+        const QGraphicsEffect* blur = panel.view->column()->graphicsEffect();
         if (how != QLatin1String("unasked")) {
-            QVERIFY(panel.view->isConfirmingEmpty());
-            QVERIFY(panel.view->confirmationCard()->isVisible());
+            QVERIFY(panel.view->isConfirmingEmpty() && panel.view->confirmationCard()->isVisible());
+            QVERIFY(blur->isEnabled()); // the panel behind the card
             QCOMPARE(panel.empties(), 0);
         }
         if (how == QLatin1String("cancel"))
@@ -145,8 +148,8 @@ private Q_SLOTS:
         else if (how == QLatin1String("confirm"))
             panel.view->confirmButton()->click();
         settle();
-        QVERIFY(!panel.view->isConfirmingEmpty());
-        QVERIFY(!panel.view->confirmationCard()->isVisible());
+        QVERIFY(!panel.view->isConfirmingEmpty() && !panel.view->confirmationCard()->isVisible());
+        QVERIFY(!blur->isEnabled());
         QCOMPARE(panel.empties(), empties);
     }
 
@@ -157,67 +160,14 @@ private Q_SLOTS:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter|Painter not active")));
         Panel panel;
         EmptyTrashButton* button = panel.view->trashTab()->emptyButton();
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-        QCoreApplication::sendEvent(button, &enter);
+        sendEnterOrLeave(button, true);
         QVERIFY(button->graphicsEffect());
         button->click();
         QVERIFY(!button->graphicsEffect());
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(button, &leave);
-        QCoreApplication::sendEvent(button, &enter);
+        sendEnterOrLeave(button, false);
+        sendEnterOrLeave(button, true);
         QVERIFY(!button->graphicsEffect());
-        panel.image();
-    }
-
-    void theCardBelongsToANormalTrash()
-    {
-        Panel panel;
-        QSignalSpy closes(panel.view.get(), &MenuBarView::closeRequested);
-        panel.view->requestEmpty();
-        panel.rig.trash.status = TrashError{TrashServiceError::FileSystem, EIO, {}};
-        auto scan = panel.rig.vm->refresh();
-        finish(scan);
-        QVERIFY(panel.view->isConfirmingEmpty()); // the flag stays
-        QVERIFY(!panel.view->confirmationCard()->isVisible());
-        QTest::keyClick(panel.view.get(), Qt::Key_Escape); // no card open: Escape closes the panel
-        QCOMPARE(closes.count(), 1);
-        QCOMPARE(panel.empties(), 0);
-    }
-
-    void theRefreshButtonSpinsAndRestsWhileItsTabScans()
-    {
-        ViewModelRig rig;
-        rig.trash.scanGate = new Cancellation(&rig.clock);
-        rig.slimService = &rig.fakeSlim;
-        rig.fakeSlim.scanGate = new Cancellation(&rig.clock);
-        rig.make();
-        RecordingWorkspace workspace;
-        MenuBarView view(*rig.vm, rig.settings, workspace);
-        view.show();
-        QCOMPARE(view.refreshButton()->symbol(), QStringLiteral("arrow.triangle.2.circlepath"));
-        QVERIFY(!view.refreshButton()->isEnabled());
-        delete rig.trash.scanGate.data();
-        view.panelAppeared();
-        QTRY_VERIFY(view.refreshButton()->isEnabled());
-        QCOMPARE(view.refreshButton()->symbol(), QStringLiteral("arrow.clockwise"));
-
-        view.selectTab(MenuBarTab::Slim); // opening the tab starts the slim scan, held at its gate
-        QTRY_VERIFY(rig.vm->isScanningSlim());
-        QVERIFY(!view.refreshButton()->isEnabled());
-        view.selectTab(MenuBarTab::Trash);
-        QVERIFY(view.refreshButton()->isEnabled());
-    }
-
-    void topItemsShowFiveAndCollapseUnderTheirHeader()
-    {
-        Panel panel;
-        TrashVisualizationView* visualization = panel.visualization();
-        const QStringList ids = visualization->rowIDs();
-        QCOMPARE(ids.size(), 7 + 5);
-        QCOMPARE(ids.first(), QStringLiteral("cat-压缩与安装包"));
-        QCOMPARE(ids[7], topItemRowID(fullTrash().topItems[0]));
-        visualization->setTopExpanded(false);
-        QCOMPARE(visualization->rowIDs().size(), 7);
+        panel.view->grab();
     }
 
     // Both actions show on the hovered row only; put back is offered where there is a place to go back to.
@@ -230,11 +180,9 @@ private Q_SLOTS:
         QAbstractButton* reveal = visualization->revealButton(id);
         QAbstractButton* putBack = visualization->putBackButton(id);
         QVERIFY(reveal && !reveal->isVisible() && putBack && !putBack->isVisible());
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-        QCoreApplication::sendEvent(reveal->parentWidget(), &enter);
+        sendEnterOrLeave(reveal->parentWidget(), true);
         QCOMPARE(visualization->hoveredRowID(), id);
         QVERIFY(reveal->isVisible() && putBack->isVisible());
-        QVERIFY(putBack->geometry().right() < reveal->geometry().left());
         QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
         reveal->click();
         QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
@@ -243,10 +191,8 @@ private Q_SLOTS:
         settle();
         QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{second.trashFolder, second.name.toUtf8()}}));
         QCOMPARE(panel.rig.scans(), scans + 1);
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(reveal->parentWidget(), &leave);
-        QVERIFY(visualization->hoveredRowID().isEmpty());
-        QVERIFY(!reveal->isVisible() && !putBack->isVisible());
+        sendEnterOrLeave(reveal->parentWidget(), false);
+        QVERIFY(visualization->hoveredRowID().isEmpty() && !reveal->isVisible() && !putBack->isVisible());
 
         const QString withoutPlace = topItemRowID(fullTrash().topItems[4]);
         QVERIFY(visualization->revealButton(withoutPlace) && !visualization->putBackButton(withoutPlace));
@@ -262,7 +208,7 @@ private Q_SLOTS:
         panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
         QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
         QVERIFY(!panel.view->isDropTargeted());
-        QCOMPARE(panel.view->undoLineText(), QStringLiteral("> 已将 2 项移入废纸篓"));
+        QVERIFY(!panel.view->undoLineText().isEmpty());
         panel.view->undoButton()->click();
         settle();
         QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b\xff"}}));
@@ -295,73 +241,50 @@ private Q_SLOTS:
         QCOMPARE(quit.count(), 1);
     }
 
+    // The guide's sentence and command are tested here only: the Permissions pane shows the same report.
     void thePermissionGuideSaysWhatIsWrongAndRechecks()
     {
         Panel panel;
-        panel.workspace.accessProblem =
-            TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, "/home/user/.local/share/Trash",
-                               "/home/user/.local/share/Trash", 0, 0700};
-        panel.rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
-        auto scan = panel.rig.vm->refresh();
-        finish(scan);
-        QCOMPARE(panel.rig.vm->state().kind(), BinwellState::Kind::PermissionDenied);
-        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("checkTrashAccess")}); // checked on showing
-        QList<PushButton*> buttons = panel.view->findChildren<PushButton*>();
-        const auto find = [&buttons](const QString& text) {
-            return *std::find_if(buttons.begin(), buttons.end(), [&text](PushButton* b) { return b->text() == text; });
-        };
-        const auto texts = [&panel] { return panel.texts().replaceInStrings(QString(QChar(0x2060)), QString()); };
-        QVERIFY(texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
-        QVERIFY(texts().contains(QStringLiteral("sudo chown -R \"$USER\": ~/.local/share/Trash")));
+        const QByteArray trash = "/home/user/.local/share/Trash";
+        panel.workspace.accessProblem = TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700};
+        panel.rescan(TrashError{TrashServiceError::PermissionDenied, EACCES, {}});
+        QVERIFY(
+            panel.texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
         const int scans = panel.rig.scans();
-        find(QStringLiteral("复制修复命令"))->click();
-        find(QStringLiteral("打开文件夹"))->click();
-        settle();
-        // The command goes to the clipboard, never to a shell of ours; neither button touches the state.
-        QCOMPARE(panel.workspace.calls.mid(1),
-                 (QStringList{QStringLiteral("copyText sudo chown -R \"$USER\": ~/.local/share/Trash"),
-                              QStringLiteral("openFolder /home/user/.local/share/Trash")}));
-        QCOMPARE(panel.rig.scans(), scans);
+        panel.button("复制修复命令")->click();
+        panel.button("打开文件夹")->click();
+        QCOMPARE(panel.rig.scans(), scans); // neither touches the state
         panel.workspace.accessProblem.reset();
-        find(QStringLiteral("重新检查"))->click();
-        find(QStringLiteral("重新检查"))->click();
+        panel.button("重新检查")->click();
         settle();
-        QCOMPARE(panel.rig.scans(), scans + 2);
-        QCOMPARE(panel.workspace.calls.count(QStringLiteral("checkTrashAccess")), 3);
-        QVERIFY(texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
-        QVERIFY(!find(QStringLiteral("复制修复命令"))->isVisible());
+        QCOMPARE(panel.rig.scans(), scans + 1);
+        // Checked on showing and when asked; the command goes to the clipboard, never to a shell of ours.
+        QCOMPARE(panel.workspace.calls,
+                 (QStringList{QStringLiteral("checkTrashAccess"),
+                              QStringLiteral("copyText sudo chown -R \"$USER\": ~/.local/share/Trash"),
+                              QStringLiteral("openFolder /home/user/.local/share/Trash"),
+                              QStringLiteral("checkTrashAccess")}));
+        QVERIFY(panel.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
+        QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
 
-    void failureAndRecordLines()
+    // What the lines say is BinwellViewModelTest's and PanelLogicTest's; here where they show.
+    void theFailureLineShowsOnEitherTabLineByLine()
     {
         Panel panel;
         panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1, {}};
         panel.rig.settings.setConfirmBeforeEmptying(false);
         panel.view->requestEmpty();
         QTRY_VERIFY(!panel.view->failureLineText().isEmpty());
-        QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。"));
-        QCOMPARE(panel.view->recordLineText(), QStringLiteral("// last cleaned: 刚刚 · 1.0M"));
+        QVERIFY(!panel.view->recordLineText().isEmpty());
         panel.view->selectTab(MenuBarTab::Slim);
-        QCOMPARE(panel.view->failureLineText(), QStringLiteral("> 已移除 3/4 项，1 项无法删除。")); // either tab
+        QVERIFY(!panel.view->failureLineText().isEmpty());
 
         // A detail of several lines shows them as lines, each as high as the first.
         GeekText text(QStringLiteral("one\ntwo\nthree"), monoFont(9), Tint::accent(8));
         text.setWordWrap(true);
         QCOMPARE(text.heightForWidth(300),
                  3 * GeekText(QStringLiteral("one"), monoFont(9), Tint::accent(8)).sizeHint().height());
-    }
-
-    void theCardBlursThePanelBehindIt()
-    {
-        Panel panel;
-        const QImage plain = panel.image();
-        panel.view->requestEmpty();
-        const QImage confirming = panel.image();
-        // The header text, away from the card: dimmed to 40 % and blurred, its edges lose more than
-        // the dimming alone would take.
-        const QRect header(12, 12, 120, 30);
-        const double ratio = edgeEnergy(confirming, header) / (0.4 * edgeEnergy(plain, header));
-        QVERIFY2(ratio < 0.8, qPrintable(QString::number(ratio)));
     }
 };
 

@@ -15,22 +15,6 @@
 using namespace rubbly;
 using namespace rubbly::test;
 
-namespace {
-
-QImage render(QWidget& widget)
-{
-    widget.adjustSize();
-    QCoreApplication::processEvents();
-    QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    widget.render(&painter);
-    return image;
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -48,22 +32,30 @@ int main(int argc, char* argv[])
             qCritical("cannot load the translation");
             return 1;
         }
-        for (const bool dark : {false, true}) {
-            appearance.applyAppearance(dark ? AppAppearance::Dark : AppAppearance::Light);
-            const QString tail =
-                QStringLiteral("%1-%2.png")
-                    .arg(dark ? QStringLiteral("dark") : QStringLiteral("light"), QString::fromLatin1(suffix));
-            const auto save = [&](const QString& kind, const QString& name, QWidget& view) {
-                const QString file = QStringLiteral("%1/%2-%3-%4").arg(folder, kind, name, tail);
-                if (!render(view).save(file)) {
-                    qCritical("cannot write %s", qPrintable(file));
-                    failed = true;
-                }
-                ++written;
+        for (const char* look : {"light", "dark"}) {
+            appearance.applyAppearance(look[0] == 'd' ? AppAppearance::Dark : AppAppearance::Light);
+            const auto save = [&](const char* kind) {
+                return [&, kind](const QString& name, QWidget& view) {
+                    view.adjustSize();
+                    QCoreApplication::processEvents();
+                    QImage image(view.size() * 2, QImage::Format_ARGB32_Premultiplied);
+                    image.setDevicePixelRatio(2);
+                    image.fill(Qt::transparent);
+                    QPainter painter(&image);
+                    view.render(&painter);
+                    painter.end();
+                    const QString file =
+                        QStringLiteral("%1/%2-%3-%4-%5.png")
+                            .arg(folder, QLatin1String(kind), name, QLatin1String(look), QLatin1String(suffix));
+                    if (!image.save(file)) {
+                        qCritical("cannot write %s", qPrintable(file));
+                        failed = true;
+                    }
+                    ++written;
+                };
             };
-            forEachPanelScene([&](const QString& name, QWidget& view) { save(QStringLiteral("panel"), name, view); });
-            forEachSettingsScene(
-                [&](const QString& name, QWidget& view) { save(QStringLiteral("settings"), name, view); });
+            forEachPanelScene(save("panel"));
+            forEachSettingsScene(save("settings"));
         }
     }
     if (failed)

@@ -1,9 +1,9 @@
 #include "Scenes.h"
 
+#include "DiskSlimSnapshot.h"
 #include "DiskSlimView.h"
 #include "GeekWidgets.h"
 #include "MenuBarView.h"
-#include "PanelStates.h"
 #include "RecordingWorkspace.h"
 #include "SettingsForm.h"
 #include "SettingsView.h"
@@ -23,10 +23,121 @@ namespace rubbly::test {
 
 namespace {
 
+TrashItemDetail entry(const char* name, qint64 size, FileCategory category)
+{
+    TrashItemDetail item;
+    item.name = QString::fromUtf8(name);
+    item.trashFolder = "/home/user/.local/share/Trash";
+    item.path = item.trashFolder + "/files/" + name;
+    item.originalPath = QByteArray("/home/user/Downloads/") + name;
+    item.size = size;
+    item.category = category;
+    return item;
+}
+
+TrashStatus statusOf(const QList<TrashItemDetail>& items)
+{
+    TrashStatus status;
+    status.topItems = items;
+    for (const TrashItemDetail& item : items) {
+        status.totalSize += item.size;
+        status.categoryDistribution[item.category] += item.size;
+    }
+    status.itemCount = static_cast<int>(items.size());
+    return status;
+}
+
+} // namespace
+
+TrashStatus fullTrash()
+{
+    TrashStatus status = statusOf({
+        entry("ubuntu-24.04-desktop-amd64.iso", 6'114'246'656, FileCategory::Archive),
+        entry("holiday-2025-final-cut-4k.mov", 2'350'000'000, FileCategory::Video),
+        entry("node_modules-backup-of-the-old-monorepo", 912'000'000, FileCategory::Development),
+        entry("IMG_20251107_183355_panorama.heic", 48'300'000, FileCategory::Image),
+        entry("季度报告 2025 Q3 最终版.pdf", 12'400'000, FileCategory::Document),
+        entry("podcast-episode-42.flac", 9'800'000, FileCategory::Audio),
+        entry("notes.unknownext", 4'096, FileCategory::Other),
+    });
+    status.topItems[4].originalPath.reset(); // no info file: nowhere to put it back
+    return status;
+}
+
+TrashStatus zeroByteTrash()
+{
+    return statusOf(
+        {entry("empty-folder", 0, FileCategory::Other), entry("placeholder.txt", 0, FileCategory::Document)});
+}
+
+namespace {
+
+// A slim scan result over several groups, every category with paths, times counted back from `now`.
+QList<DiskSlimItem> slimItems(Timestamp now)
+{
+    struct Row {
+        DiskSlimCategory category;
+        QList<std::pair<const char*, qint64>> paths;
+        int daysOld;
+    };
+    const QList<Row> rows{
+        {DiskSlimCategory::HuggingFaceCache,
+         {{"models--meta-llama--Llama-3.1-8B", 16'106'127'360}, {"datasets", 734'003'200}},
+         3},
+        {DiskSlimCategory::OllamaCache, {{"blobs", 4'831'838'208}}, 12},
+        {DiskSlimCategory::WechatCache, {{"Cache", 1'288'490'188}, {"Temp", 52'428'800}}, 0},
+        {DiskSlimCategory::ChromeCache,
+         {{"Default/Cache", 943'718'400}, {"Default/Code Cache", 188'743'680}, {"Profile 1/Cache", 75'497'472}},
+         1},
+        {DiskSlimCategory::FirefoxCache, {{"xk4w2bqv.default-release/cache2", 402'653'184}}, 2},
+        {DiskSlimCategory::FigmaCache, {{"DesktopProfile", 96'468'992}}, 40},
+        {DiskSlimCategory::RustCargoCache, {{"registry", 2'147'483'648}, {"git", 536'870'912}}, 5},
+        {DiskSlimCategory::GoCache, {{"go-build", 1'610'612'736}}, 8},
+        {DiskSlimCategory::PythonPipUvCache, {{"pip", 314'572'800}, {"uv", 1'073'741'824}}, 20},
+        {DiskSlimCategory::NpmCache, {{"_cacache", 880'803'840}}, 1},
+        {DiskSlimCategory::PnpmStore, {{"v3", 2'684'354'560}}, 4},
+        {DiskSlimCategory::JetbrainsCache, {{"IntelliJIdea2025.2", 1'181'116'006}, {"CLion2025.2", 660'602'880}}, 9},
+        {DiskSlimCategory::DmgInstallers,
+         {{"Downloads/balena-etcher-2.1.0-x64.AppImage", 104'857'600},
+          {"Downloads/code_1.106.0_amd64.deb", 111'149'056}},
+         33},
+        {DiskSlimCategory::SystemLogs, {{"journal-user-1000", 167'772'160}}, 0},
+    };
+    QList<DiskSlimItem> items;
+    for (const Row& row : rows) {
+        DiskSlimItem item;
+        item.category = row.category;
+        int n = 0;
+        for (const auto& [name, size] : row.paths) {
+            DiskSlimSubItem sub;
+            sub.name = QString::fromUtf8(name);
+            sub.path = QByteArray("/home/user/.cache/") + diskSlimInfo(row.category).rowID + '/' + name;
+            sub.size = size;
+            sub.isDirectory = true;
+            sub.modificationDate = now - std::chrono::hours(24 * row.daysOld + 3 * n++);
+            item.size += size;
+            item.subItems.append(sub);
+        }
+        item.fileCount = 100;
+        items.append(item);
+    }
+    return items;
+}
+
+// What a panel scene works on: the rig before the view exists, then the view too.
+struct Stage {
+    ViewModelRig rig;
+    RecordingWorkspace workspace;
+    MenuBarView* view = nullptr;
+    BinwellViewModel& vm() const { return *rig.vm; }
+    TrashVisualizationView* chart() const { return view->trashTab()->statusView()->visualization(); }
+};
+using Step = std::function<void(Stage&)>;
+
 struct PanelScene {
     const char* name;
-    std::function<void(ViewModelRig&, RecordingWorkspace&)> before; // before the view exists
-    std::function<void(ViewModelRig&, MenuBarView&)> after;
+    Step before; // before the view exists
+    Step after;
 };
 
 // A gate that stays shut until the program ends: the flow waiting on it stays where it is.
@@ -56,219 +167,210 @@ TrashStatus longNamedTrash()
     return status;
 }
 
-const auto kShowing = [](TrashStatus status) {
-    return [status](ViewModelRig& rig, RecordingWorkspace&) { rig.trash.status = status; };
-};
-
-void scanned(ViewModelRig& rig, MenuBarView&)
+Step showing(const TrashStatusResult& status, std::optional<TrashAccessProblem> problem = {})
 {
-    auto scan = rig.vm->refresh();
-    finish(scan);
-}
-
-// After the first scan has landed, `more`.
-std::function<void(ViewModelRig&, MenuBarView&)> scannedThen(std::function<void(ViewModelRig&, MenuBarView&)> more)
-{
-    return [more](ViewModelRig& rig, MenuBarView& view) {
-        scanned(rig, view);
-        more(rig, view);
+    return [status, problem](Stage& s) {
+        s.rig.trash.status = status;
+        s.workspace.accessProblem = problem;
     };
 }
 
-TrashVisualizationView* visualization(MenuBarView& view)
+// A record of a cleaning `ago`, over a full Trash.
+Step recorded(std::chrono::hours ago)
 {
-    return view.trashTab()->statusView()->visualization();
+    return [ago](Stage& s) {
+        s.rig.trash.status = fullTrash();
+        saveRecord(s.rig.defaults, CleaningRecord{s.rig.clock.now() - ago, 1'288'490'188, 12}, kLastCleaningRecordKey);
+    };
+}
+
+// A Trash tab scene: `before` readies the rig, the view shows what the first scan found, then `more`.
+PanelScene scanned(const char* name, const Step& before, const Step& more = {})
+{
+    return {name, before, [more](Stage& s) {
+                finish(s.vm().refresh());
+                if (more)
+                    more(s);
+            }};
+}
+PanelScene full(const char* name, const Step& more)
+{
+    return scanned(name, showing(fullTrash()), more);
+}
+
+void emptyWithOneFailure(Stage& s)
+{
+    s.rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
+    finish(s.vm().emptyTrash());
+    settle();
 }
 
 // The fake slim engine finds the sample items; `more` adjusts it.
-std::function<void(ViewModelRig&, RecordingWorkspace&)> slim(std::function<void(ViewModelRig&)> more = {})
+Step slimFinds(const Step& more = {})
 {
-    return [more](ViewModelRig& rig, RecordingWorkspace&) {
-        rig.slimService = &rig.fakeSlim;
-        rig.fakeSlim.result = slimItems(rig.clock.now());
+    return [more](Stage& s) {
+        s.rig.slimService = &s.rig.fakeSlim;
+        s.rig.fakeSlim.result = slimItems(s.rig.clock.now());
         if (more)
-            more(rig);
+            more(s);
     };
 }
 
 // Opens the slim tab, which starts the scan; `wait` lets it get as far as the engine allows.
-void openSlimTab(ViewModelRig& rig, MenuBarView& view, bool wait)
+void openSlimTab(Stage& s, bool wait)
 {
-    view.selectTab(MenuBarTab::Slim);
+    s.view->selectTab(MenuBarTab::Slim);
     const QString detecting = QCoreApplication::translate("ViewModel", "Finding installed applications…");
     // The installed-application lookup runs on a thread of its own.
-    (void)QTest::qWaitFor([&rig, &detecting] { return rig.vm->slimScanProgressText() != detecting; }, wait ? 3000 : 0);
-    (void)QTest::qWaitFor([&rig] { return !rig.vm->isScanningSlim(); }, wait && !rig.fakeSlim.scanGate ? 3000 : 0);
+    (void)QTest::qWaitFor([&s, &detecting] { return s.vm().slimScanProgressText() != detecting; }, wait ? 3000 : 0);
+    (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, wait && !s.rig.fakeSlim.scanGate ? 3000 : 0);
     settle();
 }
 
-std::function<void(ViewModelRig&, MenuBarView&)> slimTab(bool wait,
-                                                         std::function<void(ViewModelRig&, MenuBarView&)> more = {})
+// A slim tab scene: the engine as `before` leaves it, the tab opened (see openSlimTab), then `more`.
+PanelScene slim(const char* name, const Step& before, bool wait = true, const Step& more = {})
 {
-    return [wait, more](ViewModelRig& rig, MenuBarView& view) {
-        openSlimTab(rig, view, wait);
-        if (more)
-            more(rig, view);
-        settle();
+    return {name, slimFinds(before), [wait, more](Stage& s) {
+                openSlimTab(s, wait);
+                if (more)
+                    more(s);
+                settle();
+            }};
+}
+
+// The slim engine's scan stops at its gate after reporting `reported` categories.
+Step slimHeld(int reported, int categories = 0, bool finds = true)
+{
+    return [=](Stage& s) {
+        s.rig.fakeSlim.scanGate = holdGate();
+        s.rig.fakeSlim.reportBeforeGate = reported;
+        if (categories)
+            s.rig.fakeSlim.categoryCount = categories;
+        if (!finds)
+            s.rig.fakeSlim.result.clear();
     };
 }
 
-void emptyWithOneFailure(ViewModelRig& rig, MenuBarView& view)
+Step slimWork(bool scanning, bool purging)
 {
-    scanned(rig, view);
-    rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
-    auto empty = rig.vm->emptyTrash();
-    finish(empty);
-    settle();
+    return [=](Stage& s) { s.rig.showSlimWork(scanning, purging); };
 }
 
 QList<PanelScene> panelScenes()
 {
-    const auto record = [](std::chrono::hours ago) {
-        return [ago](ViewModelRig& rig, RecordingWorkspace&) {
-            rig.trash.status = fullTrash();
-            saveRecord(rig.defaults, CleaningRecord{rig.clock.now() - ago, 1'288'490'188, 12}, kLastCleaningRecordKey);
-        };
-    };
+    using std::chrono::hours;
+    const TrashError denied{TrashServiceError::PermissionDenied, EACCES, {}};
+    const QByteArray home = "/home/user/.local/share/Trash";
+    const TrashItemDetail second = fullTrash().topItems[1];
     return {
         // The first scan never ends here, so the panel shows its placeholder.
-        {"scanning", [](ViewModelRig& rig, RecordingWorkspace&) { rig.trash.scanGate = holdGate(); }, {}},
-        {"permission-denied",
-         [](ViewModelRig& rig, RecordingWorkspace& workspace) {
-             rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
-             workspace.accessProblem = rootOwned("/home/user/.local/share/Trash");
-         },
-         scanned},
-        {"permission-denied-all-well",
-         [](ViewModelRig& rig, RecordingWorkspace&) {
-             rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
-         },
-         scanned},
-        {"empty", kShowing(statusWith(0, 0)), scanned},
-        {"full", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
-             visualization(view)->setHoveredRowID(topItemRowID(fullTrash().topItems[1]));
-         })},
-        {"full-hovered-kind-and-button", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
-             visualization(view)->setHoveredRowID(distributionRowID(FileCategory::Video));
-             hover(view.refreshButton());
-         })},
-        {"full-hovered-empty-button", kShowing(fullTrash()),
-         scannedThen([](ViewModelRig&, MenuBarView& view) { hover(view.trashTab()->emptyButton()); })},
-        {"top-items-collapsed", kShowing(fullTrash()),
-         scannedThen([](ViewModelRig&, MenuBarView& view) { visualization(view)->setTopExpanded(false); })},
-        {"long-names", kShowing(longNamedTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
-             visualization(view)->setHoveredRowID(topItemRowID(longNamedTrash().topItems[1]));
-         })},
-        {"zero-byte-items", kShowing(zeroByteTrash()), scanned},
-        {"cleaning", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
-             rig.trash.emptyGate = holdGate();
-             rig.vm->emptyTrash();
-             settle();
-         })},
-        {"success", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
-             rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0, {}};
-             auto empty = rig.vm->emptyTrash();
-             finish(empty);
-             settle();
-         })},
-        {"error",
-         [](ViewModelRig& rig, RecordingWorkspace&) {
-             rig.trash.status = TrashError{TrashServiceError::FileSystem, EIO, {}};
-         },
-         scanned},
-        {"failure-and-record-lines", record(std::chrono::hours(26)), emptyWithOneFailure},
-        {"record-yesterday", record(std::chrono::hours(26)), scanned},
-        {"record-older-day", record(std::chrono::hours(24 * 4)), scanned},
-        {"drop-undo", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView&) {
-             auto drop = rig.vm->moveToTrash({"/home/user/Downloads/setup.exe", "/home/user/Downloads/notes.txt"});
-             finish(drop);
-         })},
-        {"restore-failure", kShowing(fullTrash()), scannedThen([](ViewModelRig& rig, MenuBarView& view) {
-             rig.trash.restoreReport = TrashRestoreReport{
-                 {},
-                 {TrashError{TrashServiceError::FileSystem, EEXIST,
-                             QStringLiteral("cannot restore /home/user/.local/share/Trash/files/holiday-2025-final-cut-"
-                                            "4k.mov: its original place is taken (/home/user/Downloads/holiday-2025-"
-                                            "final-cut-4k.mov)")}}};
-             auto restore = rig.vm->restore({BinwellViewModel::entryOf(fullTrash().topItems[1])});
-             finish(restore);
-             visualization(view)->setHoveredRowID(topItemRowID(fullTrash().topItems[1]));
-         })},
-        {"confirmation", kShowing(fullTrash()),
-         scannedThen([](ViewModelRig&, MenuBarView& view) { view.requestEmpty(); })},
-        {"drop-target", kShowing(fullTrash()), scannedThen([](ViewModelRig&, MenuBarView& view) {
-             QMimeData mime;
-             mime.setData(QStringLiteral("text/uri-list"), "file:///home/user/Downloads/setup.exe\r\n");
-             QDragEnterEvent enter(QPoint(100, 100), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-             QCoreApplication::sendEvent(&view, &enter);
-         })},
+        {"scanning", [](Stage& s) { s.rig.trash.scanGate = holdGate(); }, {}},
+        scanned("permission-denied", showing(denied, rootOwned(home))),
+        scanned("permission-denied-all-well", showing(denied)),
+        scanned("empty", showing(statusWith(0, 0))),
+        full("full", [second](Stage& s) { s.chart()->setHoveredRowID(topItemRowID(second)); }),
+        full("full-hovered-kind-and-button",
+             [](Stage& s) {
+                 s.chart()->setHoveredRowID(distributionRowID(FileCategory::Video));
+                 hover(s.view->refreshButton());
+             }),
+        full("full-hovered-empty-button", [](Stage& s) { hover(s.view->trashTab()->emptyButton()); }),
+        full("top-items-collapsed", [](Stage& s) { s.chart()->setTopExpanded(false); }),
+        scanned("long-names", showing(longNamedTrash()),
+                [](Stage& s) { s.chart()->setHoveredRowID(topItemRowID(longNamedTrash().topItems[1])); }),
+        scanned("zero-byte-items", showing(zeroByteTrash())),
+        full("cleaning",
+             [](Stage& s) {
+                 s.rig.trash.emptyGate = holdGate();
+                 s.vm().emptyTrash();
+                 settle();
+             }),
+        full("success",
+             [](Stage& s) {
+                 s.rig.trash.emptyResult = TrashCleanupResult{7, 9'446'550'752, 0, {}};
+                 finish(s.vm().emptyTrash());
+                 settle();
+             }),
+        scanned("error", showing(TrashError{TrashServiceError::FileSystem, EIO, {}})),
+        scanned("failure-and-record-lines", recorded(hours(26)), emptyWithOneFailure),
+        scanned("record-yesterday", recorded(hours(26))),
+        scanned("record-older-day", recorded(hours(24 * 4))),
+        full("drop-undo",
+             [](Stage& s) {
+                 finish(s.vm().moveToTrash({"/home/user/Downloads/setup.exe", "/home/user/Downloads/notes.txt"}));
+             }),
+        full("restore-failure",
+             [second](Stage& s) {
+                 s.rig.trash.restoreReport = TrashRestoreReport{
+                     {},
+                     {TrashError{TrashServiceError::FileSystem, EEXIST,
+                                 QStringLiteral("cannot restore /home/user/.local/share/Trash/files/holiday-2025-final-"
+                                                "cut-4k.mov: its original place is taken (/home/user/Downloads/"
+                                                "holiday-2025-final-cut-4k.mov)")}}};
+                 finish(s.vm().restore({BinwellViewModel::entryOf(second)}));
+                 s.chart()->setHoveredRowID(topItemRowID(second));
+             }),
+        full("confirmation", [](Stage& s) { s.view->requestEmpty(); }),
+        full("drop-target",
+             [](Stage& s) {
+                 QMimeData mime;
+                 mime.setData(QStringLiteral("text/uri-list"), "file:///home/user/Downloads/setup.exe\r\n");
+                 QDragEnterEvent enter(QPoint(100, 100), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+                 QCoreApplication::sendEvent(s.view, &enter);
+             }),
         // The slim tab, fed by a fake engine so each moment of a scan can be held.
-        {"slim-scanning-no-items", slim([](ViewModelRig& rig) {
-             rig.fakeSlim.scanGate = holdGate();
-             rig.fakeSlim.reportBeforeGate = 0;
-         }),
-         slimTab(false)},
-        {"slim-scanning-37-percent", slim([](ViewModelRig& rig) {
-             rig.fakeSlim.scanGate = holdGate();
-             rig.fakeSlim.reportBeforeGate = 10;
-             rig.fakeSlim.categoryCount = 27;
-         }),
-         slimTab(true)},
-        {"slim-scanning-without-text", slim(),
-         slimTab(true, [](ViewModelRig& rig, MenuBarView&) { rig.showSlimWork(true, false); })},
-        {"slim-all-clean", slim([](ViewModelRig& rig) { rig.fakeSlim.result.clear(); }), slimTab(true)},
-        {"slim-all-clean-never-scanned", slim([](ViewModelRig& rig) {
-             rig.fakeSlim.scanGate = holdGate();
-             rig.fakeSlim.result.clear();
-         }),
-         slimTab(false, [](ViewModelRig& rig, MenuBarView&) { rig.showSlimWork(false, false); })},
-        {"slim-list", slim(),
-         slimTab(true,
-                 [](ViewModelRig& rig, MenuBarView& view) {
-                     DiskSlimView* tab = view.slimView();
-                     tab->setExpanded(DiskSlimCategory::ChromeCache, true);
-                     tab->setExpanded(DiskSlimCategory::RustCargoCache, true);
-                     const DiskSlimItem& chrome = rig.vm->diskSlimItems()[3];
-                     rig.vm->toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
-                     tab->setHoveredRowID(tab->rowIDs().at(tab->rowIDs().indexOf(diskSlimTitle(chrome.category)) + 1));
-                 })},
-        {"slim-hovered-category-long-path", slim([](ViewModelRig& rig) {
-             rig.fakeSlim.result[0].subItems[0].name =
-                 QStringLiteral("models--meta-llama--Meta-Llama-3.1-70B-Instruct-GGUF-Q4_K_M-with-a-long-tail");
-         }),
-         slimTab(true,
-                 [](ViewModelRig& rig, MenuBarView& view) {
-                     DiskSlimView* tab = view.slimView();
-                     tab->setExpanded(rig.vm->diskSlimItems()[0].category, true);
-                     tab->setHoveredRowID(diskSlimTitle(rig.vm->diskSlimItems()[1].category));
-                 })},
-        {"slim-nothing-selected", slim(),
-         slimTab(true,
-                 [](ViewModelRig& rig, MenuBarView&) {
-                     for (const DiskSlimItem& item : rig.vm->diskSlimItems())
-                         rig.vm->toggleSlimCategory(item.category);
-                 })},
-        {"slim-purging", slim([](ViewModelRig& rig) { rig.fakeSlim.purgeGate = holdGate(); }),
-         slimTab(true,
-                 [](ViewModelRig& rig, MenuBarView&) {
-                     rig.vm->purgeSelectedSlimItems();
-                     settle();
-                 })},
-        {"slim-purging-without-text", slim(),
-         slimTab(true, [](ViewModelRig& rig, MenuBarView&) { rig.showSlimWork(false, true); })},
-        {"slim-last-purged", slim([](ViewModelRig& rig) {
-             rig.fakeSlim.purgeResult = SlimPurgeResult{5, 934'281'216};
-         }),
-         slimTab(true,
-                 [](ViewModelRig& rig, MenuBarView&) {
-                     auto purge = rig.vm->purgeSelectedSlimItems();
-                     finish(purge);
-                     (void)QTest::qWaitFor([&rig] { return !rig.vm->isScanningSlim(); }, 3000);
-                 })},
-        {"slim-failure-line", slim([](ViewModelRig& rig) { rig.trash.status = fullTrash(); }),
-         [](ViewModelRig& rig, MenuBarView& view) {
-             emptyWithOneFailure(rig, view);
-             openSlimTab(rig, view, true);
+        slim("slim-scanning-no-items", slimHeld(0), false),
+        slim("slim-scanning-37-percent", slimHeld(10, 27)),
+        slim("slim-scanning-without-text", {}, true, slimWork(true, false)),
+        slim("slim-all-clean", [](Stage& s) { s.rig.fakeSlim.result.clear(); }),
+        slim("slim-all-clean-never-scanned", slimHeld(0, 0, false), false, slimWork(false, false)),
+        slim("slim-list", {}, true,
+             [](Stage& s) {
+                 DiskSlimView* tab = s.view->slimView();
+                 tab->setExpanded(DiskSlimCategory::ChromeCache, true);
+                 tab->setExpanded(DiskSlimCategory::RustCargoCache, true);
+                 const DiskSlimItem& chrome = s.vm().diskSlimItems()[3];
+                 s.vm().toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
+                 tab->setHoveredRowID(tab->rowIDs().at(tab->rowIDs().indexOf(diskSlimTitle(chrome.category)) + 1));
+             }),
+        slim(
+            "slim-hovered-category-long-path",
+            [](Stage& s) {
+                s.rig.fakeSlim.result[0].subItems[0].name =
+                    QStringLiteral("models--meta-llama--Meta-Llama-3.1-70B-Instruct-GGUF-Q4_K_M-with-a-long-tail");
+            },
+            true,
+            [](Stage& s) {
+                s.view->slimView()->setExpanded(s.vm().diskSlimItems()[0].category, true);
+                s.view->slimView()->setHoveredRowID(diskSlimTitle(s.vm().diskSlimItems()[1].category));
+            }),
+        slim("slim-nothing-selected", {}, true,
+             [](Stage& s) {
+                 for (const DiskSlimItem& item : s.vm().diskSlimItems())
+                     s.vm().toggleSlimCategory(item.category);
+             }),
+        slim(
+            "slim-purging", [](Stage& s) { s.rig.fakeSlim.purgeGate = holdGate(); }, true,
+            [](Stage& s) {
+                s.vm().purgeSelectedSlimItems();
+                settle();
+            }),
+        slim("slim-purging-without-text", {}, true, slimWork(false, true)),
+        slim(
+            "slim-last-purged",
+            [](Stage& s) {
+                s.rig.fakeSlim.purgeResult = SlimPurgeResult{5, 934'281'216};
+            },
+            true,
+            [](Stage& s) {
+                finish(s.vm().purgeSelectedSlimItems());
+                (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, 3000);
+            }),
+        {"slim-failure-line", slimFinds(showing(fullTrash())),
+         [](Stage& s) {
+             finish(s.vm().refresh());
+             emptyWithOneFailure(s);
+             openSlimTab(s, true);
          }},
     };
 }
@@ -278,16 +380,16 @@ QList<PanelScene> panelScenes()
 void forEachPanelScene(const std::function<void(const QString& name, QWidget& view)>& visit)
 {
     for (const PanelScene& scene : panelScenes()) {
-        ViewModelRig rig;
-        RecordingWorkspace workspace;
+        Stage stage;
         if (scene.before)
-            scene.before(rig, workspace);
-        rig.make();
-        MenuBarView view(*rig.vm, rig.settings, workspace);
+            scene.before(stage);
+        stage.rig.make();
+        MenuBarView view(stage.vm(), stage.rig.settings, stage.workspace);
+        stage.view = &view;
         view.show();
         view.panelAppeared();
         if (scene.after)
-            scene.after(rig, view);
+            scene.after(stage);
         settle();
         view.adjustSize();
         QCoreApplication::processEvents();
@@ -297,10 +399,15 @@ void forEachPanelScene(const std::function<void(const QString& name, QWidget& vi
 
 namespace {
 
+using Key = SettingsService::Key;
+
 struct SettingsScene {
     const char* name;
     SidebarItem pane;
-    std::function<void(ViewModelRig&, FakeUpdateService&, RecordingWorkspace&)> before;
+    QList<std::pair<Key, bool>> values = {};
+    std::optional<UpdateStatus> update = {};
+    std::optional<KeyGrabber::Status> shortcut = {};
+    std::optional<TrashAccessProblem> access = {};
     bool wayland = false;
     bool confirmationTurnedOff = false; // shows the one-time warning instead of the window
 };
@@ -322,74 +429,51 @@ UpdateInfo sampleUpdate(bool notes)
 
 QList<SettingsScene> settingsScenes()
 {
-    using Rig = ViewModelRig;
-    using Updates = FakeUpdateService;
-    using Desk = RecordingWorkspace;
-    const auto update = [](UpdateStatus status) {
-        return [status](Rig&, Updates& updates, Desk&) { updates.setStatus(status); };
-    };
-    const auto shortcut = [](std::optional<KeyGrabber::Status> status, bool enabled = true) {
-        return [status, enabled](Rig& rig, Updates&, Desk&) {
-            rig.settings.setGlobalShortcutEnabled(enabled);
-            if (status)
-                rig.grabber.force(*status);
-        };
-    };
-    const auto access = [](TrashAccessProblem problem) {
-        return [problem](Rig&, Updates&, Desk& workspace) { workspace.accessProblem = problem; };
-    };
+    using S = SidebarItem;
+    using Grab = KeyGrabber::Status;
+    const UpdateInfo update = sampleUpdate(true);
     return {
-        {"general", SidebarItem::General, {}},
-        {"menuBar", SidebarItem::MenuBar, {}},
-        {"menuBar-size-hidden", SidebarItem::MenuBar,
-         [](Rig& rig, Updates&, Desk&) { rig.settings.setShowSizeInMenuBar(false); }},
-        {"cleaning", SidebarItem::Cleaning, {}},
-        {"automation", SidebarItem::Automation,
-         [](Rig& rig, Updates&, Desk&) { rig.settings.setAutoCleanBySizeEnabled(true); }},
-        {"automation-off", SidebarItem::Automation,
-         [](Rig& rig, Updates&, Desk&) { rig.settings.setAutoCleanEnabled(false); }},
-        {"automation-age-rule-off", SidebarItem::Automation,
-         [](Rig& rig, Updates&, Desk&) {
-             rig.settings.setAutoCleanByAgeEnabled(false);
-             rig.settings.setAutoCleanBySizeEnabled(true);
-         }},
-        {"interaction", SidebarItem::Interaction, shortcut(std::nullopt)},
-        {"interaction-shortcut-off", SidebarItem::Interaction, shortcut(std::nullopt, false)},
-        {"interaction-shortcut-registering", SidebarItem::Interaction, shortcut(KeyGrabber::Status::Inactive)},
-        {"interaction-shortcut-taken", SidebarItem::Interaction, shortcut(KeyGrabber::Status::Conflict)},
-        {"interaction-shortcut-unsupported", SidebarItem::Interaction, shortcut(KeyGrabber::Status::Unavailable)},
-        {"interaction-shortcut-wayland", SidebarItem::Interaction, shortcut(KeyGrabber::Status::Unavailable), true},
-        {"permissions", SidebarItem::Permissions, access(rootOwned("/home/user/.local/share/Trash"))},
-        {"permissions-all-well", SidebarItem::Permissions, {}},
-        {"permissions-modes", SidebarItem::Permissions,
-         access(TrashAccessProblem{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
-                                   "/home/user/.local/share/Trash", 1000, 0500})},
-        {"permissions-volume", SidebarItem::Permissions, access(rootOwned("/media/user/USB STICK/.Trash-1000"))},
-        {"about", SidebarItem::About, {}},
-        {"about-checking", SidebarItem::About, update(UpdateStatus::checking())},
-        {"about-up-to-date", SidebarItem::About, update(UpdateStatus::upToDate())},
-        {"about-update-available", SidebarItem::About, update(UpdateStatus::updateAvailable(sampleUpdate(true)))},
-        {"about-update-without-notes", SidebarItem::About, update(UpdateStatus::updateAvailable(sampleUpdate(false)))},
-        {"about-downloading", SidebarItem::About, update(UpdateStatus::downloading(0.42, sampleUpdate(true)))},
-        {"about-downloading-99-percent", SidebarItem::About,
-         update(UpdateStatus::downloading(0.999, sampleUpdate(true)))},
-        {"about-ready-to-install", SidebarItem::About,
-         update(UpdateStatus::readyToInstall("/tmp/Rubbly-Update/Rubbly.app", sampleUpdate(true)))},
-        {"about-error", SidebarItem::About,
-         update(UpdateStatus::error(
-             QCoreApplication::translate("Update", "Download failed; try downloading it in a browser")))},
+        {"general", S::General},
+        {"menuBar", S::MenuBar},
+        {"menuBar-size-hidden", S::MenuBar, {{Key::ShowSizeInMenuBar, false}}},
+        {"cleaning", S::Cleaning},
+        {"automation", S::Automation, {{Key::AutoCleanBySizeEnabled, true}}},
+        {"automation-off", S::Automation, {{Key::AutoCleanEnabled, false}}},
+        {"automation-age-rule-off",
+         S::Automation,
+         {{Key::AutoCleanByAgeEnabled, false}, {Key::AutoCleanBySizeEnabled, true}}},
+        {"interaction", S::Interaction},
+        {"interaction-shortcut-off", S::Interaction, {{Key::GlobalShortcutEnabled, false}}},
+        {"interaction-shortcut-registering", S::Interaction, {}, {}, Grab::Inactive},
+        {"interaction-shortcut-taken", S::Interaction, {}, {}, Grab::Conflict},
+        {"interaction-shortcut-unsupported", S::Interaction, {}, {}, Grab::Unavailable},
+        {"interaction-shortcut-wayland", S::Interaction, {}, {}, Grab::Unavailable, {}, true},
+        {"permissions", S::Permissions, {}, {}, {}, rootOwned("/home/user/.local/share/Trash")},
+        {"permissions-all-well", S::Permissions},
+        {"permissions-modes",
+         S::Permissions,
+         {},
+         {},
+         {},
+         TrashAccessProblem{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
+                            "/home/user/.local/share/Trash", 1000, 0500}},
+        {"permissions-volume", S::Permissions, {}, {}, {}, rootOwned("/media/user/USB STICK/.Trash-1000")},
+        {"about", S::About},
+        {"about-checking", S::About, {}, UpdateStatus::checking()},
+        {"about-up-to-date", S::About, {}, UpdateStatus::upToDate()},
+        {"about-update-available", S::About, {}, UpdateStatus::updateAvailable(update)},
+        {"about-update-without-notes", S::About, {}, UpdateStatus::updateAvailable(sampleUpdate(false))},
+        {"about-downloading", S::About, {}, UpdateStatus::downloading(0.42, update)},
+        {"about-downloading-99-percent", S::About, {}, UpdateStatus::downloading(0.999, update)},
+        {"about-ready-to-install", S::About, {}, UpdateStatus::readyToInstall("/tmp/Rubbly-Update/Rubbly.app", update)},
+        {"about-error",
+         S::About,
+         {},
+         UpdateStatus::error(
+             QCoreApplication::translate("Update", "Download failed; try downloading it in a browser"))},
         // The one-time warning when the confirmation is first turned off.
-        {"cleaning-confirmation-off-alert", SidebarItem::Cleaning, {}, false, true},
+        {"cleaning-confirmation-off-alert", S::Cleaning, {}, {}, {}, {}, false, true},
     };
-}
-
-SettingsView::Options sampleOptions(bool wayland)
-{
-    return SettingsView::Options{QStringLiteral("1.1.0 (1)"),
-                                 wayland,
-                                 {QUrl(QStringLiteral("https://rubbly.pages.dev/")),
-                                  QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")),
-                                  QStringLiteral("tolvik/rubbly")}};
 }
 
 } // namespace
@@ -403,16 +487,27 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
         rig.settings.setGlobalShortcutEnabled(true);
         rig.settings.setAutoCleanEnabled(true);
         rig.shortcut.start();
-        if (scene.before)
-            scene.before(rig, updates, workspace);
-        SettingsView view(rig.settings, updates, rig.shortcut, workspace, sampleOptions(scene.wayland));
+        for (const auto& [key, value] : scene.values)
+            rig.settings.setValue(key, value);
+        if (scene.shortcut)
+            rig.grabber.force(*scene.shortcut);
+        if (scene.update)
+            updates.setStatus(*scene.update);
+        workspace.accessProblem = scene.access;
+        SettingsView view(
+            rig.settings, updates, rig.shortcut, workspace,
+            {QStringLiteral("1.1.0 (1)"),
+             scene.wayland,
+             {QUrl(QStringLiteral("https://rubbly.pages.dev/")),
+              QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")), QStringLiteral("tolvik/rubbly")}});
         view.resize(780, 520);
         view.show();
         view.setSelection(scene.pane);
-        for (FormRow* row : view.findChildren<FormRow*>()) {
-            if (scene.confirmationTurnedOff &&
-                row->control()->accessibleName() == QCoreApplication::translate("Settings", "Ask before emptying"))
-                static_cast<QAbstractButton*>(row->control())->click();
+        if (scene.confirmationTurnedOff) {
+            for (FormRow* row : view.findChildren<FormRow*>()) {
+                if (row->control()->accessibleName() == QCoreApplication::translate("Settings", "Ask before emptying"))
+                    static_cast<QAbstractButton*>(row->control())->click();
+            }
         }
         settle();
         QCoreApplication::processEvents();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TrashStatus.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,6 +14,11 @@ class SettingsView;
 } // namespace rubbly
 
 namespace rubbly::test {
+
+// A Trash with an entry of every kind and more than five entries, largest first.
+TrashStatus fullTrash();
+// Entries that all occupy nothing (empty files, empty folders).
+TrashStatus zeroByteTrash();
 
 // Every state of the panel and of the settings window the gallery pictures, built one at a time on
 // fakes and a virtual clock. Each visit gets the state's name and the widget to look at (the
