@@ -74,8 +74,7 @@ private Q_SLOTS:
         // A folder root owns, as a Trash is after a file manager ran under sudo. For an ordinary user
         // /usr is one; root checks the same folders on behalf of another user.
         const uid_t checker = ::getuid() == 0 ? 65534 : ::getuid();
-        const TrashDirectory rootOwned{"/usr", {}, false};
-        QCOMPARE(checkTrashAccess({rootOwned}, checker).value().kind, Kind::NotOwned);
+        QCOMPARE(checkTrashAccess({TrashDirectory{"/usr", {}, false}}, checker).value().kind, Kind::NotOwned);
     }
 
     void aLinkOrAMissingHomeTrashIsNamed()

@@ -39,7 +39,6 @@ private Q_SLOTS:
                                                 kTestZone);
         QCOMPARE(info.path, std::optional(QByteArray("/first")));
         QVERIFY(!info.deletionDate); // the first date is unreadable and is not replaced by the second
-        QVERIFY(!TrashInfo::parse("[Trash Info]\n").path);
         QVERIFY(!TrashInfo::parse("Path=/no/group\n").path);
     }
 
