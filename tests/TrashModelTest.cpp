@@ -25,7 +25,7 @@ private Q_SLOTS:
         row("the Kelvin sign folds to k: a keynote", "talk.\u212Aey", FileCategory::Document);
         row("KDE's clash suffix past nine, a stem that is not UTF-8", "\xff.mkv (12)", FileCategory::Video);
         row("words in brackets are part of the name", "notes.txt (old)", FileCategory::Other);
-        row("brackets without a space", "data.csv(1)", FileCategory::Other);
+        row("brackets glued to the name are part of it", "notes.txt_(1)", FileCategory::Other);
         row("empty brackets", "data.csv ()", FileCategory::Other);
     }
     void categoryByExtension()
