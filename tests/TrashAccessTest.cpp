@@ -9,8 +9,6 @@
 using namespace rubbly;
 using namespace rubbly::test;
 
-Q_DECLARE_METATYPE(rubbly::TrashAccessProblem::Kind)
-
 namespace {
 
 using Kind = TrashAccessProblem::Kind;

@@ -79,6 +79,5 @@ private Q_SLOTS:
     }
 };
 
-Q_DECLARE_METATYPE(std::optional<rubbly::Timestamp>)
 QTEST_GUILESS_MAIN(TrashInfoTest)
 #include "TrashInfoTest.moc"

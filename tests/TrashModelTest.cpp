@@ -6,8 +6,6 @@
 
 using namespace rubbly;
 
-Q_DECLARE_METATYPE(rubbly::FileCategory)
-
 class TrashModelTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
