@@ -5,13 +5,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
-
-namespace {
-Timestamp utc(int y, int mo, int d, int h, int mi, int s, int us = 0)
-{
-    return fromDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC)) + std::chrono::microseconds(us);
-}
-} // namespace
+using namespace std::chrono_literals;
 
 class TrashInfoTest : public QObject {
     Q_OBJECT
@@ -23,8 +17,7 @@ private Q_SLOTS:
         const auto row = [](const char* name, const char* raw, const char* path) {
             QTest::newRow(name) << QByteArray(raw) << (path ? std::optional(QByteArray(path)) : std::nullopt);
         };
-        row("escapes, a plus and a newline", "/x/a%20b+c%25%0Ad", "/x/a b+c%\nd");
-        row("not UTF-8", "/x/%E9t%E9", "/x/\xe9t\xe9");
+        row("escapes, a plus, a newline and bytes that are not UTF-8", "/x/a%20b+c%25%0Ad%E9", "/x/a b+c%\nd\xe9");
         row("an escape cut off at the end names no file", "/x/100%4", nullptr);
         row("an escape that is not hex names no file", "/x/%zz", nullptr);
         row("half an escape names no file", "/x/%2./y", nullptr);
@@ -46,7 +39,6 @@ private Q_SLOTS:
                                                 kTestZone);
         QCOMPARE(info.path, std::optional(QByteArray("/first")));
         QVERIFY(!info.deletionDate); // the first date is unreadable and is not replaced by the second
-        QVERIFY(!TrashInfo::parse("[Trash Info]\n").path);
         QVERIFY(!TrashInfo::parse("Path=/no/group\n").path);
     }
 
@@ -58,13 +50,13 @@ private Q_SLOTS:
         const auto row = [](const char* name, const char* text, std::optional<Timestamp> expected) {
             QTest::newRow(name) << QByteArray(text) << expected;
         };
-        // 10:00 in Berlin in March is 09:00 UTC.
-        row("extended local", "2026-03-01T10:00:00", utc(2026, 3, 1, 9, 0, 0));
-        row("basic local", "20260301T100000", utc(2026, 3, 1, 9, 0, 0));
-        row("UTC", "2026-03-01T10:00:00Z", utc(2026, 3, 1, 10, 0, 0));
-        row("offset", "2026-03-01T10:00:00+02:00", utc(2026, 3, 1, 8, 0, 0));
-        row("basic offset", "2026-03-01T10:00:00-0130", utc(2026, 3, 1, 11, 30, 0));
-        row("fraction, surrounding spaces", " 2026-03-01T10:00:00.25 ", utc(2026, 3, 1, 9, 0, 0, 250000));
+        // Expected times are Berlin's, one hour ahead of UTC in March.
+        row("extended local", "2026-03-01T10:00:00", localTime(2026, 3, 1, 10, 0));
+        row("basic local", "20260301T100000", localTime(2026, 3, 1, 10, 0));
+        row("UTC", "2026-03-01T10:00:00Z", localTime(2026, 3, 1, 11, 0));
+        row("offset", "2026-03-01T10:00:00+02:00", localTime(2026, 3, 1, 9, 0));
+        row("basic offset", "2026-03-01T10:00:00-0130", localTime(2026, 3, 1, 12, 30));
+        row("fraction, surrounding spaces", " 2026-03-01T10:00:00.25 ", localTime(2026, 3, 1, 10, 0) + 250ms);
         row("date only", "2026-03-01", std::nullopt);
         row("month 13", "2026-13-01T10:00:00", std::nullopt);
         row("trailing junk", "2026-03-01T10:00:00 tomorrow", std::nullopt);
@@ -73,10 +65,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, text);
         QFETCH(std::optional<Timestamp>, expected);
-        const auto parsed = TrashInfo::parseDate(text, kTestZone);
-        QCOMPARE(parsed.has_value(), expected.has_value());
-        if (expected)
-            QCOMPARE(parsed->time_since_epoch().count(), expected->time_since_epoch().count());
+        QCOMPARE(TrashInfo::parseDate(text, kTestZone), expected);
     }
 
     // What trash-cli, gio and KDE read: every byte but "/" and the unreserved ones escaped, the date
@@ -84,12 +73,11 @@ private Q_SLOTS:
     void serializeWritesTheCommonForm()
     {
         QCOMPARE(
-            TrashInfo::serialize("/home/u/100% +new\nline \xe9.txt", utc(2026, 3, 1, 9, 0, 0), kTestZone),
+            TrashInfo::serialize("/home/u/100% +new\nline \xe9.txt", localTime(2026, 3, 1, 10, 0), kTestZone),
             QByteArray(
                 "[Trash Info]\nPath=/home/u/100%25%20%2Bnew%0Aline%20%E9.txt\nDeletionDate=2026-03-01T10:00:00\n"));
     }
 };
 
-Q_DECLARE_METATYPE(std::optional<rubbly::Timestamp>)
 QTEST_GUILESS_MAIN(TrashInfoTest)
 #include "TrashInfoTest.moc"

