@@ -11,6 +11,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class DefaultsStoreTest : public QObject {
     Q_OBJECT
@@ -19,37 +20,33 @@ private Q_SLOTS:
     {
         TempHome home;
         const QString path = JsonFileDefaultsStore::defaultFilePath();
-        QCOMPARE(path, home.configHome() + QStringLiteral("/rubbly/defaults.json"));
-        const Timestamp date = *fromReferenceSeconds(786543210.654321);
-        const QByteArray data("\x00\x01\xff{\"json\":true}", 16);
+        QCOMPARE(path, home.configHome() + u"/rubbly/defaults.json"_s);
+        const QList<std::pair<QString, DefaultsValue>> values{
+            {u"b"_s, true},
+            {u"i"_s, qint64(9007199254740993)}, // beyond 2^53
+            {u"d"_s, 10.0},                     // a whole double stays a double
+            {u"half"_s, 2.5},
+            {u"s"_s, u"深色 \"quoted\""_s},
+            {u"data"_s, QByteArray("\x00\x01\xff{\"json\":true}", 16)},
+            {u"date"_s, *fromReferenceSeconds(786543210.654321)}};
         {
             JsonFileDefaultsStore store(path);
-            store.setValue(QStringLiteral("b"), true);
-            store.setValue(QStringLiteral("i"), qint64(9007199254740993)); // beyond 2^53
-            store.setValue(QStringLiteral("d"), 10.0);                     // a whole double stays a double
-            store.setValue(QStringLiteral("half"), 2.5);
-            store.setValue(QStringLiteral("s"), QStringLiteral("深色 \"quoted\""));
-            store.setValue(QStringLiteral("data"), data);
-            store.setValue(QStringLiteral("date"), date);
-            store.setValue(QStringLiteral("gone"), true);
-            store.removeValue(QStringLiteral("gone"));
-            store.setValue(QStringLiteral("nan"), std::numeric_limits<double>::quiet_NaN()); // refused
+            for (const auto& [key, value] : values)
+                store.setValue(key, value);
+            store.setValue(u"gone"_s, true);
+            store.removeValue(u"gone"_s);
+            store.setValue(u"nan"_s, std::numeric_limits<double>::quiet_NaN()); // refused
         }
         JsonFileDefaultsStore store(path);
-        QCOMPARE(store.value(QStringLiteral("b")), std::optional(DefaultsValue{true}));
-        QCOMPARE(store.value(QStringLiteral("i")), std::optional(DefaultsValue{qint64(9007199254740993)}));
-        QCOMPARE(store.value(QStringLiteral("d")), std::optional(DefaultsValue{10.0}));
-        QCOMPARE(store.stringValue(QStringLiteral("s")), std::optional(QStringLiteral("深色 \"quoted\"")));
-        QCOMPARE(store.dataValue(QStringLiteral("data")), std::optional(data));
-        QVERIFY(store.dateValue(QStringLiteral("date")) == std::optional(date));
-        QVERIFY(!store.contains(QStringLiteral("gone")));
-        QVERIFY(!store.contains(QStringLiteral("nan")));
-        // Typed reads report a value of another type as absent; only an int widens to a double.
-        QVERIFY(!store.intValue(QStringLiteral("s")));
-        QVERIFY(!store.boolValue(QStringLiteral("i")));
-        QVERIFY(!store.intValue(QStringLiteral("b")));
-        QVERIFY(!store.intValue(QStringLiteral("half")));
-        QCOMPARE(store.doubleValue(QStringLiteral("i")), std::optional(double(9007199254740993)));
+        for (const auto& [key, value] : values)
+            QVERIFY2(store.value(key) == value, qPrintable(key));
+        QVERIFY(!store.contains(u"gone"_s) && !store.contains(u"nan"_s));
+        // Typed reads report a value of another type as absent; only numbers cross, an int to a double
+        // and a whole double to an int.
+        QVERIFY(!store.intValue(u"s"_s) && !store.boolValue(u"i"_s) && !store.intValue(u"b"_s));
+        QVERIFY(!store.intValue(u"half"_s));
+        QCOMPARE(store.intValue(u"d"_s), std::optional(qint64(10)));
+        QCOMPARE(store.doubleValue(u"i"_s), std::optional(double(9007199254740993)));
     }
 
     void corruptFileIsSetAsideAndNeverOverwritten_data()
@@ -72,7 +69,6 @@ private Q_SLOTS:
 
         JsonFileDefaultsStore store(path);
         QVERIFY(!store.contains(QStringLiteral("Rubbly.hideInDock")));
-        QVERIFY(!store.setAsidePath().isEmpty());
         QCOMPARE(TreeBuilder::read(QFile::encodeName(store.setAsidePath())), content);
 
         store.setValue(QStringLiteral("Rubbly.hideInDock"), false);
@@ -102,7 +98,6 @@ private Q_SLOTS:
         store.setValue(QStringLiteral("Rubbly.hideInDock"), true);
         QVERIFY(store.value(QStringLiteral("Rubbly.hideInDock")));
         if (S_ISREG(before.st_mode)) {
-            QVERIFY(!store.setAsidePath().isEmpty());
             QCOMPARE(QFileInfo(store.setAsidePath()).size(), before.st_size);
             QCOMPARE(JsonFileDefaultsStore(path).boolValue(QStringLiteral("Rubbly.hideInDock")), std::optional(true));
             return;
@@ -119,8 +114,7 @@ private Q_SLOTS:
     void onlyARealChangeRewritesTheFile()
     {
         TempHome home;
-        const QString dir = home.configHome() + QStringLiteral("/rubbly");
-        const QString path = dir + QStringLiteral("/defaults.json");
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
         JsonFileDefaultsStore store(path);
         // Every rewrite is a new file renamed into place, so the inode tells whether one happened.
         const auto inode = [&path] {
@@ -135,7 +129,7 @@ private Q_SLOTS:
         QVERIFY(inode() != first);
         for (int i = 0; i < 20; ++i)
             store.setValue(QStringLiteral("k"), qint64(i));
-        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("defaults.json")});
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden), QStringList{u"defaults.json"_s});
     }
 };
 
