@@ -1,9 +1,9 @@
 // The self-updater on real application folders. Bundle B is this build as scripts/package packs it (the
 // PackageBuild fixture), signed again with the key this build trusts and announced by a manifest of a
 // higher version on the local test server; bundle A, in a user's ~/Applications, is B with one more
-// file. A's `AppRun update install` runs the real check, download, signature check,
-// install and relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and
-// B's tray application comes up on the private bus.
+// file. A's `AppRun update install` runs the real check, download, signature check, install and
+// relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and B's tray
+// application comes up on the private bus.
 
 #include "ApplicationBus.h"
 #include "ArchiveExtractor.h"
