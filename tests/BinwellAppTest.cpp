@@ -1,8 +1,6 @@
 #include "BinwellApp.h"
 #include "BinwellViewModel.h"
-#include "DefaultsStore.h"
 #include "PlatformServices.h"
-#include "QtAppearanceApplier.h"
 #include "SettingsService.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
@@ -39,11 +37,6 @@ private Q_SLOTS:
     {
         TempHome home;
         PlatformServices platform;
-        QVERIFY(!platform.keyGrabber); // offscreen, no DISPLAY: no way to grab keys
-        platform.settings->setAppAppearance(AppAppearance::Dark);
-        QCoreApplication::processEvents();
-        QVERIFY(platform.appearance->isDark()); // the palette it sets: AppearanceTest
-
         platform.settings->setLaunchAtLogin(true);
         QVERIFY(QFile::exists(home.configHome() + QStringLiteral("/autostart/com.tolvik.Rubbly.desktop")));
         QVERIFY(QFile::exists(home.configHome() + QStringLiteral("/rubbly/defaults.json")));

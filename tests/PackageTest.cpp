@@ -14,7 +14,6 @@
 #include "UpdateSigning.h"
 #include "UpdateTypes.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,15 +29,11 @@ const QString kDist = QStringLiteral(RUBBLY_PACKAGE_DIST);
 // What `rubbly --version` prints: the same two build settings the package names carry.
 const QByteArray kVersionLine = "rubbly " RUBBLY_VERSION " (" RUBBLY_BUILD_NUMBER ")\n";
 
-QString debianArchitecture()
-{
-    return QString::fromUtf8(runProcess(u"dpkg"_s, {u"--print-architecture"_s}).out.trimmed());
-}
-
 QString packagePath()
 {
+    const QString architecture = QString::fromUtf8(runProcess(u"dpkg"_s, {u"--print-architecture"_s}).out.trimmed());
     return kDist + u"/downloads/rubbly_%1-%2_%3.deb"_s.arg(QStringLiteral(RUBBLY_VERSION),
-                                                           QStringLiteral(RUBBLY_BUILD_NUMBER), debianArchitecture());
+                                                           QStringLiteral(RUBBLY_BUILD_NUMBER), architecture);
 }
 
 } // namespace
@@ -80,24 +75,21 @@ private Q_SLOTS:
         QFETCH(QByteArray, refusal);
         TempHome home;
         EnvGuard env;
+        env.unset("RUBBLY_SIGNING_KEY");
         if (withKey)
             env.set("RUBBLY_SIGNING_KEY", QFile::encodeName(SigningKey::make(home.root()).secretKeyFile));
-        else
-            env.unset("RUBBLY_SIGNING_KEY");
         const QString dist = home.root() + u"/dist"_s;
         const ProcessResult package =
             runProcess(QStringLiteral(RUBBLY_SOURCE_DIR "/scripts/package"),
                        {u"--build-dir"_s, QStringLiteral(RUBBLY_BINARY_DIR), u"--dist"_s, dist});
         QCOMPARE(package.exitCode, 1);
         QVERIFY2(package.err.contains(refusal), package.err.constData());
-        QVERIFY(!QFileInfo::exists(dist + u"/version.json"_s));
-        QVERIFY(!QFileInfo::exists(dist + u"/downloads/Rubbly.zip"_s));
+        QVERIFY(!QFileInfo::exists(dist + u"/version.json"_s) && !QFileInfo::exists(dist + u"/downloads/Rubbly.zip"_s));
     }
 
     void debianPackageRunsFromAScratchRoot()
     {
         QTemporaryDir root;
-        QVERIFY(root.isValid());
         const ProcessResult unpacked = runProcess(u"dpkg-deb"_s, {u"-x"_s, packagePath(), root.path()});
         QVERIFY2(unpacked.exitCode == 0, unpacked.err.constData());
         // What desktops look for, which nothing else would miss (the copyright and changelog: lintian).
@@ -140,12 +132,8 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"lintian"_s).isEmpty())
             QSKIP("lintian is not installed (scripts/setup installs it)");
         const ProcessResult lintian = runProcess(u"lintian"_s, {u"--tag-display-limit"_s, u"0"_s, packagePath()});
-        // Warnings may stay; they are listed in the log for whoever reads it.
-        qInfo("%s", lintian.out.constData());
-        for (const QByteArray& line : lintian.out.split('\n'))
-            QVERIFY2(!line.startsWith("E: "), line.constData());
-        // Its status says whether it failed on an error tag or could not check at all.
-        QVERIFY2(lintian.exitCode == 0, lintian.err.constData());
+        // It fails on an error tag, or when it could not check at all; warnings may stay.
+        QVERIFY2(lintian.exitCode == 0, (lintian.out + lintian.err).constData());
     }
 
     // The application folder's AppRun (started from ~/Applications and replaced there: UpdateEndToEndTest).
@@ -161,16 +149,14 @@ private Q_SLOTS:
                                                         QFile::encodeName(home.root()));
         QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
         const QString bundle = home.root() + u"/Rubbly.app"_s;
-        QVERIFY(QDir().mkpath(home.home() + u"/bin"_s));
-        QVERIFY(QFile::link(bundle + u"/AppRun"_s, home.home() + u"/bin/rubbly"_s));
+        TreeBuilder(QFile::encodeName(home.home())).symlink("bin/rubbly", QFile::encodeName(bundle) + "/AppRun");
         QCOMPARE(runProcess(home.home() + u"/bin/rubbly"_s, {u"--version"_s}).out, kVersionLine);
         // The status item's theme path finds its icon.
         QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
 
         if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
             QSKIP("patchelf is not installed (scripts/setup installs it)");
-        const QString list = bundle + u"/share/rubbly/libraries"_s;
-        QByteArray libraries = TreeBuilder::read(list);
+        QByteArray libraries = TreeBuilder::read(bundle + u"/share/rubbly/libraries"_s);
         QVERIFY2(libraries.contains("\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n"), libraries.constData());
 
         const QByteArray hidden = "libQCoro6Netwxrk.so.0";
@@ -194,9 +180,8 @@ private Q_SLOTS:
         QVERIFY2(!refused.err.contains("libNotLinked") && !refused.err.contains("Arch"), refused.err.constData());
 
         const QByteArray multiarch = libraries.mid(libraries.indexOf("#multiarch ") + 11).split('\n').first();
-        QVERIFY(QDir().mkpath(home.root() + u"/lib"_s));
-        QVERIFY(QFile::link(u"/usr/lib/%1/libQCoro6Network.so.0"_s.arg(QString::fromLatin1(multiarch)),
-                            home.root() + u"/lib/"_s + QString::fromLatin1(hidden)));
+        TreeBuilder(QFile::encodeName(home.root()))
+            .symlink("lib/" + hidden, "/usr/lib/" + multiarch + "/libQCoro6Network.so.0");
         EnvGuard env;
         env.set("LD_LIBRARY_PATH",
                 QFile::encodeName(home.root()) + "/nowhere:" + QFile::encodeName(home.root()) + "/lib");

@@ -1,12 +1,11 @@
-// The self-updater on real application folders. Bundle A, this build as scripts/package packs it (the
-// PackageBuild fixture), lies in a user's ~/Applications; bundle B is the same program told apart by a
-// marker file, signed with the key this build trusts and announced by a manifest of a higher version
-// on the local test server. A's `AppRun update install` runs the real check, download, signature check,
-// install and relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and
-// B's tray application comes up on the private bus.
+// The self-updater on real application folders. Bundle B is this build as scripts/package packs it (the
+// PackageBuild fixture), signed again with the key this build trusts and announced by a manifest of a
+// higher version on the local test server; bundle A, in a user's ~/Applications, is B with one more
+// file. A's `AppRun update install` runs the real check, download, signature check, install and
+// relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and B's tray
+// application comes up on the private bus.
 
 #include "ApplicationBus.h"
-#include "ArchiveBuilder.h"
 #include "ArchiveExtractor.h"
 #include "FakeStatusNotifierWatcher.h"
 #include "HttpTestServer.h"
@@ -38,7 +37,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kDist = QStringLiteral(RUBBLY_PACKAGE_DIST);
-const QString kMarker = u"test-marker"_s;
 
 // Every entry below `root` but the `skipped` subtrees, keyed by relative path: its kind, permission
 // bits and content (files) or target (links).
@@ -67,18 +65,20 @@ QMap<QString, QByteArray> describeTree(const QString& root, const QStringList& s
     return entries;
 }
 
-// Every living process below this one. The test makes itself a child subreaper, so the relaunch
-// script and what it starts stay below it when their parents end.
+// Every living process below this one, once the ended ones are collected. The test makes itself a
+// child subreaper, so the relaunch script and what it starts stay below it when their parents end, and
+// those it collects do not stay zombies.
 QList<pid_t> descendants()
 {
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
     QHash<pid_t, pid_t> parentOf;
     for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        const pid_t pid = entry.toInt();
         const QByteArray stat = TreeBuilder::read(u"/proc/"_s + entry + u"/stat"_s);
         // "pid (name) state ppid …", where the name may hold blanks and parentheses.
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (pid > 0 && fields.size() > 1 && fields[0] != "Z")
-            parentOf.insert(pid, fields[1].toInt());
+        if (entry.toInt() > 0 && fields.size() > 1 && fields[0] != "Z")
+            parentOf.insert(entry.toInt(), fields[1].toInt());
     }
     QList<pid_t> found;
     for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
@@ -91,19 +91,8 @@ QList<pid_t> descendants()
     return found;
 }
 
-// Collects every ended child, so those that were orphaned onto this process do not stay zombies.
-void reapEnded()
-{
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
-}
-
-QString higherVersion()
-{
-    QStringList pieces = QStringLiteral(RUBBLY_VERSION).split(u'.');
-    pieces.last() = QString::number(pieces.last().toInt() + 1);
-    return pieces.join(u'.');
-}
+// Higher than this build's by one more piece.
+const QString kHigherVersion = QStringLiteral(RUBBLY_VERSION ".1");
 
 } // namespace
 
@@ -120,7 +109,6 @@ class UpdateEndToEndTest : public QObject {
         QString bundle = apps + u"/Rubbly.app"_s;
         QString cache = home.root() + u"/cache we\"ird $(touch PWNED) `id` $HOME"_s;
         QString work = cache + u"/rubbly/Rubbly-Update"_s;
-        QMap<QString, QByteArray> treeA;
         QMap<QString, QByteArray> treeB;
 
         // A failed check here ends the construction; the case then stops on currentTestFailed().
@@ -132,54 +120,36 @@ class UpdateEndToEndTest : public QObject {
             env.set("XDG_CACHE_HOME", QFile::encodeName(cache));
             QVERIFY(QDir().mkpath(cache));
             TreeBuilder(QFile::encodeName(apps)).write("Other.app/AppRun", "#!/bin/sh\n");
-            QVERIFY(QDir().mkpath(home.dataHome() + u"/Trash/files"_s));
-            QVERIFY(QDir().mkpath(home.dataHome() + u"/Trash/info"_s));
-            const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
-                                                            QFile::encodeName(apps));
+            TreeBuilder(QFile::encodeName(home.dataHome())).dir("Trash/files").dir("Trash/info");
+            const QString archive = kDist + u"/downloads/Rubbly.zip"_s;
+            const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(apps));
             QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
-
-            // B: every file of the released folder, its marker included; then A's own marker, and a file
-            // B does not have.
-            TreeBuilder(QFile::encodeName(bundle)).write(QFile::encodeName(kMarker), "B\n");
             treeB = describeTree(bundle);
-            QList<ArchiveEntry> entries;
-            QDirIterator it(bundle, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                const QString path = it.next();
-                const int mode = QFileInfo(path).isExecutable() ? 0755 : 0644;
-                entries.append(
-                    {QFile::encodeName(u"Rubbly.app/"_s + path.mid(bundle.size() + 1)), TreeBuilder::read(path), mode});
-            }
-            const QByteArray archiveB = makeArchive(entries, true);
+            const QByteArray archiveB = TreeBuilder::read(archive);
             server.route(u"/downloads/Rubbly.zip"_s, {200, archiveB});
             const SigningKey key = SigningKey::ofThisBuild();
             QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
-            server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, higherVersion())});
-            TreeBuilder(QFile::encodeName(bundle)).write(QFile::encodeName(kMarker), "A\n").write("old-only", {});
-            treeA = describeTree(bundle);
+            server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, kHigherVersion)});
+            // A file B does not have, so a copy over A instead of a replacement shows.
+            TreeBuilder(QFile::encodeName(bundle)).write("old-only", {});
 
             // The release's own manifest, announcing a higher version whose archive is B.
             QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
-            QVERIFY(!manifest.isEmpty());
-            manifest[u"version"_s] = higherVersion();
+            manifest[u"version"_s] = kHigherVersion;
             manifest[u"downloadURL"_s] = server.url(u"/downloads/Rubbly.zip"_s).toString();
-            server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson(), "application/json"});
+            server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson()});
         }
     };
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo::exists(kDist + u"/downloads/Rubbly.zip"_s), "the PackageBuild fixture did not run");
-        QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
-    }
+    void initTestCase() { QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0); }
 
     void cleanup()
     {
         // Whatever a failed case left running ends here, so no test leaves a process behind.
         for (const pid_t pid : descendants())
             ::kill(pid, SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT((reapEnded(), descendants().isEmpty()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(descendants().isEmpty(), 5000);
     }
 
     // Refused while a tray application runs; once it has quit, B replaces A and starts.
@@ -195,7 +165,6 @@ private Q_SLOTS:
         QCOMPARE(refused.exitCode, 1);
         QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
         QCOMPARE(scene.server.requestCount(u"/version.json"_s), 0);
-        QCOMPARE(describeTree(scene.bundle), scene.treeA);
 
         FakeStatusNotifierWatcher watcher;
         QVERIFY(watcher.start());
@@ -207,42 +176,36 @@ private Q_SLOTS:
         QVERIFY2(install.exitCode == 0, install.err.constData());
         // It prints the folder it unpacked B into, then what it installs.
         QVERIFY2(install.out.contains(QFile::encodeName(scene.work) + "/Rubbly.app\nInstalling Rubbly " +
-                                      higherVersion().toUtf8()),
+                                      kHigherVersion.toUtf8()),
                  install.out.constData());
 
         // B's tray application registers its status item: B was started, from the replaced folder.
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
         const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
-        QVERIFY(pid > 0);
         QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
                  QFileInfo(scene.bundle + u"/bin/rubbly"_s).canonicalFilePath());
         QCOMPARE(describeTree(scene.bundle), scene.treeB);
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(scene.work), 10000);
 
         // Its own menu quits it; then nothing the update started is left.
-        const QString item = watcher.registrations.first().service;
-        QDBusMessage quit = QDBusMessage::createMethodCall(item, StatusNotifierItem::kMenuPath,
-                                                           u"com.canonical.dbusmenu"_s, u"Event"_s);
+        QDBusMessage quit =
+            QDBusMessage::createMethodCall(watcher.registrations.first().service, StatusNotifierItem::kMenuPath,
+                                           u"com.canonical.dbusmenu"_s, u"Event"_s);
         quit.setArguments({5, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}); // 退出 Rubbly
         bus.call(quit, QDBus::Block, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT((reapEnded(), descendants().isEmpty()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(descendants().isEmpty(), 10000);
         QCOMPARE(scene.server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
 
         // Outside the two folders only the program's own state changed: its settings file, which
-        // records the check, and the folder that held the work folder, left empty.
+        // records the check, and the folder that held the work folder, left empty (anything left in it
+        // would be new in `after`).
         QMap<QString, QByteArray> after = describeTree(root, own);
         for (const QString& state : {QDir(root).relativeFilePath(scene.cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
                                      u"home/.config/rubbly/defaults.json"_s}) {
-            QVERIFY2(before.value(state) != after.value(state), qPrintable(state));
-            before.remove(state);
-            after.remove(state);
+            QVERIFY2(before.take(state) != after.take(state), qPrintable(state));
         }
         QCOMPARE(after, before);
         QVERIFY(!QFile::exists(u"PWNED"_s)); // where the processes ran
-        QVERIFY(QDir(scene.cache + u"/rubbly"_s)
-                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-        QVERIFY(TreeBuilder::read(scene.home.configHome() + u"/rubbly/defaults.json"_s)
-                    .contains("Rubbly.LastUpdateCheckDate"));
     }
 };
 

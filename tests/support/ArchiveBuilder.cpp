@@ -19,21 +19,17 @@ QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
     archive_write_open_memory(a, out.data(), static_cast<size_t>(out.size()), &used);
     for (const ArchiveEntry& e : entries) {
         archive_entry* entry = archive_entry_new();
+        const bool link = !e.linkTarget.isEmpty();
+        const bool file = !link && !e.path.endsWith('/');
         archive_entry_set_pathname(entry, e.path.constData());
-        if (!e.linkTarget.isEmpty()) {
-            archive_entry_set_filetype(entry, AE_IFLNK);
+        archive_entry_set_filetype(entry, link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
+        archive_entry_set_perm(entry, link ? 0777 : e.mode);
+        if (link)
             archive_entry_set_symlink(entry, e.linkTarget.constData());
-            archive_entry_set_perm(entry, 0777);
-        } else if (e.path.endsWith('/')) {
-            archive_entry_set_filetype(entry, AE_IFDIR);
-            archive_entry_set_perm(entry, e.mode);
-        } else {
-            archive_entry_set_filetype(entry, AE_IFREG);
-            archive_entry_set_perm(entry, e.mode);
+        if (file)
             archive_entry_set_size(entry, e.content.size());
-        }
         archive_write_header(a, entry);
-        if (e.linkTarget.isEmpty() && !e.path.endsWith('/'))
+        if (file)
             archive_write_data(a, e.content.constData(), static_cast<size_t>(e.content.size()));
         archive_entry_free(entry);
     }

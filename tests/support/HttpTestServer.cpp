@@ -1,7 +1,5 @@
 #include "HttpTestServer.h"
 
-#include <QTcpSocket>
-
 namespace rubbly::test {
 
 HttpTestServer::HttpTestServer()
@@ -21,23 +19,15 @@ QUrl HttpTestServer::url(const QString& path) const
 
 void HttpTestServer::serve(QTcpSocket* socket)
 {
-    auto* request = new QByteArray;
-    connect(socket, &QTcpSocket::disconnected, socket, [socket, request] {
-        delete request;
-        socket->deleteLater();
-    });
-    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-        request->append(socket->readAll());
-        const qsizetype end = request->indexOf("\r\n\r\n");
-        if (end < 0)
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+        // The request is read once its head is complete; only the path of its first line counts.
+        if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
             return;
-        const QString path = QString::fromLatin1(request->left(request->indexOf('\n')).split(' ').value(1));
+        const QString path = QString::fromLatin1(socket->readAll().split(' ').value(1));
         ++m_counts[path];
-        request->clear();
-        const auto it = m_routes.constFind(path);
-        const Response response = it == m_routes.cend() ? Response{404, "not found", "text/plain"} : *it;
+        const Response response = m_routes.value(path, Response{404, "not found"});
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\nConnection: close\r\n";
-        head += "Content-Type: " + response.contentType + "\r\n";
         if (response.sendLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         for (const auto& [name, value] : response.headers)

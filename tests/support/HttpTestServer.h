@@ -15,18 +15,17 @@ namespace rubbly::test {
 class HttpTestServer final : public QTcpServer {
     Q_OBJECT
 public:
+    // No Content-Type: the updater never reads one.
     struct Response {
-        Response(int status = 200, QByteArray body = {}, QByteArray contentType = "application/octet-stream",
-                 bool sendLength = true)
+        Response(int status = 200, QByteArray body = {}, bool sendLength = true, qsizetype holdAfter = -1)
             : status(status)
             , body(std::move(body))
-            , contentType(std::move(contentType))
             , sendLength(sendLength)
+            , holdAfter(holdAfter)
         {
         }
         int status = 200;
         QByteArray body;
-        QByteArray contentType = "application/octet-stream";
         // false: no Content-Length; the body ends when the connection closes.
         bool sendLength = true;
         // At least 0: send the head and this many bytes of the body, the rest only on release().

@@ -12,9 +12,10 @@ struct SigningKey {
     // The base64 line, as the build setting holds it.
     QByteArray publicKey;
 
-    // A new pair in `folder`, named `name`.
-    static SigningKey make(const QString& folder, const QString& name = QStringLiteral("test"));
-    // The pair this build was made to trust (RUBBLY_TEST_UPDATE_KEY); empty when it trusts another.
+    // A new pair in `folder`.
+    static SigningKey make(const QString& folder);
+    // The secret key this build was made to trust (RUBBLY_TEST_UPDATE_KEY), without its public half;
+    // empty when it trusts another.
     static SigningKey ofThisBuild();
 
     // The .minisig text `minisign -S` writes for `content`, with the trusted comment
