@@ -2,7 +2,6 @@
 #include "FreedesktopNotificationCenter.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QTest>
 
 using namespace rubbly;

@@ -3,7 +3,6 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <QSet>
 #include <QSignalSpy>

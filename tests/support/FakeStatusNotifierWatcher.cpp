@@ -2,7 +2,6 @@
 
 #include "StatusNotifierTypes.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
