@@ -16,18 +16,14 @@ class ApplicationBusTest : public QObject {
 
     QDBusConnection m_other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"second-instance"_s);
 
-    // The request signals the first instance received, by name, in the order they came.
-    struct Spies {
-        QStringList names;
-        QObject context; // gone first, taking the connections with it
-        explicit Spies(ApplicationBus& bus)
-        {
-            connect(&bus, &ApplicationBus::togglePanelRequested, &context, [this] { names.append(u"toggle"_s); });
-            connect(&bus, &ApplicationBus::settingsRequested, &context, [this] { names.append(u"settings"_s); });
-            connect(&bus, &ApplicationBus::emptyTrashRequested, &context, [this] { names.append(u"empty-trash"_s); });
-        }
-        QString fired() const { return names.join(u','); }
-    };
+    // Records in `names` the requests the first instance receives, in the order they come; `names`
+    // outlives `bus`.
+    static void record(ApplicationBus& bus, QStringList& names)
+    {
+        connect(&bus, &ApplicationBus::togglePanelRequested, [&names] { names.append(u"toggle"_s); });
+        connect(&bus, &ApplicationBus::settingsRequested, [&names] { names.append(u"settings"_s); });
+        connect(&bus, &ApplicationBus::emptyTrashRequested, [&names] { names.append(u"empty-trash"_s); });
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -41,7 +37,6 @@ private Q_SLOTS:
     // end's, which refuses a mix with a tray option rather than run half of it.
     void onlyATrayOptionAloneIsForTheTrayApplication()
     {
-        QCOMPARE(trayActionFromArguments({u"rubbly"_s}), std::optional(ApplicationAction::Activate));
         for (const QString& line : {u"rubbly --settings trash"_s, u"rubbly --settings --toggle-panel"_s,
                                     u"rubbly --json"_s, u"rubbly --help"_s, u"rubbly --bogus"_s}) {
             const QStringList arguments = line.split(u' ');
@@ -55,16 +50,16 @@ private Q_SLOTS:
     // are what TrayAppTest's programs meet at every start.)
     void anUnknownActionIsRefused()
     {
+        QStringList requests;
         ApplicationBus first;
         QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
-        Spies spies(first);
+        record(first, requests);
         QDBusMessage call = QDBusMessage::createMethodCall(ApplicationBus::kServiceName, ApplicationBus::kObjectPath,
                                                            ApplicationBus::kInterface, u"ActivateAction"_s);
         call << u"format-disk"_s << QVariantList() << QVariantMap();
         const QDBusMessage reply = m_other.call(call, QDBus::BlockWithGui);
-        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
         QCOMPARE(reply.errorName(), u"org.freedesktop.DBus.Error.InvalidArgs"_s);
-        QCOMPARE(spies.fired(), QString());
+        QVERIFY(requests.isEmpty());
     }
 
     void programHandsItsRequestToTheRunningInstance_data()
@@ -84,9 +79,10 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(bool, display);
         QFETCH(QString, fired);
+        QStringList requests;
         ApplicationBus first;
         QCOMPARE(first.claim(), ApplicationBus::Claim::Primary);
-        Spies spies(first);
+        record(first, requests);
         EnvGuard env;
         env.unset("DISPLAY").unset("WAYLAND_DISPLAY");
         if (!display)
@@ -94,17 +90,7 @@ private Q_SLOTS:
 
         const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), arguments);
         QVERIFY2(result.exitCode == 0, result.err.constData());
-        QCOMPARE(spies.fired(), fired);
-    }
-
-    void withoutDisplayOrInstanceTheProgramExplains()
-    {
-        EnvGuard env;
-        env.unset("DISPLAY").unset("WAYLAND_DISPLAY").unset("QT_QPA_PLATFORM");
-        const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), {u"--toggle-panel"_s});
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains("no display") && result.err.contains("rubbly trash status"),
-                 result.err.constData());
+        QCOMPARE(requests.join(u','), fired);
     }
 };
 

@@ -1,10 +1,6 @@
 #include "SoundHapticService.h"
-#include "CanberraSoundPlayer.h"
 #include "FakeServices.h"
-#include "TempHome.h"
-#include "TreeBuilder.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace rubbly;
@@ -45,25 +41,6 @@ private Q_SLOTS:
         player.log.clear();
         service.moveToTrashFeedback();
         QCOMPARE(player.log, QStringList{u"play 2 audio-volume-change"_s});
-    }
-
-    // The real player, into an ALSA device that discards all sound: the theme's sound is found and
-    // played, without the beep. What follows a failed sound is the service's, checked above.
-    void theRealPlayerPlaysTheThemeSound()
-    {
-        TempHome home;
-        TreeBuilder(QFile::encodeName(home.home()))
-            .write(".asoundrc", "pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
-        EnvGuard env;
-        env.set("XDG_DATA_DIRS", "/usr/share").set("CANBERRA_DRIVER", "alsa").unset("PULSE_SERVER");
-        if (!QFile::exists(u"/usr/share/sounds/freedesktop/stereo/trash-empty.oga"_s))
-            QSKIP("the freedesktop sound theme is not installed (scripts/setup installs it)");
-        int beeps = 0;
-        CanberraSoundPlayer player([&beeps] { ++beeps; });
-        FakeHaptics haptics;
-        QVERIFY(player.play(SoundHapticService::kMoveToTrashSlot, u"trash-empty"_s));
-        SoundHapticService(player, haptics).emptyTrashFeedback(true, false);
-        QCOMPARE(beeps, 0);
     }
 };
 

@@ -28,6 +28,7 @@ class StatusNotifierItemTest : public QObject {
     QDBusConnection m_client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
     std::unique_ptr<FakeStatusNotifierWatcher> m_watcher;
     std::unique_ptr<StatusNotifierItem> m_item;
+    QList<QVariantList> m_labels; // XAyatanaNewLabel as the host received it
 
     // Calls the item (or its menu) from the host's connection; events keep running so it can answer.
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
@@ -38,23 +39,9 @@ class StatusNotifierItemTest : public QObject {
         return m_client.call(message, QDBus::BlockWithGui);
     }
 
-    QVariantMap allProperties(const QString& path, const QString& interface)
-    {
-        const QDBusMessage reply = call(path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {interface});
-        return qdbus_cast<QVariantMap>(reply.arguments().value(0));
-    }
-
     QDBusMessage menuCall(const QString& method, const QVariantList& arguments)
     {
         return call(StatusNotifierItem::kMenuPath, kMenuInterface, method, arguments);
-    }
-
-    DBusSignalRecorder* record(const QString& name)
-    {
-        auto* recorder = new DBusSignalRecorder(m_client, m_item->serviceName(), StatusNotifierItem::kItemPath,
-                                                kItemInterface, name);
-        recorder->setParent(m_item.get());
-        return recorder;
     }
 
     void startItem()
@@ -63,18 +50,24 @@ class StatusNotifierItemTest : public QObject {
         QTRY_VERIFY(m_item->isSettled());
     }
 
+public Q_SLOTS:
+    void labelReceived(const QDBusMessage& message) { m_labels.append(message.arguments()); }
+
 private Q_SLOTS:
     void initTestCase()
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus: run under dbus-run-session (ctest does)");
         registerStatusNotifierTypes();
+        m_client.connect({}, StatusNotifierItem::kItemPath, kItemInterface, u"XAyatanaNewLabel"_s, this,
+                         SLOT(labelReceived(QDBusMessage)));
     }
 
     void init()
     {
         m_watcher = std::make_unique<FakeStatusNotifierWatcher>();
         m_item = std::make_unique<StatusNotifierItem>();
+        m_labels.clear();
     }
 
     void cleanup()
@@ -103,7 +96,6 @@ private Q_SLOTS:
         if (watcherFirst)
             QVERIFY(m_watcher->start());
         startItem();
-        DBusSignalRecorder* labels = record(u"XAyatanaNewLabel"_s);
         if (!watcherFirst) {
             QVERIFY(m_watcher->start());
             QTRY_VERIFY(m_item->isShown());
@@ -117,6 +109,8 @@ private Q_SLOTS:
         QCOMPARE(qdbus_cast<StatusIconPixmapList>(seen.properties.value(u"IconPixmap"_s)), m_item->icon().pixmaps);
         QCOMPARE(seen.properties.value(u"XAyatanaLabel"_s), QVariant(u"2.4 MB"_s));
         QCOMPARE(seen.properties.value(u"ItemIsMenu"_s), QVariant(false));
+        // Hosts without the label extension (KDE, XFCE) show the size in the tooltip.
+        QCOMPARE(qdbus_cast<StatusToolTip>(seen.properties.value(u"ToolTip"_s)).description, u"2.4 MB"_s);
         // The conventional well-known name is owned as well, though the item registers by its unique one.
         QCOMPARE(m_client.interface()->serviceOwner(m_item->serviceName()).value(),
                  QDBusConnection::sessionBus().baseService());
@@ -130,7 +124,6 @@ private Q_SLOTS:
         // change is announced once, after the answer.
         m_watcher->stop();
         QTRY_VERIFY(!m_item->hasWatcher());
-        QVERIFY(!m_item->isShown());
         QSignalSpy held(m_item.get(), &StatusNotifierItem::newLabel);
         connect(m_item.get(), &StatusNotifierItem::watcherChanged, this, [this, &held] {
             QVERIFY(!m_item->isSettled());
@@ -139,10 +132,11 @@ private Q_SLOTS:
         });
         QVERIFY(m_watcher->start());
         QTRY_VERIFY(m_item->isShown());
-        allProperties(StatusNotifierItem::kItemPath, kItemInterface); // a round trip for the signal
+        // A round trip, so the signals sent before it have arrived.
+        call(StatusNotifierItem::kItemPath, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {kItemInterface});
         QCOMPARE(m_watcher->inspections.size(), 2);
         QVERIFY(m_watcher->inspections.last().shown);
-        QCOMPARE(labels->received, (QList<QList<QVariant>>{{u"3 MB"_s, u"888.8 GB"_s}}));
+        QCOMPARE(m_labels, (QList<QVariantList>{{u"3 MB"_s, u"888.8 GB"_s}}));
     }
 
     // Every member as a host's introspection sees it: QtDBus leaves out, without a word, a member whose
@@ -209,58 +203,26 @@ private Q_SLOTS:
             QVERIFY2(found.contains(member), qPrintable(member + u" not in: "_s + found.join(u',')));
     }
 
-    // Hosts without the label extension (KDE, XFCE) show the size in the tooltip: a new label is a
-    // new tooltip too. A value set again sends nothing.
-    void changesAreSignalledOnceEach()
-    {
-        startItem();
-        DBusSignalRecorder* labels = record(u"XAyatanaNewLabel"_s);
-        DBusSignalRecorder* toolTips = record(u"NewToolTip"_s);
-        DBusSignalRecorder* icons = record(u"NewIcon"_s);
-        const StatusNotifierItem::Icon icon{u"a"_s, {}, {{1, 1, QByteArray(4, '\xff')}}};
-        for (const QString& label : {u"1 GB"_s, u"1 GB"_s, QString()})
-            m_item->setLabel(label);
-        m_item->setIcon(icon);
-        m_item->setIcon(icon);
-        // A round trip, so every signal sent before it has arrived.
-        allProperties(StatusNotifierItem::kItemPath, kItemInterface);
-
-        QCOMPARE(labels->received, (QList<QVariantList>{{u"1 GB"_s, u"888.8 GB"_s}, {QString(), u"888.8 GB"_s}}));
-        QCOMPARE(toolTips->received.size(), 3); // two labels and the icon's new name
-        QCOMPARE(icons->received.size(), 1);
-        m_item->setLabel(u"2 MB"_s);
-        QCOMPARE(
-            qdbus_cast<StatusToolTip>(allProperties(StatusNotifierItem::kItemPath, kItemInterface).value(u"ToolTip"_s))
-                .description,
-            u"2 MB"_s);
-    }
-
+    // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
     void menuLayoutAnswersByDepthAndParent()
     {
         startItem();
-        const QDBusMessage reply = menuCall(u"GetLayout"_s, {0, -1, QStringList()});
-        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-        const auto root = qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
-        QCOMPARE(root.id, 0);
+        const auto root =
+            qdbus_cast<DBusMenuLayoutItem>(menuCall(u"GetLayout"_s, {0, 0, QStringList()}).arguments().value(1));
         QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
-
-        // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
-        const QDBusMessage shallow = menuCall(u"GetLayout"_s, {0, 0, QStringList()});
-        QVERIFY(qdbus_cast<DBusMenuLayoutItem>(shallow.arguments().value(1)).children.isEmpty());
+        QVERIFY(root.children.isEmpty());
         QCOMPARE(menuCall(u"GetLayout"_s, {42, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
     }
 
-    // Clicks on the item and its menu's entries; hovering and opening do nothing, the separator (4)
-    // is not clickable.
+    // A right click on the item and clicks on its menu's entries (TrayAppTest activates the item);
+    // hovering and opening do nothing, the separator (4) is not clickable.
     void hostCallsReachTheApplication()
     {
         startItem();
-        QSignalSpy activated(m_item.get(), &StatusItem::activated);
         QSignalSpy contextMenu(m_item.get(), &StatusNotifierItem::contextMenuRequested);
         QList<StatusItem::MenuAction> triggered;
         connect(m_item.get(), &StatusItem::menuActionTriggered, this,
                 [&triggered](StatusItem::MenuAction action) { triggered.append(action); });
-        call(StatusNotifierItem::kItemPath, kItemInterface, u"Activate"_s, {10, 20});
         call(StatusNotifierItem::kItemPath, kItemInterface, u"ContextMenu"_s, {30, 40});
         QCOMPARE(menuCall(u"AboutToShow"_s, {0}).type(), QDBusMessage::ReplyMessage);
         for (int id = 1; id <= 5; ++id) {
@@ -269,7 +231,6 @@ private Q_SLOTS:
                          QDBusMessage::ReplyMessage);
         }
 
-        QCOMPARE(QList<QVariantList>(activated), (QList<QVariantList>{{QPoint(10, 20), true}}));
         QCOMPARE(QList<QVariantList>(contextMenu), QList<QVariantList>{{QPoint(30, 40)}});
         QCOMPARE(triggered,
                  (QList<StatusItem::MenuAction>{StatusItem::MenuAction::OpenPanel, StatusItem::MenuAction::EmptyTrash,

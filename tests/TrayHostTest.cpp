@@ -69,33 +69,17 @@ private Q_SLOTS:
         QTRY_COMPARE(host.backend(), TrayHost::Backend::None);
         QVERIFY(host.isSettled());
         QVERIFY(shown.size() >= 1);
-        // The user is told what to install for their desktop.
-        QVERIFY(host.missingSupport().contains(QLatin1String("gnome-shell-extension-appindicator")));
     }
 
-    // Hosts that draw our pixmaps as they are (the recolouring ones use the symbolic icon) get them,
-    // alpha first, in the panel's text colour when the tray says it, else light for GNOME's dark top
-    // bar, else dark.
+    // Hosts that draw our pixmaps as they are (the recolouring ones use the symbolic icon) get them
+    // alpha first, light for GNOME's dark top bar.
     void drawsThePixmapsForThePanel()
     {
-        const auto colorOf = [](const TrayHost& host) {
-            const StatusIconPixmap& pixmap = host.statusNotifierItem().icon().pixmaps.last();
-            // The clear corner's alpha, then the middle of the lid.
-            const int at = (pixmap.width * 4 / 16 * pixmap.width + pixmap.width / 2) * 4;
-            return QByteArray(pixmap.argb.left(1) + pixmap.argb.mid(at, 4)).toHex();
-        };
-        const DesktopSession xfce = onX11(QStringLiteral("XFCE"));
-        QCOMPARE(colorOf(TrayHost(xfce)), QByteArray("00ff2e3436"));
-        QCOMPARE(colorOf(TrayHost(onX11(QStringLiteral("GNOME")))), QByteArray("00fff6f5f4"));
-
-        FakeXEmbedTray tray;
-        QVERIFY(tray.start());
-        tray.setTextColor(0xdfdfdf); // a dark panel's light text
-        TrayHost host(xfce);
-        host.start();
-        QCOMPARE(colorOf(host), QByteArray("00ffdfdfdf"));
-        tray.setTextColor(0x101010); // the panel's theme switched to light
-        QTRY_COMPARE(colorOf(host), QByteArray("00ff101010"));
+        const StatusIconPixmap pixmap =
+            TrayHost(onX11(QStringLiteral("GNOME"))).statusNotifierItem().icon().pixmaps.last();
+        // The clear corner's alpha, then the middle of the lid.
+        const int at = (pixmap.width * 4 / 16 * pixmap.width + pixmap.width / 2) * 4;
+        QCOMPARE(QByteArray(pixmap.argb.left(1) + pixmap.argb.mid(at, 4)).toHex(), QByteArray("00fff6f5f4"));
     }
 };
 

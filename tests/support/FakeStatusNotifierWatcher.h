@@ -38,7 +38,6 @@ public:
     // and reads the menu's layout.
     bool inspectsLikeAppIndicator = false;
     struct Inspection {
-        QString service;
         bool shown = false;
         QString problem;        // why the item was dropped or hidden
         QVariantMap properties; // as first read
@@ -57,24 +56,11 @@ Q_SIGNALS:
     void StatusNotifierHostUnregistered();
 
 private:
-    void inspect(const QDBusMessage& registration, const QString& service);
-    void finishInspection(const Inspection& inspection, const QDBusMessage& registration);
+    Inspection inspect(const QString& service);
 
     QDBusConnection m_bus;
     bool m_hostRegistered = true;
     bool m_running = false;
-};
-
-// Records a D-Bus signal as another program on the bus sees it.
-class DBusSignalRecorder : public QObject {
-    Q_OBJECT
-public:
-    DBusSignalRecorder(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
-                       const QString& name);
-    QList<QList<QVariant>> received;
-
-public Q_SLOTS:
-    void record(const QDBusMessage& message);
 };
 
 } // namespace rubbly::test

@@ -57,17 +57,6 @@ bool FakeXEmbedTray::start()
     return true;
 }
 
-void FakeXEmbedTray::setTextColor(std::uint32_t rgb)
-{
-    // Normal, error, warning and success, each as red, green and blue from 0 to 65535.
-    std::uint32_t colors[12];
-    for (int i = 0; i < 12; ++i)
-        colors[i] = ((rgb >> (16 - 8 * (i % 3))) & 0xff) * 257;
-    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, atom(m_connection, "_NET_SYSTEM_TRAY_COLORS"),
-                        XCB_ATOM_CARDINAL, 32, 12, colors);
-    xcb_flush(m_connection);
-}
-
 void FakeXEmbedTray::stop()
 {
     if (!m_window)

@@ -17,9 +17,6 @@ public:
     FakeXEmbedTray& operator=(const FakeXEmbedTray&) = delete;
 
     bool start();
-    // Sets the colours the tray asks its icons to use (_NET_SYSTEM_TRAY_COLORS), as xfce4-panel and
-    // mate-panel do with their text colour; `rgb` is 0xRRGGBB.
-    void setTextColor(std::uint32_t rgb);
     // Destroys the selection window, as a panel that exits does.
     void stop();
 
