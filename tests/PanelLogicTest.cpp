@@ -39,7 +39,7 @@ constexpr qreal kHeader = 10;
 class PanelLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void summaryAndDistributionFollowTheTab()
+    void summaryBusyAndDistributionFollowTheTab()
     {
         TrashStatus status;
         status.itemCount = 1;
@@ -52,14 +52,19 @@ private Q_SLOTS:
         QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::normal(status), items), QStringLiteral("2K"));
         QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::cleaning(status), items), QStringLiteral("0B"));
         QCOMPARE(selectedSizeText(MenuBarTab::Slim, BinwellState::normal(status), items), QStringLiteral("3K"));
+        // The refresh button spins for the shown tab's own work only.
+        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false) &&
+                !isBusy(MenuBarTab::Trash, BinwellState::normal(status), true));
+        QVERIFY(isBusy(MenuBarTab::Slim, BinwellState::normal(status), true) &&
+                !isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
         // The distribution skips empty kinds, largest first.
         status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
         QCOMPARE(distributionOrder(status),
                  (QList<std::pair<FileCategory, qint64>>{{FileCategory::Other, 30}, {FileCategory::Video, 10}}));
     }
 
-    // The slim tab's line is the last purge, else the last scan; the Trash tab's is MenuBarViewTest's.
-    void slimRecordLinePrefersThePurge()
+    // The Trash tab's line is the last emptying; the slim tab's the last purge, else the last scan.
+    void recordLinesByTab()
     {
         const Timestamp now = localTime(2026, 3, 2, 10, 0, 0, QTimeZone::systemTimeZone());
         const CleaningRecord purged{now - std::chrono::seconds(5), 3 << 20, 1};
@@ -68,6 +73,8 @@ private Q_SLOTS:
         QCOMPARE(recordLine(MenuBarTab::Slim, purged, std::nullopt, now - std::chrono::minutes(5), now),
                  std::optional(QStringLiteral("// last scanned: 今天 09:55")));
         QCOMPARE(recordLine(MenuBarTab::Trash, std::nullopt, purged, now, now), std::nullopt);
+        QCOMPARE(recordLine(MenuBarTab::Trash, purged, std::nullopt, now, now),
+                 std::optional(QStringLiteral("// last cleaned: 刚刚 · 3.0M")));
     }
 
     // One entry: the designs' sentence as it stands in Chinese, good English in English.
