@@ -1,13 +1,9 @@
 #include "DiskSlimSnapshot.h"
-#include "MemoryDefaults.h"
-#include "StoredKeys.h"
-#include "StoredRecords.h"
 
 #include <QHash>
 #include <QTest>
 
 using namespace rubbly;
-using namespace rubbly::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -73,16 +69,6 @@ private Q_SLOTS:
         QVERIFY2(json.contains(from), json.constData());
         json.replace(from, to);
         QVERIFY(!DiskSlimSnapshot::fromJson(json));
-    }
-
-    void undecodableStoredValueIsLeftInPlace()
-    {
-        MemoryDefaults defaults;
-        defaults.setValue(kDiskSlimSnapshotKey, QByteArray("{not json"));
-        QVERIFY(!loadSlimSnapshot(defaults));
-        QCOMPARE(defaults.dataValue(kDiskSlimSnapshotKey), std::optional(QByteArray("{not json")));
-        saveSlimSnapshot(defaults, sample());
-        QCOMPARE(loadSlimSnapshot(defaults), std::optional(sample()));
     }
 };
 

@@ -31,7 +31,6 @@ private Q_SLOTS:
         row("one MiB drops the zero", 1048576, "1.0M", "1 MB");
         row("MiB with one decimal", qint64(3.46 * 1048576), "3.5M", "3.5 MB");
         row("GiB with two decimals", qint64(1.26 * 1073741824.0), "1.3G", "1.26 GB");
-        row("one TiB", qint64(1) << 40, "1.0T", "1 TB");
         row("largest value stays in TiB", std::numeric_limits<qint64>::max(), "8388608.0T", "8388608 TB");
     }
     void byteCounts()
@@ -62,7 +61,6 @@ private Q_SLOTS:
         row("just under a day", now - 86399s, "yesterday 10:00", "23h ago");
         row("one day ago", now - 86400s, "yesterday 10:00", "1d ago");
         row("midnight yesterday", localTime(2026, 3, 1, 0, 0), "yesterday 00:00", "1d ago");
-        row("two days ago", localTime(2026, 2, 28, 8, 5), "Feb 28 08:05", "2d ago");
         row("29 days 23 hours ago", now - 86400s * 29 - 3600s * 23, "Jan 31 11:00", "29d ago");
         row("exactly 30 days ago", now - 86400s * 30, "Jan 31 10:00", "26/01/31");
         row("last year", localTime(2025, 12, 31, 18, 0), "Dec 31 18:00", "25/12/31");

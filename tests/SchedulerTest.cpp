@@ -74,18 +74,6 @@ private Q_SLOTS:
         QCOMPARE(fired, (QList<std::pair<int, Timestamp>>{{1, start + 1s}, {1, start + 1s}, {3, start + 3s}}));
         QVERIFY(clock.now() == start + 10s);
     }
-
-    void systemSchedulerSleepsOnTheRealClock()
-    {
-        // A few milliseconds of real time, to prove the production timer is wired at all.
-        std::optional<bool> result;
-        auto task = sleepAndRecord(Scheduler::system(), 5ms, nullptr, &result);
-        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
-        QVERIFY(*result);
-        const auto now = Scheduler::system()->now();
-        QVERIFY(std::chrono::abs(now - std::chrono::time_point_cast<std::chrono::microseconds>(
-                                           std::chrono::system_clock::now())) < 1s);
-    }
 };
 
 QTEST_GUILESS_MAIN(SchedulerTest)

@@ -57,10 +57,11 @@ QByteArray TreeBuilder::path(const QByteArray& relative) const
     return relative.isEmpty() ? m_root : m_root + '/' + relative;
 }
 
-void TreeBuilder::ensureParent(const QByteArray& relative)
+QByteArray TreeBuilder::ensureParent(const QByteArray& relative)
 {
     const qsizetype slash = relative.lastIndexOf('/');
     dir(slash > 0 ? relative.left(slash) : QByteArray());
+    return path(relative);
 }
 
 TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode)
@@ -82,15 +83,13 @@ TreeBuilder& TreeBuilder::dir(const QByteArray& relative, mode_t mode)
 
 TreeBuilder& TreeBuilder::file(const QByteArray& relative, qint64 size, char fill)
 {
-    ensureParent(relative);
-    put(path(relative), QByteArray(size, fill), O_NOFOLLOW);
+    put(ensureParent(relative), QByteArray(size, fill), O_NOFOLLOW);
     return *this;
 }
 
 TreeBuilder& TreeBuilder::write(const QByteArray& relative, const QByteArray& content)
 {
-    ensureParent(relative);
-    put(path(relative), content);
+    put(ensureParent(relative), content);
     return *this;
 }
 
@@ -109,23 +108,20 @@ QByteArray TreeBuilder::read(const QByteArray& path)
 
 TreeBuilder& TreeBuilder::sparseFile(const QByteArray& relative, qint64 logicalSize)
 {
-    ensureParent(relative);
-    put(path(relative), {}, O_NOFOLLOW);
+    put(ensureParent(relative), {}, O_NOFOLLOW);
     check(::truncate(path(relative).constData(), logicalSize) == 0, "truncate", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::symlink(const QByteArray& relative, const QByteArray& target)
 {
-    ensureParent(relative);
-    check(::symlink(target.constData(), path(relative).constData()) == 0, "symlink", path(relative));
+    check(::symlink(target.constData(), ensureParent(relative).constData()) == 0, "symlink", path(relative));
     return *this;
 }
 
 TreeBuilder& TreeBuilder::hardLink(const QByteArray& relative, const QByteArray& existingRelative)
 {
-    ensureParent(relative);
-    check(::link(path(existingRelative).constData(), path(relative).constData()) == 0, "link", path(relative));
+    check(::link(path(existingRelative).constData(), ensureParent(relative).constData()) == 0, "link", path(relative));
     return *this;
 }
 
@@ -144,13 +140,6 @@ TreeBuilder& TreeBuilder::touch(const QByteArray& relative, qint64 unixSeconds, 
     return *this;
 }
 
-TreeBuilder& TreeBuilder::fifo(const QByteArray& relative)
-{
-    ensureParent(relative);
-    check(::mkfifo(path(relative).constData(), 0600) == 0, "mkfifo", path(relative));
-    return *this;
-}
-
 QList<QByteArray> TreeBuilder::hostileFileKinds()
 {
     return {"fifo", "link to a file", "link to /dev/zero", "folder", "100 MB sparse file"};
@@ -158,15 +147,16 @@ QList<QByteArray> TreeBuilder::hostileFileKinds()
 
 TreeBuilder& TreeBuilder::hostileFile(const QByteArray& relative, const QByteArray& kind)
 {
-    if (kind == "fifo")
-        return fifo(relative);
+    if (kind == "fifo") {
+        check(::mkfifo(ensureParent(relative).constData(), 0600) == 0, "mkfifo", path(relative));
+        return *this;
+    }
     if (kind == "link to a file")
         return write(relative + ".target", "{}\n[Desktop Entry]\n").symlink(relative, path(relative + ".target"));
     if (kind == "link to /dev/zero") {
         // Root links to a device node of its own: code that wrongly writes through the link then
         // replaces that node, not the system's /dev/zero.
-        ensureParent(relative);
-        const QByteArray node = path(relative + ".zero");
+        const QByteArray node = ensureParent(relative) + ".zero";
         return symlink(relative, ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? node : "/dev/zero");
     }
     if (kind == "folder")

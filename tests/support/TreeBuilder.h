@@ -26,7 +26,6 @@ public:
     // A file of `logicalSize` bytes with no data blocks.
     TreeBuilder& sparseFile(const QByteArray& relative, qint64 logicalSize);
     TreeBuilder& symlink(const QByteArray& relative, const QByteArray& target);
-    TreeBuilder& fifo(const QByteArray& relative);
     // Something at `relative` that a reader of a small file must neither follow, block on nor read
     // whole, named by one of hostileFileKinds(): a FIFO, links to a real file and to /dev/zero, a
     // folder, a 100 MB sparse file.
@@ -58,7 +57,8 @@ public:
     static bool setImmutable(const QByteArray& path, bool on);
 
 private:
-    void ensureParent(const QByteArray& relative);
+    // Creates the parents of `relative` and returns its full path.
+    QByteArray ensureParent(const QByteArray& relative);
     QByteArray m_root;
 };
 
