@@ -32,7 +32,11 @@ private Q_SLOTS:
         TempHome home;
         TreeBuilder tree(QFile::encodeName(home.root()));
         constexpr qsizetype limit = 100;
-        tree.file("limit", limit).file("over", limit + 1).dir("dir").fifo("fifo").symlink("zero", "/dev/zero");
+        tree.file("limit", limit)
+            .file("over", limit + 1)
+            .dir("dir")
+            .hostileFile("fifo", "fifo")
+            .symlink("zero", "/dev/zero");
         const auto read = readUntrustedFile(tree.path(shape), limit);
         QCOMPARE(read.ok() ? -1 : int(read.error().kind), expected);
         QVERIFY(!read.ok() || *read == QByteArray(limit, 'x'));
