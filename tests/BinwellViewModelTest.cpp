@@ -290,20 +290,6 @@ private Q_SLOTS:
         QCOMPARE(rig.clock.activeTimerCount(), 0);
     }
 
-    // Emptiness is the entry count; the display settings apply to a normal Trash only.
-    void theLabelFollowsTheStateAndTheDisplaySettings()
-    {
-        const auto label = [](int items, qint64 size, bool showSize, bool hideWhenEmpty) {
-            return BinwellViewModel::menuBarLabelText(BinwellState::normal(statusWith(items, size)), showSize,
-                                                      hideWhenEmpty);
-        };
-        QCOMPARE((QStringList{label(2, 3 << 20, true, false), label(2, 3 << 20, false, false), label(0, 0, true, true),
-                              label(1, 0, true, true)}),
-                 (QStringList{u"3 MB"_s, QString(), QString(), u"0 B"_s}));
-        QCOMPARE(BinwellViewModel::menuBarLabelText(BinwellState::cleaning(statusWith(2)), false, false),
-                 u"正在清理…"_s);
-    }
-
     void ticksSpreadOverPathsAndAPurgeOfNothingDoesNothing()
     {
         Rig rig;

@@ -88,7 +88,6 @@ private Q_SLOTS:
         const auto item = h.scanner.measure(C::GoCache);
         QVERIFY(item);
         QCOMPARE(names(*item, false), (QStringList{u"bb"_s, u"aa"_s, u"small"_s})); // hidden: not a sub-item
-        QCOMPARE(item->subItems[1].path, h.tree.path(".cache/go-build/aa"));
         QVERIFY(item->subItems[1].isDirectory && item->subItems[1].modificationDate && item->isSelected);
         // Folders holding nothing but empty folders give no item, though the folders take blocks.
         h.tree.dir(".cache/pip/http/a/b").dir(".cache/yarn");
@@ -146,8 +145,6 @@ private Q_SLOTS:
         }
         const auto item = h.scanner.measure(category);
         QVERIFY(item);
-        for (const DiskSlimSubItem& sub : item->subItems)
-            QVERIFY2(!isCredentialName(sub.path.mid(sub.path.lastIndexOf('/') + 1).constData()), sub.path.constData());
         const QList<QByteArray> paths = subItemPaths(*item);
         const qint64 before = du(paths);
         const SlimPurgeResult result = h.scanner.purge(*item);
@@ -194,10 +191,6 @@ private Q_SLOTS:
         const char* cache = "XDG_CACHE_HOME";
         row("yarn 4, XDG_DATA_HOME set", data, "@/data", C::YarnCache, "@/data/yarn/berry/cache/pkg-npm-1.0.0-a1.zip",
             ".yarn/berry/cache/stale.zip");
-        row("yarn 4, XDG_DATA_HOME inside home", data, "~/data", C::YarnCache, "data/yarn/berry/cache/pkg.zip",
-            ".yarn/berry/cache/stale.zip");
-        row("pip, XDG_CACHE_HOME set", cache, "@/cache", C::PythonPipUvCache, "@/cache/pip/http-v2",
-            ".cache/pip/stale");
         row("pip, XDG_CACHE_HOME relative", cache, "cache", C::PythonPipUvCache, ".cache/pip/http-v2",
             "cache/pip/wrong");
         row("pnpm store, XDG_DATA_HOME set", data, "@/data/", C::PnpmStore, "@/data/pnpm/store/v3",
