@@ -327,7 +327,7 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
             continue;
         }
         const char* name = entry->d_name;
-        if (isDotOrDotDot(name) || (m_options.skipHidden && name[0] == '.'))
+        if (isDotOrDotDot(name))
             continue;
         if (m_options.spare && m_options.spare(name)) {
             ++result.spared;

@@ -18,8 +18,6 @@
 namespace rubbly {
 
 struct WalkOptions {
-    // Leave out entries whose names start with a dot, and everything below them.
-    bool skipHidden = false;
     // Threads that may read folders at once, the caller's included (1 or 2 make sense on a laptop).
     int threads = 2;
     // Count the allocated bytes of folders too, each root's own included: what deleting the tree frees.
