@@ -65,7 +65,6 @@ private Q_SLOTS:
                 const QByteArrayList names{"a.txt", "b.mp4", "c.png", "d", "e.py", "f.zip", "g.pdf", "h.mp3", "i.txt"};
                 for (int i = 0; i < names.size(); ++i)
                     fx.addFile(names[i], 4096 * (i % 4), "2026-03-0" + QByteArray::number(1 + i % 7) + "T10:00:00");
-                fx.files().file("no-info.bin", 4096);
                 // Hidden content is freed with its entry, so it counts; a dot entry is an entry like another.
                 fx.files().file("project/src/main.c", 4096).file("project/.git/objects/big", 1 << 20);
                 fx.writeInfo("project", "/home/u/project", "2026-03-01T10:00:00");
