@@ -45,13 +45,11 @@ public:
     // not available (some containers), for the test to skip.
     bool ext4(const QByteArray& image, const QByteArray& target)
     {
-        const QString file = QString::fromLocal8Bit(image);
-        const bool mounted =
-            QProcess::execute(QStringLiteral("truncate"), {QStringLiteral("-s"), QStringLiteral("16M"), file}) == 0 &&
-            QProcess::execute(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), file}) == 0 &&
-            QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), file,
-                                                        QString::fromLocal8Bit(target)}) == 0;
-        return added(mounted ? 0 : -1, target);
+        const QString script =
+            QStringLiteral(R"(truncate -s 16M "$0" && mkfs.ext4 -q -F "$0" && mount -o loop "$0" "$1")");
+        const QStringList args{QStringLiteral("-c"), script, QString::fromLocal8Bit(image),
+                               QString::fromLocal8Bit(target)};
+        return added(QProcess::execute(QStringLiteral("sh"), args), target);
     }
 
 private:
