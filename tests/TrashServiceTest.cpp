@@ -17,7 +17,7 @@ private Q_SLOTS:
     // An age is a number of calendar days before now: 30 days before 2026-04-01 10:00 local is
     // 2026-03-02 10:00, across the change to summer time (a fixed 30 × 86400 s would land an hour
     // off). Zero days is now; an age beyond every date saturates before any. (Which entries a cut-off
-    // takes, never an undated one, is TrashStoreTest's ageRuleListsAgainOnlyWhenSomethingCanBeOldEnough.)
+    // takes, never an undated one, is TrashStoreTest's anUnchangedTrashIsListedAgainByNeitherScanNorAgeRule.)
     void ageRemovalCountsCalendarDaysFromNow()
     {
         const Timestamp now = localTime(2026, 4, 1, 10, 0, 0);
