@@ -11,7 +11,6 @@
 #include <QGraphicsEffect>
 #include <QMimeData>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -83,16 +82,6 @@ class MenuBarViewTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
-
-    void anEmptyTrashHasNoEmptyButton()
-    {
-        Panel panel(statusWith(0, 0));
-        QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
-        // A Trash of zero-byte entries is not empty: its button shows, the kinds' bar does not.
-        Panel zero(zeroByteTrash());
-        QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
-        QVERIFY(zero.visualization()->distributionBar()->isHidden());
-    }
 
     void aSpringCrossFadeNeverPaintsBeyondOpaque()
     {
@@ -223,24 +212,6 @@ private Q_SLOTS:
         QCOMPARE(panel.view->undoLineText(), QString());
     }
 
-    void theHeaderButtonsActThroughTheirSeams()
-    {
-        Panel panel;
-        QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
-        QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
-        const QList<GeekIconButton*> buttons = panel.view->findChildren<GeekIconButton*>();
-        QCOMPARE(buttons.size(), 4);
-        for (GeekIconButton* button : buttons) {
-            QVERIFY(!button->toolTip().isEmpty());
-            QCOMPARE(button->accessibleName(), button->toolTip());
-            if (button != panel.view->refreshButton())
-                button->click();
-        }
-        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
-        QCOMPARE(settings.count(), 1);
-        QCOMPARE(quit.count(), 1);
-    }
-
     // The guide's sentence and command are tested here only: the Permissions pane shows the same report.
     void thePermissionGuideSaysWhatIsWrongAndRechecks()
     {
@@ -268,19 +239,10 @@ private Q_SLOTS:
         QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
 
-    // What the lines say is BinwellViewModelTest's and PanelLogicTest's; here where they show.
-    void theFailureLineShowsOnEitherTabLineByLine()
+    // QTextLayout takes a newline for a plain character: a failure detail of several lines once ran
+    // together. It shows as lines, each as high as the first.
+    void aDetailOfSeveralLinesShowsThemAsLines()
     {
-        Panel panel;
-        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1, {}};
-        panel.rig.settings.setConfirmBeforeEmptying(false);
-        panel.view->requestEmpty();
-        QTRY_VERIFY(!panel.view->failureLineText().isEmpty());
-        QVERIFY(!panel.view->recordLineText().isEmpty());
-        panel.view->selectTab(MenuBarTab::Slim);
-        QVERIFY(!panel.view->failureLineText().isEmpty());
-
-        // A detail of several lines shows them as lines, each as high as the first.
         GeekText text(QStringLiteral("one\ntwo\nthree"), monoFont(9), Tint::accent(8));
         text.setWordWrap(true);
         QCOMPARE(text.heightForWidth(300),
