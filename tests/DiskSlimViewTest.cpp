@@ -5,7 +5,6 @@
 #include "StoredRecords.h"
 #include "ViewModelRig.h"
 
-#include <QAbstractButton>
 #include <QTest>
 
 using namespace rubbly;
@@ -27,24 +26,23 @@ DiskSlimItem item(DiskSlimCategory category, QList<QByteArray> paths = {})
     return result;
 }
 
-// The slim tab on a fake engine. With `stored`, the items are the stored snapshot of a recent scan.
+// The slim tab on a fake engine, its items the stored snapshot of a recent scan.
 struct SlimTab {
     ViewModelRig rig;
     RecordingWorkspace workspace;
     std::unique_ptr<DiskSlimView> view;
 
-    explicit SlimTab(const QList<DiskSlimItem>& items, bool stored = true)
+    explicit SlimTab(const QList<DiskSlimItem>& items)
     {
         rig.slimService = &rig.fakeSlim;
         rig.fakeSlim.result = items;
-        if (stored)
-            saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), items});
+        saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), items});
         rig.make();
         view = std::make_unique<DiskSlimView>(*rig.vm, workspace);
         view->resize(296, 700);
         view->show();
         view->appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.vm->isScanningSlim() || rig.fakeSlim.scanGate, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.vm->isScanningSlim(), 5000);
         settle();
     }
     void click(const QRect& where)
@@ -107,42 +105,6 @@ private Q_SLOTS:
         QCOMPARE(tab.shown(2).category, DiskSlimCategory::GoCache);
         QVERIFY(!tab.shown(2).isSelected);
         QVERIFY(tab.shown(0).isSelected && tab.shown(1).isSelected);
-    }
-
-    // A purge of nothing is refused by the view model too (BinwellViewModelTest).
-    void thePurgeButtonActsAtOnceOnlyWithSomethingSelected()
-    {
-        SlimTab tab({item(DiskSlimCategory::NpmCache)});
-        tab.rig.vm->toggleSlimCategory(DiskSlimCategory::NpmCache);
-        QVERIFY(!tab.view->purgeButton()->isEnabled());
-        tab.rig.vm->toggleSlimCategory(DiskSlimCategory::NpmCache);
-        tab.view->purgeButton()->click(); // no confirmation step
-        settle();
-        QCOMPARE(tab.rig.fakeSlim.purged.size(), 1);
-    }
-
-    void theBodyFollowsTheScan()
-    {
-        SlimTab tab({}, false);
-        QCOMPARE(tab.view->body(), DiskSlimView::Body::AllClean);
-        tab.rig.fakeSlim.scanGate = new Cancellation(&tab.rig.clock);
-        tab.rig.clock.advance(std::chrono::seconds(9));
-        auto rescan = tab.rig.vm->scanSlim(true);
-        QTRY_COMPARE(tab.view->body(), DiskSlimView::Body::Scanning);
-        delete tab.rig.fakeSlim.scanGate.data();
-        finish(rescan);
-
-        // Part of the list found, the scan still going: the list shows, with how far the scan is.
-        tab.rig.fakeSlim.result = {item(DiskSlimCategory::NpmCache), item(DiskSlimCategory::GoCache)};
-        tab.rig.fakeSlim.reportBeforeGate = 1;
-        tab.rig.fakeSlim.scanGate = new Cancellation(&tab.rig.clock);
-        tab.rig.clock.advance(std::chrono::seconds(9));
-        auto scan = tab.rig.vm->scanSlim(true);
-        QTRY_VERIFY(tab.view->isProgressStripShown());
-        QCOMPARE(tab.view->body(), DiskSlimView::Body::List);
-        delete tab.rig.fakeSlim.scanGate.data();
-        finish(scan);
-        QVERIFY(!tab.view->isProgressStripShown());
     }
 
     void revealUsesThePathsExactBytes()

@@ -11,7 +11,6 @@
 #include <QGraphicsEffect>
 #include <QMimeData>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -83,16 +82,6 @@ class MenuBarViewTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
-
-    void anEmptyTrashHasNoEmptyButton()
-    {
-        Panel panel(statusWith(0, 0));
-        QVERIFY(!panel.view->trashTab()->emptyButton()->isVisible());
-        // A Trash of zero-byte entries is not empty: its button shows, the kinds' bar does not.
-        Panel zero(zeroByteTrash());
-        QVERIFY(zero.view->trashTab()->emptyButton()->isVisible());
-        QVERIFY(zero.visualization()->distributionBar()->isHidden());
-    }
 
     void aSpringCrossFadeNeverPaintsBeyondOpaque()
     {
@@ -170,29 +159,22 @@ private Q_SLOTS:
         panel.view->grab();
     }
 
-    // Both actions show on the hovered row only; put back is offered where there is a place to go back to.
-    void theRowActionsShowOnlyOnTheHoveredRowAndAct()
+    // Reveal and put back act on their own row; put back is offered where there is a place to go back to.
+    void theRowActionsActOnTheirRow()
     {
         Panel panel;
         TrashVisualizationView* visualization = panel.visualization();
         const TrashItemDetail second = fullTrash().topItems[1];
         const QString id = topItemRowID(second);
-        QAbstractButton* reveal = visualization->revealButton(id);
         QAbstractButton* putBack = visualization->putBackButton(id);
-        QVERIFY(reveal && !reveal->isVisible() && putBack && !putBack->isVisible());
-        sendEnterOrLeave(reveal->parentWidget(), true);
-        QCOMPARE(visualization->hoveredRowID(), id);
-        QVERIFY(reveal->isVisible() && putBack->isVisible());
-        QVERIFY(!visualization->revealButton(topItemRowID(fullTrash().topItems[0]))->isVisible());
-        reveal->click();
+        QVERIFY(putBack);
+        visualization->revealButton(id)->click();
         QCOMPARE(panel.workspace.revealed, QByteArrayList{second.path});
         const int scans = panel.rig.scans();
         putBack->click();
         settle();
         QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{second.trashFolder, second.name.toUtf8()}}));
         QCOMPARE(panel.rig.scans(), scans + 1);
-        sendEnterOrLeave(reveal->parentWidget(), false);
-        QVERIFY(visualization->hoveredRowID().isEmpty() && !reveal->isVisible() && !putBack->isVisible());
 
         const QString withoutPlace = topItemRowID(fullTrash().topItems[4]);
         QVERIFY(visualization->revealButton(withoutPlace) && !visualization->putBackButton(withoutPlace));
@@ -223,24 +205,6 @@ private Q_SLOTS:
         QCOMPARE(panel.view->undoLineText(), QString());
     }
 
-    void theHeaderButtonsActThroughTheirSeams()
-    {
-        Panel panel;
-        QSignalSpy settings(panel.view.get(), &MenuBarView::settingsRequested);
-        QSignalSpy quit(panel.view.get(), &MenuBarView::quitRequested);
-        const QList<GeekIconButton*> buttons = panel.view->findChildren<GeekIconButton*>();
-        QCOMPARE(buttons.size(), 4);
-        for (GeekIconButton* button : buttons) {
-            QVERIFY(!button->toolTip().isEmpty());
-            QCOMPARE(button->accessibleName(), button->toolTip());
-            if (button != panel.view->refreshButton())
-                button->click();
-        }
-        QCOMPARE(panel.workspace.calls, QStringList{QStringLiteral("openTrash")});
-        QCOMPARE(settings.count(), 1);
-        QCOMPARE(quit.count(), 1);
-    }
-
     // The guide's sentence and command are tested here only: the Permissions pane shows the same report.
     void thePermissionGuideSaysWhatIsWrongAndRechecks()
     {
@@ -268,19 +232,10 @@ private Q_SLOTS:
         QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
 
-    // What the lines say is BinwellViewModelTest's and PanelLogicTest's; here where they show.
-    void theFailureLineShowsOnEitherTabLineByLine()
+    // QTextLayout takes a newline for a plain character: a failure detail of several lines once ran
+    // together. It shows as lines, each as high as the first.
+    void aDetailOfSeveralLinesShowsThemAsLines()
     {
-        Panel panel;
-        panel.rig.trash.emptyResult = TrashCleanupResult{3, 1 << 20, 1, {}};
-        panel.rig.settings.setConfirmBeforeEmptying(false);
-        panel.view->requestEmpty();
-        QTRY_VERIFY(!panel.view->failureLineText().isEmpty());
-        QVERIFY(!panel.view->recordLineText().isEmpty());
-        panel.view->selectTab(MenuBarTab::Slim);
-        QVERIFY(!panel.view->failureLineText().isEmpty());
-
-        // A detail of several lines shows them as lines, each as high as the first.
         GeekText text(QStringLiteral("one\ntwo\nthree"), monoFont(9), Tint::accent(8));
         text.setWordWrap(true);
         QCOMPARE(text.heightForWidth(300),

@@ -432,6 +432,9 @@ QList<SettingsScene> settingsScenes()
     using S = SidebarItem;
     using Grab = KeyGrabber::Status;
     const UpdateInfo update = sampleUpdate(true);
+    const TrashAccessProblem readOnly{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
+                                      "/home/user/.local/share/Trash", 1000, 0500};
+    const QString failed = QCoreApplication::translate("Update", "Download failed; try downloading it in a browser");
     return {
         {"general", S::General},
         {"menuBar", S::MenuBar},
@@ -450,13 +453,7 @@ QList<SettingsScene> settingsScenes()
         {"interaction-shortcut-wayland", S::Interaction, {}, {}, Grab::Unavailable, {}, true},
         {"permissions", S::Permissions, {}, {}, {}, rootOwned("/home/user/.local/share/Trash")},
         {"permissions-all-well", S::Permissions},
-        {"permissions-modes",
-         S::Permissions,
-         {},
-         {},
-         {},
-         TrashAccessProblem{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
-                            "/home/user/.local/share/Trash", 1000, 0500}},
+        {"permissions-modes", S::Permissions, {}, {}, {}, readOnly},
         {"permissions-volume", S::Permissions, {}, {}, {}, rootOwned("/media/user/USB STICK/.Trash-1000")},
         {"about", S::About},
         {"about-checking", S::About, {}, UpdateStatus::checking()},
@@ -466,11 +463,7 @@ QList<SettingsScene> settingsScenes()
         {"about-downloading", S::About, {}, UpdateStatus::downloading(0.42, update)},
         {"about-downloading-99-percent", S::About, {}, UpdateStatus::downloading(0.999, update)},
         {"about-ready-to-install", S::About, {}, UpdateStatus::readyToInstall("/tmp/Rubbly-Update/Rubbly.app", update)},
-        {"about-error",
-         S::About,
-         {},
-         UpdateStatus::error(
-             QCoreApplication::translate("Update", "Download failed; try downloading it in a browser"))},
+        {"about-error", S::About, {}, UpdateStatus::error(failed)},
         // The one-time warning when the confirmation is first turned off.
         {"cleaning-confirmation-off-alert", S::Cleaning, {}, {}, {}, {}, false, true},
     };
