@@ -17,7 +17,7 @@ namespace {
 
 int walk(const QByteArray& path, int threads, int repeat)
 {
-    DirectoryWalker walker({false, threads});
+    DirectoryWalker walker({threads});
     qint64 best = std::numeric_limits<qint64>::max();
     WalkResult result;
     for (int i = 0; i < repeat; ++i) {

@@ -35,7 +35,7 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             tree.file("wide/" + QByteArray::number(i) + "/f", 100);
         tree.file(QByteArray("d/").repeated(300) + "leaf", 4096); // deep enough to exhaust a careless stack
-        const WalkResult result = DirectoryWalker({false, threads}).measure(tree.root());
+        const WalkResult result = DirectoryWalker({threads}).measure(tree.root());
         QCOMPARE(result.bytes, TreeBuilder::treeAllocatedSize(tree.root()));
         QCOMPARE(result.files, 46);
         // a, a/b, a/.hidden, a/c, a/c/d, a/c/d/e, wide and its 40, the 300 nested ones
@@ -100,7 +100,7 @@ private Q_SLOTS:
         std::vector<WalkRoot> roots;
         for (const QByteArray& path : paths)
             roots.push_back(WalkRoot{path.startsWith('p') ? p.get() : q.get(), path.mid(2)});
-        DirectoryWalker walker({false, threads});
+        DirectoryWalker walker({threads});
         int alongside = 0;
         const std::vector<WalkResult> results = walker.measureEach(roots, [&alongside] { ++alongside; });
         QCOMPARE(alongside, 1);
@@ -124,7 +124,7 @@ private Q_SLOTS:
             QSKIP("cannot mount a tmpfs here (needs root)");
         TreeBuilder(tree.path("a/mnt")).file("hidden-by-the-mount", 65536);
         PosixFd fd(::open(tree.root().constData(), O_RDONLY | O_DIRECTORY));
-        DirectoryWalker walker({false, 2});
+        DirectoryWalker walker({2});
         const std::vector<WalkResult> results = walker.measureEach({{fd.get(), "a"}, {fd.get(), "b"}});
         QCOMPARE(results[0].bytes, TreeBuilder::allocatedSize(tree.path("a/f")));
         QCOMPARE(results[0].directories, 0);

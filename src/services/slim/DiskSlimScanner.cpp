@@ -32,7 +32,7 @@ bool passesInstallerFilter(const QByteArray& name)
 
 // A sub-item is deleted whole, so its size counts everything deleting it frees: hidden files and
 // folders, and the folders' own blocks. Credential files stay, and so do the folders holding them.
-constexpr WalkOptions kSubItemWalk{false, 2, true, isCredentialName};
+constexpr WalkOptions kSubItemWalk{2, true, isCredentialName};
 constexpr RemovalOptions kSubItemRemoval{true, true, isCredentialName};
 
 } // namespace
