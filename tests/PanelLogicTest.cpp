@@ -1,6 +1,5 @@
 #include "PanelLogic.h"
 #include "TestTime.h"
-#include "UiLanguageGuard.h"
 
 #include <QTest>
 
@@ -77,21 +76,6 @@ private Q_SLOTS:
                  std::optional(QStringLiteral("// last cleaned: 刚刚 · 3.0M")));
     }
 
-    // One entry: the designs' sentence as it stands in Chinese, good English in English.
-    void confirmationSentenceCountsInTheUsersLanguage()
-    {
-        TrashStatus status;
-        status.totalSize = 1'610'612'736;
-        const auto sentence = [&status](int items) {
-            status.itemCount = items;
-            return confirmationSentence(status);
-        };
-        QCOMPARE(sentence(3), QStringLiteral("Permanently delete 3 items (1.5G)? Action cannot be undone."));
-        QCOMPARE(sentence(1), QStringLiteral("Permanently delete 1 items (1.5G)? Action cannot be undone."));
-        UiLanguageGuard english(UiLanguage::English);
-        QCOMPARE(sentence(1), QStringLiteral("Permanently delete 1 item (1.5G)? Action cannot be undone."));
-    }
-
     // Groups in display order whatever the items' order, each a header and then rows 2 apart, 8
     // between groups, an unfolded category's paths under it. The keyboard steps over the headers and
     // stays at either end.
@@ -155,7 +139,6 @@ private Q_SLOTS:
                  (QByteArrayList{"/home/u/a b.txt", "/home/u/caf\xc3\xa9", "/home/u/latin\xe9", "/home/u/line\nbreak",
                                  "/home/u/no-authority", "/home/u/report.txt ", "/home/u/report\xef\xbf\xbd.txt",
                                  "/home/u/report\xff.txt"}));
-        QVERIFY(localPathsFromUriList("https://example.com/a\nhttp://b/c").isEmpty());
     }
 };
 

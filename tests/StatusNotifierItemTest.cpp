@@ -203,8 +203,10 @@ private Q_SLOTS:
             QVERIFY2(found.contains(member), qPrintable(member + u" not in: "_s + found.join(u',')));
     }
 
-    // Depth 0 is the root alone; an unknown parent is an error, not an empty menu.
-    void menuLayoutAnswersByDepthAndParent()
+    // A right click on the item and clicks on its menu's entries (TrayAppTest activates the item);
+    // hovering and opening do nothing, the separator (4) is not clickable. A layout of depth 0 is the
+    // root alone; an unknown parent is an error, not an empty menu.
+    void hostCallsReachTheApplication()
     {
         startItem();
         const auto root =
@@ -212,13 +214,6 @@ private Q_SLOTS:
         QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
         QVERIFY(root.children.isEmpty());
         QCOMPARE(menuCall(u"GetLayout"_s, {42, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
-    }
-
-    // A right click on the item and clicks on its menu's entries (TrayAppTest activates the item);
-    // hovering and opening do nothing, the separator (4) is not clickable.
-    void hostCallsReachTheApplication()
-    {
-        startItem();
         QSignalSpy contextMenu(m_item.get(), &StatusNotifierItem::contextMenuRequested);
         QList<StatusItem::MenuAction> triggered;
         connect(m_item.get(), &StatusItem::menuActionTriggered, this,

@@ -63,7 +63,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, const char* env, UiLanguage language) {
             QTest::newRow(name) << QString::fromLatin1(env) << language;
         };
-        row("a language without a translation", "LANG=de_DE.UTF-8", UiLanguage::English);
         row("LC_MESSAGES over LANG", "LANG=en_US.UTF-8 LC_MESSAGES=zh_CN.UTF-8", UiLanguage::Chinese);
         row("LC_ALL over LC_MESSAGES", "LC_ALL=en_GB.UTF-8 LC_MESSAGES=zh_CN.UTF-8", UiLanguage::English);
         row("the first LANGUAGE with a translation", "LANG=fr_FR.UTF-8 LANGUAGE=fr:zh_CN:en", UiLanguage::Chinese);

@@ -99,48 +99,6 @@ const QString kHigherVersion = QStringLiteral(RUBBLY_VERSION ".1");
 class UpdateEndToEndTest : public QObject {
     Q_OBJECT
 
-    // A home with bundle A in ~/Applications beside another folder, and B on the test server. Where A
-    // lies and the cache folder, both of which the relaunch script is given, have hostile names.
-    struct Scene {
-        TempHome home;
-        EnvGuard env;
-        HttpTestServer server;
-        QString apps = home.home() + u"/Applications we\"ird $(touch PWNED) `id` $HOME\nline"_s;
-        QString bundle = apps + u"/Rubbly.app"_s;
-        QString cache = home.root() + u"/cache we\"ird $(touch PWNED) `id` $HOME"_s;
-        QString work = cache + u"/rubbly/Rubbly-Update"_s;
-        QMap<QString, QByteArray> treeB;
-
-        // A failed check here ends the construction; the case then stops on currentTestFailed().
-        Scene()
-        {
-            env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
-            env.set("RUBBLY_MOUNTINFO", "/dev/null"); // B's trash engine sees no real volume
-            env.set("QT_QPA_PLATFORM", "offscreen");
-            env.set("XDG_CACHE_HOME", QFile::encodeName(cache));
-            QVERIFY(QDir().mkpath(cache));
-            TreeBuilder(QFile::encodeName(apps)).write("Other.app/AppRun", "#!/bin/sh\n");
-            TreeBuilder(QFile::encodeName(home.dataHome())).dir("Trash/files").dir("Trash/info");
-            const QString archive = kDist + u"/downloads/Rubbly.zip"_s;
-            const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(apps));
-            QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
-            treeB = describeTree(bundle);
-            const QByteArray archiveB = TreeBuilder::read(archive);
-            server.route(u"/downloads/Rubbly.zip"_s, {200, archiveB});
-            const SigningKey key = SigningKey::ofThisBuild();
-            QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
-            server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, kHigherVersion)});
-            // A file B does not have, so a copy over A instead of a replacement shows.
-            TreeBuilder(QFile::encodeName(bundle)).write("old-only", {});
-
-            // The release's own manifest, announcing a higher version whose archive is B.
-            QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
-            manifest[u"version"_s] = kHigherVersion;
-            manifest[u"downloadURL"_s] = server.url(u"/downloads/Rubbly.zip"_s).toString();
-            server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson()});
-        }
-    };
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0); }
 
@@ -152,40 +110,70 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(descendants().isEmpty(), 5000);
     }
 
-    // Refused while a tray application runs; once it has quit, B replaces A and starts.
+    // A home with bundle A in ~/Applications beside another folder, and B on the test server. Where A
+    // lies and the cache folder, both of which the relaunch script is given, have hostile names. The
+    // update is refused while a tray application runs; once it has quit, B replaces A and starts.
     void updateReplacesTheBundleAndStartsTheNewVersion()
     {
-        const Scene scene;
-        if (QTest::currentTestFailed())
-            return;
+        TempHome home;
+        EnvGuard env;
+        HttpTestServer server;
+        const QString apps = home.home() + u"/Applications we\"ird $(touch PWNED) `id` $HOME\nline"_s;
+        const QString bundle = apps + u"/Rubbly.app"_s;
+        const QString cache = home.root() + u"/cache we\"ird $(touch PWNED) `id` $HOME"_s;
+        const QString work = cache + u"/rubbly/Rubbly-Update"_s;
+        env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
+        env.set("RUBBLY_MOUNTINFO", "/dev/null"); // B's trash engine sees no real volume
+        env.set("QT_QPA_PLATFORM", "offscreen");
+        env.set("XDG_CACHE_HOME", QFile::encodeName(cache));
+        QVERIFY(QDir().mkpath(cache));
+        TreeBuilder(QFile::encodeName(apps)).write("Other.app/AppRun", "#!/bin/sh\n");
+        TreeBuilder(QFile::encodeName(home.dataHome())).dir("Trash/files").dir("Trash/info");
+        const QString archive = kDist + u"/downloads/Rubbly.zip"_s;
+        const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(apps));
+        QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
+        const QMap<QString, QByteArray> treeB = describeTree(bundle);
+        const QByteArray archiveB = TreeBuilder::read(archive);
+        server.route(u"/downloads/Rubbly.zip"_s, {200, archiveB});
+        const SigningKey key = SigningKey::ofThisBuild();
+        QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
+        server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, kHigherVersion)});
+        // A file B does not have, so a copy over A instead of a replacement shows.
+        TreeBuilder(QFile::encodeName(bundle)).write("old-only", {});
+        // The release's own manifest, announcing a higher version whose archive is B.
+        QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
+        manifest[u"version"_s] = kHigherVersion;
+        manifest[u"downloadURL"_s] = server.url(u"/downloads/Rubbly.zip"_s).toString();
+        server.route(u"/version.json"_s, {200, QJsonDocument(manifest).toJson()});
+
         QDBusConnection bus = QDBusConnection::sessionBus();
         QVERIFY(bus.registerService(ApplicationBus::kServiceName));
-        const ProcessResult refused = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
         bus.unregisterService(ApplicationBus::kServiceName);
         QCOMPARE(refused.exitCode, 1);
         QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
-        QCOMPARE(scene.server.requestCount(u"/version.json"_s), 0);
+        QCOMPARE(server.requestCount(u"/version.json"_s), 0);
 
         FakeStatusNotifierWatcher watcher;
         QVERIFY(watcher.start());
-        const QString root = scene.home.root();
-        const QStringList own = {QDir(root).relativeFilePath(scene.bundle), QDir(root).relativeFilePath(scene.work)};
+        const QString root = home.root();
+        const QStringList own = {QDir(root).relativeFilePath(bundle), QDir(root).relativeFilePath(work)};
         QMap<QString, QByteArray> before = describeTree(root, own);
 
-        const ProcessResult install = runProcess(scene.bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        const ProcessResult install = runProcess(bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
         QVERIFY2(install.exitCode == 0, install.err.constData());
         // It prints the folder it unpacked B into, then what it installs.
-        QVERIFY2(install.out.contains(QFile::encodeName(scene.work) + "/Rubbly.app\nInstalling Rubbly " +
-                                      kHigherVersion.toUtf8()),
-                 install.out.constData());
+        QVERIFY2(
+            install.out.contains(QFile::encodeName(work) + "/Rubbly.app\nInstalling Rubbly " + kHigherVersion.toUtf8()),
+            install.out.constData());
 
         // B's tray application registers its status item: B was started, from the replaced folder.
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
         const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
         QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
-                 QFileInfo(scene.bundle + u"/bin/rubbly"_s).canonicalFilePath());
-        QCOMPARE(describeTree(scene.bundle), scene.treeB);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(scene.work), 10000);
+                 QFileInfo(bundle + u"/bin/rubbly"_s).canonicalFilePath());
+        QCOMPARE(describeTree(bundle), treeB);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(work), 10000);
 
         // Its own menu quits it; then nothing the update started is left.
         QDBusMessage quit =
@@ -194,13 +182,13 @@ private Q_SLOTS:
         quit.setArguments({5, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}); // 退出 Rubbly
         bus.call(quit, QDBus::Block, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(descendants().isEmpty(), 10000);
-        QCOMPARE(scene.server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
+        QCOMPARE(server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
 
         // Outside the two folders only the program's own state changed: its settings file, which
         // records the check, and the folder that held the work folder, left empty (anything left in it
         // would be new in `after`).
         QMap<QString, QByteArray> after = describeTree(root, own);
-        for (const QString& state : {QDir(root).relativeFilePath(scene.cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
+        for (const QString& state : {QDir(root).relativeFilePath(cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
                                      u"home/.config/rubbly/defaults.json"_s}) {
             QVERIFY2(before.take(state) != after.take(state), qPrintable(state));
         }
