@@ -1,5 +1,5 @@
 // The tray application as a user's desktop sees it: the real program under Xvfb on a private bus,
-// with and without a status-item host.
+// with a status-item host.
 
 #include "FakeStatusNotifierWatcher.h"
 #include "StatusNotifierItem.h"
@@ -85,12 +85,6 @@ QDBusMessage callItem(const QString& service, const QString& path, const QString
     return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
 }
 
-void clickMenuEntry(const QString& service, int id)
-{
-    callItem(service, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s,
-             {id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
-}
-
 QString itemLabel(const QString& service)
 {
     const QDBusMessage reply = callItem(service, StatusNotifierItem::kItemPath, u"org.freedesktop.DBus.Properties"_s,
@@ -107,8 +101,7 @@ private Q_SLOTS:
     // a file in another program (which takes the focus) and drags it onto the panel, quickly or at a
     // person's pace: the panel stays for the drag, the file lands in the Trash, the size beside the
     // item follows, and the panel closes a moment later, as the focus is elsewhere. Released
-    // elsewhere, the file stays and the panel closes. Then the item's menu opens the settings and
-    // quits.
+    // elsewhere, the file stays and the panel closes. Then the item's menu quits.
     void aFileDraggedFromAnotherProgram_data()
     {
         QTest::addColumn<int>("moves");
@@ -173,23 +166,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Rubbly"_s), 5000);
         QVERIFY(QFile::exists(ontoThePanel ? trashed : file));
 
-        clickMenuEntry(item, 3);                                       // 偏好设置…
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly 设置"_s), 5000); // the program runs in Chinese here
-        clickMenuEntry(item, 5);                                       // 退出 Rubbly
+        callItem(item, StatusNotifierItem::kMenuPath, u"com.canonical.dbusmenu"_s, u"Event"_s,
+                 {5, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u}); // 退出 Rubbly
         QVERIFY(rubbly.waitForFinished(5000));
         QCOMPARE(rubbly.exitStatus(), QProcess::NormalExit);
         QCOMPARE(rubbly.exitCode(), 0);
-    }
-
-    void withoutATrayThePanelIsAWindowAndASecondStartFindsIt()
-    {
-        TempHome home;
-        Program rubbly(home);
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Rubbly"_s), 10000);
-        Program second(home);
-        QVERIFY(second.waitForFinished(10000));
-        QCOMPARE(second.exitCode(), 0);
-        QVERIFY(windowShown(u"Rubbly"_s)); // the first one's
     }
 };
 

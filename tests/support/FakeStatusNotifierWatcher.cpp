@@ -45,12 +45,6 @@ void FakeStatusNotifierWatcher::stop()
     m_running = false;
 }
 
-void FakeStatusNotifierWatcher::setHostRegistered(bool registered)
-{
-    m_hostRegistered = registered;
-    Q_EMIT registered ? StatusNotifierHostRegistered() : StatusNotifierHostUnregistered();
-}
-
 void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& service)
 {
     registrations.append({message().service(), service});

@@ -20,8 +20,6 @@ public:
 
     bool start();
     void stop();
-    // Changes the host state and sends StatusNotifierHostRegistered / ...Unregistered.
-    void setHostRegistered(bool registered);
 
     struct Registration {
         QString sender;
@@ -45,21 +43,18 @@ public:
     };
     QList<Inspection> inspections;
 
-    bool isHostRegistered() const { return m_hostRegistered; }
+    bool isHostRegistered() const { return true; }
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service);
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
-    void StatusNotifierHostRegistered();
-    void StatusNotifierHostUnregistered();
 
 private:
     Inspection inspect(const QString& service);
 
     QDBusConnection m_bus;
-    bool m_hostRegistered = true;
     bool m_running = false;
 };
 
