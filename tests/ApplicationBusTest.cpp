@@ -1,5 +1,4 @@
 #include "ApplicationBus.h"
-#include "CommandLine.h"
 #include "EnvGuard.h"
 #include "ProcessRunner.h"
 
@@ -30,20 +29,6 @@ private Q_SLOTS:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus: run under dbus-run-session (ctest does)");
-    }
-
-    // Each option's own request is checked end to end below, through the program. Anything else
-    // (a command, two options, an option the tray does not take, an unknown one) is the command front
-    // end's, which refuses a mix with a tray option rather than run half of it.
-    void onlyATrayOptionAloneIsForTheTrayApplication()
-    {
-        for (const QString& line : {u"rubbly --settings trash"_s, u"rubbly --settings --toggle-panel"_s,
-                                    u"rubbly --json"_s, u"rubbly --help"_s, u"rubbly --bogus"_s}) {
-            const QStringList arguments = line.split(u' ');
-            QVERIFY2(!trayActionFromArguments(arguments), qPrintable(line));
-            if (arguments.contains(u"--settings"_s))
-                QCOMPARE(runCommandLine(arguments), int(ExitUsage));
-        }
     }
 
     // Anything on the bus may call the first instance. (A missing instance and one already running
