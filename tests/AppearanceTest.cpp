@@ -1,10 +1,7 @@
 #include "PortalAppearanceSource.h"
-#include "QtAppearanceApplier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QGuiApplication>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
@@ -27,22 +24,6 @@ public Q_SLOTS:
         return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant(scheme))));
     }
 };
-
-class FakeSource final : public AppearanceSource {
-public:
-    ColorScheme colorScheme() const override { return scheme; }
-    void set(ColorScheme s)
-    {
-        scheme = s;
-        Q_EMIT colorSchemeChanged();
-    }
-    ColorScheme scheme = ColorScheme::NoPreference;
-};
-
-bool paletteIsDark()
-{
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-}
 
 } // namespace
 
@@ -88,22 +69,6 @@ private Q_SLOTS:
         QVERIFY(portalBus.send(changed));
         QTRY_COMPARE(source.colorScheme(), AppearanceSource::ColorScheme::Light);
         portalBus.unregisterService(u"org.freedesktop.portal.Desktop"_s);
-    }
-
-    // System follows the desktop's preference, and its changes, at once.
-    void theSystemAppearanceFollowsTheDesktop()
-    {
-        FakeSource source;
-        const bool platformDark = paletteIsDark();
-        QtAppearanceApplier applier(&source);
-        QSignalSpy darkChanged(&applier, &QtAppearanceApplier::darkChanged);
-        applier.applyAppearance(AppAppearance::System);
-        QCOMPARE(applier.isDark(), platformDark);
-        source.set(AppearanceSource::ColorScheme::Dark);
-        QVERIFY(applier.isDark() && paletteIsDark());
-        source.set(AppearanceSource::ColorScheme::NoPreference);
-        QCOMPARE(applier.isDark(), platformDark);
-        QCOMPARE(darkChanged.count(), platformDark ? 0 : 2);
     }
 };
 

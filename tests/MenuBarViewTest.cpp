@@ -231,16 +231,6 @@ private Q_SLOTS:
         QVERIFY(panel.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
         QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
-
-    // QTextLayout takes a newline for a plain character: a failure detail of several lines once ran
-    // together. It shows as lines, each as high as the first.
-    void aDetailOfSeveralLinesShowsThemAsLines()
-    {
-        GeekText text(QStringLiteral("one\ntwo\nthree"), monoFont(9), Tint::accent(8));
-        text.setWordWrap(true);
-        QCOMPARE(text.heightForWidth(300),
-                 3 * GeekText(QStringLiteral("one"), monoFont(9), Tint::accent(8)).sizeHint().height());
-    }
 };
 
 QTEST_MAIN(MenuBarViewTest)

@@ -16,20 +16,6 @@ DiskSlimItem item(DiskSlimCategory category, qint64 size, bool selected, QList<s
             {{}, "/p/" + QByteArray::number(result.subItems.size()), subSize, {}, false, subSelected});
     return result;
 }
-// The rows as "what@top": group tags, category row ids and paths.
-QString describe(const QList<SlimRow>& rows, const QList<DiskSlimItem>& items)
-{
-    QStringList parts;
-    for (const SlimRow& row : rows) {
-        const QString what = row.kind == SlimRow::Kind::Group ? row.id.mid(3)
-                             : row.kind == SlimRow::Kind::Category
-                                 ? QString::fromLatin1(diskSlimInfo(items[row.item].category).rowID)
-                                 : QString::fromUtf8(items[row.item].subItems[row.sub].path);
-        parts.append(what + u'@' + QString::number(row.top));
-    }
-    return parts.join(u' ');
-}
-
 using Categories = QSet<DiskSlimCategory>;
 constexpr qreal kHeader = 10;
 
@@ -38,28 +24,12 @@ constexpr qreal kHeader = 10;
 class PanelLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void summaryBusyAndDistributionFollowTheTab()
+    // The refresh button spins for the shown tab's own work only.
+    void theBusyRuleFollowsTheTab()
     {
-        TrashStatus status;
-        status.itemCount = 1;
-        status.totalSize = 1536;
-        const QList<DiskSlimItem> items{
-            item(DiskSlimCategory::NpmCache, 2048, true),                                // no paths: its own flag
-            item(DiskSlimCategory::GoCache, 9000, false, {{1024, true}, {2048, false}}), // paths: only ticked ones
-            item(DiskSlimCategory::YarnCache, 9000, true, {{4096, false}}),              // flag ignored
-        };
-        QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::normal(status), items), QStringLiteral("2K"));
-        QCOMPARE(selectedSizeText(MenuBarTab::Trash, BinwellState::cleaning(status), items), QStringLiteral("0B"));
-        QCOMPARE(selectedSizeText(MenuBarTab::Slim, BinwellState::normal(status), items), QStringLiteral("3K"));
-        // The refresh button spins for the shown tab's own work only.
-        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false) &&
-                !isBusy(MenuBarTab::Trash, BinwellState::normal(status), true));
-        QVERIFY(isBusy(MenuBarTab::Slim, BinwellState::normal(status), true) &&
-                !isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
-        // The distribution skips empty kinds, largest first.
-        status.categoryDistribution = {{FileCategory::Video, 10}, {FileCategory::Image, 0}, {FileCategory::Other, 30}};
-        QCOMPARE(distributionOrder(status),
-                 (QList<std::pair<FileCategory, qint64>>{{FileCategory::Other, 30}, {FileCategory::Video, 10}}));
+        const BinwellState normal = BinwellState::normal(TrashStatus{});
+        QVERIFY(isBusy(MenuBarTab::Trash, BinwellState::scanning(), false) && !isBusy(MenuBarTab::Trash, normal, true));
+        QVERIFY(isBusy(MenuBarTab::Slim, normal, true) && !isBusy(MenuBarTab::Slim, BinwellState::scanning(), false));
     }
 
     // The Trash tab's line is the last emptying; the slim tab's the last purge, else the last scan.
@@ -74,25 +44,6 @@ private Q_SLOTS:
         QCOMPARE(recordLine(MenuBarTab::Trash, std::nullopt, purged, now, now), std::nullopt);
         QCOMPARE(recordLine(MenuBarTab::Trash, purged, std::nullopt, now, now),
                  std::optional(QStringLiteral("// last cleaned: 刚刚 · 3.0M")));
-    }
-
-    // Groups in display order whatever the items' order, each a header and then rows 2 apart, 8
-    // between groups, an unfolded category's paths under it. The keyboard steps over the headers and
-    // stays at either end.
-    void slimRowsFollowGroupsAndFoldsAndTheFocusStepsOverHeaders()
-    {
-        const QList<DiskSlimItem> items{item(DiskSlimCategory::SystemLogs, 100, true),
-                                        item(DiskSlimCategory::NpmCache, 500, true),
-                                        item(DiskSlimCategory::GoCache, 3000, true, {{1000, true}, {2000, true}})};
-        const QList<SlimRow> rows = slimRows(items, {DiskSlimCategory::GoCache}, kHeader);
-        QCOMPARE(describe(rows, items),
-                 u"DEV_ENV@0 npm-cacache@13 golang-mod-cache@41 /p/0@69 /p/1@97 SYS_LOGS@131 system-logs@144"_s);
-        QCOMPARE(slimRowsHeight(rows), 170.0);
-        QVERIFY(slimRows({}, {}, kHeader).isEmpty());
-        const auto down = [&rows](int from) { return stepSlimFocus(rows, from, SlimStep::Next); };
-        const auto up = [&rows](int from) { return stepSlimFocus(rows, from, SlimStep::Previous); };
-        QCOMPARE((QList<int>{down(-1), down(4), up(6), down(6), up(1), stepSlimFocus({}, -1, SlimStep::Next)}),
-                 (QList<int>{1, 6, 4, 6, 1, -1}));
     }
 
     // The focus is kept by what its row shows, so rows appearing above it (DiskSlimViewTest's

@@ -58,22 +58,6 @@ class PanelWindowTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
 
-    void thePanelSitsNextToTheClickInsideTheScreen_data()
-    {
-        QTest::addColumn<QPoint>("anchor");
-        QTest::addColumn<QPoint>("topLeft");
-        QTest::newRow("under a click in the upper half") << QPoint(600, 100) << QPoint(440, 106);
-        QTest::newRow("above a click in the lower half") << QPoint(600, 700) << QPoint(440, 194);
-        QTest::newRow("a click on the top bar, at the right edge") << QPoint(1270, 16) << QPoint(960, 32);
-        QTest::newRow("a click on a bottom bar, at the left edge") << QPoint(5, 790) << QPoint(0, 284);
-    }
-    void thePanelSitsNextToTheClickInsideTheScreen()
-    {
-        QFETCH(QPoint, anchor);
-        QFETCH(QPoint, topLeft);
-        QCOMPARE(PanelWindow::placement(QSize(320, 500), anchor, kScreen), QRect(topLeft, QSize(320, 500)));
-    }
-
     // Openbox reported the panel at its frame's origin as it mapped it under mate-panel, and Qt sent
     // that back with the next resize: the panel sat over the bar. What the window system reports
     // is put back to the placement for the reported size.
@@ -202,26 +186,6 @@ private Q_SLOTS:
         keeper.get()->close();
         rig.clock.advance(PanelKeeper::kReleaseAfter * 2);
         QVERIFY(keeper.get());
-    }
-
-    void escapeClosesAndTheWindowModeOnlyHides()
-    {
-        Host host;
-        host.window.open(QPoint(600, 100));
-        settle();
-        const QRect placed = host.window.geometry(); // moved away while open, it goes back
-        host.window.move(placed.topLeft() - QPoint(100, 100));
-        QCOMPARE(host.window.geometry(), placed);
-        QTest::keyClick(host.view, Qt::Key_Escape);
-        QVERIFY(!host.window.isOpen());
-
-        host.window.setMode(PanelWindow::Mode::Window);
-        host.window.open();
-        host.send(QEvent::WindowDeactivate); // an ordinary window stays when left
-        host.rig.clock.advance(10s);
-        QVERIFY(host.window.isOpen());
-        QVERIFY(!host.window.QWidget::close()); // the close button hides; the program goes on
-        QVERIFY(!host.window.isOpen());
     }
 };
 

@@ -1,5 +1,4 @@
 #include "SettingsView.h"
-#include "AboutSettingsView.h"
 #include "FakeServices.h"
 #include "GlobalShortcutService.h"
 #include "MemoryDefaults.h"
@@ -57,24 +56,6 @@ class SettingsViewTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
 
-    void theConfirmationWarningComesOnceForGood()
-    {
-        Window window(SidebarItem::Cleaning);
-        const QString ask = QStringLiteral("清空前进行确认");
-        window.toggle(ask)->click(); // off, the first time
-        QVERIFY(!window.settings->confirmBeforeEmptying());
-        QVERIFY(window.view->confirmOffWarning());
-        window.view->confirmOffWarning()->buttons().first()->click();
-        QTRY_VERIFY(!window.view->confirmOffWarning());
-        window.toggle(ask)->click(); // on: nothing to say
-        window.toggle(ask)->click(); // off again: said before
-        QVERIFY(!window.view->confirmOffWarning());
-        window.open(SidebarItem::Cleaning); // after a restart too
-        window.toggle(ask)->click();
-        window.toggle(ask)->click();
-        QVERIFY(!window.view->confirmOffWarning());
-    }
-
     // Automatic cleaning deletes by these values: each switch and picker writes its own setting
     // (bound like every other switch, toggleFor), and a stored value not on the list stays as it is.
     void automationRulesWriteTheirSettings()
@@ -93,63 +74,7 @@ private Q_SLOTS:
         QCOMPARE(static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control())->currentIndex(), -1);
         QCOMPARE(window.settings->autoCleanDays(), 45);
     }
-
-    void releaseNotesBecomeAtMostFourRows_data()
-    {
-        QTest::addColumn<QString>("notes");
-        QTest::addColumn<QStringList>("rows");
-        QTest::newRow("numbers, blanks, a fifth note")
-            << QStringLiteral("1. 第一条\n\n2. 第二条\n  \n3. 第三条\n4.\t第四条\n5. 第五条")
-            << QStringList{QStringLiteral("第一条"), QStringLiteral("第二条"), QStringLiteral("第三条"),
-                           QStringLiteral("第四条")};
-        QTest::newRow("blanks only") << QStringLiteral(" \n\t\n  ") << QStringList{};
-        QTest::newRow("a year is taken for a number")
-            << QStringLiteral("2024.1 版本说明") << QStringList{QStringLiteral("1 版本说明")};
-        QTest::newRow("kept lines are not trimmed")
-            << QStringLiteral("  缩进的行 ") << QStringList{QStringLiteral("  缩进的行 ")};
-        QTest::newRow("only the leading number goes, once")
-            << QStringLiteral("12. 3. 更多") << QStringList{QStringLiteral("3. 更多")};
-    }
-    void releaseNotesBecomeAtMostFourRows()
-    {
-        QFETCH(QString, notes);
-        QFETCH(QStringList, rows);
-        QCOMPARE(releaseNoteRows(notes), rows);
-    }
-
-    void eachUpdateStateOffersItsOwnButtons_data()
-    {
-        const UpdateInfo info{QStringLiteral("1.2.0"), QStringLiteral("1. 新功能"),
-                              QUrl(QStringLiteral("https://example.com/Rubbly.zip")), std::nullopt};
-        QTest::addColumn<UpdateStatus>("status");
-        QTest::addColumn<QString>("call"); // what its one button asks for; none: no button
-        QTest::newRow("idle") << UpdateStatus::idle() << QStringLiteral("check manual");
-        QTest::newRow("checking") << UpdateStatus::checking() << QString();
-        QTest::newRow("up to date") << UpdateStatus::upToDate() << QStringLiteral("check manual");
-        QTest::newRow("available") << UpdateStatus::updateAvailable(info) << QStringLiteral("download 1.2.0");
-        QTest::newRow("downloading") << UpdateStatus::downloading(0.999, info) << QString();
-        QTest::newRow("ready") << UpdateStatus::readyToInstall("/w/Rubbly.app", info)
-                               << QStringLiteral("install /w/Rubbly.app");
-        QTest::newRow("error") << UpdateStatus::error(QStringLiteral("更新信息解析失败"))
-                               << QStringLiteral("check manual");
-    }
-    void eachUpdateStateOffersItsOwnButtons()
-    {
-        QFETCH(UpdateStatus, status);
-        QFETCH(QString, call);
-        FakeUpdateService updates;
-        RecordingWorkspace workspace;
-        AboutSettingsView about(updates, workspace, QStringLiteral("1.1.0 (1)"), {});
-        updates.setStatus(status);
-        const QStringList buttons = about.buttonTexts();
-        QCOMPARE(buttons.size(), call.isEmpty() ? 0 : 1);
-        for (const QString& button : buttons)
-            about.clickButton(button);
-        QCOMPARE(updates.calls, call.isEmpty() ? QStringList{} : QStringList{call});
-    }
 };
-
-Q_DECLARE_METATYPE(rubbly::UpdateStatus)
 
 QTEST_MAIN(SettingsViewTest)
 #include "SettingsViewTest.moc"
