@@ -3,7 +3,6 @@
 #include "RecordingEffects.h"
 
 #include <QHash>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
@@ -40,20 +39,18 @@ private Q_SLOTS:
         QCOMPARE(defaults.values.value(SettingsService::defaultsKey(key)), stored);
     }
 
-    void everyChangeIsWrittenWithItsTypeAndSignalled()
+    void everyChangeIsWrittenWithItsType()
     {
         MemoryDefaults defaults;
         SettingsService settings(defaults, {});
         QVERIFY(!settings.autoCleanEnabled()); // a fresh install never deletes anything unasked
         QCoreApplication::processEvents();
         QCOMPARE(defaults.writes, 0); // nor writes anything
-        QSignalSpy shortcut(&settings, &SettingsService::globalShortcutEnabledChanged);
         settings.setAutoCleanDays(14);
         settings.setAutoCleanSizeThresholdGB(2.5);
         settings.setAppAppearance(AppAppearance::Light);
         settings.setGlobalShortcutEnabled(true);
-        settings.setGlobalShortcutEnabled(true); // same value: neither written nor signalled again
-        QCOMPARE(shortcut.count(), 1);
+        settings.setGlobalShortcutEnabled(true); // same value: not written again
         QCOMPARE(defaults.values, (QHash<QString, DefaultsValue>{{u"Rubbly.autoCleanDays"_s, qint64(14)},
                                                                  {u"Rubbly.autoCleanSizeThresholdGB"_s, 2.5},
                                                                  {u"Rubbly.appAppearance"_s, u"light"_s},
