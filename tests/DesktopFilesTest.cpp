@@ -1,11 +1,7 @@
-#include "CommandLine.h"
 #include "ProcessRunner.h"
 #include "TempHome.h"
-#include "TreeBuilder.h"
 #include "XdgAutostartLoginItem.h"
 
-#include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -15,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 const QString kResources = QStringLiteral(RUBBLY_SOURCE_DIR "/resources");
 
-// The files that make Rubbly a desktop application: they validate, and their actions and icons work.
+// The files that make Rubbly a desktop application: they validate.
 class DesktopFilesTest : public QObject {
     Q_OBJECT
 
@@ -37,32 +33,6 @@ private Q_SLOTS:
             QVERIFY2(result.exitCode == 0 && (command.size() > 2 || (result.out + result.err).trimmed().isEmpty()),
                      qPrintable(command.last() + u'\n' + QString::fromUtf8(result.out + result.err)));
         }
-    }
-
-    void desktopActionsUseTheProgramsOptions()
-    {
-        // Each action runs an option the program really has, alone, so it reaches the running instance.
-        // Read by its group (QSettings takes the ';' of the Actions list for a comment), which
-        // desktop-file-validate makes sure the list names.
-        const QSettings entry(kResources + u"/com.tolvik.Rubbly.desktop"_s, QSettings::IniFormat);
-        const QStringList groups = entry.childGroups().filter(u"Desktop Action "_s);
-        QVERIFY(!groups.isEmpty());
-        for (const QString& group : groups) {
-            const QStringList exec = entry.value(group + u"/Exec"_s).toString().split(u' ');
-            QCOMPARE(exec, (QStringList{u"rubbly"_s, u"--"_s + group.sliced(15)}));
-            QVERIFY(trayActionFromArguments(exec).has_value());
-        }
-    }
-
-    // Where each file is installed, the package test sees in the package itself.
-    void iconsShowTheirSvgTagEarly()
-    {
-        // gdk-pixbuf, which GTK panels load icons with, recognises an SVG only by an svg tag near the
-        // file's start: a long comment before it makes the icon "image-missing".
-        const QFileInfoList icons = QDir(kResources + u"/icons"_s).entryInfoList({u"*.svg"_s}, QDir::Files);
-        QVERIFY(!icons.isEmpty());
-        for (const QFileInfo& icon : icons)
-            QVERIFY2(TreeBuilder::read(icon.filePath()).left(200).contains("<svg"), qPrintable(icon.fileName()));
     }
 };
 

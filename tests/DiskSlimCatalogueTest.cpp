@@ -17,7 +17,6 @@ private Q_SLOTS:
             QCOMPARE(diskSlimCategoryFromTitle(QString::fromUtf16(info.title)), std::optional(info.category));
             QCOMPARE(diskSlimCategoryFromRowID(QString::fromLatin1(info.rowID)), std::optional(info.category));
         }
-        QVERIFY(!diskSlimCategoryFromTitle(u"Xcode 派生数据 "));
         // The installers' label before it named Linux packages still reaches them.
         QCOMPARE(diskSlimCategoryFromRowID(u"downloaded-dmg-pkgs"), std::optional(DiskSlimCategory::DmgInstallers));
     }

@@ -20,7 +20,6 @@ private Q_SLOTS:
         TreeBuilder user(QFile::encodeName(home.dataHome()) + "/applications");
         user.file("firefox.desktop").file("kde4/okular.desktop").file("notes.txt").file("UPPER.DESKTOP");
         TreeBuilder(QFile::encodeName(home.systemDataDir())).file("applications/org.mozilla.firefox.desktop");
-        TreeBuilder(QFile::encodeName(home.systemDataDir())).file("applications/firefox.desktop");
         TreeBuilder(QFile::encodeName(home.dataHome()))
             .file("flatpak/exports/share/applications/com.slack.Slack.desktop");
         InstalledAppDetector detector(home.environment());

@@ -40,8 +40,6 @@ private Q_SLOTS:
         };
         row("truetype, upper case", "/usr/share/fonts/DejaVuSansMono.TTF", true, false);
         row("versioned library", "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6.4.2", false, true);
-        row("plugin", "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqxcb.so", false, true);
-        row("not quite a library", "/home/u/notes.something", false, false);
         row("a library's name in a folder", "/opt/libx.so.d/data.bin", false, false);
     }
     void recognisesFontsAndLibraries()
@@ -67,8 +65,6 @@ private Q_SLOTS:
         const auto is = [&at](const char* file) {
             return [name = QFile::encodeName(at(file))](const QByteArray& path) { return path == name; };
         };
-        QVERIFY(mappedfiles::residentKiB(is("Font.ttf")) >= kSize / 1024 - 8);
-
         const long dropped = mappedfiles::dropPages([folder = QFile::encodeName(dir.path())](const QByteArray& path) {
             return path.startsWith(folder) && (mappedfiles::isFontFile(path) || mappedfiles::isSharedLibrary(path));
         });

@@ -72,7 +72,6 @@ private Q_SLOTS:
         delete context;
         clock.advance(10s);
         QCOMPARE(fired, (QList<std::pair<int, Timestamp>>{{1, start + 1s}, {1, start + 1s}, {3, start + 3s}}));
-        QVERIFY(clock.now() == start + 10s);
     }
 };
 

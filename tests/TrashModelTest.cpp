@@ -18,13 +18,9 @@ private Q_SLOTS:
             QTest::newRow(what) << QByteArray(name) << category;
         };
         row("upper-case video", "Holiday.MOV", FileCategory::Video);
-        row("no dot", "Makefile", FileCategory::Other);
-        row("compound tar.gz uses the last extension", "src.tar.gz", FileCategory::Archive);
         row("the Kelvin sign folds to k: a keynote", "talk.\u212Aey", FileCategory::Document);
         row("KDE's clash suffix past nine, a stem that is not UTF-8", "\xff.mkv (12)", FileCategory::Video);
         row("words in brackets are part of the name", "notes.txt (old)", FileCategory::Other);
-        row("brackets glued to the name are part of it", "notes.txt_(1)", FileCategory::Other);
-        row("empty brackets", "data.csv ()", FileCategory::Other);
     }
     void categoryByExtension()
     {
