@@ -1,5 +1,6 @@
 #include "TrashInfo.h"
 
+#include "PercentDecoding.h"
 #include "UntrustedFile.h"
 
 #include <QDateTime>
@@ -22,35 +23,6 @@ bool digits(const QByteArray& s, qsizetype from, qsizetype count, int* value)
     }
     *value = v;
     return true;
-}
-
-// Qt's decoder turns "%zz" into some byte and keeps a cut-off "%4" as written, so a damaged Path
-// would name a file the entry never came from; a path with a malformed escape is unknown instead.
-std::optional<QByteArray> percentDecoded(const QByteArray& raw)
-{
-    QByteArray out;
-    out.reserve(raw.size());
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '%') {
-            out.append(raw[i]);
-            continue;
-        }
-        const auto hex = [&raw](qsizetype at) -> int {
-            if (at >= raw.size())
-                return -1;
-            const char lower = char(raw[at] | 0x20);
-            if (raw[at] >= '0' && raw[at] <= '9')
-                return raw[at] - '0';
-            return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-        };
-        const int high = hex(i + 1);
-        const int low = hex(i + 2);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        out.append(char(high * 16 + low));
-        i += 2;
-    }
-    return out;
 }
 
 } // namespace
@@ -164,6 +136,7 @@ TrashInfo TrashInfo::parse(const QByteArray& content, const QTimeZone& zone)
         // The first occurrence wins even when it is unusable: a later duplicate is not trusted more.
         if (key == "Path" && !seenPath) {
             seenPath = true;
+            // A malformed escape leaves the place unknown rather than naming another file.
             const std::optional<QByteArray> decoded = percentDecoded(value);
             if (decoded && !decoded->isEmpty())
                 info.path = decoded;

@@ -2,6 +2,7 @@
 
 #include "BinwellViewModel.h"
 #include "Formatting.h"
+#include "PercentDecoding.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -268,43 +269,17 @@ int stepSlimFocus(const QList<SlimRow>& rows, int from, SlimStep step)
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The bytes a URI's percent-encoded path stands for, or nothing when they would name another file
 // than the sender meant: a malformed escape, an escaped '/' (it would split a name into folders) or
 // NUL, a raw control character, or a query or fragment where the path should end.
 std::optional<QByteArray> decodeUriPath(const QByteArray& encoded)
 {
-    QByteArray path;
-    path.reserve(encoded.size());
-    for (qsizetype i = 0; i < encoded.size(); ++i) {
-        const char c = encoded[i];
+    for (const char c : encoded) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '?' || c == '#')
             return std::nullopt;
-        if (c != '%') {
-            path.append(c);
-            continue;
-        }
-        const int high = i + 2 < encoded.size() ? hexValue(encoded[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(encoded[i + 2]) : -1;
-        if (low < 0)
-            return std::nullopt;
-        const char byte = static_cast<char>(high * 16 + low);
-        if (byte == '/' || byte == '\0')
-            return std::nullopt;
-        path.append(byte);
-        i += 2;
     }
-    return path;
+    static constexpr char kSplitting[] = {'/', '\0'};
+    return percentDecoded(encoded, QByteArrayView(kSplitting, sizeof kSplitting));
 }
 
 } // namespace
