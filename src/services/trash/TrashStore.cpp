@@ -320,13 +320,18 @@ bool TrashStore::statInfo(int infoFd, QByteArrayView name, struct stat* infoStat
 
 std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name)
 {
+    return readInfo(infoFd, name, m_zone, m_infoReads);
+}
+
+std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads)
+{
     char infoName[kNameMax + 16];
     if (infoFd < 0 || !infoFileName(name, infoName))
         return std::nullopt;
     // Opened anew and checked on the descriptor: a stat before says what the name was, not what it
     // is now, and a FIFO swapped in would otherwise block the read.
-    ++m_infoReads;
-    return TrashInfo::read(infoFd, infoName, m_zone);
+    ++reads;
+    return TrashInfo::read(infoFd, infoName, zone);
 }
 
 std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
@@ -466,11 +471,7 @@ int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std
     for (std::size_t i = from; i < to; ++i) {
         EntryTable::Row& row = table.rows[i];
         const OpenTrashFolder& folder = *folders[row.entry.folder].open;
-        char infoName[kNameMax + 16];
-        if (folder.info.get() < 0 || !infoFileName(table.name(row), infoName))
-            continue;
-        ++reads;
-        const std::optional<TrashInfo> info = TrashInfo::read(folder.info.get(), infoName, zone);
+        const std::optional<TrashInfo> info = readInfo(folder.info.get(), table.name(row), zone, reads);
         if (!info)
             continue;
         row.deleted = toMicros(info->deletionDate);

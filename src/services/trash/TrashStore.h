@@ -113,6 +113,8 @@ private:
     static bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat);
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
+    // The same for any thread: in `zone`, counting the read in `reads`.
+    static std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads);
     // The info file of one of the largest entries: as the last scan read it (one of `previous`) while
     // it is unchanged. Kept in m_topInfos for the next scan.
     struct KnownInfo;
