@@ -1,6 +1,7 @@
 #include "DiskSlimSnapshot.h"
 
 #include "Json.h"
+#include "PercentDecoding.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -19,12 +20,12 @@ std::optional<QByteArray> pathFromFileUrl(const QString& url)
     if (!parsed.isValid() || parsed.scheme() != QLatin1String("file") || !parsed.host().isEmpty() ||
         !url.startsWith(QLatin1String("file:///")))
         return std::nullopt;
-    QByteArray path = QByteArray::fromPercentEncoding(url.mid(7).toUtf8());
-    // Directory URLs written by other encoders end in a slash.
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    if (path.contains('\0'))
+    std::optional<QByteArray> path = percentDecoded(url.mid(7).toUtf8());
+    if (!path || path->contains('\0'))
         return std::nullopt;
+    // Directory URLs written by other encoders end in a slash.
+    while (path->size() > 1 && path->endsWith('/'))
+        path->chop(1);
     return path;
 }
 

@@ -1,5 +1,6 @@
 #include "DirectorySizes.h"
 
+#include "PercentDecoding.h"
 #include "PosixFd.h"
 
 #include <QList>
@@ -92,10 +93,11 @@ DirectorySizes parseDirectorySizes(const QByteArray& content)
         DirectorySize entry;
         entry.size = fields[0].toLongLong(&sizeOk);
         entry.mtime = fields[1].toLongLong(&mtimeOk);
-        const QByteArray name = QByteArray::fromPercentEncoding(fields[2]);
-        if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || name.isEmpty() ||
-            name.contains('/'))
+        const std::optional<QByteArray> decoded = percentDecoded(fields[2]);
+        if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || !decoded ||
+            decoded->isEmpty() || decoded->contains('/'))
             continue;
+        const QByteArray& name = *decoded;
         // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
         // large for either is no time at all (it would never match, and be measured at every scan).
         if (entry.mtime > kLatestSeconds) {
