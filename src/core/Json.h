@@ -21,4 +21,10 @@ std::optional<QJsonObject> parseObject(const QByteArray& bytes);
 // Compact serialisation, as stored in the defaults.
 QByteArray compact(const QJsonObject& object);
 
+// Appends `text` as a JSON string, byte for byte as QJsonDocument writes it: UTF-8, with quote,
+// backslash and the control characters escaped (the short forms where JSON has them, else \u00xx in
+// lower case), and a UTF-16 surrogate without its pair as \uxxxx. For output written item by item,
+// where a document per item would cost more than the rest of the work.
+void appendString(QByteArray& out, const QString& text);
+
 } // namespace rubbly::json

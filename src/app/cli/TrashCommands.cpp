@@ -3,6 +3,7 @@
 #include "BlockingWait.h"
 #include "CommandLine.h"
 #include "Formatting.h"
+#include "Json.h"
 #include "PanelLogic.h"
 #include "TrashService.h"
 
@@ -119,7 +120,7 @@ private:
         const auto key = [&](const char* name) { m_chunk.append(pad).append("    \"").append(name).append("\": "); };
         const auto string = [&](const char* name, const QString& value) {
             key(name);
-            appendJsonString(m_chunk, value);
+            json::appendString(m_chunk, value);
             m_chunk.append(",\n");
         };
         m_chunk.append(pad).append("{\n");
@@ -143,58 +144,10 @@ private:
         if (!item.trashFolder.isEmpty()) {
             m_chunk.append(",\n");
             key("trashFolder");
-            appendJsonString(m_chunk, QFile::decodeName(item.trashFolder));
+            json::appendString(m_chunk, QFile::decodeName(item.trashFolder));
         }
         m_chunk.append('\n').append(pad).append('}');
     }
-    // A JSON string as QJsonDocument writes it: UTF-8, with quote, backslash and the control
-    // characters escaped (the short forms where JSON has them, else \u00xx in lower case), and a
-    // UTF-16 surrogate without its pair as \uxxxx.
-    static void appendJsonString(QByteArray& out, const QString& text)
-    {
-        static constexpr char kHex[] = "0123456789abcdef";
-        const auto escape = [&](char16_t u) {
-            const char chars[] = {'\\', 'u', kHex[u >> 12], kHex[(u >> 8) & 0xf], kHex[(u >> 4) & 0xf], kHex[u & 0xf]};
-            out.append(chars, sizeof chars);
-        };
-        out.append('"');
-        const auto* const end = reinterpret_cast<const char16_t*>(text.utf16()) + text.size();
-        for (auto* p = reinterpret_cast<const char16_t*>(text.utf16()); p != end; ++p) {
-            const char16_t u = *p;
-            if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
-                out.append(char(u));
-            } else if (u < 0x80) {
-                const char* const shortForm = u == '"'    ? "\\\""
-                                              : u == '\\' ? "\\\\"
-                                              : u == '\b' ? "\\b"
-                                              : u == '\f' ? "\\f"
-                                              : u == '\n' ? "\\n"
-                                              : u == '\r' ? "\\r"
-                                              : u == '\t' ? "\\t"
-                                                          : nullptr;
-                if (shortForm)
-                    out.append(shortForm);
-                else
-                    escape(u);
-            } else if (QChar::isHighSurrogate(u) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
-                const char32_t c = QChar::surrogateToUcs4(u, p[1]);
-                const char bytes[] = {char(0xf0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3f)),
-                                      char(0x80 | ((c >> 6) & 0x3f)), char(0x80 | (c & 0x3f))};
-                out.append(bytes, sizeof bytes);
-                ++p;
-            } else if (QChar::isSurrogate(u)) {
-                escape(u);
-            } else if (u < 0x800) {
-                const char bytes[] = {char(0xc0 | (u >> 6)), char(0x80 | (u & 0x3f))};
-                out.append(bytes, sizeof bytes);
-            } else {
-                const char bytes[] = {char(0xe0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3f)), char(0x80 | (u & 0x3f))};
-                out.append(bytes, sizeof bytes);
-            }
-        }
-        out.append('"');
-    }
-
     void begin(QByteArray head, QByteArray tail)
     {
         // What was written through the stream before goes out first: the items go to its device
