@@ -36,9 +36,10 @@ public:
     {
         return added(::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr), target);
     }
-    bool tmpfs(const QByteArray& target)
+    bool tmpfs(const QByteArray& target, const QByteArray& size = "4m")
     {
-        return added(::mount("rubbly-test", target.constData(), "tmpfs", 0, "size=4m"), target);
+        const QByteArray options = "size=" + size;
+        return added(::mount("rubbly-test", target.constData(), "tmpfs", 0, options.constData()), target);
     }
 
     // Formats `image` (made, 16 MiB) as ext4 and mounts it on `target`; false where loop devices are
