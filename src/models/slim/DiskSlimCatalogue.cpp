@@ -1,5 +1,7 @@
 #include "DiskSlimCatalogue.h"
 
+#include "XdgBase.h"
+
 #include <QCoreApplication>
 #include <QHash>
 
@@ -672,27 +674,6 @@ bool isCredentialName(const char* name)
 
 namespace {
 
-// Collapses repeated slashes and drops trailing ones ("/" stays "/").
-QByteArray tidyPath(const QByteArray& path)
-{
-    QByteArray tidy;
-    tidy.reserve(path.size());
-    for (char c : path) {
-        if (!(c == '/' && tidy.endsWith('/')))
-            tidy.append(c);
-    }
-    while (tidy.size() > 1 && tidy.endsWith('/'))
-        tidy.chop(1);
-    return tidy;
-}
-
-// The variable's value when it is an absolute path, as the base directory specification asks.
-QByteArray absoluteVariable(const char* name)
-{
-    const QByteArray value = qgetenv(name);
-    return value.startsWith('/') ? tidyPath(value) : QByteArray();
-}
-
 // How a catalogue folder written below the home maps onto an XDG base directory.
 struct XdgRule {
     const char* homeRelative; // the folder, or a prefix ending in '/', as the catalogue writes it
@@ -730,14 +711,12 @@ DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
         if (isPrefix ? !relative.startsWith(rule.homeRelative) : relative != rule.homeRelative)
             continue;
         const QByteArray& base = roots.*rule.variable;
-        if (base.isEmpty())
+        if (!isUsableXdgBase(base, roots.home))
             break; // the tool's default, below the home
         const QByteArray below = isPrefix ? relative.mid(qsizetype(pattern.size())) : QByteArray(rule.belowVariable);
         // A base inside the home is reached from the home, so a link on the way there is not followed
         // there either.
         const QByteArray homePrefix = roots.home.endsWith('/') ? roots.home : roots.home + '/';
-        if (base == roots.home)
-            return {roots.home, below};
         if (base.startsWith(homePrefix) && !hasDotComponent(base))
             return {roots.home, base.mid(homePrefix.size()) + '/' + below};
         return {base, below};
@@ -750,15 +729,17 @@ DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
 DiskSlimRoots DiskSlimRoots::fromEnvironment()
 {
     DiskSlimRoots roots;
-    roots.home = absoluteVariable("HOME");
+    roots.home = tidyAbsolutePath(qgetenv("HOME"));
     if (roots.home.isEmpty()) {
         const passwd* entry = ::getpwuid(::getuid());
-        roots.home = entry && entry->pw_dir && entry->pw_dir[0] == '/' ? tidyPath(entry->pw_dir) : QByteArray("/");
+        roots.home = entry && entry->pw_dir ? tidyAbsolutePath(entry->pw_dir) : QByteArray();
+        if (roots.home.isEmpty())
+            roots.home = "/";
     }
-    roots.cacheHome = absoluteVariable("XDG_CACHE_HOME");
-    roots.configHome = absoluteVariable("XDG_CONFIG_HOME");
-    roots.dataHome = absoluteVariable("XDG_DATA_HOME");
-    roots.stateHome = absoluteVariable("XDG_STATE_HOME");
+    roots.cacheHome = usableXdgBase("XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME"), roots.home);
+    roots.configHome = usableXdgBase("XDG_CONFIG_HOME", qgetenv("XDG_CONFIG_HOME"), roots.home);
+    roots.dataHome = usableXdgBase("XDG_DATA_HOME", qgetenv("XDG_DATA_HOME"), roots.home);
+    roots.stateHome = usableXdgBase("XDG_STATE_HOME", qgetenv("XDG_STATE_HOME"), roots.home);
     return roots;
 }
 

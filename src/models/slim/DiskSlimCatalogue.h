@@ -125,7 +125,8 @@ bool isCredentialName(const char* name);
 // The folders the catalogue's places resolve against, as exact bytes.
 struct DiskSlimRoots {
     QByteArray home;
-    // XDG_CACHE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME when set to an absolute path;
+    // XDG_CACHE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME when set to a usable base
+    // (an absolute path that is not '/', the home or a folder holding it: see isUsableXdgBase());
     // empty otherwise, and the tools then use their folders below the home.
     QByteArray cacheHome;
     QByteArray configHome;
