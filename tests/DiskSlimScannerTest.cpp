@@ -105,13 +105,13 @@ private Q_SLOTS:
         QTest::addColumn<C>("category");
         QTest::addColumn<QList<QByteArray>>("files"); // a trailing '/' makes an empty folder
         QTest::addColumn<QList<QByteArray>>("kept");
-        // The paths of a row lie in its folder and are separated by spaces.
+        // The paths of a row lie in its folder and are separated by spaces; '+' stands for a space.
         const auto row = [](const char* name, C category, const QByteArray& folder, const QByteArray& files,
                             const QByteArray& kept = {}) {
             const auto paths = [&](const QByteArray& list) {
                 QList<QByteArray> result;
                 for (const QByteArray& path : list.split(' '))
-                    result.append(folder + path);
+                    result.append(folder + QByteArray(path).replace('+', ' '));
                 return list.isEmpty() ? QList<QByteArray>{} : result;
             };
             QTest::newRow(name) << category << paths(files) << paths(kept);
@@ -131,6 +131,11 @@ private Q_SLOTS:
         row("credential files inside a package", C::YarnCache, ".cache/yarn/v6/",
             "pkg/credentials.toml pkg/.credentials.json pkg/a.js other/b.js pkg/.ssh/known",
             "pkg/credentials.toml pkg/.credentials.json pkg/.ssh/known");
+        row("container, cluster, database and browser secrets", C::PythonPipUvCache, ".cache/pip/sub/",
+            ".docker/config.json .kube/config kubeconfig .pgpass .my.cnf .s3cfg .vault-token a.gpg b.kdbx c.ppk "
+            "keyrings/login.keyring Default/Login+Data Default/Cookies Default/Cache/f_0001 wheels/x.whl",
+            ".docker/config.json .kube/config kubeconfig .pgpass .my.cnf .s3cfg .vault-token a.gpg b.kdbx c.ppk "
+            "keyrings/login.keyring Default/Login+Data Default/Cookies");
     }
     void sizesAreWhatThePurgeFrees()
     {
