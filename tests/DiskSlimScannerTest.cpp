@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -296,8 +297,12 @@ private Q_SLOTS:
         QVERIFY(!h.scanner.measure(C::PythonPipUvCache));
         const auto yarn = h.scanner.measure(C::YarnCache);
         QCOMPARE(yarn->subItems.size(), 2);
+        // The link counts what it takes itself, which depends on its target's length (ext4 keeps a
+        // target of 60 bytes or more in a block of its own), never what it points to.
+        struct stat link {};
+        QCOMPARE(::lstat(h.tree.path(".cache/yarn/link").constData(), &link), 0);
         for (const DiskSlimSubItem& sub : yarn->subItems)
-            QVERIFY(sub.name != QLatin1String("link") || sub.size < 4096);
+            QVERIFY(sub.name != QLatin1String("link") || sub.size == qint64(link.st_blocks) * 512);
         QCOMPARE(h.scanner.purge(*yarn).removedCount, 2);
         QVERIFY(TreeBuilder::exists(h.tree.path("precious/photos/a.jpg")));
         QVERIFY(TreeBuilder::exists(h.tree.path(".cache/yarn")));
