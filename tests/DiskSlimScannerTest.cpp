@@ -330,6 +330,34 @@ private Q_SLOTS:
         QCOMPARE(h.scanner.purge(item), SlimPurgeResult{});
     }
 
+    // A folder of many entries lists only the largest; the others are counted, and a purge takes
+    // them with the category's tick as long as they have not changed since the scan.
+    void manyEntriesListOnlyTheLargest()
+    {
+        Home h;
+        TreeBuilder downloads(h.tree.path("Downloads"));
+        QList<QByteArray> all;
+        for (int i = 0; i < kDiskSlimListedSubItems + 50; ++i) {
+            all.append(downloads.path("p" + QByteArray::number(i) + ".deb"));
+            downloads.file("p" + QByteArray::number(i) + ".deb", i < 10 ? 1 << 16 : 100);
+        }
+        const auto measured = h.scanner.measure(C::DmgInstallers);
+        QCOMPARE(measured->subItems.size(), kDiskSlimListedSubItems);
+        QCOMPARE(measured->unlistedCount, 50);
+        QCOMPARE(measured->size, du(all));
+        QCOMPARE(measured->unlistedSize, du(all) - du(subItemPaths(*measured)));
+        QCOMPARE(measured->subItems[9].size, du({all[9]}));
+        // Stored and read back, as the tab keeps it.
+        DiskSlimItem item = DiskSlimSnapshot::fromJson(DiskSlimSnapshot{{}, {*measured}}.toJson())->items[0];
+        for (DiskSlimSubItem& sub : item.subItems)
+            sub.isSelected = false;
+        item.changedUpTo = *measured->changedUpTo - std::chrono::seconds(1);
+        QCOMPARE(h.scanner.purge(item), SlimPurgeResult{});
+        item.changedUpTo = DiskSlimSnapshot::fromJson(DiskSlimSnapshot{{}, {*measured}}.toJson())->items[0].changedUpTo;
+        QCOMPARE(h.scanner.purge(item), (SlimPurgeResult{50, measured->unlistedSize, 0}));
+        QCOMPARE(du(all), du(subItemPaths(*measured)));
+    }
+
     void purgeRefusesPathsOutsideTheCategorysFolders()
     {
         Home h;
