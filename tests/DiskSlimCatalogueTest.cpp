@@ -37,55 +37,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<bool>("secret");
-        const std::pair<const char*, const char*> secrets[] = {
-            {"ssh key", "id_ed25519"},
-            {"ssh certificate", "id_rsa-cert.pub"},
-            {"ssh folder", ".ssh"},
-            {"certificate key in any case", "server.PEM"},
-            {"putty key", "work.ppk"},
-            {"java key store", "debug.keystore"},
-            {"pkcs12 bundle", "me.p12"},
-            {"gnupg folder", ".gnupg"},
-            {"encrypted file", "notes.txt.gpg"},
-            {"keepass database", "Passwords.kdbx"},
-            {"password safe", "vault.psafe3"},
-            {"pass store", ".password-store"},
-            {"gnome keyring folder", "keyrings"},
-            {"gnome keyring file", "login.keyring"},
-            {"kwallet", "kdewallet.kwl"},
-            {"chromium logins", "Login Data"},
-            {"chromium logins journal", "Login Data For Account-journal"},
-            {"chromium cookies", "Cookies"},
-            {"chromium extension cookies", "Extension Cookies"},
-            {"chromium autofill", "Web Data"},
-            {"chromium cookie key", "Local State"},
-            {"firefox logins", "logins.json"},
-            {"firefox key database", "key4.db"},
-            {"firefox cookies journal", "cookies.sqlite-wal"},
-            {"hugging face token", "token"},
-            {"vault token", ".vault-token"},
-            {"aws folder", ".aws"},
-            {"aws credentials", "credentials"},
-            {"gcloud default credentials", "application_default_credentials.json"},
-            {"gcloud tokens", "access_tokens.db"},
-            {"azure folder", ".azure"},
-            {"s3cmd", ".s3cfg"},
-            {"boto", ".boto"},
-            {"kubernetes folder", ".kube"},
-            {"kubeconfig file", "kubeconfig"},
-            {"docker folder", ".docker"},
-            {"docker legacy config", ".dockercfg"},
-            {"container auth", "auth.json"},
-            {"gemini login", "oauth_creds.json"},
-            {"env file", "oauth-keys.env"},
-            {"netrc", ".netrc"},
-            {"git credentials", ".git-credentials"},
-            {"npm tokens", ".npmrc"},
-            {"postgresql passwords", ".pgpass"},
-            {"mysql passwords", ".my.cnf"},
-        };
-        for (const auto& [row, name] : secrets)
-            QTest::newRow(row) << QByteArray(name) << true;
+        // Keys and key stores, password databases and key rings, browser profiles' login and cookie
+        // stores, tokens, cloud, cluster and container credentials, password dotfiles; '+' is a space.
+        const QByteArray secrets =
+            "id_ed25519 id_rsa-cert.pub .ssh server.PEM work.ppk debug.keystore me.p12 .gnupg notes.txt.gpg "
+            "Passwords.kdbx vault.psafe3 .password-store keyrings login.keyring kdewallet.kwl Login+Data "
+            "Login+Data+For+Account-journal Cookies Extension+Cookies Web+Data Local+State logins.json key4.db "
+            "cookies.sqlite-wal token .vault-token .aws credentials application_default_credentials.json "
+            "access_tokens.db .azure .s3cfg .boto .kube kubeconfig .docker .dockercfg auth.json oauth_creds.json "
+            "oauth-keys.env .netrc .git-credentials .npmrc .pgpass .my.cnf";
+        for (QByteArray name : secrets.split(' ')) {
+            name.replace('+', ' ');
+            QTest::newRow(name.constData()) << name << true;
+        }
         for (const char* name : {"config.json", "config", "Cache", "cookie-parser", "data.gpg.part", "venv", "keys"})
             QTest::newRow(name) << QByteArray(name) << false;
     }
