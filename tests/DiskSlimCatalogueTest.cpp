@@ -31,6 +31,34 @@ private Q_SLOTS:
                          qPrintable(path));
         }
     }
+
+    // One row per shape of secret: the purge deletes around every one of them.
+    void secretsAreRecognisedByName_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("secret");
+        // Keys and key stores, password databases and key rings, browser profiles' login and cookie
+        // stores, tokens, cloud, cluster and container credentials, password dotfiles; '+' is a space.
+        const QByteArray secrets =
+            "id_ed25519 id_rsa-cert.pub .ssh server.PEM work.ppk debug.keystore me.p12 .gnupg notes.txt.gpg "
+            "Passwords.kdbx vault.psafe3 .password-store keyrings login.keyring kdewallet.kwl Login+Data "
+            "Login+Data+For+Account-journal Cookies Extension+Cookies Web+Data Local+State logins.json key4.db "
+            "cookies.sqlite-wal token .vault-token .aws credentials application_default_credentials.json "
+            "access_tokens.db .azure .s3cfg .boto .kube kubeconfig .docker .dockercfg auth.json oauth_creds.json "
+            "oauth-keys.env .netrc .git-credentials .npmrc .pgpass .my.cnf";
+        for (QByteArray name : secrets.split(' ')) {
+            name.replace('+', ' ');
+            QTest::newRow(name.constData()) << name << true;
+        }
+        for (const char* name : {"config.json", "config", "Cache", "cookie-parser", "data.gpg.part", "venv", "keys"})
+            QTest::newRow(name) << QByteArray(name) << false;
+    }
+    void secretsAreRecognisedByName()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, secret);
+        QCOMPARE(isCredentialName(name.constData()), secret);
+    }
 };
 
 QTEST_GUILESS_MAIN(DiskSlimCatalogueTest)

@@ -3,6 +3,7 @@
 #include "ProcessRunner.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
+#include "XdgPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -104,13 +106,13 @@ private Q_SLOTS:
         QTest::addColumn<C>("category");
         QTest::addColumn<QList<QByteArray>>("files"); // a trailing '/' makes an empty folder
         QTest::addColumn<QList<QByteArray>>("kept");
-        // The paths of a row lie in its folder and are separated by spaces.
+        // The paths of a row lie in its folder and are separated by spaces; '+' stands for a space.
         const auto row = [](const char* name, C category, const QByteArray& folder, const QByteArray& files,
                             const QByteArray& kept = {}) {
             const auto paths = [&](const QByteArray& list) {
                 QList<QByteArray> result;
                 for (const QByteArray& path : list.split(' '))
-                    result.append(folder + path);
+                    result.append(folder + QByteArray(path).replace('+', ' '));
                 return list.isEmpty() ? QList<QByteArray>{} : result;
             };
             QTest::newRow(name) << category << paths(files) << paths(kept);
@@ -130,6 +132,11 @@ private Q_SLOTS:
         row("credential files inside a package", C::YarnCache, ".cache/yarn/v6/",
             "pkg/credentials.toml pkg/.credentials.json pkg/a.js other/b.js pkg/.ssh/known",
             "pkg/credentials.toml pkg/.credentials.json pkg/.ssh/known");
+        row("container, cluster, database and browser secrets", C::PythonPipUvCache, ".cache/pip/sub/",
+            ".docker/config.json .kube/config kubeconfig .pgpass .my.cnf .s3cfg .vault-token a.gpg b.kdbx c.ppk "
+            "keyrings/login.keyring Default/Login+Data Default/Cookies Default/Cache/f_0001 wheels/x.whl",
+            ".docker/config.json .kube/config kubeconfig .pgpass .my.cnf .s3cfg .vault-token a.gpg b.kdbx c.ppk "
+            "keyrings/login.keyring Default/Login+Data Default/Cookies");
     }
     void sizesAreWhatThePurgeFrees()
     {
@@ -173,8 +180,10 @@ private Q_SLOTS:
     }
 
     // Tools that follow an XDG base directory variable keep their data below its folder when it is
-    // set to an absolute path, and below their default in the home folder otherwise. '@' stands for
-    // a folder outside the home.
+    // set to a usable path, and below their default in the home folder otherwise. A base that is '/',
+    // the home or a folder holding it, however spelled, is not usable: the home's own "pip" or
+    // "Slack" folders are no cache. The program's own folders follow the same rule. '@' stands for a
+    // folder outside the home.
     void placesFollowTheXdgVariables_data()
     {
         QTest::addColumn<QByteArray>("variable");
@@ -182,17 +191,19 @@ private Q_SLOTS:
         QTest::addColumn<C>("category");
         QTest::addColumn<QByteArray>("found");
         QTest::addColumn<QByteArray>("ignored");
+        QTest::addColumn<bool>("usable");
         const auto row = [](const char* name, const char* variable, const char* value, C category, const char* found,
-                            const char* ignored) {
+                            const char* ignored, bool usable = true) {
             QTest::newRow(name) << QByteArray(variable) << QByteArray(value) << category << QByteArray(found)
-                                << QByteArray(ignored);
+                                << QByteArray(ignored) << usable;
         };
         const char* data = "XDG_DATA_HOME";
         const char* cache = "XDG_CACHE_HOME";
+        const char* config = "XDG_CONFIG_HOME";
         row("yarn 4, XDG_DATA_HOME set", data, "@/data", C::YarnCache, "@/data/yarn/berry/cache/pkg-npm-1.0.0-a1.zip",
             ".yarn/berry/cache/stale.zip");
         row("pip, XDG_CACHE_HOME relative", cache, "cache", C::PythonPipUvCache, ".cache/pip/http-v2",
-            "cache/pip/wrong");
+            "cache/pip/wrong", false);
         row("pnpm store, XDG_DATA_HOME set", data, "@/data/", C::PnpmStore, "@/data/pnpm/store/v3",
             ".local/share/pnpm/store/v3");
         row("a base through a link outside the home is taken as named", cache, "@/linked", C::GoCache,
@@ -201,6 +212,23 @@ private Q_SLOTS:
             "~/linked/go-build/aa");
         row("the Trash inside a candidate is never offered", data, "~/.cache/huggingface/data", C::HuggingFaceCache,
             ".cache/huggingface/xet", ".cache/huggingface/data/Trash/files/precious");
+        row("XDG_CACHE_HOME is the home", cache, "~", C::PythonPipUvCache, ".cache/pip/http-v2", "pip/src/main.py",
+            false);
+        row("XDG_CACHE_HOME is the home with a trailing slash", cache, "~/", C::YarnCache, ".cache/yarn/v6",
+            "yarn/src/index.js", false);
+        row("XDG_CACHE_HOME is the home with '//' and '.'", cache, "~//./", C::JetbrainsCache, ".cache/JetBrains/a",
+            "JetBrains/notes.txt", false);
+        row("XDG_CACHE_HOME climbs back to the home", cache, "~/.cache/..", C::PytorchCache, ".cache/torch/kernels/k1",
+            "torch/kernels/k1", false);
+        row("XDG_CACHE_HOME is a link to the home", cache, "@/home-link", C::PythonPipUvCache, ".cache/pip/http-v2",
+            "pip/src/main.py", false);
+        row("XDG_CACHE_HOME holds the home", cache, "~/..", C::PythonPipUvCache, ".cache/pip/http-v2",
+            "~/../pip/src/main.py", false);
+        row("XDG_CACHE_HOME is the root", cache, "/", C::PythonPipUvCache, ".cache/pip/http-v2", "", false);
+        row("XDG_CONFIG_HOME is the home", config, "~", C::SlackDiscordCache, ".config/Slack/Cache/a",
+            "Slack/Cache/letter.odt", false);
+        row("XDG_DATA_HOME is the home", data, "~/", C::PnpmStore, ".local/share/pnpm/store/v3", "pnpm/store/v3/mine",
+            false);
     }
     void placesFollowTheXdgVariables()
     {
@@ -209,6 +237,7 @@ private Q_SLOTS:
         QFETCH(C, category);
         QFETCH(QByteArray, found);
         QFETCH(QByteArray, ignored);
+        QFETCH(bool, usable);
         Home h;
         TreeBuilder outside(QFile::encodeName(h.home.root() + u"/elsewhere"_s));
         const auto place = [&](QByteArray path) {
@@ -216,7 +245,7 @@ private Q_SLOTS:
             return path.startsWith('/') ? path : h.tree.path(path);
         };
         // "linked" is a link to a real folder, outside the home and in it.
-        outside.dir("real").symlink("linked", outside.path("real"));
+        outside.dir("real").symlink("linked", outside.path("real")).symlink("home-link", h.tree.root());
         h.tree.dir("real").symlink("linked", h.tree.path("real"));
         EnvGuard env;
         env.set(variable.constData(), value.startsWith('~') || value.startsWith('@') ? place(value) : value);
@@ -227,6 +256,10 @@ private Q_SLOTS:
         const auto item = DiskSlimScanner(DiskSlimRoots::fromEnvironment()).measure(category);
         QCOMPARE(item ? subItemPaths(*item) : QList<QByteArray>{},
                  found.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{place(found)});
+        const bool isData = variable == "XDG_DATA_HOME", isCache = variable == "XDG_CACHE_HOME";
+        const QString base = isData ? xdg::dataHome() : isCache ? xdg::cacheHome() : xdg::configHome();
+        const QString fallback = isData ? h.home.dataHome() : isCache ? h.home.cacheHome() : h.home.configHome();
+        QCOMPARE(base, usable ? QDir::cleanPath(QFile::decodeName(place(value))) : fallback);
     }
 
     void downloadsOnlyOffersInstallers()
@@ -264,8 +297,12 @@ private Q_SLOTS:
         QVERIFY(!h.scanner.measure(C::PythonPipUvCache));
         const auto yarn = h.scanner.measure(C::YarnCache);
         QCOMPARE(yarn->subItems.size(), 2);
+        // The link counts what it takes itself, which depends on its target's length (ext4 keeps a
+        // target of 60 bytes or more in a block of its own), never what it points to.
+        struct stat link {};
+        QCOMPARE(::lstat(h.tree.path(".cache/yarn/link").constData(), &link), 0);
         for (const DiskSlimSubItem& sub : yarn->subItems)
-            QVERIFY(sub.name != QLatin1String("link") || sub.size < 4096);
+            QVERIFY(sub.name != QLatin1String("link") || sub.size == qint64(link.st_blocks) * 512);
         QCOMPARE(h.scanner.purge(*yarn).removedCount, 2);
         QVERIFY(TreeBuilder::exists(h.tree.path("precious/photos/a.jpg")));
         QVERIFY(TreeBuilder::exists(h.tree.path(".cache/yarn")));
@@ -291,6 +328,34 @@ private Q_SLOTS:
         for (DiskSlimSubItem& sub : item.subItems)
             sub.isSelected = false;
         QCOMPARE(h.scanner.purge(item), SlimPurgeResult{});
+    }
+
+    // A folder of many entries lists only the largest; the others are counted, and a purge takes
+    // them with the category's tick as long as they have not changed since the scan.
+    void manyEntriesListOnlyTheLargest()
+    {
+        Home h;
+        TreeBuilder downloads(h.tree.path("Downloads"));
+        QList<QByteArray> all;
+        for (int i = 0; i < kDiskSlimListedSubItems + 50; ++i) {
+            all.append(downloads.path("p" + QByteArray::number(i) + ".deb"));
+            downloads.file("p" + QByteArray::number(i) + ".deb", i < 10 ? 1 << 16 : 100);
+        }
+        const auto measured = h.scanner.measure(C::DmgInstallers);
+        QCOMPARE(measured->subItems.size(), kDiskSlimListedSubItems);
+        QCOMPARE(measured->unlistedCount, 50);
+        QCOMPARE(measured->size, du(all));
+        QCOMPARE(measured->unlistedSize, du(all) - du(subItemPaths(*measured)));
+        QCOMPARE(measured->subItems[9].size, du({all[9]}));
+        // Stored and read back, as the tab keeps it.
+        DiskSlimItem item = DiskSlimSnapshot::fromJson(DiskSlimSnapshot{{}, {*measured}}.toJson())->items[0];
+        for (DiskSlimSubItem& sub : item.subItems)
+            sub.isSelected = false;
+        item.changedUpTo = *measured->changedUpTo - std::chrono::seconds(1);
+        QCOMPARE(h.scanner.purge(item), SlimPurgeResult{});
+        item.changedUpTo = DiskSlimSnapshot::fromJson(DiskSlimSnapshot{{}, {*measured}}.toJson())->items[0].changedUpTo;
+        QCOMPARE(h.scanner.purge(item), (SlimPurgeResult{50, measured->unlistedSize, 0}));
+        QCOMPARE(du(all), du(subItemPaths(*measured)));
     }
 
     void purgeRefusesPathsOutsideTheCategorysFolders()

@@ -1,9 +1,15 @@
 #include "DiskSlimSnapshot.h"
+#include "DiskSlimSnapshotStore.h"
+#include "MemoryDefaults.h"
+#include "StoredKeys.h"
+#include "TempHome.h"
 
+#include <QFile>
 #include <QHash>
 #include <QTest>
 
 using namespace rubbly;
+using namespace rubbly::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -14,9 +20,12 @@ DiskSlimSnapshot sample()
                           true};
     DiskSlimSubItem undated{
         u"100% \xe9.iso"_s, QByteArray("/home/u/Downloads/100% \xe9.iso"), 4096, std::nullopt, false, false};
+    DiskSlimItem pip{DiskSlimCategory::PythonPipUvCache, 61440, 9, true, {dated}};
+    pip.unlistedCount = 2;
+    pip.unlistedSize = 8192;
+    pip.changedUpTo = fromReferenceSeconds(818288799.123456);
     return DiskSlimSnapshot{*fromReferenceSeconds(818288800.5),
-                            {DiskSlimItem{DiskSlimCategory::PythonPipUvCache, 53248, 7, true, {dated}},
-                             DiskSlimItem{DiskSlimCategory::DmgInstallers, 4096, 1, false, {undated}}}};
+                            {pip, DiskSlimItem{DiskSlimCategory::DmgInstallers, 4096, 1, false, {undated}}}};
 }
 
 } // namespace
@@ -57,8 +66,9 @@ private Q_SLOTS:
         row("unknown title", "Python (pip / uv / Poetry) 缓存", "Python cache");
         row("not a file URL", "file:///home/u/.cache/pip/http", "https://x/y");
         row("relative URL", "file:///home/u/.cache/pip/http", "home/u/x");
-        row("string size", R"("size":53248,"subItems")", R"("size":"53248","subItems")");
-        row("missing key", R"("fileCount":7,)", "");
+        row("string size", R"("size":61440,"subItems")", R"("size":"61440","subItems")");
+        row("negative unlisted count", R"("unlistedCount":2)", R"("unlistedCount":-2)");
+        row("missing key", R"("fileCount":9,)", "");
         row("date of wrong type", R"("modificationDate":818288712.256818)", R"("modificationDate":"yesterday")");
     }
     void anyBadPartRejectsTheWholeSnapshot()
@@ -69,6 +79,37 @@ private Q_SLOTS:
         QVERIFY2(json.contains(from), json.constData());
         json.replace(from, to);
         QVERIFY(!DiskSlimSnapshot::fromJson(json));
+    }
+
+    // The snapshot has a file of its own in the cache folder, not a key in the settings file; one an
+    // earlier version kept there moves to the file once. However many entries a scan found, what is
+    // written stays within what the reader accepts: the smallest sub-items become counted ones.
+    void keptInItsOwnBoundedFile()
+    {
+        TempHome home;
+        MemoryDefaults defaults;
+        defaults.setValue(kDiskSlimSnapshotKey, sample().toJson());
+        QCOMPARE(loadSlimSnapshot(defaults), std::optional(sample()));
+        QVERIFY(!defaults.value(kDiskSlimSnapshotKey));
+        const QByteArray path = QFile::encodeName(home.cacheHome()) + "/rubbly/slim-snapshot.json";
+        QCOMPARE(slimSnapshotPath(), path);
+        QFile file(QFile::decodeName(path));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(DiskSlimSnapshot::fromJson(file.readAll()), std::optional(sample()));
+
+        DiskSlimSnapshot many = sample();
+        DiskSlimItem& pip = many.items[0];
+        for (int i = 0; i < kDiskSlimListedSubItems; ++i)
+            pip.subItems.append(
+                DiskSlimSubItem{u"w"_s, "/h/.cache/pip/w" + QByteArray::number(i), 100, {}, false, true});
+        QVERIFY(saveSlimSnapshot(defaults, many).ok());
+        QCOMPARE(loadSlimSnapshot(defaults), std::optional(many));
+        const QByteArray small = many.toJson(8192);
+        QVERIFY(small.size() <= 8192);
+        const DiskSlimItem bounded = DiskSlimSnapshot::fromJson(small)->items[0];
+        QCOMPARE(bounded.subItems.first(), sample().items[0].subItems.first());
+        QCOMPARE(bounded.subItems.size() + bounded.unlistedCount, pip.subItems.size() + pip.unlistedCount);
+        QCOMPARE(bounded.unlistedSize, pip.unlistedSize + (pip.subItems.size() - bounded.subItems.size()) * 100);
     }
 };
 

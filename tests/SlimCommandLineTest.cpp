@@ -37,8 +37,11 @@ private Q_SLOTS:
             QVERIFY2(text.out.contains(part), text.out.constData());
         const ProcessResult json = rubbly({u"slim"_s, u"scan"_s, u"--json"_s});
         QCOMPARE(json.exitCode, 0);
-        const JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultFilePath());
-        QCOMPARE(store.dataValue(kDiskSlimSnapshotKey), std::optional(json.out.trimmed()));
+        // The result is kept in the cache folder, apart from the settings.
+        QFile snapshot(home.cacheHome() + u"/rubbly/slim-snapshot.json"_s);
+        QVERIFY(snapshot.open(QIODevice::ReadOnly));
+        QCOMPARE(snapshot.readAll(), json.out.trimmed());
+        QVERIFY(!JsonFileDefaultsStore(JsonFileDefaultsStore::defaultFilePath()).value(kDiskSlimSnapshotKey));
 
         const ProcessResult unknown = rubbly({u"slim"_s, u"purge"_s, u"golang-mod-cache"_s, u"go"_s});
         QCOMPARE(unknown.exitCode, 2);

@@ -518,6 +518,9 @@ qint64 BinwellViewModel::selectedSize(const QList<DiskSlimItem>& items)
             if (sub.isSelected)
                 total += sub.size;
         }
+        // What the item does not list goes with its tick.
+        if (item.isSelected)
+            total += item.unlistedSize;
     }
     return total;
 }

@@ -8,20 +8,20 @@
 #include "InstalledAppDetector.h"
 #include "PanelLogic.h"
 #include "Scheduler.h"
-#include "StoredKeys.h"
 #include "StoredRecords.h"
 
 namespace rubbly {
 
 namespace {
 
-QList<DiskSlimItem> scanAndSave(DiskSlimService& slim, InstalledAppDetector& apps, DefaultsStore& defaults)
+DiskSlimSnapshot scanAndSave(DiskSlimService& slim, InstalledAppDetector& apps, DefaultsStore& defaults)
 {
     const QSet<QString> installed = blockingWait(apps.installedBundleIDs(true));
     DiskSlimSnapshot snapshot{{}, blockingWait(slim.scan(installed))};
     snapshot.scannedAt = Scheduler::system()->now();
+    // Not saving it loses nothing but the tab's list at the next start; the failure is logged.
     saveSlimSnapshot(defaults, snapshot);
-    return snapshot.items;
+    return snapshot;
 }
 
 } // namespace
@@ -29,9 +29,10 @@ QList<DiskSlimItem> scanAndSave(DiskSlimService& slim, InstalledAppDetector& app
 int slimScanCommand(DiskSlimService& slim, InstalledAppDetector& apps, DefaultsStore& defaults, bool json,
                     QTextStream& out)
 {
-    const QList<DiskSlimItem> items = scanAndSave(slim, apps, defaults);
+    const DiskSlimSnapshot snapshot = scanAndSave(slim, apps, defaults);
+    const QList<DiskSlimItem>& items = snapshot.items;
     if (json) {
-        out << *defaults.dataValue(kDiskSlimSnapshotKey) << "\n";
+        out << snapshot.toJson(kSlimSnapshotFileLimit) << "\n";
         return ExitSuccess;
     }
     const ByteCountFormatter& bytes = sharedByteCountFormatter();
@@ -71,7 +72,7 @@ int slimPurgeCommand(DiskSlimService& slim, InstalledAppDetector& apps, Defaults
         wanted.insert(*category);
     }
     QList<DiskSlimItem> selected;
-    for (DiskSlimItem item : scanAndSave(slim, apps, defaults)) {
+    for (DiskSlimItem item : scanAndSave(slim, apps, defaults).items) {
         // Without names, what the scan selects goes: the user's own work is left until named.
         // A named category goes whole, whatever the scan preselected.
         if (wanted.isEmpty() ? !item.isSelected : !wanted.contains(item.category))

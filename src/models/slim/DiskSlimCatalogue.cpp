@@ -1,5 +1,7 @@
 #include "DiskSlimCatalogue.h"
 
+#include "XdgBase.h"
+
 #include <QCoreApplication>
 #include <QHash>
 
@@ -638,60 +640,111 @@ bool sameFolded(std::string_view text, std::string_view pattern)
 
 } // namespace
 
+namespace {
+
+enum class Match { Whole, Start, End };
+
+struct SecretName {
+    std::string_view text; // lower case
+    Match match;
+};
+
+// Names of files and folders that hold secrets or identity, found in caches because tools, scripts,
+// unpacked archives and copied profiles put them there. A folder named here is kept whole.
+constexpr SecretName kSecretNames[] = {
+    // SSH and other private keys with their public halves and certificates (id_ed25519_sk,
+    // id_rsa-cert.pub), PuTTY keys, certificates with their keys, and Java and Android key stores.
+    {"id_rsa", Match::Start},
+    {"id_dsa", Match::Start},
+    {"id_ecdsa", Match::Start},
+    {"id_ed25519", Match::Start},
+    {".ssh", Match::Whole},
+    {".ppk", Match::End},
+    {".pem", Match::End},
+    {".key", Match::End},
+    {".p12", Match::End},
+    {".pfx", Match::End},
+    {".jks", Match::End},
+    {".keystore", Match::End},
+    // OpenPGP key rings and encrypted files, password databases (KeePass, Password Safe, pass) and
+    // the desktop's key rings (GNOME Keyring, KWallet).
+    {".gnupg", Match::Whole},
+    {".gpg", Match::End},
+    {".kdbx", Match::End},
+    {".kdb", Match::End},
+    {".psafe3", Match::End},
+    {".password-store", Match::Whole},
+    {"keyrings", Match::Whole},
+    {".keyring", Match::End},
+    {".kwl", Match::End},
+    // Browser profiles' saved passwords, cookies and the keys that encrypt them: Chromium's (Chrome,
+    // Edge, and every Electron application) and Firefox's.
+    {"login data", Match::Start},
+    {"cookies", Match::Whole},
+    {"cookies-journal", Match::Whole},
+    {" cookies", Match::End},
+    {"web data", Match::Start},
+    {"local state", Match::Whole},
+    {"logins.json", Match::Whole},
+    {"logins-backup.json", Match::Whole},
+    {"key3.db", Match::Whole},
+    {"key4.db", Match::Whole},
+    {"signons.sqlite", Match::Whole},
+    {"cookies.sqlite", Match::Start},
+    // Tokens: Hugging Face's token and stored_tokens, Vault's, and any *.token.
+    {"token", Match::Whole},
+    {"stored_tokens", Match::Whole},
+    {".vault-token", Match::Whole},
+    {".token", Match::End},
+    // Cloud, cluster and container credentials: AWS, gcloud (credentials.db, application default
+    // credentials), Azure, s3cmd, boto, Kubernetes, Docker and Podman (auth.json).
+    {"credentials", Match::Start},
+    {"credentials.json", Match::End},
+    {".aws", Match::Whole},
+    {".azure", Match::Whole},
+    {"access_tokens.db", Match::Whole},
+    {".s3cfg", Match::Whole},
+    {".boto", Match::Whole},
+    {".kube", Match::Whole},
+    {"kubeconfig", Match::Start},
+    {".docker", Match::Whole},
+    {".dockercfg", Match::Whole},
+    // Tools' own logins: Codex's and Podman's auth.json, uv's auth.toml, Gemini CLI's
+    // oauth_creds.json, Claude Code's .credentials.json (above), Aider's oauth-keys.env and any .env.
+    {"auth.json", Match::Whole},
+    {"auth.toml", Match::Whole},
+    {"oauth_creds.json", Match::Whole},
+    {".env", Match::End},
+    // Password files of the classic command-line clients: netrc, git, npm, PyPI, PostgreSQL, MySQL.
+    {".netrc", Match::Whole},
+    {"_netrc", Match::Whole},
+    {".git-credentials", Match::Whole},
+    {".npmrc", Match::Whole},
+    {".pypirc", Match::Whole},
+    {".pgpass", Match::Whole},
+    {".my.cnf", Match::Whole},
+    {".mylogin.cnf", Match::Whole},
+};
+
+} // namespace
+
 bool isCredentialName(const char* name)
 {
-    // Chosen from what the catalogue's tools and their neighbours write: Ollama's signing key
-    // (~/.ollama/id_ed25519 and .pub), Hugging Face's tokens (~/.cache/huggingface/token and
-    // stored_tokens), Aider's oauth-keys.env, Claude Code's .credentials.json, Gemini CLI's
-    // oauth_creds.json, Codex's auth.json, Cargo's credentials.toml, AWS's and gcloud's credential
-    // files, Docker's TLS *.pem, Android's debug.keystore, and the classic dotfiles holding passwords
-    // and tokens. Any identity file name (id_ed25519_sk, id_rsa-cert.pub) starts with its key type.
-    static constexpr std::string_view exact[] = {
-        "token",  "stored_tokens", "auth.json", "auth.toml", "oauth_creds.json", ".netrc", "_netrc", ".git-credentials",
-        ".npmrc", ".pypirc",       ".ssh",      ".gnupg",
-    };
-    static constexpr std::string_view prefixes[] = {"id_rsa", "id_dsa", "id_ecdsa", "id_ed25519", "credentials"};
-    static constexpr std::string_view suffixes[] = {
-        ".pem", ".key", ".p12", ".pfx", ".jks", ".keystore", ".token", ".env", "credentials.json",
-    };
     const std::string_view text(name);
-    for (std::string_view pattern : exact) {
-        if (sameFolded(text, pattern))
-            return true;
-    }
-    for (std::string_view pattern : prefixes) {
-        if (text.size() >= pattern.size() && sameFolded(text.substr(0, pattern.size()), pattern))
-            return true;
-    }
-    for (std::string_view pattern : suffixes) {
-        if (text.size() >= pattern.size() && sameFolded(text.substr(text.size() - pattern.size()), pattern))
+    for (const SecretName& secret : kSecretNames) {
+        const std::size_t size = secret.text.size();
+        if (text.size() < size)
+            continue;
+        const std::string_view part = secret.match == Match::Whole   ? text
+                                      : secret.match == Match::Start ? text.substr(0, size)
+                                                                     : text.substr(text.size() - size);
+        if (sameFolded(part, secret.text))
             return true;
     }
     return false;
 }
 
 namespace {
-
-// Collapses repeated slashes and drops trailing ones ("/" stays "/").
-QByteArray tidyPath(const QByteArray& path)
-{
-    QByteArray tidy;
-    tidy.reserve(path.size());
-    for (char c : path) {
-        if (!(c == '/' && tidy.endsWith('/')))
-            tidy.append(c);
-    }
-    while (tidy.size() > 1 && tidy.endsWith('/'))
-        tidy.chop(1);
-    return tidy;
-}
-
-// The variable's value when it is an absolute path, as the base directory specification asks.
-QByteArray absoluteVariable(const char* name)
-{
-    const QByteArray value = qgetenv(name);
-    return value.startsWith('/') ? tidyPath(value) : QByteArray();
-}
 
 // How a catalogue folder written below the home maps onto an XDG base directory.
 struct XdgRule {
@@ -730,14 +783,12 @@ DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
         if (isPrefix ? !relative.startsWith(rule.homeRelative) : relative != rule.homeRelative)
             continue;
         const QByteArray& base = roots.*rule.variable;
-        if (base.isEmpty())
+        if (!isUsableXdgBase(base, roots.home))
             break; // the tool's default, below the home
         const QByteArray below = isPrefix ? relative.mid(qsizetype(pattern.size())) : QByteArray(rule.belowVariable);
         // A base inside the home is reached from the home, so a link on the way there is not followed
         // there either.
         const QByteArray homePrefix = roots.home.endsWith('/') ? roots.home : roots.home + '/';
-        if (base == roots.home)
-            return {roots.home, below};
         if (base.startsWith(homePrefix) && !hasDotComponent(base))
             return {roots.home, base.mid(homePrefix.size()) + '/' + below};
         return {base, below};
@@ -750,15 +801,17 @@ DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
 DiskSlimRoots DiskSlimRoots::fromEnvironment()
 {
     DiskSlimRoots roots;
-    roots.home = absoluteVariable("HOME");
+    roots.home = tidyAbsolutePath(qgetenv("HOME"));
     if (roots.home.isEmpty()) {
         const passwd* entry = ::getpwuid(::getuid());
-        roots.home = entry && entry->pw_dir && entry->pw_dir[0] == '/' ? tidyPath(entry->pw_dir) : QByteArray("/");
+        roots.home = entry && entry->pw_dir ? tidyAbsolutePath(entry->pw_dir) : QByteArray();
+        if (roots.home.isEmpty())
+            roots.home = "/";
     }
-    roots.cacheHome = absoluteVariable("XDG_CACHE_HOME");
-    roots.configHome = absoluteVariable("XDG_CONFIG_HOME");
-    roots.dataHome = absoluteVariable("XDG_DATA_HOME");
-    roots.stateHome = absoluteVariable("XDG_STATE_HOME");
+    roots.cacheHome = usableXdgBase("XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME"), roots.home);
+    roots.configHome = usableXdgBase("XDG_CONFIG_HOME", qgetenv("XDG_CONFIG_HOME"), roots.home);
+    roots.dataHome = usableXdgBase("XDG_DATA_HOME", qgetenv("XDG_DATA_HOME"), roots.home);
+    roots.stateHome = usableXdgBase("XDG_STATE_HOME", qgetenv("XDG_STATE_HOME"), roots.home);
     return roots;
 }
 

@@ -114,18 +114,19 @@ std::optional<DiskSlimGroup> diskSlimGroupFromTitle(QStringView title);
 // purge of "everything found" leaves them out.
 bool diskSlimHoldsUserWork(DiskSlimCategory category);
 
-// True for the names of files that hold credentials or identity: private keys and their public
-// halves (id_ed25519, id_rsa.pub, *.pem, *.key, key stores), tokens (Hugging Face's token and
-// stored_tokens, *.token) and credential or auth files (credentials*, *credentials.json, auth.json,
-// oauth_creds.json, .netrc, .npmrc, .env, …). ASCII letters match in either case. Whatever category
-// a folder belongs to, such an entry is never a sub-item, never counted as purgeable and never
-// deleted, also deep inside a sub-item: the purge deletes around it.
+// True for the names of files and folders that hold secrets or identity: private keys and their
+// public halves, key stores, password databases and key rings, browser profiles' login and cookie
+// stores, tokens, cloud, cluster and container credentials, and the classic password dotfiles (one
+// table in the source says which). ASCII letters match in either case. Whatever category a folder
+// belongs to, such an entry is never a sub-item, never counted as purgeable and never deleted, also
+// deep inside a sub-item: the purge deletes around it and keeps the folders holding it.
 bool isCredentialName(const char* name);
 
 // The folders the catalogue's places resolve against, as exact bytes.
 struct DiskSlimRoots {
     QByteArray home;
-    // XDG_CACHE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME when set to an absolute path;
+    // XDG_CACHE_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME when set to a usable base
+    // (an absolute path that is not '/', the home or a folder holding it: see isUsableXdgBase());
     // empty otherwise, and the tools then use their folders below the home.
     QByteArray cacheHome;
     QByteArray configHome;

@@ -46,16 +46,42 @@ QByteArray DiskSlimSnapshot::toJson() const
                 s.insert(QStringLiteral("modificationDate"), toReferenceSeconds(*sub.modificationDate));
             subJson.append(s);
         }
-        itemsJson.append(QJsonObject{
+        QJsonObject o{
             {QStringLiteral("category"), diskSlimTitle(item.category)},
             {QStringLiteral("size"), item.size},
             {QStringLiteral("fileCount"), item.fileCount},
             {QStringLiteral("isSelected"), item.isSelected},
             {QStringLiteral("subItems"), subJson},
-        });
+        };
+        if (item.unlistedCount > 0) {
+            o.insert(QStringLiteral("unlistedCount"), item.unlistedCount);
+            o.insert(QStringLiteral("unlistedSize"), item.unlistedSize);
+        }
+        if (item.changedUpTo)
+            o.insert(QStringLiteral("changedUpTo"), toReferenceSeconds(*item.changedUpTo));
+        itemsJson.append(o);
     }
     return json::compact(QJsonObject{{QStringLiteral("scannedAt"), toReferenceSeconds(scannedAt)},
                                      {QStringLiteral("items"), itemsJson}});
+}
+
+QByteArray DiskSlimSnapshot::toJson(qint64 limit) const
+{
+    DiskSlimSnapshot smaller = *this;
+    QByteArray json = toJson();
+    for (qsizetype listed = kDiskSlimListedSubItems; json.size() > limit && listed > 0;) {
+        listed /= 2;
+        for (DiskSlimItem& item : smaller.items) {
+            while (item.subItems.size() > listed) {
+                // Listed largest first: the smallest go.
+                item.unlistedCount += 1;
+                item.unlistedSize += item.subItems.last().size;
+                item.subItems.removeLast();
+            }
+        }
+        json = smaller.toJson();
+    }
+    return json;
 }
 
 namespace {
@@ -100,6 +126,20 @@ std::optional<DiskSlimItem> decodeItem(const QJsonValue& value)
     if (!category || !size || !fileCount || !isSelected || !subs.isArray())
         return std::nullopt;
     DiskSlimItem item{*category, *size, *fileCount, *isSelected, {}};
+    if (o.contains(QLatin1String("unlistedCount")) || o.contains(QLatin1String("unlistedSize"))) {
+        const auto count = json::integer(o, QLatin1String("unlistedCount"));
+        const auto bytes = json::integer(o, QLatin1String("unlistedSize"));
+        if (!count || !bytes || *count < 0 || *bytes < 0)
+            return std::nullopt;
+        item.unlistedCount = *count;
+        item.unlistedSize = *bytes;
+    }
+    if (o.contains(QLatin1String("changedUpTo"))) {
+        const auto seconds = json::number(o, QLatin1String("changedUpTo"));
+        item.changedUpTo = seconds ? fromReferenceSeconds(*seconds) : std::nullopt;
+        if (!item.changedUpTo)
+            return std::nullopt;
+    }
     for (const QJsonValue& sub : subs.toArray()) {
         auto decoded = decodeSubItem(sub);
         if (!decoded)

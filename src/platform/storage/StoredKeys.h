@@ -14,7 +14,9 @@ inline const QString kLastUpdateCheckDateKey = QStringLiteral("Rubbly.LastUpdate
 // The last emptying of the Trash and the last slim purge (CleaningRecord data).
 inline const QString kLastCleaningRecordKey = QStringLiteral("Binwell.lastCleaningRecord");
 inline const QString kLastSlimCleaningRecordKey = QStringLiteral("Binwell.lastSlimCleaningRecord");
-// The last slim scan's result (DiskSlimSnapshot JSON). The version suffix changes with its format.
+// Where the last slim scan's result used to be kept (DiskSlimSnapshot JSON). It has a file of its own
+// in the cache folder now, so no scan can make the settings file too large to read; a value still
+// found here moves there once and the key is removed.
 inline const QString kDiskSlimSnapshotKey = QStringLiteral("Binwell.DiskSlimSnapshot.v9");
 
 } // namespace rubbly

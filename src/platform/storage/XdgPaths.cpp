@@ -1,5 +1,7 @@
 #include "XdgPaths.h"
 
+#include "XdgBase.h"
+
 #include <QDir>
 
 #include <pwd.h>
@@ -16,10 +18,12 @@ QString absoluteOrEmpty(const QString& value)
 
 QString baseDir(const QProcessEnvironment& env, const char* variable, const char* fallbackBelowHome)
 {
-    const QString value = absoluteOrEmpty(env.value(QLatin1String(variable)));
+    const QString homeDir = home(env);
+    const QByteArray value =
+        usableXdgBase(variable, QFile::encodeName(env.value(QLatin1String(variable))), QFile::encodeName(homeDir));
     if (!value.isEmpty())
-        return value;
-    return home(env) + QLatin1Char('/') + QLatin1String(fallbackBelowHome);
+        return QFile::decodeName(value);
+    return homeDir + QLatin1Char('/') + QLatin1String(fallbackBelowHome);
 }
 
 QStringList dirList(const QProcessEnvironment& env, const char* variable, const QStringList& fallback)

@@ -7,7 +7,8 @@
 namespace rubbly::xdg {
 
 // Base directories of the XDG Base Directory specification. A variable that is unset, empty or not an
-// absolute path is ignored, as the specification requires, and the documented fallback is used.
+// absolute path is ignored, as the specification requires, and the documented fallback is used; so is
+// one naming '/', the home folder or a folder holding it (see isUsableXdgBase()).
 QString home(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QString configHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QString dataHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());

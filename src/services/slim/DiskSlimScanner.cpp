@@ -35,6 +35,9 @@ bool passesInstallerFilter(const QByteArray& name)
 constexpr WalkOptions kSubItemWalk{2, true, isCredentialName};
 constexpr RemovalOptions kSubItemRemoval{true, true, isCredentialName};
 
+// A stored scan date has lost a little precision on its way through JSON.
+constexpr std::chrono::milliseconds kChangeTolerance{1};
+
 } // namespace
 
 DiskSlimScanner::DiskSlimScanner(DiskSlimRoots roots)
@@ -96,41 +99,52 @@ bool DiskSlimScanner::offers(DiskSlimCategory category, const QList<DiskSlimPlac
     return true;
 }
 
-QList<DiskSlimScanner::Child> DiskSlimScanner::children(DiskSlimCategory category, const QList<DiskSlimPlace>& places,
-                                                        const DiskSlimPlace& place, int dirFd)
+void DiskSlimScanner::forEachChild(DiskSlimCategory category, const QList<DiskSlimPlace>& places,
+                                   const DiskSlimPlace& place, int dirFd, const std::function<void(Child&)>& take)
 {
-    QList<Child> result;
-    // Hidden entries are not listed as sub-items; inside a sub-item everything counts.
-    for (const QByteArray& name : readDirectoryNames(dirFd, true)) {
+    // Children are measured in batches as the folder is read, so a folder of a million entries costs
+    // one batch of them at a time; the folders of a batch are measured together, so both threads
+    // share the work even when every folder is small.
+    constexpr std::size_t kBatch = 512;
+    std::vector<Child> batch;
+    const auto measureBatch = [this, dirFd, &batch, &take] {
+        std::vector<QByteArray> folders;
+        for (const Child& child : batch) {
+            if (child.isDirectory)
+                folders.push_back(child.name);
+        }
+        const std::vector<WalkResult> walks = m_walker.measureEach(dirFd, folders);
+        std::size_t next = 0;
+        for (Child& child : batch) {
+            if (child.isDirectory) {
+                const WalkResult& walk = walks[next++];
+                child.bytes = walk.bytes;
+                child.files = walk.files;
+                if (walk.newestModification && *walk.newestModification > *child.date)
+                    child.date = walk.newestModification;
+            }
+            take(child);
+        }
+        batch.clear();
+    };
+    forEachDirectoryName(dirFd, [&](QByteArrayView view) {
+        // Hidden entries are not listed as sub-items; inside a sub-item everything counts.
+        if (view.startsWith('.'))
+            return;
+        const QByteArray name = view.toByteArray();
         if (!offers(category, places, place, name))
-            continue;
+            return;
         struct stat st {};
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        Child child{name, 0, 1, fromTimespec(st.st_mtim), S_ISDIR(st.st_mode)};
+            return;
+        Child child{name, 0, 1, fromTimespec(st.st_mtim), fromTimespec(st.st_ctim), S_ISDIR(st.st_mode)};
         if (!child.isDirectory)
             child.bytes = static_cast<qint64>(st.st_blocks) * 512;
-        result.append(child);
-    }
-    // The folders are measured as one batch, so both threads share the work even when every
-    // folder is small.
-    std::vector<QByteArray> folders;
-    for (const Child& child : std::as_const(result)) {
-        if (child.isDirectory)
-            folders.push_back(child.name);
-    }
-    const std::vector<WalkResult> walks = m_walker.measureEach(dirFd, folders);
-    std::size_t next = 0;
-    for (Child& child : result) {
-        if (!child.isDirectory)
-            continue;
-        const WalkResult& walk = walks[next++];
-        child.bytes = walk.bytes;
-        child.files = walk.files;
-        if (walk.newestModification && *walk.newestModification > *child.date)
-            child.date = walk.newestModification;
-    }
-    return result;
+        batch.push_back(std::move(child));
+        if (batch.size() >= kBatch)
+            measureBatch();
+    });
+    measureBatch();
 }
 
 std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
@@ -138,23 +152,43 @@ std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
     const bool selected = !diskSlimHoldsUserWork(category);
     DiskSlimItem item{category, 0, 0, selected, {}};
     const QList<DiskSlimPlace> places = diskSlimPlaces(category, m_roots);
+    // The largest sub-items so far, smallest first: only they keep their names and paths.
+    const auto larger = [](const DiskSlimSubItem& a, const DiskSlimSubItem& b) {
+        return a.size != b.size ? a.size > b.size : a.path < b.path;
+    };
+    std::vector<DiskSlimSubItem> listed;
     for (const DiskSlimPlace& place : places) {
         const PosixFd fd = open(place);
         if (!fd.isValid())
             continue;
         const QByteArray base = place.path() + '/';
-        for (const Child& child : children(category, places, place, fd.get())) {
-            item.subItems.append(DiskSlimSubItem{QFile::decodeName(child.name), base + child.name, child.bytes,
-                                                 child.date, child.isDirectory, selected});
+        forEachChild(category, places, place, fd.get(), [&](Child& child) {
             item.size += child.bytes;
             item.fileCount += child.files;
-        }
+            if (!item.changedUpTo || child.changed > *item.changedUpTo)
+                item.changedUpTo = child.changed;
+            if (qsizetype(listed.size()) == kDiskSlimListedSubItems) {
+                if (child.bytes <= listed.front().size) {
+                    item.unlistedCount += 1;
+                    item.unlistedSize += child.bytes;
+                    return;
+                }
+                std::pop_heap(listed.begin(), listed.end(), larger);
+                item.unlistedCount += 1;
+                item.unlistedSize += listed.back().size;
+                listed.pop_back();
+            }
+            listed.push_back(DiskSlimSubItem{QFile::decodeName(child.name), base + child.name, child.bytes, child.date,
+                                             child.isDirectory, selected});
+            std::push_heap(listed.begin(), listed.end(), larger);
+        });
     }
     // Folders alone take blocks too, but a cache of empty folders is nothing to offer.
     if (item.size <= 0 || item.fileCount <= 0)
         return std::nullopt;
-    std::stable_sort(item.subItems.begin(), item.subItems.end(),
-                     [](const DiskSlimSubItem& a, const DiskSlimSubItem& b) { return a.size > b.size; });
+    std::sort(listed.begin(), listed.end(), larger);
+    item.subItems =
+        QList<DiskSlimSubItem>(std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
     return item;
 }
 
@@ -197,17 +231,29 @@ SlimPurgeResult DiskSlimScanner::purge(const DiskSlimItem& item)
             if (fd.isValid())
                 removeChild(fd.get(), name, result);
         }
-        return result;
+        if (item.unlistedCount == 0)
+            return result;
     }
     if (!item.isSelected)
         return result;
+    // What the item does not list: all of it for an item without sub-items, else what the scan found
+    // beyond the listed ones. The listed, ticked or not, were decided above.
+    QSet<QByteArray> listed;
+    for (const DiskSlimSubItem& sub : item.subItems)
+        listed.insert(sub.path);
     for (const DiskSlimPlace& place : places) {
         const PosixFd fd = open(place);
         if (!fd.isValid())
             continue;
+        const QByteArray base = place.path() + '/';
         for (const QByteArray& name : readDirectoryNames(fd.get(), true)) {
-            if (offers(item.category, places, place, name))
-                removeChild(fd.get(), name, result);
+            if (listed.contains(base + name) || !offers(item.category, places, place, name))
+                continue;
+            struct stat st {};
+            if (item.changedUpTo && ::fstatat(fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                fromTimespec(st.st_ctim) > *item.changedUpTo + kChangeTolerance)
+                continue;
+            removeChild(fd.get(), name, result);
         }
     }
     return result;

@@ -37,10 +37,12 @@ public:
     // so the progress line never names it.
     QList<DiskSlimCategory> chooseCategories(const QSet<QString>& installed) const;
     // The category's item, or nothing when its folders hold no bytes. Categories holding the user's
-    // own work come unselected.
+    // own work come unselected. Only the largest sub-items are kept; the others are counted, so the
+    // memory a scan takes does not grow with the number of entries.
     std::optional<DiskSlimItem> measure(DiskSlimCategory category);
-    // Deletes the selected sub-items (or, for a selected item without sub-items, what its folders
-    // hold) and counts the allocated bytes that went. Only what a scan would offer now is deleted,
+    // Deletes the selected sub-items, and for a selected item also what it does not list (its
+    // unlisted sub-items, or all its folders hold when it lists none) as long as it has not changed
+    // since the scan; counts the allocated bytes that went. Only what a scan would offer now is deleted,
     // whatever the item says: it may come from a stored snapshot.
     SlimPurgeResult purge(const DiskSlimItem& item);
 
@@ -50,6 +52,7 @@ private:
         qint64 bytes = 0;
         qint64 files = 0;
         std::optional<Timestamp> date;
+        Timestamp changed;
         bool isDirectory = false;
     };
     PosixFd open(const DiskSlimPlace& place) const;
@@ -58,9 +61,9 @@ private:
     // one, and neither the Trash nor holding it.
     bool offers(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
                 const QByteArray& name) const;
-    // The children of one candidate that become sub-items, measured.
-    QList<Child> children(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
-                          int dirFd);
+    // Calls `take` with each child of one candidate that becomes a sub-item, measured.
+    void forEachChild(DiskSlimCategory category, const QList<DiskSlimPlace>& places, const DiskSlimPlace& place,
+                      int dirFd, const std::function<void(Child&)>& take);
     void removeChild(int dirFd, const QByteArray& name, SlimPurgeResult& result) const;
 
     DiskSlimRoots m_roots;
