@@ -390,7 +390,7 @@ void JsonFileDefaultsStore::save()
         return;
     }
     if (error != m_lastWriteError)
-        qCWarning(lcDefaults).noquote() << error << "- the change stays in effect and is saved with the next one";
+        qCWarning(lcDefaults).noquote() << error << "(the change is kept in memory and retried with the next save)";
     m_lastWriteError = error;
 }
 
