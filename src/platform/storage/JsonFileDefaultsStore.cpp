@@ -255,7 +255,7 @@ void JsonFileDefaultsStore::load()
     const auto refuse = [this](const QString& why) {
         m_writable = false;
         m_lastWriteError = why;
-        qCWarning(lcDefaults).noquote() << why << "- using these settings without saving them";
+        qCWarning(lcDefaults).noquote() << why << "- using default settings without saving them";
     };
     const auto location = locate(QFile::encodeName(m_filePath));
     if (!location)
