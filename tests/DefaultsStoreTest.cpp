@@ -1,6 +1,9 @@
+#include "FaultInjection.h"
 #include "JsonFileDefaultsStore.h"
+#include "MountGuard.h"
 #include "TempHome.h"
 #include "TreeBuilder.h"
+#include "XdgAutostartLoginItem.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +19,8 @@ using namespace Qt::StringLiterals;
 class DefaultsStoreTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { m_privateMounts = geteuid() == 0 && MountGuard::enterPrivateNamespace(); }
+
     void everyTypeSurvivesARestartAndReadsOnlyAsItself()
     {
         TempHome home;
@@ -75,8 +80,8 @@ private Q_SLOTS:
         QCOMPARE(TreeBuilder::read(QFile::encodeName(store.setAsidePath())), content);
     }
 
-    // A link, FIFO or folder is never followed, blocked on or replaced; a file far beyond anything we
-    // write is set aside like a corrupt one.
+    // A FIFO, device or folder is never read, blocked on or replaced; a file far beyond anything we write
+    // is set aside like a corrupt one, and so is a link's unreadable target (the link stays).
     void specialFilesAreNeitherReadNorReplaced_data()
     {
         QTest::addColumn<QByteArray>("kind");
@@ -105,9 +110,12 @@ private Q_SLOTS:
         QCOMPARE(::lstat(bytes.constData(), &after), 0);
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(after.st_mode, before.st_mode);
+        if (kind == "link to a file") {
+            QCOMPARE(TreeBuilder::read(store.setAsidePath()), QByteArray("{}\n[Desktop Entry]\n"));
+            QCOMPARE(JsonFileDefaultsStore(path).boolValue(u"Rubbly.hideInDock"_s), std::optional(true));
+            return;
+        }
         QVERIFY(store.setAsidePath().isEmpty());
-        if (kind == "link to a file")
-            QCOMPARE(TreeBuilder::read(bytes + ".target"), QByteArray("{}\n[Desktop Entry]\n"));
     }
 
     void onlyARealChangeRewritesTheFile()
@@ -128,8 +136,104 @@ private Q_SLOTS:
         QVERIFY(inode() != first);
         for (int i = 0; i < 20; ++i)
             store.setValue(QStringLiteral("k"), qint64(i));
-        QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden), QStringList{u"defaults.json"_s});
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"defaults.json"_s, u"defaults.json.lock"_s}));
     }
+
+    // The command line reads the file when it starts and saves when it ends; the tray saves meanwhile.
+    void aSaveKeepsWhatAnotherWriterChangedMeanwhile()
+    {
+        TempHome home;
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
+        JsonFileDefaultsStore tray(path);
+        tray.setValue(u"gone"_s, true);
+        JsonFileDefaultsStore cli(path);
+        tray.setValue(u"Rubbly.autoCleanDays"_s, qint64(7));
+        tray.removeValue(u"gone"_s);
+        cli.setValue(u"record"_s, QByteArray("scan"));
+        QVERIFY(cli.intValue(u"Rubbly.autoCleanDays"_s) && !cli.contains(u"gone"_s));
+        tray.setValue(u"Rubbly.hideInDock"_s, false);
+        const JsonFileDefaultsStore after(path);
+        QVERIFY(after.intValue(u"Rubbly.autoCleanDays"_s) && after.dataValue(u"record"_s) &&
+                !after.contains(u"gone"_s));
+    }
+
+    // A dotfiles manager's link is read and written through; a link that would let someone else choose
+    // what we read or where we write is refused, and the store then never writes.
+    void aLinkIsFollowedOnlyToAFileOfTheUsersOwn_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<mode_t>("folderMode");
+        QTest::addColumn<uid_t>("owner");
+        QTest::addColumn<bool>("followed");
+        const QByteArray dotfiles = "../../dotfiles/rubbly/defaults.json";
+        QTest::newRow("a relative link into a dotfiles folder") << dotfiles << mode_t(0700) << ::geteuid() << true;
+        QTest::newRow("a link loop") << QByteArray("defaults.json") << mode_t(0700) << ::geteuid() << false;
+        QTest::newRow("a folder others may write") << dotfiles << mode_t(0777) << ::geteuid() << false;
+        const uid_t other = ::geteuid() == 65534 ? 65533 : 65534;
+        QTest::newRow("a folder of another user") << dotfiles << mode_t(0755) << other << false;
+    }
+    void aLinkIsFollowedOnlyToAFileOfTheUsersOwn()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(mode_t, folderMode);
+        QFETCH(uid_t, owner);
+        QFETCH(bool, followed);
+        TempHome home;
+        const QByteArray stored = R"({"Rubbly.autoCleanDays":{"int":7}})";
+        TreeBuilder tree(QFile::encodeName(home.home()));
+        tree.write("dotfiles/rubbly/defaults.json", stored).chmod("dotfiles/rubbly", folderMode);
+        tree.symlink(".config/rubbly/defaults.json", target);
+        if (owner != ::geteuid() && ::chown(tree.path("dotfiles/rubbly").constData(), owner, owner) != 0)
+            QSKIP("needs root to give a folder to another user");
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
+
+        JsonFileDefaultsStore store(path);
+        store.setValue(u"Rubbly.hideInDock"_s, false);
+        QVERIFY(QFileInfo(path).isSymLink());
+        QCOMPARE(store.isWritable(), followed);
+        if (!followed) {
+            QVERIFY2(store.lastWriteError().contains(path), qPrintable(store.lastWriteError()));
+            QVERIFY(!store.contains(u"Rubbly.autoCleanDays"_s));
+            QCOMPARE(TreeBuilder::read(tree.path("dotfiles/rubbly/defaults.json")), stored);
+            return;
+        }
+        const JsonFileDefaultsStore again(path);
+        QVERIFY(again.intValue(u"Rubbly.autoCleanDays"_s) == 7 && again.boolValue(u"Rubbly.hideInDock"_s) == false);
+        QCOMPARE(QDir(QFile::decodeName(tree.path("dotfiles/rubbly"))).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"defaults.json"_s});
+    }
+
+    // Every file we replace in the configuration folder; the autostart entry's other cases are its own test's.
+    void aFullDiskKeepsTheOldFilesAndTheChange()
+    {
+        if (!m_privateMounts)
+            QSKIP("needs root for a small tmpfs in a private mount namespace");
+        TempHome home;
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
+        const QByteArray config = QFile::encodeName(home.configHome());
+        TreeBuilder(config).dir("rubbly").dir("autostart");
+        MountGuard mounts;
+        QVERIFY(mounts.tmpfs(config, "256k"));
+        JsonFileDefaultsStore store(path);
+        store.setValue(u"Rubbly.autoCleanDays"_s, qint64(7));
+        XdgAutostartLoginItem entry(u"/usr/bin/rubbly"_s, home.environment());
+        QVERIFY(entry.registerItem());
+        const QByteArray old = TreeBuilder::read(path) + TreeBuilder::read(entry.userEntryPath());
+        QVERIFY(fillDisk(config + "/filler") > 0);
+
+        store.setValue(u"record"_s, QByteArray("scan"));
+        QVERIFY(!XdgAutostartLoginItem(u"/opt/Rubbly.app/AppRun"_s, home.environment()).registerItem());
+        QCOMPARE(TreeBuilder::read(path) + TreeBuilder::read(entry.userEntryPath()), old);
+        QVERIFY2(store.lastWriteError().contains(u"defaults.json"_s), qPrintable(store.lastWriteError()));
+        // Once there is room again, the next save brings the change that could not be written.
+        QVERIFY(QFile::remove(QFile::decodeName(config + "/filler")));
+        store.setValue(u"Rubbly.hideInDock"_s, false);
+        QCOMPARE(JsonFileDefaultsStore(path).dataValue(u"record"_s), std::optional(QByteArray("scan")));
+    }
+
+private:
+    bool m_privateMounts = false;
 };
 
 QTEST_GUILESS_MAIN(DefaultsStoreTest)

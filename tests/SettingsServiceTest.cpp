@@ -1,8 +1,12 @@
 #include "SettingsService.h"
+#include "JsonFileDefaultsStore.h"
 #include "MemoryDefaults.h"
 #include "RecordingEffects.h"
+#include "TempHome.h"
+#include "TreeBuilder.h"
 
 #include <QHash>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace rubbly;
@@ -92,6 +96,25 @@ private Q_SLOTS:
         QCOMPARE(login.registerCalls, 1);
         QVERIFY(settings.launchAtLogin());
         QCOMPARE(defaults.values.value(u"Rubbly.launchAtLogin"_s), DefaultsValue{true});
+    }
+
+    // What another program stores reaches the running service with its effect, whether it replaces
+    // the file (as our own saves do) or an editor rewrites it in place afterwards.
+    void aChangeStoredByAnotherProgramIsTakenIn()
+    {
+        TempHome home;
+        const QString path = JsonFileDefaultsStore::defaultFilePath();
+        JsonFileDefaultsStore store(path, JsonFileDefaultsStore::Watch::ForOtherWriters);
+        FakeLoginItem login;
+        SettingsService settings(store, {nullptr, nullptr, &login});
+        QSignalSpy days(&settings, &SettingsService::autoCleanDaysChanged);
+        JsonFileDefaultsStore(path).setValue(u"Rubbly.autoCleanDays"_s, qint64(7));
+        QTRY_COMPARE(settings.autoCleanDays(), 7);
+        TreeBuilder(QFile::encodeName(home.configHome()))
+            .write("rubbly/defaults.json",
+                   R"({"Rubbly.autoCleanDays":{"int":7},"Rubbly.launchAtLogin":{"bool":true}})");
+        QTRY_VERIFY(settings.launchAtLogin());
+        QCOMPARE(std::pair(login.registerCalls, days.size()), std::pair(1, qsizetype(1)));
     }
 };
 

@@ -18,7 +18,8 @@
 namespace rubbly {
 
 PlatformServices::PlatformServices()
-    : defaults(std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath()))
+    : defaults(std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath(),
+                                                       JsonFileDefaultsStore::Watch::ForOtherWriters))
     , loginItem(std::make_unique<XdgAutostartLoginItem>(QCoreApplication::applicationFilePath()))
     , appearanceSource(std::make_unique<PortalAppearanceSource>())
     , appearance(std::make_unique<QtAppearanceApplier>(appearanceSource.get()))

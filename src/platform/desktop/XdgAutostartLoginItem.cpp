@@ -1,17 +1,20 @@
 #include "XdgAutostartLoginItem.h"
 
 #include "AppIdentity.h"
+#include "AtomicFile.h"
 #include "UntrustedFile.h"
 #include "XdgPaths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
+#include <QLoggingCategory>
 
 #include <optional>
 
 namespace rubbly {
+
+Q_LOGGING_CATEGORY(lcLoginItem, RUBBLY_APP_ID ".LoginItem")
 
 namespace {
 
@@ -64,14 +67,14 @@ bool isOurs(const Entry& entry)
     return entry.keys && entry.keys->value(kManagedKey) == QLatin1String("true");
 }
 
+// Written whole or not at all: on a full disk the entry that was there stays as it was.
 bool writeFile(const QString& path, const QString& text)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(text.toUtf8());
-    return file.commit();
+    const auto written = fs::replaceFile(QFile::encodeName(path), text.toUtf8(), 0644);
+    if (!written)
+        qCWarning(lcLoginItem).noquote() << written.error();
+    return written.ok();
 }
 
 } // namespace

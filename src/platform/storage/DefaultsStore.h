@@ -3,7 +3,9 @@
 #include "Timestamp.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -13,10 +15,12 @@ namespace rubbly {
 // A typed value of the defaults store. The alternative is the type, and it survives a restart.
 using DefaultsValue = std::variant<bool, qint64, double, QString, QByteArray, Timestamp>;
 
-// The user's key-value preferences and records.
-class DefaultsStore {
+// The user's key-value preferences and records. Lives on the thread that made it.
+class DefaultsStore : public QObject {
+    Q_OBJECT
 public:
-    virtual ~DefaultsStore() = default;
+    using QObject::QObject;
+    ~DefaultsStore() override = default;
 
     // The stored value, or empty when the key is absent.
     virtual std::optional<DefaultsValue> value(const QString& key) const = 0;
@@ -33,6 +37,11 @@ public:
     std::optional<QString> stringValue(const QString& key) const;
     std::optional<QByteArray> dataValue(const QString& key) const;
     std::optional<Timestamp> dateValue(const QString& key) const;
+
+Q_SIGNALS:
+    // Another program (or another store on the same file) changed, added or removed these keys, and
+    // value() already answers with what it stored. Never emitted for this store's own changes.
+    void valuesChangedElsewhere(const QStringList& keys);
 };
 
 } // namespace rubbly

@@ -65,6 +65,7 @@ SettingsService::SettingsService(DefaultsStore& defaults, Effects effects, QObje
 {
     for (int i = 0; i < kKeyCount; ++i)
         m_values[i] = load(static_cast<Key>(i));
+    connect(&m_defaults, &DefaultsStore::valuesChangedElsewhere, this, &SettingsService::followStoredChanges);
     scheduleAppearance();
     scheduleActivationPolicy();
 }
@@ -119,7 +120,30 @@ void SettingsService::assign(Key key, const QVariant& value)
     const bool changed = m_values[index(key)] != value;
     m_values[index(key)] = value;
     write(key);
+    applyEffect(key);
+    if (changed)
+        notify(key);
+}
 
+void SettingsService::followStoredChanges(const QStringList& keys)
+{
+    // Another program's value is already stored: it is taken as the user's choice and acted on, but not
+    // written back.
+    for (int i = 0; i < kKeyCount; ++i) {
+        const Key key = static_cast<Key>(i);
+        if (!keys.contains(defaultsKey(key)))
+            continue;
+        QVariant stored = load(key);
+        if (stored == m_values[i])
+            continue;
+        m_values[i] = std::move(stored);
+        applyEffect(key);
+        notify(key);
+    }
+}
+
+void SettingsService::applyEffect(Key key)
+{
     switch (key) {
     case Key::AppAppearance:
         scheduleAppearance();
@@ -133,12 +157,13 @@ void SettingsService::assign(Key key, const QVariant& value)
     default:
         break;
     }
+}
 
-    if (changed) {
-        const QMetaObject* meta = metaObject();
-        meta->property(meta->indexOfProperty(row(key).property)).notifySignal().invoke(this);
-        Q_EMIT valueChanged(key);
-    }
+void SettingsService::notify(Key key)
+{
+    const QMetaObject* meta = metaObject();
+    meta->property(meta->indexOfProperty(row(key).property)).notifySignal().invoke(this);
+    Q_EMIT valueChanged(key);
 }
 
 void SettingsService::write(Key key)

@@ -3,6 +3,7 @@
 #include "AppAppearance.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QVariant>
 
 #include <array>
@@ -55,9 +56,10 @@ class AppearanceApplier;
 class DefaultsStore;
 class LoginItem;
 
-// The user's preferences. Every property is loaded once from the defaults store at construction and
+// The user's preferences. Every property is loaded from the defaults store at construction and
 // written back on every assignment; a missing or ill-typed stored value reads as the default and is
-// left untouched until the user changes that setting. Lives on the GUI thread.
+// left untouched until the user changes that setting. A value another program stores while we run
+// (the store announces it) is taken in with its effect and change signals. Lives on the GUI thread.
 class SettingsService final : public QObject {
     Q_OBJECT
     RUBBLY_SETTINGS(RUBBLY_SETTING_PROPERTY)
@@ -99,6 +101,10 @@ private:
     QVariant load(Key key) const;
     // Stores, writes back, runs the effect, and signals when the value differs.
     void assign(Key key, const QVariant& value);
+    // Takes in the settings among `keys` that another program changed in the store.
+    void followStoredChanges(const QStringList& keys);
+    void applyEffect(Key key);
+    void notify(Key key);
     void write(Key key);
     void applyLaunchAtLogin();
     void scheduleAppearance();
