@@ -3,6 +3,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <sys/sysmacros.h>
+
 namespace rubbly::test {
 
 QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
@@ -20,10 +22,12 @@ QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
     for (const ArchiveEntry& e : entries) {
         archive_entry* entry = archive_entry_new();
         const bool link = !e.linkTarget.isEmpty();
-        const bool file = !link && !e.path.endsWith('/');
+        const bool file = !link && !e.path.endsWith('/') && (!e.fileType || e.fileType == AE_IFREG);
         archive_entry_set_pathname(entry, e.path.constData());
-        archive_entry_set_filetype(entry, link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
+        archive_entry_set_filetype(entry, e.fileType ? e.fileType : link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
         archive_entry_set_perm(entry, link ? 0777 : e.mode);
+        if (e.fileType == AE_IFCHR || e.fileType == AE_IFBLK)
+            archive_entry_set_rdev(entry, makedev(1, 3));
         if (link)
             archive_entry_set_symlink(entry, e.linkTarget.constData());
         if (file)
