@@ -262,6 +262,41 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(rig.workFile(u"mount"_s)).isSymLink());
     }
 
+    // Every answer is bounded while it arrives: one without end is cut off at its limit, one that
+    // trickles at the deadline on the scheduler's clock.
+    void answersAreBoundedWhileTheyArrive_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("endless"); // false: the head, then a silence the transfer timeout would not end
+        for (const char* path : {"/site/version.json", "/dl/Rubbly.zip.minisig", "/dl/Rubbly.zip"}) {
+            QTest::addRow("%s without end", path) << QString::fromLatin1(path) << true;
+            QTest::addRow("%s past the deadline", path) << QString::fromLatin1(path) << false;
+        }
+    }
+    void answersAreBoundedWhileTheyArrive()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, endless);
+        Rig rig([](UpdateService::Config& config) {
+            config.checkTimeout = config.downloadTimeout = 1h;
+            config.maxDownloadBytes = 1 << 20;
+        });
+        rig.serve(u"/dl/Rubbly.zip"_s, {200, goodZip()});
+        HttpTestServer::Response cut{200, QByteArray(64 * 1024, 'x'), false, endless ? -1 : 0};
+        cut.endless = endless;
+        rig.server.route(path, cut);
+        const UpdateInfo info{u"2"_s, {}, rig.server.url(u"/dl/Rubbly.zip"_s), {}};
+        QCoro::Task<void> task =
+            path.endsWith(u".json") ? rig.service->checkForUpdates(true) : rig.service->downloadUpdate(info);
+        if (!endless) {
+            QTRY_COMPARE(rig.server.requestCount(path), 1);
+            rig.clock.advance(2h);
+        }
+        blockingWait(std::move(task));
+        const QString detail = rig.service->status().detail();
+        QVERIFY2(detail.contains(endless ? u"larger than"_s : u"did not complete within"_s), qPrintable(detail));
+    }
+
     // Refused as soon as it is known to be too large, never written out whole.
     void archivesOverTheLimitAreRefused_data()
     {

@@ -62,11 +62,44 @@ QString signatureRefused()
 }
 const QString kNothingInstalled = QStringLiteral("; nothing was installed");
 const char* const kRefusedRedirect = "refusedRedirect";
+const char* const kOverLimit = "overLimit";
+const char* const kOverDeadline = "overDeadline";
 
 using ReplyPointer = std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)>;
 ReplyPointer owned(QNetworkReply* reply)
 {
     return ReplyPointer(reply, [](QNetworkReply* r) { r->deleteLater(); });
+}
+
+// Bounds `reply` while it arrives, not once it has ended: it is aborted as soon as it announces or
+// has received more than `maxBytes`, and when `deadline` has passed on the scheduler's clock however
+// steadily it trickles (the transfer timeout only catches a silent server). An endless answer thus
+// costs at most `maxBytes` of memory or disk. Which limit ended it is kept in the reply's properties.
+void bound(QNetworkReply* reply, Scheduler& scheduler, qint64 maxBytes, std::chrono::milliseconds deadline)
+{
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes](qint64 received, qint64 total) {
+        if ((received > maxBytes || total > maxBytes) && !reply->isFinished()) {
+            reply->setProperty(kOverLimit, true);
+            reply->abort();
+        }
+    });
+    scheduler.singleShot(deadline, reply, [reply] {
+        if (!reply->isFinished()) {
+            reply->setProperty(kOverDeadline, true);
+            reply->abort();
+        }
+    });
+}
+
+// Why bound() ended `reply`; empty when it did not.
+QString cutOff(const QNetworkReply& reply, qint64 maxBytes, std::chrono::milliseconds deadline)
+{
+    if (reply.property(kOverLimit).toBool())
+        return QStringLiteral("the answer is larger than %1 bytes").arg(maxBytes);
+    if (reply.property(kOverDeadline).toBool())
+        return QStringLiteral("the answer did not complete within %1 s")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(deadline).count());
+    return {};
 }
 
 QString shown(const QUrl& url)
@@ -346,6 +379,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
 
     QPointer<UpdateService> self = this;
     ReplyPointer reply = owned(m_network.get(request));
+    bound(reply.get(), m_scheduler, kMaxManifestBytes, m_config.checkDeadline);
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
         co_await finished;
@@ -354,12 +388,19 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
         co_return;
 
     const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QString cut = cutOff(*reply, kMaxManifestBytes, m_config.checkDeadline);
+    if (reply->property(kOverLimit).toBool()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information"),
+                                      QStringLiteral("%1 is not a valid version manifest: %2").arg(shown(url), cut)));
+        co_return;
+    }
     if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
-        qCCritical(lcUpdate).noquote()
-            << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
+        const QString why = cut.isEmpty() ? reply->errorString() : cut;
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(why);
         setStatus(
             manual ? UpdateStatus::error(QCoreApplication::translate("Update", "Network error; please try again later"),
-                                         QStringLiteral("cannot reach the update server: %1").arg(reply->errorString()))
+                                         QStringLiteral("cannot reach the update server: %1").arg(why))
                    : UpdateStatus::idle());
         co_return;
     }
@@ -433,12 +474,17 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
+    bound(reply.get(), m_scheduler, kMaxSignatureBytes, m_config.checkDeadline);
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
         co_await finished;
     }
     if (!self)
         co_return std::nullopt;
+    if (const QString cut = cutOff(*reply, kMaxSignatureBytes, m_config.checkDeadline); !cut.isEmpty()) {
+        refuse(QStringLiteral("its signature could not be fetched: %1").arg(cut));
+        co_return std::nullopt;
+    }
     if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
         const QString detail =
             QStringLiteral("refused to follow %1 to %2, which is not an https:// address").arg(shown(url), shown(to)) +
@@ -554,6 +600,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
+    bound(reply.get(), m_scheduler, m_config.maxDownloadBytes, m_config.downloadDeadline);
     double published = 0.05;
     qint64 expected = -1;
     qint64 received = 0;
@@ -607,6 +654,12 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
                                kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
         setStatus(UpdateStatus::error(insecureAddress(), detail));
+        co_return;
+    }
+    if (const QString cut = cutOff(*reply, limit, m_config.downloadDeadline); !cut.isEmpty()) {
+        file.close();
+        file.remove();
+        downloadFailed(cut);
         co_return;
     }
     if (isTransportError(reply->error())) {

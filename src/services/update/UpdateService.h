@@ -42,9 +42,14 @@ public:
         QString currentVersion;
         // Where the work folder "Rubbly-Update" lives (by default $XDG_CACHE_HOME/rubbly).
         QString temporaryDirectory;
+        // How long a server may stay silent (on the system clock, the network's own timer).
         std::chrono::milliseconds checkTimeout{10000};
         std::chrono::milliseconds downloadTimeout{90000};
-        // Bodies above this are refused.
+        // How long a whole answer may take, however steadily it arrives (on the scheduler's clock):
+        // the manifest and a signature, and the archive.
+        std::chrono::milliseconds checkDeadline{60000};
+        std::chrono::milliseconds downloadDeadline{std::chrono::hours(1)};
+        // Archives above this are refused, while they arrive.
         qint64 maxDownloadBytes = 1LL << 30;
         // The keys an archive's signature must be made with; none: updates cannot be installed.
         QList<MinisignKey> trustedKeys;
