@@ -120,7 +120,11 @@ struct Rig {
 
 class UpdateServiceTest : public QObject {
     Q_OBJECT
+    bool m_privateMounts = false;
+
 private Q_SLOTS:
+    void initTestCase() { m_privateMounts = MountGuard::enterPrivateNamespace(); }
+
     void checkOutcomes_data()
     {
         QTest::addColumn<int>("httpStatus"); // 0: the head, then nothing for as long as the connection lasts
@@ -403,6 +407,71 @@ private Q_SLOTS:
         QVERIFY2(status.detail().contains(detail), qPrintable(status.detail()));
         QCOMPARE(rig.server.requestCount(path) > 0, archiveFetched);
         QVERIFY(!QFile::exists(rig.workFile(u"update.zip"_s)) && !QFile::exists(rig.workFile(u"Rubbly.app"_s)));
+    }
+
+    // The relaunch script run for real on two tiny bundles whose AppRun says which it is: wherever it
+    // stops, one complete version is in place, or (killed between its renames) put back by a next run.
+    void relaunchKeepsOneCompleteVersion_data()
+    {
+        QTest::addColumn<QByteArray>("stopAt");    // the step where it is killed, then run again; or what stops it
+        QTest::addColumn<QByteArray>("installed"); // the version at the destination after the first run
+        QTest::newRow("the new version replaces the old") << QByteArray() << "new"_ba;
+        QTest::newRow("a disk that fills during the copy") << "full disk"_ba
+                                                           << "old"_ba;
+        QTest::newRow("the old program does not quit") << "running"_ba
+                                                       << "old"_ba;
+        for (const char* step : {"copied", "aside", "swapped"})
+            QTest::addRow("killed at %s", step) << QByteArray(step) << (step[0] == 's' ? "new"_ba : "old"_ba);
+    }
+    void relaunchKeepsOneCompleteVersion()
+    {
+        QFETCH(QByteArray, stopAt);
+        QFETCH(QByteArray, installed);
+        const QTemporaryDir tmp;
+        const QByteArray root = QFile::encodeName(tmp.path());
+        MountGuard mounts;
+        TreeBuilder(root).dir("apps");
+        if (stopAt == "full disk" && !(m_privateMounts && mounts.tmpfs(root + "/apps", "256k")))
+            QSKIP("a full disk needs root: a tmpfs in a private mount namespace");
+        for (const QByteArray which : {"old", "new"}) {
+            TreeBuilder(root + (which == "old" ? "/apps" : "/work") + "/Rubbly.app")
+                .write("AppRun", "#!/bin/sh\necho " + which + " >> '" + root + "/started'\n")
+                .chmod("AppRun", 0755)
+                .file(which + "-only", which == "new" ? 1 << 20 : 1);
+        }
+        const pid_t ended = ::fork();
+        if (ended == 0)
+            ::_exit(0);
+        ::waitpid(ended, nullptr, 0);
+        const auto run = [&](const QByteArray& stop) {
+            QByteArray script = UpdateService::relaunchScript().toUtf8();
+            TreeBuilder(root).write("relaunch.sh", script.replace("# step: " + stop + '\n', "kill -9 $$\n"));
+            QProcess bash;
+            bash.setWorkingDirectory(tmp.path());
+            bash.start(u"bash"_s, u"relaunch.sh %1 work/Rubbly.app apps/Rubbly.app work 0 log"_s
+                                      .arg(stop == "running" ? ::getpid() : ended)
+                                      .split(u' '));
+            QVERIFY(bash.waitForFinished(20000));
+            QCOMPARE(bash.exitStatus() == QProcess::CrashExit, script.contains("kill -9 $$"));
+        };
+        run(stopAt);
+        const QString dest = tmp.filePath(u"apps/Rubbly.app"_s);
+        const QString complete = QFileInfo::exists(dest) ? dest : dest + u".update-old"_s;
+        QVERIFY(QFileInfo(complete + u"/AppRun"_s).isExecutable());
+        QCOMPARE(QFileInfo::exists(complete + u"/old-only"_s), installed == "old");
+        QCOMPARE(QFileInfo(complete + u"/new-only"_s).size(), installed == "new" ? 1 << 20 : 0);
+        const bool refused = stopAt == "full disk" || stopAt == "running";
+        if (refused)
+            QVERIFY(TreeBuilder::read(root + "/log").startsWith("Rubbly was not updated"));
+        else if (!stopAt.isEmpty())
+            run({});
+        // After a failed copy the old version starts again; one still running is left alone.
+        QTRY_COMPARE(TreeBuilder::read(root + "/started"),
+                     refused ? stopAt == "running" ? ""_ba : "old\n"_ba : "new\n"_ba);
+        QCOMPARE(QFileInfo(dest + u"/new-only"_s).size(), refused ? 0 : 1 << 20);
+        QCOMPARE(QDir(tmp.filePath(u"apps"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"Rubbly.app"_s});
+        QCOMPARE(QFile::exists(tmp.filePath(u"work"_s)), refused);
     }
 
     // When the relaunch script cannot be written (here the work folder it goes in is missing), nothing

@@ -2,6 +2,7 @@
 
 #include "AppIdentity.h"
 #include "ArchiveExtractor.h"
+#include "AtomicFile.h"
 #include "DefaultsStore.h"
 #include "Scheduler.h"
 #include "StoredKeys.h"
@@ -16,7 +17,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
@@ -720,30 +720,73 @@ QString UpdateService::replaceableBundle(const QString& programPath)
 QString UpdateService::relaunchScript()
 {
     // Paths arrive as arguments: no quote, dollar, backquote or newline in them can change a word
-    // of what runs.
-    return QStringLiteral("#!/bin/bash\n"
-                          "PID=\"$1\"\n"
-                          "SRC=\"$2\"\n"
-                          "DEST=\"$3\"\n"
-                          "WORK=\"$4\"\n"
-                          "\n"
-                          "# 等待旧进程优雅退出\n"
-                          "for i in {1..100}; do\n"
-                          "    if ! kill -0 \"$PID\" 2>/dev/null; then\n"
-                          "        break\n"
-                          "    fi\n"
-                          "    sleep 0.1\n"
-                          "done\n"
-                          "\n"
-                          "# 覆盖替换并清除隔离属性\n"
-                          "[ -n \"$DEST\" ] && [ -d \"$SRC\" ] || exit 1\n"
-                          "rm -rf -- \"$DEST\"\n"
-                          "cp -a -- \"$SRC\" \"$DEST\"\n"
-                          "sync\n"
-                          "\n"
-                          "# 启动新版本\n"
-                          "setsid -- \"$DEST/AppRun\" </dev/null >/dev/null 2>&1 &\n"
-                          "rm -rf -- \"$WORK\"");
+    // of what runs. The "# step:" lines mark where the script may be stopped; a test stops it there.
+    return QStringLiteral(R"SCRIPT(#!/bin/bash
+# Puts the unpacked version SRC in the place of the installed folder DEST once process PID has
+# ended, and starts it. Wherever this script is stopped (a kill, a logout, a full disk), one complete
+# version stays at DEST or, between the two renames, at $OLD, which the next run moves back: the new
+# version is copied beside the old one and checked, two renames in the same folder swap them, and
+# the old one is deleted only once the new one is in place.
+PID=$1
+SRC=$2
+DEST=$3
+WORK=$4
+WAIT=${5:-100}
+LOG=${6:-/dev/stderr}
+OLD=$DEST.update-old
+
+fail() {
+    printf 'Rubbly was not updated: %s\n' "$1" >>"$LOG"
+    exit 1
+}
+start() {
+    setsid -- "$DEST/AppRun" </dev/null >/dev/null 2>&1 &
+}
+# The old program has quit by now: start it again rather than leave the user without one.
+restart_and_fail() {
+    start
+    fail "$1; the installed version was started again"
+}
+
+[ -n "$DEST" ] && [ -d "$SRC" ] || fail "there is nothing to install"
+if [ ! -e "$DEST" ] && [ ! -L "$DEST" ] && [ -d "$OLD" ]; then
+    mv -T -- "$OLD" "$DEST" || fail "cannot move $OLD back to $DEST"
+fi
+
+# Never replace the folder under a running program: wait for it, within bounds (tenths of a second).
+i=0
+while kill -0 "$PID" 2>/dev/null; do
+    [ "$i" -lt "$WAIT" ] || fail "the running Rubbly (process $PID) did not quit; the installed version stays"
+    i=$((i + 1))
+    sleep 0.1
+done
+
+# What a stopped run left: the old version of a finished swap, a copy that was never swapped in.
+rm -rf -- "$OLD" "$DEST".update-new.??????
+NEW=$(mktemp -d -- "$DEST.update-new.XXXXXX") || restart_and_fail "cannot create a folder beside $DEST"
+# step: made
+if ! cp -a -- "$SRC/." "$NEW" || [ ! -f "$NEW/AppRun" ] || [ ! -x "$NEW/AppRun" ] ||
+    ! diff -r -q --no-dereference -- "$SRC" "$NEW" >/dev/null || ! sync -f -- "$NEW"; then
+    rm -rf -- "$NEW"
+    restart_and_fail "the new version could not be copied beside $DEST (is the disk full?)"
+fi
+# step: copied
+mv -T -- "$DEST" "$OLD" || {
+    rm -rf -- "$NEW"
+    restart_and_fail "cannot move $DEST aside"
+}
+# step: aside
+if ! mv -T -- "$NEW" "$DEST"; then
+    mv -T -- "$OLD" "$DEST"
+    rm -rf -- "$NEW"
+    restart_and_fail "cannot move the new version to $DEST"
+fi
+# step: swapped
+rm -rf -- "$OLD"
+start
+# step: started
+rm -rf -- "$WORK"
+)SCRIPT");
 }
 
 bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
@@ -755,21 +798,19 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
     const qint64 pid = m_config.processId ? m_config.processId : QCoreApplication::applicationPid();
     const QString work = workFolder();
     const QString scriptPath = work + QStringLiteral("/relaunch.sh");
+    // Outside the work folder, which goes once the update is in place.
+    const QString log = m_config.temporaryDirectory + QStringLiteral("/update.log");
+    const auto waitTenths = std::max<qint64>(m_config.quitWait.count() / 100, 0);
     QString why;
     if (destination.isEmpty()) {
         why = QStringLiteral("the program does not run from a Rubbly.app folder it may replace");
-    } else {
-        QSaveFile script(scriptPath);
-        if (!script.open(QIODevice::WriteOnly) || script.write(relaunchScript().toUtf8()) < 0 || !script.commit() ||
-            !QFile::setPermissions(scriptPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                   QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                                   QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                   QFileDevice::ExeOther)) {
-            why = script.errorString();
-        } else if (!QProcess::startDetached(QStringLiteral("/bin/bash"),
-                                            {scriptPath, QString::number(pid), source, destination, work})) {
-            why = QStringLiteral("cannot start /bin/bash");
-        }
+    } else if (const auto written = fs::replaceFile(QFile::encodeName(scriptPath), relaunchScript().toUtf8(), 0700);
+               !written) {
+        why = written.error();
+    } else if (!QProcess::startDetached(
+                   QStringLiteral("/bin/bash"),
+                   {scriptPath, QString::number(pid), source, destination, work, QString::number(waitTenths), log})) {
+        why = QStringLiteral("cannot start /bin/bash");
     }
     if (!why.isEmpty()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("生成或执行重启更新脚本失败: %1").arg(why);

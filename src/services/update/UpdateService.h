@@ -55,8 +55,10 @@ public:
         QList<MinisignKey> trustedKeys;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
         QString runningBundle;
-        // The process the relaunch script waits for; 0: this one.
+        // The process the relaunch script waits for; 0: this one. Should it still run after
+        // `quitWait`, the script installs nothing and says so in update.log beside the work folder.
         qint64 processId = 0;
+        std::chrono::milliseconds quitWait{10000};
         // Asks this process to end once the relaunch script runs (the script waits for that). By
         // default a queued QCoreApplication::quit(), so the caller's turn of the event loop finishes.
         std::function<void()> quit = queueApplicationQuit;
@@ -95,7 +97,8 @@ public:
     static bool isVersion(const QString& a, const QString& newerThan);
     // The Rubbly.app folder holding `programPath`, when it is one the user owns and may replace.
     static QString replaceableBundle(const QString& programPath);
-    // The relaunch script; the paths reach it as arguments, never as part of its text.
+    // The relaunch script; the paths reach it as arguments, never as part of its text:
+    // PID SRC DEST WORK [WAIT in tenths of a second] [LOG].
     static QString relaunchScript();
 
 private:
