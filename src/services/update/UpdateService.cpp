@@ -734,13 +734,20 @@ WORK=$4
 WAIT=${5:-100}
 LOG=${6:-/dev/stderr}
 OLD=$DEST.update-old
+# A logout or a Ctrl-C must not stop the script half-way; it is short and its waits are bounded. Only
+# a SIGKILL between the two renames can leave DEST missing, and then the old version waits at $OLD.
+trap '' HUP INT TERM
 
 fail() {
     printf 'Rubbly was not updated: %s\n' "$1" >>"$LOG"
     exit 1
 }
+# With the signals this script ignores back to their defaults.
 start() {
-    setsid -- "$DEST/AppRun" </dev/null >/dev/null 2>&1 &
+    (
+        trap - HUP INT TERM
+        exec setsid -- "$DEST/AppRun" </dev/null >/dev/null 2>&1
+    ) &
 }
 # The old program has quit by now: start it again rather than leave the user without one.
 restart_and_fail() {
