@@ -772,10 +772,10 @@ done
 rm -rf -- "$OLD" "$DEST".update-new.??????
 NEW=$(mktemp -d -- "$DEST.update-new.XXXXXX") || restart_and_fail "cannot create a folder beside $DEST"
 # step: made
-if ! cp -a -- "$SRC/." "$NEW" || [ ! -f "$NEW/AppRun" ] || [ ! -x "$NEW/AppRun" ] ||
-    ! diff -r -q --no-dereference -- "$SRC" "$NEW" >/dev/null || ! sync -f -- "$NEW"; then
+if ! error=$(cp -a -- "$SRC/." "$NEW" 2>&1 && [ -f "$NEW/AppRun" ] && [ -x "$NEW/AppRun" ] &&
+    diff -r -q --no-dereference -- "$SRC" "$NEW" 2>&1 && sync -f -- "$NEW" 2>&1); then
     rm -rf -- "$NEW"
-    restart_and_fail "the new version could not be copied beside $DEST (is the disk full?)"
+    restart_and_fail "the new version could not be copied beside $DEST (${error:-its AppRun is missing})"
 fi
 # step: copied
 mv -T -- "$DEST" "$OLD" || {
