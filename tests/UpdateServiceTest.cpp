@@ -263,7 +263,7 @@ private Q_SLOTS:
              {rig.home.root(), rig.home.cacheHome(), rig.home.cacheHome() + u"/rubbly"_s, rig.service->workFolder()})
             QVERIFY(!QFile::exists(outside + u"/escaped.txt"_s));
         QVERIFY(!QFile::exists(u"/tmp/rubbly-absolute-test"_s));
-        QVERIFY(!QFileInfo(rig.workFile(u"mount"_s)).isSymLink());
+        QVERIFY(QDir(rig.service->workFolder()).isEmpty()); // nothing half-unpacked is kept
     }
 
     // Every answer is bounded while it arrives: one without end is cut off at its limit, one that

@@ -212,9 +212,11 @@ Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& 
         QDir(into).removeRecursively();
     }
     // A rejected or half-unpacked archive is never offered for installation, even if it held the
-    // bundle before the entry that stopped it.
+    // bundle before the entry that stopped it; what it unpacked goes at once, so an archive stopped
+    // at the size limit does not hold that much of the user's disk until the next update.
     if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")))
         return Done{};
+    prepareWorkFolder(work);
     return UnpackFailure{false, extracted ? QString() : extracted.error()};
 }
 
