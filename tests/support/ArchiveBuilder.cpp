@@ -3,8 +3,6 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <sys/sysmacros.h>
-
 namespace rubbly::test {
 
 QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
@@ -26,8 +24,6 @@ QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
         archive_entry_set_pathname(entry, e.path.constData());
         archive_entry_set_filetype(entry, e.fileType ? e.fileType : link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
         archive_entry_set_perm(entry, link ? 0777 : e.mode);
-        if (e.fileType == AE_IFCHR || e.fileType == AE_IFBLK)
-            archive_entry_set_rdev(entry, makedev(1, 3));
         if (link)
             archive_entry_set_symlink(entry, e.linkTarget.constData());
         if (file)

@@ -21,8 +21,7 @@ struct ArchiveEntry {
     QByteArray content;
     int mode = 0644;
     QByteArray linkTarget;
-    // Another kind of entry (AE_IFCHR, AE_IFIFO, …) in place of the one the path and target imply;
-    // a device is /dev/null's number.
+    // Another kind of entry (AE_IFCHR, AE_IFIFO, …) in place of the one the path and target imply.
     unsigned fileType = 0;
 };
 
