@@ -4,20 +4,44 @@
 #
 # RUBBLY_UPDATE_PUBLIC_KEY: the key lines (the second line of a minisign .pub file), a CMake list when a
 #   rotation trusts the new and the old key for one release. By default the project's release key,
-#   packaging/update-key.pub, followed as that file changes; a value set by hand stays.
+#   packaging/update-key.pub, followed as that file changes; a value set by hand stays and is trusted.
 # RUBBLY_TEST_UPDATE_KEY: builds in a throwaway key pair made in this build tree instead, for the tests
-#   and staging hosts. On wherever the tests are built; a release build (no tests) has the project key.
+#   and staging hosts. On wherever the tests are built, unless a key was set by hand; a release build
+#   (no tests) has the project key. Both a key by hand and this on is refused.
 
-set(project_key_file ${PROJECT_SOURCE_DIR}/packaging/update-key.pub)
+set(project_key_file ${CMAKE_CURRENT_LIST_DIR}/../packaging/update-key.pub)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${project_key_file})
 file(STRINGS ${project_key_file} project_update_key REGEX "^RW")
-if(NOT DEFINED RUBBLY_UPDATE_PUBLIC_KEY OR RUBBLY_UPDATE_PUBLIC_KEY STREQUAL "${RUBBLY_PROJECT_UPDATE_KEY}")
+if(NOT DEFINED RUBBLY_UPDATE_PUBLIC_KEY
+   OR (DEFINED RUBBLY_PROJECT_UPDATE_KEY AND RUBBLY_UPDATE_PUBLIC_KEY STREQUAL "${RUBBLY_PROJECT_UPDATE_KEY}"))
     set(RUBBLY_UPDATE_PUBLIC_KEY "${project_update_key}" CACHE STRING
         "minisign public key(s) that update archives must be signed with; empty: the build cannot install updates"
         FORCE)
 endif()
 set(RUBBLY_PROJECT_UPDATE_KEY "${project_update_key}" CACHE INTERNAL "the key packaging/update-key.pub held")
-option(RUBBLY_TEST_UPDATE_KEY "Trust a key pair made in the build tree instead (tests, staging)" ${RUBBLY_BUILD_TESTS})
+
+# A key given by hand is meant to be trusted: the test key, on by default wherever the tests are built,
+# must not replace it behind the packager's back. So it defaults to off then, and asking for both stops.
+set(hand_key OFF)
+if(NOT RUBBLY_UPDATE_PUBLIC_KEY STREQUAL "${project_update_key}")
+    set(hand_key ON)
+endif()
+set(test_key_default ${RUBBLY_BUILD_TESTS})
+if(hand_key AND NOT DEFINED CACHE{RUBBLY_TEST_UPDATE_KEY})
+    set(test_key_default OFF)
+    if(RUBBLY_BUILD_TESTS)
+        message(STATUS "Update archives: trusting the RUBBLY_UPDATE_PUBLIC_KEY given, so no test key; "
+                       "the tests that install updates need a build without it")
+    endif()
+endif()
+option(RUBBLY_TEST_UPDATE_KEY "Trust a key pair made in the build tree instead (tests, staging)" ${test_key_default})
+if(hand_key AND RUBBLY_TEST_UPDATE_KEY)
+    message(FATAL_ERROR
+        "RUBBLY_UPDATE_PUBLIC_KEY is set by hand, but RUBBLY_TEST_UPDATE_KEY is ON and would build in a "
+        "throwaway test key in its place: the program would refuse every update signed with your key. "
+        "Configure with -DRUBBLY_TEST_UPDATE_KEY=OFF to trust your key, or without RUBBLY_UPDATE_PUBLIC_KEY "
+        "(-URUBBLY_UPDATE_PUBLIC_KEY) for a test build.")
+endif()
 
 set(RUBBLY_UPDATE_KEYS ${RUBBLY_UPDATE_PUBLIC_KEY})
 set(RUBBLY_TEST_SIGNING_KEY "")

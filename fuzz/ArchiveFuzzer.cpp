@@ -4,7 +4,8 @@
 // Each input is written to a file and unpacked by the program's extractor into a fresh folder at the
 // bottom of a chain of folders, so an entry that escapes by a few levels lands where it is seen.
 // Whatever the extractor answers, nothing may appear outside the destination, no link inside may lead
-// out of it, and no program may be started on the bytes.
+// out of it, nothing inside may be a device, a FIFO or a socket or carry a set-uid, set-gid or sticky
+// bit, and no program may be started on the bytes.
 //
 // Checksums in tar headers and zip directories make most mutated archives fail early, so an input may
 // also describe an archive as text, which is packed here first (see describedArchive()): the fuzzer can
@@ -52,7 +53,8 @@ QList<QByteArray> namesIn(const QByteArray& folder)
 }
 
 // "rubbly-archive tar" or "rubbly-archive zip" on the first line, then one entry per line:
-//   f PATH<tab>CONTENT   file (x: executable)     d PATH   folder      p PATH   named pipe
+//   f PATH<tab>CONTENT   file (x: executable, s: set-uid, set-gid and sticky)
+//   d PATH   folder      p PATH   named pipe
 //   l PATH<tab>TARGET    symbolic link            h PATH<tab>TARGET     hard link
 // packed by libarchive into that format. Empty when the input is not such a description.
 QByteArray describedArchive(const QByteArray& input)
@@ -85,8 +87,9 @@ QByteArray describedArchive(const QByteArray& input)
         switch (line[0]) {
         case 'f':
         case 'x':
+        case 's':
             archive_entry_set_filetype(entry.get(), AE_IFREG);
-            archive_entry_set_perm(entry.get(), line[0] == 'x' ? 0755 : 0644);
+            archive_entry_set_perm(entry.get(), line[0] == 'x' ? 0755 : line[0] == 's' ? 07777 : 0644);
             archive_entry_set_size(entry.get(), argument.size());
             break;
         case 'd':
@@ -112,7 +115,7 @@ QByteArray describedArchive(const QByteArray& input)
         }
         if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK)
             continue;
-        if (line[0] == 'f' || line[0] == 'x')
+        if (line[0] == 'f' || line[0] == 'x' || line[0] == 's')
             archive_write_data(writer.get(), argument.constData(), static_cast<size_t>(argument.size()));
     }
     archive_write_close(writer.get());
@@ -199,9 +202,9 @@ Walk resolve(int rootFd, QList<QByteArray>& at, const QByteArray& target, int de
     return Walk::Inside;
 }
 
-// Every entry of `folder`, which is `relative` below the destination `rootFd`: a folder, a file or a
-// link that stays inside. Each level opens the next from its own descriptor, so a deep tree costs one
-// open per folder.
+// Every entry of `folder`, which is `relative` below the destination `rootFd`: a folder, a regular file
+// or a link that stays inside, without a set-uid, set-gid or sticky bit. Each level opens the next from its own
+// descriptor, so a deep tree costs one open per folder.
 void checkTree(int rootFd, int folderFd, const QList<QByteArray>& relative)
 {
     DIR* dir = ::fdopendir(::dup(folderFd));
@@ -223,7 +226,10 @@ void checkTree(int rootFd, int folderFd, const QList<QByteArray>& relative)
             const PosixFd sub(::openat(folderFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             FUZZ_CHECK(sub.isValid());
             checkTree(rootFd, sub.get(), relative + QList<QByteArray>{name});
+        } else {
+            FUZZ_CHECK(S_ISREG(st.st_mode));
         }
+        FUZZ_CHECK((st.st_mode & (S_ISUID | S_ISGID | S_ISVTX)) == 0);
     }
 }
 

@@ -20,9 +20,9 @@ QByteArray makeArchive(const QList<ArchiveEntry>& entries, bool zip)
     for (const ArchiveEntry& e : entries) {
         archive_entry* entry = archive_entry_new();
         const bool link = !e.linkTarget.isEmpty();
-        const bool file = !link && !e.path.endsWith('/');
+        const bool file = !link && !e.path.endsWith('/') && (!e.fileType || e.fileType == AE_IFREG);
         archive_entry_set_pathname(entry, e.path.constData());
-        archive_entry_set_filetype(entry, link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
+        archive_entry_set_filetype(entry, e.fileType ? e.fileType : link ? AE_IFLNK : file ? AE_IFREG : AE_IFDIR);
         archive_entry_set_perm(entry, link ? 0777 : e.mode);
         if (link)
             archive_entry_set_symlink(entry, e.linkTarget.constData());

@@ -8,17 +8,21 @@ namespace rubbly::test {
 // One member of a test archive: a regular file, with `linkTarget` a symbolic link, or with a path
 // ending in '/' a folder.
 struct ArchiveEntry {
-    ArchiveEntry(QByteArray path, QByteArray content = {}, int mode = 0644, QByteArray linkTarget = {})
+    ArchiveEntry(QByteArray path, QByteArray content = {}, int mode = 0644, QByteArray linkTarget = {},
+                 unsigned fileType = 0)
         : path(std::move(path))
         , content(std::move(content))
         , mode(mode)
         , linkTarget(std::move(linkTarget))
+        , fileType(fileType)
     {
     }
     QByteArray path;
     QByteArray content;
     int mode = 0644;
     QByteArray linkTarget;
+    // Another kind of entry (AE_IFCHR, AE_IFIFO, …) in place of the one the path and target imply.
+    unsigned fileType = 0;
 };
 
 // A zip or a tar.gz in memory, members written exactly as given (hostile names included).

@@ -33,6 +33,15 @@ void HttpTestServer::serve(QTcpSocket* socket)
         for (const auto& [name, value] : response.headers)
             head += name + ": " + value + "\r\n";
         socket->write(head + "\r\n");
+        if (response.endless) {
+            const auto more = [socket, body = response.body] {
+                while (socket->bytesToWrite() < 256 * 1024)
+                    socket->write(body);
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
         if (response.holdAfter >= 0) {
             socket->write(response.body.left(response.holdAfter));
             m_held.append({socket, response.body.mid(response.holdAfter)});

@@ -31,6 +31,8 @@ public:
         // At least 0: send the head and this many bytes of the body, the rest only on release().
         qsizetype holdAfter = -1;
         QList<QPair<QByteArray, QByteArray>> headers;
+        // After the head, the body again and again for as long as the client reads.
+        bool endless = false;
     };
 
     HttpTestServer();

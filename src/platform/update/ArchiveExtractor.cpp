@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/types.h>
 
 namespace rubbly {
 
@@ -81,7 +82,22 @@ bool ArchiveExtractor::isContainedLink(const QByteArray& linkPath, const QByteAr
     return true;
 }
 
-Result<Done, QString> ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination)
+namespace {
+
+// The mode an unpacked entry of `type` gets: readable by all, writable by its owner alone, and
+// executable by whoever the archive lets execute it. No set-uid, set-gid or sticky bit survives, nor
+// write access for others: the folder is copied into place as the program the user runs.
+mode_t plainMode(mode_t type, mode_t archived)
+{
+    if (type == AE_IFDIR)
+        return 0755;
+    return 0644 | (archived & 0111);
+}
+
+} // namespace
+
+Result<Done, QString> ArchiveExtractor::extract(const QByteArray& archivePath, const QByteArray& destination,
+                                                Limits limits)
 {
     std::unique_ptr<archive, ReadCloser> reader(archive_read_new());
     archive_read_support_format_zip(reader.get());
@@ -108,10 +124,14 @@ Result<Done, QString> ArchiveExtractor::extract(const QByteArray& archivePath, c
     }
     std::unique_ptr<archive, WriteCloser> writer(archive_write_disk_new());
     // Belt and braces: libarchive's own guards as well as ours below. (Its absolute-path guard cannot
-    // be used for the reason above; ours covers that.)
+    // be used for the reason above; ours covers that.) Owners, ACLs, extended attributes and file
+    // flags are never restored: what is unpacked belongs to the user, with the modes plainMode() gives.
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
                                                      ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
     const QByteArray root = QByteArray(resolved.get()) + '/';
+    const QString tooLarge = QStringLiteral("the archive unpacks to more than %1 bytes").arg(limits.maxBytes);
+    qint64 entries = 0;
+    qint64 unpacked = 0;
     archive_entry* entry = nullptr;
     for (;;) {
         const int next = archive_read_next_header(reader.get(), &entry);
@@ -119,36 +139,59 @@ Result<Done, QString> ArchiveExtractor::extract(const QByteArray& archivePath, c
             return Done{};
         if (next != ARCHIVE_OK && next != ARCHIVE_WARN)
             return reason(reader.get());
+        if (++entries > limits.maxEntries)
+            return QStringLiteral("the archive holds more than %1 entries").arg(limits.maxEntries);
         const QByteArray path(archive_entry_pathname(entry));
         if (!isContainedPath(path))
             return QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path));
+        const mode_t type = archive_entry_filetype(entry);
+        const char* hardlink = archive_entry_hardlink(entry);
+        // A device node would hand whoever runs the program a disk or a terminal, a FIFO or socket
+        // would hang or redirect whatever opens it; a program folder has no need of any of them.
+        if (!hardlink && type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK)
+            return QStringLiteral("%1 is not a file, folder or link").arg(QString::fromUtf8(path));
         // A path of dots and slashes names the destination itself. As a folder it is the "./" that
         // `tar -C dir .` writes first, and the destination is already there; as anything else it
         // would replace the destination, with a link to wherever it points.
         if (depthAfter(0, path) == 0) {
-            if (archive_entry_filetype(entry) == AE_IFDIR)
+            if (type == AE_IFDIR)
                 continue;
             return QStringLiteral("unsafe path in archive: %1").arg(QString::fromUtf8(path));
         }
         if (const char* symlink = archive_entry_symlink(entry); symlink && !isContainedLink(path, symlink))
             return QStringLiteral("link leaving the archive: %1").arg(QString::fromUtf8(path));
-        if (const char* hardlink = archive_entry_hardlink(entry)) {
+        if (hardlink) {
             if (!isContainedPath(hardlink) || depthAfter(0, hardlink) == 0)
                 return QStringLiteral("hard link leaving the archive: %1").arg(QString::fromUtf8(path));
             archive_entry_set_hardlink(entry, (root + hardlink).constData());
         }
+        if (type != AE_IFLNK)
+            archive_entry_set_perm(entry, plainMode(type, archive_entry_perm(entry)));
+        // What the header announces is refused before a byte is written; what it hides is counted below.
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > limits.maxBytes - unpacked)
+            return tooLarge;
         archive_entry_set_pathname(entry, (root + path).constData());
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK)
             return reason(writer.get());
         const void* block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
+        // How far into this entry's data has been counted: a block that lies within it (a sparse
+        // file's blocks arrive by offset) counts only its part beyond.
+        qint64 counted = 0;
         for (;;) {
             const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
             if (r == ARCHIVE_EOF)
                 break;
             if (r != ARCHIVE_OK)
                 return reason(reader.get());
+            const qint64 end = offset + static_cast<qint64>(size);
+            if (end > counted) {
+                unpacked += end - counted;
+                counted = end;
+            }
+            if (unpacked > limits.maxBytes)
+                return tooLarge;
             if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK)
                 return reason(writer.get());
         }

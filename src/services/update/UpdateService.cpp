@@ -2,6 +2,7 @@
 
 #include "AppIdentity.h"
 #include "ArchiveExtractor.h"
+#include "AtomicFile.h"
 #include "DefaultsStore.h"
 #include "Scheduler.h"
 #include "StoredKeys.h"
@@ -16,7 +17,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
@@ -62,11 +62,44 @@ QString signatureRefused()
 }
 const QString kNothingInstalled = QStringLiteral("; nothing was installed");
 const char* const kRefusedRedirect = "refusedRedirect";
+const char* const kOverLimit = "overLimit";
+const char* const kOverDeadline = "overDeadline";
 
 using ReplyPointer = std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)>;
 ReplyPointer owned(QNetworkReply* reply)
 {
     return ReplyPointer(reply, [](QNetworkReply* r) { r->deleteLater(); });
+}
+
+// Bounds `reply` while it arrives, not once it has ended: it is aborted as soon as it announces or
+// has received more than `maxBytes`, and when `deadline` has passed on the scheduler's clock however
+// steadily it trickles (the transfer timeout only catches a silent server). An endless answer thus
+// costs at most `maxBytes` of memory or disk. Which limit ended it is kept in the reply's properties.
+void bound(QNetworkReply* reply, Scheduler& scheduler, qint64 maxBytes, std::chrono::milliseconds deadline)
+{
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes](qint64 received, qint64 total) {
+        if ((received > maxBytes || total > maxBytes) && !reply->isFinished()) {
+            reply->setProperty(kOverLimit, true);
+            reply->abort();
+        }
+    });
+    scheduler.singleShot(deadline, reply, [reply] {
+        if (!reply->isFinished()) {
+            reply->setProperty(kOverDeadline, true);
+            reply->abort();
+        }
+    });
+}
+
+// Why bound() ended `reply`; empty when it did not.
+QString cutOff(const QNetworkReply& reply, qint64 maxBytes, std::chrono::milliseconds deadline)
+{
+    if (reply.property(kOverLimit).toBool())
+        return QStringLiteral("the answer is larger than %1 bytes").arg(maxBytes);
+    if (reply.property(kOverDeadline).toBool())
+        return QStringLiteral("the answer did not complete within %1 s")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(deadline).count());
+    return {};
 }
 
 QString shown(const QUrl& url)
@@ -179,9 +212,11 @@ Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& 
         QDir(into).removeRecursively();
     }
     // A rejected or half-unpacked archive is never offered for installation, even if it held the
-    // bundle before the entry that stopped it.
+    // bundle before the entry that stopped it; what it unpacked goes at once, so an archive stopped
+    // at the size limit does not hold that much of the user's disk until the next update.
     if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")))
         return Done{};
+    prepareWorkFolder(work);
     return UnpackFailure{false, extracted ? QString() : extracted.error()};
 }
 
@@ -346,6 +381,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
 
     QPointer<UpdateService> self = this;
     ReplyPointer reply = owned(m_network.get(request));
+    bound(reply.get(), m_scheduler, kMaxManifestBytes, m_config.checkDeadline);
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
         co_await finished;
@@ -354,12 +390,19 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
         co_return;
 
     const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QString cut = cutOff(*reply, kMaxManifestBytes, m_config.checkDeadline);
+    if (reply->property(kOverLimit).toBool()) {
+        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information"),
+                                      QStringLiteral("%1 is not a valid version manifest: %2").arg(shown(url), cut)));
+        co_return;
+    }
     if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
-        qCCritical(lcUpdate).noquote()
-            << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(reply->errorString());
+        const QString why = cut.isEmpty() ? reply->errorString() : cut;
+        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(why);
         setStatus(
             manual ? UpdateStatus::error(QCoreApplication::translate("Update", "Network error; please try again later"),
-                                         QStringLiteral("cannot reach the update server: %1").arg(reply->errorString()))
+                                         QStringLiteral("cannot reach the update server: %1").arg(why))
                    : UpdateStatus::idle());
         co_return;
     }
@@ -433,12 +476,17 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
+    bound(reply.get(), m_scheduler, kMaxSignatureBytes, m_config.checkDeadline);
     if (!reply->isFinished()) {
         auto finished = qCoro(reply.get(), &QNetworkReply::finished);
         co_await finished;
     }
     if (!self)
         co_return std::nullopt;
+    if (const QString cut = cutOff(*reply, kMaxSignatureBytes, m_config.checkDeadline); !cut.isEmpty()) {
+        refuse(QStringLiteral("its signature could not be fetched: %1").arg(cut));
+        co_return std::nullopt;
+    }
     if (const QUrl to = reply->property(kRefusedRedirect).toUrl(); to.isValid()) {
         const QString detail =
             QStringLiteral("refused to follow %1 to %2, which is not an https:// address").arg(shown(url), shown(to)) +
@@ -554,6 +602,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     request.setTransferTimeout(static_cast<int>(m_config.downloadTimeout.count()));
     request.setRawHeader("User-Agent", kUserAgent);
     ReplyPointer reply = owned(secureGet(request));
+    bound(reply.get(), m_scheduler, m_config.maxDownloadBytes, m_config.downloadDeadline);
     double published = 0.05;
     qint64 expected = -1;
     qint64 received = 0;
@@ -607,6 +656,12 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
                                kNothingInstalled;
         qCCritical(lcUpdate).noquote() << detail;
         setStatus(UpdateStatus::error(insecureAddress(), detail));
+        co_return;
+    }
+    if (const QString cut = cutOff(*reply, limit, m_config.downloadDeadline); !cut.isEmpty()) {
+        file.close();
+        file.remove();
+        downloadFailed(cut);
         co_return;
     }
     if (isTransportError(reply->error())) {
@@ -667,30 +722,80 @@ QString UpdateService::replaceableBundle(const QString& programPath)
 QString UpdateService::relaunchScript()
 {
     // Paths arrive as arguments: no quote, dollar, backquote or newline in them can change a word
-    // of what runs.
-    return QStringLiteral("#!/bin/bash\n"
-                          "PID=\"$1\"\n"
-                          "SRC=\"$2\"\n"
-                          "DEST=\"$3\"\n"
-                          "WORK=\"$4\"\n"
-                          "\n"
-                          "# 等待旧进程优雅退出\n"
-                          "for i in {1..100}; do\n"
-                          "    if ! kill -0 \"$PID\" 2>/dev/null; then\n"
-                          "        break\n"
-                          "    fi\n"
-                          "    sleep 0.1\n"
-                          "done\n"
-                          "\n"
-                          "# 覆盖替换并清除隔离属性\n"
-                          "[ -n \"$DEST\" ] && [ -d \"$SRC\" ] || exit 1\n"
-                          "rm -rf -- \"$DEST\"\n"
-                          "cp -a -- \"$SRC\" \"$DEST\"\n"
-                          "sync\n"
-                          "\n"
-                          "# 启动新版本\n"
-                          "setsid -- \"$DEST/AppRun\" </dev/null >/dev/null 2>&1 &\n"
-                          "rm -rf -- \"$WORK\"");
+    // of what runs. The "# step:" lines mark where the script may be stopped; a test stops it there.
+    return QStringLiteral(R"SCRIPT(#!/bin/bash
+# Puts the unpacked version SRC in the place of the installed folder DEST once process PID has
+# ended, and starts it. Wherever this script is stopped (a kill, a logout, a full disk), one complete
+# version stays at DEST or, between the two renames, at $OLD, which the next run moves back: the new
+# version is copied beside the old one and checked, two renames in the same folder swap them, and
+# the old one is deleted only once the new one is in place.
+PID=$1
+SRC=$2
+DEST=$3
+WORK=$4
+WAIT=${5:-100}
+LOG=${6:-/dev/stderr}
+OLD=$DEST.update-old
+# A logout or a Ctrl-C must not stop the script half-way; it is short and its waits are bounded. Only
+# a SIGKILL between the two renames can leave DEST missing, and then the old version waits at $OLD.
+trap '' HUP INT TERM
+
+fail() {
+    printf 'Rubbly was not updated: %s\n' "$1" >>"$LOG"
+    exit 1
+}
+# With the signals this script ignores back to their defaults.
+start() {
+    (
+        trap - HUP INT TERM
+        exec setsid -- "$DEST/AppRun" </dev/null >/dev/null 2>&1
+    ) &
+}
+# The old program has quit by now: start it again rather than leave the user without one.
+restart_and_fail() {
+    start
+    fail "$1; the installed version was started again"
+}
+
+[ -n "$DEST" ] && [ -d "$SRC" ] || fail "there is nothing to install"
+if [ ! -e "$DEST" ] && [ ! -L "$DEST" ] && [ -d "$OLD" ]; then
+    mv -T -- "$OLD" "$DEST" || fail "cannot move $OLD back to $DEST"
+fi
+
+# Never replace the folder under a running program: wait for it, within bounds (tenths of a second).
+i=0
+while kill -0 "$PID" 2>/dev/null; do
+    [ "$i" -lt "$WAIT" ] || fail "the running Rubbly (process $PID) did not quit; the installed version stays"
+    i=$((i + 1))
+    sleep 0.1
+done
+
+# What a stopped run left: the old version of a finished swap, a copy that was never swapped in.
+rm -rf -- "$OLD" "$DEST".update-new.??????
+NEW=$(mktemp -d -- "$DEST.update-new.XXXXXX") || restart_and_fail "cannot create a folder beside $DEST"
+# step: made
+if ! error=$(cp -a -- "$SRC/." "$NEW" 2>&1 && [ -f "$NEW/AppRun" ] && [ -x "$NEW/AppRun" ] &&
+    diff -r -q --no-dereference -- "$SRC" "$NEW" 2>&1 && sync -f -- "$NEW" 2>&1); then
+    rm -rf -- "$NEW"
+    restart_and_fail "the new version could not be copied beside $DEST (${error:-its AppRun is missing})"
+fi
+# step: copied
+mv -T -- "$DEST" "$OLD" || {
+    rm -rf -- "$NEW"
+    restart_and_fail "cannot move $DEST aside"
+}
+# step: aside
+if ! mv -T -- "$NEW" "$DEST"; then
+    mv -T -- "$OLD" "$DEST"
+    rm -rf -- "$NEW"
+    restart_and_fail "cannot move the new version to $DEST"
+fi
+# step: swapped
+rm -rf -- "$OLD"
+start
+# step: started
+rm -rf -- "$WORK"
+)SCRIPT");
 }
 
 bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
@@ -702,21 +807,19 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
     const qint64 pid = m_config.processId ? m_config.processId : QCoreApplication::applicationPid();
     const QString work = workFolder();
     const QString scriptPath = work + QStringLiteral("/relaunch.sh");
+    // Outside the work folder, which goes once the update is in place.
+    const QString log = m_config.temporaryDirectory + QStringLiteral("/update.log");
+    const auto waitTenths = std::max<qint64>(m_config.quitWait.count() / 100, 0);
     QString why;
     if (destination.isEmpty()) {
         why = QStringLiteral("the program does not run from a Rubbly.app folder it may replace");
-    } else {
-        QSaveFile script(scriptPath);
-        if (!script.open(QIODevice::WriteOnly) || script.write(relaunchScript().toUtf8()) < 0 || !script.commit() ||
-            !QFile::setPermissions(scriptPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                   QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                                   QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                   QFileDevice::ExeOther)) {
-            why = script.errorString();
-        } else if (!QProcess::startDetached(QStringLiteral("/bin/bash"),
-                                            {scriptPath, QString::number(pid), source, destination, work})) {
-            why = QStringLiteral("cannot start /bin/bash");
-        }
+    } else if (const auto written = fs::replaceFile(QFile::encodeName(scriptPath), relaunchScript().toUtf8(), 0700);
+               !written) {
+        why = written.error();
+    } else if (!QProcess::startDetached(
+                   QStringLiteral("/bin/bash"),
+                   {scriptPath, QString::number(pid), source, destination, work, QString::number(waitTenths), log})) {
+        why = QStringLiteral("cannot start /bin/bash");
     }
     if (!why.isEmpty()) {
         qCCritical(lcUpdate).noquote() << QStringLiteral("生成或执行重启更新脚本失败: %1").arg(why);

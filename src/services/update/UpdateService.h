@@ -42,16 +42,23 @@ public:
         QString currentVersion;
         // Where the work folder "Rubbly-Update" lives (by default $XDG_CACHE_HOME/rubbly).
         QString temporaryDirectory;
+        // How long a server may stay silent (on the system clock, the network's own timer).
         std::chrono::milliseconds checkTimeout{10000};
         std::chrono::milliseconds downloadTimeout{90000};
-        // Bodies above this are refused.
+        // How long a whole answer may take, however steadily it arrives (on the scheduler's clock):
+        // the manifest and a signature, and the archive.
+        std::chrono::milliseconds checkDeadline{60000};
+        std::chrono::milliseconds downloadDeadline{std::chrono::hours(1)};
+        // Archives above this are refused, while they arrive.
         qint64 maxDownloadBytes = 1LL << 30;
         // The keys an archive's signature must be made with; none: updates cannot be installed.
         QList<MinisignKey> trustedKeys;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
         QString runningBundle;
-        // The process the relaunch script waits for; 0: this one.
+        // The process the relaunch script waits for; 0: this one. Should it still run after
+        // `quitWait`, the script installs nothing and says so in update.log beside the work folder.
         qint64 processId = 0;
+        std::chrono::milliseconds quitWait{10000};
         // Asks this process to end once the relaunch script runs (the script waits for that). By
         // default a queued QCoreApplication::quit(), so the caller's turn of the event loop finishes.
         std::function<void()> quit = queueApplicationQuit;
@@ -90,7 +97,8 @@ public:
     static bool isVersion(const QString& a, const QString& newerThan);
     // The Rubbly.app folder holding `programPath`, when it is one the user owns and may replace.
     static QString replaceableBundle(const QString& programPath);
-    // The relaunch script; the paths reach it as arguments, never as part of its text.
+    // The relaunch script; the paths reach it as arguments, never as part of its text:
+    // PID SRC DEST WORK [WAIT in tenths of a second] [LOG].
     static QString relaunchScript();
 
 private:
