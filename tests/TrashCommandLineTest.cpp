@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
 
@@ -253,3 +255,20 @@ private Q_SLOTS:
 
 QTEST_GUILESS_MAIN(TrashCommandLineTest)
 #include "TrashCommandLineTest.moc"
+
+    // An info file on a stick says what its writer wants, a mount point is named by whoever mounted
+    // it: text output escapes their control bytes, so none drives the terminal or forges a line.
+    void textOutputEscapesWhatComesFromOutside()
+    {
+        TrashFixture fx;
+        fx.files().file("x\x1b[2J", 10);
+        fx.writeInfo("x\x1b[2J", "/tmp/x%1B%5D0%3Bowned%07%0A2020-01-01", "2026-03-01T10:00:00");
+        TreeBuilder(fx.addVolume("stick\nx")).file("files/y", 10);
+        for (const QString& command : {u"list"_s, u"status"_s}) {
+            const QByteArray out = rubbly(fx, {u"trash"_s, command}).out;
+            QVERIFY2(std::none_of(out.cbegin(), out.cend(), [](char c) { return c != '\n' && uchar(c) < 0x20; }),
+                     out.constData());
+            QVERIFY2(out.contains("/tmp/x\\033]0;owned\\a\\n2020-01-01") && out.contains("/stick\\nx/.Trash-"),
+                     out.constData());
+        }
+    }
