@@ -41,8 +41,7 @@ enum class TrashEntryOrder {
 // a stat per entry.
 class TrashStore final {
 public:
-    explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {},
-                        QTimeZone zone = QTimeZone::systemTimeZone());
+    explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {}, QTimeZone zone = localZone());
 
     const TrashLocations& locations() const { return m_locations; }
 
