@@ -260,6 +260,16 @@ private Q_SLOTS:
         settle();
         QCOMPARE(vm.lastCleaningRecord().value_or(CleaningRecord{}).freedBytes, 500);
         QCOMPARE(states.count(), 0); // the rules never set the state
+        QVERIFY(!vm.lastFailureDetail());
+
+        // What the age rule keeps for want of a date is said, until the rule no longer runs.
+        rig.trash.removeResult = TrashCleanupResult{0, 0, 0, {}, 2};
+        finish(vm.refresh());
+        settle();
+        QVERIFY(vm.lastFailureDetail().value_or(QString()).contains(u" 2 "_s)); // in either language
+        rig.settings.setAutoCleanByAgeEnabled(false);
+        finish(vm.refresh());
+        QVERIFY(!vm.lastFailureDetail());
     }
 
     void destroyingTheViewModelMidFlowIsSafe()

@@ -1,4 +1,5 @@
 #include "Formatting.h"
+#include "LosslessText.h"
 #include "TestTime.h"
 #include "UiLanguageGuard.h"
 
@@ -7,6 +8,7 @@
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 class FormattingTest : public QObject {
     Q_OBJECT
@@ -63,6 +65,26 @@ private Q_SLOTS:
         const Timestamp now = localTime(2026, 3, 2, 10, 0);
         QCOMPARE(formatRelativeTime(date, now, kTestZone), relative);
         QCOMPARE(formatTimeAgo(date, now, kTestZone), ago);
+    }
+
+    // Text output of names from outside: what could drive a terminal, end a line or reorder it is
+    // escaped as `ls --escape` does; printable text, CJK included, is left as it is.
+    void terminalText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a title sequence, a forged line, a backslash")
+            << "x\x1b]0;owned\x07\n\\"_ba << u"x\\033]0;owned\\a\\n\\\\"_s;
+        QTest::newRow("CJK, quotes, an emoji") << "季度 \"报告\" \xf0\x9f\x98\x80"_ba << u"季度 \"报告\" 😀"_s;
+        QTest::newRow("DEL, C1 CSI, right-to-left override, not UTF-8")
+            << "\x7f\xc2\x9b\xe2\x80\xae\xe9\xe2\x82"_ba << u"\\177\\302\\233\\342\\200\\256\\351\\342\\202"_s;
+    }
+    void terminalText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(printableText(bytes), shown);
+        QCOMPARE(printableText(decodeLossless(bytes)), shown); // an argument keeps its bytes
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
 
@@ -179,9 +181,12 @@ private Q_SLOTS:
 
     // The listing is newest first, undated last. Of several entries from one place the newest goes
     // back; --all tries every one, and each that finds its place taken is a line of its own until
-    // --rename puts it beside.
+    // --rename puts it beside. Under a zone the system has no data for, dates read as UTC, as the C
+    // library reads them, and an undated entry is never reported as removed by age.
     void listAndRestoreGoNewestFirst()
     {
+        EnvGuard env;
+        env.set("TZ", "Nowhere/Bogus");
         TrashFixture fx;
         const QByteArray original = fx.outside().path("a.txt");
         const QList<QPair<QByteArray, QByteArray>> entries{{"a.txt", "2026-01-05T10:00:00"},
@@ -221,6 +226,10 @@ private Q_SLOTS:
                  "a.3.txta.txt"_ba);
         QCOMPARE(QDir(QFile::decodeName(fx.filesPath())).entryList(QDir::Files),
                  (QStringList{u"rel.txt"_s, u"undated"_s}));
+        const ProcessResult aged = rubbly(fx, {u"trash"_s, u"empty"_s, u"--older-than"_s, u"30"_s});
+        QVERIFY2(aged.exitCode == 1 && aged.out.endsWith("0 failed; 1 kept without a readable date\n") &&
+                     aged.err.contains("1 item stayed in the Trash because no deletion date"),
+                 aged.out + aged.err);
     }
 
     // A trash folder that cannot be used fails every command that reads it, and says which. (Which
@@ -248,6 +257,23 @@ private Q_SLOTS:
         QCOMPARE(unusable[0][u"path"_s].toString(), QFile::decodeName(volume));
         QCOMPARE(document[u"items"_s].toArray().size(), 1);
         QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
+    }
+
+    // An info file on a stick says what its writer wants, a mount point is named by whoever mounted
+    // it: text output escapes their control bytes, so none drives the terminal or forges a line.
+    void textOutputEscapesWhatComesFromOutside()
+    {
+        TrashFixture fx;
+        fx.files().file("x\x1b[2J", 10);
+        fx.writeInfo("x\x1b[2J", "/tmp/x%1B%5D0%3Bowned%07%0A2020-01-01", "2026-03-01T10:00:00");
+        TreeBuilder(fx.addVolume("stick\nx")).file("files/y", 10);
+        for (const QString& command : {u"list"_s, u"status"_s}) {
+            const QByteArray out = rubbly(fx, {u"trash"_s, command}).out;
+            QVERIFY2(std::none_of(out.cbegin(), out.cend(), [](char c) { return c != '\n' && uchar(c) < 0x20; }),
+                     out.constData());
+            QVERIFY2(out.contains("/tmp/x\\033]0;owned\\a\\n2020-01-01") && out.contains("/stick\\nx/.Trash-"),
+                     out.constData());
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 #include "TrashInfo.h"
+#include "EnvGuard.h"
 #include "TestTime.h"
 
 #include <QTest>
@@ -76,6 +77,18 @@ private Q_SLOTS:
             TrashInfo::serialize("/home/u/100% +new\nline \xe9.txt", localTime(2026, 3, 1, 10, 0), kTestZone),
             QByteArray(
                 "[Trash Info]\nPath=/home/u/100%25%20%2Bnew%0Aline%20%E9.txt\nDeletionDate=2026-03-01T10:00:00\n"));
+    }
+
+    // A TZ the system has no data for (a misspelt zone, a container without tzdata) leaves Qt's system
+    // zone invalid; dates are then read and written in UTC, as the C library reads local time.
+    void datesUnderAZoneTheSystemDoesNotKnowAreUtc()
+    {
+        EnvGuard env;
+        env.set("TZ", "Europe/Berln");
+        const QByteArray written = "[Trash Info]\nPath=/a\nDeletionDate=2001-01-01T10:00:00\n";
+        const Timestamp date = localTime(2001, 1, 1, 10, 0, 0, QTimeZone::utc());
+        QCOMPARE(TrashInfo::parse(written).deletionDate, std::optional(date));
+        QCOMPARE(TrashInfo::serialize("/a", date), written);
     }
 };
 

@@ -192,7 +192,12 @@ private Q_SLOTS:
         QCOMPARE(store.scan()->topItems, a->topItems);
         QVERIFY(store.listings() == 2 && store.infoReads() == reads);
 
-        const auto removed = [&](Timestamp cutoff) { return store.removeDeletedBefore(cutoff)->removedCount; };
+        bool twoUndated = true; // "undated" and "no-info", whether a pass lists or answers from the last
+        const auto removed = [&](Timestamp cutoff) {
+            const TrashCleanupOutcome outcome = store.removeDeletedBefore(cutoff);
+            twoUndated = twoUndated && outcome->undatedCount == 2;
+            return outcome->removedCount;
+        };
         const Timestamp april = localTime(2026, 4, 1, 0, 0, 0);
         settle(fx);
         QCOMPARE(removed(localTime(2026, 3, 1, 10, 0, 0)), 0); // not strictly before the oldest date
@@ -213,6 +218,7 @@ private Q_SLOTS:
         QCOMPARE(removed(april), 1);
         QCOMPARE(readdirOrder(fx.filesPath(), true),
                  (QList<QByteArray>{"dir1", "dir2", "dir3", "dir4", "no-info", "undated"}));
+        QVERIFY(twoUndated);
     }
 
     void sizeLinesCountOnlyAsMeasurementsOfTheSameInfoFile_data()

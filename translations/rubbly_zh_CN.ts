@@ -927,6 +927,10 @@
         <translation>废纸篓文件夹 %1 无法使用（%2）</translation>
     </message>
     <message>
+        <source>The age rule kept %1 items: their deletion date cannot be read.</source>
+        <translation>按保留时间清理保留了 %1 个项目：无法读取它们的删除日期。</translation>
+    </message>
+    <message>
         <source>Removed %1 items.</source>
         <translation>已移除 %1 项。</translation>
     </message>

@@ -1,5 +1,7 @@
 #include "LosslessText.h"
 
+#include <algorithm>
+
 namespace rubbly {
 
 namespace {
@@ -61,7 +63,81 @@ void appendUtf8(QByteArray& out, char32_t c)
     }
 }
 
+// True for the characters a terminal must not get as they are (see printableText()).
+bool mustEscape(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C || c == 0x200E ||
+           c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void appendEscaped(QByteArray& out, unsigned char byte)
+{
+    switch (byte) {
+    case '\a':
+        out.append("\\a");
+        return;
+    case '\b':
+        out.append("\\b");
+        return;
+    case '\t':
+        out.append("\\t");
+        return;
+    case '\n':
+        out.append("\\n");
+        return;
+    case '\v':
+        out.append("\\v");
+        return;
+    case '\f':
+        out.append("\\f");
+        return;
+    case '\r':
+        out.append("\\r");
+        return;
+    default:
+        break;
+    }
+    const char octal[] = {'\\', char('0' + (byte >> 6)), char('0' + ((byte >> 3) & 7)), char('0' + (byte & 7))};
+    out.append(octal, sizeof octal);
+}
+
 } // namespace
+
+QString printableText(const QByteArray& bytes)
+{
+    // Most names are printable ASCII: one look at each byte, no copy to build.
+    const auto plain = [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; };
+    if (std::all_of(bytes.cbegin(), bytes.cend(), plain))
+        return QString::fromLatin1(bytes);
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        char32_t codePoint = lead;
+        const int length = lead < 0x80 ? 1 : validSequence(bytes, i, codePoint);
+        if (length == 0) {
+            appendEscaped(out, lead);
+            ++i;
+        } else if (lead == '\\') {
+            out.append("\\\\");
+            ++i;
+        } else if (mustEscape(codePoint)) {
+            for (int k = 0; k < length; ++k)
+                appendEscaped(out, static_cast<unsigned char>(bytes[i + k]));
+            i += length;
+        } else {
+            out.append(bytes.constData() + i, length);
+            i += length;
+        }
+    }
+    // Only whole valid sequences were copied, so this decodes every byte as it is.
+    return QString::fromUtf8(out);
+}
+
+QString printableText(const QString& text)
+{
+    return printableText(encodeLossless(text));
+}
 
 QString decodeLossless(const QByteArray& bytes)
 {

@@ -29,6 +29,12 @@ std::optional<Timestamp> fromReferenceSeconds(double seconds)
     return Timestamp{std::chrono::microseconds{us}};
 }
 
+QTimeZone localZone()
+{
+    QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone.isValid() ? zone : QTimeZone::utc();
+}
+
 QDateTime toDateTime(Timestamp t)
 {
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QTimeZone>
 
 #include <chrono>
 #include <ctime>
@@ -22,6 +23,13 @@ double toReferenceSeconds(Timestamp t);
 // Inverse of toReferenceSeconds(), rounded to the nearest microsecond. Empty for NaN, infinities and
 // values outside the years 1 to 9999, which no stored date of ours can hold.
 std::optional<Timestamp> fromReferenceSeconds(double seconds);
+
+// The zone local dates are read and written in (DeletionDate, the age rule's calendar days, the
+// interface's clock): the system's, or UTC when TZ names a zone this system has no data for (a typo,
+// a container without tzdata), which is how the C library reads local time then. Qt's system zone is
+// invalid in that case, and a date in an invalid zone is no date at all: every deletion date would be
+// unreadable and the age rule would never remove anything. Read again at each call, as TZ may change.
+QTimeZone localZone();
 
 QDateTime toDateTime(Timestamp t);
 Timestamp fromDateTime(const QDateTime& dateTime);

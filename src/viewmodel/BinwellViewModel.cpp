@@ -44,6 +44,9 @@ BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
     connect(&m_services.settings, &SettingsService::hideSizeWhenEmptyChanged, this,
             &BinwellViewModel::updateMenuBarLabelText);
     updateMenuBarLabelText();
+    if (m_services.autoClean)
+        connect(m_services.autoClean, &AutoCleanService::ageRuleKeptUndated, this,
+                &BinwellViewModel::setAgeRuleKeptUndated);
 }
 
 BinwellViewModel::~BinwellViewModel()
@@ -141,18 +144,10 @@ QCoro::Task<void> BinwellViewModel::scan()
         // A status holds the largest entries only, so this copy is a few small ones.
         TrashStatus status = std::move(result.value());
         setState(BinwellState::normal(status));
-        // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
-        if (!status.folderProblems.isEmpty()) {
-            QStringList lines;
-            for (const TrashFolderProblem& problem : status.folderProblems)
-                lines.append(QCoreApplication::translate("ViewModel", "Trash folder %1 cannot be used (%2)")
-                                 .arg(QFile::decodeName(problem.path), problem.reason));
-            setLastFailureDetail(lines.join(u'\n'));
-            m_failureFromScan = true;
-        } else if (m_failureFromScan) {
-            setLastFailureDetail(std::nullopt);
-            m_failureFromScan = false;
-        }
+        if (!m_services.autoClean || !m_services.settings.autoCleanEnabled() ||
+            !m_services.settings.autoCleanByAgeEnabled())
+            m_ageRuleKeptUndated = 0; // no age rule runs, so it keeps nothing
+        showScanProblems(status);
         if (m_services.autoClean && m_services.settings.autoCleanEnabled()) {
             // Not awaited: the rules never change the state, and their deletions reach the display
             // through the monitor and the next scan.
@@ -169,6 +164,37 @@ QCoro::Task<void> BinwellViewModel::scan()
         error.kind == TrashServiceError::PermissionDenied || error.errorCode == EACCES || error.errorCode == EPERM;
     setState(permission ? BinwellState::permissionDenied()
                         : BinwellState::error(QCoreApplication::translate("ViewModel", "Trash unavailable")));
+}
+
+void BinwellViewModel::showScanProblems(const TrashStatus& status)
+{
+    // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
+    QStringList lines;
+    for (const TrashFolderProblem& problem : status.folderProblems)
+        lines.append(QCoreApplication::translate("ViewModel", "Trash folder %1 cannot be used (%2)")
+                         .arg(QFile::decodeName(problem.path), problem.reason));
+    // Said rather than reported as nothing to do: such an entry may be as old as any. An emptying's
+    // or a put back's failure is not replaced by it; it shows once that one is gone.
+    if (m_ageRuleKeptUndated > 0 && (!lines.isEmpty() || m_failureFromScan || !m_lastFailureDetail))
+        lines.append(
+            QCoreApplication::translate("ViewModel", "The age rule kept %1 items: their deletion date cannot be read.")
+                .arg(m_ageRuleKeptUndated));
+    if (!lines.isEmpty()) {
+        setLastFailureDetail(lines.join(u'\n'));
+        m_failureFromScan = true;
+    } else if (m_failureFromScan) {
+        setLastFailureDetail(std::nullopt);
+        m_failureFromScan = false;
+    }
+}
+
+void BinwellViewModel::setAgeRuleKeptUndated(int count)
+{
+    if (count == m_ageRuleKeptUndated)
+        return;
+    m_ageRuleKeptUndated = count;
+    if (m_state.kind() == BinwellState::Kind::Normal)
+        showScanProblems(*m_state.status());
 }
 
 void BinwellViewModel::refreshIfNeeded()

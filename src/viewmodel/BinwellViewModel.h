@@ -172,6 +172,10 @@ private:
     void cancelSuccessDismissal();
     void recordCleaning(qint64 freedBytes, int removedCount);
     void onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found);
+    // The failure line for what a scan found: the trash folders it could not use, and the entries
+    // the age rule keeps for want of a date.
+    void showScanProblems(const TrashStatus& status);
+    void setAgeRuleKeptUndated(int count);
 
     void setState(BinwellState state);
     void setLastCleaningRecord(std::optional<CleaningRecord> record);
@@ -196,6 +200,8 @@ private:
     // The failure line names trash folders the last scan could not use (not an emptying's failure):
     // the next scan that can use them all clears it.
     bool m_failureFromScan = false;
+    // Entries the last pass of the age rule kept because no deletion date can be read for them.
+    int m_ageRuleKeptUndated = 0;
     QList<DiskSlimItem> m_diskSlimItems;
     bool m_isScanningSlim = false;
     bool m_isCleaningSlim = false;

@@ -39,9 +39,17 @@ QByteArray TrashFixture::addVolume(const QByteArray& name)
     const QByteArray top = QFile::encodeName(m_home.root()) + '/' + name;
     const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
     TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
+    // Escaped as the kernel writes the table: space, tab, newline and backslash in octal.
+    QByteArray field;
+    for (const char c : top) {
+        if (QByteArrayView(" \t\n\\").contains(c))
+            field += '\\' + QByteArray::number(c, 8).rightJustified(3, '0');
+        else
+            field += c;
+    }
     TreeBuilder(QFile::encodeName(m_home.root()))
         .write("mountinfo",
-               TreeBuilder::read(mountInfoPath()) + "30 1 8:2 / " + top + " rw shared:1 - ext4 /dev/sdb1 rw\n");
+               TreeBuilder::read(mountInfoPath()) + "30 1 8:2 / " + field + " rw shared:1 - ext4 /dev/sdb1 rw\n");
     return trash;
 }
 

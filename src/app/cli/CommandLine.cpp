@@ -100,9 +100,10 @@ struct Parser {
     }
 };
 
+// The message may quote an argument: shown as printableText() shows it, as every other output line.
 int usage(const QString& message)
 {
-    err() << "rubbly: " << message << "; see rubbly --help\n" << Qt::flush;
+    err() << "rubbly: " << printableText(message) << "; see rubbly --help\n" << Qt::flush;
     return ExitUsage;
 }
 
@@ -228,7 +229,7 @@ int runCommandLine(const QStringList& arguments)
     Parser p;
     QCommandLineParser& parser = p.parser;
     if (!parser.parse(arguments)) {
-        err() << parser.errorText() << "\n" << Qt::flush;
+        err() << printableText(parser.errorText()) << "\n" << Qt::flush;
         return ExitUsage;
     }
     if (parser.isSet(p.help)) {
@@ -261,8 +262,7 @@ int runCommandLine(const QStringList& arguments)
     if (positional.value(0) == QLatin1String("slim"))
         return runSlim(positional, json, olderThan);
     if (!positional.isEmpty()) {
-        err() << "rubbly: unknown command '" << positional.first() << "'; see rubbly --help\n" << Qt::flush;
-        return ExitUsage;
+        return usage(QStringLiteral("unknown command '%1'").arg(positional.first()));
     }
     if (json || olderThan || parser.isSet(p.all) || parser.isSet(p.rename))
         return usage(QStringLiteral("--json, --older-than, --all and --rename belong to a command"));

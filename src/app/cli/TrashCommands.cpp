@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "Formatting.h"
 #include "Json.h"
+#include "LosslessText.h"
 #include "PanelLogic.h"
 #include "TrashService.h"
 
@@ -40,17 +41,18 @@ QString isoDate(Timestamp t)
     return toDateTime(t).toString(Qt::ISODateWithMs);
 }
 
+// The engine's message names the folder: printed as printableText() shows it.
 QString errorText(const TrashError& error)
 {
     switch (error.kind) {
     case TrashServiceError::TrashURLUnavailable:
         return QStringLiteral("no trash folder was found");
     case TrashServiceError::PermissionDenied:
-        return QStringLiteral("permission denied: ") + error.message;
+        return QStringLiteral("permission denied: ") + printableText(error.message);
     case TrashServiceError::FileSystem:
         break;
     }
-    return error.message;
+    return printableText(error.message);
 }
 
 QString countText(int n)
@@ -58,11 +60,24 @@ QString countText(int n)
     return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
 }
 
+// Every name, path and message below comes from outside (a file name, an info file on a stick, a
+// mount table, the arguments) and goes through printableText(): text output is read by a terminal,
+// and a control byte in a name must neither drive it nor start a line of its own. (--json escapes by
+// the rules of JSON instead.)
+
+// The entry's name in files/, as its bytes: the item's own name is decoded, every byte that is not
+// UTF-8 already lost to U+FFFD.
+QString printableName(const TrashItemDetail& item)
+{
+    return printableText(item.path.mid(item.path.lastIndexOf('/') + 1));
+}
+
 // Prints the trash folders that could not be used or listed; true when there was one.
 bool reportFolderProblems(const QList<TrashFolderProblem>& problems, QTextStream& err)
 {
     for (const TrashFolderProblem& problem : problems)
-        err << "rubbly: " << problem.message() << "\n";
+        err << "rubbly: trash folder " << printableText(problem.path) << " not used: " << printableText(problem.reason)
+            << "\n";
     return !problems.isEmpty();
 }
 
@@ -244,17 +259,18 @@ int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextSt
     if (!status.topItems.isEmpty()) {
         out << "Largest:\n";
         for (const TrashItemDetail& item : status.previewItems()) {
-            out << "  " << bytes.format(item.size).rightJustified(10) << "  " << item.name;
+            out << "  " << bytes.format(item.size).rightJustified(10) << "  " << printableName(item);
             if (item.originalPath)
-                out << "  (from " << QFile::decodeName(*item.originalPath) << ")";
+                out << "  (from " << printableText(*item.originalPath) << ")";
             out << "\n";
         }
     }
     for (const QByteArray& folder : status.trashFolders)
-        out << "Trash folder: " << QFile::decodeName(folder) << "\n";
+        out << "Trash folder: " << printableText(folder) << "\n";
     // Its entries are not counted above: the Trash is not known to be as small as it looks.
     for (const TrashFolderProblem& problem : status.folderProblems)
-        out << "Trash folder not used: " << QFile::decodeName(problem.path) << " (" << problem.reason << ")\n";
+        out << "Trash folder not used: " << printableText(problem.path) << " (" << printableText(problem.reason)
+            << ")\n";
     return reportFolderProblems(status.folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
@@ -268,20 +284,29 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
     }
     const TrashCleanupResult& counts = result.value();
     out << "Removed " << countText(counts.removedCount) << ", freed "
-        << sharedByteCountFormatter().format(counts.freedBytes) << "; " << counts.failedCount << " failed\n";
+        << sharedByteCountFormatter().format(counts.freedBytes) << "; " << counts.failedCount << " failed";
+    if (counts.undatedCount > 0)
+        out << "; " << counts.undatedCount << " kept without a readable date";
+    out << "\n";
     for (const QString& problem : counts.problems)
-        err << "rubbly: " << problem << "\n";
+        err << "rubbly: " << printableText(problem) << "\n";
     if (counts.failedCount > 0)
         err << "rubbly: " << countText(counts.failedCount)
             << " could not be deleted completely and stayed in the Trash\n";
-    return counts.complete() ? ExitSuccess : ExitFailure;
+    // Such an entry may be older than the age asked for, so the request is not known to be done: a
+    // failure, as find(1) fails when it cannot examine a file. `trash list` shows which they are.
+    if (counts.undatedCount > 0)
+        err << "rubbly: " << countText(counts.undatedCount)
+            << " stayed in the Trash because no deletion date can be read for them (shown as \"(no date)\" by "
+               "rubbly trash list; rubbly trash empty without --older-than removes them)\n";
+    return counts.complete() && counts.undatedCount == 0 ? ExitSuccess : ExitFailure;
 }
 
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err)
 {
     const TrashPutReport report = blockingWait(trash.moveToTrash(paths));
     for (const TrashError& failure : report.failures)
-        err << "rubbly: " << failure.message << "\n";
+        err << "rubbly: " << printableText(failure.message) << "\n";
     return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
@@ -311,11 +336,11 @@ QString localMinute(Timestamp t)
 QString listLine(const TrashItemDetail& item)
 {
     const QString date = item.deletionDate ? localMinute(*item.deletionDate) : QStringLiteral("(no date)");
-    const QString from = item.originalPath ? QFile::decodeName(*item.originalPath)
-                                           : QStringLiteral("(unknown place) ") + QFile::decodeName(item.path);
+    const QString from = item.originalPath ? printableText(*item.originalPath)
+                                           : QStringLiteral("(unknown place) ") + printableText(item.path);
     return QStringLiteral("%1  %2  %3  (in %4)\n")
         .arg(date.leftJustified(16), sharedByteCountFormatter().format(item.size).rightJustified(10), from,
-             QFile::decodeName(item.trashFolder));
+             printableText(item.trashFolder));
 }
 
 } // namespace
@@ -390,19 +415,19 @@ int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool a
     }
     if (!unmatched.isEmpty()) {
         for (const QByteArray& path : std::as_const(unmatched))
-            err << "rubbly: nothing in the Trash was trashed from " << QFile::decodeName(path)
+            err << "rubbly: nothing in the Trash was trashed from " << printableText(path)
                 << " or has that name; nothing was restored\n";
         for (const QString& problem : std::as_const(problems))
-            err << "rubbly: " << problem << "\n";
+            err << "rubbly: " << printableText(problem) << "\n";
         err << "rubbly: see rubbly trash status for what the Trash holds\n";
         return ExitUsage;
     }
 
     const TrashRestoreReport report = blockingWait(trash.restore(chosen, rename));
     for (const QByteArray& restored : report.restoredPaths)
-        out << "Restored " << QFile::decodeName(restored) << "\n";
+        out << "Restored " << printableText(restored) << "\n";
     for (const TrashError& failure : report.failures)
-        err << "rubbly: " << failure.message << "\n";
+        err << "rubbly: " << printableText(failure.message) << "\n";
     return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
 }
 

@@ -15,6 +15,8 @@ class TrashServicing;
 // could not be used or listed fails the command (exit 1) with its path and reason on `err`.
 // `trash status --json` writes its items as the listing streams them, largest first.
 int trashStatusCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err);
+// With an age, an entry whose deletion date cannot be read stays and fails the command too (it may be
+// that old); the summary and `err` say how many.
 int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, QTextStream& out, QTextStream& err);
 int trashPutCommand(TrashServicing& trash, const QByteArrayList& paths, QTextStream& err);
 // Every entry of every trash folder, newest first: its deletion date, size, original path and trash

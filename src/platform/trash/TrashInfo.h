@@ -18,12 +18,11 @@ struct TrashInfo {
     // Reads the [Trash Info] group leniently: the first Path= and the first DeletionDate= win, every
     // %XX is decoded ('+' stays a plus), and dates may be in extended or basic form, with or without
     // a fraction, 'Z' or an offset. Dates without a zone are local time in `zone`.
-    static TrashInfo parse(const QByteArray& content, const QTimeZone& zone = QTimeZone::systemTimeZone());
+    static TrashInfo parse(const QByteArray& content, const QTimeZone& zone = localZone());
 
     // "[Trash Info]\nPath=…\nDeletionDate=yyyy-MM-ddTHH:mm:ss\n", the path percent-encoded except
     // for '/', the date in local time, as gio and trash-cli write them.
-    static QByteArray serialize(const QByteArray& path, Timestamp deletionDate,
-                                const QTimeZone& zone = QTimeZone::systemTimeZone());
+    static QByteArray serialize(const QByteArray& path, Timestamp deletionDate, const QTimeZone& zone = localZone());
 
     static std::optional<Timestamp> parseDate(const QByteArray& text, const QTimeZone& zone);
 
@@ -32,8 +31,7 @@ struct TrashInfo {
     static constexpr qint64 kMaxFileSize = 64 * 1024;
     // The info file `name` in the info/ folder `infoFd`, parsed; nothing when it is not a regular
     // file (a link, a FIFO: never followed nor waited for) or larger than kMaxFileSize.
-    static std::optional<TrashInfo> read(int infoFd, const char* name,
-                                         const QTimeZone& zone = QTimeZone::systemTimeZone());
+    static std::optional<TrashInfo> read(int infoFd, const char* name, const QTimeZone& zone = localZone());
 };
 
 } // namespace rubbly

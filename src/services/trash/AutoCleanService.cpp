@@ -93,7 +93,10 @@ QCoro::Task<void> AutoCleanService::evaluate(TrashStatus status, const SettingsS
 
     if (byAge && days >= 1) {
         const TrashCleanupOutcome removed = co_await m_trash.removeItems(days);
-        if (!self || !removed || removed->removedCount < 1)
+        if (!self)
+            co_return;
+        Q_EMIT ageRuleKeptUndated(removed ? removed->undatedCount : 0);
+        if (!removed || removed->removedCount < 1)
             co_return;
         if (notify)
             m_notifications.notifyCleaningFinished(removed->freedBytes, removed->removedCount);

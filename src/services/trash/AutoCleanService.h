@@ -41,6 +41,11 @@ public:
     static std::optional<qint64> thresholdBytes(double gigabytes);
     static constexpr std::chrono::seconds kWarningInterval{43200};
 
+Q_SIGNALS:
+    // After each pass of the age rule: how many entries it kept because no deletion date can be read
+    // for them (0 when none, or when the pass failed). They may be as old as any.
+    void ageRuleKeptUndated(int count);
+
 private:
     void record(qint64 freedBytes, int removedCount, const QPointer<QObject>& receiver,
                 const std::function<void(const CleaningRecord&)>& onRecord);

@@ -20,7 +20,7 @@ namespace rubbly {
 // and not thread-safe; TrashService runs it on its actor.
 class TrashRestorer final {
 public:
-    explicit TrashRestorer(const TrashLocations& locations, QTimeZone zone = QTimeZone::systemTimeZone());
+    explicit TrashRestorer(const TrashLocations& locations, QTimeZone zone = localZone());
 
     // Moves `entry` back to the original path its info file names (absolute in the home trash, relative
     // to the volume's top in a volume's trash, exact bytes) and gives the path it now has. Missing

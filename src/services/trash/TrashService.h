@@ -26,7 +26,7 @@ class TrashService final : public QObject, public TrashServicing {
     Q_OBJECT
 public:
     TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions = {},
-                 QTimeZone zone = QTimeZone::systemTimeZone(), QObject* parent = nullptr);
+                 QTimeZone zone = localZone(), QObject* parent = nullptr);
     // Asks the operation in flight to stop at its next entry, drops the queued ones and waits at
     // most kStopWait for it: quitting never waits without bound for the disk.
     ~TrashService() override;

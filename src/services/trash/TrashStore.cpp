@@ -769,8 +769,11 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
         return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
     Snapshot before = snapshot(open, startedAt);
     if (m_ageGate && unchangedSince(before, m_ageGate->snapshot) &&
-        (!m_ageGate->oldest || *m_ageGate->oldest >= cutoff))
-        return TrashCleanupResult{};
+        (!m_ageGate->oldest || *m_ageGate->oldest >= cutoff)) {
+        TrashCleanupResult unchanged;
+        unchanged.undatedCount = m_ageGate->undated;
+        return unchanged;
+    }
     m_ageGate.reset();
     ++m_listings;
     bool complete = before.complete;
@@ -787,10 +790,13 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
         // The old entries are gathered first and deleted once the listing is done, so the folder
         // never changes under its own listing; the others cost no name.
         std::vector<Doomed> old;
+        int undated = 0;
         const int listError = forEachDirectoryName(folder.files.get(), [&](QByteArrayView name) {
             struct stat infoSt {};
-            if (!statInfo(infoFd, name, &infoSt))
-                return; // no info file, no date: never removed by age
+            if (!statInfo(infoFd, name, &infoSt)) {
+                ++undated; // no info file, no date: never removed by age
+                return;
+            }
             const quint64 hash = qHash(name, 0);
             auto hit = std::lower_bound(previous.cbegin(), previous.cend(), hash,
                                         [](const KnownDate& k, quint64 h) { return k.nameHash < h; });
@@ -810,6 +816,8 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
                     Doomed{name.toByteArray(), true, infoSt.st_ino, nanoseconds(infoSt.st_mtim), infoSt.st_size});
             else if (date && (!oldest || *date < *oldest))
                 oldest = date;
+            else if (!date)
+                ++undated;
         });
         if (listError != 0) {
             complete = false;
@@ -820,6 +828,7 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
             known.clear();
             continue;
         }
+        result.undatedCount += undated;
         std::sort(known.begin(), known.end(),
                   [](const KnownDate& a, const KnownDate& b) { return a.nameHash < b.nameHash; });
         if (!old.empty())
@@ -829,7 +838,7 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
     if (result.removedCount > 0 || result.failedCount > 0)
         m_lastScan.reset();
     else if (complete)
-        m_ageGate = AgeGate{std::move(before), oldest};
+        m_ageGate = AgeGate{std::move(before), oldest, result.undatedCount};
     return result;
 }
 

@@ -41,8 +41,7 @@ enum class TrashEntryOrder {
 // a stat per entry.
 class TrashStore final {
 public:
-    explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {},
-                        QTimeZone zone = QTimeZone::systemTimeZone());
+    explicit TrashStore(TrashLocations locations, WalkOptions walkOptions = {}, QTimeZone zone = localZone());
 
     const TrashLocations& locations() const { return m_locations; }
 
@@ -60,7 +59,7 @@ public:
     // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
     // Deletes the entries whose deletion date is strictly before `cutoff`; entries without a
-    // readable date stay.
+    // readable date stay, counted in the result's undatedCount.
     TrashCleanupOutcome removeDeletedBefore(Timestamp cutoff);
     // Moves one file or folder into the trash of its volume, deleted at `now`; gives the absolute path
     // it was moved from, and the entry it became in `created` when given. A folder that is or holds a
@@ -179,10 +178,11 @@ private:
     // Per trash folder, sorted by name hash; only entries the last age pass saw.
     QHash<QByteArray, std::vector<KnownDate>> m_knownDates;
     // Left by an age pass that listed everything and removed nothing: while no folder changes, no
-    // entry was trashed before `oldest` (none at all when empty).
+    // entry was trashed before `oldest` (none at all when empty), and `undated` entries have no date.
     struct AgeGate {
         Snapshot snapshot;
         std::optional<Timestamp> oldest;
+        int undated = 0;
     };
     std::optional<AgeGate> m_ageGate;
 

@@ -33,6 +33,10 @@ struct TrashCleanupResult {
     // What the user must be told, one sentence each: trash folders that could not be used or listed,
     // and entries that hold a mount point (named). Not empty means the emptying was not complete.
     QStringList problems;
+    // Entries an age pass kept because no deletion date could be read for them (no info file, or
+    // none that gives a date): they may be as old as any, so the Trash is not known to hold nothing
+    // older than the cut-off. Not counted in complete(), which is about what could not be deleted.
+    int undatedCount = 0;
 
     bool complete() const { return failedCount == 0 && problems.isEmpty(); }
 
