@@ -6,6 +6,7 @@
 #include "DiskSlimService.h"
 #include "Formatting.h"
 #include "InstalledAppDetector.h"
+#include "LosslessText.h"
 #include "PanelLogic.h"
 #include "Scheduler.h"
 #include "StoredRecords.h"
@@ -66,7 +67,7 @@ int slimPurgeCommand(DiskSlimService& slim, InstalledAppDetector& apps, Defaults
         if (!category)
             category = diskSlimCategoryFromRowID(name);
         if (!category) {
-            err << "rubbly: unknown category '" << name << "'; rubbly slim scan lists them\n";
+            err << "rubbly: unknown category '" << printableText(name) << "'; rubbly slim scan lists them\n";
             return ExitUsage;
         }
         wanted.insert(*category);

@@ -2,6 +2,7 @@
 
 #include "BlockingWait.h"
 #include "CommandLine.h"
+#include "LosslessText.h"
 #include "UpdateService.h"
 
 #include <QFile>
@@ -13,7 +14,17 @@ namespace {
 // The command line speaks English: the status's own message is the About pane's text.
 QString errorText(const UpdateStatus& status)
 {
-    return status.detail().isEmpty() ? status.message() : status.detail();
+    return printableText(status.detail().isEmpty() ? status.message() : status.detail());
+}
+
+// The manifest is not signed (only the archive is), so its texts are outside input: no control byte
+// of theirs reaches the terminal. The notes keep their line breaks, each line escaped on its own.
+QString printableNotes(const QString& notes)
+{
+    QStringList lines = notes.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = printableText(line);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -27,9 +38,10 @@ int updateCheckCommand(UpdateService& updates, QTextStream& out, QTextStream& er
         out << "Rubbly " << updates.currentVersion() << " is up to date\n";
         return ExitSuccess;
     case UpdateStatus::Kind::UpdateAvailable:
-        out << "Rubbly " << status.info().version << " is available (this is " << updates.currentVersion() << ")\n"
-            << status.info().releaseNotes << "\n"
-            << status.info().downloadURL.toString() << "\n";
+        out << "Rubbly " << printableText(status.info().version) << " is available (this is "
+            << updates.currentVersion() << ")\n"
+            << printableNotes(status.info().releaseNotes) << "\n"
+            << printableText(status.info().downloadURL.toString()) << "\n";
         return ExitSuccess;
     case UpdateStatus::Kind::Error:
         err << "rubbly: " << errorText(status) << "\n";
@@ -51,7 +63,7 @@ int updateDownloadCommand(UpdateService& updates, QTextStream& out, QTextStream&
         err << "rubbly: " << errorText(status) << "\n";
         return ExitFailure;
     }
-    out << QFile::decodeName(status.newAppPath()) << "\n";
+    out << printableText(status.newAppPath()) << "\n";
     return ExitSuccess;
 }
 
@@ -72,11 +84,11 @@ int updateInstallCommand(UpdateService& updates, const QString& bundle, bool tra
         return downloaded;
     const QByteArray newApp = updates.status().newAppPath();
     if (!updates.installAndRelaunch(newApp)) {
-        err << "rubbly: could not replace " << bundle << "; the new version was started from "
-            << QFile::decodeName(newApp) << "\n";
+        err << "rubbly: could not replace " << printableText(bundle) << "; the new version was started from "
+            << printableText(newApp) << "\n";
         return ExitFailure;
     }
-    out << "Installing Rubbly " << updates.status().info().version << " into " << bundle
+    out << "Installing Rubbly " << printableText(updates.status().info().version) << " into " << printableText(bundle)
         << "; it starts once this command has ended\n";
     return ExitSuccess;
 }
