@@ -99,6 +99,16 @@ private Q_SLOTS:
         QCOMPARE(window.settings->autoCleanDays(), 45);
     }
 
+    // A value the store changes (another program wrote it) shows, and is not taken for the user's own
+    // change: no warning about the confirmation the user did not turn off.
+    void aStoredChangeShowsWithoutActingAsTheUser()
+    {
+        Window window(SidebarItem::Cleaning);
+        window.settings->setConfirmBeforeEmptying(false);
+        QVERIFY(!static_cast<ToggleSwitch*>(window.row(QStringLiteral("清空前进行确认"))->control())->isChecked());
+        QVERIFY(!window.view->confirmOffWarning() && !window.settings->hasShownConfirmOffWarning());
+    }
+
     // Automatic cleaning deletes by what these controls store, so the store follows each control's state
     // however it changes, a screen reader's "Toggle" too, and a restart shows it again. A control that
     // another one hides or dims is reached once that one shows it: the last first.
