@@ -370,18 +370,20 @@ ChoicePicker::ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget*
     // One width for every picker, so their left edges line up down a form; wide enough for the
     // longest choice of either language.
     setFixedSize(sizeHint());
-    // A screen reader picks from the open list by selecting a row, which leaves the list's current row
-    // where it was, and Qt takes no choice from that here. The pointer and the keys move the current
-    // row with the selection, so a selection elsewhere is that pick: take it, as a click would.
+    // A screen reader picks from the list (open or not: it sees the list's rows either way) by selecting
+    // a row, which leaves the list's current row where it was, and Qt takes no choice from that here.
+    // The pointer and the keys move the current row with the selection, so a selection elsewhere is
+    // that pick: take it, as a click would.
     connect(view()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
-                if (!view()->isVisible() || selected.indexes().isEmpty())
+                if (selected.indexes().isEmpty())
                     return;
                 const QModelIndex row = selected.indexes().constFirst();
                 if (row == view()->currentIndex())
                     return;
                 setCurrentIndex(row.row());
-                hidePopup();
+                if (view()->isVisible())
+                    hidePopup();
                 Q_EMIT activated(row.row());
             });
 }
