@@ -70,6 +70,11 @@ private Q_SLOTS:
         QTest::newRow("where it was placed") << QRect(0, 32, 320, 348) << QPoint(11, 16) << QRect();
         QTest::newRow("grown above a click in the lower half")
             << QRect(440, 194, 320, 540) << QPoint(600, 700) << QRect(440, 154, 320, 540);
+        // A host may send any coordinate: an extreme one keeps the panel at that edge of the screen.
+        QTest::newRow("the far left and bottom")
+            << QRect(0, 0, 320, 348) << QPoint(INT_MIN, INT_MAX) << QRect(0, 452, 320, 348);
+        QTest::newRow("the far right and top")
+            << QRect(0, 0, 320, 348) << QPoint(INT_MAX, INT_MIN) << QRect(960, 32, 320, 348);
     }
     void thePanelIsPutBackWhereTheWindowManagerMovedIt()
     {

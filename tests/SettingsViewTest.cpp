@@ -8,6 +8,7 @@
 #include "SettingsService.h"
 #include "TempHome.h"
 
+#include <QAccessible>
 #include <QTest>
 
 using namespace rubbly;
@@ -46,8 +47,40 @@ struct Window {
         }
         qFatal("no row %s", qPrintable(text));
     }
-    ToggleSwitch* toggle(const QString& text) const { return static_cast<ToggleSwitch*>(row(text)->control()); }
 };
+
+// Changes `control` as a screen reader or voice control does: its own "Toggle" action, else the first
+// of its choices that is not the current one, by that choice's action (a combo box's list opens first).
+void changeAsAssistiveTechnology(QWidget* control)
+{
+    QAccessibleInterface* target = QAccessible::queryAccessibleInterface(control);
+    QAccessibleActionInterface* actions = target->actionInterface();
+    if (actions->actionNames().contains(QAccessibleActionInterface::toggleAction()))
+        return actions->doAction(QAccessibleActionInterface::toggleAction());
+    if (target->role() == QAccessible::ComboBox) {
+        actions->doAction(QAccessibleActionInterface::showMenuAction());
+        target = target->child(0);
+    }
+    for (int i = 0; i < target->childCount(); ++i) {
+        QAccessibleInterface* choice = target->child(i);
+        QAccessibleActionInterface* act = choice->actionInterface();
+        if (!choice->state().checked && !choice->state().selected && act && !act->actionNames().isEmpty())
+            return act->doAction(act->actionNames().constFirst());
+    }
+    QFAIL("no action changes the control");
+}
+
+// What a control shows, as the store keeps it.
+QVariant shownValue(QWidget* control)
+{
+    if (auto* toggle = qobject_cast<ToggleSwitch*>(control))
+        return toggle->isChecked();
+    if (auto* picker = qobject_cast<ChoicePicker*>(control))
+        return picker->currentData();
+    if (auto* segments = qobject_cast<SegmentedPicker*>(control))
+        return appAppearanceRawValue(kAllAppAppearances.at(static_cast<std::size_t>(segments->currentIndex())));
+    return QStringLiteral("an unknown control");
+}
 
 } // namespace
 
@@ -56,23 +89,66 @@ class SettingsViewTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
 
-    // Automatic cleaning deletes by these values: each switch and picker writes its own setting
-    // (bound like every other switch, toggleFor), and a stored value not on the list stays as it is.
-    void automationRulesWriteTheirSettings()
+    // A stored value not on a picker's list, stored by another version, picks nothing and stays.
+    void aValueOffTheListStaysAsItIs()
     {
         Window window(SidebarItem::Automation);
-        window.toggle(QStringLiteral("启用后台自动规则巡检"))->click();
-        auto* days = static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control());
-        days->setCurrentIndex(0);
-        Q_EMIT days->activated(0);
-        window.toggle(QStringLiteral("容量达到阈值时触发"))->click();
-        QVERIFY(window.settings->autoCleanEnabled() && !window.settings->autoCleanBySizeEnabled());
-        QCOMPARE(window.settings->autoCleanDays(), 7);
-        // A value not on the list, stored by another version, picks nothing and stays.
         window.settings->setAutoCleanDays(45);
         window.open(SidebarItem::Automation);
         QCOMPARE(static_cast<ChoicePicker*>(window.row(QStringLiteral("保留期限"))->control())->currentIndex(), -1);
         QCOMPARE(window.settings->autoCleanDays(), 45);
+    }
+
+    // A value the store changes (another program wrote it) shows, and is not taken for the user's own
+    // change: no warning about the confirmation the user did not turn off.
+    void aStoredChangeShowsWithoutActingAsTheUser()
+    {
+        Window window(SidebarItem::Cleaning);
+        window.settings->setConfirmBeforeEmptying(false);
+        QVERIFY(!static_cast<ToggleSwitch*>(window.row(QStringLiteral("清空前进行确认"))->control())->isChecked());
+        QVERIFY(!window.view->confirmOffWarning() && !window.settings->hasShownConfirmOffWarning());
+    }
+
+    // Automatic cleaning deletes by what these controls store, so the store follows each control's state
+    // however it changes, a screen reader's "Toggle" too, and a restart shows it again. A control that
+    // another one hides or dims is reached once that one shows it: the last first.
+    void everyControlStoresWhatAssistiveTechnologySets_data()
+    {
+        QTest::addColumn<int>("pane");
+        QTest::addColumn<int>("controls");
+        const QList<int> counts{4, 3, 2, 6, 2, 0, 0};
+        for (SidebarItem item : kAllSidebarItems)
+            QTest::newRow(qPrintable(sidebarItemRawValue(item))) << int(item) << counts[int(item)];
+    }
+    void everyControlStoresWhatAssistiveTechnologySets()
+    {
+        QFETCH(int, pane);
+        QFETCH(int, controls);
+        Window window{SidebarItem(pane)};
+        QHash<QString, QVariant> shown;
+        for (;;) {
+            const QList<FormRow*> rows = window.view->currentPane()->findChildren<FormRow*>();
+            const auto next = std::find_if(rows.crbegin(), rows.crend(), [&shown](FormRow* row) {
+                return row->isVisible() && row->control()->isEnabled() && !shown.contains(row->text());
+            });
+            if (next == rows.crend())
+                break;
+            const auto before = window.defaults.values;
+            changeAsAssistiveTechnology((*next)->control());
+            shown.insert((*next)->text(), shownValue((*next)->control()));
+            const auto stored = [&](const QString& key) {
+                const DefaultsValue& now = window.defaults.values[key];
+                return (!before.contains(key) || before[key] != now) &&
+                       std::visit([](const auto& value) { return QVariant::fromValue(value); }, now) ==
+                           shown[(*next)->text()];
+            };
+            const QStringList keys = window.defaults.values.keys();
+            QVERIFY2(std::any_of(keys.begin(), keys.end(), stored), qPrintable((*next)->text()));
+        }
+        QCOMPARE(shown.size(), controls);
+        window.open(SidebarItem(pane));
+        for (FormRow* row : window.view->currentPane()->findChildren<FormRow*>())
+            QCOMPARE(shownValue(row->control()), shown.value(row->text()));
     }
 };
 

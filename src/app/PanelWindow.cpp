@@ -63,14 +63,16 @@ void PanelWindow::setMode(Mode mode)
 
 QRect PanelWindow::placement(QSize size, QPoint anchor, const QRect& available)
 {
-    QRect rect(QPoint(0, 0), size);
+    // The anchor may come from a tray host as any int: the sums are taken wide, so an extreme one puts
+    // the panel at the screen's edge instead of wrapping round to the other.
     const bool upperHalf = anchor.y() < available.center().y();
-    rect.moveTo(anchor.x() - size.width() / 2, upperHalf ? anchor.y() + kGap : anchor.y() - kGap - size.height());
-    rect.moveLeft(
-        std::clamp(rect.left(), available.left(), std::max(available.left(), available.right() - size.width() + 1)));
-    rect.moveTop(
-        std::clamp(rect.top(), available.top(), std::max(available.top(), available.bottom() - size.height() + 1)));
-    return rect;
+    const qint64 left = qint64(anchor.x()) - size.width() / 2;
+    const qint64 top = upperHalf ? qint64(anchor.y()) + kGap : qint64(anchor.y()) - kGap - size.height();
+    const auto fit = [](qint64 value, int low, qint64 high) {
+        return static_cast<int>(std::clamp(value, qint64(low), std::max(qint64(low), high)));
+    };
+    return {fit(left, available.left(), qint64(available.right()) - size.width() + 1),
+            fit(top, available.top(), qint64(available.bottom()) - size.height() + 1), size.width(), size.height()};
 }
 
 std::optional<QRect> PanelWindow::correction(const QRect& reported, QPoint anchor, const QRect& available)

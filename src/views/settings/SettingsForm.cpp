@@ -5,9 +5,13 @@
 #include "Painting.h"
 #include "Symbols.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace rubbly {
@@ -22,6 +26,180 @@ QColor accent(const QWidget* widget)
 QColor groupFill(const QWidget* widget)
 {
     return GeekTheme::shared().groupFill.resolve(isDarkScheme(widget));
+}
+
+// The switch as a check box: screen readers announce its state, and both of the actions a check box
+// offers work. "Toggle" changes the state without a click, as a screen reader or voice control does.
+class SwitchAccessible final : public QAccessibleWidget {
+public:
+    explicit SwitchAccessible(ToggleSwitch* toggle)
+        : QAccessibleWidget(toggle, QAccessible::CheckBox)
+    {
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = toggle()->isChecked();
+        return state;
+    }
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (toggle()->isEnabled())
+            names << toggleAction() << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override
+    {
+        if (name == toggleAction() && toggle()->isEnabled())
+            toggle()->toggle();
+        else if (name == pressAction() && toggle()->isEnabled())
+            toggle()->click();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+    QStringList keyBindingsForAction(const QString& name) const override
+    {
+        if (name == toggleAction() || name == pressAction())
+            return {QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText)};
+        return QAccessibleWidget::keyBindingsForAction(name);
+    }
+
+private:
+    ToggleSwitch* toggle() const { return static_cast<ToggleSwitch*>(widget()); }
+};
+
+// One segment of a picker, as a radio button. It has no object of its own: it asks the picker.
+class SegmentAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    SegmentAccessible(SegmentedPicker* picker, int index)
+        : m_picker(picker)
+        , m_index(index)
+    {
+    }
+    bool isValid() const override { return m_picker && m_index < m_picker->count(); }
+    QObject* object() const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_picker.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::RadioButton; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && isValid() ? m_picker->title(m_index) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override
+    {
+        if (!isValid())
+            return {};
+        const QRect box = m_picker->segmentRect(m_index);
+        return {m_picker->mapToGlobal(box.topLeft()), box.size()};
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        if (!isValid()) {
+            state.invalid = true;
+            return state;
+        }
+        state.checkable = true;
+        state.checked = m_picker->currentIndex() == m_index;
+        state.disabled = !m_picker->isEnabled();
+        state.invisible = !m_picker->isVisible();
+        state.focusable = true;
+        state.focused = state.checked && m_picker->hasFocus();
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override
+    {
+        if (!isValid() || !m_picker->isEnabled())
+            return {};
+        return {toggleAction(), pressAction()};
+    }
+    void doAction(const QString& name) override
+    {
+        if ((name == toggleAction() || name == pressAction()) && isValid() && m_picker->isEnabled())
+            m_picker->choose(m_index);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<SegmentedPicker> m_picker;
+    int m_index;
+};
+
+// The picker as a group of its segments. The segments' interfaces are made on first use and live
+// as long as the picker's.
+class SegmentedPickerAccessible final : public QAccessibleWidget {
+public:
+    explicit SegmentedPickerAccessible(SegmentedPicker* picker)
+        : QAccessibleWidget(picker, QAccessible::Grouping)
+    {
+    }
+    ~SegmentedPickerAccessible() override
+    {
+        for (QAccessible::Id id : std::as_const(m_segments))
+            QAccessible::deleteAccessibleInterface(id);
+    }
+    int childCount() const override { return picker()->count(); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= picker()->count())
+            return nullptr;
+        if (const QAccessible::Id id = m_segments.value(index))
+            return QAccessible::accessibleInterface(id);
+        auto* segment = new SegmentAccessible(picker(), index);
+        m_segments.insert(index, QAccessible::registerAccessibleInterface(segment));
+        return segment;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (auto it = m_segments.cbegin(); it != m_segments.cend(); ++it) {
+            if (QAccessible::accessibleInterface(it.value()) == child)
+                return it.key();
+        }
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        for (int i = 0; i < picker()->count(); ++i) {
+            if (QAccessibleInterface* segment = child(i); segment->rect().contains(x, y))
+                return segment;
+        }
+        return nullptr;
+    }
+    QAccessibleInterface* focusChild() const override
+    {
+        return picker()->hasFocus() ? child(picker()->currentIndex()) : nullptr;
+    }
+
+private:
+    SegmentedPicker* picker() const { return static_cast<SegmentedPicker*>(widget()); }
+    mutable QHash<int, QAccessible::Id> m_segments;
+};
+
+QAccessibleInterface* formControlAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(ToggleSwitch::staticMetaObject.className()))
+        return new SwitchAccessible(static_cast<ToggleSwitch*>(object));
+    if (className == QLatin1String(SegmentedPicker::staticMetaObject.className()))
+        return new SegmentedPickerAccessible(static_cast<SegmentedPicker*>(object));
+    return nullptr;
+}
+
+void installAccessibleFactory()
+{
+    [[maybe_unused]] static const bool installed = [] {
+        QAccessible::installFactory(formControlAccessible);
+        return true;
+    }();
 }
 
 } // namespace
@@ -50,6 +228,7 @@ ToggleSwitch::ToggleSwitch(QWidget* parent)
     : PlainButton(parent)
     , m_knob(this)
 {
+    installAccessibleFactory();
     setCheckable(true);
     setFixedSize(34, 20);
     setFocusPolicy(Qt::StrongFocus);
@@ -91,14 +270,37 @@ SegmentedPicker::SegmentedPicker(QList<Option> options, QWidget* parent)
     : QWidget(parent)
     , m_options(std::move(options))
 {
+    installAccessibleFactory();
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void SegmentedPicker::setCurrentIndex(int index)
 {
+    if (index < -1 || index >= count() || index == m_current)
+        return;
+    const int previous = m_current;
     m_current = index;
     update();
+    // The segments' checked states changed: a screen reader says so.
+    for (int segment : {previous, index}) {
+        if (segment < 0)
+            continue;
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        event.setChild(segment);
+        QAccessible::updateAccessibility(&event);
+    }
+    Q_EMIT currentIndexChanged(index);
+}
+
+void SegmentedPicker::choose(int index)
+{
+    if (index < 0 || index >= count() || index == m_current)
+        return;
+    setCurrentIndex(index);
+    Q_EMIT activated(index);
 }
 
 QSize SegmentedPicker::sizeHint() const
@@ -145,10 +347,8 @@ void SegmentedPicker::paintEvent(QPaintEvent*)
 void SegmentedPicker::mousePressEvent(QMouseEvent* event)
 {
     for (int i = 0; i < m_options.size(); ++i) {
-        if (segment(i).contains(event->position()) && i != m_current) {
-            setCurrentIndex(i);
-            Q_EMIT activated(i);
-        }
+        if (segment(i).contains(event->position()))
+            choose(i);
     }
 }
 
@@ -157,11 +357,7 @@ void SegmentedPicker::keyPressEvent(QKeyEvent* event)
     const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
     if (step == 0)
         return QWidget::keyPressEvent(event);
-    const int next = std::clamp(m_current + step, 0, static_cast<int>(m_options.size()) - 1);
-    if (next != m_current) {
-        setCurrentIndex(next);
-        Q_EMIT activated(next);
-    }
+    choose(std::clamp(m_current + step, 0, count() - 1));
 }
 
 ChoicePicker::ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget* parent)
@@ -174,7 +370,22 @@ ChoicePicker::ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget*
     // One width for every picker, so their left edges line up down a form; wide enough for the
     // longest choice of either language.
     setFixedSize(sizeHint());
-    connect(this, &QComboBox::activated, this, [this](int index) { Q_EMIT picked(itemData(index)); });
+    // A screen reader picks from the list (open or not: it sees the list's rows either way) by selecting
+    // a row, which leaves the list's current row where it was, and Qt takes no choice from that here.
+    // The pointer and the keys move the current row with the selection, so a selection elsewhere is
+    // that pick: take it, as a click would.
+    connect(view()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (selected.indexes().isEmpty())
+                    return;
+                const QModelIndex row = selected.indexes().constFirst();
+                if (row == view()->currentIndex())
+                    return;
+                setCurrentIndex(row.row());
+                if (view()->isVisible())
+                    hidePopup();
+                Q_EMIT activated(row.row());
+            });
 }
 
 QSize ChoicePicker::sizeHint() const
@@ -223,6 +434,7 @@ void ChoicePicker::paintEvent(QPaintEvent*)
 
 void ChoicePicker::setValue(const QVariant& value)
 {
+    const QSignalBlocker quiet(this);
     int found = -1;
     for (int i = 0; i < count(); ++i) {
         if (itemData(i) == value)

@@ -13,7 +13,8 @@ namespace rubbly {
 // The settings window's controls and grouped form, drawn the same on every desktop and following the
 // application palette: a section is a header above a rounded group of rows and a footer below.
 
-// An on/off switch. Tab reaches it, Space flips it; its accessible name is its row's text.
+// An on/off switch. Tab reaches it, Space flips it; its accessible name is its row's text. Assistive
+// technology sees a check box with "Toggle" and "Press" actions.
 class ToggleSwitch final : public PlainButton {
     Q_OBJECT
 public:
@@ -30,6 +31,7 @@ private:
 };
 
 // A row of segments, one selected; each shows a symbol and a title. Left and Right move the choice.
+// Assistive technology sees a group of radio buttons, one per segment.
 class SegmentedPicker final : public QWidget {
     Q_OBJECT
 public:
@@ -41,8 +43,15 @@ public:
     int currentIndex() const { return m_current; }
     void setCurrentIndex(int index);
     QSize sizeHint() const override;
+    int count() const { return static_cast<int>(m_options.size()); }
+    QString title(int index) const { return m_options.value(index).title; }
+    QRect segmentRect(int index) const { return segment(index).toAlignedRect(); }
+    // The user's choice, from the pointer, the keys or assistive technology.
+    void choose(int index);
 
 Q_SIGNALS:
+    // Every change of the selected segment, however it came.
+    void currentIndexChanged(int index);
     // Only for the user's choices, not for setCurrentIndex().
     void activated(int index);
 
@@ -66,12 +75,10 @@ class ChoicePicker final : public QComboBox {
     Q_OBJECT
 public:
     ChoicePicker(QList<std::pair<QString, QVariant>> choices, QWidget* parent = nullptr);
+    // Shows `value` without signalling: what the store holds is not a choice to store again.
     void setValue(const QVariant& value);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
-
-Q_SIGNALS:
-    void picked(const QVariant& value);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -12,24 +12,28 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace rubbly {
 
 namespace {
 
-// Controls bound both ways to one setting by its key: the user's choices write it, the store's
-// changes show.
+// Controls bound both ways to one setting by its key. The stored value follows the control's state
+// however it changes (a click, the keyboard, a screen reader's action, code); the store's own changes
+// show without being taken for the user's.
 ToggleSwitch* toggleFor(QObject* context, SettingsService& settings, SettingsService::Key key)
 {
     auto* toggle = new ToggleSwitch;
     toggle->setChecked(settings.value(key).toBool());
-    QObject::connect(toggle, &QAbstractButton::clicked, context,
+    QObject::connect(toggle, &QAbstractButton::toggled, context,
                      [&settings, key](bool checked) { settings.setValue(key, checked); });
     QObject::connect(&settings, &SettingsService::valueChanged, toggle,
                      [toggle, &settings, key](SettingsService::Key changed) {
-                         if (changed == key)
-                             toggle->setChecked(settings.value(key).toBool());
+                         if (changed != key)
+                             return;
+                         const QSignalBlocker quiet(toggle);
+                         toggle->setChecked(settings.value(key).toBool());
                      });
     return toggle;
 }
@@ -39,8 +43,11 @@ ChoicePicker* pickerFor(QObject* context, SettingsService& settings, SettingsSer
 {
     auto* picker = new ChoicePicker(std::move(choices));
     picker->setValue(settings.value(key));
-    QObject::connect(picker, &ChoicePicker::picked, context,
-                     [&settings, key](const QVariant& value) { settings.setValue(key, value); });
+    // No choice (a stored value off the list) is nothing to store.
+    QObject::connect(picker, &QComboBox::currentIndexChanged, context, [picker, &settings, key](int index) {
+        if (index >= 0)
+            settings.setValue(key, picker->itemData(index));
+    });
     QObject::connect(&settings, &SettingsService::valueChanged, picker,
                      [picker, &settings, key](SettingsService::Key changed) {
                          if (changed == key)
@@ -82,13 +89,16 @@ GeneralSettingsView::GeneralSettingsView(SettingsService& settings, QWidget* par
         options.append({appAppearanceTitle(appearance), appAppearanceSymbol(appearance)});
     auto* picker = new SegmentedPicker(options);
     const auto show = [picker, &settings] {
+        const QSignalBlocker quiet(picker);
         picker->setCurrentIndex(
             static_cast<int>(std::find(kAllAppAppearances.begin(), kAllAppAppearances.end(), settings.appAppearance()) -
                              kAllAppAppearances.begin()));
     };
     show();
-    connect(picker, &SegmentedPicker::activated, this,
-            [&settings](int index) { settings.setAppAppearance(kAllAppAppearances[index]); });
+    connect(picker, &SegmentedPicker::currentIndexChanged, this, [&settings](int index) {
+        if (index >= 0)
+            settings.setAppAppearance(kAllAppAppearances[static_cast<std::size_t>(index)]);
+    });
     connect(&settings, &SettingsService::appAppearanceChanged, picker, show);
     addSection(QCoreApplication::translate("Settings", "Appearance"),
                QCoreApplication::translate("Settings", "Follow the system's appearance, or always use light or dark."))
@@ -136,9 +146,11 @@ CleaningSettingsView::CleaningSettingsView(SettingsService& settings, QWidget* p
                                               "much space was freed when it is done."));
     auto* confirm = new ToggleSwitch;
     confirm->setChecked(settings.confirmBeforeEmptying());
-    connect(&settings, &SettingsService::confirmBeforeEmptyingChanged, confirm,
-            [confirm, &settings] { confirm->setChecked(settings.confirmBeforeEmptying()); });
-    connect(confirm, &QAbstractButton::clicked, this, [this, &settings](bool on) {
+    connect(&settings, &SettingsService::confirmBeforeEmptyingChanged, confirm, [confirm, &settings] {
+        const QSignalBlocker quiet(confirm);
+        confirm->setChecked(settings.confirmBeforeEmptying());
+    });
+    connect(confirm, &QAbstractButton::toggled, this, [this, &settings](bool on) {
         settings.setConfirmBeforeEmptying(on);
         // Once for the life of the stored settings: the first time it goes off.
         if (!on && !settings.hasShownConfirmOffWarning()) {
