@@ -1,6 +1,7 @@
 #include "BlockingWait.h"
 #include "MountGuard.h"
 #include "TrashFixture.h"
+#include "TrashRestorer.h"
 #include "TrashService.h"
 #include "VirtualScheduler.h"
 
@@ -77,6 +78,28 @@ private Q_SLOTS:
         QVERIFY(!TreeBuilder::exists(trash + "/info/" + entry.name + ".trashinfo"));
         QVERIFY(!TreeBuilder::read(trash + "/directorysizes").contains(entry.name.toPercentEncoding()));
         QVERIFY(service.listed().isEmpty());
+    }
+
+    void aTakenPlaceGetsTheNextNumberedName_data()
+    {
+        QTest::addColumn<QByteArray>("name"); // a folder's ends in '/'
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("a copy counts on from its number") << "report (1).pdf"_ba
+                                                          << "report (2).pdf"_ba;
+        QTest::newRow("a leading zero is no copy's number") << "take (01).wav"_ba
+                                                            << "take (01) (2).wav"_ba;
+        QTest::newRow("a compressed tar keeps both parts") << "backup (3).TAR.ZST"_ba
+                                                           << "backup (4).TAR.ZST"_ba;
+        QTest::newRow("a folder's dots are its name") << "site.tar.gz/"_ba
+                                                      << "site.tar.gz (2)"_ba;
+        QTest::newRow("a long stem is cut to fit")
+            << QByteArray(250, 'a') + ".tar.xz" << QByteArray(244, 'a') + " (2).tar.xz";
+    }
+    void aTakenPlaceGetsTheNextNumberedName()
+    {
+        QFETCH(QByteArray, name);
+        const bool folder = name.endsWith('/');
+        QTEST(TrashRestorer::numberedName(folder ? name.chopped(1) : name, 2, folder), "expected");
     }
 
     // Every refusal leaves the entry exactly where it was, listed with its info file, and whatever is

@@ -60,19 +60,47 @@ TrashRestorer::TrashRestorer(const TrashLocations& locations, QTimeZone zone)
 
 QByteArray TrashRestorer::numberedName(const QByteArray& name, int n, bool isDirectory)
 {
-    const qsizetype dot = isDirectory ? -1 : name.lastIndexOf('.');
+    // A compressed tar keeps both parts: "archive (2).tar.gz" still opens as what it is, where
+    // "archive.tar (2).gz" would unpack to a file of that odd name.
+    static const QByteArrayList kTarSuffixes{".tar.gz",  ".tar.xz",   ".tar.bz2", ".tar.zst", ".tar.lz",
+                                             ".tar.lz4", ".tar.lzma", ".tar.lzo", ".tar.br",  ".tar.Z"};
+    qsizetype dot = -1;
+    if (!isDirectory) {
+        dot = name.lastIndexOf('.');
+        for (const QByteArray& suffix : kTarSuffixes) {
+            if (name.size() > suffix.size() && qstrnicmp(name.constData() + name.size() - suffix.size(),
+                                                         suffix.constData(), static_cast<size_t>(suffix.size())) == 0) {
+                dot = name.size() - suffix.size();
+                break;
+            }
+        }
+    }
     const bool hasExtension = dot > 0 && name.size() - dot <= 32;
     QByteArray stem = hasExtension ? name.left(dot) : name;
     const QByteArray extension = hasExtension ? name.mid(dot) : QByteArray();
-    const QByteArray number = " (" + QByteArray::number(n) + ')';
-    const qsizetype room = std::max<qsizetype>(kNameMax - number.size() - extension.size(), 1);
+    // A name that is already a copy ("report (1).pdf") counts on from its number instead of adding
+    // a second one.
+    qint64 number = n;
+    if (stem.endsWith(')')) {
+        const qsizetype open = stem.lastIndexOf(" (");
+        const QByteArray digits = open > 0 ? stem.mid(open + 2, stem.size() - open - 3) : QByteArray();
+        bool ok = !digits.isEmpty() && digits.size() <= 9 && digits[0] != '0';
+        for (const char c : digits)
+            ok = ok && c >= '0' && c <= '9';
+        if (ok) {
+            number = digits.toLongLong() + n - 1;
+            stem.truncate(open);
+        }
+    }
+    const QByteArray suffix = " (" + QByteArray::number(number) + ')';
+    const qsizetype room = std::max<qsizetype>(kNameMax - suffix.size() - extension.size(), 1);
     if (stem.size() > room) {
         qsizetype cut = room;
         while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
             --cut;
         stem.truncate(std::max<qsizetype>(cut, 1));
     }
-    return stem + number + extension;
+    return stem + suffix + extension;
 }
 
 QByteArray TrashRestorer::lexicalAbsolutePath(const QByteArray& path, const QByteArray& base)
