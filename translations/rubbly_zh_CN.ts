@@ -939,6 +939,10 @@
         <translation>已放回 %1/%2 项，%3 项仍在废纸篓中。</translation>
     </message>
     <message>
+        <source>Put back %1/%2 items; %3 had already left the Trash.</source>
+        <translation>已放回 %1/%2 项，%3 项已不在废纸篓中。</translation>
+    </message>
+    <message>
         <source>Moved %1/%2 items to the Trash; %3 could not be moved.</source>
         <translation>已移入 %1/%2 项，%3 项无法移入废纸篓。</translation>
     </message>

@@ -138,7 +138,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
             directory = candidate;
     }
     if (!directory)
-        return fail(ENOENT, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
+        return fail(ENODEV, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
     auto opened = m_locations.open(*directory, false);
     if (!opened)
         return fail(opened.error().errorCode, opened.error().message());
@@ -155,7 +155,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     const QByteArray infoName = entry.name + ".trashinfo";
     struct stat infoStat {};
     if (::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat.st_mode))
-        return fail(ENOENT, QStringLiteral("it has no info file, so its original place is unknown"));
+        return fail(ENODATA, QStringLiteral("it has no info file, so its original place is unknown"));
     const std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName.constData(), m_zone);
     if (!info || !info->path || info->path->isEmpty())
         return fail(EINVAL, QStringLiteral("its info file names no original place"));
