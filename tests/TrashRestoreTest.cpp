@@ -124,6 +124,7 @@ private Q_SLOTS:
         row("no info file", "no info", "", "no info file");
         row("an info file without Path=", "", "", "names no original place");
         row("a bind mount of the same disk on the way (root)", "bind", "%o/mnt/doc.txt", "another file system");
+        row("a folder that holds a mount point (root)", "holds mount", "%o/doc.txt", "holds the mount point");
     }
     void refusesAndKeepsTheEntry()
     {
@@ -146,7 +147,13 @@ private Q_SLOTS:
             if (!m_privateMounts || !mounts.bind(outside + "/source", outside + "/mnt"))
                 QSKIP("mounting needs root and a mount namespace of its own");
         }
-        fx.files().write("doc.txt", "trashed");
+        // A folder entry keeps its data one level down, beside the mount.
+        const QByteArray data = setup == "holds mount" ? "doc.txt/kept" : "doc.txt";
+        fx.files().write(data, "trashed");
+        if (setup == "holds mount" &&
+            (!m_privateMounts ||
+             !mounts.bind(fx.outside().dir("source").path("source"), fx.files().dir("doc.txt/in").path("doc.txt/in"))))
+            QSKIP("mounting needs root and a mount namespace of its own");
         const QByteArray path = QByteArray(recordedPath).replace("%o", outside).replace("%t", fx.trashPath());
         if (setup != "no info")
             TreeBuilder(fx.infoPath())
@@ -157,7 +164,7 @@ private Q_SLOTS:
         Service service(fx);
         const TrashRestoreReport report = service.restore({fx.trashPath(), "doc.txt"});
         QVERIFY2(report.failures.value(0).message.contains(reason), qPrintable(report.failures.value(0).message));
-        QCOMPARE(TreeBuilder::read(fx.filesPath() + "/doc.txt"), "trashed"_ba);
+        QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + data), "trashed"_ba);
         QCOMPARE(TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo"), infoBefore);
         QCOMPARE(service.listed().size(), 1);
         QCOMPARE(TreeBuilder::read(outside + "/doc.txt"), setup == "taken" ? "someone else's"_ba : QByteArray());

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -151,6 +152,21 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         return fail(errno, errno == ENOENT ? QStringLiteral("it is no longer in the Trash") : describe(errno));
     if (data.mountRoot)
         return fail(EBUSY, QStringLiteral("it is a mount point"));
+    // A folder holding a mount point would carry it along, as a put would: refused the same way. The
+    // mount table names real paths, so the place of files/ is asked of its descriptor, not of a path
+    // that may go through the user's links.
+    if (S_ISDIR(data.st.st_mode)) {
+        char real[PATH_MAX];
+        const QByteArray link = "/proc/self/fd/" + QByteArray::number(filesFd);
+        const ssize_t length = ::readlink(link.constData(), real, sizeof real - 1);
+        const auto mounts = length > 0
+                                ? TrashLocations::mountPointsAtOrBelow(QByteArray(real, length) + '/' + entry.name)
+                                : std::nullopt;
+        if (!mounts)
+            return fail(EIO, QStringLiteral("the mount table cannot be read to check that it holds no mount point"));
+        if (!mounts->isEmpty())
+            return fail(EBUSY, QStringLiteral("it holds the mount point %1").arg(shown(mounts->first())));
+    }
 
     const QByteArray infoName = entry.name + ".trashinfo";
     struct stat infoStat {};
