@@ -107,6 +107,14 @@ private Q_SLOTS:
             "chmod -R u+rwX ~/'it'\\''s $HOME/Trash'");
         row("a missing home trash", Kind::Missing, home,
             "mkdir -p -m 700 ~/.local/share/Trash/files ~/.local/share/Trash/info");
+        row("a stick named in another encoding: its exact bytes", Kind::NotOwned, "/media/u/stick\xff/.Trash-0",
+            "sudo chown -R \"$USER\": $'/media/u/stick\\xff/.Trash-0'");
+        row("a quote beside such a byte", Kind::NotReadable, "/home/u/it's \xe9t\xe9/Trash",
+            "chmod -R u+rwX ~/$'it\\'s \\xe9t\\xe9/Trash'");
+        row("an escape byte is shown, not sent to the terminal", Kind::NotOwned, "/media/u/a\x1b]0;x\x07/.Trash-0",
+            "sudo chown -R \"$USER\": $'/media/u/a\\x1b]0;x\\x07/.Trash-0'");
+        row("UTF-8 and a newline stay as they are", Kind::NotOwned, "/media/u/Cl\xc3\xa9\n$(x)`y`/.Trash-0",
+            "sudo chown -R \"$USER\": '/media/u/Cl\xc3\xa9\n$(x)`y`/.Trash-0'");
         row("a home folder of its own name is not under it", Kind::NotOwned, "/home/u2/.local/share/Trash",
             "sudo chown -R \"$USER\": /home/u2/.local/share/Trash");
     }

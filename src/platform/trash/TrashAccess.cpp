@@ -3,6 +3,7 @@
 #include "DirectoryListing.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -51,14 +52,57 @@ bool isShellSafe(const QByteArray& text)
     return !text.isEmpty();
 }
 
-// Single quotes keep everything literal; a quote inside is closed, escaped and reopened.
+// The length of the UTF-8 sequence of a printable character at `at`, or 0 for a byte that does not
+// start one (a control byte, a broken or overlong sequence, an invisible or format character).
+qsizetype printableSequence(const QByteArray& text, qsizetype at)
+{
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80)
+        return byte >= 0x20 && byte != 0x7f ? 1 : 0;
+    const qsizetype length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc2 ? 2 : 0;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(QByteArrayView(text).sliced(at, length));
+    if (decoder.hasError() || decoded.isEmpty())
+        return 0;
+    const char32_t code = decoded.size() == 2 ? QChar::surrogateToUcs4(decoded[0], decoded[1]) : decoded[0].unicode();
+    return decoded.size() <= 2 && QChar::isPrint(code) ? length : 0;
+}
+
+// Single quotes keep everything literal; a quote inside is closed, escaped and reopened. A name whose
+// bytes are not all printable UTF-8 (a stick named in another encoding, an escape byte, an invisible
+// character) is written as $'…' with \xHH for those bytes instead: pasted into a terminal it names
+// those exact bytes, where a replacement character would name another folder or none.
 QString shellQuoted(const QByteArray& text)
 {
     if (isShellSafe(text))
-        return QFile::decodeName(text);
-    QByteArray quoted = text;
-    quoted.replace('\'', "'\\''");
-    return QFile::decodeName("'" + quoted + "'");
+        return QString::fromLatin1(text);
+    bool plain = true;
+    for (qsizetype i = 0; i < text.size() && plain;) {
+        const qsizetype length = text[i] == '\n' || text[i] == '\t' ? 1 : printableSequence(text, i);
+        plain = length > 0;
+        i += length;
+    }
+    if (plain) {
+        QByteArray quoted = text;
+        quoted.replace('\'', "'\\''");
+        return QString::fromUtf8("'" + quoted + "'");
+    }
+    QByteArray quoted = "$'";
+    for (qsizetype i = 0; i < text.size();) {
+        const char c = text[i];
+        if (const qsizetype length = printableSequence(text, i)) {
+            if (c == '\'' || c == '\\')
+                quoted += '\\';
+            quoted += text.mid(i, length);
+            i += length;
+            continue;
+        }
+        quoted += c == '\n' ? QByteArray("\\n") : c == '\t' ? QByteArray("\\t") : "\\x" + QByteArray(1, c).toHex();
+        ++i;
+    }
+    return QString::fromUtf8(quoted + "'");
 }
 
 // ~/rest when `path` lies under `home`, with only the rest quoted (a quoted ~ is not the home).
