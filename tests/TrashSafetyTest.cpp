@@ -101,6 +101,12 @@ private Q_SLOTS:
             QVERIFY2(TreeBuilder::exists(moved ? trash + '/' + path : made.path(path)), path.constData());
         }
         QVERIFY(kind != "file" || TreeBuilder::exists(target));
+        // A put on the home volume says why its trash cannot be used, and nothing moves.
+        if (where == "home") {
+            const TrashPutResult put = store.put(fx.outside().write("new.txt", "x").path("new.txt"), {});
+            QVERIFY2(!put && put.error().message.contains(named), qPrintable(put ? QString() : put.error().message));
+            QVERIFY(TreeBuilder::exists(fx.outside().path("new.txt")));
+        }
     }
 
     // A trash's directorysizes and info files may be written by anyone who can write the trash
