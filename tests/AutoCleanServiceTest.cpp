@@ -141,6 +141,19 @@ private Q_SLOTS:
         QCOMPARE(rig.trash.calls, (QStringList{u"emptyTrash"_s, u"emptyTrash"_s}));
     }
 
+    void aHoldStopsEvenAnEvaluationAlreadyWaitingItsTurn()
+    {
+        Rig rig;
+        rig.trash.deferred = true;
+        auto a = rig.autoClean.evaluate(statusWith(1, 12 * kGiB), rig.settings, nullptr, {});
+        auto b = rig.autoClean.evaluate(statusWith(1, 12 * kGiB), rig.settings, nullptr, {});
+        rig.autoClean.hold();
+        finish(a);
+        finish(b);
+        QCOMPARE(rig.trash.calls, QStringList{u"emptyTrash"_s});
+        QVERIFY(rig.autoClean.release() && !rig.autoClean.release()); // once: evaluate again
+    }
+
     void thresholdsThatFitNoByteCountDisableTheRule()
     {
         QCOMPARE(AutoCleanService::thresholdBytes(0.5), std::optional<qint64>(kGiB / 2));

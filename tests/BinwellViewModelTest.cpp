@@ -244,6 +244,41 @@ private Q_SLOTS:
         QVERIFY(!vm.dropUndo());
     }
 
+    // A drop that takes the Trash past a silent size rule: the rules wait while the drop is on its
+    // way and its undo is offered or under way, then act on a fresh scan. Calls are traced in order.
+    void theRulesWaitWhileADropCanBeUndone()
+    {
+        Rig rig;
+        rig.settings.setAutoCleanEnabled(true);
+        rig.settings.setAutoCleanActionIsSilent(true);
+        rig.trash.status = statusWith(3, 11LL << 30);
+        rig.trash.emptyResult = TrashCleanupResult{3, 11LL << 30, 0, {}};
+        BinwellViewModel& vm = rig.make();
+        finish(vm.moveToTrash({"/tmp/a"}));
+        finish(vm.refresh()); // the poll, the monitor, the panel opening
+        settle();
+        QVERIFY(vm.dropUndo() && !rig.trash.calls.contains(u"emptyTrash"_s));
+        rig.clock.advance(10s); // the offer ends: the rules get the Trash as it is now
+        settle();
+        QCOMPARE(rig.trash.calls.mid(2), (QStringList{u"fetchStatus"_s, u"emptyTrash"_s}));
+        QVERIFY(vm.lastCleaningRecord());
+
+        rig.trash.calls.clear();
+        finish(vm.moveToTrash({"/tmp/b"}));
+        QVERIFY(!rig.trash.calls.contains(u"emptyTrash"_s));
+        finish(vm.undoLastDrop());
+        settle();
+        QCOMPARE(rig.trash.restored.size(), 1);
+        QCOMPARE(rig.trash.calls, (QStringList{u"fetchStatus"_s, u"fetchStatus"_s, u"emptyTrash"_s}));
+
+        // Emptied by someone else meanwhile: what left the Trash is not said to have stayed.
+        finish(vm.moveToTrash({"/tmp/c"}));
+        const QString why = u"cannot restore /trash/files/c: it is no longer in the Trash"_s;
+        rig.trash.restoreReport = TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, ENOENT, why}}};
+        finish(vm.undoLastDrop());
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 0/1 项，1 项已不在废纸篓中。\n"_s + why));
+    }
+
     void autoCleanRunsAfterScansOnlyWhenEnabledAndNeverTouchesTheState()
     {
         Rig rig;

@@ -210,7 +210,8 @@ private Q_SLOTS:
     {
         Panel panel;
         const QByteArray trash = "/home/user/.local/share/Trash";
-        panel.workspace.accessProblem = TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700};
+        panel.workspace.accessProblem =
+            TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700, {}};
         panel.rescan(TrashError{TrashServiceError::PermissionDenied, EACCES, {}});
         QVERIFY(
             panel.texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));

@@ -1,6 +1,7 @@
 #include "TrashAccess.h"
 #include "TreeBuilder.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +29,8 @@ struct Trashes {
     // Whatever a case took away, so the temporary folder can be removed; never through a link (a case
     // makes files/ one, and chmod would change what it points at).
     ~Trashes() { TreeBuilder::makeWritable(tree.root()); }
-    std::optional<TrashAccessProblem> check() const { return checkTrashAccess({home, volume}, ::getuid()); }
+    std::optional<TrashAccessProblem> check() const { return checkTrashAccess(locations(), {home, volume}); }
+    static TrashLocations locations(uid_t uid = ::getuid()) { return TrashLocations({}, "/dev/null", uid); }
     QByteArray relative(const QByteArray& path) const { return path.mid(tree.root().size() + 1); }
 };
 
@@ -63,8 +65,9 @@ private Q_SLOTS:
         Trashes trashes;
         trashes.tree.dir(folder).chmod(folder, static_cast<mode_t>(mode));
         const QByteArray trash = folder.startsWith("USB") ? trashes.volume.path : trashes.home.path;
-        QCOMPARE(trashes.check(), (std::optional(TrashAccessProblem{kind, trashes.tree.path(folder), trash, ::getuid(),
-                                                                    static_cast<mode_t>(mode)})));
+        QCOMPARE(trashes.check(),
+                 (std::optional(TrashAccessProblem{
+                     kind, trashes.tree.path(folder), trash, ::getuid(), static_cast<mode_t>(mode), {}})));
     }
 
     void aFolderOfAnotherUserIsNotOurs()
@@ -72,22 +75,40 @@ private Q_SLOTS:
         // A folder root owns, as a Trash is after a file manager ran under sudo. For an ordinary user
         // /usr is one; root checks the same folders on behalf of another user.
         const uid_t checker = ::getuid() == 0 ? 65534 : ::getuid();
-        QCOMPARE(checkTrashAccess({TrashDirectory{"/usr", {}, false}}, checker).value().kind, Kind::NotOwned);
+        QCOMPARE(checkTrashAccess(Trashes::locations(checker), {TrashDirectory{"/usr", {}, false}}).value().kind,
+                 Kind::NotOwned);
     }
 
-    void aLinkOrAMissingHomeTrashIsNamed()
+    // Whatever the engine refuses, the check names with its part: a link to a folder of ours (the
+    // home trash itself too), a missing home trash or part. A volume's trash that is not there at all
+    // is simply not used.
+    void whatTheEngineRefusesIsNamed_data()
     {
+        QTest::addColumn<QByteArray>("part"); // made a link to a folder of ours, or removed
+        QTest::addColumn<Kind>("kind");
+        const QByteArray home = "home/.local/share/Trash", stick = "USB STICK/.Trash-1000";
+        QTest::newRow("the home trash is a link") << home << Kind::Link;
+        QTest::newRow("files/ is a link") << home + "/files" << Kind::Link;
+        QTest::newRow("a volume's trash is a link") << stick << Kind::Link;
+        QTest::newRow("no home trash") << home << Kind::Missing;
+        QTest::newRow("info/ is missing") << stick + "/info" << Kind::Missing;
+    }
+    void whatTheEngineRefusesIsNamed()
+    {
+        QFETCH(QByteArray, part);
+        QFETCH(Kind, kind);
         Trashes trashes;
-        ::rmdir(trashes.home.filesPath().constData());
-        trashes.tree.dir("elsewhere");
-        trashes.tree.symlink(trashes.relative(trashes.home.filesPath()), trashes.tree.path("elsewhere"));
-        QCOMPARE(trashes.check().value().kind, Kind::NotAFolder); // never followed, even to a folder
-
-        const TrashDirectory missing{trashes.tree.path("nobody/.local/share/Trash"), {}, true};
-        QCOMPARE(checkTrashAccess({missing}, ::getuid()).value().kind, Kind::Missing);
-        // A volume trash that is not there is simply not used.
+        QVERIFY(QDir(QFile::decodeName(trashes.tree.path(part))).removeRecursively());
+        if (kind == Kind::Link)
+            trashes.tree.dir("elsewhere/files", 0700)
+                .dir("elsewhere/info", 0700)
+                .symlink(part, trashes.tree.path("elsewhere"));
+        const auto problem = trashes.check();
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, kind);
+        QCOMPARE(problem->path, trashes.tree.path(part));
         const TrashDirectory gone{trashes.tree.path("gone/.Trash-1000"), trashes.tree.path("gone"), false};
-        QCOMPARE(checkTrashAccess({gone}, ::getuid()), std::nullopt);
+        QCOMPARE(checkTrashAccess(Trashes::locations(), {gone}), std::nullopt);
     }
 
     void theRepairCommandIsExactAndQuoted_data()
@@ -100,13 +121,24 @@ private Q_SLOTS:
         };
         const char* home = "/home/u/.local/share/Trash";
         row("another user's home trash", Kind::NotOwned, home, "sudo chown -R \"$USER\": ~/.local/share/Trash");
-        row("a link in the way: only the user can tell", Kind::NotAFolder, home, "");
+        row("a file in the way: only the user can tell", Kind::NotAFolder, home, "");
+        row("a link moves aside, never its target", Kind::Link, home,
+            "mv -n -T ~/.local/share/Trash ~/.local/share/Trash.link && "
+            "mkdir -p -m 700 ~/.local/share/Trash/files ~/.local/share/Trash/info");
         row("a volume with a space", Kind::NotOwned, "/media/u/USB STICK/.Trash-1000",
             "sudo chown -R \"$USER\": '/media/u/USB STICK/.Trash-1000'");
         row("a quote and a dollar under home", Kind::NotReadable, "/home/u/it's $HOME/Trash",
             "chmod -R u+rwX ~/'it'\\''s $HOME/Trash'");
         row("a missing home trash", Kind::Missing, home,
             "mkdir -p -m 700 ~/.local/share/Trash/files ~/.local/share/Trash/info");
+        row("a stick named in another encoding: its exact bytes", Kind::NotOwned, "/media/u/stick\xff/.Trash-0",
+            "sudo chown -R \"$USER\": $'/media/u/stick\\xff/.Trash-0'");
+        row("a quote beside such a byte", Kind::NotReadable, "/home/u/it's \xe9t\xe9/Trash",
+            "chmod -R u+rwX ~/$'it\\'s \\xe9t\\xe9/Trash'");
+        row("an escape byte is shown, not sent to the terminal", Kind::NotOwned, "/media/u/a\x1b]0;x\x07/.Trash-0",
+            "sudo chown -R \"$USER\": $'/media/u/a\\x1b]0;x\\x07/.Trash-0'");
+        row("UTF-8 and a newline stay as they are", Kind::NotOwned, "/media/u/Cl\xc3\xa9\n$(x)`y`/.Trash-0",
+            "sudo chown -R \"$USER\": '/media/u/Cl\xc3\xa9\n$(x)`y`/.Trash-0'");
         row("a home folder of its own name is not under it", Kind::NotOwned, "/home/u2/.local/share/Trash",
             "sudo chown -R \"$USER\": /home/u2/.local/share/Trash");
     }
@@ -115,7 +147,8 @@ private Q_SLOTS:
         QFETCH(Kind, kind);
         QFETCH(QByteArray, trash);
         QFETCH(QString, command);
-        QCOMPARE(repairCommand({kind, trash + "/files", trash, 0, 0}, "/home/u"), command);
+        QCOMPARE(repairCommand({kind, kind == Kind::Link ? trash : trash + "/files", trash, 0, 0, {}}, "/home/u"),
+                 command);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "BlockingWait.h"
 #include "MountGuard.h"
 #include "TrashFixture.h"
+#include "TrashRestorer.h"
 #include "TrashService.h"
 #include "VirtualScheduler.h"
 
@@ -79,6 +80,28 @@ private Q_SLOTS:
         QVERIFY(service.listed().isEmpty());
     }
 
+    void aTakenPlaceGetsTheNextNumberedName_data()
+    {
+        QTest::addColumn<QByteArray>("name"); // a folder's ends in '/'
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("a copy counts on from its number") << "report (1).pdf"_ba
+                                                          << "report (2).pdf"_ba;
+        QTest::newRow("a leading zero is no copy's number") << "take (01).wav"_ba
+                                                            << "take (01) (2).wav"_ba;
+        QTest::newRow("a compressed tar keeps both parts") << "backup (3).TAR.ZST"_ba
+                                                           << "backup (4).TAR.ZST"_ba;
+        QTest::newRow("a folder's dots are its name") << "site.tar.gz/"_ba
+                                                      << "site.tar.gz (2)"_ba;
+        QTest::newRow("a long stem is cut to fit")
+            << QByteArray(250, 'a') + ".tar.xz" << QByteArray(244, 'a') + " (2).tar.xz";
+    }
+    void aTakenPlaceGetsTheNextNumberedName()
+    {
+        QFETCH(QByteArray, name);
+        const bool folder = name.endsWith('/');
+        QTEST(TrashRestorer::numberedName(folder ? name.chopped(1) : name, 2, folder), "expected");
+    }
+
     // Every refusal leaves the entry exactly where it was, listed with its info file, and whatever is
     // at the original place untouched.
     void refusesAndKeepsTheEntry_data()
@@ -101,6 +124,7 @@ private Q_SLOTS:
         row("no info file", "no info", "", "no info file");
         row("an info file without Path=", "", "", "names no original place");
         row("a bind mount of the same disk on the way (root)", "bind", "%o/mnt/doc.txt", "another file system");
+        row("a folder that holds a mount point (root)", "holds mount", "%o/doc.txt", "holds the mount point");
     }
     void refusesAndKeepsTheEntry()
     {
@@ -123,7 +147,13 @@ private Q_SLOTS:
             if (!m_privateMounts || !mounts.bind(outside + "/source", outside + "/mnt"))
                 QSKIP("mounting needs root and a mount namespace of its own");
         }
-        fx.files().write("doc.txt", "trashed");
+        // A folder entry keeps its data one level down, beside the mount.
+        const QByteArray data = setup == "holds mount" ? "doc.txt/kept" : "doc.txt";
+        fx.files().write(data, "trashed");
+        if (setup == "holds mount" &&
+            (!m_privateMounts ||
+             !mounts.bind(fx.outside().dir("source").path("source"), fx.files().dir("doc.txt/in").path("doc.txt/in"))))
+            QSKIP("mounting needs root and a mount namespace of its own");
         const QByteArray path = QByteArray(recordedPath).replace("%o", outside).replace("%t", fx.trashPath());
         if (setup != "no info")
             TreeBuilder(fx.infoPath())
@@ -134,7 +164,7 @@ private Q_SLOTS:
         Service service(fx);
         const TrashRestoreReport report = service.restore({fx.trashPath(), "doc.txt"});
         QVERIFY2(report.failures.value(0).message.contains(reason), qPrintable(report.failures.value(0).message));
-        QCOMPARE(TreeBuilder::read(fx.filesPath() + "/doc.txt"), "trashed"_ba);
+        QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + data), "trashed"_ba);
         QCOMPARE(TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo"), infoBefore);
         QCOMPARE(service.listed().size(), 1);
         QCOMPARE(TreeBuilder::read(outside + "/doc.txt"), setup == "taken" ? "someone else's"_ba : QByteArray());

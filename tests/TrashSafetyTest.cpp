@@ -65,7 +65,7 @@ private Q_SLOTS:
         const qint64 yesterday = QDateTime::currentSecsSinceEpoch() - 86400;
         made.touch(madeFiles[1], yesterday).touch(madeFiles[2], yesterday);
         if (part == "files")
-            TreeBuilder(trash).write(madeFiles[1], oldInfo);
+            TreeBuilder(trash).write(madeFiles[1], oldInfo).touch(madeFiles[1], yesterday);
         const QByteArray target = part == "." ? trash : trash + '/' + part;
         const QByteArray source = part == "." ? made.root() : made.path(part);
         QVERIFY(QDir(QFile::decodeName(target)).removeRecursively());
@@ -101,6 +101,12 @@ private Q_SLOTS:
             QVERIFY2(TreeBuilder::exists(moved ? trash + '/' + path : made.path(path)), path.constData());
         }
         QVERIFY(kind != "file" || TreeBuilder::exists(target));
+        // A put on the home volume says why its trash cannot be used, and nothing moves.
+        if (where == "home") {
+            const TrashPutResult put = store.put(fx.outside().write("new.txt", "x").path("new.txt"), {});
+            QVERIFY2(!put && put.error().message.contains(named), qPrintable(put ? QString() : put.error().message));
+            QVERIFY(TreeBuilder::exists(fx.outside().path("new.txt")));
+        }
     }
 
     // A trash's directorysizes and info files may be written by anyone who can write the trash
@@ -195,6 +201,8 @@ private Q_SLOTS:
         TrashFixture fx;
         fx.outside().file("srv/data/one", 4096).file("srv/data/sub/two", 4096);
         fx.writeInfo("proj", "/home/u/proj", "2001-01-01T00:00:00");
+        // As old as a real Trash's: a fresh info file is spared as a put in flight whatever its data.
+        TreeBuilder(fx.infoPath()).touch("proj.trashinfo", QDateTime::currentSecsSinceEpoch() - 86400);
         MountGuard mounts;
         // The same tree twice: in the Trash already, and outside to be put there.
         for (TreeBuilder* tree : {&fx.files(), &fx.outside()}) {

@@ -539,6 +539,14 @@
 <context>
     <name>Permissions</name>
     <message>
+        <source>“%1” is a symbolic link, and Rubbly never follows a link into a trash folder. Move the link aside and make a real folder in its place; what it leads to stays where it is.</source>
+        <translation>“%1”是符号链接，Rubbly 从不沿链接进入废纸篓文件夹。请把这个链接移到一旁，在原处新建一个真正的文件夹；链接指向的内容保持原样。</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be used: %2.</source>
+        <translation>无法使用“%1”：%2。</translation>
+    </message>
+    <message>
         <source>Every trash folder can be read and emptied.</source>
         <translation>所有废纸篓文件夹都可以正常读取和清空。</translation>
     </message>
@@ -941,6 +949,10 @@
     <message>
         <source>Put back %1/%2 items; %3 stayed in the Trash.</source>
         <translation>已放回 %1/%2 项，%3 项仍在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>Put back %1/%2 items; %3 had already left the Trash.</source>
+        <translation>已放回 %1/%2 项，%3 项已不在废纸篓中。</translation>
     </message>
     <message>
         <source>Moved %1/%2 items to the Trash; %3 could not be moved.</source>

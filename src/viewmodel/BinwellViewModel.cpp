@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace rubbly {
@@ -38,6 +39,7 @@ BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
     connect(&m_services.shortcut, &GlobalShortcutService::triggered, this, [this] { emptyTrash(); });
     updateGlobalShortcut();
 
+    connect(this, &BinwellViewModel::dropUndoChanged, this, [this] { updateAutoCleanHold(); });
     connect(this, &BinwellViewModel::stateChanged, this, &BinwellViewModel::updateMenuBarLabelText);
     connect(&m_services.settings, &SettingsService::showSizeInMenuBarChanged, this,
             &BinwellViewModel::updateMenuBarLabelText);
@@ -52,6 +54,8 @@ BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
 BinwellViewModel::~BinwellViewModel()
 {
     m_services.shortcut.stop();
+    if (m_holdingAutoClean)
+        m_services.autoClean->release();
 }
 
 Timestamp BinwellViewModel::now() const
@@ -264,9 +268,10 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     QPointer<BinwellViewModel> self = this;
     const TrashStatus before = *m_state.status();
     cancelSuccessDismissal();
-    // What the drop put in is about to go for good: there is nothing left to undo.
-    dismissDropUndo();
     setState(BinwellState::cleaning(before));
+    // What the drop put in is about to go for good: there is nothing left to undo. (Withdrawn once
+    // cleaning, so the rules it held back do not start a scan of their own.)
+    dismissDropUndo();
 
     const TrashCleanupOutcome outcome = co_await m_services.trash.emptyTrash();
     if (!self)
@@ -317,12 +322,28 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     co_await scan();
 }
 
+void BinwellViewModel::updateAutoCleanHold(bool rescan)
+{
+    const bool hold = m_dropFlows > 0 || m_dropUndo.has_value();
+    if (!m_services.autoClean || hold == m_holdingAutoClean)
+        return;
+    m_holdingAutoClean = hold;
+    if (hold)
+        m_services.autoClean->hold();
+    else if (m_services.autoClean->release() && rescan)
+        refresh();
+}
+
 QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
 {
     QPointer<BinwellViewModel> self = this;
+    // Held before the put is queued: an emptying queued after it would delete what the undo offers.
+    ++m_dropFlows;
+    updateAutoCleanHold();
     const TrashPutReport report = co_await m_services.trash.moveToTrash(std::move(paths));
     if (!self)
         co_return;
+    --m_dropFlows;
     const auto failed = report.failures.size();
     if (failed > 0) {
         setLastFailureDetail(
@@ -333,6 +354,7 @@ QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
     }
     if (failed > 0 && report.movedCount == 0) {
         setState(BinwellState::error(QCoreApplication::translate("ViewModel", "Could not move to the Trash")));
+        updateAutoCleanHold(false); // a rescan now would hide the error; the poll brings the rules
         co_return;
     }
     // Some went in: the list shows them, and the failure line says what stayed out.
@@ -341,6 +363,7 @@ QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
         setDropUndo(DropUndo{report.movedCount, report.entries});
         dismissDropUndoLater(renew(m_dropUndoExpiry));
     }
+    updateAutoCleanHold();
     co_await refresh();
 }
 
@@ -371,9 +394,17 @@ QCoro::Task<void> BinwellViewModel::undoLastDrop()
 {
     if (!m_dropUndo)
         co_return;
+    QPointer<BinwellViewModel> self = this;
     QList<TrashEntryRef> entries = m_dropUndo->entries;
+    // The rules stay held until the entries are back: the scan that follows sees what they may take.
+    ++m_dropFlows;
     dismissDropUndo();
-    co_await restore(std::move(entries));
+    const bool alive = co_await putBack(std::move(entries));
+    if (!alive || !self)
+        co_return;
+    --m_dropFlows;
+    updateAutoCleanHold(false);
+    co_await refresh();
 }
 
 QCoro::Task<void> BinwellViewModel::restore(QList<TrashEntryRef> entries)
@@ -381,22 +412,42 @@ QCoro::Task<void> BinwellViewModel::restore(QList<TrashEntryRef> entries)
     if (entries.isEmpty())
         co_return;
     QPointer<BinwellViewModel> self = this;
+    const bool alive = co_await putBack(std::move(entries));
+    if (alive && self)
+        co_await refresh();
+}
+
+QCoro::Task<bool> BinwellViewModel::putBack(QList<TrashEntryRef> entries)
+{
+    QPointer<BinwellViewModel> self = this;
     const auto total = entries.size();
     const TrashRestoreReport report = co_await m_services.trash.restore(std::move(entries), false);
     if (!self)
-        co_return;
+        co_return false;
     if (!report.failures.isEmpty()) {
-        // The count, then each entry's reason as the engine words it (it names the place).
-        QStringList lines{QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 stayed in the Trash.")
-                              .arg(report.restoredPaths.size())
-                              .arg(total)
-                              .arg(report.failures.size())};
+        // The count, then each entry's reason as the engine words it (it names the place). An entry
+        // that is no longer in the Trash did not stay there: something emptied it meanwhile.
+        const auto gone = std::count_if(report.failures.cbegin(), report.failures.cend(),
+                                        [](const TrashError& failure) { return failure.errorCode == ENOENT; });
+        const auto stayed = report.failures.size() - gone;
+        QStringList lines;
+        if (stayed > 0)
+            lines.append(QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 stayed in the Trash.")
+                             .arg(report.restoredPaths.size())
+                             .arg(total)
+                             .arg(stayed));
+        if (gone > 0)
+            lines.append(
+                QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 had already left the Trash.")
+                    .arg(report.restoredPaths.size())
+                    .arg(total)
+                    .arg(gone));
         for (const TrashError& failure : report.failures)
             lines.append(failure.message);
         setLastFailureDetail(lines.join(u'\n'));
         m_failureFromScan = false;
     }
-    co_await refresh();
+    co_return true;
 }
 
 void BinwellViewModel::onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found)

@@ -171,6 +171,12 @@ private:
     Cancellation* renew(QPointer<Cancellation>& slot);
     void cancelSuccessDismissal();
     void recordCleaning(qint64 freedBytes, int removedCount);
+    // Holds the automatic rules while a drop is on its way in, its undo is offered, or the undo is
+    // putting it back; on the release, with `rescan`, a status is scanned for the rules if they
+    // skipped one.
+    void updateAutoCleanHold(bool rescan = true);
+    // Restore without the rescan; false when the view model is gone by the end.
+    QCoro::Task<bool> putBack(QList<TrashEntryRef> entries);
     void onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found);
     // The failure line for what a scan found: the trash folders it could not use, and the entries
     // the age rule keeps for want of a date.
@@ -197,6 +203,9 @@ private:
     std::optional<QString> m_lastFailureDetail;
     std::optional<DropUndo> m_dropUndo;
     QPointer<Cancellation> m_dropUndoExpiry;
+    // Drops and undos under way; with an offered undo they hold the automatic rules.
+    int m_dropFlows = 0;
+    bool m_holdingAutoClean = false;
     // The failure line names trash folders the last scan could not use (not an emptying's failure):
     // the next scan that can use them all clears it.
     bool m_failureFromScan = false;

@@ -155,7 +155,7 @@ void hover(QWidget* widget)
 
 TrashAccessProblem rootOwned(const QByteArray& trash)
 {
-    return TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700};
+    return TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700, {}};
 }
 
 TrashStatus longNamedTrash()
@@ -432,8 +432,12 @@ QList<SettingsScene> settingsScenes()
     using S = SidebarItem;
     using Grab = KeyGrabber::Status;
     const UpdateInfo update = sampleUpdate(true);
-    const TrashAccessProblem readOnly{TrashAccessProblem::Kind::NotWritable, "/home/user/.local/share/Trash/files",
-                                      "/home/user/.local/share/Trash", 1000, 0500};
+    const TrashAccessProblem readOnly{TrashAccessProblem::Kind::NotWritable,
+                                      "/home/user/.local/share/Trash/files",
+                                      "/home/user/.local/share/Trash",
+                                      1000,
+                                      0500,
+                                      {}};
     const QString failed = QCoreApplication::translate("Update", "Download failed; try downloading it in a browser");
     return {
         {"general", S::General},

@@ -116,8 +116,8 @@ bool DesktopWorkspace::copyText(const QString& text)
 
 std::optional<TrashAccessProblem> DesktopWorkspace::checkTrashAccess()
 {
-    return rubbly::checkTrashAccess(TrashLocations::fromEnvironment(m_config.environment).trashDirectories(),
-                                    ::getuid());
+    const TrashLocations locations = TrashLocations::fromEnvironment(m_config.environment);
+    return rubbly::checkTrashAccess(locations, locations.trashDirectories());
 }
 
 QByteArray DesktopWorkspace::homeFolder() const

@@ -167,9 +167,13 @@ QList<MountEntry> TrashLocations::mounts() const
     return parseMountInfo(file.readAll());
 }
 
-Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDirectory& directory, bool create) const
+Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDirectory& directory, bool create,
+                                                                 QByteArray* failedPart) const
 {
-    const auto problem = [&directory](const QString& reason, int error = 0) {
+    QByteArray part;
+    const auto problem = [&directory, &part, failedPart](const QString& reason, int error = 0) {
+        if (failedPart)
+            *failedPart = part;
         return TrashFolderProblem{directory.path, reason, error};
     };
     const qsizetype slash = directory.path.lastIndexOf('/');
@@ -190,6 +194,7 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
             ::mkdir(partial.constData(), 0700);
         }
     }
+    part = parentPath;
     PosixFd parent(::open(parentPath.constData(), kOpenDirFlags));
     if (!parent.isValid())
         return problem(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
@@ -200,6 +205,7 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     if (directory.isShared) {
         // $topdir/.Trash is shared by all users: only a real folder with the sticky bit, where no
         // one can remove or rename another's folder, is trusted.
+        part = directory.topDir + (directory.topDir.endsWith('/') ? ".Trash" : "/.Trash");
         PosixFd shared(::openat(parent.get(), ".Trash", kOpenDirFlags | O_NOFOLLOW));
         MountAwareStat st;
         struct stat what {};
@@ -219,12 +225,15 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     OpenTrashFolder opened;
     opened.directory = directory;
     struct stat folderStat {};
+    part = directory.path;
     if (auto why = openPart(parent.get(), leaf.constData(), QStringLiteral("the folder"), m_uid, create,
                             directory.isHome, parentStat.st_dev, opened.folder, &folderStat))
         return problem(why->reason, why->errorCode);
+    part = directory.filesPath();
     if (auto why = openPart(opened.folder.get(), "files", QStringLiteral("files/"), m_uid, create, false,
                             folderStat.st_dev, opened.files, &opened.filesStat))
         return problem(why->reason, why->errorCode);
+    part = directory.infoPath();
     if (auto why = openPart(opened.folder.get(), "info", QStringLiteral("info/"), m_uid, create, false,
                             folderStat.st_dev, opened.info, &opened.infoStat))
         return problem(why->reason, why->errorCode);
@@ -269,7 +278,13 @@ QList<TrashDirectory> TrashLocations::trashDirectories() const
 std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonicalPath, dev_t device) const
 {
     struct stat home {};
-    if (ensureHomeTrash() && ::stat(m_homeTrash.constData(), &home) == 0 && home.st_dev == device)
+    const bool usable = ensureHomeTrash();
+    if (usable && ::stat(m_homeTrash.constData(), &home) == 0 && home.st_dev == device)
+        return TrashDirectory{m_homeTrash, {}, true};
+    // A home trash that cannot be used (a link, a file, another user's) is still the trash of the
+    // volume that holds it: the caller's open() then says why, where another trash would surprise.
+    const qsizetype slash = m_homeTrash.lastIndexOf('/');
+    if (!usable && slash > 0 && ::stat(m_homeTrash.left(slash).constData(), &home) == 0 && home.st_dev == device)
         return TrashDirectory{m_homeTrash, {}, true};
 
     // The volume is the mount whose mount point is the longest prefix of the path.

@@ -72,6 +72,8 @@ public:
     static QList<MountEntry> parseMountInfo(const QByteArray& content);
 
     QByteArray homeTrashPath() const { return m_homeTrash; }
+    // The user whose trash folders these are: open() wants every part owned by this uid.
+    uid_t uid() const { return m_uid; }
     // Creates the home trash's files/ and info/ (0700) when missing; true when it can be used after.
     bool ensureHomeTrash() const;
 
@@ -85,8 +87,11 @@ public:
     // not a folder, owned by another user, a mount point, missing or unreadable; for
     // $topdir/.Trash/$uid also a $topdir/.Trash that is not a real sticky folder. Folders above the
     // home trash are the user's and may be links (a ~/.local/share on another disk). With `create`,
-    // the folder and its parts are made (0700) where missing.
-    Result<OpenTrashFolder, TrashFolderProblem> open(const TrashDirectory& directory, bool create) const;
+    // the folder and its parts are made (0700) where missing. `failedPart`, when given, gets the path
+    // of the part that failed its check (the folder, files/, info/, a volume's .Trash or the folder
+    // above), for the permissions check to name and mend; empty when no one part failed.
+    Result<OpenTrashFolder, TrashFolderProblem> open(const TrashDirectory& directory, bool create,
+                                                     QByteArray* failedPart = nullptr) const;
 
     // The trash that a file on the device `device`, at canonical path `canonicalPath`, belongs in:
     // the home trash when it is on the home trash's file system, else its volume's trash, created if

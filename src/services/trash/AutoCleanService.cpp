@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <cmath>
+#include <utility>
 
 namespace rubbly {
 
@@ -29,6 +30,13 @@ std::optional<qint64> AutoCleanService::thresholdBytes(double gigabytes)
     if (!std::isfinite(bytes) || bytes < 0 || bytes >= 9.2e18)
         return std::nullopt;
     return static_cast<qint64>(bytes);
+}
+
+bool AutoCleanService::release()
+{
+    if (m_holds == 0 || --m_holds > 0)
+        return false;
+    return std::exchange(m_skippedWhileHeld, false);
 }
 
 void AutoCleanService::record(qint64 freedBytes, int removedCount, const QPointer<QObject>& receiver,
@@ -59,6 +67,14 @@ QCoro::Task<void> AutoCleanService::evaluate(TrashStatus status, const SettingsS
     const bool notify = settings.notifyAfterCleaning();
 
     if (!enabled || status.itemCount == 0)
+        co_return;
+    // Checked right before each call that deletes: the trash service runs calls in order, so what a
+    // put queued after this check sees is not in the way of an emptying queued before it.
+    const auto held = [this] {
+        m_skippedWhileHeld = m_skippedWhileHeld || m_holds > 0;
+        return m_holds > 0;
+    };
+    if (held())
         co_return;
 
     const std::optional<qint64> threshold = thresholdBytes(thresholdGB);
@@ -92,6 +108,8 @@ QCoro::Task<void> AutoCleanService::evaluate(TrashStatus status, const SettingsS
     }
 
     if (byAge && days >= 1) {
+        if (held())
+            co_return;
         const TrashCleanupOutcome removed = co_await m_trash.removeItems(days);
         if (!self)
             co_return;

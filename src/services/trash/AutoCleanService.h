@@ -36,6 +36,15 @@ public:
     QCoro::Task<void> evaluate(TrashStatus status, const SettingsService& settings, QPointer<QObject> receiver,
                                std::function<void(const CleaningRecord&)> onRecord);
 
+    // Holds the rules back while the Trash holds entries that the user can still take back with one
+    // click (a drop's undo): an emptying then would delete what the offer promises to put back.
+    // Holds nest; an evaluation that meets one, when it starts or between its rules, applies nothing
+    // more. release() is true when the last hold ended and an evaluation was skipped meanwhile: the
+    // caller then evaluates a fresh status.
+    void hold() { ++m_holds; }
+    bool release();
+    bool isHeld() const { return m_holds > 0; }
+
     // The threshold in bytes (binary gigabytes, truncated); empty for values that fit no byte count
     // (negative, not finite, or beyond 2^63), which disables the size rule.
     static std::optional<qint64> thresholdBytes(double gigabytes);
@@ -56,6 +65,8 @@ private:
     Scheduler* m_scheduler;
     std::optional<Timestamp> m_lastThresholdNotifyDate;
     AsyncMutex m_turn;
+    int m_holds = 0;
+    bool m_skippedWhileHeld = false;
 };
 
 } // namespace rubbly

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,19 +61,47 @@ TrashRestorer::TrashRestorer(const TrashLocations& locations, QTimeZone zone)
 
 QByteArray TrashRestorer::numberedName(const QByteArray& name, int n, bool isDirectory)
 {
-    const qsizetype dot = isDirectory ? -1 : name.lastIndexOf('.');
+    // A compressed tar keeps both parts: "archive (2).tar.gz" still opens as what it is, where
+    // "archive.tar (2).gz" would unpack to a file of that odd name.
+    static const QByteArrayList kTarSuffixes{".tar.gz",  ".tar.xz",   ".tar.bz2", ".tar.zst", ".tar.lz",
+                                             ".tar.lz4", ".tar.lzma", ".tar.lzo", ".tar.br",  ".tar.Z"};
+    qsizetype dot = -1;
+    if (!isDirectory) {
+        dot = name.lastIndexOf('.');
+        for (const QByteArray& suffix : kTarSuffixes) {
+            if (name.size() > suffix.size() && qstrnicmp(name.constData() + name.size() - suffix.size(),
+                                                         suffix.constData(), static_cast<size_t>(suffix.size())) == 0) {
+                dot = name.size() - suffix.size();
+                break;
+            }
+        }
+    }
     const bool hasExtension = dot > 0 && name.size() - dot <= 32;
     QByteArray stem = hasExtension ? name.left(dot) : name;
     const QByteArray extension = hasExtension ? name.mid(dot) : QByteArray();
-    const QByteArray number = " (" + QByteArray::number(n) + ')';
-    const qsizetype room = std::max<qsizetype>(kNameMax - number.size() - extension.size(), 1);
+    // A name that is already a copy ("report (1).pdf") counts on from its number instead of adding
+    // a second one.
+    qint64 number = n;
+    if (stem.endsWith(')')) {
+        const qsizetype open = stem.lastIndexOf(" (");
+        const QByteArray digits = open > 0 ? stem.mid(open + 2, stem.size() - open - 3) : QByteArray();
+        bool ok = !digits.isEmpty() && digits.size() <= 9 && digits[0] != '0';
+        for (const char c : digits)
+            ok = ok && c >= '0' && c <= '9';
+        if (ok) {
+            number = digits.toLongLong() + n - 1;
+            stem.truncate(open);
+        }
+    }
+    const QByteArray suffix = " (" + QByteArray::number(number) + ')';
+    const qsizetype room = std::max<qsizetype>(kNameMax - suffix.size() - extension.size(), 1);
     if (stem.size() > room) {
         qsizetype cut = room;
         while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
             --cut;
         stem.truncate(std::max<qsizetype>(cut, 1));
     }
-    return stem + number + extension;
+    return stem + suffix + extension;
 }
 
 QByteArray TrashRestorer::lexicalAbsolutePath(const QByteArray& path, const QByteArray& base)
@@ -110,7 +139,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
             directory = candidate;
     }
     if (!directory)
-        return fail(ENOENT, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
+        return fail(ENODEV, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
     auto opened = m_locations.open(*directory, false);
     if (!opened)
         return fail(opened.error().errorCode, opened.error().message());
@@ -123,11 +152,26 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         return fail(errno, errno == ENOENT ? QStringLiteral("it is no longer in the Trash") : describe(errno));
     if (data.mountRoot)
         return fail(EBUSY, QStringLiteral("it is a mount point"));
+    // A folder holding a mount point would carry it along, as a put would: refused the same way. The
+    // mount table names real paths, so the place of files/ is asked of its descriptor, not of a path
+    // that may go through the user's links.
+    if (S_ISDIR(data.st.st_mode)) {
+        char real[PATH_MAX];
+        const QByteArray link = "/proc/self/fd/" + QByteArray::number(filesFd);
+        const ssize_t length = ::readlink(link.constData(), real, sizeof real - 1);
+        const auto mounts = length > 0
+                                ? TrashLocations::mountPointsAtOrBelow(QByteArray(real, length) + '/' + entry.name)
+                                : std::nullopt;
+        if (!mounts)
+            return fail(EIO, QStringLiteral("the mount table cannot be read to check that it holds no mount point"));
+        if (!mounts->isEmpty())
+            return fail(EBUSY, QStringLiteral("it holds the mount point %1").arg(shown(mounts->first())));
+    }
 
     const QByteArray infoName = entry.name + ".trashinfo";
     struct stat infoStat {};
     if (::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat.st_mode))
-        return fail(ENOENT, QStringLiteral("it has no info file, so its original place is unknown"));
+        return fail(ENODATA, QStringLiteral("it has no info file, so its original place is unknown"));
     const std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName.constData(), m_zone);
     if (!info || !info->path || info->path->isEmpty())
         return fail(EINVAL, QStringLiteral("its info file names no original place"));

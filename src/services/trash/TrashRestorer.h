@@ -42,9 +42,10 @@ public:
     // `problems`. Reads one info file per entry.
     QList<Entry> entries(QStringList* problems) const;
 
-    // "name (n).ext" for n ≥ 2: the extension is the part after the last dot of a file's name (not a
-    // folder's, not a leading dot), and the stem is shortened, at a character boundary, so that the
-    // name fits in NAME_MAX.
+    // The n-th other name for `name` (n ≥ 2): "name (n).ext", or for a name that already ends in
+    // " (k)" before its extension "name (k+n-1).ext". The extension is the part after the last dot of
+    // a file's name (not a folder's, not a leading dot), or a compressed tar's two parts (.tar.gz,
+    // .tar.xz, …); the stem is shortened, at a character boundary, so that the name fits in NAME_MAX.
     static QByteArray numberedName(const QByteArray& name, int n, bool isDirectory);
     // `path` made absolute against `base` (a folder) and cleaned of "." and empty components and
     // trailing slashes, without touching the disk; ".." removes the component before it.

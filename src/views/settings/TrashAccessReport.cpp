@@ -50,6 +50,16 @@ TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem
                                                "“%1” is not a folder. Move it out of the way, then check again.")
                        .arg(path);
         break;
+    case TrashAccessProblem::Kind::Link:
+        sentence = QCoreApplication::translate(
+                       "Permissions", "“%1” is a symbolic link, and Rubbly never follows a link into a trash folder. "
+                                      "Move the link aside and make a real folder in its place; what it leads to "
+                                      "stays where it is.")
+                       .arg(path);
+        break;
+    case TrashAccessProblem::Kind::Unusable:
+        sentence = QCoreApplication::translate("Permissions", "“%1” cannot be used: %2.").arg(path, problem->reason);
+        break;
     case TrashAccessProblem::Kind::NotOwned:
         sentence = QCoreApplication::translate("Permissions",
                                                "“%1” belongs to the user %2, so Rubbly cannot read or empty it.")
