@@ -88,6 +88,8 @@ private Q_SLOTS:
                                                           << "report (2).pdf"_ba;
         QTest::newRow("a leading zero is no copy's number") << "take (01).wav"_ba
                                                             << "take (01) (2).wav"_ba;
+        QTest::newRow("a year is no copy's number") << "Photos (2024)/"_ba
+                                                    << "Photos (2024) (2)"_ba;
         QTest::newRow("a compressed tar keeps both parts") << "backup (3).TAR.ZST"_ba
                                                            << "backup (4).TAR.ZST"_ba;
         QTest::newRow("a folder's dots are its name") << "site.tar.gz/"_ba

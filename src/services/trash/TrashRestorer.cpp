@@ -80,12 +80,12 @@ QByteArray TrashRestorer::numberedName(const QByteArray& name, int n, bool isDir
     QByteArray stem = hasExtension ? name.left(dot) : name;
     const QByteArray extension = hasExtension ? name.mid(dot) : QByteArray();
     // A name that is already a copy ("report (1).pdf") counts on from its number instead of adding
-    // a second one.
+    // a second one. Only up to three digits: "Photos (2024)" names a year, not the 2024th copy.
     qint64 number = n;
     if (stem.endsWith(')')) {
         const qsizetype open = stem.lastIndexOf(" (");
         const QByteArray digits = open > 0 ? stem.mid(open + 2, stem.size() - open - 3) : QByteArray();
-        bool ok = !digits.isEmpty() && digits.size() <= 9 && digits[0] != '0';
+        bool ok = !digits.isEmpty() && digits.size() <= 3 && digits[0] != '0';
         for (const char c : digits)
             ok = ok && c >= '0' && c <= '9';
         if (ok) {
