@@ -60,33 +60,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("depth");
         QTest::addColumn<int>("nameLength");
-        QTest::newRow("1500 levels") << 1500 << 1;
-        QTest::newRow("a path of 60 KB") << 300 << 200;
+        QTest::addColumn<int>("branches"); // deep branches from one folder, each closing it again
+        QTest::newRow("1500 levels") << 1500 << 1 << 1;
+        QTest::newRow("a path of 60 KB") << 300 << 200 << 1;
+        QTest::newRow("three deep branches") << 200 << 1 << 3;
     }
     void treesDeeperThanTheDescriptorLimitAreSizedAndRemoved()
     {
         QFETCH(int, depth);
         QFETCH(int, nameLength);
+        QFETCH(int, branches);
         TempHome home;
         const QByteArray root = QFile::encodeName(home.root()) + "/deep";
-        const QByteArray name(nameLength, 'd');
-        qint64 expected = 0;
-        QCOMPARE(::mkdir(root.constData(), 0755), 0);
-        PosixFd fd(::open(root.constData(), O_RDONLY | O_DIRECTORY));
-        for (int level = 0; fd.isValid(); ++level) {
-            struct stat st {};
-            if (level % 7 == 0)
-                ::close(::openat(fd.get(), "f", O_WRONLY | O_CREAT, 0644));
-            for (const char* entry : {".", "f"})
-                expected += ::fstatat(fd.get(), entry, &st, AT_SYMLINK_NOFOLLOW) == 0 ? st.st_blocks * 512 : 0;
-            QVERIFY(level == depth || ::mkdirat(fd.get(), name.constData(), 0755) == 0);
-            fd.reset(level == depth ? -1 : ::openat(fd.get(), name.constData(), O_RDONLY | O_DIRECTORY));
+        TreeBuilder(root).dir("fork");
+        qint64 expected = TreeBuilder::allocatedSize(root);
+        for (char branch = 'a'; branch < 'a' + branches; ++branch) {
+            const QByteArray name(nameLength, branch);
+            PosixFd fd(::open((root + "/fork").constData(), O_RDONLY | O_DIRECTORY));
+            for (int level = 0; fd.isValid(); ++level) {
+                struct stat st {};
+                if (level % 7 == 0)
+                    ::close(::openat(fd.get(), "f", O_WRONLY | O_CREAT, 0644));
+                for (const char* entry : {".", "f"})
+                    expected += ::fstatat(fd.get(), entry, &st, AT_SYMLINK_NOFOLLOW) == 0 && (level || branch == 'a')
+                                    ? st.st_blocks * 512
+                                    : 0;
+                QVERIFY(level == depth || ::mkdirat(fd.get(), name.constData(), 0755) == 0);
+                fd.reset(level == depth ? -1 : ::openat(fd.get(), name.constData(), O_RDONLY | O_DIRECTORY));
+            }
         }
         DescriptorLimit limit(256);
         QVERIFY(limit.ok());
         for (int threads : {1, 2}) {
             const WalkResult sized = DirectoryWalker({threads, true}).measure(root);
-            QVERIFY(sized.errors == 0 && sized.directories == depth);
+            QVERIFY(sized.errors == 0 && sized.directories == depth * branches + 1);
             QCOMPARE(sized.bytes, expected);
         }
         const RemovalResult removed = TreeRemover({true, true}).remove(root);

@@ -302,13 +302,16 @@ public:
             pool.push_back(std::move(m_buffer));
     }
     // Reads the rest of the folder into memory and closes it; its entries keep coming from there.
+    // A folder opened again already has them there, and may be closed again.
     void closeKeepingTheRest(BufferPool& pool)
     {
-        while (const Entry* entry = next()) {
-            m_saved += static_cast<char>(entry->type);
-            m_saved.append(entry->name).push_back('\0');
+        if (!m_drained) {
+            while (const Entry* entry = next()) {
+                m_saved += static_cast<char>(entry->type);
+                m_saved.append(entry->name).push_back('\0');
+            }
+            m_drained = true;
         }
-        m_drained = true;
         close(pool);
     }
     // Gives the folder its descriptor again, or none when it could not be opened again: then nothing
