@@ -9,6 +9,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <fcntl.h>
 
 #include <QList>
@@ -41,6 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray written = serializeDirectorySizes(sizes);
     FUZZ_CHECK(written.count('\n') == sizes.size());
     FUZZ_CHECK(parseDirectorySizes(written) == sizes);
+    // Under a limit that cannot hold every line, what is written still fits and reads back as the
+    // largest of the entries.
+    const qint64 limit = written.size() / 2;
+    const DirectorySizes kept = parseDirectorySizes(serializeDirectorySizes(sizes, limit));
+    FUZZ_CHECK(serializeDirectorySizes(sizes, limit).size() <= limit && kept.size() <= sizes.size());
+    qint64 smallestKept = kMaxBelievableSize;
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
+        FUZZ_CHECK(sizes.value(it.key()) == *it);
+        smallestKept = std::min(smallestKept, it->size);
+    }
+    for (auto it = sizes.cbegin(); it != sizes.cend(); ++it)
+        FUZZ_CHECK(kept.contains(it.key()) || it->size <= smallestKept);
     // And the lines nobody changed go back as they were, unit and spelling included, in their order:
     // KDE matches a line by its exact name and time.
     const QList<QByteArray> inputLines = input.split('\n');

@@ -94,7 +94,7 @@ private Q_SLOTS:
         const QByteArray rest = "[" + fx.trashPath() + "]\nDays=7\nUseTimeLimit=false\n\n";
         TreeBuilder(QFile::encodeName(fx.home().configHome()))
             .write("trashrc", rest + "[Status]\nEmpty=true\n")
-            .chmod("trashrc", 0600);
+            .chmod("trashrc", 0644);
         fx.outside().file("a file.txt", 100).file("b", 100).file("c", 100).file("d", 100);
         VirtualScheduler clock;
         TrashService service(&clock, fx.locations());
@@ -113,7 +113,7 @@ private Q_SLOTS:
               u"FilesRemoved "_s + fileUrl(fx.outside().path("a file.txt")) + u',' + fileUrl(fx.outside().path("b"))},
              "false");
         struct stat st {};
-        QVERIFY(::stat(QFile::encodeName(trashrc).constData(), &st) == 0 && (st.st_mode & 07777) == 0600);
+        QVERIFY(::stat(QFile::encodeName(trashrc).constData(), &st) == 0 && (st.st_mode & 07777) == 0644);
         // The age rule ran and removed nothing: nobody is disturbed.
         QCOMPARE(blockingWait(service.removeItems(30))->removedCount, 0);
         QCOMPARE(blockingWait(service.emptyTrash())->removedCount, 2);

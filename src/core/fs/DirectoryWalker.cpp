@@ -1,6 +1,7 @@
 #include "DirectoryWalker.h"
 
 #include "ByteCounts.h"
+#include "FolderReopen.h"
 #include "MountAwareStat.h"
 #include "PosixFd.h"
 
@@ -9,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 
 namespace rubbly {
@@ -181,7 +183,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
     m_devices[root] = st.st_dev;
     const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
     result.bytes += blocks;
-    walkTree(Work{fd, root, blocks}, result);
+    walkTree(Work{fd, root, blocks, {opened.st.st_dev, opened.st.st_ino}}, result);
 }
 
 void DirectoryWalker::runWorker(bool isCaller)
@@ -251,36 +253,93 @@ bool DirectoryWalker::offload(Work work)
 
 namespace {
 
-// One open folder of a walk, read with getdents64 into its own buffer. A DIR* would cost an fstat
-// and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree.
+// Read buffers of the open folders of a walk, handed from a folder that is done to the next one.
+using BufferPool = std::vector<std::unique_ptr<char[]>>;
+
+// One folder of a walk, read with getdents64 into a buffer of its own. A DIR* would cost an fstat
+// and two fcntl calls per folder in fdopendir, and a walk opens every folder of the tree. A folder
+// closed to save a descriptor keeps what it had not yet read as names in memory (as fts does), so it
+// is never read twice and no directory offset has to survive the closing.
 class FolderStream final {
 public:
+    struct Entry {
+        const char* name;
+        unsigned char type;
+    };
+
     // The folder's own counted bytes, and whether a spared entry below keeps it standing.
     qint64 blocks = 0;
     bool kept = false;
+    // For opening it again: what it is, and its name in the folder below.
+    FolderIdentity identity;
+    std::string name;
 
-    void open(int fd, qint64 ownBlocks)
+    void open(int fd, qint64 ownBlocks, FolderIdentity id, const char* entryName, BufferPool& pool)
     {
         m_fd = fd;
         m_pos = m_end = 0;
         m_failed = false;
+        m_saved.clear();
+        m_savedPos = 0;
+        m_drained = false;
         blocks = ownBlocks;
         kept = false;
-        if (!m_buffer)
+        identity = id;
+        name.assign(entryName);
+        if (pool.empty()) {
             m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+        } else {
+            m_buffer = std::move(pool.back());
+            pool.pop_back();
+        }
     }
-    void close()
+    void close(BufferPool& pool)
     {
-        ::close(m_fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
         m_fd = -1;
+        if (m_buffer)
+            pool.push_back(std::move(m_buffer));
+    }
+    // Reads the rest of the folder into memory and closes it; its entries keep coming from there.
+    // A folder opened again already has them there, and may be closed again.
+    void closeKeepingTheRest(BufferPool& pool)
+    {
+        if (!m_drained) {
+            while (const Entry* entry = next()) {
+                m_saved += static_cast<char>(entry->type);
+                m_saved.append(entry->name).push_back('\0');
+            }
+            m_drained = true;
+        }
+        close(pool);
+    }
+    // Gives the folder its descriptor again, or none when it could not be opened again: then nothing
+    // more comes from it.
+    void reopen(int fd)
+    {
+        m_fd = fd;
+        if (fd < 0) {
+            m_saved.clear();
+            m_savedPos = 0;
+        }
     }
     int fd() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
     // True when reading stopped on an error rather than at the end.
     bool failed() const { return m_failed; }
 
     // The next entry, or null at the end of the folder or on an error.
-    const dirent64* next()
+    const Entry* next()
     {
+        if (m_drained) {
+            if (m_savedPos >= m_saved.size())
+                return nullptr;
+            m_current.type = static_cast<unsigned char>(m_saved[m_savedPos]);
+            m_current.name = m_saved.c_str() + m_savedPos + 1;
+            m_savedPos += std::strlen(m_current.name) + 2;
+            return &m_current;
+        }
         if (m_pos >= m_end) {
             const ssize_t got = ::getdents64(m_fd, m_buffer.get(), kBufferSize);
             if (got <= 0) {
@@ -292,7 +351,8 @@ public:
         }
         const auto* entry = reinterpret_cast<const dirent64*>(m_buffer.get() + m_pos);
         m_pos += entry->d_reclen;
-        return entry;
+        m_current = {entry->d_name, entry->d_type};
+        return &m_current;
     }
 
 private:
@@ -302,6 +362,11 @@ private:
     ssize_t m_pos = 0;
     ssize_t m_end = 0;
     bool m_failed = false;
+    Entry m_current{};
+    // Type byte, name, NUL: for each entry still to come once the folder was closed early.
+    std::string m_saved;
+    std::size_t m_savedPos = 0;
+    bool m_drained = false;
 };
 
 } // namespace
@@ -309,24 +374,45 @@ private:
 void DirectoryWalker::walkTree(Work work, WalkResult& result)
 {
     // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
-    // Streams above `depth` are closed and keep their buffers for the next folder at that depth.
+    // Streams above `depth` are done and are reused for the next folder at that depth. The first
+    // folder and the deepest ones are open, kMaxOpenFolders in all: streams 1 .. firstOpen-1 are
+    // closed, holding their unread names, and are opened again on the way back up.
     const dev_t device = m_devices[work.root];
     std::vector<FolderStream> stack(1);
-    stack[0].open(work.fd, work.blocks);
+    BufferPool pool;
+    stack[0].open(work.fd, work.blocks, work.identity, "", pool);
     std::size_t depth = 1;
+    std::size_t firstOpen = 1;
     const std::atomic<bool>* stop = m_options.stop;
+    // Opens stack[i] again: ".." of the folder just done when that is still it, else down from the
+    // first folder by the remembered names, each checked. A folder moved away meanwhile is lost:
+    // what it still held is not counted.
+    const auto reopen = [&](std::size_t i, int childFd) {
+        int fd = reopenParent(childFd, stack[i].identity);
+        if (fd < 0)
+            fd = reopenByNames(stack[0].fd(), i, [&stack](std::size_t j) {
+                return std::pair(stack[j + 1].name.c_str(), stack[j + 1].identity);
+            });
+        if (fd < 0)
+            ++result.errors;
+        stack[i].reopen(fd);
+        firstOpen = i;
+    };
 
     while (depth > 0) {
         FolderStream& folder = stack[depth - 1];
-        const dirent64* entry = folder.next();
-        if (!entry || (stop && stop->load(std::memory_order_relaxed))) {
+        const FolderStream::Entry* entry = folder.isOpen() ? folder.next() : nullptr;
+        const bool stopping = stop && stop->load(std::memory_order_relaxed);
+        if (!entry || stopping) {
             if (entry || folder.failed())
                 ++result.errors;
-            folder.close();
+            if (depth >= 2 && !stack[depth - 2].isOpen() && !stopping)
+                reopen(depth - 2, folder.fd());
+            folder.close(pool);
             --depth;
             continue;
         }
-        const char* name = entry->d_name;
+        const char* name = entry->name;
         if (isDotOrDotDot(name))
             continue;
         if (m_options.spare && m_options.spare(name)) {
@@ -343,7 +429,7 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
 
         MountAwareStat entryStat;
         const struct stat& st = entryStat.st;
-        if (entry->d_type != DT_DIR) {
+        if (entry->type != DT_DIR) {
             // Files need their block count; unknown types need the stat to learn what they are.
             if (!mountAwareStat(dirFd, name, entryStat, device)) {
                 ++result.errors;
@@ -381,11 +467,14 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result)
         // The folder opened, not the entry: a DT_DIR entry was never stat'ed by name.
         const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
         result.bytes = saturatingAdd(result.bytes, blocks);
-        if (offload(Work{childFd, work.root, blocks}))
+        const FolderIdentity identity{opened.st.st_dev, opened.st.st_ino};
+        if (offload(Work{childFd, work.root, blocks, identity}))
             continue;
+        if (depth + 2 - firstOpen > kMaxOpenFolders && firstOpen < depth - 1)
+            stack[firstOpen++].closeKeepingTheRest(pool);
         if (depth == stack.size())
             stack.emplace_back();
-        stack[depth++].open(childFd, blocks);
+        stack[depth++].open(childFd, blocks, identity, name, pool);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FolderReopen.h"
 #include "Timestamp.h"
 
 #include <QByteArray>
@@ -92,6 +93,7 @@ private:
         std::size_t root;
         // The folder's own allocated bytes as counted when it was found (0 unless countFolders).
         qint64 blocks;
+        FolderIdentity identity;
     };
     std::vector<WalkResult> runBatch(const std::vector<WalkRoot>& roots, const std::function<void()>& alongside);
     void runWorker(bool isCaller);

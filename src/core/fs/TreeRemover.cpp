@@ -1,6 +1,7 @@
 #include "TreeRemover.h"
 
 #include "ByteCounts.h"
+#include "FolderReopen.h"
 #include "MountAwareStat.h"
 #include "PosixFd.h"
 
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace rubbly {
@@ -29,11 +31,11 @@ bool isDotOrDotDot(const char* name)
 // with `mountRoot` set. A folder we own whose mode keeps us out (r-x, -wx, ---) is given u+rwx
 // through its own descriptor, never by path, so a folder swapped for a link in between cannot make
 // us change anything else.
-int openForRemoval(int parentFd, const char* name, dev_t device, bool& mountRoot)
+// `st` receives what the opened folder's own stat says.
+int openForRemoval(int parentFd, const char* name, dev_t device, bool& mountRoot, MountAwareStat& st)
 {
     const uid_t me = ::geteuid();
     mountRoot = false;
-    MountAwareStat st;
     int fd = ::openat(parentFd, name, kOpenDirFlags);
     if (fd < 0 && errno == EACCES) {
         PosixFd pathFd(::openat(parentFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -140,7 +142,8 @@ RemovalResult TreeRemover::remove(int parentFd, const char* name)
         return result;
     }
     bool mountRoot = false;
-    PosixFd dirFd(openForRemoval(parentFd, name, st.st_dev, mountRoot));
+    MountAwareStat opened;
+    PosixFd dirFd(openForRemoval(parentFd, name, st.st_dev, mountRoot, opened));
     if (!dirFd.isValid()) {
         if (errno == ENOENT && !mountRoot)
             return gone();
@@ -163,17 +166,26 @@ RemovalResult TreeRemover::remove(int parentFd, const char* name)
 
 bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& rootName, RemovalResult& result)
 {
-    // Each frame is an open folder and the name it has in the frame below, so that once it is empty
-    // it can be removed relative to its parent.
+    // Each frame is a folder being emptied and the name it has in the frame below, so that once it
+    // is empty it can be removed relative to its parent. Only the root and the deepest frames are
+    // open (kMaxOpenFolders in all); the ones between are closed on the way down and opened again,
+    // checked to be the same folders, on the way back up.
     struct Frame {
+        // Null while closed to save a descriptor.
         DIR* dir;
         std::string name;
-        bool clean;
-        int passes;
+        FolderIdentity identity;
+        bool clean = true;
+        int passes = 1;
         // The folder's own allocated bytes, counted once it is removed.
-        qint64 blocks;
+        qint64 blocks = 0;
         // A spared entry below keeps this folder standing (not a failure).
-        bool keeps;
+        bool keeps = false;
+        // The folder could not be opened again: what is left in it stays.
+        bool lost = false;
+        // Names that stay here (failures, spared entries, folders kept by what they hold): a folder
+        // opened again is read from its start, and passes over these instead of counting them twice.
+        std::unordered_set<std::string> left;
     };
     const auto spared = [this](const char* n) { return m_options.spare && m_options.spare(n); };
     const int ownFd = ::dup(rootFd);
@@ -185,7 +197,9 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
         return false;
     }
     std::vector<Frame> stack;
-    stack.push_back({root, {}, true, 1, 0, false});
+    stack.push_back({root, {}, {}, true, 1, 0, false, false, {}});
+    // Frames 1 .. firstOpen-1 are closed; the root and those from firstOpen up are open.
+    std::size_t firstOpen = 1;
     bool rootClean = true;
     // The path of `name` in the top frame, from the folder the root is in: for naming a mount point.
     const auto pathOf = [&](const char* name) {
@@ -194,20 +208,42 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
             path += '/' + QByteArray::fromStdString(stack[i].name);
         return path + '/' + name;
     };
+    // Opens the top frame again: as ".." of the child just left when that is still the folder,
+    // else down from the root by the remembered names, each checked.
+    const auto reopenTop = [&](DIR* child) {
+        const std::size_t top = stack.size() - 1;
+        int fd = child ? reopenParent(::dirfd(child), stack[top].identity) : -1;
+        if (fd < 0)
+            fd = reopenByNames(::dirfd(stack[0].dir), top, [&stack](std::size_t i) {
+                return std::pair(stack[i + 1].name.c_str(), stack[i + 1].identity);
+            });
+        stack[top].dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (fd >= 0 && !stack[top].dir)
+            ::close(fd);
+        firstOpen = top;
+    };
+    const auto leave = [](Frame& frame, const char* name) {
+        frame.clean = false;
+        frame.left.insert(name);
+    };
+    const auto isLeft = [](const Frame& frame, const char* name) {
+        return !frame.left.empty() && frame.left.count(name) != 0;
+    };
 
     while (!stack.empty()) {
         if (stopped()) {
-            for (const Frame& frame : stack)
-                ::closedir(frame.dir);
+            for (const Frame& frame : stack) {
+                if (frame.dir)
+                    ::closedir(frame.dir);
+            }
             ++result.failures;
             return false;
         }
         Frame& frame = stack.back();
-        const int fd = ::dirfd(frame.dir);
         errno = 0;
-        const dirent* entry = ::readdir(frame.dir);
+        const dirent* entry = frame.dir ? ::readdir(frame.dir) : nullptr;
         if (!entry) {
-            if (errno != 0)
+            if (errno != 0 || !frame.dir)
                 frame.clean = false;
             // Unlinking while reading may make readdir skip entries on some file systems; a second
             // pass over a folder that should be empty picks those up.
@@ -215,7 +251,8 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
                 ::rewinddir(frame.dir);
                 errno = 0;
                 const dirent* probe = nullptr;
-                while ((probe = ::readdir(frame.dir)) && (isDotOrDotDot(probe->d_name) || spared(probe->d_name))) {
+                while ((probe = ::readdir(frame.dir)) &&
+                       (isDotOrDotDot(probe->d_name) || spared(probe->d_name) || isLeft(frame, probe->d_name))) {
                 }
                 if (probe) {
                     ++frame.passes;
@@ -223,35 +260,49 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
                     continue;
                 }
             }
-            Frame done = frame;
+            Frame done = std::move(frame);
             stack.pop_back();
-            ::closedir(done.dir);
             if (stack.empty()) {
+                ::closedir(done.dir);
                 rootClean = done.clean && !done.keeps;
                 break;
             }
             Frame& parent = stack.back();
+            if (!parent.dir)
+                reopenTop(done.dir);
+            if (done.dir)
+                ::closedir(done.dir);
+            if (!parent.dir) {
+                // Moved away or replaced while we were below it: what it still holds stays.
+                if (!parent.lost)
+                    ++result.failures;
+                parent.lost = true;
+                parent.clean = false;
+                continue;
+            }
             // Gone already (ENOENT) is what we wanted: another emptying got there first.
             if (done.keeps) {
                 parent.keeps = true;
+                parent.left.insert(done.name);
                 parent.clean = parent.clean && done.clean;
             } else if (!done.clean ||
                        (::unlinkat(::dirfd(parent.dir), done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)) {
                 if (done.clean)
                     ++result.failures;
-                parent.clean = false;
+                leave(parent, done.name.c_str());
             } else if (m_options.countBytes && m_options.countFolders) {
                 result.removedBytes = saturatingAdd(result.removedBytes, done.blocks);
             }
             continue;
         }
+        const int fd = ::dirfd(frame.dir);
         const char* name = entry->d_name;
-        if (isDotOrDotDot(name))
+        if (isDotOrDotDot(name) || isLeft(frame, name))
             continue;
         if (spared(name)) {
-            if (frame.passes == 1)
-                ++result.spared;
+            ++result.spared;
             frame.keeps = true;
+            frame.left.insert(name);
             continue;
         }
 
@@ -262,7 +313,7 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
             if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno != ENOENT) {
                     ++result.failures;
-                    frame.clean = false;
+                    leave(frame, name);
                 }
                 continue;
             }
@@ -277,13 +328,14 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
                 if (errno == EBUSY && result.mountPoint.isEmpty())
                     result.mountPoint = pathOf(name);
                 ++result.failures;
-                frame.clean = false;
+                leave(frame, name);
             }
             continue;
         }
 
         bool mountRoot = false;
-        const int childFd = openForRemoval(fd, name, device, mountRoot);
+        MountAwareStat opened;
+        const int childFd = openForRemoval(fd, name, device, mountRoot, opened);
         DIR* child = childFd >= 0 ? ::fdopendir(childFd) : nullptr;
         if (!child) {
             // Gone already is no failure; anything else (unreadable, a mount point) stays, and with it
@@ -296,14 +348,17 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
             if (mountRoot && result.mountPoint.isEmpty())
                 result.mountPoint = pathOf(name);
             ++result.failures;
-            frame.clean = false;
+            leave(frame, name);
             continue;
         }
-        qint64 childBlocks = 0;
-        struct stat childSt {};
-        if (m_options.countBytes && m_options.countFolders && ::fstat(::dirfd(child), &childSt) == 0)
-            childBlocks = allocatedBytes(childSt.st_blocks);
-        stack.push_back({child, name, true, 1, childBlocks, false});
+        const qint64 childBlocks =
+            m_options.countBytes && m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
+        // Deep down, the open folder nearest the root (never the root itself) is closed.
+        if (stack.size() + 1 - firstOpen + 1 > kMaxOpenFolders && firstOpen < stack.size()) {
+            ::closedir(stack[firstOpen].dir);
+            stack[firstOpen++].dir = nullptr;
+        }
+        stack.push_back({child, name, {opened.st.st_dev, opened.st.st_ino}, true, 1, childBlocks, false, false, {}});
     }
     return rootClean;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +105,34 @@ Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* 
         return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
     content.truncate(filled);
     return content;
+}
+
+Result<Done, UntrustedReadError> readUntrustedFileInPieces(int dirFd, const char* name, qint64 limit,
+                                                           const std::function<void(QByteArrayView)>& piece)
+{
+    struct stat st {};
+    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
+    if (!fd.isValid())
+        return errorFromErrno(errno);
+    if (st.st_size > limit)
+        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+    ::fcntl(fd.get(), F_SETFL, 0);
+    constexpr qsizetype kPiece = 64 * 1024;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece);
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer.get(), kPiece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errorFromErrno(errno);
+        if (n == 0)
+            return Done{};
+        total += n;
+        if (total > limit)
+            return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+        piece(QByteArrayView(buffer.get(), n));
+    }
 }
 
 } // namespace rubbly

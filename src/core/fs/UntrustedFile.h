@@ -3,6 +3,9 @@
 #include "Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
 
 namespace rubbly {
 
@@ -34,5 +37,11 @@ inline Result<QByteArray, UntrustedReadError> readUntrustedFile(const QByteArray
 // file, or -1 with errno set (ELOOP for a link, EINVAL for anything that is not a regular file). For
 // readers that stream instead of reading whole.
 int openUntrustedRegularFile(int dirFd, const char* name);
+
+// Reads `name` as readUntrustedFile() does, with the same checks and limit, but hands the content to
+// `piece` as it arrives, a buffer of at most 64 KiB at a time, so a large file is never in memory
+// whole. A file that grows past the limit while it is read ends in TooLarge after the pieces before.
+Result<Done, UntrustedReadError> readUntrustedFileInPieces(int dirFd, const char* name, qint64 limit,
+                                                           const std::function<void(QByteArrayView)>& piece);
 
 } // namespace rubbly

@@ -1,17 +1,12 @@
 #include "DirectorySizes.h"
 
+#include "AtomicFile.h"
 #include "PercentDecoding.h"
-#include "PosixFd.h"
-
-#include <QList>
-#include <QRandomGenerator>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <fcntl.h>
 #include <limits>
-#include <unistd.h>
+#include <numeric>
 #include <vector>
 
 namespace rubbly {
@@ -79,52 +74,81 @@ bool DirectorySize::operator==(const DirectorySize& other) const
            measured == other.measured && text == other.text;
 }
 
-DirectorySizes parseDirectorySizes(const QByteArray& content)
+namespace {
+
+// Adds line number `index` (without its newline) to `sizes` when it is a valid line.
+void parseLine(QByteArrayView line, qsizetype index, DirectorySizes& sizes, QByteArray& canonical)
+{
+    const qsizetype first = line.indexOf(' ');
+    const qsizetype second = first < 0 ? -1 : line.indexOf(' ', first + 1);
+    if (second < 0 || line.indexOf(' ', second + 1) >= 0)
+        return;
+    const QByteArrayView sizeField = line.first(first);
+    bool sizeOk = false, mtimeOk = false;
+    DirectorySize entry;
+    entry.size = sizeField.toLongLong(&sizeOk);
+    entry.mtime = line.sliced(first + 1, second - first - 1).toLongLong(&mtimeOk);
+    std::optional<QByteArray> decoded = percentDecoded(line.sliced(second + 1));
+    if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || !decoded || decoded->isEmpty() ||
+        decoded->contains('/'))
+        return;
+    // No trash file is from the year 5138: a larger number is milliseconds, and one that is too large
+    // for either is no time at all (it would never match, and be measured at every scan).
+    if (entry.mtime > kLatestSeconds) {
+        if (entry.mtime / 1000 > kLatestSeconds)
+            return;
+        entry.milliseconds = true;
+        entry.measured = sizeField.size() > 1 && sizeField.startsWith('0');
+    }
+    entry.position = index;
+    canonical.clear();
+    appendLine(canonical, *decoded, entry);
+    if (canonical != line)
+        entry.text = line.toByteArray();
+    sizes.insert(std::move(*decoded), std::move(entry));
+}
+
+} // namespace
+
+DirectorySizes parseDirectorySizes(QByteArrayView content)
 {
     DirectorySizes sizes;
-    const QList<QByteArray> lines = content.split('\n');
     QByteArray canonical;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray& line = lines[i];
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() != 3)
-            continue;
-        bool sizeOk = false, mtimeOk = false;
-        DirectorySize entry;
-        entry.size = fields[0].toLongLong(&sizeOk);
-        entry.mtime = fields[1].toLongLong(&mtimeOk);
-        const std::optional<QByteArray> decoded = percentDecoded(fields[2]);
-        if (!sizeOk || !mtimeOk || entry.size < 0 || entry.size > kMaxBelievableSize || !decoded ||
-            decoded->isEmpty() || decoded->contains('/'))
-            continue;
-        const QByteArray& name = *decoded;
-        // No trash file is from the year 5138: a larger number is milliseconds, and one that is too
-        // large for either is no time at all (it would never match, and be measured at every scan).
-        if (entry.mtime > kLatestSeconds) {
-            if (entry.mtime / 1000 > kLatestSeconds)
-                continue;
-            entry.milliseconds = true;
-            entry.measured = fields[0].size() > 1 && fields[0].startsWith('0');
-        }
-        entry.position = i;
-        canonical.clear();
-        appendLine(canonical, name, entry);
-        if (canonical != line)
-            entry.text = line;
-        sizes.insert(name, std::move(entry));
-    }
+    qsizetype index = 0;
+    qsizetype start = 0;
+    for (qsizetype end; (end = content.indexOf('\n', start)) >= 0; start = end + 1)
+        parseLine(content.sliced(start, end - start), index++, sizes, canonical);
+    parseLine(content.sliced(start), index, sizes, canonical);
     return sizes;
 }
 
-Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd)
+Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd, qint64 maxBytes)
 {
-    const auto content = readUntrustedFile(trashFd, "directorysizes", kMaxDirectorySizesFile);
-    if (!content)
-        return content.error();
-    return parseDirectorySizes(*content);
+    // Read in pieces and parsed line by line: a file near the limit never sits in memory whole.
+    DirectorySizes sizes;
+    QByteArray canonical;
+    QByteArray partial;
+    qsizetype index = 0;
+    const auto read = readUntrustedFileInPieces(trashFd, "directorysizes", maxBytes, [&](QByteArrayView piece) {
+        qsizetype start = 0;
+        for (qsizetype end; (end = piece.indexOf('\n', start)) >= 0; start = end + 1) {
+            if (partial.isEmpty()) {
+                parseLine(piece.sliced(start, end - start), index++, sizes, canonical);
+            } else {
+                partial += piece.sliced(start, end - start);
+                parseLine(partial, index++, sizes, canonical);
+                partial.truncate(0);
+            }
+        }
+        partial += piece.sliced(start);
+    });
+    if (!read)
+        return read.error();
+    parseLine(partial, index, sizes, canonical);
+    return sizes;
 }
 
-QByteArray serializeDirectorySizes(const DirectorySizes& sizes)
+QByteArray serializeDirectorySizes(const DirectorySizes& sizes, qint64 maxBytes)
 {
     std::vector<DirectorySizes::const_iterator> order;
     order.reserve(static_cast<std::size_t>(sizes.size()));
@@ -142,43 +166,53 @@ QByteArray serializeDirectorySizes(const DirectorySizes& sizes)
     // temporaries per field cost more than the writing itself.
     QByteArray text;
     text.reserve(sizes.size() * 48);
+    std::vector<qsizetype> starts;
+    starts.reserve(order.size() + 1);
     for (const auto& it : order) {
+        starts.push_back(text.size());
         if (it->text.isEmpty())
             appendLine(text, it.key(), *it);
         else
             text += it->text;
         text += '\n';
     }
-    return text;
+    starts.push_back(text.size());
+    if (text.size() <= maxBytes)
+        return text;
+
+    // More than a reader takes: the largest entries are kept. One left out is measured again at the
+    // next scan, and the small ones cost the least to measure.
+    std::vector<std::size_t> bySize(order.size());
+    std::iota(bySize.begin(), bySize.end(), std::size_t(0));
+    std::sort(bySize.begin(), bySize.end(), [&order](std::size_t a, std::size_t b) {
+        if (order[a]->size != order[b]->size)
+            return order[a]->size > order[b]->size;
+        return order[a].key() < order[b].key();
+    });
+    std::vector<bool> kept(order.size());
+    qint64 total = 0;
+    for (const std::size_t i : bySize) {
+        const qsizetype length = starts[i + 1] - starts[i];
+        if (total + length > maxBytes)
+            break;
+        total += length;
+        kept[i] = true;
+    }
+    QByteArray fitting;
+    fitting.reserve(total);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (kept[i])
+            fitting += QByteArrayView(text).sliced(starts[i], starts[i + 1] - starts[i]);
+    }
+    return fitting;
 }
 
-bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes)
+bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes, QString* error, qint64 maxBytes)
 {
-    const QByteArray text = serializeDirectorySizes(sizes);
-    QByteArray tempName;
-    PosixFd fd;
-    for (int attempt = 0; attempt < 8 && !fd.isValid(); ++attempt) {
-        tempName = "directorysizes." + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd.reset(::openat(trashFd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.isValid() && errno != EEXIST)
-            return false;
-    }
-    if (!fd.isValid())
-        return false;
-    qsizetype written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd.get(), text.constData() + written, static_cast<size_t>(text.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    const bool closed = ::close(fd.release()) == 0;
-    if (written == text.size() && closed && ::renameat(trashFd, tempName.constData(), trashFd, "directorysizes") == 0)
-        return true;
-    ::unlinkat(trashFd, tempName.constData(), 0);
-    return false;
+    const auto written = fs::replaceFileAt(trashFd, "directorysizes", serializeDirectorySizes(sizes, maxBytes), 0600);
+    if (!written && error)
+        *error = written.error();
+    return written.ok();
 }
 
 } // namespace rubbly

@@ -4,7 +4,9 @@
 #include "UntrustedFile.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
+#include <QString>
 
 #include <time.h>
 
@@ -50,28 +52,33 @@ using DirectorySizes = QHash<QByteArray, DirectorySize>;
 // A size beyond this is not believed, whoever wrote it: no disk holds an exbibyte (2^60 bytes), and
 // sums of believable sizes stay far from overflowing.
 constexpr qint64 kMaxBelievableSize = qint64(1) << 60;
-// A directorysizes file larger than this is not read (and gets written anew): 8 MiB holds a line for
-// each of 100 000 entries with names of 60 bytes.
-constexpr qint64 kMaxDirectorySizesFile = qint64(8) << 20;
+// The one limit of the directorysizes file, for reading and for writing: what we write, we read back.
+// A file beyond it is not read (and gets written anew); a table beyond it is written without its
+// smallest entries. A line is about 30 bytes and the percent-encoded name (one to three bytes for
+// each byte of the name): 128 MiB holds a million lines with names of 100 plain characters, or
+// 550 000 folders named with 24 Chinese characters. The reader holds the table, never the whole file.
+constexpr qint64 kMaxDirectorySizesFile = qint64(128) << 20;
 
 // Reads "<size> <mtime> <percent-encoded name>" lines. Any program may write this file, so a line that
 // is not exactly that (a negative size or one beyond kMaxBelievableSize, a name that is empty or
 // holds '/', an mtime too large even for milliseconds) is skipped. An mtime beyond the year 5138 in
 // seconds is milliseconds. A name given twice keeps its last line.
-DirectorySizes parseDirectorySizes(const QByteArray& content);
+DirectorySizes parseDirectorySizes(QByteArrayView content);
 
 // The `directorysizes` file of the trash folder `trashFd`, parsed: an error when it is missing, not
-// a regular file (a link or a FIFO is neither followed nor waited for) or beyond
-// kMaxDirectorySizesFile.
-Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd);
+// a regular file (a link or a FIFO is neither followed nor waited for) or beyond `maxBytes`.
+Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd, qint64 maxBytes = kMaxDirectorySizesFile);
 
 // The file's text for `sizes`, one line per entry in the order they were read, new ones last by
-// name; the name percent-encoded as in .trashinfo files.
-QByteArray serializeDirectorySizes(const DirectorySizes& sizes);
+// name; the name percent-encoded as in .trashinfo files. Never longer than `maxBytes`: when all the
+// lines would be, the entries with the smallest sizes are left out.
+QByteArray serializeDirectorySizes(const DirectorySizes& sizes, qint64 maxBytes = kMaxDirectorySizesFile);
 
-// Replaces the `directorysizes` file of the trash folder `trashFd` with `sizes`: written to a new
-// file beside it and renamed over, so a reader never sees half, and whatever had the name (a link, a
-// FIFO) is replaced rather than written through. False when it could not be written.
-bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes);
+// Replaces the `directorysizes` file of the trash folder `trashFd` with `sizes` (see
+// serializeDirectorySizes()), whole or not at all (fs::replaceFileAt): a reader never sees half,
+// whatever had the name (a link, a FIFO) is replaced rather than written through, and on a full disk
+// the old file stays as it was. False, with the reason in `error`, when it could not be written.
+bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes, QString* error = nullptr,
+                         qint64 maxBytes = kMaxDirectorySizesFile);
 
 } // namespace rubbly

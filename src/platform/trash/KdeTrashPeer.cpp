@@ -1,6 +1,6 @@
 #include "KdeTrashPeer.h"
 
-#include "PosixFd.h"
+#include "AtomicFile.h"
 #include "UntrustedFile.h"
 #include "XdgPaths.h"
 
@@ -9,10 +9,6 @@
 #include <QLockFile>
 #include <QSet>
 #include <QUrl>
-
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rubbly {
 
@@ -34,26 +30,6 @@ std::optional<bool> configBool(const QByteArray& value)
     if (v == "false" || v == "off" || v == "no" || v == "0")
         return false;
     return std::nullopt;
-}
-
-// Replaces `path` with `content` through a temporary file in the same folder, so a reader sees the
-// old file or the new one, never half of one.
-bool replaceFile(const QByteArray& path, const QByteArray& content, mode_t mode)
-{
-    QByteArray tempPath = path + ".XXXXXX";
-    PosixFd fd(::mkstemp(tempPath.data()));
-    if (!fd.isValid())
-        return false;
-    const bool written =
-        ::fchmod(fd.get(), mode) == 0 &&
-        ::write(fd.get(), content.constData(), static_cast<size_t>(content.size())) == content.size() &&
-        ::fdatasync(fd.get()) == 0;
-    fd.reset();
-    if (!written || ::rename(tempPath.constData(), path.constData()) != 0) {
-        ::unlink(tempPath.constData());
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -142,12 +118,12 @@ void KdeTrashPeer::setEmptyStatus(bool empty)
     QLockFile lock(trashrcPath() + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs))
         return;
-    struct stat st {};
     const auto content = readUntrustedFile(path, kMaxTrashrcSize);
-    if (!content || ::lstat(path.constData(), &st) != 0)
+    if (!content)
         return;
+    // Whole or not at all, keeping the file's mode: a full disk leaves KDE's settings as they were.
     if (const auto updated = withEmptyStatus(*content, empty))
-        replaceFile(path, *updated, st.st_mode & 07777);
+        (void)fs::replaceFile(path, *updated, 0600);
 }
 
 std::optional<QByteArray> KdeTrashPeer::withEmptyStatus(const QByteArray& trashrc, bool empty)
