@@ -93,6 +93,16 @@ bool isUnder(const QByteArray& path, const QByteArray& dir)
     return path == dir || (path.startsWith(dir) && path.size() > dir.size() && path[dir.size()] == '/');
 }
 
+// One prober for the whole process: the tray's engine, its permission check and the command line
+// each make TrashLocations of their own, and a stalled volume must hold one thread, not one each.
+// Never destroyed: its threads may outlive everything else.
+std::shared_ptr<VolumeProber> processProber()
+{
+    static auto* prober =
+        new std::shared_ptr<VolumeProber>(std::make_shared<VolumeProber>(TrashLocations::kVolumeDeadline));
+    return *prober;
+}
+
 } // namespace
 
 bool MountEntry::isHidden() const
@@ -145,7 +155,15 @@ TrashLocations::TrashLocations(const QProcessEnvironment& env, QByteArray mountI
     : m_homeTrash(QFile::encodeName(xdg::dataHome(env)) + "/Trash")
     , m_mountInfoPath(std::move(mountInfoPath))
     , m_uid(uid)
+    , m_prober(processProber())
+    , m_look(&TrashLocations::lookAtVolume)
 {
+}
+
+void TrashLocations::setVolumeProbing(std::shared_ptr<VolumeProber> prober, VolumeLook look)
+{
+    m_prober = std::move(prober);
+    m_look = std::move(look);
 }
 
 TrashLocations TrashLocations::fromEnvironment(const QProcessEnvironment& env)
@@ -231,7 +249,29 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     return opened;
 }
 
-QList<TrashDirectory> TrashLocations::trashDirectories() const
+QList<FoundTrash> TrashLocations::lookAtVolume(const MountEntry& mount, uid_t uid)
+{
+    QList<FoundTrash> found;
+    const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
+    const QByteArray user = QByteArray::number(uid);
+    const auto add = [&](const QByteArray& path, bool shared, const struct stat& identity) {
+        found.append(
+            FoundTrash{TrashDirectory{path, mount.mountPoint, false, shared}, identity.st_dev, identity.st_ino});
+    };
+    struct stat st {};
+    if (::lstat((top + "/.Trash").constData(), &st) == 0) {
+        struct stat mine {};
+        if (S_ISLNK(st.st_mode))
+            add(top + "/.Trash/" + user, true, st);
+        else if (S_ISDIR(st.st_mode) && ::lstat((top + "/.Trash/" + user).constData(), &mine) == 0)
+            add(top + "/.Trash/" + user, true, mine);
+    }
+    if (::lstat((top + "/.Trash-" + user).constData(), &st) == 0)
+        add(top + "/.Trash-" + user, false, st);
+    return found;
+}
+
+QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>* notAnswering) const
 {
     QList<TrashDirectory> result{TrashDirectory{m_homeTrash, {}, true}};
     // Each once by what is there: a volume mounted twice (or bound elsewhere) shows the same inode;
@@ -241,29 +281,41 @@ QList<TrashDirectory> TrashLocations::trashDirectories() const
     struct stat st {};
     if (::lstat(m_homeTrash.constData(), &st) == 0)
         seen.insert({st.st_dev, st.st_ino});
-    const QByteArray uid = QByteArray::number(m_uid);
-    const auto add = [&](const TrashDirectory& directory, const struct stat& identity) {
-        if (!seen.contains({identity.st_dev, identity.st_ino})) {
-            seen.insert({identity.st_dev, identity.st_ino});
-            result.append(directory);
-        }
-    };
     for (const MountEntry& mount : mounts()) {
         if (mount.isHidden())
             continue;
-        const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
-        struct stat shared {};
-        if (::lstat((top + "/.Trash").constData(), &shared) == 0) {
-            struct stat mine {};
-            if (S_ISLNK(shared.st_mode))
-                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, shared);
-            else if (S_ISDIR(shared.st_mode) && ::lstat((top + "/.Trash/" + uid).constData(), &mine) == 0)
-                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, mine);
+        // No volume may hold up the others: its first look runs on a prober thread with a deadline.
+        const VolumeProber::Probe probe =
+            m_prober->run(mount.mountPoint, [look = m_look, mount, uid = m_uid] { return look(mount, uid); });
+        if (!probe.value) {
+            if (notAnswering)
+                notAnswering->append(
+                    probe.outcome == VolumeProber::Outcome::NotAnswering
+                        ? TrashFolderProblem{mount.mountPoint,
+                                             QStringLiteral("the volume is not answering; it is skipped until it does"),
+                                             ETIMEDOUT}
+                        : TrashFolderProblem{mount.mountPoint, QStringLiteral("the volume cannot be looked at now"),
+                                             EAGAIN});
+            continue;
         }
-        if (::lstat((top + "/.Trash-" + uid).constData(), &st) == 0)
-            add(TrashDirectory{top + "/.Trash-" + uid, mount.mountPoint, false, false}, st);
+        for (const FoundTrash& found : std::as_const(*probe.value)) {
+            if (!seen.contains({found.device, found.inode})) {
+                seen.insert({found.device, found.inode});
+                result.append(found.directory);
+            }
+        }
     }
     return result;
+}
+
+bool TrashLocations::onVolumeNotAnswering(const QByteArray& absolutePath) const
+{
+    std::optional<MountEntry> best;
+    for (const MountEntry& mount : mounts()) {
+        if (isUnder(absolutePath, mount.mountPoint) && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = mount;
+    }
+    return best && m_prober->isOverdue(best->mountPoint);
 }
 
 std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonicalPath, dev_t device) const
