@@ -103,6 +103,12 @@ std::shared_ptr<VolumeProber> processProber()
     return *prober;
 }
 
+TrashFolderProblem notAnsweringProblem(const QByteArray& mountPoint)
+{
+    return TrashFolderProblem{mountPoint, QStringLiteral("the volume is not answering; it is skipped until it does"),
+                              ETIMEDOUT};
+}
+
 } // namespace
 
 bool MountEntry::isHidden() const
@@ -289,13 +295,11 @@ QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>
             m_prober->run(mount.mountPoint, [look = m_look, mount, uid = m_uid] { return look(mount, uid); });
         if (!probe.value) {
             if (notAnswering)
-                notAnswering->append(
-                    probe.outcome == VolumeProber::Outcome::NotAnswering
-                        ? TrashFolderProblem{mount.mountPoint,
-                                             QStringLiteral("the volume is not answering; it is skipped until it does"),
-                                             ETIMEDOUT}
-                        : TrashFolderProblem{mount.mountPoint, QStringLiteral("the volume cannot be looked at now"),
-                                             EAGAIN});
+                notAnswering->append(probe.outcome == VolumeProber::Outcome::NotAnswering
+                                         ? notAnsweringProblem(mount.mountPoint)
+                                         : TrashFolderProblem{mount.mountPoint,
+                                                              QStringLiteral("the volume cannot be looked at now"),
+                                                              EAGAIN});
             continue;
         }
         for (const FoundTrash& found : std::as_const(*probe.value)) {
@@ -306,6 +310,16 @@ QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>
         }
     }
     return result;
+}
+
+QList<TrashFolderProblem> TrashLocations::volumesNotAnswering() const
+{
+    QList<TrashFolderProblem> problems;
+    for (const MountEntry& mount : mounts()) {
+        if (!mount.isHidden() && m_prober->isOverdue(mount.mountPoint))
+            problems.append(notAnsweringProblem(mount.mountPoint));
+    }
+    return problems;
 }
 
 bool TrashLocations::onVolumeNotAnswering(const QByteArray& absolutePath) const

@@ -99,6 +99,9 @@ public:
     // left out, and goes to `notAnswering` (by its mount point) when given.
     QList<TrashDirectory> trashDirectories(QList<TrashFolderProblem>* notAnswering = nullptr) const;
 
+    // The visible volumes whose first look is overdue, as trashDirectories() reports them; none is
+    // looked at.
+    QList<TrashFolderProblem> volumesNotAnswering() const;
     // True when the volume that `absolutePath` lies on, by its text alone (links are not followed,
     // nothing on the disk is touched), is known not to answer: a look at it is still in flight.
     bool onVolumeNotAnswering(const QByteArray& absolutePath) const;
