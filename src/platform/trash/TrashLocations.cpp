@@ -8,10 +8,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace rubbly {
@@ -255,25 +259,95 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     return opened;
 }
 
+namespace {
+
+// What the lstat of each of a volume's three trash names gave: 0 and the stat, or the errno.
+struct TrashNameStats {
+    int error[3] = {ENOENT, ENOENT, ENOENT};
+    struct stat st[3]{};
+};
+
+// $topdir/.Trash, $topdir/.Trash/$uid (only when .Trash is a real folder) and $topdir/.Trash-$uid.
+// Async-signal-safe: it runs in a forked child of a threaded process.
+void lstatTrashNames(const char* const (&paths)[3], TrashNameStats& out)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (i == 1 && (out.error[0] != 0 || !S_ISDIR(out.st[0].st_mode)))
+            continue;
+        out.error[i] = ::lstat(paths[i], &out.st[i]) == 0 ? 0 : errno;
+    }
+}
+
+// Runs the lstats in a child process that hands them back through a pipe. A look that never returns
+// then blocks a process of its own in the kernel, and this thread only in a read, which a signal or
+// the end of the program interrupts: a thread of ours in an uninterruptible wait (a FUSE request
+// its daemon took and never answered) would keep the program from ending, even on SIGKILL. The
+// child holds no descriptor of ours but the pipe, so a pipe read by the caller's caller, our
+// output read by a script, still ends when we do. Without a child (none can be made) the lstats
+// run on this thread.
+TrashNameStats lookInChild(const char* const (&paths)[3])
+{
+    TrashNameStats stats;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        lstatTrashNames(paths, stats);
+        return stats;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Ends with the thread that waits for it (at the program's end), unless the kernel holds it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (ends[1] > 0)
+            ::close_range(0, static_cast<unsigned>(ends[1]) - 1, 0);
+        ::close_range(static_cast<unsigned>(ends[1]) + 1, ~0U, 0);
+        lstatTrashNames(paths, stats);
+        const bool written = ::write(ends[1], &stats, sizeof stats) == static_cast<ssize_t>(sizeof stats);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(ends[1]);
+    if (child < 0) {
+        ::close(ends[0]);
+        lstatTrashNames(paths, stats);
+        return stats;
+    }
+    std::size_t got = 0;
+    auto* bytes = reinterpret_cast<char*>(&stats);
+    while (got < sizeof stats) {
+        const ssize_t n = ::read(ends[0], bytes + got, sizeof stats - got);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    ::close(ends[0]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (got != sizeof stats)
+        throw std::runtime_error("the look at a volume ended without an answer");
+    return stats;
+}
+
+} // namespace
+
 QList<FoundTrash> TrashLocations::lookAtVolume(const MountEntry& mount, uid_t uid)
 {
-    QList<FoundTrash> found;
     const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
     const QByteArray user = QByteArray::number(uid);
-    const auto add = [&](const QByteArray& path, bool shared, const struct stat& identity) {
+    const QByteArray shared = top + "/.Trash", mine = shared + '/' + user, own = top + "/.Trash-" + user;
+    // Built before the fork: the child may not allocate.
+    const char* const paths[3] = {shared.constData(), mine.constData(), own.constData()};
+    const TrashNameStats stats = lookInChild(paths);
+    QList<FoundTrash> found;
+    const auto add = [&](const QByteArray& path, bool isShared, const struct stat& identity) {
         found.append(
-            FoundTrash{TrashDirectory{path, mount.mountPoint, false, shared}, identity.st_dev, identity.st_ino});
+            FoundTrash{TrashDirectory{path, mount.mountPoint, false, isShared}, identity.st_dev, identity.st_ino});
     };
-    struct stat st {};
-    if (::lstat((top + "/.Trash").constData(), &st) == 0) {
-        struct stat mine {};
-        if (S_ISLNK(st.st_mode))
-            add(top + "/.Trash/" + user, true, st);
-        else if (S_ISDIR(st.st_mode) && ::lstat((top + "/.Trash/" + user).constData(), &mine) == 0)
-            add(top + "/.Trash/" + user, true, mine);
-    }
-    if (::lstat((top + "/.Trash-" + user).constData(), &st) == 0)
-        add(top + "/.Trash-" + user, false, st);
+    if (stats.error[0] == 0 && S_ISLNK(stats.st[0].st_mode))
+        add(mine, true, stats.st[0]);
+    else if (stats.error[0] == 0 && S_ISDIR(stats.st[0].st_mode) && stats.error[1] == 0)
+        add(mine, true, stats.st[1]);
+    if (stats.error[2] == 0)
+        add(own, false, stats.st[2]);
     return found;
 }
 
