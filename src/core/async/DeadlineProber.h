@@ -55,35 +55,52 @@ public:
         return call && std::chrono::steady_clock::now() >= call->deadline;
     }
 
-    // Runs `look` for `key` on a detached thread, or joins the look at `key` in flight, and waits for
-    // it until its deadline. `look` must own everything it uses: it may outlive the caller.
-    Probe run(const QByteArray& key, std::function<T()> look)
+    struct Call;
+    // A look started (or joined) and not yet waited for; empty when no thread could be started.
+    using Ticket = std::shared_ptr<Call>;
+
+    // Starts `look` for `key` on a detached thread, or joins the look at `key` in flight, without
+    // waiting. `look` must own everything it uses: it may outlive the caller.
+    Ticket start(const QByteArray& key, std::function<T()> look)
     {
-        std::unique_lock lock(m_shared->mutex);
-        std::shared_ptr<Call> call = m_shared->calls.value(key);
-        if (!call) {
-            call = std::make_shared<Call>();
-            call->deadline = std::chrono::steady_clock::now() + m_deadline;
-            try {
-                // The thread takes the lock before it records anything, so it finds its call listed.
-                std::thread(finish, m_shared, key, call, std::move(look)).detach();
-            } catch (const std::system_error&) {
-                return Probe{Outcome::NoThread, std::nullopt};
-            }
-            m_shared->calls.insert(key, call);
+        std::lock_guard lock(m_shared->mutex);
+        Ticket call = m_shared->calls.value(key);
+        if (call)
+            return call;
+        call = std::make_shared<Call>();
+        call->deadline = std::chrono::steady_clock::now() + m_deadline;
+        try {
+            // The thread takes the lock before it records anything, so it finds its call listed.
+            std::thread(finish, m_shared, key, call, std::move(look)).detach();
+        } catch (const std::system_error&) {
+            return {};
         }
+        m_shared->calls.insert(key, call);
+        return call;
+    }
+
+    // Waits for a started look until its deadline. Looks started together are waited for together:
+    // several volumes that do not answer cost one deadline, not one each.
+    Probe wait(const Ticket& call)
+    {
+        if (!call)
+            return Probe{Outcome::NoThread, std::nullopt};
+        std::unique_lock lock(m_shared->mutex);
         m_shared->done.wait_until(lock, call->deadline, [&call] { return call->finished; });
         if (!call->finished)
             return Probe{Outcome::NotAnswering, std::nullopt};
         return Probe{Outcome::Answered, call->value};
     }
 
-private:
+    Probe run(const QByteArray& key, std::function<T()> look) { return wait(start(key, std::move(look))); }
+
     struct Call {
         std::chrono::steady_clock::time_point deadline;
         bool finished = false;
         std::optional<T> value;
     };
+
+private:
     struct Shared {
         mutable std::mutex mutex;
         std::condition_variable done;

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rubbly {
 
@@ -279,12 +280,13 @@ void lstatTrashNames(const char* const (&paths)[3], TrashNameStats& out)
 }
 
 // Runs the lstats in a child process that hands them back through a pipe. A look that never returns
-// then blocks a process of its own in the kernel, and this thread only in a read, which a signal or
-// the end of the program interrupts: a thread of ours in an uninterruptible wait (a FUSE request
-// its daemon took and never answered) would keep the program from ending, even on SIGKILL. The
-// child holds no descriptor of ours but the pipe, so a pipe read by the caller's caller, our
-// output read by a script, still ends when we do. Without a child (none can be made) the lstats
-// run on this thread.
+// then blocks a process of its own in the kernel, and this thread only in vfork(), whose wait a fatal
+// signal or the end of the program interrupts: a thread of ours in an uninterruptible wait (a FUSE
+// request that its daemon took and never answered) would keep the program from ending, even on
+// SIGKILL. vfork() rather than fork(): the child borrows our memory instead of copying its map,
+// so a look costs about what a thread does; it calls only async-signal-safe functions, on paths
+// built before. The child holds no descriptor of ours but the pipe, so a script reading our output
+// still sees it end when we do. Without a child (none can be made) the lstats run on this thread.
 TrashNameStats lookInChild(const char* const (&paths)[3])
 {
     TrashNameStats stats;
@@ -293,7 +295,7 @@ TrashNameStats lookInChild(const char* const (&paths)[3])
         lstatTrashNames(paths, stats);
         return stats;
     }
-    const pid_t child = ::fork();
+    const pid_t child = ::vfork();
     if (child == 0) {
         // Ends with the thread that waits for it (at the program's end), unless the kernel holds it.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -361,19 +363,23 @@ QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>
     struct stat st {};
     if (::lstat(m_homeTrash.constData(), &st) == 0)
         seen.insert({st.st_dev, st.st_ino});
+    // No volume may hold up the others: its first look runs on a prober thread with a deadline, and
+    // every volume's look starts before any is waited for.
+    std::vector<std::pair<QByteArray, VolumeProber::Ticket>> looks;
     for (const MountEntry& mount : mounts()) {
-        if (mount.isHidden())
-            continue;
-        // No volume may hold up the others: its first look runs on a prober thread with a deadline.
-        const VolumeProber::Probe probe =
-            m_prober->run(mount.mountPoint, [look = m_look, mount, uid = m_uid] { return look(mount, uid); });
+        if (!mount.isHidden())
+            looks.emplace_back(mount.mountPoint, m_prober->start(mount.mountPoint, [look = m_look, mount, uid = m_uid] {
+                return look(mount, uid);
+            }));
+    }
+    for (const auto& [mountPoint, ticket] : looks) {
+        const VolumeProber::Probe probe = m_prober->wait(ticket);
         if (!probe.value) {
             if (notAnswering)
-                notAnswering->append(probe.outcome == VolumeProber::Outcome::NotAnswering
-                                         ? notAnsweringProblem(mount.mountPoint)
-                                         : TrashFolderProblem{mount.mountPoint,
-                                                              QStringLiteral("the volume cannot be looked at now"),
-                                                              EAGAIN});
+                notAnswering->append(
+                    probe.outcome == VolumeProber::Outcome::NotAnswering
+                        ? notAnsweringProblem(mountPoint)
+                        : TrashFolderProblem{mountPoint, QStringLiteral("the volume cannot be looked at now"), EAGAIN});
             continue;
         }
         for (const FoundTrash& found : std::as_const(*probe.value)) {
@@ -394,6 +400,25 @@ QList<TrashFolderProblem> TrashLocations::volumesNotAnswering() const
             problems.append(notAnsweringProblem(mount.mountPoint));
     }
     return problems;
+}
+
+QList<QByteArray> TrashLocations::trashPathsAround(const QByteArray& canonicalPath) const
+{
+    QList<QByteArray> paths;
+    char resolved[PATH_MAX];
+    if (::realpath(m_homeTrash.constData(), resolved))
+        paths.append(QByteArray(resolved));
+    std::optional<MountEntry> best;
+    for (const MountEntry& mount : mounts()) {
+        if (isUnder(canonicalPath, mount.mountPoint) && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = mount;
+    }
+    if (best) {
+        const QByteArray top = best->mountPoint == "/" ? QByteArray() : best->mountPoint;
+        const QByteArray user = QByteArray::number(m_uid);
+        paths << top + "/.Trash/" + user << top + "/.Trash-" + user;
+    }
+    return paths;
 }
 
 bool TrashLocations::onVolumeNotAnswering(const QByteArray& absolutePath) const

@@ -102,6 +102,10 @@ public:
     // The visible volumes whose first look is overdue, as trashDirectories() reports them; none is
     // looked at.
     QList<TrashFolderProblem> volumesNotAnswering() const;
+    // The trash folders that the file at `canonicalPath` may be in or hold, by their names alone: the
+    // home trash (resolved), then $topdir/.Trash/$uid and $topdir/.Trash-$uid of the volume the path
+    // is on. No other volume is looked at.
+    QList<QByteArray> trashPathsAround(const QByteArray& canonicalPath) const;
     // True when the volume that `absolutePath` lies on, by its text alone (links are not followed,
     // nothing on the disk is touched), is known not to answer: a look at it is still in flight.
     bool onVolumeNotAnswering(const QByteArray& absolutePath) const;

@@ -962,10 +962,8 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
     m_lastScan.reset();
     m_ageGate.reset();
     m_locations.ensureHomeTrash();
-    for (const TrashDirectory& folder : m_locations.trashDirectories()) {
-        const QByteArray trash = canonicalPath(folder.path);
-        if (trash.isEmpty())
-            continue;
+    // By name, from the path's own volume: a drop of many files looks at no other volume.
+    for (const QByteArray& trash : m_locations.trashPathsAround(canonical)) {
         if (isUnder(canonical, trash))
             return fail(EINVAL, QStringLiteral("it is already in the Trash"));
         if (isUnder(trash, canonical))
