@@ -45,8 +45,6 @@ public:
     {
     }
 
-    std::chrono::milliseconds deadline() const { return m_deadline; }
-
     // True while a look at `key` that missed its deadline has not returned.
     bool isOverdue(const QByteArray& key) const
     {
@@ -91,8 +89,6 @@ public:
             return Probe{Outcome::NotAnswering, std::nullopt};
         return Probe{Outcome::Answered, call->value};
     }
-
-    Probe run(const QByteArray& key, std::function<T()> look) { return wait(start(key, std::move(look))); }
 
     struct Call {
         std::chrono::steady_clock::time_point deadline;

@@ -73,8 +73,8 @@ using VolumeProber = DeadlineProber<QList<FoundTrash>>;
 
 // Finds the trash directories: the home trash ($XDG_DATA_HOME/Trash) first, then for every visible
 // mounted volume, in mount order, $topdir/.Trash/$uid and $topdir/.Trash-$uid where they are present,
-// each once. Cheap enough to run for every operation, but it stats every mount point: call it off
-// the GUI thread.
+// each once. Cheap enough to run for every operation, but it looks at every volume (a thread and a
+// short-lived child process each, waited for at most kVolumeDeadline): call it off the GUI thread.
 class TrashLocations final {
 public:
     // `mountInfoPath` is read as the mount table; tests pass a file of their own.
@@ -113,7 +113,9 @@ public:
     // Replaces the first look at each volume and the prober that bounds it (for tests: a look that
     // never answers, a short deadline).
     void setVolumeProbing(std::shared_ptr<VolumeProber> prober, VolumeLook look);
-    // The real first look: lstat of $topdir/.Trash, $topdir/.Trash/$uid and $topdir/.Trash-$uid.
+    // The real first look: lstat of $topdir/.Trash, $topdir/.Trash/$uid and $topdir/.Trash-$uid,
+    // made by a child process, so that a look the kernel never finishes leaves no thread of ours in
+    // an uninterruptible wait (which would keep the program from ending).
     static QList<FoundTrash> lookAtVolume(const MountEntry& mount, uid_t uid);
     // How long a volume's first look is waited for.
     static constexpr std::chrono::milliseconds kVolumeDeadline{2000};
