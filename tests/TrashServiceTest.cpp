@@ -6,7 +6,11 @@
 
 #include <QTest>
 
+#include <QFile>
+
+#include <atomic>
 #include <climits>
+#include <condition_variable>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -52,6 +56,61 @@ private Q_SLOTS:
         QVERIFY(status->lastUpdatedAt == clock.now()); // stamped with the scheduler's clock
         QCOMPARE(blockingWait(std::move(empty))->removedCount, 1);
         QCOMPARE(blockingWait(std::move(after))->itemCount, 0);
+    }
+
+    // A volume whose first look never comes back (a dying disk, a stopped FUSE daemon) is reported and
+    // skipped: the home Trash and the other volume are listed and emptied within the deadline, later
+    // scans do not look at it again while that look is pending, and once it returns it is used again.
+    void aVolumeThatDoesNotAnswerHoldsUpNothingElse()
+    {
+        TrashFixture fx;
+        fx.addFile("home.txt", 10);
+        const QByteArray stalled = QFile::encodeName(fx.home().root()) + "/stalled";
+        fx.addVolume("stalled");
+        TreeBuilder(fx.addVolume("other") + "/files").file("volume.txt", 10);
+        struct Gate {
+            std::mutex mutex;
+            std::condition_variable opened;
+            bool open = false;
+            std::atomic<int> looks = 0;
+        };
+        auto gate = std::make_shared<Gate>();
+        auto prober = std::make_shared<VolumeProber>(std::chrono::milliseconds(50));
+        TrashLocations locations = fx.locations();
+        locations.setVolumeProbing(prober, [gate, stalled](const MountEntry& mount, uid_t uid) {
+            if (mount.mountPoint == stalled) {
+                std::unique_lock lock(gate->mutex);
+                ++gate->looks;
+                gate->opened.wait(lock, [&] { return gate->open; });
+            }
+            return TrashLocations::lookAtVolume(mount, uid);
+        });
+        VirtualScheduler clock;
+        TrashService service(&clock, locations);
+        for (int scan = 0; scan < 2; ++scan) {
+            const TrashStatusResult status = blockingWait(service.fetchStatus());
+            QCOMPARE(status->itemCount, 2);
+            QCOMPARE(status->folderProblems.size(), 1);
+            QCOMPARE(status->folderProblems[0].path, stalled);
+            QVERIFY(status->folderProblems[0].reason.contains(u"not answering"));
+        }
+        // A drop onto it is refused at once; what restore can find says it is missing.
+        QVERIFY(
+            blockingWait(service.moveToTrash({stalled + "/x"})).failures.value(0).message.contains(u"not answering"));
+        QStringList problems;
+        QCOMPARE(blockingWait(service.restorableEntries(&problems)).size(), 2);
+        QVERIFY(problems.join(u' ').contains(u"not answering"));
+        const TrashCleanupOutcome emptied = blockingWait(service.emptyTrash());
+        QCOMPARE(emptied->removedCount, 2);
+        QVERIFY(!emptied->complete());
+        QCOMPARE(gate->looks.load(), 1);
+        {
+            std::lock_guard lock(gate->mutex);
+            gate->open = true;
+        }
+        gate->opened.notify_all();
+        QTRY_VERIFY(!prober->isOverdue(stalled));
+        QVERIFY(blockingWait(service.fetchStatus())->folderProblems.isEmpty());
     }
 
     void destroyingTheServiceMidScanIsSafe()

@@ -290,11 +290,13 @@ private Q_SLOTS:
 
     void putRefusesWhatWouldHurtAndLeavesNoInfoBehind_data()
     {
-        // $outside, $trash, $data and $home stand for the fixture's folders.
+        // $outside, $trash, $volumeTrash, $data and $home stand for the fixture's folders.
         QTest::addColumn<QByteArray>("path");
         QTest::newRow("a missing file") << QByteArray("$outside/nope");
         QTest::newRow("the trash itself") << QByteArray("$trash");
         QTest::newRow("an entry already trashed") << QByteArray("$trash/files/already");
+        QTest::newRow("an entry of a volume's trash") << QByteArray("$volumeTrash/files/there");
+        QTest::newRow("a volume's trash") << QByteArray("$volumeTrash");
         QTest::newRow("the folder holding the trash") << QByteArray("$data");
         QTest::newRow("the home folder") << QByteArray("$home/");
         QTest::newRow("a volume without a trash") << QByteArray("/proc/self/status");
@@ -305,8 +307,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, path);
         TrashFixture fx;
         fx.addFile("already", 10);
+        const QByteArray volumeTrash = fx.addVolume("volume");
+        TreeBuilder(volumeTrash + "/files").file("there", 10);
         TrashStore store(fx.locations());
-        path.replace("$outside", fx.outside().root())
+        path.replace("$volumeTrash", volumeTrash)
+            .replace("$outside", fx.outside().root())
             .replace("$trash", fx.trashPath())
             .replace("$data", QFile::encodeName(fx.home().dataHome()))
             .replace("$home", QFile::encodeName(fx.home().home()));

@@ -8,11 +8,16 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rubbly {
 
@@ -93,6 +98,22 @@ bool isUnder(const QByteArray& path, const QByteArray& dir)
     return path == dir || (path.startsWith(dir) && path.size() > dir.size() && path[dir.size()] == '/');
 }
 
+// One prober for the whole process: the tray's engine, its permission check and the command line
+// each make TrashLocations of their own, and a stalled volume must hold one thread, not one each.
+// Never destroyed: its threads may outlive everything else.
+std::shared_ptr<VolumeProber> processProber()
+{
+    static auto* prober =
+        new std::shared_ptr<VolumeProber>(std::make_shared<VolumeProber>(TrashLocations::kVolumeDeadline));
+    return *prober;
+}
+
+TrashFolderProblem notAnsweringProblem(const QByteArray& mountPoint)
+{
+    return TrashFolderProblem{mountPoint, QStringLiteral("the volume is not answering; it is skipped until it does"),
+                              ETIMEDOUT};
+}
+
 } // namespace
 
 bool MountEntry::isHidden() const
@@ -145,7 +166,15 @@ TrashLocations::TrashLocations(const QProcessEnvironment& env, QByteArray mountI
     : m_homeTrash(QFile::encodeName(xdg::dataHome(env)) + "/Trash")
     , m_mountInfoPath(std::move(mountInfoPath))
     , m_uid(uid)
+    , m_prober(processProber())
+    , m_look(&TrashLocations::lookAtVolume)
 {
+}
+
+void TrashLocations::setVolumeProbing(std::shared_ptr<VolumeProber> prober, VolumeLook look)
+{
+    m_prober = std::move(prober);
+    m_look = std::move(look);
 }
 
 TrashLocations TrashLocations::fromEnvironment(const QProcessEnvironment& env)
@@ -240,7 +269,100 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     return opened;
 }
 
-QList<TrashDirectory> TrashLocations::trashDirectories() const
+namespace {
+
+// What the lstat of each of a volume's three trash names gave: 0 and the stat, or the errno.
+struct TrashNameStats {
+    int error[3] = {ENOENT, ENOENT, ENOENT};
+    struct stat st[3]{};
+};
+
+// $topdir/.Trash, $topdir/.Trash/$uid (only when .Trash is a real folder) and $topdir/.Trash-$uid.
+// Async-signal-safe: it runs in a forked child of a threaded process.
+void lstatTrashNames(const char* const (&paths)[3], TrashNameStats& out)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (i == 1 && (out.error[0] != 0 || !S_ISDIR(out.st[0].st_mode)))
+            continue;
+        out.error[i] = ::lstat(paths[i], &out.st[i]) == 0 ? 0 : errno;
+    }
+}
+
+// Runs the lstats in a child process that hands them back through a pipe. A look that never returns
+// then blocks a process of its own in the kernel, and this thread only in vfork(), whose wait a fatal
+// signal or the end of the program interrupts: a thread of ours in an uninterruptible wait (a FUSE
+// request that its daemon took and never answered) would keep the program from ending, even on
+// SIGKILL. vfork() rather than fork(): the child borrows our memory instead of copying its map,
+// so a look costs about what a thread does; it calls only async-signal-safe functions, on paths
+// built before. The child holds no descriptor of ours but the pipe, so a script reading our output
+// still sees it end when we do. Without a child (none can be made) the lstats run on this thread.
+TrashNameStats lookInChild(const char* const (&paths)[3])
+{
+    TrashNameStats stats;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        lstatTrashNames(paths, stats);
+        return stats;
+    }
+    const pid_t child = ::vfork();
+    if (child == 0) {
+        // Ends with the thread that waits for it (at the program's end), unless the kernel holds it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (ends[1] > 0)
+            ::close_range(0, static_cast<unsigned>(ends[1]) - 1, 0);
+        ::close_range(static_cast<unsigned>(ends[1]) + 1, ~0U, 0);
+        lstatTrashNames(paths, stats);
+        const bool written = ::write(ends[1], &stats, sizeof stats) == static_cast<ssize_t>(sizeof stats);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(ends[1]);
+    if (child < 0) {
+        ::close(ends[0]);
+        lstatTrashNames(paths, stats);
+        return stats;
+    }
+    std::size_t got = 0;
+    auto* bytes = reinterpret_cast<char*>(&stats);
+    while (got < sizeof stats) {
+        const ssize_t n = ::read(ends[0], bytes + got, sizeof stats - got);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    ::close(ends[0]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (got != sizeof stats)
+        throw std::runtime_error("the look at a volume ended without an answer");
+    return stats;
+}
+
+} // namespace
+
+QList<FoundTrash> TrashLocations::lookAtVolume(const MountEntry& mount, uid_t uid)
+{
+    const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
+    const QByteArray user = QByteArray::number(uid);
+    const QByteArray shared = top + "/.Trash", mine = shared + '/' + user, own = top + "/.Trash-" + user;
+    // Built before the fork: the child may not allocate.
+    const char* const paths[3] = {shared.constData(), mine.constData(), own.constData()};
+    const TrashNameStats stats = lookInChild(paths);
+    QList<FoundTrash> found;
+    const auto add = [&](const QByteArray& path, bool isShared, const struct stat& identity) {
+        found.append(
+            FoundTrash{TrashDirectory{path, mount.mountPoint, false, isShared}, identity.st_dev, identity.st_ino});
+    };
+    if (stats.error[0] == 0 && S_ISLNK(stats.st[0].st_mode))
+        add(mine, true, stats.st[0]);
+    else if (stats.error[0] == 0 && S_ISDIR(stats.st[0].st_mode) && stats.error[1] == 0)
+        add(mine, true, stats.st[1]);
+    if (stats.error[2] == 0)
+        add(own, false, stats.st[2]);
+    return found;
+}
+
+QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>* notAnswering) const
 {
     QList<TrashDirectory> result{TrashDirectory{m_homeTrash, {}, true}};
     // Each once by what is there: a volume mounted twice (or bound elsewhere) shows the same inode;
@@ -250,29 +372,72 @@ QList<TrashDirectory> TrashLocations::trashDirectories() const
     struct stat st {};
     if (::lstat(m_homeTrash.constData(), &st) == 0)
         seen.insert({st.st_dev, st.st_ino});
-    const QByteArray uid = QByteArray::number(m_uid);
-    const auto add = [&](const TrashDirectory& directory, const struct stat& identity) {
-        if (!seen.contains({identity.st_dev, identity.st_ino})) {
-            seen.insert({identity.st_dev, identity.st_ino});
-            result.append(directory);
-        }
-    };
+    // No volume may hold up the others: its first look runs on a prober thread with a deadline, and
+    // every volume's look starts before any is waited for.
+    std::vector<std::pair<QByteArray, VolumeProber::Ticket>> looks;
     for (const MountEntry& mount : mounts()) {
-        if (mount.isHidden())
+        if (!mount.isHidden())
+            looks.emplace_back(mount.mountPoint, m_prober->start(mount.mountPoint, [look = m_look, mount, uid = m_uid] {
+                return look(mount, uid);
+            }));
+    }
+    for (const auto& [mountPoint, ticket] : looks) {
+        const VolumeProber::Probe probe = m_prober->wait(ticket);
+        if (!probe.value) {
+            if (notAnswering)
+                notAnswering->append(
+                    probe.outcome == VolumeProber::Outcome::NotAnswering
+                        ? notAnsweringProblem(mountPoint)
+                        : TrashFolderProblem{mountPoint, QStringLiteral("the volume cannot be looked at now"), EAGAIN});
             continue;
-        const QByteArray top = mount.mountPoint == "/" ? QByteArray() : mount.mountPoint;
-        struct stat shared {};
-        if (::lstat((top + "/.Trash").constData(), &shared) == 0) {
-            struct stat mine {};
-            if (S_ISLNK(shared.st_mode))
-                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, shared);
-            else if (S_ISDIR(shared.st_mode) && ::lstat((top + "/.Trash/" + uid).constData(), &mine) == 0)
-                add(TrashDirectory{top + "/.Trash/" + uid, mount.mountPoint, false, true}, mine);
         }
-        if (::lstat((top + "/.Trash-" + uid).constData(), &st) == 0)
-            add(TrashDirectory{top + "/.Trash-" + uid, mount.mountPoint, false, false}, st);
+        for (const FoundTrash& found : std::as_const(*probe.value)) {
+            if (!seen.contains({found.device, found.inode})) {
+                seen.insert({found.device, found.inode});
+                result.append(found.directory);
+            }
+        }
     }
     return result;
+}
+
+QList<TrashFolderProblem> TrashLocations::volumesNotAnswering() const
+{
+    QList<TrashFolderProblem> problems;
+    for (const MountEntry& mount : mounts()) {
+        if (!mount.isHidden() && m_prober->isOverdue(mount.mountPoint))
+            problems.append(notAnsweringProblem(mount.mountPoint));
+    }
+    return problems;
+}
+
+QList<QByteArray> TrashLocations::trashPathsAround(const QByteArray& canonicalPath) const
+{
+    QList<QByteArray> paths;
+    char resolved[PATH_MAX];
+    if (::realpath(m_homeTrash.constData(), resolved))
+        paths.append(QByteArray(resolved));
+    std::optional<MountEntry> best;
+    for (const MountEntry& mount : mounts()) {
+        if (isUnder(canonicalPath, mount.mountPoint) && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = mount;
+    }
+    if (best) {
+        const QByteArray top = best->mountPoint == "/" ? QByteArray() : best->mountPoint;
+        const QByteArray user = QByteArray::number(m_uid);
+        paths << top + "/.Trash/" + user << top + "/.Trash-" + user;
+    }
+    return paths;
+}
+
+bool TrashLocations::onVolumeNotAnswering(const QByteArray& absolutePath) const
+{
+    std::optional<MountEntry> best;
+    for (const MountEntry& mount : mounts()) {
+        if (isUnder(absolutePath, mount.mountPoint) && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = mount;
+    }
+    return best && m_prober->isOverdue(best->mountPoint);
 }
 
 std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonicalPath, dev_t device) const

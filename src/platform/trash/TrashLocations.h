@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeadlineProber.h"
 #include "PosixFd.h"
 #include "Result.h"
 #include "TrashStatus.h"
@@ -9,6 +10,8 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -55,10 +58,23 @@ struct OpenTrashFolder {
     struct stat infoStat {};
 };
 
+// A trash folder that the look at its volume found, with the identity (device, inode) it was found
+// with: a volume mounted twice shows the same one.
+struct FoundTrash {
+    TrashDirectory directory;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+// The first look at a volume: which of its trash folders are present. It runs on a prober's thread
+// with a deadline, since it is where a volume that stopped answering blocks first.
+using VolumeLook = std::function<QList<FoundTrash>(const MountEntry& mount, uid_t uid)>;
+using VolumeProber = DeadlineProber<QList<FoundTrash>>;
+
 // Finds the trash directories: the home trash ($XDG_DATA_HOME/Trash) first, then for every visible
 // mounted volume, in mount order, $topdir/.Trash/$uid and $topdir/.Trash-$uid where they are present,
-// each once. Cheap enough to run for every operation, but it stats every mount point: call it off
-// the GUI thread.
+// each once. Cheap enough to run for every operation, but it looks at every volume (a thread and a
+// short-lived child process each, waited for at most kVolumeDeadline): call it off the GUI thread.
 class TrashLocations final {
 public:
     // `mountInfoPath` is read as the mount table; tests pass a file of their own.
@@ -81,7 +97,30 @@ public:
     // first, even when it does not exist yet). Present means that something has the folder's name
     // (for $topdir/.Trash/$uid, also a $topdir/.Trash that is a link): whether it can be used is for
     // open() to say, so that a folder that cannot is reported rather than passed over.
-    QList<TrashDirectory> trashDirectories() const;
+    // Each volume is looked at through the prober: one that does not answer within its deadline is
+    // left out, and goes to `notAnswering` (by its mount point) when given.
+    QList<TrashDirectory> trashDirectories(QList<TrashFolderProblem>* notAnswering = nullptr) const;
+
+    // The visible volumes whose first look is overdue, as trashDirectories() reports them; none is
+    // looked at.
+    QList<TrashFolderProblem> volumesNotAnswering() const;
+    // The trash folders that the file at `canonicalPath` may be in or hold, by their names alone: the
+    // home trash (resolved), then $topdir/.Trash/$uid and $topdir/.Trash-$uid of the volume the path
+    // is on. No other volume is looked at.
+    QList<QByteArray> trashPathsAround(const QByteArray& canonicalPath) const;
+    // True when the volume that `absolutePath` lies on, by its text alone (links are not followed,
+    // nothing on the disk is touched), is known not to answer: a look at it is still in flight.
+    bool onVolumeNotAnswering(const QByteArray& absolutePath) const;
+
+    // Replaces the first look at each volume and the prober that bounds it (for tests: a look that
+    // never answers, a short deadline).
+    void setVolumeProbing(std::shared_ptr<VolumeProber> prober, VolumeLook look);
+    // The real first look: lstat of $topdir/.Trash, $topdir/.Trash/$uid and $topdir/.Trash-$uid,
+    // made by a child process, so that a look the kernel never finishes leaves no thread of ours in
+    // an uninterruptible wait (which would keep the program from ending).
+    static QList<FoundTrash> lookAtVolume(const MountEntry& mount, uid_t uid);
+    // How long a volume's first look is waited for.
+    static constexpr std::chrono::milliseconds kVolumeDeadline{2000};
 
     // Opens a trash folder for use, or says why it cannot be used: a part that is a symbolic link,
     // not a folder, owned by another user, a mount point, missing or unreadable; for
@@ -110,6 +149,10 @@ private:
     QByteArray m_homeTrash;
     QByteArray m_mountInfoPath;
     uid_t m_uid;
+    // Shared by every copy, and by default by every TrashLocations of the process: a volume that
+    // stopped answering holds one prober thread, however many parts of the program look at it.
+    std::shared_ptr<VolumeProber> m_prober;
+    VolumeLook m_look;
 };
 
 // Decodes the \ooo escapes the kernel uses in mountinfo paths.

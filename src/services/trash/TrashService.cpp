@@ -172,7 +172,13 @@ QCoro::Task<QList<TrashRestorer::Entry>> TrashService::restorableEntries(QString
 {
     TrashStore* store = &m_engine->store;
     QTimeZone zone = m_zone;
-    auto job = [store, zone, problems] { return TrashRestorer(store->locations(), zone).entries(problems); };
+    auto job = [store, zone, problems] {
+        QList<TrashRestorer::Entry> entries = TrashRestorer(store->locations(), zone).entries(problems);
+        // Their entries are missing: what the user names may be on one of them.
+        for (const TrashFolderProblem& problem : store->locations().volumesNotAnswering())
+            problems->append(problem.message());
+        return entries;
+    };
     co_return co_await m_engine->actor.run(std::move(job));
 }
 

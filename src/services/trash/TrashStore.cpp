@@ -420,7 +420,8 @@ void TrashStore::report(const TrashFolderProblem& problem)
 TrashStore::OpenFolders TrashStore::openFolders()
 {
     OpenFolders result;
-    for (const TrashDirectory& directory : m_locations.trashDirectories()) {
+    QList<TrashFolderProblem> notAnswering;
+    for (const TrashDirectory& directory : m_locations.trashDirectories(&notAnswering)) {
         auto opened = m_locations.open(directory, directory.isHome);
         if (opened) {
             result.folders.push_back(std::move(opened.value()));
@@ -428,6 +429,12 @@ TrashStore::OpenFolders TrashStore::openFolders()
             result.problems.append(opened.error());
             report(result.problems.last());
         }
+    }
+    // A volume that does not answer is skipped, not waited for, and said so like a folder that
+    // cannot be used: what it holds is missing from the pass.
+    for (const TrashFolderProblem& problem : std::as_const(notAnswering)) {
+        result.problems.append(problem);
+        report(problem);
     }
     return result;
 }
@@ -911,10 +918,12 @@ bool TrashStore::isEmpty() const
         ::closedir(dir);
         return any;
     };
-    const QList<TrashDirectory> folders = m_locations.trashDirectories();
-    return std::none_of(folders.cbegin(), folders.cend(), [&](const TrashDirectory& folder) {
-        return holdsAnything(folder.filesPath()) || holdsAnything(folder.infoPath());
-    });
+    // A volume that does not answer may hold anything: the Trash is not known to be empty.
+    QList<TrashFolderProblem> notAnswering;
+    const QList<TrashDirectory> folders = m_locations.trashDirectories(&notAnswering);
+    return notAnswering.isEmpty() && std::none_of(folders.cbegin(), folders.cend(), [&](const TrashDirectory& folder) {
+               return holdsAnything(folder.filesPath()) || holdsAnything(folder.infoPath());
+           });
 }
 
 TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEntryRef* created)
@@ -940,6 +949,9 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
     const QByteArray name = path.mid(slash + 1);
     if (name.isEmpty() || name == "." || name == "..")
         return fail(EINVAL, QStringLiteral("not a file or folder name"));
+    // The first look at the file would block on a volume already known not to answer.
+    if (m_locations.onVolumeNotAnswering(path))
+        return fail(ETIMEDOUT, QStringLiteral("its volume is not answering"));
 
     PosixFd parentFd(::open(parent.constData(), kOpenDirFlags));
     if (!parentFd.isValid())
@@ -959,10 +971,8 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
     m_lastScan.reset();
     m_ageGate.reset();
     m_locations.ensureHomeTrash();
-    for (const TrashDirectory& folder : m_locations.trashDirectories()) {
-        const QByteArray trash = canonicalPath(folder.path);
-        if (trash.isEmpty())
-            continue;
+    // By name, from the path's own volume: a drop of many files looks at no other volume.
+    for (const QByteArray& trash : m_locations.trashPathsAround(canonical)) {
         if (isUnder(canonical, trash))
             return fail(EINVAL, QStringLiteral("it is already in the Trash"));
         if (isUnder(trash, canonical))
