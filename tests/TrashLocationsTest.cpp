@@ -39,6 +39,13 @@ private Q_SLOTS:
         QVERIFY(mounts[0].isHidden() && !mounts[1].isHidden() && mounts[2].isHidden());
         QCOMPARE(decodeMountInfoPath("/trailing\\04"), QByteArray("/trailing\\04"));
         QCOMPARE(decodeMountInfoPath("/\\777x"), QByteArray("/\\777x"));
+        // A table that would block, never end or fill memory is not read at all.
+        TempHome home;
+        TreeBuilder tree(QFile::encodeName(home.root()));
+        for (const QByteArray& kind : TreeBuilder::hostileFileKinds()) {
+            tree.hostileFile("table/" + kind, kind);
+            QVERIFY2(TrashLocations(QProcessEnvironment(), tree.path("table/" + kind)).mounts().isEmpty(), kind);
+        }
     }
 
     void listsHomeFirstThenVolumeTrashesOnceAndOpensOnlyTrustworthyOnes()

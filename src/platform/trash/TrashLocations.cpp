@@ -1,9 +1,11 @@
 #include "TrashLocations.h"
 
 #include "MountAwareStat.h"
+#include "UntrustedFile.h"
 #include "XdgPaths.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSet>
 
 #include <cerrno>
@@ -22,6 +24,8 @@
 namespace rubbly {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcTrashLocations, "com.tolvik.Rubbly.Trash")
 
 // File systems that hold no user data worth trashing, or where a trash would surprise: kernel and
 // memory file systems, containers' layers, images, and network shares (whose stat may hang).
@@ -190,10 +194,18 @@ bool TrashLocations::ensureHomeTrash() const
 
 QList<MountEntry> TrashLocations::mounts() const
 {
-    QFile file(QFile::decodeName(m_mountInfoPath));
-    if (!file.open(QIODevice::ReadOnly))
+    // The kernel's table of a busy machine runs to a few MB; a table named by RUBBLY_MOUNTINFO may be
+    // anything (a FIFO, /dev/zero, an endless file), and must neither block nor fill memory.
+    const auto table = readUntrustedFile(m_mountInfoPath, kMaxMountTableBytes);
+    if (!table) {
+        static bool reported = false;
+        if (!std::exchange(reported, true))
+            qCWarning(lcTrashLocations) << "cannot read the mount table" << m_mountInfoPath
+                                        << "(not a regular file, or larger than" << kMaxMountTableBytes
+                                        << "bytes); no volume's trash is used";
         return {};
-    return parseMountInfo(file.readAll());
+    }
+    return parseMountInfo(*table);
 }
 
 Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDirectory& directory, bool create,

@@ -86,6 +86,8 @@ public:
     static TrashLocations fromEnvironment(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 
     static QList<MountEntry> parseMountInfo(const QByteArray& content);
+    // The most of a mount table we read: 100 000 mounts of long paths.
+    static constexpr qint64 kMaxMountTableBytes = 16 << 20;
 
     QByteArray homeTrashPath() const { return m_homeTrash; }
     // The user whose trash folders these are: open() wants every part owned by this uid.
