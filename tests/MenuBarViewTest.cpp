@@ -186,7 +186,6 @@ private Q_SLOTS:
     void aDropMovesItsFilesAndOffersUndoUntilThePanelCloses()
     {
         Panel panel;
-        QCOMPARE(panel.view->undoLineText(), QString());
         panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
         QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
         QVERIFY(!panel.view->isDropTargeted());
@@ -228,7 +227,6 @@ private Q_SLOTS:
                               QStringLiteral("copyText sudo chown -R \"$USER\": ~/.local/share/Trash"),
                               QStringLiteral("openFolder /home/user/.local/share/Trash"),
                               QStringLiteral("checkTrashAccess")}));
-        QVERIFY(panel.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
         QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
 };
