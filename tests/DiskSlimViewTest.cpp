@@ -14,15 +14,9 @@ namespace {
 
 DiskSlimItem item(DiskSlimCategory category, QList<QByteArray> paths = {})
 {
-    DiskSlimItem result{category, paths.isEmpty() ? 1000 : 0, 1, true, {}};
-    for (const QByteArray& path : paths) {
-        DiskSlimSubItem sub;
-        sub.path = path;
-        sub.name = QString::fromUtf8(path.mid(path.lastIndexOf('/') + 1));
-        sub.size = 1000;
-        result.subItems.append(sub);
-        result.size += sub.size;
-    }
+    DiskSlimItem result{category, 1000 * std::max(qsizetype(1), paths.size()), 1, true, {}};
+    for (const QByteArray& path : paths)
+        result.subItems.append({QString::fromUtf8(path.mid(path.lastIndexOf('/') + 1)), path, 1000, {}});
     return result;
 }
 
