@@ -34,11 +34,6 @@ struct Panel {
     }
     int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
     TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
-    void rescan(const TrashStatusResult& status)
-    {
-        rig.trash.status = status;
-        finish(rig.vm->refresh());
-    }
     PushButton* button(const char* text) const
     {
         for (PushButton* button : view->findChildren<PushButton*>()) {
@@ -46,14 +41,6 @@ struct Panel {
                 return button;
         }
         qFatal("no button %s", text);
-    }
-    // The texts shown, without the word joiners that keep paths together.
-    QStringList texts() const
-    {
-        QStringList all;
-        for (const GeekText* text : view->findChildren<GeekText*>())
-            all.append(QString(text->text()).remove(QChar(0x2060)));
-        return all;
     }
     void drop(const QByteArray& uriList, const QString& format = QStringLiteral("text/uri-list"))
     {
@@ -210,9 +197,12 @@ private Q_SLOTS:
         Panel panel;
         const QByteArray trash = "/home/user/.local/share/Trash";
         panel.workspace.accessProblem = TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700};
-        panel.rescan(TrashError{TrashServiceError::PermissionDenied, EACCES, {}});
-        QVERIFY(
-            panel.texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
+        panel.rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
+        finish(panel.rig.vm->refresh());
+        QStringList texts; // as shown, without the word joiners that keep paths together
+        for (const GeekText* text : panel.view->findChildren<GeekText*>())
+            texts.append(QString(text->text()).remove(QChar(0x2060)));
+        QVERIFY(texts.contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
         const int scans = panel.rig.scans();
         panel.button("复制修复命令")->click();
         panel.button("打开文件夹")->click();

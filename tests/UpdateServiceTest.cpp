@@ -89,12 +89,6 @@ struct Rig {
             adjust(config);
         service = std::make_unique<UpdateService>(defaults, clock, network, config);
     }
-    void manifest(const QByteArray& json) { server.route(u"/site/version.json"_s, {200, json}); }
-    UpdateStatus check(bool manual)
-    {
-        blockingWait(service->checkForUpdates(manual));
-        return service->status();
-    }
     // Serves `response` at `path` and, beside it, its signature by the trusted key as version 2.
     void serve(const QString& path, const HttpTestServer::Response& response, bool legacySignature = false)
     {
@@ -153,7 +147,8 @@ private Q_SLOTS:
         });
         rig.server.route(u"/site/version.json"_s,
                          {httpStatus ? httpStatus : 200, body, httpStatus > 0, httpStatus ? -1 : 0});
-        const UpdateStatus status = rig.check(false);
+        blockingWait(rig.service->checkForUpdates(false));
+        const UpdateStatus status = rig.service->status();
         QCOMPARE(int(status.kind()), kind);
         QCOMPARE(status.message().isEmpty(), kind != int(Kind::Error));
         if (body.contains("http:") || !base.isEmpty())
@@ -166,13 +161,14 @@ private Q_SLOTS:
     void silentChecksAreThrottledForADay()
     {
         Rig rig;
-        rig.manifest(R"({"version":"1.2.9"})");
+        rig.server.route(u"/site/version.json"_s, {200, R"({"version":"1.2.9"})"});
         // After how long, whether asked for, how often the server has been asked by then.
         const std::tuple<std::chrono::minutes, bool, int> steps[] = {
             {0min, false, 1}, {23h + 59min, false, 1}, {0min, true, 2}, {23h, false, 2}, {1h, false, 3}};
         for (const auto& [after, manual, asked] : steps) {
             rig.clock.advance(after);
-            QCOMPARE(rig.check(manual).kind(), Kind::UpToDate);
+            blockingWait(rig.service->checkForUpdates(manual));
+            QCOMPARE(rig.service->status().kind(), Kind::UpToDate);
             QCOMPARE(rig.server.requestCount(u"/site/version.json"_s), asked);
         }
         QVERIFY(rig.defaults.dateValue(kLastUpdateCheckDateKey) == std::optional(rig.clock.now()));
@@ -185,7 +181,7 @@ private Q_SLOTS:
     void aCheckWhileACheckOrADownloadRunsIsSkipped()
     {
         Rig rig;
-        rig.manifest(R"({"version":"v2","downloadURL":"not a url"})");
+        rig.server.route(u"/site/version.json"_s, {200, R"({"version":"v2","downloadURL":"not a url"})"});
         const char* skipped = "已有更新检查任务正在执行中，跳过本次调用";
         auto first = rig.service->checkForUpdates(true);
         QTest::ignoreMessage(QtDebugMsg, skipped);
