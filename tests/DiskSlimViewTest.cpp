@@ -45,11 +45,6 @@ struct SlimTab {
         QTest::mouseClick(view->listCanvas(), Qt::LeftButton, {}, where.center());
         settle();
     }
-    void rescan()
-    {
-        finish(rig.vm->scanSlim(true));
-        settle();
-    }
     const DiskSlimItem& shown(int index) const { return rig.vm->diskSlimItems().at(index); }
     static QString path(const QByteArray& bytes) { return fileUrlString(bytes).mid(7); }
 };
@@ -93,7 +88,8 @@ private Q_SLOTS:
 
         // A rescan that finds another category above it: still Go's.
         tab.rig.fakeSlim.result.insert(1, item(DiskSlimCategory::YarnCache));
-        tab.rescan();
+        finish(tab.rig.vm->scanSlim(true));
+        settle();
         QTest::keyClick(canvas, Qt::Key_Space);
         settle();
         QCOMPARE(tab.shown(2).category, DiskSlimCategory::GoCache);
