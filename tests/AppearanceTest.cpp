@@ -35,8 +35,6 @@ private Q_SLOTS:
         using Scheme = AppearanceSource::ColorScheme;
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<Scheme>("scheme");
-        QTest::newRow("plain dark") << QVariant(uint(1)) << Scheme::Dark;
-        QTest::newRow("wrapped light") << QVariant::fromValue(QDBusVariant(QVariant(uint(2)))) << Scheme::Light;
         QTest::newRow("no preference") << QVariant(uint(0)) << Scheme::NoPreference;
         QTest::newRow("garbage") << QVariant(u"dark"_s) << Scheme::NoPreference;
     }

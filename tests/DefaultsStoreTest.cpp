@@ -25,7 +25,6 @@ private Q_SLOTS:
     {
         TempHome home;
         const QString path = JsonFileDefaultsStore::defaultFilePath();
-        QCOMPARE(path, home.configHome() + u"/rubbly/defaults.json"_s);
         const QList<std::pair<QString, DefaultsValue>> values{
             {u"b"_s, true},
             {u"i"_s, qint64(9007199254740993)}, // beyond 2^53
@@ -54,56 +53,49 @@ private Q_SLOTS:
         QCOMPARE(store.doubleValue(u"i"_s), std::optional(double(9007199254740993)));
     }
 
-    void corruptFileIsSetAsideAndNeverOverwritten_data()
+    // A corrupt file, and one far beyond anything we write, is set aside and kept; a FIFO, device or
+    // folder is never read, blocked on or replaced; a link's unreadable target is set aside (the link stays).
+    void unusableFilesAreSetAsideOrLeftAlone_data()
     {
+        QTest::addColumn<QByteArray>("kind"); // of TreeBuilder::hostileFile; empty: a file holding `content`
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("truncated JSON") << QByteArray(R"({"Rubbly.hideInDock": {"bool": tr)");
-        QTest::newRow("an array") << QByteArray("[1, 2]");
-        QTest::newRow("an entry without a type") << QByteArray(R"({"Rubbly.hideInDock": true})");
-        QTest::newRow("an unknown type") << QByteArray(R"({"a": {"colour": "red"}})");
-        QTest::newRow("data that is not base64") << QByteArray(R"({"a": {"data": "***"}})");
-        QTest::newRow("an int beyond 64 bits") << QByteArray(R"({"a": {"int": 1e300}})");
-    }
-    void corruptFileIsSetAsideAndNeverOverwritten()
-    {
-        QFETCH(QByteArray, content);
-        TempHome home;
-        const QString path = home.configHome() + QStringLiteral("/rubbly/defaults.json");
-        TreeBuilder(QFile::encodeName(home.configHome())).write("rubbly/defaults.json", content);
-
-        JsonFileDefaultsStore store(path);
-        QVERIFY(!store.contains(QStringLiteral("Rubbly.hideInDock")));
-        QCOMPARE(TreeBuilder::read(QFile::encodeName(store.setAsidePath())), content);
-
-        store.setValue(QStringLiteral("Rubbly.hideInDock"), false);
-        QCOMPARE(JsonFileDefaultsStore(path).boolValue(QStringLiteral("Rubbly.hideInDock")), std::optional(false));
-        QCOMPARE(TreeBuilder::read(QFile::encodeName(store.setAsidePath())), content);
-    }
-
-    // A FIFO, device or folder is never read, blocked on or replaced; a file far beyond anything we write
-    // is set aside like a corrupt one, and so is a link's unreadable target (the link stays).
-    void specialFilesAreNeitherReadNorReplaced_data()
-    {
-        QTest::addColumn<QByteArray>("kind");
         for (const QByteArray& kind : TreeBuilder::hostileFileKinds())
-            QTest::newRow(kind.constData()) << kind;
+            QTest::newRow(kind.constData()) << kind << QByteArray();
+        const auto corrupt = [](const char* name, const char* content) {
+            QTest::newRow(name) << QByteArray() << QByteArray(content);
+        };
+        corrupt("truncated JSON", R"({"Rubbly.hideInDock": {"bool": tr)");
+        corrupt("an array", "[1, 2]");
+        corrupt("an entry without a type", R"({"Rubbly.hideInDock": true})");
+        corrupt("an unknown type", R"({"a": {"colour": "red"}})");
+        corrupt("data that is not base64", R"({"a": {"data": "***"}})");
+        corrupt("an int beyond 64 bits", R"({"a": {"int": 1e300}})");
     }
-    void specialFilesAreNeitherReadNorReplaced()
+    void unusableFilesAreSetAsideOrLeftAlone()
     {
         QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, content);
         TempHome home;
         const QString path = JsonFileDefaultsStore::defaultFilePath();
         const QByteArray bytes = QFile::encodeName(path);
-        TreeBuilder(QFile::encodeName(home.configHome())).hostileFile("rubbly/defaults.json", kind);
+        TreeBuilder config(QFile::encodeName(home.configHome()));
+        if (kind.isEmpty())
+            config.write("rubbly/defaults.json", content);
+        else
+            config.hostileFile("rubbly/defaults.json", kind);
         struct stat before {};
         QCOMPARE(::lstat(bytes.constData(), &before), 0);
 
         JsonFileDefaultsStore store(path);
-        store.setValue(QStringLiteral("Rubbly.hideInDock"), true);
-        QVERIFY(store.value(QStringLiteral("Rubbly.hideInDock")));
+        QVERIFY(!store.contains(u"Rubbly.hideInDock"_s));
+        store.setValue(u"Rubbly.hideInDock"_s, true);
+        QVERIFY(store.value(u"Rubbly.hideInDock"_s));
         if (S_ISREG(before.st_mode)) {
-            QCOMPARE(QFileInfo(store.setAsidePath()).size(), before.st_size);
-            QCOMPARE(JsonFileDefaultsStore(path).boolValue(QStringLiteral("Rubbly.hideInDock")), std::optional(true));
+            if (kind.isEmpty())
+                QCOMPARE(TreeBuilder::read(store.setAsidePath()), content);
+            else
+                QCOMPARE(QFileInfo(store.setAsidePath()).size(), before.st_size);
+            QCOMPARE(JsonFileDefaultsStore(path).boolValue(u"Rubbly.hideInDock"_s), std::optional(true));
             return;
         }
         struct stat after {};

@@ -42,10 +42,9 @@ struct Home {
 qint64 du(const QList<QByteArray>& paths)
 {
     QStringList arguments{QStringLiteral("-sB1"), QStringLiteral("-c"), QStringLiteral("--")};
-    for (const QByteArray& path : paths) {
+    for (const QByteArray& path : paths)
         if (TreeBuilder::exists(path))
             arguments.append(QFile::decodeName(path));
-    }
     if (arguments.size() == 3)
         return 0;
     const ProcessResult result = runProcess(QStringLiteral("du"), arguments);

@@ -14,15 +14,9 @@ namespace {
 
 DiskSlimItem item(DiskSlimCategory category, QList<QByteArray> paths = {})
 {
-    DiskSlimItem result{category, paths.isEmpty() ? 1000 : 0, 1, true, {}};
-    for (const QByteArray& path : paths) {
-        DiskSlimSubItem sub;
-        sub.path = path;
-        sub.name = QString::fromUtf8(path.mid(path.lastIndexOf('/') + 1));
-        sub.size = 1000;
-        result.subItems.append(sub);
-        result.size += sub.size;
-    }
+    DiskSlimItem result{category, 1000 * std::max(qsizetype(1), paths.size()), 1, true, {}};
+    for (const QByteArray& path : paths)
+        result.subItems.append({QString::fromUtf8(path.mid(path.lastIndexOf('/') + 1)), path, 1000, {}});
     return result;
 }
 
@@ -49,11 +43,6 @@ struct SlimTab {
     {
         QVERIFY(where.isValid());
         QTest::mouseClick(view->listCanvas(), Qt::LeftButton, {}, where.center());
-        settle();
-    }
-    void rescan()
-    {
-        finish(rig.vm->scanSlim(true));
         settle();
     }
     const DiskSlimItem& shown(int index) const { return rig.vm->diskSlimItems().at(index); }
@@ -99,7 +88,8 @@ private Q_SLOTS:
 
         // A rescan that finds another category above it: still Go's.
         tab.rig.fakeSlim.result.insert(1, item(DiskSlimCategory::YarnCache));
-        tab.rescan();
+        finish(tab.rig.vm->scanSlim(true));
+        settle();
         QTest::keyClick(canvas, Qt::Key_Space);
         settle();
         QCOMPARE(tab.shown(2).category, DiskSlimCategory::GoCache);

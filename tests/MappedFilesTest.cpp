@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 
 using namespace rubbly;
+using namespace Qt::StringLiterals;
 
 // Giving back the pages of mapped font files: a real file mapped as FreeType maps fonts.
 class MappedFilesTest : public QObject {
@@ -35,12 +36,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<bool>("font");
         QTest::addColumn<bool>("library");
-        auto row = [](const char* name, const char* path, bool font, bool library) {
-            QTest::newRow(name) << QByteArray(path) << font << library;
-        };
-        row("truetype, upper case", "/usr/share/fonts/DejaVuSansMono.TTF", true, false);
-        row("versioned library", "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6.4.2", false, true);
-        row("a library's name in a folder", "/opt/libx.so.d/data.bin", false, false);
+        QTest::newRow("truetype, upper case") << "/usr/share/fonts/DejaVuSansMono.TTF"_ba << true << false;
+        QTest::newRow("versioned library") << "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6.4.2"_ba << false << true;
+        QTest::newRow("a library's name in a folder") << "/opt/libx.so.d/data.bin"_ba << false << false;
     }
     void recognisesFontsAndLibraries()
     {

@@ -34,11 +34,6 @@ struct Panel {
     }
     int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
     TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
-    void rescan(const TrashStatusResult& status)
-    {
-        rig.trash.status = status;
-        finish(rig.vm->refresh());
-    }
     PushButton* button(const char* text) const
     {
         for (PushButton* button : view->findChildren<PushButton*>()) {
@@ -46,14 +41,6 @@ struct Panel {
                 return button;
         }
         qFatal("no button %s", text);
-    }
-    // The texts shown, without the word joiners that keep paths together.
-    QStringList texts() const
-    {
-        QStringList all;
-        for (const GeekText* text : view->findChildren<GeekText*>())
-            all.append(QString(text->text()).remove(QChar(0x2060)));
-        return all;
     }
     void drop(const QByteArray& uriList, const QString& format = QStringLiteral("text/uri-list"))
     {
@@ -186,7 +173,6 @@ private Q_SLOTS:
     void aDropMovesItsFilesAndOffersUndoUntilThePanelCloses()
     {
         Panel panel;
-        QCOMPARE(panel.view->undoLineText(), QString());
         panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
         QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
         QVERIFY(!panel.view->isDropTargeted());
@@ -212,9 +198,12 @@ private Q_SLOTS:
         const QByteArray trash = "/home/user/.local/share/Trash";
         panel.workspace.accessProblem =
             TrashAccessProblem{TrashAccessProblem::Kind::NotOwned, trash, trash, 0, 0700, {}};
-        panel.rescan(TrashError{TrashServiceError::PermissionDenied, EACCES, {}});
-        QVERIFY(
-            panel.texts().contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
+        panel.rig.trash.status = TrashError{TrashServiceError::PermissionDenied, EACCES, {}};
+        finish(panel.rig.vm->refresh());
+        QStringList texts; // as shown, without the word joiners that keep paths together
+        for (const GeekText* text : panel.view->findChildren<GeekText*>())
+            texts.append(QString(text->text()).remove(QChar(0x2060)));
+        QVERIFY(texts.contains(QStringLiteral("「~/.local/share/Trash」属于用户 root，Rubbly 无法读取和清空它。")));
         const int scans = panel.rig.scans();
         panel.button("复制修复命令")->click();
         panel.button("打开文件夹")->click();
@@ -229,7 +218,6 @@ private Q_SLOTS:
                               QStringLiteral("copyText sudo chown -R \"$USER\": ~/.local/share/Trash"),
                               QStringLiteral("openFolder /home/user/.local/share/Trash"),
                               QStringLiteral("checkTrashAccess")}));
-        QVERIFY(panel.texts().contains(QStringLiteral("所有废纸篓文件夹都可以正常读取和清空。")));
         QVERIFY(!panel.button("复制修复命令")->isVisible());
     }
 };

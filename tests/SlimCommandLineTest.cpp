@@ -36,7 +36,6 @@ private Q_SLOTS:
         for (const char* part : {"DEV_ENV\n", "golang-mod-cache", "rust-cargo-cache", "ai-skills", "only when named"})
             QVERIFY2(text.out.contains(part), text.out.constData());
         const ProcessResult json = rubbly({u"slim"_s, u"scan"_s, u"--json"_s});
-        QCOMPARE(json.exitCode, 0);
         // The result is kept in the cache folder, apart from the settings.
         QFile snapshot(home.cacheHome() + u"/rubbly/slim-snapshot.json"_s);
         QVERIFY(snapshot.open(QIODevice::ReadOnly));

@@ -4,22 +4,16 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QXmlStreamReader>
-
-#include <tuple>
 
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace Qt::StringLiterals;
 
-namespace {
-
 const QString kItemInterface = u"org.kde.StatusNotifierItem"_s;
 const QString kMenuInterface = u"com.canonical.dbusmenu"_s;
-
-} // namespace
 
 // Our item as a status-area host sees it: a watcher and a client on connections of their own.
 class StatusNotifierItemTest : public QObject {
@@ -164,31 +158,28 @@ private Q_SLOTS:
         QFETCH(QString, interface);
         QFETCH(QStringList, members);
         startItem();
-        const QString xml =
-            call(path, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s).arguments().value(0).toString();
+        const QDBusMessage reply = call(path, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s);
+        // Its quotes made single, for patterns without escapes.
+        const QString xml = reply.arguments().value(0).toString().replace(u'"', u'\'');
         // Each member as "property Name type", "method Name(in->out)" or "signal Name(arguments)".
+        const auto all = [](const char* pattern, const QString& text) {
+            return QRegularExpression(QLatin1String(pattern), QRegularExpression::DotMatchesEverythingOption)
+                .globalMatch(text);
+        };
         QStringList found;
-        QXmlStreamReader reader(xml);
-        QString current, kind, name, in, out;
-        while (!reader.atEnd()) {
-            reader.readNext();
-            const QString element = reader.name().toString();
-            const auto attribute = [&reader](const char* key) {
-                return reader.attributes().value(QLatin1String(key)).toString();
-            };
-            if (reader.isStartElement() && element == u"interface"_s)
-                current = attribute("name");
-            else if (current != interface)
+        for (const auto& part : all("<interface name='([^']+)'>(.*?)</interface>", xml)) {
+            if (part.captured(1) != interface)
                 continue;
-            else if (reader.isStartElement() && element == u"property"_s)
-                found.append(u"property %1 %2"_s.arg(attribute("name"), attribute("type")));
-            else if (reader.isStartElement() && (element == u"method"_s || element == u"signal"_s))
-                std::tie(kind, name, in, out) = std::tuple(element, attribute("name"), QString(), QString());
-            else if (reader.isStartElement() && element == u"arg"_s && !kind.isEmpty())
-                (attribute("direction") == u"out"_s ? out : in) += attribute("type");
-            else if (reader.isEndElement() && element == kind && !kind.isEmpty()) {
-                found.append(u"%1 %2(%3)"_s.arg(kind, name, kind == u"signal"_s ? out + in : in + u"->"_s + out));
-                kind.clear();
+            for (const auto& property : all("<property name='(\\w+)' type='([^']+)'", part.captured(2)))
+                found.append(u"property %1 %2"_s.arg(property.captured(1), property.captured(2)));
+            for (const auto& member : all("<(method|signal) name='(\\w+)'>(.*?)</\\1>", part.captured(2))) {
+                QString in, out;
+                for (const auto& arg :
+                     all("<arg (?:name='\\w*' )?type='([^']+)' direction='(\\w+)'", member.captured(3)))
+                    (arg.captured(2) == u"in" ? in : out) += arg.captured(1);
+                const bool signal = member.captured(1) == u"signal";
+                found.append(
+                    u"%1 %2(%3)"_s.arg(member.captured(1), member.captured(2), signal ? out + in : in + u"->"_s + out));
             }
         }
         for (const QString& member : members)

@@ -14,14 +14,6 @@ using namespace rubbly::test;
 class TrayHostTest : public QObject {
     Q_OBJECT
 
-    static DesktopSession onX11(const QString& desktop)
-    {
-        DesktopSession session;
-        session.x11 = true;
-        session.desktops = {desktop};
-        return session;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -37,7 +29,10 @@ private Q_SLOTS:
         // go over D-Bus, and this test must see the XEmbed one.
         FakeStatusNotifierWatcher watcher;
         FakeXEmbedTray xembed;
-        TrayHost host(onX11(QStringLiteral("GNOME")));
+        DesktopSession gnomeOnX11;
+        gnomeOnX11.x11 = true;
+        gnomeOnX11.desktops = {QStringLiteral("GNOME")};
+        TrayHost host(gnomeOnX11);
         host.start();
         // isShown() is backend() != None.
         QVERIFY(host.isSettled()); // neither a watcher nor a tray yet: settled at once, not shown

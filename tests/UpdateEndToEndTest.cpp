@@ -185,11 +185,12 @@ private Q_SLOTS:
         QCOMPARE(server.requestCount(u"/downloads/Rubbly.zip"_s), 1);
 
         // Outside the two folders only the program's own state changed: its settings file, which
-        // records the check, and the folder that held the work folder, left empty (anything left in it
-        // would be new in `after`).
+        // records the check, with the lock its saves take, and the folder that held the work folder,
+        // left empty (anything left in it would be new in `after`).
         QMap<QString, QByteArray> after = describeTree(root, own);
-        for (const QString& state : {QDir(root).relativeFilePath(cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
-                                     u"home/.config/rubbly/defaults.json"_s}) {
+        for (const QString& state :
+             {QDir(root).relativeFilePath(cache + u"/rubbly"_s), u"home/.config/rubbly"_s,
+              u"home/.config/rubbly/defaults.json"_s, u"home/.config/rubbly/defaults.json.lock"_s}) {
             QVERIFY2(before.take(state) != after.take(state), qPrintable(state));
         }
         QCOMPARE(after, before);

@@ -6,21 +6,12 @@
 namespace rubbly::test {
 
 // One member of a test archive: a regular file, with `linkTarget` a symbolic link, or with a path
-// ending in '/' a folder.
+// ending in '/' a folder. Every member has an initializer, so a brace list may stop after any of them.
 struct ArchiveEntry {
-    ArchiveEntry(QByteArray path, QByteArray content = {}, int mode = 0644, QByteArray linkTarget = {},
-                 unsigned fileType = 0)
-        : path(std::move(path))
-        , content(std::move(content))
-        , mode(mode)
-        , linkTarget(std::move(linkTarget))
-        , fileType(fileType)
-    {
-    }
-    QByteArray path;
-    QByteArray content;
+    QByteArray path{};
+    QByteArray content{};
     int mode = 0644;
-    QByteArray linkTarget;
+    QByteArray linkTarget{};
     // Another kind of entry (AE_IFCHR, AE_IFIFO, …) in place of the one the path and target imply.
     unsigned fileType = 0;
 };

@@ -20,29 +20,22 @@ FakeStatusNotifierWatcher::FakeStatusNotifierWatcher()
     registerStatusNotifierTypes();
 }
 
-FakeStatusNotifierWatcher::~FakeStatusNotifierWatcher()
-{
-    stop();
-}
-
 bool FakeStatusNotifierWatcher::start()
 {
-    if (m_running)
-        return true;
-    m_running = m_bus.registerObject(kPath, this,
-                                     QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
-                                         QDBusConnection::ExportAllProperties) &&
-                m_bus.registerService(kService);
+    if (!m_running)
+        m_running = m_bus.registerObject(kPath, this,
+                                         QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                                             QDBusConnection::ExportAllProperties) &&
+                    m_bus.registerService(kService);
     return m_running;
 }
 
 void FakeStatusNotifierWatcher::stop()
 {
-    if (!m_running)
-        return;
-    m_bus.unregisterService(kService);
-    m_bus.unregisterObject(kPath);
-    m_running = false;
+    if (std::exchange(m_running, false)) {
+        m_bus.unregisterService(kService);
+        m_bus.unregisterObject(kPath);
+    }
 }
 
 void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& service)

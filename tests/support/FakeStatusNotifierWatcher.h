@@ -16,7 +16,7 @@ class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
 public:
     FakeStatusNotifierWatcher();
-    ~FakeStatusNotifierWatcher() override;
+    ~FakeStatusNotifierWatcher() override { stop(); }
 
     bool start();
     void stop();

@@ -16,21 +16,15 @@ class HttpTestServer final : public QTcpServer {
     Q_OBJECT
 public:
     // No Content-Type: the updater never reads one.
+    // Every member has an initializer, so a brace list may stop after any of them.
     struct Response {
-        Response(int status = 200, QByteArray body = {}, bool sendLength = true, qsizetype holdAfter = -1)
-            : status(status)
-            , body(std::move(body))
-            , sendLength(sendLength)
-            , holdAfter(holdAfter)
-        {
-        }
         int status = 200;
-        QByteArray body;
+        QByteArray body{};
         // false: no Content-Length; the body ends when the connection closes.
         bool sendLength = true;
         // At least 0: send the head and this many bytes of the body, the rest only on release().
         qsizetype holdAfter = -1;
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QList<QPair<QByteArray, QByteArray>> headers{};
         // After the head, the body again and again for as long as the client reads.
         bool endless = false;
     };
