@@ -8,10 +8,12 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <linux/fs.h>
+#include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <utility>
 
 namespace rubbly::test {
 
@@ -185,6 +187,24 @@ qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path)
         return allocatedSize(path);
     qint64 total = 0;
     forEachChild(path, [&total](const QByteArray& child) { total += treeAllocatedSize(child); });
+    return total;
+}
+
+qint64 TreeBuilder::diskUsage(const QByteArray& path)
+{
+    static thread_local std::set<std::pair<dev_t, ino_t>>* seen = nullptr;
+    static thread_local qint64 total = 0;
+    std::set<std::pair<dev_t, ino_t>> inodes;
+    seen = &inodes;
+    total = 0;
+    ::nftw(
+        path.constData(),
+        [](const char*, const struct stat* st, int type, FTW*) {
+            if (type != FTW_NS && seen->emplace(st->st_dev, st->st_ino).second)
+                total += static_cast<qint64>(st->st_blocks) * 512;
+            return 0;
+        },
+        16, FTW_PHYS | FTW_MOUNT);
     return total;
 }
 

@@ -44,6 +44,9 @@ public:
     static qint64 allocatedSize(const QByteArray& path);
     // Sum of allocatedSize() over every non-directory below `path` (like du -s --apparent-size=no).
     static qint64 treeAllocatedSize(const QByteArray& path);
+    // What `du -B1 -sx` says of `path`: allocated bytes of every inode below it, folders (itself too)
+    // included, each inode once, links not followed, other devices not entered.
+    static qint64 diskUsage(const QByteArray& path);
     static bool exists(const QByteArray& path);
     // The whole content of a file; empty when it cannot be read.
     static QByteArray read(const QByteArray& path);

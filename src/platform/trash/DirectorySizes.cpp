@@ -13,6 +13,9 @@ namespace rubbly {
 
 namespace {
 constexpr qint64 kLatestSeconds = 100'000'000'000LL; // in the year 5138
+// Leads the size of every line we measured as `du -B1` does. Lines of ours from before folders' own
+// blocks were counted have one zero (milliseconds) or none (seconds); KDE never writes a leading zero.
+constexpr QByteArrayView kMeasuredMark = "00";
 
 void appendNumber(QByteArray& text, qint64 n)
 {
@@ -40,8 +43,8 @@ void appendPercentEncoded(QByteArray& text, const QByteArray& name)
 // The line we write for an entry, without its newline.
 void appendLine(QByteArray& text, const QByteArray& name, const DirectorySize& entry)
 {
-    if (entry.milliseconds && entry.measured)
-        text += '0';
+    if (entry.measured)
+        text.append(kMeasuredMark);
     appendNumber(text, entry.size);
     text += ' ';
     appendNumber(text, entry.mtime);
@@ -98,8 +101,8 @@ void parseLine(QByteArrayView line, qsizetype index, DirectorySizes& sizes, QByt
         if (entry.mtime / 1000 > kLatestSeconds)
             return;
         entry.milliseconds = true;
-        entry.measured = sizeField.size() > 1 && sizeField.startsWith('0');
     }
+    entry.measured = sizeField.size() > kMeasuredMark.size() && sizeField.startsWith(kMeasuredMark);
     entry.position = index;
     canonical.clear();
     appendLine(canonical, *decoded, entry);

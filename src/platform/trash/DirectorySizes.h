@@ -16,18 +16,21 @@ namespace rubbly {
 // its info file when it was measured.
 //
 // The file is shared with the other trash implementations. The freedesktop specification asks for
-// allocated bytes and the time in seconds; KDE writes apparent bytes and the time in milliseconds, and
-// trusts only lines whose time matches the info file's mtime in milliseconds (a seconds line makes it
-// walk the folder at every operation, and it never replaces a line whose name is already there). So a
-// line keeps the unit it was written in, and KDE's own lines count as a hint, not a measurement.
+// the disk usage as `du -B1` counts it and the time in seconds; KDE writes apparent bytes and the
+// time in milliseconds, and trusts only lines whose time matches the info file's mtime in
+// milliseconds (a seconds line makes it walk the folder at every operation, and it never replaces a
+// line whose name is already there). So a line keeps the unit it was written in, and only our own
+// current lines count as measurements: any other writer's (KDE's, or ours from before folders' own
+// blocks were counted) is a hint, measured once more and rewritten.
 struct DirectorySize {
     qint64 size = 0;
     // The info file's mtime, in the unit of the line.
     qint64 mtime = 0;
     bool milliseconds = false;
-    // True when `size` is an allocated measurement: every seconds line, and a milliseconds line that
-    // we measured ourselves. We write those with the size zero-padded by one digit ("04096"), which
-    // every reader takes for the same number (KDE included) and which KDE itself never writes.
+    // True when `size` is our measurement as `du -B1` counts it (every inode's blocks, folders' own
+    // included). We write those with the size zero-padded by two digits ("004096"), in either unit:
+    // every reader takes that for the same number (KDE included), KDE itself never writes a leading
+    // zero, and our earlier lines, which left folders' blocks out, had one zero at most.
     bool measured = true;
     // The line as it was read, when writing the fields back would not give the same bytes (another
     // writer's spelling): a line nobody changed is written back as it was.

@@ -119,6 +119,10 @@ QByteArray absoluteOriginalPath(const QByteArray& infoPath, const QByteArray& to
 TrashStore::TrashStore(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
     : m_locations(std::move(locations))
     , m_walker([&] {
+        // Every size here is what emptying frees, as `du -B1` counts it: the folders' own blocks too,
+        // and nothing spared.
+        walkOptions.countFolders = true;
+        walkOptions.spare = nullptr;
         walkOptions.stop = &m_stop;
         return walkOptions;
     }())
@@ -569,7 +573,8 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
                 struct stat infoSt {};
                 if (statInfo(infoFd, name, &infoSt))
                     infoMtime = infoSt.st_mtim;
-                // KDE's own lines hold apparent sizes: they are measured once and rewritten.
+                // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
+                // before folders' blocks were counted fall short. Both are measured once and rewritten.
                 const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
                 const auto cached = listing.oldSizes.constFind(key);
                 if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
@@ -872,7 +877,7 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
             hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
             knownSize = cached->size;
 
-        TreeRemover remover(!knownSize.has_value(), &m_stop);
+        TreeRemover remover(RemovalOptions{!knownSize.has_value(), true, nullptr, &m_stop});
         const RemovalResult removal = remover.remove(filesFd, name.constData());
         if (!removal.complete) {
             // The info file stays so the entry stays listed and can be retried or restored.
