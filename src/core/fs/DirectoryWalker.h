@@ -32,7 +32,8 @@ struct WalkOptions {
 };
 
 struct WalkResult {
-    // Allocated bytes (st_blocks × 512) of every non-directory, each inode counted once.
+    // Allocated bytes (st_blocks × 512) of every non-directory, each inode counted once; with
+    // `countFolders`, of the folders too, the root included, as `du -B1` counts.
     qint64 bytes = 0;
     // Non-directories (files, symlinks, sockets, …) counted.
     qint64 files = 0;
