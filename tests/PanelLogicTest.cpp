@@ -60,6 +60,13 @@ private Q_SLOTS:
         QCOMPARE(index({DiskSlimCategory::NpmCache, DiskSlimCategory::GoCache}, DiskSlimCategory::GoCache, "/p/0"), 5);
         QCOMPARE(index({}, DiskSlimCategory::GoCache, "/p/1"), 2);
         QCOMPARE(index({}, DiskSlimCategory::YarnCache), -1);
+        // The count of paths not listed by name follows them, and neither focus nor a key lands on it.
+        QList<DiskSlimItem> many = items;
+        many[0].unlistedCount = 7;
+        const QList<SlimRow> rows = slimRows(many, {DiskSlimCategory::NpmCache}, kHeader);
+        QCOMPARE(rows[4].kind, SlimRow::Kind::More);
+        QCOMPARE(stepSlimFocus(rows, 3, SlimStep::Next), 5);
+        QCOMPARE(slimRowKey(rows[4], many), std::nullopt);
     }
 
     // A line that could name another file than the sender meant is dropped whole, never guessed at;

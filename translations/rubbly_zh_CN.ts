@@ -380,6 +380,10 @@
         <translation>在文件管理器中显示</translation>
     </message>
     <message>
+        <source>+ %1 more</source>
+        <translation>+ 另有 %1 项</translation>
+    </message>
+    <message>
         <source>PURGE SELECTED</source>
         <translation>PURGE SELECTED</translation>
     </message>

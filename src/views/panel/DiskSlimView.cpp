@@ -67,8 +67,8 @@ public:
     const Row* rowAt(const QPointF& point) const
     {
         for (const Row& row : m_rows) {
-            if (row.kind != Kind::Group && point.y() >= row.top && point.y() < row.top + row.height &&
-                point.x() < contentWidth())
+            if ((row.kind == Kind::Category || row.kind == Kind::Path) && point.y() >= row.top &&
+                point.y() < row.top + row.height && point.x() < contentWidth())
                 return &row;
         }
         return nullptr;
@@ -128,6 +128,8 @@ protected:
                 continue;
             if (row.kind == Kind::Group)
                 paintGroup(painter, row);
+            else if (row.kind == Kind::More)
+                paintMore(painter, row);
             else
                 paintRow(painter, row, i == m_focus && hasFocus());
         }
@@ -143,6 +145,28 @@ protected:
         painter.setFont(monoFont(9));
         painter.drawText(box.adjusted(tagWidth + 4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                          formatBytesCompact(row.groupSize));
+    }
+
+    // "+ 1234 more" under a category's listed paths, with what they hold, in a path row's places.
+    void paintMore(QPainter& painter, const Row& row) const
+    {
+        const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
+        if (row.item < 0 || row.item >= items.size())
+            return;
+        const DiskSlimItem& item = items[row.item];
+        Row asPath = row;
+        asPath.kind = Kind::Path;
+        const QRectF content = parts(asPath).content.adjusted(7 + 6, 0, -(18 + 6), 0);
+        const QString size = formatBytesCompact(item.unlistedSize);
+        painter.setPen(Tint::tertiary().resolve(this));
+        painter.setFont(monoFont(11));
+        const qreal sizeWidth = QFontMetricsF(monoFont(11)).horizontalAdvance(size);
+        painter.drawText(QRectF(content.right() - sizeWidth, content.top(), sizeWidth + 1, content.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, size);
+        const QString more = QCoreApplication::translate("Panel", "+ %1 more").arg(item.unlistedCount);
+        painter.setFont(monoFont(10));
+        painter.drawText(QRectF(content.left(), content.top(), content.width() - sizeWidth - 6, content.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, more);
     }
 
     void paintRow(QPainter& painter, const Row& row, bool focused) const

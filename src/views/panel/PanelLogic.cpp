@@ -211,6 +211,14 @@ QList<SlimRow> slimRows(const QList<DiskSlimItem>& items, const QSet<DiskSlimCat
                                     fileUrlString(item.subItems[s].path).mid(7)});
                 y += kRowHeight;
             }
+            // A category with more paths than the snapshot keeps names the rest by count: they go
+            // with the category's tick, so the user must see that they are there.
+            if (item.unlistedCount > 0) {
+                y += 2;
+                rows.append(SlimRow{SlimRow::Kind::More, index, -1, group, 0, y, kRowHeight,
+                                    QStringLiteral("+ ") + diskSlimTitle(item.category)});
+                y += kRowHeight;
+            }
         }
     }
     return rows;
@@ -223,7 +231,7 @@ qreal slimRowsHeight(const QList<SlimRow>& rows)
 
 std::optional<SlimRowKey> slimRowKey(const SlimRow& row, const QList<DiskSlimItem>& items)
 {
-    if (row.kind == SlimRow::Kind::Group || row.item < 0 || row.item >= items.size())
+    if (row.kind == SlimRow::Kind::Group || row.kind == SlimRow::Kind::More || row.item < 0 || row.item >= items.size())
         return std::nullopt;
     const DiskSlimItem& item = items[row.item];
     if (row.kind == SlimRow::Kind::Category)
@@ -254,7 +262,7 @@ int stepSlimFocus(const QList<SlimRow>& rows, int from, SlimStep step)
 {
     QList<int> focusable;
     for (int i = 0; i < rows.size(); ++i) {
-        if (rows[i].kind != SlimRow::Kind::Group)
+        if (rows[i].kind == SlimRow::Kind::Category || rows[i].kind == SlimRow::Kind::Path)
             focusable.append(i);
     }
     if (focusable.isEmpty())

@@ -60,10 +60,10 @@ std::optional<Timestamp> latestModification(const DiskSlimItem& item);
 qreal slimListHeight(std::optional<qreal> availableScreenHeight);
 
 // One line of the slim tab's list: a group header, a category, or one of a category's paths (when
-// the category is unfolded). `top` and `height` place it in the list; `item` and `sub` index the
-// view model's items and the item's paths.
+// the category is unfolded), and after them the count of the paths not listed one by one. `top` and `height` place it
+// in the list; `item` and `sub` index the view model's items and the item's paths.
 struct SlimRow {
-    enum class Kind { Group, Category, Path };
+    enum class Kind { Group, Category, Path, More };
     Kind kind = Kind::Group;
     int item = -1;
     int sub = -1;
