@@ -25,8 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A name the files/ folder could hold; a size that can be believed and added up.
         FUZZ_CHECK(!it.key().isEmpty() && !it.key().contains('/'));
         FUZZ_CHECK(it->size >= 0 && it->size <= kMaxBelievableSize);
-        // Only milliseconds lines can be hints (KDE's apparent sizes).
-        FUZZ_CHECK(it->measured || it->milliseconds);
+        // Only a size with our two leading zeros is a measurement to trust; any other line (KDE's
+        // apparent sizes, other writers', ours from before folders' blocks counted) is a hint.
+        DirectorySizes one;
+        one.insert(it.key(), *it);
+        FUZZ_CHECK(!it->measured || serializeDirectorySizes(one).startsWith("00"));
     }
     // Read as the scan reads it: from a trash folder's descriptor, through the reader of files that
     // others write.
