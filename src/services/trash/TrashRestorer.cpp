@@ -5,6 +5,7 @@
 #include "MountAwareStat.h"
 #include "PosixFd.h"
 #include "TrashInfo.h"
+#include "XdgBase.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -106,19 +107,7 @@ QByteArray TrashRestorer::numberedName(const QByteArray& name, int n, bool isDir
 
 QByteArray TrashRestorer::lexicalAbsolutePath(const QByteArray& path, const QByteArray& base)
 {
-    const QByteArray joined = path.startsWith('/') ? path : base + '/' + path;
-    QByteArrayList parts;
-    for (const QByteArray& part : joined.split('/')) {
-        if (part.isEmpty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!parts.isEmpty())
-                parts.removeLast();
-            continue;
-        }
-        parts.append(part);
-    }
-    return '/' + parts.join('/');
+    return tidyAbsolutePath(path.startsWith('/') ? path : base + '/' + path);
 }
 
 Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry, bool rename) const
