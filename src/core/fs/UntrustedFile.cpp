@@ -42,6 +42,18 @@ int openRegularNonBlocking(int dirFd, const char* name, struct stat* st)
     }
     return fd.release();
 }
+
+// Opens `name` as openRegularNonBlocking() does and refuses it when fstat already says it is larger
+// than `limit`; `st` receives that stat.
+Result<PosixFd, UntrustedReadError> openWithinLimit(int dirFd, const char* name, qint64 limit, struct stat& st)
+{
+    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
+    if (!fd.isValid())
+        return errorFromErrno(errno);
+    if (st.st_size > limit)
+        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+    return fd;
+}
 } // namespace
 
 int openUntrustedRegularFile(int dirFd, const char* name)
@@ -61,11 +73,10 @@ Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* 
 {
     // Four system calls a file: a full listing reads one info file per entry of the Trash.
     struct stat st {};
-    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
-    if (!fd.isValid())
-        return errorFromErrno(errno);
-    if (st.st_size > limit)
-        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+    auto opened = openWithinLimit(dirFd, name, limit, st);
+    if (!opened)
+        return opened.error();
+    const PosixFd fd = std::move(opened).value();
 
     // The size may change while we read (a writer appending); read at most limit + 1 bytes so that
     // growth past the limit is seen without reading it.
@@ -111,11 +122,10 @@ Result<Done, UntrustedReadError> readUntrustedFileInPieces(int dirFd, const char
                                                            const std::function<void(QByteArrayView)>& piece)
 {
     struct stat st {};
-    PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
-    if (!fd.isValid())
-        return errorFromErrno(errno);
-    if (st.st_size > limit)
-        return UntrustedReadError{UntrustedReadError::Kind::TooLarge, EFBIG};
+    auto opened = openWithinLimit(dirFd, name, limit, st);
+    if (!opened)
+        return opened.error();
+    const PosixFd fd = std::move(opened).value();
     ::fcntl(fd.get(), F_SETFL, 0);
     constexpr qsizetype kPiece = 64 * 1024;
     const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece);
