@@ -83,6 +83,9 @@ struct DiskSlimCategoryInfo {
     DiskSlimCategory category;
     const char16_t* title;
     const char* rowID;
+    // The English name the interface shows (translated in the "DiskSlimCategory" context); the
+    // Chinese translation gives the title.
+    const char* displayName;
     DiskSlimGroup group;
     // Folders relative to the home folder, in the order they are tried: the catalogue's own first,
     // then the Linux locations of the same data. A folder below .cache, .config, .local/share or
