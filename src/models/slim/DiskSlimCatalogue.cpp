@@ -5,9 +5,7 @@
 #include <QCoreApplication>
 #include <QHash>
 
-#include <pwd.h>
 #include <string_view>
-#include <unistd.h>
 
 namespace rubbly {
 
@@ -795,20 +793,18 @@ DiskSlimPlace resolve(const QString& homeRelative, const DiskSlimRoots& roots)
 
 } // namespace
 
-DiskSlimRoots DiskSlimRoots::fromEnvironment()
+DiskSlimRoots DiskSlimRoots::fromEnvironment(const Variable& variable, const QByteArray& accountHome)
 {
     DiskSlimRoots roots;
-    roots.home = tidyAbsolutePath(qgetenv("HOME"));
-    if (roots.home.isEmpty()) {
-        const passwd* entry = ::getpwuid(::getuid());
-        roots.home = entry && entry->pw_dir ? tidyAbsolutePath(entry->pw_dir) : QByteArray();
-        if (roots.home.isEmpty())
-            roots.home = "/";
-    }
-    roots.cacheHome = usableXdgBase("XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME"), roots.home);
-    roots.configHome = usableXdgBase("XDG_CONFIG_HOME", qgetenv("XDG_CONFIG_HOME"), roots.home);
-    roots.dataHome = usableXdgBase("XDG_DATA_HOME", qgetenv("XDG_DATA_HOME"), roots.home);
-    roots.stateHome = usableXdgBase("XDG_STATE_HOME", qgetenv("XDG_STATE_HOME"), roots.home);
+    roots.home = tidyAbsolutePath(variable("HOME"));
+    if (roots.home.isEmpty())
+        roots.home = tidyAbsolutePath(accountHome);
+    if (roots.home.isEmpty())
+        roots.home = "/";
+    for (auto [name, base] :
+         {std::pair{"XDG_CACHE_HOME", &roots.cacheHome}, std::pair{"XDG_CONFIG_HOME", &roots.configHome},
+          std::pair{"XDG_DATA_HOME", &roots.dataHome}, std::pair{"XDG_STATE_HOME", &roots.stateHome}})
+        *base = usableXdgBase(name, variable(name), roots.home);
     return roots;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace rubbly {
@@ -136,8 +137,11 @@ struct DiskSlimRoots {
     QByteArray dataHome;
     QByteArray stateHome;
 
-    // From this process's environment: HOME (else the password database), and the four variables.
-    static DiskSlimRoots fromEnvironment();
+    // A variable of the environment as exact bytes (empty when unset).
+    using Variable = std::function<QByteArray(const char* name)>;
+    // From HOME (else `accountHome`, the home folder the password database gives the user, else '/')
+    // and the four variables. The caller reads both: xdg::slimRoots() for this process.
+    static DiskSlimRoots fromEnvironment(const Variable& variable, const QByteArray& accountHome);
     // The home trash ($XDG_DATA_HOME/Trash), which no place may be or hold.
     QByteArray homeTrash() const;
 };
