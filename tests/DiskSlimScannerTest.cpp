@@ -34,7 +34,7 @@ QStringList names(const DiskSlimItem& item, bool sorted = true)
 struct Home {
     TempHome home;
     TreeBuilder tree{QFile::encodeName(home.home())};
-    DiskSlimScanner scanner{DiskSlimRoots::fromEnvironment()};
+    DiskSlimScanner scanner{xdg::slimRoots()};
 };
 
 // What `du -sB1` counts for the paths together: allocated bytes of everything, folders included, an
@@ -252,7 +252,7 @@ private Q_SLOTS:
             if (!file.isEmpty())
                 TreeBuilder("/").file(place(file).mid(1), 4096);
         }
-        const auto item = DiskSlimScanner(DiskSlimRoots::fromEnvironment()).measure(category);
+        const auto item = DiskSlimScanner(xdg::slimRoots()).measure(category);
         QCOMPARE(item ? subItemPaths(*item) : QList<QByteArray>{},
                  found.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{place(found)});
         const bool isData = variable == "XDG_DATA_HOME", isCache = variable == "XDG_CACHE_HOME";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BinwellViewModel.h"
 #include "Timestamp.h"
 
 #include <QWidget>
@@ -69,10 +70,10 @@ public:
     static constexpr std::chrono::milliseconds kUnseenButtonWait{3000};
     // How often the held button is looked at while the panel waits for it.
     static constexpr std::chrono::milliseconds kButtonPoll{100};
-    // After a drop: the time the drop can be undone from the panel (BinwellViewModel's
-    // kDropUndoDisplay). A press elsewhere that the display can see ends it sooner; the buttons are
-    // looked at more often then, as a click lasts about a tenth of a second.
-    static constexpr std::chrono::milliseconds kAfterDrop{10000};
+    // After a drop: the time the drop can be undone from the panel. A press elsewhere that the
+    // display can see ends it sooner; the buttons are looked at more often then, as a click lasts
+    // about a tenth of a second.
+    static constexpr std::chrono::milliseconds kAfterDrop = BinwellViewModel::kDropUndoDisplay;
     static constexpr std::chrono::milliseconds kAfterDropPoll{25};
     static constexpr std::chrono::milliseconds kReopenGuard{300};
     // The open panel counts as idle once it has not repainted for this long.

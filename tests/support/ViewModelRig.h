@@ -12,6 +12,7 @@
 #include "SoundHapticService.h"
 #include "TempHome.h"
 #include "VirtualScheduler.h"
+#include "XdgPaths.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -52,7 +53,7 @@ struct ViewModelRig {
     SoundHapticService feedback{player, haptics};
     FakeGrabber grabber;
     GlobalShortcutService shortcut{&grabber};
-    DiskSlimService slim{DiskSlimRoots::fromEnvironment()};
+    DiskSlimService slim{xdg::slimRoots()};
     FakeSlimService fakeSlim;
     // The slim engine the view model gets: the real one on the temporary home unless a test points
     // this at `fakeSlim` before make().

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace rubbly {
@@ -83,6 +84,9 @@ struct DiskSlimCategoryInfo {
     DiskSlimCategory category;
     const char16_t* title;
     const char* rowID;
+    // The English name the interface shows (translated in the "DiskSlimCategory" context); the
+    // Chinese translation gives the title.
+    const char* displayName;
     DiskSlimGroup group;
     // Folders relative to the home folder, in the order they are tried: the catalogue's own first,
     // then the Linux locations of the same data. A folder below .cache, .config, .local/share or
@@ -133,8 +137,11 @@ struct DiskSlimRoots {
     QByteArray dataHome;
     QByteArray stateHome;
 
-    // From this process's environment: HOME (else the password database), and the four variables.
-    static DiskSlimRoots fromEnvironment();
+    // A variable of the environment as exact bytes (empty when unset).
+    using Variable = std::function<QByteArray(const char* name)>;
+    // From HOME (else `accountHome`, the home folder the password database gives the user, else '/')
+    // and the four variables. The caller reads both: xdg::slimRoots() for this process.
+    static DiskSlimRoots fromEnvironment(const Variable& variable, const QByteArray& accountHome);
     // The home trash ($XDG_DATA_HOME/Trash), which no place may be or hold.
     QByteArray homeTrash() const;
 };

@@ -49,6 +49,17 @@ QString home(const QProcessEnvironment& env)
     return QDir::rootPath();
 }
 
+QByteArray accountHome()
+{
+    const passwd* entry = getpwuid(getuid());
+    return entry && entry->pw_dir ? QByteArray(entry->pw_dir) : QByteArray();
+}
+
+DiskSlimRoots slimRoots()
+{
+    return DiskSlimRoots::fromEnvironment([](const char* name) { return qgetenv(name); }, accountHome());
+}
+
 QString configHome(const QProcessEnvironment& env)
 {
     return baseDir(env, "XDG_CONFIG_HOME", ".config");

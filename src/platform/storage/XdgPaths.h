@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DiskSlimCatalogue.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -15,5 +17,10 @@ QString dataHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnv
 QString cacheHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QStringList configDirs(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QStringList dataDirs(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+
+// The home folder the password database gives this user, as exact bytes; empty when it has none.
+QByteArray accountHome();
+// The folders the slim catalogue resolves against, from this process's environment (exact bytes).
+DiskSlimRoots slimRoots();
 
 } // namespace rubbly::xdg

@@ -3,6 +3,7 @@
 #include "Actor.h"
 #include "DiskSlimScanner.h"
 #include "DiskSlimServicing.h"
+#include "XdgPaths.h"
 
 #include <QObject>
 
@@ -17,7 +18,7 @@ namespace rubbly {
 class DiskSlimService final : public QObject, public DiskSlimServicing {
     Q_OBJECT
 public:
-    explicit DiskSlimService(DiskSlimRoots roots = DiskSlimRoots::fromEnvironment(), QObject* parent = nullptr);
+    explicit DiskSlimService(DiskSlimRoots roots = xdg::slimRoots(), QObject* parent = nullptr);
 
     QCoro::Task<QList<DiskSlimItem>> scan(QSet<QString> installed,
                                           std::function<void(const SlimScanProgress&)> progress = {}) override;

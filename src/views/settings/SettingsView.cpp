@@ -38,6 +38,16 @@ constexpr std::array<SidebarRow, 7> kSidebar{{
     {SidebarItem::Permissions, "permissions", QT_TRANSLATE_NOOP("Settings", "Permissions"), "lock.shield"},
     {SidebarItem::About, "about", QT_TRANSLATE_NOOP("Settings", "About"), "info.circle"},
 }};
+// row() indexes the table by the item, so a row out of place would give a section another's title.
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kSidebar.size(); ++i) {
+            if (kSidebar[i].item != kAllSidebarItems[i] || static_cast<std::size_t>(kSidebar[i].item) != i)
+                return false;
+        }
+        return true;
+    }(),
+    "kSidebar lists the sections in SidebarItem's order");
 
 const SidebarRow& row(SidebarItem item)
 {
