@@ -8,6 +8,9 @@
 # as one when it runs as root. Tests run in Chinese, the language the designs' exact texts are in:
 # LANGUAGE asks for it and every test installs the language its environment asks for, as the
 # program does (tests of the English texts switch with UiLanguageGuard).
+# A test of the engine alone (it links only rubbly_core, rubbly_platform or rubbly_services, and needs
+# no X server) is labelled `engine` and built by the target `sanitized-tests`, which CI builds with the
+# asan preset and runs with the fuzz replays: the code that reads outside input and deletes files.
 function(rubbly_add_test name)
     cmake_parse_arguments(ARG "BUS;X11;UNPRIVILEGED" "" "LIBS" ${ARGN})
     add_executable(${name} ${name}.cpp $<TARGET_OBJECTS:rubbly_testlanguage>)
@@ -26,7 +29,25 @@ function(rubbly_add_test name)
         TIMEOUT 60
         ENVIRONMENT "HOME=${scratch};XDG_CONFIG_HOME=${scratch}/.config;XDG_DATA_HOME=${scratch}/.local/share;XDG_CACHE_HOME=${scratch}/.cache;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANGUAGE=zh_CN"
         ENVIRONMENT_MODIFICATION "DBUS_SESSION_BUS_ADDRESS=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:;LC_MESSAGES=unset:;LANG=unset:")
+    set(labels)
     if(ARG_UNPRIVILEGED)
-        set_tests_properties(${name} PROPERTIES LABELS unprivileged)
+        list(APPEND labels unprivileged)
     endif()
+    set(engine_libs ${ARG_LIBS})
+    list(REMOVE_ITEM engine_libs rubbly_core rubbly_platform rubbly_services)
+    if(ARG_LIBS AND NOT engine_libs AND NOT ARG_X11)
+        list(APPEND labels engine)
+        rubbly_sanitized_test(${name})
+    endif()
+    if(labels)
+        set_tests_properties(${name} PROPERTIES LABELS "${labels}")
+    endif()
+endfunction()
+
+# Adds a test's executable to the target `sanitized-tests` (see above).
+function(rubbly_sanitized_test name)
+    if(NOT TARGET sanitized-tests)
+        add_custom_target(sanitized-tests)
+    endif()
+    add_dependencies(sanitized-tests ${name})
 endfunction()
