@@ -21,7 +21,7 @@ public:
         {
         }
         Guard(Guard&& other) noexcept
-            : m_owner(other.m_owner)
+            : m_owner(std::move(other.m_owner))
             , m_mutex(std::exchange(other.m_mutex, nullptr))
         {
         }
