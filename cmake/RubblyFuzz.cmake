@@ -18,6 +18,7 @@ function(rubbly_add_fuzz_target name)
     if(RUBBLY_BUILD_TESTS)
         add_executable(${name}Replay ${sources} ReplayMain.cpp)
         target_link_libraries(${name}Replay PRIVATE ${ARG_LIBS})
+        rubbly_sanitized_test(${name}Replay)
         set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${name}Replay)
         file(MAKE_DIRECTORY ${scratch})
         add_test(NAME ${name}Replay COMMAND ${name}Replay ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}

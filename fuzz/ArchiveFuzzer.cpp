@@ -190,7 +190,7 @@ Walk resolve(int rootFd, QList<QByteArray>& at, const QByteArray& target, int de
             continue;
         }
         const PosixFd folder = openBelow(rootFd, at);
-        struct stat st {};
+        struct stat st = {};
         if (folder.isValid() && ::fstatat(folder.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISLNK(st.st_mode)) {
             if (const Walk walk = resolve(rootFd, at, linkTarget(folder.get(), part), depth + 1); walk != Walk::Inside)
@@ -217,7 +217,7 @@ void checkTree(int rootFd, int folderFd, const QList<QByteArray>& relative)
     }
     ::closedir(dir);
     for (const QByteArray& name : names) {
-        struct stat st {};
+        struct stat st = {};
         FUZZ_CHECK(::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0);
         if (S_ISLNK(st.st_mode)) {
             QList<QByteArray> at = relative;

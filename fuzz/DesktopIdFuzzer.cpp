@@ -40,7 +40,7 @@ bool createFile(const QByteArray& folder, const QList<QByteArray>& relative)
         if (i + 1 < relative.size()) {
             if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
                 return false;
-            struct stat st {};
+            struct stat st = {};
             if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
                 return false;
         }

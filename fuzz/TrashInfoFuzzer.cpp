@@ -41,7 +41,7 @@ bool writable(Timestamp t, const QTimeZone& zone)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray input = fuzz::bytes(data, size);
-    const Timestamp someDate = fromDateTime(QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC));
+    const Timestamp someDate = fromDateTime(utcDateTime(QDate(2026, 3, 1), QTime(10, 0)));
     for (const QTimeZone& zone : zones()) {
         const TrashInfo info = TrashInfo::parse(input, zone);
         FUZZ_CHECK(!info.path || !info.path->isEmpty());

@@ -83,7 +83,7 @@ private Q_SLOTS:
             config.write("rubbly/defaults.json", content);
         else
             config.hostileFile("rubbly/defaults.json", kind);
-        struct stat before {};
+        struct stat before = {};
         QCOMPARE(::lstat(bytes.constData(), &before), 0);
 
         JsonFileDefaultsStore store(path);
@@ -98,7 +98,7 @@ private Q_SLOTS:
             QCOMPARE(JsonFileDefaultsStore(path).boolValue(u"Rubbly.hideInDock"_s), std::optional(true));
             return;
         }
-        struct stat after {};
+        struct stat after = {};
         QCOMPARE(::lstat(bytes.constData(), &after), 0);
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(after.st_mode, before.st_mode);

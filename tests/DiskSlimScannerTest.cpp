@@ -298,7 +298,7 @@ private Q_SLOTS:
         QCOMPARE(yarn->subItems.size(), 2);
         // The link counts what it takes itself, which depends on its target's length (ext4 keeps a
         // target of 60 bytes or more in a block of its own), never what it points to.
-        struct stat link {};
+        struct stat link = {};
         QCOMPARE(::lstat(h.tree.path(".cache/yarn/link").constData(), &link), 0);
         for (const DiskSlimSubItem& sub : yarn->subItems)
             QVERIFY(sub.name != QLatin1String("link") || sub.size == qint64(link.st_blocks) * 512);

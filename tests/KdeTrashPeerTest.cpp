@@ -112,7 +112,7 @@ private Q_SLOTS:
         told({u"FilesAdded trash:/"_s,
               u"FilesRemoved "_s + fileUrl(fx.outside().path("a file.txt")) + u',' + fileUrl(fx.outside().path("b"))},
              "false");
-        struct stat st {};
+        struct stat st = {};
         QVERIFY(::stat(QFile::encodeName(trashrc).constData(), &st) == 0 && (st.st_mode & 07777) == 0644);
         // The age rule ran and removed nothing: nobody is disturbed.
         QCOMPARE(blockingWait(service.removeItems(30))->removedCount, 0);

@@ -123,6 +123,8 @@ private Q_SLOTS:
             panel.view->panelAppeared();
         else if (how == QLatin1String("confirm"))
             panel.view->confirmButton()->click();
+        else if (how != QLatin1String("unasked"))
+            QFAIL(qPrintable(QStringLiteral("unknown way to close the card: ") + how));
         settle();
         QVERIFY(!panel.view->isConfirmingEmpty() && !panel.view->confirmationCard()->isVisible());
         QVERIFY(!blur->isEnabled());

@@ -59,10 +59,10 @@ private Q_SLOTS:
         const Timestamp start = clock.now();
         QList<std::pair<int, Timestamp>> fired;
         auto* context = new QObject;
-        for (const int due : {3, 1, 2, 1})
-            clock.singleShot(std::chrono::seconds(due), due == 2 ? context : this, [&, due] {
-                fired.append({due, clock.now()});
-            });
+        for (const int due : {3, 1, 2, 1}) {
+            const auto record = [&, due] { fired.append({due, clock.now()}); };
+            clock.singleShot(std::chrono::seconds(due), due == 2 ? context : this, record);
+        }
         delete context;
         clock.advance(10s);
         QCOMPARE(fired, (QList<std::pair<int, Timestamp>>{{1, start + 1s}, {1, start + 1s}, {3, start + 3s}}));

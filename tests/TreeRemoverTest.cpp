@@ -78,7 +78,7 @@ private Q_SLOTS:
             const QByteArray name(nameLength, branch);
             PosixFd fd(::open((root + "/fork").constData(), O_RDONLY | O_DIRECTORY));
             for (int level = 0; fd.isValid(); ++level) {
-                struct stat st {};
+                struct stat st = {};
                 if (level % 7 == 0)
                     ::close(::openat(fd.get(), "f", O_WRONLY | O_CREAT, 0644));
                 for (const char* entry : {".", "f"})

@@ -54,12 +54,12 @@ private Q_SLOTS:
         XdgAutostartLoginItem item(QStringLiteral("/usr/bin/rubbly"), home.environment());
         const QByteArray path = QFile::encodeName(item.userEntryPath());
         TreeBuilder(QFile::encodeName(home.configHome())).hostileFile("autostart/com.tolvik.Rubbly.desktop", kind);
-        struct stat before {};
+        struct stat before = {};
         QCOMPARE(::lstat(path.constData(), &before), 0);
         QVERIFY(!item.isEnabled());
         QVERIFY(!item.registerItem());
         QVERIFY(!item.unregisterItem());
-        struct stat after {};
+        struct stat after = {};
         QCOMPARE(::lstat(path.constData(), &after), 0);
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(after.st_size, before.st_size);

@@ -38,7 +38,29 @@ QTimeZone localZone()
 QDateTime toDateTime(Timestamp t)
 {
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::UTC);
+#else
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+#endif
+}
+
+QDateTime utcDateTime(QDate date, QTime time)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime(date, time, QTimeZone::UTC);
+#else
+    return QDateTime(date, time, Qt::UTC);
+#endif
+}
+
+QDateTime offsetDateTime(QDate date, QTime time, int secondsAheadOfUtc)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime(date, time, QTimeZone::fromSecondsAheadOfUtc(secondsAheadOfUtc));
+#else
+    return QDateTime(date, time, Qt::OffsetFromUTC, secondsAheadOfUtc);
+#endif
 }
 
 Timestamp fromDateTime(const QDateTime& dateTime)

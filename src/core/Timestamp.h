@@ -34,6 +34,11 @@ QTimeZone localZone();
 QDateTime toDateTime(Timestamp t);
 Timestamp fromDateTime(const QDateTime& dateTime);
 
+// A date and time in UTC, and one at a fixed offset east of UTC. Qt 6.5 names both with QTimeZone values
+// and deprecates the Qt::TimeSpec forms that Qt 6.4 (Debian 12) only has; these pick the one the build has.
+QDateTime utcDateTime(QDate date, QTime time);
+QDateTime offsetDateTime(QDate date, QTime time, int secondsAheadOfUtc);
+
 // A file time (st_mtim and friends), truncated to the microsecond.
 inline Timestamp fromTimespec(const timespec& ts)
 {

@@ -47,11 +47,11 @@ bool isUsableXdgBase(const QByteArray& base, const QByteArray& home)
     if (tidyHome == base || tidyHome.startsWith(base + '/'))
         return false;
     // The same folders under other names: a link to the home, or to a folder above it.
-    struct stat baseStat {};
+    struct stat baseStat = {};
     if (::stat(base.constData(), &baseStat) != 0)
         return true;
     for (QByteArray above = tidyHome; !above.isEmpty();) {
-        struct stat aboveStat {};
+        struct stat aboveStat = {};
         if (::stat(above.constData(), &aboveStat) == 0 && sameFile(baseStat, aboveStat))
             return false;
         if (above == "/")

@@ -227,6 +227,12 @@ void openSlimTab(Stage& s, bool wait)
     settle();
 }
 
+// The last purge removed five folders of 891 MB.
+void purgedFiveFolders(Stage& s)
+{
+    s.rig.fakeSlim.purgeResult = {5, 934'281'216};
+}
+
 // A slim tab scene: the engine as `before` leaves it, the tab opened (see openSlimTab), then `more`.
 PanelScene slim(const char* name, const Step& before, bool wait = true, const Step& more = {})
 {
@@ -365,16 +371,11 @@ QList<PanelScene> panelScenes()
                 settle();
             }),
         slim("slim-purging-without-text", {}, true, slimWork(false, true)),
-        slim(
-            "slim-last-purged",
-            [](Stage& s) {
-                s.rig.fakeSlim.purgeResult = SlimPurgeResult{5, 934'281'216};
-            },
-            true,
-            [](Stage& s) {
-                finish(s.vm().purgeSelectedSlimItems());
-                (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, 3000);
-            }),
+        slim("slim-last-purged", purgedFiveFolders, true,
+             [](Stage& s) {
+                 finish(s.vm().purgeSelectedSlimItems());
+                 (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, 3000);
+             }),
         {"slim-failure-line", slimFinds(showing(fullTrash())),
          [](Stage& s) {
              finish(s.vm().refresh());

@@ -176,13 +176,13 @@ QList<QByteArray> TreeBuilder::awkwardNames()
 
 qint64 TreeBuilder::allocatedSize(const QByteArray& path)
 {
-    struct stat st {};
+    struct stat st = {};
     return ::lstat(path.constData(), &st) == 0 ? static_cast<qint64>(st.st_blocks) * 512 : 0;
 }
 
 qint64 TreeBuilder::treeAllocatedSize(const QByteArray& path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return allocatedSize(path);
     qint64 total = 0;
@@ -210,13 +210,13 @@ qint64 TreeBuilder::diskUsage(const QByteArray& path)
 
 bool TreeBuilder::exists(const QByteArray& path)
 {
-    struct stat st {};
+    struct stat st = {};
     return ::lstat(path.constData(), &st) == 0;
 }
 
 void TreeBuilder::makeWritable(const QByteArray& path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;
     ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);

@@ -49,7 +49,7 @@ VirtualScheduler::VirtualScheduler(Timestamp start, QObject* parent)
 
 Timestamp VirtualScheduler::defaultStart()
 {
-    return fromDateTime(QDateTime(QDate(2026, 3, 2), QTime(9, 30), Qt::UTC));
+    return fromDateTime(utcDateTime(QDate(2026, 3, 2), QTime(9, 30)));
 }
 
 Timer* VirtualScheduler::createTimer(QObject* parent)

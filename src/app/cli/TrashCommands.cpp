@@ -31,7 +31,7 @@ QString isoDate(Timestamp t)
 {
     const qint64 ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
     const time_t seconds = static_cast<time_t>(ms / 1000);
-    struct tm utc {};
+    struct tm utc = {};
     if (ms >= 0 && ::gmtime_r(&seconds, &utc) && utc.tm_year + 1900 <= 9999) {
         char text[64];
         std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
@@ -322,7 +322,7 @@ QString localMinute(Timestamp t)
         return true;
     }();
     const time_t seconds = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch().count();
-    struct tm local {};
+    struct tm local = {};
     if (!::localtime_r(&seconds, &local))
         return QStringLiteral("(no date)");
     char text[64];

@@ -21,7 +21,7 @@ public:
         {
         }
         Guard(Guard&& other) noexcept
-            : m_owner(other.m_owner)
+            : m_owner(std::move(other.m_owner))
             , m_mutex(std::exchange(other.m_mutex, nullptr))
         {
         }
@@ -77,8 +77,8 @@ private:
         // of waiters does not grow the stack.
         const std::coroutine_handle<> next = m_waiters.front();
         m_waiters.pop_front();
-        QMetaObject::invokeMethod(
-            &m_context, [next] { next.resume(); }, Qt::QueuedConnection);
+        const auto resume = [next] { next.resume(); };
+        QMetaObject::invokeMethod(&m_context, resume, Qt::QueuedConnection);
     }
 
     QObject m_context;

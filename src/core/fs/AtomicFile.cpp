@@ -42,7 +42,7 @@ Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArra
                               mode_t newMode)
 {
     mode_t mode = newMode;
-    struct stat old {};
+    struct stat old = {};
     if (::fstatat(dirFd, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
         mode = old.st_mode & 07777;
 

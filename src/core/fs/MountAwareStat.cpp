@@ -14,7 +14,7 @@ timespec toTimespec(const statx_timestamp& t)
 
 bool mountAwareStat(int dirFd, const char* name, MountAwareStat& out, dev_t parentDevice)
 {
-    struct statx sx {};
+    struct statx sx = {};
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (name[0] == '\0' ? AT_EMPTY_PATH : 0);
     if (::statx(dirFd, name, flags, STATX_BASIC_STATS, &sx) != 0)
         return false;
@@ -37,7 +37,7 @@ bool mountAwareStat(int dirFd, const char* name, MountAwareStat& out, dev_t pare
         out.mountRoot = (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
         return true;
     }
-    struct stat parent {};
+    struct stat parent = {};
     if (parentDevice == 0 && name[0] != '\0' && ::fstatat(dirFd, "", &parent, AT_EMPTY_PATH) == 0)
         parentDevice = parent.st_dev;
     out.mountRoot = parentDevice != 0 && st.st_dev != parentDevice;

@@ -8,7 +8,7 @@ namespace rubbly {
 // bind mount of a folder or file of any file system, the same one included. Bind mounts share their
 // source's device number, so comparing st_dev misses them; statx's STATX_ATTR_MOUNT_ROOT does not.
 struct MountAwareStat {
-    struct stat st {};
+    struct stat st = {};
     bool mountRoot = false;
 };
 

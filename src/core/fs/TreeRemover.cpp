@@ -307,7 +307,7 @@ bool TreeRemover::clearDirectory(int rootFd, dev_t device, const QByteArray& roo
         }
 
         bool isDir = entry->d_type == DT_DIR;
-        struct stat st {};
+        struct stat st = {};
         const bool needStat = entry->d_type == DT_UNKNOWN || (m_options.countBytes && !isDir);
         if (needStat) {
             if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -58,7 +58,7 @@ Result<PosixFd, UntrustedReadError> openWithinLimit(int dirFd, const char* name,
 
 int openUntrustedRegularFile(int dirFd, const char* name)
 {
-    struct stat st {};
+    struct stat st = {};
     PosixFd fd(openRegularNonBlocking(dirFd, name, &st));
     if (!fd.isValid())
         return -1;
@@ -72,7 +72,7 @@ int openUntrustedRegularFile(int dirFd, const char* name)
 Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit)
 {
     // Four system calls a file: a full listing reads one info file per entry of the Trash.
-    struct stat st {};
+    struct stat st = {};
     auto opened = openWithinLimit(dirFd, name, limit, st);
     if (!opened)
         return opened.error();
@@ -121,7 +121,7 @@ Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* 
 Result<Done, UntrustedReadError> readUntrustedFileInPieces(int dirFd, const char* name, qint64 limit,
                                                            const std::function<void(QByteArrayView)>& piece)
 {
-    struct stat st {};
+    struct stat st = {};
     auto opened = openWithinLimit(dirFd, name, limit, st);
     if (!opened)
         return opened.error();

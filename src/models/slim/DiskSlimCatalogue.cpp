@@ -741,10 +741,13 @@ bool isCredentialName(const char* name)
 
 namespace {
 
+// One folder of DiskSlimRoots.
+using RootsFolder = QByteArray DiskSlimRoots::*;
+
 // How a catalogue folder written below the home maps onto an XDG base directory.
 struct XdgRule {
     const char* homeRelative; // the folder, or a prefix ending in '/', as the catalogue writes it
-    QByteArray DiskSlimRoots::*variable;
+    RootsFolder variable;
     const char* belowVariable; // for a whole folder: its place below the variable's folder
 };
 

@@ -123,7 +123,7 @@ Result<Location, QString> locate(const QByteArray& path)
 {
     QByteArray current = path;
     for (int hops = 0;; ++hops) {
-        struct stat st {};
+        struct stat st = {};
         if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
         if (hops == 40) // the kernel's own limit for a chain of links
@@ -146,8 +146,8 @@ Result<Location, QString> locate(const QByteArray& path)
     const QByteArray file = (folder == "/" ? QByteArray() : folder) + '/' + nameOf(current);
     // Followed only into a folder of the user's own that nobody else may write, to a file of theirs
     // (or none yet): anything else would let another user choose what we read, or where we write.
-    struct stat dir {};
-    struct stat target {};
+    struct stat dir = {};
+    struct stat target = {};
     const bool ownFolder = ::stat(folder.constData(), &dir) == 0 && S_ISDIR(dir.st_mode) && dir.st_uid == ::geteuid() &&
                            (dir.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
                            ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) == 0;
@@ -205,7 +205,7 @@ Result<PosixFd, QString> lockFor(const QByteArray& path)
 {
     const QByteArray lockPath = path + ".lock";
     PosixFd fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-    struct stat st {};
+    struct stat st = {};
     if (!fd.isValid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return QStringLiteral("cannot lock %1 (%2)")
             .arg(shown(lockPath), fd.isValid() ? QStringLiteral("not a regular file") : strerrorText(errno));
@@ -292,7 +292,7 @@ QString JsonFileDefaultsStore::setAside(const QByteArray& file)
 
 JsonFileDefaultsStore::Identity JsonFileDefaultsStore::identityOf(const QByteArray& file)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(file.constData(), &st) != 0)
         return {};
     return {st.st_dev, st.st_ino, st.st_size, qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};

@@ -34,7 +34,7 @@ std::optional<TrashAccessProblem> checkModes(const struct stat& st, const QByteA
 
 std::optional<TrashAccessProblem> checkModes(const QByteArray& path, const QByteArray& trash, uid_t uid)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(path.constData(), &st) != 0)
         return std::nullopt;
     return checkModes(st, path, trash, uid);
@@ -50,7 +50,7 @@ TrashAccessProblem problemOf(const TrashFolderProblem& refused, const QByteArray
     // Above the trash folder (its parent, a volume's shared .Trash) nothing is ours to move or give
     // back: the engine's words are all there is to say.
     const bool ours = part == trash.path || part.startsWith(trash.path + '/');
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(part.constData(), &st) != 0) {
         if (errno == ENOENT && (ours || trash.isHome))
             problem = TrashAccessProblem{Kind::Missing, ours ? part : trash.path, trash.path, uid, 0, {}};
@@ -178,7 +178,7 @@ std::optional<TrashAccessProblem> checkTrashAccess(const TrashLocations& locatio
         // A folder in files/ that belongs to someone else keeps what is inside it from being deleted.
         const int files = opened->files.get();
         for (const QByteArray& name : readDirectoryNames(files, false)) {
-            struct stat entry {};
+            struct stat entry = {};
             if (::fstatat(files, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(entry.st_mode))
                 continue;
             const QByteArray path = trash.filesPath() + '/' + name;

@@ -88,7 +88,7 @@ std::optional<Timestamp> TrashInfo::parseDate(const QByteArray& raw, const QTime
     if (i == s.size()) {
         dateTime = QDateTime(date, time, zone);
     } else if (s[i] == 'Z' && i + 1 == s.size()) {
-        dateTime = QDateTime(date, time, Qt::UTC);
+        dateTime = utcDateTime(date, time);
     } else if (s[i] == '+' || s[i] == '-') {
         const int sign = s[i] == '-' ? -1 : 1;
         int oh = 0, om = 0;
@@ -104,7 +104,7 @@ std::optional<Timestamp> TrashInfo::parseDate(const QByteArray& raw, const QTime
             j += 2;
         if (j != s.size() || oh > 23 || om > 59)
             return std::nullopt;
-        dateTime = QDateTime(date, time, Qt::OffsetFromUTC, sign * (oh * 3600 + om * 60));
+        dateTime = offsetDateTime(date, time, sign * (oh * 3600 + om * 60));
     } else {
         return std::nullopt;
     }

@@ -65,7 +65,7 @@ std::optional<PartProblem> openPart(int parentFd, const char* name, const QStrin
     fd.reset(::openat(parentFd, name, kOpenDirFlags | O_NOFOLLOW));
     if (!fd.isValid()) {
         // With O_DIRECTORY a link gives ENOTDIR, like a file: tell the two apart for the user.
-        struct stat what {};
+        struct stat what = {};
         if ((errno == ENOTDIR || errno == ELOOP) && ::fstatat(parentFd, name, &what, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISLNK(what.st_mode))
             errno = ELOOP;
@@ -240,7 +240,7 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     if (!parent.isValid())
         return problem(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
                        errno);
-    struct stat parentStat {};
+    struct stat parentStat = {};
     if (::fstat(parent.get(), &parentStat) != 0)
         return problem(describe(errno), errno);
     if (directory.isShared) {
@@ -249,7 +249,7 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
         part = directory.topDir + (directory.topDir.endsWith('/') ? ".Trash" : "/.Trash");
         PosixFd shared(::openat(parent.get(), ".Trash", kOpenDirFlags | O_NOFOLLOW));
         MountAwareStat st;
-        struct stat what {};
+        struct stat what = {};
         if (!shared.isValid())
             return ::fstatat(parent.get(), ".Trash", &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode)
                        ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
@@ -265,7 +265,7 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     }
     OpenTrashFolder opened;
     opened.directory = directory;
-    struct stat folderStat {};
+    struct stat folderStat = {};
     part = directory.path;
     if (auto why = openPart(parent.get(), leaf.constData(), QStringLiteral("the folder"), m_uid, create,
                             directory.isHome, parentStat.st_dev, opened.folder, &folderStat))
@@ -381,7 +381,7 @@ QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>
     // a link is its own inode, so it is listed, and refused with its reason, rather than taken for
     // what it points at.
     QSet<QPair<dev_t, ino_t>> seen;
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(m_homeTrash.constData(), &st) == 0)
         seen.insert({st.st_dev, st.st_ino});
     // No volume may hold up the others: its first look runs on a prober thread with a deadline, and
@@ -454,7 +454,7 @@ bool TrashLocations::onVolumeNotAnswering(const QByteArray& absolutePath) const
 
 std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonicalPath, dev_t device) const
 {
-    struct stat home {};
+    struct stat home = {};
     const bool usable = ensureHomeTrash();
     if (usable && ::stat(m_homeTrash.constData(), &home) == 0 && home.st_dev == device)
         return TrashDirectory{m_homeTrash, {}, true};
@@ -472,7 +472,7 @@ std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonic
     }
     if (!best || best->isHidden())
         return std::nullopt;
-    struct stat top {};
+    struct stat top = {};
     if (::stat(best->mountPoint.constData(), &top) != 0 || top.st_dev != device)
         return std::nullopt;
     // $topdir/.Trash/$uid when the shared folder passes its checks and ours is or can be made there,
@@ -480,7 +480,7 @@ std::optional<TrashDirectory> TrashLocations::trashFor(const QByteArray& canonic
     const QByteArray topPath = best->mountPoint == "/" ? QByteArray() : best->mountPoint;
     const QByteArray uid = QByteArray::number(m_uid);
     const TrashDirectory shared{topPath + "/.Trash/" + uid, best->mountPoint, false, true};
-    struct stat sharedStat {};
+    struct stat sharedStat = {};
     if (::lstat((topPath + "/.Trash").constData(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode) &&
         open(shared, true).ok())
         return shared;

@@ -54,8 +54,8 @@ struct OpenTrashFolder {
     PosixFd files;
     PosixFd info;
     // As they were when opened: a scan compares them with its last to know that nothing changed.
-    struct stat filesStat {};
-    struct stat infoStat {};
+    struct stat filesStat = {};
+    struct stat infoStat = {};
 };
 
 // A trash folder that the look at its volume found, with the identity (device, inode) it was found

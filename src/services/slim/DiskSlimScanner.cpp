@@ -134,7 +134,7 @@ void DiskSlimScanner::forEachChild(DiskSlimCategory category, const QList<DiskSl
         const QByteArray name = view.toByteArray();
         if (!offers(category, places, place, name))
             return;
-        struct stat st {};
+        struct stat st = {};
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return;
         Child child{name, 0, 1, fromTimespec(st.st_mtim), fromTimespec(st.st_ctim), S_ISDIR(st.st_mode)};
@@ -194,7 +194,7 @@ std::optional<DiskSlimItem> DiskSlimScanner::measure(DiskSlimCategory category)
 
 void DiskSlimScanner::removeChild(int dirFd, const QByteArray& name, SlimPurgeResult& result) const
 {
-    struct stat st {};
+    struct stat st = {};
     if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return; // gone since the scan: nothing to remove, nothing freed
     const RemovalResult removal = TreeRemover(kSubItemRemoval).remove(dirFd, name.constData());
@@ -249,7 +249,7 @@ SlimPurgeResult DiskSlimScanner::purge(const DiskSlimItem& item)
         for (const QByteArray& name : readDirectoryNames(fd.get(), true)) {
             if (listed.contains(base + name) || !offers(item.category, places, place, name))
                 continue;
-            struct stat st {};
+            struct stat st = {};
             if (item.changedUpTo && ::fstatat(fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                 fromTimespec(st.st_ctim) > *item.changedUpTo + kChangeTolerance)
                 continue;

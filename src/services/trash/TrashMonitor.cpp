@@ -50,8 +50,8 @@ void TrashMonitor::start()
         },
         Qt::BlockingQueuedConnection);
     if (!added) {
-        QMetaObject::invokeMethod(
-            m_threadContext, [watcher] { delete watcher; }, Qt::BlockingQueuedConnection);
+        const auto destroy = [watcher] { delete watcher; };
+        QMetaObject::invokeMethod(m_threadContext, destroy, Qt::BlockingQueuedConnection);
         return;
     }
     // Queued to this thread: the signal comes from the monitor thread.
@@ -67,8 +67,8 @@ void TrashMonitor::stop()
     m_debounce->stop();
     if (QObject* watcher = std::exchange(m_watcher, nullptr)) {
         disconnect(watcher, nullptr, this, nullptr);
-        QMetaObject::invokeMethod(
-            m_threadContext, [watcher] { delete watcher; }, Qt::BlockingQueuedConnection);
+        const auto destroy = [watcher] { delete watcher; };
+        QMetaObject::invokeMethod(m_threadContext, destroy, Qt::BlockingQueuedConnection);
     }
 }
 

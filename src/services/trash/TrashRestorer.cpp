@@ -158,7 +158,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     }
 
     const QByteArray infoName = entry.name + ".trashinfo";
-    struct stat infoStat {};
+    struct stat infoStat = {};
     if (::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat.st_mode))
         return fail(ENODATA, QStringLiteral("it has no info file, so its original place is unknown"));
     const std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName.constData(), m_zone);
@@ -205,7 +205,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     std::vector<MadeFolder> made;
     QByteArray walked;
     const auto sameVolume = [&](int fd) {
-        struct stat st {};
+        struct stat st = {};
         return ::fstat(fd, &st) == 0 && st.st_dev == folder.filesStat.st_dev;
     };
     const auto otherVolume = [&] {
@@ -234,7 +234,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         if (!next.isValid()) {
             const int error = errno;
             removeMadeFolders(made);
-            struct stat st {};
+            struct stat st = {};
             if ((error == ENOTDIR || error == ELOOP) &&
                 ::fstatat(parentFd, part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
                 return failAt(error, S_ISLNK(st.st_mode)
@@ -270,7 +270,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     const QByteArray restored = walked + '/' + target;
 
     // The data is back; only now does the info file go, and only if it is still the one read.
-    struct stat infoNow {};
+    struct stat infoNow = {};
     if (::fstatat(infoFd, infoName.constData(), &infoNow, AT_SYMLINK_NOFOLLOW) == 0 &&
         infoNow.st_ino == infoStat.st_ino && infoNow.st_dev == infoStat.st_dev &&
         ::unlinkat(infoFd, infoName.constData(), 0) != 0)

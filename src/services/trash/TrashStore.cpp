@@ -156,7 +156,7 @@ void removeInfoFile(int infoFd, const QByteArray& name, const struct stat& seen,
                     std::optional<time_t> onlyIfOlderThan = std::nullopt)
 {
     char infoName[kNameMax + 16];
-    struct stat now {};
+    struct stat now = {};
     if (!infoFileName(name, infoName) || ::fstatat(infoFd, infoName, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
         now.st_ino != seen.st_ino || now.st_dev != seen.st_dev)
         return;
@@ -341,7 +341,7 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name, c
 std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
                                                  const QByteArray& name)
 {
-    struct stat infoSt {};
+    struct stat infoSt = {};
     if (!statInfo(folder.info.get(), name, &infoSt))
         return std::nullopt;
     std::optional<TrashInfo> info;
@@ -556,7 +556,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
             entry.order = order++;
             entry.folder = folderIndex;
             entry.category = categoryForRawName(name);
-            struct stat st {};
+            struct stat st = {};
             std::optional<timespec> infoMtime;
             bool walk = false;
             if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -570,7 +570,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
                 // The info file is looked at before its entry is walked: a directorysizes line is
                 // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
                 // again next time rather than trusted with the old size.
-                struct stat infoSt {};
+                struct stat infoSt = {};
                 if (statInfo(infoFd, name, &infoSt))
                     infoMtime = infoSt.st_mtim;
                 // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
@@ -754,8 +754,8 @@ TrashCleanupOutcome TrashStore::emptyAll()
                 if (!infoName.endsWith(kInfoSuffix))
                     continue;
                 const QByteArray name = infoName.left(infoName.size() - kInfoSuffix.size());
-                struct stat data {};
-                struct stat infoStat {};
+                struct stat data = {};
+                struct stat infoStat = {};
                 if (::fstatat(filesFd, name.constData(), &data, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT &&
                     ::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) == 0 &&
                     infoStat.st_mtim.tv_sec <= settledBefore)
@@ -804,7 +804,7 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
         std::vector<Doomed> old;
         int undated = 0;
         const int listError = forEachDirectoryName(folder.files.get(), [&](QByteArrayView name) {
-            struct stat infoSt {};
+            struct stat infoSt = {};
             if (!statInfo(infoFd, name, &infoSt)) {
                 ++undated; // no info file, no date: never removed by age
                 return;
@@ -867,7 +867,7 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
         if (m_stop.load(std::memory_order_relaxed))
             break;
         const QByteArray& name = entry.name;
-        struct stat infoSt {};
+        struct stat infoSt = {};
         const bool hasInfo = statInfo(infoFd, name, &infoSt);
         // Picked by an info file that is no longer there: the name was freed and trashed anew since.
         if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode)))
@@ -1019,7 +1019,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
             return fail(errno, describe(errno));
         }
         const auto dropInfo = [&] { ::unlinkat(infoFd, infoName.constData(), 0); };
-        struct stat existing {};
+        struct stat existing = {};
         if (::fstatat(filesFd, candidate.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             // Data without an info file holds this name: leave it alone and try the next one.
             infoFile.reset();

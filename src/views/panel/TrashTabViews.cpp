@@ -20,6 +20,12 @@ namespace rubbly {
 
 namespace {
 
+// What the permission guide's refresh button does.
+std::function<void()> refresher(BinwellViewModel& viewModel)
+{
+    return [&viewModel] { viewModel.refresh(); };
+}
+
 // Whether an ancestor draws this widget through a graphics effect of its own.
 bool insideEffect(const QWidget* widget)
 {
@@ -496,8 +502,7 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
     , m_error(new GeekCard(6, Tint::surface(), std::nullopt, 0, this))
     , m_errorText(new GeekText(QString(), monoFont(10), Tint::secondary()))
     , m_scanning(new QWidget(this))
-    , m_permission(new PermissionGuideView(
-          workspace, [&viewModel] { viewModel.refresh(); }, this))
+    , m_permission(new PermissionGuideView(workspace, refresher(viewModel), this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
