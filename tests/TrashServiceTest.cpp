@@ -74,6 +74,8 @@ private Q_SLOTS:
             << "replaced"_ba << QByteArrayList{"b", "c"} << QStringLiteral("replaced in the Trash");
         QTest::newRow("the last put moved nothing")
             << "failed put"_ba << QByteArrayList{} << QStringLiteral("nothing in the Trash");
+        QTest::newRow("undone on the panel meanwhile")
+            << "undone"_ba << QByteArrayList{"b", "c"} << QStringLiteral("nothing in the Trash");
         QTest::newRow("a record not of ours") << "corrupt"_ba << QByteArrayList{} << QStringLiteral("not a record");
         QTest::newRow("a link for a record") << "link"_ba << QByteArrayList{} << QStringLiteral("not a regular file");
     }
@@ -89,7 +91,8 @@ private Q_SLOTS:
         VirtualScheduler clock;
         TrashService command(&clock, fx.locations());
         QCOMPARE(blockingWait(command.moveToTrash({at("a")})).movedCount, 1);
-        QCOMPARE(blockingWait(command.moveToTrash({at("b"), at("c")})).movedCount, 2);
+        const TrashPutReport second = blockingWait(command.moveToTrash({at("b"), at("c")}));
+        QCOMPARE(second.movedCount, 2);
         const QByteArray record = LastPutRecord::defaultPath();
         if (story == "drop") {
             fx.outside().write("d", "d");
@@ -101,6 +104,8 @@ private Q_SLOTS:
             fx.outside().write("other", "other");
             QVERIFY(::rename(at("other").constData(), (fx.filesPath() + "/c").constData()) == 0);
             fx.writeInfo("c", at("c"), "2026-03-01T10:00:00");
+        } else if (story == "undone") {
+            QCOMPARE(blockingWait(command.restore(second.entries, false)).restoredPaths.size(), 2);
         } else if (story == "failed put") {
             QCOMPARE(blockingWait(command.moveToTrash({at("missing")})).movedCount, 0);
         } else if (story == "corrupt") {
@@ -118,7 +123,7 @@ private Q_SLOTS:
         const QString said = result ? result->failures.value(0).message : result.error().message;
         QVERIFY2(problem.isEmpty() ? result && result->failures.isEmpty() : said.contains(problem), qPrintable(said));
         // The replacement stays in the Trash, as does everything else not put back.
-        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/c"));
+        QCOMPARE(TreeBuilder::exists(fx.filesPath() + "/c"), story != "undone");
         // Nothing is put back twice: a second try finds nothing left of that put.
         if (story == "drop")
             QVERIFY(!blockingWait(command.restoreLastPut(false)));

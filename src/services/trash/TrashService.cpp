@@ -243,15 +243,21 @@ QCoro::Task<Result<TrashRestoreReport, TrashError>> TrashService::restoreLastPut
                 report.restoredPaths.append(std::move(result).value());
                 continue;
             }
-            report.failures.append(result.error());
-            // Gone or replaced: no longer the last put's, and never to be tried again.
-            if (result.error().errorCode != ENOENT && result.error().errorCode != ESTALE)
+            // Gone (put back by the panel's Undo, say, or emptied) is what the user wants already;
+            // replaced is worth a word. Neither is the last put's any more, nor tried again.
+            const int error = result.error().errorCode;
+            if (error != ENOENT)
+                report.failures.append(result.error());
+            if (error != ENOENT && error != ESTALE)
                 stayed.append(entry);
         }
         if (auto written = lastPut->write(stayed); !written)
             qCWarning(lcService) << "the last put's record is not updated:" << written.error();
         if (!report.restoredPaths.isEmpty())
             kde->afterRemoval(store->isEmpty(), report.restoredPaths);
+        else if (report.failures.isEmpty())
+            return TrashError{TrashServiceError::FileSystem, 0,
+                              QStringLiteral("the last put left nothing in the Trash to put back")};
         return report;
     };
     co_return co_await m_engine->actor.run(std::move(job));
