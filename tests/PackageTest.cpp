@@ -93,10 +93,13 @@ private Q_SLOTS:
         const ProcessResult unpacked = runProcess(u"dpkg-deb"_s, {u"-x"_s, packagePath(), root.path()});
         QVERIFY2(unpacked.exitCode == 0, unpacked.err.constData());
         // What desktops look for, which nothing else would miss (the copyright and changelog: lintian).
-        for (const QString& file : {u"usr/share/applications/com.tolvik.Rubbly.desktop"_s,
-                                    u"usr/share/metainfo/com.tolvik.Rubbly.metainfo.xml"_s,
-                                    u"usr/share/icons/hicolor/scalable/apps/com.tolvik.Rubbly.svg"_s,
-                                    u"usr/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s})
+        for (const QString& file :
+             {u"usr/share/applications/com.tolvik.Rubbly.desktop"_s,
+              u"usr/share/metainfo/com.tolvik.Rubbly.metainfo.xml"_s,
+              u"usr/share/icons/hicolor/scalable/apps/com.tolvik.Rubbly.svg"_s,
+              u"usr/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s,
+              u"usr/share/bash-completion/completions/rubbly"_s, u"usr/share/zsh/vendor-completions/_rubbly"_s,
+              u"usr/share/fish/vendor_completions.d/rubbly.fish"_s})
             QVERIFY2(QFileInfo::exists(root.filePath(file)), qPrintable(file));
         // Computed from the program, plus what it only loads or plays at run time.
         const QByteArray depends = runProcess(u"dpkg-deb"_s, {u"-f"_s, packagePath(), u"Depends"_s}).out;

@@ -164,6 +164,11 @@ private Q_SLOTS:
         // Nothing is restored when one path names nothing, not even the entries the others name.
         row("restore of a path that names nothing", u"trash restore keep.txt /nowhere/keep.txt"_s);
         row("rename on put", u"trash put --rename /tmp"_s);
+        row("restore --last with a path", u"trash restore --last keep.txt"_s);
+        row("restore --last with nothing put yet", u"trash restore --last"_s);
+        row("to without restore", u"trash list --to /tmp"_s);
+        row("rm without a pattern", u"trash rm"_s);
+        row("rm that matches nothing", u"trash rm keep.tx /home/user/*/keep.txt"_s);
         row("all on status", u"trash status --all"_s);
         row("unknown command", u"frobnicate"_s);
         row("unknown option", u"--frobnicate"_s);
@@ -230,6 +235,73 @@ private Q_SLOTS:
         QVERIFY2(aged.exitCode == 1 && aged.out.endsWith("0 failed; 1 kept without a readable date\n") &&
                      aged.err.contains("1 item stayed in the Trash because no deletion date"),
                  aged.out + aged.err);
+    }
+
+    // `list PATH` and `rm PATTERN` choose by original path: a path at or below the one given (relative,
+    // tidied by name), a glob of the whole path ('*' stops at '/') or of the name, as trash-rm reads
+    // them. A link entry goes as a link, its target stays; a name that is not UTF-8 is matched by bytes.
+    void listAndRmChooseByOriginalPath_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArrayList>("chosen"); // listed, or removed
+        QTest::newRow("list below a folder") << u"list sub"_s << QByteArrayList{"sub/c.o"};
+        QTest::newRow("list, tidied by name") << u"list ../d/./sub/ sub/../b.c"_s << QByteArrayList{"b.c", "sub/c.o"};
+        QTest::newRow("list nothing below") << u"list su"_s << QByteArrayList{};
+        QTest::newRow("rm a glob of the name") << u"rm *.o"_s << QByteArrayList{"a.o", "sub/c.o", "link.o", "\xff.o"};
+        QTest::newRow("rm a glob of the path") << u"rm ./*.o"_s << QByteArrayList{"a.o", "link.o", "\xff.o"};
+        QTest::newRow("rm a relative path") << u"rm sub/c.o b.c"_s << QByteArrayList{"b.c", "sub/c.o"};
+    }
+    void listAndRmChooseByOriginalPath()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArrayList, chosen);
+        TrashFixture fx;
+        const QByteArray d = fx.outside().dir("d").path("d");
+        fx.outside().file("target/kept", 10);
+        const QByteArrayList names{"a.o", "b.c", "sub/c.o", "link.o", "\xff.o"};
+        for (const QByteArray& name : names) {
+            const QByteArray entry = name.mid(name.lastIndexOf('/') + 1);
+            name == "link.o" ? fx.files().symlink(entry, fx.outside().path("target")) : fx.files().file(entry, 10);
+            fx.writeInfo(entry, (d + '/' + name).toPercentEncoding("/"), "2026-03-01T10:00:00");
+        }
+        const ProcessResult result = rubbly(fx, (u"trash "_s + command).split(u' '), QFile::decodeName(d));
+        QCOMPARE(result.exitCode, 0);
+        for (const QByteArray& name : names) {
+            const bool picked = chosen.contains(name);
+            const bool left = TreeBuilder::exists(fx.filesPath() + '/' + name.mid(name.lastIndexOf('/') + 1));
+            if (command.startsWith(u"list"))
+                QVERIFY2(result.out.contains(d + '/' + name) == picked, result.out.constData());
+            else
+                QVERIFY2(left != picked &&
+                             result.out.contains("Removed " + d + '/' + name) == (picked && name[0] != '\xff'),
+                         (name + result.out + result.err).constData());
+        }
+        QVERIFY(TreeBuilder::exists(fx.outside().path("target/kept")));
+    }
+
+    // --last puts back what the last put or drop moved, once; --to puts an entry into a folder under its
+    // own name, beside a taken one only with --rename.
+    void restoreLastAndIntoAFolder()
+    {
+        TrashFixture fx;
+        for (const char* name : {"a", "b", "c", "dropped"})
+            fx.outside().write(name, name);
+        const QString outside = QFile::decodeName(fx.outside().root());
+        QCOMPARE(rubbly(fx, {u"trash"_s, u"put"_s, outside + u"/a"_s}).exitCode, 0);
+        QCOMPARE(rubbly(fx, {u"trash"_s, u"put"_s, outside + u"/b"_s, outside + u"/c"_s}).exitCode, 0);
+        QCOMPARE(fx.trashWithService({fx.outside().path("dropped")}).movedCount, 1); // as the panel drops
+        const ProcessResult last = rubbly(fx, {u"trash"_s, u"restore"_s, u"--last"_s});
+        QCOMPARE(last.out, "Restored " + fx.outside().path("dropped") + '\n');
+        QCOMPARE(rubbly(fx, {u"trash"_s, u"restore"_s, u"--last"_s}).exitCode, 2);
+        QVERIFY(!TreeBuilder::exists(fx.outside().path("b")));
+
+        fx.outside().write("dest/a", "someone else's");
+        const QStringList into{u"trash"_s, u"restore"_s, outside + u"/a"_s, u"--to"_s, u"dest"_s};
+        const ProcessResult taken = rubbly(fx, into, outside);
+        QVERIFY2(taken.exitCode == 1 && taken.err.contains("that name is taken there"), taken.err.constData());
+        QCOMPARE(rubbly(fx, into + QStringList{u"--rename"_s}, outside).exitCode, 0);
+        QCOMPARE(TreeBuilder::read(fx.outside().path("dest/a (2)")) + TreeBuilder::read(fx.outside().path("dest/a")),
+                 "asomeone else's"_ba);
     }
 
     // A trash folder that cannot be used fails every command that reads it, and says which. (Which

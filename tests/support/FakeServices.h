@@ -60,6 +60,19 @@ public:
         co_await answerLater();
         co_return restoreReport.value_or(TrashRestoreReport{});
     }
+    QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool) override
+    {
+        calls.append(QStringLiteral("restoreInto(%1)").arg(QString::fromUtf8(folder)));
+        restored.append(entries);
+        co_await answerLater();
+        co_return restoreReport.value_or(TrashRestoreReport{});
+    }
+    QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override
+    {
+        removed.append(entries);
+        co_await answerLater();
+        co_return removeReport.value_or(TrashRemoveReport{entries, 0, {}});
+    }
 
     // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
     // queued on the application, not on the gate, which may be mid-destruction when it opens.
@@ -102,6 +115,9 @@ public:
     // What the next restores report; by default no failure (the view model reads the put-back
     // paths only to count them beside failures).
     std::optional<TrashRestoreReport> restoreReport;
+    // What the next deletions of chosen entries report; by default every one went.
+    std::optional<TrashRemoveReport> removeReport;
+    QList<TrashEntryRef> removed;
     QStringList calls;
     QList<QList<QByteArray>> moved;
     QList<TrashEntryRef> restored;

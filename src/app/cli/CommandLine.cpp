@@ -42,13 +42,20 @@ const char* const kCommandsHelp =
     "Commands:\n"
     "  (none)                          start the tray application (or toggle the panel of the running one)\n"
     "  trash status [--json]           size and contents of every trash folder\n"
-    "  trash list [--json]             every entry, newest first: date, size, original path, trash folder\n"
+    "  trash list [PATH...] [--json]   every entry, newest first: date, size, original path, trash folder;\n"
+    "                                  with PATHs, only what was trashed from them or from below them\n"
     "  trash empty [--older-than DAYS] delete everything, or what was trashed more than DAYS days ago\n"
     "  trash put PATH...               move files or folders to the Trash of their volume\n"
     "  trash restore PATH... [--all] [--rename]\n"
     "                                  put back what was trashed from PATH (or the entry named PATH):\n"
     "                                  the newest such entry, or --all of them; --rename puts an entry\n"
     "                                  whose place is taken beside it as \"name (2).ext\"\n"
+    "  trash restore PATH... --to FOLDER [--rename]\n"
+    "                                  put the entries back into FOLDER under their own names\n"
+    "  trash restore --last [--rename] put back what the last trash put (or drop on the panel) moved\n"
+    "  trash rm PATTERN...             delete for good what was trashed from a path that matches\n"
+    "                                  PATTERN: a path or a shell glob of the whole path (with a '/')\n"
+    "                                  or of the name (\"*.o\"); exits 2 when nothing matches\n"
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
     "  update check                    is a newer version available?\n"
@@ -76,6 +83,13 @@ struct Parser {
                            QStringLiteral("trash restore: every entry that PATH names, not only the newest.")};
     QCommandLineOption rename{QStringLiteral("rename"),
                               QStringLiteral("trash restore: put an entry whose place is taken beside it.")};
+    QCommandLineOption last{QStringLiteral("last"),
+                            QStringLiteral("trash restore: what the last trash put or drop on the panel moved.")};
+    QCommandLineOption to{QStringLiteral("to"), QStringLiteral("trash restore: into FOLDER, under their own names."),
+                          QStringLiteral("FOLDER")};
+    // The shells' completion scripts ask for the original paths this way: from the info files alone.
+    QCommandLineOption paths0{QStringLiteral("paths0"),
+                              QStringLiteral("trash list: every original path, each ended by a NUL.")};
     QCommandLineOption togglePanel{QStringLiteral("toggle-panel"),
                                    QStringLiteral("Open or close the panel of the tray application.")};
     QCommandLineOption settings{QStringLiteral("settings"),
@@ -90,7 +104,8 @@ struct Parser {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
                                      QStringLiteral("[command]"));
-        parser.addOptions({json, olderThan, all, rename, togglePanel, settings, emptyTrash});
+        paths0.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOptions({json, olderThan, all, rename, last, to, paths0, togglePanel, settings, emptyTrash});
     }
 
     // How many of the tray options are set.
@@ -116,16 +131,27 @@ QByteArrayList exactBytes(const QStringList& arguments)
     return bytes;
 }
 
-int runTrash(const QStringList& words, bool json, const std::optional<QString>& olderThan, bool all, bool rename)
+int runTrash(const QStringList& words, const Parser& p)
 {
+    const bool json = p.parser.isSet(p.json);
+    const std::optional<QString> olderThan =
+        p.parser.isSet(p.olderThan) ? std::optional<QString>(p.parser.value(p.olderThan)) : std::nullopt;
+    const bool all = p.parser.isSet(p.all);
+    const bool rename = p.parser.isSet(p.rename);
+    const bool last = p.parser.isSet(p.last);
+    const bool paths0 = p.parser.isSet(p.paths0);
+    const std::optional<QByteArray> to =
+        p.parser.isSet(p.to) ? std::optional<QByteArray>(encodeLossless(p.parser.value(p.to))) : std::nullopt;
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
     // The commands print every trash folder they could not use themselves; the engine's log line
     // would say it twice.
     QLoggingCategory::setFilterRules(QStringLiteral(RUBBLY_APP_ID ".Trash.warning=false"));
     TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
-    if ((all || rename) && sub != QLatin1String("restore"))
-        return usage(QStringLiteral("--all and --rename are for trash restore"));
+    if ((all || rename || last || to) && sub != QLatin1String("restore"))
+        return usage(QStringLiteral("--all, --rename, --last and --to are for trash restore"));
+    if (paths0 && (sub != QLatin1String("list") || !rest.isEmpty() || json))
+        return usage(QStringLiteral("--paths0 is for trash list alone"));
     int status = ExitUsage;
     if (sub == QLatin1String("status")) {
         if (!rest.isEmpty() || olderThan)
@@ -147,15 +173,28 @@ int runTrash(const QStringList& words, bool json, const std::optional<QString>& 
             return usage(QStringLiteral("trash put needs at least one path"));
         status = trashPutCommand(service, exactBytes(rest), err());
     } else if (sub == QLatin1String("list")) {
-        if (!rest.isEmpty() || olderThan)
-            return usage(QStringLiteral("trash list takes no arguments but --json"));
-        status = trashListCommand(service, json, out(), err());
+        if (olderThan)
+            return usage(QStringLiteral("trash list takes paths and --json"));
+        status = paths0 ? trashPathsCommand(service, out())
+                        : trashListCommand(service, json, out(), err(), exactBytes(rest));
     } else if (sub == QLatin1String("restore")) {
+        if (json || olderThan)
+            return usage(QStringLiteral("trash restore takes only --all, --rename, --last and --to"));
+        if (last && (!rest.isEmpty() || all || to))
+            return usage(QStringLiteral("trash restore --last takes no paths, and only --rename"));
+        if (!last && rest.isEmpty())
+            return usage(QStringLiteral("trash restore needs at least one path, or --last"));
+        if (to && to->isEmpty())
+            return usage(QStringLiteral("--to needs a folder"));
+        status =
+            last ? trashRestoreLastCommand(service, rename, out(), err())
+                 : trashRestoreCommand(service, exactBytes(rest), all, rename, out(), err(), to.value_or(QByteArray()));
+    } else if (sub == QLatin1String("rm")) {
         if (rest.isEmpty() || json || olderThan)
-            return usage(QStringLiteral("trash restore needs at least one path, and takes only --all and --rename"));
-        status = trashRestoreCommand(service, exactBytes(rest), all, rename, out(), err());
+            return usage(QStringLiteral("trash rm needs at least one pattern, and takes no options"));
+        status = trashRemoveCommand(service, exactBytes(rest), out(), err());
     } else {
-        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, list, empty, put or restore")
+        return usage(sub.isEmpty() ? QStringLiteral("trash needs a command: status, list, empty, put, restore or rm")
                                    : QStringLiteral("unknown trash command '%1'").arg(sub));
     }
     out() << Qt::flush;
@@ -252,11 +291,12 @@ int runCommandLine(const QStringList& arguments)
     const bool json = parser.isSet(p.json);
     const std::optional<QString> olderThan =
         parser.isSet(p.olderThan) ? std::optional<QString>(parser.value(p.olderThan)) : std::nullopt;
-    if ((parser.isSet(p.all) || parser.isSet(p.rename)) && positional.value(0) != QLatin1String("trash") &&
-        !positional.isEmpty())
-        return usage(QStringLiteral("--all and --rename are for trash restore"));
+    const bool trashOnly = parser.isSet(p.all) || parser.isSet(p.rename) || parser.isSet(p.last) ||
+                           parser.isSet(p.to) || parser.isSet(p.paths0);
+    if (trashOnly && positional.value(0) != QLatin1String("trash") && !positional.isEmpty())
+        return usage(QStringLiteral("--all, --rename, --last and --to are for trash restore"));
     if (positional.value(0) == QLatin1String("trash"))
-        return runTrash(positional, json, olderThan, parser.isSet(p.all), parser.isSet(p.rename));
+        return runTrash(positional, p);
     if (positional.value(0) == QLatin1String("update"))
         return runUpdate(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("slim"))
@@ -264,8 +304,8 @@ int runCommandLine(const QStringList& arguments)
     if (!positional.isEmpty()) {
         return usage(QStringLiteral("unknown command '%1'").arg(positional.first()));
     }
-    if (json || olderThan || parser.isSet(p.all) || parser.isSet(p.rename))
-        return usage(QStringLiteral("--json, --older-than, --all and --rename belong to a command"));
+    if (json || olderThan || trashOnly)
+        return usage(QStringLiteral("--json, --older-than, --all, --rename, --last and --to belong to a command"));
     err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
           << Qt::flush;
     return ExitUsage;
@@ -277,7 +317,8 @@ std::optional<ApplicationAction> trayActionFromArguments(const QStringList& argu
     const QCommandLineParser& parser = p.parser;
     if (!p.parser.parse(arguments) || parser.isSet(p.help) || parser.isSet(p.version) ||
         !parser.positionalArguments().isEmpty() || parser.isSet(p.json) || parser.isSet(p.olderThan) ||
-        parser.isSet(p.all) || parser.isSet(p.rename) || p.trayOptionCount() > 1)
+        parser.isSet(p.all) || parser.isSet(p.rename) || parser.isSet(p.last) || parser.isSet(p.to) ||
+        parser.isSet(p.paths0) || p.trayOptionCount() > 1)
         return std::nullopt;
     if (parser.isSet(p.togglePanel))
         return ApplicationAction::TogglePanel;

@@ -10,14 +10,17 @@
 
 #include <QFile>
 #include <QFileDevice>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <fnmatch.h>
 #include <limits>
 #include <unistd.h>
 
@@ -345,8 +348,34 @@ QString listLine(const TrashItemDetail& item)
 
 } // namespace
 
-int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err)
+namespace {
+
+QByteArray currentFolder()
 {
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? QByteArray(cwd) : QByteArray("/");
+}
+
+// True when `path` is `folder` or lies below it, by name.
+bool atOrBelow(const QByteArray& path, const QByteArray& folder)
+{
+    return path == folder || folder == "/" || (path.startsWith(folder) && path.at(folder.size()) == '/');
+}
+
+} // namespace
+
+int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStream& err, const QByteArrayList& under)
+{
+    QByteArrayList folders;
+    const QByteArray base = currentFolder();
+    for (const QByteArray& path : under)
+        folders.append(TrashRestorer::lexicalAbsolutePath(path, base));
+    const auto wanted = [&folders](const TrashItemDetail& item) {
+        return folders.isEmpty() ||
+               (item.originalPath && std::any_of(folders.cbegin(), folders.cend(), [&](const QByteArray& folder) {
+                    return atOrBelow(*item.originalPath, folder);
+                }));
+    };
     // Each entry is written as the listing hands it over, on the service's actor while this thread
     // waits: a Trash of any size costs the listing's own buffer, not a copy of every entry.
     ItemsJsonWriter writer(out);
@@ -357,6 +386,8 @@ int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStre
                 writer.beginArray();
         },
         [&](const TrashItemDetail& item) {
+            if (!wanted(item))
+                return;
             if (json)
                 writer.entry(item);
             else
@@ -371,13 +402,43 @@ int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStre
     return reportFolderProblems(result->folderProblems, err) ? ExitFailure : ExitSuccess;
 }
 
-int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool all, bool rename, QTextStream& out,
-                        QTextStream& err)
+int trashPathsCommand(TrashService& trash, QTextStream& out)
 {
     QStringList problems;
     const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
-    char cwd[PATH_MAX];
-    const QByteArray base = ::getcwd(cwd, sizeof cwd) ? QByteArray(cwd) : QByteArray("/");
+    QSet<QByteArray> seen;
+    QByteArray bytes;
+    for (const TrashRestorer::Entry& entry : entries) {
+        if (entry.originalPath && !seen.contains(*entry.originalPath)) {
+            seen.insert(*entry.originalPath);
+            bytes.append(*entry.originalPath).append('\0');
+        }
+    }
+    out.flush();
+    if (QIODevice* device = out.device())
+        device->write(bytes);
+    return ExitSuccess;
+}
+
+namespace {
+
+int printRestoreReport(const TrashRestoreReport& report, QTextStream& out, QTextStream& err)
+{
+    for (const QByteArray& restored : report.restoredPaths)
+        out << "Restored " << printableText(restored) << "\n";
+    for (const TrashError& failure : report.failures)
+        err << "rubbly: " << printableText(failure.message) << "\n";
+    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
+}
+
+} // namespace
+
+int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool all, bool rename, QTextStream& out,
+                        QTextStream& err, const QByteArray& into)
+{
+    QStringList problems;
+    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    const QByteArray base = currentFolder();
 
     QList<TrashEntryRef> chosen;
     QByteArrayList unmatched;
@@ -423,12 +484,72 @@ int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool a
         return ExitUsage;
     }
 
-    const TrashRestoreReport report = blockingWait(trash.restore(chosen, rename));
-    for (const QByteArray& restored : report.restoredPaths)
-        out << "Restored " << printableText(restored) << "\n";
+    const TrashRestoreReport report = blockingWait(
+        into.isEmpty() ? trash.restore(chosen, rename)
+                       : trash.restoreInto(chosen, TrashRestorer::lexicalAbsolutePath(into, base), rename));
+    return printRestoreReport(report, out, err);
+}
+
+int trashRestoreLastCommand(TrashService& trash, bool rename, QTextStream& out, QTextStream& err)
+{
+    const Result<TrashRestoreReport, TrashError> result = blockingWait(trash.restoreLastPut(rename));
+    if (!result) {
+        err << "rubbly: nothing was restored: " << printableText(result.error().message) << "\n";
+        return ExitUsage;
+    }
+    return printRestoreReport(result.value(), out, err);
+}
+
+bool originalPathMatches(const QByteArray& pattern, const QByteArray& path, const QByteArray& base)
+{
+    if (!pattern.contains('/')) {
+        const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        return name == pattern || ::fnmatch(pattern.constData(), name.constData(), 0) == 0;
+    }
+    // Tidied as the original paths are, so "./build/*.o" and "build//*.o" mean "build/*.o" here; a
+    // trailing slash names the folder itself.
+    const QByteArray whole = TrashRestorer::lexicalAbsolutePath(pattern, base);
+    return path == whole || ::fnmatch(whole.constData(), path.constData(), FNM_PATHNAME) == 0;
+}
+
+int trashRemoveCommand(TrashService& trash, const QByteArrayList& patterns, QTextStream& out, QTextStream& err)
+{
+    QStringList problems;
+    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    const QByteArray base = currentFolder();
+    QList<TrashEntryRef> chosen;
+    QHash<QByteArray, QByteArray> originals; // by trash folder and name
+    QByteArrayList unmatched;
+    for (const QByteArray& pattern : patterns) {
+        bool any = false;
+        for (const TrashRestorer::Entry& entry : entries) {
+            if (!entry.originalPath || !originalPathMatches(pattern, *entry.originalPath, base))
+                continue;
+            any = true;
+            if (!chosen.contains(entry.ref)) {
+                chosen.append(entry.ref);
+                originals.insert(entry.ref.trashFolder + '/' + entry.ref.name, *entry.originalPath);
+            }
+        }
+        if (!any)
+            unmatched.append(pattern);
+    }
+    for (const QByteArray& pattern : std::as_const(unmatched))
+        err << "rubbly: nothing in the Trash was trashed from a path that matches " << printableText(pattern) << "\n";
+    for (const QString& problem : std::as_const(problems))
+        err << "rubbly: " << printableText(problem) << "\n";
+    if (chosen.isEmpty())
+        return problems.isEmpty() ? ExitUsage : ExitFailure;
+
+    const TrashRemoveReport report = blockingWait(trash.removeEntries(chosen));
+    for (const TrashEntryRef& removed : report.removed)
+        out << "Removed " << printableText(originals.value(removed.trashFolder + '/' + removed.name)) << "  (was "
+            << printableText(removed.trashFolder + "/files/" + removed.name) << ")\n";
+    out << "Removed " << countText(int(report.removed.size())) << ", freed "
+        << sharedByteCountFormatter().format(report.freedBytes) << "; " << report.failures.size() << " failed\n";
     for (const TrashError& failure : report.failures)
         err << "rubbly: " << printableText(failure.message) << "\n";
-    return report.failures.isEmpty() ? ExitSuccess : ExitFailure;
+    return report.failures.isEmpty() && problems.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
 } // namespace rubbly

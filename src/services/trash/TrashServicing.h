@@ -26,6 +26,15 @@ public:
     // Puts the entries back where they were trashed from, in order; an entry that fails is reported
     // and the next one tried. With `rename`, a taken original place gives a free name beside it.
     virtual QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) = 0;
+    // Puts the entries back into `folder` (absolute, an existing folder that is not reached through a
+    // link) under the names they were trashed from, in order, with the same care as restore(). With
+    // `rename`, a taken name gives a free one beside it.
+    virtual QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder,
+                                                        bool rename) = 0;
+    // Deletes the entries for good, as emptying deletes: through descriptors, never following a link,
+    // never entering a mount point (an entry holding one stays), data first and the info file after,
+    // the directorysizes line dropped. An entry that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) = 0;
 };
 
 } // namespace rubbly
