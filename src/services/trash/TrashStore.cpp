@@ -1112,7 +1112,7 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
         const bool written =
             ::write(infoFile.get(), content.constData(), static_cast<size_t>(content.size())) == content.size();
         const int writeError = errno;
-        struct stat infoWritten {};
+        struct stat infoWritten = {};
         ::fstat(infoFile.get(), &infoWritten);
         if (!written || ::close(infoFile.release()) != 0) {
             dropInfo();
