@@ -92,12 +92,16 @@ PanelSurroundings PanelWindow::surroundings(std::optional<QPoint> position, Via 
     const bool pointerExact = m_anchorSource == Anchor::Pointer;
     if (position)
         m_lastAnchor = pointerExact ? QCursor::pos() : *position;
-    around.activation = m_lastAnchor;
     // The menu and the other ways in carry no point of the host's: the pointer says where the user
     // is, where it can be read (XWayland's is stale over the shell's own bar and menus).
     if (pointerExact)
         around.pointer = QCursor::pos();
     around.pointerBesideItem = via == Via::Menu;
+    // Before any click, the item's menu is the best sign of where the item is: later requests
+    // without a point of their own (a second start, the shortcut) open there too.
+    if (via == Via::Menu && around.pointer && !m_lastAnchor)
+        m_lastAnchor = around.pointer;
+    around.activation = m_lastAnchor;
     QList<QScreen*> screens = QGuiApplication::screens();
     if (QScreen* primary = QGuiApplication::primaryScreen()) {
         screens.removeAll(primary);
