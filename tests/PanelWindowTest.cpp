@@ -58,30 +58,72 @@ class PanelWindowTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { motion::setEnabled(false); }
 
-    // Openbox reported the panel at its frame's origin as it mapped it under mate-panel, and Qt sent
-    // that back with the next resize: the panel sat over the bar. What the window system reports
-    // is put back to the placement for the reported size.
-    void thePanelIsPutBackWhereTheWindowManagerMovedIt_data()
+    // Where the panel opens, whichever way it was asked for: against the bar that holds the item,
+    // flush, on the anchor's screen. Screens are given as (geometry, available) pairs; bars are
+    // struts (none: the available areas tell).
+    void thePanelOpensAgainstTheBarOfTheItem_data()
     {
-        QTest::addColumn<QRect>("reported");
-        QTest::addColumn<QPoint>("anchor");
-        QTest::addColumn<QRect>("corrected"); // empty: left where it is
-        QTest::newRow("mapped over the bar") << QRect(0, 0, 320, 348) << QPoint(11, 16) << QRect(0, 32, 320, 348);
-        QTest::newRow("where it was placed") << QRect(0, 32, 320, 348) << QPoint(11, 16) << QRect();
-        QTest::newRow("grown above a click in the lower half")
-            << QRect(440, 194, 320, 540) << QPoint(600, 700) << QRect(440, 154, 320, 540);
-        // A host may send any coordinate: an extreme one keeps the panel at that edge of the screen.
-        QTest::newRow("the far left and bottom")
-            << QRect(0, 0, 320, 348) << QPoint(INT_MIN, INT_MAX) << QRect(0, 452, 320, 348);
-        QTest::newRow("the far right and top")
-            << QRect(0, 0, 320, 348) << QPoint(INT_MAX, INT_MIN) << QRect(960, 32, 320, 348);
+        QTest::addColumn<QVariant>("activation");
+        QTest::addColumn<QVariant>("pointer");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::addColumn<QList<QRect>>("screens");
+        QTest::addColumn<QList<QRect>>("bars");
+        QTest::addColumn<QRect>("placed");
+        const QRect full(0, 0, 1280, 800);
+        const QVariant none;
+        const auto one = [&](QRect available) { return QList<QRect>{full, available}; };
+        const QList<QRect> bottomBar{QRect(0, 768, 1280, 32)};
+        QTest::newRow("top bar") << QVariant(QPoint(600, 16)) << none << false << one(kScreen) << QList<QRect>()
+                                 << QRect(440, 32, 320, 348);
+        QTest::newRow("bottom bar, item at its left end")
+            << QVariant(QPoint(11, 784)) << none << false << one({0, 0, 1280, 768}) << QList<QRect>()
+            << QRect(0, 420, 320, 348);
+        QTest::newRow("left bar") << QVariant(QPoint(16, 400)) << none << false << one({32, 0, 1248, 800})
+                                  << QList<QRect>() << QRect(32, 226, 320, 348);
+        QTest::newRow("right bar, item at its bottom")
+            << QVariant(QPoint(1264, 780)) << none << false << one({0, 0, 1248, 800}) << QList<QRect>()
+            << QRect(928, 452, 320, 348);
+        QTest::newRow("menu: the pointer beside the item")
+            << none << QVariant(QPoint(40, 700)) << true << one(full) << bottomBar << QRect(0, 420, 320, 348);
+        QTest::newRow("shortcut: the pointer elsewhere, the corner of the bar")
+            << none << QVariant(QPoint(640, 400)) << false << one(full) << bottomBar << QRect(960, 420, 320, 348);
+        QTest::newRow("a widget on the bar: its pointer over an older click")
+            << QVariant(QPoint(1200, 784)) << QVariant(QPoint(100, 790)) << false << one(full) << bottomBar
+            << QRect(0, 420, 320, 348);
+        QTest::newRow("nothing known") << none << none << false << one(full) << QList<QRect>()
+                                       << QRect(960, 0, 320, 348);
+        QTest::newRow("no bar, a click low on the screen")
+            << QVariant(QPoint(600, 700)) << none << false << one(full) << QList<QRect>() << QRect(440, 353, 320, 348);
+        const QList<QRect> twoScreens{full, full, full.translated(1280, 0), full.translated(1280, 0)};
+        const QList<QRect> rightBar{QRect(1280, 768, 1280, 32)};
+        QTest::newRow("two screens, the bar on the right one")
+            << none << none << false << twoScreens << rightBar << QRect(2240, 420, 320, 348);
+        QTest::newRow("two screens, a click at the right one's left end")
+            << QVariant(QPoint(1300, 784)) << none << false << twoScreens << rightBar << QRect(1280, 420, 320, 348);
+        // A host may send any coordinate: an extreme one keeps the panel at that end of the bar.
+        QTest::newRow("the far left and bottom") << QVariant(QPoint(INT_MIN, INT_MAX)) << none << false << one(kScreen)
+                                                 << QList<QRect>() << QRect(0, 32, 320, 348);
     }
-    void thePanelIsPutBackWhereTheWindowManagerMovedIt()
+    void thePanelOpensAgainstTheBarOfTheItem()
     {
-        QFETCH(QRect, reported);
-        QFETCH(QPoint, anchor);
-        QFETCH(QRect, corrected);
-        QCOMPARE(PanelWindow::correction(reported, anchor, kScreen).value_or(QRect()), corrected);
+        QFETCH(QVariant, activation);
+        QFETCH(QVariant, pointer);
+        QFETCH(bool, fromMenu);
+        QFETCH(QList<QRect>, screens);
+        QFETCH(QList<QRect>, bars);
+        QFETCH(QRect, placed);
+        PanelSurroundings around{std::nullopt, std::nullopt, fromMenu, {}, bars};
+        if (activation.isValid())
+            around.activation = activation.toPoint();
+        if (pointer.isValid())
+            around.pointer = pointer.toPoint();
+        for (qsizetype i = 0; i + 1 < screens.size(); i += 2)
+            around.screens.append({screens[i], screens[i + 1]});
+        QCOMPARE(placePanel(placed.size(), around).geometry, placed);
+        // Openbox reported the panel at its frame's origin as it mapped it, and Qt sent that back
+        // with the next resize: what the window system reports is put back.
+        QCOMPARE(PanelWindow::correction(placed, around), std::nullopt);
+        QCOMPARE(PanelWindow::correction(QRect(QPoint(0, 0), placed.size()), around).value_or(placed), placed);
     }
 
     // Pressing on a file in a file manager takes the focus; carrying it to the panel takes a second

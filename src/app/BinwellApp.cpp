@@ -27,6 +27,7 @@
 #include "TrashService.h"
 #include "TrayHost.h"
 #include "UpdateService.h"
+#include "X11Bars.h"
 #include "X11Pointer.h"
 #include "XdgPaths.h"
 
@@ -99,10 +100,10 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     connect(m_tray.get(), &StatusItem::menuActionTriggered, this, [this](StatusItem::MenuAction action) {
         switch (action) {
         case StatusItem::MenuAction::OpenPanel:
-            panelWindow().open();
+            panelWindow().open(std::nullopt, PanelWindow::Via::Menu);
             break;
         case StatusItem::MenuAction::EmptyTrash:
-            requestEmptyTrash();
+            requestEmptyTrash(PanelWindow::Via::Menu);
             break;
         case StatusItem::MenuAction::Settings:
             openSettings();
@@ -118,7 +119,7 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     if (bus) {
         connect(bus, &ApplicationBus::togglePanelRequested, this, &BinwellApp::togglePanel);
         connect(bus, &ApplicationBus::settingsRequested, this, &BinwellApp::openSettings);
-        connect(bus, &ApplicationBus::emptyTrashRequested, this, &BinwellApp::requestEmptyTrash);
+        connect(bus, &ApplicationBus::emptyTrashRequested, this, [this] { requestEmptyTrash(); });
     }
     m_tray->start();
     updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
@@ -142,13 +143,20 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
     // On X11 the server knows whether a button is held in another program (a drag on its way);
     // XWayland only while an X window has the focus, and other platforms not at all.
     PanelWindow::ButtonProbe buttonHeld;
+    PanelWindow::BarProbe bars;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         if (!m_pointer)
             m_pointer = std::make_unique<X11Pointer>(QByteArray(), m_session.wayland);
         buttonHeld = [pointer = m_pointer.get()] { return pointer->buttonHeld(); };
+        // XWayland's windows carry no struts of the shell's bars: the available areas tell more there.
+        if (!m_session.wayland) {
+            if (!m_bars)
+                m_bars = std::make_unique<X11Bars>();
+            bars = [reader = m_bars.get()] { return reader->read(); };
+        }
     }
     const auto anchor = m_session.wayland ? PanelWindow::Anchor::HostCoordinates : PanelWindow::Anchor::Pointer;
-    auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), anchor, buttonHeld);
+    auto panel = std::make_unique<PanelWindow>(m_panelView, *Scheduler::system(), anchor, buttonHeld, bars);
     m_panelView->setFramed(true);
     connect(m_panelView, &MenuBarView::settingsRequested, this, [this] {
         m_panel->get()->close();
@@ -210,7 +218,7 @@ void BinwellApp::togglePanel()
         panel.open();
         return;
     }
-    panel.activate(std::nullopt);
+    panel.activate(std::nullopt, PanelWindow::Via::Elsewhere);
 }
 
 void BinwellApp::openSettings()
@@ -218,9 +226,9 @@ void BinwellApp::openSettings()
     m_settingsWindow->open();
 }
 
-void BinwellApp::requestEmptyTrash()
+void BinwellApp::requestEmptyTrash(PanelWindow::Via via)
 {
-    panelWindow().open();
+    panelWindow().open(std::nullopt, via);
     m_panelView->requestEmpty();
 }
 

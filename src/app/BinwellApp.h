@@ -16,6 +16,7 @@ class AutoCleanService;
 class DesktopWorkspace;
 class MenuBarView;
 class PanelKeeper;
+class X11Bars;
 class X11Pointer;
 class SettingsWindow;
 class TrayHost;
@@ -50,7 +51,7 @@ public:
     void togglePanel();
     void openSettings();
     // The menu's "清空废纸篓…": the panel with its empty action, so the confirmation setting holds.
-    void requestEmptyTrash();
+    void requestEmptyTrash(PanelWindow::Via via = PanelWindow::Via::Elsewhere);
 
     // Null until the panel is first needed, and again once it has been let go after closing.
     PanelWindow* panel() const;
@@ -90,6 +91,7 @@ private:
     MenuBarView* m_panelView = nullptr; // owned by the panel window
     std::unique_ptr<PanelKeeper> m_panel;
     std::unique_ptr<X11Pointer> m_pointer;
+    std::unique_ptr<X11Bars> m_bars;
     // Read from the environment once: the panel, the tray and the settings all follow it.
     const DesktopSession m_session = DesktopSession::detect();
     std::unique_ptr<SettingsWindow> m_settingsWindow;

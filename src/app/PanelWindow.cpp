@@ -16,18 +16,18 @@ namespace rubbly {
 Q_LOGGING_CATEGORY(lcPanel, RUBBLY_APP_ID ".Panel")
 
 namespace {
-constexpr int kGap = 6;
 // A window manager that insists on a place of its own wins after this many moves back per opening.
 constexpr int kMaxCorrections = 3;
 } // namespace
 
-PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld,
+PanelWindow::PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld, BarProbe bars,
                          QWidget* parent)
     : QWidget(parent)
     , m_view(view)
     , m_scheduler(scheduler)
     , m_anchorSource(anchor)
     , m_buttonHeld(std::move(buttonHeld))
+    , m_bars(std::move(bars))
     , m_closeTimer(scheduler.createTimer(this))
     , m_idleTimer(scheduler.createTimer(this))
 {
@@ -61,23 +61,9 @@ void PanelWindow::setMode(Mode mode)
         show();
 }
 
-QRect PanelWindow::placement(QSize size, QPoint anchor, const QRect& available)
+std::optional<QRect> PanelWindow::correction(const QRect& reported, const PanelSurroundings& around)
 {
-    // The anchor may come from a tray host as any int: the sums are taken wide, so an extreme one puts
-    // the panel at the screen's edge instead of wrapping round to the other.
-    const bool upperHalf = anchor.y() < available.center().y();
-    const qint64 left = qint64(anchor.x()) - size.width() / 2;
-    const qint64 top = upperHalf ? qint64(anchor.y()) + kGap : qint64(anchor.y()) - kGap - size.height();
-    const auto fit = [](qint64 value, int low, qint64 high) {
-        return static_cast<int>(std::clamp(value, qint64(low), std::max(qint64(low), high)));
-    };
-    return {fit(left, available.left(), qint64(available.right()) - size.width() + 1),
-            fit(top, available.top(), qint64(available.bottom()) - size.height() + 1), size.width(), size.height()};
-}
-
-std::optional<QRect> PanelWindow::correction(const QRect& reported, QPoint anchor, const QRect& available)
-{
-    const QRect wanted = placement(reported.size(), anchor, available);
+    const QRect wanted = placePanel(reported.size(), around).geometry;
     if (reported == wanted)
         return std::nullopt;
     return wanted;
@@ -91,7 +77,7 @@ void PanelWindow::keepPlaced(bool moved)
     // reported elsewhere, which also keeps it next to the click as its height changes.
     if (m_mode != Mode::Popup || !m_placedFrom || !isVisible() || (moved && m_corrections >= kMaxCorrections))
         return;
-    if (const auto wanted = correction(geometry(), m_placedFrom->first, m_placedFrom->second)) {
+    if (const auto wanted = correction(geometry(), *m_placedFrom)) {
         if (moved) {
             ++m_corrections;
             qCDebug(lcPanel) << "the panel was moved to" << geometry() << "and goes back to" << *wanted;
@@ -100,21 +86,35 @@ void PanelWindow::keepPlaced(bool moved)
     }
 }
 
-QPoint PanelWindow::anchorFor(std::optional<QPoint> position)
+PanelSurroundings PanelWindow::surroundings(std::optional<QPoint> position, Via via)
 {
-    if (m_anchorSource == Anchor::Pointer && position)
-        m_lastAnchor = QCursor::pos();
-    else if (position)
-        m_lastAnchor = *position;
-    if (m_lastAnchor)
-        return *m_lastAnchor;
-    // Nothing known yet (the menu, a second start): the corner where tray items live.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    return available.topRight();
+    PanelSurroundings around;
+    const bool pointerExact = m_anchorSource == Anchor::Pointer;
+    if (position)
+        m_lastAnchor = pointerExact ? QCursor::pos() : *position;
+    // The menu and the other ways in carry no point of the host's: the pointer says where the user
+    // is, where it can be read (XWayland's is stale over the shell's own bar and menus).
+    if (pointerExact)
+        around.pointer = QCursor::pos();
+    around.pointerBesideItem = via == Via::Menu;
+    // Before any click, the item's menu is the best sign of where the item is: later requests
+    // without a point of their own (a second start, the shortcut) open there too.
+    if (via == Via::Menu && around.pointer && !m_lastAnchor)
+        m_lastAnchor = around.pointer;
+    around.activation = m_lastAnchor;
+    QList<QScreen*> screens = QGuiApplication::screens();
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screens.removeAll(primary);
+        screens.prepend(primary);
+    }
+    for (const QScreen* screen : screens)
+        around.screens.append({screen->geometry(), screen->availableGeometry()});
+    if (m_bars)
+        around.bars = m_bars();
+    return around;
 }
 
-void PanelWindow::activate(std::optional<QPoint> position)
+void PanelWindow::activate(std::optional<QPoint> position, Via via)
 {
     if (isVisible()) {
         close();
@@ -124,23 +124,21 @@ void PanelWindow::activate(std::optional<QPoint> position)
     // activation is that same click, not a request to open again.
     if (m_closedAt && m_scheduler.now() - *m_closedAt < kReopenGuard)
         return;
-    open(position);
+    open(position, via);
 }
 
-void PanelWindow::open(std::optional<QPoint> position)
+void PanelWindow::open(std::optional<QPoint> position, Via via)
 {
     cancelPendingClose();
     if (m_mode == Mode::Popup) {
         adjustSize();
-        const QPoint anchor = anchorFor(position);
-        const QScreen* screen = QGuiApplication::screenAt(anchor);
-        if (!screen)
-            screen = QGuiApplication::primaryScreen();
-        if (screen) {
-            m_placedFrom = {anchor, screen->availableGeometry()};
-            m_corrections = 0;
-            move(placement(sizeHint(), anchor, screen->availableGeometry()).topLeft());
-        }
+        // Worked out once per opening: the panel stays where it opened while it grows or shrinks.
+        m_placedFrom = surroundings(position, via);
+        m_corrections = 0;
+        const PanelPlace place = placePanel(sizeHint(), *m_placedFrom);
+        qCDebug(lcPanel) << "placed at" << place.geometry << "from" << m_placedFrom->activation.value_or(QPoint(-1, -1))
+                         << m_placedFrom->pointer.value_or(QPoint(-1, -1)) << m_placedFrom->bars;
+        move(place.geometry.topLeft());
     }
     const bool wasOpen = isVisible();
     show();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BinwellViewModel.h"
+#include "PanelPlacement.h"
 #include "Timestamp.h"
 
 #include <QWidget>
@@ -37,30 +38,34 @@ public:
     // display lets us know: none when it cannot tell (XWayland, while a Wayland program has the
     // focus). An empty probe means never.
     using ButtonProbe = std::function<std::optional<bool>()>;
+    // The bars' reserved strips (struts) in desktop coordinates, as the window manager knows them;
+    // empty when it cannot tell (the screens' available areas stand in then).
+    using BarProbe = std::function<QList<QRect>()>;
+    // How the panel was asked for: a click on the item (with the host's point), an entry of the
+    // item's menu (drawn beside the item, so the pointer is near it), or anything else (a second
+    // start, a desktop action, the shortcut).
+    enum class Via { Item, Menu, Elsewhere };
 
-    PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld = {},
+    PanelWindow(MenuBarView* view, Scheduler& scheduler, Anchor anchor, ButtonProbe buttonHeld = {}, BarProbe bars = {},
                 QWidget* parent = nullptr);
 
     void setMode(Mode mode);
     Mode mode() const { return m_mode; }
     // A click on the tray item (or the desktop's Activate): opens or closes the panel. `position` is
     // what the host sent, if anything.
-    void activate(std::optional<QPoint> position);
+    void activate(std::optional<QPoint> position, Via via = Via::Item);
     // Opens (or raises) the panel; `position` as for activate().
-    void open(std::optional<QPoint> position = std::nullopt);
+    void open(std::optional<QPoint> position = std::nullopt, Via via = Via::Elsewhere);
     void close();
     bool isOpen() const { return isVisible(); }
     // Where the last activation came from (the menu and a second start open the panel there again).
     std::optional<QPoint> lastAnchor() const { return m_lastAnchor; }
     void setLastAnchor(std::optional<QPoint> anchor) { m_lastAnchor = anchor; }
 
-    // Where a panel of `size` goes for a click at `anchor`: centred under it in the upper half of the
-    // screen, above it in the lower half, always inside `available`.
-    static QRect placement(QSize size, QPoint anchor, const QRect& available);
     // Where the open panel must be moved when the window system reports it at `reported` (after
     // the window manager placed it, or as Qt resizes it for content that grew): to the placement
     // for that size when it is anywhere else, nowhere when it is there already.
-    static std::optional<QRect> correction(const QRect& reported, QPoint anchor, const QRect& available);
+    static std::optional<QRect> correction(const QRect& reported, const PanelSurroundings& around);
 
     // After the focus left, or the held button came up, without a drag over the panel: time for a
     // drop already on its way to arrive, and for the window manager to give the focus back.
@@ -92,7 +97,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPoint anchorFor(std::optional<QPoint> position);
+    PanelSurroundings surroundings(std::optional<QPoint> position, Via via);
     // Puts the open panel back where it belongs after it was reported `moved` or resized.
     void keepPlaced(bool moved);
     // Looks again after `delay` whether the panel, left without the focus, should close.
@@ -104,12 +109,13 @@ private:
     Scheduler& m_scheduler;
     Anchor m_anchorSource;
     ButtonProbe m_buttonHeld;
+    BarProbe m_bars;
     Timer* m_closeTimer;
     Timer* m_idleTimer;
     Mode m_mode = Mode::Popup;
     std::optional<QPoint> m_lastAnchor;
-    // While open as a popup: where it was placed from, and how often it was moved back since.
-    std::optional<std::pair<QPoint, QRect>> m_placedFrom;
+    // While open as a popup: what it was placed from, and how often it was moved back since.
+    std::optional<PanelSurroundings> m_placedFrom;
     int m_corrections = 0;
     std::optional<Timestamp> m_closedAt;
     bool m_dragInside = false;

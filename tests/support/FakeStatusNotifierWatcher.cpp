@@ -26,7 +26,9 @@ bool FakeStatusNotifierWatcher::start()
         m_running = m_bus.registerObject(kPath, this,
                                          QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                                              QDBusConnection::ExportAllProperties) &&
-                    m_bus.registerService(kService);
+                    m_bus.registerService(kService) &&
+                    m_bus.connect({}, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"XAyatanaNewLabel"_s,
+                                  this, SLOT(labelAnnounced(QString)));
     return m_running;
 }
 
@@ -35,7 +37,11 @@ void FakeStatusNotifierWatcher::stop()
     if (std::exchange(m_running, false)) {
         m_bus.unregisterService(kService);
         m_bus.unregisterObject(kPath);
+        m_bus.disconnect({}, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"XAyatanaNewLabel"_s, this,
+                         SLOT(labelAnnounced(QString)));
     }
+    m_itemShown = false;
+    drawnLabel.clear();
 }
 
 void FakeStatusNotifierWatcher::RegisterStatusNotifierItem(const QString& service)
@@ -57,6 +63,7 @@ FakeStatusNotifierWatcher::Inspection FakeStatusNotifierWatcher::inspect(const Q
     Inspection inspection{
         false, {}, qdbus_cast<QVariantMap>(m_bus.call(getAll, QDBus::BlockWithGui).arguments().value(0)), {}};
     const QVariantMap& held = inspection.properties;
+    m_heldLabel = held.value(u"XAyatanaLabel"_s).toString();
     // The name watch reports the owner: Id and Menu are forgotten, then read back into a cache
     // that no longer has them.
     if (!service.startsWith(u':'))
@@ -75,10 +82,16 @@ FakeStatusNotifierWatcher::Inspection FakeStatusNotifierWatcher::inspect(const Q
         inspection.menu.append(entry.properties.value(u"type"_s) == u"separator"_s
                                    ? u"-"_s
                                    : entry.properties.value(u"label"_s).toString());
-    inspection.shown = !inspection.menu.isEmpty();
+    inspection.shown = m_itemShown = !inspection.menu.isEmpty();
     if (!inspection.shown)
         inspection.problem = u"empty menu"_s;
     return inspection;
+}
+
+void FakeStatusNotifierWatcher::labelAnnounced(const QString& label)
+{
+    if (m_itemShown && label != std::exchange(m_heldLabel, label))
+        drawnLabel = label;
 }
 
 } // namespace rubbly::test

@@ -42,6 +42,9 @@ public:
         QStringList menu;       // the entries' labels, "-" for a separator
     };
     QList<Inspection> inspections;
+    // The label as that extension (59) draws it: taken from GetAll but drawn only when a
+    // XAyatanaNewLabel brings another value after the item was shown; one arriving earlier is dropped.
+    QString drawnLabel;
 
     bool isHostRegistered() const { return true; }
 
@@ -51,11 +54,16 @@ public Q_SLOTS:
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
 
+private Q_SLOTS:
+    void labelAnnounced(const QString& label);
+
 private:
     Inspection inspect(const QString& service);
 
     QDBusConnection m_bus;
     bool m_running = false;
+    bool m_itemShown = false;
+    QString m_heldLabel;
 };
 
 } // namespace rubbly::test

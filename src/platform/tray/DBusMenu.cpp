@@ -37,6 +37,8 @@ public Q_SLOTS:
             layout = *found;
         else
             unknownId(parentId);
+        if (parentId == 0)
+            Q_EMIT m_menu->rootLayoutRead();
         return m_menu->revision();
     }
 

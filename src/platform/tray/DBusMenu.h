@@ -41,6 +41,9 @@ public:
 
 Q_SIGNALS:
     void actionTriggered(rubbly::StatusItem::MenuAction action);
+    // A host asked for the whole menu from its root: it is setting the item up in its bar (GNOME's
+    // extension does so once it shows the item, and again after a reset), or about to open the menu.
+    void rootLayoutRead();
 
 private:
     QList<StatusMenuEntry> m_entries;

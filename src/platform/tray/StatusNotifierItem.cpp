@@ -126,6 +126,14 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject* parent)
     registerStatusNotifierTypes();
     new StatusNotifierItemAdaptor(this);
     connect(m_menu.get(), &DBusMenu::actionTriggered, this, &StatusItem::menuActionTriggered);
+    // GNOME's AppIndicator extension (59, GNOME 48) draws the label only when XAyatanaNewLabel brings
+    // a value other than the one it holds, after it has shown the item: a label that does not change
+    // is never drawn, and one announced before its GetAll was applied is dropped. It shows the item,
+    // then builds the menu, which starts with a GetLayout of the root; so does every later showing
+    // (extension switched back on, a restarted shell or watcher, a reset on registering again). That
+    // request is our moment to say the label again. Version 46 (GNOME 43) draws the label at once
+    // and takes the repeat as a no-op; KDE and XFCE ignore the label; MATE redraws the same text.
+    connect(m_menu.get(), &DBusMenu::rootLayoutRead, this, [this] { announce(Change::LabelAgain); });
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -218,14 +226,25 @@ void StatusNotifierItem::announce(Change change)
     case Change::Status:
         Q_EMIT newStatus(statusText(m_status));
         break;
+    case Change::LabelAgain:
+        // The extension compares with the value it holds, which is ours already: a passing value,
+        // drawn the same (a zero-width space after the text), makes the real one a change. It keeps
+        // the last of values arriving within one frame, so the bar never shows the passing one.
+        if (!m_label.isEmpty()) {
+            Q_EMIT newLabel(m_label + QChar(0x200B), kLabelGuide);
+            Q_EMIT newLabel(m_label, kLabelGuide);
+        }
+        break;
     }
 }
 
 void StatusNotifierItem::sendHeldChanges()
 {
-    const Changes held = m_heldChanges;
+    Changes held = m_heldChanges;
     m_heldChanges = {};
-    for (const Change change : {Change::Label, Change::ToolTip, Change::Icon, Change::Status}) {
+    if (held.testFlag(Change::LabelAgain))
+        held.setFlag(Change::Label, false); // said again anyway
+    for (const Change change : {Change::Label, Change::ToolTip, Change::Icon, Change::Status, Change::LabelAgain}) {
         if (held.testFlag(change))
             announce(change);
     }

@@ -92,7 +92,7 @@ private Q_SLOTS:
     void onHostUnregistered();
 
 private:
-    enum class Change { Label = 1, ToolTip = 2, Icon = 4, Status = 8 };
+    enum class Change { Label = 1, ToolTip = 2, Icon = 4, Status = 8, LabelAgain = 16 };
     Q_DECLARE_FLAGS(Changes, Change)
 
     // Sends the change's signal, or keeps it until the pending registration is answered.
