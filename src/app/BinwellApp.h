@@ -18,6 +18,7 @@ class MenuBarView;
 class PanelKeeper;
 class X11Pointer;
 class SettingsWindow;
+class PanelLabelPublisher;
 class TrayHost;
 class BinwellViewModel;
 class DiskSlimService;
@@ -94,6 +95,7 @@ private:
     const DesktopSession m_session = DesktopSession::detect();
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;
+    std::unique_ptr<PanelLabelPublisher> m_panelLabel;
 };
 
 } // namespace rubbly
