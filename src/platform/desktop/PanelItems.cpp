@@ -165,10 +165,22 @@ QString PanelItems::installPlasmaWidget(const QString& id) const
     const QString source = m_config.bundleData + relative;
     if (!QFileInfo::exists(source + QLatin1String("/metadata.json")))
         return tr("The Plasma widget is missing from this installation (%1).").arg(source);
-    // The user's own copy follows the program it came with, so an updated folder updates it too.
+    // The user's own copy follows the program it came with, so an updated folder updates it too, and
+    // runs that program (a package install's widget runs `rubbly` from the PATH).
     const QString target = xdg::dataHome(m_config.env) + relative;
     if (!copyTree(source, target))
         return tr("Could not copy the Plasma widget to %1.").arg(target);
+    const QString settings = target + QLatin1String("/contents/config/main.xml");
+    QFile file(settings);
+    if (!file.open(QIODevice::ReadOnly))
+        return tr("Could not read %1: %2").arg(settings, file.errorString());
+    const QByteArray stock = file.read(64 * 1024);
+    file.close();
+    QByteArray ours = stock;
+    ours.replace("<default>rubbly</default>",
+                 "<default>" + shellQuoted(m_config.program).toHtmlEscaped().toUtf8() + "</default>");
+    if (const auto written = fs::replaceFile(QFile::encodeName(settings), ours, 0644); !written)
+        return written.error();
     return QString();
 }
 
@@ -194,27 +206,21 @@ PanelItemOutcome PanelItems::addToPlasma() const
     if (const QString error = installPlasmaWidget(id); !error.isEmpty())
         return {false, error};
 
-    // Into the panel that holds the system tray, so the size sits where the icon is; a widget that
-    // is there already only learns the command of this install.
-    const QString script =
-        QStringLiteral(
-            "var id = %1, command = %2, all = panels(), target = null, found = 0;\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var ours = all[i].widgets(id);\n"
-            "  for (var j = 0; j < ours.length; ++j) {\n"
-            "    ours[j].currentConfigGroup = ['General']; ours[j].writeConfig('command', command); ++found;\n"
-            "  }\n"
-            "  if (!target && all[i].widgets('org.kde.plasma.systemtray').length > 0) target = all[i];\n"
-            "}\n"
-            "if (found > 0) print('present');\n"
-            "else if (all.length == 0) print('nopanel');\n"
-            "else {\n"
-            "  if (!target) target = all[0];\n"
-            "  var w = target.addWidget(id);\n"
-            "  if (w) { w.currentConfigGroup = ['General']; w.writeConfig('command', command);"
-            " print('added ' + target.location); } else print('failed');\n"
-            "}\n")
-            .arg(jsString(id), jsString(shellQuoted(m_config.program)));
+    // Into the panel that holds the system tray, so the size sits beside the icon.
+    const QString script = QStringLiteral("var id = %1, all = panels(), target = null, found = 0;\n"
+                                          "for (var i = 0; i < all.length; ++i) {\n"
+                                          "  found += all[i].widgets(id).length;\n"
+                                          "  if (!target && all[i].widgets('org.kde.plasma.systemtray').length > 0)\n"
+                                          "    target = all[i];\n"
+                                          "}\n"
+                                          "if (found > 0) print('present');\n"
+                                          "else if (all.length == 0) print('nopanel');\n"
+                                          "else {\n"
+                                          "  if (!target) target = all[0];\n"
+                                          "  var w = target.addWidget(id);\n"
+                                          "  print(w ? 'added ' + target.location : 'failed');\n"
+                                          "}\n")
+                               .arg(jsString(id));
     const std::optional<QString> answer = evaluate(script);
     if (!answer || answer->startsWith(QLatin1String("failed")))
         return {false, tr("Plasma could not add the widget %1 to its panel.").arg(id)};
@@ -363,16 +369,16 @@ QByteArray genmonSettings(const QString& command)
 
 QString genmonMarkup(const QString& label, const QString& program)
 {
-    const QString click = shellQuoted(program) + QLatin1String(" --toggle-panel");
+    // The desktop's own Trash icon and the size, both opening our panel; the monitor draws the text
+    // in the panel's font and colour.
+    const QString click = (shellQuoted(program) + QLatin1String(" --toggle-panel")).toHtmlEscaped();
+    const QString text = label.toHtmlEscaped();
     QString markup = QStringLiteral("<icon>%1</icon><iconclick>%2</iconclick>")
-                         .arg(label.isEmpty() ? QLatin1String("user-trash") : QLatin1String("user-trash-full"),
-                              click.toHtmlEscaped());
-    if (!label.isEmpty())
-        markup +=
-            QStringLiteral("<txt>%1</txt><txtclick>%2</txtclick>").arg(label.toHtmlEscaped(), click.toHtmlEscaped());
-    markup += QStringLiteral("<tool>Rubbly%1</tool>")
-                  .arg(label.isEmpty() ? QString() : QStringLiteral(" · ") + label.toHtmlEscaped());
-    return markup;
+                         .arg(text.isEmpty() ? QLatin1String("user-trash") : QLatin1String("user-trash-full"), click);
+    if (!text.isEmpty())
+        markup += QStringLiteral("<txt>%1</txt><txtclick>%2</txtclick>").arg(text, click);
+    return markup +
+           QStringLiteral("<tool>Rubbly%1</tool>").arg(text.isEmpty() ? QString() : QStringLiteral(" · ") + text);
 }
 
 QMap<int, QString> genmonCommands(const QString& configHome)

@@ -14,6 +14,9 @@ Item {
     property string label: ""
     property bool failed: false
     readonly property string command: plasmoid.configuration.command || "rubbly"
+    // `rubbly tray add-to-panel` writes the command just after Plasma made the widget: a first run
+    // of the default that failed is retried with it.
+    onCommandChanged: if (failed) follow()
 
     function quoted(text) {
         return "'" + text.replace(/'/g, "'\\''") + "'"

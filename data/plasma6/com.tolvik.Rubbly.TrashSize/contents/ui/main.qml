@@ -15,6 +15,9 @@ PlasmoidItem {
     property string label: ""
     property bool failed: false
     readonly property string command: Plasmoid.configuration.command || "rubbly"
+    // `rubbly tray add-to-panel` writes the command just after Plasma made the widget: a first run
+    // of the default that failed is retried with it.
+    onCommandChanged: if (failed) follow()
 
     function quoted(text) {
         return "'" + text.replace(/'/g, "'\\''") + "'"
