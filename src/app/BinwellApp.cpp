@@ -82,7 +82,12 @@ BinwellApp::~BinwellApp()
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
-    SettingsView::Options options{versionDisplayString(), m_session.wayland, links};
+    SettingsView::Options options{versionDisplayString(), m_session.wayland, links, {}};
+    if (const PanelDesktop desktop = panelDesktop(m_session); desktop != PanelDesktop::None) {
+        options.addSizeToPanel = [desktop] {
+            return PanelItems(PanelItems::Config::forThisProgram()).add(desktop).message;
+        };
+    }
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
         return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);
     });

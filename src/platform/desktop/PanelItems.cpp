@@ -28,11 +28,6 @@ const QString kChannel = QStringLiteral("xfce4-panel");
 // A day, the longest period the generic monitor's own settings offer, in milliseconds.
 constexpr int kGenmonPeriodMs = 86'400'000;
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("PanelItems", text);
-}
-
 // A word for a shell command line (the generic monitor and Plasma's executable engine both split
 // their command as a shell does).
 QString shellQuoted(const QString& word)
@@ -228,9 +223,9 @@ PanelItemOutcome PanelItems::addToPlasma() const
         return {true, tr("The Rubbly widget is already in Plasma's panel.")};
     if (*answer == QLatin1String("nopanel"))
         return {false, tr("Plasma shows no panel to add the widget to.")};
-    return {true, tr("Added the Rubbly widget (%1) to Plasma's panel at the %2; remove it as any widget, from its "
+    return {true, tr("Added the Rubbly widget (%1) to Plasma's panel; remove it as any widget, from its "
                      "context menu.")
-                      .arg(id, answer->section(QLatin1Char(' '), 1))};
+                      .arg(id)};
 }
 
 PanelItemOutcome PanelItems::addToXfce() const

@@ -2,6 +2,7 @@
 
 #include "DesktopSession.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QList>
 #include <QProcessEnvironment>
@@ -28,6 +29,8 @@ struct PanelItemOutcome {
 
 // Puts the size item into the running desktop's panel, only when the user asks for it.
 class PanelItems final {
+    Q_DECLARE_TR_FUNCTIONS(PanelItems)
+
 public:
     struct Config {
         QString program;    // the command the panel runs for us (our executable, or the folder's AppRun)
