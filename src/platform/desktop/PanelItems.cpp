@@ -358,8 +358,10 @@ Plan plan(const QVariantMap& channel, const QMap<int, QString>& genmonCommands)
 
 QByteArray genmonSettings(const QString& command)
 {
+    // No Font key: an empty one makes the monitor style its text with an empty font, which draws
+    // nothing; without it the monitor takes the panel's.
     return "Command=" + command.toUtf8() +
-           " tray label --genmon\nUseLabel=0\nText=\nUpdatePeriod=" + QByteArray::number(kGenmonPeriodMs) + "\nFont=\n";
+           " tray label --genmon\nUseLabel=0\nUpdatePeriod=" + QByteArray::number(kGenmonPeriodMs) + "\n";
 }
 
 QString genmonMarkup(const QString& label, const QString& program)
