@@ -44,7 +44,7 @@ first_reading() {
     local f
     for f in "$shots/$1"-*.png; do
         convert "$f" -scale 300% "$S/ocr.png"
-        if tesseract "$S/ocr.png" - 2>/dev/null | tr '\n' ' ' | grep -q -- "$2"; then
+        if tesseract "$S/ocr.png" - --psm 11 2>/dev/null | tr '\n' ' ' | grep -q -- "$2"; then
             basename "$f" .png | sed "s/^$1-//"
             return 0
         fi
@@ -77,7 +77,7 @@ burst 3 "$t1" grown
 before=$(xdotool search --onlyvisible --pid "$tray" 2>/dev/null | wc -l)
 last=$(ls "$shots"/grown-*.png | tail -1)
 convert "$last" -scale 300% "$S/ocr.png"
-x=$(tesseract "$S/ocr.png" - tsv 2>/dev/null | awk -F'\t' '$12 ~ /^[0-9]+\.[0-9]$/ { print int(($7 + $9 / 2) / 3); exit }')
+x=$(tesseract "$S/ocr.png" - --psm 11 tsv 2>/dev/null | awk -F'\t' '$12 ~ /^[0-9]+[.,-][0-9]/ { print int(($7 + $9 / 2) / 3); exit }')
 if [ -n "$x" ]; then
     xdotool mousemove "$x" 16 click 1
     sleep 2
@@ -105,13 +105,13 @@ kill "$tray" 2>/dev/null
 [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
 source "$script" stop
 
-if t=$(first_reading added "2\.[0-9] [MmNn]"); then
+if t=$(first_reading added "2[.,-][0-9] *[MmNn]"); then
     echo "size shown ${t}s after add-to-panel"
     [ "$(echo "$t <= 3" | bc)" = 1 ] || fail "the size took ${t}s to show"
 else
     fail "the size never showed after add-to-panel"
 fi
-if t=$(first_reading grown "7\.[0-9] [MmNn]"); then
+if t=$(first_reading grown "7[.,-][0-9] *[MmNn]"); then
     echo "new size shown ${t}s after trash put"
     [ "$(echo "$t <= 2" | bc)" = 1 ] || fail "the new size took ${t}s to show"
 else
