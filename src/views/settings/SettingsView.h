@@ -45,7 +45,7 @@ public:
         AboutSettingsView::Links links;
         // Puts the size item into the desktop's own panel (KDE Plasma, XFCE: their trays draw only
         // the icon) and says what it did; unset where the tray draws the size itself.
-        std::function<QString()> addSizeToPanel;
+        std::function<QString()> addSizeToPanel = {};
     };
     SettingsView(SettingsService& settings, UpdateServicing& updates, GlobalShortcutService& shortcut,
                  Workspace& workspace, Options options, QWidget* parent = nullptr);
