@@ -612,6 +612,77 @@
     </message>
 </context>
 <context>
+    <name>PanelItems</name>
+    <message>
+        <source>This desktop&apos;s panel shows the Trash&apos;s size beside the icon by itself, or offers no place for it; the size is in the icon&apos;s tooltip. Rubbly can add its item to the panels of KDE Plasma and XFCE.</source>
+        <translation>此桌面的面板会自行在图标旁显示废纸篓的大小，或没有可放置的位置；大小显示在图标的提示中。Rubbly 可以把它的项目添加到 KDE Plasma 和 XFCE 的面板。</translation>
+    </message>
+    <message>
+        <source>The Plasma widget is missing from this installation (%1).</source>
+        <translation>此安装中缺少 Plasma 小部件（%1）。</translation>
+    </message>
+    <message>
+        <source>Could not copy the Plasma widget to %1.</source>
+        <translation>无法将 Plasma 小部件复制到 %1。</translation>
+    </message>
+    <message>
+        <source>Could not read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>Plasma&apos;s panel is not running (no org.kde.plasmashell on the session bus).</source>
+        <translation>Plasma 的面板未运行（会话总线上没有 org.kde.plasmashell）。</translation>
+    </message>
+    <message>
+        <source>Plasma refused its scripting interface (are the widgets locked?).</source>
+        <translation>Plasma 拒绝了其脚本接口（小部件是否已锁定？）。</translation>
+    </message>
+    <message>
+        <source>Plasma could not add the widget %1 to its panel.</source>
+        <translation>Plasma 无法将小部件 %1 添加到其面板。</translation>
+    </message>
+    <message>
+        <source>The Rubbly widget is already in Plasma&apos;s panel.</source>
+        <translation>Rubbly 小部件已在 Plasma 的面板中。</translation>
+    </message>
+    <message>
+        <source>Plasma shows no panel to add the widget to.</source>
+        <translation>Plasma 没有可添加小部件的面板。</translation>
+    </message>
+    <message>
+        <source>Added the Rubbly widget (%1) to Plasma&apos;s panel; remove it as any widget, from its context menu.</source>
+        <translation>已将 Rubbly 小部件（%1）添加到 Plasma 的面板；可像其他小部件一样从其右键菜单中移除。</translation>
+    </message>
+    <message>
+        <source>The XFCE panel is not running (no org.xfce.Panel on the session bus).</source>
+        <translation>XFCE 面板未运行（会话总线上没有 org.xfce.Panel）。</translation>
+    </message>
+    <message>
+        <source>The XFCE panel needs its Generic Monitor plugin to show the size: install the package xfce4-genmon-plugin, then try again.</source>
+        <translation>XFCE 面板需要其“通用监视器”插件来显示大小：请安装软件包 xfce4-genmon-plugin 后重试。</translation>
+    </message>
+    <message>
+        <source>Could not read the XFCE panel&apos;s settings: %1</source>
+        <translation>无法读取 XFCE 面板的设置：%1</translation>
+    </message>
+    <message>
+        <source>Rubbly&apos;s Generic Monitor is already in the XFCE panel (genmon-%1).</source>
+        <translation>Rubbly 的通用监视器已在 XFCE 面板中（genmon-%1）。</translation>
+    </message>
+    <message>
+        <source>Could not change the XFCE panel&apos;s settings: %1</source>
+        <translation>无法更改 XFCE 面板的设置：%1</translation>
+    </message>
+    <message>
+        <source>Added Rubbly&apos;s Generic Monitor (genmon-%1) to the XFCE panel, which restarts to show it; remove it in the panel&apos;s Items preferences.</source>
+        <translation>已将 Rubbly 的通用监视器（genmon-%1）添加到 XFCE 面板，面板将重新启动以显示它；可在面板首选项的“项目”中移除。</translation>
+    </message>
+    <message>
+        <source>The XFCE panel&apos;s settings list no panel.</source>
+        <translation>XFCE 面板的设置中没有任何面板。</translation>
+    </message>
+</context>
+<context>
     <name>Settings</name>
     <message>
         <source>The shortcut is active.</source>
@@ -808,6 +879,18 @@
     <message>
         <source>OK</source>
         <translation>好</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s tray shows only the icon. Rubbly can add an item that shows the size to the desktop&apos;s panel; remove it as any panel item.</source>
+        <translation>此桌面的托盘只显示图标。Rubbly 可以在桌面的面板中添加一个显示大小的项目；可像其他面板项目一样移除。</translation>
+    </message>
+    <message>
+        <source>Add to Panel</source>
+        <translation>添加到面板</translation>
+    </message>
+    <message>
+        <source>Show the size in the panel</source>
+        <translation>在面板中显示大小</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,7 @@
 #include "MenuBarView.h"
 #include "NotificationService.h"
 #include "PanelKeeper.h"
+#include "PanelLabelPublisher.h"
 #include "PanelWindow.h"
 #include "PlatformServices.h"
 #include "Scheduler.h"
@@ -72,6 +73,7 @@ BinwellApp::~BinwellApp()
 {
     // The scenes first, then the view model: each uses what was made before it.
     m_tray.reset();
+    m_panelLabel.reset();
     m_settingsWindow.reset();
     m_panel.reset();
     m_workspace.reset();
@@ -81,7 +83,12 @@ BinwellApp::~BinwellApp()
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
-    SettingsView::Options options{versionDisplayString(), m_session.wayland, links};
+    SettingsView::Options options{versionDisplayString(), m_session.wayland, links, {}};
+    if (const PanelDesktop desktop = panelDesktop(m_session); desktop != PanelDesktop::None) {
+        options.addSizeToPanel = [desktop] {
+            return PanelItems(PanelItems::Config::forThisProgram()).add(desktop).message;
+        };
+    }
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
         return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);
     });
@@ -94,6 +101,12 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     m_tray->setLabel(m_viewModel->menuBarLabelText());
     connect(m_viewModel.get(), &BinwellViewModel::menuBarLabelTextChanged, m_tray.get(),
             [this] { m_tray->setLabel(m_viewModel->menuBarLabelText()); });
+    // The same label for the items the user put into the desktop's own panel, whose trays draw only
+    // the icon.
+    m_panelLabel = std::make_unique<PanelLabelPublisher>(panelDesktop(m_session));
+    m_panelLabel->setLabel(m_viewModel->menuBarLabelText());
+    connect(m_viewModel.get(), &BinwellViewModel::menuBarLabelTextChanged, m_panelLabel.get(),
+            [this] { m_panelLabel->setLabel(m_viewModel->menuBarLabelText()); });
     connect(m_tray.get(), &StatusItem::activated, this, [this](QPoint position, bool hasPosition) {
         panelWindow().activate(hasPosition ? std::optional(position) : std::nullopt);
     });

@@ -19,6 +19,7 @@ class PanelKeeper;
 class X11Bars;
 class X11Pointer;
 class SettingsWindow;
+class PanelLabelPublisher;
 class TrayHost;
 class BinwellViewModel;
 class DiskSlimService;
@@ -96,6 +97,7 @@ private:
     const DesktopSession m_session = DesktopSession::detect();
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;
+    std::unique_ptr<PanelLabelPublisher> m_panelLabel;
 };
 
 } // namespace rubbly

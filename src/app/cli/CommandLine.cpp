@@ -9,6 +9,7 @@
 #include "SlimCommands.h"
 #include "TrashCommands.h"
 #include "TrashService.h"
+#include "TrayCommands.h"
 #include "UpdateCommands.h"
 #include "UpdateService.h"
 #include "XdgPaths.h"
@@ -58,6 +59,11 @@ const char* const kCommandsHelp =
     "                                  or of the name (\"*.o\"); exits 2 when nothing matches\n"
     "  slim scan [--json]              what caches, logs and build output occupy, by category\n"
     "  slim purge [CATEGORY...]        delete what the named categories (all found ones) hold\n"
+    "  tray add-to-panel               show the Trash's size in the panel of KDE Plasma or XFCE, whose\n"
+    "                                  trays draw only the icon (remove it as any panel item)\n"
+    "  tray label [--wait LAST] [--genmon]\n"
+    "                                  the size the running tray application shows (for panel items);\n"
+    "                                  --wait: once it differs from LAST; --genmon: for XFCE's monitor\n"
     "  update check                    is a newer version available?\n"
     "  update download                 download and unpack a newer version; prints its folder\n"
     "  update install                  download a newer version, replace this Rubbly.app with it and\n"
@@ -90,6 +96,11 @@ struct Parser {
     // The shells' completion scripts ask for the original paths this way: from the info files alone.
     QCommandLineOption paths0{QStringLiteral("paths0"),
                               QStringLiteral("trash list: every original path, each ended by a NUL.")};
+    QCommandLineOption wait{QStringLiteral("wait"),
+                            QStringLiteral("tray label: wait until the label differs from LAST."),
+                            QStringLiteral("LAST")};
+    QCommandLineOption genmon{QStringLiteral("genmon"),
+                              QStringLiteral("tray label: print it for XFCE's Generic Monitor.")};
     QCommandLineOption togglePanel{QStringLiteral("toggle-panel"),
                                    QStringLiteral("Open or close the panel of the tray application.")};
     QCommandLineOption settings{QStringLiteral("settings"),
@@ -105,7 +116,8 @@ struct Parser {
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see Commands."),
                                      QStringLiteral("[command]"));
         paths0.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOptions({json, olderThan, all, rename, last, to, paths0, togglePanel, settings, emptyTrash});
+        parser.addOptions(
+            {json, olderThan, all, rename, last, to, paths0, wait, genmon, togglePanel, settings, emptyTrash});
     }
 
     // How many of the tray options are set.
@@ -261,6 +273,22 @@ int runUpdate(const QStringList& words, bool json, const std::optional<QString>&
     return status;
 }
 
+int runTray(const QStringList& words, const std::optional<QString>& waitPast, bool genmon)
+{
+    const QString sub = words.value(1);
+    if (words.size() > 2)
+        return usage(QStringLiteral("tray %1 takes no arguments").arg(sub));
+    const PanelItems::Config config = PanelItems::Config::forThisProgram();
+    if (sub == QLatin1String("label"))
+        return trayLabelCommand(waitPast, genmon, config.program, out(), err());
+    if (waitPast || genmon)
+        return usage(QStringLiteral("--wait and --genmon are for tray label"));
+    if (sub == QLatin1String("add-to-panel"))
+        return trayAddToPanelCommand(PanelItems(config), panelDesktop(DesktopSession::detect()), out(), err());
+    return usage(sub.isEmpty() ? QStringLiteral("tray needs a command: add-to-panel or label")
+                               : QStringLiteral("unknown tray command '%1'").arg(sub));
+}
+
 } // namespace
 
 int runCommandLine(const QStringList& arguments)
@@ -301,6 +329,12 @@ int runCommandLine(const QStringList& arguments)
         return runUpdate(positional, json, olderThan);
     if (positional.value(0) == QLatin1String("slim"))
         return runSlim(positional, json, olderThan);
+    const bool trayLabelOptions = parser.isSet(p.wait) || parser.isSet(p.genmon);
+    if (positional.value(0) == QLatin1String("tray") && !json && !olderThan)
+        return runTray(positional, parser.isSet(p.wait) ? std::optional(parser.value(p.wait)) : std::nullopt,
+                       parser.isSet(p.genmon));
+    if (trayLabelOptions)
+        return usage(QStringLiteral("--wait and --genmon are for tray label"));
     if (!positional.isEmpty()) {
         return usage(QStringLiteral("unknown command '%1'").arg(positional.first()));
     }
@@ -318,7 +352,7 @@ std::optional<ApplicationAction> trayActionFromArguments(const QStringList& argu
     if (!p.parser.parse(arguments) || parser.isSet(p.help) || parser.isSet(p.version) ||
         !parser.positionalArguments().isEmpty() || parser.isSet(p.json) || parser.isSet(p.olderThan) ||
         parser.isSet(p.all) || parser.isSet(p.rename) || parser.isSet(p.last) || parser.isSet(p.to) ||
-        parser.isSet(p.paths0) || p.trayOptionCount() > 1)
+        parser.isSet(p.paths0) || parser.isSet(p.wait) || parser.isSet(p.genmon) || p.trayOptionCount() > 1)
         return std::nullopt;
     if (parser.isSet(p.togglePanel))
         return ApplicationAction::TogglePanel;

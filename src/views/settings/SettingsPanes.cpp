@@ -9,6 +9,8 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QToolTip>
+
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -117,7 +119,8 @@ GeneralSettingsView::GeneralSettingsView(SettingsService& settings, QWidget* par
                  toggleFor(this, settings, SettingsService::Key::AutomaticallyCheckForUpdates));
 }
 
-MenuBarSettingsView::MenuBarSettingsView(SettingsService& settings, QWidget* parent)
+MenuBarSettingsView::MenuBarSettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel,
+                                         QWidget* parent)
     : FormPane(parent)
 {
     FormSection* section = addSection(
@@ -135,6 +138,18 @@ MenuBarSettingsView::MenuBarSettingsView(SettingsService& settings, QWidget* par
     connect(&settings, &SettingsService::showSizeInMenuBarChanged, dependent, follow);
     section->addRow(QCoreApplication::translate("Settings", "Icon shows how full the Trash is"),
                     toggleFor(this, settings, SettingsService::Key::DynamicMenuBarIcon));
+    if (!addSizeToPanel)
+        return;
+    // This desktop's tray draws only the icon: the size can go into its panel as an item of its own.
+    FormSection* panel = addSection(
+        QString(), QCoreApplication::translate("Settings", "This desktop's tray shows only the icon. Rubbly can add "
+                                                           "an item that shows the size to the desktop's panel; "
+                                                           "remove it as any panel item."));
+    auto* add = new PushButton(QCoreApplication::translate("Settings", "Add to Panel"), PushButton::Style::Bordered);
+    panel->addRow(QCoreApplication::translate("Settings", "Show the size in the panel"), add);
+    connect(add, &QAbstractButton::clicked, add, [add, addSizeToPanel] {
+        QToolTip::showText(add->mapToGlobal(add->rect().bottomLeft()), addSizeToPanel(), add);
+    });
 }
 
 CleaningSettingsView::CleaningSettingsView(SettingsService& settings, QWidget* parent)

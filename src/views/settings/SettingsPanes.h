@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "KeyGrabber.h"
 #include "SettingsForm.h"
 
@@ -22,7 +24,9 @@ public:
 class MenuBarSettingsView final : public FormPane {
     Q_OBJECT
 public:
-    explicit MenuBarSettingsView(SettingsService& settings, QWidget* parent = nullptr);
+    // With `addSizeToPanel`, a button that puts the size item into the desktop's own panel.
+    explicit MenuBarSettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel = {},
+                                 QWidget* parent = nullptr);
 };
 
 // Turning the confirmation off for the first time ever asks the window to warn once.

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QListWidget;
@@ -42,6 +43,9 @@ public:
         // The session is Wayland (the shortcut pane explains what that means for the key).
         bool wayland = false;
         AboutSettingsView::Links links;
+        // Puts the size item into the desktop's own panel (KDE Plasma, XFCE: their trays draw only
+        // the icon) and says what it did; unset where the tray draws the size itself.
+        std::function<QString()> addSizeToPanel = {};
     };
     SettingsView(SettingsService& settings, UpdateServicing& updates, GlobalShortcutService& shortcut,
                  Workspace& workspace, Options options, QWidget* parent = nullptr);

@@ -1,0 +1,63 @@
+#include "PanelLabelPublisher.h"
+
+#include "PanelLabel.h"
+#include "XdgPaths.h"
+
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QLoggingCategory>
+
+namespace rubbly {
+
+Q_DECLARE_LOGGING_CATEGORY(lcStatusItem)
+
+PanelLabelPublisher::PanelLabelPublisher(PanelDesktop desktop, QDBusConnection bus, QProcessEnvironment env,
+                                         QObject* parent)
+    : QObject(parent)
+    , m_desktop(desktop)
+    , m_bus(std::move(bus))
+    , m_env(std::move(env))
+{
+}
+
+PanelLabelPublisher::~PanelLabelPublisher()
+{
+    if (!m_published)
+        return;
+    panellabel::withdraw(m_env);
+    refreshXfce();
+}
+
+void PanelLabelPublisher::setLabel(const QString& label)
+{
+    if (m_published && label == m_label)
+        return;
+    m_label = label;
+    const auto written = panellabel::publish(label, m_env);
+    if (!written) {
+        qCWarning(lcStatusItem) << "cannot publish the panel label:" << written.error();
+        return;
+    }
+    m_published = true;
+    refreshXfce();
+}
+
+void PanelLabelPublisher::refreshXfce() const
+{
+    if (m_desktop != PanelDesktop::Xfce || !m_bus.isConnected())
+        return;
+    // The generic monitor's "refresh" event runs its command at once; only ours are asked.
+    const QMap<int, QString> commands = xfcepanel::genmonCommands(xdg::configHome(m_env));
+    for (auto it = commands.begin(); it != commands.end(); ++it) {
+        if (!xfcepanel::isOurCommand(it.value()))
+            continue;
+        QDBusMessage event =
+            QDBusMessage::createMethodCall(QStringLiteral("org.xfce.Panel"), QStringLiteral("/org/xfce/Panel"),
+                                           QStringLiteral("org.xfce.Panel"), QStringLiteral("PluginEvent"));
+        event << QStringLiteral("genmon-%1").arg(it.key()) << QStringLiteral("refresh")
+              << QVariant::fromValue(QDBusVariant(true));
+        m_bus.call(event, QDBus::NoBlock);
+    }
+}
+
+} // namespace rubbly

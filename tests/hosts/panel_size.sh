@@ -1,0 +1,121 @@
+#!/bin/bash
+# End-to-end check of the Trash's size in a desktop's own panel, on the real hosts of
+# ../shared/hosts (KDE Plasma and XFCE): `rubbly tray add-to-panel`, then the size by OCR, the size
+# after a 5 MB file goes to the Trash, a click that opens our panel, and no wake-ups while idle.
+#
+#   tests/hosts/panel_size.sh kde|xfce [BUILD_DIR] [SHOT_DIR]
+#
+# BUILD_DIR defaults to build/dev. Runs on a private display, bus, HOME and Trash (the host's state
+# folder); writes the panel's screenshots to SHOT_DIR (default: a folder under /tmp). Needs
+# tesseract-ocr, imagemagick, xdotool and the host's packages (see the hosts' README).
+set -u
+desktop=${1:?usage: panel_size.sh kde|xfce [BUILD_DIR] [SHOT_DIR]}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+R=$(readlink -f "${2:-$root/build/dev}")/bin/rubbly
+shots=${3:-$(mktemp -d /tmp/panel-size.XXXXXX)}
+hosts=${SNIHOST_DIR:-$root/../../shared/hosts}
+[ -d "$hosts" ] || hosts=/work/shared/hosts
+case $desktop in
+    kde) script=$hosts/kde_host.sh; xdg=KDE ;;
+    xfce) script=$hosts/xfce_host.sh; xdg=XFCE ;;
+    *) echo "panel_size: no such desktop: $desktop" >&2; exit 2 ;;
+esac
+mkdir -p "$shots"
+SNIHOST_TTL=115 source "$script" start || exit 1
+S=$SNIHOST_STATE
+# The host's own session folders, as a real session shares them between the panel and the program.
+export HOME=$S/home XDG_CONFIG_HOME=$S/config XDG_DATA_HOME=$S/data XDG_CACHE_HOME=$S/cache \
+    XDG_RUNTIME_DIR=$S/runtime XDG_CURRENT_DESKTOP=$xdg KDE_FULL_SESSION=true
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+now() { date +%s.%N; }
+# Screenshots of the panel strip every 0.2 s for $1 seconds, named by the time since $2.
+burst() {
+    local end t
+    end=$(echo "$(now) + $1" | bc)
+    while [ "$(echo "$(now) < $end" | bc)" = 1 ]; do
+        t=$(echo "$(now) - $2" | bc)
+        import -display "$DISPLAY" -window root -crop 1280x34+0+0 +repage "$shots/$3-$(printf '%06.3f' "$t").png"
+        sleep 0.2
+    done
+}
+# The time of the first shot of a burst whose OCR reads $2 (or nothing).
+first_reading() {
+    local f
+    for f in "$shots/$1"-*.png; do
+        convert "$f" -scale 300% "$S/ocr.png"
+        if tesseract "$S/ocr.png" - --psm 11 2>/dev/null | tr '\n' ' ' | grep -q -- "$2"; then
+            basename "$f" .png | sed "s/^$1-//"
+            return 0
+        fi
+    done
+    return 1
+}
+
+mkdir -p "$S/work"
+head -c 2400000 /dev/urandom >"$S/work/first.bin"
+"$R" trash put "$S/work/first.bin"
+# XFCE restarts its panel to load a new plugin, and the panel starts only beside a window manager.
+if [ "$desktop" = xfce ]; then
+    timeout 110 xfwm4 --compositor=off --sm-client-disable >"$S/xfwm4.log" 2>&1 &
+    wm=$!
+fi
+timeout 110 "$R" >"$S/rubbly.log" 2>&1 &
+sleep 0.5
+tray=$(pgrep -P $! -x rubbly)
+sni_wait_items 1 || fail "the status item did not register"
+
+t0=$(now)
+"$R" tray add-to-panel || fail "add-to-panel failed"
+burst 4 "$t0" added
+head -c 5000000 /dev/urandom >"$S/work/second.bin"
+t1=$(now)
+"$R" trash put "$S/work/second.bin"
+burst 3 "$t1" grown
+
+# A click on the size opens our panel: its window appears beside the panel's.
+before=$(xdotool search --onlyvisible --pid "$tray" 2>/dev/null | wc -l)
+last=$(ls "$shots"/grown-*.png | tail -1)
+convert "$last" -scale 300% "$S/ocr.png"
+x=$(tesseract "$S/ocr.png" - --psm 11 tsv 2>/dev/null | awk -F'\t' '$12 ~ /^[0-9]+[.,-][0-9]/ { print int(($7 + $9 / 2) / 3); exit }')
+if [ -n "$x" ]; then
+    xdotool mousemove "$x" 16 click 1
+    sleep 2
+    after=$(xdotool search --onlyvisible --pid "$tray" 2>/dev/null | wc -l)
+    [ "$after" -gt "$before" ] || fail "a click on the size at x=$x opened no window of ours"
+    import -display "$DISPLAY" -window root "$shots/clicked.png"
+    xdotool key Escape
+else
+    fail "no size found to click"
+fi
+
+# Idle: every process of ours (the tray and any helper a panel item runs) keeps its context-switch
+# counts for 30 s, so nothing in them wakes up while nothing changes.
+sleep 2
+pids="$tray $(pgrep -f "$R tray label" | tr '\n' ' ')"
+declare -A start
+for p in $pids; do start[$p]=$(awk '/ctxt_switches/ { s += $2 } END { print s }' "/proc/$p/status"); done
+sleep 30
+for p in $pids; do
+    n=$(awk '/ctxt_switches/ { s += $2 } END { print s }' "/proc/$p/status" 2>/dev/null)
+    echo "idle: pid $p ($(tr '\0' ' ' <"/proc/$p/cmdline" | cut -c1-60)) switched $((n - start[$p])) times in 30 s"
+    [ "$((n - start[$p]))" -le 2 ] || fail "pid $p woke up $((n - start[$p])) times while idle"
+done
+kill "$tray" 2>/dev/null
+[ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
+source "$script" stop
+
+if t=$(first_reading added "2[.,-][0-9] *[MmNn]"); then
+    echo "size shown ${t}s after add-to-panel"
+    [ "$(echo "$t <= 3" | bc)" = 1 ] || fail "the size took ${t}s to show"
+else
+    fail "the size never showed after add-to-panel"
+fi
+if t=$(first_reading grown "7[.,-][0-9] *[MmNn]"); then
+    echo "new size shown ${t}s after trash put"
+    [ "$(echo "$t <= 2" | bc)" = 1 ] || fail "the new size took ${t}s to show"
+else
+    fail "the new size never showed after trash put"
+fi
+echo "screenshots in $shots"
+[ "$failures" = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
