@@ -80,7 +80,7 @@ BinwellApp::~BinwellApp()
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
-    SettingsView::Options options{versionDisplayString(), m_session.wayland, links};
+    SettingsView::Options options{versionDisplayString(), m_session.wayland, links, m_session.desktops};
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
         return new SettingsView(m_viewModel->settings(), *m_updates, *m_shortcut, *m_workspace, options);
     });

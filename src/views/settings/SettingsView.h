@@ -42,6 +42,8 @@ public:
         // The session is Wayland (the shortcut pane explains what that means for the key).
         bool wayland = false;
         AboutSettingsView::Links links;
+        // XDG_CURRENT_DESKTOP's names (the shortcut pane names the desktop's keyboard settings).
+        QStringList desktops = {};
     };
     SettingsView(SettingsService& settings, UpdateServicing& updates, GlobalShortcutService& shortcut,
                  Workspace& workspace, Options options, QWidget* parent = nullptr);
