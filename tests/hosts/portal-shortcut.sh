@@ -21,6 +21,7 @@ RUBBLY=$(readlink -f "${RUBBLY:-build/dev/bin/rubbly}")
 HOSTS=${HOSTS:-/root/shared/hosts}
 OUT=${OUT:-/root/portal-shots}
 APP_ID=com.tolvik.Rubbly
+DESKTOP_FILE=${DESKTOP_FILE:-$(dirname "$0")/../../resources/$APP_ID.desktop}
 mkdir -p "$OUT"
 
 # Mounts (the imitated launcher's unit) stay in a namespace of their own.
@@ -82,9 +83,7 @@ run_gnome() {
              org.gnome.Settings.GlobalShortcutsProvider; do
         cp "/usr/share/dbus-1/services/$s.service" "$SNIHOST_STATE/services/"; done
     mkdir -p "$SNIHOST_STATE/home/.local/share/applications"
-    sed "s|^Exec=.*|Exec=$RUBBLY|" "$(dirname "$RUBBLY")/../../../resources/$APP_ID.desktop" \
-        >"$SNIHOST_STATE/home/.local/share/applications/$APP_ID.desktop" 2>/dev/null ||
-        cp /usr/share/applications/$APP_ID.desktop "$SNIHOST_STATE/home/.local/share/applications/"
+    sed "s|^Exec=.*|Exec=$RUBBLY|" "$DESKTOP_FILE" >"$SNIHOST_STATE/home/.local/share/applications/$APP_ID.desktop"
     dbus-update-activation-environment WAYLAND_DISPLAY XDG_RUNTIME_DIR DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP=GNOME \
         XDG_SESSION_TYPE=wayland HOME="$SNIHOST_STATE/home" XDG_CONFIG_HOME="$SNIHOST_STATE/config" \
         XDG_DATA_HOME="$SNIHOST_STATE/home/.local/share" GSETTINGS_BACKEND=keyfile
