@@ -24,12 +24,16 @@ APP_ID=com.tolvik.Rubbly
 DESKTOP_FILE=${DESKTOP_FILE:-$(dirname "$0")/../../resources/$APP_ID.desktop}
 mkdir -p "$OUT"
 
-# Mounts (the imitated launcher's unit) stay in a namespace of their own.
+# Mounts (the imitated launcher's unit) stay in a namespace of their own (inside chroot.sh's private one).
 if [ -z "${PORTAL_SHORTCUT_NS:-}" ]; then
-    PORTAL_SHORTCUT_NS=1 exec unshare -m --propagation private -- "$0" "$@"
+    PORTAL_SHORTCUT_NS=1 exec unshare -m --propagation unchanged -- "$0" "$@"
 fi
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "${SNIHOST_STATE:-}" ] && cp "$SNIHOST_STATE"/*.log "$OUT/" 2>/dev/null
+    exit 1
+}
 say() { echo "== $*"; }
 
 # A scratch home with one trashed file and the shortcut switched on; confirmation off, so the key
@@ -40,7 +44,7 @@ scratch_home() {
     echo junk >"$h/.local/share/Trash/files/junk.txt"
     printf '[Trash Info]\nPath=%s/junk.txt\nDeletionDate=2026-01-01T10:00:00\n' "$h" \
         >"$h/.local/share/Trash/info/junk.txt.trashinfo"
-    printf '{"globalShortcutEnabled": true, "confirmBeforeEmptying": false, "hasShownConfirmOffWarning": true}\n' \
+    printf '{"Rubbly.globalShortcutEnabled": {"bool": true}, "Rubbly.confirmBeforeEmptying": {"bool": false}}\n' \
         >"$h/.config/rubbly/defaults.json"
     echo "$h"
 }
@@ -89,12 +93,22 @@ run_gnome() {
         XDG_DATA_HOME="$SNIHOST_STATE/home/.local/share" GSETTINGS_BACKEND=keyfile
     gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m org.freedesktop.DBus.ReloadConfig >/dev/null
     export XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
+    # What the portal and we said to each other, for when the key does nothing.
+    timeout 110 dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
+        "interface='org.freedesktop.portal.Request'" "interface='org.freedesktop.host.portal.Registry'" \
+        >"$OUT/portal-messages.txt" 2>&1 &
 
     local h; h=$(scratch_home)
     start_rubbly "$h" "$launch"
-    sleep 6
-    host_shot "$OUT/gnome-$launch-dialog.png"
-    say "clicking Add"
+    # GNOME's dialog takes a few seconds on a busy machine: wait until its blue Add button shows.
+    local i blue=0
+    for i in $(seq 1 30); do
+        host_shot "$OUT/gnome-$launch-dialog.png"
+        blue=$({ command -v magick >/dev/null && magick "$OUT/gnome-$launch-dialog.png" -format '%[fx:int(255*p{839,336}.b)]' info:; } 2>/dev/null)
+        [ "${blue:-0}" -gt 200 ] && break
+        sleep 1
+    done
+    say "clicking Add (blue $blue)"
     host_click 839 336
     sleep 2
     host_shot "$OUT/gnome-$launch-after-add.png"
