@@ -132,7 +132,12 @@ run_plasma() {
     export XDG_RUNTIME_DIR="$state/runtime" XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland KDE_SESSION_VERSION=6 \
            KDE_FULL_SESSION=true KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 WAYLAND_DISPLAY=wayland-portal
     [ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix
-    eval "$(timeout 110 dbus-launch --sh-syntax)"
+    timeout 110 dbus-daemon --session --nofork --print-address=3 3>"$state/bus" >/dev/null 2>&1 &
+    local bus_pid=$! i
+    for i in $(seq 1 50); do [ -s "$state/bus" ] && break; sleep 0.1; done
+    export DBUS_SESSION_BUS_ADDRESS; DBUS_SESSION_BUS_ADDRESS=$(head -1 "$state/bus")
+    timeout 100 dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
+        "interface='org.freedesktop.portal.Request'" >"$OUT/portal-messages.txt" 2>&1 &
     HOME="$state/home" timeout 105 kwin_wayland --virtual --xwayland --socket wayland-portal >"$OUT/kwin.log" 2>&1 &
     sleep 6
     dbus-update-activation-environment WAYLAND_DISPLAY XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
@@ -143,12 +148,13 @@ run_plasma() {
     # KWin's fake-input protocol needs a client; its global-shortcut service invokes the bound key the
     # way a press does when none is at hand.
     local component; component=$(gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel \
-        -m org.kde.KGlobalAccel.allComponents | grep -o "/component/[A-Za-z0-9_]*" | grep -iv kwin | head -1)
+        -m org.kde.KGlobalAccel.allComponents | grep -o "/component/[A-Za-z0-9_]*" | grep -i -E "tolvik|rubbly" | head -1)
+    gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel -m org.kde.KGlobalAccel.allComponents >"$OUT/components.txt" 2>&1
     say "component $component"
     gdbus call --session -d org.kde.kglobalaccel -o "$component" -m org.kde.kglobalaccel.Component.invokeShortcut \
         empty-trash >/dev/null
     wait_empty "$h" && say "PASS Plasma: the shortcut emptied the Trash" || fail "Plasma: the Trash still holds its file"
-    kill "$RUBBLY_PID" "$DBUS_SESSION_BUS_PID" 2>/dev/null
+    kill "$RUBBLY_PID" "$bus_pid" 2>/dev/null
 }
 
 case "$desktop" in
