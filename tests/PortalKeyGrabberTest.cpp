@@ -58,12 +58,8 @@ public:
             return connection.send(message.createReply());
         if (message.interface() == u"org.freedesktop.portal.GlobalShortcuts"_s && answer.missing)
             return false;
-        if (call == u"Close()"_s && message.interface() == u"org.freedesktop.portal.Request"_s) {
-            withdrawn.append(message.path());
-            return connection.send(message.createReply());
-        }
-        if (call == u"Close()"_s && open.remove(message.path())) {
-            closed.append(message.path());
+        if (call == u"Close()"_s) { // a session, or a request whose dialog still shows
+            (open.remove(message.path()) ? closed : withdrawn).append(message.path());
             return connection.send(message.createReply());
         }
         if (call == u"CreateSession(a{sv})"_s) {

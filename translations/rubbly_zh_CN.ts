@@ -654,8 +654,8 @@
         <translation>桌面拒绝了此快捷键。</translation>
     </message>
     <message>
-        <source>The desktop refused the shortcut: %1</source>
-        <translation>桌面拒绝了此快捷键：%1</translation>
+        <source>The desktop refused the shortcut: %1.</source>
+        <translation>桌面拒绝了此快捷键：%1。</translation>
     </message>
     <message>
         <source>Started from a terminal, Rubbly has no application id the desktop could name. Start it from its menu entry, or bind a key to the command rubbly --empty-trash in %1.</source>

@@ -71,6 +71,16 @@ QString keyboardSettingsName(const QStringList& desktops)
     return QCoreApplication::translate("Settings", "the desktop's keyboard settings");
 }
 
+namespace {
+
+// Sentences in a row: a space after an English full stop, none after a Chinese one.
+QString sentences(const QString& first, const QString& second)
+{
+    return first.endsWith(u'\u3002') || first.endsWith(u'\uff1a') ? first + second : first + u' ' + second;
+}
+
+} // namespace
+
 QString shortcutStatusText(bool enabled, const ShortcutReport& report, bool wayland, const QStringList& desktops)
 {
     if (!enabled)
@@ -92,23 +102,24 @@ QString shortcutStatusText(bool enabled, const ShortcutReport& report, bool wayl
         const QString refused =
             report.detail.isEmpty()
                 ? QCoreApplication::translate("Settings", "The desktop refused the shortcut.")
-                : QCoreApplication::translate("Settings", "The desktop refused the shortcut: %1").arg(report.detail);
+                : QCoreApplication::translate("Settings", "The desktop refused the shortcut: %1.").arg(report.detail);
         if (report.anonymous)
-            return refused + u' ' +
-                   QCoreApplication::translate(
-                       "Settings", "Started from a terminal, Rubbly has no application id the desktop could "
-                                   "name. Start it from its menu entry, or bind a key to the command "
-                                   "rubbly --empty-trash in %1.")
-                       .arg(keyboardSettingsName(desktops));
-        return refused + u' ' + bindYourself;
+            return sentences(refused,
+                             QCoreApplication::translate(
+                                 "Settings", "Started from a terminal, Rubbly has no application id the desktop could "
+                                             "name. Start it from its menu entry, or bind a key to the command "
+                                             "rubbly --empty-trash in %1.")
+                                 .arg(keyboardSettingsName(desktops)));
+        return sentences(refused, bindYourself);
     }
     case KeyGrabber::Status::Conflict:
         return QCoreApplication::translate(
             "Settings", "Another program holds the shortcut: release Alt + Shift + Backspace there first.");
     case KeyGrabber::Status::Unavailable:
         if (wayland)
-            return QCoreApplication::translate("Settings", "This desktop offers no global shortcuts to programs.") +
-                   u' ' + bindYourself;
+            return sentences(
+                QCoreApplication::translate("Settings", "This desktop offers no global shortcuts to programs."),
+                bindYourself);
         return QCoreApplication::translate("Settings", "This desktop does not support global shortcuts.");
     case KeyGrabber::Status::Inactive:
         return QCoreApplication::translate("Settings", "Registering the shortcut…");
