@@ -13,6 +13,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -33,8 +34,9 @@ struct Window {
     {
         view.reset();
         settings = std::make_unique<SettingsService>(defaults, SettingsService::Effects{});
-        view = std::make_unique<SettingsView>(*settings, updates, shortcut, workspace,
-                                              SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}});
+        view = std::make_unique<SettingsView>(
+            *settings, updates, shortcut, workspace,
+            SettingsView::Options{QStringLiteral("1.1.0 (1)"), true, {}, {QStringLiteral("GNOME")}});
         view->show();
         view->setSelection(pane);
     }
@@ -107,6 +109,37 @@ private Q_SLOTS:
         window.settings->setConfirmBeforeEmptying(false);
         QVERIFY(!static_cast<ToggleSwitch*>(window.row(QStringLiteral("清空前进行确认"))->control())->isChecked());
         QVERIFY(!window.view->confirmOffWarning() && !window.settings->hasShownConfirmOffWarning());
+    }
+
+    // The line under the shortcut's switch says what the desktop did; wherever the key does nothing it
+    // names the command and where this desktop binds keys, and no refusal is blamed on another program.
+    void theShortcutLineSaysWhatTheDesktopDid_data()
+    {
+        QTest::addColumn<KeyGrabber::Status>("status");
+        QTest::addColumn<QString>("detail"); // the trigger, a reason, or "anonymous": no application id
+        QTest::addColumn<QStringList>("says");
+        using S = KeyGrabber::Status;
+        const QString command = u"rubbly --empty-trash"_s, keys = u"设置 › 键盘"_s;
+        QTest::newRow("bound") << S::Active << u"Shift+Alt+BackSpace"_s << QStringList{u"Shift+Alt+BackSpace"_s};
+        QTest::newRow("waiting") << S::Waiting << QString() << QStringList{u"等待"_s, u"对话框"_s};
+        QTest::newRow("declined") << S::RefusedByUser << QString() << QStringList{u"你"_s, u"拒绝"_s};
+        QTest::newRow("no-app-id") << S::RefusedByDesktop << u"anonymous"_s << QStringList{u"终端"_s, command, keys};
+        QTest::newRow("reason") << S::RefusedByDesktop << u"invalid app_id"_s
+                                << QStringList{u"桌面拒绝"_s, u"invalid app_id"_s, command, keys};
+        QTest::newRow("not-offered") << S::Unavailable << QString() << QStringList{command, keys};
+    }
+    void theShortcutLineSaysWhatTheDesktopDid()
+    {
+        QFETCH(KeyGrabber::Status, status);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, says);
+        Window window(SidebarItem::Interaction);
+        window.settings->setGlobalShortcutEnabled(true);
+        const bool anonymous = detail == u"anonymous"_s;
+        window.grabber.force(status, anonymous ? QString() : detail, anonymous);
+        const QString text = window.view->currentPane()->findChild<GeekText*>(u"shortcutStatus"_s)->text();
+        for (const QString& part : says + QStringList{u"!其他程序"_s, u"!--toggle-panel"_s})
+            QVERIFY2(text.contains(part.mid(part.startsWith(u'!'))) != part.startsWith(u'!'), qPrintable(text));
     }
 
     // Automatic cleaning deletes by what these controls store, so the store follows each control's state

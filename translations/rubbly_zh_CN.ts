@@ -693,8 +693,48 @@
         <translation>快捷键已被其他程序占用，请先在那个程序中释放 Alt + Shift + Backspace。</translation>
     </message>
     <message>
-        <source>This Wayland desktop lets no program register a global shortcut. Bind a key to the command rubbly --toggle-panel in the desktop&apos;s keyboard settings instead.</source>
-        <translation>此 Wayland 桌面不允许程序注册全局快捷键。可在桌面的键盘设置中自定义快捷键，将其绑定到命令 rubbly --toggle-panel。</translation>
+        <source>Settings › Keyboard › View and Customize Shortcuts › Custom Shortcuts</source>
+        <translation>“设置 › 键盘 › 查看及自定义快捷键 › 自定义快捷键”</translation>
+    </message>
+    <message>
+        <source>Plasma&apos;s settings › Keyboard › Shortcuts</source>
+        <translation>“Plasma 设置 › 键盘 › 快捷键”</translation>
+    </message>
+    <message>
+        <source>the desktop&apos;s keyboard settings</source>
+        <translation>桌面的键盘设置</translation>
+    </message>
+    <message>
+        <source>Bind a key to the command rubbly --empty-trash in %1 instead.</source>
+        <translation>可改为在%1中为命令 rubbly --empty-trash 绑定一个按键。</translation>
+    </message>
+    <message>
+        <source>The desktop bound the shortcut to %1.</source>
+        <translation>桌面已将快捷键绑定为 %1。</translation>
+    </message>
+    <message>
+        <source>Waiting for your answer in the desktop&apos;s dialog.</source>
+        <translation>正在等待你在桌面弹出的对话框中作答。</translation>
+    </message>
+    <message>
+        <source>You declined the shortcut in the desktop&apos;s dialog. Switch it off and on to be asked again.</source>
+        <translation>你在桌面的对话框中拒绝了此快捷键。关闭此开关再重新打开，即可再次询问。</translation>
+    </message>
+    <message>
+        <source>The desktop refused the shortcut.</source>
+        <translation>桌面拒绝了此快捷键。</translation>
+    </message>
+    <message>
+        <source>The desktop refused the shortcut: %1.</source>
+        <translation>桌面拒绝了此快捷键：%1。</translation>
+    </message>
+    <message>
+        <source>Started from a terminal, Rubbly has no application id the desktop could name. Start it from its menu entry, or bind a key to the command rubbly --empty-trash in %1.</source>
+        <translation>从终端启动时，Rubbly 没有可供桌面识别的应用 ID。请从应用菜单启动它，或在%1中为命令 rubbly --empty-trash 绑定一个按键。</translation>
+    </message>
+    <message>
+        <source>This desktop offers no global shortcuts to programs.</source>
+        <translation>此桌面不向程序提供全局快捷键。</translation>
     </message>
     <message>
         <source>This desktop does not support global shortcuts.</source>

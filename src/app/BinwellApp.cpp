@@ -83,7 +83,7 @@ BinwellApp::~BinwellApp()
 void BinwellApp::buildScenes(ApplicationBus* bus)
 {
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
-    SettingsView::Options options{versionDisplayString(), m_session.wayland, links, {}};
+    SettingsView::Options options{versionDisplayString(), m_session.wayland, links, m_session.desktops, {}};
     if (const PanelDesktop desktop = panelDesktop(m_session); desktop != PanelDesktop::None) {
         options.addSizeToPanel = [desktop] {
             return PanelItems(PanelItems::Config::forThisProgram()).add(desktop).message;

@@ -163,15 +163,21 @@ public:
     }
     void stop() override { active = false; }
     Status status() const override { return forced.value_or(active ? Status::Active : Status::Inactive); }
+    QString detail() const override { return forcedDetail; }
+    bool anonymous() const override { return forcedAnonymous; }
     // What the desktop made of the grab, when it was not simply taken.
-    void force(Status status)
+    void force(Status status, const QString& detail = {}, bool anonymous = false)
     {
         forced = status;
+        forcedDetail = detail;
+        forcedAnonymous = anonymous;
         Q_EMIT statusChanged();
     }
     int starts = 0;
     bool active = false;
     std::optional<Status> forced;
+    QString forcedDetail;
+    bool forcedAnonymous = false;
 };
 
 class FakeHaptics final : public HapticPerformer {

@@ -420,6 +420,8 @@ struct SettingsScene {
     std::optional<TrashAccessProblem> access = {};
     bool wayland = false;
     bool confirmationTurnedOff = false; // shows the one-time warning instead of the window
+    QString shortcutDetail = {};        // the desktop's trigger text or reason
+    bool anonymous = false;             // started without an application id
 };
 
 // Release notes are the manifest's, written in one language; the sample follows the interface's.
@@ -465,6 +467,27 @@ QList<SettingsScene> settingsScenes()
         {"interaction-shortcut-taken", S::Interaction, {}, {}, Grab::Conflict},
         {"interaction-shortcut-unsupported", S::Interaction, {}, {}, Grab::Unavailable},
         {"interaction-shortcut-wayland", S::Interaction, {}, {}, Grab::Unavailable, {}, true},
+        {"interaction-shortcut-bound",
+         S::Interaction,
+         {},
+         {},
+         Grab::Active,
+         {},
+         true,
+         false,
+         QStringLiteral("Shift+Alt+BackSpace")},
+        {"interaction-shortcut-waiting", S::Interaction, {}, {}, Grab::Waiting, {}, true},
+        {"interaction-shortcut-declined", S::Interaction, {}, {}, Grab::RefusedByUser, {}, true},
+        {"interaction-shortcut-no-app-id", S::Interaction, {}, {}, Grab::RefusedByDesktop, {}, true, false, {}, true},
+        {"interaction-shortcut-refused",
+         S::Interaction,
+         {},
+         {},
+         Grab::RefusedByDesktop,
+         {},
+         true,
+         false,
+         QStringLiteral("invalid app_id")},
         {"permissions", S::Permissions, {}, {}, {}, rootOwned("/home/user/.local/share/Trash")},
         {"permissions-all-well", S::Permissions},
         {"permissions-modes", S::Permissions, {}, {}, {}, readOnly},
@@ -497,7 +520,7 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
         for (const auto& [key, value] : scene.values)
             rig.settings.setValue(key, value);
         if (scene.shortcut)
-            rig.grabber.force(*scene.shortcut);
+            rig.grabber.force(*scene.shortcut, scene.shortcutDetail, scene.anonymous);
         if (scene.update)
             updates.setStatus(*scene.update);
         workspace.accessProblem = scene.access;
@@ -506,7 +529,8 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
             {QStringLiteral("1.1.0 (1)"),
              scene.wayland,
              {QUrl(QStringLiteral("https://rubbly.pages.dev/")),
-              QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")), QStringLiteral("tolvik/rubbly")}});
+              QUrl(QStringLiteral("https://codeberg.org/tolvik/rubbly")), QStringLiteral("tolvik/rubbly")},
+             {QStringLiteral("GNOME")}});
         view.resize(780, 520);
         view.show();
         view.setSelection(scene.pane);

@@ -2,14 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDBusArgument>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QFile>
 #include <QPointer>
-
-#include <QCoroDBusPendingCall>
-#include <QCoroSignal>
 
 #include <atomic>
 
@@ -21,7 +19,11 @@ const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
-constexpr int kTimeoutMs = 30000; // the portal may show the user a dialog
+const QString kRegistryInterface = QStringLiteral("org.freedesktop.host.portal.Registry");
+constexpr qint64 kCgroupLimit = 64 * 1024;
+
+// Request answers (org.freedesktop.portal.Request.Response).
+constexpr uint kCancelled = 1;
 
 // One entry of BindShortcuts' a(sa{sv}).
 struct PortalShortcut {
@@ -53,32 +55,62 @@ QString nextToken(const char* prefix)
     return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(++counter);
 }
 
-void closePortalSession(const QDBusConnection& bus, const QString& session)
+QDBusConnection privateSessionConnection()
 {
-    if (session.isEmpty())
-        return;
-    QDBusConnection(bus).asyncCall(QDBusMessage::createMethodCall(
-        kPortalService, session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, nextToken("rubbly-portal-shortcuts-"));
 }
 
-// Receives one Response signal of one request object.
-class ResponseCatcher : public QObject {
+void closePortalObject(const QDBusConnection& bus, const QString& path, const QString& interface)
+{
+    if (path.isEmpty())
+        return;
+    QDBusConnection(bus).asyncCall(
+        QDBusMessage::createMethodCall(kPortalService, path, interface, QStringLiteral("Close")));
+}
+
+// Portals have sent object paths both as strings and as object paths.
+QString pathOf(const QVariant& value)
+{
+    return value.metaType() == QMetaType::fromType<QDBusObjectPath>() ? value.value<QDBusObjectPath>().path()
+                                                                      : value.toString();
+}
+
+// Closes the session of a CreateSession that was given up while the portal was still answering:
+// left open, its shortcut would stay bound to nobody. Outlives the grabber that gave it up.
+class SessionReaper final : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
-    std::optional<QVariantMap> results;
-    bool answered = false;
-Q_SIGNALS:
-    void done();
-public Q_SLOTS:
-    void onResponse(uint response, const QVariantMap& results)
+    SessionReaper(QDBusConnection bus, QString requestPath)
+        : m_bus(std::move(bus))
+        , m_requestPath(std::move(requestPath))
     {
-        answered = true;
-        if (response == 0)
-            this->results = results;
-        Q_EMIT done();
+        m_bus.connect(kPortalService, m_requestPath, kRequestInterface, QStringLiteral("Response"), this,
+                      SLOT(onResponse(QDBusMessage)));
     }
+public Q_SLOTS:
+    void onResponse(const QDBusMessage& message)
+    {
+        const QVariantMap results = qdbus_cast<QVariantMap>(message.arguments().value(1));
+        closePortalObject(m_bus, pathOf(results.value(QStringLiteral("session_handle"))),
+                          QStringLiteral("org.freedesktop.portal.Session"));
+        m_bus.disconnect(kPortalService, m_requestPath, kRequestInterface, QStringLiteral("Response"), this,
+                         SLOT(onResponse(QDBusMessage)));
+        deleteLater();
+    }
+
+private:
+    QDBusConnection m_bus;
+    QString m_requestPath;
 };
+
+bool isMissing(const QString& errorName)
+{
+    // No portal at all, or one without the interface (the desktop's backend lacks it).
+    return errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
+           errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface") ||
+           errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownObject");
+}
 
 } // namespace
 
@@ -88,154 +120,268 @@ Q_DECLARE_METATYPE(rubbly::PortalShortcut)
 
 namespace rubbly {
 
-PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QObject* parent)
+PortalKeyGrabber::PortalKeyGrabber(std::optional<QDBusConnection> bus, QString cgroupFile, QObject* parent)
     : KeyGrabber(parent)
-    , m_bus(std::move(bus))
+    , m_bus(bus ? *bus : privateSessionConnection())
+    , m_cgroupFile(std::move(cgroupFile))
+    , m_watcher(new QDBusServiceWatcher(kPortalService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this))
 {
-    // Without these registrations the marshalling of BindShortcuts, and the connection to the
-    // Activated signal (whose slot names QDBusObjectPath), fail silently.
-    qRegisterMetaType<QDBusObjectPath>();
+    // Without these registrations the marshalling of BindShortcuts fails silently.
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
+    // A portal that was missing may appear later (installed, or started by someone else); one that
+    // ends takes our session with it, and the next one must hear from us again.
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                if (!m_started)
+                    return;
+                if (owner.isEmpty()) {
+                    m_registerAsked = false;
+                    m_session.clear();
+                    m_step = Step::None;
+                    setStatus(Status::Unavailable);
+                } else if (m_status == Status::Unavailable) {
+                    start();
+                }
+            });
 }
 
 PortalKeyGrabber::~PortalKeyGrabber()
 {
     stop();
+    // The session, if any, is closed by then; the connection itself ends once the last request's
+    // helper lets go of it.
+    if (!m_bus.name().startsWith(QLatin1String("rubbly-portal-shortcuts-")))
+        return;
+    QDBusConnection::disconnectFromBus(m_bus.name());
+}
+
+QString PortalKeyGrabber::applicationIdFromCgroup(const QByteArray& cgroup)
+{
+    for (const QByteArray& line : cgroup.split('\n')) {
+        QString unit = QString::fromUtf8(line.mid(line.lastIndexOf('/') + 1));
+        if (!unit.startsWith(QLatin1String("app-")))
+            continue;
+        if (unit.endsWith(QLatin1String(".scope")))
+            unit = unit.left(unit.lastIndexOf(QLatin1Char('-'))); // app-[LAUNCHER-]ID-RANDOM.scope
+        else if (unit.endsWith(QLatin1String(".service")))
+            unit =
+                unit.left(unit.indexOf(QLatin1Char('@')) >= 0 ? unit.indexOf(QLatin1Char('@'))
+                                                              : unit.size() - 8); // app-[LAUNCHER-]ID[@RANDOM].service
+        else
+            continue;
+        const QString id = unit.mid(unit.lastIndexOf(QLatin1Char('-')) + 1);
+        if (id.contains(QLatin1Char('.')))
+            return id;
+    }
+    return {};
 }
 
 void PortalKeyGrabber::start()
 {
     stop();
-    if (!m_bus.isConnected() || !m_bus.interface() || !m_bus.interface()->isServiceRegistered(kPortalService).value()) {
+    m_started = true;
+    m_bus.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,
+                  SLOT(onActivated(QDBusMessage)));
+    m_bus.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
+                  SLOT(onShortcutsChanged(QDBusMessage)));
+    if (!m_bus.isConnected()) {
         setStatus(Status::Unavailable);
         return;
     }
-    m_bus.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,
-                  SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    open(++m_generation);
+    if (m_registerAsked)
+        createSession();
+    else
+        registerApplication();
 }
 
 void PortalKeyGrabber::stop()
 {
+    m_started = false;
     ++m_generation;
     m_bus.disconnect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,
-                     SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    closeSession();
+                     SLOT(onActivated(QDBusMessage)));
+    m_bus.disconnect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
+                     SLOT(onShortcutsChanged(QDBusMessage)));
+    if (m_step == Step::Create) {
+        new SessionReaper(m_bus, m_requestPath);
+        m_session.clear();
+    } else if (m_step == Step::Bind) {
+        // Withdraws the desktop's question, if it still shows one.
+        closePortalObject(m_bus, m_requestPath, kRequestInterface);
+    }
+    finishRequest();
+    closePortalObject(m_bus, m_session, QStringLiteral("org.freedesktop.portal.Session"));
+    m_session.clear();
     setStatus(Status::Inactive);
 }
 
-void PortalKeyGrabber::closeSession()
+void PortalKeyGrabber::registerApplication()
 {
-    closePortalSession(m_bus, m_session);
-    m_session.clear();
+    // The portal takes the id of a program of the host from the launcher's unit; one started from a
+    // terminal has none, and desktops that ask the user then refuse it. Portals that know the
+    // registry take the id from us, if it comes before any other call on this connection.
+    m_registerAsked = true;
+    m_step = Step::Register;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kRegistryInterface, QStringLiteral("Register"));
+    call << QString::fromLatin1(kApplicationId) << QVariantMap();
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation = m_generation] {
+        watcher->deleteLater();
+        if (generation != m_generation)
+            return;
+        m_step = Step::None;
+        const QDBusMessage reply = watcher->reply();
+        if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+            return onRequestFailed(reply);
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            m_anonymous = false;
+        } else {
+            QFile file(m_cgroupFile);
+            m_anonymous = !file.open(QIODevice::ReadOnly) || applicationIdFromCgroup(file.read(kCgroupLimit)).isEmpty();
+        }
+        createSession();
+    });
 }
 
-QCoro::Task<std::optional<QVariantMap>> PortalKeyGrabber::request(const QString& method, QVariantList arguments)
+void PortalKeyGrabber::request(Step step, const QString& method, QVariantList arguments)
 {
     const QString token = nextToken("rubbly");
     QString sender = m_bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-
-    auto catcher = std::make_unique<ResponseCatcher>();
-    QDBusConnection bus = m_bus;
-    bus.connect(kPortalService, requestPath, kRequestInterface, QStringLiteral("Response"), catcher.get(),
-                SLOT(onResponse(uint, QVariantMap)));
+    m_requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    m_step = step;
+    m_bus.connect(kPortalService, m_requestPath, kRequestInterface, QStringLiteral("Response"), this,
+                  SLOT(onResponse(QDBusMessage)));
     QVariantMap options = arguments.takeLast().toMap();
     options.insert(QStringLiteral("handle_token"), token);
     arguments.append(options);
 
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsInterface, method);
     call.setArguments(arguments);
-    QDBusPendingCall pending = bus.asyncCall(call, kTimeoutMs);
-    const QDBusMessage reply = co_await pending;
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        bus.disconnect(kPortalService, requestPath, kRequestInterface, QStringLiteral("Response"), catcher.get(),
-                       SLOT(onResponse(uint, QVariantMap)));
-        co_return std::nullopt;
-    }
-    if (!catcher->answered) {
-        ResponseCatcher* raw = catcher.get();
-        auto answer = qCoro(raw, &ResponseCatcher::done, std::chrono::milliseconds(kTimeoutMs));
-        co_await answer;
-    }
-    bus.disconnect(kPortalService, requestPath, kRequestInterface, QStringLiteral("Response"), catcher.get(),
-                   SLOT(onResponse(uint, QVariantMap)));
-    co_return catcher->results;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation = m_generation] {
+        watcher->deleteLater();
+        if (generation != m_generation || watcher->reply().type() == QDBusMessage::ReplyMessage)
+            return;
+        finishRequest();
+        onRequestFailed(watcher->reply());
+    });
 }
 
-namespace {
+void PortalKeyGrabber::finishRequest()
+{
+    if (!m_requestPath.isEmpty())
+        m_bus.disconnect(kPortalService, m_requestPath, kRequestInterface, QStringLiteral("Response"), this,
+                         SLOT(onResponse(QDBusMessage)));
+    m_requestPath.clear();
+    m_step = Step::None;
+}
 
-// Built outside the coroutine: g++ 12 rejects nested braced initialisers inside one.
-QVariantList createSessionArguments()
+void PortalKeyGrabber::onRequestFailed(const QDBusMessage& reply)
+{
+    m_step = Step::None;
+    // Nobody heard our Register: the portal that appears later must hear it first.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+        m_registerAsked = false;
+    if (isMissing(reply.errorName())) {
+        m_session.clear(); // never made
+        setStatus(Status::Unavailable);
+    } else {
+        setStatus(Status::RefusedByDesktop, reply.errorMessage());
+    }
+}
+
+void PortalKeyGrabber::createSession()
 {
     QVariantMap options;
-    options.insert(QStringLiteral("session_handle_token"), nextToken("rubbly_session"));
-    return {options};
+    const QString token = nextToken("rubbly_session");
+    options.insert(QStringLiteral("session_handle_token"), token);
+    // The session's path is known before the answer: a key press reported early is already ours.
+    QString sender = m_bus.baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    m_session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2").arg(sender, token);
+    request(Step::Create, QStringLiteral("CreateSession"), {options});
 }
 
-// Portals have sent the handle both as a string and as an object path.
-QString sessionHandle(const std::optional<QVariantMap>& results)
-{
-    const QVariant handle = results ? results->value(QStringLiteral("session_handle")) : QVariant();
-    return handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                                       : handle.toString();
-}
-
-QVariantList bindShortcutsArguments(const QString& session)
+void PortalKeyGrabber::bindShortcuts()
 {
     QVariantMap properties;
     properties.insert(QStringLiteral("description"), QCoreApplication::translate("Tray", "Empty the Trash"));
     properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("ALT+SHIFT+BackSpace"));
     QList<PortalShortcut> shortcuts;
-    shortcuts.append(PortalShortcut{QString::fromLatin1(PortalKeyGrabber::kShortcutId), properties});
-    return {QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(shortcuts), QString(), QVariantMap()};
+    shortcuts.append(PortalShortcut{QString::fromLatin1(kShortcutId), properties});
+    // Until the answer comes the desktop may be showing its dialog, for as long as the user reads it.
+    setStatus(Status::Waiting);
+    request(
+        Step::Bind, QStringLiteral("BindShortcuts"),
+        {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString(), QVariantMap()});
 }
 
-} // namespace
-
-QCoro::Task<void> PortalKeyGrabber::open(quint64 generation)
+void PortalKeyGrabber::onResponse(const QDBusMessage& message)
 {
-    QPointer<PortalKeyGrabber> self = this;
-    const QDBusConnection bus = m_bus;
-    // Named arguments, not temporaries: see Actor::run() on g++ 12 and co_await.
-    const QString createMethod = QStringLiteral("CreateSession");
-    QVariantList createArguments = createSessionArguments();
-    const auto created = co_await request(createMethod, std::move(createArguments));
-    const QString session = sessionHandle(created);
-    if (!self || generation != m_generation) {
-        // Stopped, restarted or destroyed meanwhile: nobody will close this session later, and left
-        // open it would keep its shortcut bound to a dead attempt.
-        closePortalSession(bus, session);
-        co_return;
+    if (!m_started || message.path() != m_requestPath)
+        return;
+    const uint response = message.arguments().value(0).toUInt();
+    const QVariantMap results = qdbus_cast<QVariantMap>(message.arguments().value(1));
+    const Step step = m_step;
+    finishRequest();
+    if (step == Step::Create) {
+        const QString session = pathOf(results.value(QStringLiteral("session_handle")));
+        if (response != 0 || session.isEmpty()) {
+            m_session.clear();
+            return setStatus(response == kCancelled ? Status::RefusedByUser : Status::RefusedByDesktop);
+        }
+        m_session = session;
+        return bindShortcuts();
     }
-    if (session.isEmpty()) {
-        setStatus(Status::Unavailable);
-        co_return;
+    if (step == Step::Bind) {
+        // GNOME answers 2 ("other") even after the user chose Add, with what it bound in the results:
+        // those, not the code, say whether the key is ours.
+        if (results.contains(QStringLiteral("shortcuts")))
+            return judge(results.value(QStringLiteral("shortcuts")), response);
+        setStatus(response == 0 ? Status::Active
+                                : (response == kCancelled ? Status::RefusedByUser : Status::RefusedByDesktop));
     }
-    m_session = session;
-
-    const QString bindMethod = QStringLiteral("BindShortcuts");
-    QVariantList bindArguments = bindShortcutsArguments(session);
-    const auto bound = co_await request(bindMethod, std::move(bindArguments));
-    if (!self || generation != m_generation)
-        co_return;
-    setStatus(bound ? Status::Active : Status::Conflict);
 }
 
-void PortalKeyGrabber::onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong,
-                                   const QVariantMap&)
+void PortalKeyGrabber::judge(const QVariant& shortcuts, uint response)
 {
-    if (m_status == Status::Active && session.path() == m_session && shortcutId == QLatin1String(kShortcutId))
+    const QList<PortalShortcut> list = qdbus_cast<QList<PortalShortcut>>(shortcuts);
+    for (const PortalShortcut& shortcut : list) {
+        if (shortcut.id == QLatin1String(kShortcutId))
+            return setStatus(Status::Active,
+                             shortcut.properties.value(QStringLiteral("trigger_description")).toString());
+    }
+    setStatus(response == kCancelled ? Status::RefusedByUser : Status::RefusedByDesktop);
+}
+
+void PortalKeyGrabber::onShortcutsChanged(const QDBusMessage& message)
+{
+    if (!m_started || m_session.isEmpty() || pathOf(message.arguments().value(0)) != m_session)
+        return;
+    // 0: what the desktop binds now stands, whatever it answered before.
+    judge(message.arguments().value(1), 0);
+}
+
+void PortalKeyGrabber::onActivated(const QDBusMessage& message)
+{
+    // Our session's key, whatever the answer to the bind was: GNOME sends presses of a key it bound
+    // while its answer said otherwise, and may send one before its answer arrives. Other sessions'
+    // presses (another program's, or ours from before a restart) are not ours to act on.
+    const QList<QVariant> arguments = message.arguments();
+    if (m_started && !m_session.isEmpty() && pathOf(arguments.value(0)) == m_session &&
+        arguments.value(1).toString() == QLatin1String(kShortcutId))
         Q_EMIT activated();
 }
 
-void PortalKeyGrabber::setStatus(Status status)
+void PortalKeyGrabber::setStatus(Status status, const QString& detail)
 {
-    if (m_status == status)
+    if (m_status == status && m_detail == detail)
         return;
     m_status = status;
+    m_detail = detail;
     Q_EMIT statusChanged();
 }
 

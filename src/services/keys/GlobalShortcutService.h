@@ -24,6 +24,9 @@ public:
     bool isStarted() const { return m_started; }
     // What the settings pane can show: the grab's state, or Unavailable without a grabber.
     KeyGrabber::Status status() const;
+    // The grabber's detail() and anonymous(), see there.
+    QString statusDetail() const { return m_grabber ? m_grabber->detail() : QString(); }
+    bool anonymous() const { return m_grabber && m_grabber->anonymous(); }
 
     // The combination was pressed inside one of our windows; counts only while started.
     void handleLocalPress();

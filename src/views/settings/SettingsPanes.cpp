@@ -60,22 +60,68 @@ ChoicePicker* pickerFor(QObject* context, SettingsService& settings, SettingsSer
 
 } // namespace
 
-QString shortcutStatusText(bool enabled, KeyGrabber::Status status, bool wayland)
+QString keyboardSettingsName(const QStringList& desktops)
+{
+    const auto on = [&desktops](const char* name) {
+        return desktops.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    if (on("GNOME"))
+        return QCoreApplication::translate("Settings", "Settings › Keyboard › View and Customize Shortcuts › "
+                                                       "Custom Shortcuts");
+    if (on("KDE"))
+        return QCoreApplication::translate("Settings", "Plasma's settings › Keyboard › Shortcuts");
+    return QCoreApplication::translate("Settings", "the desktop's keyboard settings");
+}
+
+namespace {
+
+// Sentences in a row: a space after an English full stop, none after a Chinese one.
+QString sentences(const QString& first, const QString& second)
+{
+    return first.endsWith(u'\u3002') || first.endsWith(u'\uff1a') ? first + second : first + u' ' + second;
+}
+
+} // namespace
+
+QString shortcutStatusText(bool enabled, const ShortcutReport& report, bool wayland, const QStringList& desktops)
 {
     if (!enabled)
         return {};
-    switch (status) {
+    const QString bindYourself =
+        QCoreApplication::translate("Settings", "Bind a key to the command rubbly --empty-trash in %1 instead.")
+            .arg(keyboardSettingsName(desktops));
+    switch (report.status) {
     case KeyGrabber::Status::Active:
+        if (!report.detail.isEmpty())
+            return QCoreApplication::translate("Settings", "The desktop bound the shortcut to %1.").arg(report.detail);
         return QCoreApplication::translate("Settings", "The shortcut is active.");
+    case KeyGrabber::Status::Waiting:
+        return QCoreApplication::translate("Settings", "Waiting for your answer in the desktop's dialog.");
+    case KeyGrabber::Status::RefusedByUser:
+        return QCoreApplication::translate("Settings", "You declined the shortcut in the desktop's dialog. Switch it "
+                                                       "off and on to be asked again.");
+    case KeyGrabber::Status::RefusedByDesktop: {
+        const QString refused =
+            report.detail.isEmpty()
+                ? QCoreApplication::translate("Settings", "The desktop refused the shortcut.")
+                : QCoreApplication::translate("Settings", "The desktop refused the shortcut: %1.").arg(report.detail);
+        if (report.anonymous)
+            return sentences(refused,
+                             QCoreApplication::translate(
+                                 "Settings", "Started from a terminal, Rubbly has no application id the desktop could "
+                                             "name. Start it from its menu entry, or bind a key to the command "
+                                             "rubbly --empty-trash in %1.")
+                                 .arg(keyboardSettingsName(desktops)));
+        return sentences(refused, bindYourself);
+    }
     case KeyGrabber::Status::Conflict:
         return QCoreApplication::translate(
             "Settings", "Another program holds the shortcut: release Alt + Shift + Backspace there first.");
     case KeyGrabber::Status::Unavailable:
         if (wayland)
-            return QCoreApplication::translate(
-                "Settings", "This Wayland desktop lets no program register a global shortcut. Bind a "
-                            "key to the command rubbly --toggle-panel in the desktop's "
-                            "keyboard settings instead.");
+            return sentences(
+                QCoreApplication::translate("Settings", "This desktop offers no global shortcuts to programs."),
+                bindYourself);
         return QCoreApplication::translate("Settings", "This desktop does not support global shortcuts.");
     case KeyGrabber::Status::Inactive:
         return QCoreApplication::translate("Settings", "Registering the shortcut…");
@@ -221,7 +267,7 @@ AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidge
 }
 
 InteractionSettingsView::InteractionSettingsView(SettingsService& settings, GlobalShortcutService& shortcut,
-                                                 bool wayland, QWidget* parent)
+                                                 bool wayland, QStringList desktops, QWidget* parent)
     : FormPane(parent)
 {
     FormSection* keys = addSection(
@@ -234,11 +280,17 @@ InteractionSettingsView::InteractionSettingsView(SettingsService& settings, Glob
     status->setObjectName(QStringLiteral("shortcutStatus"));
     status->setContentsMargins(12, 0, 12, 8);
     keys->addWidget(status);
-    const auto show = [status, &settings, &shortcut, wayland] {
-        const QString text = shortcutStatusText(settings.globalShortcutEnabled(), shortcut.status(), wayland);
+    const auto show = [status, &settings, &shortcut, wayland, desktops = std::move(desktops)] {
+        using S = KeyGrabber::Status;
+        const S state = shortcut.status();
+        const QString text =
+            shortcutStatusText(settings.globalShortcutEnabled(), {state, shortcut.statusDetail(), shortcut.anonymous()},
+                               wayland, desktops);
         status->setText(text);
         status->setVisible(!text.isEmpty());
-        status->setTint(shortcut.status() == KeyGrabber::Status::Active ? Tint::secondary() : Tint::accent(8));
+        // Orange only where the key does nothing; asking and waiting are on their way.
+        const bool fine = state == S::Active || state == S::Waiting || state == S::Inactive;
+        status->setTint(fine ? Tint::secondary() : Tint::accent(8));
     };
     show();
     connect(&settings, &SettingsService::globalShortcutEnabledChanged, status, show);

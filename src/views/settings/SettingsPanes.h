@@ -50,8 +50,9 @@ class InteractionSettingsView final : public FormPane {
     Q_OBJECT
 public:
     // `wayland`: the session is Wayland, where only the desktop can bind a global key for us.
+    // `desktops`: XDG_CURRENT_DESKTOP's names, to name the desktop's own keyboard settings.
     InteractionSettingsView(SettingsService& settings, GlobalShortcutService& shortcut, bool wayland,
-                            QWidget* parent = nullptr);
+                            QStringList desktops = {}, QWidget* parent = nullptr);
 };
 
 // Checks the trash folders each time it shows and on "Check Again": the first problem with the command
@@ -69,7 +70,16 @@ private:
     TrashAccessReport* m_report;
 };
 
+// What the desktop made of the shortcut: the grabber's status(), detail() and anonymous().
+struct ShortcutReport {
+    KeyGrabber::Status status = KeyGrabber::Status::Inactive;
+    QString detail;
+    bool anonymous = false;
+};
+
+// Where the user binds a command to a key: the keyboard settings of the desktop in `desktops`.
+QString keyboardSettingsName(const QStringList& desktops);
 // What the shortcut can do on this desktop, for the line under its switch; empty while it is off.
-QString shortcutStatusText(bool enabled, KeyGrabber::Status status, bool wayland);
+QString shortcutStatusText(bool enabled, const ShortcutReport& report, bool wayland, const QStringList& desktops);
 
 } // namespace rubbly

@@ -162,7 +162,8 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     connect(cleaning, &CleaningSettingsView::confirmOffWarningRequested, this, &SettingsView::showConfirmOffWarning);
     for (QWidget* pane : std::initializer_list<QWidget*>{
              new GeneralSettingsView(settings), new MenuBarSettingsView(settings, options.addSizeToPanel), cleaning,
-             new AutomationSettingsView(settings), new InteractionSettingsView(settings, shortcut, options.wayland),
+             new AutomationSettingsView(settings),
+             new InteractionSettingsView(settings, shortcut, options.wayland, options.desktops),
              new PermissionsSettingsView(workspace),
              new AboutSettingsView(updates, workspace, options.version, options.links)})
         m_panes->addWidget(scrolled(pane));

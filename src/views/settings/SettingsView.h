@@ -43,6 +43,8 @@ public:
         // The session is Wayland (the shortcut pane explains what that means for the key).
         bool wayland = false;
         AboutSettingsView::Links links;
+        // XDG_CURRENT_DESKTOP's names (the shortcut pane names the desktop's keyboard settings).
+        QStringList desktops = {};
         // Puts the size item into the desktop's own panel (KDE Plasma, XFCE: their trays draw only
         // the icon) and says what it did; unset where the tray draws the size itself.
         std::function<QString()> addSizeToPanel = {};
