@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -16,6 +17,11 @@ class DirectoryWalkerTest : public QObject {
     Q_OBJECT
 
     // Sharing a walk between threads must not change what it counts.
+    static dev_t deviceOf(const QByteArray& path)
+    {
+        struct stat st {};
+        return ::stat(path.constData(), &st) == 0 ? st.st_dev : 0;
+    }
     static void threadRows()
     {
         QTest::addColumn<int>("threads");
@@ -61,6 +67,11 @@ private Q_SLOTS:
         QCOMPARE(result.errors, 0);
         // A link given as the root is measured as a link.
         QCOMPARE(walker.measure(tree.path("t/toDir")).bytes, TreeBuilder::allocatedSize(tree.path("t/toDir")));
+        // A root the caller saw as a folder but that is a link by now is not entered either.
+        PosixFd t(::open(tree.path("t").constData(), O_RDONLY | O_DIRECTORY));
+        const WalkResult swapped = walker.measureEach({{t.get(), "toDir", deviceOf(tree.path("t"))}})[0];
+        QCOMPARE(swapped.bytes, 0);
+        QCOMPARE(swapped.errors, 1);
     }
 
     void unreadableFoldersAreCountedAsErrors()
@@ -129,6 +140,11 @@ private Q_SLOTS:
         QCOMPARE(results[0].bytes, TreeBuilder::allocatedSize(tree.path("a/f")));
         QCOMPARE(results[0].directories, 0);
         QCOMPARE(results[1].bytes, TreeBuilder::allocatedSize(tree.path("b/f")));
+        // The mount point itself as a root the caller saw as a folder: what was opened is checked.
+        PosixFd a(::open(tree.path("a").constData(), O_RDONLY | O_DIRECTORY));
+        const WalkResult mounted = walker.measureEach({{a.get(), "mnt", deviceOf(tree.root())}})[0];
+        QCOMPARE(mounted.mountPoints, 1);
+        QCOMPARE(mounted.bytes, 0);
     }
 };
 

@@ -35,222 +35,6 @@ bool isDotOrDotDot(const char* name)
 
 } // namespace
 
-WalkResult& WalkResult::operator+=(const WalkResult& other)
-{
-    bytes = saturatingAdd(bytes, other.bytes);
-    files += other.files;
-    directories += other.directories;
-    errors += other.errors;
-    spared += other.spared;
-    mountPoints += other.mountPoints;
-    if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
-        newestModification = other.newestModification;
-    return *this;
-}
-
-DirectoryWalker::DirectoryWalker(WalkOptions options)
-    : m_options(options)
-{
-    if (m_options.threads < 1)
-        m_options.threads = 1;
-}
-
-DirectoryWalker::~DirectoryWalker()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_workAvailable.notify_all();
-    for (std::thread& helper : m_helpers)
-        helper.join();
-}
-
-bool DirectoryWalker::countInode(std::size_t root, dev_t dev, ino_t ino)
-{
-    std::lock_guard lock(m_inodeMutex);
-    return m_linkedInodes.insert(InodeKey{root, dev, ino}).second;
-}
-
-WalkResult DirectoryWalker::measure(const QByteArray& path)
-{
-    return measure(AT_FDCWD, path.constData());
-}
-
-WalkResult DirectoryWalker::measure(int parentFd, const char* name)
-{
-    return measureEach({WalkRoot{parentFd, QByteArray(name)}}).front();
-}
-
-std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
-{
-    std::vector<WalkRoot> roots;
-    roots.reserve(names.size());
-    for (const QByteArray& name : names)
-        roots.push_back(WalkRoot{parentFd, name});
-    return measureEach(roots);
-}
-
-std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
-                                                     const std::function<void()>& alongside)
-{
-    std::vector<WalkResult> results = runBatch(roots, alongside);
-    if (!m_options.spare || !m_options.countFolders)
-        return results;
-    // A folder handed to another thread does not know the folders above it, so a spared entry found
-    // there cannot take their bytes out. The rare root that holds one is measured again by one thread.
-    for (std::size_t i = 0; i < roots.size(); ++i) {
-        if (results[i].spared == 0)
-            continue;
-        m_keepTogether = true;
-        results[i] = runBatch({roots[i]}, {}).front();
-        m_keepTogether = false;
-    }
-    return results;
-}
-
-std::vector<WalkResult> DirectoryWalker::runBatch(const std::vector<WalkRoot>& roots,
-                                                  const std::function<void()>& alongside)
-{
-    if (m_options.threads > 1 && m_helpers.empty()) {
-        for (int i = 1; i < m_options.threads; ++i)
-            m_helpers.emplace_back([this] { runWorker(false); });
-    }
-    m_linkedInodes.clear();
-    {
-        std::lock_guard lock(m_mutex);
-        m_roots = &roots;
-        m_nextRoot = 0;
-        m_results.assign(roots.size(), WalkResult{});
-        m_devices.assign(roots.size(), 0);
-        m_active = true;
-    }
-    m_workAvailable.notify_all();
-    if (alongside) {
-        try {
-            alongside();
-        } catch (...) {
-            // The helpers are reading `roots`: they must be done before the caller's frame is.
-            runWorker(true);
-            endBatch();
-            throw;
-        }
-    }
-    runWorker(true);
-    endBatch();
-    return std::move(m_results);
-}
-
-void DirectoryWalker::endBatch()
-{
-    std::lock_guard lock(m_mutex);
-    m_active = false;
-    m_roots = nullptr;
-}
-
-void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result)
-{
-    const WalkRoot& walkRoot = (*m_roots)[root];
-    const char* name = walkRoot.name.constData();
-    MountAwareStat entry;
-    if (!mountAwareStat(walkRoot.parentFd, name, entry)) {
-        result.errors = 1;
-        return;
-    }
-    const struct stat& st = entry.st;
-    if (entry.mountRoot) {
-        result.mountPoints = 1;
-        return;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        result.bytes = allocatedBytes(st.st_blocks);
-        result.files = 1;
-        noteModification(result, st);
-        return;
-    }
-    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
-    if (fd < 0) {
-        result.errors = 1;
-        return;
-    }
-    // Checked again on what was opened: a folder swapped for a mount point in between is not entered.
-    MountAwareStat opened;
-    if (!mountAwareStat(fd, "", opened, st.st_dev) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
-        ::close(fd);
-        ++(opened.mountRoot ? result.mountPoints : result.errors);
-        return;
-    }
-    m_devices[root] = st.st_dev;
-    const qint64 blocks = m_options.countFolders ? static_cast<qint64>(st.st_blocks) * 512 : 0;
-    result.bytes += blocks;
-    walkTree(Work{fd, root, blocks, {opened.st.st_dev, opened.st.st_ino}}, result);
-}
-
-void DirectoryWalker::runWorker(bool isCaller)
-{
-    for (;;) {
-        std::optional<Work> work;
-        std::optional<std::size_t> root;
-        {
-            std::unique_lock lock(m_mutex);
-            const auto hasWork = [this] {
-                return !m_pending.empty() || (m_active && m_roots && m_nextRoot < m_roots->size());
-            };
-            if (isCaller) {
-                // Done when every root is taken, nothing is queued, and no helper is still reading
-                // (it might hand more over).
-                m_idle.wait(lock, [&] { return hasWork() || m_busy == 0; });
-                if (!hasWork())
-                    return;
-            } else {
-                m_workAvailable.wait(lock, [&] { return m_stopping || hasWork(); });
-                if (m_stopping)
-                    return;
-            }
-            if (!m_pending.empty()) {
-                work = m_pending.front();
-                m_pending.pop_front();
-            } else {
-                root = m_nextRoot++;
-            }
-            ++m_busy;
-        }
-        WalkResult local;
-        const std::size_t index = work ? work->root : *root;
-        if (work)
-            walkTree(*work, local);
-        else
-            measureRoot(*root, local);
-        {
-            std::lock_guard lock(m_mutex);
-            m_results[index] += local;
-            --m_busy;
-        }
-        m_idle.notify_all();
-    }
-}
-
-bool DirectoryWalker::offload(Work work)
-{
-    if (m_helpers.empty())
-        return false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_keepTogether)
-            return false;
-        // Keep one folder ready for each helper, so a helper that finishes never waits for the
-        // reader to come across the next folder; beyond that the reader keeps it, depth first.
-        // While roots are left untaken, helpers take those instead.
-        if (m_nextRoot < m_roots->size() ||
-            m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
-            return false;
-        m_pending.push_back(work);
-    }
-    m_workAvailable.notify_one();
-    m_idle.notify_all();
-    return true;
-}
-
 namespace {
 
 // Read buffers of the open folders of a walk, handed from a folder that is done to the next one.
@@ -371,15 +155,246 @@ private:
 
 } // namespace
 
-void DirectoryWalker::walkTree(Work work, WalkResult& result)
+struct DirectoryWalker::Reader {
+    std::vector<FolderStream> stack;
+    BufferPool pool;
+};
+
+WalkResult& WalkResult::operator+=(const WalkResult& other)
+{
+    bytes = saturatingAdd(bytes, other.bytes);
+    files += other.files;
+    directories += other.directories;
+    errors += other.errors;
+    spared += other.spared;
+    mountPoints += other.mountPoints;
+    if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
+        newestModification = other.newestModification;
+    return *this;
+}
+
+DirectoryWalker::DirectoryWalker(WalkOptions options)
+    : m_options(options)
+{
+    if (m_options.threads < 1)
+        m_options.threads = 1;
+}
+
+DirectoryWalker::~DirectoryWalker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_workAvailable.notify_all();
+    for (std::thread& helper : m_helpers)
+        helper.join();
+}
+
+bool DirectoryWalker::countInode(std::size_t root, dev_t dev, ino_t ino)
+{
+    std::lock_guard lock(m_inodeMutex);
+    return m_linkedInodes.insert(InodeKey{root, dev, ino}).second;
+}
+
+WalkResult DirectoryWalker::measure(const QByteArray& path)
+{
+    return measure(AT_FDCWD, path.constData());
+}
+
+WalkResult DirectoryWalker::measure(int parentFd, const char* name)
+{
+    return measureEach({WalkRoot{parentFd, QByteArray(name)}}).front();
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(int parentFd, const std::vector<QByteArray>& names)
+{
+    std::vector<WalkRoot> roots;
+    roots.reserve(names.size());
+    for (const QByteArray& name : names)
+        roots.push_back(WalkRoot{parentFd, name});
+    return measureEach(roots);
+}
+
+std::vector<WalkResult> DirectoryWalker::measureEach(const std::vector<WalkRoot>& roots,
+                                                     const std::function<void()>& alongside)
+{
+    std::vector<WalkResult> results = runBatch(roots, alongside);
+    if (!m_options.spare || !m_options.countFolders)
+        return results;
+    // A folder handed to another thread does not know the folders above it, so a spared entry found
+    // there cannot take their bytes out. The rare root that holds one is measured again by one thread.
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        if (results[i].spared == 0)
+            continue;
+        m_keepTogether = true;
+        results[i] = runBatch({roots[i]}, {}).front();
+        m_keepTogether = false;
+    }
+    return results;
+}
+
+std::vector<WalkResult> DirectoryWalker::runBatch(const std::vector<WalkRoot>& roots,
+                                                  const std::function<void()>& alongside)
+{
+    if (m_options.threads > 1 && m_helpers.empty()) {
+        for (int i = 1; i < m_options.threads; ++i)
+            m_helpers.emplace_back([this] { runWorker(false); });
+    }
+    m_linkedInodes.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_roots = &roots;
+        m_nextRoot = 0;
+        m_results.assign(roots.size(), WalkResult{});
+        m_devices.assign(roots.size(), 0);
+        m_active = true;
+    }
+    m_workAvailable.notify_all();
+    if (alongside) {
+        try {
+            alongside();
+        } catch (...) {
+            // The helpers are reading `roots`: they must be done before the caller's frame is.
+            runWorker(true);
+            endBatch();
+            throw;
+        }
+    }
+    runWorker(true);
+    endBatch();
+    return std::move(m_results);
+}
+
+void DirectoryWalker::endBatch()
+{
+    std::lock_guard lock(m_mutex);
+    m_active = false;
+    m_roots = nullptr;
+}
+
+void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result, Reader& reader)
+{
+    const WalkRoot& walkRoot = (*m_roots)[root];
+    const char* name = walkRoot.name.constData();
+    dev_t device = walkRoot.folderOnDevice;
+    if (device == 0) {
+        MountAwareStat entry;
+        if (!mountAwareStat(walkRoot.parentFd, name, entry)) {
+            result.errors = 1;
+            return;
+        }
+        const struct stat& st = entry.st;
+        if (entry.mountRoot) {
+            result.mountPoints = 1;
+            return;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            result.bytes = allocatedBytes(st.st_blocks);
+            result.files = 1;
+            noteModification(result, st);
+            return;
+        }
+        device = st.st_dev;
+    }
+    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
+    if (fd < 0) {
+        result.errors = 1;
+        return;
+    }
+    // Checked again on what was opened: a folder swapped for a mount point (or, when the caller
+    // vouched for a folder, for anything else) in between is not entered.
+    MountAwareStat opened;
+    if (!mountAwareStat(fd, "", opened, device) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
+        ::close(fd);
+        ++(opened.mountRoot ? result.mountPoints : result.errors);
+        return;
+    }
+    m_devices[root] = device;
+    // The folder opened, not the name seen: the blocks are those of the folder walked.
+    const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
+    result.bytes += blocks;
+    walkTree(Work{fd, root, blocks, {opened.st.st_dev, opened.st.st_ino}}, result, reader);
+}
+
+void DirectoryWalker::runWorker(bool isCaller)
+{
+    // Kept for the thread's whole run: a helper takes over thousands of small folders in a batch.
+    Reader reader;
+    for (;;) {
+        std::optional<Work> work;
+        std::optional<std::size_t> root;
+        {
+            std::unique_lock lock(m_mutex);
+            const auto hasWork = [this] {
+                return !m_pending.empty() || (m_active && m_roots && m_nextRoot < m_roots->size());
+            };
+            if (isCaller) {
+                // Done when every root is taken, nothing is queued, and no helper is still reading
+                // (it might hand more over).
+                m_idle.wait(lock, [&] { return hasWork() || m_busy == 0; });
+                if (!hasWork())
+                    return;
+            } else {
+                m_workAvailable.wait(lock, [&] { return m_stopping || hasWork(); });
+                if (m_stopping)
+                    return;
+            }
+            if (!m_pending.empty()) {
+                work = m_pending.front();
+                m_pending.pop_front();
+            } else {
+                root = m_nextRoot++;
+            }
+            ++m_busy;
+        }
+        WalkResult local;
+        const std::size_t index = work ? work->root : *root;
+        if (work)
+            walkTree(*work, local, reader);
+        else
+            measureRoot(*root, local, reader);
+        {
+            std::lock_guard lock(m_mutex);
+            m_results[index] += local;
+            --m_busy;
+        }
+        m_idle.notify_all();
+    }
+}
+
+bool DirectoryWalker::offload(Work work)
+{
+    if (m_helpers.empty())
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_keepTogether)
+            return false;
+        // Keep one folder ready for each helper, so a helper that finishes never waits for the
+        // reader to come across the next folder; beyond that the reader keeps it, depth first.
+        // While roots are left untaken, helpers take those instead.
+        if (m_nextRoot < m_roots->size() ||
+            m_pending.size() >= std::min<std::size_t>(kMaxPending, static_cast<std::size_t>(m_options.threads - 1)))
+            return false;
+        m_pending.push_back(work);
+    }
+    m_workAvailable.notify_one();
+    m_idle.notify_all();
+    return true;
+}
+
+void DirectoryWalker::walkTree(Work work, WalkResult& result, Reader& reader)
 {
     // Depth-first with an explicit stack: no recursion, so deep trees cannot exhaust the C stack.
     // Streams above `depth` are done and are reused for the next folder at that depth. The first
     // folder and the deepest ones are open, kMaxOpenFolders in all: streams 1 .. firstOpen-1 are
     // closed, holding their unread names, and are opened again on the way back up.
     const dev_t device = m_devices[work.root];
-    std::vector<FolderStream> stack(1);
-    BufferPool pool;
+    std::vector<FolderStream>& stack = reader.stack;
+    BufferPool& pool = reader.pool;
+    if (stack.empty())
+        stack.emplace_back();
     stack[0].open(work.fd, work.blocks, work.identity, "", pool);
     std::size_t depth = 1;
     std::size_t firstOpen = 1;

@@ -56,6 +56,10 @@ struct WalkResult {
 struct WalkRoot {
     int parentFd = -1;
     QByteArray name;
+    // The device of `parentFd` when the caller has just seen `name` there as a folder: the walker then
+    // opens it at once and checks what it opened (a folder, no mount root), which is the check that
+    // counts, instead of looking at the name first. 0 when not known.
+    dev_t folderOnDevice = 0;
 };
 
 // Measures file trees without ever following a symbolic link or entering a mount point (another
@@ -96,11 +100,13 @@ private:
         qint64 blocks;
         FolderIdentity identity;
     };
+    // What a thread keeps from one folder to the next: its stack of open folders and their buffers.
+    struct Reader;
     std::vector<WalkResult> runBatch(const std::vector<WalkRoot>& roots, const std::function<void()>& alongside);
     void runWorker(bool isCaller);
     void endBatch();
-    void measureRoot(std::size_t root, WalkResult& result);
-    void walkTree(Work work, WalkResult& result);
+    void measureRoot(std::size_t root, WalkResult& result, Reader& reader);
+    void walkTree(Work work, WalkResult& result, Reader& reader);
     bool offload(Work work);
     bool countInode(std::size_t root, dev_t dev, ino_t ino);
 

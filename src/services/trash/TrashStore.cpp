@@ -586,7 +586,8 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
             }
             const std::size_t row = table ? table->append(entry, name) : 0;
             if (walk) {
-                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray()});
+                // Seen as a folder just now: the walker opens it and checks what it opened.
+                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
                 folderPending.push_back(PendingWalk{entry, infoMtime, row});
             } else {
                 folderTally.add(entry, name);
