@@ -60,6 +60,12 @@ public:
         co_await answerLater();
         co_return restoreReport.value_or(TrashRestoreReport{});
     }
+    QCoro::Task<TrashEntryListResult> fetchEntryList() override
+    {
+        calls.append(QStringLiteral("fetchEntryList"));
+        co_await answerLater();
+        co_return TrashEntryListResult(entryList);
+    }
 
     // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
     // queued on the application, not on the gate, which may be mid-destruction when it opens.
@@ -102,6 +108,8 @@ public:
     // What the next restores report; by default no failure (the view model reads the put-back
     // paths only to count them beside failures).
     std::optional<TrashRestoreReport> restoreReport;
+    // What listings of every entry give.
+    TrashEntryListResult entryList = TrashEntryList{};
     QStringList calls;
     QList<QList<QByteArray>> moved;
     QList<TrashEntryRef> restored;

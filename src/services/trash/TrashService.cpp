@@ -158,12 +158,31 @@ QCoro::Task<TrashRestoreReport> TrashService::restore(QList<TrashEntryRef> entri
             Result<QByteArray, TrashError> result = restorer.restore(entry, rename);
             if (result)
                 report.restoredPaths.append(std::move(result).value());
-            else
+            else {
                 report.failures.append(result.error());
+                report.failedEntries.append(entry);
+            }
         }
         if (!report.restoredPaths.isEmpty())
             kde->afterRemoval(store->isEmpty(), report.restoredPaths);
         return report;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList()
+{
+    TrashStore* store = &m_engine->store;
+    auto job = [store]() -> TrashEntryListResult {
+        TrashEntryList list;
+        // Appended newest first, so entries of one date keep the listing's order in both orders.
+        const TrashStatusResult status = store->list(
+            TrashEntryOrder::NewestFirst, [](const TrashStatus&) {},
+            [&list](const TrashItemDetail& item) { list.append(item); });
+        if (!status)
+            return status.error();
+        list.finish();
+        return list;
     };
     co_return co_await m_engine->actor.run(std::move(job));
 }

@@ -38,6 +38,7 @@ public:
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
     QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override;
+    QCoro::Task<TrashEntryListResult> fetchEntryList() override;
     // Every entry of every trash folder with the original path and date its info file gives, for the
     // command line to find what a user names; `problems` gets the folders that cannot be used.
     QCoro::Task<QList<TrashRestorer::Entry>> restorableEntries(QStringList* problems);
