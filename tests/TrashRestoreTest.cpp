@@ -127,6 +127,11 @@ private Q_SLOTS:
         row("an info file without Path=", "", "", "names no original place");
         row("a bind mount of the same disk on the way (root)", "bind", "%o/mnt/doc.txt", "another file system");
         row("a folder that holds a mount point (root)", "holds mount", "%o/doc.txt", "holds the mount point");
+        // Into a folder of the user's choosing: the same care, and nothing made on the way.
+        row("into a folder where its name is taken", "into taken", "%o/doc.txt", "that name is taken there");
+        row("into a folder that does not exist", "into missing", "%o/doc.txt", "does not exist");
+        row("into a folder reached through a link", "into link", "%o/doc.txt", "through the link");
+        row("into the Trash itself", "into trash", "%o/doc.txt", "inside the Trash");
     }
     void refusesAndKeepsTheEntry()
     {
@@ -144,6 +149,10 @@ private Q_SLOTS:
             fx.outside().dir("real").symlink("link", outside + "/real");
         else if (setup == "parent file")
             fx.outside().write("plain", "a file");
+        else if (setup == "into taken")
+            fx.outside().dir("dest").write("dest/doc.txt", "someone else's");
+        else if (setup == "into link")
+            fx.outside().dir("real").symlink("dest", outside + "/real");
         else if (setup == "bind") {
             fx.outside().dir("mnt").dir("source");
             if (!m_privateMounts || !mounts.bind(outside + "/source", outside + "/mnt"))
@@ -164,13 +173,19 @@ private Q_SLOTS:
         const QByteArray infoBefore = TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo");
 
         Service service(fx);
-        const TrashRestoreReport report = service.restore({fx.trashPath(), "doc.txt"});
+        const QByteArray into = setup == "into trash" ? fx.trashPath() : outside + "/dest";
+        const TrashRestoreReport report =
+            setup.startsWith("into")
+                ? blockingWait(service.trash.restoreInto({{fx.trashPath(), "doc.txt"}}, into, false))
+                : service.restore({fx.trashPath(), "doc.txt"});
         QVERIFY2(report.failures.value(0).message.contains(reason), qPrintable(report.failures.value(0).message));
         QCOMPARE(TreeBuilder::read(fx.filesPath() + '/' + data), "trashed"_ba);
         QCOMPARE(TreeBuilder::read(fx.infoPath() + "/doc.txt.trashinfo"), infoBefore);
         QCOMPARE(service.listed().size(), 1);
         QCOMPARE(TreeBuilder::read(outside + "/doc.txt"), setup == "taken" ? "someone else's"_ba : QByteArray());
         QVERIFY(!TreeBuilder::exists(outside + "/real/doc.txt"));
+        QCOMPARE(TreeBuilder::read(outside + "/dest/doc.txt"),
+                 setup == "into taken" ? "someone else's"_ba : QByteArray());
     }
 };
 

@@ -240,6 +240,10 @@ private Q_SLOTS:
             QCOMPARE(result->problems.size(), 1);
             QVERIFY2(result->problems[0].contains(QFile::decodeName(at)), qPrintable(result->problems[0]));
         }
+        // Deleting that one entry by name (trash rm, the panel's delete) keeps the same rule.
+        const TrashRemoveReport named = store.removeNamed({{fx.trashPath(), "proj"}});
+        QVERIFY(named.removed.isEmpty() && named.failures.size() == 1);
+        QVERIFY2(named.failures[0].message.contains(QFile::decodeName(at)), qPrintable(named.failures[0].message));
         for (const QByteArray& path : {kind == "bind file" ? at : at + "/one", fx.outside().path("srv/data/one"),
                                        fx.outside().path("srv/data/sub/two"), fx.infoPath() + "/proj.trashinfo",
                                        fx.outside().path(mountAt == "proj" ? "proj/one" : "proj/own")})

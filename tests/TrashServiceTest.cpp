@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <cstdio>
+
 #include <QFile>
 
 #include <atomic>
@@ -14,6 +16,7 @@
 
 using namespace rubbly;
 using namespace rubbly::test;
+using namespace Qt::StringLiterals;
 
 class TrashServiceTest : public QObject {
     Q_OBJECT
@@ -56,6 +59,69 @@ private Q_SLOTS:
         QVERIFY(status->lastUpdatedAt == clock.now()); // stamped with the scheduler's clock
         QCOMPARE(blockingWait(std::move(empty))->removedCount, 1);
         QCOMPARE(blockingWait(std::move(after))->itemCount, 0);
+    }
+
+    // `restore --last` puts back what the last put moved, whoever made it (a command, a drop on the panel
+    // in the tray's own service), and only while each entry is still the one that put made.
+    void restoreLastPutsBackOnlyTheLastPut_data()
+    {
+        QTest::addColumn<QByteArray>("story");
+        QTest::addColumn<QByteArrayList>("expectBack"); // names back outside afterwards
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("two puts, then a drop") << "drop"_ba << QByteArrayList{"d"} << QString();
+        // c came back by another way, b by this one.
+        QTest::newRow("its entry replaced meanwhile")
+            << "replaced"_ba << QByteArrayList{"b", "c"} << QStringLiteral("replaced in the Trash");
+        QTest::newRow("the last put moved nothing")
+            << "failed put"_ba << QByteArrayList{} << QStringLiteral("nothing in the Trash");
+        QTest::newRow("a record not of ours") << "corrupt"_ba << QByteArrayList{} << QStringLiteral("not a record");
+        QTest::newRow("a link for a record") << "link"_ba << QByteArrayList{} << QStringLiteral("not a regular file");
+    }
+    void restoreLastPutsBackOnlyTheLastPut()
+    {
+        QFETCH(QByteArray, story);
+        QFETCH(QByteArrayList, expectBack);
+        QFETCH(QString, problem);
+        TrashFixture fx;
+        for (const char* name : {"a", "b", "c"})
+            fx.outside().write(name, name);
+        const auto at = [&](const char* name) { return fx.outside().path(name); };
+        VirtualScheduler clock;
+        TrashService command(&clock, fx.locations());
+        QCOMPARE(blockingWait(command.moveToTrash({at("a")})).movedCount, 1);
+        QCOMPARE(blockingWait(command.moveToTrash({at("b"), at("c")})).movedCount, 2);
+        const QByteArray record = LastPutRecord::defaultPath();
+        if (story == "drop") {
+            fx.outside().write("d", "d");
+            TrashService tray(&clock, fx.locations());
+            QCOMPARE(blockingWait(tray.moveToTrash({at("d")})).movedCount, 1);
+        } else if (story == "replaced") {
+            // c went back by another tool, and another file took its name in the Trash.
+            QVERIFY(::rename((fx.filesPath() + "/c").constData(), at("c").constData()) == 0);
+            fx.outside().write("other", "other");
+            QVERIFY(::rename(at("other").constData(), (fx.filesPath() + "/c").constData()) == 0);
+            fx.writeInfo("c", at("c"), "2026-03-01T10:00:00");
+        } else if (story == "failed put") {
+            QCOMPARE(blockingWait(command.moveToTrash({at("missing")})).movedCount, 0);
+        } else if (story == "corrupt") {
+            TreeBuilder(record.left(record.lastIndexOf('/'))).write("last-put", "rubbly-last-put 1\n/x\ty\n");
+        } else {
+            QVERIFY(QFile::remove(QFile::decodeName(record)));
+            TreeBuilder(record.left(record.lastIndexOf('/'))).symlink("last-put", fx.trashPath() + "/x");
+        }
+        const auto result = blockingWait(command.restoreLastPut(false));
+        QByteArrayList back;
+        for (const char* name : {"a", "b", "c", "d"})
+            if (TreeBuilder::read(at(name)) == name)
+                back.append(name);
+        QCOMPARE(back, expectBack);
+        const QString said = result ? result->failures.value(0).message : result.error().message;
+        QVERIFY2(problem.isEmpty() ? result && result->failures.isEmpty() : said.contains(problem), qPrintable(said));
+        // The replacement stays in the Trash, as does everything else not put back.
+        QVERIFY(TreeBuilder::exists(fx.filesPath() + "/c"));
+        // Nothing is put back twice: a second try finds nothing left of that put.
+        if (story == "drop")
+            QVERIFY(!blockingWait(command.restoreLastPut(false)));
     }
 
     // A volume whose first look never comes back (a dying disk, a stopped FUSE daemon) is reported and

@@ -66,6 +66,19 @@ public:
         co_await answerLater();
         co_return TrashEntryListResult(entryList);
     }
+    QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool) override
+    {
+        calls.append(QStringLiteral("restoreInto(%1)").arg(QString::fromUtf8(folder)));
+        restored.append(entries);
+        co_await answerLater();
+        co_return restoreReport.value_or(TrashRestoreReport{});
+    }
+    QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override
+    {
+        removed.append(entries);
+        co_await answerLater();
+        co_return removeReport.value_or(TrashRemoveReport{entries, 0, {}});
+    }
 
     // Waits while `gate` is set and not yet cancelled (destroying it cancels it). The resumption is
     // queued on the application, not on the gate, which may be mid-destruction when it opens.
@@ -110,6 +123,9 @@ public:
     std::optional<TrashRestoreReport> restoreReport;
     // What listings of every entry give.
     TrashEntryListResult entryList = TrashEntryList{};
+    // What the next deletions of chosen entries report; by default every one went.
+    std::optional<TrashRemoveReport> removeReport;
+    QList<TrashEntryRef> removed;
     QStringList calls;
     QList<QList<QByteArray>> moved;
     QList<TrashEntryRef> restored;

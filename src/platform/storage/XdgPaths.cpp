@@ -64,6 +64,11 @@ QString cacheHome(const QProcessEnvironment& env)
     return baseDir(env, "XDG_CACHE_HOME", ".cache");
 }
 
+QString stateHome(const QProcessEnvironment& env)
+{
+    return baseDir(env, "XDG_STATE_HOME", ".local/state");
+}
+
 QStringList configDirs(const QProcessEnvironment& env)
 {
     return dirList(env, "XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});

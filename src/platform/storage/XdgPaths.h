@@ -13,6 +13,7 @@ QString home(const QProcessEnvironment& env = QProcessEnvironment::systemEnviron
 QString configHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QString dataHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QString cacheHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+QString stateHome(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QStringList configDirs(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 QStringList dataDirs(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 

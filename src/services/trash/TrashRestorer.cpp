@@ -5,6 +5,7 @@
 #include "MountAwareStat.h"
 #include "PosixFd.h"
 #include "TrashInfo.h"
+#include "UntrustedFile.h"
 #include "XdgBase.h"
 
 #include <QFile>
@@ -110,7 +111,9 @@ QByteArray TrashRestorer::lexicalAbsolutePath(const QByteArray& path, const QByt
     return tidyAbsolutePath(path.startsWith('/') ? path : base + '/' + path);
 }
 
-Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry, bool rename) const
+Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry, bool rename,
+                                                      const QByteArray& intoFolder,
+                                                      const TrashInfoStamp* expected) const
 {
     const QByteArray entryPath = entry.trashFolder + "/files/" + entry.name;
     const auto fail = [&entryPath](int error, const QString& why) {
@@ -159,44 +162,79 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
 
     const QByteArray infoName = entry.name + ".trashinfo";
     struct stat infoStat {};
-    if (::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(infoStat.st_mode))
+    const bool hasInfo =
+        ::fstatat(infoFd, infoName.constData(), &infoStat, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(infoStat.st_mode);
+    // Read once, bounded and never through a link: the stamp and the path come from the same bytes.
+    std::optional<TrashInfo> info;
+    QByteArray infoBytes;
+    if (hasInfo) {
+        if (auto read = readUntrustedFile(infoFd, infoName.constData(), TrashInfo::kMaxFileSize)) {
+            infoBytes = std::move(read).value();
+            info = TrashInfo::parse(infoBytes, m_zone);
+        }
+    }
+    if (expected && (!info || TrashInfoStamp::of(infoStat.st_ino, infoBytes) != *expected))
+        return fail(ESTALE, QStringLiteral("it was replaced in the Trash since it was put there"));
+    // Into a folder of the user's choosing only the name is needed: an entry without an info file
+    // keeps the name it has in the Trash.
+    if (!intoFolder.isEmpty() && !(info && info->path && !info->path->isEmpty())) {
+        if (hasInfo && !info)
+            return fail(EINVAL, QStringLiteral("its info file cannot be read"));
+    } else if (!hasInfo) {
         return fail(ENODATA, QStringLiteral("it has no info file, so its original place is unknown"));
-    const std::optional<TrashInfo> info = TrashInfo::read(infoFd, infoName.constData(), m_zone);
-    if (!info || !info->path || info->path->isEmpty())
+    } else if (!info || !info->path || info->path->isEmpty()) {
         return fail(EINVAL, QStringLiteral("its info file names no original place"));
+    }
 
     // The original path as the info file has it, cleaned only of "." and doubled slashes: a ".." could
     // lead out of the volume a relative path is bound to, and a NUL (from %00) would cut the path short.
-    const QByteArray& recorded = *info->path;
-    if (recorded.contains('\0'))
-        return fail(EINVAL, QStringLiteral("its info file names an impossible original place"));
-    // The home trash serves every volume, so only an absolute path says where an entry came from.
-    if (directory->isHome && !recorded.startsWith('/'))
-        return fail(EINVAL, QStringLiteral("its info file names a relative place (%1)").arg(shown(recorded)));
     QByteArrayList parts;
-    for (const QByteArray& part : recorded.split('/')) {
-        if (part == "..")
-            return fail(EINVAL, QStringLiteral("its original place %1 holds \"..\"").arg(shown(recorded)));
-        if (!part.isEmpty() && part != ".")
-            parts.append(part);
+    if (info && info->path && !info->path->isEmpty()) {
+        const QByteArray& recorded = *info->path;
+        if (recorded.contains('\0'))
+            return fail(EINVAL, QStringLiteral("its info file names an impossible original place"));
+        // The home trash serves every volume, so only an absolute path says where an entry came from.
+        if (directory->isHome && !recorded.startsWith('/') && intoFolder.isEmpty())
+            return fail(EINVAL, QStringLiteral("its info file names a relative place (%1)").arg(shown(recorded)));
+        for (const QByteArray& part : recorded.split('/')) {
+            if (part == "..")
+                return fail(EINVAL, QStringLiteral("its original place %1 holds \"..\"").arg(shown(recorded)));
+            if (!part.isEmpty() && part != ".")
+                parts.append(part);
+        }
+        if (parts.isEmpty())
+            return fail(EINVAL, QStringLiteral("its info file names no original place"));
+        // A relative path hangs below the volume's top, which comes from the mount table as it is.
+        if (!recorded.startsWith('/') && !directory->topDir.isEmpty()) {
+            QByteArrayList topParts = directory->topDir.split('/');
+            topParts.removeAll(QByteArray());
+            parts = topParts + parts;
+        }
+    } else {
+        parts = {entry.name};
     }
-    if (parts.isEmpty())
-        return fail(EINVAL, QStringLiteral("its info file names no original place"));
-    // A relative path hangs below the volume's top, which comes from the mount table as it is.
-    if (!recorded.startsWith('/') && !directory->topDir.isEmpty()) {
-        QByteArrayList topParts = directory->topDir.split('/');
-        topParts.removeAll(QByteArray());
-        parts = topParts + parts;
+    // Into a folder: its own components, with the entry's name last.
+    if (!intoFolder.isEmpty()) {
+        const QByteArray folderPath = tidyAbsolutePath(intoFolder);
+        if (folderPath.isEmpty())
+            return fail(
+                EINVAL,
+                QStringLiteral("the folder to put it into, %1, is not an absolute path").arg(shown(intoFolder)));
+        QByteArrayList folderParts = folderPath.split('/');
+        folderParts.removeAll(QByteArray());
+        parts = folderParts << parts.last();
     }
     const QByteArray original = '/' + parts.join('/');
     const auto failAt = [&](int error, const QString& why) {
         return fail(error, QStringLiteral("%1 (%2)").arg(why, shown(original)));
     };
     if (original == directory->path || original.startsWith(directory->path + '/'))
-        return failAt(EINVAL, QStringLiteral("its original place is inside the Trash"));
+        return failAt(EINVAL, intoFolder.isEmpty() ? QStringLiteral("its original place is inside the Trash")
+                                                   : QStringLiteral("that place is inside the Trash"));
 
     // Walk from / to the parent, one component at a time and never through a link, making what is
-    // missing; every descriptor stays open until the move, so nothing on the way can be swapped.
+    // missing (into a chosen folder, nothing is made: a mistyped folder is not created); every
+    // descriptor stays open until the move, so nothing on the way can be swapped.
     const QByteArray leaf = parts.takeLast();
     std::vector<PosixFd> chain;
     chain.emplace_back(::open("/", kWalkFlags));
@@ -217,6 +255,10 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         walked += '/' + part;
         const int parentFd = chain.back().get();
         PosixFd next(::openat(parentFd, part.constData(), kWalkFlags));
+        if (!next.isValid() && errno == ENOENT && !intoFolder.isEmpty()) {
+            removeMadeFolders(made);
+            return failAt(ENOENT, QStringLiteral("the folder %1 does not exist").arg(shown(walked)));
+        }
         if (!next.isValid() && errno == ENOENT) {
             // The first folder that must be made is made on the trash's own file system or not at all.
             if (made.empty() && !sameVolume(parentFd))
@@ -261,7 +303,8 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         }
         removeMadeFolders(made);
         if (error == EEXIST)
-            return failAt(EEXIST, QStringLiteral("its original place is taken"));
+            return failAt(EEXIST, intoFolder.isEmpty() ? QStringLiteral("its original place is taken")
+                                                       : QStringLiteral("that name is taken there"));
         // A bind mount on the way is another mount of the same file system: the kernel refuses that too.
         if (error == EXDEV)
             return otherVolume();
@@ -271,7 +314,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
 
     // The data is back; only now does the info file go, and only if it is still the one read.
     struct stat infoNow {};
-    if (::fstatat(infoFd, infoName.constData(), &infoNow, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (hasInfo && ::fstatat(infoFd, infoName.constData(), &infoNow, AT_SYMLINK_NOFOLLOW) == 0 &&
         infoNow.st_ino == infoStat.st_ino && infoNow.st_dev == infoStat.st_dev &&
         ::unlinkat(infoFd, infoName.constData(), 0) != 0)
         qCWarning(lcRestore) << "restored" << shown(restored) << "but cannot remove its info file:" << describe(errno);

@@ -29,7 +29,12 @@ public:
     // way there through a link or a file that is not a folder, another file system than the trash's, a
     // "..", an entry without an info file or a Path=, an entry that is a mount point, a folder that is
     // not one of the trash folders the program uses.
-    Result<QByteArray, TrashError> restore(const TrashEntryRef& entry, bool rename) const;
+    // With `intoFolder` (absolute), the entry goes into that folder instead, under the last name of its
+    // original path (its name in files/ when no info file names one); the folder must exist and is
+    // reached without a link, as the original place is. With `expected`, an entry whose info file is
+    // no longer that one stays where it is.
+    Result<QByteArray, TrashError> restore(const TrashEntryRef& entry, bool rename, const QByteArray& intoFolder = {},
+                                           const TrashInfoStamp* expected = nullptr) const;
 
     // An entry of a trash folder with what its info file says.
     struct Entry {

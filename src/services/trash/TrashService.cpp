@@ -3,11 +3,20 @@
 #include "AppIdentity.h"
 #include "Scheduler.h"
 
+#include <QLoggingCategory>
+
+#include <cerrno>
+
 namespace rubbly {
+
+namespace {
+Q_LOGGING_CATEGORY(lcService, "com.tolvik.Rubbly.TrashService")
+}
 
 TrashService::Engine::Engine(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
     : store(std::move(locations), walkOptions, std::move(zone))
     , kde(KdeTrashPeer::fromEnvironment())
+    , lastPut(LastPutRecord::defaultPath())
     , actor(kAppId + QStringLiteral(".TrashService"))
 {
 }
@@ -125,14 +134,18 @@ QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
     KdeTrashPeer* kde = &m_engine->kde;
     const Timestamp now = m_scheduler->now();
     // Built as a named object and moved in: see Actor::run() on temporaries in co_await.
-    auto job = [store, kde, paths = std::move(paths), now]() -> TrashPutReport {
+    const LastPutRecord* lastPut = &m_engine->lastPut;
+    auto job = [store, kde, lastPut, paths = std::move(paths), now]() -> TrashPutReport {
         TrashPutReport report;
         QByteArrayList moved;
+        QList<LastPutRecord::Entry> recorded;
         for (const QByteArray& path : paths) {
             TrashEntryRef created;
-            TrashPutResult result = store->put(path, now, &created);
+            TrashInfoStamp stamp;
+            TrashPutResult result = store->put(path, now, &created, &stamp);
             if (result) {
                 moved.append(std::move(result).value());
+                recorded.append(LastPutRecord::Entry{created, std::move(stamp)});
                 report.entries.append(std::move(created));
             } else {
                 report.failures.append(result.error());
@@ -141,6 +154,9 @@ QCoro::Task<TrashPutReport> TrashService::moveToTrash(QList<QByteArray> paths)
         report.movedCount = static_cast<int>(moved.size());
         if (!moved.isEmpty())
             kde->afterPut(moved);
+        // Even a put that moved nothing is the last one: `restore --last` must not reach back past it.
+        if (auto written = lastPut->write(recorded); !written)
+            qCWarning(lcService) << "the last put is not remembered:" << written.error();
         return report;
     };
     co_return co_await m_engine->actor.run(std::move(job));
@@ -168,6 +184,86 @@ QCoro::Task<TrashRestoreReport> TrashService::restore(QList<TrashEntryRef> entri
         return report;
     };
     co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<TrashRestoreReport> TrashService::restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool rename)
+{
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
+    QTimeZone zone = m_zone;
+    auto job = [store, kde, entries = std::move(entries), folder = std::move(folder), rename,
+                zone]() -> TrashRestoreReport {
+        const TrashRestorer restorer(store->locations(), zone);
+        TrashRestoreReport report;
+        for (const TrashEntryRef& entry : entries) {
+            // An empty folder would mean "the original place" to the restorer: never so here.
+            Result<QByteArray, TrashError> result = restorer.restore(entry, rename, folder.isEmpty() ? "." : folder);
+            if (result) {
+                report.restoredPaths.append(std::move(result).value());
+            } else {
+                report.failures.append(result.error());
+                report.failedEntries.append(entry);
+            }
+        }
+        if (!report.restoredPaths.isEmpty())
+            kde->afterRemoval(store->isEmpty(), report.restoredPaths);
+        return report;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<TrashRemoveReport> TrashService::removeEntries(QList<TrashEntryRef> entries)
+{
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
+    auto job = [store, kde, entries = std::move(entries)]() -> TrashRemoveReport {
+        TrashRemoveReport report = store->removeNamed(entries);
+        if (!report.removed.isEmpty())
+            kde->afterRemoval(store->isEmpty());
+        return report;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+QCoro::Task<Result<TrashRestoreReport, TrashError>> TrashService::restoreLastPut(bool rename)
+{
+    TrashStore* store = &m_engine->store;
+    KdeTrashPeer* kde = &m_engine->kde;
+    const LastPutRecord* lastPut = &m_engine->lastPut;
+    QTimeZone zone = m_zone;
+    auto job = [store, kde, lastPut, rename, zone]() -> Result<TrashRestoreReport, TrashError> {
+        auto recorded = lastPut->read();
+        if (!recorded)
+            return TrashError{TrashServiceError::FileSystem, 0, recorded.error()};
+        if (recorded->isEmpty())
+            return TrashError{TrashServiceError::FileSystem, 0,
+                              QStringLiteral("the last put left nothing in the Trash to put back")};
+        const TrashRestorer restorer(store->locations(), zone);
+        TrashRestoreReport report;
+        QList<LastPutRecord::Entry> stayed;
+        for (const LastPutRecord::Entry& entry : std::as_const(recorded.value())) {
+            Result<QByteArray, TrashError> result = restorer.restore(entry.ref, rename, {}, &entry.stamp);
+            if (result) {
+                report.restoredPaths.append(std::move(result).value());
+                continue;
+            }
+            report.failures.append(result.error());
+            // Gone or replaced: no longer the last put's, and never to be tried again.
+            if (result.error().errorCode != ENOENT && result.error().errorCode != ESTALE)
+                stayed.append(entry);
+        }
+        if (auto written = lastPut->write(stayed); !written)
+            qCWarning(lcService) << "the last put's record is not updated:" << written.error();
+        if (!report.restoredPaths.isEmpty())
+            kde->afterRemoval(store->isEmpty(), report.restoredPaths);
+        return report;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
+}
+
+void TrashService::setLastPutRecordPath(QByteArray path)
+{
+    m_engine->lastPut = LastPutRecord(std::move(path));
 }
 
 QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList()

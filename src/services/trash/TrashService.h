@@ -2,6 +2,7 @@
 
 #include "Actor.h"
 #include "KdeTrashPeer.h"
+#include "LastPutRecord.h"
 #include "TrashRestorer.h"
 #include "TrashServicing.h"
 #include "TrashStore.h"
@@ -39,6 +40,16 @@ public:
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
     QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override;
     QCoro::Task<TrashEntryListResult> fetchEntryList() override;
+    QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool rename) override;
+    QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override;
+    // Puts back what the last moveToTrash() moved (of this process or another using the same state
+    // folder), as restore() does, except entries whose info file has changed since. The record then
+    // keeps only the entries that stayed, for a second try. An error when no put is recorded, the
+    // record cannot be read, or nothing of it is left to put back.
+    QCoro::Task<Result<TrashRestoreReport, TrashError>> restoreLastPut(bool rename);
+    // Where moveToTrash() records its entries (LastPutRecord::defaultPath() unless set); before any
+    // other call.
+    void setLastPutRecordPath(QByteArray path);
     // Every entry of every trash folder with the original path and date its info file gives, for the
     // command line to find what a user names; `problems` gets the folders that cannot be used.
     QCoro::Task<QList<TrashRestorer::Entry>> restorableEntries(QStringList* problems);
@@ -62,6 +73,7 @@ private:
         Engine(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone);
         TrashStore store;
         KdeTrashPeer kde;
+        LastPutRecord lastPut;
         // Last: destroyed first, so no work runs against the store once teardown begins.
         Actor actor;
     };

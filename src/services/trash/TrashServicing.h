@@ -30,6 +30,15 @@ public:
     // Every entry of every trash folder with its original path and deletion date, finished (both
     // orders sorted). An error only when no trash folder could be listed at all.
     virtual QCoro::Task<TrashEntryListResult> fetchEntryList() = 0;
+    // Puts the entries back into `folder` (absolute, an existing folder that is not reached through a
+    // link) under the names they were trashed from, in order, with the same care as restore(). With
+    // `rename`, a taken name gives a free one beside it.
+    virtual QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder,
+                                                        bool rename) = 0;
+    // Deletes the entries for good, as emptying deletes: through descriptors, never following a link,
+    // never entering a mount point (an entry holding one stays), data first and the info file after,
+    // the directorysizes line dropped. An entry that fails is reported and the next one tried.
+    virtual QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) = 0;
 };
 
 } // namespace rubbly

@@ -855,7 +855,7 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
 }
 
 void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
-                               TrashCleanupResult& result)
+                               TrashCleanupResult& result, const EntryFate& fate)
 {
     const TrashDirectory& directory = folder.directory;
     const int filesFd = folder.files.get();
@@ -863,15 +863,23 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
     bool untrusted = false;
     SizeCache sizes = readSizeCache(folder, &untrusted);
     const qsizetype cachedBefore = sizes.size();
-    for (const Doomed& entry : doomed) {
+    const auto entryPath = [&](const QByteArray& name) {
+        return QFile::decodeName(directory.filesPath() + '/' + name);
+    };
+    for (std::size_t index = 0; index < doomed.size(); ++index) {
+        const Doomed& entry = doomed[index];
         if (m_stop.load(std::memory_order_relaxed))
             break;
         const QByteArray& name = entry.name;
         struct stat infoSt {};
         const bool hasInfo = statInfo(infoFd, name, &infoSt);
         // Picked by an info file that is no longer there: the name was freed and trashed anew since.
-        if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode)))
+        if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode))) {
+            if (fate)
+                fate(index, false, 0,
+                     QStringLiteral("%1 was replaced in the Trash meanwhile: it stays").arg(entryPath(name)));
             continue;
+        }
         std::optional<qint64> knownSize;
         if (const auto cached = sizes.constFind(name);
             hasInfo && cached != sizes.cend() && cached->measured && cached->matches(infoSt.st_mtim))
@@ -882,11 +890,15 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
         if (!removal.complete) {
             // The info file stays so the entry stays listed and can be retried or restored.
             ++result.failedCount;
+            const QString why =
+                removal.mountPoint.isEmpty()
+                    ? QStringLiteral("%1 could not be deleted completely: it stays in the Trash").arg(entryPath(name))
+                    : QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
+                          .arg(entryPath(name), entryPath(removal.mountPoint));
             if (!removal.mountPoint.isEmpty())
-                result.problems.append(
-                    QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
-                        .arg(QFile::decodeName(directory.filesPath() + '/' + name),
-                             QFile::decodeName(directory.filesPath() + '/' + removal.mountPoint)));
+                result.problems.append(why);
+            if (fate)
+                fate(index, false, 0, why);
             continue;
         }
         sizes.remove(name);
@@ -896,13 +908,84 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
         if (hasInfo)
             removeInfoFile(infoFd, name, infoSt,
                            removal.alreadyGone ? std::optional<time_t>(settledBefore) : std::nullopt);
-        if (removal.alreadyGone)
+        if (removal.alreadyGone) {
+            if (fate)
+                fate(index, false, 0, QStringLiteral("%1 is no longer in the Trash").arg(entryPath(name)));
             continue;
+        }
         ++result.removedCount;
-        result.freedBytes = saturatingAdd(result.freedBytes, knownSize.value_or(removal.removedBytes));
+        const qint64 freed = knownSize.value_or(removal.removedBytes);
+        result.freedBytes = saturatingAdd(result.freedBytes, freed);
+        if (fate)
+            fate(index, true, freed, {});
     }
     if (untrusted || sizes.size() != cachedBefore)
         writeSizeCache(folder, sizes);
+}
+
+TrashRemoveReport TrashStore::removeNamed(const QList<TrashEntryRef>& entries)
+{
+    m_lastScan.reset();
+    m_ageGate.reset();
+    struct Fate {
+        bool decided = false;
+        bool removed = false;
+        qint64 freed = 0;
+        QString why;
+    };
+    std::vector<Fate> fates(static_cast<std::size_t>(entries.size()));
+    const auto entryPath = [&](const TrashEntryRef& ref) {
+        return QFile::decodeName(ref.trashFolder + "/files/" + ref.name);
+    };
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QByteArray& name = entries[i].name;
+        if (name.isEmpty() || name.contains('/') || name == "." || name == ".." || name.size() > kNameMax)
+            fates[std::size_t(i)] =
+                Fate{true, false, 0, QStringLiteral("%1 is not the name of an entry").arg(entryPath(entries[i]))};
+    }
+    OpenFolders open = openFolders();
+    const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
+    for (const OpenTrashFolder& folder : open.folders) {
+        std::vector<Doomed> doomed;
+        std::vector<std::size_t> positions;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (!fates[std::size_t(i)].decided && entries[i].trashFolder == folder.directory.path) {
+                doomed.push_back(Doomed{entries[i].name});
+                positions.push_back(std::size_t(i));
+                // Marked now: an entry named twice is deleted once, and the second time is gone.
+                fates[std::size_t(i)].decided = true;
+                fates[std::size_t(i)].why =
+                    QStringLiteral("%1 was not deleted: the program is quitting").arg(entryPath(entries[i]));
+            }
+        }
+        if (doomed.empty())
+            continue;
+        TrashCleanupResult counts;
+        removeEntries(folder, doomed, settledBefore, counts,
+                      [&](std::size_t index, bool removed, qint64 freed, const QString& why) {
+                          fates[positions[index]] = Fate{true, removed, freed, why};
+                      });
+    }
+    TrashRemoveReport report;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const Fate& fate = fates[std::size_t(i)];
+        if (fate.removed) {
+            report.removed.append(entries[i]);
+            report.freedBytes = saturatingAdd(report.freedBytes, fate.freed);
+            continue;
+        }
+        QString why = fate.why;
+        if (!fate.decided) {
+            // Its folder was not opened: say why when it is one that cannot be used.
+            why = QStringLiteral("%1 is not in a trash folder in use").arg(entryPath(entries[i]));
+            for (const TrashFolderProblem& problem : std::as_const(open.problems)) {
+                if (problem.path == entries[i].trashFolder)
+                    why = QStringLiteral("%1 stays: %2").arg(entryPath(entries[i]), problem.message());
+            }
+        }
+        report.failures.append(TrashError{TrashServiceError::FileSystem, 0, why});
+    }
+    return report;
 }
 
 bool TrashStore::isEmpty() const
@@ -931,7 +1014,7 @@ bool TrashStore::isEmpty() const
            });
 }
 
-TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEntryRef* created)
+TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEntryRef* created, TrashInfoStamp* stamp)
 {
     const auto fail = [&rawPath](int error, const QString& why) {
         return TrashError{TrashServiceError::FileSystem, error,
@@ -1029,6 +1112,8 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
         const bool written =
             ::write(infoFile.get(), content.constData(), static_cast<size_t>(content.size())) == content.size();
         const int writeError = errno;
+        struct stat infoWritten {};
+        ::fstat(infoFile.get(), &infoWritten);
         if (!written || ::close(infoFile.release()) != 0) {
             dropInfo();
             return fail(written ? errno : writeError, describe(written ? errno : writeError));
@@ -1036,6 +1121,8 @@ TrashPutResult TrashStore::put(const QByteArray& rawPath, Timestamp now, TrashEn
         if (::renameat2(parentFd.get(), name.constData(), filesFd, candidate.constData(), RENAME_NOREPLACE) == 0) {
             if (created)
                 *created = TrashEntryRef{trash->path, candidate};
+            if (stamp)
+                *stamp = TrashInfoStamp::of(infoWritten.st_ino, content);
             return path;
         }
         const int renameError = errno;

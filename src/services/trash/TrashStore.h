@@ -61,10 +61,14 @@ public:
     // Deletes the entries whose deletion date is strictly before `cutoff`; entries without a
     // readable date stay, counted in the result's undatedCount.
     TrashCleanupOutcome removeDeletedBefore(Timestamp cutoff);
+    // Deletes the named entries as emptyAll() deletes, each reported by itself: an entry that is not
+    // in one of the trash folders in use, or no longer there, is a failure that names it.
+    TrashRemoveReport removeNamed(const QList<TrashEntryRef>& entries);
     // Moves one file or folder into the trash of its volume, deleted at `now`; gives the absolute path
-    // it was moved from, and the entry it became in `created` when given. A folder that is or holds a
-    // mount point is refused before anything moves.
-    TrashPutResult put(const QByteArray& path, Timestamp now, TrashEntryRef* created = nullptr);
+    // it was moved from, the entry it became in `created` and its info file's stamp in `stamp` when
+    // given. A folder that is or holds a mount point is refused before anything moves.
+    TrashPutResult put(const QByteArray& path, Timestamp now, TrashEntryRef* created = nullptr,
+                       TrashInfoStamp* stamp = nullptr);
     // True when no trash folder holds an entry or an info file.
     bool isEmpty() const;
 
@@ -138,8 +142,11 @@ private:
     // Deletes the entries `doomed` of one trash folder (data first, then the info file), counting
     // into `result`, and drops their directorysizes lines. `settledBefore`: an info file whose data
     // was already gone is only removed when its mtime is before it (a put may have claimed the name).
+    // `fate`, when given, hears of each entry of `doomed` by its index: removed (with the bytes freed)
+    // or not (with the sentence that says why).
+    using EntryFate = std::function<void(std::size_t index, bool removed, qint64 freed, const QString& why)>;
     void removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
-                       TrashCleanupResult& result);
+                       TrashCleanupResult& result, const EntryFate& fate = {});
 
     // What a trash folder's files/ and info/ looked like: any entry added, removed or renamed in
     // either changes its mtime and ctime.

@@ -4,6 +4,7 @@
 #include "TrashStatus.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,20 @@ struct TrashEntryRef {
     bool operator==(const TrashEntryRef&) const = default;
 };
 
+// What an entry's info file was when it was seen: its inode and a digest of its bytes. A later
+// action by this stamp leaves alone an entry whose info file is no longer that one (the entry was
+// put back and its name given to another file since, or another program rewrote it).
+struct TrashInfoStamp {
+    quint64 inode = 0;
+    QByteArray digest; // SHA-256
+
+    static TrashInfoStamp of(quint64 inode, const QByteArray& content)
+    {
+        return {inode, QCryptographicHash::hash(content, QCryptographicHash::Sha256)};
+    }
+    bool operator==(const TrashInfoStamp&) const = default;
+};
+
 // What a put of several paths did. Every path is tried, whatever became of the others, as trash-put
 // and gio do: one unreadable file must not keep the rest of a selection out of the Trash.
 struct TrashPutReport {
@@ -74,6 +89,19 @@ struct TrashRestoreReport {
     QList<TrashEntryRef> failedEntries;
 
     bool operator==(const TrashRestoreReport&) const = default;
+};
+
+// What a deletion of chosen entries did. Every entry is tried, whatever became of the others.
+struct TrashRemoveReport {
+    // The entries deleted for good, in the order given.
+    QList<TrashEntryRef> removed;
+    // What deleting them freed, as emptying counts it.
+    qint64 freedBytes = 0;
+    // One per entry that is not gone, naming it and saying why. An entry that failed part way keeps
+    // its info file and stays listed, as after an emptying.
+    QList<TrashError> failures;
+
+    bool operator==(const TrashRemoveReport&) const = default;
 };
 
 using TrashStatusResult = Result<TrashStatus, TrashError>;
