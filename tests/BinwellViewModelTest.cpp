@@ -226,7 +226,7 @@ private Q_SLOTS:
         rig.clock.advance(5s);
         const QString why = u"cannot restore /vol/.Trash-1000/files/b: its original place is taken (/tmp/b)"_s;
         rig.trash.restoreReport =
-            TrashRestoreReport{{"/tmp/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}};
+            TrashRestoreReport{{"/tmp/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}, {made[1]}};
         finish(vm.undoLastDrop());
         QCOMPARE(rig.trash.restored, made);
         QVERIFY(!vm.dropUndo());
@@ -274,7 +274,8 @@ private Q_SLOTS:
         // Emptied by someone else meanwhile: what left the Trash is not said to have stayed.
         finish(vm.moveToTrash({"/tmp/c"}));
         const QString why = u"cannot restore /trash/files/c: it is no longer in the Trash"_s;
-        rig.trash.restoreReport = TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, ENOENT, why}}};
+        rig.trash.restoreReport =
+            TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, ENOENT, why}}, {{"/trash", "c"}}};
         finish(vm.undoLastDrop());
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 0/1 项，1 项已不在废纸篓中。\n"_s + why));
     }

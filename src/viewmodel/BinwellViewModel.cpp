@@ -461,6 +461,29 @@ void BinwellViewModel::releaseAllEntries()
     Q_EMIT allEntriesChanged();
 }
 
+QCoro::Task<void> BinwellViewModel::deleteEntries(QList<TrashEntryRef> entries)
+{
+    // Emptying owns the Trash until it ends; the list offers nothing to delete meanwhile.
+    if (entries.isEmpty() || m_state.kind() == BinwellState::Kind::Cleaning)
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    const auto total = entries.size();
+    const TrashRemoveReport report = co_await m_services.trash.removeEntries(std::move(entries));
+    if (!self)
+        co_return;
+    if (!report.failures.isEmpty()) {
+        QStringList lines{QCoreApplication::translate("ViewModel", "Deleted %1/%2 items; %3 stayed in the Trash.")
+                              .arg(report.removed.size())
+                              .arg(total)
+                              .arg(report.failures.size())};
+        for (const TrashError& failure : report.failures)
+            lines.append(failure.message);
+        setLastFailureDetail(lines.join(u'\n'));
+        m_failureFromScan = false;
+    }
+    co_await refresh();
+}
+
 QCoro::Task<bool> BinwellViewModel::putBack(QList<TrashEntryRef> entries, bool beside)
 {
     QPointer<BinwellViewModel> self = this;

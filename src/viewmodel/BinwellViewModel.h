@@ -133,6 +133,9 @@ public:
     QCoro::Task<void> listAllEntries();
     // Lets the listing go (the list closed or the panel was released): its memory returns.
     void releaseAllEntries();
+    // Deletes the entries for good, with the emptying's safety rules, then rescans; what could not
+    // be deleted goes to the failure line.
+    QCoro::Task<void> deleteEntries(QList<TrashEntryRef> entries);
     // The entry a listed item is: its trash folder and its name in files/, as bytes.
     static TrashEntryRef entryOf(const TrashItemDetail& item);
     // Puts back exactly what the last drop moved, while its undo is offered.

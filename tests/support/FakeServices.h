@@ -54,9 +54,10 @@ public:
         co_return report;
     }
 
-    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool) override
+    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override
     {
         restored.append(entries);
+        renames.append(rename);
         co_await answerLater();
         co_return restoreReport.value_or(TrashRestoreReport{});
     }
@@ -129,6 +130,8 @@ public:
     QStringList calls;
     QList<QList<QByteArray>> moved;
     QList<TrashEntryRef> restored;
+    // The rename flag of each restore() call.
+    QList<bool> renames;
 };
 
 // A notification center that records what it was asked to show.
