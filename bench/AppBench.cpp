@@ -3,9 +3,13 @@
 //                      open and expand-all times, and resident memory before and after the first open
 //   AppBench watcher   a minimal StatusNotifierWatcher with a host, printing when an item registers and
 //                      when its label first shows something other than the scanning ellipsis
+//   AppBench list      in-process under X: the list of every entry, from opening it to the first rows
+//                      painted, each keystroke of a search to the repaint of its matches, and resident
+//                      memory with it open, after closing it and once the panel was let go
 //   AppBench seed N    stores a slim result of all 49 categories with N paths in all, as a scan would
 // Run through bench/app-bench, which prepares a private HOME, X server and session bus.
 
+#include "AllItemsView.h"
 #include "BinwellApp.h"
 #include "BinwellViewModel.h"
 #include "DesktopWorkspace.h"
@@ -17,6 +21,7 @@
 #include "PanelWindow.h"
 #include "Scheduler.h"
 #include "StoredRecords.h"
+#include "TrashEntryFilterModel.h"
 #include "TrashTabViews.h"
 
 #include <QApplication>
@@ -27,6 +32,9 @@
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
 #include <QTextStream>
 
 #include <algorithm>
@@ -258,6 +266,120 @@ int panel()
     return 0;
 }
 
+// Milliseconds from `action` to the end of the first paint of `list`'s rows that shows `ready()`.
+// With `since`, from when that timer started instead.
+double untilRowsPainted(QListView* list, const std::function<void()>& action, const std::function<bool()>& ready,
+                        const QElapsedTimer* since = nullptr)
+{
+    struct Filter final : QObject {
+        std::function<bool()> ready;
+        const QElapsedTimer* since = nullptr;
+        QElapsedTimer timer;
+        double elapsed = -1;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && elapsed < 0 && ready())
+                elapsed = static_cast<double>((since ? since : &timer)->nsecsElapsed()) / 1e6;
+            return false;
+        }
+    } filter;
+    filter.ready = ready;
+    filter.since = since;
+    list->viewport()->installEventFilter(&filter);
+    filter.timer.start();
+    action();
+    list->viewport()->update();
+    while (filter.elapsed < 0 && filter.timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    list->viewport()->removeEventFilter(&filter);
+    return filter.elapsed;
+}
+
+int list()
+{
+    motion::setEnabled(true);
+    BinwellApp app;
+    while (app.viewModel().state().kind() == BinwellState::Kind::Scanning)
+        settle(50);
+    settle(1500);
+    const long before = residentKiB();
+    const QByteArray beforeText = resident();
+    app.panelWindow().open(QPoint(900, 10));
+    settle(500);
+    const QByteArray panelOpen = resident();
+    TrashTabView* tab = app.panelView()->trashTab();
+    // Opening: the listing is asked for then, and the first rows wait for it.
+    QList<double> opens;
+    QByteArray listOpen;
+    QByteArray listIdle;
+    int entries = 0;
+    for (int i = 0; i < 5; ++i) {
+        tab->closeAllItems();
+        settle(300);
+        QElapsedTimer opened;
+        opened.start();
+        tab->openAllItems();
+        QListView* view = tab->allItemsView()->listView();
+        opens.append(untilRowsPainted(
+            view, [] {}, [view] { return view->model()->rowCount() > 0; }, &opened));
+        if (i == 0) {
+            listOpen = resident();
+            settle(2500);
+            listIdle = resident();
+            entries = static_cast<int>(tab->allItemsView()->model()->entries()->size());
+        }
+    }
+    // Each keystroke of a search, then erasing it: to the repaint of its matches.
+    AllItemsView* view = tab->allItemsView();
+    QList<double> keys;
+    QList<int> matches;
+    const QString query = QStringLiteral("entry-4242");
+    for (int round = 0; round < 3; ++round) {
+        for (qsizetype i = 0; i < query.size() * 2; ++i) {
+            const bool typing = i < query.size();
+            keys.append(untilRowsPainted(
+                view->listView(),
+                [&] {
+                    QKeyEvent key(QEvent::KeyPress, typing ? Qt::Key_unknown : Qt::Key_Backspace, Qt::NoModifier,
+                                  typing ? QString(query[i]) : QString());
+                    QCoreApplication::sendEvent(view->searchField(), &key);
+                },
+                [] { return true; }));
+            if (round == 0 && typing)
+                matches.append(view->model()->rowCount());
+        }
+    }
+    view->setOrder(TrashListOrder::LargestFirst);
+    const double reorder = untilRowsPainted(
+        view->listView(), [view] { view->setOrder(TrashListOrder::NewestFirst); }, [] { return true; });
+    const QByteArray typed = resident();
+    tab->closeAllItems();
+    settle(500);
+    const QByteArray closed = resident();
+    app.panel()->close();
+    QElapsedTimer waited;
+    waited.start();
+    while (app.panel() && waited.elapsed() < 40000)
+        settle(500);
+    settle(500);
+    const long afterRelease = residentKiB();
+    QStringList counts;
+    for (const int count : matches)
+        counts.append(QString::number(count));
+    std::printf("list: %d entries; open to first rows painted: first %.1f ms, median %.1f ms (max %.1f) over %lld\n",
+                entries, opens.first(), median(opens), *std::max_element(opens.begin(), opens.end()),
+                static_cast<long long>(opens.size()));
+    std::printf("list: keystroke to repaint: median %.2f ms, max %.2f ms over %lld keys (typing \"%s\" and erasing "
+                "it; matches %s); order switch %.1f ms\n",
+                median(keys), *std::max_element(keys.begin(), keys.end()), static_cast<long long>(keys.size()),
+                qPrintable(query), qPrintable(counts.join(u' ')), reorder);
+    std::printf("list memory: before the panel %s; panel open %s; list open %s just painted, %s idle, %s after "
+                "searching; list closed %s; panel let go %s, %+ld KiB against before\n",
+                beforeText.constData(), panelOpen.constData(), listOpen.constData(), listIdle.constData(),
+                typed.constData(), closed.constData(), resident().constData(), afterRelease - before);
+    return 0;
+}
+
 // Just enough of a watcher for a host-less benchmark: takes registrations and says a host exists.
 class Watcher final : public QObject {
     Q_OBJECT
@@ -362,7 +484,11 @@ int main(int argc, char* argv[])
         QApplication app(argc, argv);
         return panel();
     }
-    std::fprintf(stderr, "usage: AppBench panel | watcher | seed [PATHS]\n");
+    if (mode == "list") {
+        QApplication app(argc, argv);
+        return list();
+    }
+    std::fprintf(stderr, "usage: AppBench panel | list | watcher | seed [PATHS]\n");
     return 2;
 }
 

@@ -230,12 +230,13 @@ private Q_SLOTS:
         rig.clock.advance(5s);
         const QString why = u"cannot restore /vol/.Trash-1000/files/b: its original place is taken (/tmp/b)"_s;
         rig.trash.restoreReport =
-            TrashRestoreReport{{"/tmp/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}};
+            TrashRestoreReport{{"/tmp/a"}, {TrashError{TrashServiceError::FileSystem, EEXIST, why}}, {made[1]}};
         finish(vm.undoLastDrop());
         QCOMPARE(rig.trash.restored, made);
         QVERIFY(!vm.dropUndo());
         QCOMPARE(rig.scans(), 3);
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 1/2 项，1 项仍在废纸篓中。\n"_s + why));
+        QCOMPARE(vm.takenPlaces(), QList<TrashEntryRef>{made[1]});
 
         // None went in: an error, without undo. An emptying withdraws the offer.
         rig.trash.putReport = TrashPutReport{0, {TrashError{}, TrashError{}}, {}};
@@ -246,6 +247,30 @@ private Q_SLOTS:
         finish(vm.moveToTrash({"/tmp/f"}));
         finish(vm.emptyTrash());
         QVERIFY(!vm.dropUndo());
+    }
+
+    // The listing of every entry is asked for once, again when a scan finds the Trash changed while
+    // it is held, and never once it was let go; deleting rescans and counts what stayed.
+    void theListingFollowsTheTrashWhileItIsHeld()
+    {
+        Rig rig;
+        BinwellViewModel& vm = rig.makeShowing(statusWith(2));
+        const auto listings = [&rig] { return rig.trash.calls.count(u"fetchEntryList"_s); };
+        finish(vm.listAllEntries());
+        finish(vm.refresh());
+        QVERIFY(vm.allEntries());
+        QCOMPARE(listings(), 1);
+        rig.trash.status = statusWith(3);
+        rig.trash.removeReport = TrashRemoveReport{{}, 0, {TrashError{TrashServiceError::FileSystem, 0, u"x"_s}}};
+        finish(vm.deleteEntries({{"/trash", "a"}}));
+        QCOMPARE(rig.trash.removed, (QList<TrashEntryRef>{{"/trash", "a"}}));
+        QCOMPARE(vm.lastFailureDetail(), std::optional(u"已删除 0/1 项，1 项仍在废纸篓中。\nx"_s));
+        QCOMPARE(listings(), 2);
+        vm.releaseAllEntries();
+        QVERIFY(!vm.allEntries());
+        rig.trash.status = statusWith(4);
+        finish(vm.refresh());
+        QCOMPARE(listings(), 2);
     }
 
     // A drop that takes the Trash past a silent size rule: the rules wait while the drop is on its
@@ -278,7 +303,8 @@ private Q_SLOTS:
         // Emptied by someone else meanwhile: what left the Trash is not said to have stayed.
         finish(vm.moveToTrash({"/tmp/c"}));
         const QString why = u"cannot restore /trash/files/c: it is no longer in the Trash"_s;
-        rig.trash.restoreReport = TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, ENOENT, why}}};
+        rig.trash.restoreReport =
+            TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, ENOENT, why}}, {{"/trash", "c"}}};
         finish(vm.undoLastDrop());
         QCOMPARE(vm.lastFailureDetail(), std::optional(u"已放回 0/1 项，1 项已不在废纸篓中。\n"_s + why));
     }

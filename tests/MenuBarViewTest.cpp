@@ -1,14 +1,18 @@
 #include "MenuBarView.h"
+#include "AllItemsView.h"
 #include "GeekWidgets.h"
 #include "Motion.h"
 #include "PushButton.h"
 #include "RecordingWorkspace.h"
 #include "Scenes.h"
+#include "TrashEntryFilterModel.h"
 #include "TrashTabViews.h"
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
 #include <QGraphicsEffect>
+#include <QLineEdit>
+#include <QListView>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QTest>
@@ -167,6 +171,45 @@ private Q_SLOTS:
 
         const QString withoutPlace = topItemRowID(fullTrash().topItems[4]);
         QVERIFY(visualization->revealButton(withoutPlace) && !visualization->putBackButton(withoutPlace));
+    }
+
+    // The list of every entry by keyboard alone: typing on a row goes to the search, Down reaches the
+    // matches, Return puts back (a taken place is offered beside it), Delete asks first (Escape keeps
+    // the entry, Return deletes it), Escape clears the search and then leaves the list.
+    void theListOfEveryEntryIsDrivenByTheKeyboard()
+    {
+        Panel panel;
+        panel.rig.trash.entryList = sampleListing(panel.rig.clock.now());
+        panel.visualization()->allItemsButton()->click();
+        AllItemsView* list = panel.view->trashTab()->allItemsView();
+        QVERIFY(list && list->model()->rowCount() == 24);
+        QTest::keyClicks(list->listView(), QStringLiteral("rep"));
+        QCOMPARE(list->searchField()->text(), QStringLiteral("rep"));
+        QTest::keyClick(list->searchField(), Qt::Key_Down);
+        const TrashEntryRef first{"/home/user/.local/share/Trash", "report-q3-final.xlsx"};
+        panel.rig.trash.restoreReport =
+            TrashRestoreReport{{}, {TrashError{TrashServiceError::FileSystem, EEXIST, {}}}, {first}};
+        QTest::keyClick(list->listView(), Qt::Key_Return);
+        settle();
+        QVERIFY(list->besideButton()->isVisibleTo(list));
+        list->besideButton()->click();
+        settle();
+        QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{first, first}));
+        QCOMPARE(panel.rig.trash.renames, (QList<bool>{false, true}));
+
+        QTest::keyClick(list->listView(), Qt::Key_Delete);
+        QVERIFY(list->isConfirmingDelete());
+        QTest::keyClick(list->listView(), Qt::Key_Escape);
+        QVERIFY(!list->isConfirmingDelete() && panel.rig.trash.removed.isEmpty());
+        QTest::keyClick(list->listView(), Qt::Key_Delete);
+        QTest::keyClick(list->listView(), Qt::Key_Return);
+        settle();
+        QCOMPARE(panel.rig.trash.removed, QList<TrashEntryRef>{first});
+
+        QTest::keyClick(list->listView(), Qt::Key_Escape);
+        QVERIFY(list->searchField()->text().isEmpty() && panel.view->trashTab()->allItemsView());
+        QTest::keyClick(list->searchField(), Qt::Key_Escape);
+        QVERIFY(!panel.view->trashTab()->allItemsView());
     }
 
     // The view hands over the local files of a dropped list (which lines those are is the parser's,

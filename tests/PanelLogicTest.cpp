@@ -98,6 +98,54 @@ private Q_SLOTS:
                                  "/home/u/no-authority", "/home/u/report.txt ", "/home/u/report\xef\xbf\xbd.txt",
                                  "/home/u/report\xff.txt"}));
     }
+
+    void theListOfEveryEntryTakesItsKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("inSearch");
+        QTest::addColumn<bool>("hasQuery");
+        QTest::addColumn<bool>("confirming");
+        QTest::addColumn<AllItemsKey>("action");
+        const auto row = [](const char* what, int key, int modifiers, const char* text, bool inSearch, bool hasQuery,
+                            bool confirming, AllItemsKey action) {
+            QTest::newRow(what) << key << modifiers << QString::fromUtf8(text) << inSearch << hasQuery << confirming
+                                << action;
+        };
+        using K = AllItemsKey;
+        row("a letter on a row goes to the search", Qt::Key_A, 0, "a", false, false, false, K::Type);
+        row("a Chinese character too", 0, 0, "报", false, true, false, K::Type);
+        row("so does Backspace", Qt::Key_Backspace, 0, "\b", false, true, false, K::Type);
+        row("Control+A selects rows instead", Qt::Key_A, Qt::ControlModifier, "\x01", false, false, false, K::Pass);
+        row("in the search, letters are the field's", Qt::Key_A, 0, "a", true, true, false, K::Pass);
+        row("down from the search", Qt::Key_Down, 0, "", true, true, false, K::Next);
+        row("up on a row", Qt::Key_Up, 0, "", false, false, false, K::Previous);
+        row("Return puts back", Qt::Key_Return, 0, "\r", false, false, false, K::PutBack);
+        row("Enter in the search puts back too", Qt::Key_Enter, 0, "\r", true, true, false, K::PutBack);
+        row("Control+Return shows in the file manager", Qt::Key_Return, Qt::ControlModifier, "", false, false, false,
+            K::Reveal);
+        row("Delete on a row deletes", Qt::Key_Delete, 0, "", false, true, false, K::Delete);
+        row("Delete in an empty search deletes", Qt::Key_Delete, 0, "", true, false, false, K::Delete);
+        row("Delete in a search with text erases", Qt::Key_Delete, 0, "", true, true, false, K::Pass);
+        row("Escape clears the search first", Qt::Key_Escape, 0, "", false, true, false, K::ClearSearch);
+        row("then leaves the list", Qt::Key_Escape, 0, "", true, false, false, K::Leave);
+        row("while asking, Return confirms", Qt::Key_Return, 0, "", false, false, true, K::Confirm);
+        row("and Escape cancels, whatever the search", Qt::Key_Escape, 0, "", true, true, true, K::Cancel);
+        row("and Delete does not ask twice", Qt::Key_Delete, 0, "", false, false, true, K::Pass);
+    }
+    void theListOfEveryEntryTakesItsKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, text);
+        QFETCH(bool, inSearch);
+        QFETCH(bool, hasQuery);
+        QFETCH(bool, confirming);
+        QFETCH(AllItemsKey, action);
+        QCOMPARE(allItemsKeyAction(key, Qt::KeyboardModifiers(modifiers), text, inSearch, hasQuery, confirming),
+                 action);
+    }
 };
 
 QTEST_GUILESS_MAIN(PanelLogicTest)

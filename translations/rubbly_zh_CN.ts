@@ -539,6 +539,114 @@
         <source>&gt; cleaned: %1 freed</source>
         <translation>&gt; cleaned: %1 freed</translation>
     </message>
+    <message>
+        <source>from %1</source>
+        <translation>来自 %1</translation>
+    </message>
+    <message>
+        <source>(original place unknown)</source>
+        <translation>(原位置未知)</translation>
+    </message>
+    <message>
+        <source>&gt; %1 items: their original places are taken</source>
+        <translation>&gt; %1 项的原位置已被占用</translation>
+    </message>
+    <message>
+        <source>&gt; %1 selected · %2</source>
+        <translation>&gt; 已选 %1 项 · %2</translation>
+    </message>
+    <message>
+        <source>&gt; ALL ITEMS</source>
+        <translation>&gt; ALL ITEMS</translation>
+    </message>
+    <message>
+        <source>&gt; its original place is taken</source>
+        <translation>&gt; 原位置已被占用</translation>
+    </message>
+    <message>
+        <source>&gt; listing trash...</source>
+        <translation>&gt; listing trash...</translation>
+    </message>
+    <message>
+        <source>&gt; no match for &quot;%1&quot;</source>
+        <translation>&gt; 没有与“%1”匹配的项目</translation>
+    </message>
+    <message>
+        <source>ALL ITEMS</source>
+        <translation>ALL ITEMS</translation>
+    </message>
+    <message>
+        <source>Back to the overview</source>
+        <translation>返回概览</translation>
+    </message>
+    <message>
+        <source>Clear the search</source>
+        <translation>清除搜索</translation>
+    </message>
+    <message>
+        <source>DELETE</source>
+        <translation>DELETE</translation>
+    </message>
+    <message>
+        <source>Delete for good</source>
+        <translation>永久删除</translation>
+    </message>
+    <message>
+        <source>Delete the selected items for good</source>
+        <translation>永久删除所选项目</translation>
+    </message>
+    <message>
+        <source>Entries in the Trash</source>
+        <translation>废纸篓中的项目</translation>
+    </message>
+    <message>
+        <source>LARGEST</source>
+        <translation>LARGEST</translation>
+    </message>
+    <message>
+        <source>Matches any part of the name or the original path</source>
+        <translation>匹配名称或原始路径中的任意部分</translation>
+    </message>
+    <message>
+        <source>NEWEST</source>
+        <translation>NEWEST</translation>
+    </message>
+    <message>
+        <source>Order: largest first; switch to newest first</source>
+        <translation>顺序：最大的在前；切换为最新的在前</translation>
+    </message>
+    <message>
+        <source>Order: newest first; switch to largest first</source>
+        <translation>顺序：最新的在前；切换为最大的在前</translation>
+    </message>
+    <message>
+        <source>PUT BACK BESIDE IT</source>
+        <translation>PUT BACK BESIDE IT</translation>
+    </message>
+    <message>
+        <source>PUT BACK</source>
+        <translation>PUT BACK</translation>
+    </message>
+    <message>
+        <source>Put back beside the taken place, under a free name</source>
+        <translation>以新名称放在原位置旁边</translation>
+    </message>
+    <message>
+        <source>Put back the selected items</source>
+        <translation>将所选项目放回原处</translation>
+    </message>
+    <message>
+        <source>Search the Trash</source>
+        <translation>搜索废纸篓</translation>
+    </message>
+    <message>
+        <source>find by name or path</source>
+        <translation>按名称或路径查找</translation>
+    </message>
+    <message>
+        <source>Search and put back any item</source>
+        <translation>搜索并放回任意项目</translation>
+    </message>
 </context>
 <context>
     <name>Permissions</name>
@@ -1072,6 +1180,10 @@
     <message>
         <source>The Trash could not be emptied completely</source>
         <translation>废纸篓未能完全清空</translation>
+    </message>
+    <message>
+        <source>Deleted %1/%2 items; %3 stayed in the Trash.</source>
+        <translation>已删除 %1/%2 项，%3 项仍在废纸篓中。</translation>
     </message>
     <message>
         <source>Put back %1/%2 items; %3 stayed in the Trash.</source>

@@ -147,7 +147,11 @@ QCoro::Task<void> BinwellViewModel::scan()
     if (result) {
         // A status holds the largest entries only, so this copy is a few small ones.
         TrashStatus status = std::move(result.value());
+        const bool changed = !m_state.status() || m_state.status()->itemCount != status.itemCount ||
+                             m_state.status()->totalSize != status.totalSize;
         setState(BinwellState::normal(status));
+        if (changed && m_allEntries && !m_listingAllEntries)
+            listAllEntries();
         if (!m_services.autoClean || !m_services.settings.autoCleanEnabled() ||
             !m_services.settings.autoCleanByAgeEnabled())
             m_ageRuleKeptUndated = 0; // no age rule runs, so it keeps nothing
@@ -407,23 +411,92 @@ QCoro::Task<void> BinwellViewModel::undoLastDrop()
     co_await refresh();
 }
 
-QCoro::Task<void> BinwellViewModel::restore(QList<TrashEntryRef> entries)
+QCoro::Task<void> BinwellViewModel::restore(QList<TrashEntryRef> entries, bool beside)
 {
     if (entries.isEmpty())
         co_return;
     QPointer<BinwellViewModel> self = this;
-    const bool alive = co_await putBack(std::move(entries));
+    const bool alive = co_await putBack(std::move(entries), beside);
     if (alive && self)
         co_await refresh();
 }
 
-QCoro::Task<bool> BinwellViewModel::putBack(QList<TrashEntryRef> entries)
+void BinwellViewModel::setTakenPlaces(QList<TrashEntryRef> entries)
+{
+    if (entries == m_takenPlaces)
+        return;
+    m_takenPlaces = std::move(entries);
+    Q_EMIT takenPlacesChanged();
+}
+
+QCoro::Task<void> BinwellViewModel::listAllEntries()
+{
+    QPointer<BinwellViewModel> self = this;
+    const quint64 generation = m_listingGeneration;
+    m_listingAllEntries = true;
+    TrashEntryListResult result = co_await m_services.trash.fetchEntryList();
+    if (!self)
+        co_return;
+    m_listingAllEntries = false;
+    if (generation != m_listingGeneration)
+        co_return; // let go while it was under way
+    if (!result) {
+        // The scan that runs beside every change words the failure for the panel.
+        if (!m_allEntries)
+            m_allEntries = std::make_shared<const TrashEntryList>();
+        Q_EMIT allEntriesChanged();
+        co_return;
+    }
+    m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
+    Q_EMIT allEntriesChanged();
+}
+
+void BinwellViewModel::releaseAllEntries()
+{
+    ++m_listingGeneration;
+    setTakenPlaces({});
+    if (!m_allEntries)
+        return;
+    m_allEntries.reset();
+    Q_EMIT allEntriesChanged();
+}
+
+QCoro::Task<void> BinwellViewModel::deleteEntries(QList<TrashEntryRef> entries)
+{
+    // Emptying owns the Trash until it ends; the list offers nothing to delete meanwhile.
+    if (entries.isEmpty() || m_state.kind() == BinwellState::Kind::Cleaning)
+        co_return;
+    QPointer<BinwellViewModel> self = this;
+    const auto total = entries.size();
+    const TrashRemoveReport report = co_await m_services.trash.removeEntries(std::move(entries));
+    if (!self)
+        co_return;
+    if (!report.failures.isEmpty()) {
+        QStringList lines{QCoreApplication::translate("ViewModel", "Deleted %1/%2 items; %3 stayed in the Trash.")
+                              .arg(report.removed.size())
+                              .arg(total)
+                              .arg(report.failures.size())};
+        for (const TrashError& failure : report.failures)
+            lines.append(failure.message);
+        setLastFailureDetail(lines.join(u'\n'));
+        m_failureFromScan = false;
+    }
+    co_await refresh();
+}
+
+QCoro::Task<bool> BinwellViewModel::putBack(QList<TrashEntryRef> entries, bool beside)
 {
     QPointer<BinwellViewModel> self = this;
     const auto total = entries.size();
-    const TrashRestoreReport report = co_await m_services.trash.restore(std::move(entries), false);
+    const TrashRestoreReport report = co_await m_services.trash.restore(std::move(entries), beside);
     if (!self)
         co_return false;
+    QList<TrashEntryRef> taken;
+    for (qsizetype i = 0; i < report.failures.size() && i < report.failedEntries.size(); ++i) {
+        if (report.failures[i].errorCode == EEXIST)
+            taken.append(report.failedEntries[i]);
+    }
+    setTakenPlaces(std::move(taken));
     if (!report.failures.isEmpty()) {
         // The count, then each entry's reason as the engine words it (it names the place). An entry
         // that is no longer in the Trash did not stay there: something emptied it meanwhile.

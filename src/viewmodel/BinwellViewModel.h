@@ -4,6 +4,7 @@
 #include "CleaningRecord.h"
 #include "DiskSlimSnapshot.h"
 #include "Timestamp.h"
+#include "TrashEntryList.h"
 #include "TrashTypes.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 
 #include <QCoroTask>
 
+#include <memory>
 #include <optional>
 
 namespace rubbly {
@@ -114,8 +116,26 @@ public:
     // kDropUndoDisplay when anything moved.
     QCoro::Task<void> moveToTrash(QList<QByteArray> paths);
     // Puts entries back where they were trashed from, then rescans; what stayed goes to the failure
-    // line with the reason.
-    QCoro::Task<void> restore(QList<TrashEntryRef> entries);
+    // line with the reason, and those refused because their place is taken to takenPlaces(). With
+    // `beside`, a taken place gives a free name beside it ("name (2).ext").
+    QCoro::Task<void> restore(QList<TrashEntryRef> entries, bool beside = false);
+    // The entries the last put back left in the Trash because something else now has their original
+    // place: what "put back beside it" offers to move. Cleared by the next put back.
+    const QList<TrashEntryRef>& takenPlaces() const { return m_takenPlaces; }
+
+    // Every entry of the Trash, for the panel's searchable list: none until listAllEntries() has
+    // given one, and none again after releaseAllEntries(). Read-only and shared, so a filter on
+    // another thread may hold it while a newer listing replaces it here.
+    const std::shared_ptr<const TrashEntryList>& allEntries() const { return m_allEntries; }
+    bool isListingAllEntries() const { return m_listingAllEntries; }
+    // Lists every entry anew. While a listing is held, every scan that finds the Trash changed lists
+    // it again, so the list follows puts, put backs and deletions from anywhere.
+    QCoro::Task<void> listAllEntries();
+    // Lets the listing go (the list closed or the panel was released): its memory returns.
+    void releaseAllEntries();
+    // Deletes the entries for good, with the emptying's safety rules, then rescans; what could not
+    // be deleted goes to the failure line.
+    QCoro::Task<void> deleteEntries(QList<TrashEntryRef> entries);
     // The entry a listed item is: its trash folder and its name in files/, as bytes.
     static TrashEntryRef entryOf(const TrashItemDetail& item);
     // Puts back exactly what the last drop moved, while its undo is offered.
@@ -154,6 +174,8 @@ Q_SIGNALS:
     void slimCleanProgressTextChanged();
     void lastSlimScanDateChanged();
     void menuBarLabelTextChanged();
+    void allEntriesChanged();
+    void takenPlacesChanged();
 
 private:
     // Tests and the gallery put the slim tab into moments no flow holds still (a scan or purge
@@ -176,7 +198,8 @@ private:
     // skipped one.
     void updateAutoCleanHold(bool rescan = true);
     // Restore without the rescan; false when the view model is gone by the end.
-    QCoro::Task<bool> putBack(QList<TrashEntryRef> entries);
+    QCoro::Task<bool> putBack(QList<TrashEntryRef> entries, bool beside = false);
+    void setTakenPlaces(QList<TrashEntryRef> entries);
     void onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found);
     // The failure line for what a scan found: the trash folders it could not use, and the entries
     // the age rule keeps for want of a date.
@@ -219,6 +242,11 @@ private:
     std::optional<QString> m_slimCleanProgressText;
     std::optional<Timestamp> m_lastSlimScanDate;
     QString m_menuBarLabelText;
+    std::shared_ptr<const TrashEntryList> m_allEntries;
+    bool m_listingAllEntries = false;
+    // Set by releaseAllEntries(): a listing under way then is dropped when it arrives.
+    quint64 m_listingGeneration = 0;
+    QList<TrashEntryRef> m_takenPlaces;
 
     bool m_didStart = false;
     Timer* m_pollTimer = nullptr;

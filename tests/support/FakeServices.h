@@ -54,11 +54,18 @@ public:
         co_return report;
     }
 
-    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool) override
+    QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override
     {
         restored.append(entries);
+        renames.append(rename);
         co_await answerLater();
         co_return restoreReport.value_or(TrashRestoreReport{});
+    }
+    QCoro::Task<TrashEntryListResult> fetchEntryList() override
+    {
+        calls.append(QStringLiteral("fetchEntryList"));
+        co_await answerLater();
+        co_return TrashEntryListResult(entryList);
     }
     QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool) override
     {
@@ -115,12 +122,16 @@ public:
     // What the next restores report; by default no failure (the view model reads the put-back
     // paths only to count them beside failures).
     std::optional<TrashRestoreReport> restoreReport;
+    // What listings of every entry give.
+    TrashEntryListResult entryList = TrashEntryList{};
     // What the next deletions of chosen entries report; by default every one went.
     std::optional<TrashRemoveReport> removeReport;
     QList<TrashEntryRef> removed;
     QStringList calls;
     QList<QList<QByteArray>> moved;
     QList<TrashEntryRef> restored;
+    // The rename flag of each restore() call.
+    QList<bool> renames;
 };
 
 // A notification center that records what it was asked to show.

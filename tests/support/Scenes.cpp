@@ -1,5 +1,6 @@
 #include "Scenes.h"
 
+#include "AllItemsView.h"
 #include "DiskSlimSnapshot.h"
 #include "DiskSlimView.h"
 #include "GeekWidgets.h"
@@ -8,11 +9,13 @@
 #include "SettingsForm.h"
 #include "SettingsView.h"
 #include "StoredRecords.h"
+#include "TrashEntryFilterModel.h"
 #include "TrashTabViews.h"
 #include "UiLanguage.h"
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
+#include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
@@ -62,6 +65,58 @@ TrashStatus fullTrash()
     });
     status.topItems[4].originalPath.reset(); // no info file: nowhere to put it back
     return status;
+}
+
+TrashEntryList sampleListing(Timestamp now)
+{
+    const char* const paths[] = {
+        "/home/user/Downloads/invoice-2026-11.pdf",
+        "/home/user/文档/年度报告 2026 初稿.docx",
+        "/home/user/Projects/rubbly/build-old",
+        "/home/user/Pictures/Screenshots/Screenshot from 2026-12-07 09-14-55.png",
+        "/home/user/Downloads/report-q3-final.xlsx",
+        "/home/user/Music/podcast-episode-41.mp3",
+        "/media/user/USB STICK/DCIM/IMG_0042.JPG",
+        "/home/user/Desktop/todo.txt",
+        "/home/user/Videos/会议录像 2026-11-30.mp4",
+        "/home/user/Downloads/ubuntu-24.04-desktop-amd64.iso",
+        "/home/user/Projects/site/node_modules.tar.gz",
+        "/home/user/Documents/Report draft (old).odt",
+        "/home/user/.config/app/settings.json.bak",
+        "/home/user/Downloads/setup.exe",
+        "/home/user/Pictures/holiday/DSC_1187.NEF",
+        "/home/user/Documents/letters/cover-letter-v3.pdf",
+        "/home/user/Music/录音/采访 第二段.m4a",
+        "/home/user/Projects/rubbly/notes.md",
+        "/home/user/Downloads/fonts.zip",
+        "/home/user/Desktop/untitled folder",
+        "/home/user/Documents/scan0001.pdf",
+        "/home/user/Downloads/report-q2.xlsx",
+        "/home/user/Videos/clip.webm",
+    };
+    const QByteArray trash = "/home/user/.local/share/Trash";
+    TrashEntryList list;
+    int n = 0;
+    for (const char* path : paths) {
+        const QByteArray original(path);
+        const QByteArray name = original.mid(original.lastIndexOf('/') + 1);
+        TrashItemDetail item;
+        item.trashFolder = trash;
+        item.path = trash + "/files/" + name;
+        item.originalPath = original;
+        item.category = categoryFor(QString::fromUtf8(name));
+        item.isDirectory = !name.contains('.');
+        item.size = (static_cast<qint64>(n * 7919 % 97) + 1) * (n % 3 == 0 ? 31'000'000 : 41'000);
+        item.deletionDate = now - std::chrono::minutes(3) - std::chrono::hours(17 * n++);
+        list.append(item);
+    }
+    TrashItemDetail stray;
+    stray.trashFolder = trash;
+    stray.path = trash + "/files/recovered-without-info.bin";
+    stray.size = 512;
+    list.append(stray);
+    list.finish();
+    return list;
 }
 
 TrashStatus zeroByteTrash()
@@ -198,6 +253,24 @@ PanelScene full(const char* name, const Step& more)
     return scanned(name, showing(fullTrash()), more);
 }
 
+// The trash tab's list of every entry over the sample listing, searching for `query`; then `more`.
+PanelScene allItems(const char* name, const char* query, const Step& more = {})
+{
+    return scanned(
+        name,
+        [](Stage& s) {
+            s.rig.trash.status = fullTrash();
+            s.rig.trash.entryList = sampleListing(s.rig.clock.now());
+        },
+        [query, more](Stage& s) {
+            s.view->trashTab()->openAllItems();
+            settle();
+            s.view->trashTab()->allItemsView()->setQuery(QString::fromUtf8(query));
+            if (more)
+                more(s);
+        });
+}
+
 void emptyWithOneFailure(Stage& s)
 {
     s.rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
@@ -312,11 +385,43 @@ QList<PanelScene> panelScenes()
                      {TrashError{TrashServiceError::FileSystem, EEXIST,
                                  QStringLiteral("cannot restore /home/user/.local/share/Trash/files/holiday-2025-final-"
                                                 "cut-4k.mov: its original place is taken (/home/user/Downloads/"
-                                                "holiday-2025-final-cut-4k.mov)")}}};
+                                                "holiday-2025-final-cut-4k.mov)")}},
+                     {BinwellViewModel::entryOf(second)}};
                  finish(s.vm().restore({BinwellViewModel::entryOf(second)}));
                  s.chart()->setHoveredRowID(topItemRowID(second));
              }),
         full("confirmation", [](Stage& s) { s.view->requestEmpty(); }),
+        allItems("all-items", "", [](Stage& s) { s.view->trashTab()->allItemsView()->setActionRow(1); }),
+        allItems("all-items-search", "report"),
+        allItems("all-items-search-chinese", "报告"),
+        allItems("all-items-no-match", "invoice-2019"),
+        allItems("all-items-largest-selection", "",
+                 [](Stage& s) {
+                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     list->setOrder(TrashListOrder::LargestFirst);
+                     for (const int row : {0, 2, 3})
+                         list->listView()->selectionModel()->select(list->model()->index(row),
+                                                                    QItemSelectionModel::Select);
+                 }),
+        allItems("all-items-confirm-delete", "",
+                 [](Stage& s) {
+                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     list->listView()->setCurrentIndex(list->model()->index(0));
+                     list->requestDeleteSelection();
+                 }),
+        allItems("all-items-put-back-failed", "todo",
+                 [](Stage& s) {
+                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     const TrashEntryRef ref = list->model()->entries()->ref(list->model()->entryAt(0));
+                     s.rig.trash.restoreReport = TrashRestoreReport{
+                         {},
+                         {TrashError{TrashServiceError::FileSystem, EEXIST,
+                                     QStringLiteral("cannot restore /home/user/.local/share/Trash/files/todo.txt: its "
+                                                    "original place is taken (/home/user/Desktop/todo.txt)")}},
+                         {ref}};
+                     finish(s.vm().restore({ref}));
+                     settle();
+                 }),
         full("drop-target",
              [](Stage& s) {
                  QMimeData mime;

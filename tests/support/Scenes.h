@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TrashEntryList.h"
 #include "TrashStatus.h"
 
 #include <QString>
@@ -19,6 +20,9 @@ namespace rubbly::test {
 TrashStatus fullTrash();
 // Entries that all occupy nothing (empty files, empty folders).
 TrashStatus zeroByteTrash();
+// A listing of 24 entries from several folders (Chinese names and one without an info file among
+// them), trashed over the weeks before `now`, one every 17 hours.
+TrashEntryList sampleListing(Timestamp now);
 
 // Every state of the panel and of the settings window the gallery pictures, built one at a time on
 // fakes and a virtual clock. Each visit gets the state's name and the widget to look at (the

@@ -174,8 +174,10 @@ QCoro::Task<TrashRestoreReport> TrashService::restore(QList<TrashEntryRef> entri
             Result<QByteArray, TrashError> result = restorer.restore(entry, rename);
             if (result)
                 report.restoredPaths.append(std::move(result).value());
-            else
+            else {
                 report.failures.append(result.error());
+                report.failedEntries.append(entry);
+            }
         }
         if (!report.restoredPaths.isEmpty())
             kde->afterRemoval(store->isEmpty(), report.restoredPaths);
@@ -196,10 +198,12 @@ QCoro::Task<TrashRestoreReport> TrashService::restoreInto(QList<TrashEntryRef> e
         for (const TrashEntryRef& entry : entries) {
             // An empty folder would mean "the original place" to the restorer: never so here.
             Result<QByteArray, TrashError> result = restorer.restore(entry, rename, folder.isEmpty() ? "." : folder);
-            if (result)
+            if (result) {
                 report.restoredPaths.append(std::move(result).value());
-            else
+            } else {
                 report.failures.append(result.error());
+                report.failedEntries.append(entry);
+            }
         }
         if (!report.restoredPaths.isEmpty())
             kde->afterRemoval(store->isEmpty(), report.restoredPaths);
@@ -266,6 +270,23 @@ QCoro::Task<Result<TrashRestoreReport, TrashError>> TrashService::restoreLastPut
 void TrashService::setLastPutRecordPath(QByteArray path)
 {
     m_engine->lastPut = LastPutRecord(std::move(path));
+}
+
+QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList()
+{
+    TrashStore* store = &m_engine->store;
+    auto job = [store]() -> TrashEntryListResult {
+        TrashEntryList list;
+        // Appended newest first, so entries of one date keep the listing's order in both orders.
+        const TrashStatusResult status = store->list(
+            TrashEntryOrder::NewestFirst, [](const TrashStatus&) {},
+            [&list](const TrashItemDetail& item) { list.append(item); });
+        if (!status)
+            return status.error();
+        list.finish();
+        return list;
+    };
+    co_return co_await m_engine->actor.run(std::move(job));
 }
 
 QCoro::Task<QList<TrashRestorer::Entry>> TrashService::restorableEntries(QStringList* problems)

@@ -39,6 +39,7 @@ public:
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
     QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override;
+    QCoro::Task<TrashEntryListResult> fetchEntryList() override;
     QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool rename) override;
     QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override;
     // Puts back what the last moveToTrash() moved (of this process or another using the same state

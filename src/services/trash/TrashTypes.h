@@ -85,6 +85,8 @@ struct TrashRestoreReport {
     QList<QByteArray> restoredPaths;
     // One per entry that stayed in the Trash, naming it and saying why.
     QList<TrashError> failures;
+    // The entry each of `failures` is about, in the same order.
+    QList<TrashEntryRef> failedEntries;
 
     bool operator==(const TrashRestoreReport&) const = default;
 };

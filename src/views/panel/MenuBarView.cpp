@@ -515,6 +515,8 @@ void MenuBarView::panelAppeared()
 void MenuBarView::panelDisappeared()
 {
     setDropTargeted(false);
+    // The panel opens on the overview again, and the listing's memory goes with the list.
+    m_trashTab->closeAllItems();
     // The offer belongs to the panel the files were dropped on: once it is gone, so is the offer.
     m_viewModel.dismissDropUndo();
     motion::finishAll(this);

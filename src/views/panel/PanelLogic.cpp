@@ -321,4 +321,31 @@ QByteArrayList localPathsFromUriList(const QByteArray& uriList)
     return paths;
 }
 
+AllItemsKey allItemsKeyAction(int key, Qt::KeyboardModifiers modifiers, const QString& text, bool inSearch,
+                              bool hasQuery, bool confirming)
+{
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (confirming) {
+        if (enter)
+            return AllItemsKey::Confirm;
+        return key == Qt::Key_Escape ? AllItemsKey::Cancel : AllItemsKey::Pass;
+    }
+    if (key == Qt::Key_Escape)
+        return hasQuery ? AllItemsKey::ClearSearch : AllItemsKey::Leave;
+    if (key == Qt::Key_Up)
+        return AllItemsKey::Previous;
+    if (key == Qt::Key_Down)
+        return AllItemsKey::Next;
+    if (enter)
+        return modifiers & Qt::ControlModifier ? AllItemsKey::Reveal : AllItemsKey::PutBack;
+    if (key == Qt::Key_Delete && !(inSearch && hasQuery))
+        return AllItemsKey::Delete;
+    if (inSearch)
+        return AllItemsKey::Pass;
+    const bool command = modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!command && (key == Qt::Key_Backspace || (!text.isEmpty() && text.front().isPrint())))
+        return AllItemsKey::Type;
+    return AllItemsKey::Pass;
+}
+
 } // namespace rubbly

@@ -98,6 +98,16 @@ int slimRowIndex(const QList<SlimRow>& rows, const QList<DiskSlimItem>& items, c
 enum class SlimStep { Next, Previous };
 int stepSlimFocus(const QList<SlimRow>& rows, int from, SlimStep step);
 
+// What a key does in the list of every entry. `inSearch`: the search field has the focus; `hasQuery`:
+// it holds text; `confirming`: a deletion waits for its answer. Typing anywhere goes to the search,
+// the arrows move through the rows, Return puts back (with Control: shows in the file manager),
+// Delete deletes (in the search only while it is empty, where it would erase nothing), Escape clears
+// the search first and leaves the list when it is empty; while a deletion waits, Return confirms it
+// and Escape cancels it.
+enum class AllItemsKey { Pass, Type, Previous, Next, PutBack, Reveal, Delete, ClearSearch, Leave, Confirm, Cancel };
+AllItemsKey allItemsKeyAction(int key, Qt::KeyboardModifiers modifiers, const QString& text, bool inSearch,
+                              bool hasQuery, bool confirming);
+
 // The local paths among the dropped items of a text/uri-list, in order, as exact bytes: only file
 // URLs of this machine count; other URLs, comments and malformed lines are skipped.
 QByteArrayList localPathsFromUriList(const QByteArray& uriList);

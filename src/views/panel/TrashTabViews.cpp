@@ -1,5 +1,6 @@
 #include "TrashTabViews.h"
 
+#include "AllItemsView.h"
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
@@ -7,6 +8,7 @@
 #include "Painting.h"
 #include "PanelLogic.h"
 #include "PermissionGuideView.h"
+#include "Symbols.h"
 #include "Workspace.h"
 
 #include <QCoreApplication>
@@ -87,6 +89,43 @@ private:
 };
 
 } // namespace
+
+// "ALL ITEMS ›" beside the top items' title: the way to the list of every entry.
+class TrashVisualizationView::AllItemsLink final : public PlainButton {
+public:
+    explicit AllItemsLink(QWidget* parent)
+        : PlainButton(parent)
+    {
+        setText(QCoreApplication::translate("Panel", "ALL ITEMS"));
+        setAccessibleName(QCoreApplication::translate("Panel", "Search and put back any item"));
+        setToolTip(accessibleName());
+        setCursor(Qt::PointingHandCursor);
+        connect(this, &PlainButton::hoveredChanged, this, qOverload<>(&QWidget::update));
+    }
+    QSize sizeHint() const override
+    {
+        return {static_cast<int>(std::ceil(QFontMetricsF(monoFont(9, Weight::Bold)).horizontalAdvance(text()))) + 20,
+                16};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF box(rect());
+        if (isHovered())
+            paintCard(painter, box, 4, Tint::accent(4).opacity(0.12).resolve(this),
+                      Tint::accent(4).opacity(0.4).resolve(this), 0.5);
+        const QColor color = (isHovered() ? Tint::accent(4) : Tint::tertiary()).resolve(this);
+        painter.setFont(monoFont(9, Weight::Bold));
+        painter.setPen(color);
+        painter.drawText(box.adjusted(5, 0, -13, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+        paintSymbol(painter, QRectF(box.right() - 13, box.top(), 10, box.height()), QStringLiteral("chevron.right"), 7,
+                    color);
+        paintFocusRing(painter, box, 4);
+    }
+};
 
 class TrashVisualizationView::DistributionRow final : public HoverRow {
 public:
@@ -236,6 +275,7 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackActi
     , m_topHeader(new QWidget(this))
     , m_chevron(new SymbolButton(QStringLiteral("chevron.up"), 9, QSize(14, 14), Tint::tertiary(), Tint::primary(),
                                  QString(), m_topHeader))
+    , m_allItems(new AllItemsLink(m_topHeader))
     , m_topRows(new QWidget(this))
 {
     auto* column = new QVBoxLayout(this);
@@ -253,7 +293,10 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackActi
     header->addWidget(new GeekText(QCoreApplication::translate("Panel", "> TOP ITEMS"), monoFont(10, Weight::Bold),
                                    Tint::tertiary()));
     header->addStretch();
+    header->addWidget(m_allItems);
+    header->addSpacing(4);
     header->addWidget(m_chevron);
+    connect(m_allItems, &QAbstractButton::clicked, this, &TrashVisualizationView::allItemsRequested);
     m_chevron->setAccessibleName(QCoreApplication::translate("Panel", "TOP ITEMS"));
     connect(m_chevron, &QAbstractButton::clicked, this, [this] { setTopExpanded(!m_topExpanded); });
     auto* top = new QVBoxLayout;
@@ -344,6 +387,11 @@ QAbstractButton* TrashVisualizationView::putBackButton(const QString& rowID) con
 QWidget* TrashVisualizationView::distributionBar() const
 {
     return m_bar;
+}
+
+QAbstractButton* TrashVisualizationView::allItemsButton() const
+{
+    return m_allItems;
 }
 
 TrashStatusView::TrashStatusView(Workspace& workspace, PutBackAction putBack, QWidget* parent)
@@ -492,6 +540,7 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
                            QWidget* parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
+    , m_workspace(workspace)
     , m_statusView(new TrashStatusView(
           workspace,
           [&viewModel](const TrashItemDetail& item) { viewModel.restore({BinwellViewModel::entryOf(item)}); }, this))
@@ -531,18 +580,51 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
     m_scanning->setLayout(scanning);
 
     connect(m_emptyButton, &QAbstractButton::clicked, this, [emptyAction = std::move(emptyAction)] { emptyAction(); });
+    connect(m_statusView->visualization(), &TrashVisualizationView::allItemsRequested, this,
+            &TrashTabView::openAllItems);
     connect(&m_viewModel, &BinwellViewModel::stateChanged, this, &TrashTabView::updateFromState);
     updateFromState();
 }
 
 QWidget* TrashTabView::shownPart() const
 {
+    if (m_allItems && m_allItems->isVisibleTo(this))
+        return m_allItems;
     for (QWidget* part : {static_cast<QWidget*>(m_statusView), static_cast<QWidget*>(m_cleaning), m_success, m_error,
                           m_scanning, static_cast<QWidget*>(m_permission)}) {
         if (part->isVisibleTo(this))
             return part;
     }
     return nullptr;
+}
+
+void TrashTabView::openAllItems()
+{
+    if (!m_allItems) {
+        m_allItems = new AllItemsView(m_viewModel, m_workspace, this);
+        static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_allItems);
+        connect(m_allItems, &AllItemsView::closeRequested, this, &TrashTabView::closeAllItems);
+    }
+    updateFromState();
+    m_allItems->focusSearch();
+}
+
+void TrashTabView::closeAllItems()
+{
+    if (!m_allItems)
+        return;
+    // Later: the request may come from inside the view's own key handling.
+    m_allItems->hide();
+    m_allItems->deleteLater();
+    m_allItems = nullptr;
+    updateFromState();
+    // The keys go back to the panel (Escape closes it again), not to a button that would look chosen.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (w->focusPolicy() == Qt::StrongFocus) {
+            w->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
 }
 
 void TrashTabView::updateFromState()
@@ -561,8 +643,12 @@ void TrashTabView::updateFromState()
             QCoreApplication::translate("Panel", "> cleaned: %1 freed").arg(formatBytesCompact(state.freedBytes())));
     if (kind == Kind::Error)
         m_errorText->setText(state.errorText());
-    m_statusView->setVisible(kind == Kind::Normal);
-    m_emptyButton->setVisible(kind == Kind::Normal && state.status()->itemCount != 0);
+    // The list stays through scans, put backs and deletions; the other states take its place.
+    const bool listing = m_allItems && kind == Kind::Normal;
+    if (m_allItems)
+        m_allItems->setVisible(listing);
+    m_statusView->setVisible(kind == Kind::Normal && !listing);
+    m_emptyButton->setVisible(kind == Kind::Normal && !listing && state.status()->itemCount != 0);
     m_cleaning->setVisible(kind == Kind::Cleaning);
     m_success->setVisible(kind == Kind::Success);
     m_error->setVisible(kind == Kind::Error);

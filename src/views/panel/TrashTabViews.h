@@ -9,6 +9,7 @@
 
 namespace rubbly {
 
+class AllItemsView;
 class BinwellViewModel;
 class PermissionGuideView;
 class Workspace;
@@ -37,8 +38,14 @@ public:
     // The put-back button of a top item; none for an entry without an original place.
     QAbstractButton* putBackButton(const QString& rowID) const;
     QWidget* distributionBar() const;
+    QAbstractButton* allItemsButton() const;
+
+Q_SIGNALS:
+    // The "ALL ITEMS" link: the list of every entry is wanted.
+    void allItemsRequested();
 
 private:
+    class AllItemsLink;
     class DistributionRow;
     class DistributionBar;
     class TopItemRow;
@@ -53,6 +60,7 @@ private:
     DistributionBar* m_bar;
     QWidget* m_topHeader;
     SymbolButton* m_chevron;
+    QAbstractButton* m_allItems;
     QWidget* m_topRows;
 };
 
@@ -115,10 +123,18 @@ public:
     // The one part shown for the current state.
     QWidget* shownPart() const;
 
+    // The list of every entry in place of the overview, and back. The list exists only while it
+    // shows, and with it the listing of the Trash it searches.
+    void openAllItems();
+    void closeAllItems();
+    AllItemsView* allItemsView() const { return m_allItems; }
+
 private:
     void updateFromState();
 
     BinwellViewModel& m_viewModel;
+    Workspace& m_workspace;
+    AllItemsView* m_allItems = nullptr;
     TrashStatusView* m_statusView;
     EmptyTrashButton* m_emptyButton;
     CleaningView* m_cleaning;
