@@ -13,7 +13,6 @@
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
 
@@ -519,7 +518,7 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
         QCoreApplication::processEvents();
         if (!scene.confirmationTurnedOff)
             visit(QString::fromLatin1(scene.name), view);
-        else if (QMessageBox* warning = view.confirmOffWarning()) {
+        else if (QDialog* warning = view.confirmOffWarning()) {
             warning->adjustSize();
             visit(QString::fromLatin1(scene.name), *warning);
         }
