@@ -625,7 +625,7 @@
         <translation>废纸篓读写权限</translation>
     </message>
     <message>
-        <source>Rubbly reads and writes your trash folders to measure and empty them.</source>
+        <source>Rubbly needs to read and write your trash folders.</source>
         <translation>Rubbly 需要读写你的废纸篓文件夹，才能统计和清空它们。</translation>
     </message>
     <message>

@@ -290,8 +290,7 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     texts->addWidget(new GeekText(QCoreApplication::translate("Permissions", "Trash access"),
                                   uiFont(13, Weight::Semibold), Tint::primary()));
     auto* subtitle =
-        new GeekText(QCoreApplication::translate(
-                         "Permissions", "Rubbly reads and writes your trash folders to measure and empty them."),
+        new GeekText(QCoreApplication::translate("Permissions", "Rubbly needs to read and write your trash folders."),
                      uiFont(12), Tint::secondary());
     subtitle->setWordWrap(true);
     texts->addWidget(subtitle);
