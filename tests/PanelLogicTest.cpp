@@ -1,4 +1,5 @@
 #include "PanelLogic.h"
+#include "GeekTheme.h"
 #include "TestTime.h"
 
 #include <QTest>
@@ -17,6 +18,14 @@ DiskSlimItem item(DiskSlimCategory category, qint64 size, bool selected, QList<s
     return result;
 }
 using Categories = QSet<DiskSlimCategory>;
+// `top` painted over the opaque `base`.
+QColor over(const QColor& top, const QColor& base)
+{
+    const double a = top.alphaF();
+    return QColor::fromRgbF(static_cast<float>(top.redF() * a + base.redF() * (1 - a)),
+                            static_cast<float>(top.greenF() * a + base.greenF() * (1 - a)),
+                            static_cast<float>(top.blueF() * a + base.blueF() * (1 - a)));
+}
 constexpr qreal kHeader = 10;
 
 } // namespace
@@ -24,6 +33,57 @@ constexpr qreal kHeader = 10;
 class PanelLogicTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Every colour pair the views draw, in both schemes: text reaches 4.5 : 1 and a control's mark
+    // 3 : 1 (WCAG 2.1 AA) in the light scheme. The dark scheme keeps the panel's own colours; where
+    // those fall short its floor is what they reach, so a change that lowers them fails too.
+    void colourPairsReachTheirContrast_data()
+    {
+        QTest::addColumn<Tint>("foreground");
+        QTest::addColumn<Tint>("fill"); // a translucent fill under the foreground, over the ground
+        QTest::addColumn<bool>("onCard");
+        QTest::addColumn<double>("floor");
+        QTest::addColumn<double>("darkFloor");
+        const Tint none = Tint::fixed(Qt::transparent);
+        const auto row = [&](const char* name, Tint fg, Tint fill, double floor, double darkFloor = 0) {
+            for (const bool card : {false, true})
+                QTest::addRow("%s on the %s", name, card ? "card" : "ground")
+                    << fg << fill << card << floor << (darkFloor > 0 ? darkFloor : floor);
+        };
+        row("primary text", Tint::primary(), none, 4.5);
+        row("secondary text", Tint::secondary(), none, 4.5);
+        row("accent text", Tint::accent(4), none, 4.5);
+        row("accent text on its tint", Tint::accent(4), Tint::accent(4).opacity(0.15), 4.5);
+        row("success text", Tint::accent(6), none, 4.5);
+        row("warning text", Tint::accent(8), none, 4.5);
+        row("danger text", Tint::accent(10), none, 4.5, 4.1);
+        row("danger text on its tint", Tint::accent(10), Tint::accent(10).opacity(0.15), 4.5, 3.5);
+        row("text on a hovered row", Tint::secondary(), Tint::hoverFill(), 4.5);
+        row("focus mark", Tint::accent(4).opacity(0.7, 1.0), none, 3);
+        row("selected tab's edge", Tint::accent(4).opacity(0.4, 1.0), Tint::accent(4).opacity(0.12), 3, 2.4);
+        row("permission shield", Tint::warning(), none, 3);
+    }
+    void colourPairsReachTheirContrast()
+    {
+        QFETCH(Tint, foreground);
+        QFETCH(Tint, fill);
+        QFETCH(bool, onCard);
+        QFETCH(double, floor);
+        QFETCH(double, darkFloor);
+        for (const bool dark : {true, false}) {
+            const QColor ground = (onCard ? Tint::surface() : Tint::background()).resolve(dark);
+            const QColor under = over(fill.resolve(dark), ground);
+            const double ratio = contrastRatio(foreground.resolve(dark), under);
+            QVERIFY2(ratio >= (dark ? darkFloor : floor),
+                     qPrintable(u"%1 scheme: %2 : 1"_s.arg(dark ? u"dark"_s : u"light"_s).arg(ratio, 0, 'f', 2)));
+        }
+        // The hint grey, the scroll thumb and a hovered row's edge: light scheme (the dark one keeps its look).
+        const QColor light = (onCard ? Tint::surface() : Tint::background()).resolve(false);
+        QVERIFY(contrastRatio(Tint::tertiary().resolve(false), light) >= 4.5);
+        QVERIFY(contrastRatio(Tint::tertiary().resolve(true),
+                              (onCard ? Tint::surface() : Tint::background()).resolve(true)) >= 2.8);
+        QVERIFY(contrastRatio(GeekTheme::shared().scrollThumb.light, light) >= 3);
+        QVERIFY(contrastRatio(Tint::hoverEdge().resolve(false), light) >= 3);
+    }
     // The refresh button spins for the shown tab's own work only.
     void theBusyRuleFollowsTheTab()
     {

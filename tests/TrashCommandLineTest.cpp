@@ -1,3 +1,4 @@
+#include "HttpTestServer.h"
 #include "ProcessRunner.h"
 #include "TrashFixture.h"
 
@@ -329,6 +330,21 @@ private Q_SLOTS:
         QCOMPARE(unusable[0][u"path"_s].toString(), QFile::decodeName(volume));
         QCOMPARE(document[u"items"_s].toArray().size(), 1);
         QVERIFY(TreeBuilder::exists(fx.outside().path("Documents/tax.pdf")));
+    }
+
+    // A command's answer stands alone on the terminal: the engine's diagnostics, in English and naming
+    // the host they talk to, come with --verbose only.
+    void diagnosticsOnlyWhenAskedFor()
+    {
+        TrashFixture fx;
+        HttpTestServer server;
+        server.route(u"/version.json"_s, {500, "oops"});
+        EnvGuard env;
+        env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
+        const ProcessResult quiet = rubbly(fx, {u"update"_s, u"check"_s});
+        QVERIFY2(quiet.exitCode == 1 && quiet.err.count('\n') == 1, quiet.err.constData());
+        const ProcessResult verbose = rubbly(fx, {u"update"_s, u"check"_s, u"--verbose"_s});
+        QVERIFY2(verbose.err.contains("asking " + server.url(u"/"_s).host().toUtf8()), verbose.err.constData());
     }
 
     // An info file on a stick says what its writer wants, a mount point is named by whoever mounted

@@ -182,7 +182,7 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.server.route(u"/site/version.json"_s, {200, R"({"version":"v2","downloadURL":"not a url"})"});
-        const char* skipped = "已有更新检查任务正在执行中，跳过本次调用";
+        const char* skipped = "an update check or download is already running; this check is skipped";
         auto first = rig.service->checkForUpdates(true);
         QTest::ignoreMessage(QtDebugMsg, skipped);
         QVERIFY(rig.service->checkForUpdates(true).isReady());

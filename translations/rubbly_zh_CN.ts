@@ -12,11 +12,11 @@
         <translation>Beta</translation>
     </message>
     <message>
-        <source>A light, smart and open keeper and cleaner of your disk, in the Linux desktop&apos;s tray.</source>
+        <source>A small, open tray tool that keeps your Trash and caches in check.</source>
         <translation>轻量、智能、透明的 Linux 桌面状态栏存储守护与清理工具。</translation>
     </message>
     <message>
-        <source>Visit the Website</source>
+        <source>Visit the website</source>
         <translation>访问官方网站</translation>
     </message>
     <message>
@@ -25,10 +25,10 @@
     </message>
     <message>
         <source>Built by Tolvik · 2026</source>
-        <translation>Built by Tolvik · 2026</translation>
+        <translation>由 Tolvik 打造 · 2026</translation>
     </message>
     <message>
-        <source>Check for Updates…</source>
+        <source>Check for updates…</source>
         <translation>检查更新…</translation>
     </message>
     <message>
@@ -40,15 +40,15 @@
         <translation>已是最新版本</translation>
     </message>
     <message>
-        <source>Check Again</source>
+        <source>Check again</source>
         <translation>重新检查更新</translation>
     </message>
     <message>
-        <source>Download Update</source>
+        <source>Download update</source>
         <translation>立即下载更新</translation>
     </message>
     <message>
-        <source>Downloading the new version...</source>
+        <source>Downloading the new version…</source>
         <translation>正在下载新版本安装包...</translation>
     </message>
     <message>
@@ -56,7 +56,7 @@
         <translation>新版本已就绪</translation>
     </message>
     <message>
-        <source>Restart to Finish Updating</source>
+        <source>Restart to finish updating</source>
         <translation>立即重启以完成更新</translation>
     </message>
     <message>
@@ -300,7 +300,8 @@
 <context>
     <name>Formatting</name>
     <message>
-        <source>just now</source>
+        <source>now</source>
+        <comment>within a minute</comment>
         <translation>刚刚</translation>
     </message>
     <message>
@@ -329,9 +330,18 @@
         <translation>%1天前</translation>
     </message>
     <message>
-        <source>now</source>
-        <comment>time ago, within a minute</comment>
-        <translation>刚刚</translation>
+        <source>Today, %1</source>
+        <translation>今天，%1</translation>
+    </message>
+    <message>
+        <source>MMMM d</source>
+        <comment>date pattern of today, spoken</comment>
+        <translation>M月d日</translation>
+    </message>
+    <message>
+        <source>yyyy-MM-dd</source>
+        <comment>date pattern of a day over 30 days ago</comment>
+        <translation>yy/MM/dd</translation>
     </message>
 </context>
 <context>
@@ -356,8 +366,20 @@
 <context>
     <name>Panel</name>
     <message>
-        <source>SLIM</source>
-        <translation>SLIM</translation>
+        <source>Slim</source>
+        <translation>瘦身</translation>
+    </message>
+    <message>
+        <source>Trash</source>
+        <translation>废纸篓</translation>
+    </message>
+    <message>
+        <source>Kinds</source>
+        <translation>文件类型</translation>
+    </message>
+    <message>
+        <source>Purge selected, %1</source>
+        <translation>清理所选，%1</translation>
     </message>
     <message>
         <source>Put back</source>
@@ -500,8 +522,8 @@
         <translation>&gt; TOP ITEMS</translation>
     </message>
     <message>
-        <source>TOP ITEMS</source>
-        <translation>TOP ITEMS</translation>
+        <source>Top items</source>
+        <translation>最大的项目</translation>
     </message>
     <message>
         <source>[all_clean]</source>
@@ -671,23 +693,27 @@
         <translation>「%1」不是文件夹。请将它移走，然后重新检查。</translation>
     </message>
     <message>
-        <source>“%1” belongs to the user %2, so Rubbly cannot read or empty it.</source>
+        <source>“%1” is owned by %2, not by you, so Rubbly cannot read or empty it.</source>
         <translation>「%1」属于用户 %2，Rubbly 无法读取和清空它。</translation>
     </message>
     <message>
-        <source>The modes of “%1” (%2) forbid reading it, so Rubbly cannot see what it holds.</source>
+        <source>Your permissions on “%1” (%2) do not let you read it, so Rubbly cannot see what it holds.</source>
         <translation>「%1」的权限（%2）不允许读取，Rubbly 无法查看其中的内容。</translation>
     </message>
     <message>
-        <source>The modes of “%1” (%2) forbid changing it, so Rubbly cannot delete what it holds.</source>
+        <source>Your permissions on “%1” (%2) do not let you change it, so Rubbly cannot delete what it holds.</source>
         <translation>「%1」的权限（%2）不允许修改，Rubbly 无法删除其中的内容。</translation>
     </message>
     <message>
-        <source>Trash Access Needed</source>
+        <source>Trash access needed</source>
         <translation>需要废纸篓读写权限</translation>
     </message>
     <message>
-        <source>1. Click “Copy Command” below</source>
+        <source>Trash access is fine</source>
+        <translation>废纸篓读写权限正常</translation>
+    </message>
+    <message>
+        <source>1. Click “Copy command” below</source>
         <translation>1. 点击下方「复制修复命令」</translation>
     </message>
     <message>
@@ -695,19 +721,19 @@
         <translation>2. 在终端中粘贴并运行该命令</translation>
     </message>
     <message>
-        <source>Copy Command</source>
+        <source>Copy command</source>
         <translation>复制修复命令</translation>
     </message>
     <message>
-        <source>Open Folder</source>
+        <source>Open folder</source>
         <translation>打开文件夹</translation>
     </message>
     <message>
-        <source>Access to the Trash</source>
+        <source>Trash access</source>
         <translation>废纸篓读写权限</translation>
     </message>
     <message>
-        <source>Rubbly reads and writes your trash folders to measure and empty them.</source>
+        <source>Rubbly needs to read and write your trash folders.</source>
         <translation>Rubbly 需要读写你的废纸篓文件夹，才能统计和清空它们。</translation>
     </message>
     <message>
@@ -905,7 +931,7 @@
         <translation>根据容量动态展示图标形态</translation>
     </message>
     <message>
-        <source>Ask once more before emptying the Trash, and tell in a notification how much space was freed when it is done.</source>
+        <source>Ask once more before emptying the Trash, and say in a notification how much space was freed.</source>
         <translation>清空废纸篓时进行二次确认保护，并在完成后通过系统通知提醒释放的空间。</translation>
     </message>
     <message>
@@ -933,11 +959,11 @@
         <translation>自动清理超期文件</translation>
     </message>
     <message>
-        <source>Over %1 days</source>
+        <source>More than %1 days ago</source>
         <translation>超过 %1 天</translation>
     </message>
     <message>
-        <source>Keep for</source>
+        <source>Remove what was trashed</source>
         <translation>保留期限</translation>
     </message>
     <message>
@@ -1178,6 +1204,10 @@
         <translation>已移除 %1 项。</translation>
     </message>
     <message>
+        <source>Removed 1 item.</source>
+        <translation>已移除 1 项。</translation>
+    </message>
+    <message>
         <source>The Trash could not be emptied completely</source>
         <translation>废纸篓未能完全清空</translation>
     </message>
@@ -1214,7 +1244,7 @@
         <translation>正在开始瘦身…</translation>
     </message>
     <message>
-        <source>Purging %1... (%2/%3)</source>
+        <source>Purging %2/%3: %1</source>
         <translation>正在清理 %1... (%2/%3)</translation>
     </message>
 </context>

@@ -90,7 +90,7 @@ QDateTime inZone(Timestamp t, const QTimeZone& zone)
 QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone)
 {
     if (now - date < std::chrono::seconds(60))
-        return QCoreApplication::translate("Formatting", "just now");
+        return QCoreApplication::translate("Formatting", "now", "within a minute");
     const QDateTime local = inZone(date, zone);
     const QDate today = inZone(now, zone).date();
     const QString clock = local.toString(QStringLiteral("HH:mm"));
@@ -108,14 +108,24 @@ QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone)
 {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - date).count();
     if (seconds < 60)
-        return QCoreApplication::translate("Formatting", "now", "time ago, within a minute");
+        return QCoreApplication::translate("Formatting", "now", "within a minute");
     if (seconds < 3600)
         return QCoreApplication::translate("Formatting", "%1m ago").arg(std::max<qint64>(seconds / 60, 1));
     if (seconds < 86400)
         return QCoreApplication::translate("Formatting", "%1h ago").arg(std::max<qint64>(seconds / 3600, 1));
     if (seconds < 2592000)
         return QCoreApplication::translate("Formatting", "%1d ago").arg(std::max<qint64>(seconds / 86400, 1));
-    return inZone(date, zone).toString(QStringLiteral("yy/MM/dd"));
+    // English writes the full year first: "26/01/21" would read as the 26th of January 2021.
+    return inZone(date, zone)
+        .toString(QCoreApplication::translate("Formatting", "yyyy-MM-dd", "date pattern of a day over 30 days ago"));
+}
+
+QString spokenToday(Timestamp now, const QTimeZone& zone)
+{
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QCoreApplication::translate("Formatting", "Today, %1")
+        .arg(english.toString(inZone(now, zone).date(),
+                              QCoreApplication::translate("Formatting", "MMMM d", "date pattern of today, spoken")));
 }
 
 QString formatTodayStamp(Timestamp now, const QTimeZone& zone)

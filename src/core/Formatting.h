@@ -24,15 +24,18 @@ public:
 // The one formatter every part of the program shares; created on first use.
 const ByteCountFormatter& sharedByteCountFormatter();
 
-// "just now" within a minute, else "today HH:mm", "yesterday HH:mm" or "Dec 4 HH:mm" in `zone`, in the
+// "now" within a minute, else "today HH:mm", "yesterday HH:mm" or "Dec 4 HH:mm" in `zone`, in the
 // interface's language (Chinese: "刚刚", "今天 HH:mm", "昨天 HH:mm", "MM月dd日 HH:mm").
 QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone = localZone());
 
-// "just now", "Nm ago", "Nh ago", "Nd ago" (under 30 days), else "yy/MM/dd" in `zone`, in the
-// interface's language (Chinese: "刚刚", "N分钟前", "N小时前", "N天前").
+// "now", "Nm ago", "Nh ago", "Nd ago" (under 30 days), else "2026-01-21" in `zone`, in the
+// interface's language (Chinese: "刚刚", "N分钟前", "N小时前", "N天前", "26/01/21").
 QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone = localZone());
 
 // Month abbreviation and day in upper case, in English whatever the locale: "DEC 4".
 QString formatTodayStamp(Timestamp now, const QTimeZone& zone = localZone());
+
+// The same day as a screen reader should say it: "Today, December 4" ("今天，12月4日").
+QString spokenToday(Timestamp now, const QTimeZone& zone = localZone());
 
 } // namespace rubbly

@@ -11,6 +11,7 @@
 #include "SoundHapticService.h"
 #include "StoredKeys.h"
 #include "StoredRecords.h"
+#include "TrashAccess.h"
 #include "TrashMonitor.h"
 #include "TrashServicing.h"
 #include "UpdateServicing.h"
@@ -310,7 +311,9 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
                          .arg(total)
                          .arg(counts.failedCount));
     else
-        lines.append(QCoreApplication::translate("ViewModel", "Removed %1 items.").arg(counts.removedCount));
+        lines.append(counts.removedCount == 1
+                         ? QCoreApplication::translate("ViewModel", "Removed 1 item.")
+                         : QCoreApplication::translate("ViewModel", "Removed %1 items.").arg(counts.removedCount));
     lines += counts.problems;
     setLastFailureDetail(lines.join(u'\n'));
     m_failureFromScan = false;
@@ -598,7 +601,7 @@ QCoro::Task<void> BinwellViewModel::purgeSelectedSlimItems()
     setSlimCleanProgressText(QCoreApplication::translate("ViewModel", "Starting the purge…"));
     auto progress = [self](const SlimPurgeProgress& p) {
         if (self)
-            self->setSlimCleanProgressText(QCoreApplication::translate("ViewModel", "Purging %1... (%2/%3)")
+            self->setSlimCleanProgressText(QCoreApplication::translate("ViewModel", "Purging %2/%3: %1")
                                                .arg(diskSlimDisplayTitle(p.category))
                                                .arg(p.position)
                                                .arg(p.count));

@@ -649,7 +649,7 @@ void forEachSettingsScene(const std::function<void(const QString& name, QWidget&
         QCoreApplication::processEvents();
         if (!scene.confirmationTurnedOff)
             visit(QString::fromLatin1(scene.name), view);
-        else if (QMessageBox* warning = view.confirmOffWarning()) {
+        else if (QDialog* warning = view.confirmOffWarning()) {
             warning->adjustSize();
             visit(QString::fromLatin1(scene.name), *warning);
         }

@@ -70,11 +70,13 @@ const char* const kCommandsHelp =
     "                                  start it (application folders only, never a package install)\n"
     "\n"
     "Without a command, these options act on the running tray application (starting it if none runs):\n"
-    "  --toggle-panel                  open or close the panel (bind this to a key where no global\n"
-    "                                  shortcut can be grabbed)\n"
+    "  --toggle-panel                  open or close the panel\n"
     "  --settings                      open the settings window\n"
     "  --empty-trash                   empty the Trash as the tray menu does, asking first when the\n"
-    "                                  confirmation setting is on\n";
+    "                                  confirmation setting is on (bind this to a key where no global\n"
+    "                                  shortcut can be grabbed)\n"
+    "  --verbose                       with a command: print the engine's diagnostics to standard error\n"
+    "                                  (QT_LOGGING_RULES works too)\n";
 
 // The parser and its options, shared by the command front end and the tray-request check.
 struct Parser {
@@ -107,6 +109,8 @@ struct Parser {
                                 QStringLiteral("Open the settings window of the tray application.")};
     QCommandLineOption emptyTrash{QStringLiteral("empty-trash"),
                                   QStringLiteral("Empty the Trash through the tray application, as its menu does.")};
+    QCommandLineOption verbose{QStringLiteral("verbose"),
+                               QStringLiteral("Print the engine's diagnostics to standard error.")};
 
     Parser()
     {
@@ -117,7 +121,7 @@ struct Parser {
                                      QStringLiteral("[command]"));
         paths0.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOptions(
-            {json, olderThan, all, rename, last, to, paths0, wait, genmon, togglePanel, settings, emptyTrash});
+            {json, olderThan, all, rename, last, to, paths0, wait, genmon, togglePanel, settings, emptyTrash, verbose});
     }
 
     // How many of the tray options are set.
@@ -156,9 +160,6 @@ int runTrash(const QStringList& words, const Parser& p)
         p.parser.isSet(p.to) ? std::optional<QByteArray>(encodeLossless(p.parser.value(p.to))) : std::nullopt;
     const QString sub = words.value(1);
     const QStringList rest = words.mid(2);
-    // The commands print every trash folder they could not use themselves; the engine's log line
-    // would say it twice.
-    QLoggingCategory::setFilterRules(QStringLiteral(RUBBLY_APP_ID ".Trash.warning=false"));
     TrashService service(Scheduler::system(), TrashLocations::fromEnvironment());
     if ((all || rename || last || to) && sub != QLatin1String("restore"))
         return usage(QStringLiteral("--all, --rename, --last and --to are for trash restore"));
@@ -309,6 +310,12 @@ int runCommandLine(const QStringList& arguments)
         return ExitSuccess;
     }
 
+    // A command answers on its own lines; the engine's log would repeat its failures and bury its answer.
+    // QT_LOGGING_RULES and QT_LOGGING_CONF still override these rules, as in every Qt program.
+    QLoggingCategory::setFilterRules(parser.isSet(p.verbose)
+                                         ? QStringLiteral(RUBBLY_APP_ID ".*=true")
+                                         : QStringLiteral(RUBBLY_APP_ID ".*=false\n"
+                                                                        "*.debug=false\n*.info=false"));
     const QStringList positional = parser.positionalArguments();
     if (p.trayOptionCount() > 0) {
         if (!positional.isEmpty())

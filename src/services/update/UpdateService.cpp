@@ -343,18 +343,20 @@ bool UpdateService::isVersion(const QString& a, const QString& newerThan)
 
 QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
 {
-    qCInfo(lcUpdate).noquote() << QStringLiteral("触发更新检查 [模式: %1, 当前版本: v%2]")
-                                      .arg(manual ? QStringLiteral("手动检查") : QStringLiteral("静默后台检查"),
+    qCInfo(lcUpdate).noquote() << QStringLiteral("update check (%1), running v%2")
+                                      .arg(manual ? QStringLiteral("asked for") : QStringLiteral("in the background"),
                                            m_config.currentVersion);
     // A check would replace the status a running download reports, and with it the About pane's bar.
     if (m_status.kind() == UpdateStatus::Kind::Checking || m_status.kind() == UpdateStatus::Kind::Downloading) {
-        qCDebug(lcUpdate).noquote() << QStringLiteral("已有更新检查任务正在执行中，跳过本次调用");
+        qCDebug(lcUpdate).noquote() << QStringLiteral(
+            "an update check or download is already running; this check is skipped");
         co_return;
     }
     const Timestamp now = m_scheduler.now();
     if (!manual && m_lastCheckDate && now - *m_lastCheckDate < std::chrono::hours(24)) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("距上次更新检查不足 24 小时 (上次检查时间: %1)，跳过自动检查")
-                                          .arg(toDateTime(*m_lastCheckDate).toString(Qt::ISODate));
+        qCInfo(lcUpdate).noquote()
+            << QStringLiteral("the last update check (%1) was less than 24 hours ago; the background check is skipped")
+                   .arg(toDateTime(*m_lastCheckDate).toString(Qt::ISODate));
         co_return;
     }
     setStatus(UpdateStatus::checking());
@@ -364,7 +366,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
 
     const QUrl url = versionManifestURL();
     if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !isSecureURL(url)) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查请求 URL 无效: %1").arg(url.toString());
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the update address is not valid: %1").arg(url.toString());
         setStatus(UpdateStatus::error(
             QCoreApplication::translate("Update", "Invalid update address"),
             QStringLiteral("the update address %1 is not an https:// URL (plain http only for a loopback test server)")
@@ -377,7 +379,8 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     request.setTransferTimeout(static_cast<int>(m_config.checkTimeout.count()));
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("User-Agent", kUserAgent);
-    qCDebug(lcUpdate).noquote() << QStringLiteral("正在向 Cloudflare Pages 发送版本清单请求: %1").arg(url.toString());
+    qCDebug(lcUpdate).noquote()
+        << QStringLiteral("asking %1 for the version manifest: %2").arg(url.host(), url.toString());
 
     QPointer<UpdateService> self = this;
     ReplyPointer reply = owned(m_network.get(request));
@@ -392,14 +395,14 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QString cut = cutOff(*reply, kMaxManifestBytes, m_config.checkDeadline);
     if (reply->property(kOverLimit).toBool()) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the version manifest from %1 cannot be read").arg(url.host());
         setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information"),
                                       QStringLiteral("%1 is not a valid version manifest: %2").arg(shown(url), cut)));
         co_return;
     }
     if (isTransportError(reply->error()) || (!code.isValid() && reply->error() != QNetworkReply::NoError)) {
         const QString why = cut.isEmpty() ? reply->errorString() : cut;
-        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查过程中发生网络或解析错误: %1").arg(why);
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the update check failed: %1").arg(why);
         setStatus(
             manual ? UpdateStatus::error(QCoreApplication::translate("Update", "Network error; please try again later"),
                                          QStringLiteral("cannot reach the update server: %1").arg(why))
@@ -407,20 +410,22 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
         co_return;
     }
     if (!code.isValid()) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查网络响应异常，非 HTTP 响应");
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the update server's answer is not an HTTP response");
         setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Unexpected network response"),
                                       QStringLiteral("the update server's answer is not an HTTP response")));
         co_return;
     }
     const int status = code.toInt();
-    qCDebug(lcUpdate).noquote() << QStringLiteral("更新检查收到响应，HTTP 状态码: %1").arg(status);
+    qCDebug(lcUpdate).noquote() << QStringLiteral("%1 answered HTTP %2").arg(url.host()).arg(status);
     if (status == 404) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("远端暂未配置版本清单，当前本地版本视为最新");
+        qCInfo(lcUpdate).noquote()
+            << QStringLiteral("%1 has no version manifest yet; this version counts as the newest").arg(url.host());
         setStatus(UpdateStatus::upToDate());
         co_return;
     }
     if (status != 200) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("更新检查失败，服务器返回 HTTP 状态码: %1").arg(status);
+        qCCritical(lcUpdate).noquote()
+            << QStringLiteral("the update check failed: %1 answered HTTP %2").arg(url.host()).arg(status);
         setStatus(UpdateStatus::error(
             QCoreApplication::translate("Update", "Cannot reach the update server right now"),
             QStringLiteral("the update server answered HTTP %1 for %2").arg(status).arg(shown(url))));
@@ -430,7 +435,7 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     const QByteArray body = reply->read(kMaxManifestBytes + 1);
     const auto manifest = body.size() > kMaxManifestBytes ? std::nullopt : RemoteVersionManifest::decode(body);
     if (!manifest) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("解析远端版本清单 JSON 失败");
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the version manifest from %1 cannot be read").arg(url.host());
         setStatus(UpdateStatus::error(QCoreApplication::translate("Update", "Could not read the update information"),
                                       QStringLiteral("%1 is not a valid version manifest").arg(shown(url))));
         co_return;
@@ -451,15 +456,15 @@ QCoro::Task<void> UpdateService::checkForUpdates(bool manual)
     if (!download.isValid() || download.isRelative() || download.host().isEmpty())
         download = fallbackDownloadURL();
     qCInfo(lcUpdate).noquote()
-        << QStringLiteral("成功获取远端版本清单: v%1，当前本地版本: v%2").arg(remote, m_config.currentVersion);
+        << QStringLiteral("the newest version is v%1; this is v%2").arg(remote, m_config.currentVersion);
     if (!isVersion(remote, m_config.currentVersion)) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("本地已是最新版本 (v%1)，无需更新").arg(m_config.currentVersion);
+        qCInfo(lcUpdate).noquote() << QStringLiteral("v%1 is up to date").arg(m_config.currentVersion);
         setStatus(UpdateStatus::upToDate());
         co_return;
     }
     UpdateInfo info{remote, notes, download, m_scheduler.now()};
     qCInfo(lcUpdate).noquote()
-        << QStringLiteral("检测到可用的新版本: v%1，下载链接: %2").arg(remote, download.toString(QUrl::FullyEncoded));
+        << QStringLiteral("v%1 is available at %2").arg(remote, download.toString(QUrl::FullyEncoded));
     setStatus(UpdateStatus::updateAvailable(std::move(info)));
 }
 
@@ -496,7 +501,7 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
         co_return std::nullopt;
     }
     if (isTransportError(reply->error())) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(reply->errorString());
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the update download failed: %1").arg(reply->errorString());
         setStatus(
             UpdateStatus::error(downloadFailedMessage(),
                                 QStringLiteral("the download of %1 failed: %2").arg(shown(url), reply->errorString())));
@@ -547,8 +552,8 @@ QCoro::Task<std::optional<MinisignSignature>> UpdateService::fetchSignature(QUrl
 
 QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
 {
-    qCInfo(lcUpdate).noquote() << QStringLiteral("开始下载新版本安装包: v%1, URL: %2")
-                                      .arg(info.version, info.downloadURL.toString(QUrl::FullyEncoded));
+    qCInfo(lcUpdate).noquote()
+        << QStringLiteral("downloading v%1 from %2").arg(info.version, info.downloadURL.toString(QUrl::FullyEncoded));
     // Every way to an installation passes here, so these two refusals hold for all of them.
     if (m_config.trustedKeys.isEmpty()) {
         const QString detail = QStringLiteral("this build has no update signing key, so it cannot install updates; "
@@ -569,7 +574,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     setStatus(UpdateStatus::downloading(0.05, info));
     QPointer<UpdateService> self = this;
     const auto downloadFailed = [this, &info](const QString& why) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("下载更新包失败: %1").arg(why);
+        qCCritical(lcUpdate).noquote() << QStringLiteral("the update download failed: %1").arg(why);
         setStatus(
             UpdateStatus::error(downloadFailedMessage(),
                                 QStringLiteral("the download of %1 failed: %2").arg(shown(info.downloadURL), why)));
@@ -679,7 +684,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
         co_return;
     const QString bundle = work + QLatin1Char('/') + kBundleName;
     if (unpacked) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("新版本 Rubbly.app 已全自动静默提取就绪: %1").arg(bundle);
+        qCInfo(lcUpdate).noquote() << QStringLiteral("the new Rubbly.app is unpacked in %1").arg(bundle);
         setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
         co_return;
     }
@@ -694,7 +699,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     }
     if (!why.isEmpty())
         qCWarning(lcUpdate).noquote() << why;
-    qCCritical(lcUpdate).noquote() << QStringLiteral("未能从更新包中提取出有效的 Rubbly.app");
+    qCCritical(lcUpdate).noquote() << QStringLiteral("the update archive holds no usable Rubbly.app");
     setStatus(UpdateStatus::error(
         QCoreApplication::translate("Update", "Could not unpack the update; retry or download it from the website"),
         QStringLiteral("the archive holds no usable Rubbly.app%1")
@@ -822,12 +827,12 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
         why = QStringLiteral("cannot start /bin/bash");
     }
     if (!why.isEmpty()) {
-        qCCritical(lcUpdate).noquote() << QStringLiteral("生成或执行重启更新脚本失败: %1").arg(why);
+        qCCritical(lcUpdate).noquote() << QStringLiteral("could not write or start the restart script: %1").arg(why);
         // Nothing is replaced; the new version starts from the work folder and this one keeps running.
         QProcess::startDetached(source + QStringLiteral("/AppRun"), {});
         return false;
     }
-    qCInfo(lcUpdate).noquote() << QStringLiteral("已触发自动重启更新脚本，正在退出当前旧版应用...");
+    qCInfo(lcUpdate).noquote() << QStringLiteral("the restart script is running; this version quits now");
     // The script waits for this process to end before it replaces anything.
     if (m_config.quit)
         m_config.quit();

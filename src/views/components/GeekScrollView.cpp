@@ -47,7 +47,7 @@ protected:
         if (!m_thumb)
             return;
         QPainter painter(this);
-        const QColor idle = GeekTheme::shared().scrollThumb;
+        const QColor idle = GeekTheme::shared().scrollThumb.resolve(isDarkScheme(this));
         const QColor hovered = Tint::accent(4).opacity(0.8).resolve(this);
         const qreal h = m_hover.value();
         const QColor color = blend(idle, hovered, h);

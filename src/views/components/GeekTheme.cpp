@@ -3,6 +3,9 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
+
 namespace rubbly {
 
 namespace {
@@ -34,8 +37,9 @@ const GeekTheme& GeekTheme::shared()
         {white(1.0, 0.08), white(0.0, 0.08)},
         {white(1.0, 0.08), white(0.0, 0.06)},
         {white(0.95), white(0.12)},
-        {white(0.62), white(0.38)},
-        {white(0.4), white(0.55)},
+        {white(0.62), white(0.3)},
+        {white(0.4), white(0.4)},
+        {white(1.0, 0.0), white(0.5)},
         {white(1.0, 0.05), white(1.0, 0.75)},
         veil(0.08, 0.06),
         veil(0.08 * 1.6, 0.06 * 1.6),
@@ -47,13 +51,13 @@ const GeekTheme& GeekTheme::shared()
         white(0.0, 0.6),
         white(0.0, 0.5),
         white(1.0, 0.02),
-        white(1.0, 0.08),
-        white(1.0, 0.22),
+        {white(1.0, 0.08), white(0.0, 0.08)},
+        {white(1.0, 0.22), white(0.5)},
         rgb(0.06, 0.07, 0.08),
         white(1.0),
         white(1.0),
         white(1.0, 0.6),
-        QColor(255, 149, 0),
+        {QColor(255, 149, 0), QColor(136, 77, 0)},
         QColor(20, 22, 24),
     };
     return theme;
@@ -69,6 +73,46 @@ const std::array<QColor, 11>& spectrum()
     return colors;
 }
 
+QColor accentColor(int index, bool dark)
+{
+    const std::size_t at = static_cast<std::size_t>(index) % spectrum().size();
+    if (dark)
+        return spectrum()[at];
+    // Each keeps its hue: the linear channels scaled to a luminance of about 0.105.
+    switch (at) {
+    case 4:
+        return QColor(0, 98, 90);
+    case 6:
+        return QColor(25, 105, 56);
+    case 8:
+        return QColor(124, 83, 12);
+    case 10:
+        return QColor(160, 41, 41);
+    default:
+        return spectrum()[at];
+    }
+}
+
+namespace {
+
+double luminance(const QColor& color)
+{
+    const auto channel = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& foreground, const QColor& background)
+{
+    const double a = foreground.alphaF();
+    const QColor drawn = QColor::fromRgbF(static_cast<float>(foreground.redF() * a + background.redF() * (1 - a)),
+                                          static_cast<float>(foreground.greenF() * a + background.greenF() * (1 - a)),
+                                          static_cast<float>(foreground.blueF() * a + background.blueF() * (1 - a)));
+    const auto [low, high] = std::minmax(luminance(drawn), luminance(background));
+    return (high + 0.05) / (low + 0.05);
+}
+
 Tint Tint::fixed(QColor color)
 {
     Tint tint(Role::Fixed);
@@ -80,6 +124,15 @@ Tint Tint::opacity(double opacity) const
 {
     Tint tint = *this;
     tint.m_opacity *= opacity;
+    tint.m_lightOpacity *= opacity;
+    return tint;
+}
+
+Tint Tint::opacity(double dark, double light) const
+{
+    Tint tint = *this;
+    tint.m_opacity *= dark;
+    tint.m_lightOpacity *= light;
     return tint;
 }
 
@@ -100,6 +153,9 @@ QColor Tint::resolve(bool dark) const
     case Role::HoverFill:
         color = theme.hoverFill.resolve(dark);
         break;
+    case Role::HoverEdge:
+        color = theme.hoverEdge.resolve(dark);
+        break;
     case Role::TextPrimary:
         color = theme.textPrimary.resolve(dark);
         break;
@@ -109,14 +165,17 @@ QColor Tint::resolve(bool dark) const
     case Role::TextTertiary:
         color = theme.textTertiary.resolve(dark);
         break;
+    case Role::Warning:
+        color = theme.warning.resolve(dark);
+        break;
     case Role::Spectrum:
-        color = spectrum()[static_cast<std::size_t>(m_index) % spectrum().size()];
+        color = accentColor(m_index, dark);
         break;
     case Role::Fixed:
         color = m_fixed;
         break;
     }
-    color.setAlphaF(static_cast<float>(color.alphaF() * m_opacity));
+    color.setAlphaF(static_cast<float>(color.alphaF() * (dark ? m_opacity : m_lightOpacity)));
     return color;
 }
 

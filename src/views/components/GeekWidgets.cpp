@@ -1,5 +1,6 @@
 #include "GeekWidgets.h"
 
+#include "Accessibility.h"
 #include "GeekFonts.h"
 #include "Painting.h"
 #include "Symbols.h"
@@ -114,7 +115,7 @@ void PlainButton::paintFocusRing(QPainter& painter, const QRectF& rect, qreal ra
 {
     if (!hasFocus() || !m_keyboardFocus)
         return;
-    paintCard(painter, rect, radius, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1.0);
+    paintCard(painter, rect, radius, QColor(), Tint::accent(4).opacity(0.7, 1.0).resolve(this), 1.0);
 }
 
 qreal PlainButton::paintCommandButton(QPainter& painter, std::optional<std::pair<QColor, QColor>> live,
@@ -166,7 +167,8 @@ void GeekIconButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRectF box(0, 0, 20, 20);
     if (isHovered() && isEnabled())
-        paintCard(painter, box, 3, GeekTheme::shared().iconButtonHover);
+        paintCard(painter, box, 3, GeekTheme::shared().iconButtonHover.resolve(isDarkScheme(this)),
+                  Tint::hoverEdge().resolve(this), 1);
     QColor color = (isHovered() && isEnabled() ? Tint::primary() : Tint::tertiary()).resolve(this);
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.6f);
@@ -183,6 +185,8 @@ GeekText::GeekText(const QString& text, const QFont& font, Tint tint, QWidget* p
     setFont(font);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    installAccessibility();
+    setAccessibleRole(this, QAccessible::StaticText);
 }
 
 void GeekText::setText(const QString& text)
@@ -197,6 +201,8 @@ void GeekText::setText(const QString& text)
     } else {
         m_text = text;
     }
+    // A size or a failure line that changes is heard as it changes.
+    announceChange(this);
     updateGeometry();
     update();
 }

@@ -93,7 +93,7 @@ void PushButton::paintEvent(QPaintEvent*)
     QColor content = pal.color(QPalette::ButtonText);
     switch (m_style) {
     case Style::Prominent: {
-        QColor fill = pal.color(QPalette::Highlight);
+        QColor fill = Tint::accent(4).resolve(dark);
         if (isDown())
             fill = fill.darker(115);
         else if (isHovered())

@@ -1,5 +1,6 @@
 #include "DiskSlimView.h"
 
+#include "Accessibility.h"
 #include "BinwellViewModel.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
@@ -34,7 +35,7 @@ qreal lineHeight(qreal size)
 // The grouped list, painted row by row. Only the rows in view are drawn; hover, clicks, tooltips and
 // the keyboard are worked out from the row table (slimRows()). The keyboard focus is kept by what its
 // row shows, so a rescan or a category folding above it leaves it on the same category or path.
-class DiskSlimView::Canvas final : public QWidget {
+class DiskSlimView::Canvas final : public QWidget, public AccessibleRows {
 public:
     using Row = SlimRow;
     using Kind = SlimRow::Kind;
@@ -50,7 +51,7 @@ public:
     {
         setMouseTracking(true);
         setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(QCoreApplication::translate("Panel", "SLIM"));
+        setAccessibleName(QCoreApplication::translate("Panel", "Slim"));
     }
 
     const QList<Row>& rows() const { return m_rows; }
@@ -61,7 +62,43 @@ public:
         // The key stays while its row is away (a scan lists the categories anew, one by one).
         m_focus = slimRowIndex(m_rows, m_viewModel.diskSlimItems(), m_focusKey);
         setFixedHeight(static_cast<int>(std::ceil(slimRowsHeight(m_rows))));
+        announceRowsChanged(this);
         update();
+    }
+
+    // Each row as a screen reader hears it: a category or a path is a check box with its state, a
+    // category also folds; a group's header and "+ N more" are plain items.
+    QList<AccessibleRow> accessibleRows() const override
+    {
+        const QList<DiskSlimItem>& items = m_viewModel.diskSlimItems();
+        QList<AccessibleRow> out;
+        for (int i = 0; i < m_rows.size(); ++i) {
+            const Row& row = m_rows[i];
+            AccessibleRow a;
+            a.rect = QRect(0, static_cast<int>(row.top), width(), static_cast<int>(std::ceil(row.height)));
+            a.focused = i == m_focus && hasFocus();
+            const DiskSlimItem* item = row.item >= 0 && row.item < items.size() ? &items[row.item] : nullptr;
+            if (row.kind == Kind::Group) {
+                a.name = QStringLiteral("%1, %2").arg(diskSlimGroupTag(row.group), formatBytesCompact(row.groupSize));
+            } else if (row.kind == Kind::More && item) {
+                a.name = QStringLiteral("%1, %2").arg(
+                    QCoreApplication::translate("Panel", "+ %1 more").arg(item->unlistedCount),
+                    formatBytesCompact(item->unlistedSize));
+            } else if (row.kind == Kind::Category && item) {
+                a.role = QAccessible::CheckBox;
+                a.checked = item->isSelected;
+                a.expanded = m_view.isExpanded(item->category);
+                a.name =
+                    QStringLiteral("%1, %2").arg(diskSlimDisplayTitle(item->category), formatBytesCompact(item->size));
+            } else if (row.kind == Kind::Path && item && row.sub >= 0 && row.sub < item->subItems.size()) {
+                const DiskSlimSubItem& sub = item->subItems[row.sub];
+                a.role = QAccessible::CheckBox;
+                a.checked = sub.isSelected;
+                a.name = QStringLiteral("%1, %2").arg(sub.name, formatBytesCompact(sub.size));
+            }
+            out.append(a);
+        }
+        return out;
     }
 
     const Row* rowAt(const QPointF& point) const
@@ -183,9 +220,10 @@ protected:
         const qreal indent = isPath ? 16 : 0;
         const QRectF box(indent, row.top, contentWidth() - indent, row.height);
         if (fill > 0)
-            paintCard(painter, box, 4, Tint::hoverFill().opacity(fill).resolve(this));
+            paintCard(painter, box, 4, Tint::hoverFill().opacity(fill).resolve(this),
+                      Tint::hoverEdge().opacity(fill).resolve(this), 1);
         if (focused)
-            paintCard(painter, box, 4, QColor(), Tint::accent(4).opacity(0.7).resolve(this), 1);
+            paintCard(painter, box, 4, QColor(), Tint::accent(4).opacity(0.7, 1.0).resolve(this), 1);
 
         const Parts p = parts(row);
         painter.setFont(monoFont(10, Weight::Bold));
@@ -378,11 +416,14 @@ public:
         m_text->setElideMode(Qt::ElideRight);
         row->addWidget(m_text, 1);
         row->addWidget(m_percent);
+        setAccessibleValue(this, 0, 100);
     }
     void set(const QString& text, int percent)
     {
         m_text->setText(text);
         m_percent->setText(QString::number(percent) + QLatin1Char('%'));
+        setAccessibleName(text);
+        setAccessibleValue(this, percent, 100);
     }
     QString text() const { return m_text->text() + QLatin1Char(' ') + m_percent->text(); }
 
@@ -416,6 +457,10 @@ public:
         m_selected = selected;
         m_purging = purging;
         m_progress = progress;
+        // The button says what it does, and while it purges, how far it is.
+        setAccessibleName(
+            purging ? progress
+                    : QCoreApplication::translate("Panel", "Purge selected, %1").arg(formatBytesCompact(selected)));
         setEnabled(selected > 0 && !purging);
         m_indicator->setVisible(purging);
         update();
@@ -433,9 +478,9 @@ protected:
         QPainter painter(this);
         std::optional<std::pair<QColor, QColor>> live;
         if (m_selected >= 1 && !m_purging)
-            live = {Tint::accent(4).opacity(0.15).resolve(this), Tint::accent(4).opacity(0.7).resolve(this)};
+            live = {Tint::accent(4).opacity(0.15).resolve(this), Tint::accent(4).opacity(0.7, 1.0).resolve(this)};
         QList<LabelPiece> pieces;
-        const QColor accent = spectrum()[4];
+        const QColor accent = Tint::accent(4).resolve(this);
         const QColor dim = Tint::tertiary().resolve(this);
         if (m_purging) {
             pieces.append({m_progress, monoFont(11, Weight::Bold), Tint::primary().resolve(this)});

@@ -1,5 +1,6 @@
 #include "MenuBarView.h"
 
+#include "Accessibility.h"
 #include "AppIdentity.h"
 #include "BinwellViewModel.h"
 #include "DiskSlimView.h"
@@ -54,7 +55,7 @@ protected:
         QPainter painter(this);
         paintCard(painter, QRectF(rect()), 3, Tint::accent(4).opacity(0.15).resolve(this));
         painter.setFont(monoFont(8.5, Weight::Black));
-        painter.setPen(spectrum()[4]);
+        painter.setPen(Tint::accent(4).resolve(this));
         painter.drawText(QRectF(rect()), Qt::AlignCenter, text());
     }
 };
@@ -109,7 +110,9 @@ private:
             , m_tab(tab)
         {
             setText(menuBarTabTitle(tab));
-            setAccessibleName(text());
+            // "01 // TRASH" is how the tab looks; a screen reader says the tab's plain name.
+            setAccessibleName(tab == MenuBarTab::Trash ? QCoreApplication::translate("Panel", "Trash")
+                                                       : QCoreApplication::translate("Panel", "Slim"));
             setFixedHeight(22);
             setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         }
@@ -123,8 +126,8 @@ private:
             const QRectF box(rect());
             if (a > 0)
                 paintCard(painter, box, 4, Tint::accent(4).opacity(0.12 * a).resolve(this),
-                          Tint::accent(4).opacity(0.4 * a).resolve(this), 0.5);
-            const QColor on = spectrum()[4];
+                          Tint::accent(4).opacity(0.4 * a, a).resolve(this), 0.5);
+            const QColor on = Tint::accent(4).resolve(this);
             const QColor off = Tint::tertiary().resolve(this);
             painter.setPen(blend(off, on, a));
             painter.setFont(monoFont(10, a >= 0.5 ? Weight::Bold : Weight::Medium));
@@ -301,14 +304,14 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(Tint::background().opacity(0.9).resolve(this));
         painter.drawPath(roundedRect(box, 6));
-        QPen dash(spectrum()[4], 1.5);
+        QPen dash(Tint::accent(4).resolve(this), 1.5);
         dash.setCapStyle(Qt::FlatCap);           // a square cap would lengthen each dash by the pen's width
         dash.setDashPattern({4 / 1.5, 4 / 1.5}); // in pen widths
         painter.setPen(dash);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(roundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 6));
         painter.setFont(monoFont(11, Weight::Bold));
-        painter.setPen(spectrum()[4]);
+        painter.setPen(Tint::accent(4).resolve(this));
         painter.drawText(box, Qt::AlignCenter, QCoreApplication::translate("Panel", "> RELEASE TO TRASH"));
     }
 
@@ -344,6 +347,9 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(kAppName);
+    installAccessibility();
+    setAccessibleRole(m_notice, QAccessible::AlertMessage);
+    setAccessibleRole(m_failureLine, QAccessible::AlertMessage);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -633,6 +639,7 @@ QString MenuBarView::recordLineText() const
 void MenuBarView::updateHeader()
 {
     m_dateStamp->setText(formatTodayStamp(m_viewModel.now()));
+    m_dateStamp->setAccessibleName(spokenToday(m_viewModel.now()));
     m_summary->setText(QCoreApplication::translate("Panel", "%1 total")
                            .arg(selectedSizeText(m_tab, m_viewModel.state(), m_viewModel.diskSlimItems())));
     const bool busy = isBusy(m_tab, m_viewModel.state(), m_viewModel.isScanningSlim());

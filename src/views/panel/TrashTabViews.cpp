@@ -1,5 +1,6 @@
 #include "TrashTabViews.h"
 
+#include "Accessibility.h"
 #include "AllItemsView.h"
 #include "BinwellViewModel.h"
 #include "Formatting.h"
@@ -11,9 +12,11 @@
 #include "Symbols.h"
 #include "Workspace.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -58,6 +61,7 @@ public:
         , m_hover(this)
     {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setAccessibleRole(this, QAccessible::ListItem);
     }
     const QString& id() const { return m_id; }
     bool isHovered() const { return m_hover.target() > 0.5; }
@@ -69,6 +73,7 @@ public:
     }
 
 protected:
+    TrashVisualizationView* rowView() const { return m_view; }
     virtual void onHoverChanged(bool) {}
     void enterEvent(QEnterEvent*) override { m_view->setHoveredRowID(m_id); }
     void leaveEvent(QEvent*) override
@@ -79,7 +84,8 @@ protected:
     void paintHover(QPainter& painter)
     {
         if (m_hover.value() > 0)
-            paintCard(painter, QRectF(rect()), 4, Tint::hoverFill().opacity(m_hover.value()).resolve(this));
+            paintCard(painter, QRectF(rect()), 4, Tint::hoverFill().opacity(m_hover.value()).resolve(this),
+                      Tint::hoverEdge().opacity(m_hover.value()).resolve(this), 1);
     }
 
 private:
@@ -135,6 +141,7 @@ public:
         , m_size(size)
     {
         setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(11)).height() + 7)));
+        setAccessibleName(QStringLiteral("%1, %2").arg(fileCategoryLabel(category), formatBytesCompact(size)));
     }
 
 protected:
@@ -206,6 +213,19 @@ public:
                                     this))
     {
         setFixedHeight(static_cast<int>(std::ceil(QFontMetricsF(monoFont(10)).height() + 6)));
+        setAccessibleName(QStringLiteral("%1, %2").arg(item.name, formatBytesCompact(item.size)));
+        // The keyboard reaches the row, and with it its buttons, which show while the focus is inside
+        // the row as they do under the pointer; Return shows the item in the file manager.
+        setFocusPolicy(Qt::TabFocus);
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            const bool within = now && (now == this || isAncestorOf(now));
+            if (within)
+                rowView()->setHoveredRowID(id());
+            else if (m_focusWithin && rowView()->hoveredRowID() == id())
+                rowView()->setHoveredRowID({});
+            m_focusWithin = within;
+            update();
+        });
         m_reveal->hide();
         const QByteArray path = item.path;
         connect(m_reveal, &QAbstractButton::clicked, this, [&workspace, path] { workspace.reveal(path); });
@@ -229,10 +249,19 @@ protected:
         placeButtons();
     }
     void resizeEvent(QResizeEvent*) override { placeButtons(); }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            m_reveal->click();
+        else
+            HoverRow::keyPressEvent(event);
+    }
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         paintHover(painter);
+        if (hasFocus())
+            paintCard(painter, QRectF(rect()), 4, QColor(), Tint::accent(4).opacity(0.7, 1.0).resolve(this), 1);
         const bool hovered = isHovered();
         QRectF inner = QRectF(rect()).adjusted(6, 0, -6, 0);
         paintSquareDot(painter, QPointF(inner.left(), (height() - 6) / 2.0 + visualMiddleOffset(monoFont(10))), 6,
@@ -264,6 +293,7 @@ private:
     TrashItemDetail m_item;
     SymbolButton* m_reveal;
     SymbolButton* m_putBack = nullptr;
+    bool m_focusWithin = false;
 };
 
 TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackAction putBack, QWidget* parent)
@@ -281,6 +311,10 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackActi
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(10, 10, 10, 10);
     column->setSpacing(10);
+    setAccessibleRole(m_distribution, QAccessible::List);
+    m_distribution->setAccessibleName(QCoreApplication::translate("Panel", "Kinds"));
+    setAccessibleRole(m_topRows, QAccessible::List);
+    m_topRows->setAccessibleName(QCoreApplication::translate("Panel", "Top items"));
     auto* distribution = new QVBoxLayout(m_distribution);
     distribution->setContentsMargins(0, 0, 0, 0);
     distribution->setSpacing(2);
@@ -297,7 +331,7 @@ TrashVisualizationView::TrashVisualizationView(Workspace& workspace, PutBackActi
     header->addSpacing(4);
     header->addWidget(m_chevron);
     connect(m_allItems, &QAbstractButton::clicked, this, &TrashVisualizationView::allItemsRequested);
-    m_chevron->setAccessibleName(QCoreApplication::translate("Panel", "TOP ITEMS"));
+    m_chevron->setAccessibleName(QCoreApplication::translate("Panel", "Top items"));
     connect(m_chevron, &QAbstractButton::clicked, this, [this] { setTopExpanded(!m_topExpanded); });
     auto* top = new QVBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
@@ -513,14 +547,15 @@ void EmptyTrashButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool empty = m_itemCount == 0;
-    const QColor danger = spectrum()[10];
+    const QColor danger = Tint::accent(10).resolve(this);
+    const bool dark = isDarkScheme(this);
     std::optional<std::pair<QColor, QColor>> live;
     if (!empty) {
         const qreal h = m_hover.value();
         QColor hoverFill = danger;
         hoverFill.setAlphaF(0.18f);
         QColor idleOutline = danger;
-        idleOutline.setAlphaF(0.4f);
+        idleOutline.setAlphaF(dark ? 0.4f : 1.0f);
         QColor hoverOutline = danger;
         hoverOutline.setAlphaF(0.8f);
         live = {blend(Tint::surface().resolve(this), hoverFill, h), blend(idleOutline, hoverOutline, h)};

@@ -71,7 +71,7 @@ protected:
     {
         QPainter painter(this);
         paintSymbol(painter, QRectF(rect()), m_symbol, m_size,
-                    m_color.isValid() ? m_color : palette().color(QPalette::Highlight));
+                    m_color.isValid() ? m_color : Tint::accent(4).resolve(this));
     }
 
 private:
@@ -97,7 +97,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const QColor accent = palette().color(QPalette::Highlight);
+        const QColor accent = Tint::accent(4).resolve(this);
         paintCard(painter, QRectF(rect()), height() / 2.0, withAlpha(accent, 0.12));
         painter.setFont(m_font);
         painter.setPen(accent);
@@ -126,7 +126,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const QColor color = m_color.isValid() ? m_color : palette().color(QPalette::Highlight);
+        const QColor color = m_color.isValid() ? m_color : Tint::accent(4).resolve(this);
         paintCard(painter, QRectF(rect()), 10, withAlpha(color, m_fill), withAlpha(color, m_line), 1);
     }
 
@@ -179,7 +179,7 @@ private:
             QPainter painter(this);
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(withAlpha(palette().color(QPalette::Highlight), 0.8));
+            painter.setBrush(withAlpha(Tint::accent(4).resolve(this), 0.8));
             painter.drawEllipse(QRectF(0.25, 4, 3.5, 3.5));
         }
     };
@@ -202,7 +202,7 @@ protected:
         QPainter painter(this);
         const QRectF track(0, 1, width(), 4);
         paintCard(painter, track, 2, withAlpha(palette().color(QPalette::WindowText), 0.12));
-        paintCard(painter, QRectF(0, 1, width() * m_value, 4), 2, palette().color(QPalette::Highlight));
+        paintCard(painter, QRectF(0, 1, width() * m_value, 4), 2, Tint::accent(4).resolve(this));
     }
 
 private:
@@ -227,7 +227,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const QColor accent = palette().color(QPalette::Highlight);
+        const QColor accent = Tint::accent(4).resolve(this);
         paintCard(painter, QRectF(rect()), height() / 2.0, withAlpha(accent, isHovered() ? 0.16 : 0.08));
         paintSymbol(painter, QRectF(10, 0, 11, height()), m_symbol, 11, accent);
         painter.setFont(uiFont(11, Weight::Medium));
@@ -309,8 +309,7 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
     identity->addLayout(versionRow);
     column->addLayout(identity);
     auto* description = new GeekText(
-        QCoreApplication::translate(
-            "About", "A light, smart and open keeper and cleaner of your disk, in the Linux desktop's tray."),
+        QCoreApplication::translate("About", "A small, open tray tool that keeps your Trash and caches in check."),
         uiFont(11), Tint::secondary());
     description->setAlignment(Qt::AlignCenter);
     column->addWidget(description);
@@ -333,7 +332,7 @@ AboutSettingsView::AboutSettingsView(UpdateServicing& updates, Workspace& worksp
         return button;
     };
     pills->addWidget(
-        pill(QStringLiteral("globe"), QCoreApplication::translate("About", "Visit the Website"), links.website));
+        pill(QStringLiteral("globe"), QCoreApplication::translate("About", "Visit the website"), links.website));
     pills->addWidget(pill(QStringLiteral("link"),
                           QCoreApplication::translate("About", "Follow %1").arg(links.profileHandle), links.profile));
     pills->addStretch();
@@ -363,7 +362,7 @@ void AboutSettingsView::render()
     switch (status.kind()) {
     case Kind::Idle: {
         auto* button =
-            new PushButton(QCoreApplication::translate("About", "Check for Updates…"), PushButton::Style::Bordered);
+            new PushButton(QCoreApplication::translate("About", "Check for updates…"), PushButton::Style::Bordered);
         button->setSymbol(QStringLiteral("arrow.clockwise"), 11);
         connect(button, &QAbstractButton::clicked, this, check);
         section->addWidget(button, 0, Qt::AlignHCenter);
@@ -371,7 +370,7 @@ void AboutSettingsView::render()
     }
     case Kind::Checking: {
         QHBoxLayout* row = centredRow(6);
-        row->addWidget(new ActivityIndicator(Tint::fixed(palette().color(QPalette::Highlight)), 12));
+        row->addWidget(new ActivityIndicator(Tint::accent(4), 12));
         row->addWidget(new GeekText(QCoreApplication::translate("About", "Checking for a new version…"), uiFont(11),
                                     Tint::secondary()));
         row->addStretch();
@@ -385,7 +384,7 @@ void AboutSettingsView::render()
             new GeekText(QCoreApplication::translate("About", "Rubbly is up to date"), uiFont(11), Tint::secondary()));
         auto* again = new PushButton(QString(), PushButton::Style::Borderless);
         again->setSymbol(QStringLiteral("arrow.clockwise"), 11);
-        again->setToolTip(QCoreApplication::translate("About", "Check Again"));
+        again->setToolTip(QCoreApplication::translate("About", "Check again"));
         again->setAccessibleName(again->toolTip());
         connect(again, &QAbstractButton::clicked, this, check);
         row->addWidget(again);
@@ -411,7 +410,7 @@ void AboutSettingsView::render()
         if (!info.releaseNotes.trimmed().isEmpty())
             column->addWidget(new NotesBlock(releaseNoteRows(info.releaseNotes)));
         auto* download =
-            new PushButton(QCoreApplication::translate("About", "Download Update"), PushButton::Style::Prominent);
+            new PushButton(QCoreApplication::translate("About", "Download update"), PushButton::Style::Prominent);
         download->setSymbol(QStringLiteral("arrow.down.circle.fill"), 11);
         download->setTextWeight(Weight::Medium);
         connect(download, &QAbstractButton::clicked, this, [this, info] { m_updates.downloadUpdate(info); });
@@ -425,11 +424,11 @@ void AboutSettingsView::render()
         column->setContentsMargins(10, 10, 10, 10);
         column->setSpacing(6);
         auto* row = new QHBoxLayout;
-        row->addWidget(new GeekText(QCoreApplication::translate("About", "Downloading the new version..."),
+        row->addWidget(new GeekText(QCoreApplication::translate("About", "Downloading the new version…"),
                                     uiFont(11, Weight::Medium), Tint::primary()));
         row->addStretch();
         row->addWidget(new GeekText(QString::number(progressPercent(status.progress())) + QLatin1Char('%'),
-                                    monoFont(10, Weight::Bold), Tint::fixed(palette().color(QPalette::Highlight))));
+                                    monoFont(10, Weight::Bold), Tint::accent(4)));
         column->addLayout(row);
         auto* bar = new ProgressBar(status.progress());
         column->addWidget(bar);
@@ -448,7 +447,7 @@ void AboutSettingsView::render()
                                     uiFont(11, Weight::Semibold), Tint::primary()));
         row->addStretch();
         column->addLayout(row);
-        auto* install = new PushButton(QCoreApplication::translate("About", "Restart to Finish Updating"),
+        auto* install = new PushButton(QCoreApplication::translate("About", "Restart to finish updating"),
                                        PushButton::Style::Prominent);
         install->setSymbol(QStringLiteral("arrow.triangle.2.circlepath.circle.fill"), 11);
         install->setTextWeight(Weight::Semibold);

@@ -29,6 +29,12 @@ public:
     {
         setFixedSize(static_cast<int>(std::ceil(size)), static_cast<int>(std::ceil(std::max(size, height))));
     }
+    void set(const QString& symbol, Tint color)
+    {
+        m_symbol = symbol;
+        m_color = color;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -62,8 +68,9 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
 
     auto* title = new QHBoxLayout;
     title->setSpacing(8);
-    title->addWidget(new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::fixed(GeekTheme::shared().warning)));
-    auto* heading = new GeekText(QCoreApplication::translate("Permissions", "Trash Access Needed"),
+    auto* shield = new SymbolLabel(QStringLiteral("lock.shield.fill"), 20, Tint::warning());
+    title->addWidget(shield);
+    auto* heading = new GeekText(QCoreApplication::translate("Permissions", "Trash access needed"),
                                  uiFont(13, Weight::Semibold), Tint::primary());
     heading->setWordWrap(true);
     title->addWidget(heading, 1);
@@ -82,7 +89,7 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     steps->setContentsMargins(0, 0, 0, 0);
     steps->setSpacing(4);
     const std::pair<const char*, QString> items[] = {
-        {"1.circle.fill", QCoreApplication::translate("Permissions", "1. Click “Copy Command” below")},
+        {"1.circle.fill", QCoreApplication::translate("Permissions", "1. Click “Copy command” below")},
         {"2.circle.fill", QCoreApplication::translate("Permissions", "2. Paste it into a terminal and run it")},
         {"3.circle.fill", QCoreApplication::translate("Permissions", "3. Come back and click “Recheck”")},
     };
@@ -98,8 +105,17 @@ PermissionGuideView::PermissionGuideView(Workspace& workspace, std::function<voi
     column->addWidget(m_steps);
 
     m_report = new TrashAccessReport(workspace, sentence, command, this);
-    connect(m_report, &TrashAccessReport::checked, this,
-            [this] { m_steps->setVisible(m_report->problem().has_value()); });
+    // A recheck may find nothing wrong: then the guide says so under a green mark, not under the warning.
+    connect(m_report, &TrashAccessReport::checked, this, [this, shield, heading] {
+        const bool problem = m_report->problem().has_value();
+        m_steps->setVisible(problem);
+        m_allWell = !problem;
+        shield->set(problem ? QStringLiteral("lock.shield.fill") : QStringLiteral("checkmark.circle.fill"),
+                    problem ? Tint::warning() : Tint::accent(6));
+        heading->setText(problem ? QCoreApplication::translate("Permissions", "Trash access needed")
+                                 : QCoreApplication::translate("Permissions", "Trash access is fine"));
+        update();
+    });
     // After the report's own check: the panel rescans too.
     if (onRefresh)
         connect(m_report->recheckButton(), &QAbstractButton::clicked, this, std::move(onRefresh));
@@ -116,7 +132,7 @@ void PermissionGuideView::showEvent(QShowEvent* event)
 void PermissionGuideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QColor outline = GeekTheme::shared().warning;
+    QColor outline = (m_allWell ? Tint::border() : Tint::warning()).resolve(this);
     outline.setAlphaF(0.2f);
     // The platform's control background: the palette's base colour.
     paintCard(painter, QRectF(rect()), 14, palette().color(QPalette::Base), outline, 0.5);

@@ -27,6 +27,7 @@ protected:
 private:
     TrashAccessReport* m_report;
     QWidget* m_steps;
+    bool m_allWell = false; // the last check found nothing to repair
 };
 
 } // namespace rubbly

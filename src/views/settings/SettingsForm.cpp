@@ -20,7 +20,7 @@ namespace {
 
 QColor accent(const QWidget* widget)
 {
-    return widget->palette().color(QPalette::Highlight);
+    return Tint::accent(4).resolve(widget);
 }
 
 QColor groupFill(const QWidget* widget)

@@ -203,8 +203,8 @@ CleaningSettingsView::CleaningSettingsView(SettingsService& settings, QWidget* p
 {
     FormSection* section =
         addSection(QString(), QCoreApplication::translate(
-                                  "Settings", "Ask once more before emptying the Trash, and tell in a notification how "
-                                              "much space was freed when it is done."));
+                                  "Settings", "Ask once more before emptying the Trash, and say in a notification how "
+                                              "much space was freed."));
     auto* confirm = new ToggleSwitch;
     confirm->setChecked(settings.confirmBeforeEmptying());
     connect(&settings, &SettingsService::confirmBeforeEmptyingChanged, confirm, [confirm, &settings] {
@@ -236,9 +236,9 @@ AutomationSettingsView::AutomationSettingsView(SettingsService& settings, QWidge
                 toggleFor(this, settings, SettingsService::Key::AutoCleanByAgeEnabled));
     QList<std::pair<QString, QVariant>> dayChoices;
     for (int limit : {7, 14, 30, 60})
-        dayChoices.append({QCoreApplication::translate("Settings", "Over %1 days").arg(limit), limit});
+        dayChoices.append({QCoreApplication::translate("Settings", "More than %1 days ago").arg(limit), limit});
     auto* days = pickerFor(this, settings, SettingsService::Key::AutoCleanDays, dayChoices);
-    FormRow* daysRow = age->addRow(QCoreApplication::translate("Settings", "Keep for"), days);
+    FormRow* daysRow = age->addRow(QCoreApplication::translate("Settings", "Remove what was trashed"), days);
 
     FormSection* size = addSection(QCoreApplication::translate("Settings", "By size"));
     size->addRow(QCoreApplication::translate("Settings", "Act when the Trash grows past a size"),
@@ -307,6 +307,7 @@ InteractionSettingsView::InteractionSettingsView(SettingsService& settings, Glob
 
 namespace {
 
+// The pane's shield: orange while a trash folder needs repair, a green mark once every one is usable.
 class OrangeSymbol final : public QWidget {
 public:
     explicit OrangeSymbol(QWidget* parent = nullptr)
@@ -314,13 +315,25 @@ public:
     {
         setFixedSize(24, 24);
     }
+    void setAllWell(bool allWell)
+    {
+        m_allWell = allWell;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        paintSymbol(painter, QRectF(rect()), QStringLiteral("lock.shield"), 22, GeekTheme::shared().warning);
+        if (m_allWell)
+            paintSymbol(painter, QRectF(rect()), QStringLiteral("checkmark.circle.fill"), 20,
+                        Tint::accent(6).resolve(this));
+        else
+            paintSymbol(painter, QRectF(rect()), QStringLiteral("lock.shield"), 22, Tint::warning().resolve(this));
     }
+
+private:
+    bool m_allWell = false;
 };
 
 } // namespace
@@ -334,14 +347,14 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     column->setSpacing(12);
     auto* title = new QHBoxLayout;
     title->setSpacing(10);
-    title->addWidget(new OrangeSymbol, 0, Qt::AlignTop);
+    auto* symbol = new OrangeSymbol;
+    title->addWidget(symbol, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(new GeekText(QCoreApplication::translate("Permissions", "Access to the Trash"),
+    texts->addWidget(new GeekText(QCoreApplication::translate("Permissions", "Trash access"),
                                   uiFont(13, Weight::Semibold), Tint::primary()));
     auto* subtitle =
-        new GeekText(QCoreApplication::translate(
-                         "Permissions", "Rubbly reads and writes your trash folders to measure and empty them."),
+        new GeekText(QCoreApplication::translate("Permissions", "Rubbly needs to read and write your trash folders."),
                      uiFont(12), Tint::secondary());
     subtitle->setWordWrap(true);
     texts->addWidget(subtitle);
@@ -355,6 +368,8 @@ PermissionsSettingsView::PermissionsSettingsView(Workspace& workspace, QWidget* 
     command->setWordWrap(true);
     column->addWidget(command);
     m_report = new TrashAccessReport(workspace, sentence, command, this);
+    connect(m_report, &TrashAccessReport::checked, symbol,
+            [this, symbol] { symbol->setAllWell(!m_report->problem().has_value()); });
     column->addLayout(m_report->buttonRow());
     addSection()->addWidget(block);
 }

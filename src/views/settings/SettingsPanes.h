@@ -55,7 +55,7 @@ public:
                             QStringList desktops = {}, QWidget* parent = nullptr);
 };
 
-// Checks the trash folders each time it shows and on "Check Again": the first problem with the command
+// Checks the trash folders each time it shows and on "Check again": the first problem with the command
 // that mends it, or that all is well.
 class PermissionsSettingsView final : public FormPane {
     Q_OBJECT

@@ -1,9 +1,11 @@
 #include "SettingsView.h"
 
+#include "Accessibility.h"
 #include "GeekFonts.h"
 #include "GeekScrollView.h"
 #include "GeekWidgets.h"
 #include "Painting.h"
+#include "PushButton.h"
 #include "SettingsPanes.h"
 #include "Symbols.h"
 
@@ -11,8 +13,8 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPainter>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -73,13 +75,15 @@ public:
         const QWidget* view = option.widget;
         const QRectF row = QRectF(option.rect).adjusted(8, 1, -8, -1);
         QColor fill;
+        QColor edge;
         if (option.state & QStyle::State_Selected) {
-            fill = view->palette().color(QPalette::Highlight);
+            fill = Tint::accent(4).resolve(view);
             fill.setAlphaF(0.22f);
         } else if (option.state & QStyle::State_MouseOver) {
             fill = Tint::hoverFill().resolve(view);
+            edge = Tint::hoverEdge().resolve(view);
         }
-        paintCard(*painter, row, 6, fill);
+        paintCard(*painter, row, 6, fill, edge, 1);
         const QColor text = view->palette().color(QPalette::WindowText);
         const QString symbol = index.data(Qt::UserRole + 1).toString();
         paintSymbol(*painter, QRectF(row.left() + 8, row.top(), 16, row.height()), symbol, 16, text);
@@ -151,6 +155,10 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     column->addWidget(m_title);
     column->addWidget(m_panes, 1);
     split->addWidget(detail);
+    // The splitter's handles are Qt's own unnamed objects of no role: a screen reader hears a separator.
+    installAccessibility();
+    for (int i = 0; i < split->count(); ++i)
+        setAccessibleRole(split->handle(i), QAccessible::Separator);
     split->setStretchFactor(1, 1);
     split->setSizes({210, 570});
 
@@ -233,16 +241,37 @@ void SettingsView::changeEvent(QEvent* event)
 
 void SettingsView::showConfirmOffWarning()
 {
-    auto* box = new QMessageBox(
-        QMessageBox::NoIcon, QCoreApplication::translate("Settings", "Confirmation turned off"),
+    // Our own small dialog rather than a message box: the title must stand in the dialog itself (window
+    // managers may not show a sheet's title bar), and a message box keeps an icon's gutter without an icon.
+    auto* box = new QDialog(this);
+    const QString title = QCoreApplication::translate("Settings", "Confirmation turned off");
+    box->setWindowTitle(title);
+    box->setAccessibleName(title);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(20, 18, 20, 16);
+    column->setSpacing(8);
+    auto* heading = new GeekText(title, uiFont(13, Weight::Semibold), Tint::primary());
+    column->addWidget(heading);
+    auto* body = new GeekText(
         QCoreApplication::translate(
             "Settings", "Emptying the Trash will no longer ask first: every file in it is deleted for good at once."),
-        QMessageBox::NoButton, this);
-    box->addButton(QCoreApplication::translate("Settings", "OK"), QMessageBox::RejectRole);
+        uiFont(12), Tint::secondary());
+    body->setWordWrap(true);
+    body->setFixedWidth(300);
+    column->addWidget(body);
+    column->addSpacing(6);
+    auto* ok = new PushButton(QCoreApplication::translate("Settings", "OK"), PushButton::Style::Prominent);
+    ok->setFocusPolicy(Qt::StrongFocus);
+    connect(ok, &QAbstractButton::clicked, box, &QDialog::accept);
+    // Return and Enter close it as they would a message box; Escape does through QDialog.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), box), &QShortcut::activated, box, &QDialog::accept);
+    column->addWidget(ok, 0, Qt::AlignRight);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     m_warning = box;
     box->open();
+    ok->setFocus();
 }
 
 } // namespace rubbly

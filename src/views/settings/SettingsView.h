@@ -2,7 +2,7 @@
 
 #include "AboutSettingsView.h"
 
-#include <QMessageBox>
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -58,7 +58,7 @@ public:
     QWidget* currentPane() const;
     QString detailTitle() const;
     // The one-time warning while it shows, else null.
-    QMessageBox* confirmOffWarning() const { return m_warning; }
+    QDialog* confirmOffWarning() const { return m_warning; }
     QWidget* pane(SidebarItem item) const;
 
 protected:
@@ -72,7 +72,7 @@ private:
     QListWidget* m_sidebar;
     GeekText* m_title;
     QStackedWidget* m_panes;
-    QPointer<QMessageBox> m_warning;
+    QPointer<QDialog> m_warning;
 };
 
 } // namespace rubbly

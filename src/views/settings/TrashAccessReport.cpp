@@ -62,19 +62,20 @@ TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem
         break;
     case TrashAccessProblem::Kind::NotOwned:
         sentence = QCoreApplication::translate("Permissions",
-                                               "“%1” belongs to the user %2, so Rubbly cannot read or empty it.")
+                                               "“%1” is owned by %2, not by you, so Rubbly cannot read or empty it.")
                        .arg(path, problem->ownerName());
         break;
     case TrashAccessProblem::Kind::NotReadable:
         sentence = QCoreApplication::translate(
-                       "Permissions", "The modes of “%1” (%2) forbid reading it, so Rubbly cannot see what it holds.")
+                       "Permissions",
+                       "Your permissions on “%1” (%2) do not let you read it, so Rubbly cannot see what it holds.")
                        .arg(path, octal(problem->mode));
         break;
     case TrashAccessProblem::Kind::NotWritable:
-        sentence =
-            QCoreApplication::translate(
-                "Permissions", "The modes of “%1” (%2) forbid changing it, so Rubbly cannot delete what it holds.")
-                .arg(path, octal(problem->mode));
+        sentence = QCoreApplication::translate(
+                       "Permissions",
+                       "Your permissions on “%1” (%2) do not let you change it, so Rubbly cannot delete what it holds.")
+                       .arg(path, octal(problem->mode));
         break;
     }
     return {sentence, repairCommand(*problem, home)};
@@ -86,8 +87,8 @@ TrashAccessReport::TrashAccessReport(Workspace& workspace, GeekText* sentence, G
     , m_sentence(sentence)
     , m_command(command)
     , m_buttons(new QHBoxLayout)
-    , m_copy(new PushButton(QCoreApplication::translate("Permissions", "Copy Command"), PushButton::Style::Prominent))
-    , m_open(new PushButton(QCoreApplication::translate("Permissions", "Open Folder"), PushButton::Style::Bordered))
+    , m_copy(new PushButton(QCoreApplication::translate("Permissions", "Copy command"), PushButton::Style::Prominent))
+    , m_open(new PushButton(QCoreApplication::translate("Permissions", "Open folder"), PushButton::Style::Bordered))
     , m_recheck(new PushButton(QCoreApplication::translate("Permissions", "Recheck"), PushButton::Style::Bordered))
 {
     m_buttons->setSpacing(8);
