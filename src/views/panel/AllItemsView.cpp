@@ -293,7 +293,8 @@ protected:
         const auto thumb = scrollThumb(visible, visible + bar->maximum(), -bar->value());
         if (thumb)
             paintCard(painter, QRectF(viewport()->width() - 4.5, thumb->top, 3, thumb->height), 1.5,
-                      underMouse() ? Tint::accent(4).opacity(0.6).resolve(this) : GeekTheme::shared().scrollThumb);
+                      underMouse() ? Tint::accent(4).opacity(0.6).resolve(this)
+                                   : GeekTheme::shared().scrollThumb.resolve(isDarkScheme(this)));
     }
 
 private:
