@@ -30,6 +30,10 @@ PanelLabelPublisher::~PanelLabelPublisher()
 
 void PanelLabelPublisher::setLabel(const QString& label)
 {
+    // Only Plasma's and XFCE's panel items read it: elsewhere the tray draws the label itself, and
+    // nothing is left in the runtime folder.
+    if (m_desktop == PanelDesktop::None)
+        return;
     if (m_published && label == m_label)
         return;
     m_label = label;
