@@ -1,8 +1,14 @@
 #include "TrayHost.h"
+#include "BinwellApp.h"
+#include "EnvGuard.h"
 #include "FakeStatusNotifierWatcher.h"
 #include "FakeXEmbedTray.h"
+#include "PanelWindow.h"
+#include "TempHome.h"
+#include "TreeBuilder.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -21,6 +27,29 @@ private Q_SLOTS:
             QSKIP("no session bus: run under dbus-run-session (ctest does)");
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X display: run under xvfb-run (ctest does)");
+    }
+
+    // A panel that restarts (XFCE's does to load a plugin) takes the tray away for a moment: the
+    // window that stood in for it goes when the tray is back, so the next click on the item opens
+    // the panel instead of closing a window nobody asked for.
+    void aTrayBackAfterAMomentTakesItsStandInWindowAway()
+    {
+        TempHome home;
+        EnvGuard env;
+        TreeBuilder tree(QFile::encodeName(home.root()));
+        tree.write("mountinfo", {});
+        env.set("RUBBLY_MOUNTINFO", tree.path("mountinfo"));
+        env.set("RUBBLY_UPDATE_BASE_URL", "http://127.0.0.1:9/");
+        FakeStatusNotifierWatcher watcher;
+        QVERIFY(watcher.start());
+        BinwellApp app;
+        app.buildScenes(nullptr);
+        QTRY_VERIFY(app.tray()->isShown());
+        watcher.stop();
+        QTRY_VERIFY(app.panel() && app.panel()->isOpen());
+        QVERIFY(watcher.start());
+        QTRY_VERIFY(app.tray()->isShown());
+        QVERIFY(!app.panel()->isOpen());
     }
 
     void followsTheWatcherAndFallsBackToXEmbed()

@@ -196,12 +196,17 @@ void BinwellApp::updateTrayPresence()
     m_panelView->setFramed(mode == PanelWindow::Mode::Popup);
     if (mode == PanelWindow::Mode::Popup) {
         m_panelView->setNotice({});
-        if (open)
+        // A window that only stood in for a tray gone for a moment (a panel restarting to load a
+        // plugin) goes with the tray's return; reopened, it would be closed by the next click on the
+        // item instead of opening.
+        if (open && !m_standInForTray)
             window.open();
+        m_standInForTray = false;
         return;
     }
     m_panelView->setNotice(
         QCoreApplication::translate("Tray", "> no tray here: this desktop lacks %1.").arg(m_tray->missingSupport()));
+    m_standInForTray = !open;
     window.open();
 }
 
@@ -228,6 +233,7 @@ void BinwellApp::togglePanel()
     // Without a tray the panel is the program's window: a second start brings it up.
     PanelWindow& panel = panelWindow();
     if (panel.mode() == PanelWindow::Mode::Window) {
+        m_standInForTray = false; // asked for: it stays when a tray comes
         panel.open();
         return;
     }

@@ -98,6 +98,8 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<TrayHost> m_tray;
     std::unique_ptr<PanelLabelPublisher> m_panelLabel;
+    // The panel's window was opened because the tray went, not by the user.
+    bool m_standInForTray = false;
 };
 
 } // namespace rubbly
