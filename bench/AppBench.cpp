@@ -320,8 +320,9 @@ int list()
         opened.start();
         tab->openAllItems();
         QListView* view = tab->allItemsView()->listView();
-        opens.append(untilRowsPainted(
-            view, [] {}, [view] { return view->model()->rowCount() > 0; }, &opened));
+        const auto nothing = [] {};
+        const auto listed = [view] { return view->model()->rowCount() > 0; };
+        opens.append(untilRowsPainted(view, nothing, listed, &opened));
         if (i == 0) {
             listOpen = resident();
             settle(2500);

@@ -78,7 +78,7 @@ struct PlainWalk {
                     const char* n = entry->d_name;
                     if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
                         continue;
-                    struct stat st {};
+                    struct stat st = {};
                     if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
                         continue;
                     myBytes += st.st_blocks * 512;
@@ -115,7 +115,7 @@ int plain(const QByteArray& path, int threads, int repeat)
         QElapsedTimer timer;
         timer.start();
         PlainWalk walk;
-        struct stat st {};
+        struct stat st = {};
         const int root = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (root < 0 || ::fstat(root, &st) != 0)
             return 1;

@@ -19,7 +19,7 @@ class DirectoryWalkerTest : public QObject {
     // Sharing a walk between threads must not change what it counts.
     static dev_t deviceOf(const QByteArray& path)
     {
-        struct stat st {};
+        struct stat st = {};
         return ::stat(path.constData(), &st) == 0 ? st.st_dev : 0;
     }
     static void threadRows()
