@@ -109,6 +109,7 @@ private Q_SLOTS:
         PosixFd p(::open(tree.path("p").constData(), O_RDONLY | O_DIRECTORY));
         PosixFd q(::open(tree.path("q").constData(), O_RDONLY | O_DIRECTORY));
         std::vector<WalkRoot> roots;
+        roots.reserve(paths.size());
         for (const QByteArray& path : paths)
             roots.push_back(WalkRoot{path.startsWith('p') ? p.get() : q.get(), path.mid(2)});
         DirectoryWalker walker({threads});
