@@ -109,8 +109,10 @@ double contrastRatio(const QColor& foreground, const QColor& background)
     const QColor drawn = QColor::fromRgbF(static_cast<float>(foreground.redF() * a + background.redF() * (1 - a)),
                                           static_cast<float>(foreground.greenF() * a + background.greenF() * (1 - a)),
                                           static_cast<float>(foreground.blueF() * a + background.blueF() * (1 - a)));
-    const auto [low, high] = std::minmax(luminance(drawn), luminance(background));
-    return (high + 0.05) / (low + 0.05);
+    // By value: std::minmax of two temporaries returns references to them, gone by the next line.
+    const double one = luminance(drawn);
+    const double other = luminance(background);
+    return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
 }
 
 Tint Tint::fixed(QColor color)
