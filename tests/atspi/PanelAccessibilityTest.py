@@ -9,6 +9,9 @@ import sys
 import time
 
 GALLERY = sys.argv[1]
+# The runtime folder is this test's own scratch folder, which a run as another user may have opened
+# up; Qt and the accessibility bus ignore one that others may write.
+os.chmod(os.environ["XDG_RUNTIME_DIR"], 0o700)
 
 
 def start_accessibility_bus():
