@@ -108,6 +108,26 @@ TrashCleanupOutcome tellKde(TrashCleanupOutcome outcome, const TrashStore& store
     return outcome;
 }
 
+// Puts each entry back with `restoreOne`, every one tried, and tells KDE once when any went.
+template <typename RestoreOne>
+TrashRestoreReport restoreEach(const QList<TrashEntryRef>& entries, const TrashStore& store, KdeTrashPeer& kde,
+                               RestoreOne restoreOne)
+{
+    TrashRestoreReport report;
+    for (const TrashEntryRef& entry : entries) {
+        Result<QByteArray, TrashError> result = restoreOne(entry);
+        if (result) {
+            report.restoredPaths.append(std::move(result).value());
+        } else {
+            report.failures.append(result.error());
+            report.failedEntries.append(entry);
+        }
+    }
+    if (!report.restoredPaths.isEmpty())
+        kde.afterRemoval(store.isEmpty(), report.restoredPaths);
+    return report;
+}
+
 } // namespace
 
 QCoro::Task<TrashCleanupOutcome> TrashService::emptyTrash()
@@ -169,19 +189,8 @@ QCoro::Task<TrashRestoreReport> TrashService::restore(QList<TrashEntryRef> entri
     QTimeZone zone = m_zone;
     auto job = [store, kde, entries = std::move(entries), rename, zone]() -> TrashRestoreReport {
         const TrashRestorer restorer(store->locations(), zone);
-        TrashRestoreReport report;
-        for (const TrashEntryRef& entry : entries) {
-            Result<QByteArray, TrashError> result = restorer.restore(entry, rename);
-            if (result)
-                report.restoredPaths.append(std::move(result).value());
-            else {
-                report.failures.append(result.error());
-                report.failedEntries.append(entry);
-            }
-        }
-        if (!report.restoredPaths.isEmpty())
-            kde->afterRemoval(store->isEmpty(), report.restoredPaths);
-        return report;
+        return restoreEach(entries, *store, *kde,
+                           [&restorer, rename](const TrashEntryRef& entry) { return restorer.restore(entry, rename); });
     };
     co_return co_await m_engine->actor.run(std::move(job));
 }
@@ -194,20 +203,11 @@ QCoro::Task<TrashRestoreReport> TrashService::restoreInto(QList<TrashEntryRef> e
     auto job = [store, kde, entries = std::move(entries), folder = std::move(folder), rename,
                 zone]() -> TrashRestoreReport {
         const TrashRestorer restorer(store->locations(), zone);
-        TrashRestoreReport report;
-        for (const TrashEntryRef& entry : entries) {
-            // An empty folder would mean "the original place" to the restorer: never so here.
-            Result<QByteArray, TrashError> result = restorer.restore(entry, rename, folder.isEmpty() ? "." : folder);
-            if (result) {
-                report.restoredPaths.append(std::move(result).value());
-            } else {
-                report.failures.append(result.error());
-                report.failedEntries.append(entry);
-            }
-        }
-        if (!report.restoredPaths.isEmpty())
-            kde->afterRemoval(store->isEmpty(), report.restoredPaths);
-        return report;
+        // An empty folder would mean "the original place" to the restorer: never so here.
+        const QByteArray into = folder.isEmpty() ? QByteArray(".") : folder;
+        return restoreEach(entries, *store, *kde, [&restorer, rename, &into](const TrashEntryRef& entry) {
+            return restorer.restore(entry, rename, into);
+        });
     };
     co_return co_await m_engine->actor.run(std::move(job));
 }
