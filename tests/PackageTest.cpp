@@ -145,7 +145,8 @@ private Q_SLOTS:
 
     // The application folder's AppRun (started from ~/Applications and replaced there: UpdateEndToEndTest).
     // Reached through a link elsewhere, a ~/bin/rubbly, it starts the program beside it. On a system
-    // without one of the libraries, which the program of this copy is made to meet by linking QCoro's
+    // without one of the libraries, which the tray program of this copy (it links every library the
+    // commands' program does, and more) is made to meet by linking QCoro's
     // network library under a name no library folder holds (the loader looks the name up like any other),
     // it names the library and its packages instead of starting; on a library path that has it, the
     // program starts.
@@ -169,7 +170,7 @@ private Q_SLOTS:
         const QByteArray hidden = "libQCoro6Netwxrk.so.0";
         const ProcessResult patched =
             runProcess(u"patchelf"_s, {u"--replace-needed"_s, u"libQCoro6Network.so.0"_s, QString::fromLatin1(hidden),
-                                       bundle + u"/bin/rubbly"_s});
+                                       bundle + u"/bin/rubbly-tray"_s});
         QVERIFY2(patched.exitCode == 0, patched.err.constData());
         // And a library the program does not link, found nowhere: only the loader's word counts.
         libraries.replace("libQCoro6Network.so.0 ", hidden + ' ');

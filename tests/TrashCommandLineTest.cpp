@@ -93,6 +93,16 @@ private Q_SLOTS:
             result.out.constData());
     }
 
+    // The commands start without Qt's GUI libraries, whose loading alone took longer than a small
+    // Trash's scan; the tray is the program beside this one.
+    void commandsLoadNoGuiLibrary()
+    {
+        const ProcessResult needed = runProcess(u"objdump"_s, {u"-p"_s, QStringLiteral(RUBBLY_BINARY)});
+        QVERIFY2(needed.exitCode == 0 && needed.out.contains("libQt6Core.so"), needed.err.constData());
+        for (const char* gui : {"libQt6Gui.so", "libQt6Widgets.so", "libQt6Svg.so"})
+            QVERIFY2(!needed.out.contains(gui), gui);
+    }
+
     // A path that cannot go does not keep the ones after it out: each failure is a line of its own. An
     // age beyond every date is a valid age that removes nothing, however many digits it has.
     void putTriesEveryPathAndEmptyReportsWhatHappened()

@@ -171,7 +171,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
         const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
         QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
-                 QFileInfo(bundle + u"/bin/rubbly"_s).canonicalFilePath());
+                 QFileInfo(bundle + u"/bin/rubbly-tray"_s).canonicalFilePath());
         QCOMPARE(describeTree(bundle), treeB);
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(work), 10000);
 

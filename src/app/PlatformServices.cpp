@@ -7,6 +7,7 @@
 #include "KeyGrabber.h"
 #include "NullHapticPerformer.h"
 #include "PortalAppearanceSource.h"
+#include "ProgramFiles.h"
 #include "QtAppearanceApplier.h"
 #include "SettingsService.h"
 #include "SoundPlayer.h"
@@ -20,7 +21,7 @@ namespace rubbly {
 PlatformServices::PlatformServices()
     : defaults(std::make_unique<JsonFileDefaultsStore>(JsonFileDefaultsStore::defaultFilePath(),
                                                        JsonFileDefaultsStore::Watch::ForOtherWriters))
-    , loginItem(std::make_unique<XdgAutostartLoginItem>(QCoreApplication::applicationFilePath()))
+    , loginItem(std::make_unique<XdgAutostartLoginItem>(commandProgramPath()))
     , appearanceSource(std::make_unique<PortalAppearanceSource>())
     , appearance(std::make_unique<QtAppearanceApplier>(appearanceSource.get()))
     , taskbar(std::make_unique<TaskbarPolicy>())

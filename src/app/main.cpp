@@ -1,13 +1,35 @@
-#include "BinwellApp.h"
 #include "BuildInfo.h"
 #include "CommandLine.h"
 #include "LosslessText.h"
-#include "TrayApplication.h"
+#include "ProgramFiles.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
-#include <malloc.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
 
+namespace {
+
+// The tray program's path beside this executable's real file (not beside a link to it on PATH).
+std::string trayProgramPath()
+{
+    std::string self(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= self.size())
+        return {};
+    self.resize(static_cast<std::size_t>(length));
+    const std::size_t slash = self.rfind('/');
+    return slash == std::string::npos ? std::string{} : self.substr(0, slash + 1) + rubbly::kTrayProgramName;
+}
+
+} // namespace
+
+// `rubbly`: the commands run here; a tray action (plain `rubbly`, --toggle-panel, --settings,
+// --empty-trash) becomes the tray program in this same process, so that whoever started `rubbly`
+// (a desktop entry, the autostart entry, a test) still holds its process id.
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("rubbly"));
@@ -20,21 +42,15 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(rubbly::decodeLossless(argv[i]));
 
-    // The commands run on a QCoreApplication, so they work without a display.
-    const std::optional<rubbly::ApplicationAction> trayAction = rubbly::trayActionFromArguments(arguments);
-    if (!trayAction) {
+    if (!rubbly::trayActionFromArguments(arguments)) {
         QCoreApplication app(argc, argv);
         return rubbly::runCommandLine(arguments);
     }
-
-    // A tray program lives for the whole session: one malloc arena for all its threads keeps the memory
-    // that the actors' scans used reusable, instead of a reserved arena per thread.
-    mallopt(M_ARENA_MAX, 1);
-    return rubbly::runTrayApplication(argc, argv, *trayAction,
-                                      [](rubbly::ApplicationBus& bus, rubbly::ApplicationAction firstAction) {
-                                          rubbly::BinwellApp app;
-                                          app.buildScenes(&bus);
-                                          app.perform(firstAction);
-                                          return QApplication::exec();
-                                      });
+    const std::string tray = trayProgramPath();
+    if (!tray.empty())
+        ::execv(tray.c_str(), argv);
+    const int error = errno;
+    std::fprintf(stderr, "rubbly: cannot start the tray program %s: %s\n",
+                 tray.empty() ? rubbly::kTrayProgramName : tray.c_str(), std::strerror(error));
+    return rubbly::ExitFailure;
 }

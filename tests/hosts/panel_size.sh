@@ -62,7 +62,7 @@ if [ "$desktop" = xfce ]; then
 fi
 timeout 110 "$R" >"$S/rubbly.log" 2>&1 &
 sleep 0.5
-tray=$(pgrep -P $! -x rubbly)
+tray=$(pgrep -P $! -x "rubbly(-tray)?") # `rubbly` becomes `rubbly-tray` in the same process
 sni_wait_items 1 || fail "the status item did not register"
 
 t0=$(now)

@@ -1,6 +1,7 @@
 #include "PanelItems.h"
 
 #include "AtomicFile.h"
+#include "ProgramFiles.h"
 #include "XdgPaths.h"
 
 #include <QCoreApplication>
@@ -119,7 +120,7 @@ PanelItems::Config PanelItems::Config::forThisProgram()
     const QString bin = QCoreApplication::applicationDirPath();
     // An application folder is started through its AppRun, which checks the system's libraries first.
     const QString appRun = QDir::cleanPath(bin + QLatin1String("/../AppRun"));
-    config.program = QFileInfo(appRun).isExecutable() ? appRun : QCoreApplication::applicationFilePath();
+    config.program = QFileInfo(appRun).isExecutable() ? appRun : commandProgramPath();
     config.bundleData = QDir::cleanPath(bin + QLatin1String("/../share"));
     return config;
 }
