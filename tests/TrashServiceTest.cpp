@@ -168,9 +168,9 @@ private Q_SLOTS:
         // A drop onto it is refused at once; what restore can find says it is missing.
         QVERIFY(
             blockingWait(service.moveToTrash({stalled + "/x"})).failures.value(0).message.contains(u"not answering"));
-        QStringList problems;
-        QCOMPARE(blockingWait(service.restorableEntries(&problems)).size(), 2);
-        QVERIFY(problems.join(u' ').contains(u"not answering"));
+        const TrashRestorer::Listing restorable = blockingWait(service.restorableEntries());
+        QCOMPARE(restorable.entries.size(), 2);
+        QVERIFY(restorable.problems.join(u' ').contains(u"not answering"));
         const TrashCleanupOutcome emptied = blockingWait(service.emptyTrash());
         QCOMPARE(emptied->removedCount, 2);
         QVERIFY(!emptied->complete());

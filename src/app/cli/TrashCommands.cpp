@@ -404,8 +404,7 @@ int trashListCommand(TrashService& trash, bool json, QTextStream& out, QTextStre
 
 int trashPathsCommand(TrashService& trash, QTextStream& out)
 {
-    QStringList problems;
-    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries()).entries;
     QSet<QByteArray> seen;
     QByteArray bytes;
     for (const TrashRestorer::Entry& entry : entries) {
@@ -436,8 +435,7 @@ int printRestoreReport(const TrashRestoreReport& report, QTextStream& out, QText
 int trashRestoreCommand(TrashService& trash, const QByteArrayList& paths, bool all, bool rename, QTextStream& out,
                         QTextStream& err, const QByteArray& into)
 {
-    QStringList problems;
-    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    const auto [entries, problems] = blockingWait(trash.restorableEntries());
     const QByteArray base = currentFolder();
 
     QList<TrashEntryRef> chosen;
@@ -514,8 +512,7 @@ bool originalPathMatches(const QByteArray& pattern, const QByteArray& path, cons
 
 int trashRemoveCommand(TrashService& trash, const QByteArrayList& patterns, QTextStream& out, QTextStream& err)
 {
-    QStringList problems;
-    const QList<TrashRestorer::Entry> entries = blockingWait(trash.restorableEntries(&problems));
+    const auto [entries, problems] = blockingWait(trash.restorableEntries());
     const QByteArray base = currentFolder();
     QList<TrashEntryRef> chosen;
     QHash<QByteArray, QByteArray> originals; // by trash folder and name

@@ -328,23 +328,23 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     return restored;
 }
 
-QList<TrashRestorer::Entry> TrashRestorer::entries(QStringList* problems) const
+TrashRestorer::Listing TrashRestorer::entries() const
 {
-    QList<Entry> result;
+    Listing result;
     for (const TrashDirectory& directory : m_locations.trashDirectories()) {
         auto opened = m_locations.open(directory, false);
         if (!opened) {
             // A home trash that was never made holds nothing to restore.
             if (!(directory.isHome && opened.error().errorCode == ENOENT))
-                problems->append(opened.error().message());
+                result.problems.append(opened.error().message());
             continue;
         }
         int listError = 0;
         const QList<QByteArray> names = readDirectoryNames(opened->files.get(), false, &listError);
         if (listError != 0) {
-            problems->append(TrashFolderProblem{
+            result.problems.append(TrashFolderProblem{
                 directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(listError)), listError}
-                                 .message());
+                                       .message());
             continue;
         }
         for (const QByteArray& name : names) {
@@ -356,7 +356,7 @@ QList<TrashRestorer::Entry> TrashRestorer::entries(QStringList* problems) const
                                              : lexicalAbsolutePath(*info->path, directory.topDir);
                 entry.deletionDate = info->deletionDate;
             }
-            result.append(std::move(entry));
+            result.entries.append(std::move(entry));
         }
     }
     return result;

@@ -43,9 +43,14 @@ public:
         std::optional<QByteArray> originalPath;
         std::optional<Timestamp> deletionDate;
     };
-    // Every entry of every usable trash folder; the folders that cannot be used or listed are named in
-    // `problems`. Reads one info file per entry.
-    QList<Entry> entries(QStringList* problems) const;
+    // Every entry of every usable trash folder, and a sentence for each folder that cannot be used or
+    // listed (its entries are missing, so what a user names may be there).
+    struct Listing {
+        QList<Entry> entries;
+        QStringList problems;
+    };
+    // Reads one info file per entry.
+    Listing entries() const;
 
     // The n-th other name for `name` (n ≥ 2): "name (n).ext", or for a name that already ends in
     // " (k)" before its extension "name (k+n-1).ext". The extension is the part after the last dot of

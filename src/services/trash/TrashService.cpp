@@ -291,16 +291,16 @@ QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList()
     co_return co_await m_engine->actor.run(std::move(job));
 }
 
-QCoro::Task<QList<TrashRestorer::Entry>> TrashService::restorableEntries(QStringList* problems)
+QCoro::Task<TrashRestorer::Listing> TrashService::restorableEntries()
 {
     TrashStore* store = &m_engine->store;
     QTimeZone zone = m_zone;
-    auto job = [store, zone, problems] {
-        QList<TrashRestorer::Entry> entries = TrashRestorer(store->locations(), zone).entries(problems);
+    auto job = [store, zone] {
+        TrashRestorer::Listing listing = TrashRestorer(store->locations(), zone).entries();
         // Their entries are missing: what the user names may be on one of them.
         for (const TrashFolderProblem& problem : store->locations().volumesNotAnswering())
-            problems->append(problem.message());
-        return entries;
+            listing.problems.append(problem.message());
+        return listing;
     };
     co_return co_await m_engine->actor.run(std::move(job));
 }

@@ -51,8 +51,8 @@ public:
     // other call.
     void setLastPutRecordPath(QByteArray path);
     // Every entry of every trash folder with the original path and date its info file gives, for the
-    // command line to find what a user names; `problems` gets the folders that cannot be used.
-    QCoro::Task<QList<TrashRestorer::Entry>> restorableEntries(QStringList* problems);
+    // command line to find what a user names, with the folders that cannot be used or do not answer.
+    QCoro::Task<TrashRestorer::Listing> restorableEntries();
 
     // Every entry, for the command line's full listings: `begin` gets the status (stamped), then
     // `entry` each entry in `order`, one at a time. Both are called on the service's actor before the
