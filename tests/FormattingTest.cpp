@@ -1,4 +1,5 @@
 #include "Formatting.h"
+#include "FileUriList.h"
 #include "LosslessText.h"
 #include "TestTime.h"
 #include "UiLanguageGuard.h"
@@ -85,6 +86,36 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QCOMPARE(printableText(bytes), shown);
         QCOMPARE(printableText(decodeLossless(bytes)), shown); // an argument keeps its bytes
+    }
+
+    // A line that could name another file than the sender meant is dropped whole, never guessed at;
+    // a trailing space, the U+FFFD lookalike and a byte that is no UTF-8 are each their own name.
+    void droppedUriListsGiveLocalPathsAsBytes()
+    {
+        const QByteArray list = "# a comment\r\n"
+                                "file:///home/u/a%20b.txt\r\n"
+                                "https://example.com/x\r\n"
+                                "file://localhost/home/u/caf%C3%A9\r\n"
+                                "file://other-machine/home/u/remote\r\n"
+                                "file:///home/u/latin%E9\r\n"
+                                "file:///home/u/line%0Abreak\r\n"
+                                "file:///home/u/nul%00\r\n"
+                                "mailto:someone@example.com\r\n"
+                                "FILE:/home/u/no-authority\r\n"
+                                "file:///home/u/a%2Fb\r\n"             // an escaped slash
+                                "file:///home/u/report.txt#page=2\r\n" // a fragment
+                                "file:///home/u/report.txt?raw\r\n"    // a query
+                                "file:///home/u/report%F\r\n"          // a cut-off escape
+                                "file:///home/u/report%zz\r\n"         // an escape that is no hex
+                                "file:///home/u/a\tb\r\n"              // a raw tab
+                                "file:///home/u/report.txt \r\n"
+                                "file:///home/u/report%EF%BF%BD.txt\r\n"
+                                "file:///home/u/report%FF.txt\r\n"
+                                "\r\n";
+        QCOMPARE(localPathsFromUriList(list),
+                 (QByteArrayList{"/home/u/a b.txt", "/home/u/caf\xc3\xa9", "/home/u/latin\xe9", "/home/u/line\nbreak",
+                                 "/home/u/no-authority", "/home/u/report.txt ", "/home/u/report\xef\xbf\xbd.txt",
+                                 "/home/u/report\xff.txt"}));
     }
 };
 

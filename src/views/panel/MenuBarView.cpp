@@ -4,6 +4,7 @@
 #include "AppIdentity.h"
 #include "BinwellViewModel.h"
 #include "DiskSlimView.h"
+#include "FileUriList.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekTheme.h"

@@ -108,8 +108,4 @@ enum class AllItemsKey { Pass, Type, Previous, Next, PutBack, Reveal, Delete, Cl
 AllItemsKey allItemsKeyAction(int key, Qt::KeyboardModifiers modifiers, const QString& text, bool inSearch,
                               bool hasQuery, bool confirming);
 
-// The local paths among the dropped items of a text/uri-list, in order, as exact bytes: only file
-// URLs of this machine count; other URLs, comments and malformed lines are skipped.
-QByteArrayList localPathsFromUriList(const QByteArray& uriList);
-
 } // namespace rubbly
