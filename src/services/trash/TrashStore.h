@@ -29,7 +29,9 @@ enum class TrashEntryOrder {
 // Each operation opens every trash folder afresh (TrashLocations::open) and works only through the
 // descriptors of its checked parts; a folder that fails the checks, or cannot be listed, is left
 // alone and reported (TrashStatus::folderProblems, TrashCleanupResult::problems, the log).
-// Not thread-safe; TrashService runs it on its actor.
+// Not thread-safe; TrashService runs it on its actor. One file per operation: TrashStoreScan.cpp,
+// TrashStoreEmpty.cpp, TrashStoreAgeRule.cpp, TrashStorePut.cpp; what they all open and read the same
+// way is in TrashStoreShared.h and TrashStore.cpp.
 //
 // Nothing it keeps grows with the names in the Trash. A scan is one pass over each trash folder that
 // adds every entry to the totals and per-kind sums and keeps the names of the largest few only; the
@@ -103,7 +105,22 @@ private:
     // Logs a folder's problem the first time this store meets it: the tray scans every minute.
     void report(const TrashFolderProblem& problem);
 
+    // One pass over every trash folder (TrashStoreScan.cpp); with `table`, a row per entry too.
     TrashStatusResult scanFolders(EntryTable* table);
+    // What a pass gathers as it goes through the steps below.
+    struct ScanPass;
+    // Lists one trash folder into the pass: files are sized from their stat, folders from
+    // directorysizes or queued to be walked. A folder that cannot be listed to the end adds nothing
+    // but its problem.
+    void listFolder(ScanPass& pass, const OpenTrashFolder& folder);
+    // Walks the queued folders in one batch (a full listing reads the info files meanwhile) and
+    // brings the directorysizes files up to date.
+    void measureFolders(ScanPass& pass);
+    // Reads the info file of every row of the pass's table, on up to two threads.
+    void readInfoFiles(ScanPass& pass);
+    // The status of a pass that listed at least one folder: totals, sums and the largest entries
+    // with what their info files say.
+    TrashStatus finishStatus(ScanPass& pass);
     // Reads the info files of table rows [from, to) into their dates and original paths, the paths
     // appended to `bytes`; gives how many were read. Touches only those rows, so two threads may read
     // two ranges of one table.
@@ -112,8 +129,6 @@ private:
                                  const QTimeZone& zone, QByteArray& bytes);
     // A full listing of fewer entries reads their info files on one thread.
     static constexpr std::size_t kParallelInfoReads = 2000;
-    // Stats info/<name>.trashinfo; true when it is a regular file.
-    static bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat);
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
     // The same for any thread: in `zone`, counting the read in `reads`.

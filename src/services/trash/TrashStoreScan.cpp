@@ -1,0 +1,465 @@
+#include "TrashStoreShared.h"
+
+#include "ByteCounts.h"
+#include "DirectoryListing.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <numeric>
+#include <system_error>
+#include <thread>
+
+// Scanning and listing: one pass over every trash folder that sums what emptying would free, per
+// kind, keeps the largest entries and, for a full listing, a row per entry.
+
+namespace rubbly {
+
+using namespace trashstore;
+
+namespace {
+
+// What the pass learns of one entry before it knows whether the entry is worth a name.
+struct ScannedEntry {
+    qint64 size = 0;
+    qint64 modified = kNoDate;
+    // Position in the listing over every trash folder: ties of size keep this order.
+    qint64 order = 0;
+    quint32 folder = 0;
+    FileCategory category = FileCategory::Other;
+    bool isDirectory = false;
+};
+
+bool ranksBefore(const ScannedEntry& a, const ScannedEntry& b)
+{
+    return a.size > b.size || (a.size == b.size && a.order < b.order);
+}
+
+// The totals, per-kind sums and the largest entries of what was added, holding the names of those
+// largest ones only. Sums saturate: sizes come from file systems and from files others write.
+class Tally {
+public:
+    struct Candidate {
+        ScannedEntry entry;
+        QByteArray name;
+    };
+
+    void add(const ScannedEntry& entry, QByteArrayView name)
+    {
+        total = saturatingAdd(total, entry.size);
+        qint64& sum = sums[entry.category];
+        sum = saturatingAdd(sum, entry.size);
+        ++count;
+        offer(entry, name);
+    }
+    void merge(const Tally& other)
+    {
+        total = saturatingAdd(total, other.total);
+        count += other.count;
+        for (const auto& [category, size] : other.sums) {
+            qint64& sum = sums[category];
+            sum = saturatingAdd(sum, size);
+        }
+        for (const Candidate& candidate : other.top)
+            offer(candidate.entry, candidate.name);
+    }
+
+    qint64 total = 0;
+    qint64 count = 0;
+    std::map<FileCategory, qint64> sums;
+    // Largest first, at most TrashStatus::kTopItemLimit.
+    std::vector<Candidate> top;
+
+private:
+    void offer(const ScannedEntry& entry, QByteArrayView name)
+    {
+        const auto limit = static_cast<std::size_t>(TrashStatus::kTopItemLimit);
+        if (top.size() == limit && !ranksBefore(entry, top.back().entry))
+            return;
+        const auto at = std::upper_bound(top.begin(), top.end(), entry, [](const ScannedEntry& e, const Candidate& c) {
+            return ranksBefore(e, c.entry);
+        });
+        top.insert(at, Candidate{entry, name.toByteArray()});
+        if (top.size() > limit)
+            top.pop_back();
+    }
+};
+
+TrashItemDetail detailOf(const TrashDirectory& folder, const ScannedEntry& entry, QByteArrayView name)
+{
+    TrashItemDetail item;
+    const QByteArray raw = name.toByteArray();
+    item.name = QFile::decodeName(raw);
+    item.path = folder.filesPath() + '/' + raw;
+    item.trashFolder = folder.path;
+    item.size = entry.size;
+    item.modificationDate = fromMicros(entry.modified);
+    item.category = entry.category;
+    item.isDirectory = entry.isDirectory;
+    return item;
+}
+
+} // namespace
+
+// Every entry a listing pass saw, as small rows; their names and original paths share one buffer, so
+// an entry costs its bytes and a few numbers rather than a string object per field.
+struct TrashStore::EntryTable {
+    struct Row {
+        ScannedEntry entry;
+        qint64 deleted = kNoDate;
+        qsizetype name = 0;
+        qsizetype original = 0;
+        int originalLength = -1; // none
+        int nameLength = 0;
+    };
+    // The listed trash folders, by ScannedEntry::folder.
+    std::vector<TrashDirectory> folders;
+    std::vector<Row> rows;
+    QByteArray bytes;
+
+    std::size_t append(const ScannedEntry& entry, QByteArrayView name)
+    {
+        rows.push_back(Row{entry, kNoDate, bytes.size(), 0, -1, static_cast<int>(name.size())});
+        bytes.append(name);
+        return rows.size() - 1;
+    }
+    QByteArrayView name(const Row& row) const { return QByteArrayView(bytes).sliced(row.name, row.nameLength); }
+    TrashItemDetail detail(const Row& row) const
+    {
+        TrashItemDetail item = detailOf(folders[row.entry.folder], row.entry, name(row));
+        if (row.originalLength >= 0)
+            item.originalPath = bytes.mid(row.original, row.originalLength);
+        item.deletionDate = fromMicros(row.deleted);
+        return item;
+    }
+};
+
+std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
+                                                 const QByteArray& name)
+{
+    struct stat infoSt = {};
+    if (!statInfo(folder.info.get(), name, &infoSt))
+        return std::nullopt;
+    std::optional<TrashInfo> info;
+    const auto known = std::find_if(previous.cbegin(), previous.cend(), [&](const KnownInfo& k) {
+        return k.trashPath == folder.directory.path && k.name == name && sameFile(infoSt, k.mtime, k.size, k.inode);
+    });
+    if (known != previous.cend())
+        info = known->info;
+    else
+        info = readInfo(folder.info.get(), name);
+    m_topInfos.append(KnownInfo{folder.directory.path, name, infoSt.st_ino, infoSt.st_mtim, infoSt.st_size, info});
+    return info;
+}
+
+TrashStatusResult TrashStore::scan()
+{
+    return scanFolders(nullptr);
+}
+
+TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
+                                   const std::function<void(const TrashItemDetail&)>& entry)
+{
+    EntryTable table;
+    TrashStatusResult result = scanFolders(&table);
+    if (!result)
+        return result;
+    begin(result.value());
+    // Positions are sorted, not rows: a row is eight numbers.
+    std::vector<quint32> sorted(table.rows.size());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    const auto& rows = table.rows;
+    if (order == TrashEntryOrder::LargestFirst) {
+        std::sort(sorted.begin(), sorted.end(),
+                  [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
+    } else {
+        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+            // kNoDate is the lowest value: entries without a date come last.
+            return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
+        });
+    }
+    for (const quint32 index : sorted)
+        entry(table.detail(rows[index]));
+    return result;
+}
+
+template <typename Folders>
+int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std::size_t from, std::size_t to,
+                                  const QTimeZone& zone, QByteArray& bytes)
+{
+    int reads = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        EntryTable::Row& row = table.rows[i];
+        const OpenTrashFolder& folder = *folders[row.entry.folder].open;
+        const std::optional<TrashInfo> info = readInfo(folder.info.get(), table.name(row), zone, reads);
+        if (!info)
+            continue;
+        row.deleted = toMicros(info->deletionDate);
+        if (info->path) {
+            const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
+            row.original = bytes.size(); // within `bytes` until the caller adopts it
+            row.originalLength = static_cast<int>(original.size());
+            bytes.append(original);
+        }
+    }
+    return reads;
+}
+
+// One scan's state, from the folders opened to the status: each step below adds to it.
+struct TrashStore::ScanPass {
+    // A listed trash folder and what its directorysizes file said and is to say.
+    struct ListedFolder {
+        const OpenTrashFolder* open;
+        SizeCache oldSizes;
+        SizeCache sizes;
+        bool rewriteSizes = false;
+    };
+    // A folder entry that directorysizes cannot answer for, and its info file's mtime when it has one.
+    struct PendingWalk {
+        ScannedEntry entry;
+        std::optional<timespec> infoMtime;
+        std::size_t row = 0;
+    };
+
+    EntryTable* table = nullptr; // only for a full listing
+    TrashStatus status;
+    // Every folder could be used, listed and measured: the status may be served again while unchanged.
+    bool complete = true;
+    bool permissionFailure = false;
+    std::vector<ListedFolder> listedFolders;
+    std::vector<WalkRoot> roots;
+    std::vector<PendingWalk> pending;
+    Tally tally;
+    qint64 order = 0;
+};
+
+TrashStatusResult TrashStore::scanFolders(EntryTable* table)
+{
+    // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
+    // for nothing.
+    timespec startedAt{};
+    ::clock_gettime(CLOCK_REALTIME, &startedAt);
+    OpenFolders open = openFolders();
+    Snapshot before = snapshot(open, startedAt);
+    if (!table && m_lastScan && unchangedSince(before, m_lastScan->snapshot))
+        return m_lastScan->status;
+    m_lastScan.reset();
+    ++m_listings;
+
+    ScanPass pass;
+    pass.table = table;
+    pass.complete = before.complete;
+    pass.status.folderProblems = open.problems;
+    for (const TrashFolderProblem& problem : std::as_const(open.problems))
+        pass.permissionFailure = pass.permissionFailure || isPermissionError(problem.errorCode);
+    pass.listedFolders.reserve(open.folders.size());
+    for (const OpenTrashFolder& folder : open.folders)
+        listFolder(pass, folder);
+    measureFolders(pass);
+
+    if (pass.listedFolders.empty()) {
+        m_topInfos.clear();
+        if (open.folders.empty() && open.problems.isEmpty())
+            return TrashError{TrashServiceError::TrashURLUnavailable, 0, QStringLiteral("no trash folder was found")};
+        QStringList messages;
+        for (const TrashFolderProblem& problem : std::as_const(pass.status.folderProblems))
+            messages.append(problem.message());
+        return TrashError{pass.permissionFailure ? TrashServiceError::PermissionDenied : TrashServiceError::FileSystem,
+                          pass.permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
+    }
+    TrashStatus status = finishStatus(pass);
+    if (pass.complete)
+        m_lastScan = LastScan{std::move(before), status};
+    return status;
+}
+
+void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
+{
+    EntryTable* const table = pass.table;
+    qint64& order = pass.order;
+    const TrashDirectory& directory = folder.directory;
+    bool untrusted = false;
+    ScanPass::ListedFolder listing{&folder, readSizeCache(folder, &untrusted), {}, false};
+    listing.rewriteSizes = untrusted;
+    // What this folder adds, kept apart until its listing has ended well: a folder that cannot be
+    // read to the end counts as not listed at all.
+    Tally folderTally;
+    std::vector<WalkRoot> folderRoots;
+    std::vector<ScanPass::PendingWalk> folderPending;
+    const std::size_t rowsBefore = table ? table->rows.size() : 0;
+    const qsizetype bytesBefore = table ? table->bytes.size() : 0;
+    const int dirFd = folder.files.get();
+    const int infoFd = folder.info.get();
+    const auto folderIndex = static_cast<quint32>(pass.listedFolders.size());
+    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+        ScannedEntry entry;
+        entry.order = order++;
+        entry.folder = folderIndex;
+        entry.category = categoryForRawName(name);
+        struct stat st = {};
+        std::optional<timespec> infoMtime;
+        bool walk = false;
+        if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Vanished since the listing, or unreadable: listed without size or date.
+        } else if (!S_ISDIR(st.st_mode)) {
+            entry.modified = toMicros(fromTimespec(st.st_mtim));
+            entry.size = allocatedBytes(st.st_blocks);
+        } else {
+            entry.isDirectory = true;
+            entry.modified = toMicros(fromTimespec(st.st_mtim));
+            // The info file is looked at before its entry is walked: a directorysizes line is
+            // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
+            // again next time rather than trusted with the old size.
+            struct stat infoSt = {};
+            if (statInfo(infoFd, name, &infoSt))
+                infoMtime = infoSt.st_mtim;
+            // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
+            // before folders' blocks were counted fall short. Both are measured once and rewritten.
+            const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
+            const auto cached = listing.oldSizes.constFind(key);
+            if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
+                entry.size = cached->size;
+                listing.sizes.insert(name.toByteArray(), *cached);
+            } else {
+                walk = true;
+            }
+        }
+        const std::size_t row = table ? table->append(entry, name) : 0;
+        if (walk) {
+            // Seen as a folder just now: the walker opens it and checks what it opened.
+            folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
+            folderPending.push_back(ScanPass::PendingWalk{entry, infoMtime, row});
+        } else {
+            folderTally.add(entry, name);
+        }
+    });
+    if (listError != 0) {
+        pass.complete = false;
+        pass.permissionFailure = pass.permissionFailure || isPermissionError(listError);
+        pass.status.folderProblems.append(unlistable(directory, listError));
+        report(pass.status.folderProblems.last());
+        if (table) {
+            table->rows.resize(rowsBefore);
+            table->bytes.truncate(bytesBefore);
+        }
+        return;
+    }
+    pass.status.trashFolders.append(directory.path);
+    pass.tally.merge(folderTally);
+    std::move(folderRoots.begin(), folderRoots.end(), std::back_inserter(pass.roots));
+    std::move(folderPending.begin(), folderPending.end(), std::back_inserter(pass.pending));
+    if (table)
+        table->folders.push_back(directory);
+    pass.listedFolders.push_back(std::move(listing));
+}
+
+void TrashStore::readInfoFiles(ScanPass& pass)
+{
+    // A full listing reads every info file, on this thread while the walker's helper starts on the
+    // folders: on a first scan of many small entries that is a fifth of the work, and it needs no
+    // walking at all. Opening and reading the info files is most of a full listing's time, so with
+    // more than one thread allowed a second one reads the later half of them.
+    EntryTable* const table = pass.table;
+    const auto& listedFolders = pass.listedFolders;
+    const std::size_t count = table->rows.size();
+    const std::size_t half = count / 2;
+    QByteArray laterBytes;
+    int laterReads = 0;
+    std::optional<std::jthread> later;
+    // A zone object of its own for the second thread (QTimeZone is only reentrant); one without an
+    // id to rebuild it from (a POSIX TZ rule) keeps the reading on one thread.
+    QTimeZone laterZone;
+    if (m_walker.options().threads > 1 && count >= kParallelInfoReads)
+        laterZone = QTimeZone(m_zone.id());
+    if (laterZone.isValid()) {
+        try {
+            later.emplace(
+                [&] { laterReads = readInfoFilesInto(*table, listedFolders, half, count, laterZone, laterBytes); });
+        } catch (const std::system_error&) {
+            later.reset();
+        }
+    }
+    QByteArray earlierBytes;
+    const std::size_t earlierEnd = later ? half : count;
+    m_infoReads += readInfoFilesInto(*table, listedFolders, 0, earlierEnd, m_zone, earlierBytes);
+    if (later) {
+        later->join();
+        m_infoReads += laterReads;
+    }
+    // The original paths went to a buffer per thread: the names both read are in table->bytes.
+    const auto adopt = [&](std::size_t from, std::size_t to, const QByteArray& bytes) {
+        const qsizetype base = table->bytes.size();
+        for (std::size_t i = from; i < to; ++i)
+            table->rows[i].original += base;
+        table->bytes.append(bytes);
+    };
+    adopt(0, earlierEnd, earlierBytes);
+    if (later)
+        adopt(half, count, laterBytes);
+}
+
+void TrashStore::measureFolders(ScanPass& pass)
+{
+    EntryTable* const table = pass.table;
+    const std::vector<WalkRoot>& roots = pass.roots;
+    // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
+    // even when each entry is small; measured one after the other, one thread would do nearly all.
+    const std::vector<WalkResult> walks = m_walker.measureEach(
+        roots, table ? std::function<void()>([this, &pass] { readInfoFiles(pass); }) : std::function<void()>());
+    m_walks += static_cast<int>(roots.size());
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        ScanPass::PendingWalk& walked = pass.pending[i];
+        const QByteArray& name = roots[i].name;
+        walked.entry.size = walks[i].bytes;
+        if (table)
+            table->rows[walked.row].entry.size = walks[i].bytes;
+        pass.tally.add(walked.entry, name);
+        // Only a complete measurement is kept: the file is trusted for as long as the info file is
+        // unchanged, so a partial size (a folder we could not read, an entry that vanished while
+        // we walked) would outlive the reason it was partial.
+        ScanPass::ListedFolder& folder = pass.listedFolders[walked.entry.folder];
+        const auto old = folder.oldSizes.constFind(name);
+        const bool hasOld = old != folder.oldSizes.cend();
+        if (walked.infoMtime && walks[i].errors == 0) {
+            // In the unit of the line it replaces: KDE matches only milliseconds, and would walk the
+            // folder at every operation of its own if its line turned into seconds.
+            folder.sizes.insert(name,
+                                DirectorySize::measurement(walks[i].bytes, *walked.infoMtime,
+                                                           hasOld && old->milliseconds, hasOld ? old->position : -1));
+        } else if (walked.infoMtime && hasOld && old->matches(*walked.infoMtime)) {
+            // Not measured completely, but still KDE's valid line: it stays for KDE as it was.
+            folder.sizes.insert(name, *old);
+        }
+        pass.complete = pass.complete && walks[i].errors == 0;
+    }
+    for (const ScanPass::ListedFolder& folder : pass.listedFolders) {
+        if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
+            writeSizeCache(*folder.open, folder.sizes);
+    }
+}
+
+TrashStatus TrashStore::finishStatus(ScanPass& pass)
+{
+    TrashStatus& status = pass.status;
+    Tally& tally = pass.tally;
+    status.totalSize = tally.total;
+    status.itemCount = static_cast<int>(std::min<qint64>(tally.count, std::numeric_limits<int>::max()));
+    status.categoryDistribution = std::move(tally.sums);
+    // Only the largest entries get their info file read, and only when it changed since the last scan.
+    const QList<KnownInfo> previousInfos = std::exchange(m_topInfos, {});
+    for (const Tally::Candidate& candidate : tally.top) {
+        const OpenTrashFolder& folder = *pass.listedFolders[candidate.entry.folder].open;
+        TrashItemDetail item = detailOf(folder.directory, candidate.entry, candidate.name);
+        const std::optional<TrashInfo> info = topItemInfo(previousInfos, folder, candidate.name);
+        if (info) {
+            if (info->path)
+                item.originalPath = absoluteOriginalPath(*info->path, folder.directory.topDir);
+            item.deletionDate = info->deletionDate;
+        }
+        status.topItems.append(std::move(item));
+    }
+    return std::move(status);
+}
+} // namespace rubbly
