@@ -1,12 +1,16 @@
 #include "BinwellViewModel.h"
 #include "StoredRecords.h"
+#include "TrashFailureText.h"
 #include "TreeBuilder.h"
+#include "UiLanguageGuard.h"
 #include "ViewModelRig.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cstring>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -17,6 +21,7 @@ using Kind = BinwellState::Kind;
 using Rig = ViewModelRig;
 
 Q_DECLARE_METATYPE(std::optional<rubbly::TrashCleanupResult>)
+Q_DECLARE_METATYPE(rubbly::TrashError)
 
 namespace {
 
@@ -142,7 +147,8 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("recorded");
         QTest::addColumn<QString>("detail");
         const QString folder = u"废纸篓文件夹 /media/u/stick 无法使用（files/ cannot be listed）"_s;
-        const QString unlisted = u"/home/u/.local/share/Trash/files cannot be listed"_s;
+        const TrashError unlisted{TrashServiceError::FileSystem, EIO, u"x"_s, TrashFailure::FolderUnlistable,
+                                  "/v/.Trash-1"};
         QTest::newRow("all removed: a success that clears the line")
             << std::optional(TrashCleanupResult{2, 4096, 0, {}}) << Kind::Success << qint64(4096) << QString();
         QTest::newRow("some stayed: a record, the count and a rescan")
@@ -150,7 +156,7 @@ private Q_SLOTS:
             << u"已移除 3/4 项，1 项无法删除。"_s;
         QTest::newRow("none removed but a folder that cannot be listed: no success, the last record stays")
             << std::optional(TrashCleanupResult{0, 0, 0, {unlisted}}) << Kind::Normal << qint64(7)
-            << u"已移除 0 项。\n"_s + unlisted;
+            << u"已移除 0 项。\n废纸篓文件夹 /v/.Trash-1 无法完整读取。"_s;
         QTest::newRow("failed whole: an error, the scan's line stays")
             << std::optional<TrashCleanupResult>() << Kind::Error << qint64(7) << folder;
     }
@@ -175,9 +181,58 @@ private Q_SLOTS:
         QCOMPARE(kinds, (QList<Kind>{Kind::Cleaning, ending}));
         QTEST(vm.lastCleaningRecord()->freedBytes, "recorded");
         QCOMPARE(loadRecord(rig.defaults, kLastCleaningRecordKey), vm.lastCleaningRecord());
-        QCOMPARE(vm.lastFailureDetail().value_or(QString()), detail);
+        QCOMPARE(vm.lastFailureDetail().value_or(QString()).remove(QChar(0x2060)), detail);
         QCOMPARE(rig.player.log.contains(u"play 1 trash-empty"_s), ending == Kind::Success);
         QCOMPARE(rig.center.posted.size(), counts ? 1 : 0);
+    }
+
+    // The panel's lines for what the engine could not do, in both languages: a reason with the paths
+    // it names from "~", the errno's words where no reason fits, the engine's sentence with neither;
+    // the counts say "1 item" for one. `counts`: kind, done, total, failed (a count line), else none.
+    void failureLinesSayWhatHappenedInTheInterfacesLanguage_data()
+    {
+        QTest::addColumn<TrashError>("failure");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        const auto error = [](TrashFailure reason, QByteArray path, QByteArray other = {}, int code = 0) {
+            return TrashError{TrashServiceError::FileSystem, code, u"engine words"_s, reason, path, other};
+        };
+        QTest::newRow("a taken place below the home")
+            << error(TrashFailure::PlaceTaken, "/h/Downloads/a-b.mov") << QList<int>{}
+            << u"Another file is already at ~/Downloads/a-b.mov."_s << u"~/Downloads/a-b.mov 已被其他文件占用。"_s;
+        QTest::newRow("an entry holding a mount point, on a volume")
+            << error(TrashFailure::HoldsMountPoint, "/v/.Trash-1/files/d", "/v/.Trash-1/files/d/m") << QList<int>{}
+            << u"The entry /v/.Trash-1/files/d holds the mount point /v/.Trash-1/files/d/m, which is never entered, "
+               u"and stays in the Trash."_s
+            << u"项目 /v/.Trash-1/files/d 包含挂载点 /v/.Trash-1/files/d/m（从不进入），仍留在废纸篓中。"_s;
+        const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        QTest::newRow("no reason of its own: the errno")
+            << error(TrashFailure::Other, "/h/x", {}, ENOSPC) << QList<int>{}
+            << u"The system refused ~/x: "_s + noSpace + u"."_s << u"系统拒绝了 ~/x："_s + noSpace + u"。"_s;
+        QTest::newRow("neither reason nor path: the engine's sentence")
+            << error(TrashFailure::Other, {}) << QList<int>{} << u"engine words"_s << u"engine words"_s;
+        QTest::newRow("the only entry stayed")
+            << TrashError{} << QList<int>{int(TrashCountLine::PutBack), 0, 1, 1}
+            << u"Put back 0 of 1 item; it stayed in the Trash."_s << u"已放回 0/1 项，1 项仍在废纸篓中。"_s;
+        QTest::newRow("two of three stayed")
+            << TrashError{} << QList<int>{int(TrashCountLine::Removed), 1, 3, 2}
+            << u"Removed 1 of 3 items; 2 could not be deleted."_s << u"已移除 1/3 项，2 项无法删除。"_s;
+    }
+    void failureLinesSayWhatHappenedInTheInterfacesLanguage()
+    {
+        QFETCH(TrashError, failure);
+        QFETCH(QList<int>, counts);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        for (const auto& [language, expected] :
+             {std::pair{UiLanguage::English, english}, std::pair{UiLanguage::Chinese, chinese}}) {
+            UiLanguageGuard guard(language);
+            const QString line = counts.isEmpty()
+                                     ? trashFailureLine(failure, "/h/")
+                                     : trashCountLine(TrashCountLine(counts[0]), counts[1], counts[2], counts[3]);
+            QCOMPARE(QString(line).remove(QChar(0x2060)), expected);
+        }
     }
 
     void scansAreSkippedWhileCleaningButOneInFlightStillLands()

@@ -5,6 +5,7 @@
 #include "UiLanguageGuard.h"
 
 #include <QTest>
+#include <QTextBoundaryFinder>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -86,6 +87,39 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QCOMPARE(printableText(bytes), shown);
         QCOMPARE(printableText(decodeLossless(bytes)), shown); // an argument keeps its bytes
+    }
+
+    // Paths in the panel's lines: from "~" below the home only, and a wrapping line may break them at
+    // a slash and nowhere else (not at a hyphen, a dot, a space or between CJK characters).
+    void pathsShowFromHomeAndBreakOnlyAtSlashes_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("below the home") << "/home/u/Downloads/holiday-2025 final.mov"_ba
+                                        << "/home/u"_ba << u"~/Downloads/holiday-2025 final.mov"_s;
+        QTest::newRow("the home itself, named with a slash") << "/home/u"_ba
+                                                             << "/home/u/"_ba << u"~"_s;
+        QTest::newRow("a sibling that shares its prefix") << "/home/u2/a-b"_ba
+                                                          << "/home/u"_ba << u"/home/u2/a-b"_s;
+        QTest::newRow("a home of / shortens nothing") << "/media/x/a.b"_ba
+                                                      << "/"_ba << u"/media/x/a.b"_s;
+        QTest::newRow("CJK names") << "/home/u/会议录像/采访 第二段.m4a"_ba
+                                   << "/home/u"_ba << u"~/会议录像/采访 第二段.m4a"_s;
+    }
+    void pathsShowFromHomeAndBreakOnlyAtSlashes()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, shown);
+        const QString text = displayedPath(path, home);
+        QCOMPARE(QString(text).remove(QChar(0x2060)), shown);
+        const QString line = u"Put back: "_s + text + u" is taken."_s;
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, line);
+        for (qsizetype i = 11; i < 10 + text.size(); ++i) {
+            breaks.setPosition(i);
+            QVERIFY2(!breaks.isAtBoundary() || line.at(i - 1) == u'/', qPrintable(line.left(i)));
+        }
     }
 
     // A line that could name another file than the sender meant is dropped whole, never guessed at;

@@ -94,7 +94,8 @@ private Q_SLOTS:
         for (const TrashCleanupOutcome& result :
              {store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)), store.emptyAll()}) {
             QVERIFY(result && result->removedCount == 0 && !result->complete());
-            QVERIFY2(result->problems.join(u'\n').contains(named), qPrintable(result->problems.join(u'\n')));
+            const QString problems = result->problemMessages().join(u'\n');
+            QVERIFY2(problems.contains(named), qPrintable(problems));
         }
         // Every file made stays: where it was made, or in the trash folder the foreign part moved to.
         for (const QByteArray& path : madeFiles) {
@@ -238,7 +239,9 @@ private Q_SLOTS:
              {store.removeDeletedBefore(localTime(2026, 1, 1, 0, 0)), store.emptyAll()}) {
             QVERIFY(result && result->failedCount == 1 && result->removedCount == 0);
             QCOMPARE(result->problems.size(), 1);
-            QVERIFY2(result->problems[0].contains(QFile::decodeName(at)), qPrintable(result->problems[0]));
+            QVERIFY2(result->problems[0].message.contains(QFile::decodeName(at)),
+                     qPrintable(result->problems[0].message));
+            QCOMPARE(result->problems[0].reason, TrashFailure::HoldsMountPoint);
         }
         // Deleting that one entry by name (trash rm, the panel's delete) keeps the same rule.
         const TrashRemoveReport named = store.removeNamed({{fx.trashPath(), "proj"}});

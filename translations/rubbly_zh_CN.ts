@@ -1184,7 +1184,7 @@
         <translation>无法清空废纸篓</translation>
     </message>
     <message>
-        <source>Removed %1/%2 items; %3 could not be deleted.</source>
+        <source>Removed %1 of %2 items; %3 could not be deleted.</source>
         <translation>已移除 %1/%2 项，%3 项无法删除。</translation>
     </message>
     <message>
@@ -1212,19 +1212,19 @@
         <translation>废纸篓未能完全清空</translation>
     </message>
     <message>
-        <source>Deleted %1/%2 items; %3 stayed in the Trash.</source>
+        <source>Deleted %1 of %2 items; %3 stayed in the Trash.</source>
         <translation>已删除 %1/%2 项，%3 项仍在废纸篓中。</translation>
     </message>
     <message>
-        <source>Put back %1/%2 items; %3 stayed in the Trash.</source>
+        <source>Put back %1 of %2 items; %3 stayed in the Trash.</source>
         <translation>已放回 %1/%2 项，%3 项仍在废纸篓中。</translation>
     </message>
     <message>
-        <source>Put back %1/%2 items; %3 had already left the Trash.</source>
+        <source>Put back %1 of %2 items; %3 had already left the Trash.</source>
         <translation>已放回 %1/%2 项，%3 项已不在废纸篓中。</translation>
     </message>
     <message>
-        <source>Moved %1/%2 items to the Trash; %3 could not be moved.</source>
+        <source>Moved %1 of %2 items to the Trash; %3 could not be moved.</source>
         <translation>已移入 %1/%2 项，%3 项无法移入废纸篓。</translation>
     </message>
     <message>
@@ -1246,6 +1246,114 @@
     <message>
         <source>Purging %2/%3: %1</source>
         <translation>正在清理 %1... (%2/%3)</translation>
+    </message>
+    <message>
+        <source>Removed %1 of 1 item; it could not be deleted.</source>
+        <translation>已移除 %1/1 项，1 项无法删除。</translation>
+    </message>
+    <message>
+        <source>Deleted %1 of 1 item; it stayed in the Trash.</source>
+        <translation>已删除 %1/1 项，1 项仍在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>Put back %1 of 1 item; it stayed in the Trash.</source>
+        <translation>已放回 %1/1 项，1 项仍在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>Put back %1 of 1 item; it had already left the Trash.</source>
+        <translation>已放回 %1/1 项，1 项已不在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>Moved %1 of 1 item to the Trash; it could not be moved.</source>
+        <translation>已移入 %1/1 项，1 项无法移入废纸篓。</translation>
+    </message>
+    <message>
+        <source>There is no entry named %1 in the Trash.</source>
+        <translation>废纸篓中没有名为 %1 的项目。</translation>
+    </message>
+    <message>
+        <source>The entry %1 is not in a trash folder in use.</source>
+        <translation>项目 %1 不在正在使用的废纸篓文件夹中。</translation>
+    </message>
+    <message>
+        <source>The trash folder %1 cannot be used.</source>
+        <translation>废纸篓文件夹 %1 无法使用。</translation>
+    </message>
+    <message>
+        <source>The trash folder %1 cannot be read to the end.</source>
+        <translation>废纸篓文件夹 %1 无法完整读取。</translation>
+    </message>
+    <message>
+        <source>The entry %1 is no longer in the Trash.</source>
+        <translation>项目 %1 已不在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>The entry %1 was replaced in the Trash meanwhile and stays.</source>
+        <translation>项目 %1 在此期间已在废纸篓中被替换，保持不动。</translation>
+    </message>
+    <message>
+        <source>The entry %1 is a mount point and stays in the Trash.</source>
+        <translation>项目 %1 是挂载点，仍留在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>The entry %1 holds the mount point %2, which is never entered, and stays in the Trash.</source>
+        <translation>项目 %1 包含挂载点 %2（从不进入），仍留在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>The mount table cannot be read, so %1 stays in the Trash.</source>
+        <translation>无法读取挂载表，%1 仍留在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>The entry %1 could not be deleted completely and stays in the Trash.</source>
+        <translation>项目 %1 未能完全删除，仍留在废纸篓中。</translation>
+    </message>
+    <message>
+        <source>Rubbly is quitting: %1 was not deleted.</source>
+        <translation>Rubbly 正在退出：%1 未删除。</translation>
+    </message>
+    <message>
+        <source>The entry %1 has no info file, so its original place is unknown.</source>
+        <translation>项目 %1 没有信息文件，原位置未知。</translation>
+    </message>
+    <message>
+        <source>The info file of %1 cannot be read.</source>
+        <translation>无法读取 %1 的信息文件。</translation>
+    </message>
+    <message>
+        <source>The info file of %1 names no usable original place.</source>
+        <translation>%1 的信息文件没有给出可用的原位置。</translation>
+    </message>
+    <message>
+        <source>The place %1 is inside the Trash.</source>
+        <translation>位置 %1 在废纸篓内。</translation>
+    </message>
+    <message>
+        <source>Another file is already at %1.</source>
+        <translation>%1 已被其他文件占用。</translation>
+    </message>
+    <message>
+        <source>The way there leads through the link %1, which is never followed.</source>
+        <translation>路径经过链接 %1，Rubbly 从不沿链接移动。</translation>
+    </message>
+    <message>
+        <source>The way there leads through %1, which is not a folder.</source>
+        <translation>路径经过的 %1 不是文件夹。</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>文件夹 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be made.</source>
+        <translation>无法创建文件夹 %1。</translation>
+    </message>
+    <message>
+        <source>The place %1 is on another file system than the trash; move it there yourself.</source>
+        <translation>位置 %1 与废纸篓不在同一文件系统上，请手动移动。</translation>
+    </message>
+    <message>
+        <source>The system refused %1: %2.</source>
+        <translation>系统拒绝了 %1：%2。</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "Formatting.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
@@ -132,6 +133,26 @@ QString formatTodayStamp(Timestamp now, const QTimeZone& zone)
 {
     static const QLocale english(QLocale::English, QLocale::UnitedStates);
     return english.toString(inZone(now, zone), QStringLiteral("MMM d")).toUpper();
+}
+
+QString displayedPath(const QByteArray& path, QByteArray home)
+{
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    // "/" as the home would turn every path into "~…"; such a home is shown as it is.
+    const bool belowHome =
+        home.size() > 1 && path.startsWith(home) && (path.size() == home.size() || path.at(home.size()) == '/');
+    const QString text = belowHome ? u'~' + QFile::decodeName(path.mid(home.size())) : QFile::decodeName(path);
+    constexpr QChar kWordJoiner(0x2060);
+    QString shown;
+    shown.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        shown.append(c);
+        if (i + 1 < text.size() && c != u'/' && !c.isHighSurrogate())
+            shown.append(kWordJoiner);
+    }
+    return shown;
 }
 
 } // namespace rubbly

@@ -32,6 +32,12 @@ QString formatRelativeTime(Timestamp date, Timestamp now, const QTimeZone& zone 
 // interface's language (Chinese: "刚刚", "N分钟前", "N小时前", "N天前", "26/01/21").
 QString formatTimeAgo(Timestamp date, Timestamp now, const QTimeZone& zone = localZone());
 
+// `path` as a line of the interface shows it: from `~` when it is the home `home` or below it, and
+// with a word joiner (U+2060) between its characters except after a slash, so a wrapping line breaks
+// a path only at a slash and never inside a file name at a hyphen, a dot, a space or between two
+// CJK characters. A single part wider than the line still breaks where it must.
+QString displayedPath(const QByteArray& path, QByteArray home);
+
 // Month abbreviation and day in upper case, in English whatever the locale: "DEC 4".
 QString formatTodayStamp(Timestamp now, const QTimeZone& zone = localZone());
 

@@ -12,17 +12,36 @@
 #include "StoredKeys.h"
 #include "StoredRecords.h"
 #include "TrashAccess.h"
+#include "TrashFailureText.h"
 #include "TrashMonitor.h"
 #include "TrashServicing.h"
 #include "UpdateServicing.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 
 namespace rubbly {
+
+namespace {
+
+// Where failure lines show paths from as "~".
+QByteArray homeFolder()
+{
+    return QFile::encodeName(QDir::homePath());
+}
+
+// A notification's body is plain text to the desktop's server, which may draw the joiners that keep
+// a path whole in the panel.
+QString withoutWordJoiners(QString text)
+{
+    return text.remove(QChar(0x2060));
+}
+
+} // namespace
 
 BinwellViewModel::BinwellViewModel(Services services, QObject* parent)
     : QObject(parent)
@@ -306,15 +325,13 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
     // mount points it did not enter (named).
     QStringList lines;
     if (counts.failedCount > 0)
-        lines.append(QCoreApplication::translate("ViewModel", "Removed %1/%2 items; %3 could not be deleted.")
-                         .arg(counts.removedCount)
-                         .arg(total)
-                         .arg(counts.failedCount));
+        lines.append(trashCountLine(TrashCountLine::Removed, counts.removedCount, total, counts.failedCount));
     else
         lines.append(counts.removedCount == 1
                          ? QCoreApplication::translate("ViewModel", "Removed 1 item.")
                          : QCoreApplication::translate("ViewModel", "Removed %1 items.").arg(counts.removedCount));
-    lines += counts.problems;
+    for (const TrashError& problem : counts.problems)
+        lines.append(trashFailureLine(problem, homeFolder()));
     setLastFailureDetail(lines.join(u'\n'));
     m_failureFromScan = false;
     if (settings.notifyAfterCleaning()) {
@@ -323,7 +340,7 @@ QCoro::Task<void> BinwellViewModel::emptyTrash()
         else
             m_services.notifications.notify(
                 QCoreApplication::translate("ViewModel", "The Trash could not be emptied completely"),
-                counts.problems.first());
+                withoutWordJoiners(trashFailureLine(counts.problems.first(), homeFolder())));
     }
     // Straight to the scan: the cleaning state must not block this one.
     co_await scan();
@@ -354,10 +371,7 @@ QCoro::Task<void> BinwellViewModel::moveToTrash(QList<QByteArray> paths)
     const auto failed = report.failures.size();
     if (failed > 0) {
         setLastFailureDetail(
-            QCoreApplication::translate("ViewModel", "Moved %1/%2 items to the Trash; %3 could not be moved.")
-                .arg(report.movedCount)
-                .arg(report.movedCount + failed)
-                .arg(failed));
+            trashCountLine(TrashCountLine::Moved, report.movedCount, report.movedCount + failed, failed));
     }
     if (failed > 0 && report.movedCount == 0) {
         setState(BinwellState::error(QCoreApplication::translate("ViewModel", "Could not move to the Trash")));
@@ -475,12 +489,10 @@ QCoro::Task<void> BinwellViewModel::deleteEntries(QList<TrashEntryRef> entries)
     if (!self)
         co_return;
     if (!report.failures.isEmpty()) {
-        QStringList lines{QCoreApplication::translate("ViewModel", "Deleted %1/%2 items; %3 stayed in the Trash.")
-                              .arg(report.removed.size())
-                              .arg(total)
-                              .arg(report.failures.size())};
+        QStringList lines{
+            trashCountLine(TrashCountLine::Deleted, report.removed.size(), total, report.failures.size())};
         for (const TrashError& failure : report.failures)
-            lines.append(failure.message);
+            lines.append(trashFailureLine(failure, homeFolder()));
         setLastFailureDetail(lines.join(u'\n'));
         m_failureFromScan = false;
     }
@@ -501,25 +513,18 @@ QCoro::Task<bool> BinwellViewModel::putBack(QList<TrashEntryRef> entries, bool b
     }
     setTakenPlaces(std::move(taken));
     if (!report.failures.isEmpty()) {
-        // The count, then each entry's reason as the engine words it (it names the place). An entry
+        // The count, then each entry's reason with the place it names. An entry
         // that is no longer in the Trash did not stay there: something emptied it meanwhile.
         const auto gone = std::count_if(report.failures.cbegin(), report.failures.cend(),
                                         [](const TrashError& failure) { return failure.errorCode == ENOENT; });
         const auto stayed = report.failures.size() - gone;
         QStringList lines;
         if (stayed > 0)
-            lines.append(QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 stayed in the Trash.")
-                             .arg(report.restoredPaths.size())
-                             .arg(total)
-                             .arg(stayed));
+            lines.append(trashCountLine(TrashCountLine::PutBack, report.restoredPaths.size(), total, stayed));
         if (gone > 0)
-            lines.append(
-                QCoreApplication::translate("ViewModel", "Put back %1/%2 items; %3 had already left the Trash.")
-                    .arg(report.restoredPaths.size())
-                    .arg(total)
-                    .arg(gone));
+            lines.append(trashCountLine(TrashCountLine::PutBackGone, report.restoredPaths.size(), total, gone));
         for (const TrashError& failure : report.failures)
-            lines.append(failure.message);
+            lines.append(trashFailureLine(failure, homeFolder()));
         setLastFailureDetail(lines.join(u'\n'));
         m_failureFromScan = false;
     }

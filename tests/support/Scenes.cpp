@@ -15,6 +15,7 @@
 #include "ViewModelRig.h"
 
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
@@ -271,9 +272,28 @@ PanelScene allItems(const char* name, const char* query, const Step& more = {})
         });
 }
 
+// What the engine says of an entry whose place is taken: `place` is below the stage's home.
+TrashError takenPlace(Stage& s, const QByteArray& entry, const QByteArray& place)
+{
+    const QByteArray home = QFile::encodeName(s.rig.home.home());
+    return TrashError{TrashServiceError::FileSystem,
+                      EEXIST,
+                      QStringLiteral("cannot restore %1: its original place is taken").arg(QString::fromUtf8(entry)),
+                      TrashFailure::PlaceTaken,
+                      home + place,
+                      {}};
+}
+
 void emptyWithOneFailure(Stage& s)
 {
-    s.rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {}};
+    const QByteArray files = QFile::encodeName(s.rig.home.dataHome()) + "/Trash/files/";
+    const TrashError heldMount{TrashServiceError::FileSystem,
+                               0,
+                               QStringLiteral("backup-disk holds a mount point"),
+                               TrashFailure::HoldsMountPoint,
+                               files + "backup-disk",
+                               files + "backup-disk/mnt"};
+    s.rig.trash.emptyResult = TrashCleanupResult{3, 300'000, 1, {heldMount}};
     finish(s.vm().emptyTrash());
     settle();
 }
@@ -380,13 +400,10 @@ QList<PanelScene> panelScenes()
              }),
         full("restore-failure",
              [second](Stage& s) {
-                 s.rig.trash.restoreReport = TrashRestoreReport{
-                     {},
-                     {TrashError{TrashServiceError::FileSystem, EEXIST,
-                                 QStringLiteral("cannot restore /home/user/.local/share/Trash/files/holiday-2025-final-"
-                                                "cut-4k.mov: its original place is taken (/home/user/Downloads/"
-                                                "holiday-2025-final-cut-4k.mov)")}},
-                     {BinwellViewModel::entryOf(second)}};
+                 s.rig.trash.restoreReport =
+                     TrashRestoreReport{{},
+                                        {takenPlace(s, second.path, "/Downloads/holiday-2025-final-cut-4k.mov")},
+                                        {BinwellViewModel::entryOf(second)}};
                  finish(s.vm().restore({BinwellViewModel::entryOf(second)}));
                  s.chart()->setHoveredRowID(topItemRowID(second));
              }),
@@ -413,12 +430,8 @@ QList<PanelScene> panelScenes()
                  [](Stage& s) {
                      AllItemsView* list = s.view->trashTab()->allItemsView();
                      const TrashEntryRef ref = list->model()->entries()->ref(list->model()->entryAt(0));
-                     s.rig.trash.restoreReport = TrashRestoreReport{
-                         {},
-                         {TrashError{TrashServiceError::FileSystem, EEXIST,
-                                     QStringLiteral("cannot restore /home/user/.local/share/Trash/files/todo.txt: its "
-                                                    "original place is taken (/home/user/Desktop/todo.txt)")}},
-                         {ref}};
+                     s.rig.trash.restoreReport =
+                         TrashRestoreReport{{}, {takenPlace(s, "todo.txt", "/Desktop/todo.txt")}, {ref}};
                      finish(s.vm().restore({ref}));
                      settle();
                  }),

@@ -291,7 +291,7 @@ int trashEmptyCommand(TrashServicing& trash, std::optional<int> olderThanDays, Q
     if (counts.undatedCount > 0)
         out << "; " << counts.undatedCount << " kept without a readable date";
     out << "\n";
-    for (const QString& problem : counts.problems)
+    for (const QString& problem : counts.problemMessages())
         err << "rubbly: " << printableText(problem) << "\n";
     if (counts.failedCount > 0)
         err << "rubbly: " << countText(counts.failedCount)

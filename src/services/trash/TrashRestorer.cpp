@@ -116,13 +116,20 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
                                                       const TrashInfoStamp* expected) const
 {
     const QByteArray entryPath = entry.trashFolder + "/files/" + entry.name;
-    const auto fail = [&entryPath](int error, const QString& why) {
-        return TrashError{TrashServiceError::FileSystem, error,
-                          QStringLiteral("cannot restore %1: %2").arg(shown(entryPath), why)};
+    // `why` completes the command line's sentence; `reason` and `path` (the entry's unless given)
+    // are what the interface words for itself.
+    const auto fail = [&entryPath](int error, TrashFailure reason, const QString& why, const QByteArray& path = {},
+                                   const QByteArray& otherPath = {}) {
+        return TrashError{TrashServiceError::FileSystem,
+                          error,
+                          QStringLiteral("cannot restore %1: %2").arg(shown(entryPath), why),
+                          reason,
+                          path.isEmpty() ? entryPath : path,
+                          otherPath};
     };
     if (entry.name.isEmpty() || entry.name.contains('/') || entry.name == "." || entry.name == ".." ||
         entry.name.size() > kNameMax)
-        return fail(EINVAL, QStringLiteral("not the name of an entry"));
+        return fail(EINVAL, TrashFailure::NotAnEntry, QStringLiteral("not the name of an entry"));
 
     // Only the trash folders the program finds itself: a folder named by a caller is not trusted to be one.
     std::optional<TrashDirectory> directory;
@@ -131,19 +138,22 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
             directory = candidate;
     }
     if (!directory)
-        return fail(ENODEV, QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
+        return fail(ENODEV, TrashFailure::NotInTrashInUse,
+                    QStringLiteral("%1 is not a trash folder in use").arg(shown(entry.trashFolder)));
     auto opened = m_locations.open(*directory, false);
     if (!opened)
-        return fail(opened.error().errorCode, opened.error().message());
+        return fail(opened.error().errorCode, TrashFailure::FolderUnusable, opened.error().message(), directory->path);
     const OpenTrashFolder& folder = opened.value();
     const int filesFd = folder.files.get();
     const int infoFd = folder.info.get();
 
     MountAwareStat data;
     if (!mountAwareStat(filesFd, entry.name.constData(), data, folder.filesStat.st_dev))
-        return fail(errno, errno == ENOENT ? QStringLiteral("it is no longer in the Trash") : describe(errno));
+        return errno == ENOENT
+                   ? fail(ENOENT, TrashFailure::GoneFromTrash, QStringLiteral("it is no longer in the Trash"))
+                   : fail(errno, TrashFailure::Other, describe(errno));
     if (data.mountRoot)
-        return fail(EBUSY, QStringLiteral("it is a mount point"));
+        return fail(EBUSY, TrashFailure::IsMountPoint, QStringLiteral("it is a mount point"));
     // A folder holding a mount point would carry it along, as a put would: refused the same way. The
     // mount table names real paths, so the place of files/ is asked of its descriptor, not of a path
     // that may go through the user's links.
@@ -155,9 +165,11 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
                                 ? TrashLocations::mountPointsAtOrBelow(QByteArray(real, length) + '/' + entry.name)
                                 : std::nullopt;
         if (!mounts)
-            return fail(EIO, QStringLiteral("the mount table cannot be read to check that it holds no mount point"));
+            return fail(EIO, TrashFailure::MountTableUnreadable,
+                        QStringLiteral("the mount table cannot be read to check that it holds no mount point"));
         if (!mounts->isEmpty())
-            return fail(EBUSY, QStringLiteral("it holds the mount point %1").arg(shown(mounts->first())));
+            return fail(EBUSY, TrashFailure::HoldsMountPoint,
+                        QStringLiteral("it holds the mount point %1").arg(shown(mounts->first())), {}, mounts->first());
     }
 
     const QByteArray infoName = entry.name + ".trashinfo";
@@ -174,16 +186,18 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         }
     }
     if (expected && (!info || TrashInfoStamp::of(infoStat.st_ino, infoBytes) != *expected))
-        return fail(ESTALE, QStringLiteral("it was replaced in the Trash since it was put there"));
+        return fail(ESTALE, TrashFailure::ReplacedInTrash,
+                    QStringLiteral("it was replaced in the Trash since it was put there"));
     // Into a folder of the user's choosing only the name is needed: an entry without an info file
     // keeps the name it has in the Trash.
     if (!intoFolder.isEmpty() && !(info && info->path && !info->path->isEmpty())) {
         if (hasInfo && !info)
-            return fail(EINVAL, QStringLiteral("its info file cannot be read"));
+            return fail(EINVAL, TrashFailure::InfoUnreadable, QStringLiteral("its info file cannot be read"));
     } else if (!hasInfo) {
-        return fail(ENODATA, QStringLiteral("it has no info file, so its original place is unknown"));
+        return fail(ENODATA, TrashFailure::NoInfoFile,
+                    QStringLiteral("it has no info file, so its original place is unknown"));
     } else if (!info || !info->path || info->path->isEmpty()) {
-        return fail(EINVAL, QStringLiteral("its info file names no original place"));
+        return fail(EINVAL, TrashFailure::NoOriginalPlace, QStringLiteral("its info file names no original place"));
     }
 
     // The original path as the info file has it, cleaned only of "." and doubled slashes: a ".." could
@@ -192,18 +206,21 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     if (info && info->path && !info->path->isEmpty()) {
         const QByteArray& recorded = *info->path;
         if (recorded.contains('\0'))
-            return fail(EINVAL, QStringLiteral("its info file names an impossible original place"));
+            return fail(EINVAL, TrashFailure::NoOriginalPlace,
+                        QStringLiteral("its info file names an impossible original place"));
         // The home trash serves every volume, so only an absolute path says where an entry came from.
         if (directory->isHome && !recorded.startsWith('/') && intoFolder.isEmpty())
-            return fail(EINVAL, QStringLiteral("its info file names a relative place (%1)").arg(shown(recorded)));
+            return fail(EINVAL, TrashFailure::NoOriginalPlace,
+                        QStringLiteral("its info file names a relative place (%1)").arg(shown(recorded)));
         for (const QByteArray& part : recorded.split('/')) {
             if (part == "..")
-                return fail(EINVAL, QStringLiteral("its original place %1 holds \"..\"").arg(shown(recorded)));
+                return fail(EINVAL, TrashFailure::NoOriginalPlace,
+                            QStringLiteral("its original place %1 holds \"..\"").arg(shown(recorded)));
             if (!part.isEmpty() && part != ".")
                 parts.append(part);
         }
         if (parts.isEmpty())
-            return fail(EINVAL, QStringLiteral("its info file names no original place"));
+            return fail(EINVAL, TrashFailure::NoOriginalPlace, QStringLiteral("its info file names no original place"));
         // A relative path hangs below the volume's top, which comes from the mount table as it is.
         if (!recorded.startsWith('/') && !directory->topDir.isEmpty()) {
             QByteArrayList topParts = directory->topDir.split('/');
@@ -217,20 +234,23 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     if (!intoFolder.isEmpty()) {
         const QByteArray folderPath = tidyAbsolutePath(intoFolder);
         if (folderPath.isEmpty())
-            return fail(
-                EINVAL,
-                QStringLiteral("the folder to put it into, %1, is not an absolute path").arg(shown(intoFolder)));
+            return fail(EINVAL, TrashFailure::NotAFolder,
+                        QStringLiteral("the folder to put it into, %1, is not an absolute path").arg(shown(intoFolder)),
+                        intoFolder);
         QByteArrayList folderParts = folderPath.split('/');
         folderParts.removeAll(QByteArray());
         parts = folderParts << parts.last();
     }
     const QByteArray original = '/' + parts.join('/');
-    const auto failAt = [&](int error, const QString& why) {
-        return fail(error, QStringLiteral("%1 (%2)").arg(why, shown(original)));
+    // A failure on the way to `original`; `path` is the place it is about when not that one.
+    const auto failAt = [&](int error, TrashFailure reason, const QString& why, const QByteArray& path = {}) {
+        return fail(error, reason, QStringLiteral("%1 (%2)").arg(why, shown(original)),
+                    path.isEmpty() ? original : path);
     };
     if (original == directory->path || original.startsWith(directory->path + '/'))
-        return failAt(EINVAL, intoFolder.isEmpty() ? QStringLiteral("its original place is inside the Trash")
-                                                   : QStringLiteral("that place is inside the Trash"));
+        return failAt(EINVAL, TrashFailure::PlaceInsideTrash,
+                      intoFolder.isEmpty() ? QStringLiteral("its original place is inside the Trash")
+                                           : QStringLiteral("that place is inside the Trash"));
 
     // Walk from / to the parent, one component at a time and never through a link, making what is
     // missing (into a chosen folder, nothing is made: a mistyped folder is not created); every
@@ -239,7 +259,7 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
     std::vector<PosixFd> chain;
     chain.emplace_back(::open("/", kWalkFlags));
     if (!chain.back().isValid())
-        return fail(errno, describe(errno));
+        return fail(errno, TrashFailure::Other, describe(errno));
     std::vector<MadeFolder> made;
     QByteArray walked;
     const auto sameVolume = [&](int fd) {
@@ -247,9 +267,10 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         return ::fstat(fd, &st) == 0 && st.st_dev == folder.filesStat.st_dev;
     };
     const auto otherVolume = [&] {
-        return failAt(EXDEV, QStringLiteral("its original place is on another file system than the trash; move "
-                                            "it from %1 yourself")
-                                 .arg(shown(entryPath)));
+        return failAt(EXDEV, TrashFailure::OtherFileSystem,
+                      QStringLiteral("its original place is on another file system than the trash; move "
+                                     "it from %1 yourself")
+                          .arg(shown(entryPath)));
     };
     for (const QByteArray& part : std::as_const(parts)) {
         walked += '/' + part;
@@ -257,7 +278,8 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         PosixFd next(::openat(parentFd, part.constData(), kWalkFlags));
         if (!next.isValid() && errno == ENOENT && !intoFolder.isEmpty()) {
             removeMadeFolders(made);
-            return failAt(ENOENT, QStringLiteral("the folder %1 does not exist").arg(shown(walked)));
+            return failAt(ENOENT, TrashFailure::FolderMissing,
+                          QStringLiteral("the folder %1 does not exist").arg(shown(walked)), walked);
         }
         if (!next.isValid() && errno == ENOENT) {
             // The first folder that must be made is made on the trash's own file system or not at all.
@@ -268,8 +290,9 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
             else if (errno != EEXIST) {
                 const int error = errno;
                 removeMadeFolders(made);
-                return failAt(error,
-                              QStringLiteral("the folder %1 cannot be made: %2").arg(shown(walked), describe(error)));
+                return failAt(error, TrashFailure::FolderNotMade,
+                              QStringLiteral("the folder %1 cannot be made: %2").arg(shown(walked), describe(error)),
+                              walked);
             }
             next.reset(::openat(parentFd, part.constData(), kWalkFlags));
         }
@@ -279,10 +302,14 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
             struct stat st = {};
             if ((error == ENOTDIR || error == ELOOP) &&
                 ::fstatat(parentFd, part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-                return failAt(error, S_ISLNK(st.st_mode)
-                                         ? QStringLiteral("the way there leads through the link %1").arg(shown(walked))
-                                         : QStringLiteral("%1 is not a folder").arg(shown(walked)));
-            return failAt(error, QStringLiteral("%1: %2").arg(shown(walked), describe(error)));
+                return S_ISLNK(st.st_mode)
+                           ? failAt(error, TrashFailure::ThroughLink,
+                                    QStringLiteral("the way there leads through the link %1").arg(shown(walked)),
+                                    walked)
+                           : failAt(error, TrashFailure::NotAFolder,
+                                    QStringLiteral("%1 is not a folder").arg(shown(walked)), walked);
+            return failAt(error, TrashFailure::Other, QStringLiteral("%1: %2").arg(shown(walked), describe(error)),
+                          walked);
         }
         chain.push_back(std::move(next));
     }
@@ -303,12 +330,13 @@ Result<QByteArray, TrashError> TrashRestorer::restore(const TrashEntryRef& entry
         }
         removeMadeFolders(made);
         if (error == EEXIST)
-            return failAt(EEXIST, intoFolder.isEmpty() ? QStringLiteral("its original place is taken")
-                                                       : QStringLiteral("that name is taken there"));
+            return failAt(EEXIST, TrashFailure::PlaceTaken,
+                          intoFolder.isEmpty() ? QStringLiteral("its original place is taken")
+                                               : QStringLiteral("that name is taken there"));
         // A bind mount on the way is another mount of the same file system: the kernel refuses that too.
         if (error == EXDEV)
             return otherVolume();
-        return failAt(error, describe(error));
+        return failAt(error, TrashFailure::Other, describe(error));
     }
     const QByteArray restored = walked + '/' + target;
 

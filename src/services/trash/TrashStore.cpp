@@ -38,11 +38,16 @@ TrashFolderProblem unlistable(const TrashDirectory& directory, int error)
                               error};
 }
 
+TrashError folderFailure(const TrashFolderProblem& problem, TrashFailure reason)
+{
+    return TrashError{TrashServiceError::FileSystem, problem.errorCode, problem.message(), reason, problem.path, {}};
+}
+
 TrashCleanupResult cleanupOf(const QList<TrashFolderProblem>& problems)
 {
     TrashCleanupResult result;
     for (const TrashFolderProblem& problem : problems)
-        result.problems.append(problem.message());
+        result.problems.append(folderFailure(problem, TrashFailure::FolderUnusable));
     return result;
 }
 

@@ -158,8 +158,8 @@ private:
     // into `result`, and drops their directorysizes lines. `settledBefore`: an info file whose data
     // was already gone is only removed when its mtime is before it (a put may have claimed the name).
     // `fate`, when given, hears of each entry of `doomed` by its index: removed (with the bytes freed)
-    // or not (with the sentence that says why).
-    using EntryFate = std::function<void(std::size_t index, bool removed, qint64 freed, const QString& why)>;
+    // or not (with what says why).
+    using EntryFate = std::function<void(std::size_t index, bool removed, qint64 freed, const TrashError& why)>;
     void removeEntries(const OpenTrashFolder& folder, const std::vector<Doomed>& doomed, time_t settledBefore,
                        TrashCleanupResult& result, const EntryFate& fate = {});
 

@@ -76,7 +76,7 @@ TrashCleanupOutcome TrashStore::removeDeletedBefore(Timestamp cutoff)
             complete = false;
             const TrashFolderProblem problem = unlistable(directory, listError);
             report(problem);
-            result.problems.append(problem.message());
+            result.problems.append(folderFailure(problem, TrashFailure::FolderUnlistable));
             // What could be read of a folder is not trusted: an entry may have been listed twice.
             known.clear();
             continue;

@@ -52,10 +52,11 @@ void removeInfoFilesWithoutData(const OpenTrashFolder& folder, time_t settledBef
             infoStat.st_mtim.tv_sec <= settledBefore)
             ::unlinkat(infoFd, infoName.constData(), 0);
     }
-    if (infoError != 0)
-        result.problems.append(TrashFolderProblem{
-            folder.directory.path, QStringLiteral("info/ cannot be listed: %1").arg(describe(infoError)), infoError}
-                                   .message());
+    if (infoError != 0) {
+        const TrashFolderProblem problem{
+            folder.directory.path, QStringLiteral("info/ cannot be listed: %1").arg(describe(infoError)), infoError};
+        result.problems.append(folderFailure(problem, TrashFailure::FolderUnlistable));
+    }
 }
 
 } // namespace
@@ -78,7 +79,7 @@ TrashCleanupOutcome TrashStore::emptyAll()
         if (listError != 0) {
             const TrashFolderProblem problem = unlistable(folder.directory, listError);
             report(problem);
-            result.problems.append(problem.message());
+            result.problems.append(folderFailure(problem, TrashFailure::FolderUnlistable));
             continue;
         }
         removeEntries(folder, doomed, settledBefore, result);
@@ -97,8 +98,15 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
     bool untrusted = false;
     SizeCache sizes = readSizeCache(folder, &untrusted);
     const qsizetype cachedBefore = sizes.size();
-    const auto entryPath = [&](const QByteArray& name) {
-        return QFile::decodeName(directory.filesPath() + '/' + name);
+    const auto entryPath = [&](const QByteArray& name) { return directory.filesPath() + '/' + name; };
+    // `sentence` names the entry as %1 and the other path, when given, as %2.
+    const auto failure = [&](TrashFailure reason, const QByteArray& name, const QString& sentence,
+                             const QByteArray& otherPath = {}) {
+        const QByteArray path = entryPath(name);
+        const QString message = otherPath.isEmpty()
+                                    ? sentence.arg(QFile::decodeName(path))
+                                    : sentence.arg(QFile::decodeName(path), QFile::decodeName(otherPath));
+        return TrashError{TrashServiceError::FileSystem, 0, message, reason, path, otherPath};
     };
     for (std::size_t index = 0; index < doomed.size(); ++index) {
         const Doomed& entry = doomed[index];
@@ -111,7 +119,8 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
         if (entry.checked && (!hasInfo || !sameFile(infoSt, entry.mtimeNs, entry.size, entry.inode))) {
             if (fate)
                 fate(index, false, 0,
-                     QStringLiteral("%1 was replaced in the Trash meanwhile: it stays").arg(entryPath(name)));
+                     failure(TrashFailure::ReplacedInTrash, name,
+                             QStringLiteral("%1 was replaced in the Trash meanwhile: it stays")));
             continue;
         }
         std::optional<qint64> knownSize;
@@ -124,11 +133,15 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
         if (!removal.complete) {
             // The info file stays so the entry stays listed and can be retried or restored.
             ++result.failedCount;
-            const QString why =
+            const QByteArray mountPoint = removal.mountPoint.isEmpty() ? QByteArray() : entryPath(removal.mountPoint);
+            const TrashError why =
                 removal.mountPoint.isEmpty()
-                    ? QStringLiteral("%1 could not be deleted completely: it stays in the Trash").arg(entryPath(name))
-                    : QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash")
-                          .arg(entryPath(name), entryPath(removal.mountPoint));
+                    ? failure(TrashFailure::DeletedPartly, name,
+                              QStringLiteral("%1 could not be deleted completely: it stays in the Trash"))
+                    : failure(
+                          TrashFailure::HoldsMountPoint, name,
+                          QStringLiteral("%1 holds the mount point %2, which is never entered: it stays in the Trash"),
+                          mountPoint);
             if (!removal.mountPoint.isEmpty())
                 result.problems.append(why);
             if (fate)
@@ -144,7 +157,8 @@ void TrashStore::removeEntries(const OpenTrashFolder& folder, const std::vector<
                            removal.alreadyGone ? std::optional<time_t>(settledBefore) : std::nullopt);
         if (removal.alreadyGone) {
             if (fate)
-                fate(index, false, 0, QStringLiteral("%1 is no longer in the Trash").arg(entryPath(name)));
+                fate(index, false, 0,
+                     failure(TrashFailure::GoneFromTrash, name, QStringLiteral("%1 is no longer in the Trash")));
             continue;
         }
         ++result.removedCount;
@@ -165,17 +179,18 @@ TrashRemoveReport TrashStore::removeNamed(const QList<TrashEntryRef>& entries)
         bool decided = false;
         bool removed = false;
         qint64 freed = 0;
-        QString why;
+        TrashError why;
     };
     std::vector<Fate> fates(static_cast<std::size_t>(entries.size()));
-    const auto entryPath = [&](const TrashEntryRef& ref) {
-        return QFile::decodeName(ref.trashFolder + "/files/" + ref.name);
+    const auto failure = [&](qsizetype i, TrashFailure reason, const QString& sentence) {
+        const QByteArray path = entries[i].trashFolder + "/files/" + entries[i].name;
+        return TrashError{TrashServiceError::FileSystem, 0, sentence.arg(QFile::decodeName(path)), reason, path, {}};
     };
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QByteArray& name = entries[i].name;
         if (name.isEmpty() || name.contains('/') || name == "." || name == ".." || name.size() > kNameMax)
-            fates[std::size_t(i)] =
-                Fate{true, false, 0, QStringLiteral("%1 is not the name of an entry").arg(entryPath(entries[i]))};
+            fates[std::size_t(i)] = Fate{
+                true, false, 0, failure(i, TrashFailure::NotAnEntry, QStringLiteral("%1 is not the name of an entry"))};
     }
     OpenFolders open = openFolders();
     const time_t settledBefore = secondsNow() - kPutInFlightMargin.count();
@@ -189,14 +204,14 @@ TrashRemoveReport TrashStore::removeNamed(const QList<TrashEntryRef>& entries)
                 // Marked now: an entry named twice is deleted once, and the second time is gone.
                 fates[std::size_t(i)].decided = true;
                 fates[std::size_t(i)].why =
-                    QStringLiteral("%1 was not deleted: the program is quitting").arg(entryPath(entries[i]));
+                    failure(i, TrashFailure::Quitting, QStringLiteral("%1 was not deleted: the program is quitting"));
             }
         }
         if (doomed.empty())
             continue;
         TrashCleanupResult counts;
         removeEntries(folder, doomed, settledBefore, counts,
-                      [&](std::size_t index, bool removed, qint64 freed, const QString& why) {
+                      [&](std::size_t index, bool removed, qint64 freed, const TrashError& why) {
                           fates[positions[index]] = Fate{true, removed, freed, why};
                       });
     }
@@ -208,16 +223,23 @@ TrashRemoveReport TrashStore::removeNamed(const QList<TrashEntryRef>& entries)
             report.freedBytes = saturatingAdd(report.freedBytes, fate.freed);
             continue;
         }
-        QString why = fate.why;
+        TrashError why = fate.why;
         if (!fate.decided) {
             // Its folder was not opened: say why when it is one that cannot be used.
-            why = QStringLiteral("%1 is not in a trash folder in use").arg(entryPath(entries[i]));
+            why = failure(i, TrashFailure::NotInTrashInUse, QStringLiteral("%1 is not in a trash folder in use"));
             for (const TrashFolderProblem& problem : std::as_const(open.problems)) {
                 if (problem.path == entries[i].trashFolder)
-                    why = QStringLiteral("%1 stays: %2").arg(entryPath(entries[i]), problem.message());
+                    why = TrashError{TrashServiceError::FileSystem,
+                                     problem.errorCode,
+                                     QStringLiteral("%1 stays: %2")
+                                         .arg(QFile::decodeName(entries[i].trashFolder + "/files/" + entries[i].name),
+                                              problem.message()),
+                                     TrashFailure::FolderUnusable,
+                                     problem.path,
+                                     {}};
             }
         }
-        report.failures.append(TrashError{TrashServiceError::FileSystem, 0, why});
+        report.failures.append(why);
     }
     return report;
 }

@@ -37,6 +37,9 @@ inline bool isPermissionError(int error)
 // The problem of a trash folder whose files/ could not be listed (to the end).
 TrashFolderProblem unlistable(const TrashDirectory& directory, int error);
 
+// A trash folder's problem as a cleanup reports it: unusable, or not listable to the end.
+TrashError folderFailure(const TrashFolderProblem& problem, TrashFailure reason);
+
 // A cleanup's result before it removes anything: the folders it cannot use are its first problems.
 TrashCleanupResult cleanupOf(const QList<TrashFolderProblem>& problems);
 
