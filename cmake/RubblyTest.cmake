@@ -8,9 +8,10 @@
 # as one when it runs as root. Tests run in Chinese, the language the designs' exact texts are in:
 # LANGUAGE asks for it and every test installs the language its environment asks for, as the
 # program does (tests of the English texts switch with UiLanguageGuard).
-# A test of the engine alone (it links only rubbly_core, rubbly_platform or rubbly_services, and needs
-# no X server) is labelled `engine` and built by the target `sanitized-tests`, which CI builds with the
-# asan preset and runs with the fuzz replays: the code that reads outside input and deletes files.
+# A test of the engine alone (of our libraries it links only rubbly_core, rubbly_platform or
+# rubbly_services, and it needs no X server) is labelled `engine` and built by the target
+# `sanitized-tests`, which CI builds with the asan preset and runs with the fuzz replays: the code that
+# reads outside input and deletes files.
 # NOT_ENGINE keeps out a test that links the engine but checks something else with the whole program
 # or the tools (the package, the translations), which would build all of it for nothing.
 function(rubbly_add_test name)
@@ -37,6 +38,7 @@ function(rubbly_add_test name)
     endif()
     set(engine_libs ${ARG_LIBS})
     list(REMOVE_ITEM engine_libs rubbly_core rubbly_platform rubbly_services)
+    list(FILTER engine_libs EXCLUDE REGEX "^Qt6::") # a Qt module of its own (QtConcurrent) changes nothing
     if(ARG_LIBS AND NOT engine_libs AND NOT ARG_X11 AND NOT ARG_NOT_ENGINE)
         list(APPEND labels engine)
         rubbly_sanitized_test(${name})

@@ -31,7 +31,9 @@ std::optional<Timestamp> fromReferenceSeconds(double seconds)
 
 QTimeZone localZone()
 {
-    QTimeZone zone = QTimeZone::systemTimeZone();
+    // By its id rather than through systemTimeZone(), which on newer Qt (6.8) also prints a warning when
+    // the zone is unknown: that case is handled here, and the command line's stderr is for its own messages.
+    QTimeZone zone(QTimeZone::systemTimeZoneId());
     return zone.isValid() ? zone : QTimeZone::utc();
 }
 
