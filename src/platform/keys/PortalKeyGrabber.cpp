@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <utility>
 
 namespace rubbly {
 
@@ -211,9 +212,29 @@ void PortalKeyGrabber::stop()
         closePortalObject(m_bus, m_requestPath, kRequestInterface);
     }
     finishRequest();
-    closePortalObject(m_bus, m_session, QStringLiteral("org.freedesktop.portal.Session"));
-    m_session.clear();
+    closeSession();
     setStatus(Status::Inactive);
+}
+
+void PortalKeyGrabber::closeSession()
+{
+    if (m_session.isEmpty())
+        return;
+    // KDE names a caller without an application id after the session token and keeps that
+    // component's key after the session ends: a session with a new token would find the key taken
+    // by the old one and get none. So the next session takes this token again, once the portal has
+    // let go of its path.
+    const QString token = m_session.mid(m_session.lastIndexOf(QLatin1Char('/')) + 1);
+    auto* watcher = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(QDBusMessage::createMethodCall(
+            kPortalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"))),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, token] {
+        watcher->deleteLater();
+        if (!watcher->isError())
+            m_spareToken = token;
+    });
+    m_session.clear();
 }
 
 void PortalKeyGrabber::registerApplication()
@@ -296,7 +317,7 @@ void PortalKeyGrabber::onRequestFailed(const QDBusMessage& reply)
 void PortalKeyGrabber::createSession()
 {
     QVariantMap options;
-    const QString token = nextToken("rubbly_session");
+    const QString token = m_spareToken.isEmpty() ? nextToken("rubbly_session") : std::exchange(m_spareToken, {});
     options.insert(QStringLiteral("session_handle_token"), token);
     // The session's path is known before the answer: a key press reported early is already ours.
     QString sender = m_bus.baseService().mid(1);
