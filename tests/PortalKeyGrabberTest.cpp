@@ -76,7 +76,9 @@ public:
             QList<Bound> shortcuts = qdbus_cast<QList<Bound>>(message.arguments().at(1));
             for (Bound& shortcut : shortcuts) {
                 bound.insert(shortcut.first, shortcut.second.value(u"preferred_trigger"_s).toString());
-                shortcut.second = {{u"trigger_description"_s, u"Shift+Alt+BackSpace"_s}};
+                shortcut.second = {{u"trigger_description"_s, answer.code == 2
+                                                                  ? u"Press <Shift><Alt>BackSpace"_s // GNOME
+                                                                  : u"Shift+Alt+BackSpace"_s}};
             }
             if (answer.early)
                 activate(connection, u"empty-trash"_s);

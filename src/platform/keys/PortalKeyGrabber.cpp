@@ -8,6 +8,7 @@
 #include <QDBusServiceWatcher>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <utility>
@@ -103,6 +104,20 @@ private:
     QDBusConnection m_bus;
     QString m_requestPath;
 };
+
+// GNOME describes the trigger as a sentence around GTK's accelerator syntax ("Press
+// <Shift><Alt>BackSpace"); the pane puts it into a sentence of its own, so only the keys are kept,
+// written as KDE writes them ("Shift+Alt+BackSpace"). Other texts are the desktop's own and stay.
+QString readableTrigger(const QString& text)
+{
+    static const QRegularExpression accelerator(QStringLiteral("((?:<[A-Za-z0-9_]+>)+)([^<>\\s]+)"));
+    const QRegularExpressionMatch match = accelerator.match(text);
+    if (!match.hasMatch())
+        return text;
+    QString modifiers = match.captured(1);
+    modifiers.replace(QLatin1String("><"), QLatin1String("+"));
+    return modifiers.mid(1, modifiers.size() - 2) + QLatin1Char('+') + match.captured(2);
+}
 
 bool isMissing(const QString& errorName)
 {
@@ -372,8 +387,9 @@ void PortalKeyGrabber::judge(const QVariant& shortcuts, uint response)
     const QList<PortalShortcut> list = qdbus_cast<QList<PortalShortcut>>(shortcuts);
     for (const PortalShortcut& shortcut : list) {
         if (shortcut.id == QLatin1String(kShortcutId))
-            return setStatus(Status::Active,
-                             shortcut.properties.value(QStringLiteral("trigger_description")).toString());
+            return setStatus(
+                Status::Active,
+                readableTrigger(shortcut.properties.value(QStringLiteral("trigger_description")).toString()));
     }
     setStatus(response == kCancelled ? Status::RefusedByUser : Status::RefusedByDesktop);
 }
