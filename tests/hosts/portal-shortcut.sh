@@ -93,6 +93,7 @@ pane_shot() {
     if [ -z "$(settings_window)" ]; then
         HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" LANG=C.UTF-8 "$RUBBLY" --settings
         for i in $(seq 1 40); do at=$(settings_window); [ -n "$at" ] && break; sleep 0.25; done
+        [ -n "$at" ] || { echo "no settings window for $2" >&2; return 0; }
         set -- "$1" "$2" $at
         sleep 1
         # The sidebar's fifth row (GNOME: under Qt's own title bar).
