@@ -8,6 +8,8 @@
 #   portal-shortcut.sh gnome desktop    the same, started as the desktop starts applications (in an
 #                                       app-gnome-com.tolvik.Rubbly-N.scope)
 #   portal-shortcut.sh plasma           kwin_wayland --virtual with xdg-desktop-portal-kde; key
+#                                       through KWin's fake input (kwin_fake_input.py); the setting
+#                                       switched off and on; key again
 #
 # Run it as root inside a Debian 13 root that has the hosts, the portals and a built tree, e.g.
 #   ../shared/distros/chroot.sh run ROOT . 'cd /root/src && tests/hosts/portal-shortcut.sh gnome terminal'
@@ -72,6 +74,37 @@ start_rubbly() {
     RUBBLY_PID=$!
 }
 
+# With SHOTS=1: the settings window of the Rubbly running in home $1, on its "Shortcut & Feedback"
+# pane, photographed as $OUT/pane-DESKTOP-$2.png (GNOME: the whole screen, dialogs included). GNOME
+# runs us on Wayland, where the shell knows our window; Plasma on its Xwayland, where xdotool does.
+settings_window() {
+    if [ "$desktop" = gnome ]; then
+        host_eval "global.get_window_actors().map(a => a.meta_window).filter(w => w.get_title() === 'Rubbly Settings')
+            .map(w => { const r = w.get_frame_rect(); ${1:-} return r.x + ' ' + r.y; })[0] || ''" 2>/dev/null | tr -d '"'
+    else
+        local id X Y WIDTH HEIGHT SCREEN WINDOW
+        id=$(xdotool search --name "^Rubbly Settings$" 2>/dev/null | head -1) || return
+        [ -n "$id" ] && eval "$(xdotool getwindowgeometry --shell "$id")" && echo "$X $Y $id"
+    fi
+}
+pane_shot() {
+    [ -n "${SHOTS:-}" ] || return 0
+    local at i
+    if [ -z "$(settings_window)" ]; then
+        HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" LANG=C.UTF-8 "$RUBBLY" --settings
+        for i in $(seq 1 40); do at=$(settings_window); [ -n "$at" ] && break; sleep 0.25; done
+        [ -n "$at" ] || { echo "no settings window for $2" >&2; return 0; }
+        set -- "$1" "$2" $at
+        sleep 1
+        # The sidebar's fifth row (GNOME: under Qt's own title bar).
+        if [ "$desktop" = gnome ]; then host_click $(($3 + 60)) $(($4 + 181)); else
+            python3 "$(dirname "$0")/kwin_fake_input.py" click $(($3 + 60)) $(($4 + 154)); fi
+    fi
+    sleep 1.5
+    if [ "$desktop" = gnome ]; then host_shot "$OUT/pane-$desktop-$2.png"; else
+        magick import -window "$(settings_window | cut -d' ' -f3)" "$OUT/pane-$desktop-$2.png"; fi
+}
+
 # Alt+Shift+BackSpace through the compositor's own keyboard.
 gnome_chord() {
     _snih_helper Key 0xffe9 true && _snih_helper Key 0xffe1 true && _snih_helper Key 0xff08 true &&
@@ -108,10 +141,13 @@ run_gnome() {
         [ "${blue:-0}" -gt 200 ] && break
         sleep 1
     done
+    pane_shot "$h" "$launch-waiting"
+    [ -n "${SHOTS:-}" ] && settings_window "w.move_frame(true, 0, 40);" >/dev/null # clear of the Add button
     say "clicking Add (blue $blue)"
     host_click 839 336
     sleep 2
     host_shot "$OUT/gnome-$launch-after-add.png"
+    pane_shot "$h" "$launch-bound"
     gnome_chord
     wait_empty "$h" && say "PASS first start: the key emptied the Trash" || fail "first start: the Trash still holds $(ls "$h/.local/share/Trash/files")"
     kill "$RUBBLY_PID"; wait "$RUBBLY_PID" 2>/dev/null
@@ -126,6 +162,19 @@ run_gnome() {
     source "$HOSTS/gnome_host.sh" stop
 }
 
+# Alt+Shift+BackSpace (evdev 56, 42, 14) through KWin's input pipeline, as a keyboard gives it.
+plasma_chord() { python3 "$(dirname "$0")/kwin_fake_input.py" key 56+42+14; }
+# Our components in KWin's global-shortcut service: the application id's, or one per session token.
+plasma_components() {
+    gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel -m org.kde.KGlobalAccel.allComponents |
+        grep -o "/component/[A-Za-z0-9_]*" | grep -i -E "tolvik|rubbly"
+}
+# Switches the setting as another program's save does: a new file renamed over the old one.
+set_shortcut() {
+    printf '{"Rubbly.globalShortcutEnabled": {"bool": %s}, "Rubbly.confirmBeforeEmptying": {"bool": false}}\n' "$2" \
+        >"$1/.config/rubbly/defaults.json.new" && mv "$1/.config/rubbly/defaults.json.new" "$1/.config/rubbly/defaults.json"
+}
+
 run_plasma() {
     local state; state=$(mktemp -d /tmp/portal-kde.XXXXXX)
     mkdir -p "$state/runtime" "$state/home"; chmod 700 "$state/runtime"
@@ -137,23 +186,41 @@ run_plasma() {
     for i in $(seq 1 50); do [ -s "$state/bus" ] && break; sleep 0.1; done
     export DBUS_SESSION_BUS_ADDRESS; DBUS_SESSION_BUS_ADDRESS=$(head -1 "$state/bus")
     timeout 100 dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
-        "interface='org.freedesktop.portal.Request'" >"$OUT/portal-messages.txt" 2>&1 &
+        "interface='org.freedesktop.portal.Request'" "interface='org.freedesktop.host.portal.Registry'" \
+        >"$OUT/portal-messages.txt" 2>&1 &
     HOME="$state/home" timeout 105 kwin_wayland --virtual --xwayland --socket wayland-portal >"$OUT/kwin.log" 2>&1 &
-    sleep 6
+    for i in $(seq 1 60); do [ -S "$XDG_RUNTIME_DIR/wayland-portal" ] && break; sleep 0.25; done
+    # For SHOTS, we run on KWin's Xwayland, as in a Plasma session, where xdotool finds our windows
+    # (there, Qt 6.8's xcb plugin has crashed in populateTouchDevices when a fake-input device came).
+    local x11; for i in $(seq 1 40); do [ -n "${SHOTS:-}" ] || break
+        x11=$(ls /tmp/.X11-unix 2>/dev/null | head -1); [ -n "$x11" ] && break; sleep 0.25; done
+    [ -n "${x11:-}" ] && export DISPLAY=":${x11#X}" XAUTHORITY; XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/xauth_* 2>/dev/null | head -1)
     dbus-update-activation-environment WAYLAND_DISPLAY XDG_RUNTIME_DIR XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
-        KDE_SESSION_VERSION HOME="$state/home"
+        KDE_SESSION_VERSION ${DISPLAY:+DISPLAY} HOME="$state/home"
     local h; h=$(scratch_home)
     start_rubbly "$h" terminal
-    sleep 6
-    # KWin's fake-input protocol needs a client; its global-shortcut service invokes the bound key the
-    # way a press does when none is at hand.
-    local component; component=$(gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel \
-        -m org.kde.KGlobalAccel.allComponents | grep -o "/component/[A-Za-z0-9_]*" | grep -i -E "tolvik|rubbly" | head -1)
+    for i in $(seq 1 40); do [ -n "$(plasma_components)" ] && break; sleep 0.25; done
+    sleep 1 # the component comes before its key
+    say "component $(plasma_components)"
+    plasma_chord || fail "Plasma: KWin took no fake input"
+    wait_empty "$h" && say "PASS Plasma: the key pressed through KWin emptied the Trash" ||
+        fail "Plasma: the Trash still holds $(ls "$h/.local/share/Trash/files")"
+    pane_shot "$h" bound
+
+    # Off and on in one run: the old session's key must not stay behind, bound to nobody, nor keep
+    # the new session from having it. The refill comes first, so the Trash's watch has seen it.
+    refill "$h"
+    set_shortcut "$h" false; sleep 2
+    set_shortcut "$h" true; sleep 3
+    plasma_chord
     gdbus call --session -d org.kde.kglobalaccel -o /kglobalaccel -m org.kde.KGlobalAccel.allComponents >"$OUT/components.txt" 2>&1
-    say "component $component"
-    gdbus call --session -d org.kde.kglobalaccel -o "$component" -m org.kde.kglobalaccel.Component.invokeShortcut \
-        empty-trash >/dev/null
-    wait_empty "$h" && say "PASS Plasma: the shortcut emptied the Trash" || fail "Plasma: the Trash still holds its file"
+    local c; for c in $(plasma_components); do
+        gdbus call --session -d org.kde.kglobalaccel -o "$c" -m org.kde.kglobalaccel.Component.allShortcutInfos >>"$OUT/components.txt" 2>&1
+    done
+    wait_empty "$h" && say "PASS Plasma, switched off and on: the key emptied the Trash" ||
+        fail "Plasma, switched off and on: the Trash still holds its file"
+    [ "$(plasma_components | wc -l)" -eq 1 ] && say "PASS Plasma: one component, $(plasma_components)" ||
+        fail "Plasma: components $(plasma_components | tr '\n' ' ')"
     kill "$RUBBLY_PID" "$bus_pid" 2>/dev/null
 }
 

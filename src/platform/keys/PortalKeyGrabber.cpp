@@ -8,8 +8,10 @@
 #include <QDBusServiceWatcher>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 
 #include <atomic>
+#include <utility>
 
 namespace rubbly {
 
@@ -102,6 +104,20 @@ private:
     QDBusConnection m_bus;
     QString m_requestPath;
 };
+
+// GNOME describes the trigger as a sentence around GTK's accelerator syntax ("Press
+// <Shift><Alt>BackSpace"); the pane puts it into a sentence of its own, so only the keys are kept,
+// written as KDE writes them ("Shift+Alt+BackSpace"). Other texts are the desktop's own and stay.
+QString readableTrigger(const QString& text)
+{
+    static const QRegularExpression accelerator(QStringLiteral("((?:<[A-Za-z0-9_]+>)+)([^<>\\s]+)"));
+    const QRegularExpressionMatch match = accelerator.match(text);
+    if (!match.hasMatch())
+        return text;
+    QString modifiers = match.captured(1);
+    modifiers.replace(QLatin1String("><"), QLatin1String("+"));
+    return modifiers.mid(1, modifiers.size() - 2) + QLatin1Char('+') + match.captured(2);
+}
 
 bool isMissing(const QString& errorName)
 {
@@ -211,9 +227,29 @@ void PortalKeyGrabber::stop()
         closePortalObject(m_bus, m_requestPath, kRequestInterface);
     }
     finishRequest();
-    closePortalObject(m_bus, m_session, QStringLiteral("org.freedesktop.portal.Session"));
-    m_session.clear();
+    closeSession();
     setStatus(Status::Inactive);
+}
+
+void PortalKeyGrabber::closeSession()
+{
+    if (m_session.isEmpty())
+        return;
+    // KDE names a caller without an application id after the session token and keeps that
+    // component's key after the session ends: a session with a new token would find the key taken
+    // by the old one and get none. So the next session takes this token again, once the portal has
+    // let go of its path.
+    const QString token = m_session.mid(m_session.lastIndexOf(QLatin1Char('/')) + 1);
+    auto* watcher = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(QDBusMessage::createMethodCall(
+            kPortalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"))),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, token] {
+        watcher->deleteLater();
+        if (!watcher->isError())
+            m_spareToken = token;
+    });
+    m_session.clear();
 }
 
 void PortalKeyGrabber::registerApplication()
@@ -296,7 +332,7 @@ void PortalKeyGrabber::onRequestFailed(const QDBusMessage& reply)
 void PortalKeyGrabber::createSession()
 {
     QVariantMap options;
-    const QString token = nextToken("rubbly_session");
+    const QString token = m_spareToken.isEmpty() ? nextToken("rubbly_session") : std::exchange(m_spareToken, {});
     options.insert(QStringLiteral("session_handle_token"), token);
     // The session's path is known before the answer: a key press reported early is already ours.
     QString sender = m_bus.baseService().mid(1);
@@ -351,8 +387,9 @@ void PortalKeyGrabber::judge(const QVariant& shortcuts, uint response)
     const QList<PortalShortcut> list = qdbus_cast<QList<PortalShortcut>>(shortcuts);
     for (const PortalShortcut& shortcut : list) {
         if (shortcut.id == QLatin1String(kShortcutId))
-            return setStatus(Status::Active,
-                             shortcut.properties.value(QStringLiteral("trigger_description")).toString());
+            return setStatus(
+                Status::Active,
+                readableTrigger(shortcut.properties.value(QStringLiteral("trigger_description")).toString()));
     }
     setStatus(response == kCancelled ? Status::RefusedByUser : Status::RefusedByDesktop);
 }

@@ -59,6 +59,7 @@ private:
     void finishRequest();
     void judge(const QVariant& shortcuts, uint response);
     void abandonSession();
+    void closeSession();
     void setStatus(Status status, const QString& detail = {});
 
     QDBusConnection m_bus;
@@ -71,6 +72,8 @@ private:
     Step m_step = Step::None;
     QString m_requestPath;
     QString m_session;
+    // The token of our last session that the portal has closed: the next session takes it again.
+    QString m_spareToken;
     Status m_status = Status::Inactive;
     QString m_detail;
 };
