@@ -100,6 +100,7 @@ private Q_SLOTS:
         for (const char* how : {"cancel", "escape", "dimming click", "refresh", "panel re-opened"})
             QTest::newRow(how) << QString::fromLatin1(how) << 0;
         QTest::newRow("confirm") << QStringLiteral("confirm") << 1;
+        QTest::newRow("return") << QStringLiteral("return") << 1;
         QTest::newRow("not asked: the button empties at once") << QStringLiteral("unasked") << 1;
     }
     void theCardClosesWithoutEmptying()
@@ -117,8 +118,9 @@ private Q_SLOTS:
         }
         if (how == QLatin1String("cancel"))
             panel.view->cancelButton()->click();
-        else if (how == QLatin1String("escape"))
-            QTest::keyClick(panel.view.get(), Qt::Key_Escape);
+        else if (how == QLatin1String("escape") || how == QLatin1String("return"))
+            QTest::keyClick(panel.view->confirmationCard(),
+                            how == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
         else if (how == QLatin1String("dimming click"))
             QTest::mouseClick(panel.view->confirmationCard()->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
         else if (how == QLatin1String("refresh"))

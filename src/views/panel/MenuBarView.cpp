@@ -689,6 +689,12 @@ void MenuBarView::keyPressEvent(QKeyEvent* event)
             Q_EMIT closeRequested();
         return;
     }
+    // The card opens with the focus on itself, not on a button: Return answers its question, as in
+    // the list's own confirmation. A button reached by Tab takes Return itself and never gets here.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_confirmation->isVisible()) {
+        confirmEmpty();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
