@@ -4,6 +4,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QIcon>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -218,6 +219,18 @@ private Q_SLOTS:
         QCOMPARE(triggered,
                  (QList<StatusItem::MenuAction>{StatusItem::MenuAction::OpenPanel, StatusItem::MenuAction::EmptyTrash,
                                                 StatusItem::MenuAction::Settings, StatusItem::MenuAction::Quit}));
+    }
+
+    // Hosts look the icon's name up in the theme path we hand them as an icon theme (St on GNOME, Qt
+    // on Plasma), which they read only through its index: run from the build tree, as installed,
+    // the name must be found there, or GNOME draws its "loading" dots in the bar.
+    void theThemePathHoldsTheIconAsATheme()
+    {
+        if (trayicons::themePath().isEmpty())
+            QSKIP("no icons beside this build");
+        QIcon::setThemeSearchPaths({trayicons::themePath()}); // the last test: nothing after it looks
+        QIcon::setThemeName(u"hicolor"_s);
+        QVERIFY(QIcon::hasThemeIcon(trayicons::iconName()));
     }
 };
 
