@@ -102,7 +102,8 @@ fi
 head -c 5000000 /dev/urandom >"$HOME/old-report.bin"
 "$RUBBLY" trash put "$HOME/old-report.bin" >/dev/null 2>&1 || gio trash "$HOME/old-report.bin"
 started=$(date +%s%N)
-timeout 100 "$RUBBLY" >"$OUT/rubbly.log" 2>&1 &
+# Each message with the seconds since the program started: when the item registered.
+QT_MESSAGE_PATTERN='%{time process} %{category}: %{message}' timeout 100 "$RUBBLY" >"$OUT/rubbly.log" 2>&1 &
 app=$!
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 # Milliseconds from FROM (ns) until the bar shows our label (the extension's own actor, read
@@ -180,8 +181,11 @@ ix=$((ix + 11))
 host_shot "$OUT/$host-register.png"
 if [ "$host" = gnome ] && want label; then
     read -r ms label <<<"$first_label"
-    [ "$ms" -le 3000 ] && grep -q "MB" <<<"$label"
-    check label $? "bar reads '$label' $ms ms after start (5.0 MB within 3 s expected)"
+    # A busy machine can take seconds to start the program: the promise is counted from the
+    # item's registration (its first, as the program logs it).
+    registered=$(awk '/registered .* with the status notifier watcher/ {printf "%d", $1 * 1000; exit}' "$OUT/rubbly.log")
+    [ $((ms - ${registered:-0})) -le 3000 ] && grep -q "MB" <<<"$label"
+    check label $? "bar reads '$label' $ms ms after start, $((ms - ${registered:-0})) ms after the item registered (5.0 MB within 3 s expected)"
     # Switched off and on again (as `gnome-extensions disable|enable` does; the host's bus has no
     # dconf for that tool): the extension and its watcher go and come back.
     ext="'ubuntu-appindicators@ubuntu.com'"
