@@ -54,20 +54,40 @@ gnome) export XDG_CURRENT_DESKTOP=GNOME ;;
 esac
 
 SCREENS=${SCREENS:-1}
-[ "$SCREENS" = 2 ] && export SNIHOST_SCREEN=2560x800x24
+if [ "$SCREENS" = 2 ]; then
+    # The one framebuffer cut into two RandR monitors before the desktop starts (Plasma 5 does not
+    # follow monitors that change later). The right one holds Xvfb's only output and comes first:
+    # the desktop puts its bar there, and GTK (which skips a monitor without an output) knows only
+    # that one. Qt, and so our program, sees both. The host runs "Xvfb" from PATH: this one.
+    export SNIHOST_SCREEN=2560x800x24
+    mkdir -p "$scratch/bin"
+    cat >"$scratch/bin/Xvfb" <<'XVFB'
+#!/bin/bash
+/usr/bin/Xvfb "$@" &
+for _ in $(seq 100); do xdpyinfo -display "$1" >/dev/null 2>&1 && break; sleep 0.05; done
+export DISPLAY=$1
+xrandr --setmonitor right 1280/338x800/211+1280+0 screen >/dev/null && xrandr --setmonitor left 1280/338x800/211+0+0 none &&
+    xrandr --output screen --primary
+wait
+XVFB
+    chmod +x "$scratch/bin/Xvfb"
+    PATH=$scratch/bin:$PATH
+fi
 # shellcheck disable=SC1090
-source "$HOSTS/${host}_host.sh" start || exit 2
+if [ "$SCREENS" = 2 ] && [ "$host" = kde ]; then
+    # The host waits for a bar as wide as the whole framebuffer; here it is as wide as one screen.
+    source "$HOSTS/kde_host.sh" helpers
+    _snih_panel_wid() { host_windows 2>/dev/null | awk '$7=="DOCK" && $8=="plasmashell" {print $1; f=1; exit} END{exit !f}'; }
+    _snih_start || exit 2
+else
+    source "$HOSTS/${host}_host.sh" start || exit 2
+fi
 [ "$host" = xfce ] && { timeout 100 xfwm4 --compositor=off --sm-client-disable >/dev/null 2>&1 & sleep 1; }
 shot_tag=${SNIHOST_PANEL_EDGE:-top}
 if [ "$SCREENS" = 2 ]; then
     shot_tag+=-2screens
-    # The one framebuffer cut into two RandR monitors. The right one holds Xvfb's only output and is
-    # the primary: Plasma moves its bar there, and GTK (which skips a monitor without an output)
-    # knows only that one, so XFCE's bar goes there too. Qt, and so our program, sees both.
-    xrandr --setmonitor right 1280/338x800/211+1280+0 screen && xrandr --setmonitor left 1280/338x800/211+0+0 none &&
-        xrandr --output screen --primary
+    xrandr --listmonitors | grep -q " right .*+1280+0" && xrandr --listmonitors | grep -q " left "
     check two-screens $? "$(xrandr --listmonitors | tr '\n' ' ')"
-    sleep 3
     if [ "$host" = kde ]; then
         # The host's finder reads the whole root's width at the top or bottom; the other screen's
         # desktop lies there now. Only the bar's own window is read.
