@@ -1,4 +1,5 @@
 #include "StatusNotifierItem.h"
+#include "EnvGuard.h"
 #include "FakeStatusNotifierWatcher.h"
 #include "TrayIcons.h"
 
@@ -223,11 +224,15 @@ private Q_SLOTS:
 
     // Hosts look the icon's name up in the theme path we hand them as an icon theme (St on GNOME, Qt
     // on Plasma), which they read only through its index: run from the build tree, as installed,
-    // the name must be found there, or GNOME draws its "loading" dots in the bar.
+    // the name must be found there. A name found nowhere is not handed over at all.
     void theThemePathHoldsTheIconAsATheme()
     {
+        EnvGuard env;
+        env.set("XDG_DATA_HOME", "/nonexistent").set("XDG_DATA_DIRS", "/nonexistent");
+        QVERIFY(trayicons::iconNameFor({}).isEmpty()); // installed nowhere: the pixmaps alone
         if (trayicons::themePath().isEmpty())
             QSKIP("no icons beside this build");
+        QCOMPARE(trayicons::iconNameFor(trayicons::themePath()), trayicons::iconName());
         QIcon::setThemeSearchPaths({trayicons::themePath()}); // the last test: nothing after it looks
         QIcon::setThemeName(u"hicolor"_s);
         QVERIFY(QIcon::hasThemeIcon(trayicons::iconName()));

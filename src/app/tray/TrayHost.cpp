@@ -57,7 +57,8 @@ void TrayHost::updateIcon()
     m_iconColor = color;
     if (m_themePath.isNull())
         m_themePath = trayicons::themePath();
-    m_sni->setIcon({trayicons::iconName(), m_themePath, trayicons::renderPixmaps(trayicons::resourcePath(), color)});
+    m_sni->setIcon(
+        {trayicons::iconNameFor(m_themePath), m_themePath, trayicons::renderPixmaps(trayicons::resourcePath(), color)});
     if (m_xembed)
         m_xembed->setIcon(trayicons::icon(color));
 }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QSvgRenderer>
 
 namespace rubbly::trayicons {
@@ -28,6 +29,14 @@ QString themePath()
     if (!QFileInfo::exists(icons + QStringLiteral("/hicolor/symbolic/apps/") + iconName() + QStringLiteral(".svg")))
         return {};
     return QDir(icons).canonicalPath();
+}
+
+QString iconNameFor(const QString& themePath)
+{
+    const QString file = QStringLiteral("icons/hicolor/symbolic/apps/") + iconName() + QStringLiteral(".svg");
+    if (!themePath.isEmpty() || !QStandardPaths::locate(QStandardPaths::GenericDataLocation, file).isEmpty())
+        return iconName();
+    return {};
 }
 
 namespace {

@@ -20,8 +20,12 @@ QString iconName();
 // The bundled SVG, for QIcon and rendering.
 QString resourcePath();
 // The icons folder (holding hicolor/) next to the program: <prefix>/share/icons when installed, or
-// the build tree's copy. Empty when neither holds our icon; hosts then fall back to the pixmaps.
+// the build tree's copy. Empty when neither holds our icon.
 QString themePath();
+// The icon name to hand the host with `themePath`: ours where a host can find it (in that folder or
+// installed in the desktop's icon folders), else none. A name no theme holds is worse than none:
+// GNOME's AppIndicator then draws its "loading" dots and never looks at our pixmaps.
+QString iconNameFor(const QString& themePath);
 
 // The icon's colour for hosts that draw our pixmaps as they are: dark on a light panel, light on a
 // dark one. `panelText` is the panel's own text colour when the desktop tells it (the XEmbed tray's
