@@ -20,7 +20,7 @@
 #
 # In a Debian 13 root (Plasma 6, GNOME 48), from the checkout, after `chroot.sh make` as in the
 # hosts' README and a build in the root (`cmake --preset dev && cmake --build build/dev --target
-# rubbly drag-source`):
+# rubbly rubbly-tray drag-source`):
 #   ../shared/distros/chroot.sh run ROOT . 'cd /root/src && tests/hosts/desktop-e2e.sh kde /root/shots'
 
 host=${1:?usage: desktop-e2e.sh kde|xfce|gnome [OUT]}
