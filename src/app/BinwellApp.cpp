@@ -133,6 +133,9 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
         connect(bus, &ApplicationBus::togglePanelRequested, this, &BinwellApp::togglePanel);
         connect(bus, &ApplicationBus::settingsRequested, this, &BinwellApp::openSettings);
         connect(bus, &ApplicationBus::emptyTrashRequested, this, [this] { requestEmptyTrash(); });
+        // Our own trash commands say what they changed: the size follows at once, without the
+        // monitor's debounce of a few seconds that gathers a file manager's bursts.
+        connect(bus, &ApplicationBus::trashChanged, this, [this] { m_viewModel->refresh(); });
     }
     m_tray->start();
     updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
@@ -224,6 +227,9 @@ void BinwellApp::perform(ApplicationAction action)
         break;
     case ApplicationAction::EmptyTrash:
         requestEmptyTrash();
+        break;
+    case ApplicationAction::TrashChanged:
+        m_viewModel->refresh();
         break;
     }
 }
