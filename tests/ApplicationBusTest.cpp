@@ -1,8 +1,10 @@
 #include "ApplicationBus.h"
 #include "EnvGuard.h"
 #include "ProcessRunner.h"
+#include "TempHome.h"
 
 #include <QDBusMessage>
+#include <QFile>
 #include <QTest>
 
 using namespace rubbly;
@@ -22,6 +24,7 @@ class ApplicationBusTest : public QObject {
         connect(&bus, &ApplicationBus::togglePanelRequested, [&names] { names.append(u"toggle"_s); });
         connect(&bus, &ApplicationBus::settingsRequested, [&names] { names.append(u"settings"_s); });
         connect(&bus, &ApplicationBus::emptyTrashRequested, [&names] { names.append(u"empty-trash"_s); });
+        connect(&bus, &ApplicationBus::trashChanged, [&names] { names.append(u"trash-changed"_s); });
     }
 
 private Q_SLOTS:
@@ -57,6 +60,10 @@ private Q_SLOTS:
         QTest::newRow("rubbly --settings") << QStringList{u"--settings"_s} << true << u"settings"_s;
         QTest::newRow("rubbly --empty-trash") << QStringList{u"--empty-trash"_s} << true << u"empty-trash"_s;
         QTest::newRow("rubbly --settings without a display") << QStringList{u"--settings"_s} << false << u"settings"_s;
+        // What our own commands change, the tray shows without waiting for its monitor's debounce.
+        QTest::newRow("rubbly trash put")
+            << QStringList{u"trash"_s, u"put"_s, u"FILE"_s} << false << u"trash-changed"_s;
+        QTest::newRow("rubbly trash list changes nothing") << QStringList{u"trash"_s, u"list"_s} << false << QString();
     }
 
     void programHandsItsRequestToTheRunningInstance()
@@ -72,6 +79,11 @@ private Q_SLOTS:
         env.unset("DISPLAY").unset("WAYLAND_DISPLAY");
         if (!display)
             env.unset("QT_QPA_PLATFORM");
+        TempHome home;
+        if (const qsizetype file = arguments.indexOf(u"FILE"_s); file >= 0) {
+            arguments[file] = home.home() + u"/notes.txt"_s;
+            QVERIFY(QFile(arguments[file]).open(QIODevice::WriteOnly));
+        }
 
         const ProcessResult result = runProcess(QStringLiteral(RUBBLY_BINARY), arguments);
         QVERIFY2(result.exitCode == 0, result.err.constData());

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -236,6 +237,33 @@ private Q_SLOTS:
         QVERIFY(!panel.view->undoLineText().isEmpty());
         panel.view->panelDisappeared();
         QCOMPARE(panel.view->undoLineText(), QString());
+    }
+
+    // Shown once: stored as shown as soon as the panel shows it; taken or dismissed, it goes and the
+    // host is told; refused (nothing added), it stays to be tried again.
+    void thePanelItemOfferIsShownOnceAndGoesWhenTaken_data()
+    {
+        QTest::addColumn<bool>("add");
+        QTest::addColumn<bool>("added");
+        QTest::newRow("added") << true << true;
+        QTest::newRow("refused: offered again") << true << false;
+        QTest::newRow("dismissed") << false << false;
+    }
+    void thePanelItemOfferIsShownOnceAndGoesWhenTaken()
+    {
+        QFETCH(bool, add);
+        QFETCH(bool, added);
+        Panel panel;
+        panel.view->offerPanelItem([added] { return PanelItemOutcome{added, QStringLiteral("said")}; });
+        QVERIFY(panel.rig.settings.hasShownPanelItemOffer());
+        QSignalSpy closed(panel.view.get(), &MenuBarView::panelItemOfferClosed);
+        (add ? panel.view->addToPanelButton() : panel.view->dismissOfferButton())->click();
+        const bool offered = add && !added;
+        QCOMPARE(closed.count(), offered ? 0 : 1);
+        QCOMPARE(panel.view->panelItemOfferText(), add ? QStringLiteral("> said") : QString());
+        panel.view->panelDisappeared();
+        panel.view->panelAppeared();
+        QCOMPARE(panel.view->panelItemOfferText().isEmpty(), !offered);
     }
 
     // The guide's sentence and command are tested here only: the Permissions pane shows the same report.

@@ -194,6 +194,7 @@ private Q_SLOTS:
         if (m_panesShown < int(kAllSidebarItems.size()))
             return; // only some panes ran
         const QSet<SettingsService::Key> withoutControl{SettingsService::Key::HasShownConfirmOffWarning,
+                                                        SettingsService::Key::HasShownPanelItemOffer,
                                                         SettingsService::Key::HapticFeedbackEnabled};
         for (int i = 0; i < SettingsService::kKeyCount; ++i) {
             const auto key = SettingsService::Key(i);

@@ -390,6 +390,18 @@
         <translation>撤销</translation>
     </message>
     <message>
+        <source>&gt; this desktop&apos;s tray shows only the icon: the Trash&apos;s size can be shown in its panel too.</source>
+        <translation>&gt; 此桌面的托盘只显示图标：废纸篓的大小也可以显示在它的面板上。</translation>
+    </message>
+    <message>
+        <source>Add to panel</source>
+        <translation>添加到面板</translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
         <source>&gt; moved 1 item to the Trash</source>
         <translation>&gt; 已将 1 项移入废纸篓</translation>
     </message>

@@ -12,9 +12,6 @@ namespace rubbly {
 
 namespace {
 
-// Long enough for a running instance that is busy starting up; a hung one fails the client.
-constexpr int kSendTimeoutMs = 10000;
-
 class ApplicationAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
@@ -97,12 +94,15 @@ void ApplicationBus::activateAction(const QString& name)
         Q_EMIT settingsRequested();
     else if (name == QLatin1String("empty-trash"))
         Q_EMIT emptyTrashRequested();
+    else if (name == QLatin1String("trash-changed"))
+        Q_EMIT trashChanged();
     // QtDBus keeps the context of a call to an adaptor on its parent, this object.
     else if (calledFromDBus())
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("unknown action '%1'").arg(name));
 }
 
-Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection bus, ApplicationAction action)
+Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection bus, ApplicationAction action,
+                                                               std::chrono::milliseconds timeout)
 {
     if (!bus.isConnected())
         return Undelivered{true, QStringLiteral("no session bus")};
@@ -111,9 +111,10 @@ Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection b
         call = QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, QStringLiteral("Activate"));
         call << QVariantMap();
     } else {
-        const QString name = action == ApplicationAction::TogglePanel ? QStringLiteral("toggle-panel")
-                             : action == ApplicationAction::Settings  ? QStringLiteral("settings")
-                                                                      : QStringLiteral("empty-trash");
+        const QString name = action == ApplicationAction::TogglePanel    ? QStringLiteral("toggle-panel")
+                             : action == ApplicationAction::Settings     ? QStringLiteral("settings")
+                             : action == ApplicationAction::TrashChanged ? QStringLiteral("trash-changed")
+                                                                         : QStringLiteral("empty-trash");
         call = QDBusMessage::createMethodCall(kServiceName, kObjectPath, kInterface, QStringLiteral("ActivateAction"));
         call << name << QVariantList() << QVariantMap();
     }
@@ -122,7 +123,7 @@ Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection b
 
     // An event loop rather than a blocking call: the instance may live in this very process (tests),
     // and it must be able to answer.
-    QDBusPendingCallWatcher watcher(bus.asyncCall(call, kSendTimeoutMs));
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, static_cast<int>(timeout.count())));
     if (!watcher.isFinished()) {
         QEventLoop loop;
         QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
@@ -134,6 +135,15 @@ Result<Done, ApplicationBus::Undelivered> ApplicationBus::send(QDBusConnection b
     const bool nobody = failure.type() == QDBusError::ServiceUnknown ||
                         failure.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
     return Undelivered{nobody, failure.message()};
+}
+
+void ApplicationBus::announceTrashChange()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    // Nobody may be listening, and the command's own outcome does not depend on it: a hung
+    // instance costs the command a second at most.
+    (void)send(QDBusConnection::sessionBus(), ApplicationAction::TrashChanged, std::chrono::seconds(1));
 }
 
 } // namespace rubbly

@@ -67,6 +67,8 @@ BinwellApp::BinwellApp(QObject* parent)
     m_workspace =
         std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
     m_panel = std::make_unique<PanelKeeper>(*scheduler, [this] { return makePanel(); });
+    m_offerPanelItem =
+        panelDesktop(m_session) != PanelDesktop::None && !m_viewModel->settings().hasShownPanelItemOffer();
 }
 
 BinwellApp::~BinwellApp()
@@ -133,6 +135,9 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
         connect(bus, &ApplicationBus::togglePanelRequested, this, &BinwellApp::togglePanel);
         connect(bus, &ApplicationBus::settingsRequested, this, &BinwellApp::openSettings);
         connect(bus, &ApplicationBus::emptyTrashRequested, this, [this] { requestEmptyTrash(); });
+        // Our own trash commands say what they changed: the size follows at once, without the
+        // monitor's debounce of a few seconds that gathers a file manager's bursts.
+        connect(bus, &ApplicationBus::trashChanged, this, [this] { m_viewModel->refresh(); });
     }
     m_tray->start();
     updateTrayPresence(); // with no watcher at all the answer is already in, and nothing changed
@@ -177,6 +182,13 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
     });
     // Quitting is immediate: nothing needs tearing down first.
     connect(m_panelView, &MenuBarView::quitRequested, this, [] { QCoreApplication::exit(0); });
+    if (m_offerPanelItem) {
+        // The same action as the Tray pane's button.
+        m_panelView->offerPanelItem([desktop = panelDesktop(m_session)] {
+            return PanelItems(PanelItems::Config::forThisProgram()).add(desktop);
+        });
+        connect(m_panelView, &MenuBarView::panelItemOfferClosed, this, [this] { m_offerPanelItem = false; });
+    }
     return panel;
 }
 
@@ -184,6 +196,22 @@ void BinwellApp::updateTrayPresence()
 {
     if (!m_tray->isSettled())
         return; // a watcher is still answering: no window for a tray about to appear
+    if (!m_trayGone) {
+        m_trayGone = Scheduler::system()->createTimer(this);
+        m_trayGone->setSingleShot(true);
+        connect(m_trayGone, &Timer::timeout, this, [this] {
+            m_trayWasShown = false; // gone for good: the window takes its place
+            updateTrayPresence();
+        });
+    }
+    if (m_tray->isShown()) {
+        m_trayWasShown = true;
+        m_trayGone->stop();
+    } else if (m_trayWasShown) {
+        if (!m_trayGone->isActive())
+            m_trayGone->start(kTrayGoneGrace);
+        return;
+    }
     const PanelWindow::Mode mode = m_tray->isShown() ? PanelWindow::Mode::Popup : PanelWindow::Mode::Window;
     if (!panel() && mode == PanelWindow::Mode::Popup)
         return; // made as a popup when first needed
@@ -224,6 +252,9 @@ void BinwellApp::perform(ApplicationAction action)
         break;
     case ApplicationAction::EmptyTrash:
         requestEmptyTrash();
+        break;
+    case ApplicationAction::TrashChanged:
+        m_viewModel->refresh();
         break;
     }
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <memory>
 
 class QNetworkAccessManager;
@@ -29,6 +30,7 @@ class NotificationService;
 class ShortcutKeyFilter;
 class SoundHapticService;
 class TrashMonitor;
+class Timer;
 class TrashService;
 class UpdateService;
 struct PlatformServices;
@@ -100,6 +102,14 @@ private:
     std::unique_ptr<PanelLabelPublisher> m_panelLabel;
     // The panel's window was opened because the tray went, not by the user.
     bool m_standInForTray = false;
+    // A tray that was shown and went may be a panel restarting (XFCE's does to load a plugin): the
+    // window stands in for it only once it has stayed away this long.
+    static constexpr std::chrono::seconds kTrayGoneGrace{5};
+    Timer* m_trayGone = nullptr;
+    bool m_trayWasShown = false;
+    // The panel offers to put the size into the desktop's own panel: on Plasma and XFCE, in the run
+    // that first shows the offer, until it is dismissed or taken.
+    bool m_offerPanelItem = false;
 };
 
 } // namespace rubbly

@@ -408,6 +408,18 @@ QList<PanelScene> panelScenes()
                  s.chart()->setHoveredRowID(topItemRowID(second));
              }),
         full("confirmation", [](Stage& s) { s.view->requestEmpty(); }),
+        // The first start on Plasma or XFCE, whose trays draw no size: the offer, then what adding did.
+        full("panel-item-offer", [](Stage& s) { s.view->offerPanelItem([] { return PanelItemOutcome{}; }); }),
+        full("panel-item-added",
+             [](Stage& s) {
+                 s.view->offerPanelItem([] {
+                     return PanelItemOutcome{true, QCoreApplication::translate(
+                                                       "PanelItems", "Added the Rubbly widget (%1) to Plasma's panel; "
+                                                                     "remove it as any widget, from its context menu.")
+                                                       .arg(PanelItems::plasmaWidgetId(6))};
+                 });
+                 s.view->addToPanelButton()->click();
+             }),
         allItems("all-items", "", [](Stage& s) { s.view->trashTab()->allItemsView()->setActionRow(1); }),
         allItems("all-items-search", "report"),
         allItems("all-items-search-chinese", "报告"),

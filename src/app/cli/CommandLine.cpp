@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "AppIdentity.h"
+#include "ApplicationBus.h"
 #include "DiskSlimService.h"
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
@@ -212,6 +213,8 @@ int runTrash(const QStringList& words, const Parser& p)
     }
     out() << Qt::flush;
     err() << Qt::flush;
+    if (sub != QLatin1String("status") && sub != QLatin1String("list"))
+        ApplicationBus::announceTrashChange();
     return status;
 }
 

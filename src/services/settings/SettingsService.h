@@ -22,6 +22,7 @@
     X(bool, confirmBeforeEmptying, ConfirmBeforeEmptying, true)                                                        \
     X(bool, notifyAfterCleaning, NotifyAfterCleaning, true)                                                            \
     X(bool, hasShownConfirmOffWarning, HasShownConfirmOffWarning, false)                                               \
+    X(bool, hasShownPanelItemOffer, HasShownPanelItemOffer, false)                                                     \
     X(bool, autoCleanEnabled, AutoCleanEnabled, false)                                                                 \
     X(bool, autoCleanByAgeEnabled, AutoCleanByAgeEnabled, true)                                                        \
     X(int, autoCleanDays, AutoCleanDays, 30)                                                                           \

@@ -333,6 +333,10 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_content(new QWidget)
     , m_trashTab(new TrashTabView(viewModel, workspace, [this] { requestEmpty(); }))
     , m_notice(new GeekText(QString(), monoFont(9), Tint::accent(8)))
+    , m_offer(new GeekCard(6, Tint::surface(), Tint::accent(4).opacity(0.4)))
+    , m_offerText(new GeekText(QString(), monoFont(9), Tint::secondary()))
+    , m_offerAdd(new LineButton(QCoreApplication::translate("Panel", "Add to panel")))
+    , m_offerDismiss(new LineButton(QCoreApplication::translate("Panel", "Dismiss")))
     , m_undoLine(new QWidget)
     , m_undoText(new GeekText(QString(), monoFont(9), Tint::secondary()))
     , m_undoButton(new LineButton(QCoreApplication::translate("Panel", "Undo")))
@@ -364,6 +368,7 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     m_notice->setWordWrap(true);
     m_notice->hide();
     column->addWidget(m_notice);
+    buildPanelItemOffer(column);
     auto* header = new QWidget;
     buildHeader(header);
     column->addWidget(header);
@@ -439,6 +444,74 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
 
 MenuBarView::~MenuBarView() = default;
 
+void MenuBarView::buildPanelItemOffer(QVBoxLayout* column)
+{
+    auto* layout = new QVBoxLayout(m_offer);
+    layout->setContentsMargins(8, 6, 6, 6);
+    layout->setSpacing(4);
+    m_offerText->setWordWrap(true);
+    m_offerText->setLineSpacing(2);
+    layout->addWidget(m_offerText);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addStretch();
+    buttons->addWidget(m_offerAdd);
+    buttons->addWidget(m_offerDismiss);
+    layout->addLayout(buttons);
+    connect(m_offerAdd, &QAbstractButton::clicked, this, [this] {
+        if (!m_addPanelItem)
+            return;
+        const PanelItemOutcome outcome = m_addPanelItem();
+        m_offerText->setText(QStringLiteral("> ") + outcome.message);
+        announceChange(m_offerText);
+        if (!outcome.ok)
+            return; // offered again as it is: the user may mend what was missing and retry
+        // What was done stays in view until the panel closes; there is nothing left to offer.
+        m_addPanelItem = {};
+        m_offerAdd->hide();
+        m_offerDismiss->setFocus(Qt::OtherFocusReason);
+        Q_EMIT panelItemOfferClosed();
+    });
+    connect(m_offerDismiss, &QAbstractButton::clicked, this, &MenuBarView::closePanelItemOffer);
+    m_offer->hide();
+    column->addWidget(m_offer);
+}
+
+void MenuBarView::offerPanelItem(std::function<PanelItemOutcome()> add)
+{
+    m_addPanelItem = std::move(add);
+    m_offerText->setText(QCoreApplication::translate(
+        "Panel", "> this desktop's tray shows only the icon: the Trash's size can be shown in its panel too."));
+    m_offerAdd->show();
+    m_offer->setVisible(bool(m_addPanelItem));
+    if (m_addPanelItem && isVisible())
+        m_settings.setHasShownPanelItemOffer(true);
+}
+
+void MenuBarView::closePanelItemOffer()
+{
+    const bool offered = bool(m_addPanelItem);
+    m_addPanelItem = {};
+    m_offer->hide();
+    if (offered)
+        Q_EMIT panelItemOfferClosed();
+}
+
+QString MenuBarView::panelItemOfferText() const
+{
+    return m_offer->isVisibleTo(this) ? m_offerText->text() : QString();
+}
+
+QAbstractButton* MenuBarView::addToPanelButton() const
+{
+    return m_offerAdd;
+}
+
+QAbstractButton* MenuBarView::dismissOfferButton() const
+{
+    return m_offerDismiss;
+}
+
 void MenuBarView::buildHeader(QWidget* header)
 {
     auto* row = new QHBoxLayout(header);
@@ -511,6 +584,9 @@ void MenuBarView::panelAppeared()
 {
     setConfirming(false);
     m_viewModel.refreshIfNeeded();
+    // Shown once: from now on the offer lasts only as long as this run of the program.
+    if (m_addPanelItem)
+        m_settings.setHasShownPanelItemOffer(true);
     if (m_slimView)
         m_slimView->appeared();
     updateHeader();
@@ -526,6 +602,9 @@ void MenuBarView::panelDisappeared()
     m_trashTab->closeAllItems();
     // The offer belongs to the panel the files were dropped on: once it is gone, so is the offer.
     m_viewModel.dismissDropUndo();
+    // The line that said what adding the panel item did has been read.
+    if (!m_addPanelItem)
+        m_offer->hide();
     motion::finishAll(this);
 }
 

@@ -1,20 +1,24 @@
 #pragma once
 
 #include "DiskSlimView.h"
+#include "PanelItems.h"
 #include "PanelLogic.h"
 
 #include <QAbstractButton>
 #include <QPointer>
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QGraphicsBlurEffect;
+class QVBoxLayout;
 
 namespace rubbly {
 
 class AnimatedValue;
 class BinwellViewModel;
+class GeekCard;
 class GeekIconButton;
 class GeekText;
 class SettingsService;
@@ -39,6 +43,11 @@ public:
 
     // A line above everything, for what the desktop lacks (no tray: the panel is an ordinary window).
     void setNotice(const QString& notice);
+    // Offers, once, to show the size in the desktop's own panel, whose tray draws only the icon:
+    // `add` puts our item there and says what it did. The offer stays until it is dismissed or the
+    // item is added; the first time the panel shows it, it is marked shown in the settings, so a
+    // later start does not offer it again. An empty `add` withdraws it.
+    void offerPanelItem(std::function<PanelItemOutcome()> add);
     // A hairline around the panel, for when it floats without a window frame.
     void setFramed(bool framed);
 
@@ -60,6 +69,10 @@ public:
     // The line that offers to undo the last drop ("" while none is offered) and its button.
     QString undoLineText() const;
     QAbstractButton* undoButton() const;
+    // The panel-item offer's line ("" while none is offered) and its two buttons.
+    QString panelItemOfferText() const;
+    QAbstractButton* addToPanelButton() const;
+    QAbstractButton* dismissOfferButton() const;
     QString recordLineText() const;
     TrashTabView* trashTab() const { return m_trashTab; }
     DiskSlimView* slimView() const { return m_slimView; }
@@ -75,6 +88,8 @@ Q_SIGNALS:
     void quitRequested();
     // Escape with no card open: the host hides the panel.
     void closeRequested();
+    // The offer to add the panel item was dismissed, or the item was added: not to be made again.
+    void panelItemOfferClosed();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -97,6 +112,8 @@ private:
     void updateHeader();
     void updateLines();
     void updateOverlayGeometry();
+    void buildPanelItemOffer(QVBoxLayout* column);
+    void closePanelItemOffer();
     void showTabContent(bool animated);
 
     BinwellViewModel& m_viewModel;
@@ -115,6 +132,11 @@ private:
     TrashTabView* m_trashTab;
     QPointer<DiskSlimView> m_slimView;
     GeekText* m_notice;
+    GeekCard* m_offer;
+    GeekText* m_offerText;
+    LineButton* m_offerAdd;
+    LineButton* m_offerDismiss;
+    std::function<PanelItemOutcome()> m_addPanelItem;
     bool m_framed = false;
     QWidget* m_undoLine;
     GeekText* m_undoText;

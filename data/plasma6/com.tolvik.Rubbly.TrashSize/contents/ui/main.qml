@@ -28,7 +28,6 @@ PlasmoidItem {
                                                 : command + " tray label --wait=" + quoted(last))
     }
 
-    preferredRepresentation: compactRepresentation
     Plasmoid.icon: label.length > 0 ? "user-trash-full" : "user-trash"
     toolTipMainText: "Rubbly"
     toolTipSubText: failed ? i18n("Rubbly did not start (%1)", command) : label
@@ -53,9 +52,14 @@ PlasmoidItem {
         onNewData: (sourceName, data) => disconnectSource(sourceName)
     }
 
-    compactRepresentation: MouseArea {
-        Layout.minimumWidth: row.implicitWidth
-        Layout.preferredWidth: row.implicitWidth
+    // Plasma 6 shows a widget without a full representation as its own contents, always "expanded":
+    // a compact representation alone is never made (it was in Plasma 5, which took the root item
+    // for the full one), so the icon and the size are the widget's contents.
+    Layout.minimumWidth: row.implicitWidth
+    Layout.preferredWidth: row.implicitWidth
+
+    MouseArea {
+        anchors.fill: parent
         acceptedButtons: Qt.LeftButton
         onClicked: {
             runner.connectSource(root.command + " --toggle-panel")
