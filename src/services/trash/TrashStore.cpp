@@ -421,12 +421,12 @@ void TrashStore::report(const TrashFolderProblem& problem)
     }
 }
 
-TrashStore::OpenFolders TrashStore::openFolders()
+TrashStore::OpenFolders TrashStore::openFolders(bool create)
 {
     OpenFolders result;
     QList<TrashFolderProblem> notAnswering;
     for (const TrashDirectory& directory : m_locations.trashDirectories(&notAnswering)) {
-        auto opened = m_locations.open(directory, directory.isHome);
+        auto opened = m_locations.open(directory, create && directory.isHome);
         if (opened) {
             result.folders.push_back(std::move(opened.value()));
         } else {
@@ -474,6 +474,26 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
     return result;
 }
 
+TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
+{
+    EntryTable table;
+    const TrashStatusResult status = scanFolders(&table, sizing);
+    if (!status)
+        return status.error();
+    // In the listing's order: both of the list's orders keep it among equals, as list() does.
+    TrashEntryList list;
+    list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
+    const QByteArrayView bytes(table.bytes);
+    for (const EntryTable::Row& row : table.rows) {
+        list.append(TrashEntryList::Fields{
+            table.folders[row.entry.folder].path, table.name(row),
+            row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
+            row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+    }
+    list.finish();
+    return list;
+}
+
 template <typename Folders>
 int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std::size_t from, std::size_t to,
                                   const QTimeZone& zone, QByteArray& bytes)
@@ -496,13 +516,14 @@ int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std
     return reads;
 }
 
-TrashStatusResult TrashStore::scanFolders(EntryTable* table)
+TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing)
 {
+    const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
     // for nothing.
     timespec startedAt{};
     ::clock_gettime(CLOCK_REALTIME, &startedAt);
-    OpenFolders open = openFolders();
+    OpenFolders open = openFolders(measure);
     Snapshot before = snapshot(open, startedAt);
     if (!table && m_lastScan && unchangedSince(before, m_lastScan->snapshot))
         return m_lastScan->status;
@@ -656,9 +677,21 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
     };
     // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
     // even when each entry is small; measured one after the other, one thread would do nearly all.
-    const std::vector<WalkResult> walks =
-        m_walker.measureEach(roots, table ? std::function<void()>(readInfoFiles) : std::function<void()>());
-    m_walks += static_cast<int>(roots.size());
+    std::vector<WalkResult> walks;
+    if (measure) {
+        walks = m_walker.measureEach(roots, table ? std::function<void()>(readInfoFiles) : std::function<void()>());
+        m_walks += static_cast<int>(roots.size());
+    } else {
+        // Reading only: the folders left unmeasured are listed without a size and counted in no
+        // total, so this status is not one to answer a later scan with.
+        if (table) {
+            readInfoFiles();
+            for (const PendingWalk& walked : pending)
+                table->rows[walked.row].entry.size = TrashEntryList::kUnknownSize;
+        }
+        roots.clear();
+        complete = false;
+    }
     for (std::size_t i = 0; i < roots.size(); ++i) {
         PendingWalk& walked = pending[i];
         const QByteArray& name = roots[i].name;
@@ -685,7 +718,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
         complete = complete && walks[i].errors == 0;
     }
     for (const ListedFolder& folder : listedFolders) {
-        if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
+        if (measure && (folder.rewriteSizes || folder.sizes != folder.oldSizes))
             writeSizeCache(*folder.open, folder.sizes);
     }
 

@@ -2,6 +2,7 @@
 
 #include "DirectorySizes.h"
 #include "DirectoryWalker.h"
+#include "TrashEntryList.h"
 #include "TrashInfo.h"
 #include "TrashLocations.h"
 #include "TrashTypes.h"
@@ -55,6 +56,11 @@ public:
     // folders that could not be are in the status's folderProblems, as for scan().
     TrashStatusResult list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
                            const std::function<void(const TrashItemDetail&)>& entry);
+    // Every entry as the panel's list holds it, from the same pass. With TrashListSizing::KnownOnly
+    // it only reads: no folder is walked (those directorysizes cannot answer for are kUnknownSize),
+    // no file is written and no missing folder created, so it may run beside this store's other work
+    // on a store of its own.
+    TrashEntryListResult entryList(TrashListSizing sizing);
     // Deletes every entry, then the info files left without data for longer than
     // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
@@ -99,11 +105,12 @@ private:
         std::vector<OpenTrashFolder> folders;
         QList<TrashFolderProblem> problems;
     };
-    OpenFolders openFolders();
+    // `create`: the home trash's parts are made where missing.
+    OpenFolders openFolders(bool create = true);
     // Logs a folder's problem the first time this store meets it: the tray scans every minute.
     void report(const TrashFolderProblem& problem);
 
-    TrashStatusResult scanFolders(EntryTable* table);
+    TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured);
     // Reads the info files of table rows [from, to) into their dates and original paths, the paths
     // appended to `bytes`; gives how many were read. Touches only those rows, so two threads may read
     // two ranges of one table.
