@@ -6,6 +6,8 @@
 //   AppBench list      in-process under X: the list of every entry, from opening it to the first rows
 //                      painted, each keystroke of a search to the repaint of its matches, and resident
 //                      memory with it open, after closing it and once the panel was let go
+//   AppBench list-at-start  the list opened as soon as a fresh start lets it: to its first rows, and
+//                      to every size in
 //   AppBench seed N    stores a slim result of all 49 categories with N paths in all, as a scan would
 // Run through bench/app-bench, which prepares a private HOME, X server and session bus.
 
@@ -36,9 +38,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 
 using namespace rubbly;
 
@@ -88,12 +92,37 @@ QByteArray topFiles(int count = 6)
     return result;
 }
 
-// "N KiB (heap A, files F)"
+// "N KiB (anonymous A, files F; malloc in use U, free F)": whether anonymous memory is live objects
+// or what the allocator keeps of freed ones.
 QByteArray resident()
 {
+    const struct mallinfo2 heap = mallinfo2();
     return QByteArray::number(qlonglong(statusKiB())) + " KiB (anonymous " +
            QByteArray::number(qlonglong(statusKiB("RssAnon"))) + ", files " +
-           QByteArray::number(qlonglong(statusKiB("RssFile"))) + ")";
+           QByteArray::number(qlonglong(statusKiB("RssFile"))) + "; malloc in use " +
+           QByteArray::number(qulonglong((heap.uordblks + heap.hblkhd) / 1024)) + ", free " +
+           QByteArray::number(qulonglong(heap.fordblks / 1024)) + ")";
+}
+
+// CPU time of the whole process so far: what an open costs however loaded the machine is.
+double cpuMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Runs the event loop until `done` (checked after each event) or `limitMs` have passed, sleeping
+// between events as the tray's own loop does. processEvents() with a time limit never sleeps (it drops
+// WaitForMoreEvents): looping on it kept a core busy that the threads being measured needed.
+void waitUntil(const std::function<bool()>& done, qint64 limitMs)
+{
+    QTimer wake; // bounds the wait when no event comes
+    wake.start(20);
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Milliseconds from `action` until the widget that `target` names after it (the last one a change
@@ -108,8 +137,7 @@ public:
         action();
         m_target = target();
         m_target->installEventFilter(this);
-        while (!m_painted)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        waitUntil([this] { return m_painted; }, 60000);
         m_target->removeEventFilter(this);
         return m_elapsed;
     }
@@ -139,10 +167,7 @@ double median(QList<double> values)
 
 void settle(int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    waitUntil([] { return false; }, ms);
 }
 
 int panel()
@@ -289,10 +314,48 @@ double untilRowsPainted(QListView* list, const std::function<void()>& action, co
     filter.timer.start();
     action();
     list->viewport()->update();
-    while (filter.elapsed < 0 && filter.timer.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    waitUntil([&filter] { return filter.elapsed >= 0; }, 60000);
     list->viewport()->removeEventFilter(&filter);
     return filter.elapsed;
+}
+
+// Closes the list as a click on its back button would. Called from outside any event loop, a
+// deleteLater() would wait for the end of the program; in the running tray the view, and with it the
+// listing, go as soon as the click has been handled.
+void closeList(TrashTabView* tab)
+{
+    tab->closeAllItems();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The list opened as soon as the tray can show it: right after the start's first scan, with
+// whatever the start queued after it still running.
+int listAtStart()
+{
+    motion::setEnabled(true);
+    QElapsedTimer started;
+    started.start();
+    BinwellApp app;
+    waitUntil([&app] { return app.viewModel().state().kind() != BinwellState::Kind::Scanning; }, 600000);
+    const double scanned = static_cast<double>(started.nsecsElapsed()) / 1e6;
+    app.panelWindow().open(QPoint(900, 10));
+    QElapsedTimer opened;
+    opened.start();
+    const double cpuBefore = cpuMs();
+    TrashTabView* tab = app.panelView()->trashTab();
+    tab->openAllItems();
+    QListView* view = tab->allItemsView()->listView();
+    const double first = untilRowsPainted(
+        view, [] {}, [view] { return view->model()->rowCount() > 0; }, &opened);
+    const double cpu = cpuMs() - cpuBefore;
+    // And once every size is in (the same listing when no folder was left unmeasured).
+    QElapsedTimer sized;
+    sized.start();
+    waitUntil([&app] { return app.viewModel().allEntries() && !app.viewModel().isListingAllEntries(); }, 600000);
+    std::printf("list at start: first scan done %.0f ms after start; list opened then, first rows painted after "
+                "%.1f ms (process CPU %.0f ms), every size in after %.1f ms\n",
+                scanned, first, cpu, first + static_cast<double>(sized.nsecsElapsed()) / 1e6);
+    return 0;
 }
 
 int list()
@@ -310,19 +373,22 @@ int list()
     TrashTabView* tab = app.panelView()->trashTab();
     // Opening: the listing is asked for then, and the first rows wait for it.
     QList<double> opens;
+    QList<double> openCpu;
     QByteArray listOpen;
     QByteArray listIdle;
     int entries = 0;
     for (int i = 0; i < 5; ++i) {
-        tab->closeAllItems();
+        closeList(tab);
         settle(300);
         QElapsedTimer opened;
         opened.start();
+        const double cpuBefore = cpuMs();
         tab->openAllItems();
         QListView* view = tab->allItemsView()->listView();
         const auto nothing = [] {};
         const auto listed = [view] { return view->model()->rowCount() > 0; };
         opens.append(untilRowsPainted(view, nothing, listed, &opened));
+        openCpu.append(cpuMs() - cpuBefore);
         if (i == 0) {
             listOpen = resident();
             settle(2500);
@@ -354,7 +420,7 @@ int list()
     const double reorder = untilRowsPainted(
         view->listView(), [view] { view->setOrder(TrashListOrder::NewestFirst); }, [] { return true; });
     const QByteArray typed = resident();
-    tab->closeAllItems();
+    closeList(tab);
     settle(500);
     const QByteArray closed = resident();
     app.panel()->close();
@@ -367,9 +433,10 @@ int list()
     QStringList counts;
     for (const int count : matches)
         counts.append(QString::number(count));
-    std::printf("list: %d entries; open to first rows painted: first %.1f ms, median %.1f ms (max %.1f) over %lld\n",
+    std::printf("list: %d entries; open to first rows painted: first %.1f ms, median %.1f ms (max %.1f) over %lld; "
+                "process CPU median %.0f ms\n",
                 entries, opens.first(), median(opens), *std::max_element(opens.begin(), opens.end()),
-                static_cast<long long>(opens.size()));
+                static_cast<long long>(opens.size()), median(openCpu));
     std::printf("list: keystroke to repaint: median %.2f ms, max %.2f ms over %lld keys (typing \"%s\" and erasing "
                 "it; matches %s); order switch %.1f ms\n",
                 median(keys), *std::max_element(keys.begin(), keys.end()), static_cast<long long>(keys.size()),
@@ -473,6 +540,9 @@ int seed(int paths)
 int main(int argc, char* argv[])
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    // As the tray program does (main.cpp): one malloc arena for every thread.
+    if (mode == "panel" || mode.startsWith("list"))
+        mallopt(M_ARENA_MAX, 1);
     if (mode == "watcher") {
         QCoreApplication app(argc, argv);
         return watcher();
@@ -489,7 +559,11 @@ int main(int argc, char* argv[])
         QApplication app(argc, argv);
         return list();
     }
-    std::fprintf(stderr, "usage: AppBench panel | list | watcher | seed [PATHS]\n");
+    if (mode == "list-at-start") {
+        QApplication app(argc, argv);
+        return listAtStart();
+    }
+    std::fprintf(stderr, "usage: AppBench panel | list | list-at-start | watcher | seed [PATHS]\n");
     return 2;
 }
 

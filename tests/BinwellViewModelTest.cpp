@@ -308,6 +308,30 @@ private Q_SLOTS:
     // it is held, and never once it was let go; deleting rescans and counts what stayed.
     void theListingFollowsTheTrashWhileItIsHeld()
     {
+        {
+            // Listed beside the start's first scan: shown without the size of a folder never
+            // measured, then measured; the scan, which finds what the list holds, lists nothing more.
+            Rig rig;
+            BinwellViewModel& vm = rig.make();
+            const auto listOf = [](std::initializer_list<qint64> sizes) {
+                TrashEntryList list;
+                for (const qint64 size : sizes)
+                    list.append(TrashEntryList::Fields{"/trash", "x", {}, size, {}, FileCategory::Other, false});
+                list.finish();
+                return list;
+            };
+            rig.trash.unmeasuredList = listOf({TrashEntryList::kUnknownSize, 2048});
+            rig.trash.entryList = listOf({2048, 2048});
+            QList<qsizetype> unsized;
+            connect(&vm, &BinwellViewModel::allEntriesChanged, this,
+                    [&] { unsized.append(vm.allEntries()->unsizedCount()); });
+            finish(vm.listAllEntries());
+            rig.trash.status = statusWith(2);
+            finish(vm.refresh());
+            QCOMPARE(unsized, (QList<qsizetype>{1, 0}));
+            QCOMPARE(rig.trash.calls,
+                     (QStringList{u"fetchEntryList"_s, u"fetchEntryList(measured)"_s, u"fetchStatus"_s}));
+        }
         Rig rig;
         BinwellViewModel& vm = rig.makeShowing(statusWith(2));
         const auto listings = [&rig] { return rig.trash.calls.count(u"fetchEntryList"_s); };

@@ -97,6 +97,10 @@ private Q_SLOTS:
         QFETCH(Build, build);
         TrashFixture fx;
         build(fx);
+        // Reading only, the panel's first listing walks no folder and writes no directorysizes.
+        TrashStore reader(fx.locations(), {}, kTestZone);
+        const TrashEntryListResult known = reader.entryList(TrashListSizing::KnownOnly);
+        QVERIFY(known && reader.walks() == 0 && !TreeBuilder::exists(fx.trashPath() + "/directorysizes"));
         const TrashStatusResult compact = TrashStore(fx.locations(), {}, kTestZone).scan();
         QVERIFY(compact);
         TrashStore lister(fx.locations(), {}, kTestZone);
@@ -130,6 +134,23 @@ private Q_SLOTS:
         QCOMPARE(compact->totalSize, total);
         QCOMPARE(compact->itemCount, static_cast<int>(listed.size()));
         QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
+
+        // The panel's listing holds the same entries in the same orders; the one that only read knew
+        // the size of every entry but the folders.
+        const TrashEntryListResult measured = lister.entryList(TrashListSizing::Measured);
+        QVERIFY(measured && measured->size() == full.entries.size() && known->size() == full.entries.size());
+        for (std::size_t i = 0; i < static_cast<std::size_t>(full.entries.size()); ++i) {
+            const quint32 at = measured->ordered(TrashListOrder::LargestFirst)[i];
+            const TrashItemDetail& item = full.entries[static_cast<qsizetype>(i)];
+            QVERIFY2(measured->dataPath(at) == item.path && measured->entrySize(at) == item.size,
+                     item.path.constData());
+            QVERIFY(measured->originalPath(at) == item.originalPath && measured->deletionDate(at) == item.deletionDate);
+            const quint32 k = known->ordered(TrashListOrder::NewestFirst)[i];
+            const quint32 m = measured->ordered(TrashListOrder::NewestFirst)[i];
+            QCOMPARE(known->dataPath(k), measured->dataPath(m));
+            QCOMPARE(known->entrySize(k),
+                     known->isDirectory(k) ? TrashEntryList::kUnknownSize : measured->entrySize(m));
+        }
     }
 
     void awkwardNamesAndLinksSurvivePutListAndEmpty()

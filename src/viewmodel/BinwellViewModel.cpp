@@ -170,7 +170,12 @@ QCoro::Task<void> BinwellViewModel::scan()
         const bool changed = !m_state.status() || m_state.status()->itemCount != status.itemCount ||
                              m_state.status()->totalSize != status.totalSize;
         setState(BinwellState::normal(status));
-        if (changed && m_allEntries && !m_listingAllEntries)
+        // The first scan after start always finds a change, and the list, read beside it, may
+        // already hold what it found.
+        const auto listed = [&status](const TrashEntryList& list) {
+            return list.unsizedCount() == 0 && list.size() == status.itemCount && list.totalSize() == status.totalSize;
+        };
+        if (changed && m_allEntries && !m_listingAllEntries && !listed(*m_allEntries))
             listAllEntries();
         if (!m_services.autoClean || !m_services.settings.autoCleanEnabled() ||
             !m_services.settings.autoCleanByAgeEnabled())
@@ -451,9 +456,20 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
     QPointer<BinwellViewModel> self = this;
     const quint64 generation = m_listingGeneration;
     m_listingAllEntries = true;
-    TrashEntryListResult result = co_await m_services.trash.fetchEntryList();
+    TrashEntryListResult result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOnly);
     if (!self)
         co_return;
+    // Shown at once; the sizes follow from the actor, after whatever it is doing. A listing that
+    // could not read on its own (no home trash yet, say) is left to the one that may create it.
+    if (generation == m_listingGeneration && (!result || result->unsizedCount() > 0)) {
+        if (result) {
+            m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
+            Q_EMIT allEntriesChanged();
+        }
+        result = co_await m_services.trash.fetchEntryList(TrashListSizing::Measured);
+        if (!self)
+            co_return;
+    }
     m_listingAllEntries = false;
     if (generation != m_listingGeneration)
         co_return; // let go while it was under way

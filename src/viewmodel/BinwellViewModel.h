@@ -128,8 +128,10 @@ public:
     // another thread may hold it while a newer listing replaces it here.
     const std::shared_ptr<const TrashEntryList>& allEntries() const { return m_allEntries; }
     bool isListingAllEntries() const { return m_listingAllEntries; }
-    // Lists every entry anew. While a listing is held, every scan that finds the Trash changed lists
-    // it again, so the list follows puts, put backs and deletions from anywhere.
+    // Lists every entry anew: first without measuring any folder, which waits for no scan under way;
+    // when folders were left without a size, a measured listing follows and takes its place. While a
+    // listing is held, every scan that finds the Trash changed from what the listing holds lists it
+    // again, so the list follows puts, put backs and deletions from anywhere.
     QCoro::Task<void> listAllEntries();
     // Lets the listing go (the list closed or the panel was released): its memory returns.
     void releaseAllEntries();

@@ -74,7 +74,8 @@ QVariant TrashEntryFilterModel::data(const QModelIndex& index, int role) const
         const QString folder = m_entries->originalFolder(entry);
         if (!folder.isEmpty())
             parts.append(QCoreApplication::translate("Panel", "from %1").arg(folder));
-        parts.append(formatBytesCompact(m_entries->entrySize(entry)));
+        if (const qint64 size = m_entries->entrySize(entry); size != TrashEntryList::kUnknownSize)
+            parts.append(formatBytesCompact(size));
         return parts.join(QStringLiteral(", "));
     }
     case Qt::ToolTipRole:

@@ -61,11 +61,12 @@ public:
         co_await answerLater();
         co_return restoreReport.value_or(TrashRestoreReport{});
     }
-    QCoro::Task<TrashEntryListResult> fetchEntryList() override
+    QCoro::Task<TrashEntryListResult> fetchEntryList(TrashListSizing sizing) override
     {
-        calls.append(QStringLiteral("fetchEntryList"));
+        const bool measured = sizing == TrashListSizing::Measured;
+        calls.append(measured ? QStringLiteral("fetchEntryList(measured)") : QStringLiteral("fetchEntryList"));
         co_await answerLater();
-        co_return TrashEntryListResult(entryList);
+        co_return TrashEntryListResult(measured || !unmeasuredList ? entryList : *unmeasuredList);
     }
     QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool) override
     {
@@ -124,6 +125,8 @@ public:
     std::optional<TrashRestoreReport> restoreReport;
     // What listings of every entry give.
     TrashEntryListResult entryList = TrashEntryList{};
+    // What a listing that measures nothing gives, when not the same.
+    std::optional<TrashEntryListResult> unmeasuredList;
     // What the next deletions of chosen entries report; by default every one went.
     std::optional<TrashRemoveReport> removeReport;
     QList<TrashEntryRef> removed;

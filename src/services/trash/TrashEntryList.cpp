@@ -1,5 +1,7 @@
 #include "TrashEntryList.h"
 
+#include "ByteCounts.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -21,42 +23,81 @@ QByteArray TrashEntryList::searchKey(const QString& text)
     return text.trimmed().toCaseFolded().toUtf8();
 }
 
+void TrashEntryList::reserve(qsizetype entries, qsizetype bytes)
+{
+    m_rows.reserve(static_cast<std::size_t>(entries));
+    m_bytes.reserve(bytes);
+}
+
 void TrashEntryList::append(const TrashItemDetail& item)
 {
+    append(Fields{item.trashFolder, lastPart(item.path),
+                  item.originalPath ? std::optional<QByteArrayView>(*item.originalPath) : std::nullopt, item.size,
+                  item.deletionDate, item.category, item.isDirectory});
+}
+
+void TrashEntryList::append(const Fields& entry)
+{
     Row row;
-    row.size = item.size;
-    row.deletedUs = item.deletionDate ? item.deletionDate->time_since_epoch().count() : kNoDate;
-    row.category = static_cast<quint8>(item.category);
-    row.isDirectory = item.isDirectory;
-    const QByteArrayView name = lastPart(item.path);
+    row.size = entry.size;
+    row.deletedUs = entry.deletionDate ? entry.deletionDate->time_since_epoch().count() : kNoDate;
+    row.category = static_cast<quint8>(entry.category);
+    row.isDirectory = entry.isDirectory;
+    if (entry.size == kUnknownSize)
+        ++m_unsized;
+    else
+        m_total = saturatingAdd(m_total, entry.size);
+    const QByteArrayView name = entry.name;
     // Names are at most NAME_MAX and paths PATH_MAX bytes; longer ones cannot come from a real
     // file system, and are cut rather than allowed to wrap the lengths.
     row.nameLength = static_cast<quint16>(std::min<qsizetype>(name.size(), 0xffff));
     row.bytes = static_cast<quint32>(m_bytes.size());
     m_bytes.append(name.first(row.nameLength));
-    if (item.originalPath) {
+    if (entry.originalPath) {
         row.hasOriginal = true;
-        row.originalLength = static_cast<quint16>(std::min<qsizetype>(item.originalPath->size(), 0xffff));
-        m_bytes.append(item.originalPath->first(row.originalLength));
+        row.originalLength = static_cast<quint16>(std::min<qsizetype>(entry.originalPath->size(), 0xffff));
+        m_bytes.append(entry.originalPath->first(row.originalLength));
     }
-    qsizetype folder = m_folders.indexOf(item.trashFolder);
+    // Entries come folder by folder: the last folder is nearly always the one.
+    qsizetype folder = !m_folders.isEmpty() && m_folders.constLast() == entry.trashFolder
+                           ? m_folders.size() - 1
+                           : m_folders.indexOf(entry.trashFolder);
     if (folder < 0) {
         folder = m_folders.size();
-        m_folders.append(item.trashFolder);
+        m_folders.append(entry.trashFolder.toByteArray());
     }
     row.folder = static_cast<quint16>(folder);
     // The original path holds the name the user gave the file; the name in files/ differs only after
     // a clash ("report.2.txt"), and is searched too then.
     row.search = static_cast<quint32>(m_search.size());
     if (row.hasOriginal)
-        m_search.append(searchKey(QString::fromUtf8(*item.originalPath)));
-    if (!row.hasOriginal || lastPart(*item.originalPath) != name) {
+        appendSearchText(*entry.originalPath);
+    if (!row.hasOriginal || lastPart(*entry.originalPath) != name) {
         if (row.hasOriginal)
             m_search.append('\n');
-        m_search.append(searchKey(QString::fromUtf8(name)));
+        appendSearchText(name);
     }
     row.searchLength = static_cast<quint32>(m_search.size()) - row.search;
     m_rows.push_back(row);
+}
+
+void TrashEntryList::appendSearchText(QByteArrayView text)
+{
+    // Nearly every path is ASCII, whose case folding is lowering its capitals: done in place, that
+    // spares three strings per entry. Leading and trailing spaces may stay: a trimmed query never
+    // begins or ends with one, so it cannot match across them.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        m_search.append(searchKey(QString::fromUtf8(text)));
+        return;
+    }
+    m_search.append(text);
+    char* const end = m_search.data() + m_search.size();
+    for (char* c = end - text.size(); c != end; ++c) {
+        if (*c >= 'A' && *c <= 'Z')
+            *c = static_cast<char>(*c + ('a' - 'A'));
+    }
 }
 
 void TrashEntryList::finish()

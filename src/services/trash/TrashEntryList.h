@@ -21,14 +21,36 @@ enum class TrashListOrder {
     LargestFirst, // by size, descending
 };
 
+// How a listing of every entry comes by the sizes of folder entries.
+enum class TrashListSizing {
+    Measured,  // walks each folder its trash's directorysizes cannot answer for, and records the size
+    KnownOnly, // takes what directorysizes answers and walks nothing: reads only, and waits for no walk
+};
+
 // Every entry of the Trash, kept small enough to hold 100 000 of them while the panel lists them: a
 // row of numbers per entry, and all names and paths in two byte buffers (one as found, one folded
-// for searching). Built once on the trash service's actor and read-only after finish(), so it can be
-// shared between threads without locking.
+// for searching). Built once on a thread of the trash service and read-only after finish(), so it
+// can be shared between threads without locking.
 class TrashEntryList final {
 public:
-    // Adds `item` (its folder, its name in files/ and what its info file says); call finish() after
-    // the last one.
+    // The size of a folder entry a TrashListSizing::KnownOnly listing did not measure.
+    static constexpr qint64 kUnknownSize = -1;
+
+    // One entry as the engine's listing holds it; the views are only read during append().
+    struct Fields {
+        QByteArrayView trashFolder;
+        QByteArrayView name; // in files/
+        std::optional<QByteArrayView> originalPath;
+        qint64 size = 0;
+        std::optional<Timestamp> deletionDate;
+        FileCategory category = FileCategory::Other;
+        bool isDirectory = false;
+    };
+    // Room for `entries` entries whose names and original paths take `bytes` bytes in all.
+    void reserve(qsizetype entries, qsizetype bytes);
+    // Adds an entry; call finish() after the last one.
+    void append(const Fields& entry);
+    // Adds `item` (its folder, its name in files/ and what its info file says).
     void append(const TrashItemDetail& item);
     // Sorts the two orders. Equal keys keep the order the entries were appended in.
     void finish();
@@ -44,7 +66,11 @@ public:
     QString displayName(quint32 index) const;
     // The folder it was trashed from; empty without an original path.
     QString originalFolder(quint32 index) const;
+    // kUnknownSize for a folder not measured yet.
     qint64 entrySize(quint32 index) const { return m_rows[index].size; }
+    // How many entries have no size yet; their sizes count as nothing in totalSize().
+    qsizetype unsizedCount() const { return m_unsized; }
+    qint64 totalSize() const { return m_total; }
     std::optional<Timestamp> deletionDate(quint32 index) const;
     FileCategory category(quint32 index) const { return static_cast<FileCategory>(m_rows[index].category); }
     bool isDirectory(quint32 index) const { return m_rows[index].isDirectory; }
@@ -62,6 +88,9 @@ public:
     static QByteArray searchKey(const QString& text);
 
 private:
+    // Appends `text` folded as searchKey() folds it.
+    void appendSearchText(QByteArrayView text);
+
     static constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
     struct Row {
         qint64 size = 0;
@@ -80,6 +109,8 @@ private:
     QByteArray m_bytes;
     QByteArray m_search;
     QList<QByteArray> m_folders;
+    qsizetype m_unsized = 0;
+    qint64 m_total = 0;
     std::vector<quint32> m_newest;
     std::vector<quint32> m_largest;
 };

@@ -5,7 +5,9 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cerrno>
+#include <malloc.h>
 
 namespace rubbly {
 
@@ -21,26 +23,45 @@ TrashService::Engine::Engine(TrashLocations locations, WalkOptions walkOptions, 
 {
 }
 
+TrashService::Reader::Reader(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
+    : store(std::move(locations), walkOptions, std::move(zone))
+    , actor(kAppId + QStringLiteral(".TrashService.Reader"))
+{
+}
+
 TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone,
                            QObject* parent)
     : QObject(parent)
     , m_scheduler(scheduler)
     , m_zone(zone)
-    , m_engine(std::make_unique<Engine>(std::move(locations), walkOptions, std::move(zone)))
+    , m_engine(std::make_unique<Engine>(locations, walkOptions, zone))
+    , m_reader(std::make_unique<Reader>(std::move(locations), walkOptions, std::move(zone)))
 {
 }
 
 TrashService::~TrashService()
 {
     m_engine->store.requestStop();
-    if (!m_engine->actor.stop(kStopWait)) {
-        // Still running after the wait, stuck in the kernel (a hung disk): the process is ending, so
-        // the engine is left to that thread rather than destroyed under it. Kept reachable, so leak
-        // checkers do not count it. Never destroyed, which is why it is made with new; an allocation
-        // that fails here, at exit, ends the process as it is ending anyway.
+    m_reader->store.requestStop();
+    // Both together get kStopWait, not one each.
+    const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+    const auto left = [deadline] {
+        return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                          deadline - std::chrono::steady_clock::now()));
+    };
+    // Still running after the wait, stuck in the kernel (a hung disk): the process is ending, so
+    // the engine is left to that thread rather than destroyed under it. Kept reachable, so leak
+    // checkers do not count it. Never destroyed, which is why it is made with new; an allocation
+    // that fails here, at exit, ends the process as it is ending anyway.
+    if (!m_engine->actor.stop(left())) {
         static auto* abandoned =
             new std::vector<std::unique_ptr<Engine>>; // NOLINT(bugprone-unhandled-exception-at-new)
         abandoned->push_back(std::move(m_engine));
+    }
+    if (!m_reader->actor.stop(left())) {
+        static auto* abandoned =
+            new std::vector<std::unique_ptr<Reader>>; // NOLINT(bugprone-unhandled-exception-at-new)
+        abandoned->push_back(std::move(m_reader));
     }
 }
 
@@ -274,21 +295,19 @@ void TrashService::setLastPutRecordPath(QByteArray path)
     m_engine->lastPut = LastPutRecord(std::move(path));
 }
 
-QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList()
+QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList(TrashListSizing sizing)
 {
-    TrashStore* store = &m_engine->store;
-    auto job = [store]() -> TrashEntryListResult {
-        TrashEntryList list;
-        // Appended newest first, so entries of one date keep the listing's order in both orders.
-        const TrashStatusResult status = store->list(
-            TrashEntryOrder::NewestFirst, [](const TrashStatus&) {},
-            [&list](const TrashItemDetail& item) { list.append(item); });
-        if (!status)
-            return status.error();
-        list.finish();
+    const bool reading = sizing == TrashListSizing::KnownOnly;
+    TrashStore* store = reading ? &m_reader->store : &m_engine->store;
+    auto job = [store, sizing] {
+        TrashEntryListResult list = store->entryList(sizing);
+        // Building it took about as much again as it keeps (the pass's table, the sorting): the
+        // tray runs on one malloc arena, so its free pages go back now rather than staying resident
+        // for as long as the panel's list is open.
+        malloc_trim(0);
         return list;
     };
-    co_return co_await m_engine->actor.run(std::move(job));
+    co_return co_await (reading ? m_reader->actor : m_engine->actor).run(std::move(job));
 }
 
 QCoro::Task<TrashRestorer::Listing> TrashService::restorableEntries()

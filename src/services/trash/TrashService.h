@@ -39,7 +39,9 @@ public:
     QCoro::Task<TrashCleanupOutcome> removeItems(int olderThanDays) override;
     QCoro::Task<TrashPutReport> moveToTrash(QList<QByteArray> paths) override;
     QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) override;
-    QCoro::Task<TrashEntryListResult> fetchEntryList() override;
+    // Measured: on the trash actor, after the work queued before it. KnownOnly: on a reader of its
+    // own, which waits for nothing the actor is doing.
+    QCoro::Task<TrashEntryListResult> fetchEntryList(TrashListSizing sizing) override;
     QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool rename) override;
     QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override;
     // Puts back what the last moveToTrash() moved (of this process or another using the same state
@@ -78,6 +80,15 @@ private:
         Actor actor;
     };
     std::unique_ptr<Engine> m_engine;
+    // A second store that only ever reads (TrashStore::entryList with KnownOnly), so the panel's list
+    // does not queue behind a scan, a walk or an emptying of the actor above. Reading beside them is
+    // what `rubbly trash list` in another process does too.
+    struct Reader {
+        Reader(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone);
+        TrashStore store;
+        Actor actor; // last, as above
+    };
+    std::unique_ptr<Reader> m_reader;
 };
 
 } // namespace rubbly

@@ -28,8 +28,9 @@ public:
     // and the next one tried. With `rename`, a taken original place gives a free name beside it.
     virtual QCoro::Task<TrashRestoreReport> restore(QList<TrashEntryRef> entries, bool rename) = 0;
     // Every entry of every trash folder with its original path and deletion date, finished (both
-    // orders sorted). An error only when no trash folder could be listed at all.
-    virtual QCoro::Task<TrashEntryListResult> fetchEntryList() = 0;
+    // orders sorted). An error only when no trash folder could be listed at all. KnownOnly leaves
+    // the folders that were never measured without a size (TrashEntryList::kUnknownSize).
+    virtual QCoro::Task<TrashEntryListResult> fetchEntryList(TrashListSizing sizing) = 0;
     // Puts the entries back into `folder` (absolute, an existing folder that is not reached through a
     // link) under the names they were trashed from, in order, with the same care as restore(). With
     // `rename`, a taken name gives a free one beside it.

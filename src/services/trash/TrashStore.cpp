@@ -168,12 +168,12 @@ void TrashStore::report(const TrashFolderProblem& problem)
     }
 }
 
-TrashStore::OpenFolders TrashStore::openFolders()
+TrashStore::OpenFolders TrashStore::openFolders(bool create)
 {
     OpenFolders result;
     QList<TrashFolderProblem> notAnswering;
     for (const TrashDirectory& directory : m_locations.trashDirectories(&notAnswering)) {
-        auto opened = m_locations.open(directory, directory.isHome);
+        auto opened = m_locations.open(directory, create && directory.isHome);
         if (opened) {
             result.folders.push_back(std::move(opened.value()));
         } else {

@@ -2,6 +2,7 @@
 
 #include "DirectorySizes.h"
 #include "DirectoryWalker.h"
+#include "TrashEntryList.h"
 #include "TrashInfo.h"
 #include "TrashLocations.h"
 #include "TrashTypes.h"
@@ -57,6 +58,11 @@ public:
     // folders that could not be are in the status's folderProblems, as for scan().
     TrashStatusResult list(TrashEntryOrder order, const std::function<void(const TrashStatus&)>& begin,
                            const std::function<void(const TrashItemDetail&)>& entry);
+    // Every entry as the panel's list holds it, from the same pass. With TrashListSizing::KnownOnly
+    // it only reads: no folder is walked (those directorysizes cannot answer for are kUnknownSize),
+    // no file is written and no missing folder created, so it may run beside this store's other work
+    // on a store of its own.
+    TrashEntryListResult entryList(TrashListSizing sizing);
     // Deletes every entry, then the info files left without data for longer than
     // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
@@ -101,12 +107,13 @@ private:
         std::vector<OpenTrashFolder> folders;
         QList<TrashFolderProblem> problems;
     };
-    OpenFolders openFolders();
+    // `create`: the home trash's parts are made where missing.
+    OpenFolders openFolders(bool create = true);
     // Logs a folder's problem the first time this store meets it: the tray scans every minute.
     void report(const TrashFolderProblem& problem);
 
     // One pass over every trash folder (TrashStoreScan.cpp); with `table`, a row per entry too.
-    TrashStatusResult scanFolders(EntryTable* table);
+    TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured);
     // What a pass gathers as it goes through the steps below.
     struct ScanPass;
     // Lists one trash folder into the pass: files are sized from their stat, folders from

@@ -185,6 +185,26 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
     return result;
 }
 
+TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
+{
+    EntryTable table;
+    const TrashStatusResult status = scanFolders(&table, sizing);
+    if (!status)
+        return status.error();
+    // In the listing's order: both of the list's orders keep it among equals, as list() does.
+    TrashEntryList list;
+    list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
+    const QByteArrayView bytes(table.bytes);
+    for (const EntryTable::Row& row : table.rows) {
+        list.append(TrashEntryList::Fields{
+            table.folders[row.entry.folder].path, table.name(row),
+            row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
+            row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+    }
+    list.finish();
+    return list;
+}
+
 template <typename Folders>
 int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std::size_t from, std::size_t to,
                                   const QTimeZone& zone, QByteArray& bytes)
@@ -224,6 +244,8 @@ struct TrashStore::ScanPass {
     };
 
     EntryTable* table = nullptr; // only for a full listing
+    // Folders are walked and directorysizes kept up to date; without, the pass only reads.
+    bool measure = true;
     TrashStatus status;
     // Every folder could be used, listed and measured: the status may be served again while unchanged.
     bool complete = true;
@@ -235,13 +257,14 @@ struct TrashStore::ScanPass {
     qint64 order = 0;
 };
 
-TrashStatusResult TrashStore::scanFolders(EntryTable* table)
+TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing)
 {
+    const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
     // for nothing.
     timespec startedAt{};
     ::clock_gettime(CLOCK_REALTIME, &startedAt);
-    OpenFolders open = openFolders();
+    OpenFolders open = openFolders(measure);
     Snapshot before = snapshot(open, startedAt);
     if (!table && m_lastScan && unchangedSince(before, m_lastScan->snapshot))
         return m_lastScan->status;
@@ -250,6 +273,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table)
 
     ScanPass pass;
     pass.table = table;
+    pass.measure = measure;
     pass.complete = before.complete;
     pass.status.folderProblems = open.problems;
     for (const TrashFolderProblem& problem : std::as_const(open.problems))
@@ -403,6 +427,17 @@ void TrashStore::readInfoFiles(ScanPass& pass)
 void TrashStore::measureFolders(ScanPass& pass)
 {
     EntryTable* const table = pass.table;
+    if (!pass.measure) {
+        // Reading only: the folders left unmeasured are listed without a size and counted in no
+        // total, so this status is not one to answer a later scan with.
+        if (table) {
+            readInfoFiles(pass);
+            for (const ScanPass::PendingWalk& walked : pass.pending)
+                table->rows[walked.row].entry.size = TrashEntryList::kUnknownSize;
+        }
+        pass.complete = false;
+        return;
+    }
     const std::vector<WalkRoot>& roots = pass.roots;
     // Every folder entry of every trash folder is measured in one batch, so both threads stay busy
     // even when each entry is small; measured one after the other, one thread would do nearly all.

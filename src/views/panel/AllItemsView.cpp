@@ -195,7 +195,9 @@ public:
         const QColor weak = Tint::secondary().resolve(widget);
         const QColor faint = Tint::tertiary().resolve(widget);
 
-        const QString size = formatBytesCompact(entries->entrySize(entry));
+        // A folder the listing has not measured yet: its size follows in a moment.
+        const qint64 bytes = entries->entrySize(entry);
+        const QString size = bytes == TrashEntryList::kUnknownSize ? QStringLiteral("…") : formatBytesCompact(bytes);
         const auto date = entries->deletionDate(entry);
         const QString when = date ? formatTimeAgo(*date, m_view->m_viewModel.now()) : QStringLiteral("--");
         painter->setFont(small);
@@ -586,7 +588,7 @@ void AllItemsView::deleteEntries(const QList<quint32>& entries)
     m_pendingDelete = entries;
     qint64 size = 0;
     for (const quint32 entry : entries)
-        size += m_model->entries()->entrySize(entry);
+        size += std::max<qint64>(0, m_model->entries()->entrySize(entry));
     m_confirmText->setText(
         entries.size() == 1
             ? QCoreApplication::translate("Panel", "Permanently delete 1 item (%1)? Action cannot be undone.")
@@ -622,7 +624,7 @@ void AllItemsView::updateSelectionLine()
         return;
     qint64 size = 0;
     for (const QModelIndex& index : rows)
-        size += m_model->entries()->entrySize(m_model->entryAt(index.row()));
+        size += std::max<qint64>(0, m_model->entries()->entrySize(m_model->entryAt(index.row())));
     m_selectionText->setText(
         QCoreApplication::translate("Panel", "> %1 selected · %2").arg(rows.size()).arg(formatBytesCompact(size)));
 }
