@@ -32,12 +32,19 @@ struct Panel {
     explicit Panel(const TrashStatus& status = fullTrash())
     {
         rig.makeShowing(status);
-        view = std::make_unique<MenuBarView>(*rig.vm, rig.settings, workspace);
+        view = std::make_unique<MenuBarView>(*rig.vm, *rig.slimVm, rig.settings, workspace);
         view->show();
         view->adjustSize();
     }
     int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
-    TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
+    TrashTabView* trashTab() const { return part<TrashTabView>(*view); }
+    TrashVisualizationView* visualization() const { return trashTab()->statusView()->visualization(); }
+    // The undo line's text, "" while it is not shown.
+    QString undoLine() const
+    {
+        QWidget* line = part(*view, "undoLine");
+        return line->isVisibleTo(view.get()) ? part<GeekText>(*line)->text() : QString();
+    }
     PushButton* button(const char* text) const
     {
         for (PushButton* button : view->findChildren<PushButton*>()) {
@@ -108,29 +115,30 @@ private Q_SLOTS:
         QFETCH(int, empties);
         Panel panel;
         panel.rig.settings.setConfirmBeforeEmptying(how != QLatin1String("unasked"));
-        panel.view->trashTab()->emptyButton()->click();
-        const QGraphicsEffect* blur = panel.view->column()->graphicsEffect();
+        panel.trashTab()->emptyButton()->click();
+        const QGraphicsEffect* blur = part(*panel.view, "column")->graphicsEffect();
+        QWidget* card = part(*panel.view, "confirmationCard");
         if (how != QLatin1String("unasked")) {
-            QVERIFY(panel.view->isConfirmingEmpty() && panel.view->confirmationCard()->isVisible());
+            QVERIFY(panel.view->isConfirmingEmpty() && card->isVisible());
             QVERIFY(blur->isEnabled()); // the panel behind the card
             QCOMPARE(panel.empties(), 0);
         }
         if (how == QLatin1String("cancel"))
-            panel.view->cancelButton()->click();
+            part<QAbstractButton>(*card, "cancel")->click();
         else if (how == QLatin1String("escape"))
             QTest::keyClick(panel.view.get(), Qt::Key_Escape);
         else if (how == QLatin1String("dimming click"))
-            QTest::mouseClick(panel.view->confirmationCard()->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
+            QTest::mouseClick(card->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
         else if (how == QLatin1String("refresh"))
-            panel.view->refreshButton()->click();
+            part<QAbstractButton>(*panel.view, "refresh")->click();
         else if (how == QLatin1String("panel re-opened"))
             panel.view->panelAppeared();
         else if (how == QLatin1String("confirm"))
-            panel.view->confirmButton()->click();
+            part<QAbstractButton>(*card, "confirm")->click();
         else if (how != QLatin1String("unasked"))
             QFAIL(qPrintable(QStringLiteral("unknown way to close the card: ") + how));
         settle();
-        QVERIFY(!panel.view->isConfirmingEmpty() && !panel.view->confirmationCard()->isVisible());
+        QVERIFY(!panel.view->isConfirmingEmpty() && !card->isVisible());
         QVERIFY(!blur->isEnabled());
         QCOMPARE(panel.empties(), empties);
     }
@@ -141,7 +149,7 @@ private Q_SLOTS:
         // before the panel blurs, and must not come back while it is blurred.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter|Painter not active")));
         Panel panel;
-        EmptyTrashButton* button = panel.view->trashTab()->emptyButton();
+        EmptyTrashButton* button = panel.trashTab()->emptyButton();
         sendEnterOrLeave(button, true);
         QVERIFY(button->graphicsEffect());
         button->click();
@@ -181,7 +189,7 @@ private Q_SLOTS:
         Panel panel;
         panel.rig.trash.entryList = sampleListing(panel.rig.clock.now());
         panel.visualization()->allItemsButton()->click();
-        AllItemsView* list = panel.view->trashTab()->allItemsView();
+        AllItemsView* list = panel.trashTab()->allItemsView();
         QVERIFY(list && list->model()->rowCount() == 24);
         QTest::keyClicks(list->listView(), QStringLiteral("rep"));
         QCOMPARE(list->searchField()->text(), QStringLiteral("rep"));
@@ -207,9 +215,9 @@ private Q_SLOTS:
         QCOMPARE(panel.rig.trash.removed, QList<TrashEntryRef>{first});
 
         QTest::keyClick(list->listView(), Qt::Key_Escape);
-        QVERIFY(list->searchField()->text().isEmpty() && panel.view->trashTab()->allItemsView());
+        QVERIFY(list->searchField()->text().isEmpty() && panel.trashTab()->allItemsView());
         QTest::keyClick(list->searchField(), Qt::Key_Escape);
-        QVERIFY(!panel.view->trashTab()->allItemsView());
+        QVERIFY(!panel.trashTab()->allItemsView());
     }
 
     // The view hands over the local files of a dropped list (which lines those are is the parser's,
@@ -221,19 +229,19 @@ private Q_SLOTS:
         panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
         QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
         QVERIFY(!panel.view->isDropTargeted());
-        QVERIFY(!panel.view->undoLineText().isEmpty());
-        panel.view->undoButton()->click();
+        QVERIFY(!panel.undoLine().isEmpty());
+        part<QAbstractButton>(*panel.view, "undo")->click();
         settle();
         QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b\xff"}}));
-        QCOMPARE(panel.view->undoLineText(), QString());
+        QCOMPARE(panel.undoLine(), QString());
 
         panel.drop("https://example.com/only-a-link\r\n");
         panel.drop("just some text", QStringLiteral("text/plain"));
         QCOMPARE(panel.rig.trash.moved.size(), 1);
         panel.drop("file:///home/u/c.txt\r\n");
-        QVERIFY(!panel.view->undoLineText().isEmpty());
+        QVERIFY(!panel.undoLine().isEmpty());
         panel.view->panelDisappeared();
-        QCOMPARE(panel.view->undoLineText(), QString());
+        QCOMPARE(panel.undoLine(), QString());
     }
 
     // The guide's sentence and command are tested here only: the Permissions pane shows the same report.
