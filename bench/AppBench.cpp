@@ -22,6 +22,7 @@
 #include "PanelKeeper.h"
 #include "PanelWindow.h"
 #include "Scheduler.h"
+#include "SlimViewModel.h"
 #include "StoredRecords.h"
 #include "TrashEntryFilterModel.h"
 #include "TrashTabViews.h"
@@ -181,7 +182,7 @@ int panel()
     settle(1500);
     PaintClock clock;
     // The empty button is the last widget of the trash tab to paint.
-    const auto lastOfPanel = [&app] { return app.panelView()->trashTab()->emptyButton(); };
+    const auto lastOfPanel = [&app] { return app.panelView()->findChild<TrashTabView*>()->emptyButton(); };
     const auto open = [&app] { app.panelWindow().open(QPoint(900, 10)); };
     const long before = residentKiB();
     const QByteArray beforeText = resident();
@@ -212,9 +213,9 @@ int panel()
                 median(warm), *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
 
     // The slim tab on the stored snapshot the script prepared.
-    const int items = static_cast<int>(app.viewModel().diskSlimItems().size());
+    const int items = static_cast<int>(app.slimViewModel().diskSlimItems().size());
     qsizetype paths = 0;
-    for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
+    for (const DiskSlimItem& item : app.slimViewModel().diskSlimItems())
         paths += item.subItems.size();
     open();
     settle(300);
@@ -226,7 +227,7 @@ int panel()
     for (int i = 0; i < 10; ++i) {
         view->selectTab(MenuBarTab::Trash);
         settle(200);
-        const auto list = [view] { return view->slimView()->listCanvas(); };
+        const auto list = [view] { return view->findChild<DiskSlimView*>()->listCanvas(); };
         opens.append(clock.measure([&] { view->selectTab(MenuBarTab::Slim); }, list));
         settle(200);
         if (i == 0) {
@@ -238,8 +239,8 @@ int panel()
         }
         expands.append(clock.measure(
             [&] {
-                for (const DiskSlimItem& item : app.viewModel().diskSlimItems())
-                    view->slimView()->setExpanded(item.category, true);
+                for (const DiskSlimItem& item : app.slimViewModel().diskSlimItems())
+                    view->findChild<DiskSlimView*>()->setExpanded(item.category, true);
             },
             list));
         settle(200);
@@ -370,7 +371,7 @@ int list()
     app.panelWindow().open(QPoint(900, 10));
     settle(500);
     const QByteArray panelOpen = resident();
-    TrashTabView* tab = app.panelView()->trashTab();
+    TrashTabView* tab = app.panelView()->findChild<TrashTabView*>();
     // Opening: the listing is asked for then, and the first rows wait for it.
     QList<double> opens;
     QList<double> openCpu;

@@ -1,11 +1,9 @@
 #include "BinwellViewModel.h"
 #include "StoredRecords.h"
 #include "TrashFailureText.h"
-#include "TreeBuilder.h"
 #include "UiLanguageGuard.h"
 #include "ViewModelRig.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -25,21 +23,12 @@ Q_DECLARE_METATYPE(rubbly::TrashError)
 
 namespace {
 
-// A step that is a number and one letter or unit: "=3", "e1", "s2" (counts), "1500ms", "59s", "10min"
+// A step that is a number and one letter or unit: "=3", "e1" (counts), "1500ms", "59s", "10min"
 // (times). Anything else matches nothing, so that a mistyped step fails instead of doing nothing.
 QRegularExpressionMatch numbered(const QString& step)
 {
-    static const QRegularExpression pattern(u"^(?:([=es])(\\d+)|(\\d+)(ms|s|min))$"_s);
+    static const QRegularExpression pattern(u"^(?:([=e])(\\d+)|(\\d+)(ms|s|min))$"_s);
     return pattern.match(step);
-}
-
-// The view model after a slim scan that found one Go cache folder of 4 KB.
-BinwellViewModel& makeWithScannedGoCache(Rig& rig)
-{
-    TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/x", 4096);
-    BinwellViewModel& vm = rig.make();
-    finish(vm.scanSlim(true));
-    return vm;
 }
 
 } // namespace
@@ -49,10 +38,8 @@ class BinwellViewModelTest : public QObject {
 private Q_SLOTS:
     // The view model's scans and emptyings as the clock runs. Steps: "start", "change" (the monitor
     // saw one), "open" (the panel opened), "refresh", "empty" (the button), "key" (the shortcut),
-    // "none" (the Trash is emptied elsewhere), "slim" and "force" (slim scans, the latter forced), a
-    // time the clock moves on ("1500ms", "59s", "10min"), and the counts so far: "=N" of scans of the
-    // Trash, "eN" of emptyings, "sN" of slim scans. A leading "stored" starts from an empty slim list
-    // stored at the start.
+    // "none" (the Trash is emptied elsewhere), a time the clock moves on ("1500ms", "59s", "10min"),
+    // and the counts so far: "=N" of scans of the Trash, "eN" of emptyings.
     void scansAndEmptyingsFollowTheClock_data()
     {
         QTest::addColumn<QString>("steps");
@@ -66,20 +53,13 @@ private Q_SLOTS:
         QTest::newRow("a scan within the success cancels its rescan") << u"refresh empty 500ms refresh =2 5s =2"_s;
         QTest::newRow("only a shown Trash with entries is emptied, by key or button")
             << u"key empty e0 refresh key e1 key empty e1 none 2s =2 empty e1"_s;
-        QTest::newRow("a slim list stays fresh for half an hour") << u"slim s1 10min slim s1 21min slim s2"_s;
-        QTest::newRow("forced slim scans eight seconds apart at least") << u"slim s1 5s force s1 4s force s2"_s;
-        QTest::newRow("an empty stored slim list, fresh by its date, still scans") << u"stored 1min slim s1"_s;
     }
     void scansAndEmptyingsFollowTheClock()
     {
         QFETCH(QString, steps);
         Rig rig;
         rig.settings.setGlobalShortcutEnabled(true);
-        TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/a/b", 4096);
-        if (steps.startsWith(u"stored"_s))
-            saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), {}});
         BinwellViewModel& vm = rig.make();
-        QSignalSpy slimScans(&vm, &BinwellViewModel::lastSlimScanDateChanged);
         for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
             if (step == u"start"_s)
                 vm.start();
@@ -95,16 +75,10 @@ private Q_SLOTS:
                 Q_EMIT rig.grabber.activated();
             else if (step == u"none"_s)
                 rig.trash.status = statusWith(0, 0);
-            else if (step == u"slim"_s || step == u"force"_s)
-                finish(vm.scanSlim(step == u"force"_s));
-            else if (step == u"stored"_s)
-                continue;
             else if (const QRegularExpressionMatch m = numbered(step); m.hasCaptured(1)) {
                 settle();
                 const QString what = m.captured(1);
-                QCOMPARE(what == u"="_s   ? rig.scans()
-                         : what == u"e"_s ? int(rig.trash.calls.count(u"emptyTrash"_s))
-                                          : int(slimScans.count()),
+                QCOMPARE(what == u"="_s ? rig.scans() : int(rig.trash.calls.count(u"emptyTrash"_s)),
                          m.captured(2).toInt());
             } else if (m.hasCaptured(3)) {
                 const int scale = m.captured(4) == u"ms"_s ? 1 : m.captured(4) == u"min"_s ? 60000 : 1000;
@@ -112,9 +86,6 @@ private Q_SLOTS:
             } else
                 QFAIL(qPrintable(u"unknown step: "_s + step));
         }
-        // What a slim scan leaves: no progress, and its list stored.
-        QVERIFY(!vm.isScanningSlim() && !vm.slimScanProgressText());
-        QCOMPARE(loadSlimSnapshot(rig.defaults).value_or(DiskSlimSnapshot{}).items, vm.diskSlimItems());
         rig.settings.setGlobalShortcutEnabled(false);
         QVERIFY(!rig.grabber.active);
     }
@@ -426,10 +397,9 @@ private Q_SLOTS:
         finish(rig.vm->refresh());
         auto empty = rig.vm->emptyTrash();
         auto scan = rig.vm->refresh();
-        auto slim = rig.vm->scanSlim(true);
         rig.vm->handleTrashChange();
         rig.vm.reset();
-        for (auto* task : {&empty, &scan, &slim})
+        for (auto* task : {&empty, &scan})
             finish(*task);
         const QStringList calls = rig.trash.calls;
         // The emptying that was under way ends without feedback, record or notification, and no
@@ -442,45 +412,6 @@ private Q_SLOTS:
         QVERIFY(!loadRecord(rig.defaults, kLastCleaningRecordKey));
         QVERIFY(!rig.grabber.active);
         QCOMPARE(rig.clock.activeTimerCount(), 0);
-    }
-
-    void ticksSpreadOverPathsAndAPurgeOfNothingDoesNothing()
-    {
-        Rig rig;
-        TreeBuilder(QFile::encodeName(rig.home.home())).file(".cache/go-build/b/y", 8192);
-        BinwellViewModel& vm = makeWithScannedGoCache(rig);
-        const auto ticks = [&vm] {
-            const DiskSlimItem& go = vm.diskSlimItems()[0];
-            return QList<bool>{go.isSelected, go.subItems[0].isSelected, go.subItems[1].isSelected};
-        };
-        vm.toggleSlimCategory(DiskSlimCategory::GoCache);
-        QCOMPARE(ticks(), (QList<bool>{false, false, false}));
-        const QByteArray larger = vm.diskSlimItems()[0].subItems[0].path;
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
-        QCOMPARE(ticks(), (QList<bool>{true, true, false}));
-        vm.toggleSlimSubItem(DiskSlimCategory::GoCache, larger);
-        QCOMPARE(ticks(), (QList<bool>{false, false, false}));
-        QSignalSpy cleaning(&vm, &BinwellViewModel::isCleaningSlimChanged);
-        finish(vm.purgeSelectedSlimItems());
-        QCOMPARE(cleaning.count(), 0);
-        QVERIFY(TreeBuilder::exists(QFile::encodeName(rig.home.home()) + "/.cache/go-build/a/x"));
-    }
-
-    // A purge records what it freed, sounds, notifies and rescans, even inside the throttle, so the
-    // purged folder leaves the list.
-    void aPurgeRecordsWhatItFreedAndRescans()
-    {
-        Rig rig;
-        BinwellViewModel& vm = makeWithScannedGoCache(rig);
-        const qint64 freed = vm.diskSlimItems()[0].subItems[0].size;
-        rig.clock.advance(1s);
-        finish(vm.purgeSelectedSlimItems());
-        QTRY_VERIFY(!vm.isScanningSlim());
-        QCOMPARE(vm.lastSlimCleaningRecord()->freedBytes, freed);
-        QCOMPARE(loadRecord(rig.defaults, kLastSlimCleaningRecordKey), vm.lastSlimCleaningRecord());
-        QVERIFY(rig.player.log.contains(u"play 1 trash-empty"_s));
-        QCOMPARE(rig.center.posted.size(), 1);
-        QVERIFY(vm.diskSlimItems().isEmpty() && !vm.isCleaningSlim() && !vm.slimCleanProgressText());
     }
 };
 

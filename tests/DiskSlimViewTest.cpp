@@ -32,11 +32,11 @@ struct SlimTab {
         rig.fakeSlim.result = items;
         saveSlimSnapshot(rig.defaults, DiskSlimSnapshot{rig.clock.now(), items});
         rig.make();
-        view = std::make_unique<DiskSlimView>(*rig.vm, workspace);
+        view = std::make_unique<DiskSlimView>(*rig.slimVm, workspace);
         view->resize(296, 700);
         view->show();
         view->appeared();
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.vm->isScanningSlim(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.slimVm->isScanningSlim(), 5000);
         settle();
     }
     void click(const QRect& where)
@@ -45,7 +45,7 @@ struct SlimTab {
         QTest::mouseClick(view->listCanvas(), Qt::LeftButton, {}, where.center());
         settle();
     }
-    const DiskSlimItem& shown(int index) const { return rig.vm->diskSlimItems().at(index); }
+    const DiskSlimItem& shown(int index) const { return rig.slimVm->diskSlimItems().at(index); }
     static QString path(const QByteArray& bytes) { return fileUrlString(bytes).mid(7); }
 };
 
@@ -88,7 +88,7 @@ private Q_SLOTS:
 
         // A rescan that finds another category above it: still Go's.
         tab.rig.fakeSlim.result.insert(1, item(DiskSlimCategory::YarnCache));
-        finish(tab.rig.vm->scanSlim(true));
+        finish(tab.rig.slimVm->scanSlim(true));
         settle();
         QTest::keyClick(canvas, Qt::Key_Space);
         settle();

@@ -33,12 +33,25 @@ struct Panel {
     explicit Panel(const TrashStatus& status = fullTrash())
     {
         rig.makeShowing(status);
-        view = std::make_unique<MenuBarView>(*rig.vm, rig.settings, workspace);
+        view = std::make_unique<MenuBarView>(*rig.vm, *rig.slimVm, rig.settings, workspace);
         view->show();
         view->adjustSize();
     }
     int empties() const { return static_cast<int>(rig.trash.calls.count(QStringLiteral("emptyTrash"))); }
-    TrashVisualizationView* visualization() const { return view->trashTab()->statusView()->visualization(); }
+    TrashTabView* trashTab() const { return part<TrashTabView>(*view); }
+    TrashVisualizationView* visualization() const { return trashTab()->statusView()->visualization(); }
+    // The undo line's text, "" while it is not shown.
+    QString undoLine() const
+    {
+        QWidget* line = part(*view, "undoLine");
+        return line->isVisibleTo(view.get()) ? part<GeekText>(*line)->text() : QString();
+    }
+    // The panel-item offer's text, "" while it is not shown.
+    QString offerText() const
+    {
+        QWidget* offer = part(*view, "offer");
+        return offer->isVisibleTo(view.get()) ? part<GeekText>(*offer)->text() : QString();
+    }
     PushButton* button(const char* text) const
     {
         for (PushButton* button : view->findChildren<PushButton*>()) {
@@ -110,30 +123,30 @@ private Q_SLOTS:
         QFETCH(int, empties);
         Panel panel;
         panel.rig.settings.setConfirmBeforeEmptying(how != QLatin1String("unasked"));
-        panel.view->trashTab()->emptyButton()->click();
-        const QGraphicsEffect* blur = panel.view->column()->graphicsEffect();
+        panel.trashTab()->emptyButton()->click();
+        const QGraphicsEffect* blur = part(*panel.view, "column")->graphicsEffect();
+        QWidget* card = part(*panel.view, "confirmationCard");
         if (how != QLatin1String("unasked")) {
-            QVERIFY(panel.view->isConfirmingEmpty() && panel.view->confirmationCard()->isVisible());
+            QVERIFY(panel.view->isConfirmingEmpty() && card->isVisible());
             QVERIFY(blur->isEnabled()); // the panel behind the card
             QCOMPARE(panel.empties(), 0);
         }
         if (how == QLatin1String("cancel"))
-            panel.view->cancelButton()->click();
+            part<QAbstractButton>(*card, "cancel")->click();
         else if (how == QLatin1String("escape") || how == QLatin1String("return"))
-            QTest::keyClick(panel.view->confirmationCard(),
-                            how == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(card, how == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
         else if (how == QLatin1String("dimming click"))
-            QTest::mouseClick(panel.view->confirmationCard()->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
+            QTest::mouseClick(card->parentWidget(), Qt::LeftButton, {}, QPoint(3, 3));
         else if (how == QLatin1String("refresh"))
-            panel.view->refreshButton()->click();
+            part<QAbstractButton>(*panel.view, "refresh")->click();
         else if (how == QLatin1String("panel re-opened"))
             panel.view->panelAppeared();
         else if (how == QLatin1String("confirm"))
-            panel.view->confirmButton()->click();
+            part<QAbstractButton>(*card, "confirm")->click();
         else if (how != QLatin1String("unasked"))
             QFAIL(qPrintable(QStringLiteral("unknown way to close the card: ") + how));
         settle();
-        QVERIFY(!panel.view->isConfirmingEmpty() && !panel.view->confirmationCard()->isVisible());
+        QVERIFY(!panel.view->isConfirmingEmpty() && !card->isVisible());
         QVERIFY(!blur->isEnabled());
         QCOMPARE(panel.empties(), empties);
     }
@@ -144,7 +157,7 @@ private Q_SLOTS:
         // before the panel blurs, and must not come back while it is blurred.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter|Painter not active")));
         Panel panel;
-        EmptyTrashButton* button = panel.view->trashTab()->emptyButton();
+        EmptyTrashButton* button = panel.trashTab()->emptyButton();
         sendEnterOrLeave(button, true);
         QVERIFY(button->graphicsEffect());
         button->click();
@@ -184,7 +197,7 @@ private Q_SLOTS:
         Panel panel;
         panel.rig.trash.entryList = sampleListing(panel.rig.clock.now());
         panel.visualization()->allItemsButton()->click();
-        AllItemsView* list = panel.view->trashTab()->allItemsView();
+        AllItemsView* list = panel.trashTab()->allItemsView();
         QVERIFY(list && list->model()->rowCount() == 24);
         QTest::keyClicks(list->listView(), QStringLiteral("rep"));
         QCOMPARE(list->searchField()->text(), QStringLiteral("rep"));
@@ -210,9 +223,9 @@ private Q_SLOTS:
         QCOMPARE(panel.rig.trash.removed, QList<TrashEntryRef>{first});
 
         QTest::keyClick(list->listView(), Qt::Key_Escape);
-        QVERIFY(list->searchField()->text().isEmpty() && panel.view->trashTab()->allItemsView());
+        QVERIFY(list->searchField()->text().isEmpty() && panel.trashTab()->allItemsView());
         QTest::keyClick(list->searchField(), Qt::Key_Escape);
-        QVERIFY(!panel.view->trashTab()->allItemsView());
+        QVERIFY(!panel.trashTab()->allItemsView());
     }
 
     // The view hands over the local files of a dropped list (which lines those are is the parser's,
@@ -224,19 +237,19 @@ private Q_SLOTS:
         panel.drop("file:///home/u/a.txt\r\nhttps://example.com/page\r\nfile:///home/u/b%FF\r\n");
         QCOMPARE(panel.rig.trash.moved, (QList<QList<QByteArray>>{{"/home/u/a.txt", "/home/u/b\xff"}}));
         QVERIFY(!panel.view->isDropTargeted());
-        QVERIFY(!panel.view->undoLineText().isEmpty());
-        panel.view->undoButton()->click();
+        QVERIFY(!panel.undoLine().isEmpty());
+        part<QAbstractButton>(*panel.view, "undo")->click();
         settle();
         QCOMPARE(panel.rig.trash.restored, (QList<TrashEntryRef>{{"/trash", "a.txt"}, {"/trash", "b\xff"}}));
-        QCOMPARE(panel.view->undoLineText(), QString());
+        QCOMPARE(panel.undoLine(), QString());
 
         panel.drop("https://example.com/only-a-link\r\n");
         panel.drop("just some text", QStringLiteral("text/plain"));
         QCOMPARE(panel.rig.trash.moved.size(), 1);
         panel.drop("file:///home/u/c.txt\r\n");
-        QVERIFY(!panel.view->undoLineText().isEmpty());
+        QVERIFY(!panel.undoLine().isEmpty());
         panel.view->panelDisappeared();
-        QCOMPARE(panel.view->undoLineText(), QString());
+        QCOMPARE(panel.undoLine(), QString());
     }
 
     // Shown once: stored as shown as soon as the panel shows it; taken or dismissed, it goes and the
@@ -257,13 +270,13 @@ private Q_SLOTS:
         panel.view->offerPanelItem([added] { return PanelItemOutcome{added, QStringLiteral("said")}; });
         QVERIFY(panel.rig.settings.hasShownPanelItemOffer());
         QSignalSpy closed(panel.view.get(), &MenuBarView::panelItemOfferClosed);
-        (add ? panel.view->addToPanelButton() : panel.view->dismissOfferButton())->click();
+        part<QAbstractButton>(*panel.view, add ? "offerAdd" : "offerDismiss")->click();
         const bool offered = add && !added;
         QCOMPARE(closed.count(), offered ? 0 : 1);
-        QCOMPARE(panel.view->panelItemOfferText(), add ? QStringLiteral("> said") : QString());
+        QCOMPARE(panel.offerText(), add ? QStringLiteral("> said") : QString());
         panel.view->panelDisappeared();
         panel.view->panelAppeared();
-        QCOMPARE(panel.view->panelItemOfferText().isEmpty(), !offered);
+        QCOMPARE(panel.offerText().isEmpty(), !offered);
     }
 
     // The guide's sentence and command are tested here only: the Permissions pane shows the same report.

@@ -156,28 +156,28 @@ private Q_SLOTS:
         const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(kDist + u"/downloads/Rubbly.zip"_s),
                                                         QFile::encodeName(home.root()));
         QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
-        const QString bundle = home.root() + u"/Rubbly.app"_s;
-        TreeBuilder(QFile::encodeName(home.home())).symlink("bin/rubbly", QFile::encodeName(bundle) + "/AppRun");
+        const QString appFolder = home.root() + u"/Rubbly.app"_s;
+        TreeBuilder(QFile::encodeName(home.home())).symlink("bin/rubbly", QFile::encodeName(appFolder) + "/AppRun");
         QCOMPARE(runProcess(home.home() + u"/bin/rubbly"_s, {u"--version"_s}).out, kVersionLine);
         // The status item's theme path finds its icon.
-        QVERIFY(QFileInfo::exists(bundle + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
+        QVERIFY(QFileInfo::exists(appFolder + u"/share/icons/hicolor/symbolic/apps/com.tolvik.Rubbly-symbolic.svg"_s));
 
         if (QStandardPaths::findExecutable(u"patchelf"_s).isEmpty())
             QSKIP("patchelf is not installed (scripts/setup installs it)");
-        QByteArray libraries = TreeBuilder::read(bundle + u"/share/rubbly/libraries"_s);
+        QByteArray libraries = TreeBuilder::read(appFolder + u"/share/rubbly/libraries"_s);
         QVERIFY2(libraries.contains("\nlibQCoro6Network.so.0 libqcoro6network0 qcoro-qt6 -\n"), libraries.constData());
 
         const QByteArray hidden = "libQCoro6Netwxrk.so.0";
         const ProcessResult patched =
             runProcess(u"patchelf"_s, {u"--replace-needed"_s, u"libQCoro6Network.so.0"_s, QString::fromLatin1(hidden),
-                                       bundle + u"/bin/rubbly-tray"_s});
+                                       appFolder + u"/bin/rubbly-tray"_s});
         QVERIFY2(patched.exitCode == 0, patched.err.constData());
         // And a library the program does not link, found nowhere: only the loader's word counts.
         libraries.replace("libQCoro6Network.so.0 ", hidden + ' ');
         libraries += "libNotLinked.so.9 no-such-package - -\n";
-        TreeBuilder(QFile::encodeName(bundle)).write("share/rubbly/libraries", libraries);
+        TreeBuilder(QFile::encodeName(appFolder)).write("share/rubbly/libraries", libraries);
 
-        const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"--version"_s});
+        const ProcessResult refused = runProcess(appFolder + u"/AppRun"_s, {u"--version"_s});
         QCOMPARE(refused.exitCode, 1);
         QVERIFY(refused.out.isEmpty());
         const QByteArray expected =
@@ -194,7 +194,7 @@ private Q_SLOTS:
         EnvGuard env;
         env.set("LD_LIBRARY_PATH",
                 QFile::encodeName(home.root()) + "/nowhere:" + QFile::encodeName(home.root()) + "/lib");
-        QCOMPARE(runProcess(bundle + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
+        QCOMPARE(runProcess(appFolder + u"/AppRun"_s, {u"--version"_s}).out, kVersionLine);
     }
 };
 

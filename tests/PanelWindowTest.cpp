@@ -27,7 +27,7 @@ struct Host {
     PanelWindow window;
 
     Host()
-        : view(new MenuBarView(rig.make(), rig.settings, workspace))
+        : view((rig.make(), new MenuBarView(*rig.vm, *rig.slimVm, rig.settings, workspace)))
         , window(view, rig.clock, PanelWindow::Anchor::HostCoordinates, [this] { return buttonHeld; })
     {
     }
@@ -204,8 +204,8 @@ private Q_SLOTS:
         int made = 0;
         PanelKeeper keeper(rig.clock, [&] {
             ++made;
-            return std::make_unique<PanelWindow>(new MenuBarView(model, rig.settings, workspace), rig.clock,
-                                                 PanelWindow::Anchor::HostCoordinates);
+            return std::make_unique<PanelWindow>(new MenuBarView(model, *rig.slimVm, rig.settings, workspace),
+                                                 rig.clock, PanelWindow::Anchor::HostCoordinates);
         });
         QSignalSpy released(&keeper, &PanelKeeper::released);
         QVERIFY(!keeper.get());

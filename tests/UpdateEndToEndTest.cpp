@@ -1,6 +1,6 @@
-// The self-updater on real application folders. Bundle B is this build as scripts/package packs it (the
+// The self-updater on real application folders. Folder B is this build as scripts/package packs it (the
 // PackageBuild fixture), signed again with the key this build trusts and announced by a manifest of a
-// higher version on the local test server; bundle A, in a user's ~/Applications, is B with one more
+// higher version on the local test server; folder A, in a user's ~/Applications, is B with one more
 // file. A's `AppRun update install` runs the real check, download, signature check, install and
 // relaunch: the relaunch script waits for A to end, puts B in A's place and starts it, and B's tray
 // application comes up on the private bus.
@@ -110,16 +110,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(descendants().isEmpty(), 5000);
     }
 
-    // A home with bundle A in ~/Applications beside another folder, and B on the test server. Where A
+    // A home with folder A in ~/Applications beside another folder, and B on the test server. Where A
     // lies and the cache folder, both of which the relaunch script is given, have hostile names. The
     // update is refused while a tray application runs; once it has quit, B replaces A and starts.
-    void updateReplacesTheBundleAndStartsTheNewVersion()
+    void updateReplacesTheApplicationFolderAndStartsTheNewVersion()
     {
         TempHome home;
         EnvGuard env;
         HttpTestServer server;
         const QString apps = home.home() + u"/Applications we\"ird $(touch PWNED) `id` $HOME\nline"_s;
-        const QString bundle = apps + u"/Rubbly.app"_s;
+        const QString appFolder = apps + u"/Rubbly.app"_s;
         const QString cache = home.root() + u"/cache we\"ird $(touch PWNED) `id` $HOME"_s;
         const QString work = cache + u"/rubbly/Rubbly-Update"_s;
         env.set("RUBBLY_UPDATE_BASE_URL", server.url(u"/"_s).toString().toUtf8());
@@ -132,14 +132,14 @@ private Q_SLOTS:
         const QString archive = kDist + u"/downloads/Rubbly.zip"_s;
         const auto unpacked = ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(apps));
         QVERIFY2(unpacked, qPrintable(unpacked ? QString() : unpacked.error()));
-        const QMap<QString, QByteArray> treeB = describeTree(bundle);
+        const QMap<QString, QByteArray> treeB = describeTree(appFolder);
         const QByteArray archiveB = TreeBuilder::read(archive);
         server.route(u"/downloads/Rubbly.zip"_s, {200, archiveB});
         const SigningKey key = SigningKey::ofThisBuild();
         QVERIFY2(!key.secretKeyFile.isEmpty(), "this build trusts no test key (RUBBLY_TEST_UPDATE_KEY)");
         server.route(u"/downloads/Rubbly.zip.minisig"_s, {200, key.sign(archiveB, kHigherVersion)});
         // A file B does not have, so a copy over A instead of a replacement shows.
-        TreeBuilder(QFile::encodeName(bundle)).write("old-only", {});
+        TreeBuilder(QFile::encodeName(appFolder)).write("old-only", {});
         // The release's own manifest, announcing a higher version whose archive is B.
         QJsonObject manifest = QJsonDocument::fromJson(TreeBuilder::read(kDist + u"/version.json"_s)).object();
         manifest[u"version"_s] = kHigherVersion;
@@ -148,7 +148,7 @@ private Q_SLOTS:
 
         QDBusConnection bus = QDBusConnection::sessionBus();
         QVERIFY(bus.registerService(ApplicationBus::kServiceName));
-        const ProcessResult refused = runProcess(bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        const ProcessResult refused = runProcess(appFolder + u"/AppRun"_s, {u"update"_s, u"install"_s});
         bus.unregisterService(ApplicationBus::kServiceName);
         QCOMPARE(refused.exitCode, 1);
         QVERIFY2(refused.err.contains("tray application is running"), refused.err.constData());
@@ -157,10 +157,10 @@ private Q_SLOTS:
         FakeStatusNotifierWatcher watcher;
         QVERIFY(watcher.start());
         const QString root = home.root();
-        const QStringList own = {QDir(root).relativeFilePath(bundle), QDir(root).relativeFilePath(work)};
+        const QStringList own = {QDir(root).relativeFilePath(appFolder), QDir(root).relativeFilePath(work)};
         QMap<QString, QByteArray> before = describeTree(root, own);
 
-        const ProcessResult install = runProcess(bundle + u"/AppRun"_s, {u"update"_s, u"install"_s});
+        const ProcessResult install = runProcess(appFolder + u"/AppRun"_s, {u"update"_s, u"install"_s});
         QVERIFY2(install.exitCode == 0, install.err.constData());
         // It prints the folder it unpacked B into, then what it installs.
         QVERIFY2(
@@ -171,8 +171,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.registrations.isEmpty(), 30000);
         const uint pid = bus.interface()->servicePid(watcher.registrations.first().sender).value();
         QCOMPARE(QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget(),
-                 QFileInfo(bundle + u"/bin/rubbly-tray"_s).canonicalFilePath());
-        QCOMPARE(describeTree(bundle), treeB);
+                 QFileInfo(appFolder + u"/bin/rubbly-tray"_s).canonicalFilePath());
+        QCOMPARE(describeTree(appFolder), treeB);
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(work), 10000);
 
         // Its own menu quits it; then nothing the update started is left.

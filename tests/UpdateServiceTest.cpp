@@ -34,7 +34,7 @@ using Kind = UpdateStatus::Kind;
 namespace {
 
 // The program is noise, so the archive is as large as its content and arrives in several pieces.
-QList<ArchiveEntry> goodBundle()
+QList<ArchiveEntry> goodAppFolder()
 {
     QByteArray program(200000, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(program.data()), program.size() / 4);
@@ -43,7 +43,7 @@ QList<ArchiveEntry> goodBundle()
 
 const QByteArray& goodZip()
 {
-    static const QByteArray zip = makeArchive(goodBundle(), true);
+    static const QByteArray zip = makeArchive(goodAppFolder(), true);
     return zip;
 }
 
@@ -213,7 +213,7 @@ private Q_SLOTS:
         // No set-uid, set-gid or sticky bit and no write access for others survives.
         const QByteArray body = makeArchive(
             QList<ArchiveEntry>{{"./", {}, 0700}, {"Rubbly.app/s", "x", 07777}, {"Rubbly.app/d/", {}, 07777}} +
-                goodBundle(),
+                goodAppFolder(),
             false);
         rig.serve(u"/dl/update.tar.gz"_s, {200, body, true, body.size() / 2});
         auto download = rig.service->downloadUpdate({u"2"_s, {}, rig.server.url(u"/dl/update.tar.gz"_s), {}});
@@ -232,14 +232,15 @@ private Q_SLOTS:
     void unusableArchivesAreExtractionErrors_data()
     {
         QTest::addColumn<QByteArray>("body"); // a zip, or else a tar.gz
-        const auto bundleAnd = [](const QList<ArchiveEntry>& extra) { return goodBundle() + extra; };
+        const auto appFolderAnd = [](const QList<ArchiveEntry>& extra) { return goodAppFolder() + extra; };
         QTest::newRow("an empty body") << QByteArray();
         QTest::newRow("AppRun not executable") << makeArchive({{"Rubbly.app/AppRun", "x", 0644}}, true);
-        QTest::newRow("zip slip after the bundle") << makeArchive(bundleAnd({{"../../escaped.txt", "pwned"}}), true);
+        QTest::newRow("zip slip after the application folder")
+            << makeArchive(appFolderAnd({{"../../escaped.txt", "pwned"}}), true);
         QTest::newRow("absolute path") << makeArchive({{"/tmp/rubbly-absolute-test", "pwned"}}, false);
-        QTest::newRow("absolute symlink") << makeArchive(bundleAnd({{"Rubbly.app/etc", {}, 0777, "/etc"}}), false);
-        QTest::newRow("a FIFO") << makeArchive(bundleAnd({{"Rubbly.app/f", {}, 0644, {}, AE_IFIFO}}), false);
-        QTest::newRow("a device") << makeArchive(bundleAnd({{"Rubbly.app/d", {}, 0666, {}, AE_IFCHR}}), false);
+        QTest::newRow("absolute symlink") << makeArchive(appFolderAnd({{"Rubbly.app/etc", {}, 0777, "/etc"}}), false);
+        QTest::newRow("a FIFO") << makeArchive(appFolderAnd({{"Rubbly.app/f", {}, 0644, {}, AE_IFIFO}}), false);
+        QTest::newRow("a device") << makeArchive(appFolderAnd({{"Rubbly.app/d", {}, 0666, {}, AE_IFCHR}}), false);
     }
     void unusableArchivesAreExtractionErrors()
     {
@@ -388,7 +389,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(rig.workFile(u"update.zip"_s)) && !QFile::exists(rig.workFile(u"Rubbly.app"_s)));
     }
 
-    // The relaunch script run for real on two tiny bundles whose AppRun says which it is: wherever it
+    // The relaunch script run for real on two tiny application folders whose AppRun says which it is: wherever it
     // stops, one complete version is in place, or (killed between its renames) put back by a next run.
     void relaunchKeepsOneCompleteVersion_data()
     {
@@ -451,7 +452,7 @@ private Q_SLOTS:
     void withoutARelaunchTheNewVersionStartsInPlace()
     {
         Rig rig([](UpdateService::Config& config) {
-            config.runningBundle = config.temporaryDirectory + u"/installed/Rubbly.app"_s;
+            config.runningApplicationFolder = config.temporaryDirectory + u"/installed/Rubbly.app"_s;
         });
         const QByteArray marker = QFile::encodeName(rig.home.root()) + "/started";
         const QByteArray source = QFile::encodeName(rig.home.root()) + "/unpacked/Rubbly.app";

@@ -22,6 +22,7 @@
 #include "SettingsView.h"
 #include "SettingsWindow.h"
 #include "ShortcutKeyFilter.h"
+#include "SlimViewModel.h"
 #include "SoundHapticService.h"
 #include "TaskbarPolicy.h"
 #include "TrashMonitor.h"
@@ -59,10 +60,12 @@ BinwellApp::BinwellApp(QObject* parent)
     m_network = std::make_unique<QNetworkAccessManager>();
     m_updates = std::make_unique<UpdateService>(*m_platform->defaults, *scheduler, *m_network,
                                                 UpdateService::Config::defaults());
-    m_viewModel = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{
-        *m_trash, *m_platform->settings, *m_platform->defaults, *scheduler, *m_notifications, *m_feedback, *m_shortcut,
-        *m_slim, *m_apps, m_monitor.get(), m_autoClean.get(), m_updates.get()});
+    m_viewModel = std::make_unique<BinwellViewModel>(
+        BinwellViewModel::Services{*m_trash, *m_platform->settings, *m_platform->defaults, *scheduler, *m_notifications,
+                                   *m_feedback, *m_shortcut, m_monitor.get(), m_autoClean.get(), m_updates.get()});
     m_viewModel->start();
+    m_slimViewModel = std::make_unique<SlimViewModel>(SlimViewModel::Services{
+        *m_slim, *m_apps, *m_platform->settings, *m_platform->defaults, *scheduler, *m_notifications, *m_feedback});
 
     m_workspace =
         std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
@@ -79,6 +82,7 @@ BinwellApp::~BinwellApp()
     m_settingsWindow.reset();
     m_panel.reset();
     m_workspace.reset();
+    m_slimViewModel.reset();
     m_viewModel.reset();
 }
 
@@ -157,7 +161,7 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
 {
     // Made on first use, and again after it was let go: a tray program that is not being looked at
     // keeps no panel, and none of its fonts.
-    m_panelView = new MenuBarView(*m_viewModel, m_viewModel->settings(), *m_workspace);
+    m_panelView = new MenuBarView(*m_viewModel, *m_slimViewModel, m_viewModel->settings(), *m_workspace);
     // On X11 the server knows whether a button is held in another program (a drag on its way);
     // XWayland only while an X window has the focus, and other platforms not at all.
     PanelWindow::ButtonProbe buttonHeld;

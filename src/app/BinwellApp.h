@@ -28,6 +28,7 @@ class GlobalShortcutService;
 class InstalledAppDetector;
 class NotificationService;
 class ShortcutKeyFilter;
+class SlimViewModel;
 class SoundHapticService;
 class TrashMonitor;
 class Timer;
@@ -36,8 +37,8 @@ class UpdateService;
 struct PlatformServices;
 
 // The application object: builds the long-lived objects in their fixed order (the trash service,
-// the settings with their platform effects, then the view model with the monitor, notifications,
-// slim and auto-clean services), starts the view model once, and owns it all for the life of the
+// the settings with their platform effects, then the view models with the monitor, notifications,
+// slim and auto-clean services), starts the Trash's view model once, and owns it all for the life of the
 // process. Then buildScenes() adds what the user sees: the tray item, the panel and, on demand, the
 // settings window. Needs a QApplication.
 class BinwellApp final : public QObject {
@@ -66,6 +67,7 @@ public:
     TrayHost* tray() const { return m_tray.get(); }
 
     BinwellViewModel& viewModel() const { return *m_viewModel; }
+    SlimViewModel& slimViewModel() const { return *m_slimViewModel; }
     PlatformServices& platform() const { return *m_platform; }
     UpdateService& updates() const { return *m_updates; }
     GlobalShortcutService& shortcut() const { return *m_shortcut; }
@@ -88,6 +90,7 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<BinwellViewModel> m_viewModel;
+    std::unique_ptr<SlimViewModel> m_slimViewModel;
 
     // The scenes, built after the view model started.
     std::unique_ptr<DesktopWorkspace> m_workspace;

@@ -21,8 +21,8 @@ inline const QString kAppObjectPath = QStringLiteral("/com/tolvik/Rubbly");
 inline const QString kSymbolicIconName = QStringLiteral(RUBBLY_APP_ID "-symbolic");
 inline const QString kAppIconResource = QStringLiteral(":/icons/" RUBBLY_APP_ID ".svg");
 inline const QString kSymbolicIconResource = QStringLiteral(":/icons/" RUBBLY_APP_ID "-symbolic.svg");
-// The folder name of the self-updating application folder, and of the bundle an update unpacks.
-inline const QString kBundleName = QStringLiteral("Rubbly.app");
+// The folder name of the self-updating application folder, and of the one an update unpacks.
+inline const QString kApplicationFolderName = QStringLiteral("Rubbly.app");
 // The update archive's path on the update host, and the user agent of every request to it.
 inline const QString kUpdateArchivePath = QStringLiteral("downloads/Rubbly.zip");
 inline constexpr char kUserAgent[] = "Rubbly-App";

@@ -2,7 +2,6 @@
 
 #include "BinwellState.h"
 #include "CleaningRecord.h"
-#include "DiskSlimSnapshot.h"
 #include "Timestamp.h"
 #include "TrashEntryList.h"
 #include "TrashTypes.h"
@@ -20,9 +19,7 @@ namespace rubbly {
 class AutoCleanService;
 class Cancellation;
 class DefaultsStore;
-class DiskSlimServicing;
 class GlobalShortcutService;
-class InstalledAppDetector;
 class NotificationService;
 class Scheduler;
 class SettingsService;
@@ -31,15 +28,12 @@ class Timer;
 class TrashMonitor;
 class TrashServicing;
 class UpdateServicing;
-struct SlimScanProgress;
-namespace test {
-struct ViewModelRig;
-}
 
-// The one object behind every view of the panel: it holds the Trash state machine and the slim
-// tab's state, decides when the Trash is scanned, and runs every user-visible flow. Views only read
-// it and call its operations. Lives on the GUI thread; every timer and "now" comes from the
-// Scheduler, and every flow checks after each suspension that the view model still exists.
+// The object behind the Trash's part of the panel and the tray label: it holds the Trash state
+// machine, decides when the Trash is scanned, and runs every flow that changes the Trash (the slim
+// tab has SlimViewModel). Views only read it and call its operations. Lives on the GUI thread; every
+// timer and "now" comes from the Scheduler, and every flow checks after each suspension that the
+// view model still exists.
 class BinwellViewModel final : public QObject {
     Q_OBJECT
 public:
@@ -52,8 +46,6 @@ public:
         NotificationService& notifications;
         SoundHapticService& feedback;
         GlobalShortcutService& shortcut;
-        DiskSlimServicing& slim;
-        InstalledAppDetector& apps;
         TrashMonitor* monitor = nullptr;       // none: only the poll keeps the display current
         AutoCleanService* autoClean = nullptr; // none: no automatic cleaning
         UpdateServicing* updates = nullptr;    // none: no update check at start
@@ -64,8 +56,6 @@ public:
     static constexpr std::chrono::milliseconds kMonitorThrottle{2000};
     static constexpr std::chrono::milliseconds kAppearanceThrottle{1000};
     static constexpr std::chrono::milliseconds kSuccessDisplay{2000};
-    static constexpr std::chrono::seconds kSlimFreshness{1800};
-    static constexpr std::chrono::milliseconds kSlimThrottle{8000};
     static constexpr std::chrono::seconds kDropUndoDisplay{10};
 
     // What the last drop moved to the Trash, while its undo is offered: the entries that drop made
@@ -76,23 +66,15 @@ public:
         bool operator==(const DropUndo&) const = default;
     };
 
-    // Loads the two cleaning records and the stored slim snapshot, and applies the global-shortcut
+    // Loads the last cleaning record, and applies the global-shortcut
     // setting now and whenever it changes.
     explicit BinwellViewModel(Services services, QObject* parent = nullptr);
     ~BinwellViewModel() override;
 
     const BinwellState& state() const { return m_state; }
     const std::optional<CleaningRecord>& lastCleaningRecord() const { return m_lastCleaningRecord; }
-    const std::optional<CleaningRecord>& lastSlimCleaningRecord() const { return m_lastSlimCleaningRecord; }
     const std::optional<QString>& lastFailureDetail() const { return m_lastFailureDetail; }
     const std::optional<DropUndo>& dropUndo() const { return m_dropUndo; }
-    const QList<DiskSlimItem>& diskSlimItems() const { return m_diskSlimItems; }
-    bool isScanningSlim() const { return m_isScanningSlim; }
-    bool isCleaningSlim() const { return m_isCleaningSlim; }
-    const std::optional<QString>& slimScanProgressText() const { return m_slimScanProgressText; }
-    double slimScanProgressValue() const { return m_slimScanProgressValue; }
-    const std::optional<QString>& slimCleanProgressText() const { return m_slimCleanProgressText; }
-    const std::optional<Timestamp>& lastSlimScanDate() const { return m_lastSlimScanDate; }
     SettingsService& settings() const { return m_services.settings; }
     // The scheduler's "now": views format relative times with it and never read the system clock.
     Timestamp now() const;
@@ -149,44 +131,17 @@ public:
     // The monitor's callback: a rescan 1.5 s later unless a scan started within 2 s by then.
     void handleTrashChange();
 
-    // Scans the slim catalogue unless the shown result is fresh (not with `force`) or a scan
-    // started less than 8 s ago.
-    QCoro::Task<void> scanSlim(bool force);
-    QCoro::Task<void> purgeSelectedSlimItems();
-
-    // Selection of the slim tab. A category toggles itself and all its paths; a path toggles itself
-    // and then selects its category exactly when any of its paths is selected.
-    void toggleSlimCategory(DiskSlimCategory category);
-    void toggleSlimSubItem(DiskSlimCategory category, const QByteArray& path);
-    // What a purge of the current selection frees, by the recorded sizes.
-    qint64 selectedSlimSize() const;
-    static qint64 selectedSize(const QList<DiskSlimItem>& items);
-
 Q_SIGNALS:
     void stateChanged();
     void lastCleaningRecordChanged();
-    void lastSlimCleaningRecordChanged();
     void lastFailureDetailChanged();
     void dropUndoChanged();
-    void diskSlimItemsChanged();
-    void isScanningSlimChanged();
-    void isCleaningSlimChanged();
-    void slimScanProgressTextChanged();
-    void slimScanProgressValueChanged();
-    void slimCleanProgressTextChanged();
-    void lastSlimScanDateChanged();
     void menuBarLabelTextChanged();
     void allEntriesChanged();
     void takenPlacesChanged();
 
 private:
-    // Tests and the gallery put the slim tab into moments no flow holds still (a scan or purge
-    // without its progress text).
-    friend struct test::ViewModelRig;
-
     QCoro::Task<void> scan();
-    // The slim scan behind scanSlim(); `throttled` false skips the 8-second throttle.
-    QCoro::Task<void> runSlimScan(bool force, bool throttled);
     void updateMenuBarLabelText();
     QCoro::Task<void> dismissSuccessLater(QPointer<Cancellation> cancellation);
     QCoro::Task<void> rescanAfterChange(QPointer<Cancellation> cancellation);
@@ -202,7 +157,6 @@ private:
     // Restore without the rescan; false when the view model is gone by the end.
     QCoro::Task<bool> putBack(QList<TrashEntryRef> entries, bool beside = false);
     void setTakenPlaces(QList<TrashEntryRef> entries);
-    void onSlimScanProgress(const SlimScanProgress& progress, QList<DiskSlimItem>& found);
     // The failure line for what a scan found: the trash folders it could not use, and the entries
     // the age rule keeps for want of a date.
     void showScanProblems(const TrashStatus& status);
@@ -210,21 +164,12 @@ private:
 
     void setState(BinwellState state);
     void setLastCleaningRecord(std::optional<CleaningRecord> record);
-    void setLastSlimCleaningRecord(std::optional<CleaningRecord> record);
     void setLastFailureDetail(std::optional<QString> text);
     void setDropUndo(std::optional<DropUndo> undo);
-    void setDiskSlimItems(QList<DiskSlimItem> items);
-    void setIsScanningSlim(bool value);
-    void setIsCleaningSlim(bool value);
-    void setSlimScanProgressText(std::optional<QString> text);
-    void setSlimScanProgressValue(double value);
-    void setSlimCleanProgressText(std::optional<QString> text);
-    void setLastSlimScanDate(std::optional<Timestamp> date);
 
     Services m_services;
     BinwellState m_state = BinwellState::scanning();
     std::optional<CleaningRecord> m_lastCleaningRecord;
-    std::optional<CleaningRecord> m_lastSlimCleaningRecord;
     std::optional<QString> m_lastFailureDetail;
     std::optional<DropUndo> m_dropUndo;
     QPointer<Cancellation> m_dropUndoExpiry;
@@ -236,13 +181,6 @@ private:
     bool m_failureFromScan = false;
     // Entries the last pass of the age rule kept because no deletion date can be read for them.
     int m_ageRuleKeptUndated = 0;
-    QList<DiskSlimItem> m_diskSlimItems;
-    bool m_isScanningSlim = false;
-    bool m_isCleaningSlim = false;
-    std::optional<QString> m_slimScanProgressText;
-    double m_slimScanProgressValue = 0;
-    std::optional<QString> m_slimCleanProgressText;
-    std::optional<Timestamp> m_lastSlimScanDate;
     QString m_menuBarLabelText;
     std::shared_ptr<const TrashEntryList> m_allEntries;
     bool m_listingAllEntries = false;
@@ -255,10 +193,6 @@ private:
     QPointer<Cancellation> m_successDismissal;
     QPointer<Cancellation> m_monitorDebounce;
     std::optional<Timestamp> m_lastTrashRefreshTime;
-    std::optional<Timestamp> m_lastSlimScanStartTime;
-    // A purge ended while a scan was running: scan once more when it ends, or the list would keep
-    // what the purge deleted.
-    bool m_slimRescanPending = false;
 };
 
 } // namespace rubbly

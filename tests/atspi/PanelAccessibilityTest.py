@@ -107,6 +107,13 @@ def main():
         _, nodes = read_scene("settings-general")
         check(not any(role == pyatspi.ROLE_UNKNOWN for role, _, _, _, _ in nodes),
               "no part of unknown role in the settings window", failures)
+        # The theme picker's row and all it holds: a screen reader moving by objects names each one.
+        picker = next(i for i, (role, name, _, _, _) in enumerate(nodes)
+                      if role == pyatspi.ROLE_PANEL and name == "Theme")
+        row = max(i for i in range(picker) if nodes[i][4] < nodes[picker][4])
+        end = next((i for i in range(row + 1, len(nodes)) if nodes[i][4] <= nodes[row][4]), len(nodes))
+        held = [(role, name) for role, name, _, _, _ in nodes[row:end]]
+        check(all(name for _, name in held), f"no unnamed part in the theme row (found {held})", failures)
     finally:
         launcher.terminate()
         launcher.wait()

@@ -186,7 +186,10 @@ struct Stage {
     RecordingWorkspace workspace;
     MenuBarView* view = nullptr;
     BinwellViewModel& vm() const { return *rig.vm; }
-    TrashVisualizationView* chart() const { return view->trashTab()->statusView()->visualization(); }
+    SlimViewModel& slimVm() const { return *rig.slimVm; }
+    TrashTabView* trashTab() const { return part<TrashTabView>(*view); }
+    DiskSlimView* slimView() const { return part<DiskSlimView>(*view); }
+    TrashVisualizationView* chart() const { return trashTab()->statusView()->visualization(); }
 };
 using Step = std::function<void(Stage&)>;
 
@@ -264,9 +267,9 @@ PanelScene allItems(const char* name, const char* query, const Step& more = {})
             s.rig.trash.entryList = sampleListing(s.rig.clock.now());
         },
         [query, more](Stage& s) {
-            s.view->trashTab()->openAllItems();
+            s.trashTab()->openAllItems();
             settle();
-            s.view->trashTab()->allItemsView()->setQuery(QString::fromUtf8(query));
+            s.trashTab()->allItemsView()->setQuery(QString::fromUtf8(query));
             if (more)
                 more(s);
         });
@@ -315,8 +318,8 @@ void openSlimTab(Stage& s, bool wait)
     s.view->selectTab(MenuBarTab::Slim);
     const QString detecting = QCoreApplication::translate("ViewModel", "Finding installed applications…");
     // The installed-application lookup runs on a thread of its own.
-    (void)QTest::qWaitFor([&s, &detecting] { return s.vm().slimScanProgressText() != detecting; }, wait ? 3000 : 0);
-    (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, wait && !s.rig.fakeSlim.scanGate ? 3000 : 0);
+    (void)QTest::qWaitFor([&s, &detecting] { return s.slimVm().slimScanProgressText() != detecting; }, wait ? 3000 : 0);
+    (void)QTest::qWaitFor([&s] { return !s.slimVm().isScanningSlim(); }, wait && !s.rig.fakeSlim.scanGate ? 3000 : 0);
     settle();
 }
 
@@ -371,9 +374,9 @@ QList<PanelScene> panelScenes()
         full("full-hovered-kind-and-button",
              [](Stage& s) {
                  s.chart()->setHoveredRowID(distributionRowID(FileCategory::Video));
-                 hover(s.view->refreshButton());
+                 hover(part(*s.view, "refresh"));
              }),
-        full("full-hovered-empty-button", [](Stage& s) { hover(s.view->trashTab()->emptyButton()); }),
+        full("full-hovered-empty-button", [](Stage& s) { hover(s.trashTab()->emptyButton()); }),
         full("top-items-collapsed", [](Stage& s) { s.chart()->setTopExpanded(false); }),
         scanned("long-names", showing(longNamedTrash()),
                 [](Stage& s) { s.chart()->setHoveredRowID(topItemRowID(longNamedTrash().topItems[1])); }),
@@ -418,15 +421,15 @@ QList<PanelScene> panelScenes()
                                                                      "remove it as any widget, from its context menu.")
                                                        .arg(PanelItems::plasmaWidgetId(6))};
                  });
-                 s.view->addToPanelButton()->click();
+                 part<QAbstractButton>(*s.view, "offerAdd")->click();
              }),
-        allItems("all-items", "", [](Stage& s) { s.view->trashTab()->allItemsView()->setActionRow(1); }),
+        allItems("all-items", "", [](Stage& s) { s.trashTab()->allItemsView()->setActionRow(1); }),
         allItems("all-items-search", "report"),
         allItems("all-items-search-chinese", "报告"),
         allItems("all-items-no-match", "invoice-2019"),
         allItems("all-items-largest-selection", "",
                  [](Stage& s) {
-                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     AllItemsView* list = s.trashTab()->allItemsView();
                      list->setOrder(TrashListOrder::LargestFirst);
                      for (const int row : {0, 2, 3})
                          list->listView()->selectionModel()->select(list->model()->index(row),
@@ -434,13 +437,13 @@ QList<PanelScene> panelScenes()
                  }),
         allItems("all-items-confirm-delete", "",
                  [](Stage& s) {
-                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     AllItemsView* list = s.trashTab()->allItemsView();
                      list->listView()->setCurrentIndex(list->model()->index(0));
                      list->requestDeleteSelection();
                  }),
         allItems("all-items-put-back-failed", "todo",
                  [](Stage& s) {
-                     AllItemsView* list = s.view->trashTab()->allItemsView();
+                     AllItemsView* list = s.trashTab()->allItemsView();
                      const TrashEntryRef ref = list->model()->entries()->ref(list->model()->entryAt(0));
                      s.rig.trash.restoreReport =
                          TrashRestoreReport{{}, {takenPlace(s, "todo.txt", "/Desktop/todo.txt")}, {ref}};
@@ -471,11 +474,11 @@ QList<PanelScene> panelScenes()
             },
             true,
             [](Stage& s) {
-                DiskSlimView* tab = s.view->slimView();
+                DiskSlimView* tab = s.slimView();
                 tab->setExpanded(DiskSlimCategory::ChromeCache, true);
                 tab->setExpanded(DiskSlimCategory::RustCargoCache, true);
-                const DiskSlimItem& chrome = s.vm().diskSlimItems()[3];
-                s.vm().toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
+                const DiskSlimItem& chrome = s.slimVm().diskSlimItems()[3];
+                s.slimVm().toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
                 tab->setHoveredRowID(tab->rowIDs().at(tab->rowIDs().indexOf(diskSlimTitle(chrome.category)) + 1));
             }),
         slim(
@@ -486,25 +489,25 @@ QList<PanelScene> panelScenes()
             },
             true,
             [](Stage& s) {
-                s.view->slimView()->setExpanded(s.vm().diskSlimItems()[0].category, true);
-                s.view->slimView()->setHoveredRowID(diskSlimTitle(s.vm().diskSlimItems()[1].category));
+                s.slimView()->setExpanded(s.slimVm().diskSlimItems()[0].category, true);
+                s.slimView()->setHoveredRowID(diskSlimTitle(s.slimVm().diskSlimItems()[1].category));
             }),
         slim("slim-nothing-selected", {}, true,
              [](Stage& s) {
-                 for (const DiskSlimItem& item : s.vm().diskSlimItems())
-                     s.vm().toggleSlimCategory(item.category);
+                 for (const DiskSlimItem& item : s.slimVm().diskSlimItems())
+                     s.slimVm().toggleSlimCategory(item.category);
              }),
         slim(
             "slim-purging", [](Stage& s) { s.rig.fakeSlim.purgeGate = holdGate(); }, true,
             [](Stage& s) {
-                s.vm().purgeSelectedSlimItems();
+                s.slimVm().purgeSelectedSlimItems();
                 settle();
             }),
         slim("slim-purging-without-text", {}, true, slimWork(false, true)),
         slim("slim-last-purged", purgedFiveFolders, true,
              [](Stage& s) {
-                 finish(s.vm().purgeSelectedSlimItems());
-                 (void)QTest::qWaitFor([&s] { return !s.vm().isScanningSlim(); }, 3000);
+                 finish(s.slimVm().purgeSelectedSlimItems());
+                 (void)QTest::qWaitFor([&s] { return !s.slimVm().isScanningSlim(); }, 3000);
              }),
         {"slim-failure-line", slimFinds(showing(fullTrash())),
          [](Stage& s) {
@@ -524,7 +527,7 @@ void forEachPanelScene(const std::function<void(const QString& name, QWidget& vi
         if (scene.before)
             scene.before(stage);
         stage.rig.make();
-        MenuBarView view(stage.vm(), stage.rig.settings, stage.workspace);
+        MenuBarView view(stage.vm(), stage.slimVm(), stage.rig.settings, stage.workspace);
         stage.view = &view;
         view.show();
         view.panelAppeared();

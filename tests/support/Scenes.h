@@ -3,6 +3,7 @@
 #include "TrashEntryList.h"
 #include "TrashStatus.h"
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -20,6 +21,16 @@ namespace rubbly::test {
 TrashStatus fullTrash();
 // Entries that all occupy nothing (empty files, empty folders).
 TrashStatus zeroByteTrash();
+// The part of `parent` of type T, and named `name` unless that is null; the test stops when there is
+// none, so a part renamed in the view fails loudly instead of leaving a check with nothing to check.
+template <typename T = QWidget> T* part(const QObject& parent, const char* name = nullptr)
+{
+    T* found = name ? parent.findChild<T*>(QString::fromLatin1(name)) : parent.findChild<T*>();
+    if (!found)
+        qFatal("no part %s of type %s", name ? name : "", T::staticMetaObject.className());
+    return found;
+}
+
 // A listing of 24 entries from several folders (Chinese names and one without an info file among
 // them), trashed over the weeks before `now`, one every 17 hours.
 TrashEntryList sampleListing(Timestamp now);

@@ -9,6 +9,7 @@
 #include "MemoryDefaults.h"
 #include "NotificationService.h"
 #include "SettingsService.h"
+#include "SlimViewModel.h"
 #include "SoundHapticService.h"
 #include "TempHome.h"
 #include "VirtualScheduler.h"
@@ -38,8 +39,8 @@ template <typename T> void finish(QCoro::Task<T>&& task)
     finish(task);
 }
 
-// The view model with every service real except the trash and the desktop, which are fakes, on a
-// virtual clock in a temporary home.
+// The two view models with every service real except the trash and the desktop, which are fakes, on
+// a virtual clock in a temporary home.
 struct ViewModelRig {
     TempHome home;
     VirtualScheduler clock;
@@ -55,20 +56,23 @@ struct ViewModelRig {
     GlobalShortcutService shortcut{&grabber};
     DiskSlimService slim{xdg::slimRoots()};
     FakeSlimService fakeSlim;
-    // The slim engine the view model gets: the real one on the temporary home unless a test points
-    // this at `fakeSlim` before make().
+    // The slim engine the slim view model gets: the real one on the temporary home unless a test
+    // points this at `fakeSlim` before make().
     DiskSlimServicing* slimService = &slim;
     InstalledAppDetector apps{home.environment()};
     AutoCleanService autoClean{trash, notifications, defaults, &clock};
     std::unique_ptr<BinwellViewModel> vm;
+    std::unique_ptr<SlimViewModel> slimVm;
 
     ViewModelRig() { trash.status = statusWith(2); }
 
+    // Both view models; the Trash's is returned.
     BinwellViewModel& make(UpdateServicing* updates = nullptr)
     {
-        vm = std::make_unique<BinwellViewModel>(
-            BinwellViewModel::Services{trash, settings, defaults, clock, notifications, feedback, shortcut,
-                                       *slimService, apps, nullptr, &autoClean, updates});
+        vm = std::make_unique<BinwellViewModel>(BinwellViewModel::Services{
+            trash, settings, defaults, clock, notifications, feedback, shortcut, nullptr, &autoClean, updates});
+        slimVm = std::make_unique<SlimViewModel>(
+            SlimViewModel::Services{*slimService, apps, settings, defaults, clock, notifications, feedback});
         return *vm;
     }
     // The view model after its first scan, showing `status`.
@@ -83,11 +87,11 @@ struct ViewModelRig {
     // The slim tab in a moment no flow holds still: scanning or purging without a progress text.
     void showSlimWork(bool scanning, bool purging)
     {
-        vm->setIsScanningSlim(scanning);
-        vm->setSlimScanProgressText(std::nullopt);
-        vm->setSlimScanProgressValue(scanning ? 0.5 : 0);
-        vm->setIsCleaningSlim(purging);
-        vm->setSlimCleanProgressText(std::nullopt);
+        slimVm->setIsScanningSlim(scanning);
+        slimVm->setSlimScanProgressText(std::nullopt);
+        slimVm->setSlimScanProgressValue(scanning ? 0.5 : 0);
+        slimVm->setIsCleaningSlim(purging);
+        slimVm->setSlimCleanProgressText(std::nullopt);
     }
 };
 

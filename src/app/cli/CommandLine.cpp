@@ -266,9 +266,9 @@ int runUpdate(const QStringList& words, bool json, const std::optional<QString>&
     else if (sub == QLatin1String("download"))
         status = updateDownloadCommand(updates, out(), err());
     else if (sub == QLatin1String("install"))
-        status =
-            updateInstallCommand(updates, UpdateService::replaceableBundle(QCoreApplication::applicationFilePath()),
-                                 trayApplicationRunning(), out(), err());
+        status = updateInstallCommand(
+            updates, UpdateService::replaceableApplicationFolder(QCoreApplication::applicationFilePath()),
+            trayApplicationRunning(), out(), err());
     else
         return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check, download or install")
                                    : QStringLiteral("unknown update command '%1'").arg(sub));

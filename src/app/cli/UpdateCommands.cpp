@@ -67,10 +67,10 @@ int updateDownloadCommand(UpdateService& updates, QTextStream& out, QTextStream&
     return ExitSuccess;
 }
 
-int updateInstallCommand(UpdateService& updates, const QString& bundle, bool trayRunning, QTextStream& out,
+int updateInstallCommand(UpdateService& updates, const QString& applicationFolder, bool trayRunning, QTextStream& out,
                          QTextStream& err)
 {
-    if (bundle.isEmpty()) {
+    if (applicationFolder.isEmpty()) {
         err << "rubbly: this copy does not run from a Rubbly.app folder you own; update it the way it was "
                "installed (a package through its package manager)\n";
         return ExitFailure;
@@ -84,12 +84,12 @@ int updateInstallCommand(UpdateService& updates, const QString& bundle, bool tra
         return downloaded;
     const QByteArray newApp = updates.status().newAppPath();
     if (!updates.installAndRelaunch(newApp)) {
-        err << "rubbly: could not replace " << printableText(bundle) << "; the new version was started from "
+        err << "rubbly: could not replace " << printableText(applicationFolder) << "; the new version was started from "
             << printableText(newApp) << "\n";
         return ExitFailure;
     }
-    out << "Installing Rubbly " << printableText(updates.status().info().version) << " into " << printableText(bundle)
-        << "; it starts once this command has ended\n";
+    out << "Installing Rubbly " << printableText(updates.status().info().version) << " into "
+        << printableText(applicationFolder) << "; it starts once this command has ended\n";
     return ExitSuccess;
 }
 

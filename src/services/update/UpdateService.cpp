@@ -161,10 +161,10 @@ bool prepareWorkFolder(const QString& work)
     return QDir().mkpath(work);
 }
 
-// Why no usable bundle came out of an archive.
+// Why no usable application folder came out of an archive.
 struct UnpackFailure {
     // The archive's signature did not verify: the archive is deleted, nothing unpacked. Otherwise it
-    // was signed but held no usable bundle.
+    // was signed but held no usable application folder.
     bool refused = false;
     // What went wrong, when known.
     QString why;
@@ -188,9 +188,9 @@ QString refusal(SignatureCheck check)
 }
 
 // Verifies `archive` against its signature and, only when it holds, unpacks it: Done when a usable
-// bundle is in the work folder. A zip unpacks into the work folder; a tar archive, standing where a
-// disk image would, into a staging folder "mount" from which the bundle is moved out before the
-// staging folder goes.
+// application folder is in the work folder. A zip unpacks into the work folder; a tar archive,
+// standing where a disk image would, into a staging folder "mount" from which the application folder
+// is moved out before the staging folder goes.
 Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& archive, bool zip,
                                             const MinisignSignature& signature, const QList<MinisignKey>& keys)
 {
@@ -198,7 +198,7 @@ Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& 
         QFile::remove(archive);
         return UnpackFailure{true, refusal(check)};
     }
-    const QString bundle = work + QLatin1Char('/') + kBundleName;
+    const QString applicationFolder = work + QLatin1Char('/') + kApplicationFolderName;
     const QString into = zip ? work : work + QStringLiteral("/mount");
     if (!zip)
         QDir().mkpath(into);
@@ -206,15 +206,16 @@ Result<Done, UnpackFailure> verifyAndUnpack(const QString& work, const QString& 
         ArchiveExtractor::extract(QFile::encodeName(archive), QFile::encodeName(into));
     bool unpacked = extracted.ok();
     if (!zip) {
-        const QString unpackedBundle = into + QLatin1Char('/') + kBundleName;
-        unpacked = unpacked && (!QFileInfo::exists(unpackedBundle) || QDir().rename(unpackedBundle, bundle));
+        const QString unpackedFolder = into + QLatin1Char('/') + kApplicationFolderName;
+        unpacked = unpacked && (!QFileInfo::exists(unpackedFolder) || QDir().rename(unpackedFolder, applicationFolder));
         makeTreeWritable(into);
         QDir(into).removeRecursively();
     }
     // A rejected or half-unpacked archive is never offered for installation, even if it held the
-    // bundle before the entry that stopped it; what it unpacked goes at once, so an archive stopped
+    // application folder before the entry that stopped it; what it unpacked goes at once, so an archive stopped
     // at the size limit does not hold that much of the user's disk until the next update.
-    if (unpacked && QFileInfo(bundle).isDir() && isExecutableFile(bundle + QStringLiteral("/AppRun")))
+    if (unpacked && QFileInfo(applicationFolder).isDir() &&
+        isExecutableFile(applicationFolder + QStringLiteral("/AppRun")))
         return Done{};
     prepareWorkFolder(work);
     return UnpackFailure{false, extracted ? QString() : extracted.error()};
@@ -581,7 +582,7 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     };
 
     // The body goes straight to disk, into a fresh work folder; emptying the old one (a whole
-    // unpacked bundle) is the worker's job.
+    // unpacked application folder) is the worker's job.
     const QString work = workFolder();
     const QString lastComponent = info.downloadURL.fileName();
     const bool zip = QFileInfo(lastComponent).suffix().compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
@@ -682,10 +683,10 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
     const Result<Done, UnpackFailure> unpacked = co_await m_actor.run(std::move(unpackJob));
     if (!self)
         co_return;
-    const QString bundle = work + QLatin1Char('/') + kBundleName;
+    const QString applicationFolder = work + QLatin1Char('/') + kApplicationFolderName;
     if (unpacked) {
-        qCInfo(lcUpdate).noquote() << QStringLiteral("the new Rubbly.app is unpacked in %1").arg(bundle);
-        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(bundle), info));
+        qCInfo(lcUpdate).noquote() << QStringLiteral("the new Rubbly.app is unpacked in %1").arg(applicationFolder);
+        setStatus(UpdateStatus::readyToInstall(QFile::encodeName(applicationFolder), info));
         co_return;
     }
     const auto& [refused, why] = unpacked.error();
@@ -706,11 +707,11 @@ QCoro::Task<void> UpdateService::downloadUpdate(UpdateInfo info)
             .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why)));
 }
 
-QString UpdateService::replaceableBundle(const QString& programPath)
+QString UpdateService::replaceableApplicationFolder(const QString& programPath)
 {
     QDir dir = QFileInfo(programPath).absoluteDir();
     for (int depth = 0; depth < 8; ++depth) {
-        if (dir.dirName() == kBundleName && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
+        if (dir.dirName() == kApplicationFolderName && isExecutableFile(dir.filePath(QStringLiteral("AppRun")))) {
             const QFileInfo info(dir.absolutePath());
             const QString parent = info.absolutePath();
             // Ours to replace: owned by us, inside a folder we may write (not a distribution package).
@@ -806,9 +807,9 @@ rm -rf -- "$WORK"
 bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
 {
     const QString source = QFile::decodeName(newAppPath);
-    const QString destination = m_config.runningBundle.isEmpty()
-                                    ? replaceableBundle(QCoreApplication::applicationFilePath())
-                                    : m_config.runningBundle;
+    const QString destination = m_config.runningApplicationFolder.isEmpty()
+                                    ? replaceableApplicationFolder(QCoreApplication::applicationFilePath())
+                                    : m_config.runningApplicationFolder;
     const qint64 pid = m_config.processId ? m_config.processId : QCoreApplication::applicationPid();
     const QString work = workFolder();
     const QString scriptPath = work + QStringLiteral("/relaunch.sh");

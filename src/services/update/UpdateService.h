@@ -54,7 +54,7 @@ public:
         // The keys an archive's signature must be made with; none: updates cannot be installed.
         QList<MinisignKey> trustedKeys;
         // The Rubbly.app folder to replace; empty: found from the running program's location.
-        QString runningBundle;
+        QString runningApplicationFolder;
         // The process the relaunch script waits for; 0: this one. Should it still run after
         // `quitWait`, the script installs nothing and says so in update.log beside the work folder.
         qint64 processId = 0;
@@ -96,7 +96,7 @@ public:
     // Numeric comparison of dotted versions; pieces that are not integers are dropped.
     static bool isVersion(const QString& a, const QString& newerThan);
     // The Rubbly.app folder holding `programPath`, when it is one the user owns and may replace.
-    static QString replaceableBundle(const QString& programPath);
+    static QString replaceableApplicationFolder(const QString& programPath);
     // The relaunch script; the paths reach it as arguments, never as part of its text:
     // PID SRC DEST WORK [WAIT in tenths of a second] [LOG].
     static QString relaunchScript();

@@ -9,6 +9,7 @@
 #include "PanelLogic.h"
 #include "SettingsService.h"
 #include "Symbols.h"
+#include "TextButton.h"
 #include "TrashEntryFilterModel.h"
 #include "Workspace.h"
 
@@ -34,57 +35,6 @@ constexpr int kActionGap = 4;
 constexpr int kActionsWidth = 3 * kActionSize + 2 * kActionGap;
 
 } // namespace
-
-// A small text command in the accent colour (or the danger colour), outlined while hovered: the
-// panel's "Undo" look.
-class AllItemsView::TextButton final : public PlainButton {
-public:
-    TextButton(const QString& text, int accent, QWidget* parent = nullptr)
-        : PlainButton(parent)
-        , m_accent(accent)
-    {
-        setLabel(text);
-        setCursor(Qt::PointingHandCursor);
-        connect(this, &PlainButton::hoveredChanged, this, qOverload<>(&QWidget::update));
-    }
-    void setLabel(const QString& text)
-    {
-        setText(text);
-        if (accessibleName().isEmpty() || m_namedByText)
-            setAccessibleName(text);
-        m_namedByText = true;
-        updateGeometry();
-        update();
-    }
-    void nameFor(const QString& name)
-    {
-        m_namedByText = false;
-        setAccessibleName(name);
-    }
-    QSize sizeHint() const override
-    {
-        return {static_cast<int>(std::ceil(QFontMetricsF(monoFont(9, Weight::Bold)).horizontalAdvance(text()))) + 12,
-                16};
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const QRectF box(rect());
-        if (isHovered())
-            paintCard(painter, box, 4, Tint::accent(m_accent).opacity(0.12).resolve(this),
-                      Tint::accent(m_accent).opacity(0.4).resolve(this), 0.5);
-        painter.setFont(monoFont(9, Weight::Bold));
-        painter.setPen(Tint::accent(m_accent).resolve(this));
-        painter.drawText(box, Qt::AlignCenter, text());
-        paintFocusRing(painter, box, 4);
-    }
-
-private:
-    int m_accent;
-    bool m_namedByText = true;
-};
 
 // The search line: a prompt, the text field without a frame of its own, and a clear button, in the
 // panel's card. Its colours are the theme's, set again whenever the appearance changes.

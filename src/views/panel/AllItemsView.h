@@ -11,6 +11,7 @@ class QListView;
 namespace rubbly {
 
 class BinwellViewModel;
+class TextButton;
 class TrashEntryFilterModel;
 class Workspace;
 
@@ -65,7 +66,6 @@ private:
     class EntryList;
     class EntryDelegate;
     class SearchField;
-    class TextButton;
 
     // The rows acted on: the selection, else the current row.
     QList<quint32> chosenEntries() const;

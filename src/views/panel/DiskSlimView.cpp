@@ -1,13 +1,13 @@
 #include "DiskSlimView.h"
 
 #include "Accessibility.h"
-#include "BinwellViewModel.h"
 #include "Formatting.h"
 #include "GeekFonts.h"
 #include "GeekScrollView.h"
 #include "GeekTheme.h"
 #include "Painting.h"
 #include "PanelLogic.h"
+#include "SlimViewModel.h"
 #include "Symbols.h"
 #include "Workspace.h"
 
@@ -40,7 +40,7 @@ public:
     using Row = SlimRow;
     using Kind = SlimRow::Kind;
 
-    Canvas(DiskSlimView& view, BinwellViewModel& viewModel, Workspace& workspace, GeekScrollView& scroll)
+    Canvas(DiskSlimView& view, SlimViewModel& viewModel, Workspace& workspace, GeekScrollView& scroll)
         : QWidget(&view)
         , m_view(view)
         , m_viewModel(viewModel)
@@ -388,7 +388,7 @@ private:
     }
 
     DiskSlimView& m_view;
-    BinwellViewModel& m_viewModel;
+    SlimViewModel& m_viewModel;
     Workspace& m_workspace;
     GeekScrollView& m_scroll;
     QList<Row> m_rows;
@@ -507,7 +507,7 @@ private:
     QString m_progress;
 };
 
-DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QWidget* parent)
+DiskSlimView::DiskSlimView(SlimViewModel& viewModel, Workspace& workspace, QWidget* parent)
     : GeekCard(8, Tint::surface(), Tint::border(), 0.5, parent)
     , m_viewModel(viewModel)
     , m_workspace(workspace)
@@ -582,12 +582,12 @@ DiskSlimView::DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QW
     column->addWidget(m_listBody);
 
     connect(m_purge, &QAbstractButton::clicked, this, [this] { m_viewModel.purgeSelectedSlimItems(); });
-    for (auto signal : {&BinwellViewModel::diskSlimItemsChanged, &BinwellViewModel::isScanningSlimChanged,
-                        &BinwellViewModel::isCleaningSlimChanged, &BinwellViewModel::slimCleanProgressTextChanged,
-                        &BinwellViewModel::lastSlimScanDateChanged})
+    for (auto signal : {&SlimViewModel::diskSlimItemsChanged, &SlimViewModel::isScanningSlimChanged,
+                        &SlimViewModel::isCleaningSlimChanged, &SlimViewModel::slimCleanProgressTextChanged,
+                        &SlimViewModel::lastSlimScanDateChanged})
         connect(&m_viewModel, signal, this, &DiskSlimView::updateFromModel);
-    connect(&m_viewModel, &BinwellViewModel::slimScanProgressTextChanged, this, &DiskSlimView::updateProgress);
-    connect(&m_viewModel, &BinwellViewModel::slimScanProgressValueChanged, this, &DiskSlimView::updateProgress);
+    connect(&m_viewModel, &SlimViewModel::slimScanProgressTextChanged, this, &DiskSlimView::updateProgress);
+    connect(&m_viewModel, &SlimViewModel::slimScanProgressValueChanged, this, &DiskSlimView::updateProgress);
     updateFromModel();
 }
 

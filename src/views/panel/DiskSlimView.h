@@ -8,7 +8,7 @@
 
 namespace rubbly {
 
-class BinwellViewModel;
+class SlimViewModel;
 class GeekScrollView;
 class Workspace;
 
@@ -20,7 +20,7 @@ class Workspace;
 class DiskSlimView final : public GeekCard {
     Q_OBJECT
 public:
-    DiskSlimView(BinwellViewModel& viewModel, Workspace& workspace, QWidget* parent = nullptr);
+    DiskSlimView(SlimViewModel& viewModel, Workspace& workspace, QWidget* parent = nullptr);
     ~DiskSlimView() override;
 
     // The tab came into view: scans when there is nothing to show and no scan runs.
@@ -57,7 +57,7 @@ private:
     void updateFromModel();
     void updateProgress();
 
-    BinwellViewModel& m_viewModel;
+    SlimViewModel& m_viewModel;
     Workspace& m_workspace;
     QSet<DiskSlimCategory> m_expanded;
     QString m_hoveredRowID;

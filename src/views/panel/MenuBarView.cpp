@@ -12,6 +12,8 @@
 #include "Motion.h"
 #include "Painting.h"
 #include "SettingsService.h"
+#include "SlimViewModel.h"
+#include "TextButton.h"
 #include "TrashTabViews.h"
 #include "Workspace.h"
 
@@ -155,6 +157,9 @@ public:
         , m_confirm(new CardButton(QCoreApplication::translate("Panel", "$ CONFIRM"), true, m_card))
         , m_cancel(new CardButton(QCoreApplication::translate("Panel", "CANCEL"), false, m_card))
     {
+        m_card->setObjectName(QStringLiteral("confirmationCard"));
+        m_confirm->setObjectName(QStringLiteral("confirm"));
+        m_cancel->setObjectName(QStringLiteral("cancel"));
         m_card->setFixedWidth(260);
         auto* column = new QVBoxLayout(m_card);
         column->setContentsMargins(12, 12, 12, 12);
@@ -186,8 +191,6 @@ public:
         m_card->move((width() - m_card->width()) / 2, (height() - m_card->height()) / 2);
     }
     QWidget* card() const { return m_card; }
-    QAbstractButton* confirmButton() const { return m_confirm; }
-    QAbstractButton* cancelButton() const { return m_cancel; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -244,38 +247,6 @@ private:
 };
 
 // "> RELEASE TO TRASH" in a dashed frame while files are dragged over the panel.
-// A word of the status lines that acts ("Undo"): the accent colour, bold while hovered, on a faint card.
-class MenuBarView::LineButton final : public PlainButton {
-public:
-    LineButton(const QString& text, QWidget* parent = nullptr)
-        : PlainButton(parent)
-    {
-        setText(text);
-        setAccessibleName(text);
-        setCursor(Qt::PointingHandCursor);
-        connect(this, &PlainButton::hoveredChanged, this, qOverload<>(&QWidget::update));
-    }
-    QSize sizeHint() const override
-    {
-        return {static_cast<int>(std::ceil(QFontMetricsF(monoFont(9, Weight::Bold)).horizontalAdvance(text()))) + 12,
-                16};
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const QRectF box(rect());
-        if (isHovered())
-            paintCard(painter, box, 4, Tint::accent(4).opacity(0.12).resolve(this),
-                      Tint::accent(4).opacity(0.4).resolve(this), 0.5);
-        painter.setFont(monoFont(9, Weight::Bold));
-        painter.setPen(Tint::accent(4).resolve(this));
-        painter.drawText(box, Qt::AlignCenter, text());
-        paintFocusRing(painter, box, 4);
-    }
-};
-
 class MenuBarView::DropOverlay final : public QWidget {
 public:
     explicit DropOverlay(QWidget* parent)
@@ -320,9 +291,11 @@ private:
     AnimatedValue m_shown;
 };
 
-MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings, Workspace& workspace, QWidget* parent)
+MenuBarView::MenuBarView(BinwellViewModel& viewModel, SlimViewModel& slimViewModel, SettingsService& settings,
+                         Workspace& workspace, QWidget* parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
+    , m_slimViewModel(slimViewModel)
     , m_settings(settings)
     , m_workspace(workspace)
     , m_column(new QWidget(this))
@@ -335,11 +308,11 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     , m_notice(new GeekText(QString(), monoFont(9), Tint::accent(8)))
     , m_offer(new GeekCard(6, Tint::surface(), Tint::accent(4).opacity(0.4)))
     , m_offerText(new GeekText(QString(), monoFont(9), Tint::secondary()))
-    , m_offerAdd(new LineButton(QCoreApplication::translate("Panel", "Add to panel")))
-    , m_offerDismiss(new LineButton(QCoreApplication::translate("Panel", "Dismiss")))
+    , m_offerAdd(new TextButton(QCoreApplication::translate("Panel", "Add to panel")))
+    , m_offerDismiss(new TextButton(QCoreApplication::translate("Panel", "Dismiss")))
     , m_undoLine(new QWidget)
     , m_undoText(new GeekText(QString(), monoFont(9), Tint::secondary()))
-    , m_undoButton(new LineButton(QCoreApplication::translate("Panel", "Undo")))
+    , m_undoButton(new TextButton(QCoreApplication::translate("Panel", "Undo")))
     , m_failureLine(new GeekText(QString(), monoFont(9), Tint::accent(8)))
     , m_recordLine(new GeekText(QString(), monoFont(9), Tint::tertiary()))
     , m_confirmation(new ConfirmationOverlay(this))
@@ -353,6 +326,13 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(kAppName);
     installAccessibility();
+    m_column->setObjectName(QStringLiteral("column"));
+    m_refresh->setObjectName(QStringLiteral("refresh"));
+    m_undoLine->setObjectName(QStringLiteral("undoLine"));
+    m_undoButton->setObjectName(QStringLiteral("undo"));
+    m_offer->setObjectName(QStringLiteral("offer"));
+    m_offerAdd->setObjectName(QStringLiteral("offerAdd"));
+    m_offerDismiss->setObjectName(QStringLiteral("offerDismiss"));
     setAccessibleRole(m_notice, QAccessible::AlertMessage);
     setAccessibleRole(m_failureLine, QAccessible::AlertMessage);
 
@@ -429,13 +409,13 @@ MenuBarView::MenuBarView(BinwellViewModel& viewModel, SettingsService& settings,
         // stays until cancelled, confirmed, refreshed or the panel re-appears).
         setConfirming(m_confirming);
     });
-    connect(&m_viewModel, &BinwellViewModel::diskSlimItemsChanged, this, &MenuBarView::updateHeader);
-    connect(&m_viewModel, &BinwellViewModel::isScanningSlimChanged, this, &MenuBarView::updateHeader);
+    connect(&m_slimViewModel, &SlimViewModel::diskSlimItemsChanged, this, &MenuBarView::updateHeader);
+    connect(&m_slimViewModel, &SlimViewModel::isScanningSlimChanged, this, &MenuBarView::updateHeader);
     connect(&m_viewModel, &BinwellViewModel::lastFailureDetailChanged, this, &MenuBarView::updateLines);
     connect(&m_viewModel, &BinwellViewModel::dropUndoChanged, this, &MenuBarView::updateLines);
     connect(&m_viewModel, &BinwellViewModel::lastCleaningRecordChanged, this, &MenuBarView::updateLines);
-    connect(&m_viewModel, &BinwellViewModel::lastSlimCleaningRecordChanged, this, &MenuBarView::updateLines);
-    connect(&m_viewModel, &BinwellViewModel::lastSlimScanDateChanged, this, &MenuBarView::updateLines);
+    connect(&m_slimViewModel, &SlimViewModel::lastSlimCleaningRecordChanged, this, &MenuBarView::updateLines);
+    connect(&m_slimViewModel, &SlimViewModel::lastSlimScanDateChanged, this, &MenuBarView::updateLines);
 
     m_tabBar->select(m_tab, false);
     updateHeader();
@@ -497,21 +477,6 @@ void MenuBarView::closePanelItemOffer()
         Q_EMIT panelItemOfferClosed();
 }
 
-QString MenuBarView::panelItemOfferText() const
-{
-    return m_offer->isVisibleTo(this) ? m_offerText->text() : QString();
-}
-
-QAbstractButton* MenuBarView::addToPanelButton() const
-{
-    return m_offerAdd;
-}
-
-QAbstractButton* MenuBarView::dismissOfferButton() const
-{
-    return m_offerDismiss;
-}
-
 void MenuBarView::buildHeader(QWidget* header)
 {
     auto* row = new QHBoxLayout(header);
@@ -563,7 +528,7 @@ void MenuBarView::showTabContent(bool animated)
     // The slim view lives only while its tab shows, so its expanded rows and hover start afresh each
     // time, and its hundreds of rows cost nothing while the trash tab is up.
     if (m_tab == MenuBarTab::Slim && !m_slimView) {
-        m_slimView = new DiskSlimView(m_viewModel, m_workspace, m_content);
+        m_slimView = new DiskSlimView(m_slimViewModel, m_workspace, m_content);
         m_content->layout()->addWidget(m_slimView);
     } else if (m_tab == MenuBarTab::Trash && m_slimView) {
         delete m_slimView;
@@ -614,7 +579,7 @@ void MenuBarView::refresh()
     if (m_tab == MenuBarTab::Trash)
         m_viewModel.refresh();
     else
-        m_viewModel.scanSlim(true);
+        m_slimViewModel.scanSlim(true);
 }
 
 void MenuBarView::requestEmpty()
@@ -676,53 +641,13 @@ void MenuBarView::setDropTargeted(bool targeted)
     m_dropOverlay->prepare(targeted);
 }
 
-QWidget* MenuBarView::confirmationCard() const
-{
-    return m_confirmation->card();
-}
-
-QAbstractButton* MenuBarView::confirmButton() const
-{
-    return m_confirmation->confirmButton();
-}
-
-QAbstractButton* MenuBarView::cancelButton() const
-{
-    return m_confirmation->cancelButton();
-}
-
-QString MenuBarView::summaryText() const
-{
-    return m_summary->text();
-}
-
-QString MenuBarView::failureLineText() const
-{
-    return m_failureLine->isVisibleTo(this) ? m_failureLine->text() : QString();
-}
-
-QString MenuBarView::undoLineText() const
-{
-    return m_undoLine->isVisibleTo(this) ? m_undoText->text() : QString();
-}
-
-QAbstractButton* MenuBarView::undoButton() const
-{
-    return m_undoButton;
-}
-
-QString MenuBarView::recordLineText() const
-{
-    return m_recordLine->isVisibleTo(this) ? m_recordLine->text() : QString();
-}
-
 void MenuBarView::updateHeader()
 {
     m_dateStamp->setText(formatTodayStamp(m_viewModel.now()));
     m_dateStamp->setAccessibleName(spokenToday(m_viewModel.now()));
     m_summary->setText(QCoreApplication::translate("Panel", "%1 total")
-                           .arg(selectedSizeText(m_tab, m_viewModel.state(), m_viewModel.diskSlimItems())));
-    const bool busy = isBusy(m_tab, m_viewModel.state(), m_viewModel.isScanningSlim());
+                           .arg(selectedSizeText(m_tab, m_viewModel.state(), m_slimViewModel.diskSlimItems())));
+    const bool busy = isBusy(m_tab, m_viewModel.state(), m_slimViewModel.isScanningSlim());
     m_refresh->setSymbol(busy ? QStringLiteral("arrow.triangle.2.circlepath") : QStringLiteral("arrow.clockwise"));
     m_refresh->setEnabled(!busy);
 }
@@ -740,8 +665,8 @@ void MenuBarView::updateLines()
         moved = QCoreApplication::translate("Panel", "> moved %1 items to the Trash").arg(undo->movedCount);
     m_undoText->setText(moved);
     m_undoLine->setVisible(undo.has_value());
-    const auto record = recordLine(m_tab, m_viewModel.lastCleaningRecord(), m_viewModel.lastSlimCleaningRecord(),
-                                   m_viewModel.lastSlimScanDate(), m_viewModel.now());
+    const auto record = recordLine(m_tab, m_viewModel.lastCleaningRecord(), m_slimViewModel.lastSlimCleaningRecord(),
+                                   m_slimViewModel.lastSlimScanDate(), m_viewModel.now());
     m_recordLine->setText(record.value_or(QString()));
     m_recordLine->setVisible(record.has_value());
 }

@@ -22,19 +22,22 @@ class GeekCard;
 class GeekIconButton;
 class GeekText;
 class SettingsService;
+class SlimViewModel;
+class TextButton;
 class TrashTabView;
 class Workspace;
 
 // The panel under the tray item: a header with the date, the size summary and four buttons; the tab
 // bar; the selected tab's content; the failure and record lines; and two overlays, the confirmation
 // card before emptying and the drop target for files dragged onto the panel. Everything shown comes
-// from the view model and the settings; every action is a view-model call, a settings read or a
-// Workspace call. 320 wide; its height follows its content.
+// from the two view models (the Trash's and the slim tab's) and the settings; every action is a
+// view-model call, a settings read or a Workspace call. Tests and the gallery reach its parts by
+// their object names. 320 wide; its height follows its content.
 class MenuBarView final : public QWidget {
     Q_OBJECT
 public:
-    MenuBarView(BinwellViewModel& viewModel, SettingsService& settings, Workspace& workspace,
-                QWidget* parent = nullptr);
+    MenuBarView(BinwellViewModel& viewModel, SlimViewModel& slimViewModel, SettingsService& settings,
+                Workspace& workspace, QWidget* parent = nullptr);
     ~MenuBarView() override;
 
     void selectTab(MenuBarTab tab);
@@ -62,27 +65,6 @@ public:
     void cancelEmpty();
     void refresh();
 
-    // For tests and the gallery: the parts as they are.
-    GeekIconButton* refreshButton() const { return m_refresh; }
-    QString summaryText() const;
-    QString failureLineText() const;
-    // The line that offers to undo the last drop ("" while none is offered) and its button.
-    QString undoLineText() const;
-    QAbstractButton* undoButton() const;
-    // The panel-item offer's line ("" while none is offered) and its two buttons.
-    QString panelItemOfferText() const;
-    QAbstractButton* addToPanelButton() const;
-    QAbstractButton* dismissOfferButton() const;
-    QString recordLineText() const;
-    TrashTabView* trashTab() const { return m_trashTab; }
-    DiskSlimView* slimView() const { return m_slimView; }
-    // The column under the overlays (blurred while the card shows).
-    QWidget* column() const { return m_column; }
-    // The confirmation card (its parent is the dimming layer) and its two buttons.
-    QWidget* confirmationCard() const;
-    QAbstractButton* confirmButton() const;
-    QAbstractButton* cancelButton() const;
-
 Q_SIGNALS:
     void settingsRequested();
     void quitRequested();
@@ -104,7 +86,6 @@ private:
     class TabBar;
     class ConfirmationOverlay;
     class DropOverlay;
-    class LineButton;
 
     void buildHeader(QWidget* header);
     void setConfirming(bool confirming);
@@ -117,6 +98,7 @@ private:
     void showTabContent(bool animated);
 
     BinwellViewModel& m_viewModel;
+    SlimViewModel& m_slimViewModel;
     SettingsService& m_settings;
     Workspace& m_workspace;
     MenuBarTab m_tab = MenuBarTab::Trash;
@@ -134,13 +116,13 @@ private:
     GeekText* m_notice;
     GeekCard* m_offer;
     GeekText* m_offerText;
-    LineButton* m_offerAdd;
-    LineButton* m_offerDismiss;
+    TextButton* m_offerAdd;
+    TextButton* m_offerDismiss;
     std::function<PanelItemOutcome()> m_addPanelItem;
     bool m_framed = false;
     QWidget* m_undoLine;
     GeekText* m_undoText;
-    LineButton* m_undoButton;
+    TextButton* m_undoButton;
     GeekText* m_failureLine;
     GeekText* m_recordLine;
     ConfirmationOverlay* m_confirmation;

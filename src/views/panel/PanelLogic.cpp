@@ -1,7 +1,7 @@
 #include "PanelLogic.h"
 
-#include "BinwellViewModel.h"
 #include "Formatting.h"
+#include "SlimViewModel.h"
 
 #include <QCoreApplication>
 
@@ -19,7 +19,7 @@ QString menuBarTabTitle(MenuBarTab tab)
 QString selectedSizeText(MenuBarTab tab, const BinwellState& state, const QList<DiskSlimItem>& slimItems)
 {
     if (tab == MenuBarTab::Slim)
-        return formatBytesCompact(BinwellViewModel::selectedSize(slimItems));
+        return formatBytesCompact(SlimViewModel::selectedSize(slimItems));
     if (state.kind() == BinwellState::Kind::Normal)
         return formatBytesCompact(state.status()->totalSize);
     return QStringLiteral("0B");

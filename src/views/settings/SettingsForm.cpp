@@ -456,6 +456,9 @@ FormRow::FormRow(const QString& text, QWidget* control, QWidget* parent)
     m_layout->addWidget(m_label, 1);
     m_layout->addWidget(control, 0, Qt::AlignVCenter);
     control->setAccessibleName(text);
+    // The row is an object of its own on the accessibility bus: a screen reader walking the window
+    // object by object would otherwise meet a nameless filler before every setting.
+    setAccessibleName(text);
     setMinimumHeight(36);
 }
 

@@ -165,8 +165,7 @@ GeneralSettingsView::GeneralSettingsView(SettingsService& settings, QWidget* par
                  toggleFor(this, settings, SettingsService::Key::AutomaticallyCheckForUpdates));
 }
 
-MenuBarSettingsView::MenuBarSettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel,
-                                         QWidget* parent)
+TraySettingsView::TraySettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel, QWidget* parent)
     : FormPane(parent)
 {
     FormSection* section = addSection(

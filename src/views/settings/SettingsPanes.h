@@ -21,12 +21,14 @@ public:
     explicit GeneralSettingsView(SettingsService& settings, QWidget* parent = nullptr);
 };
 
-class MenuBarSettingsView final : public FormPane {
+// The Tray pane: what the tray item shows beside its icon (the Trash's size, or nothing when it is
+// empty) and whether the icon fills with the Trash.
+class TraySettingsView final : public FormPane {
     Q_OBJECT
 public:
     // With `addSizeToPanel`, a button that puts the size item into the desktop's own panel.
-    explicit MenuBarSettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel = {},
-                                 QWidget* parent = nullptr);
+    explicit TraySettingsView(SettingsService& settings, std::function<QString()> addSizeToPanel = {},
+                              QWidget* parent = nullptr);
 };
 
 // Turning the confirmation off for the first time ever asks the window to warn once.

@@ -169,7 +169,7 @@ SettingsView::SettingsView(SettingsService& settings, UpdateServicing& updates, 
     auto* cleaning = new CleaningSettingsView(settings);
     connect(cleaning, &CleaningSettingsView::confirmOffWarningRequested, this, &SettingsView::showConfirmOffWarning);
     for (QWidget* pane : std::initializer_list<QWidget*>{
-             new GeneralSettingsView(settings), new MenuBarSettingsView(settings, options.addSizeToPanel), cleaning,
+             new GeneralSettingsView(settings), new TraySettingsView(settings, options.addSizeToPanel), cleaning,
              new AutomationSettingsView(settings),
              new InteractionSettingsView(settings, shortcut, options.wayland, options.desktops),
              new PermissionsSettingsView(workspace),
