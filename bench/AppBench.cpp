@@ -343,7 +343,7 @@ int listAtStart()
     QElapsedTimer opened;
     opened.start();
     const double cpuBefore = cpuMs();
-    TrashTabView* tab = app.panelView()->trashTab();
+    TrashTabView* tab = app.panelView()->findChild<TrashTabView*>();
     tab->openAllItems();
     QListView* view = tab->allItemsView()->listView();
     const double first = untilRowsPainted(

@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QTest>
+#include <QTextBoundaryFinder>
 
 using namespace rubbly;
 using namespace rubbly::test;
@@ -137,9 +138,17 @@ private Q_SLOTS:
         window.settings->setGlobalShortcutEnabled(true);
         const bool anonymous = detail == u"anonymous"_s;
         window.grabber.force(status, anonymous ? QString() : detail, anonymous);
-        const QString text = window.view->currentPane()->findChild<GeekText*>(u"shortcutStatus"_s)->text();
+        const QString shown = window.view->currentPane()->findChild<GeekText*>(u"shortcutStatus"_s)->text();
+        const QString text = QString(shown).remove(QChar(0x2060)).replace(QChar(0x00A0), u' ');
         for (const QString& part : says + QStringList{u"!其他程序"_s, u"!--toggle-panel"_s})
             QVERIFY2(text.contains(part.mid(part.startsWith(u'!'))) != part.startsWith(u'!'), qPrintable(text));
+        // The command is never cut at the end of a line.
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, shown);
+        const qsizetype at = shown.indexOf(u"rubbly"_s);
+        for (qsizetype i = at + 1; at >= 0 && i < shown.indexOf(u"trash"_s, at) + 5; ++i) {
+            breaks.setPosition(i);
+            QVERIFY2(!breaks.isAtBoundary(), qPrintable(shown.left(i)));
+        }
     }
 
     // Automatic cleaning deletes by what these controls store, so the store follows each control's state

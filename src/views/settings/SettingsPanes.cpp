@@ -81,6 +81,18 @@ QString sentences(const QString& first, const QString& second)
     return first.endsWith(u'\u3002') || first.endsWith(u'\uff1a') ? first + second : first + u' ' + second;
 }
 
+// A command in a sentence stays on one line: broken at a hyphen it reads as two words, and whoever
+// types it as shown types something else. The spaces become no-break ones and a word joiner follows
+// each hyphen; only what is drawn changes.
+QString withWholeCommands(QString text)
+{
+    static const QString command = QStringLiteral("rubbly --empty-trash");
+    QString whole = command;
+    whole.replace(u' ', QChar(0x00A0));
+    whole.replace(QStringLiteral("-"), QStringLiteral("-") + QChar(0x2060));
+    return text.replace(command, whole);
+}
+
 } // namespace
 
 QString shortcutStatusText(bool enabled, const ShortcutReport& report, bool wayland, const QStringList& desktops)
@@ -285,7 +297,7 @@ InteractionSettingsView::InteractionSettingsView(SettingsService& settings, Glob
         const QString text =
             shortcutStatusText(settings.globalShortcutEnabled(), {state, shortcut.statusDetail(), shortcut.anonymous()},
                                wayland, desktops);
-        status->setText(text);
+        status->setText(withWholeCommands(text));
         status->setVisible(!text.isEmpty());
         // Orange only where the key does nothing; asking and waiting are on their way.
         const bool fine = state == S::Active || state == S::Waiting || state == S::Inactive;
