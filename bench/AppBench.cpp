@@ -346,8 +346,9 @@ int listAtStart()
     TrashTabView* tab = app.panelView()->findChild<TrashTabView*>();
     tab->openAllItems();
     QListView* view = tab->allItemsView()->listView();
-    const double first = untilRowsPainted(
-        view, [] {}, [view] { return view->model()->rowCount() > 0; }, &opened);
+    const auto nothing = [] {};
+    const auto listed = [view] { return view->model()->rowCount() > 0; };
+    const double first = untilRowsPainted(view, nothing, listed, &opened);
     const double cpu = cpuMs() - cpuBefore;
     // And once every size is in (the same listing when no folder was left unmeasured).
     QElapsedTimer sized;
