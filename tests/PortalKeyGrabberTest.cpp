@@ -208,7 +208,10 @@ private Q_SLOTS:
             << Answer{2, true, false, false, true} << QByteArray() << S::Active << false;
         QTest::newRow("gnome-terminal") << Answer{2, false} << QByteArray("0::/user.slice/session-2.scope\n")
                                         << S::RefusedByDesktop << true;
-        QTest::newRow("gnome-cancel") << Answer{1, false} << scope << S::RefusedByUser << false;
+        // The documented answer to a cancelled dialog; GNOME 48 answers its Cancel as it answers a refusal,
+        // 2 with nothing bound, which is all the pane can go by there.
+        QTest::newRow("cancel") << Answer{1, false} << scope << S::RefusedByUser << false;
+        QTest::newRow("gnome-48-cancel") << Answer{2, false} << scope << S::RefusedByDesktop << false;
         QTest::newRow("dialog-open") << Answer{0, true, false, true} << scope << S::Waiting << false;
         QTest::newRow("no-interface") << Answer{0, true, false, false, false, true} << scope << S::Unavailable << false;
         QTest::newRow("late-owner") << Answer{0, true, false, false, false, false, true} << scope << S::Active << false;
