@@ -1,7 +1,5 @@
 #include "BinwellApp.h"
-#include "BuildInfo.h"
 #include "CommandLine.h"
-#include "LosslessText.h"
 #include "TrayApplication.h"
 
 #include <QApplication>
@@ -10,15 +8,7 @@
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication::setApplicationName(QStringLiteral("rubbly"));
-    QCoreApplication::setApplicationVersion(rubbly::versionDisplayString());
-    QCoreApplication::setOrganizationDomain(QStringLiteral("tolvik.com"));
-
-    // Arguments keep their exact bytes: a path that is not UTF-8 must name that file, not the one
-    // whose name its U+FFFD rendering spells.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(rubbly::decodeLossless(argv[i]));
+    const QStringList arguments = rubbly::startProgram(argc, argv);
 
     // The commands run on a QCoreApplication, so they work without a display.
     const std::optional<rubbly::ApplicationAction> trayAction = rubbly::trayActionFromArguments(arguments);

@@ -1,6 +1,4 @@
-#include "BuildInfo.h"
 #include "CommandLine.h"
-#include "LosslessText.h"
 #include "ProgramFiles.h"
 
 #include <QCoreApplication>
@@ -32,16 +30,7 @@ std::string trayProgramPath()
 // (a desktop entry, the autostart entry, a test) still holds its process id.
 int main(int argc, char* argv[])
 {
-    QCoreApplication::setApplicationName(QStringLiteral("rubbly"));
-    QCoreApplication::setApplicationVersion(rubbly::versionDisplayString());
-    QCoreApplication::setOrganizationDomain(QStringLiteral("tolvik.com"));
-
-    // Arguments keep their exact bytes: a path that is not UTF-8 must name that file, not the one
-    // whose name its U+FFFD rendering spells.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(rubbly::decodeLossless(argv[i]));
-
+    const QStringList arguments = rubbly::startProgram(argc, argv);
     if (!rubbly::trayActionFromArguments(arguments)) {
         QCoreApplication app(argc, argv);
         return rubbly::runCommandLine(arguments);

@@ -2,6 +2,7 @@
 
 #include "AppIdentity.h"
 #include "ApplicationBus.h"
+#include "BuildInfo.h"
 #include "DiskSlimService.h"
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
@@ -294,6 +295,17 @@ int runTray(const QStringList& words, const std::optional<QString>& waitPast, bo
 }
 
 } // namespace
+
+QStringList startProgram(int argc, char* argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("rubbly"));
+    QCoreApplication::setApplicationVersion(versionDisplayString());
+    QCoreApplication::setOrganizationDomain(QStringLiteral("tolvik.com"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(decodeLossless(argv[i]));
+    return arguments;
+}
 
 int runCommandLine(const QStringList& arguments)
 {

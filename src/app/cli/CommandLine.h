@@ -15,6 +15,11 @@ enum ExitStatus {
     ExitUsage = 2,   // the command line itself was wrong
 };
 
+// Names the program for Qt (settings, logs, --version) and returns its arguments, each with its exact
+// bytes (decodeLossless): a path that is not UTF-8 must name that file, not the one whose name its
+// U+FFFD rendering spells. Both executables start with it.
+QStringList startProgram(int argc, char* argv[]);
+
 // Runs `rubbly <command> …` (arguments without the program name's own handling, decoded with
 // decodeLossless() so paths keep their exact bytes). Prints to stdout and stderr and returns the exit
 // status. Never prompts.
