@@ -117,7 +117,7 @@ private Q_SLOTS:
         QTest::addColumn<Kind>("ending");
         QTest::addColumn<qint64>("recorded");
         QTest::addColumn<QString>("detail");
-        const QString folder = u"废纸篓文件夹 /media/u/stick 无法使用（files/ cannot be listed）"_s;
+        const QString folder = u"废纸篓文件夹 /media/u/stick 无法使用（files/ cannot be listed）。"_s;
         const TrashError unlisted{TrashServiceError::FileSystem, EIO, u"x"_s, TrashFailure::FolderUnlistable,
                                   "/v/.Trash-1"};
         QTest::newRow("all removed: a success that clears the line")
@@ -203,6 +203,53 @@ private Q_SLOTS:
                                      ? trashFailureLine(failure, "/h/")
                                      : trashCountLine(TrashCountLine(counts[0]), counts[1], counts[2], counts[3]);
             QCOMPARE(QString(line).remove(QChar(0x2060)), expected);
+        }
+    }
+
+    // A trash folder the engine refused is named from "~" with its reason in the interface's language;
+    // a refusal of no known kind keeps the engine's sentence.
+    void refusedTrashFoldersSayWhyInTheInterfacesLanguage_data()
+    {
+        QTest::addColumn<TrashFolderProblem>("problem");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+        QTest::newRow("a volume's files/ is a link")
+            << TrashFolderProblem{"/v/.Trash-1", u"engine words"_s, ELOOP, TrashFolderFault::Link,
+                                  TrashFolderPart::Files}
+            << u"Trash folder /v/.Trash-1 cannot be used (files/ is a symbolic link, which is never followed)."_s
+            << u"废纸篓文件夹 /v/.Trash-1 无法使用（files/是符号链接，不会被跟随）。"_s;
+        QTest::newRow("the home trash belongs to root")
+            << TrashFolderProblem{"/h/.local/share/Trash",      u"engine words"_s,       EPERM,
+                                  TrashFolderFault::OtherOwner, TrashFolderPart::Folder, 0}
+            << u"Trash folder ~/.local/share/Trash cannot be used (it belongs to another user, user ID 0)."_s
+            << u"废纸篓文件夹 ~/.local/share/Trash 无法使用（它属于另一位用户，用户 ID 为 0）。"_s;
+        QTest::newRow("the folder above cannot be opened")
+            << TrashFolderProblem{"/h/.local/share/Trash",
+                                  u"engine words"_s,
+                                  EACCES,
+                                  TrashFolderFault::CannotOpen,
+                                  TrashFolderPart::Folder,
+                                  0,
+                                  "/h/.local/share"}
+            << u"Trash folder ~/.local/share/Trash cannot be used (the folder above it, ~/.local/share, cannot be "
+               u"opened: "_s +
+                   denied + u")."_s
+            << u"废纸篓文件夹 ~/.local/share/Trash 无法使用（无法打开其上层文件夹 ~/.local/share："_s + denied +
+                   u"）。"_s;
+        QTest::newRow("no kind: the engine's sentence") << TrashFolderProblem{"/v/.Trash-1", u"engine words"_s, EIO}
+                                                        << u"Trash folder /v/.Trash-1 cannot be used (engine words)."_s
+                                                        << u"废纸篓文件夹 /v/.Trash-1 无法使用（engine words）。"_s;
+    }
+    void refusedTrashFoldersSayWhyInTheInterfacesLanguage()
+    {
+        QFETCH(TrashFolderProblem, problem);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        for (const auto& [language, expected] :
+             {std::pair{UiLanguage::English, english}, std::pair{UiLanguage::Chinese, chinese}}) {
+            UiLanguageGuard guard(language);
+            QCOMPARE(trashFolderProblemLine(problem, "/h/").remove(QChar(0x2060)), expected);
         }
     }
 

@@ -87,6 +87,13 @@ private Q_SLOTS:
             QVERIFY2(kind == "link" ? problem.reason.contains(QLatin1String("symbolic link"))
                                     : !problem.reason.isEmpty(),
                      qPrintable(problem.reason));
+            // The same reason for the interface to word in its own language.
+            QCOMPARE(problem.part, part == "files"  ? TrashFolderPart::Files
+                                   : part == "info" ? TrashFolderPart::Info
+                                                    : TrashFolderPart::Folder);
+            QCOMPARE(problem.fault, kind == "link"   ? TrashFolderFault::Link
+                                    : kind == "file" ? TrashFolderFault::NotAFolder
+                                                     : TrashFolderFault::OtherOwner);
             QVERIFY(!status->trashFolders.contains(trash) && status->itemCount == 0);
         } else {
             QVERIFY2(status.error().message.contains(named), qPrintable(status.error().message));

@@ -1204,8 +1204,64 @@
         <translation>移入废纸篓失败</translation>
     </message>
     <message>
-        <source>Trash folder %1 cannot be used (%2)</source>
-        <translation>废纸篓文件夹 %1 无法使用（%2）</translation>
+        <source>Trash folder %1 cannot be used (%2).</source>
+        <translation>废纸篓文件夹 %1 无法使用（%2）。</translation>
+    </message>
+    <message>
+        <source>it</source>
+        <translation>它</translation>
+    </message>
+    <message>
+        <source>its path does not start at /</source>
+        <translation>它的路径不以 / 开头</translation>
+    </message>
+    <message>
+        <source>the folder above it, %1, cannot be opened: %2</source>
+        <translation>无法打开其上层文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be made: %2</source>
+        <translation>无法创建%1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is a symbolic link, which is never followed</source>
+        <translation>%1是符号链接，不会被跟随</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder</source>
+        <translation>%1不是文件夹</translation>
+    </message>
+    <message>
+        <source>%1 is missing</source>
+        <translation>%1不存在</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>无法读取%1：%2</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another user, user ID %2</source>
+        <translation>%1属于另一位用户，用户 ID 为 %2</translation>
+    </message>
+    <message>
+        <source>%1 is a mount point</source>
+        <translation>%1是挂载点</translation>
+    </message>
+    <message>
+        <source>%1 lets any user replace the folders in it (no sticky bit)</source>
+        <translation>%1没有粘滞位，任何用户都能替换其中的文件夹</translation>
+    </message>
+    <message>
+        <source>the volume is not answering; it is left out until it does</source>
+        <translation>该卷没有响应，在它恢复之前暂不处理</translation>
+    </message>
+    <message>
+        <source>the volume could not be looked at this time</source>
+        <translation>这次无法查看该卷</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read to the end: %2</source>
+        <translation>%1无法完整读取：%2</translation>
     </message>
     <message>
         <source>The age rule kept %1 items: their deletion date cannot be read.</source>

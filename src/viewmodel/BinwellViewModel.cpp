@@ -198,8 +198,7 @@ void BinwellViewModel::showScanProblems(const TrashStatus& status)
     // A trash folder that cannot be used or listed is a failure to show, not an empty folder.
     QStringList lines;
     for (const TrashFolderProblem& problem : status.folderProblems)
-        lines.append(QCoreApplication::translate("ViewModel", "Trash folder %1 cannot be used (%2)")
-                         .arg(QFile::decodeName(problem.path), problem.reason));
+        lines.append(trashFolderProblemLine(problem, homeFolder()));
     // Said rather than reported as nothing to do: such an entry may be as old as any. An emptying's
     // or a put back's failure is not replaced by it; it shows once that one is gone.
     if (m_ageRuleKeptUndated > 0 && (!lines.isEmpty() || m_failureFromScan || !m_lastFailureDetail))

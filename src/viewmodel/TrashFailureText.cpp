@@ -67,7 +67,77 @@ QString reasonSentence(TrashFailure reason)
     return {};
 }
 
+QString systemWords(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString partName(TrashFolderPart part)
+{
+    switch (part) {
+    case TrashFolderPart::Folder:
+        // The trash folder the line names: "(it is a symbolic link, …)".
+        return QCoreApplication::translate("ViewModel", "it");
+    case TrashFolderPart::Files:
+        return QStringLiteral("files/");
+    case TrashFolderPart::Info:
+        return QStringLiteral("info/");
+    case TrashFolderPart::SharedTrash:
+        return QStringLiteral(".Trash");
+    }
+    return {};
+}
+
 } // namespace
+
+QString trashFolderRefusal(const TrashFolderProblem& problem, const QByteArray& home)
+{
+    const QString part = partName(problem.part);
+    switch (problem.fault) {
+    case TrashFolderFault::Other:
+        break;
+    case TrashFolderFault::NotAbsolute:
+        return QCoreApplication::translate("ViewModel", "its path does not start at /");
+    case TrashFolderFault::CannotOpen:
+        return QCoreApplication::translate("ViewModel", "the folder above it, %1, cannot be opened: %2")
+            .arg(displayedPath(problem.above, home), systemWords(problem.errorCode));
+    case TrashFolderFault::CannotCreate:
+        return QCoreApplication::translate("ViewModel", "%1 cannot be made: %2")
+            .arg(part, systemWords(problem.errorCode));
+    case TrashFolderFault::Link:
+        return QCoreApplication::translate("ViewModel", "%1 is a symbolic link, which is never followed").arg(part);
+    case TrashFolderFault::NotAFolder:
+        return QCoreApplication::translate("ViewModel", "%1 is not a folder").arg(part);
+    case TrashFolderFault::Missing:
+        return QCoreApplication::translate("ViewModel", "%1 is missing").arg(part);
+    case TrashFolderFault::Unreadable:
+        return QCoreApplication::translate("ViewModel", "%1 cannot be read: %2")
+            .arg(part, systemWords(problem.errorCode));
+    case TrashFolderFault::OtherOwner:
+        return QCoreApplication::translate("ViewModel", "%1 belongs to another user, user ID %2")
+            .arg(part)
+            .arg(problem.owner);
+    case TrashFolderFault::MountPoint:
+        return QCoreApplication::translate("ViewModel", "%1 is a mount point").arg(part);
+    case TrashFolderFault::NotSticky:
+        return QCoreApplication::translate("ViewModel", "%1 lets any user replace the folders in it (no sticky bit)")
+            .arg(part);
+    case TrashFolderFault::NotAnswering:
+        return QCoreApplication::translate("ViewModel", "the volume is not answering; it is left out until it does");
+    case TrashFolderFault::NotLookedAt:
+        return QCoreApplication::translate("ViewModel", "the volume could not be looked at this time");
+    case TrashFolderFault::Unlistable:
+        return QCoreApplication::translate("ViewModel", "%1 cannot be read to the end: %2")
+            .arg(part, systemWords(problem.errorCode));
+    }
+    return problem.reason;
+}
+
+QString trashFolderProblemLine(const TrashFolderProblem& problem, const QByteArray& home)
+{
+    return QCoreApplication::translate("ViewModel", "Trash folder %1 cannot be used (%2).")
+        .arg(displayedPath(problem.path, home), trashFolderRefusal(problem, home));
+}
 
 QString trashFailureLine(const TrashError& failure, const QByteArray& home)
 {
@@ -80,7 +150,7 @@ QString trashFailureLine(const TrashError& failure, const QByteArray& home)
     if (!failure.path.isEmpty() && failure.errorCode != 0) {
         // The system's own words for the errno, in the user's language where the C library has them.
         return QCoreApplication::translate("ViewModel", "The system refused %1: %2.")
-            .arg(path, QString::fromLocal8Bit(std::strerror(failure.errorCode)));
+            .arg(path, systemWords(failure.errorCode));
     }
     return failure.message;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TrashStatus.h"
 #include "TrashTypes.h"
 
 #include <QByteArray>
@@ -12,6 +13,13 @@ namespace rubbly {
 // failure without a reason of its own says its path and the system's words for its errno, or, with
 // neither, the engine's sentence.
 QString trashFailureLine(const TrashError& failure, const QByteArray& home);
+
+// Why the engine refused a trash folder, in the interface's language, as a clause without a capital or a
+// full stop ("files/ is a symbolic link"): for "cannot be used (…)" lines. A refusal the engine gave no
+// kind for keeps its English sentence.
+QString trashFolderRefusal(const TrashFolderProblem& problem, const QByteArray& home);
+// "Trash folder ~/… cannot be used (…)", in the interface's language.
+QString trashFolderProblemLine(const TrashFolderProblem& problem, const QByteArray& home);
 
 // What an operation on several entries did, as the first of its failure lines.
 enum class TrashCountLine {

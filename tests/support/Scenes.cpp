@@ -395,6 +395,17 @@ QList<PanelScene> panelScenes()
              }),
         scanned("error", showing(TrashError{TrashServiceError::FileSystem, EIO, {}})),
         scanned("failure-and-record-lines", recorded(hours(26)), emptyWithOneFailure),
+        // A stick's trash folder refused: its entries are left out, and the line says why.
+        scanned("folder-problem",
+                [](Stage& s) {
+                    TrashStatus status = fullTrash();
+                    TrashFolderProblem refused{"/media/user/STICK/.Trash-1000",
+                                               QStringLiteral("files/ is a symbolic link"), ELOOP};
+                    refused.fault = TrashFolderFault::Link;
+                    refused.part = TrashFolderPart::Files;
+                    status.folderProblems = {refused};
+                    s.rig.trash.status = status;
+                }),
         scanned("record-yesterday", recorded(hours(26))),
         scanned("record-older-day", recorded(hours(24 * 4))),
         full("drop-undo",

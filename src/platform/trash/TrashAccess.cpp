@@ -46,7 +46,7 @@ TrashAccessProblem problemOf(const TrashFolderProblem& refused, const QByteArray
 {
     using Kind = TrashAccessProblem::Kind;
     const QByteArray part = failedPart.isEmpty() ? trash.path : failedPart;
-    TrashAccessProblem problem{Kind::Unusable, part, trash.path, uid, 0, refused.reason};
+    TrashAccessProblem problem{Kind::Unusable, part, trash.path, uid, 0, refused};
     // Above the trash folder (its parent, a volume's shared .Trash) nothing is ours to move or give
     // back: the engine's words are all there is to say.
     const bool ours = part == trash.path || part.startsWith(trash.path + '/');

@@ -22,7 +22,7 @@ struct TrashAccessProblem {
         NotReadable, // ours, but its modes keep us from listing it
         NotWritable, // ours, but its modes keep us from deleting in it (or entering it)
         Unusable,    // any other reason the engine refuses it (a mount point, a volume's .Trash that
-                     // is not sticky, a folder above it that cannot be opened): see `reason`
+                     // is not sticky, a folder above it that cannot be opened): see `refusal`
     };
     Kind kind = Kind::Missing;
     // The folder or entry that has the problem, and the trash folder it belongs to (what the repair
@@ -31,8 +31,8 @@ struct TrashAccessProblem {
     QByteArray trashPath;
     uid_t owner = 0;
     mode_t mode = 0;
-    // The engine's own words, for Unusable.
-    QString reason;
+    // The engine's refusal, for Unusable.
+    TrashFolderProblem refusal = {};
 
     // The owner's user name, else the number.
     QString ownerName() const;

@@ -50,18 +50,72 @@ QString describe(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// One part of a trash folder (`label` names it for the user), opened from its parent's descriptor
-// without following a link and checked. Returns why it cannot be used, or nothing.
+// How the log and the command line name `part`.
+QString partLabel(TrashFolderPart part)
+{
+    switch (part) {
+    case TrashFolderPart::Folder:
+        return QStringLiteral("the folder");
+    case TrashFolderPart::Files:
+        return QStringLiteral("files/");
+    case TrashFolderPart::Info:
+        return QStringLiteral("info/");
+    case TrashFolderPart::SharedTrash:
+        return QStringLiteral(".Trash");
+    }
+    return {};
+}
+
+// Why one part of a trash folder cannot be used: the English sentence and what the interface words.
 struct PartProblem {
     QString reason;
     int errorCode = 0;
+    TrashFolderFault fault = TrashFolderFault::Other;
+    quint32 owner = 0;
 };
 
-std::optional<PartProblem> openPart(int parentFd, const char* name, const QString& label, uid_t uid, bool create,
+PartProblem partProblem(TrashFolderFault fault, TrashFolderPart part, int error, quint32 owner = 0)
+{
+    const QString label = partLabel(part);
+    QString reason;
+    switch (fault) {
+    case TrashFolderFault::CannotCreate:
+        reason = QStringLiteral("%1 cannot be created: %2").arg(label, describe(error));
+        break;
+    case TrashFolderFault::Link:
+        reason = QStringLiteral("%1 is a symbolic link").arg(label);
+        break;
+    case TrashFolderFault::NotAFolder:
+        reason = QStringLiteral("%1 is not a folder").arg(label);
+        break;
+    case TrashFolderFault::Missing:
+        reason = QStringLiteral("%1 is missing").arg(label);
+        break;
+    case TrashFolderFault::OtherOwner:
+        reason = QStringLiteral("%1 belongs to another user (uid %2)").arg(label).arg(owner);
+        break;
+    case TrashFolderFault::MountPoint:
+        reason = QStringLiteral("%1 is a mount point").arg(label);
+        break;
+    case TrashFolderFault::NotSticky:
+        reason = QStringLiteral("%1 is not sticky (anyone may replace its folders)").arg(label);
+        break;
+    default:
+        reason = QStringLiteral("%1 cannot be read: %2").arg(label, describe(error));
+        fault = TrashFolderFault::Unreadable;
+        break;
+    }
+    return PartProblem{reason, error, fault, owner};
+}
+
+// One part of a trash folder, opened from its parent's descriptor without following a link and
+// checked. Returns why it cannot be used, or nothing.
+std::optional<PartProblem> openPart(int parentFd, const char* name, TrashFolderPart part, uid_t uid, bool create,
                                     bool mayBeMountRoot, dev_t parentDevice, PosixFd& fd, struct stat* st = nullptr)
 {
+    using Fault = TrashFolderFault;
     if (create && ::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST)
-        return PartProblem{QStringLiteral("%1 cannot be created: %2").arg(label, describe(errno)), errno};
+        return partProblem(Fault::CannotCreate, part, errno);
     fd.reset(::openat(parentFd, name, kOpenDirFlags | O_NOFOLLOW));
     if (!fd.isValid()) {
         // With O_DIRECTORY a link gives ENOTDIR, like a file: tell the two apart for the user.
@@ -71,25 +125,24 @@ std::optional<PartProblem> openPart(int parentFd, const char* name, const QStrin
             errno = ELOOP;
         switch (errno) {
         case ELOOP:
-            return PartProblem{QStringLiteral("%1 is a symbolic link").arg(label), ELOOP};
+            return partProblem(Fault::Link, part, ELOOP);
         case ENOTDIR:
-            return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+            return partProblem(Fault::NotAFolder, part, ENOTDIR);
         case ENOENT:
-            return PartProblem{QStringLiteral("%1 is missing").arg(label), ENOENT};
+            return partProblem(Fault::Missing, part, ENOENT);
         default:
-            return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+            return partProblem(Fault::Unreadable, part, errno);
         }
     }
     MountAwareStat opened;
     if (!mountAwareStat(fd.get(), "", opened, parentDevice))
-        return PartProblem{QStringLiteral("%1 cannot be read: %2").arg(label, describe(errno)), errno};
+        return partProblem(Fault::Unreadable, part, errno);
     if (!S_ISDIR(opened.st.st_mode))
-        return PartProblem{QStringLiteral("%1 is not a folder").arg(label), ENOTDIR};
+        return partProblem(Fault::NotAFolder, part, ENOTDIR);
     if (opened.st.st_uid != uid)
-        return PartProblem{QStringLiteral("%1 belongs to another user (uid %2)").arg(label).arg(opened.st.st_uid),
-                           EPERM};
+        return partProblem(Fault::OtherOwner, part, EPERM, opened.st.st_uid);
     if (opened.mountRoot && !mayBeMountRoot)
-        return PartProblem{QStringLiteral("%1 is a mount point").arg(label), EBUSY};
+        return partProblem(Fault::MountPoint, part, EBUSY);
     if (st)
         *st = opened.st;
     return std::nullopt;
@@ -115,7 +168,7 @@ std::shared_ptr<VolumeProber> processProber()
 TrashFolderProblem notAnsweringProblem(const QByteArray& mountPoint)
 {
     return TrashFolderProblem{mountPoint, QStringLiteral("the volume is not answering; it is skipped until it does"),
-                              ETIMEDOUT};
+                              ETIMEDOUT, TrashFolderFault::NotAnswering};
 }
 
 } // namespace
@@ -212,14 +265,22 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
                                                                  QByteArray* failedPart) const
 {
     QByteArray part;
-    const auto problem = [&directory, &part, failedPart](const QString& reason, int error = 0) {
+    const auto refused = [&directory, &part, failedPart](const QString& reason, int error, TrashFolderFault fault,
+                                                         TrashFolderPart which = TrashFolderPart::Folder,
+                                                         quint32 owner = 0) {
         if (failedPart)
             *failedPart = part;
-        return TrashFolderProblem{directory.path, reason, error};
+        return TrashFolderProblem{directory.path, reason, error, fault, which, owner};
+    };
+    const auto partRefused = [&refused](const PartProblem& why, TrashFolderPart which) {
+        return refused(why.reason, why.errorCode, why.fault, which, why.owner);
+    };
+    const auto sharedRefused = [&partRefused](TrashFolderFault fault, int error) {
+        return partRefused(partProblem(fault, TrashFolderPart::SharedTrash, error), TrashFolderPart::SharedTrash);
     };
     const qsizetype slash = directory.path.lastIndexOf('/');
     if (slash < 0)
-        return problem(QStringLiteral("it is not an absolute path"), EINVAL);
+        return refused(QStringLiteral("it is not an absolute path"), EINVAL, TrashFolderFault::NotAbsolute);
     QByteArray parentPath = slash == 0 ? QByteArray("/") : directory.path.left(slash);
     const QByteArray leaf = directory.path.mid(slash + 1);
     if (directory.isShared)
@@ -237,12 +298,14 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     }
     part = parentPath;
     PosixFd parent(::open(parentPath.constData(), kOpenDirFlags));
-    if (!parent.isValid())
-        return problem(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
-                       errno);
     struct stat parentStat = {};
-    if (::fstat(parent.get(), &parentStat) != 0)
-        return problem(describe(errno), errno);
+    if (!parent.isValid() || ::fstat(parent.get(), &parentStat) != 0) {
+        TrashFolderProblem problem =
+            refused(QStringLiteral("%1 cannot be opened: %2").arg(QFile::decodeName(parentPath), describe(errno)),
+                    errno, TrashFolderFault::CannotOpen);
+        problem.above = parentPath;
+        return problem;
+    }
     if (directory.isShared) {
         // $topdir/.Trash is shared by all users: only a real folder with the sticky bit, where no
         // one can remove or rename another's folder, is trusted.
@@ -252,14 +315,14 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
         struct stat what = {};
         if (!shared.isValid())
             return ::fstatat(parent.get(), ".Trash", &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode)
-                       ? problem(QStringLiteral(".Trash is a symbolic link"), ELOOP)
-                       : problem(QStringLiteral(".Trash is not a folder"), errno);
+                       ? sharedRefused(TrashFolderFault::Link, ELOOP)
+                       : sharedRefused(TrashFolderFault::NotAFolder, errno);
         if (!mountAwareStat(shared.get(), "", st, parentStat.st_dev) || !S_ISDIR(st.st.st_mode))
-            return problem(QStringLiteral(".Trash is not a folder"), ENOTDIR);
+            return sharedRefused(TrashFolderFault::NotAFolder, ENOTDIR);
         if (!(st.st.st_mode & S_ISVTX))
-            return problem(QStringLiteral(".Trash is not sticky (anyone may replace its folders)"), EPERM);
+            return sharedRefused(TrashFolderFault::NotSticky, EPERM);
         if (st.mountRoot)
-            return problem(QStringLiteral(".Trash is a mount point"), EBUSY);
+            return sharedRefused(TrashFolderFault::MountPoint, EBUSY);
         parent = std::move(shared);
         parentStat = st.st;
     }
@@ -267,17 +330,17 @@ Result<OpenTrashFolder, TrashFolderProblem> TrashLocations::open(const TrashDire
     opened.directory = directory;
     struct stat folderStat = {};
     part = directory.path;
-    if (auto why = openPart(parent.get(), leaf.constData(), QStringLiteral("the folder"), m_uid, create,
-                            directory.isHome, parentStat.st_dev, opened.folder, &folderStat))
-        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(parent.get(), leaf.constData(), TrashFolderPart::Folder, m_uid, create, directory.isHome,
+                            parentStat.st_dev, opened.folder, &folderStat))
+        return partRefused(*why, TrashFolderPart::Folder);
     part = directory.filesPath();
-    if (auto why = openPart(opened.folder.get(), "files", QStringLiteral("files/"), m_uid, create, false,
+    if (auto why = openPart(opened.folder.get(), "files", TrashFolderPart::Files, m_uid, create, false,
                             folderStat.st_dev, opened.files, &opened.filesStat))
-        return problem(why->reason, why->errorCode);
+        return partRefused(*why, TrashFolderPart::Files);
     part = directory.infoPath();
-    if (auto why = openPart(opened.folder.get(), "info", QStringLiteral("info/"), m_uid, create, false,
-                            folderStat.st_dev, opened.info, &opened.infoStat))
-        return problem(why->reason, why->errorCode);
+    if (auto why = openPart(opened.folder.get(), "info", TrashFolderPart::Info, m_uid, create, false, folderStat.st_dev,
+                            opened.info, &opened.infoStat))
+        return partRefused(*why, TrashFolderPart::Info);
     return opened;
 }
 
@@ -397,10 +460,11 @@ QList<TrashDirectory> TrashLocations::trashDirectories(QList<TrashFolderProblem>
         const VolumeProber::Probe probe = m_prober->wait(ticket);
         if (!probe.value) {
             if (notAnswering)
-                notAnswering->append(
-                    probe.outcome == VolumeProber::Outcome::NotAnswering
-                        ? notAnsweringProblem(mountPoint)
-                        : TrashFolderProblem{mountPoint, QStringLiteral("the volume cannot be looked at now"), EAGAIN});
+                notAnswering->append(probe.outcome == VolumeProber::Outcome::NotAnswering
+                                         ? notAnsweringProblem(mountPoint)
+                                         : TrashFolderProblem{mountPoint,
+                                                              QStringLiteral("the volume cannot be looked at now"),
+                                                              EAGAIN, TrashFolderFault::NotLookedAt});
             continue;
         }
         for (const FoundTrash& found : std::as_const(*probe.value)) {

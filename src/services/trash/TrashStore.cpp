@@ -34,8 +34,8 @@ QString describe(int error)
 
 TrashFolderProblem unlistable(const TrashDirectory& directory, int error)
 {
-    return TrashFolderProblem{directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(error)),
-                              error};
+    return TrashFolderProblem{directory.path, QStringLiteral("files/ cannot be listed: %1").arg(describe(error)), error,
+                              TrashFolderFault::Unlistable, TrashFolderPart::Files};
 }
 
 TrashError folderFailure(const TrashFolderProblem& problem, TrashFailure reason)

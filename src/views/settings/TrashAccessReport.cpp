@@ -2,6 +2,7 @@
 
 #include "GeekWidgets.h"
 #include "PushButton.h"
+#include "TrashFailureText.h"
 #include "Workspace.h"
 
 #include <QCoreApplication>
@@ -58,7 +59,8 @@ TrashAccessText trashAccessText(const std::optional<TrashAccessProblem>& problem
                        .arg(path);
         break;
     case TrashAccessProblem::Kind::Unusable:
-        sentence = QCoreApplication::translate("Permissions", "“%1” cannot be used: %2.").arg(path, problem->reason);
+        sentence = QCoreApplication::translate("Permissions", "“%1” cannot be used: %2.")
+                       .arg(path, trashFolderRefusal(problem->refusal, home));
         break;
     case TrashAccessProblem::Kind::NotOwned:
         sentence = QCoreApplication::translate("Permissions",
