@@ -42,7 +42,7 @@ struct Row {
 };
 
 // The settings table, made from the list in the header: property (and so the key), stored type and
-// default, in the list's order. The effects live in assign().
+// default, in the list's order. The effects live in applyEffect().
 const std::array<Row, SettingsService::kKeyCount>& table()
 {
 #define RUBBLY_SETTING_ROW(Type, name, Name, fallback) Row{#name, kindOf<Type>(), QVariant::fromValue<Type>(fallback)},

@@ -11,7 +11,7 @@
 // Every setting, once: its type, its property name, the same name capitalised (for the setter and
 // the key), and its default. The property, getter, setter, change signal, stored key ("Rubbly."
 // plus the property name) and the row of the settings table all come from this line; an effect
-// beyond storing the value goes into SettingsService::assign().
+// beyond storing the value goes into SettingsService::applyEffect().
 #define RUBBLY_SETTINGS(X)                                                                                             \
     X(rubbly::AppAppearance, appAppearance, AppAppearance, rubbly::AppAppearance::System)                              \
     X(bool, launchAtLogin, LaunchAtLogin, false)                                                                       \
