@@ -2,10 +2,14 @@
 #include "PanelLabel.h"
 #include "TempHome.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QThread>
 #include <QtConcurrent>
+
+#include <atomic>
 
 using namespace rubbly;
 using namespace Qt::StringLiterals;
@@ -30,6 +34,16 @@ QVariantMap panelChannel(const QMap<int, QString>& plugins, const QMap<int, QLis
     channel.insert(QStringLiteral("/panels"), numbers);
     return channel;
 }
+
+// xfce4-panel's restart request, answered on a connection and thread of its own as the panel would.
+class FakeXfcePanel : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.xfce.Panel")
+public:
+    std::atomic<int> restarts = 0;
+public Q_SLOTS:
+    Q_SCRIPTABLE void Terminate(bool restart) { restarts += restart; }
+};
 
 } // namespace
 
@@ -87,6 +101,22 @@ private Q_SLOTS:
         QVERIFY(markup.contains(u"<txt>&lt;2 MB&gt;</txt>"_s));
         QVERIFY(markup.contains(u"<txtclick>'/opt/A &amp; B/AppRun' --toggle-panel</txtclick>"_s));
         QVERIFY(!xfcepanel::genmonMarkup(QString(), u"rubbly"_s).contains(u"<txt>"_s));
+    }
+
+    // The command exits right after asking: the panel must have the request by then.
+    void xfceRestartReachesThePanelBeforeReturning()
+    {
+        QThread thread;
+        FakeXfcePanel panel;
+        panel.moveToThread(&thread);
+        thread.start();
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-xfce-panel"_s);
+        QVERIFY(bus.registerObject(u"/org/xfce/Panel"_s, &panel, QDBusConnection::ExportScriptableSlots));
+        QVERIFY(bus.registerService(u"org.xfce.Panel"_s));
+        QCOMPARE(xfcepanel::restart(QDBusConnection::sessionBus()), QString());
+        QCOMPARE(panel.restarts.load(), 1);
+        thread.quit();
+        thread.wait();
     }
 
     // A waiting panel item wakes for a change made while it waits, at once for one it missed,

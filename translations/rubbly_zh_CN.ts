@@ -824,6 +824,10 @@
         <translation>已将 Rubbly 的通用监视器（genmon-%1）添加到 XFCE 面板，面板将重新启动以显示它；可在面板首选项的“项目”中移除。</translation>
     </message>
     <message>
+        <source>Added Rubbly&apos;s Generic Monitor (genmon-%1) to the XFCE panel&apos;s settings, but the panel did not restart to show it (%2); restart it with &quot;xfce4-panel -r&quot;.</source>
+        <translation>已将 Rubbly 的通用监视器（genmon-%1）写入 XFCE 面板的设置，但面板未能重新启动以显示它（%2）；请用“xfce4-panel -r”重新启动面板。</translation>
+    </message>
+    <message>
         <source>The XFCE panel&apos;s settings list no panel.</source>
         <translation>XFCE 面板的设置中没有任何面板。</translation>
     </message>

@@ -25,7 +25,9 @@ PanelLabelPublisher::~PanelLabelPublisher()
     if (!m_published)
         return;
     panellabel::withdraw(m_env);
-    refreshXfce();
+    // The process ends right after: a request left queued in the connection would never be sent,
+    // and the monitor would show the last size with no application behind it.
+    refreshXfce(QDBus::Block);
 }
 
 void PanelLabelPublisher::setLabel(const QString& label)
@@ -43,10 +45,10 @@ void PanelLabelPublisher::setLabel(const QString& label)
         return;
     }
     m_published = true;
-    refreshXfce();
+    refreshXfce(QDBus::NoBlock);
 }
 
-void PanelLabelPublisher::refreshXfce() const
+void PanelLabelPublisher::refreshXfce(QDBus::CallMode mode) const
 {
     if (m_desktop != PanelDesktop::Xfce || !m_bus.isConnected())
         return;
@@ -60,7 +62,8 @@ void PanelLabelPublisher::refreshXfce() const
                                            QStringLiteral("org.xfce.Panel"), QStringLiteral("PluginEvent"));
         event << QStringLiteral("genmon-%1").arg(it.key()) << QStringLiteral("refresh")
               << QVariant::fromValue(QDBusVariant(true));
-        m_bus.call(event, QDBus::NoBlock);
+        // Blocking, a panel that hangs holds the quitting application for a second at most.
+        m_bus.call(event, mode, 1000);
     }
 }
 

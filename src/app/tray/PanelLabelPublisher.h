@@ -23,7 +23,7 @@ public:
     void setLabel(const QString& label);
 
 private:
-    void refreshXfce() const;
+    void refreshXfce(QDBus::CallMode mode) const;
 
     PanelDesktop m_desktop;
     QDBusConnection m_bus;

@@ -28,6 +28,8 @@ const QString kXfconf = QStringLiteral("org.xfce.Xfconf");
 const QString kChannel = QStringLiteral("xfce4-panel");
 // A day, the longest period the generic monitor's own settings offer, in milliseconds.
 constexpr int kGenmonPeriodMs = 86'400'000;
+// How long add-to-panel waits for the XFCE panel to take its restart request.
+constexpr int kPanelAnswerMs = 5000;
 
 // A word for a shell command line (the generic monitor and Plasma's executable engine both split
 // their command as a shell does).
@@ -282,10 +284,11 @@ PanelItemOutcome PanelItems::addToXfce() const
     if (done.type() != QDBusMessage::ReplyMessage)
         return {false, tr("Could not change the XFCE panel's settings: %1").arg(done.errorMessage())};
     // The panel makes new plugins only when it starts; its own restart keeps the session's panel.
-    QDBusMessage restart = QDBusMessage::createMethodCall(kXfcePanel, QStringLiteral("/org/xfce/Panel"), kXfcePanel,
-                                                          QStringLiteral("Terminate"));
-    restart << true;
-    m_config.bus.call(restart, QDBus::NoBlock);
+    if (const QString error = xfcepanel::restart(m_config.bus); !error.isEmpty())
+        return {false, tr("Added Rubbly's Generic Monitor (genmon-%1) to the XFCE panel's settings, but the panel did "
+                          "not restart to show it (%2); restart it with \"xfce4-panel -r\".")
+                           .arg(plan.pluginId)
+                           .arg(error)};
     return {true, tr("Added Rubbly's Generic Monitor (genmon-%1) to the XFCE panel, which restarts to show it; remove "
                      "it in the panel's Items preferences.")
                       .arg(plan.pluginId)};
@@ -355,6 +358,22 @@ Plan plan(const QVariantMap& channel, const QMap<int, QString>& genmonCommands)
     first.replace(first.indexOf(-1), result.pluginId);
     result.pluginIds = first;
     return result;
+}
+
+QString restart(const QDBusConnection& bus)
+{
+    // The call waits for its answer: `rubbly tray add-to-panel` exits right after, and a message
+    // still queued in the connection when the process ends is never sent, which left the settings
+    // written and the panel as it was. The panel may also go before it answers; the bus then
+    // replies NoReply for it, and the request did arrive.
+    QDBusMessage call = QDBusMessage::createMethodCall(kXfcePanel, QStringLiteral("/org/xfce/Panel"), kXfcePanel,
+                                                       QStringLiteral("Terminate"));
+    call << true;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kPanelAnswerMs);
+    if (reply.type() == QDBusMessage::ErrorMessage &&
+        reply.errorName() != QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+        return reply.errorMessage();
+    return QString();
 }
 
 QByteArray genmonSettings(const QString& command)

@@ -75,6 +75,10 @@ struct Plan {
 // panel that has one, else at the end of the first panel) and under which id.
 Plan plan(const QVariantMap& channel, const QMap<int, QString>& genmonCommands);
 
+// Asks the running panel to restart (its way of making the plugins its settings list); an empty
+// string once the panel has the request, else the bus's error.
+QString restart(const QDBusConnection& bus);
+
 // The generic monitor's settings: our command, no caption, and a period so long that it never
 // wakes on its own (the tray application refreshes it on each change of the label).
 QByteArray genmonSettings(const QString& command);

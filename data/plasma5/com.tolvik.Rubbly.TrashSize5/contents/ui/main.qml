@@ -22,6 +22,15 @@ Item {
         return "'" + text.replace(/'/g, "'\\''") + "'"
     }
 
+    // The right button's menu is Plasma's, as for every widget; these come first in it, as the
+    // status item's own menu offers them.
+    function action_emptyTrash() {
+        runner.connectSource(command + " --empty-trash")
+    }
+    function action_settings() {
+        runner.connectSource(command + " --settings")
+    }
+
     function follow(last) {
         reader.connectSource(last === undefined ? command + " tray label"
                                                 : command + " tray label --wait=" + quoted(last))
@@ -81,5 +90,9 @@ Item {
         }
     }
 
-    Component.onCompleted: follow()
+    Component.onCompleted: {
+        plasmoid.setAction("emptyTrash", i18n("Empty Trash…"), "trash-empty")
+        plasmoid.setAction("settings", i18n("Settings…"), "configure")
+        follow()
+    }
 }

@@ -5,6 +5,7 @@
 import QtQuick
 import QtQuick.Layouts
 import org.kde.plasma.plasmoid
+import org.kde.plasma.core as PlasmaCore
 import org.kde.plasma.components as PlasmaComponents
 import org.kde.plasma.plasma5support as P5Support
 import org.kde.kirigami as Kirigami
@@ -31,6 +32,21 @@ PlasmoidItem {
     Plasmoid.icon: label.length > 0 ? "user-trash-full" : "user-trash"
     toolTipMainText: "Rubbly"
     toolTipSubText: failed ? i18n("Rubbly did not start (%1)", command) : label
+
+    // The right button's menu is Plasma's, as for every widget; these come first in it, as the
+    // status item's own menu offers them.
+    Plasmoid.contextualActions: [
+        PlasmaCore.Action {
+            text: i18n("Empty Trash…")
+            icon.name: "trash-empty"
+            onTriggered: runner.connectSource(root.command + " --empty-trash")
+        },
+        PlasmaCore.Action {
+            text: i18n("Settings…")
+            icon.name: "configure"
+            onTriggered: runner.connectSource(root.command + " --settings")
+        }
+    ]
 
     P5Support.DataSource {
         id: reader
