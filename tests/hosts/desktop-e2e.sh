@@ -110,8 +110,8 @@ fi
 shot_tag=${SNIHOST_PANEL_EDGE:-top}
 if [ "$SCREENS" = 2 ]; then
     shot_tag+=-2screens
-    for _ in $(seq 30); do xrandr --listmonitors | grep -q "^ 0: \*VNC-1 .*+1280+0" && break; sleep 0.2; done
-    xrandr --listmonitors | grep -q "^ 0: \*VNC-1 .*+1280+0" && xrandr --listmonitors | grep -q " VNC-0 .*+0+0"
+    for _ in $(seq 30); do xrandr --listmonitors | grep -q "^ 0: +\*VNC-1 .*+1280+0" && break; sleep 0.2; done
+    xrandr --listmonitors | grep -q "^ 0: +\*VNC-1 .*+1280+0" && xrandr --listmonitors | grep -q "+VNC-0 .*+0+0"
     check two-screens $? "$(xrandr --listmonitors | tr '\n' ' ')"
     if [ "$host" = kde ]; then
         # The host's finder reads the whole root's width at the top or bottom; the other screen's

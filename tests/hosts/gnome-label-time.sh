@@ -48,11 +48,11 @@ measure() { # WHAT FROM [REGISTERED]
     local t0=$2 s
     while ! shown && [ "$(($(date +%s%N) - t0))" -lt 10000000000 ]; do sleep 0.1; done
     s=$(seconds_since "$t0")
-    local reg=${3:+ ($(seconds_since "$3") s after the item registered)}
+    # A busy machine can take seconds to start the program: the limit counts from the registration.
+    local r=${3:+$(seconds_since "$3")}
     local text; text=$(host_ocr_panel 2>/dev/null)
-    echo "$1: ${s} s${reg}; the bar reads '${text}'"
-    awk -v s="${3:+$(seconds_since "$3")}" -v t="$s" -v l="$LIMIT" 'BEGIN {exit !((s == "" ? t : s) <= l)}' &&
-        grep -q "MB" <<<"$text" || late=$((late + 1))
+    echo "$1: ${s} s${r:+ ($r s after the item registered)}; the bar reads '${text}'"
+    awk -v t="${r:-$s}" -v l="$LIMIT" 'BEGIN {exit !(t <= l)}' && grep -q "MB" <<<"$text" || late=$((late + 1))
 }
 
 started=$(date +%s%N)
@@ -63,12 +63,13 @@ registered=$(date +%s%N)
 measure "from start" "$started" "$registered"
 host_shot "$OUT/gnome-label-start.png" panel
 
-ext=ubuntu-appindicators@ubuntu.com
-gnome-extensions disable "$ext"
+# The tool writes the shell's settings, which the host keeps in a key file (no dconf on its bus).
+ext() { GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME="$SNIHOST_STATE/config" gnome-extensions "$1" ubuntu-appindicators@ubuntu.com; }
+ext disable
 for _ in $(seq 50); do shown || break; sleep 0.1; done
 shown && { echo "the label stayed while the extension was off"; late=$((late + 1)); }
 enabled=$(date +%s%N)
-gnome-extensions enable "$ext"
+ext enable
 measure "after gnome-extensions enable" "$enabled"
 host_shot "$OUT/gnome-label-reenabled.png" panel
 
