@@ -267,7 +267,8 @@ fi
 src=
 if [ -x "$DRAG_SOURCE" ] && want drop; then
     echo dropped >"$HOME/notes.txt"
-    "$DRAG_SOURCE" "$HOME/notes.txt" & src=$!
+    # On X11 like the panel, so that both are X windows under one pointer (GNOME: on XWayland).
+    QT_QPA_PLATFORM=xcb "$DRAG_SOURCE" "$HOME/notes.txt" & src=$!
     sleep 2
 fi
 if want click || want drop; then
