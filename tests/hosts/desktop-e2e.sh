@@ -9,12 +9,14 @@
 #
 # Knobs: STEPS (a comma-separated subset of label,menu,toggle,click,drop,settings,empty; default all:
 # a host lives 110 s and takes 40 to 75 s of it to start on a busy machine, so run the steps in
-# groups there: STEPS=label (GNOME), menu,toggle, click,drop and settings,empty; toggle counts as
-# placed at the item only after menu or click), RUBBLY (the program; default build/dev/bin/rubbly,
+# groups there: STEPS=label (GNOME), menu,toggle, click,drop and settings,empty (Plasma 6 in a
+# root at a load of 25: menu, toggle,settings, click,drop and empty); toggle counts as placed at
+# the item only after menu or click), RUBBLY (the program; default build/dev/bin/rubbly,
 # else `rubbly` on PATH), DRAG_SOURCE
 # (default build/dev/tests/drag-source), HOSTS (the host scripts; default shared/hosts beside the
 # checkout or one level up, else /root/shared/hosts), SNIHOST_PANEL_EDGE (kde: top | bottom), SNIHOST_SCREEN,
-# SCREENS (kde, xfce: 2 gives two 1280×800 screens side by side with the bar and tray on the right one).
+# SCREENS (kde, xfce: 2 gives two 1280×800 screens side by side with the bar and tray on the right one;
+# needs Xvnc).
 # Everything runs against a private display and bus with HOME and XDG_* in a scratch folder.
 # Exit status: the number of failed checks.
 #
