@@ -15,8 +15,8 @@
 # else `rubbly` on PATH), DRAG_SOURCE
 # (default build/dev/tests/drag-source), HOSTS (the host scripts; default shared/hosts beside the
 # checkout or one level up, else /root/shared/hosts), SNIHOST_PANEL_EDGE (kde: top | bottom), SNIHOST_SCREEN,
-# SCREENS (kde, xfce: 2 gives two 1280×800 screens side by side with the bar and tray on the right one;
-# needs Xvnc).
+# SCREENS (kde, xfce: 2 gives two 1280×800 screens side by side, the right one primary; needs Xvnc;
+# Plasma puts its bar and tray on the primary one, xfce4-panel on the first output, the left one).
 # Everything runs against a private display and bus with HOME and XDG_* in a scratch folder.
 # Exit status: the number of failed checks.
 #
