@@ -17,7 +17,6 @@ namespace rubbly {
 
 namespace {
 
-constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Folders waiting for a helper; more would only hold descriptors open.
 constexpr std::size_t kMaxPending = 64;
 
@@ -26,11 +25,6 @@ void noteModification(WalkResult& result, const struct stat& st)
     const Timestamp t = fromTimespec(st.st_mtim);
     if (!result.newestModification || t > *result.newestModification)
         result.newestModification = t;
-}
-
-bool isDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
 } // namespace
@@ -297,7 +291,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result, Reader& 
         }
         device = st.st_dev;
     }
-    const int fd = ::openat(walkRoot.parentFd, name, kOpenDirFlags);
+    const int fd = ::openat(walkRoot.parentFd, name, kOpenFolderFlags);
     if (fd < 0) {
         result.errors = 1;
         return;
@@ -465,7 +459,7 @@ void DirectoryWalker::walkTree(Work work, WalkResult& result, Reader& reader)
             }
         }
 
-        const int childFd = ::openat(dirFd, name, kOpenDirFlags);
+        const int childFd = ::openat(dirFd, name, kOpenFolderFlags);
         if (childFd < 0) {
             ++result.errors;
             continue;

@@ -10,8 +10,6 @@ namespace rubbly {
 
 namespace {
 
-constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 // `fd` when it is the folder `expected` (and not a mount root), else closes it and gives -1.
 int checked(int fd, FolderIdentity expected)
 {
@@ -32,7 +30,7 @@ int checked(int fd, FolderIdentity expected)
 
 int reopenParent(int childFd, FolderIdentity expected)
 {
-    return checked(::openat(childFd, "..", kOpenDirFlags), expected);
+    return checked(::openat(childFd, "..", kOpenFolderFlags), expected);
 }
 
 int reopenByNames(int ancestorFd, std::size_t count,
@@ -42,7 +40,7 @@ int reopenByNames(int ancestorFd, std::size_t count,
     int from = ancestorFd;
     for (std::size_t i = 0; i < count; ++i) {
         const auto [name, identity] = step(i);
-        PosixFd next(checked(::openat(from, name, kOpenDirFlags), identity));
+        PosixFd next(checked(::openat(from, name, kOpenFolderFlags), identity));
         if (!next.isValid())
             return -1;
         current = std::move(next);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -13,6 +14,16 @@ namespace rubbly {
 // tree of any depth fits well under the usual soft limit of 1024 descriptors, with the walker's
 // threads and the rest of the program beside it.
 constexpr std::size_t kMaxOpenFolders = 64;
+
+// How the walks open a folder: to list it, never through a symbolic link, and not inherited by a
+// program started meanwhile.
+constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// "." and "..", the entries every walk skips.
+inline bool isDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
 
 // What tells one folder from another while both exist: a folder closed to save a descriptor is used
 // again only when what opens is still that folder.

@@ -19,13 +19,6 @@ namespace rubbly {
 
 namespace {
 
-constexpr int kOpenDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-bool isDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 // Opens the folder `name` for reading its entries and unlinking them, checked on what was opened:
 // a mount point (another volume, or a bind mount of any file system) is not entered and gives -1
 // with `mountRoot` set. A folder we own whose mode keeps us out (r-x, -wx, ---) is given u+rwx
@@ -36,7 +29,7 @@ int openForRemoval(int parentFd, const char* name, dev_t device, bool& mountRoot
 {
     const uid_t me = ::geteuid();
     mountRoot = false;
-    int fd = ::openat(parentFd, name, kOpenDirFlags);
+    int fd = ::openat(parentFd, name, kOpenFolderFlags);
     if (fd < 0 && errno == EACCES) {
         PosixFd pathFd(::openat(parentFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!pathFd.isValid() || !mountAwareStat(pathFd.get(), "", st, device))
@@ -50,7 +43,7 @@ int openForRemoval(int parentFd, const char* name, dev_t device, bool& mountRoot
         const std::string procPath = "/proc/self/fd/" + std::to_string(pathFd.get());
         if (::chmod(procPath.c_str(), (st.st.st_mode & 07777) | S_IRWXU) != 0)
             return -1;
-        fd = ::openat(pathFd.get(), ".", kOpenDirFlags);
+        fd = ::openat(pathFd.get(), ".", kOpenFolderFlags);
     }
     if (fd < 0)
         return -1;
