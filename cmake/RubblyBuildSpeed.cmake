@@ -7,7 +7,15 @@
 #  - RUBBLY_LINKER: mold, else lld, links the ~80 test executables in a fraction of GNU ld's time.
 #  - CMake's own CMAKE_UNITY_BUILD and CMAKE_CXX_FLAGS_DEBUG=-g1: set by the ci-* presets only, since
 #    a unity build recompiles a whole batch for one edited file and -g1 keeps no variables for gdb.
-option(RUBBLY_PCH "Precompile the headers most sources include" ON)
+
+# ccache runs the compiler uncached for a unit that uses a precompiled header unless its sloppiness
+# settings allow it, so a build through ccache (a developer's) goes without one unless asked.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    set(rubbly_pch_default OFF)
+else()
+    set(rubbly_pch_default ON)
+endif()
+option(RUBBLY_PCH "Precompile the headers most sources include" ${rubbly_pch_default})
 set(RUBBLY_LINKER auto CACHE STRING "Linker passed as -fuse-ld=: auto (mold, else lld, else the default), default, or a name")
 
 if(RUBBLY_LINKER STREQUAL "auto")
