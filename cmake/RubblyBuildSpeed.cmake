@@ -57,30 +57,31 @@ if(RUBBLY_PCH)
 endif()
 
 # Gives every target of the project below DIR that uses our libraries the precompiled headers: static
-# and object libraries share rubbly_core's, executables the first executable's. Called once, at the
-# end of the top-level CMakeLists, when all targets exist.
+# and object libraries share rubbly_core's, executables that of rubbly_pch_executables, an empty
+# program made for it. GCC takes a header only where every macro defined when it was compiled is
+# defined alike (more may be), so each is compiled with the fewest: rubbly_core's, no module but
+# QtCore, no test's. Called once, at the end of the top-level CMakeLists, when all targets exist.
 function(rubbly_precompile_headers dir)
     if(NOT RUBBLY_PCH)
         return()
+    endif()
+    if(NOT TARGET rubbly_pch_executables)
+        file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/pch_executables.cpp CONTENT "int main() { return 0; }\n")
+        add_executable(rubbly_pch_executables EXCLUDE_FROM_ALL ${CMAKE_BINARY_DIR}/pch_executables.cpp)
+        target_link_libraries(rubbly_pch_executables PRIVATE rubbly_core)
+        target_precompile_headers(rubbly_core PRIVATE ${RUBBLY_PCH_HEADERS})
+        target_precompile_headers(rubbly_pch_executables PRIVATE ${RUBBLY_PCH_HEADERS})
     endif()
     get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
         get_target_property(type ${target} TYPE)
         get_target_property(libs ${target} LINK_LIBRARIES)
-        if(target STREQUAL "rubbly_core")
-            target_precompile_headers(rubbly_core PRIVATE ${RUBBLY_PCH_HEADERS})
-        elseif(NOT libs MATCHES "(^|;)rubbly_")
-            # Not ours, or Qt alone (a helper that needs no QCoro): nothing to share with it.
+        if(target MATCHES "^(rubbly_core|rubbly_pch_executables)$" OR NOT libs MATCHES "(^|;)rubbly_")
+            # The two that own the headers; or not ours, or Qt alone (a helper that needs no QCoro).
         elseif(type STREQUAL "STATIC_LIBRARY" OR type STREQUAL "OBJECT_LIBRARY")
             target_precompile_headers(${target} REUSE_FROM rubbly_core)
         elseif(type STREQUAL "EXECUTABLE")
-            get_property(anchor GLOBAL PROPERTY RUBBLY_PCH_EXECUTABLE)
-            if(anchor)
-                target_precompile_headers(${target} REUSE_FROM ${anchor})
-            else()
-                target_precompile_headers(${target} PRIVATE ${RUBBLY_PCH_HEADERS})
-                set_property(GLOBAL PROPERTY RUBBLY_PCH_EXECUTABLE ${target})
-            endif()
+            target_precompile_headers(${target} REUSE_FROM rubbly_pch_executables)
         endif()
     endforeach()
     get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
