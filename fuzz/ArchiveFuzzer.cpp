@@ -128,7 +128,8 @@ const QByteArray& markerPath()
 {
     static const QByteArray marker = [] {
         const QByteArray bin = fuzz::ScratchFolder::root() + "/bin";
-        const QByteArray mark = fuzz::ScratchFolder::root() + "/a-program-ran";
+        // Not const, so that the return at the end moves it rather than copying.
+        QByteArray mark = fuzz::ScratchFolder::root() + "/a-program-ran";
         FUZZ_CHECK(::mkdir(bin.constData(), 0700) == 0);
         const QByteArray script = "#!/bin/sh\ntouch '" + mark + "'\nexit 1\n";
         for (const char* program : {"lrzip", "lzop", "grzip", "lz4", "lzip", "lzma", "xz", "zstd", "bzip2", "gzip",
