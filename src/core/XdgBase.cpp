@@ -66,7 +66,7 @@ QByteArray usableXdgBase(const char* variable, const QByteArray& value, const QB
 {
     if (value.isEmpty())
         return {};
-    const QByteArray base = tidyAbsolutePath(value);
+    QByteArray base = tidyAbsolutePath(value); // not const, so that it is moved out
     if (isUsableXdgBase(base, home))
         return base;
     static QMutex mutex;
