@@ -140,7 +140,10 @@ std::optional<DiskSlimItem> decodeItem(const QJsonValue& value)
         if (!item.changedUpTo)
             return std::nullopt;
     }
-    for (const QJsonValue& sub : subs.toArray()) {
+    // Through a const array: a temporary one would detach (copy every element) at begin(), and its
+    // elements are references that convert to QJsonValue anyway.
+    const QJsonArray subArray = subs.toArray();
+    for (const QJsonValue sub : subArray) {
         auto decoded = decodeSubItem(sub);
         if (!decoded)
             return std::nullopt;
@@ -162,7 +165,8 @@ std::optional<DiskSlimSnapshot> DiskSlimSnapshot::fromJson(const QByteArray& byt
     if (!scannedAt || !items.isArray())
         return std::nullopt;
     DiskSlimSnapshot snapshot{*scannedAt, {}};
-    for (const QJsonValue& value : items.toArray()) {
+    const QJsonArray itemArray = items.toArray();
+    for (const QJsonValue value : itemArray) {
         auto item = decodeItem(value);
         if (!item)
             return std::nullopt;
