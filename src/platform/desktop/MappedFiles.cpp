@@ -95,6 +95,7 @@ long dropPages(const std::function<bool(const QByteArray& path)>& matches)
         if (mapping.writable || mapping.privateKiB > 0 || !mapping.path.startsWith('/') || mapping.residentKiB == 0 ||
             !matches(mapping.path))
             continue;
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the address is known only as a number from /proc/self/maps.
         if (madvise(reinterpret_cast<void*>(mapping.start), mapping.end - mapping.start, MADV_DONTNEED) == 0)
             dropped += mapping.residentKiB;
     }
