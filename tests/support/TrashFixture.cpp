@@ -37,7 +37,7 @@ void TrashFixture::addFile(const QByteArray& name, qint64 size, const QByteArray
 QByteArray TrashFixture::addVolume(const QByteArray& name)
 {
     const QByteArray top = QFile::encodeName(m_home.root()) + '/' + name;
-    const QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
+    QByteArray trash = top + "/.Trash-" + QByteArray::number(::getuid());
     TreeBuilder(trash).dir("files", 0700).dir("info", 0700);
     // Escaped as the kernel writes the table: space, tab, newline and backslash in octal.
     QByteArray field;

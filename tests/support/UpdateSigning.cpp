@@ -36,7 +36,7 @@ QByteArray SigningKey::sign(const QByteArray& content, const QString& version, b
     if (legacy)
         arguments.append(u"-l"_s);
     const ProcessResult signed_ = runProcess(u"minisign"_s, arguments);
-    const QByteArray signature = TreeBuilder::read(dir.filePath(u"Rubbly.zip.minisig"_s));
+    QByteArray signature = TreeBuilder::read(dir.filePath(u"Rubbly.zip.minisig"_s));
     if (signed_.exitCode != 0 || signature.isEmpty())
         qFatal("minisign -S failed: %s", signed_.err.constData());
     return signature;
