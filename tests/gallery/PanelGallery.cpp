@@ -80,8 +80,10 @@ int main(int argc, char* argv[])
     QtAppearanceApplier appearance(nullptr);
     int written = 0;
     bool failed = false;
-    for (const auto& [language, suffix] :
-         {std::pair{UiLanguage::Chinese, "zh"}, std::pair{UiLanguage::English, "en"}}) {
+    for (const auto& [language, code] : {std::pair{UiLanguage::Chinese, "zh"}, std::pair{UiLanguage::English, "en"}}) {
+        // A plain local for the lambda below: clang before 16 (clang-tidy's parser here) cannot capture
+        // a structured binding.
+        const char* const suffix = code;
         if (!installUiLanguage(language)) {
             qCritical("cannot load the translation");
             return 1;
