@@ -186,7 +186,7 @@ QString PortalKeyGrabber::applicationIdFromCgroup(const QByteArray& cgroup)
                                                               : unit.size() - 8); // app-[LAUNCHER-]ID[@RANDOM].service
         else
             continue;
-        const QString id = unit.mid(unit.lastIndexOf(QLatin1Char('-')) + 1);
+        QString id = unit.mid(unit.lastIndexOf(QLatin1Char('-')) + 1); // not const, so that it is moved out
         if (id.contains(QLatin1Char('.')))
             return id;
     }

@@ -41,7 +41,7 @@ QStringList dirList(const QProcessEnvironment& env, const char* variable, const 
 
 QString home(const QProcessEnvironment& env)
 {
-    const QString value = absoluteOrEmpty(env.value(QStringLiteral("HOME")));
+    QString value = absoluteOrEmpty(env.value(QStringLiteral("HOME"))); // not const, so that it is moved out
     if (!value.isEmpty())
         return value;
     if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir)
