@@ -74,7 +74,8 @@ private Q_SLOTS:
         const QByteArray root = QFile::encodeName(home.root()) + "/deep";
         TreeBuilder(root).dir("fork");
         qint64 expected = TreeBuilder::allocatedSize(root);
-        for (char branch = 'a'; branch < 'a' + branches; ++branch) {
+        for (int index = 0; index < branches; ++index) {
+            const char branch = static_cast<char>('a' + index);
             const QByteArray name(nameLength, branch);
             PosixFd fd(::open((root + "/fork").constData(), O_RDONLY | O_DIRECTORY));
             for (int level = 0; fd.isValid(); ++level) {
