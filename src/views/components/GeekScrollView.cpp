@@ -23,7 +23,6 @@ class GeekScrollView::Thumb final : public QWidget {
 public:
     explicit Thumb(GeekScrollView* view)
         : QWidget(view)
-        , m_view(view)
         , m_top(this)
         , m_hover(this)
     {
@@ -55,7 +54,6 @@ protected:
     }
 
 private:
-    GeekScrollView* m_view;
     std::optional<ScrollThumb> m_thumb;
     AnimatedValue m_top;
     AnimatedValue m_hover;
