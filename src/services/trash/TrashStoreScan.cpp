@@ -163,45 +163,44 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
                                    const std::function<void(const TrashItemDetail&)>& entry)
 {
     EntryTable table;
-    TrashStatusResult result = scanFolders(&table);
-    if (!result)
-        return result;
-    begin(result.value());
-    // Positions are sorted, not rows: a row is eight numbers.
-    std::vector<quint32> sorted(table.rows.size());
-    std::iota(sorted.begin(), sorted.end(), 0u);
-    const auto& rows = table.rows;
-    if (order == TrashEntryOrder::LargestFirst) {
-        std::sort(sorted.begin(), sorted.end(),
-                  [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
-    } else {
-        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
-            // kNoDate is the lowest value: entries without a date come last.
-            return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
-        });
-    }
-    for (const quint32 index : sorted)
-        entry(table.detail(rows[index]));
-    return result;
+    return scanFolders(&table, TrashListSizing::Measured, [&](const TrashStatus& status) {
+        begin(status);
+        // Positions are sorted, not rows: a row is eight numbers.
+        std::vector<quint32> sorted(table.rows.size());
+        std::iota(sorted.begin(), sorted.end(), 0u);
+        const auto& rows = table.rows;
+        if (order == TrashEntryOrder::LargestFirst) {
+            std::sort(sorted.begin(), sorted.end(),
+                      [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
+        } else {
+            std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+                // kNoDate is the lowest value: entries without a date come last.
+                return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
+            });
+        }
+        for (const quint32 index : sorted)
+            entry(table.detail(rows[index]));
+    });
 }
 
 TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
 {
     EntryTable table;
-    const TrashStatusResult status = scanFolders(&table, sizing);
+    TrashEntryList list;
+    const TrashStatusResult status = scanFolders(&table, sizing, [&](const TrashStatus&) {
+        // In the listing's order: both of the list's orders keep it among equals, as list() does.
+        list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
+        const QByteArrayView bytes(table.bytes);
+        for (const EntryTable::Row& row : table.rows) {
+            list.append(TrashEntryList::Fields{
+                table.folders[row.entry.folder].path, table.name(row),
+                row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
+                row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+        }
+        list.finish();
+    });
     if (!status)
         return status.error();
-    // In the listing's order: both of the list's orders keep it among equals, as list() does.
-    TrashEntryList list;
-    list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
-    const QByteArrayView bytes(table.bytes);
-    for (const EntryTable::Row& row : table.rows) {
-        list.append(TrashEntryList::Fields{
-            table.folders[row.entry.folder].path, table.name(row),
-            row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
-            row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
-    }
-    list.finish();
     return list;
 }
 
@@ -257,7 +256,8 @@ struct TrashStore::ScanPass {
     qint64 order = 0;
 };
 
-TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing)
+TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing,
+                                          const std::function<void(const TrashStatus&)>& meanwhile)
 {
     const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -294,6 +294,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
                           pass.permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
     TrashStatus status = finishStatus(pass);
+    writeSizeCaches(pass, meanwhile ? std::function<void()>([&] { meanwhile(status); }) : std::function<void()>());
     if (pass.complete)
         m_lastScan = LastScan{std::move(before), status};
     return status;
@@ -469,10 +470,35 @@ void TrashStore::measureFolders(ScanPass& pass)
         }
         pass.complete = pass.complete && walks[i].errors == 0;
     }
-    for (const ScanPass::ListedFolder& folder : pass.listedFolders) {
-        if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
-            writeSizeCache(*folder.open, folder.sizes);
+}
+
+void TrashStore::writeSizeCaches(const ScanPass& pass, const std::function<void()>& meanwhile)
+{
+    std::vector<const ScanPass::ListedFolder*> changed;
+    if (pass.measure) {
+        for (const ScanPass::ListedFolder& folder : pass.listedFolders) {
+            if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
+                changed.push_back(&folder);
+        }
     }
+    const auto write = [&changed] {
+        for (const ScanPass::ListedFolder* folder : changed)
+            writeSizeCache(*folder->open, folder->sizes);
+    };
+    // A first scan of a large Trash writes thousands of lines and waits for the disk to have them;
+    // a listing's rows meanwhile go out on this thread. Both are done before the folders close.
+    std::optional<std::jthread> writer;
+    if (meanwhile && !changed.empty() && m_walker.options().threads > 1) {
+        try {
+            writer.emplace(write);
+        } catch (const std::system_error&) {
+            writer.reset();
+        }
+    }
+    if (!writer)
+        write();
+    if (meanwhile)
+        meanwhile();
 }
 
 TrashStatus TrashStore::finishStatus(ScanPass& pass)
