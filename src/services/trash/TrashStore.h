@@ -141,6 +141,10 @@ private:
                                  const QTimeZone& zone, QByteArray& bytes);
     // A full listing of fewer entries reads their info files on one thread.
     static constexpr std::size_t kParallelInfoReads = 2000;
+    // A trash folder's names are looked at this many at a time (what they are is held meanwhile),
+    // and by two threads when at least kParallelLooks are waiting.
+    static constexpr std::size_t kListingChunk = 4096;
+    static constexpr std::size_t kParallelLooks = 256;
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
     // The same for any thread: in `zone`, counting the read in `reads`.

@@ -318,48 +318,93 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
     const int dirFd = folder.files.get();
     const int infoFd = folder.info.get();
     const auto folderIndex = static_cast<quint32>(pass.listedFolders.size());
-    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+    // What one entry is, found by its stat (and, for a folder, its info file's) before the entry
+    // joins the pass; the stats of a chunk of names are split between two threads, since the
+    // walker's helpers have nothing to do until the listing is done.
+    struct Look {
         ScannedEntry entry;
-        entry.order = order++;
-        entry.folder = folderIndex;
-        entry.category = categoryForRawName(name);
-        struct stat st = {};
         std::optional<timespec> infoMtime;
+        const DirectorySize* cached = nullptr;
         bool walk = false;
-        if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            // Vanished since the listing, or unreadable: listed without size or date.
-        } else if (!S_ISDIR(st.st_mode)) {
+    };
+    QByteArray names; // each followed by its NUL, for fstatat
+    std::vector<std::pair<qsizetype, qsizetype>> spans;
+    std::vector<Look> looks;
+    const auto nameAt = [&](std::size_t i) { return QByteArrayView(names).sliced(spans[i].first, spans[i].second); };
+    const auto look = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const QByteArrayView name = nameAt(i);
+            Look& result = looks[i];
+            ScannedEntry& entry = result.entry;
+            entry.category = categoryForRawName(name);
+            struct stat st = {};
+            if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // vanished since the listing, or unreadable: listed without size or date
             entry.modified = toMicros(fromTimespec(st.st_mtim));
-            entry.size = allocatedBytes(st.st_blocks);
-        } else {
+            if (!S_ISDIR(st.st_mode)) {
+                entry.size = allocatedBytes(st.st_blocks);
+                continue;
+            }
             entry.isDirectory = true;
-            entry.modified = toMicros(fromTimespec(st.st_mtim));
             // The info file is looked at before its entry is walked: a directorysizes line is
             // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
             // again next time rather than trusted with the old size.
             struct stat infoSt = {};
             if (statInfo(infoFd, name, &infoSt))
-                infoMtime = infoSt.st_mtim;
+                result.infoMtime = infoSt.st_mtim;
             // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
             // before folders' blocks were counted fall short. Both are measured once and rewritten.
-            const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
-            const auto cached = listing.oldSizes.constFind(key);
-            if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
+            const auto cached = listing.oldSizes.constFind(QByteArray::fromRawData(name.data(), name.size()));
+            if (result.infoMtime && cached != listing.oldSizes.cend() && cached->measured &&
+                cached->matches(*result.infoMtime)) {
                 entry.size = cached->size;
-                listing.sizes.insert(name.toByteArray(), *cached);
+                result.cached = &*cached;
             } else {
-                walk = true;
+                result.walk = true;
             }
         }
-        const std::size_t row = table ? table->append(entry, name) : 0;
-        if (walk) {
-            // Seen as a folder just now: the walker opens it and checks what it opened.
-            folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
-            folderPending.push_back(ScanPass::PendingWalk{entry, infoMtime, row});
-        } else {
-            folderTally.add(entry, name);
+    };
+    const auto addChunk = [&] {
+        const std::size_t count = spans.size();
+        looks.assign(count, Look{});
+        std::optional<std::jthread> later;
+        if (count >= kParallelLooks && m_walker.options().threads > 1) {
+            try {
+                later.emplace(look, count / 2, count);
+            } catch (const std::system_error&) {
+                later.reset();
+            }
         }
+        look(0, later ? count / 2 : count);
+        later.reset();
+        for (std::size_t i = 0; i < count; ++i) {
+            const QByteArrayView name = nameAt(i);
+            Look& result = looks[i];
+            ScannedEntry& entry = result.entry;
+            entry.order = order++;
+            entry.folder = folderIndex;
+            if (result.cached)
+                listing.sizes.insert(name.toByteArray(), *result.cached);
+            const std::size_t row = table ? table->append(entry, name) : 0;
+            if (result.walk) {
+                // Seen as a folder just now: the walker opens it and checks what it opened.
+                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
+                folderPending.push_back(ScanPass::PendingWalk{entry, result.infoMtime, row});
+            } else {
+                folderTally.add(entry, name);
+            }
+        }
+        names.clear();
+        spans.clear();
+    };
+    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+        spans.emplace_back(names.size(), name.size());
+        names.append(name).append('\0');
+        if (spans.size() == kListingChunk)
+            addChunk();
     });
+    if (listError == 0)
+        addChunk();
     if (listError != 0) {
         pass.complete = false;
         pass.permissionFailure = pass.permissionFailure || isPermissionError(listError);
