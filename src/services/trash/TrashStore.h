@@ -113,7 +113,9 @@ private:
     void report(const TrashFolderProblem& problem);
 
     // One pass over every trash folder (TrashStoreScan.cpp); with `table`, a row per entry too.
-    TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured);
+    // `meanwhile` is given the status of a pass that succeeded while its folders are still open.
+    TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured,
+                                  const std::function<void(const TrashStatus&)>& meanwhile = {});
     // What a pass gathers as it goes through the steps below.
     struct ScanPass;
     // Lists one trash folder into the pass: files are sized from their stat, folders from
@@ -121,8 +123,11 @@ private:
     // but its problem.
     void listFolder(ScanPass& pass, const OpenTrashFolder& folder);
     // Walks the queued folders in one batch (a full listing reads the info files meanwhile) and
-    // brings the directorysizes files up to date.
+    // finds what the directorysizes files are to say.
     void measureFolders(ScanPass& pass);
+    // Writes the directorysizes files the pass changed, running `meanwhile` (when given) alongside on
+    // this thread; both are done when it returns.
+    void writeSizeCaches(const ScanPass& pass, const std::function<void()>& meanwhile);
     // Reads the info file of every row of the pass's table, on up to two threads.
     void readInfoFiles(ScanPass& pass);
     // The status of a pass that listed at least one folder: totals, sums and the largest entries
@@ -136,6 +141,10 @@ private:
                                  const QTimeZone& zone, QByteArray& bytes);
     // A full listing of fewer entries reads their info files on one thread.
     static constexpr std::size_t kParallelInfoReads = 2000;
+    // A trash folder's names are looked at this many at a time (what they are is held meanwhile),
+    // and by two threads when at least kParallelLooks are waiting.
+    static constexpr std::size_t kListingChunk = 4096;
+    static constexpr std::size_t kParallelLooks = 256;
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
     // The same for any thread: in `zone`, counting the read in `reads`.

@@ -163,45 +163,44 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
                                    const std::function<void(const TrashItemDetail&)>& entry)
 {
     EntryTable table;
-    TrashStatusResult result = scanFolders(&table);
-    if (!result)
-        return result;
-    begin(result.value());
-    // Positions are sorted, not rows: a row is eight numbers.
-    std::vector<quint32> sorted(table.rows.size());
-    std::iota(sorted.begin(), sorted.end(), 0u);
-    const auto& rows = table.rows;
-    if (order == TrashEntryOrder::LargestFirst) {
-        std::sort(sorted.begin(), sorted.end(),
-                  [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
-    } else {
-        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
-            // kNoDate is the lowest value: entries without a date come last.
-            return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
-        });
-    }
-    for (const quint32 index : sorted)
-        entry(table.detail(rows[index]));
-    return result;
+    return scanFolders(&table, TrashListSizing::Measured, [&](const TrashStatus& status) {
+        begin(status);
+        // Positions are sorted, not rows: a row is eight numbers.
+        std::vector<quint32> sorted(table.rows.size());
+        std::iota(sorted.begin(), sorted.end(), 0u);
+        const auto& rows = table.rows;
+        if (order == TrashEntryOrder::LargestFirst) {
+            std::sort(sorted.begin(), sorted.end(),
+                      [&](quint32 a, quint32 b) { return ranksBefore(rows[a].entry, rows[b].entry); });
+        } else {
+            std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+                // kNoDate is the lowest value: entries without a date come last.
+                return rows[a].deleted > rows[b].deleted || (rows[a].deleted == rows[b].deleted && a < b);
+            });
+        }
+        for (const quint32 index : sorted)
+            entry(table.detail(rows[index]));
+    });
 }
 
 TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
 {
     EntryTable table;
-    const TrashStatusResult status = scanFolders(&table, sizing);
+    TrashEntryList list;
+    const TrashStatusResult status = scanFolders(&table, sizing, [&](const TrashStatus&) {
+        // In the listing's order: both of the list's orders keep it among equals, as list() does.
+        list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
+        const QByteArrayView bytes(table.bytes);
+        for (const EntryTable::Row& row : table.rows) {
+            list.append(TrashEntryList::Fields{
+                table.folders[row.entry.folder].path, table.name(row),
+                row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
+                row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+        }
+        list.finish();
+    });
     if (!status)
         return status.error();
-    // In the listing's order: both of the list's orders keep it among equals, as list() does.
-    TrashEntryList list;
-    list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
-    const QByteArrayView bytes(table.bytes);
-    for (const EntryTable::Row& row : table.rows) {
-        list.append(TrashEntryList::Fields{
-            table.folders[row.entry.folder].path, table.name(row),
-            row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
-            row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
-    }
-    list.finish();
     return list;
 }
 
@@ -257,7 +256,8 @@ struct TrashStore::ScanPass {
     qint64 order = 0;
 };
 
-TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing)
+TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing,
+                                          const std::function<void(const TrashStatus&)>& meanwhile)
 {
     const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -294,6 +294,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
                           pass.permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
     TrashStatus status = finishStatus(pass);
+    writeSizeCaches(pass, meanwhile ? std::function<void()>([&] { meanwhile(status); }) : std::function<void()>());
     if (pass.complete)
         m_lastScan = LastScan{std::move(before), status};
     return status;
@@ -317,48 +318,93 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
     const int dirFd = folder.files.get();
     const int infoFd = folder.info.get();
     const auto folderIndex = static_cast<quint32>(pass.listedFolders.size());
-    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+    // What one entry is, found by its stat (and, for a folder, its info file's) before the entry
+    // joins the pass; the stats of a chunk of names are split between two threads, since the
+    // walker's helpers have nothing to do until the listing is done.
+    struct Look {
         ScannedEntry entry;
-        entry.order = order++;
-        entry.folder = folderIndex;
-        entry.category = categoryForRawName(name);
-        struct stat st = {};
         std::optional<timespec> infoMtime;
+        const DirectorySize* cached = nullptr;
         bool walk = false;
-        if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            // Vanished since the listing, or unreadable: listed without size or date.
-        } else if (!S_ISDIR(st.st_mode)) {
+    };
+    QByteArray names; // each followed by its NUL, for fstatat
+    std::vector<std::pair<qsizetype, qsizetype>> spans;
+    std::vector<Look> looks;
+    const auto nameAt = [&](std::size_t i) { return QByteArrayView(names).sliced(spans[i].first, spans[i].second); };
+    const auto look = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const QByteArrayView name = nameAt(i);
+            Look& result = looks[i];
+            ScannedEntry& entry = result.entry;
+            entry.category = categoryForRawName(name);
+            struct stat st = {};
+            if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // vanished since the listing, or unreadable: listed without size or date
             entry.modified = toMicros(fromTimespec(st.st_mtim));
-            entry.size = allocatedBytes(st.st_blocks);
-        } else {
+            if (!S_ISDIR(st.st_mode)) {
+                entry.size = allocatedBytes(st.st_blocks);
+                continue;
+            }
             entry.isDirectory = true;
-            entry.modified = toMicros(fromTimespec(st.st_mtim));
             // The info file is looked at before its entry is walked: a directorysizes line is
             // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
             // again next time rather than trusted with the old size.
             struct stat infoSt = {};
             if (statInfo(infoFd, name, &infoSt))
-                infoMtime = infoSt.st_mtim;
+                result.infoMtime = infoSt.st_mtim;
             // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
             // before folders' blocks were counted fall short. Both are measured once and rewritten.
-            const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
-            const auto cached = listing.oldSizes.constFind(key);
-            if (infoMtime && cached != listing.oldSizes.cend() && cached->measured && cached->matches(*infoMtime)) {
+            const auto cached = listing.oldSizes.constFind(QByteArray::fromRawData(name.data(), name.size()));
+            if (result.infoMtime && cached != listing.oldSizes.cend() && cached->measured &&
+                cached->matches(*result.infoMtime)) {
                 entry.size = cached->size;
-                listing.sizes.insert(name.toByteArray(), *cached);
+                result.cached = &*cached;
             } else {
-                walk = true;
+                result.walk = true;
             }
         }
-        const std::size_t row = table ? table->append(entry, name) : 0;
-        if (walk) {
-            // Seen as a folder just now: the walker opens it and checks what it opened.
-            folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
-            folderPending.push_back(ScanPass::PendingWalk{entry, infoMtime, row});
-        } else {
-            folderTally.add(entry, name);
+    };
+    const auto addChunk = [&] {
+        const std::size_t count = spans.size();
+        looks.assign(count, Look{});
+        std::optional<std::jthread> later;
+        if (count >= kParallelLooks && m_walker.options().threads > 1) {
+            try {
+                later.emplace(look, count / 2, count);
+            } catch (const std::system_error&) {
+                later.reset();
+            }
         }
+        look(0, later ? count / 2 : count);
+        later.reset();
+        for (std::size_t i = 0; i < count; ++i) {
+            const QByteArrayView name = nameAt(i);
+            Look& result = looks[i];
+            ScannedEntry& entry = result.entry;
+            entry.order = order++;
+            entry.folder = folderIndex;
+            if (result.cached)
+                listing.sizes.insert(name.toByteArray(), *result.cached);
+            const std::size_t row = table ? table->append(entry, name) : 0;
+            if (result.walk) {
+                // Seen as a folder just now: the walker opens it and checks what it opened.
+                folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
+                folderPending.push_back(ScanPass::PendingWalk{entry, result.infoMtime, row});
+            } else {
+                folderTally.add(entry, name);
+            }
+        }
+        names.clear();
+        spans.clear();
+    };
+    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+        spans.emplace_back(names.size(), name.size());
+        names.append(name).append('\0');
+        if (spans.size() == kListingChunk)
+            addChunk();
     });
+    if (listError == 0)
+        addChunk();
     if (listError != 0) {
         pass.complete = false;
         pass.permissionFailure = pass.permissionFailure || isPermissionError(listError);
@@ -469,10 +515,35 @@ void TrashStore::measureFolders(ScanPass& pass)
         }
         pass.complete = pass.complete && walks[i].errors == 0;
     }
-    for (const ScanPass::ListedFolder& folder : pass.listedFolders) {
-        if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
-            writeSizeCache(*folder.open, folder.sizes);
+}
+
+void TrashStore::writeSizeCaches(const ScanPass& pass, const std::function<void()>& meanwhile)
+{
+    std::vector<const ScanPass::ListedFolder*> changed;
+    if (pass.measure) {
+        for (const ScanPass::ListedFolder& folder : pass.listedFolders) {
+            if (folder.rewriteSizes || folder.sizes != folder.oldSizes)
+                changed.push_back(&folder);
+        }
     }
+    const auto write = [&changed] {
+        for (const ScanPass::ListedFolder* folder : changed)
+            writeSizeCache(*folder->open, folder->sizes);
+    };
+    // A first scan of a large Trash writes thousands of lines and waits for the disk to have them;
+    // a listing's rows meanwhile go out on this thread. Both are done before the folders close.
+    std::optional<std::jthread> writer;
+    if (meanwhile && !changed.empty() && m_walker.options().threads > 1) {
+        try {
+            writer.emplace(write);
+        } catch (const std::system_error&) {
+            writer.reset();
+        }
+    }
+    if (!writer)
+        write();
+    if (meanwhile)
+        meanwhile();
 }
 
 TrashStatus TrashStore::finishStatus(ScanPass& pass)
