@@ -187,8 +187,19 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
 
 TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
 {
+    // Stamped before anything is listed: a change while the pass runs makes the index it writes
+    // stale at once, never one that looks current.
+    std::optional<Snapshot> before;
+    if (!m_indexPath.isEmpty()) {
+        timespec startedAt{};
+        ::clock_gettime(CLOCK_REALTIME, &startedAt);
+        before = snapshot(openFolders(sizing == TrashListSizing::Measured), startedAt);
+        if (std::optional<TrashEntryList> indexed = readListingIndex(*before))
+            return std::move(*indexed);
+    }
     EntryTable table;
-    const TrashStatusResult status = scanFolders(&table, sizing);
+    bool whole = false;
+    const TrashStatusResult status = scanFolders(&table, sizing, &whole);
     if (!status)
         return status.error();
     // In the listing's order: both of the list's orders keep it among equals, as list() does.
@@ -202,6 +213,8 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
             row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
     }
     list.finish();
+    if (before && whole)
+        writeListingIndex(*before, list);
     return list;
 }
 
@@ -257,7 +270,7 @@ struct TrashStore::ScanPass {
     qint64 order = 0;
 };
 
-TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing)
+TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing, bool* whole)
 {
     const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -294,6 +307,8 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
                           pass.permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
     TrashStatus status = finishStatus(pass);
+    if (whole)
+        *whole = pass.complete;
     if (pass.complete)
         m_lastScan = LastScan{std::move(before), status};
     return status;
@@ -435,7 +450,8 @@ void TrashStore::measureFolders(ScanPass& pass)
             for (const ScanPass::PendingWalk& walked : pass.pending)
                 table->rows[walked.row].entry.size = TrashEntryList::kUnknownSize;
         }
-        pass.complete = false;
+        // Whole only when directorysizes answered for every folder entry.
+        pass.complete = pass.complete && pass.pending.empty();
         return;
     }
     const std::vector<WalkRoot>& roots = pass.roots;
