@@ -228,6 +228,28 @@ private Q_SLOTS:
         QVERIFY(!panel.trashTab()->allItemsView());
     }
 
+    // The first scan of a large Trash takes a while: the list opens meanwhile with what the reader
+    // has, and stays when the scan lands.
+    void theListOpensWhileTheFirstScanRuns()
+    {
+        ViewModelRig rig;
+        rig.trash.entryList = sampleListing(rig.clock.now());
+        auto* scanGate = new Cancellation;
+        rig.trash.scanGate = scanGate;
+        rig.make();
+        auto firstScan = rig.vm->refresh();
+        RecordingWorkspace workspace;
+        MenuBarView view(*rig.vm, *rig.slimVm, rig.settings, workspace);
+        TrashTabView* tab = part<TrashTabView>(view);
+        QVERIFY(rig.vm->state().kind() == BinwellState::Kind::Scanning);
+        part<QAbstractButton>(*tab->shownPart())->click();
+        settle();
+        QVERIFY(tab->shownPart() == tab->allItemsView() && tab->allItemsView()->model()->rowCount() == 24);
+        delete scanGate;
+        finish(firstScan);
+        QVERIFY(tab->shownPart() == tab->allItemsView() && tab->allItemsView()->model()->rowCount() == 24);
+    }
+
     // The view hands over the local files of a dropped list (which lines those are is the parser's,
     // in PanelLogicTest), offers to undo the drop, puts back what it made, and withdraws the offer
     // when the panel closes.

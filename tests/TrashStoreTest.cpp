@@ -5,6 +5,7 @@
 #include "TrashInfo.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <filesystem>
@@ -150,6 +151,65 @@ private Q_SLOTS:
             QCOMPARE(known->dataPath(k), measured->dataPath(m));
             QCOMPARE(known->entrySize(k),
                      known->isDirectory(k) ? TrashEntryList::kUnknownSize : measured->entrySize(m));
+        }
+    }
+
+    // The listing index answers a listing only while every trash folder is as it was stamped: any
+    // change, even with the folders' mtimes set back, another zone or a damaged file, lists anew.
+    void theListingIndexAnswersOnlyAnUnchangedTrash_data()
+    {
+        QTest::addColumn<Build>("change");
+        QTest::addColumn<bool>("indexed");
+        QTest::newRow("unchanged") << Build([](TrashFixture&) {}) << true;
+        QTest::newRow("an entry added") << Build([](TrashFixture& fx) {
+            fx.addFile("new.txt", 10);
+            settle(fx);
+        }) << false;
+        QTest::newRow("an info file replaced") << Build([](TrashFixture& fx) {
+            const QByteArray info = fx.infoPath() + "/a.txt.trashinfo";
+            TreeBuilder(fx.infoPath()).write(".swap", "[Trash Info]\nPath=/moved/a.txt\n");
+            QVERIFY(::rename((fx.infoPath() + "/.swap").constData(), info.constData()) == 0);
+            settle(fx);
+        }) << false;
+        QTest::newRow("the index cut short") << Build([](TrashFixture& fx) {
+            const QByteArray index = QFile::encodeName(fx.home().cacheHome()) + "/index";
+            QVERIFY(::truncate(index.constData(), QFileInfo(QFile::decodeName(index)).size() - 3) == 0);
+        }) << false;
+    }
+    void theListingIndexAnswersOnlyAnUnchangedTrash()
+    {
+        QFETCH(Build, change);
+        QFETCH(bool, indexed);
+        TrashFixture fx;
+        fx.addFile("a.txt", 4096);
+        fx.files().file("folder/inner", 8192);
+        fx.writeInfo("folder", "/home/u/folder", "2026-03-02T10:00:00");
+        settle(fx);
+        const auto store = [&fx] {
+            auto made = std::make_unique<TrashStore>(fx.locations(), WalkOptions{}, kTestZone);
+            made->setListingIndexPath(QFile::encodeName(fx.home().cacheHome()) + "/index");
+            return made;
+        };
+        // Reading alone knows no folder's size: only the measured listing is whole, and writes one.
+        QVERIFY(store()->entryList(TrashListSizing::KnownOnly));
+        QVERIFY(!TreeBuilder::exists(QFile::encodeName(fx.home().cacheHome()) + "/index"));
+        const TrashEntryListResult measured = store()->entryList(TrashListSizing::Measured);
+        change(fx);
+        const auto reader = store();
+        const TrashEntryListResult listed = reader->entryList(TrashListSizing::KnownOnly);
+        QVERIFY(measured && listed);
+        QCOMPARE(reader->infoReads() == 0, indexed);
+        const TrashEntryListResult fresh =
+            TrashStore(fx.locations(), {}, kTestZone).entryList(TrashListSizing::Measured);
+        const TrashEntryList& current = indexed ? *measured : *fresh;
+        QCOMPARE(listed->size(), current.size());
+        for (quint32 i = 0; i < static_cast<quint32>(current.size()); ++i) {
+            const quint32 at = current.ordered(TrashListOrder::NewestFirst)[i];
+            const quint32 got = listed->ordered(TrashListOrder::NewestFirst)[i];
+            QCOMPARE(listed->dataPath(got), current.dataPath(at));
+            QVERIFY(listed->originalPath(got) == current.originalPath(at) &&
+                    listed->entrySize(got) == current.entrySize(at) &&
+                    listed->deletionDate(got) == current.deletionDate(at));
         }
     }
 

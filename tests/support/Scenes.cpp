@@ -367,6 +367,16 @@ QList<PanelScene> panelScenes()
     return {
         // The first scan never ends here, so the panel shows its placeholder.
         {"scanning", [](Stage& s) { s.rig.trash.scanGate = holdGate(); }, {}},
+        // The list opened during that scan: the reader needs none of it.
+        {"all-items-while-scanning",
+         [](Stage& s) {
+             s.rig.trash.scanGate = holdGate();
+             s.rig.trash.entryList = sampleListing(s.rig.clock.now());
+         },
+         [](Stage& s) {
+             s.trashTab()->openAllItems();
+             settle();
+         }},
         scanned("permission-denied", showing(denied, rootOwned(home))),
         scanned("permission-denied-all-well", showing(denied)),
         scanned("empty", showing(statusWith(0, 0))),

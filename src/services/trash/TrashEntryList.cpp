@@ -166,6 +166,19 @@ TrashEntryRef TrashEntryList::ref(quint32 index) const
     return TrashEntryRef{m_folders[m_rows[index].folder], trashName(index)};
 }
 
+TrashEntryList::Fields TrashEntryList::fields(quint32 index) const
+{
+    const Row& row = m_rows[index];
+    const QByteArrayView bytes(m_bytes.constData() + row.bytes, row.nameLength + row.originalLength);
+    return Fields{m_folders[row.folder],
+                  bytes.first(row.nameLength),
+                  row.hasOriginal ? std::optional(bytes.sliced(row.nameLength)) : std::nullopt,
+                  row.size,
+                  deletionDate(index),
+                  category(index),
+                  row.isDirectory};
+}
+
 const std::vector<quint32>& TrashEntryList::ordered(TrashListOrder order) const
 {
     return order == TrashListOrder::NewestFirst ? m_newest : m_largest;

@@ -77,6 +77,8 @@ public:
     // The path of its data in files/, for revealing it.
     QByteArray dataPath(quint32 index) const;
     TrashEntryRef ref(quint32 index) const;
+    // The entry as append() took it; the views point into this list.
+    Fields fields(quint32 index) const;
 
     // Every entry in `order`.
     const std::vector<quint32>& ordered(TrashListOrder order) const;

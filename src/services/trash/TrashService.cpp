@@ -21,12 +21,14 @@ TrashService::Engine::Engine(TrashLocations locations, WalkOptions walkOptions, 
     , lastPut(LastPutRecord::defaultPath())
     , actor(kAppId + QStringLiteral(".TrashService"))
 {
+    store.setListingIndexPath(TrashStore::defaultListingIndexPath());
 }
 
 TrashService::Reader::Reader(TrashLocations locations, WalkOptions walkOptions, QTimeZone zone)
     : store(std::move(locations), walkOptions, std::move(zone))
     , actor(kAppId + QStringLiteral(".TrashService.Reader"))
 {
+    store.setListingIndexPath(TrashStore::defaultListingIndexPath());
 }
 
 TrashService::TrashService(Scheduler* scheduler, TrashLocations locations, WalkOptions walkOptions, QTimeZone zone,

@@ -63,6 +63,14 @@ public:
     // no file is written and no missing folder created, so it may run beside this store's other work
     // on a store of its own.
     TrashEntryListResult entryList(TrashListSizing sizing);
+    // Where entryList() keeps what its last complete listing found (every folder listed, every size
+    // known), to answer the next one from while no trash folder has changed since. Empty, the
+    // default: no index is read or written.
+    void setListingIndexPath(QByteArray path) { m_indexPath = std::move(path); }
+    // $XDG_CACHE_HOME/rubbly/trash-listing.
+    static QByteArray defaultListingIndexPath();
+    // A listing too large for this is neither written nor read (100 000 entries take about 8 MiB).
+    static constexpr qint64 kListingIndexLimit = qint64(64) << 20;
     // Deletes every entry, then the info files left without data for longer than
     // kPutInFlightMargin.
     TrashCleanupOutcome emptyAll();
@@ -114,8 +122,9 @@ private:
 
     // One pass over every trash folder (TrashStoreScan.cpp); with `table`, a row per entry too.
     // `meanwhile` is given the status of a pass that succeeded while its folders are still open.
+    // `whole`, when given, is set when every folder was used, listed to the end and every size known.
     TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured,
-                                  const std::function<void(const TrashStatus&)>& meanwhile = {});
+                                  const std::function<void(const TrashStatus&)>& meanwhile = {}, bool* whole = nullptr);
     // What a pass gathers as it goes through the steps below.
     struct ScanPass;
     // Lists one trash folder into the pass: files are sized from their stat, folders from
@@ -197,6 +206,12 @@ private:
     static Snapshot snapshot(const OpenFolders& open, const timespec& takenAt);
     // True when `now` finds every folder as `before` did, and their mtimes were already settled then.
     static bool unchangedSince(const Snapshot& now, const Snapshot& before);
+
+    // The listing index (TrashStoreIndex.cpp): the list it holds when `now` finds every folder as the
+    // index's stamps do; written from `before`, the stamps taken before `list` was listed.
+    std::optional<TrashEntryList> readListingIndex(const Snapshot& now) const;
+    void writeListingIndex(const Snapshot& before, const TrashEntryList& list) const;
+    QByteArray m_indexPath;
 
     // The last complete scan and the stamps taken before it listed anything.
     struct LastScan {

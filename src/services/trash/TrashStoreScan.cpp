@@ -185,22 +185,39 @@ TrashStatusResult TrashStore::list(TrashEntryOrder order, const std::function<vo
 
 TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
 {
+    // Stamped before anything is listed: a change while the pass runs makes the index it writes
+    // stale at once, never one that looks current.
+    std::optional<Snapshot> before;
+    if (!m_indexPath.isEmpty()) {
+        timespec startedAt{};
+        ::clock_gettime(CLOCK_REALTIME, &startedAt);
+        before = snapshot(openFolders(sizing == TrashListSizing::Measured), startedAt);
+        if (std::optional<TrashEntryList> indexed = readListingIndex(*before))
+            return std::move(*indexed);
+    }
     EntryTable table;
     TrashEntryList list;
-    const TrashStatusResult status = scanFolders(&table, sizing, [&](const TrashStatus&) {
-        // In the listing's order: both of the list's orders keep it among equals, as list() does.
-        list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
-        const QByteArrayView bytes(table.bytes);
-        for (const EntryTable::Row& row : table.rows) {
-            list.append(TrashEntryList::Fields{
-                table.folders[row.entry.folder].path, table.name(row),
-                row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength)) : std::nullopt,
-                row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
-        }
-        list.finish();
-    });
+    bool whole = false;
+    const TrashStatusResult status = scanFolders(
+        &table, sizing,
+        [&](const TrashStatus&) {
+            // In the listing's order: both of the list's orders keep it among equals, as list() does.
+            list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
+            const QByteArrayView bytes(table.bytes);
+            for (const EntryTable::Row& row : table.rows) {
+                list.append(TrashEntryList::Fields{
+                    table.folders[row.entry.folder].path, table.name(row),
+                    row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength))
+                                            : std::nullopt,
+                    row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+            }
+            list.finish();
+        },
+        &whole);
     if (!status)
         return status.error();
+    if (before && whole)
+        writeListingIndex(*before, list);
     return list;
 }
 
@@ -257,7 +274,7 @@ struct TrashStore::ScanPass {
 };
 
 TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing,
-                                          const std::function<void(const TrashStatus&)>& meanwhile)
+                                          const std::function<void(const TrashStatus&)>& meanwhile, bool* whole)
 {
     const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -294,6 +311,8 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
                           pass.permissionFailure ? EACCES : 0, messages.join(QStringLiteral("; "))};
     }
     TrashStatus status = finishStatus(pass);
+    if (whole)
+        *whole = pass.complete;
     writeSizeCaches(pass, meanwhile ? std::function<void()>([&] { meanwhile(status); }) : std::function<void()>());
     if (pass.complete)
         m_lastScan = LastScan{std::move(before), status};
@@ -481,7 +500,8 @@ void TrashStore::measureFolders(ScanPass& pass)
             for (const ScanPass::PendingWalk& walked : pass.pending)
                 table->rows[walked.row].entry.size = TrashEntryList::kUnknownSize;
         }
-        pass.complete = false;
+        // Whole only when directorysizes answered for every folder entry.
+        pass.complete = pass.complete && pass.pending.empty();
         return;
     }
     const std::vector<WalkRoot>& roots = pass.roots;

@@ -94,10 +94,9 @@ private:
     AnimatedValue m_hover;
 };
 
-} // namespace
-
-// "ALL ITEMS ›" beside the top items' title: the way to the list of every entry.
-class TrashVisualizationView::AllItemsLink final : public PlainButton {
+// "ALL ITEMS ›" beside the top items' title, and beside the scanning line: the way to the list of
+// every entry.
+class AllItemsLink final : public PlainButton {
 public:
     explicit AllItemsLink(QWidget* parent)
         : PlainButton(parent)
@@ -132,6 +131,8 @@ protected:
         paintFocusRing(painter, box, 4);
     }
 };
+
+} // namespace
 
 class TrashVisualizationView::DistributionRow final : public HoverRow {
 public:
@@ -612,7 +613,12 @@ TrashTabView::TrashTabView(BinwellViewModel& viewModel, Workspace& workspace, st
     scanning->addWidget(new ActivityIndicator(Tint::accent(4)));
     scanning->addWidget(
         new GeekText(QCoreApplication::translate("Panel", "> scanning trash..."), monoFont(10), Tint::secondary()));
+    // A first scan of a large Trash takes a while; the list reads beside it and needs none of it.
+    auto* listWhileScanning = new AllItemsLink(m_scanning);
+    scanning->addSpacing(4);
+    scanning->addWidget(listWhileScanning);
     m_scanning->setLayout(scanning);
+    connect(listWhileScanning, &QAbstractButton::clicked, this, &TrashTabView::openAllItems);
 
     connect(m_emptyButton, &QAbstractButton::clicked, this, [emptyAction = std::move(emptyAction)] { emptyAction(); });
     connect(m_statusView->visualization(), &TrashVisualizationView::allItemsRequested, this,
@@ -678,8 +684,9 @@ void TrashTabView::updateFromState()
             QCoreApplication::translate("Panel", "> cleaned: %1 freed").arg(formatBytesCompact(state.freedBytes())));
     if (kind == Kind::Error)
         m_errorText->setText(state.errorText());
-    // The list stays through scans, put backs and deletions; the other states take its place.
-    const bool listing = m_allItems && kind == Kind::Normal;
+    // The list stays through scans, put backs and deletions, and may open during the first scan;
+    // the other states take its place.
+    const bool listing = m_allItems && (kind == Kind::Normal || kind == Kind::Scanning);
     if (m_allItems)
         m_allItems->setVisible(listing);
     m_statusView->setVisible(kind == Kind::Normal && !listing);
@@ -687,7 +694,7 @@ void TrashTabView::updateFromState()
     m_cleaning->setVisible(kind == Kind::Cleaning);
     m_success->setVisible(kind == Kind::Success);
     m_error->setVisible(kind == Kind::Error);
-    m_scanning->setVisible(kind == Kind::Scanning);
+    m_scanning->setVisible(kind == Kind::Scanning && !listing);
     m_permission->setVisible(kind == Kind::PermissionDenied);
 }
 

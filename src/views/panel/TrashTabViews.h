@@ -45,7 +45,6 @@ Q_SIGNALS:
     void allItemsRequested();
 
 private:
-    class AllItemsLink;
     class DistributionRow;
     class DistributionBar;
     class TopItemRow;
