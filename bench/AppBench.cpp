@@ -418,8 +418,9 @@ int list()
         opened.start();
         tab->openAllItems();
         QListView* list = tab->allItemsView()->listView();
-        changedOpen = untilRowsPainted(
-            list, [] {}, [list] { return list->model()->rowCount() > 0; }, &opened);
+        const auto nothing = [] {};
+        const auto hasRows = [list] { return list->model()->rowCount() > 0; };
+        changedOpen = untilRowsPainted(list, nothing, hasRows, &opened);
     }
     // Each keystroke of a search, then erasing it: to the repaint of its matches.
     AllItemsView* view = tab->allItemsView();
