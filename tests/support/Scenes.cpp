@@ -498,7 +498,8 @@ QList<PanelScene> panelScenes()
                 DiskSlimView* tab = s.slimView();
                 tab->setExpanded(DiskSlimCategory::ChromeCache, true);
                 tab->setExpanded(DiskSlimCategory::RustCargoCache, true);
-                const DiskSlimItem& chrome = s.slimVm().diskSlimItems()[3];
+                // A copy: toggling replaces the view model's list, which a reference would outlive.
+                const DiskSlimItem chrome = s.slimVm().diskSlimItems()[3];
                 s.slimVm().toggleSlimSubItem(chrome.category, chrome.subItems[1].path);
                 tab->setHoveredRowID(tab->rowIDs().at(tab->rowIDs().indexOf(diskSlimTitle(chrome.category)) + 1));
             }),
@@ -515,7 +516,9 @@ QList<PanelScene> panelScenes()
             }),
         slim("slim-nothing-selected", {}, true,
              [](Stage& s) {
-                 for (const DiskSlimItem& item : s.slimVm().diskSlimItems())
+                 // Over a copy: each toggle replaces the view model's list.
+                 const QList<DiskSlimItem> items = s.slimVm().diskSlimItems();
+                 for (const DiskSlimItem& item : items)
                      s.slimVm().toggleSlimCategory(item.category);
              }),
         slim(
