@@ -74,18 +74,8 @@ QString systemWords(int error)
 
 QString partName(TrashFolderPart part)
 {
-    switch (part) {
-    case TrashFolderPart::Folder:
-        // The trash folder the line names: "(it is a symbolic link, …)".
-        return QCoreApplication::translate("ViewModel", "it");
-    case TrashFolderPart::Files:
-        return QStringLiteral("files/");
-    case TrashFolderPart::Info:
-        return QStringLiteral("info/");
-    case TrashFolderPart::SharedTrash:
-        return QStringLiteral(".Trash");
-    }
-    return {};
+    // The trash folder the line names: "(it is a symbolic link, …)".
+    return part == TrashFolderPart::Folder ? QCoreApplication::translate("ViewModel", "it") : trashFolderPartPath(part);
 }
 
 } // namespace

@@ -30,6 +30,9 @@ enum class TrashFolderFault : quint8 {
 
 // Which part of a trash folder a fault is about.
 enum class TrashFolderPart : quint8 { Folder, Files, Info, SharedTrash };
+// How the part is written in a reason: "files/", "info/", ".Trash"; empty for the trash folder itself,
+// which each language names in its own words.
+QString trashFolderPartPath(TrashFolderPart part);
 
 // A trash folder that could not be used or listed, and why (for the log and the user).
 struct TrashFolderProblem {

@@ -53,17 +53,7 @@ QString describe(int error)
 // How the log and the command line name `part`.
 QString partLabel(TrashFolderPart part)
 {
-    switch (part) {
-    case TrashFolderPart::Folder:
-        return QStringLiteral("the folder");
-    case TrashFolderPart::Files:
-        return QStringLiteral("files/");
-    case TrashFolderPart::Info:
-        return QStringLiteral("info/");
-    case TrashFolderPart::SharedTrash:
-        return QStringLiteral(".Trash");
-    }
-    return {};
+    return part == TrashFolderPart::Folder ? QStringLiteral("the folder") : trashFolderPartPath(part);
 }
 
 // Why one part of a trash folder cannot be used: the English sentence and what the interface words.
