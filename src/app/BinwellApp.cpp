@@ -91,8 +91,12 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     AboutSettingsView::Links links{UpdateService::Config::defaults().baseURL, QUrl(kProjectUrl), kProjectName};
     SettingsView::Options options{versionDisplayString(), m_session.wayland, links, m_session.desktops, {}};
     if (const PanelDesktop desktop = panelDesktop(m_session); desktop != PanelDesktop::None) {
-        options.addSizeToPanel = [desktop] {
-            return PanelItems(PanelItems::Config::forThisProgram()).add(desktop).message;
+        options.addSizeToPanel = [this, desktop] {
+            const PanelItemOutcome outcome = PanelItems(PanelItems::Config::forThisProgram()).add(desktop);
+            // Added from the Tray pane: the panel's card would otherwise go on offering what is done.
+            if (outcome.ok)
+                withdrawPanelItemOffer();
+            return outcome.message;
         };
     }
     m_settingsWindow = std::make_unique<SettingsWindow>([this, options] {
@@ -194,6 +198,14 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
         connect(m_panelView, &MenuBarView::panelItemOfferClosed, this, [this] { m_offerPanelItem = false; });
     }
     return panel;
+}
+
+void BinwellApp::withdrawPanelItemOffer()
+{
+    m_offerPanelItem = false;
+    m_viewModel->settings().setHasShownPanelItemOffer(true);
+    if (MenuBarView* view = panelView())
+        view->offerPanelItem({});
 }
 
 void BinwellApp::updateTrayPresence()

@@ -75,6 +75,8 @@ public:
 private:
     // Popup next to the tray item, or an ordinary window when no tray shows the item.
     void updateTrayPresence();
+    // The size was put in the desktop's panel: the panel's offer to do it is gone for good.
+    void withdrawPanelItemOffer();
     std::unique_ptr<PanelWindow> makePanel();
 
     std::unique_ptr<TrashService> m_trash;

@@ -38,6 +38,9 @@ Item {
 
     Plasmoid.preferredRepresentation: Plasmoid.compactRepresentation
     Plasmoid.icon: label.length > 0 ? "user-trash-full" : "user-trash"
+    // The stored command is ours to write, not the user's to edit: without this Plasma offers a
+    // "Configure…" entry that opens an empty page. Our settings are behind "Settings…" below.
+    Plasmoid.hasConfigurationInterface: false
     Plasmoid.toolTipMainText: "Rubbly"
     Plasmoid.toolTipSubText: failed ? i18n("Rubbly did not start (%1)", command) : label
 
