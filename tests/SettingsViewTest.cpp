@@ -202,9 +202,9 @@ private Q_SLOTS:
     {
         if (m_panesShown < int(kAllSidebarItems.size()))
             return; // only some panes ran
-        const QSet<SettingsService::Key> withoutControl{SettingsService::Key::HasShownConfirmOffWarning,
-                                                        SettingsService::Key::HasShownPanelItemOffer,
-                                                        SettingsService::Key::HapticFeedbackEnabled};
+        const QSet<SettingsService::Key> withoutControl{
+            SettingsService::Key::HasShownConfirmOffWarning, SettingsService::Key::HasShownPanelItemOffer,
+            SettingsService::Key::PanelItemAdded, SettingsService::Key::HapticFeedbackEnabled};
         for (int i = 0; i < SettingsService::kKeyCount; ++i) {
             const auto key = SettingsService::Key(i);
             QVERIFY2(m_shownSettings.contains(SettingsService::defaultsKey(key)) != withoutControl.contains(key),

@@ -70,8 +70,14 @@ BinwellApp::BinwellApp(QObject* parent)
     m_workspace =
         std::make_unique<DesktopWorkspace>(DesktopWorkspace::Config{TrashLocations::fromEnvironment().homeTrashPath()});
     m_panel = std::make_unique<PanelKeeper>(*scheduler, [this] { return makePanel(); });
-    m_offerPanelItem =
-        panelDesktop(m_session) != PanelDesktop::None && !m_viewModel->settings().hasShownPanelItemOffer();
+    SettingsService& settings = m_viewModel->settings();
+    m_offerPanelItem = panelDesktop(m_session) != PanelDesktop::None && !settings.hasShownPanelItemOffer() &&
+                       !settings.panelItemAdded();
+    // `rubbly tray add-to-panel` marks the item added in the stored settings, which we follow.
+    connect(&settings, &SettingsService::panelItemAddedChanged, this, [this] {
+        if (m_viewModel->settings().panelItemAdded())
+            withdrawPanelItemOffer();
+    });
 }
 
 BinwellApp::~BinwellApp()
@@ -94,6 +100,7 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
         options.addSizeToPanel = [this, desktop] {
             const PanelItemOutcome outcome = PanelItems(PanelItems::Config::forThisProgram()).add(desktop);
             // Added from the Tray pane: the panel's card would otherwise go on offering what is done.
+            // (The panel's own card says it was added and goes with the panel.)
             if (outcome.ok)
                 withdrawPanelItemOffer();
             return outcome.message;
@@ -203,7 +210,7 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
 void BinwellApp::withdrawPanelItemOffer()
 {
     m_offerPanelItem = false;
-    m_viewModel->settings().setHasShownPanelItemOffer(true);
+    m_viewModel->settings().setPanelItemAdded(true);
     if (MenuBarView* view = panelView())
         view->offerPanelItem({});
 }

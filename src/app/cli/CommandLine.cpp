@@ -288,8 +288,11 @@ int runTray(const QStringList& words, const std::optional<QString>& waitPast, bo
         return trayLabelCommand(waitPast, genmon, config.program, out(), err());
     if (waitPast || genmon)
         return usage(QStringLiteral("--wait and --genmon are for tray label"));
-    if (sub == QLatin1String("add-to-panel"))
-        return trayAddToPanelCommand(PanelItems(config), panelDesktop(DesktopSession::detect()), out(), err());
+    if (sub == QLatin1String("add-to-panel")) {
+        JsonFileDefaultsStore settings(JsonFileDefaultsStore::defaultFilePath());
+        return trayAddToPanelCommand(PanelItems(config), panelDesktop(DesktopSession::detect()), settings, out(),
+                                     err());
+    }
     return usage(sub.isEmpty() ? QStringLiteral("tray needs a command: add-to-panel or label")
                                : QStringLiteral("unknown tray command '%1'").arg(sub));
 }

@@ -1,7 +1,9 @@
 #include "TrayCommands.h"
 
 #include "CommandLine.h"
+#include "DefaultsStore.h"
 #include "PanelLabel.h"
+#include "SettingsService.h"
 
 #include <csignal>
 
@@ -28,9 +30,12 @@ int trayLabelCommand(const std::optional<QString>& waitPast, bool genmon, const 
     return ExitSuccess;
 }
 
-int trayAddToPanelCommand(const PanelItems& items, PanelDesktop desktop, QTextStream& out, QTextStream& err)
+int trayAddToPanelCommand(const PanelItems& items, PanelDesktop desktop, DefaultsStore& settings, QTextStream& out,
+                          QTextStream& err)
 {
     const PanelItemOutcome outcome = items.add(desktop);
+    if (outcome.ok)
+        settings.setValue(SettingsService::defaultsKey(SettingsService::Key::PanelItemAdded), true);
     (outcome.ok ? out : err) << outcome.message << "\n" << Qt::flush;
     return outcome.ok ? ExitSuccess : ExitFailure;
 }

@@ -14,8 +14,12 @@ namespace rubbly {
 int trayLabelCommand(const std::optional<QString>& waitPast, bool genmon, const QString& program, QTextStream& out,
                      QTextStream& err);
 
+class DefaultsStore;
+
 // `rubbly tray add-to-panel`: puts the size item into the running desktop's panel and says what it
-// did, or why it could not (exit 1).
-int trayAddToPanelCommand(const PanelItems& items, PanelDesktop desktop, QTextStream& out, QTextStream& err);
+// did, or why it could not (exit 1). Once it is there, `settings` records it, so the tray stops
+// offering to add it.
+int trayAddToPanelCommand(const PanelItems& items, PanelDesktop desktop, DefaultsStore& settings, QTextStream& out,
+                          QTextStream& err);
 
 } // namespace rubbly

@@ -23,6 +23,7 @@
     X(bool, notifyAfterCleaning, NotifyAfterCleaning, true)                                                            \
     X(bool, hasShownConfirmOffWarning, HasShownConfirmOffWarning, false)                                               \
     X(bool, hasShownPanelItemOffer, HasShownPanelItemOffer, false)                                                     \
+    X(bool, panelItemAdded, PanelItemAdded, false)                                                                     \
     X(bool, autoCleanEnabled, AutoCleanEnabled, false)                                                                 \
     X(bool, autoCleanByAgeEnabled, AutoCleanByAgeEnabled, true)                                                        \
     X(int, autoCleanDays, AutoCleanDays, 30)                                                                           \
