@@ -94,6 +94,18 @@ if [ -n "$x" ]; then
 else
     fail "no size found to click"
 fi
+# Plasma's menu for the widget: ours first, and no "Configure…" entry for a page the widget lacks.
+if [ "$desktop" = kde ] && [ -n "$x" ]; then
+    xdotool mousemove "$x" 16 click 3
+    sleep 1.5
+    import -display "$DISPLAY" -window root "$shots/menu.png"
+    convert "$shots/menu.png" -scale 200% "$S/ocr.png"
+    menu=$(tesseract "$S/ocr.png" - --psm 11 2>/dev/null | tr '\n' ' ')
+    echo "$menu" | grep -q "Empty Trash" || fail "the widget's menu has no Empty Trash: $menu"
+    ! echo "$menu" | grep -qi "Configure Rubbly" || fail "the widget's menu offers Configure Rubbly: $menu"
+    xdotool key Escape
+    sleep 0.5
+fi
 
 # Idle: the panel closed and let go (PanelKeeper holds a closed panel for 30 s), nothing changing.
 # Every process of ours (the tray, the helpers a Plasma widget runs, the wrapper process that runs

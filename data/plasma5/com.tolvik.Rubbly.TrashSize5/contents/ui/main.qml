@@ -38,9 +38,6 @@ Item {
 
     Plasmoid.preferredRepresentation: Plasmoid.compactRepresentation
     Plasmoid.icon: label.length > 0 ? "user-trash-full" : "user-trash"
-    // The stored command is ours to write, not the user's to edit: without this Plasma offers a
-    // "Configure…" entry that opens an empty page. Our settings are behind "Settings…" below.
-    Plasmoid.hasConfigurationInterface: false
     Plasmoid.toolTipMainText: "Rubbly"
     Plasmoid.toolTipSubText: failed ? i18n("Rubbly did not start (%1)", command) : label
 
@@ -96,6 +93,9 @@ Item {
     Component.onCompleted: {
         plasmoid.setAction("emptyTrash", i18n("Empty Trash…"), "trash-empty")
         plasmoid.setAction("settings", i18n("Settings…"), "configure")
+        // The stored command is ours to write, not the user's to edit: Plasma's own "Configure…"
+        // entry would open an empty page. Our settings are behind "Settings…" above.
+        plasmoid.removeAction("configure")
         follow()
     }
 }
