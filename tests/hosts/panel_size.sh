@@ -82,7 +82,7 @@ burst 3 "$t1" grown
 # A click on the size opens our panel (its window is named "Rubbly").
 last=$(ls "$shots"/grown-*.png | tail -1)
 convert "$last" -scale 300% "$S/ocr.png"
-x=$(tesseract "$S/ocr.png" - --psm 11 tsv 2>/dev/null | awk -F'\t' '$12 ~ /^[0-9]+[.,-][0-9]/ { print int(($7 + $9 / 2) / 3); exit }')
+x=$(tesseract "$S/ocr.png" - --psm 11 tsv 2>/dev/null | awk -F'\t' '$12 ~ /[0-9][.,-][0-9]/ { print int(($7 + $9 / 2) / 3); exit }')
 if [ -n "$x" ]; then
     xdotool mousemove "$x" 16 click 1
     sleep 2
