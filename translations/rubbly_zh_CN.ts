@@ -796,8 +796,8 @@
         <translation>Plasma 没有可添加小部件的面板。</translation>
     </message>
     <message>
-        <source>Added the Rubbly widget (%1) to Plasma&apos;s panel; remove it as any widget, from its context menu.</source>
-        <translation>已将 Rubbly 小部件（%1）添加到 Plasma 的面板；可像其他小部件一样从其右键菜单中移除。</translation>
+        <source>Added the Rubbly widget (%1) to Plasma&apos;s panel; remove it as any widget, in the panel&apos;s edit mode.</source>
+        <translation>已将 Rubbly 小部件（%1）添加到 Plasma 的面板；可像其他小部件一样在面板的编辑模式中移除。</translation>
     </message>
     <message>
         <source>The XFCE panel is not running (no org.xfce.Panel on the session bus).</source>

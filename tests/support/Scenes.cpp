@@ -436,12 +436,11 @@ QList<PanelScene> panelScenes()
         full("panel-item-offer", [](Stage& s) { s.view->offerPanelItem([] { return PanelItemOutcome{}; }); }),
         full("panel-item-added",
              [](Stage& s) {
-                 s.view->offerPanelItem([] {
-                     return PanelItemOutcome{true, QCoreApplication::translate(
-                                                       "PanelItems", "Added the Rubbly widget (%1) to Plasma's panel; "
-                                                                     "remove it as any widget, from its context menu.")
-                                                       .arg(PanelItems::plasmaWidgetId(6))};
-                 });
+                 const QString added =
+                     QCoreApplication::translate("PanelItems", "Added the Rubbly widget (%1) to Plasma's panel; remove "
+                                                               "it as any widget, in the panel's edit mode.");
+                 const auto add = [added] { return PanelItemOutcome{true, added.arg(PanelItems::plasmaWidgetId(6))}; };
+                 s.view->offerPanelItem(add);
                  part<QAbstractButton>(*s.view, "offerAdd")->click();
              }),
         allItems("all-items", "", [](Stage& s) { s.trashTab()->allItemsView()->setActionRow(1); }),

@@ -226,8 +226,8 @@ PanelItemOutcome PanelItems::addToPlasma() const
         return {true, tr("The Rubbly widget is already in Plasma's panel.")};
     if (*answer == QLatin1String("nopanel"))
         return {false, tr("Plasma shows no panel to add the widget to.")};
-    return {true, tr("Added the Rubbly widget (%1) to Plasma's panel; remove it as any widget, from its "
-                     "context menu.")
+    return {true, tr("Added the Rubbly widget (%1) to Plasma's panel; remove it as any widget, in the panel's "
+                     "edit mode.")
                       .arg(id)};
 }
 
