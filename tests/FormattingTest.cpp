@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QTextBoundaryFinder>
 
+// Declared before the test data first names the type (clang rejects a later declaration).
+Q_DECLARE_METATYPE(rubbly::Timestamp)
+
 using namespace rubbly;
 using namespace rubbly::test;
 using namespace std::chrono_literals;
@@ -153,6 +156,5 @@ private Q_SLOTS:
     }
 };
 
-Q_DECLARE_METATYPE(rubbly::Timestamp)
 QTEST_GUILESS_MAIN(FormattingTest)
 #include "FormattingTest.moc"

@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QTest>
 
+// Declared before the test data first names the type (clang rejects a later declaration).
+Q_DECLARE_METATYPE(rubbly::UiLanguage)
+
 using namespace rubbly;
 using namespace rubbly::test;
 
@@ -133,8 +136,6 @@ private Q_SLOTS:
         QVERIFY(texts.contains(language == UiLanguage::Chinese ? QStringLiteral("刷新") : QStringLiteral("Refresh")));
     }
 };
-
-Q_DECLARE_METATYPE(rubbly::UiLanguage)
 
 QTEST_MAIN(TextFitTest)
 #include "TextFitTest.moc"
