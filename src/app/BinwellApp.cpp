@@ -73,7 +73,8 @@ BinwellApp::BinwellApp(QObject* parent)
     SettingsService& settings = m_viewModel->settings();
     m_offerPanelItem = panelDesktop(m_session) != PanelDesktop::None && !settings.hasShownPanelItemOffer() &&
                        !settings.panelItemAdded();
-    // `rubbly tray add-to-panel` marks the item added in the stored settings, which we follow.
+    // The Tray pane and `rubbly tray add-to-panel` (through the settings file we follow) mark the item
+    // added; from then on nothing offers to add it.
     connect(&settings, &SettingsService::panelItemAddedChanged, this, [this] {
         if (m_viewModel->settings().panelItemAdded())
             withdrawPanelItemOffer();
@@ -99,10 +100,10 @@ void BinwellApp::buildScenes(ApplicationBus* bus)
     if (const PanelDesktop desktop = panelDesktop(m_session); desktop != PanelDesktop::None) {
         options.addSizeToPanel = [this, desktop] {
             const PanelItemOutcome outcome = PanelItems(PanelItems::Config::forThisProgram()).add(desktop);
-            // Added from the Tray pane: the panel's card would otherwise go on offering what is done.
+            // Recorded as `rubbly tray add-to-panel` records it; the change withdraws the panel's card.
             // (The panel's own card says it was added and goes with the panel.)
             if (outcome.ok)
-                withdrawPanelItemOffer();
+                m_viewModel->settings().setPanelItemAdded(true);
             return outcome.message;
         };
     }
@@ -210,7 +211,6 @@ std::unique_ptr<PanelWindow> BinwellApp::makePanel()
 void BinwellApp::withdrawPanelItemOffer()
 {
     m_offerPanelItem = false;
-    m_viewModel->settings().setPanelItemAdded(true);
     if (MenuBarView* view = panelView())
         view->offerPanelItem({});
 }

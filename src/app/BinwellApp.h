@@ -75,7 +75,7 @@ public:
 private:
     // Popup next to the tray item, or an ordinary window when no tray shows the item.
     void updateTrayPresence();
-    // The size was put in the desktop's panel: the panel's offer to do it is gone for good.
+    // The size was put in the desktop's panel: the panel's offer to do it goes for good.
     void withdrawPanelItemOffer();
     std::unique_ptr<PanelWindow> makePanel();
 
