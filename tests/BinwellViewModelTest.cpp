@@ -326,18 +326,32 @@ private Q_SLOTS:
     // it is held, and never once it was let go; deleting rescans and counts what stayed.
     void theListingFollowsTheTrashWhileItIsHeld()
     {
+        const auto listOf = [](std::initializer_list<qint64> sizes) {
+            TrashEntryList list;
+            for (const qint64 size : sizes)
+                list.append(TrashEntryList::Fields{"/trash", "x", {}, size, {}, FileCategory::Other, false});
+            list.finish();
+            return list;
+        };
+        {
+            // After a change, what the last listing found is shown at once and the current listing
+            // replaces it.
+            Rig rig;
+            BinwellViewModel& vm = rig.make();
+            rig.trash.earlierList = listOf({4096});
+            rig.trash.entryList = listOf({2048, 2048});
+            QList<qsizetype> shown;
+            connect(&vm, &BinwellViewModel::allEntriesChanged, this, [&] { shown.append(vm.allEntries()->size()); });
+            finish(vm.listAllEntries());
+            QCOMPARE(shown, (QList<qsizetype>{1, 2}));
+            QVERIFY(!vm.allEntries()->isEarlier() && !vm.isListingAllEntries());
+            QCOMPARE(rig.trash.calls, (QStringList{u"fetchEntryList(earlier)"_s, u"fetchEntryList"_s}));
+        }
         {
             // Listed beside the start's first scan: shown without the size of a folder never
             // measured, then measured; the scan, which finds what the list holds, lists nothing more.
             Rig rig;
             BinwellViewModel& vm = rig.make();
-            const auto listOf = [](std::initializer_list<qint64> sizes) {
-                TrashEntryList list;
-                for (const qint64 size : sizes)
-                    list.append(TrashEntryList::Fields{"/trash", "x", {}, size, {}, FileCategory::Other, false});
-                list.finish();
-                return list;
-            };
             rig.trash.unmeasuredList = listOf({TrashEntryList::kUnknownSize, 2048});
             rig.trash.entryList = listOf({2048, 2048});
             QList<qsizetype> unsized;

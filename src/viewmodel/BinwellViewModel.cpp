@@ -449,9 +449,18 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
     QPointer<BinwellViewModel> self = this;
     const quint64 generation = m_listingGeneration;
     m_listingAllEntries = true;
-    TrashEntryListResult result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOnly);
+    TrashEntryListResult result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOrEarlier);
     if (!self)
         co_return;
+    // What the last listing found, while the Trash changed since: shown at once, then replaced by the
+    // current listing, which reads what changed.
+    if (generation == m_listingGeneration && result && result->isEarlier()) {
+        m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
+        Q_EMIT allEntriesChanged();
+        result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOnly);
+        if (!self)
+            co_return;
+    }
     // Shown at once; the sizes follow from the actor, after whatever it is doing. A listing that
     // could not read on its own (no home trash yet, say) is left to the one that may create it.
     if (generation == m_listingGeneration && (!result || result->unsizedCount() > 0)) {

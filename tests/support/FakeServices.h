@@ -64,6 +64,13 @@ public:
     QCoro::Task<TrashEntryListResult> fetchEntryList(TrashListSizing sizing) override
     {
         const bool measured = sizing == TrashListSizing::Measured;
+        if (sizing == TrashListSizing::KnownOrEarlier && earlierList) {
+            calls.append(QStringLiteral("fetchEntryList(earlier)"));
+            co_await answerLater();
+            TrashEntryList earlier = *earlierList;
+            earlier.setEarlier(true);
+            co_return TrashEntryListResult(std::move(earlier));
+        }
         calls.append(measured ? QStringLiteral("fetchEntryList(measured)") : QStringLiteral("fetchEntryList"));
         co_await answerLater();
         co_return TrashEntryListResult(measured || !unmeasuredList ? entryList : *unmeasuredList);
@@ -127,6 +134,8 @@ public:
     TrashEntryListResult entryList = TrashEntryList{};
     // What a listing that measures nothing gives, when not the same.
     std::optional<TrashEntryListResult> unmeasuredList;
+    // What the listing index kept before the Trash changed: given first when set.
+    std::optional<TrashEntryList> earlierList;
     // What the next deletions of chosen entries report; by default every one went.
     std::optional<TrashRemoveReport> removeReport;
     QList<TrashEntryRef> removed;

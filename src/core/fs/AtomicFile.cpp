@@ -39,8 +39,9 @@ bool writeAll(int fd, const QByteArray& content)
 }
 
 Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArray& shownName, const QByteArray& content,
-                              mode_t newMode)
+                              mode_t newMode, Durability durability = Durability::Flushed)
 {
+    const bool flush = durability == Durability::Flushed;
     mode_t mode = newMode;
     struct stat old = {};
     if (::fstatat(dirFd, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
@@ -62,7 +63,7 @@ Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArra
         step = "write";
     else if (::fchmod(fd.get(), mode) != 0)
         step = "chmod";
-    else if (::fsync(fd.get()) != 0)
+    else if (flush && ::fsync(fd.get()) != 0)
         step = "flush";
     int err = step ? errno : 0;
     // close() can report a deferred write error (NFS, some FUSE file systems): it counts as one.
@@ -80,7 +81,8 @@ Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArra
     }
     // The rename is durable only once the folder is flushed; a failure here loses nothing we could
     // still keep, so it is not reported.
-    ::fsync(dirFd);
+    if (flush)
+        ::fsync(dirFd);
     return Done{};
 }
 
@@ -91,7 +93,8 @@ Result<Done, QString> replaceFileAt(int dirFd, const QByteArray& name, const QBy
     return replace(dirFd, name, name, content, newMode);
 }
 
-Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& content, mode_t newMode)
+Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& content, mode_t newMode,
+                                  Durability durability)
 {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
@@ -99,7 +102,7 @@ Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& cont
     const PosixFd dirFd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dirFd.isValid())
         return failure(path, "open folder", errno);
-    return replace(dirFd.get(), name, path, content, newMode);
+    return replace(dirFd.get(), name, path, content, newMode, durability);
 }
 
 } // namespace rubbly::fs

@@ -19,7 +19,12 @@ namespace rubbly::fs {
 // applies only when there was none. The error is a sentence naming the file and the cause.
 Result<Done, QString> replaceFileAt(int dirFd, const QByteArray& name, const QByteArray& content, mode_t newMode);
 
+// Whether a replacement waits for the disk. A cache that is rebuilt when it is missing or does not
+// parse needs none of it: after a crash it is the old file, the new one, or one its reader rejects.
+enum class Durability { Flushed, CacheOnly };
+
 // The same for a path; the folder is opened without following a link in its last component.
-Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& content, mode_t newMode);
+Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& content, mode_t newMode,
+                                  Durability durability = Durability::Flushed);
 
 } // namespace rubbly::fs

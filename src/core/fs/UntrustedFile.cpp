@@ -69,7 +69,7 @@ int openUntrustedRegularFile(int dirFd, const char* name)
     return fd.release();
 }
 
-Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit)
+Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit, struct stat* seen)
 {
     // Four system calls a file: a full listing reads one info file per entry of the Trash.
     struct stat st = {};
@@ -77,6 +77,8 @@ Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* 
     if (!opened)
         return opened.error();
     const PosixFd fd = std::move(opened).value();
+    if (seen)
+        *seen = st;
 
     // The size may change while we read (a writer appending); read at most limit + 1 bytes so that
     // growth past the limit is seen without reading it.

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace rubbly {
 
@@ -26,8 +27,10 @@ struct UntrustedReadError {
 // O_NOFOLLOW | O_CLOEXEC, checks with fstat that it is a regular file and reads it whole, at most
 // `limit` bytes. Never blocks on a FIFO or device and never allocates more than the limit: every
 // reader of a file that others may write (trash info files and caches, the defaults file, stored
-// records, manifests, desktop files) goes through here.
-Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit);
+// records, manifests, desktop files) goes through here. `seen`, when given, receives the fstat of
+// the file that was read, taken before its first byte: a stamp that changes with any later write.
+Result<QByteArray, UntrustedReadError> readUntrustedFile(int dirFd, const char* name, qint64 limit,
+                                                         struct stat* seen = nullptr);
 inline Result<QByteArray, UntrustedReadError> readUntrustedFile(const QByteArray& path, qint64 limit)
 {
     return readUntrustedFile(-100 /* AT_FDCWD */, path.constData(), limit);

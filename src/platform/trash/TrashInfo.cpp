@@ -156,9 +156,9 @@ QByteArray TrashInfo::serialize(const QByteArray& path, Timestamp deletionDate, 
            '\n';
 }
 
-std::optional<TrashInfo> TrashInfo::read(int infoFd, const char* name, const QTimeZone& zone)
+std::optional<TrashInfo> TrashInfo::read(int infoFd, const char* name, const QTimeZone& zone, struct stat* seen)
 {
-    const auto content = readUntrustedFile(infoFd, name, kMaxFileSize);
+    const auto content = readUntrustedFile(infoFd, name, kMaxFileSize, seen);
     if (!content)
         return std::nullopt;
     return parse(*content, zone);

@@ -6,6 +6,7 @@
 #include <QTimeZone>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace rubbly {
 
@@ -30,8 +31,10 @@ struct TrashInfo {
     // and a date take 12 KiB.
     static constexpr qint64 kMaxFileSize = 64 * 1024;
     // The info file `name` in the info/ folder `infoFd`, parsed; nothing when it is not a regular
-    // file (a link, a FIFO: never followed nor waited for) or larger than kMaxFileSize.
-    static std::optional<TrashInfo> read(int infoFd, const char* name, const QTimeZone& zone = localZone());
+    // file (a link, a FIFO: never followed nor waited for) or larger than kMaxFileSize. `seen`, when
+    // given, receives the stat of the file read (see readUntrustedFile()).
+    static std::optional<TrashInfo> read(int infoFd, const char* name, const QTimeZone& zone = localZone(),
+                                         struct stat* seen = nullptr);
 };
 
 } // namespace rubbly

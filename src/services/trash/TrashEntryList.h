@@ -25,6 +25,10 @@ enum class TrashListOrder {
 enum class TrashListSizing {
     Measured,  // walks each folder its trash's directorysizes cannot answer for, and records the size
     KnownOnly, // takes what directorysizes answers and walks nothing: reads only, and waits for no walk
+    // As KnownOnly, except that when the Trash changed since the last whole listing, that listing is
+    // given as it was kept (TrashEntryList::isEarlier()) and nothing is listed: it is there at once,
+    // where the current one can take a second at 100 000 entries.
+    KnownOrEarlier,
 };
 
 // Every entry of the Trash, kept small enough to hold 100 000 of them while the panel lists them: a
@@ -56,6 +60,9 @@ public:
     void finish();
 
     qsizetype size() const { return static_cast<qsizetype>(m_rows.size()); }
+    // True for an earlier listing that the Trash changed since (TrashListSizing::KnownOrEarlier).
+    bool isEarlier() const { return m_earlier; }
+    void setEarlier(bool earlier) { m_earlier = earlier; }
     bool isEmpty() const { return m_rows.empty(); }
 
     // The entry's name in files/, as bytes.
@@ -113,6 +120,7 @@ private:
     QList<QByteArray> m_folders;
     qsizetype m_unsized = 0;
     qint64 m_total = 0;
+    bool m_earlier = false;
     std::vector<quint32> m_newest;
     std::vector<quint32> m_largest;
 };

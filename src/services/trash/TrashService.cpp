@@ -299,7 +299,7 @@ void TrashService::setLastPutRecordPath(QByteArray path)
 
 QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList(TrashListSizing sizing)
 {
-    const bool reading = sizing == TrashListSizing::KnownOnly;
+    const bool reading = sizing != TrashListSizing::Measured;
     TrashStore* store = reading ? &m_reader->store : &m_engine->store;
     auto job = [store, sizing] {
         TrashEntryListResult list = store->entryList(sizing);

@@ -92,7 +92,8 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name)
     return readInfo(infoFd, name, m_zone, m_infoReads);
 }
 
-std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads)
+std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads,
+                                              struct stat* seen)
 {
     char infoName[kNameMax + 16];
     if (infoFd < 0 || !infoFileName(name, infoName))
@@ -100,7 +101,7 @@ std::optional<TrashInfo> TrashStore::readInfo(int infoFd, QByteArrayView name, c
     // Opened anew and checked on the descriptor: a stat before says what the name was, not what it
     // is now, and a FIFO swapped in would otherwise block the read.
     ++reads;
-    return TrashInfo::read(infoFd, infoName, zone);
+    return TrashInfo::read(infoFd, infoName, zone, seen);
 }
 
 TrashStore::SizeCache TrashStore::readSizeCache(const OpenTrashFolder& folder, bool* untrusted)

@@ -60,16 +60,17 @@ public:
                            const std::function<void(const TrashItemDetail&)>& entry);
     // Every entry as the panel's list holds it, from the same pass. With TrashListSizing::KnownOnly
     // it only reads: no folder is walked (those directorysizes cannot answer for are kUnknownSize),
-    // no file is written and no missing folder created, so it may run beside this store's other work
-    // on a store of its own.
+    // no trash file is written and no missing folder created, so it may run beside this store's
+    // other work on a store of its own. With KnownOrEarlier the same, except that a listing index
+    // the Trash changed since is given as it is (isEarlier()) instead.
     TrashEntryListResult entryList(TrashListSizing sizing);
     // Where entryList() keeps what its last complete listing found (every folder listed, every size
-    // known), to answer the next one from while no trash folder has changed since. Empty, the
-    // default: no index is read or written.
+    // known), to answer the next one from while no trash folder has changed since, and each unchanged
+    // entry of it after a change. Empty, the default: no index is read or written.
     void setListingIndexPath(QByteArray path) { m_indexPath = std::move(path); }
     // $XDG_CACHE_HOME/rubbly/trash-listing.
     static QByteArray defaultListingIndexPath();
-    // A listing too large for this is neither written nor read (100 000 entries take about 8 MiB).
+    // A listing too large for this is neither written nor read (100 000 entries take about 10 MiB).
     static constexpr qint64 kListingIndexLimit = qint64(64) << 20;
     // Deletes every entry, then the info files left without data for longer than
     // kPutInFlightMargin.
@@ -123,8 +124,12 @@ private:
     // One pass over every trash folder (TrashStoreScan.cpp); with `table`, a row per entry too.
     // `meanwhile` is given the status of a pass that succeeded while its folders are still open.
     // `whole`, when given, is set when every folder was used, listed to the end and every size known.
+    // `known`, for a listing: an index whose records answer for the entries whose info files are
+    // still the ones they were read from.
+    class ListingIndex;
     TrashStatusResult scanFolders(EntryTable* table, TrashListSizing sizing = TrashListSizing::Measured,
-                                  const std::function<void(const TrashStatus&)>& meanwhile = {}, bool* whole = nullptr);
+                                  const std::function<void(const TrashStatus&)>& meanwhile = {}, bool* whole = nullptr,
+                                  ListingIndex* known = nullptr);
     // What a pass gathers as it goes through the steps below.
     struct ScanPass;
     // Lists one trash folder into the pass: files are sized from their stat, folders from
@@ -156,8 +161,9 @@ private:
     static constexpr std::size_t kParallelLooks = 256;
     // Reads and parses info/<name>.trashinfo as an untrusted file; empty when it cannot be read.
     std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name);
-    // The same for any thread: in `zone`, counting the read in `reads`.
-    static std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads);
+    // The same for any thread: in `zone`, counting the read in `reads`; `seen` as TrashInfo::read().
+    static std::optional<TrashInfo> readInfo(int infoFd, QByteArrayView name, const QTimeZone& zone, int& reads,
+                                             struct stat* seen = nullptr);
     // The info file of one of the largest entries: as the last scan read it (one of `previous`) while
     // it is unchanged. Kept in m_topInfos for the next scan.
     struct KnownInfo;
@@ -207,10 +213,10 @@ private:
     // True when `now` finds every folder as `before` did, and their mtimes were already settled then.
     static bool unchangedSince(const Snapshot& now, const Snapshot& before);
 
-    // The listing index (TrashStoreIndex.cpp): the list it holds when `now` finds every folder as the
-    // index's stamps do; written from `before`, the stamps taken before `list` was listed.
-    std::optional<TrashEntryList> readListingIndex(const Snapshot& now) const;
-    void writeListingIndex(const Snapshot& before, const TrashEntryList& list) const;
+    // The listing index (TrashStoreIndex.cpp), when its file is there and whole; written from
+    // `before`, the stamps taken before `table` was listed.
+    std::optional<ListingIndex> readListingIndex() const;
+    void writeListingIndex(const Snapshot& before, const EntryTable& table) const;
     QByteArray m_indexPath;
 
     // The last complete scan and the stamps taken before it listed anything.

@@ -21,17 +21,6 @@ using namespace trashstore;
 
 namespace {
 
-// What the pass learns of one entry before it knows whether the entry is worth a name.
-struct ScannedEntry {
-    qint64 size = 0;
-    qint64 modified = kNoDate;
-    // Position in the listing over every trash folder: ties of size keep this order.
-    qint64 order = 0;
-    quint32 folder = 0;
-    FileCategory category = FileCategory::Other;
-    bool isDirectory = false;
-};
-
 bool ranksBefore(const ScannedEntry& a, const ScannedEntry& b)
 {
     return a.size > b.size || (a.size == b.size && a.order < b.order);
@@ -103,38 +92,14 @@ TrashItemDetail detailOf(const TrashDirectory& folder, const ScannedEntry& entry
 
 } // namespace
 
-// Every entry a listing pass saw, as small rows; their names and original paths share one buffer, so
-// an entry costs its bytes and a few numbers rather than a string object per field.
-struct TrashStore::EntryTable {
-    struct Row {
-        ScannedEntry entry;
-        qint64 deleted = kNoDate;
-        qsizetype name = 0;
-        qsizetype original = 0;
-        int originalLength = -1; // none
-        int nameLength = 0;
-    };
-    // The listed trash folders, by ScannedEntry::folder.
-    std::vector<TrashDirectory> folders;
-    std::vector<Row> rows;
-    QByteArray bytes;
-
-    std::size_t append(const ScannedEntry& entry, QByteArrayView name)
-    {
-        rows.push_back(Row{entry, kNoDate, bytes.size(), 0, -1, static_cast<int>(name.size())});
-        bytes.append(name);
-        return rows.size() - 1;
-    }
-    QByteArrayView name(const Row& row) const { return QByteArrayView(bytes).sliced(row.name, row.nameLength); }
-    TrashItemDetail detail(const Row& row) const
-    {
-        TrashItemDetail item = detailOf(folders[row.entry.folder], row.entry, name(row));
-        if (row.originalLength >= 0)
-            item.originalPath = bytes.mid(row.original, row.originalLength);
-        item.deletionDate = fromMicros(row.deleted);
-        return item;
-    }
-};
+TrashItemDetail TrashStore::EntryTable::detail(const Row& row) const
+{
+    TrashItemDetail item = detailOf(folders[row.entry.folder], row.entry, name(row));
+    if (const std::optional<QByteArrayView> path = original(row))
+        item.originalPath = path->toByteArray();
+    item.deletionDate = fromMicros(row.deleted);
+    return item;
+}
 
 std::optional<TrashInfo> TrashStore::topItemInfo(const QList<KnownInfo>& previous, const OpenTrashFolder& folder,
                                                  const QByteArray& name)
@@ -188,12 +153,19 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
     // Stamped before anything is listed: a change while the pass runs makes the index it writes
     // stale at once, never one that looks current.
     std::optional<Snapshot> before;
+    std::optional<ListingIndex> index;
     if (!m_indexPath.isEmpty()) {
         timespec startedAt{};
         ::clock_gettime(CLOCK_REALTIME, &startedAt);
         before = snapshot(openFolders(sizing == TrashListSizing::Measured), startedAt);
-        if (std::optional<TrashEntryList> indexed = readListingIndex(*before))
-            return std::move(*indexed);
+        index = readListingIndex();
+        if (index && unchangedSince(*before, index->stamps()))
+            return index->list();
+        if (index && sizing == TrashListSizing::KnownOrEarlier) {
+            TrashEntryList earlier = index->list();
+            earlier.setEarlier(true);
+            return earlier;
+        }
     }
     EntryTable table;
     TrashEntryList list;
@@ -203,21 +175,19 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
         [&](const TrashStatus&) {
             // In the listing's order: both of the list's orders keep it among equals, as list() does.
             list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
-            const QByteArrayView bytes(table.bytes);
             for (const EntryTable::Row& row : table.rows) {
-                list.append(TrashEntryList::Fields{
-                    table.folders[row.entry.folder].path, table.name(row),
-                    row.originalLength >= 0 ? std::optional(bytes.sliced(row.original, row.originalLength))
-                                            : std::nullopt,
-                    row.entry.size, fromMicros(row.deleted), row.entry.category, row.entry.isDirectory});
+                list.append(TrashEntryList::Fields{table.folders[row.entry.folder].path, table.name(row),
+                                                   table.original(row), row.entry.size, fromMicros(row.deleted),
+                                                   row.entry.category, row.entry.isDirectory});
             }
             list.finish();
         },
-        &whole);
+        &whole, index ? &*index : nullptr);
+    index.reset();
     if (!status)
         return status.error();
     if (before && whole)
-        writeListingIndex(*before, list);
+        writeListingIndex(*before, table);
     return list;
 }
 
@@ -228,10 +198,14 @@ int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std
     int reads = 0;
     for (std::size_t i = from; i < to; ++i) {
         EntryTable::Row& row = table.rows[i];
+        if (row.indexed)
+            continue;
         const OpenTrashFolder& folder = *folders[row.entry.folder].open;
-        const std::optional<TrashInfo> info = readInfo(folder.info.get(), table.name(row), zone, reads);
+        struct stat seen = {};
+        const std::optional<TrashInfo> info = readInfo(folder.info.get(), table.name(row), zone, reads, &seen);
         if (!info)
             continue;
+        row.info = InfoStamp::of(seen);
         row.deleted = toMicros(info->deletionDate);
         if (info->path) {
             const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
@@ -259,7 +233,8 @@ struct TrashStore::ScanPass {
         std::size_t row = 0;
     };
 
-    EntryTable* table = nullptr; // only for a full listing
+    EntryTable* table = nullptr;   // only for a full listing
+    ListingIndex* known = nullptr; // only for a full listing, when an index could be read
     // Folders are walked and directorysizes kept up to date; without, the pass only reads.
     bool measure = true;
     TrashStatus status;
@@ -274,7 +249,8 @@ struct TrashStore::ScanPass {
 };
 
 TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing sizing,
-                                          const std::function<void(const TrashStatus&)>& meanwhile, bool* whole)
+                                          const std::function<void(const TrashStatus&)>& meanwhile, bool* whole,
+                                          ListingIndex* known)
 {
     const bool measure = sizing == TrashListSizing::Measured;
     // The 60-second poll of a large, unchanged Trash would otherwise stat every entry twice a minute
@@ -290,6 +266,7 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
 
     ScanPass pass;
     pass.table = table;
+    pass.known = table ? known : nullptr;
     pass.measure = measure;
     pass.complete = before.complete;
     pass.status.folderProblems = open.problems;
@@ -345,17 +322,63 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         std::optional<timespec> infoMtime;
         const DirectorySize* cached = nullptr;
         bool walk = false;
+        // The listing index's record, when it answers for the entry.
+        std::optional<ListingIndex::Record> known;
+    };
+    // The index's folder that this one still is (path, device and both inodes), or -1.
+    int knownFolder = -1;
+    if (pass.known) {
+        const FolderStamp now{directory.path, folder.filesStat.st_dev, folder.filesStat.st_ino, folder.infoStat.st_ino};
+        knownFolder = pass.known->folderOf(now);
+    }
+    // A folder entry's size from its directorysizes line, when that line is ours, current and keyed
+    // to the info file's mtime seen now.
+    const auto sizeFromLine = [&](QByteArrayView name, const timespec& infoMtime, Look& result) {
+        // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from before
+        // folders' blocks were counted fall short. Both are measured once and rewritten.
+        const auto cached = listing.oldSizes.constFind(QByteArray::fromRawData(name.data(), name.size()));
+        if (cached == listing.oldSizes.cend() || !cached->measured || !cached->matches(infoMtime))
+            return false;
+        result.entry.size = cached->size;
+        result.cached = &*cached;
+        return true;
+    };
+    // An entry the index knows whose info file is still the one it was read from is as it was then,
+    // its data included: trash tools never write an entry in place, and a put anew under the same
+    // name writes a new info file. A folder entry still takes its size from directorysizes.
+    const auto lookUpKnown = [&](QByteArrayView name, qsizetype at, Look& result) {
+        ListingIndex::Record record = pass.known->recordAt(at);
+        struct stat infoSt = {};
+        if (!statInfo(infoFd, name, &infoSt) || !record.info.isStampOf(infoSt))
+            return false;
+        if (record.isDirectory && !sizeFromLine(name, infoSt.st_mtim, result))
+            return false;
+        result.entry.modified = record.modified;
+        result.entry.isDirectory = record.isDirectory;
+        if (!record.isDirectory)
+            result.entry.size = record.size;
+        result.infoMtime = infoSt.st_mtim;
+        result.known = std::move(record);
+        return true;
     };
     QByteArray names; // each followed by its NUL, for fstatat
-    std::vector<std::pair<qsizetype, qsizetype>> spans;
+    // Where a name is in `names`, and its record in the listing index (-1: none).
+    struct Span {
+        qsizetype at = 0;
+        qsizetype size = 0;
+        qsizetype record = -1;
+    };
+    std::vector<Span> spans;
     std::vector<Look> looks;
-    const auto nameAt = [&](std::size_t i) { return QByteArrayView(names).sliced(spans[i].first, spans[i].second); };
+    const auto nameAt = [&](std::size_t i) { return QByteArrayView(names).sliced(spans[i].at, spans[i].size); };
     const auto look = [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             const QByteArrayView name = nameAt(i);
             Look& result = looks[i];
             ScannedEntry& entry = result.entry;
             entry.category = categoryForRawName(name);
+            if (spans[i].record >= 0 && lookUpKnown(name, spans[i].record, result))
+                continue;
             struct stat st = {};
             if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue; // vanished since the listing, or unreadable: listed without size or date
@@ -371,16 +394,7 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             struct stat infoSt = {};
             if (statInfo(infoFd, name, &infoSt))
                 result.infoMtime = infoSt.st_mtim;
-            // Only our own current lines are trusted: KDE's hold apparent sizes, and ours from
-            // before folders' blocks were counted fall short. Both are measured once and rewritten.
-            const auto cached = listing.oldSizes.constFind(QByteArray::fromRawData(name.data(), name.size()));
-            if (result.infoMtime && cached != listing.oldSizes.cend() && cached->measured &&
-                cached->matches(*result.infoMtime)) {
-                entry.size = cached->size;
-                result.cached = &*cached;
-            } else {
-                result.walk = true;
-            }
+            result.walk = !result.infoMtime || !sizeFromLine(name, *result.infoMtime, result);
         }
     };
     const auto addChunk = [&] {
@@ -405,6 +419,17 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             if (result.cached)
                 listing.sizes.insert(name.toByteArray(), *result.cached);
             const std::size_t row = table ? table->append(entry, name) : 0;
+            if (result.known) {
+                EntryTable::Row& added = table->rows[row];
+                added.deleted = result.known->deleted;
+                added.info = result.known->info;
+                added.indexed = true;
+                if (result.known->original) {
+                    added.original = table->bytes.size();
+                    added.originalLength = static_cast<int>(result.known->original->size());
+                    table->bytes.append(*result.known->original);
+                }
+            }
             if (result.walk) {
                 // Seen as a folder just now: the walker opens it and checks what it opened.
                 folderRoots.push_back(WalkRoot{dirFd, name.toByteArray(), folder.filesStat.st_dev});
@@ -417,7 +442,8 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         spans.clear();
     };
     const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
-        spans.emplace_back(names.size(), name.size());
+        const qsizetype record = knownFolder >= 0 ? pass.known->locate(knownFolder, name) : -1;
+        spans.push_back(Span{names.size(), name.size(), record});
         names.append(name).append('\0');
         if (spans.size() == kListingChunk)
             addChunk();
@@ -480,8 +506,10 @@ void TrashStore::readInfoFiles(ScanPass& pass)
     // The original paths went to a buffer per thread: the names both read are in table->bytes.
     const auto adopt = [&](std::size_t from, std::size_t to, const QByteArray& bytes) {
         const qsizetype base = table->bytes.size();
-        for (std::size_t i = from; i < to; ++i)
-            table->rows[i].original += base;
+        for (std::size_t i = from; i < to; ++i) {
+            if (!table->rows[i].indexed)
+                table->rows[i].original += base;
+        }
         table->bytes.append(bytes);
     };
     adopt(0, earlierEnd, earlierBytes);

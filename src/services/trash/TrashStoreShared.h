@@ -100,6 +100,121 @@ inline bool statInfo(int infoFd, QByteArrayView name, struct stat* infoStat)
            ::fstatat(infoFd, infoName, infoStat, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(infoStat->st_mode);
 }
 
+// The info file an entry's date and original path were read from: while a stat still finds this
+// inode, mtime and size, the file was not replaced or written since. An inode of 0: none was read.
+struct InfoStamp {
+    quint64 inode = 0;
+    qint64 mtimeNs = 0;
+    qint64 size = 0;
+
+    static InfoStamp of(const struct stat& st)
+    {
+        return {static_cast<quint64>(st.st_ino), nanoseconds(st.st_mtim), static_cast<qint64>(st.st_size)};
+    }
+    bool isStampOf(const struct stat& st) const
+    {
+        return inode != 0 && sameFile(st, mtimeNs, static_cast<off_t>(size), static_cast<ino_t>(inode));
+    }
+};
+
+// Reads the listing index file's fields (TrashStoreIndex.cpp).
+class IndexReader;
+
+// What a pass learns of one entry before it knows whether the entry is worth a name.
+struct ScannedEntry {
+    qint64 size = 0;
+    qint64 modified = kNoDate;
+    // Position in the listing over every trash folder: ties of size keep this order.
+    qint64 order = 0;
+    quint32 folder = 0;
+    FileCategory category = FileCategory::Other;
+    bool isDirectory = false;
+};
+
 } // namespace trashstore
+
+// Every entry a listing pass saw, as small rows; their names and original paths share one buffer, so
+// an entry costs its bytes and a few numbers rather than a string object per field.
+struct TrashStore::EntryTable {
+    struct Row {
+        trashstore::ScannedEntry entry;
+        qint64 deleted = trashstore::kNoDate;
+        qsizetype name = 0;
+        qsizetype original = 0;
+        int originalLength = -1; // none
+        int nameLength = 0;
+        // The info file the date and path came from.
+        trashstore::InfoStamp info;
+        // Answered by the listing index when the folder was listed: its info file is not read.
+        bool indexed = false;
+    };
+    // The listed trash folders, by ScannedEntry::folder.
+    std::vector<TrashDirectory> folders;
+    std::vector<Row> rows;
+    QByteArray bytes;
+
+    std::size_t append(const trashstore::ScannedEntry& entry, QByteArrayView name)
+    {
+        rows.push_back(Row{entry, trashstore::kNoDate, bytes.size(), 0, -1, static_cast<int>(name.size()), {}, false});
+        bytes.append(name);
+        return rows.size() - 1;
+    }
+    QByteArrayView name(const Row& row) const { return QByteArrayView(bytes).sliced(row.name, row.nameLength); }
+    std::optional<QByteArrayView> original(const Row& row) const
+    {
+        if (row.originalLength < 0)
+            return std::nullopt;
+        return QByteArrayView(bytes).sliced(row.original, row.originalLength);
+    }
+    TrashItemDetail detail(const Row& row) const;
+};
+
+// What the listing index file holds: the stamps of the trash folders as they were before the
+// listing it keeps began, and a record per entry with the stamp of the info file it was read from.
+// Taken whole while no folder changed since; otherwise each entry whose info file is still that one
+// is taken from here rather than read again (see TrashStoreIndex.cpp for the file's form).
+class TrashStore::ListingIndex {
+public:
+    struct Record {
+        QByteArrayView name;
+        std::optional<QByteArrayView> original;
+        qint64 size = 0;
+        qint64 modified = trashstore::kNoDate;
+        qint64 deleted = trashstore::kNoDate;
+        trashstore::InfoStamp info;
+        quint16 folder = 0;
+        FileCategory category = FileCategory::Other;
+        bool isDirectory = false;
+    };
+
+    // Nothing when `content` is not a whole index written for time zone `zoneId`, every record sound.
+    static std::optional<ListingIndex> parse(QByteArray content, QByteArrayView zoneId);
+    const Snapshot& stamps() const { return m_stamps; }
+    // Every entry, in the order listed.
+    TrashEntryList list() const;
+    // The stored folder that `now` is still the same folder as (path, device, both inodes), or -1.
+    int folderOf(const FolderStamp& now) const;
+    // Where the record of `name` in stored folder `folder` (from folderOf()) is, or -1. Asked for
+    // the names in the order a folder lists them, most are found at once (see the .cpp); one thread.
+    qsizetype locate(int folder, QByteArrayView name);
+    // The record at an offset that locate() gave; any thread.
+    Record recordAt(qsizetype offset) const;
+
+private:
+    static constexpr int kLookAhead = 8;
+    static constexpr int kMissesBeforeTable = 64;
+    // Reads the record at `in`, checked against the file's `folders`.
+    static bool readRecord(trashstore::IndexReader& in, qsizetype folders, Record& record);
+    void buildLookup();
+
+    QByteArray m_content;
+    Snapshot m_stamps;
+    qsizetype m_entriesAt = 0;
+    quint32 m_count = 0;
+    qsizetype m_cursor = 0;
+    int m_misses = 0;
+    // Per stored folder: name to the offset of its record in m_content.
+    std::vector<QHash<QByteArrayView, qsizetype>> m_byName;
+};
 
 } // namespace rubbly
