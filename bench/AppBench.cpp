@@ -407,6 +407,7 @@ int list()
     // unchanged entry still may. The entry goes again at the end, so the next run starts as this one.
     double changedOpen = 0;
     double changedCurrent = 0;
+    QByteArray changedResident;
     const QByteArray trash = qgetenv("XDG_DATA_HOME") + "/Trash";
     const QByteArray added = "bench-put-" + QByteArray::number(QCoreApplication::applicationPid()) + ".txt";
     {
@@ -432,6 +433,7 @@ int list()
                    !app.viewModel().isListingAllEntries();
         };
         changedCurrent = untilRowsPainted(list, nothing, current, &opened);
+        changedResident = resident();
     }
     // Each keystroke of a search, then erasing it: to the repaint of its matches.
     AllItemsView* view = tab->allItemsView();
@@ -484,9 +486,11 @@ int list()
                 median(keys), *std::max_element(keys.begin(), keys.end()), static_cast<long long>(keys.size()),
                 qPrintable(query), qPrintable(counts.join(u' ')), reorder);
     std::printf("list memory: before the panel %s; panel open %s; list open %s just painted, %s idle, %s after "
-                "searching; list closed %s; panel let go %s, %+ld KiB against before\n",
+                "searching; list closed %s; panel let go %s, %+ld KiB against before; with the current listing "
+                "after the put %s; peak of the run %ld KiB\n",
                 beforeText.constData(), panelOpen.constData(), listOpen.constData(), listIdle.constData(),
-                typed.constData(), closed.constData(), resident().constData(), afterRelease - before);
+                typed.constData(), closed.constData(), resident().constData(), afterRelease - before,
+                changedResident.constData(), statusKiB("VmHWM"));
     return 0;
 }
 

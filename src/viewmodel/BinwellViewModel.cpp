@@ -454,7 +454,8 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
         co_return;
     // What the last listing found, while the Trash changed since: shown at once, then replaced by the
     // current listing, which reads what changed.
-    if (generation == m_listingGeneration && result && result->isEarlier()) {
+    const bool showsEarlier = generation == m_listingGeneration && result && result->isEarlier();
+    if (showsEarlier) {
         m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
         Q_EMIT allEntriesChanged();
         result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOnly);
@@ -484,6 +485,9 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
     }
     m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
     Q_EMIT allEntriesChanged();
+    // The earlier list is gone from every view by now.
+    if (showsEarlier)
+        m_services.trash.releaseFreedMemory();
 }
 
 void BinwellViewModel::releaseAllEntries()

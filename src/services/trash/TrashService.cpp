@@ -312,6 +312,11 @@ QCoro::Task<TrashEntryListResult> TrashService::fetchEntryList(TrashListSizing s
     co_return co_await (reading ? m_reader->actor : m_engine->actor).run(std::move(job));
 }
 
+void TrashService::releaseFreedMemory()
+{
+    malloc_trim(0);
+}
+
 QCoro::Task<TrashRestorer::Listing> TrashService::restorableEntries()
 {
     TrashStore* store = &m_engine->store;

@@ -42,6 +42,7 @@ public:
     // Measured: on the trash actor, after the work queued before it. KnownOnly: on a reader of its
     // own, which waits for nothing the actor is doing.
     QCoro::Task<TrashEntryListResult> fetchEntryList(TrashListSizing sizing) override;
+    void releaseFreedMemory() override;
     QCoro::Task<TrashRestoreReport> restoreInto(QList<TrashEntryRef> entries, QByteArray folder, bool rename) override;
     QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) override;
     // Puts back what the last moveToTrash() moved (of this process or another using the same state

@@ -40,6 +40,9 @@ public:
     // never entering a mount point (an entry holding one stays), data first and the info file after,
     // the directorysizes line dropped. An entry that fails is reported and the next one tried.
     virtual QCoro::Task<TrashRemoveReport> removeEntries(QList<TrashEntryRef> entries) = 0;
+    // Hands the pages of a listing the caller just let go back to the system: a list of 100 000
+    // entries is about 17 MB, which the allocator would otherwise keep resident.
+    virtual void releaseFreedMemory() {}
 };
 
 } // namespace rubbly

@@ -173,6 +173,9 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
     const TrashStatusResult status = scanFolders(
         &table, sizing,
         [&](const TrashStatus&) {
+            // The folders are listed: what the index answered is in the table, and its 10 MB (at
+            // 100 000 entries) need not wait beside the list that is built now.
+            index.reset();
             // In the listing's order: both of the list's orders keep it among equals, as list() does.
             list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
             for (const EntryTable::Row& row : table.rows) {
@@ -183,7 +186,6 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
             list.finish();
         },
         &whole, index ? &*index : nullptr);
-    index.reset();
     if (!status)
         return status.error();
     if (before && whole)
