@@ -58,9 +58,6 @@ public:
 
 enum EntryFlags : quint8 { kDirectory = 1, kHasOriginal = 2 };
 
-// The smallest record: the fixed fields, a name's length and a name of one byte.
-constexpr qsizetype kSmallestRecord = 2 + 1 + 1 + 6 * 8 + 4 + 1;
-
 } // namespace
 
 namespace trashstore {
@@ -251,6 +248,14 @@ qsizetype TrashStore::ListingIndex::locate(int folder, QByteArrayView name)
     const auto& names = m_byName[static_cast<std::size_t>(folder)];
     const auto found = names.constFind(name);
     return found == names.cend() ? -1 : *found;
+}
+
+void TrashStore::ListingIndex::release()
+{
+    m_content = QByteArray();
+    m_byName.clear();
+    m_count = 0;
+    m_cursor = m_entriesAt = 0;
 }
 
 TrashStore::ListingIndex::Record TrashStore::ListingIndex::recordAt(qsizetype offset) const

@@ -173,9 +173,6 @@ TrashEntryListResult TrashStore::entryList(TrashListSizing sizing)
     const TrashStatusResult status = scanFolders(
         &table, sizing,
         [&](const TrashStatus&) {
-            // The folders are listed: what the index answered is in the table, and its 10 MB (at
-            // 100 000 entries) need not wait beside the list that is built now.
-            index.reset();
             // In the listing's order: both of the list's orders keep it among equals, as list() does.
             list.reserve(static_cast<qsizetype>(table.rows.size()), table.bytes.size());
             for (const EntryTable::Row& row : table.rows) {
@@ -275,8 +272,17 @@ TrashStatusResult TrashStore::scanFolders(EntryTable* table, TrashListSizing siz
     for (const TrashFolderProblem& problem : std::as_const(open.problems))
         pass.permissionFailure = pass.permissionFailure || isPermissionError(problem.errorCode);
     pass.listedFolders.reserve(open.folders.size());
+    if (pass.known) {
+        // Room for what the index held and a little more: grown by doubling instead, the table would
+        // for a moment take twice its size at 100 000 entries.
+        table->rows.reserve(pass.known->entryCount() + kListingChunk);
+        table->bytes.reserve(pass.known->textBytes() + kListingChunk * 64);
+    }
     for (const OpenTrashFolder& folder : open.folders)
         listFolder(pass, folder);
+    // Everything the index could answer for is in the table now.
+    if (pass.known)
+        pass.known->release();
     measureFolders(pass);
 
     if (pass.listedFolders.empty()) {

@@ -199,8 +199,15 @@ public:
     qsizetype locate(int folder, QByteArrayView name);
     // The record at an offset that locate() gave; any thread.
     Record recordAt(qsizetype offset) const;
+    qsizetype entryCount() const { return m_count; }
+    // About what the names and original paths of all records take.
+    qsizetype textBytes() const { return m_content.size() - m_entriesAt - qsizetype(m_count) * kSmallestRecord; }
+    // Lets go of the file's content (10 MB at 100 000 entries) once no record is needed any more.
+    void release();
 
 private:
+    // The smallest record: the fixed fields, a name's length and a name of one byte.
+    static constexpr qsizetype kSmallestRecord = 2 + 1 + 1 + 6 * 8 + 4 + 1;
     static constexpr int kLookAhead = 8;
     static constexpr int kMissesBeforeTable = 64;
     // Reads the record at `in`, checked against the file's `folders`.
