@@ -229,13 +229,27 @@ qsizetype TrashStore::ListingIndex::locate(int folder, QByteArrayView name)
         qsizetype at = m_cursor;
         Record record;
         const qsizetype folders = m_stamps.stamps.size();
+        std::vector<qsizetype> passed;
         for (int step = 0; step < kLookAhead && !in.atEnd() && readRecord(in, folders, record); ++step) {
             const qsizetype next = m_cursor + in.position();
             if (record.folder == folder && record.name == name) {
+                // The records stepped over may be listed later (an entry put anew moved ahead of them).
+                m_passed.insert(m_passed.end(), passed.begin(), passed.end());
+                if (m_passed.size() > kPassedKept)
+                    m_passed.erase(m_passed.begin(), m_passed.end() - kPassedKept);
                 m_cursor = next;
                 return at;
             }
+            passed.push_back(at);
             at = next;
+        }
+        for (auto it = m_passed.begin(); it != m_passed.end(); ++it) {
+            const Record stepped = recordAt(*it);
+            if (stepped.folder == folder && stepped.name == name) {
+                const qsizetype found = *it;
+                m_passed.erase(it);
+                return found;
+            }
         }
         // Not near the cursor: a name the index does not hold (an entry put since), or the folder
         // lists in another order. The first costs a read of its info file; many of them, the table.
@@ -254,6 +268,7 @@ void TrashStore::ListingIndex::release()
 {
     m_content = QByteArray();
     m_byName.clear();
+    m_passed.clear();
     m_count = 0;
     m_cursor = m_entriesAt = 0;
 }

@@ -210,6 +210,7 @@ private:
     static constexpr qsizetype kSmallestRecord = 2 + 1 + 1 + 6 * 8 + 4 + 1;
     static constexpr int kLookAhead = 8;
     static constexpr int kMissesBeforeTable = 64;
+    static constexpr std::size_t kPassedKept = 64;
     // Reads the record at `in`, checked against the file's `folders`.
     static bool readRecord(trashstore::IndexReader& in, qsizetype folders, Record& record);
     void buildLookup();
@@ -220,6 +221,8 @@ private:
     quint32 m_count = 0;
     qsizetype m_cursor = 0;
     int m_misses = 0;
+    // Records a look-ahead stepped over, the latest kPassedKept.
+    std::vector<qsizetype> m_passed;
     // Per stored folder: name to the offset of its record in m_content.
     std::vector<QHash<QByteArrayView, qsizetype>> m_byName;
 };
