@@ -181,13 +181,18 @@ private Q_SLOTS:
             settle(fx);
         }) << 1;
         QTest::newRow("an info file written in place") << Build([](TrashFixture& fx) {
-            QFile info(QFile::decodeName(fx.infoPath() + "/a.txt.trashinfo"));
+            const QByteArray path = fx.infoPath() + "/a.txt.trashinfo";
+            struct stat before = {};
+            QVERIFY(::stat(path.constData(), &before) == 0);
+            QFile info(QFile::decodeName(path));
             QVERIFY(info.open(QIODevice::ReadWrite));
             const QByteArray moved = info.readAll().replace("2026-03-01", "2025-03-01");
             QVERIFY(info.seek(0) && info.write(moved) == moved.size());
             info.close();
-            // Back to its old mtime: only the size or the inode may tell now, and neither does.
-            QVERIFY(::utimensat(AT_FDCWD, info.fileName().toLocal8Bit().constData(), nullptr, 0) == 0);
+            // The same inode and size: only the mtime tells, here a second on (a write within the
+            // file system's clock tick of the first could leave it as it was).
+            const timespec times[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, before.st_mtim.tv_nsec}};
+            QVERIFY(::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
             settle(fx);
         }) << 1;
         QTest::newRow("put back and trashed anew") << Build([](TrashFixture& fx) {
