@@ -454,10 +454,13 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
         co_return;
     // What the last listing found, while the Trash changed since: shown at once, then replaced by the
     // current listing, which reads what changed.
+    const auto show = [this](TrashEntryList list) {
+        m_allEntries = std::make_shared<const TrashEntryList>(std::move(list));
+        Q_EMIT allEntriesChanged();
+    };
     const bool showsEarlier = generation == m_listingGeneration && result && result->isEarlier();
     if (showsEarlier) {
-        m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
-        Q_EMIT allEntriesChanged();
+        show(std::move(result).value());
         result = co_await m_services.trash.fetchEntryList(TrashListSizing::KnownOnly);
         if (!self)
             co_return;
@@ -465,10 +468,8 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
     // Shown at once; the sizes follow from the actor, after whatever it is doing. A listing that
     // could not read on its own (no home trash yet, say) is left to the one that may create it.
     if (generation == m_listingGeneration && (!result || result->unsizedCount() > 0)) {
-        if (result) {
-            m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
-            Q_EMIT allEntriesChanged();
-        }
+        if (result)
+            show(std::move(result).value());
         result = co_await m_services.trash.fetchEntryList(TrashListSizing::Measured);
         if (!self)
             co_return;
@@ -483,8 +484,7 @@ QCoro::Task<void> BinwellViewModel::listAllEntries()
         Q_EMIT allEntriesChanged();
         co_return;
     }
-    m_allEntries = std::make_shared<const TrashEntryList>(std::move(result).value());
-    Q_EMIT allEntriesChanged();
+    show(std::move(result).value());
     // The earlier list is gone from every view by now.
     if (showsEarlier)
         m_services.trash.releaseFreedMemory();
