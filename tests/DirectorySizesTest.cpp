@@ -74,6 +74,23 @@ private Q_SLOTS:
         QVERIFY(largestLeft <= smallestKept);
     }
 
+    // The file is written without waiting for the disk: after a crash it may end inside a line, whose
+    // name cut short names another entry. Only whole lines are taken.
+    void aFileCutInsideALineKeepsItsWholeLines()
+    {
+        TempHome home;
+        const PosixFd trash(::open(QFile::encodeName(home.root()).constData(), O_RDONLY | O_DIRECTORY));
+        const QByteArray cut = "004096 1765000000 photos\n"
+                               "008192 1765000001 photos%20(2)\n"
+                               "012288 1765000002 photos";
+        TreeBuilder(QFile::encodeName(home.root())).write("directorysizes", cut);
+        const auto read = readDirectorySizes(trash.get());
+        QVERIFY(read);
+        QCOMPARE(read->size(), 2);
+        QCOMPARE(read->value("photos").size, 4096);
+        QCOMPARE(read->value("photos (2)").size, 8192);
+    }
+
     // On a full disk the new table is not written, and the old file stays byte for byte.
     void aFailedWriteLeavesTheOldFile()
     {

@@ -39,7 +39,7 @@ bool writeAll(int fd, const QByteArray& content)
 }
 
 Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArray& shownName, const QByteArray& content,
-                              mode_t newMode, Durability durability = Durability::Flushed)
+                              mode_t newMode, Durability durability)
 {
     const bool flush = durability == Durability::Flushed;
     mode_t mode = newMode;
@@ -88,9 +88,10 @@ Result<Done, QString> replace(int dirFd, const QByteArray& name, const QByteArra
 
 } // namespace
 
-Result<Done, QString> replaceFileAt(int dirFd, const QByteArray& name, const QByteArray& content, mode_t newMode)
+Result<Done, QString> replaceFileAt(int dirFd, const QByteArray& name, const QByteArray& content, mode_t newMode,
+                                    Durability durability)
 {
-    return replace(dirFd, name, name, content, newMode);
+    return replace(dirFd, name, name, content, newMode, durability);
 }
 
 Result<Done, QString> replaceFile(const QByteArray& path, const QByteArray& content, mode_t newMode,

@@ -119,9 +119,9 @@ DirectorySizes parseDirectorySizes(QByteArrayView content)
     QByteArray canonical;
     qsizetype index = 0;
     qsizetype start = 0;
+    // Whole lines only: see readDirectorySizes().
     for (qsizetype end; (end = content.indexOf('\n', start)) >= 0; start = end + 1)
         parseLine(content.sliced(start, end - start), index++, sizes, canonical);
-    parseLine(content.sliced(start), index, sizes, canonical);
     return sizes;
 }
 
@@ -147,7 +147,9 @@ Result<DirectorySizes, UntrustedReadError> readDirectorySizes(int trashFd, qint6
     });
     if (!read)
         return read.error();
-    parseLine(partial, index, sizes, canonical);
+    // What follows the last newline is not a line: every writer ends each line with one, and the file
+    // is written without waiting for the disk, so after a crash it may end inside a line, whose
+    // name cut short could be another entry's ("photos%20(2)" read as "photos").
     return sizes;
 }
 
@@ -212,7 +214,9 @@ QByteArray serializeDirectorySizes(const DirectorySizes& sizes, qint64 maxBytes)
 
 bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes, QString* error, qint64 maxBytes)
 {
-    const auto written = fs::replaceFileAt(trashFd, "directorysizes", serializeDirectorySizes(sizes, maxBytes), 0600);
+    // A cache of measurements: it is not worth a wait for the disk while the user waits for the size.
+    const auto written = fs::replaceFileAt(trashFd, "directorysizes", serializeDirectorySizes(sizes, maxBytes), 0600,
+                                           fs::Durability::CacheOnly);
     if (!written && error)
         *error = written.error();
     return written.ok();

@@ -62,10 +62,11 @@ constexpr qint64 kMaxBelievableSize = qint64(1) << 60;
 // 550 000 folders named with 24 Chinese characters. The reader holds the table, never the whole file.
 constexpr qint64 kMaxDirectorySizesFile = qint64(128) << 20;
 
-// Reads "<size> <mtime> <percent-encoded name>" lines. Any program may write this file, so a line that
-// is not exactly that (a negative size or one beyond kMaxBelievableSize, a name that is empty or
-// holds '/', an mtime too large even for milliseconds) is skipped. An mtime beyond the year 5138 in
-// seconds is milliseconds. A name given twice keeps its last line.
+// Reads "<size> <mtime> <percent-encoded name>" lines, each ended by a newline. Any program may
+// write this file, so a line that is not exactly that (a negative size or one beyond
+// kMaxBelievableSize, a name that is empty or holds '/', an mtime too large even for milliseconds) is
+// skipped. An mtime beyond the year 5138 in seconds is milliseconds. A name given twice keeps its
+// last line.
 DirectorySizes parseDirectorySizes(QByteArrayView content);
 
 // The `directorysizes` file of the trash folder `trashFd`, parsed: an error when it is missing, not
@@ -80,7 +81,9 @@ QByteArray serializeDirectorySizes(const DirectorySizes& sizes, qint64 maxBytes 
 // Replaces the `directorysizes` file of the trash folder `trashFd` with `sizes` (see
 // serializeDirectorySizes()), whole or not at all (fs::replaceFileAt): a reader never sees half,
 // whatever had the name (a link, a FIFO) is replaced rather than written through, and on a full disk
-// the old file stays as it was. False, with the reason in `error`, when it could not be written.
+// the old file stays as it was. Not flushed to the disk: after a crash the file is the old one, the
+// new one, or one cut short, whose last piece the reader skips. False, with the reason in `error`,
+// when it could not be written.
 bool writeDirectorySizes(int trashFd, const DirectorySizes& sizes, QString* error = nullptr,
                          qint64 maxBytes = kMaxDirectorySizesFile);
 
