@@ -1,6 +1,7 @@
 #include "BinwellApp.h"
 #include "CommandLine.h"
 #include "TrayApplication.h"
+#include "UpdateCommands.h"
 
 #include <QApplication>
 
@@ -14,7 +15,7 @@ int main(int argc, char* argv[])
     const std::optional<rubbly::ApplicationAction> trayAction = rubbly::trayActionFromArguments(arguments);
     if (!trayAction) {
         QCoreApplication app(argc, argv);
-        return rubbly::runCommandLine(arguments);
+        return rubbly::runCommandLine(arguments, &rubbly::runUpdateCommand);
     }
 
     // A tray program lives for the whole session: one malloc arena for all its threads keeps the memory

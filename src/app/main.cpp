@@ -27,11 +27,13 @@ std::string trayProgramPath()
 
 // `rubbly`: the commands run here; a tray action (plain `rubbly`, --toggle-panel, --settings,
 // --empty-trash) becomes the tray program in this same process, so that whoever started `rubbly`
-// (a desktop entry, the autostart entry, a test) still holds its process id.
+// (a desktop entry, the autostart entry, a test) still holds its process id. So does an update
+// command: only the tray program links the network, archive and signature libraries, whose loading
+// would otherwise be a tenth of a first `rubbly trash status`.
 int main(int argc, char* argv[])
 {
     const QStringList arguments = rubbly::startProgram(argc, argv);
-    if (!rubbly::trayActionFromArguments(arguments)) {
+    if (!rubbly::trayActionFromArguments(arguments) && !rubbly::isUpdateCommand(arguments)) {
         QCoreApplication app(argc, argv);
         return rubbly::runCommandLine(arguments);
     }

@@ -7,21 +7,18 @@
 #include "InstalledAppDetector.h"
 #include "JsonFileDefaultsStore.h"
 #include "LosslessText.h"
+#include "ProgramFiles.h"
 #include "Scheduler.h"
 #include "SlimCommands.h"
 #include "TrashCommands.h"
 #include "TrashService.h"
 #include "TrayCommands.h"
-#include "UpdateCommands.h"
-#include "UpdateService.h"
 #include "XdgPaths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QNetworkAccessManager>
 #include <QProcessEnvironment>
 #include <QTextStream>
 
@@ -246,33 +243,19 @@ int runSlim(const QStringList& words, bool json, const std::optional<QString>& o
     return status;
 }
 
-// True when a tray application (of any install) owns the single-instance name on the session bus.
-bool trayApplicationRunning()
-{
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(ApplicationBus::kServiceName).value();
-}
-
-int runUpdate(const QStringList& words, bool json, const std::optional<QString>& olderThan)
+int runUpdate(const QStringList& words, bool json, const std::optional<QString>& olderThan, UpdateCommand update)
 {
     const QString sub = words.value(1);
     if (words.size() > 2 || json || olderThan)
         return usage(QStringLiteral("update %1 takes no arguments").arg(sub));
-    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
-    QNetworkAccessManager network;
-    UpdateService updates(defaults, *Scheduler::system(), network, UpdateService::Config::defaults());
-    int status = ExitUsage;
-    if (sub == QLatin1String("check"))
-        status = updateCheckCommand(updates, out(), err());
-    else if (sub == QLatin1String("download"))
-        status = updateDownloadCommand(updates, out(), err());
-    else if (sub == QLatin1String("install"))
-        status = updateInstallCommand(
-            updates, UpdateService::replaceableApplicationFolder(QCoreApplication::applicationFilePath()),
-            trayApplicationRunning(), out(), err());
-    else
+    if (sub != QLatin1String("check") && sub != QLatin1String("download") && sub != QLatin1String("install"))
         return usage(sub.isEmpty() ? QStringLiteral("update needs a command: check, download or install")
                                    : QStringLiteral("unknown update command '%1'").arg(sub));
+    if (!update) {
+        err() << "rubbly: the update commands run in " << kTrayProgramName << "\n" << Qt::flush;
+        return ExitFailure;
+    }
+    const int status = update(sub, out(), err());
     out() << Qt::flush;
     err() << Qt::flush;
     return status;
@@ -310,7 +293,7 @@ QStringList startProgram(int argc, char* argv[])
     return arguments;
 }
 
-int runCommandLine(const QStringList& arguments)
+int runCommandLine(const QStringList& arguments, UpdateCommand update)
 {
     Parser p;
     QCommandLineParser& parser = p.parser;
@@ -351,7 +334,7 @@ int runCommandLine(const QStringList& arguments)
     if (positional.value(0) == QLatin1String("trash"))
         return runTrash(positional, p);
     if (positional.value(0) == QLatin1String("update"))
-        return runUpdate(positional, json, olderThan);
+        return runUpdate(positional, json, olderThan, update);
     if (positional.value(0) == QLatin1String("slim"))
         return runSlim(positional, json, olderThan);
     const bool trayLabelOptions = parser.isSet(p.wait) || parser.isSet(p.genmon);
@@ -368,6 +351,13 @@ int runCommandLine(const QStringList& arguments)
     err() << "rubbly: the tray application is started by the program itself, not here; see rubbly --help\n"
           << Qt::flush;
     return ExitUsage;
+}
+
+bool isUpdateCommand(const QStringList& arguments)
+{
+    Parser p;
+    return p.parser.parse(arguments) && !p.parser.isSet(p.help) && !p.parser.isSet(p.version) &&
+           p.parser.positionalArguments().value(0) == QLatin1String("update");
 }
 
 std::optional<ApplicationAction> trayActionFromArguments(const QStringList& arguments)

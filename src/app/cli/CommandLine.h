@@ -3,6 +3,7 @@
 #include "ApplicationBus.h"
 
 #include <QStringList>
+#include <QTextStream>
 
 #include <optional>
 
@@ -20,10 +21,19 @@ enum ExitStatus {
 // U+FFFD rendering spells. Both executables start with it.
 QStringList startProgram(int argc, char* argv[]);
 
+// Runs `rubbly update <sub>` once its arguments are checked (`sub` is check, download or install);
+// returns the exit status.
+using UpdateCommand = int (*)(const QString& sub, QTextStream& out, QTextStream& err);
+
 // Runs `rubbly <command> …` (arguments without the program name's own handling, decoded with
 // decodeLossless() so paths keep their exact bytes). Prints to stdout and stderr and returns the exit
-// status. Never prompts.
-int runCommandLine(const QStringList& arguments);
+// status. Never prompts. The update commands need the network, archive and signature libraries, which
+// only the tray program links: it passes `update`, and `rubbly` hands those commands to it
+// (isUpdateCommand()), so that every other command starts without loading them.
+int runCommandLine(const QStringList& arguments, UpdateCommand update = nullptr);
+
+// Whether `arguments` (with the program name first) name an `update` command.
+bool isUpdateCommand(const QStringList& arguments);
 
 // The tray-application request `arguments` (with the program name first) make: plain `rubbly`,
 // `--toggle-panel`, `--settings` or `--empty-trash`, alone. Nullopt for a command, --help, --version

@@ -1,11 +1,17 @@
 #include "UpdateCommands.h"
 
+#include "ApplicationBus.h"
 #include "BlockingWait.h"
 #include "CommandLine.h"
+#include "JsonFileDefaultsStore.h"
 #include "LosslessText.h"
+#include "Scheduler.h"
 #include "UpdateService.h"
 
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QFile>
+#include <QNetworkAccessManager>
 
 namespace rubbly {
 
@@ -25,6 +31,13 @@ QString printableNotes(const QString& notes)
     for (QString& line : lines)
         line = printableText(line);
     return lines.join(QLatin1Char('\n'));
+}
+
+// True when a tray application (of any install) owns the single-instance name on the session bus.
+bool trayApplicationRunning()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(ApplicationBus::kServiceName).value();
 }
 
 } // namespace
@@ -91,6 +104,20 @@ int updateInstallCommand(UpdateService& updates, const QString& applicationFolde
     out << "Installing Rubbly " << printableText(updates.status().info().version) << " into "
         << printableText(applicationFolder) << "; it starts once this command has ended\n";
     return ExitSuccess;
+}
+
+int runUpdateCommand(const QString& sub, QTextStream& out, QTextStream& err)
+{
+    JsonFileDefaultsStore defaults(JsonFileDefaultsStore::defaultFilePath());
+    QNetworkAccessManager network;
+    UpdateService updates(defaults, *Scheduler::system(), network, UpdateService::Config::defaults());
+    if (sub == QLatin1String("check"))
+        return updateCheckCommand(updates, out, err);
+    if (sub == QLatin1String("download"))
+        return updateDownloadCommand(updates, out, err);
+    return updateInstallCommand(updates,
+                                UpdateService::replaceableApplicationFolder(QCoreApplication::applicationFilePath()),
+                                trayApplicationRunning(), out, err);
 }
 
 } // namespace rubbly

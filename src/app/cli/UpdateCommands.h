@@ -20,4 +20,8 @@ int updateDownloadCommand(UpdateService& updates, QTextStream& out, QTextStream&
 int updateInstallCommand(UpdateService& updates, const QString& applicationFolder, bool trayRunning, QTextStream& out,
                          QTextStream& err);
 
+// Runs `rubbly update <sub>` (check, download or install) against the real update server, settings
+// and program folder: the runner the tray program gives runCommandLine().
+int runUpdateCommand(const QString& sub, QTextStream& out, QTextStream& err);
+
 } // namespace rubbly

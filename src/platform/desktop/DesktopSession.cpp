@@ -1,8 +1,5 @@
 #include "DesktopSession.h"
 
-#include "PortalKeyGrabber.h"
-#include "X11KeyGrabber.h"
-
 namespace rubbly {
 
 DesktopSession DesktopSession::detect(const QProcessEnvironment& env)
@@ -21,15 +18,6 @@ DesktopSession DesktopSession::detect(const QProcessEnvironment& env)
 bool DesktopSession::isGnome() const
 {
     return desktops.contains(QStringLiteral("GNOME"), Qt::CaseInsensitive);
-}
-
-std::unique_ptr<KeyGrabber> createKeyGrabber(const DesktopSession& session)
-{
-    if (session.wayland)
-        return std::make_unique<PortalKeyGrabber>();
-    if (session.x11)
-        return std::make_unique<X11KeyGrabber>();
-    return nullptr;
 }
 
 } // namespace rubbly

@@ -164,3 +164,7 @@ void X11KeyGrabber::setStatus(Status status)
 }
 
 } // namespace rubbly
+
+// Compiled here rather than with the library's other meta-objects: a program that links the
+// library without this class (`rubbly`) then links none of the libraries it calls either.
+#include "moc_X11KeyGrabber.cpp"

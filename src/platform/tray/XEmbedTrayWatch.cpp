@@ -122,3 +122,7 @@ void XEmbedTrayWatch::readEvents()
 }
 
 } // namespace rubbly
+
+// Compiled here rather than with the library's other meta-objects: a program that links the
+// library without this class (`rubbly`) then links none of the libraries it calls either.
+#include "moc_XEmbedTrayWatch.cpp"

@@ -841,3 +841,7 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
 }
 
 } // namespace rubbly
+
+// Compiled here rather than with the library's other meta-objects: a program that links the
+// library without this class (`rubbly`) then links none of the libraries it calls either.
+#include "moc_UpdateService.cpp"
