@@ -142,7 +142,7 @@ private:
     // Writes the directorysizes files the pass changed, running `meanwhile` (when given) alongside on
     // this thread; both are done when it returns.
     void writeSizeCaches(const ScanPass& pass, const std::function<void()>& meanwhile);
-    // Reads the info file of every row of the pass's table, on up to two threads.
+    // Reads the info file of every row of the pass's table that has no date yet, on up to two threads.
     void readInfoFiles(ScanPass& pass);
     // The status of a pass that listed at least one folder: totals, sums and the largest entries
     // with what their info files say.

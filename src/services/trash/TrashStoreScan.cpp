@@ -90,6 +90,22 @@ TrashItemDetail detailOf(const TrashDirectory& folder, const ScannedEntry& entry
     return item;
 }
 
+// Puts what an info file said, and its stamp, into a table row; the original path is appended to
+// `bytes`.
+template <typename Row>
+void takeInfo(Row& row, const TrashInfo& info, const InfoStamp& stamp, const TrashDirectory& directory,
+              QByteArray& bytes)
+{
+    row.info = stamp;
+    row.deleted = toMicros(info.deletionDate);
+    if (info.path) {
+        const QByteArray original = absoluteOriginalPath(*info.path, directory.topDir);
+        row.original = bytes.size();
+        row.originalLength = static_cast<int>(original.size());
+        bytes.append(original);
+    }
+}
+
 } // namespace
 
 TrashItemDetail TrashStore::EntryTable::detail(const Row& row) const
@@ -197,21 +213,13 @@ int TrashStore::readInfoFilesInto(EntryTable& table, const Folders& folders, std
     int reads = 0;
     for (std::size_t i = from; i < to; ++i) {
         EntryTable::Row& row = table.rows[i];
-        if (row.indexed)
+        if (row.haveInfo)
             continue;
         const OpenTrashFolder& folder = *folders[row.entry.folder].open;
         struct stat seen = {};
         const std::optional<TrashInfo> info = readInfo(folder.info.get(), table.name(row), zone, reads, &seen);
-        if (!info)
-            continue;
-        row.info = InfoStamp::of(seen);
-        row.deleted = toMicros(info->deletionDate);
-        if (info->path) {
-            const QByteArray original = absoluteOriginalPath(*info->path, folder.directory.topDir);
-            row.original = bytes.size(); // within `bytes` until the caller adopts it
-            row.originalLength = static_cast<int>(original.size());
-            bytes.append(original);
-        }
+        if (info) // the path in `bytes` until the caller adopts it
+            takeInfo(table.rows[i], *info, InfoStamp::of(seen), folder.directory, bytes);
     }
     return reads;
 }
@@ -332,6 +340,10 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         bool walk = false;
         // The listing index's record, when it answers for the entry.
         std::optional<ListingIndex::Record> known;
+        // Else, in a full listing, whether the info file was read here, what it said and its stamp.
+        bool infoTried = false;
+        std::optional<TrashInfo> info;
+        InfoStamp infoStamp;
     };
     // The index's folder that this one still is (path, device and both inodes), or -1.
     int knownFolder = -1;
@@ -379,7 +391,9 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
     std::vector<Span> spans;
     std::vector<Look> looks;
     const auto nameAt = [&](std::size_t i) { return QByteArrayView(names).sliced(spans[i].at, spans[i].size); };
-    const auto look = [&](std::size_t from, std::size_t to) {
+    // A full listing reads each info file here, with `zone` (one per thread: QTimeZone is only
+    // reentrant); its stat keys the directorysizes line as well, which saves a stat per entry.
+    const auto look = [&](std::size_t from, std::size_t to, const QTimeZone* zone, int& reads) {
         for (std::size_t i = from; i < to; ++i) {
             const QByteArrayView name = nameAt(i);
             Look& result = looks[i];
@@ -391,6 +405,13 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue; // vanished since the listing, or unreadable: listed without size or date
             entry.modified = toMicros(fromTimespec(st.st_mtim));
+            struct stat infoSt = {};
+            if (zone) {
+                result.infoTried = true;
+                result.info = readInfo(infoFd, name, *zone, reads, &infoSt);
+                if (result.info)
+                    result.infoStamp = InfoStamp::of(infoSt);
+            }
             if (!S_ISDIR(st.st_mode)) {
                 entry.size = allocatedBytes(st.st_blocks);
                 continue;
@@ -399,25 +420,32 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             // The info file is looked at before its entry is walked: a directorysizes line is
             // keyed to the mtime seen first, so an entry trashed anew while we walk is measured
             // again next time rather than trusted with the old size.
-            struct stat infoSt = {};
-            if (statInfo(infoFd, name, &infoSt))
+            if (result.info || statInfo(infoFd, name, &infoSt))
                 result.infoMtime = infoSt.st_mtim;
             result.walk = !result.infoMtime || !sizeFromLine(name, *result.infoMtime, result);
         }
     };
+    // The second thread's zone, made once per folder; one without an id to rebuild it from (a POSIX
+    // TZ rule) leaves that thread's info files to readInfoFiles().
+    std::optional<QTimeZone> laterZone;
     const auto addChunk = [&] {
         const std::size_t count = spans.size();
         looks.assign(count, Look{});
         std::optional<std::jthread> later;
+        int laterReads = 0;
         if (count >= kParallelLooks && m_walker.options().threads > 1) {
+            if (table && !laterZone)
+                laterZone = QTimeZone(m_zone.id());
+            const QTimeZone* zone = laterZone && laterZone->isValid() ? &*laterZone : nullptr;
             try {
-                later.emplace(look, count / 2, count);
+                later.emplace([&, zone] { look(count / 2, count, zone, laterReads); });
             } catch (const std::system_error&) {
                 later.reset();
             }
         }
-        look(0, later ? count / 2 : count);
+        look(0, later ? count / 2 : count, table ? &m_zone : nullptr, m_infoReads);
         later.reset();
+        m_infoReads += laterReads;
         for (std::size_t i = 0; i < count; ++i) {
             const QByteArrayView name = nameAt(i);
             Look& result = looks[i];
@@ -427,11 +455,18 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             if (result.cached)
                 listing.sizes.insert(name.toByteArray(), *result.cached);
             const std::size_t row = table ? table->append(entry, name) : 0;
+            if (result.infoTried) {
+                // Read here, or not readable: not tried again.
+                EntryTable::Row& added = table->rows[row];
+                if (result.info)
+                    takeInfo(added, *result.info, result.infoStamp, directory, table->bytes);
+                added.haveInfo = true;
+            }
             if (result.known) {
                 EntryTable::Row& added = table->rows[row];
                 added.deleted = result.known->deleted;
                 added.info = result.known->info;
-                added.indexed = true;
+                added.haveInfo = true;
                 if (result.known->original) {
                     added.original = table->bytes.size();
                     added.originalLength = static_cast<int>(result.known->original->size());
@@ -480,10 +515,9 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
 
 void TrashStore::readInfoFiles(ScanPass& pass)
 {
-    // A full listing reads every info file, on this thread while the walker's helper starts on the
-    // folders: on a first scan of many small entries that is a fifth of the work, and it needs no
-    // walking at all. Opening and reading the info files is most of a full listing's time, so with
-    // more than one thread allowed a second one reads the later half of them.
+    // What the listing left unread (its second thread's share, when that thread had no zone of its
+    // own), on this thread while the walker's helper starts on the folders, and on a second one when
+    // there are many.
     EntryTable* const table = pass.table;
     const auto& listedFolders = pass.listedFolders;
     const std::size_t count = table->rows.size();
@@ -515,7 +549,7 @@ void TrashStore::readInfoFiles(ScanPass& pass)
     const auto adopt = [&](std::size_t from, std::size_t to, const QByteArray& bytes) {
         const qsizetype base = table->bytes.size();
         for (std::size_t i = from; i < to; ++i) {
-            if (!table->rows[i].indexed)
+            if (!table->rows[i].haveInfo)
                 table->rows[i].original += base;
         }
         table->bytes.append(bytes);

@@ -145,8 +145,9 @@ struct TrashStore::EntryTable {
         int nameLength = 0;
         // The info file the date and path came from.
         trashstore::InfoStamp info;
-        // Answered by the listing index when the folder was listed: its info file is not read.
-        bool indexed = false;
+        // The date, path and stamp are in: answered by the listing index, or read while the folder
+        // was listed. Its info file is not read again.
+        bool haveInfo = false;
     };
     // The listed trash folders, by ScannedEntry::folder.
     std::vector<TrashDirectory> folders;
