@@ -117,10 +117,17 @@ private Q_SLOTS:
         const std::vector<WalkResult> results = walker.measureEach(roots, [&alongside] { ++alongside; });
         QCOMPARE(alongside, 1);
         QCOMPARE(results.size(), paths.size());
-        for (std::size_t i = 0; i + 1 < paths.size(); ++i)
+        // Each root's own date is its own, whichever thread took which of its folders: a trash
+        // listing dates a folder entry by it.
+        for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
             QCOMPARE(results[i].bytes, TreeBuilder::treeAllocatedSize(tree.path(paths[i])) -
                                            (i == 1 ? TreeBuilder::allocatedSize(tree.path("p/d1/again")) : 0));
+            struct stat st = {};
+            QVERIFY(::lstat(tree.path(paths[i]).constData(), &st) == 0);
+            QCOMPARE(results[i].rootModification, std::optional(fromTimespec(st.st_mtim)));
+        }
         QCOMPARE(results.back().errors, 1);
+        QVERIFY(!results.back().rootModification);
         // The walker stays usable for single measurements afterwards, and a measurement of its own
         // counts an inode the batch saw (in q/d0) again.
         QCOMPARE(walker.measure(tree.path("p/d1")).bytes, results[1].bytes);

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rubbly;
@@ -104,6 +105,9 @@ private Q_SLOTS:
         QVERIFY(known && reader.walks() == 0 && !TreeBuilder::exists(fx.trashPath() + "/directorysizes"));
         const TrashStatusResult compact = TrashStore(fx.locations(), {}, kTestZone).scan();
         QVERIFY(compact);
+        // The listing measures the folders itself.
+        for (const TrashDirectory& folder : fx.locations().trashDirectories())
+            QVERIFY(::unlink((folder.path + "/directorysizes").constData()) == 0 || errno == ENOENT);
         TrashStore lister(fx.locations(), {}, kTestZone);
         const Listing full = listAll(lister);
         QCOMPARE(full.status, *compact);
@@ -125,6 +129,10 @@ private Q_SLOTS:
                 QVERIFY2(item.path == path && item.deletionDate == info.deletionDate, name.constData());
                 QCOMPARE(item.originalPath, info.path ? std::optional(top + *info.path) : std::nullopt);
                 QCOMPARE(item.size, TreeBuilder::diskUsage(path));
+                // A folder entry's date comes from the walk that measured it.
+                struct stat st = {};
+                QVERIFY(::lstat(path.constData(), &st) == 0);
+                QCOMPARE(item.modificationDate, std::optional(fromTimespec(st.st_mtim)));
                 total += item.size;
                 listed.append(item);
             }
@@ -135,6 +143,8 @@ private Q_SLOTS:
         QCOMPARE(compact->totalSize, total);
         QCOMPARE(compact->itemCount, static_cast<int>(listed.size()));
         QCOMPARE(compact->topItems, largest.first(std::min(largest.size(), TrashStatus::kTopItemLimit)));
+        // Listed again, the folders' sizes come from directorysizes and their dates from a stat.
+        QCOMPARE(listAll(lister).entries, full.entries);
 
         // The panel's listing holds the same entries in the same orders; the one that only read knew
         // the size of every entry but the folders.

@@ -8,6 +8,11 @@ namespace rubbly {
 
 int forEachDirectoryName(int dirFd, const std::function<void(QByteArrayView)>& visit)
 {
+    return forEachDirectoryEntry(dirFd, [&visit](QByteArrayView name, unsigned char) { visit(name); });
+}
+
+int forEachDirectoryEntry(int dirFd, const std::function<void(QByteArrayView, unsigned char)>& visit)
+{
     // A duplicate, because closedir() closes the descriptor it was opened from.
     const int fd = ::dup(dirFd);
     DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
@@ -23,7 +28,7 @@ int forEachDirectoryName(int dirFd, const std::function<void(QByteArrayView)>& v
         const char* n = entry->d_name;
         const bool dots = n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
         if (!dots)
-            visit(QByteArrayView(n));
+            visit(QByteArrayView(n), entry->d_type);
         errno = 0;
     }
     const int failure = errno;

@@ -19,4 +19,8 @@ QList<QByteArray> readDirectoryNames(int dirFd, bool skipHidden, int* error = nu
 // errno of a read that failed part-way (the names before it have been visited).
 int forEachDirectoryName(int dirFd, const std::function<void(QByteArrayView)>& visit);
 
+// The same with each entry's type as the folder gives it (DT_DIR, DT_REG, ...; DT_UNKNOWN where the
+// file system does not say): a hint as of the reading, to be checked on what is then opened.
+int forEachDirectoryEntry(int dirFd, const std::function<void(QByteArrayView, unsigned char)>& visit);
+
 } // namespace rubbly

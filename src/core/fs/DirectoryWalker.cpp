@@ -164,6 +164,8 @@ WalkResult& WalkResult::operator+=(const WalkResult& other)
     mountPoints += other.mountPoints;
     if (other.newestModification && (!newestModification || *other.newestModification > *newestModification))
         newestModification = other.newestModification;
+    if (!rootModification)
+        rootModification = other.rootModification;
     return *this;
 }
 
@@ -287,6 +289,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result, Reader& 
             result.bytes = allocatedBytes(st.st_blocks);
             result.files = 1;
             noteModification(result, st);
+            result.rootModification = fromTimespec(st.st_mtim);
             return;
         }
         device = st.st_dev;
@@ -305,6 +308,7 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result, Reader& 
         return;
     }
     m_devices[root] = device;
+    result.rootModification = fromTimespec(opened.st.st_mtim);
     // The folder opened, not the name seen: the blocks are those of the folder walked.
     const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
     result.bytes += blocks;

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <dirent.h>
 #include <iterator>
 #include <map>
 #include <numeric>
@@ -387,6 +388,7 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         qsizetype at = 0;
         qsizetype size = 0;
         qsizetype record = -1;
+        unsigned char type = DT_UNKNOWN; // as the folder's listing says
     };
     std::vector<Span> spans;
     std::vector<Look> looks;
@@ -401,10 +403,16 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             entry.category = categoryForRawName(name);
             if (spans[i].record >= 0 && lookUpKnown(name, spans[i].record, result))
                 continue;
+            // A measuring pass takes a folder's word that an entry is a folder until its
+            // directorysizes line answers for it: the walker opens it and checks what it opened,
+            // and its stat of that gives the entry's date, so a stat here would be a second one.
+            const bool folderByType = pass.measure && spans[i].type == DT_DIR;
             struct stat st = {};
-            if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue; // vanished since the listing, or unreadable: listed without size or date
-            entry.modified = toMicros(fromTimespec(st.st_mtim));
+            if (!folderByType) {
+                if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue; // vanished since the listing, or unreadable: listed without size or date
+                entry.modified = toMicros(fromTimespec(st.st_mtim));
+            }
             struct stat infoSt = {};
             if (zone) {
                 result.infoTried = true;
@@ -412,7 +420,7 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
                 if (result.info)
                     result.infoStamp = InfoStamp::of(infoSt);
             }
-            if (!S_ISDIR(st.st_mode)) {
+            if (!folderByType && !S_ISDIR(st.st_mode)) {
                 entry.size = allocatedBytes(st.st_blocks);
                 continue;
             }
@@ -423,6 +431,17 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
             if (result.info || statInfo(infoFd, name, &infoSt))
                 result.infoMtime = infoSt.st_mtim;
             result.walk = !result.infoMtime || !sizeFromLine(name, *result.infoMtime, result);
+            if (folderByType && !result.walk) {
+                // Not walked: its date needs the stat after all. Gone or no longer a folder since
+                // the listing, it is measured as whatever it is now.
+                if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+                    entry.modified = toMicros(fromTimespec(st.st_mtim));
+                } else {
+                    result.cached = nullptr;
+                    entry.size = 0;
+                    result.walk = true;
+                }
+            }
         }
     };
     // The second thread's zone, made once per folder; one without an id to rebuild it from (a POSIX
@@ -446,6 +465,10 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         look(0, later ? count / 2 : count, table ? &m_zone : nullptr, m_infoReads);
         later.reset();
         m_infoReads += laterReads;
+        // Room for the chunk at once (a Trash of a few thousand entries is one chunk), growing by
+        // doubling beyond it.
+        if (table && table->rows.capacity() < table->rows.size() + count)
+            table->rows.reserve(std::max(table->rows.size() + count, 2 * table->rows.capacity()));
         for (std::size_t i = 0; i < count; ++i) {
             const QByteArrayView name = nameAt(i);
             Look& result = looks[i];
@@ -484,9 +507,9 @@ void TrashStore::listFolder(ScanPass& pass, const OpenTrashFolder& folder)
         names.clear();
         spans.clear();
     };
-    const int listError = forEachDirectoryName(dirFd, [&](QByteArrayView name) {
+    const int listError = forEachDirectoryEntry(dirFd, [&](QByteArrayView name, unsigned char type) {
         const qsizetype record = knownFolder >= 0 ? pass.known->locate(knownFolder, name) : -1;
-        spans.push_back(Span{names.size(), name.size(), record});
+        spans.push_back(Span{names.size(), name.size(), record, type});
         names.append(name).append('\0');
         if (spans.size() == kListingChunk)
             addChunk();
@@ -584,8 +607,13 @@ void TrashStore::measureFolders(ScanPass& pass)
         ScanPass::PendingWalk& walked = pass.pending[i];
         const QByteArray& name = roots[i].name;
         walked.entry.size = walks[i].bytes;
-        if (table)
+        // A folder listed as one was not stat'ed before its walk (see listFolder()).
+        if (walked.entry.modified == kNoDate && walks[i].rootModification)
+            walked.entry.modified = toMicros(walks[i].rootModification);
+        if (table) {
             table->rows[walked.row].entry.size = walks[i].bytes;
+            table->rows[walked.row].entry.modified = walked.entry.modified;
+        }
         pass.tally.add(walked.entry, name);
         // Only a complete measurement is kept: the file is trusted for as long as the info file is
         // unchanged, so a partial size (a folder we could not read, an entry that vanished while
