@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fnmatch.h>
 #include <limits>
@@ -28,20 +29,35 @@ namespace rubbly {
 
 namespace {
 
-// UTC, to the millisecond, as Qt::ISODateWithMs writes it ("2026-03-01T09:00:00.000Z"). Through
-// gmtime_r for the years every file has; QDateTime's own formatting for the rest, whatever it does.
-QString isoDate(Timestamp t)
+// UTC, to the millisecond, as Qt::ISODateWithMs writes it ("2026-03-01T09:00:00.000Z"), for the years
+// every file has (0 to 9999); false for the rest.
+bool formatIsoDate(Timestamp t, char (&text)[24])
 {
     const qint64 ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
     const time_t seconds = static_cast<time_t>(ms / 1000);
     struct tm utc = {};
-    if (ms >= 0 && ::gmtime_r(&seconds, &utc) && utc.tm_year + 1900 <= 9999) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                      utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(ms % 1000));
-        return QString::fromLatin1(text);
-    }
-    return toDateTime(t).toString(Qt::ISODateWithMs);
+    if (ms < 0 || !::gmtime_r(&seconds, &utc) || utc.tm_year + 1900 > 9999)
+        return false;
+    const auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    std::memcpy(text, "0000-00-00T00:00:00.000Z", sizeof text);
+    put(0, utc.tm_year + 1900, 4);
+    put(5, utc.tm_mon + 1, 2);
+    put(8, utc.tm_mday, 2);
+    put(11, utc.tm_hour, 2);
+    put(14, utc.tm_min, 2);
+    put(17, utc.tm_sec, 2);
+    put(20, int(ms % 1000), 3);
+    return true;
+}
+
+// The same as text; QDateTime's own formatting for the years formatIsoDate() leaves, whatever it does.
+QString isoDate(Timestamp t)
+{
+    char text[24];
+    return formatIsoDate(t, text) ? QString::fromLatin1(text, sizeof text) : toDateTime(t).toString(Qt::ISODateWithMs);
 }
 
 // The engine's message names the folder: printed as printableText() shows it.
@@ -141,30 +157,60 @@ private:
             json::appendString(m_chunk, value);
             m_chunk.append(",\n");
         };
+        const auto date = [&](const char* name, Timestamp value) {
+            key(name);
+            appendDate(value);
+            m_chunk.append(",\n");
+        };
         m_chunk.append(pad).append("{\n");
         string("category", fileCategoryTitle(item.category));
         if (item.deletionDate)
-            string("deletionDate", isoDate(*item.deletionDate));
+            date("deletionDate", *item.deletionDate);
         key("isDirectory");
         m_chunk.append(item.isDirectory ? "true,\n" : "false,\n");
         if (item.modificationDate) {
-            string("modificationDate", isoDate(*item.modificationDate));
+            date("modificationDate", *item.modificationDate);
         } else {
             key("modificationDate");
             m_chunk.append("null,\n");
         }
         string("name", item.name);
-        if (item.originalPath)
-            string("originalPath", QFile::decodeName(*item.originalPath));
-        string("path", QFile::decodeName(item.path));
+        if (item.originalPath) {
+            key("originalPath");
+            appendPath(*item.originalPath);
+            m_chunk.append(",\n");
+        }
+        key("path");
+        appendPath(item.path);
+        m_chunk.append(",\n");
         key("size");
         m_chunk.append(QByteArray::number(item.size));
         if (!item.trashFolder.isEmpty()) {
             m_chunk.append(",\n");
             key("trashFolder");
-            json::appendString(m_chunk, QFile::decodeName(item.trashFolder));
+            appendPath(item.trashFolder);
         }
         m_chunk.append('\n').append(pad).append('}');
+    }
+    // The items are most of a listing's output, and nearly every path and date is plain ASCII: those
+    // are written as they are, the rest through their decoded text exactly as before.
+    void appendPath(const QByteArray& path)
+    {
+        const bool plain = std::all_of(path.cbegin(), path.cend(), [](char c) {
+            return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+        });
+        if (plain)
+            m_chunk.append('"').append(path).append('"');
+        else
+            json::appendString(m_chunk, QFile::decodeName(path));
+    }
+    void appendDate(Timestamp t)
+    {
+        char text[24];
+        if (formatIsoDate(t, text))
+            m_chunk.append('"').append(text, sizeof text).append('"');
+        else
+            json::appendString(m_chunk, isoDate(t));
     }
     void begin(QByteArray head, QByteArray tail)
     {
