@@ -196,10 +196,8 @@ private:
     // are written as they are, the rest through their decoded text exactly as before.
     void appendPath(const QByteArray& path)
     {
-        const bool plain = std::all_of(path.cbegin(), path.cend(), [](char c) {
-            return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
-        });
-        if (plain)
+        const auto printable = [](char c) { return c >= 0x20 && c < 0x7f && c != '"' && c != '\\'; };
+        if (std::all_of(path.cbegin(), path.cend(), printable))
             m_chunk.append('"').append(path).append('"');
         else
             json::appendString(m_chunk, QFile::decodeName(path));
