@@ -167,4 +167,4 @@ void X11KeyGrabber::setStatus(Status status)
 
 // Compiled here rather than with the library's other meta-objects: a program that links the
 // library without this class (`rubbly`) then links none of the libraries it calls either.
-#include "moc_X11KeyGrabber.cpp"
+#include "moc_X11KeyGrabber.cpp" // NOLINT(bugprone-suspicious-include): moc's output, on purpose

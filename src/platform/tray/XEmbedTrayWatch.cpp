@@ -125,4 +125,4 @@ void XEmbedTrayWatch::readEvents()
 
 // Compiled here rather than with the library's other meta-objects: a program that links the
 // library without this class (`rubbly`) then links none of the libraries it calls either.
-#include "moc_XEmbedTrayWatch.cpp"
+#include "moc_XEmbedTrayWatch.cpp" // NOLINT(bugprone-suspicious-include): moc's output, on purpose

@@ -844,4 +844,4 @@ bool UpdateService::installAndRelaunch(const QByteArray& newAppPath)
 
 // Compiled here rather than with the library's other meta-objects: a program that links the
 // library without this class (`rubbly`) then links none of the libraries it calls either.
-#include "moc_UpdateService.cpp"
+#include "moc_UpdateService.cpp" // NOLINT(bugprone-suspicious-include): moc's output, on purpose
