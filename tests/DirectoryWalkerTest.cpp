@@ -153,6 +153,10 @@ private Q_SLOTS:
         const WalkResult mounted = walker.measureEach({{a.get(), "mnt", deviceOf(tree.root())}})[0];
         QCOMPARE(mounted.mountPoints, 1);
         QCOMPARE(mounted.bytes, 0);
+        // Not entered, but dated as a stat of its name dates it (a trash entry's date).
+        struct stat st = {};
+        QVERIFY(::lstat(tree.path("a/mnt").constData(), &st) == 0);
+        QCOMPARE(mounted.rootModification, std::optional(fromTimespec(st.st_mtim)));
     }
 };
 

@@ -302,13 +302,15 @@ void DirectoryWalker::measureRoot(std::size_t root, WalkResult& result, Reader& 
     // Checked again on what was opened: a folder swapped for a mount point (or, when the caller
     // vouched for a folder, for anything else) in between is not entered.
     MountAwareStat opened;
-    if (!mountAwareStat(fd, "", opened, device) || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
+    const bool seen = mountAwareStat(fd, "", opened, device);
+    if (seen) // a mount point too: its date is what a stat of the name gives
+        result.rootModification = fromTimespec(opened.st.st_mtim);
+    if (!seen || opened.mountRoot || !S_ISDIR(opened.st.st_mode)) {
         ::close(fd);
         ++(opened.mountRoot ? result.mountPoints : result.errors);
         return;
     }
     m_devices[root] = device;
-    result.rootModification = fromTimespec(opened.st.st_mtim);
     // The folder opened, not the name seen: the blocks are those of the folder walked.
     const qint64 blocks = m_options.countFolders ? allocatedBytes(opened.st.st_blocks) : 0;
     result.bytes += blocks;

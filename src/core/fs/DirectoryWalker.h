@@ -45,8 +45,8 @@ struct WalkResult {
     qint64 mountPoints = 0;
     // Latest modification time among the files counted.
     std::optional<Timestamp> newestModification;
-    // The root's own modification time, from the stat of what was opened (the folder walked, or the
-    // file that is the root); none when it could not be opened.
+    // The root's own modification time, from the stat of what was opened (the folder walked, a mount
+    // point not entered, or the file that is the root); none when it could not be opened.
     std::optional<Timestamp> rootModification;
     // Entries left out because WalkOptions::spare accepted their names.
     qint64 spared = 0;
