@@ -542,6 +542,10 @@ void TrashStore::readInfoFiles(ScanPass& pass)
     // own), on this thread while the walker's helper starts on the folders, and on a second one when
     // there are many.
     EntryTable* const table = pass.table;
+    // Nearly always the listing read them all: then no zone is built and no thread started.
+    const auto unread = [](const EntryTable::Row& row) { return !row.haveInfo; };
+    if (std::none_of(table->rows.cbegin(), table->rows.cend(), unread))
+        return;
     const auto& listedFolders = pass.listedFolders;
     const std::size_t count = table->rows.size();
     const std::size_t half = count / 2;
