@@ -27,6 +27,7 @@ class DirectoryWalkerTest : public QObject {
         QTest::addColumn<int>("threads");
         QTest::newRow("one thread") << 1;
         QTest::newRow("two threads") << 2;
+        QTest::newRow("four threads") << 4; // several helpers share the folders kept ready
     }
 
 private Q_SLOTS:
